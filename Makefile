@@ -1,0 +1,31 @@
+# make test   install what is missing, configure, build, run every test
+# make demo   the same set-up, then the whole course of work on the sample workspace
+# make bench  the benchmarks, with the tools they compare against
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: setup configure build test demo bench clean
+
+setup:
+	@bash scripts/setup.sh
+
+configure: setup
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELV_WERROR=ON >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target kelv
+	$(BUILD)/src/app/kelv demo
+
+bench: configure
+	@bash scripts/setup.sh --bench
+	@cmake --build $(BUILD) -j $(JOBS)
+	bash bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,38 @@
+// The state of one torb object and the services its handlers reach besides
+// the application and the form: dialogs and the operating system. Every
+// handler takes the component, EA and UF.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "host/dialogs.h"
+#include "host/environment.h"
+
+namespace kelv::bridge {
+
+struct Component {
+  Component(host::Dialogs& d, host::Environment& e) : dialogs(d), env(e) {}
+
+  // Name of the data workbook currently open in the host; "" until one is.
+  std::string DataBookName;
+  // Column of the scratch copy of the data table: 168 once a data workbook
+  // with both sheets has been opened, else 0.
+  int32_t WorkColumn = 0;
+  // False while form start-up runs, True once it has finished.
+  bool FormReady = false;
+
+  host::Dialogs& dialogs;
+  host::Environment& env;
+};
+
+// A notice the user can act on: OK button, no icon, title "提示".
+inline void ShowNotice(Component& self, std::string_view text) {
+  self.dialogs.message_box(text, host::MessageButtons::Ok, host::MessageIcon::None, "提示");
+}
+
+// The end-of-work signal of long operations.
+inline void SignalDone(Component& self) { self.dialogs.tone(360, 36); }
+
+}  // namespace kelv::bridge

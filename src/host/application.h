@@ -1,0 +1,74 @@
+// The host application (the EA object every handler receives).
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "host/font.h"
+#include "host/range.h"
+#include "host/window.h"
+#include "host/workbook.h"
+
+namespace kelv::host {
+
+class Application;
+
+// Application.Workbooks: open workbooks in the order they were opened.
+class Workbooks {
+ public:
+  explicit Workbooks(Application& app) : app_(&app) {}
+  int32_t count() const;
+  Workbook& item(std::string_view name) const;  // 9 when no workbook has that name
+  Workbook& item(int32_t index) const;          // 0-based
+  // Opens an .xlsx/.xlsm file ("\" in the path is the separator). A file it
+  // cannot read fails with 1004 naming the file; a second workbook of the
+  // same name fails with 1004.
+  Workbook& open(std::string_view path) const;
+
+  class iterator {
+   public:
+    iterator(Application* a, int32_t i) : app_(a), i_(i) {}
+    Workbook& operator*() const;
+    iterator& operator++() { ++i_; return *this; }
+    bool operator!=(const iterator& o) const { return i_ != o.i_; }
+   private:
+    Application* app_;
+    int32_t i_;
+  };
+  iterator begin() const { return iterator(app_, 0); }
+  iterator end() const { return iterator(app_, count()); }
+
+ private:
+  Application* app_;
+};
+
+class Application {
+ public:
+  virtual ~Application() = default;
+
+  Workbooks workbooks() { return Workbooks(*this); }
+  Worksheet& active_sheet() { return active_workbook().active_sheet(); }
+  Window& active_window() { return active_workbook().window(); }
+  // Application.Union: every area of every range, which must share a sheet.
+  Range union_of(std::initializer_list<Range> ranges);
+  Range union_of(const Range& a, const Range& b) { return union_of({a, b}); }
+
+  virtual bool screen_updating() const = 0;
+  virtual void set_screen_updating(bool on) = 0;
+  virtual bool display_alerts() const = 0;
+  virtual void set_display_alerts(bool on) = 0;
+  virtual int32_t calculation() const = 0;
+  virtual void set_calculation(int32_t mode) = 0;
+  virtual ReplaceFormat& replace_format() = 0;
+
+  virtual Workbook& this_workbook() = 0;  // the host workbook
+  virtual Workbook& active_workbook() = 0;
+  virtual int32_t workbook_count() const = 0;
+  virtual Workbook& workbook_at(int32_t index) = 0;
+  virtual Workbook& workbook(std::string_view name) = 0;
+  virtual Workbook& open_workbook(std::string_view path) = 0;
+};
+
+}  // namespace kelv::host

@@ -1,0 +1,30 @@
+// The operating system as the component sees it: folder listings, file
+// look-ups and the random generator. A real and a test implementation exist,
+// so handlers never depend on the machine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelv::host {
+
+class Environment {
+ public:
+  virtual ~Environment() = default;
+  // Names of the normal files of a folder, in no particular order: no
+  // sub-folders, no hidden files (".name"), no lock files ("~$name"). A
+  // missing folder lists nothing. Paths use "\" or "/" as separator.
+  virtual std::vector<std::string> list_files(std::string_view folder) = 0;
+  virtual bool file_exists(std::string_view path) = 0;
+  // Seeds the uniform generator (from the clock in real runs).
+  virtual void randomize() = 0;
+  // The next uniform single-precision value in [0, 1).
+  virtual float next_random() = 0;
+};
+
+// Turns a path written with "\" separators into the platform's form.
+std::string native_path(std::string_view path);
+
+}  // namespace kelv::host

@@ -1,0 +1,25 @@
+// A picture on a worksheet (Pictures.Insert result). Its box is in points.
+// shape_range() returns the picture itself: the component only ever works on
+// the one picture it has just inserted.
+#pragma once
+
+namespace kelv::host {
+
+class Picture {
+ public:
+  virtual ~Picture() = default;
+  virtual void select() = 0;
+  virtual bool lock_aspect_ratio() const = 0;
+  virtual void set_lock_aspect_ratio(bool lock) = 0;
+  virtual double top() const = 0;
+  virtual double left() const = 0;
+  virtual double width() const = 0;   // with the aspect ratio locked, setting
+  virtual double height() const = 0;  // one of these scales the other
+  virtual void set_top(double pt) = 0;
+  virtual void set_left(double pt) = 0;
+  virtual void set_width(double pt) = 0;
+  virtual void set_height(double pt) = 0;
+  Picture& shape_range() { return *this; }
+};
+
+}  // namespace kelv::host

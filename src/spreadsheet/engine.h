@@ -1,0 +1,62 @@
+// The embedded spreadsheet application: implements the host interfaces over
+// the in-memory model. Front ends create one Engine, open the host workbook
+// with it and hand it to the component as its application object.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/application.h"
+#include "spreadsheet/file_format.h"
+#include "spreadsheet/model.h"
+
+namespace kelv::spreadsheet {
+
+class EngineWorkbook;
+class EngineSheet;
+
+class Engine : public host::Application {
+ public:
+  // `format` reads and writes files; it may be null for engines that never
+  // touch the disk (tests).
+  explicit Engine(std::shared_ptr<FileFormat> format);
+  ~Engine() override;
+
+  // Opens a file and makes it the host workbook (ThisWorkbook).
+  host::Workbook& open_host_workbook(std::string_view path);
+  // Adds a new empty workbook with one sheet "Sheet1", to be saved at
+  // file_path (its Name is the file name of that path).
+  host::Workbook& add_workbook(std::string_view file_path);
+  // Adopts a model built elsewhere (the reader, a generator).
+  host::Workbook& adopt_workbook(std::unique_ptr<Workbook> model);
+  void set_this_workbook(host::Workbook& book);
+  // Closes a workbook without saving.
+  void close_workbook(host::Workbook& book);
+
+  // The model behind a workbook or sheet of this engine.
+  static Workbook& model_of(host::Workbook& book);
+  static Sheet& model_of(host::Worksheet& sheet);
+
+  // host::Application
+  bool screen_updating() const override;
+  void set_screen_updating(bool on) override;
+  bool display_alerts() const override;
+  void set_display_alerts(bool on) override;
+  int32_t calculation() const override;
+  void set_calculation(int32_t mode) override;
+  host::ReplaceFormat& replace_format() override;
+  host::Workbook& this_workbook() override;
+  host::Workbook& active_workbook() override;
+  int32_t workbook_count() const override;
+  host::Workbook& workbook_at(int32_t index) override;
+  host::Workbook& workbook(std::string_view name) override;
+  host::Workbook& open_workbook(std::string_view path) override;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace kelv::spreadsheet

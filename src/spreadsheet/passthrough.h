@@ -1,0 +1,54 @@
+// What the engine does not model but a load and save must keep: worksheet
+// elements and package parts carried as they were read. The engine only
+// copies these along with their sheet; the .xlsx layer fills and writes them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kelv::spreadsheet {
+
+// A worksheet child element kept as raw XML, with its position in the
+// worksheet element sequence so the writer can put it back in schema order.
+struct RawElement {
+  int32_t order = 0;
+  std::string xml;
+};
+
+// A relationship of a part to another part carried through.
+struct RawRelationship {
+  std::string id;
+  std::string type;
+  std::string target;
+  bool external = false;
+};
+
+// A package part carried through byte for byte.
+struct RawPart {
+  std::string path;          // inside the package, no leading "/"
+  std::string content_type;  // "" when covered by a Default extension
+  std::shared_ptr<const std::string> data;
+};
+
+struct SheetPassthrough {
+  std::vector<RawElement> elements;
+  std::vector<RawRelationship> relationships;
+  std::vector<std::string> drawing_anchors;  // non-picture drawing anchors, as XML
+  std::vector<RawRelationship> drawing_relationships;
+  std::string sheet_pr_extra;     // attributes/children of sheetPr not modelled
+};
+
+struct WorkbookPassthrough {
+  std::vector<RawPart> parts;                          // untouched parts
+  std::vector<RawRelationship> workbook_relationships; // beyond sheets, styles, strings, theme
+  std::vector<RawRelationship> package_relationships;  // beyond the workbook
+  std::vector<std::pair<std::string, std::string>> default_content_types;  // extension, type
+  std::string theme_xml;
+  std::string workbook_pr_xml;
+  std::vector<std::string> workbook_extra_elements;
+  std::string styles_extra_xml;  // dxfs, tableStyles, colors, ... as written
+};
+
+}  // namespace kelv::spreadsheet
