@@ -20,7 +20,7 @@ test: build
 
 demo: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target kelv
-	$(BUILD)/src/app/kelv demo
+	$(BUILD)/bin/kelv demo
 
 bench: configure
 	@bash scripts/setup.sh --bench

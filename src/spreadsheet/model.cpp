@@ -1,0 +1,55 @@
+#include "spreadsheet/model.h"
+
+#include <functional>
+
+namespace kelv::spreadsheet {
+namespace {
+
+void mix(size_t& seed, size_t v) { seed ^= v + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2); }
+
+size_t hash_color(const Color& c) {
+  size_t h = static_cast<size_t>(c.kind);
+  mix(h, c.value);
+  mix(h, std::hash<double>()(c.tint));
+  return h;
+}
+
+}  // namespace
+
+size_t StyleHash::operator()(const Style& s) const {
+  size_t h = std::hash<std::string>()(s.number_format);
+  mix(h, std::hash<std::string>()(s.font.name));
+  mix(h, std::hash<double>()(s.font.size));
+  mix(h, (s.font.bold ? 1 : 0) | (s.font.italic ? 2 : 0) | (s.font.strike ? 4 : 0));
+  mix(h, std::hash<std::string>()(s.font.underline));
+  mix(h, hash_color(s.font.color));
+  mix(h, std::hash<std::string>()(s.fill.pattern));
+  mix(h, hash_color(s.fill.fg));
+  for (const BorderSide* b : {&s.border.left, &s.border.right, &s.border.top, &s.border.bottom})
+    mix(h, std::hash<std::string>()(b->style));
+  mix(h, std::hash<std::string>()(s.alignment.horizontal));
+  mix(h, std::hash<std::string>()(s.alignment.vertical));
+  mix(h, s.alignment.wrap_text ? 1 : 0);
+  return h;
+}
+
+StyleTable::StyleTable() { assign({Style{}}); }
+
+uint32_t StyleTable::intern(const Style& s) {
+  auto it = index_.find(s);
+  if (it != index_.end()) return it->second;
+  const auto id = static_cast<uint32_t>(styles_.size());
+  styles_.push_back(s);
+  index_.emplace(s, id);
+  return id;
+}
+
+void StyleTable::assign(std::vector<Style> styles) {
+  if (styles.empty()) styles.push_back(Style{});
+  styles_ = std::move(styles);
+  index_.clear();
+  // The first occurrence of a format keeps its id, so the file's order wins.
+  for (uint32_t i = 0; i < styles_.size(); ++i) index_.emplace(styles_[i], i);
+}
+
+}  // namespace kelv::spreadsheet
