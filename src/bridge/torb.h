@@ -3,11 +3,13 @@
 // start-up to MyFunClick, setting changes to MyFunSet.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "bridge/component.h"
 #include "host/application.h"
 #include "host/form.h"
+#include "host/host_error.h"
 #include "host/variant.h"
 
 namespace kelv::bridge {
