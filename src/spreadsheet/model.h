@@ -100,6 +100,7 @@ struct Style {
   Alignment alignment;
   Protection protection;
   bool quote_prefix = false;
+  uint32_t xf_id = 0;  // the named cell style it is based on (cellStyleXfs index)
   bool operator==(const Style&) const = default;
 };
 
@@ -125,6 +126,7 @@ class StyleTable {
 // A formula as stored: A1 text without "=", as the file format writes it.
 struct Formula {
   std::string text;
+  std::string array_ref;  // an array formula's range ("A1:B2"); "" for ordinary formulas
 };
 
 struct Cell {

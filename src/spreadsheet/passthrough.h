@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelv::spreadsheet {
@@ -38,6 +39,10 @@ struct SheetPassthrough {
   std::vector<std::string> drawing_anchors;  // non-picture drawing anchors, as XML
   std::vector<RawRelationship> drawing_relationships;
   std::string sheet_pr_extra;     // attributes/children of sheetPr not modelled
+  // Namespace declarations (and mc:Ignorable) of the worksheet and drawing
+  // roots as written, so the raw elements keep their prefixes.
+  std::string root_namespaces;
+  std::string drawing_namespaces;
 };
 
 struct WorkbookPassthrough {
@@ -49,6 +54,13 @@ struct WorkbookPassthrough {
   std::string workbook_pr_xml;
   std::vector<std::string> workbook_extra_elements;
   std::string styles_extra_xml;  // dxfs, tableStyles, colors, ... as written
+  std::string workbook_namespaces;  // declarations on the workbook root
+  std::string styles_namespaces;    // declarations on the styleSheet root
+  // The file's own font, fill and border entries and named-style formats, in
+  // order: written first so cellStyleXfs indices stay valid.
+  std::vector<std::string> style_fonts, style_fills, style_borders;
+  std::string cell_style_xfs_xml;
+  std::vector<std::pair<int32_t, std::string>> number_formats;  // custom id, code
 };
 
 }  // namespace kelv::spreadsheet
