@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace kelv::templates {
 
@@ -17,18 +18,44 @@ inline constexpr const char* kDataListHeading = "数据表";
 // The template catalogue: row 1 headings, one template per row from row 2.
 // The selected template's row is LtbMoBan.ListIndex + 2.
 inline constexpr int32_t kCatalogueFirstRow = 2;
-inline constexpr int32_t kFlagColumn = 4;          // D: True on the selected template
-inline constexpr int32_t kNameColumn = 5;          // E: template name
-inline constexpr int32_t kRowsPerPageColumn = 6;   // F: TxtHang
-inline constexpr int32_t kColsAcrossColumn = 7;    // G: TxtLie
-inline constexpr int32_t kRowSpacingColumn = 8;    // H: TxtHJv
-inline constexpr int32_t kColSpacingColumn = 9;    // I: TxtLJv
-inline constexpr int32_t kSortNameColumn = 10;     // J: CmbPaiXv
-inline constexpr int32_t kPageNameColumn = 11;     // K: CmbHuanYe
-inline constexpr int32_t kAcrossFirstColumn = 12;  // L: ChbHengPai
-inline constexpr int32_t kDataSourceColumn = 13;   // M: ChbSJYuan
-inline constexpr int32_t kPageSetupColumn = 20;    // U..AC: column kPageSetupColumn + k, k = 1..9
+inline constexpr int32_t kFlagColumn = 4;            // D: True on the selected template
+inline constexpr int32_t kNameColumn = 5;            // E: template name
+inline constexpr int32_t kRowsPerPageColumn = 6;     // F: TxtHang
+inline constexpr int32_t kColsAcrossColumn = 7;      // G: TxtLie
+inline constexpr int32_t kRowSpacingColumn = 8;      // H: TxtHJv
+inline constexpr int32_t kColSpacingColumn = 9;      // I: TxtLJv
+inline constexpr int32_t kSortNameColumn = 10;       // J: CmbPaiXv
+inline constexpr int32_t kPageNameColumn = 11;       // K: CmbHuanYe
+inline constexpr int32_t kAcrossFirstColumn = 12;    // L: ChbHengPai
+inline constexpr int32_t kDataSourceColumn = 13;     // M: ChbSJYuan
+inline constexpr int32_t kPageSetupColumn = 20;      // U..AC: column kPageSetupColumn + k, k = 1..9
 inline constexpr int32_t kCatalogueLastColumn = 40;  // AN: a catalogue row spans D..AN
+
+// The catalogue's extent is the current region of this cell (E1); its row
+// count includes the heading row.
+inline constexpr int32_t kCatalogueHeadingRow = 1;
+
+// What a new template's row holds in F..M.
+inline constexpr int32_t kNewRowsPerPage = 6;
+inline constexpr int32_t kNewColsAcross = 2;
+inline constexpr int32_t kNewRowSpacing = 20;
+inline constexpr int32_t kNewColSpacing = 20;
+inline constexpr const char* kNoColumn = "无";  // J and K: no sort / page-change column
+inline constexpr bool kNewAcrossFirst = true;
+inline constexpr bool kNewDataSource = true;  // 考生表
+
+// The eight per-template settings and the controls that show them, in the
+// order selection loads them.
+struct SettingColumn {
+  int32_t column;
+  std::string_view control;
+};
+inline constexpr SettingColumn kTemplateSettings[] = {
+    {kRowsPerPageColumn, "TxtHang"},    {kColsAcrossColumn, "TxtLie"},
+    {kRowSpacingColumn, "TxtHJv"},      {kColSpacingColumn, "TxtLJv"},
+    {kSortNameColumn, "CmbPaiXv"},      {kPageNameColumn, "CmbHuanYe"},
+    {kAcrossFirstColumn, "ChbHengPai"}, {kDataSourceColumn, "ChbSJYuan"},
+};
 
 // The exam settings block, shared by all templates.
 inline constexpr int32_t kStartNumberRow = 2, kStartNumberColumn = 61;  // BI2: TxtSKHao
