@@ -1,0 +1,104 @@
+#include "generate/generate_tables.h"
+
+#include <cstdint>
+#include <string>
+
+#include "bridge/ignore_failures.h"
+#include "data/data_workbook.h"
+#include "data/sheet_exists.h"
+#include "generate/page_setup_transfer.h"
+#include "generate/render_template.h"
+#include "host/range.h"
+#include "host/worksheet.h"
+#include "templates/settings_sheet.h"
+
+namespace kelv::generate {
+namespace {
+
+// The last column a data table may use: column 167 stays empty between the
+// table and its scratch copy at column 168, so copying and clearing the copy
+// never touch the user's data.
+inline constexpr int32_t kLastTableColumn = data::kWorkColumn - 2;
+
+// The scratch copy of the data table at (1, WorkColumn). Whatever way the
+// command leaves, a failure included, the copy does not stay on the user's
+// sheet.
+class ScratchCopy {
+ public:
+  ScratchCopy(host::Worksheet& sheet, int32_t column) : sheet_(sheet), column_(column) {}
+  ScratchCopy(const ScratchCopy&) = delete;
+  ScratchCopy& operator=(const ScratchCopy&) = delete;
+  ~ScratchCopy() {
+    if (!cleared_) bridge::IgnoreFailure([this] { Clear(); });
+  }
+  void Clear() {
+    cleared_ = true;
+    sheet_.cells(1, column_).current_region().clear();
+  }
+
+ private:
+  host::Worksheet& sheet_;
+  int32_t column_;
+  bool cleared_ = false;
+};
+
+}  // namespace
+
+void GenerateTables(bridge::Component& self, host::Application& EA, host::Form& UF) {
+  host::Control& LtbMoBan = UF["LtbMoBan"];
+  if (LtbMoBan.list_count() == 0) {
+    bridge::ShowNotice(self, "缺少模板，无法生成。");
+    return;
+  }
+  const std::string dataSheetName =
+      UF["ChbSJYuan"].value().to_bool() ? data::kExamineeSheet : data::kRoomSheet;
+  const bool acrossFirst = UF["ChbHengPai"].value().to_bool();
+  const std::string templateName = LtbMoBan.value().to_text();
+  const int32_t settingsRow = LtbMoBan.list_index() + 2;
+  const std::string& outputName = templateName;
+  if (!self.FormReady) return;
+
+  // Replacing the earlier output sheet would delete a data sheet.
+  if (outputName == data::kExamineeSheet || outputName == data::kRoomSheet) {
+    bridge::ShowNotice(self, "模板名“" + templateName + "”与数据工作表同名，无法生成。");
+    return;
+  }
+
+  host::Worksheet& dtb = EA.this_workbook().worksheets().item(templates::kSettingsSheet);
+  dtb.cells(templates::kCaptureRow, templates::kCaptureFlagColumn).set_value(false);
+  host::Workbook& book = EA.workbooks().item(self.DataBookName);
+  host::Worksheet& data = book.worksheets().item(dataSheetName);
+
+  const host::Range table = data.cells(1, 1).current_region();
+  if (table.area().col2 > kLastTableColumn) {
+    bridge::ShowNotice(self, "“" + dataSheetName + "”的表格超过第" +
+                                 std::to_string(kLastTableColumn) + "列，无法生成。");
+    return;
+  }
+  ScratchCopy scratch(data, self.WorkColumn);
+  table.copy();
+  data.cells(1, self.WorkColumn).paste_special_values();
+
+  if (data::SheetExists(book.worksheets(), outputName)) {
+    SavePageSetup(self, EA, outputName);
+    book.worksheets().item(outputName).delete_sheet();
+  }
+  book.worksheets().add_after(book.worksheets().item(data::kExamineeSheet));
+  book.active_sheet().set_name(outputName);
+  book.worksheets().item(outputName).activate();
+
+  const bool rendered =
+      RenderTemplate(self, EA, dataSheetName, templateName, settingsRow, acrossFirst);
+  if (rendered) {
+    ApplyPageSetup(self, EA, outputName, settingsRow);
+  } else {
+    book.worksheets().item(outputName).delete_sheet();
+    data.activate();
+  }
+  scratch.Clear();
+  EA.active_window().set_scroll_row(1);
+  EA.active_window().set_scroll_column(1);
+  bridge::SignalDone(self);
+}
+
+}  // namespace kelv::generate

@@ -1,0 +1,85 @@
+#include "generate/layout_cursor.h"
+
+namespace kelv::generate {
+namespace {
+
+using PageStart = std::function<void(int32_t breakRow, int32_t nextRecord)>;
+
+// Steps 3 to 5 of an across-first record: next position, page change, full
+// row of blocks, full page.
+void AdvanceAcrossFirst(const BlockGeometry& g, LayoutCursor& cur, int32_t i, bool pageChanges,
+                        const PageStart& page) {
+  cur.col += g.C + 1;
+  cur.j += 1;
+  if (pageChanges) {
+    const int32_t b = cur.top + g.B;
+    if (page) page(b, i + 1);
+    cur.top = b + 1 + g.H + 1;
+    cur.col = 2;
+    cur.j = 1;
+    cur.k = 1;
+  }
+  if (cur.j > g.K) {
+    cur.col = 2;
+    cur.j = 1;
+    const int32_t b = cur.top + g.B;
+    cur.top = b + 1;
+    cur.k += 1;
+    if (cur.k > g.R) {
+      if (page) page(b, i + 1);
+      cur.top += g.H + 1;
+      cur.k = 1;
+    }
+  }
+}
+
+// Steps 3 to 5 of a down-first record.
+void AdvanceDownFirst(const BlockGeometry& g, LayoutCursor& cur, int32_t i, bool pageChanges,
+                      const PageStart& page) {
+  cur.top += g.B + 1;
+  cur.j += 1;
+  if (pageChanges) {
+    // The next page starts right below this column of blocks while the page
+    // has only its first column, else below a full column of blocks.
+    const int32_t e = cur.k == 1 ? cur.top : cur.pageTop + (g.B + 1) * g.R;
+    if (page) page(e - 1, i + 1);
+    cur.top = e + g.H + 1;
+    cur.pageTop = cur.top;
+    cur.col = 2;
+    cur.j = 1;
+    cur.k = 1;
+  }
+  if (cur.j > g.R) {
+    cur.col += g.C + 1;
+    cur.top = cur.pageTop;
+    cur.j = 1;
+    cur.k += 1;
+    if (cur.k > g.K) {
+      cur.top = cur.pageTop + (g.B + 1) * g.R;
+      if (page) page(cur.top - 1, i + 1);
+      cur.top += g.H + 1;
+      cur.pageTop = cur.top;
+      cur.col = 2;
+      cur.k = 1;
+    }
+  }
+}
+
+}  // namespace
+
+void WalkRecords(const BlockGeometry& g, int32_t lastRow,
+                 const std::function<bool(int32_t)>& pageChangesAfter, const LayoutVisitor& visit) {
+  LayoutCursor cur(g);
+  for (int32_t i = 2; i <= lastRow; ++i) {
+    const bool startsLine = g.acrossFirst ? cur.j == 1 : cur.k == 1;
+    if (visit.block) visit.block(i, cur.top, cur.col, startsLine);
+    const bool pageChanges = pageChangesAfter(i);
+    if (g.acrossFirst) {
+      AdvanceAcrossFirst(g, cur, i, pageChanges, visit.page);
+    } else {
+      AdvanceDownFirst(g, cur, i, pageChanges, visit.page);
+    }
+  }
+}
+
+}  // namespace kelv::generate

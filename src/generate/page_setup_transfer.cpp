@@ -1,0 +1,82 @@
+#include "generate/page_setup_transfer.h"
+
+#include <array>
+
+#include "bridge/ignore_failures.h"
+#include "host/host_error.h"
+#include "host/variant.h"
+#include "host/worksheet.h"
+#include "templates/settings_sheet.h"
+
+namespace kelv::generate {
+namespace {
+
+using bridge::IgnoreFailure;
+using host::PageSetupProperty;
+using templates::kCaptureFlagColumn;
+using templates::kCaptureRow;
+using templates::kPageSetupColumn;
+using templates::kPageSetupValueCount;
+
+// An object that an earlier, skipped statement failed to set: using it
+// fails like an unset object variable, and that statement is skipped too.
+template <class T>
+T& Use(T* object) {
+  if (object == nullptr) throw host::HostError::host(91);
+  return *object;
+}
+
+}  // namespace
+
+void SavePageSetup(bridge::Component& self, host::Application& EA, const std::string& sheetName) {
+  host::Worksheet* dtb = nullptr;
+  IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(templates::kSettingsSheet); });
+  IgnoreFailure([&] { Use(dtb).cells(kCaptureRow, kCaptureFlagColumn).set_value(true); });
+  host::Worksheet* sheet = nullptr;
+  IgnoreFailure(
+      [&] { sheet = &EA.workbooks().item(self.DataBookName).worksheets().item(sheetName); });
+  for (int32_t k = 1; k <= kPageSetupValueCount; ++k) {
+    IgnoreFailure([&] {
+      const host::Variant v = Use(sheet).page_setup().get(kTransferredPageSetup[k - 1]);
+      Use(dtb).cells(kCaptureRow, kCaptureFlagColumn + k).set_value(v);
+    });
+  }
+}
+
+void ApplyPageSetup(bridge::Component& self, host::Application& EA, const std::string& sheetName,
+                    int32_t r) {
+  host::Worksheet* dtb = nullptr;
+  IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(templates::kSettingsSheet); });
+  bool carryOver = false;
+  IgnoreFailure([&] {
+    carryOver = host::values_equal(Use(dtb).cells(kCaptureRow, kCaptureFlagColumn).value(),
+                                   host::Variant(true));
+  });
+  if (carryOver) {
+    for (int32_t k = 1; k <= kPageSetupValueCount; ++k) {
+      IgnoreFailure([&] {
+        Use(dtb)
+            .cells(r, kPageSetupColumn + k)
+            .set_value(Use(dtb).cells(kCaptureRow, kCaptureFlagColumn + k).value());
+      });
+    }
+  }
+  std::array<host::Variant, kPageSetupValueCount> stored;
+  for (int32_t k = 1; k <= kPageSetupValueCount; ++k) {
+    IgnoreFailure([&] { stored[k - 1] = Use(dtb).cells(r, kPageSetupColumn + k).value(); });
+  }
+  host::Worksheet* sheet = nullptr;
+  IgnoreFailure(
+      [&] { sheet = &EA.workbooks().item(self.DataBookName).worksheets().item(sheetName); });
+  for (int32_t k = 1; k <= kPageSetupValueCount; ++k) {
+    IgnoreFailure(
+        [&] { Use(sheet).page_setup().set(kTransferredPageSetup[k - 1], stored[k - 1]); });
+  }
+  IgnoreFailure([&] { Use(sheet).page_setup().set(PageSetupProperty::HeaderMargin, 2); });
+  IgnoreFailure([&] { Use(sheet).page_setup().set(PageSetupProperty::FooterMargin, 10); });
+  IgnoreFailure([&] { Use(sheet).page_setup().set(PageSetupProperty::LeftMargin, 2); });
+  IgnoreFailure([&] { Use(sheet).page_setup().set(PageSetupProperty::RightMargin, 2); });
+  IgnoreFailure([&] { Use(sheet).page_setup().set(PageSetupProperty::CenterHorizontally, true); });
+}
+
+}  // namespace kelv::generate

@@ -1,0 +1,353 @@
+#include "generate/render_template.h"
+
+#include <string>
+#include <vector>
+
+#include "generate/layout_cursor.h"
+#include "generate/template_layout.h"
+#include "host/constants.h"
+#include "host/picture.h"
+#include "host/range.h"
+#include "host/variant.h"
+#include "templates/settings_sheet.h"
+
+namespace kelv::generate {
+namespace {
+
+using host::Range;
+using host::Variant;
+using host::Worksheet;
+
+// --- Messages ---------------------------------------------------------------
+
+std::string MissingEndMarkerMessage(const std::string& templateName, int32_t row,
+                                    const char* marker) {
+  return "“" + templateName + "”第" + std::to_string(row) + "行缺少结束标志:" + marker;
+}
+
+std::string MissingBodyMessage(const std::string& templateName) {
+  return "“" + templateName + "”模板表中，缺少主体区，请检查!";
+}
+
+std::string NoFieldsMessage(const std::string& templateName) {
+  return "“" + templateName + "”模板表中，没有字段，请检查!";
+}
+
+const char* const kTooManyAcrossMessage = "程序窗体“横向排列区数”设置太大, 请检查！";
+
+std::string MissingFieldsMessage(const std::string& dataSheetName, const std::string& templateName,
+                                 const std::string& names) {
+  return "“" + dataSheetName + "”中没有“" + templateName + "”模板表中的“" + names +
+         "”字段，请检查！";
+}
+
+// --- Binding ----------------------------------------------------------------
+
+// Binds every field of the list and appends the names found nowhere, each
+// followed by "、".
+void BindFields(Worksheet& data, int32_t workColumn, std::vector<FieldBinding>& fields,
+                std::string& missing) {
+  for (FieldBinding& f : fields) {
+    f.dataColumn = FindScratchHeading(data, workColumn, f.name);
+    if (f.dataColumn == 0) missing += f.name + "、";
+  }
+}
+
+// Binds an area's text fields and then its photo fields (a photo field that
+// names no heading is reported like a text field rather than failing later
+// on a read of column 0). Shows the missing-field message and returns false
+// when any name is not found.
+bool BindArea(bridge::Component& self, Worksheet& data, AreaLayout& area,
+              const std::string& dataSheetName, const std::string& templateName) {
+  std::string missing;
+  BindFields(data, self.WorkColumn, area.textFields, missing);
+  BindFields(data, self.WorkColumn, area.photoFields, missing);
+  if (missing.empty()) return true;
+  missing.resize(missing.size() - std::string("、").size());
+  bridge::ShowNotice(self, MissingFieldsMessage(dataSheetName, templateName, missing));
+  return false;
+}
+
+// --- Filling ------------------------------------------------------------------
+
+// Everything the filling passes share for one rendering.
+struct Job {
+  bridge::Component& self;
+  Worksheet& data;
+  Worksheet& tpl;
+  Worksheet& out;
+  TemplateLayout& layout;
+  const LayoutSettings& settings;
+  BlockGeometry g;
+  int32_t lastRow = 1;
+  int32_t pageColumn = 0;
+  int32_t photoFolderColumn = 0;
+  std::string photoRoot;
+
+  Variant value(int32_t record, int32_t column) const { return data.cells(record, column).value(); }
+
+  bool PageChangesAfter(int32_t i) const {
+    return !host::values_equal(value(i, pageColumn), value(i + 1, pageColumn));
+  }
+};
+
+Range AreaRange(Worksheet& tpl, const AreaLayout& area) {
+  return tpl.range(tpl.cells(area.firstRow, 2),
+                   tpl.cells(area.firstRow + area.rowCount - 1, area.colCount + 1));
+}
+
+// Record-block pass and body row heights. G(1) collects the spacer rows
+// above the rows of blocks, G(r) the rows holding body row r - 1.
+void RecordBlockPass(Job& job) {
+  const int32_t B = job.g.B;
+  AreaRange(job.tpl, job.layout.body).copy();
+  std::vector<Range> groups;
+  groups.reserve(B + 1);
+  for (int32_t r = 1; r <= B + 1; ++r) groups.push_back(job.out.rows(job.g.H + 1 + r));
+
+  LayoutVisitor visit;
+  visit.block = [&](int32_t i, int32_t top, int32_t col, bool startsLine) {
+    if (startsLine) {
+      for (int32_t r = 1; r <= B + 1; ++r) groups[r - 1].add(job.out.rows(top + r - 2));
+    }
+    job.out.paste(job.out.cells(top, col));
+    for (const FieldBinding& f : job.layout.body.textFields) {
+      job.out.cells(top + f.areaRow - 1, col + f.areaCol - 1).set_value(job.value(i, f.dataColumn));
+    }
+  };
+  visit.page = [&](int32_t breakRow, int32_t) {
+    job.out.add_page_break(job.out.cells(breakRow, 1));
+  };
+  WalkRecords(
+      job.g, job.lastRow, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+
+  groups[0].set_row_height(job.settings.rowSpacing);
+  for (int32_t r = 2; r <= B + 1; ++r) {
+    groups[r - 1].set_row_height(job.tpl.rows(job.layout.body.firstRow + r - 2).row_height());
+  }
+}
+
+// Header pass: a filled header on top of every page, then the first page's,
+// then the header row heights (HG(r) collects the rows holding header row r).
+void HeaderPass(Job& job) {
+  const AreaLayout& header = job.layout.header;
+  const int32_t H = job.g.H;
+  AreaRange(job.tpl, header).copy();
+  std::vector<Range> groups;
+  groups.reserve(H);
+  for (int32_t r = 1; r <= H; ++r) groups.push_back(job.out.rows(r + 1));
+
+  auto placeHeader = [&](int32_t h, int32_t i) {
+    for (int32_t r = 1; r <= H; ++r) groups[r - 1].add(job.out.rows(h + r - 1));
+    job.out.paste(job.out.cells(h, 2));
+    for (const FieldBinding& f : header.textFields) {
+      job.out.cells(h + f.areaRow - 1, 1 + f.areaCol).set_value(job.value(i, f.dataColumn));
+    }
+  };
+  LayoutVisitor visit;
+  visit.page = [&](int32_t breakRow, int32_t next) { placeHeader(breakRow + 1, next); };
+  // Each header belongs to the record after the page break: one record
+  // fewer than the block pass.
+  WalkRecords(
+      job.g, job.lastRow - 1, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+  placeHeader(2, 2);
+
+  for (int32_t r = 1; r <= H; ++r) {
+    groups[r - 1].set_row_height(job.tpl.rows(header.firstRow + r - 1).row_height());
+  }
+}
+
+void ColumnWidths(Job& job) {
+  const int32_t C = job.g.C;
+  const int32_t K = job.g.K;
+  const int32_t pitch = C + 1;
+  for (int32_t c = 2; c <= C + 1; ++c) {
+    if (c > pitch * K) break;
+    Range columns = job.out.columns(c);
+    for (int32_t t = c + pitch; t <= pitch * K; t += pitch) columns.add(job.out.columns(t));
+    columns.set_column_width(job.tpl.columns(c).column_width());
+  }
+  Range spacers = job.out.columns(1);
+  for (int32_t t = 1; t <= K - 1; ++t) spacers.add(job.out.columns(t * pitch + 1));
+  spacers.set_column_width(job.settings.colSpacing);
+  job.out.columns(1).set_column_width(0.6);
+  job.out.columns(K * pitch + 1).set_column_width(0.6);
+}
+
+// Writes the photo's file name into the cell and, when the file exists,
+// stretches the picture over the cell's merged area, inset 2 points at the
+// top and left and 1 point at the right and bottom.
+void PlacePhoto(Job& job, int32_t r, int32_t c, const std::string& name) {
+  Range cell = job.out.cells(r, c);
+  cell.set_value(Variant(name));
+  cell.select();
+  if (!StaysInPhotoFolder(name)) return;
+  const std::string path = job.photoRoot + name;
+  if (!job.self.env.file_exists(path)) return;
+  host::Picture& picture = job.out.insert_picture(path);
+  picture.select();
+  const Range m = cell.merge_area();
+  host::Picture& s = picture.shape_range();
+  s.set_lock_aspect_ratio(false);
+  s.set_top(m.top() + 2);
+  s.set_left(m.left() + 2);
+  s.set_width(m.width() - 3);
+  s.set_height(m.height() - 3);
+}
+
+std::string RecordPhotoName(const Job& job, int32_t i, const FieldBinding& f) {
+  return PhotoFileName(job.value(i, job.photoFolderColumn).to_text(),
+                       job.value(i, f.dataColumn).to_text());
+}
+
+void BodyPhotoPass(Job& job) {
+  LayoutVisitor visit;
+  visit.block = [&](int32_t i, int32_t top, int32_t col, bool) {
+    for (const FieldBinding& f : job.layout.body.photoFields) {
+      PlacePhoto(job, top + f.areaRow - 1, col + f.areaCol - 1, RecordPhotoName(job, i, f));
+    }
+  };
+  WalkRecords(
+      job.g, job.lastRow, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+}
+
+void HeaderPhotoPass(Job& job) {
+  auto placeHeaderPhotos = [&](int32_t h, int32_t i) {
+    for (const FieldBinding& f : job.layout.header.photoFields) {
+      PlacePhoto(job, h + f.areaRow - 1, 1 + f.areaCol, RecordPhotoName(job, i, f));
+    }
+  };
+  LayoutVisitor visit;
+  visit.page = [&](int32_t breakRow, int32_t next) { placeHeaderPhotos(breakRow + 1, next); };
+  WalkRecords(
+      job.g, job.lastRow - 1, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+  placeHeaderPhotos(2, 2);
+}
+
+}  // namespace
+
+float ColumnSpacingWidth(float x) {
+  const float wide = (x - 5) / 8;
+  const float narrow = static_cast<float>(x * 0.08);
+  return x > 13 ? wide : narrow;
+}
+
+LayoutSettings ReadLayoutSettings(Worksheet& settings, int32_t row) {
+  LayoutSettings s;
+  s.rowsPerPage = settings.cells(row, templates::kRowsPerPageColumn).value().to_int32();
+  s.colsAcross = settings.cells(row, templates::kColsAcrossColumn).value().to_int32();
+  s.rowSpacing = settings.cells(row, templates::kRowSpacingColumn).value().to_single() * 3 / 4;
+  s.colSpacing =
+      ColumnSpacingWidth(settings.cells(row, templates::kColSpacingColumn).value().to_single());
+  s.sortName = settings.cells(row, templates::kSortNameColumn).value().to_text();
+  s.pageName = settings.cells(row, templates::kPageNameColumn).value().to_text();
+  return s;
+}
+
+int32_t FindScratchHeading(Worksheet& data, int32_t workColumn, const std::string& wanted) {
+  if (wanted.empty()) return 0;
+  for (int32_t c = workColumn; c <= host::kMaxColumns; ++c) {
+    const Range heading = data.cells(1, c);
+    const Variant v = heading.value();
+    if (v.is_empty() || (v.is_text() && v.as_text().empty())) return 0;
+    if (host::values_equal(v, Variant(wanted))) return heading.column();
+  }
+  return 0;
+}
+
+std::string PhotoFileName(const std::string& folderValue, const std::string& fieldValue) {
+  std::string sub = folderValue + "\\";
+  if (sub == "\\") sub.clear();
+  return sub + fieldValue + ".jpg";
+}
+
+bool StaysInPhotoFolder(const std::string& name) {
+  if (name.empty()) return true;
+  if (name[0] == '\\' || name[0] == '/') return false;
+  if (name.find(':') != std::string::npos) return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of("\\/", start);
+    if (end == std::string::npos) end = name.size();
+    if (name.compare(start, end - start, "..") == 0) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+bool RenderTemplate(bridge::Component& self, host::Application& EA,
+                    const std::string& dataSheetName, const std::string& templateName,
+                    int32_t settingsRow, bool acrossFirst) {
+  Worksheet& data = EA.workbooks().item(self.DataBookName).worksheets().item(dataSheetName);
+  Worksheet& dtb = EA.this_workbook().worksheets().item(templates::kSettingsSheet);
+  const LayoutSettings settings = ReadLayoutSettings(dtb, settingsRow);
+  Worksheet& tpl = EA.this_workbook().worksheets().item(templateName);
+
+  TemplateLayout layout;
+  const AreaBounds headerBounds = FindAreaBounds(tpl, kHeaderMarker);
+  if (headerBounds.firstRow != 0) {
+    if (headerBounds.endColumn == 0) {
+      bridge::ShowNotice(
+          self, MissingEndMarkerMessage(templateName, headerBounds.firstRow, kHeaderMarker));
+      return false;
+    }
+    layout.header = ScanArea(tpl, headerBounds);
+  }
+  const AreaBounds bodyBounds = FindAreaBounds(tpl, kBodyMarker);
+  if (bodyBounds.firstRow == 0) {
+    bridge::ShowNotice(self, MissingBodyMessage(templateName));
+    return false;
+  }
+  if (bodyBounds.endColumn == 0) {
+    bridge::ShowNotice(self,
+                       MissingEndMarkerMessage(templateName, bodyBounds.firstRow, kBodyMarker));
+    return false;
+  }
+  layout.body = ScanArea(tpl, bodyBounds);
+  if (layout.body.textFields.empty() && layout.body.photoFields.empty()) {
+    bridge::ShowNotice(self, NoFieldsMessage(templateName));
+    return false;
+  }
+  if (static_cast<int64_t>(layout.body.colCount + 1) * settings.colsAcross > host::kMaxColumns) {
+    bridge::ShowNotice(self, kTooManyAcrossMessage);
+    return false;
+  }
+
+  const int32_t lastRow = data.cells(1, self.WorkColumn).current_region().rows_count();
+  const int32_t sortColumn = FindScratchHeading(data, self.WorkColumn, settings.sortName);
+  if (sortColumn != 0) {
+    data.cells(1, sortColumn)
+        .current_region()
+        .sort(data.cells(1, sortColumn), host::SortOrder::Ascending, host::SortHeader::Yes);
+  }
+  int32_t pageColumn = FindScratchHeading(data, self.WorkColumn, settings.pageName);
+  if (pageColumn == 0) pageColumn = self.WorkColumn - 1;
+  int32_t photoFolderColumn = FindScratchHeading(data, self.WorkColumn, kPhotoFolderHeading);
+  if (photoFolderColumn == 0) photoFolderColumn = self.WorkColumn - 1;
+
+  if (layout.header.present && !BindArea(self, data, layout.header, dataSheetName, templateName)) {
+    return false;
+  }
+  if (!BindArea(self, data, layout.body, dataSheetName, templateName)) return false;
+
+  Worksheet& out = EA.workbooks().item(self.DataBookName).worksheets().item(templateName);
+  out.cells(1, 2).set_value(Variant("  "));
+
+  Job job{self, data, tpl, out, layout, settings, {}, lastRow, pageColumn, photoFolderColumn, {}};
+  job.g.B = layout.body.rowCount;
+  job.g.C = layout.body.colCount;
+  job.g.H = layout.header.rowCount;
+  job.g.R = settings.rowsPerPage;
+  job.g.K = settings.colsAcross;
+  job.g.acrossFirst = acrossFirst;
+
+  RecordBlockPass(job);
+  if (job.g.H >= 1) HeaderPass(job);
+  ColumnWidths(job);
+  job.photoRoot = EA.this_workbook().path() + kPhotoFolder;
+  if (!layout.body.photoFields.empty()) BodyPhotoPass(job);
+  if (!layout.header.photoFields.empty()) HeaderPhotoPass(job);
+  return true;
+}
+
+}  // namespace kelv::generate

@@ -1,0 +1,58 @@
+// RenderTemplate: the table-generation engine. Reads a template's layout
+// settings and its sheet, binds the fields to the scratch copy of the data
+// table, validates, then fills the output sheet: record blocks and page
+// breaks, page headers, column widths, photos.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "bridge/component.h"
+#include "host/application.h"
+#include "host/worksheet.h"
+
+namespace kelv::generate {
+
+// The photo folder beside the host workbook, and the heading of the data
+// column naming a record's sub-folder in it.
+inline constexpr const char* kPhotoFolder = "\\照片\\";
+inline constexpr const char* kPhotoFolderHeading = "照片夹";
+
+// A template's layout settings, from its row of the settings sheet.
+struct LayoutSettings {
+  int32_t rowsPerPage = 0;  // F, TxtHang
+  int32_t colsAcross = 0;   // G, TxtLie
+  float rowSpacing = 0;     // H × 3 / 4, points
+  float colSpacing = 0;     // I, converted to column-width units
+  std::string sortName;     // J, CmbPaiXv
+  std::string pageName;     // K, CmbHuanYe
+};
+
+LayoutSettings ReadLayoutSettings(host::Worksheet& settings, int32_t row);
+
+// The column-spacing conversion: x > 13 gives (x - 5) / 8, else x × 0.08.
+float ColumnSpacingWidth(float x);
+
+// Heading search on row 1 of the scratch copy, from `workColumn` to the
+// right: the column of the first heading equal to `wanted`, 0 when an empty
+// heading comes first. An empty `wanted` is never found.
+int32_t FindScratchHeading(host::Worksheet& data, int32_t workColumn, const std::string& wanted);
+
+// A photo's file name below the photo root for a record: the sub-folder
+// (when given) and the field value, with ".jpg" appended.
+std::string PhotoFileName(const std::string& folderValue, const std::string& fieldValue);
+
+// Whether a photo file name stays inside the photo folder: no ".." part, no
+// leading separator, no drive or stream colon. Names built from data that
+// would leave it never reach the file system.
+bool StaysInPhotoFolder(const std::string& name);
+
+// The engine. The caller has made the scratch copy of the data sheet's
+// table at (1, WorkColumn) and an empty active output sheet named like the
+// template in the data workbook. Returns false after showing a validation
+// message (the output sheet is still empty then).
+bool RenderTemplate(bridge::Component& self, host::Application& EA,
+                    const std::string& dataSheetName, const std::string& templateName,
+                    int32_t settingsRow, bool acrossFirst);
+
+}  // namespace kelv::generate
