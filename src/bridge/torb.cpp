@@ -1,27 +1,50 @@
 #include "bridge/torb.h"
 
+#include <exception>
+#include <new>
 #include <string>
 
+#include "help/help_document.h"
 #include "host/host_error.h"
 
 namespace kelv::bridge {
 namespace {
 
-using Handler = void (*)(Component&, host::Application&, host::Form&);
+// The help row passes EA alone.
+void MyHelp(Component& self, host::Application& EA, host::Form&) {
+  help::OpenHelpDocument(self, EA);
+}
 
-struct EventRow {
-  std::string_view name;
-  Handler handler;
-};
-
-// The event table, compared in order, exactly and case-sensitively.
+// Searched in order, exactly and case-sensitively; the first match is called.
+// Rows keep this order: LtbBiaoClick, LtbMoBanClick, CmdAddMBClick,
+// CmdDelMBClick, CmdEditMBClick, CmdDoKaoHaoClick, CmdDoYongBiaoClick,
+// MultiPage1Change, UserFormInitialize, MyHelp.
 constexpr EventRow kEvents[] = {
-    {"", nullptr},  // placeholder so the table is never empty; never matches a real event
+    {"MyHelp", MyHelp},
 };
 
 void ShowErrorBox(Component& self, const host::HostError& e) {
-  self.dialogs.message_box(ErrorBoxText(e), host::MessageButtons::Ok,
-                           host::MessageIcon::Critical, "错误");
+  self.dialogs.message_box(ErrorBoxText(e), host::MessageButtons::Ok, host::MessageIcon::Critical,
+                           "错误");
+}
+
+// Runs one stretch under the trap. Failures that are not the host's or the
+// component's own (a broken invariant, memory) still reach the error box,
+// under the component's source.
+template <class Stretch, class OnFailure>
+void Trapped(Stretch&& stretch, OnFailure&& on_failure) {
+  try {
+    stretch();
+  } catch (const host::HostError& e) {
+    on_failure(e);
+  } catch (const std::bad_alloc&) {
+    on_failure(host::HostError(host::kComponentSource, 7, host::standard_description(7)));
+  } catch (const std::exception& e) {
+    on_failure(host::HostError(host::kComponentSource, host::kInvalidArgument, e.what()));
+  } catch (...) {
+    on_failure(host::HostError(host::kComponentSource, host::kInvalidArgument,
+                               host::standard_description(host::kInvalidArgument)));
+  }
 }
 
 }  // namespace
@@ -30,29 +53,45 @@ std::string ErrorBoxText(const host::HostError& e) {
   return e.source() + "：(" + std::to_string(e.number()) + ")" + e.description();
 }
 
-host::Variant torb::MyFunClick(host::Application& EA, host::Form& UF, std::string_view strFlag) {
-  try {
-    EA.set_screen_updating(false);
-    EA.set_display_alerts(false);
-    const std::string flag(strFlag);
-    for (const EventRow& row : kEvents) {
-      if (row.handler != nullptr && row.name == flag) {
-        row.handler(self_, EA, UF);
-        break;
-      }
+std::span<const EventRow> EventTable() {
+  return kEvents;
+}
+
+void Dispatch(Component& self, host::Application& EA, host::Form& UF, std::string_view strFlag,
+              std::span<const EventRow> table) {
+  bool box_shown = false;
+  auto error_box = [&](const host::HostError& e) {
+    if (box_shown) return;
+    box_shown = true;
+    try {
+      ShowErrorBox(self, e);
+    } catch (...) {
+      // The dialog layer itself is gone; there is nobody left to tell.
     }
-  } catch (const host::HostError& e) {
-    ShowErrorBox(self_, e);
-  } catch (const std::exception& e) {
-    ShowErrorBox(self_, host::HostError(host::kComponentSource, 5, e.what()));
-  }
-  // Exit step. A failure here is not shown again: the error box has already
-  // told the user what went wrong, and showing it once per exit would loop.
-  try {
-    EA.set_display_alerts(true);
-    EA.set_screen_updating(true);
-  } catch (const std::exception&) {
-  }
+  };
+
+  Trapped(
+      [&] {
+        EA.set_screen_updating(false);
+        EA.set_display_alerts(false);
+        const std::string flag(strFlag);
+        for (const EventRow& row : table) {
+          if (row.name == flag) {
+            row.handler(self, EA, UF);
+            break;
+          }
+        }
+      },
+      error_box);
+
+  // Exit step. Each setting is restored on its own, so a refused
+  // DisplayAlerts still gets screen updating back on.
+  Trapped([&] { EA.set_display_alerts(true); }, error_box);
+  Trapped([&] { EA.set_screen_updating(true); }, error_box);
+}
+
+host::Variant torb::MyFunClick(host::Application& EA, host::Form& UF, std::string_view strFlag) {
+  Dispatch(self_, EA, UF, strFlag, kEvents);
   return host::Variant();
 }
 

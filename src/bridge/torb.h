@@ -3,6 +3,7 @@
 // start-up to MyFunClick, setting changes to MyFunSet.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,14 @@
 #include "host/variant.h"
 
 namespace kelv::bridge {
+
+using Handler = void (*)(Component& self, host::Application& EA, host::Form& UF);
+
+// One row of an event table: an event name and the handler it calls.
+struct EventRow {
+  std::string_view name;
+  Handler handler;
+};
 
 class torb {
  public:
@@ -34,6 +43,17 @@ class torb {
  private:
   Component self_;
 };
+
+// What MyFunClick does, over any event table: ScreenUpdating and
+// DisplayAlerts off, the first row whose name equals strFlag exactly, then
+// DisplayAlerts and ScreenUpdating on again. A failure shows the error box
+// once and goes on with the exit step; a failing exit step never shows a
+// second box. Nothing the handler did before failing is undone.
+void Dispatch(Component& self, host::Application& EA, host::Form& UF, std::string_view strFlag,
+              std::span<const EventRow> table);
+
+// The event table MyFunClick routes through, in the order it is searched.
+std::span<const EventRow> EventTable();
 
 // The error box text: SOURCE：(N)DESCRIPTION.
 std::string ErrorBoxText(const host::HostError& e);
