@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "generate/generate_tables.h"
 #include "help/help_document.h"
 #include "host/host_error.h"
 
@@ -20,6 +21,7 @@ void MyHelp(Component& self, host::Application& EA, host::Form&) {
 // CmdDelMBClick, CmdEditMBClick, CmdDoKaoHaoClick, CmdDoYongBiaoClick,
 // MultiPage1Change, UserFormInitialize, MyHelp.
 constexpr EventRow kEvents[] = {
+    {"CmdDoYongBiaoClick", generate::GenerateTables},
     {"MyHelp", MyHelp},
 };
 
