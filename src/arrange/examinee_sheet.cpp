@@ -1,0 +1,62 @@
+#include "arrange/examinee_sheet.h"
+
+#include <cmath>
+#include <string>
+
+#include "host/variant.h"
+
+namespace kelv::arrange {
+
+int32_t FindHeaderColumn(host::Worksheet& sheet, int32_t first, std::string_view header) {
+  const int32_t n = sheet.cells(1, first).current_region().columns_count();
+  for (int32_t i = 0; i <= n; ++i) {
+    if (host::text_equals(sheet.cells(1, first + i).value(), header)) return first + i;
+  }
+  return 0;
+}
+
+void ShuffleRows(bridge::Component& self, host::Worksheet& sheet) {
+  const host::Range table = sheet.cells(1, 1).current_region();
+  const int32_t n = table.rows_count();
+  const int32_t c = table.columns_count() + 1;
+  sheet.cells(1, c).set_value("sj");
+  self.env.randomize();
+  for (int32_t r = 2; r <= n; ++r) {
+    const double u = self.env.next_random();
+    sheet.cells(r, c).set_value(std::floor(u * n + 1));
+  }
+  sheet.cells(1, c).current_region().sort(sheet.cells(1, c), host::SortOrder::Ascending,
+                                          host::SortHeader::Yes);
+  sheet.columns(c).clear();
+}
+
+bool AddGroupCounts(host::Worksheet& sheet, int32_t rows, std::string_view group,
+                    std::string_view count) {
+  const int32_t g = FindHeaderColumn(sheet, 1, group);
+  if (g < 1) return false;
+  sheet.cells(1, g).current_region().sort(sheet.cells(1, g), host::SortOrder::Ascending,
+                                          host::SortHeader::Yes);
+  int32_t c = FindHeaderColumn(sheet, 1, count);
+  if (c == 0) c = sheet.cells(1, 1).current_region().columns_count() + 1;
+  sheet.columns(c).set_number_format_local("G/通用格式");
+  sheet.cells(1, c).set_value(count);
+  sheet.columns(c).font().set_color_index(5);
+
+  const int32_t d = g - c;
+  const std::string formula =
+      "=COUNTIF(C[" + std::to_string(d) + "],RC[" + std::to_string(d) + "])";
+  int32_t r = 2;
+  while (r <= rows) {
+    sheet.cells(r, c).set_formula_r1c1(formula);
+    const int32_t n = sheet.cells(r, c).value().to_int32();
+    if (n == 0) {
+      sheet.cells(r, c).set_value("");
+      break;
+    }
+    sheet.range(sheet.cells(r, c), sheet.cells(r + n - 1, c)).set_value(n);
+    r = r + n;
+  }
+  return true;
+}
+
+}  // namespace kelv::arrange

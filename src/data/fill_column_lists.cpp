@@ -1,0 +1,48 @@
+#include <string>
+
+#include "bridge/ignore_failures.h"
+#include "data/column_lists.h"
+#include "data/data_workbook.h"
+#include "host/host_error.h"
+
+namespace kelv::data {
+namespace {
+
+// A sheet variable that may have stayed unset because the statement that
+// sets it failed; using it then fails like any other statement.
+host::Worksheet& Set(host::Worksheet* sheet) {
+  if (sheet == nullptr) throw host::HostError::host(host::kSubscriptOutOfRange);
+  return *sheet;
+}
+
+void RefillKeepingText(host::Form& UF, const char* name) {
+  std::string text;
+  bridge::IgnoreFailure([&] { text = UF[name].value().to_text(); });
+  bridge::IgnoreFailure([&] { UF[name].clear(); });
+  bridge::IgnoreFailure([&] { UF[name].set_value(text); });
+  bridge::IgnoreFailure([&] { UF[name].add_item("无"); });
+}
+
+}  // namespace
+
+void FillColumnLists(bridge::Component& self, host::Application& EA, host::Form& UF,
+                     bool use_examinee_sheet) {
+  if (!(self.WorkColumn > 0)) return;
+  host::Worksheet* sheet = nullptr;
+  bridge::IgnoreFailure([&] {
+    sheet = &EA.workbooks()
+                 .item(self.DataBookName)
+                 .worksheets()
+                 .item(use_examinee_sheet ? kExamineeSheet : kRoomSheet);
+  });
+  RefillKeepingText(UF, "CmbPaiXv");
+  RefillKeepingText(UF, "CmbHuanYe");
+  int32_t n = 0;
+  bridge::IgnoreFailure([&] { n = Set(sheet).cells(1, 1).current_region().columns_count(); });
+  for (int32_t i = 1; i <= n; ++i) {
+    bridge::IgnoreFailure([&] { UF["CmbPaiXv"].add_item(Set(sheet).cells(1, i).value()); });
+    bridge::IgnoreFailure([&] { UF["CmbHuanYe"].add_item(Set(sheet).cells(1, i).value()); });
+  }
+}
+
+}  // namespace kelv::data

@@ -1,0 +1,112 @@
+#include <string>
+
+#include "data/column_lists.h"
+#include "data/data_workbook.h"
+#include "data/sheet_exists.h"
+#include "host/host_error.h"
+
+namespace kelv::data {
+namespace {
+
+// Workbooks.Open on the data folder's file. A file the host cannot read
+// leaves the component as it was before the click: the earlier data
+// workbook stays current. The failure travels on to the error box, and
+// names the file even where the host's description does not.
+void OpenFromDataFolder(bridge::Component& self, host::Application& EA,
+                        const std::string& previous_name) {
+  const std::string file = self.DataBookName;
+  try {
+    EA.workbooks().open(EA.this_workbook().path() + kDataFolder + file);
+  } catch (const host::HostError& e) {
+    self.DataBookName = previous_name;
+    if (e.description().find(file) != std::string::npos) throw;
+    throw host::HostError(e.source(), e.number(), e.description() + "：" + file);
+  } catch (...) {
+    self.DataBookName = previous_name;
+    throw;
+  }
+}
+
+// Rows(1).Replace of spaces, ideographic spaces and line feeds.
+void CleanHeaderRow(host::Worksheet& sheet) {
+  sheet.rows(1).replace(" ", "", host::LookAt::Part);
+  sheet.rows(1).replace("\u3000", "", host::LookAt::Part);
+  sheet.rows(1).replace("\n", "", host::LookAt::Part);
+}
+
+}  // namespace
+
+void OpenDataWorkbook(bridge::Component& self, host::Application& EA, host::Form& UF) {
+  host::Control& LtbBiao = UF["LtbBiao"];
+  if (LtbBiao.list_count() == 0) return;
+  if (LtbBiao.list_index() == -1) LtbBiao.set_selected(0, true);
+  const std::string previous_name = self.DataBookName;
+  self.DataBookName = LtbBiao.value().to_text();
+
+  bool already_open = false;
+  for (host::Workbook& book : EA.workbooks()) {
+    if (book.name() == self.DataBookName) {
+      EA.workbooks().item(self.DataBookName).activate();
+      already_open = true;
+      break;
+    }
+  }
+  if (!already_open) OpenFromDataFolder(self, EA, previous_name);
+
+  host::Workbook& book = EA.workbooks().item(self.DataBookName);
+  if (!SheetExists(book.worksheets(), kRoomSheet)) {
+    bridge::ShowNotice(self, "缺少 考场表，请检查标签名。");
+    return;
+  }
+  if (!SheetExists(book.worksheets(), kExamineeSheet)) {
+    bridge::ShowNotice(self, "缺少 考生表，请检查标签名。");
+    return;
+  }
+  self.WorkColumn = kWorkColumn;
+
+  host::Worksheet& rooms = book.worksheets().item(kRoomSheet);
+  rooms.set_tab_color_index(5);
+  rooms.rows(1).font().set_color_index(0);
+  rooms.range(rooms.cells(1, 1), rooms.cells(1, 7)).font().set_color_index(5);
+  rooms.columns(6).font().set_color_index(5);
+  rooms.columns(7).font().set_color_index(5);
+  rooms.cells(1, 1).set_value("考场");
+  rooms.cells(1, 2).set_value("场人");
+  rooms.cells(1, 3).set_value("考室");
+  rooms.cells(1, 4).set_value("监考甲");
+  rooms.cells(1, 5).set_value("监考乙");
+  rooms.cells(1, 6).set_value("首考号");
+  rooms.cells(1, 7).set_value("尾考号");
+  CleanHeaderRow(rooms);
+  rooms.columns(1).set_number_format_local("@");
+  rooms.columns(6).set_number_format_local("@");
+  rooms.columns(7).set_number_format_local("@");
+
+  host::Worksheet& examinees = book.worksheets().item(kExamineeSheet);
+  examinees.set_tab_color_index(5);
+  CleanHeaderRow(examinees);
+
+  const bool use_examinee_sheet = UF["ChbSJYuan"].value().to_bool();
+  FillColumnLists(self, EA, UF, use_examinee_sheet);
+
+  if (use_examinee_sheet) {
+    host::Worksheet& shown = book.worksheets().item(kExamineeSheet);
+    shown.activate();
+    shown.cells(1, 1).activate();
+  } else {
+    book.worksheets().item(kRoomSheet).activate();
+  }
+
+  host::Window& window = EA.active_window();
+  window.set_scroll_row(1);
+  window.set_scroll_column(1);
+  window.set_tab_ratio(0.9);
+  window.set_split_row(1);
+  window.set_split_column(0);
+  window.set_freeze_panes(true);
+
+  UF["CmdDoKaoHao"].set_enabled(true);
+  UF["CmdDoYongBiao"].set_enabled(true);
+}
+
+}  // namespace kelv::data
