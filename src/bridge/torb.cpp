@@ -4,6 +4,8 @@
 #include <new>
 #include <string>
 
+#include "arrange/assign_exam_numbers.h"
+#include "data/data_workbook.h"
 #include "generate/generate_tables.h"
 #include "help/help_document.h"
 #include "host/host_error.h"
@@ -21,6 +23,8 @@ void MyHelp(Component& self, host::Application& EA, host::Form&) {
 // CmdDelMBClick, CmdEditMBClick, CmdDoKaoHaoClick, CmdDoYongBiaoClick,
 // MultiPage1Change, UserFormInitialize, MyHelp.
 constexpr EventRow kEvents[] = {
+    {"LtbBiaoClick", data::OpenDataWorkbook},
+    {"CmdDoKaoHaoClick", arrange::AssignExamNumbers},
     {"CmdDoYongBiaoClick", generate::GenerateTables},
     {"MyHelp", MyHelp},
 };
