@@ -1,0 +1,121 @@
+#!/usr/bin/python3
+"""Plays one scenario with `kelv run` and compares what came out.
+
+    check_scenario.py --kelv PATH/TO/kelv GROUP/NAME.json
+
+The scenario's "workspace" (a folder, relative to the scenario file) is
+copied to a fresh temporary folder and played there, so the checked-in
+workspace never changes. Then:
+
+  - the transcript is compared with GROUP/NAME.expected.jsonl;
+  - every GROUP/NAME.expected/BOOK/SHEET.txt is compared with
+    `kelv dump WORKSPACE/BOOK SHEET` of the played workspace (BOOK is the
+    workbook's path inside the workspace, e.g. 数据/考试.xlsx).
+
+A mismatch prints a unified diff and exits 1; the played folder is kept and
+named. With KELV_UPDATE_GOLDEN=1 the expected files are rewritten from what
+came out instead (a dump is written only where its .txt file already exists).
+"""
+import argparse
+import difflib
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+
+def read_text(path):
+    with open(path, encoding="utf-8") as f:
+        return f.read()
+
+
+def write_text(path, text):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", encoding="utf-8", newline="\n") as f:
+        f.write(text)
+
+
+def compare(label, expected_path, actual, update):
+    """True when the file at expected_path holds exactly `actual`."""
+    if update:
+        write_text(expected_path, actual)
+        print(f"updated {expected_path}")
+        return True
+    if not os.path.exists(expected_path):
+        print(f"{label}: {expected_path} is missing (KELV_UPDATE_GOLDEN=1 writes it)")
+        return False
+    expected = read_text(expected_path)
+    if expected == actual:
+        return True
+    diff = difflib.unified_diff(expected.splitlines(keepends=True), actual.splitlines(keepends=True),
+                                fromfile=expected_path, tofile=f"{label} (this run)")
+    sys.stdout.writelines(diff)
+    print()
+    return False
+
+
+def run(command):
+    return subprocess.run(command, capture_output=True, text=True, encoding="utf-8", timeout=280)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--kelv", required=True)
+    parser.add_argument("scenario")
+    args = parser.parse_args()
+    update = os.environ.get("KELV_UPDATE_GOLDEN") == "1"
+
+    scenario_path = os.path.abspath(args.scenario)
+    base = scenario_path[: -len(".json")]
+    with open(scenario_path, encoding="utf-8") as f:
+        scenario = json.load(f)
+    if not isinstance(scenario, dict) or not isinstance(scenario.get("workspace"), str):
+        print(f"{scenario_path}: the scenario must name its \"workspace\" folder")
+        return 1
+    source = os.path.normpath(os.path.join(os.path.dirname(scenario_path), scenario["workspace"]))
+    if not os.path.isdir(source):
+        print(f"{scenario_path}: workspace {source} does not exist")
+        return 1
+
+    played = tempfile.mkdtemp(prefix="kelv-scenario-")
+    workspace = os.path.join(played, "workspace")
+    shutil.copytree(source, workspace)
+    transcript = os.path.join(played, "transcript.jsonl")
+
+    result = run([args.kelv, "run", workspace, scenario_path, "--transcript", transcript])
+    if result.returncode != 0:
+        print(f"kelv run exited with {result.returncode}")
+        sys.stdout.write(result.stderr)
+        print(f"played in {played}")
+        return 1
+
+    ok = compare("transcript", base + ".expected.jsonl", read_text(transcript), update)
+
+    dumps = base + ".expected"
+    if os.path.isdir(dumps):
+        for folder, _, files in sorted(os.walk(dumps)):
+            for file in sorted(files):
+                if not file.endswith(".txt"):
+                    continue
+                book = os.path.relpath(folder, dumps)
+                sheet = file[: -len(".txt")]
+                label = f"{book} {sheet}"
+                dumped = run([args.kelv, "dump", os.path.join(workspace, book), sheet])
+                if dumped.returncode != 0:
+                    print(f"{label}: kelv dump exited with {dumped.returncode}")
+                    sys.stdout.write(dumped.stderr)
+                    ok = False
+                    continue
+                ok = compare(label, os.path.join(folder, file), dumped.stdout, update) and ok
+
+    if ok:
+        shutil.rmtree(played)
+        return 0
+    print(f"played in {played}")
+    return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
