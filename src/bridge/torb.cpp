@@ -5,10 +5,15 @@
 #include <string>
 
 #include "arrange/assign_exam_numbers.h"
+#include "bridge/form_startup.h"
+#include "bridge/switch_page.h"
 #include "data/data_workbook.h"
 #include "generate/generate_tables.h"
 #include "help/help_document.h"
 #include "host/host_error.h"
+#include "templates/select_template.h"
+#include "templates/setting_persistence.h"
+#include "templates/template_catalogue.h"
 
 namespace kelv::bridge {
 namespace {
@@ -24,8 +29,14 @@ void MyHelp(Component& self, host::Application& EA, host::Form&) {
 // MultiPage1Change, UserFormInitialize, MyHelp.
 constexpr EventRow kEvents[] = {
     {"LtbBiaoClick", data::OpenDataWorkbook},
+    {"LtbMoBanClick", templates::SelectTemplate},
+    {"CmdAddMBClick", templates::AddTemplate},
+    {"CmdDelMBClick", templates::DeleteTemplate},
+    {"CmdEditMBClick", templates::RenameTemplate},
     {"CmdDoKaoHaoClick", arrange::AssignExamNumbers},
     {"CmdDoYongBiaoClick", generate::GenerateTables},
+    {"MultiPage1Change", SwitchPage},
+    {"UserFormInitialize", FormStartUp},
     {"MyHelp", MyHelp},
 };
 
@@ -102,9 +113,7 @@ host::Variant torb::MyFunClick(host::Application& EA, host::Form& UF, std::strin
 }
 
 host::Variant torb::MyFunSet(host::Application& EA, host::Form& UF, std::string_view strFlag) {
-  (void)EA;
-  (void)UF;
-  (void)strFlag;
+  templates::RouteSetting(self_, EA, UF, strFlag);
   return host::Variant();
 }
 
