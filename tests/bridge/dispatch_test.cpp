@@ -206,5 +206,30 @@ TEST_F(TorbTest, NamesOutsideTheTableCallNothing) {
   EXPECT_TRUE(app.display_alerts());
 }
 
+TEST_F(TorbTest, MyFunSetFailuresReachTheCallerWithoutBracketOrBox) {
+  FakeApplication app;  // a host workbook without the settings sheet
+  (*form)["TxtHang"].set_value("abc");
+  try {
+    component.MyFunSet(app, *form, "TxtHang");
+    FAIL() << "a text that is no number was stored";
+  } catch (const host::HostError& e) {
+    EXPECT_EQ(e.number(), host::kTypeMismatch);
+  }
+  EXPECT_EQ((*form)["TxtHang"].value().to_text(), "abc");
+
+  (*form)["TxtSKHao"].set_value("0001");
+  try {
+    component.MyFunSet(app, *form, "TxtSKHao");
+    FAIL() << "stored without a settings sheet";
+  } catch (const host::HostError& e) {
+    EXPECT_EQ(e.number(), host::kSubscriptOutOfRange);
+  }
+
+  EXPECT_NO_THROW(component.MyFunSet(app, *form, "txthang"));
+  EXPECT_NO_THROW(component.MyFunSet(app, *form, ""));
+  EXPECT_TRUE(app.log.empty());
+  EXPECT_TRUE(dialogs.records().empty());
+}
+
 }  // namespace
 }  // namespace kelv::bridge
