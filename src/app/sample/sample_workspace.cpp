@@ -1,0 +1,578 @@
+#include "app/sample/sample_workspace.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "host/host_error.h"
+#include "spreadsheet/cells.h"
+#include "spreadsheet/model.h"
+
+namespace kelv::sample {
+namespace {
+
+namespace fs = std::filesystem;
+using spreadsheet::Border;
+using spreadsheet::BorderSide;
+using spreadsheet::Color;
+using spreadsheet::Sheet;
+using spreadsheet::Style;
+using spreadsheet::Visibility;
+using spreadsheet::Workbook;
+using Variant = host::Variant;
+
+// --- Building sheets on the model ---------------------------------------------
+
+class SheetBuilder {
+ public:
+  SheetBuilder(Workbook& book, const std::string& name) : book_(book) {
+    book.sheets.push_back(std::make_unique<Sheet>());
+    sheet_ = book.sheets.back().get();
+    sheet_->name = name;
+  }
+  Sheet& sheet() { return *sheet_; }
+
+  void put(int32_t r, int32_t c, const Variant& v, uint32_t style = 0) {
+    spreadsheet::Cell& cell = spreadsheet::cells::get(*sheet_, r, c);
+    cell.value = v;
+    cell.style = style;
+  }
+  // Gives every cell of the block the style (borders of merged blocks).
+  void fill(int32_t r1, int32_t c1, int32_t r2, int32_t c2, uint32_t style) {
+    for (int32_t r = r1; r <= r2; ++r)
+      for (int32_t c = c1; c <= c2; ++c) spreadsheet::cells::get(*sheet_, r, c).style = style;
+  }
+  void merge(int32_t r1, int32_t c1, int32_t r2, int32_t c2) {
+    sheet_->merges.push_back(host::Rect{r1, c1, r2, c2});
+  }
+  void width(int32_t c, double w) {
+    sheet_->columns[c].width = w;
+    sheet_->columns[c].custom_width = true;
+  }
+  void height(int32_t r, double h) {
+    spreadsheet::Row& row = spreadsheet::cells::row_at(*sheet_, r);
+    row.height = h;
+    row.custom_height = true;
+  }
+
+ private:
+  Workbook& book_;
+  Sheet* sheet_;
+};
+
+const BorderSide kThin{"thin", Color::rgb(0xFF000000)};
+
+struct Styles {
+  explicit Styles(Workbook& book) {
+    auto make = [&book](const std::function<void(Style&)>& edit) {
+      Style s;
+      s.font.name = "宋体";
+      s.font.size = 11;
+      edit(s);
+      return book.styles.intern(s);
+    };
+    auto boxed = [](Style& s) { s.border = Border{kThin, kThin, kThin, kThin, {}, false, false}; };
+    auto centred = [](Style& s) {
+      s.alignment.horizontal = "center";
+      s.alignment.vertical = "center";
+    };
+    plain = make([](Style&) {});
+    caption = make([](Style& s) {
+      s.font.bold = true;
+      s.font.color = Color::indexed(12);  // palette 5, blue
+    });
+    marker = make([](Style& s) {
+      s.font.name = "Arial";
+      s.font.size = 12;
+      s.alignment.horizontal = "right";
+      s.alignment.vertical = "center";
+    });
+    title = make([&](Style& s) {
+      s.font.size = 20;
+      s.font.bold = true;
+      centred(s);
+    });
+    subtitle = make([&](Style& s) {
+      s.font.size = 12;
+      s.font.bold = true;
+      centred(s);
+    });
+    label = make([&](Style& s) {
+      boxed(s);
+      centred(s);
+      s.font.bold = true;
+    });
+    heading = make([&](Style& s) {
+      boxed(s);
+      centred(s);
+      s.font.bold = true;
+      s.fill.pattern = "solid";
+      s.fill.fg = Color::rgb(0xFFD9E1F2);
+    });
+    field = make([&](Style& s) {
+      boxed(s);
+      centred(s);
+      s.number_format = "@";
+    });
+    bigField = make([&](Style& s) {
+      boxed(s);
+      centred(s);
+      s.number_format = "@";
+      s.font.size = 14;
+      s.font.bold = true;
+    });
+    photo = make([&](Style& s) {
+      boxed(s);
+      centred(s);
+      s.font.size = 8;
+      s.font.color = Color::rgb(0xFF808080);
+    });
+    banner = make([&](Style& s) {
+      boxed(s);
+      centred(s);
+      s.font.bold = true;
+      s.font.size = 12;
+      s.fill.pattern = "solid";
+      s.fill.fg = Color::rgb(0xFFDDEBF7);
+    });
+    info = make([&](Style& s) {
+      s.alignment.vertical = "center";
+      s.number_format = "@";
+      s.font.size = 12;
+    });
+    infoLabel = make([&](Style& s) {
+      s.alignment.horizontal = "right";
+      s.alignment.vertical = "center";
+      s.font.size = 12;
+      s.font.bold = true;
+    });
+    text = make([](Style& s) { s.number_format = "@"; });
+    bold = make([](Style& s) { s.font.bold = true; });
+    instruction = make([](Style& s) {
+      s.font.size = 12;
+      s.alignment.vertical = "top";
+      s.alignment.wrap_text = true;
+    });
+  }
+  uint32_t plain, caption, marker, title, subtitle, label, heading, field, bigField, photo, banner,
+      info, infoLabel, text, bold, instruction;
+};
+
+// Column A markers of an area: first and last row, and the end marker in
+// the first row right after the area's last column.
+void MarkArea(SheetBuilder& s, const Styles& st, const char* marker, int32_t firstRow,
+              int32_t lastRow, int32_t columns) {
+  s.put(firstRow, 1, marker, st.marker);
+  if (lastRow != firstRow) s.put(lastRow, 1, marker, st.marker);
+  s.put(firstRow, 2 + columns, marker, st.marker);
+}
+
+SheetBuilder NewTemplate(Workbook& book, const Styles& st, const std::string& name) {
+  SheetBuilder s(book, name);
+  s.put(1, 1, "<" + name + " 模板设计>", st.caption);
+  s.width(1, 3);
+  return s;
+}
+
+// --- Templates -------------------------------------------------------------------
+
+// Door list: one page per room, a header with the room's details and the
+// column headings, one row per examinee.
+void BuildDoorList(Workbook& book, const Styles& st) {
+  SheetBuilder s = NewTemplate(book, st, "门贴");
+  MarkArea(s, st, "@", 3, 6, 5);
+  s.put(3, 2, "考 场 门 贴", st.title);
+  s.merge(3, 2, 3, 6);
+  s.height(3, 36);
+  s.put(4, 2, "考场：", st.infoLabel);
+  s.put(4, 3, "[考场]", st.info);
+  s.put(4, 4, "考室：", st.infoLabel);
+  s.put(4, 5, "[考室]", st.info);
+  s.merge(4, 5, 4, 6);
+  s.put(5, 2, "监考：", st.infoLabel);
+  s.put(5, 3, "[监考甲]", st.info);
+  s.put(5, 4, "[监考乙]", st.info);
+  s.put(5, 5, "人数：", st.infoLabel);
+  s.put(5, 6, "[场人]", st.info);
+  s.height(4, 22);
+  s.height(5, 22);
+  const char* heads[] = {"考号", "姓名", "学校", "班级", "座号"};
+  for (int32_t c = 0; c < 5; ++c) s.put(6, 2 + c, heads[c], st.heading);
+  s.height(6, 22);
+
+  MarkArea(s, st, "#", 9, 9, 5);
+  const char* fields[] = {"[考号]", "[姓名]", "[学校]", "[班级]", "[座号]"};
+  for (int32_t c = 0; c < 5; ++c) s.put(9, 2 + c, fields[c], st.field);
+  s.height(9, 20);
+  const double widths[] = {18, 14, 20, 12, 10};
+  for (int32_t c = 0; c < 5; ++c) s.width(2 + c, widths[c]);
+}
+
+// Seat labels: three across, a photo beside room, exam number, name and seat.
+void BuildSeatLabels(Workbook& book, const Styles& st) {
+  SheetBuilder s = NewTemplate(book, st, "桌贴");
+  MarkArea(s, st, "#", 3, 6, 3);
+  const char* labels[] = {"考场", "考号", "姓名", "座号"};
+  const char* fields[] = {"[考场]", "[考号]", "[姓名]", "[座号]"};
+  for (int32_t r = 0; r < 4; ++r) {
+    s.put(3 + r, 2, labels[r], st.label);
+    s.put(3 + r, 3, fields[r], r == 1 ? st.bigField : st.field);
+    s.height(3 + r, 24);
+  }
+  s.put(3, 4, "{学籍号}", st.photo);
+  s.fill(4, 4, 6, 4, st.photo);
+  s.merge(3, 4, 6, 4);
+  s.width(2, 5);
+  s.width(3, 13);
+  s.width(4, 13);
+}
+
+// Sign-in sheet: like the door list, with an empty signature column.
+void BuildSignIn(Workbook& book, const Styles& st) {
+  SheetBuilder s = NewTemplate(book, st, "签到表");
+  MarkArea(s, st, "@", 3, 5, 5);
+  s.put(3, 2, "考 生 签 到 表", st.title);
+  s.merge(3, 2, 3, 6);
+  s.height(3, 36);
+  s.put(4, 2, "考场：", st.infoLabel);
+  s.put(4, 3, "[考场]", st.info);
+  s.put(4, 4, "考室：", st.infoLabel);
+  s.put(4, 5, "[考室]", st.info);
+  s.height(4, 24);
+  const char* heads[] = {"座号", "考号", "姓名", "班级", "考生签名"};
+  for (int32_t c = 0; c < 5; ++c) s.put(5, 2 + c, heads[c], st.heading);
+  s.height(5, 22);
+
+  MarkArea(s, st, "#", 8, 8, 5);
+  const char* fields[] = {"[座号]", "[考号]", "[姓名]", "[班级]"};
+  for (int32_t c = 0; c < 4; ++c) s.put(8, 2 + c, fields[c], st.field);
+  s.put(8, 6, Variant(), st.field);
+  s.height(8, 22);
+  const double widths[] = {8, 16, 14, 12, 28};
+  for (int32_t c = 0; c < 5; ++c) s.width(2 + c, widths[c]);
+}
+
+// Admission cards: two across, a banner, five details and the photo.
+void BuildAdmissionCards(Workbook& book, const Styles& st) {
+  SheetBuilder s = NewTemplate(book, st, "准考证");
+  MarkArea(s, st, "#", 3, 8, 3);
+  s.put(3, 2, "期末考试 准考证", st.banner);
+  s.fill(3, 3, 3, 4, st.banner);
+  s.merge(3, 2, 3, 4);
+  s.height(3, 28);
+  const char* labels[] = {"姓名", "学校", "考号", "考场", "座号"};
+  const char* fields[] = {"[姓名]", "[学校]", "[考号]", "[考场]", "[座号]"};
+  for (int32_t r = 0; r < 5; ++r) {
+    s.put(4 + r, 2, labels[r], st.label);
+    s.put(4 + r, 3, fields[r], r == 2 ? st.bigField : st.field);
+    s.height(4 + r, 24);
+  }
+  s.put(4, 4, "{学籍号}", st.photo);
+  s.fill(5, 4, 8, 4, st.photo);
+  s.merge(4, 4, 8, 4);
+  s.width(2, 7);
+  s.width(3, 16);
+  s.width(4, 17);
+}
+
+// Room summary, taken from the room sheet.
+void BuildRoomSummary(Workbook& book, const Styles& st) {
+  SheetBuilder s = NewTemplate(book, st, "考场汇总");
+  MarkArea(s, st, "@", 3, 4, 7);
+  s.put(3, 2, "考 场 安 排 汇 总", st.title);
+  s.merge(3, 2, 3, 8);
+  s.height(3, 36);
+  const char* heads[] = {"考场", "人数", "考室", "监考甲", "监考乙", "首考号", "尾考号"};
+  for (int32_t c = 0; c < 7; ++c) s.put(4, 2 + c, heads[c], st.heading);
+  s.height(4, 22);
+  MarkArea(s, st, "#", 7, 7, 7);
+  const char* fields[] = {"[考场]",   "[场人]",   "[考室]",  "[监考甲]",
+                          "[监考乙]", "[首考号]", "[尾考号]"};
+  for (int32_t c = 0; c < 7; ++c) s.put(7, 2 + c, fields[c], st.field);
+  s.height(7, 20);
+  const double widths[] = {8, 8, 14, 10, 10, 14, 14};
+  for (int32_t c = 0; c < 7; ++c) s.width(2 + c, widths[c]);
+}
+
+// The base sheet new templates are copied from: a one-row header and a
+// one-row body to start from.
+void BuildBaseSheet(Workbook& book, const Styles& st) {
+  SheetBuilder s(book, "MBB");
+  s.sheet().visibility = Visibility::VeryHidden;
+  s.put(1, 1, "<MBB 模板设计>", st.caption);
+  s.width(1, 3);
+  MarkArea(s, st, "@", 3, 3, 2);
+  s.put(3, 2, "标题", st.title);
+  s.merge(3, 2, 3, 3);
+  MarkArea(s, st, "#", 5, 5, 2);
+  s.put(5, 2, "[姓名]", st.field);
+  s.put(5, 3, "[考号]", st.field);
+  s.width(2, 14);
+  s.width(3, 16);
+}
+
+void BuildStartSheet(Workbook& book, const Styles& st) {
+  SheetBuilder s(book, "开始");
+  s.put(2, 2, "考务编排与制表", st.title);
+  s.height(2, 36);
+  const char* lines[] = {
+      "1. 数据工作簿放在“数据”文件夹中，须含“考场表”和“考生表”，表格从 A1 开始，第一行是列标题。",
+      "2. 打开窗体，在“数据表”列表中点选数据文件：程序打开它并整理表头。",
+      "3. 填写起始考号和座号设置，选择顺序或随机编排，点“编排考号”。",
+      "4. "
+      "切换到制表页，在“模板”列表中选择模板，按需要调整每页行数、每行列数、排序列和换页列，点“生成"
+      "表格”。",
+      "5. 模板表中，A "
+      "列的“@”行之间是页眉区，“#”行之间是主体区，首行右端再写同样的标志表示区域结束。",
+      "6. [列标题] 填入数据，{列标题} 插入照片：照片\\照片夹\\值.jpg。",
+      "7. 详见“帮助.doc”。",
+  };
+  int32_t r = 4;
+  for (const char* line : lines) {
+    s.put(r, 2, line, st.instruction);
+    s.height(r, 20);
+    ++r;
+  }
+  s.width(1, 3);
+  s.width(2, 110);
+}
+
+struct CatalogueRow {
+  std::string name;
+  int32_t rowsPerPage, colsAcross, rowSpacing, colSpacing;
+  std::string sortName, pageName;
+  bool acrossFirst, examinees;
+  std::string centerFooter;
+  double topMargin, bottomMargin;
+};
+
+void BuildSettingsSheet(Workbook& book, const Styles& st, const std::vector<CatalogueRow>& rows) {
+  SheetBuilder s(book, "DTB");
+  s.sheet().visibility = Visibility::Hidden;
+  s.put(1, 1, "数据表", st.bold);
+  const char* heads[] = {"模板名", "每页行数", "每行列数", "行距",          "列距",
+                         "排序列", "换页列",   "横向排列", "考生表为数据源"};
+  for (int32_t c = 0; c < 9; ++c) s.put(1, 5 + c, heads[c], st.bold);
+  // N..T carry headings so that the page setup in U..AC belongs to the
+  // catalogue's current region and moves with its row when it is sorted.
+  for (int32_t c = 14; c <= 20; ++c) s.put(1, c, "备用", st.bold);
+  const char* setup[] = {"左页脚", "中页脚", "右页脚", "上边距",  "下边距",
+                         "方向",   "纸张",   "缩放",   "打印质量"};
+  for (int32_t k = 0; k < 9; ++k) s.put(1, 21 + k, setup[k], st.bold);
+  int32_t r = 2;
+  for (const CatalogueRow& row : rows) {
+    if (r == 2) s.put(r, 4, true);
+    s.put(r, 5, row.name);
+    s.put(r, 6, row.rowsPerPage);
+    s.put(r, 7, row.colsAcross);
+    s.put(r, 8, row.rowSpacing);
+    s.put(r, 9, row.colSpacing);
+    s.put(r, 10, row.sortName);
+    s.put(r, 11, row.pageName);
+    s.put(r, 12, row.acrossFirst);
+    s.put(r, 13, row.examinees);
+    if (!row.centerFooter.empty()) s.put(r, 22, row.centerFooter);
+    s.put(r, 24, row.topMargin);
+    s.put(r, 25, row.bottomMargin);
+    s.put(r, 26, 1);    // portrait
+    s.put(r, 27, 9);    // A4
+    s.put(r, 28, 100);  // zoom
+    s.put(r, 29, 600);  // print quality
+    ++r;
+  }
+  s.put(1, 61, "起始考号", st.bold);
+  s.put(1, 62, "座号循环数", st.bold);
+  s.put(2, 61, "2024010001", st.text);
+  s.put(2, 62, "30", st.text);
+  s.put(3, 61, true);
+  s.put(4, 61, false);
+  s.put(3, 62, false);
+  s.put(4, 62, true);
+  s.put(1, 90, "页面设置传递", st.bold);
+  s.put(2, 90, false);
+  s.width(5, 12);
+}
+
+// --- Synthetic data -----------------------------------------------------------------
+
+struct School {
+  const char* name;
+  const char* folder;
+  const char* code;
+};
+const School kSchools[] = {{"第一中学", "一中", "01"},
+                           {"第二中学", "二中", "02"},
+                           {"实验中学", "实验", "03"},
+                           {"育才中学", "育才", "04"}};
+const char* const kGrades[] = {"七年级", "八年级", "九年级"};
+const char* const kSurnames[] = {"王", "李", "张", "刘", "陈", "杨", "赵", "黄", "周", "吴",
+                                 "徐", "孙", "胡", "朱", "高", "林", "何", "郭", "马", "罗",
+                                 "梁", "宋", "郑", "谢", "韩", "唐", "冯", "于", "董", "萧"};
+const char* const kGiven[] = {"伟", "芳", "娜", "敏", "静", "丽", "强", "磊", "军", "洋", "勇",
+                              "艳", "杰", "娟", "涛", "明", "超", "秀", "霞", "平", "刚", "华",
+                              "玉", "兰", "子", "涵", "浩", "宇", "欣", "怡", "梓", "轩", "雨",
+                              "萱", "博", "文", "嘉", "晨", "思", "睿", "一", "诺", "佳", "琪"};
+
+template <class T, size_t N>
+const T& PickFrom(std::mt19937& rng, const T (&items)[N]) {
+  return items[std::uniform_int_distribution<size_t>(0, N - 1)(rng)];
+}
+
+std::string PersonName(std::mt19937& rng) {
+  std::string name = PickFrom(rng, kSurnames);
+  name += PickFrom(rng, kGiven);
+  if (std::uniform_int_distribution<int>(0, 2)(rng) != 0) name += PickFrom(rng, kGiven);
+  return name;
+}
+
+std::string TwoDigits(int32_t n) {
+  std::string s = std::to_string(n);
+  return s.size() < 2 ? "0" + s : s;
+}
+
+struct Examinee {
+  std::string id, name, sex, school, grade, klass, folder;
+  bool hasPhoto = true;
+};
+
+std::vector<Examinee> MakeExaminees(const SampleOptions& o, std::mt19937& rng) {
+  std::vector<Examinee> all;
+  all.reserve(static_cast<size_t>(std::max(o.examinees, 0)));
+  for (int32_t i = 0; i < o.examinees; ++i) {
+    const School& school = PickFrom(rng, kSchools);
+    Examinee e;
+    e.school = school.name;
+    e.folder = school.folder;
+    e.grade = PickFrom(rng, kGrades);
+    e.klass = std::to_string(std::uniform_int_distribution<int>(1, 6)(rng)) + "班";
+    e.name = PersonName(rng);
+    e.sex = std::uniform_int_distribution<int>(0, 1)(rng) ? "男" : "女";
+    std::string seq = std::to_string(100000 + i);
+    e.id = std::string("G3201") + school.code + seq;
+    e.hasPhoto = o.missingPhotoEvery <= 0 || (i + 1) % o.missingPhotoEvery != 0;
+    all.push_back(std::move(e));
+  }
+  return all;
+}
+
+constexpr int32_t kPlacesPerRoom = 30;
+
+void BuildDataWorkbook(Workbook& book, const Styles& st, const std::vector<Examinee>& examinees,
+                       std::mt19937& rng, int32_t* roomCount) {
+  SheetBuilder rooms(book, "考场表");
+  const char* roomHeads[] = {"考场", "场人", "考室", "监考甲", "监考乙", "首考号", "尾考号"};
+  for (int32_t c = 0; c < 7; ++c) rooms.put(1, 1 + c, roomHeads[c], st.bold);
+  const int32_t n = static_cast<int32_t>(examinees.size());
+  const int32_t count = std::max(1, (n + kPlacesPerRoom - 1) / kPlacesPerRoom);
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t places = i + 1 < count ? kPlacesPerRoom : n - kPlacesPerRoom * (count - 1);
+    rooms.put(2 + i, 1, TwoDigits(i + 1), st.text);
+    rooms.put(2 + i, 2, places);
+    rooms.put(2 + i, 3,
+              std::string("教学楼") + static_cast<char>('A' + i / 20) +
+                  std::to_string(101 + (i % 20) / 5 * 100 + i % 5));
+    rooms.put(2 + i, 4, PersonName(rng));
+    rooms.put(2 + i, 5, PersonName(rng));
+  }
+  rooms.width(3, 14);
+  rooms.width(6, 14);
+  rooms.width(7, 14);
+  *roomCount = count;
+
+  SheetBuilder sheet(book, "考生表");
+  const char* heads[] = {"学籍号", "姓名", "性别", "学校", "年级", "班级", "照片夹"};
+  for (int32_t c = 0; c < 7; ++c) sheet.put(1, 1 + c, heads[c], st.bold);
+  int32_t r = 2;
+  for (const Examinee& e : examinees) {
+    sheet.put(r, 1, e.id, st.text);
+    sheet.put(r, 2, e.name);
+    sheet.put(r, 3, e.sex);
+    sheet.put(r, 4, e.school);
+    sheet.put(r, 5, e.grade);
+    sheet.put(r, 6, e.klass);
+    sheet.put(r, 7, e.folder);
+    ++r;
+  }
+  sheet.width(1, 16);
+  sheet.width(4, 12);
+  book.active_sheet = 1;
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out) throw host::HostError::host(host::kPermissionDenied, "无法写入 " + path.string());
+}
+
+}  // namespace
+
+std::vector<std::string> SampleTemplateNames() {
+  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴"};
+}
+
+SampleResult WriteSampleWorkspace(const std::string& dir, const SampleOptions& options,
+                                  spreadsheet::FileFormat& format) {
+  SampleResult result;
+  const fs::path root(dir);
+  fs::create_directories(root / "数据");
+  fs::create_directories(root / "照片");
+  std::mt19937 rng(options.seed);
+
+  // Host workbook.
+  Workbook host;
+  const Styles hostStyles(host);
+  BuildStartSheet(host, hostStyles);
+  const std::vector<CatalogueRow> catalogue = {
+      {"考场汇总", 40, 1, 0, 0, "考场", "无", true, false, "第 &P 页，共 &N 页", 36, 36},
+      {"门贴", 30, 1, 0, 0, "考号", "考场", true, true, "", 36, 28},
+      {"签到表", 30, 1, 0, 0, "考号", "考场", true, true, "第 &P 页，共 &N 页", 36, 36},
+      {"准考证", 4, 2, 20, 20, "考号", "无", true, true, "", 28, 28},
+      {"桌贴", 6, 3, 20, 20, "考号", "考场", true, true, "", 20, 20},
+  };
+  BuildSettingsSheet(host, hostStyles, catalogue);
+  BuildBaseSheet(host, hostStyles);
+  BuildRoomSummary(host, hostStyles);
+  BuildDoorList(host, hostStyles);
+  BuildSignIn(host, hostStyles);
+  BuildAdmissionCards(host, hostStyles);
+  BuildSeatLabels(host, hostStyles);
+  host.active_sheet = 0;
+  host.file_path = (root / kHostWorkbookName).string();
+  format.save(host, host.file_path);
+  result.files.push_back(kHostWorkbookName);
+
+  // Data workbook.
+  const std::vector<Examinee> examinees = MakeExaminees(options, rng);
+  Workbook data;
+  const Styles dataStyles(data);
+  BuildDataWorkbook(data, dataStyles, examinees, rng, &result.rooms);
+  data.file_path = (root / "数据" / kDataWorkbookName).string();
+  format.save(data, data.file_path);
+  result.files.push_back(std::string("数据/") + kDataWorkbookName);
+
+  // Photos, one folder per school.
+  uint32_t variant = options.seed;
+  for (const Examinee& e : examinees) {
+    variant = variant * 1664525u + 1013904223u;
+    if (!e.hasPhoto) continue;
+    const fs::path folder = root / "照片" / e.folder;
+    fs::create_directories(folder);
+    const fs::path file = folder / (e.id + ".jpg");
+    if (!WritePortraitJpeg(file.string(), variant >> 8)) {
+      throw host::HostError::host(host::kPermissionDenied, "无法写入 " + file.string());
+    }
+    ++result.photos;
+  }
+  result.files.push_back("照片/");
+
+  WriteFile(root / "帮助.doc", HelpDocumentRtf());
+  result.files.push_back("帮助.doc");
+  return result;
+}
+
+}  // namespace kelv::sample

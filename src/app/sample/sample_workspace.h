@@ -1,0 +1,46 @@
+// The sample workspace: a host workbook with templates, a data workbook of
+// synthetic examinees, their photos and the help document, all written with
+// the project's own spreadsheet model and file format.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "spreadsheet/file_format.h"
+
+namespace kelv::sample {
+
+inline constexpr const char* kHostWorkbookName = "考务.xlsx";
+inline constexpr const char* kDataWorkbookName = "期末考试.xlsx";
+
+struct SampleOptions {
+  int32_t examinees = 300;
+  uint32_t seed = 20240601;
+  // Every this many examinees one has no photo, so absent photos show too.
+  int32_t missingPhotoEvery = 23;
+};
+
+// The template names of the sample host workbook, in catalogue order.
+std::vector<std::string> SampleTemplateNames();
+
+// Writes the workspace into `dir` (created when missing): 考务.xlsx, 数据/,
+// 照片/ with one sub-folder per school, 帮助.doc. Returns the files written,
+// relative to `dir`, photos counted but not listed one by one.
+struct SampleResult {
+  std::vector<std::string> files;
+  int32_t photos = 0;
+  int32_t rooms = 0;
+};
+SampleResult WriteSampleWorkspace(const std::string& dir, const SampleOptions& options,
+                                  spreadsheet::FileFormat& format);
+
+// A synthetic head-and-shoulders portrait, JPEG, `variant` picks colours.
+// Returns false when the file cannot be written.
+bool WritePortraitJpeg(const std::string& path, uint32_t variant, int32_t width = 90,
+                       int32_t height = 120);
+
+// The help document: RTF text with the user guide in Chinese.
+std::string HelpDocumentRtf();
+
+}  // namespace kelv::sample
