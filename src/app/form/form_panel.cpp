@@ -1,0 +1,403 @@
+#include "app/form/form_panel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace kelv::form {
+namespace {
+
+using host::ControlKind;
+
+QString q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+// A check box that can show Null (grey) but that a click always turns to
+// True or False, like the form's check boxes.
+class CheckBox : public QCheckBox {
+ public:
+  using QCheckBox::QCheckBox;
+
+ protected:
+  void nextCheckState() override {
+    setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+  }
+};
+
+// Guards the copy of model state into widgets: the widgets' own change
+// signals are ignored while it runs.
+class Syncing {
+ public:
+  explicit Syncing(int& depth) : depth_(depth) { ++depth_; }
+  ~Syncing() { --depth_; }
+
+ private:
+  int& depth_;
+};
+
+bool same_items(const std::vector<std::string>& items, const QStringList& shown) {
+  if (static_cast<qsizetype>(items.size()) != shown.size()) return false;
+  for (size_t i = 0; i < items.size(); ++i)
+    if (q(items[i]) != shown[static_cast<qsizetype>(i)]) return false;
+  return true;
+}
+
+}  // namespace
+
+FormPanel::FormPanel(QWidget* parent) : QWidget(parent) {
+  setObjectName("FormPanel");
+  build();
+  bind(nullptr);
+}
+
+FormPanel::~FormPanel() {
+  if (model_ != nullptr) model_->set_listener(nullptr);
+}
+
+void FormPanel::build() {
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(6, 6, 6, 6);
+  pages_ = new QTabWidget(this);
+  pages_->setObjectName("MultiPage1");
+  widgets_["MultiPage1"] = pages_;
+  root->addWidget(pages_, 1);
+
+  auto line = [this](const char* name) {
+    auto* w = new QLineEdit(this);
+    w->setObjectName(name);
+    widgets_[name] = w;
+    QObject::connect(w, &QLineEdit::editingFinished, this, [this, w, name] {
+      if (syncing_ > 0) return;
+      host::Control* c = control(name);
+      if (c == nullptr || blocked_) {
+        if (c != nullptr) sync(*c);
+        return;
+      }
+      if (q(c->value().to_text()) == w->text()) return;  // nothing was changed
+      {
+        Syncing guard(syncing_);
+        c->set_value(w->text().toStdString());
+      }
+      user_set(name);
+    });
+    return w;
+  };
+  auto combo = [this](const char* name) {
+    auto* w = new QComboBox(this);
+    w->setObjectName(name);
+    w->setEditable(true);
+    w->setInsertPolicy(QComboBox::NoInsert);
+    w->setMinimumContentsLength(8);
+    widgets_[name] = w;
+    auto changed = [this, w, name] {
+      if (syncing_ > 0) return;
+      host::Control* c = control(name);
+      if (c == nullptr || blocked_) {
+        if (c != nullptr) sync(*c);
+        return;
+      }
+      if (q(c->value().to_text()) == w->currentText()) return;
+      {
+        Syncing guard(syncing_);
+        c->set_value(w->currentText().toStdString());
+      }
+      user_set(name);
+    };
+    QObject::connect(w, &QComboBox::activated, this, changed);
+    QObject::connect(w->lineEdit(), &QLineEdit::editingFinished, this, changed);
+    return w;
+  };
+  auto list = [this](const char* name) {
+    auto* w = new QListWidget(this);
+    w->setObjectName(name);
+    widgets_[name] = w;
+    QObject::connect(w, &QListWidget::currentRowChanged, this, [this, name](int row) {
+      if (syncing_ > 0 || row < 0) return;
+      host::Control* c = control(name);
+      if (c == nullptr || blocked_) {
+        if (c != nullptr) sync(*c);
+        return;
+      }
+      {
+        Syncing guard(syncing_);
+        c->set_list_index(row);
+      }
+      user_click(std::string(name) + "Click");
+    });
+    return w;
+  };
+  auto button = [this](const char* name, const char* text) {
+    auto* w = new QPushButton(text, this);
+    w->setObjectName(name);
+    widgets_[name] = w;
+    QObject::connect(w, &QPushButton::clicked, this, [this, name] {
+      if (syncing_ > 0 || blocked_) return;
+      user_click(std::string(name) + "Click");
+    });
+    return w;
+  };
+  auto option = [this](const char* name, const char* text) {
+    auto* w = new QRadioButton(text, this);
+    w->setObjectName(name);
+    // The model keeps the pair exclusive; the buttons follow it.
+    w->setAutoExclusive(false);
+    widgets_[name] = w;
+    QObject::connect(w, &QRadioButton::clicked, this, [this, w, name](bool checked) {
+      if (syncing_ > 0) return;
+      host::Control* c = control(name);
+      if (!checked || c == nullptr || blocked_) {
+        // A click on the chosen button keeps it chosen.
+        if (c != nullptr) {
+          sync(*c);
+        } else {
+          Syncing guard(syncing_);
+          w->setChecked(false);
+        }
+        return;
+      }
+      {
+        Syncing guard(syncing_);
+        c->set_value(true);
+      }
+      user_set(name);
+    });
+    return w;
+  };
+  auto check = [this](const char* name, const char* text) {
+    auto* w = new CheckBox(text, this);
+    w->setObjectName(name);
+    w->setTristate(true);
+    widgets_[name] = w;
+    QObject::connect(w, &QCheckBox::clicked, this, [this, w, name] {
+      if (syncing_ > 0) return;
+      host::Control* c = control(name);
+      if (c == nullptr || blocked_) {
+        if (c != nullptr) sync(*c);
+        return;
+      }
+      {
+        Syncing guard(syncing_);
+        c->set_value(w->checkState() == Qt::Checked);
+      }
+      user_set(name);
+    });
+    return w;
+  };
+  auto label = [this](const char* text) { return new QLabel(text, this); };
+
+  // Page0: arrangement.
+  auto* page0 = new QWidget;
+  page0->setObjectName("Page0");
+  {
+    auto* grid = new QGridLayout(page0);
+    auto* left = new QVBoxLayout;
+    left->addWidget(label("数据表："));
+    left->addWidget(list("LtbBiao"), 1);
+    grid->addLayout(left, 0, 0);
+
+    auto* right = new QVBoxLayout;
+    auto* numbers = new QFormLayout;
+    numbers->addRow(label("起始考号："), line("TxtSKHao"));
+    numbers->addRow(label("座号循环数："), line("TxtXHShu"));
+    right->addLayout(numbers);
+    auto* order = new QGroupBox("考号编排", page0);
+    auto* order_layout = new QVBoxLayout(order);
+    order_layout->addWidget(option("OptSXKaoHao", "按顺序编排考号"));
+    order_layout->addWidget(option("OptSJKaoHao", "随机编排考号"));
+    right->addWidget(order);
+    auto* seats = new QGroupBox("座号编排", page0);
+    auto* seats_layout = new QVBoxLayout(seats);
+    seats_layout->addWidget(option("OptXHZuoHao", "循环编排座号"));
+    seats_layout->addWidget(option("OptACZuoHao", "按考场编排座号"));
+    right->addWidget(seats);
+    right->addStretch(1);
+    auto* go = button("CmdDoKaoHao", "编排考号");
+    go->setMinimumHeight(34);
+    right->addWidget(go);
+    grid->addLayout(right, 0, 1);
+    grid->setColumnStretch(0, 1);
+  }
+  pages_->addTab(page0, "考号编排");
+
+  // Page1: tables.
+  auto* page1 = new QWidget;
+  page1->setObjectName("Page1");
+  {
+    auto* grid = new QGridLayout(page1);
+    auto* left = new QVBoxLayout;
+    left->addWidget(label("模板："));
+    left->addWidget(list("LtbMoBan"), 1);
+    auto* commands = new QHBoxLayout;
+    commands->addWidget(button("CmdAddMB", "添加"));
+    commands->addWidget(button("CmdDelMB", "删除"));
+    commands->addWidget(button("CmdEditMB", "改名"));
+    left->addLayout(commands);
+    grid->addLayout(left, 0, 0);
+
+    auto* right = new QVBoxLayout;
+    auto* layout = new QFormLayout;
+    layout->addRow(label("每页行数："), line("TxtHang"));
+    layout->addRow(label("每页列数："), line("TxtLie"));
+    layout->addRow(label("行间距："), line("TxtHJv"));
+    layout->addRow(label("列间距："), line("TxtLJv"));
+    layout->addRow(label("排序列："), combo("CmbPaiXv"));
+    layout->addRow(label("换页列："), combo("CmbHuanYe"));
+    right->addLayout(layout);
+    right->addWidget(check("ChbHengPai", "先横向后纵向排列"));
+    right->addWidget(check("ChbSJYuan", "数据源为考生表"));
+    right->addStretch(1);
+    auto* go = button("CmdDoYongBiao", "生成表格");
+    go->setMinimumHeight(34);
+    right->addWidget(go);
+    grid->addLayout(right, 0, 1);
+    grid->setColumnStretch(0, 1);
+  }
+  pages_->addTab(page1, "生成表格");
+
+  QObject::connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
+    if (syncing_ > 0) return;
+    host::Control* c = control("MultiPage1");
+    if (c == nullptr || blocked_) {
+      if (c != nullptr) sync(*c);
+      return;
+    }
+    {
+      Syncing guard(syncing_);
+      c->set_selected_page(index == 1 ? "Page1" : "Page0");
+    }
+    user_click("MultiPage1Change");
+  });
+
+  auto* bottom = new QHBoxLayout;
+  bottom->addStretch(1);
+  auto* help = new QPushButton("帮助", this);
+  help->setObjectName("MyHelp");
+  widgets_["MyHelp"] = help;
+  QObject::connect(help, &QPushButton::clicked, this, [this] {
+    if (!blocked_ && model_ != nullptr) user_click("MyHelp");
+  });
+  bottom->addWidget(help);
+  root->addLayout(bottom);
+}
+
+host::Control* FormPanel::control(const QString& name) const {
+  if (model_ == nullptr || !model_->has_control(name.toStdString())) return nullptr;
+  return &model_->control(name.toStdString());
+}
+
+void FormPanel::user_click(const std::string& event) {
+  if (click_) click_(event);
+}
+
+void FormPanel::user_set(const std::string& control) {
+  if (set_) set_(control);
+}
+
+void FormPanel::bind(host::FormModel* model) {
+  if (model_ != nullptr && model_ != model) model_->set_listener(nullptr);
+  model_ = model;
+  if (model_ != nullptr) model_->set_listener([this](const host::Control& c) { sync(c); });
+  sync_all();
+}
+
+void FormPanel::sync_all() {
+  for (auto it = widgets_.begin(); it != widgets_.end(); ++it) {
+    if (it.key() == "MyHelp") {
+      it.value()->setEnabled(model_ != nullptr);
+      continue;
+    }
+    host::Control* c = control(it.key());
+    if (c != nullptr) {
+      sync(*c);
+    } else {
+      it.value()->setEnabled(false);
+    }
+  }
+}
+
+void FormPanel::sync(const host::Control& c) {
+  QWidget* w = widget(q(c.name()));
+  if (w == nullptr) return;
+  Syncing guard(syncing_);
+  w->setEnabled(c.enabled());
+  switch (c.kind()) {
+    case ControlKind::TextBox: {
+      auto* edit = static_cast<QLineEdit*>(w);
+      const QString text = c.value().is_null() ? QString() : q(c.value().to_text());
+      if (edit->text() != text) edit->setText(text);
+      break;
+    }
+    case ControlKind::ComboBox: {
+      auto* box = static_cast<QComboBox*>(w);
+      QStringList shown;
+      for (int i = 0; i < box->count(); ++i) shown << box->itemText(i);
+      if (!same_items(c.items(), shown)) {
+        box->clear();
+        for (const auto& item : c.items()) box->addItem(q(item));
+      }
+      const QString text = c.value().is_null() ? QString() : q(c.value().to_text());
+      const int index = c.list_index();
+      if (index >= 0 && index < box->count()) box->setCurrentIndex(index);
+      if (box->currentText() != text) box->setEditText(text);
+      break;
+    }
+    case ControlKind::ListBox: {
+      auto* list = static_cast<QListWidget*>(w);
+      QStringList shown;
+      for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
+      if (!same_items(c.items(), shown)) {
+        list->clear();
+        for (const auto& item : c.items()) list->addItem(q(item));
+      }
+      const int index = c.list_index();
+      if (index < 0) {
+        list->setCurrentRow(-1);
+        list->clearSelection();
+      } else if (list->currentRow() != index) {
+        list->setCurrentRow(index);
+      }
+      if (index >= 0) list->scrollToItem(list->item(index));
+      break;
+    }
+    case ControlKind::CheckBox: {
+      auto* box = static_cast<QCheckBox*>(w);
+      const host::Variant v = c.value();
+      Qt::CheckState state = Qt::PartiallyChecked;
+      if (!v.is_null()) {
+        try {
+          state = v.to_bool() ? Qt::Checked : Qt::Unchecked;
+        } catch (const std::exception&) {
+          state = Qt::PartiallyChecked;  // a value that is no Boolean shows as Null
+        }
+      }
+      box->setCheckState(state);
+      break;
+    }
+    case ControlKind::OptionButton: {
+      auto* button = static_cast<QRadioButton*>(w);
+      const host::Variant v = c.value();
+      button->setChecked(v.is_bool() && v.as_bool());
+      break;
+    }
+    case ControlKind::MultiPage: {
+      const int index = c.selected_page() == "Page1" ? 1 : 0;
+      if (pages_->currentIndex() != index) pages_->setCurrentIndex(index);
+      break;
+    }
+    case ControlKind::CommandButton:
+      break;
+  }
+}
+
+}  // namespace kelv::form

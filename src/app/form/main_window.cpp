@@ -1,0 +1,346 @@
+#include "app/form/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+
+#include "host/host_error.h"
+
+namespace kelv::form {
+namespace {
+
+QString q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+// Long work shows a busy cursor and its duration in the status bar.
+const char* long_work_text(const std::string& event) {
+  if (event == "CmdDoKaoHaoClick") return "编排考号";
+  if (event == "CmdDoYongBiaoClick") return "生成表格";
+  return nullptr;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
+  setObjectName("MainWindow");
+  dialogs_.set_window(this);
+
+  auto* splitter = new QSplitter(this);
+  panel_ = new FormPanel(splitter);
+  view_ = new WorkbookView(splitter);
+  splitter->addWidget(panel_);
+  splitter->addWidget(view_);
+  splitter->setStretchFactor(0, 0);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({430, 770});
+  setCentralWidget(splitter);
+
+  status_ = new QLabel(this);
+  statusBar()->addWidget(status_, 1);
+
+  QMenu* file = menuBar()->addMenu("文件(&F)");
+  QAction* open = file->addAction("打开工作区(&O)…");
+  open->setShortcut(QKeySequence::Open);
+  connect(open, &QAction::triggered, this, [this] {
+    if (!settle_unsaved()) return;
+    const QString dir = QFileDialog::getExistingDirectory(this, "选择工作区文件夹");
+    if (!dir.isEmpty()) open_workspace(dir.toStdString());
+  });
+  if (sample_) {
+    QAction* sample_action = file->addAction("新建示例工作区(&N)…");
+    connect(sample_action, &QAction::triggered, this, [this] {
+      if (!settle_unsaved()) return;
+      const QString dir = QFileDialog::getExistingDirectory(this, "选择存放示例工作区的文件夹");
+      if (dir.isEmpty()) return;
+      try {
+        sample_(dir.toStdString());
+      } catch (const std::exception& e) {
+        show_failure(std::string("无法创建示例工作区：") + e.what());
+        return;
+      }
+      open_workspace(dir.toStdString());
+    });
+  }
+  save_action_ = file->addAction("保存(&S)");
+  save_action_->setShortcut(QKeySequence::Save);
+  connect(save_action_, &QAction::triggered, this, [this] { save_all(); });
+  open_external_action_ = file->addAction("在电子表格软件中打开(&E)");
+  connect(open_external_action_, &QAction::triggered, this,
+          [this] { open_in_spreadsheet_application(); });
+  file->addSeparator();
+  QAction* quit = file->addAction("退出(&X)");
+  quit->setShortcut(QKeySequence::Quit);
+  connect(quit, &QAction::triggered, this, &QWidget::close);
+
+  panel_->on_click([this](const std::string& event) { run_event(event); });
+  panel_->on_set([this](const std::string& control) { run_set(control); });
+
+  reload_timer_.setSingleShot(true);
+  reload_timer_.setInterval(300);
+  connect(&reload_timer_, &QTimer::timeout, this, [this] { host_file_changed(); });
+  connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this] { reload_timer_.start(); });
+
+  setWindowTitle("kelv 考务");
+  resize(1200, 720);
+  // The form has a fixed frame until its start-up makes it resizable.
+  QtDialogs::make_fixed(this);
+  update_actions();
+}
+
+MainWindow::~MainWindow() {
+  panel_->bind(nullptr);
+  view_->freeze();
+}
+
+QString MainWindow::status_text() const {
+  return status_->text();
+}
+
+void MainWindow::show_failure(const std::string& text) {
+  dialogs_.message_box(text, host::MessageButtons::Ok, host::MessageIcon::Critical, "错误");
+}
+
+bool MainWindow::open_workspace(const std::string& location) {
+  std::unique_ptr<Workspace> ws;
+  try {
+    ws = std::make_unique<Workspace>(location, dialogs_, seed_);
+  } catch (const host::HostError& e) {
+    show_failure("打不开工作区：" + bridge::ErrorBoxText(e));
+    return false;
+  } catch (const std::exception& e) {
+    show_failure(std::string("打不开工作区：") + e.what());
+    return false;
+  }
+  return adopt(std::move(ws));
+}
+
+bool MainWindow::adopt(std::unique_ptr<Workspace> ws) {
+  view_->freeze();
+  panel_->bind(nullptr);
+  if (workspace_ != nullptr) watcher_.removePaths(watcher_.files());
+  workspace_ = std::move(ws);
+  panel_->bind(&workspace_->form());
+  setWindowTitle(q(workspace_->form().caption()));
+  const QFileInfo info(q(workspace_->host_path()));
+  host_stamp_ = info.lastModified();
+  host_size_ = info.size();
+  status_->setText("工作区：" + QDir::toNativeSeparators(q(workspace_->folder())));
+  run_event("UserFormInitialize");
+  return true;
+}
+
+void MainWindow::refresh_view() {
+  if (workspace_ == nullptr) {
+    view_->refresh(nullptr, QString());
+    return;
+  }
+  try {
+    host::Workbook& book = workspace_->engine().active_workbook();
+    view_->refresh(&spreadsheet::Engine::model_of(book), q(book.name()));
+  } catch (const std::exception&) {
+    view_->refresh(nullptr, QString());
+  }
+}
+
+void MainWindow::run_event(const std::string& event) {
+  if (workspace_ == nullptr || busy_) return;
+  busy_ = true;
+  panel_->set_blocked(true);
+  view_->freeze();
+  const char* long_work = long_work_text(event);
+  if (long_work != nullptr) {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    status_->setText(QString("正在%1…").arg(long_work));
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
+  QElapsedTimer timer;
+  timer.start();
+  try {
+    if (event == "UserFormInitialize")
+      workspace_->start();
+    else
+      workspace_->click(event);
+  } catch (const std::exception& e) {
+    // The component shows its own failures; anything else still must not
+    // take the window down.
+    show_failure(e.what());
+  }
+  if (long_work != nullptr) {
+    QApplication::restoreOverrideCursor();
+    status_->setText(
+        QString("%1完成，用时 %2 秒").arg(long_work).arg(timer.elapsed() / 1000.0, 0, 'f', 2));
+  }
+  setWindowTitle(q(workspace_->form().caption()));
+  refresh_view();
+  panel_->sync_all();
+  panel_->set_blocked(false);
+  busy_ = false;
+  update_actions();
+  watch_host();
+  if (long_work != nullptr) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void MainWindow::run_set(const std::string& control) {
+  if (workspace_ == nullptr || busy_) return;
+  busy_ = true;
+  panel_->set_blocked(true);
+  view_->freeze();
+  try {
+    workspace_->set(control);
+  } catch (const host::HostError& e) {
+    show_failure(bridge::ErrorBoxText(e));
+  } catch (const std::exception& e) {
+    show_failure(e.what());
+  }
+  refresh_view();
+  panel_->sync_all();
+  panel_->set_blocked(false);
+  busy_ = false;
+  update_actions();
+}
+
+bool MainWindow::save_all() {
+  if (workspace_ == nullptr || busy_) return false;
+  std::vector<std::string> saved;
+  try {
+    saved = workspace_->save();
+  } catch (const host::HostError& e) {
+    show_failure("保存失败：" + bridge::ErrorBoxText(e));
+    return false;
+  } catch (const std::exception& e) {
+    show_failure(std::string("保存失败：") + e.what());
+    return false;
+  }
+  const QFileInfo info(q(workspace_->host_path()));
+  host_stamp_ = info.lastModified();
+  host_size_ = info.size();
+  watch_host();
+  status_->setText(QString("已保存 %1 个工作簿").arg(saved.size()));
+  update_actions();
+  return true;
+}
+
+void MainWindow::open_in_spreadsheet_application() {
+  if (workspace_ == nullptr || !save_all()) return;
+  try {
+    dialogs_.open_document(Workspace::file_of(workspace_->engine().active_workbook()));
+  } catch (const host::HostError& e) {
+    show_failure(bridge::ErrorBoxText(e));
+  }
+}
+
+void MainWindow::watch_host() {
+  if (workspace_ == nullptr) return;
+  const QString path = q(workspace_->host_path());
+  if (!watcher_.files().contains(path) && QFileInfo::exists(path)) watcher_.addPath(path);
+}
+
+void MainWindow::host_file_changed() {
+  if (workspace_ == nullptr) return;
+  if (busy_) {
+    reload_timer_.start();
+    return;
+  }
+  // A save replaces the file, which ends the watch on the old one.
+  watch_host();
+  const QFileInfo info(q(workspace_->host_path()));
+  if (!info.exists()) {
+    reload_timer_.start();
+    return;
+  }
+  if (info.lastModified() == host_stamp_ && info.size() == host_size_) return;  // our own save
+  if (workspace_->unsaved()) {
+    status_->setText(QString("%1 已在别处修改；有未保存的更改，未重新载入").arg(info.fileName()));
+    return;
+  }
+  reload();
+}
+
+void MainWindow::reload() {
+  if (workspace_ == nullptr) return;
+  const std::string path = workspace_->host_path();
+  std::unique_ptr<Workspace> ws;
+  try {
+    ws = std::make_unique<Workspace>(path, dialogs_, seed_);
+  } catch (const std::exception& e) {
+    status_->setText(QString("重新载入失败：%1").arg(e.what()));
+    return;
+  }
+  adopt(std::move(ws));
+  status_->setText(QString("已重新载入 %1").arg(QFileInfo(q(path)).fileName()));
+}
+
+bool MainWindow::settle_unsaved() {
+  if (workspace_ == nullptr || !workspace_->unsaved()) return true;
+  const char* question = "工作簿有未保存的更改，是否保存？";
+  if (dialogs_.script() != nullptr) {
+    const host::MessageResult answer = dialogs_.message_box(question, host::MessageButtons::YesNo,
+                                                            host::MessageIcon::None, "保存");
+    return answer == host::MessageResult::Yes ? save_all() : true;
+  }
+  QMessageBox box(QMessageBox::Question, "保存", question, QMessageBox::NoButton, this);
+  QPushButton* save = box.addButton("保存", QMessageBox::AcceptRole);
+  QPushButton* discard = box.addButton("不保存", QMessageBox::DestructiveRole);
+  QPushButton* cancel = box.addButton("取消", QMessageBox::RejectRole);
+  box.setDefaultButton(save);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == save) return save_all();
+  return box.clickedButton() == discard;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (busy_ || !settle_unsaved()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+void MainWindow::update_actions() {
+  const bool open = workspace_ != nullptr;
+  save_action_->setEnabled(open);
+  open_external_action_->setEnabled(open);
+}
+
+bool MainWindow::offer_start() {
+  QMessageBox box(QMessageBox::NoIcon, "kelv 考务", "请选择一个工作区文件夹，或新建示例工作区。",
+                  QMessageBox::NoButton, this);
+  QPushButton* open = box.addButton("打开文件夹…", QMessageBox::AcceptRole);
+  QPushButton* sample =
+      sample_ ? box.addButton("新建示例工作区…", QMessageBox::ActionRole) : nullptr;
+  QPushButton* quit = box.addButton("退出", QMessageBox::RejectRole);
+  box.setEscapeButton(quit);
+  for (;;) {
+    box.exec();
+    if (box.clickedButton() == open) {
+      const QString dir = QFileDialog::getExistingDirectory(this, "选择工作区文件夹");
+      if (!dir.isEmpty() && open_workspace(dir.toStdString())) return true;
+    } else if (sample != nullptr && box.clickedButton() == sample) {
+      const QString dir = QFileDialog::getExistingDirectory(this, "选择存放示例工作区的文件夹");
+      if (dir.isEmpty()) continue;
+      try {
+        sample_(dir.toStdString());
+      } catch (const std::exception& e) {
+        show_failure(std::string("无法创建示例工作区：") + e.what());
+        continue;
+      }
+      if (open_workspace(dir.toStdString())) return true;
+    } else {
+      return false;
+    }
+  }
+}
+
+}  // namespace kelv::form

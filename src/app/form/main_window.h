@@ -1,0 +1,91 @@
+// The kelv-form window: the form's controls on the left, the workbook the
+// component made active on the right, a status bar with the time long work
+// took. Forwards every event of the form to the workspace's torb and
+// refreshes the view afterwards; saves, asks before losing changes and
+// reloads the host workbook when it changes on disk.
+#pragma once
+
+#include <QDateTime>
+#include <QFileSystemWatcher>
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/form/form_panel.h"
+#include "app/form/qt_dialogs.h"
+#include "app/form/workbook_view.h"
+#include "app/form/workspace.h"
+
+class QAction;
+class QLabel;
+
+namespace kelv::form {
+
+// Writes the sample workspace into a folder; null when the program has no
+// sample builder.
+using SampleWriter = std::function<void(const std::string& folder)>;
+
+class MainWindow : public QMainWindow {
+ public:
+  explicit MainWindow(SampleWriter sample = nullptr);
+  ~MainWindow() override;
+
+  // Opens a workspace and runs the form's start-up. On failure shows why
+  // and returns false; the window stays empty (or keeps what it had).
+  bool open_workspace(const std::string& location);
+  // With no workspace given: asks whether to open a folder or to create the
+  // sample workspace. Returns false when the person declines both.
+  bool offer_start();
+
+  // Forwards a click, list click, page change, start-up or help request.
+  void run_event(const std::string& event);
+  // Forwards a setting change; a failure is shown in the error box.
+  void run_set(const std::string& control);
+  // Saves every workbook of the workspace. Returns false when it failed.
+  bool save_all();
+  // Saves, then hands the active workbook's file to the system.
+  void open_in_spreadsheet_application();
+  // Re-reads the host workbook from disk with a fresh component.
+  void reload();
+
+  QtDialogs& dialogs() { return dialogs_; }
+  FormPanel* panel() const { return panel_; }
+  WorkbookView* view() const { return view_; }
+  Workspace* workspace() const { return workspace_.get(); }
+  QString status_text() const;
+  // The seed new workspaces get (tests).
+  void set_seed(std::optional<uint64_t> seed) { seed_ = seed; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  bool adopt(std::unique_ptr<Workspace> ws);
+  void refresh_view();
+  void watch_host();
+  void host_file_changed();
+  // Asks about unsaved changes: true to go on (saved or discarded).
+  bool settle_unsaved();
+  void update_actions();
+  void show_failure(const std::string& text);
+
+  QtDialogs dialogs_;
+  SampleWriter sample_;
+  std::unique_ptr<Workspace> workspace_;
+  FormPanel* panel_;
+  WorkbookView* view_;
+  QLabel* status_;
+  QAction* save_action_ = nullptr;
+  QAction* open_external_action_ = nullptr;
+  QFileSystemWatcher watcher_;
+  QTimer reload_timer_;
+  QDateTime host_stamp_;
+  qint64 host_size_ = -1;
+  bool busy_ = false;
+  std::optional<uint64_t> seed_;
+};
+
+}  // namespace kelv::form

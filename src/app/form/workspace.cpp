@@ -1,0 +1,78 @@
+#include "app/form/workspace.h"
+
+#include <filesystem>
+
+#include "app/core/scenario_runner.h"
+#include "host/host_error.h"
+#include "xlsx/xlsx_format.h"
+
+namespace kelv::form {
+namespace {
+
+namespace fs = std::filesystem;
+
+}  // namespace
+
+std::string Workspace::host_workbook_path(const std::string& location) {
+  std::error_code ec;
+  const fs::path p = fs::absolute(fs::path(location), ec);
+  if (fs::is_regular_file(p, ec)) return p.lexically_normal().string();
+  if (!fs::is_directory(p, ec))
+    throw host::HostError::host(host::kFileNotFound, "找不到工作区：" + location);
+  try {
+    const bool usual = fs::is_regular_file(p / kHostWorkbookName, ec);
+    return app::FindHostWorkbook(
+        p.lexically_normal().string(),
+        usual ? std::optional<std::string>(kHostWorkbookName) : std::nullopt);
+  } catch (const app::ScenarioError& e) {
+    throw host::HostError::host(host::kFileNotFound, e.what());
+  }
+}
+
+Workspace::Workspace(const std::string& location, host::Dialogs& dialogs,
+                     std::optional<uint64_t> seed)
+    : host_path_(host_workbook_path(location)),
+      folder_(fs::path(host_path_).parent_path().string()),
+      env_(seed ? host::SystemEnvironment(*seed) : host::SystemEnvironment()),
+      form_(host::FormModel::standard_form()),
+      engine_(std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>())),
+      component_(std::make_unique<bridge::torb>(dialogs, env_)) {
+  engine_->open_host_workbook(host_path_);
+}
+
+Workspace::~Workspace() {
+  // The form outlives nothing that listens to it.
+  form_->set_listener(nullptr);
+}
+
+void Workspace::start() {
+  component_->MyFunClick(*engine_, *form_, "UserFormInitialize");
+  unsaved_ = false;
+}
+
+void Workspace::click(std::string_view event) {
+  component_->MyFunClick(*engine_, *form_, event);
+  if (event != "MyHelp") unsaved_ = true;
+}
+
+void Workspace::set(std::string_view control) {
+  unsaved_ = true;
+  component_->MyFunSet(*engine_, *form_, control);
+}
+
+std::string Workspace::file_of(host::Workbook& book) {
+  return (fs::path(book.path()) / book.name()).string();
+}
+
+std::vector<std::string> Workspace::save() {
+  std::vector<std::string> saved;
+  for (int32_t i = 0; i < engine_->workbook_count(); ++i) {
+    host::Workbook& book = engine_->workbook_at(i);
+    book.save();
+    saved.push_back(file_of(book));
+  }
+  unsaved_ = false;
+  return saved;
+}
+
+}  // namespace kelv::form

@@ -1,0 +1,71 @@
+// One open workspace behind the desktop form: the embedded spreadsheet with
+// the host workbook, the form model, and the torb the form forwards its
+// events to. Knows nothing of widgets, so tests can drive it directly.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bridge/torb.h"
+#include "host/dialogs.h"
+#include "host/form_model.h"
+#include "host/system_environment.h"
+#include "spreadsheet/engine.h"
+
+namespace kelv::form {
+
+// The host workbook's usual file name inside a workspace.
+inline constexpr const char* kHostWorkbookName = "考务.xlsx";
+
+class Workspace {
+ public:
+  // Opens the host workbook at `location`: a workbook file, or a folder
+  // holding 考务.xlsx (or else a single .xlsx/.xlsm at its top). Throws
+  // host::HostError (53 when there is no host workbook, 1004 when it cannot
+  // be read). A seed fixes the random sequence (tests).
+  Workspace(const std::string& location, host::Dialogs& dialogs,
+            std::optional<uint64_t> seed = std::nullopt);
+  ~Workspace();
+
+  // The host workbook file a location names; throws like the constructor.
+  static std::string host_workbook_path(const std::string& location);
+
+  const std::string& host_path() const { return host_path_; }
+  const std::string& folder() const { return folder_; }
+  spreadsheet::Engine& engine() { return *engine_; }
+  bridge::torb& component() { return *component_; }
+  host::FormModel& form() { return *form_; }
+
+  // Sends "UserFormInitialize". What start-up writes (the data-file list)
+  // is rebuilt at every start, so it does not count as unsaved.
+  void start();
+  // MyFunClick with an event name. Never throws for the component's
+  // failures: the component shows them itself.
+  void click(std::string_view event);
+  // MyFunSet with a control name. Throws the component's failure.
+  void set(std::string_view control);
+
+  // True when an event since the last start or save may have changed a
+  // workbook.
+  bool unsaved() const { return unsaved_; }
+  // Saves every open workbook: the host workbook and each data workbook the
+  // component opened (each written beside its file and renamed over it).
+  // Returns the saved paths. Throws host::HostError naming the file.
+  std::vector<std::string> save();
+  // Full path of a workbook of the engine.
+  static std::string file_of(host::Workbook& book);
+
+ private:
+  std::string host_path_, folder_;
+  host::SystemEnvironment env_;
+  std::unique_ptr<host::FormModel> form_;
+  std::unique_ptr<spreadsheet::Engine> engine_;
+  std::unique_ptr<bridge::torb> component_;
+  bool unsaved_ = false;
+};
+
+}  // namespace kelv::form
