@@ -43,6 +43,13 @@ struct SheetPassthrough {
   // roots as written, so the raw elements keep their prefixes.
   std::string root_namespaces;
   std::string drawing_namespaces;
+  // Attributes of modelled elements that the engine does not model, as
+  // written (` codeName="Sheet1"`, ` view="pageBreakPreview"`, ` r:id="rId1"`).
+  std::string sheet_pr_attributes;
+  std::string page_setup_pr_attributes;
+  std::string sheet_view_attributes;
+  std::string sheet_format_attributes;
+  std::string page_setup_attributes;
 };
 
 struct WorkbookPassthrough {

@@ -1,0 +1,183 @@
+#include "xlsx/drawing_part.h"
+
+#include <cmath>
+#include <map>
+
+#include "xlsx/geometry.h"
+#include "xlsx/opc.h"
+#include "xlsx/package.h"
+#include "xlsx/xml_util.h"
+
+namespace kelv::xlsx {
+namespace {
+
+constexpr double kEmuPerPoint = 12700;
+
+// The anchor as written, with every namespace declaration of the drawing
+// root repeated on it so it stands on its own.
+std::string standalone_xml(pugi::xml_node node, pugi::xml_node root) {
+  pugi::xml_document doc;
+  pugi::xml_node copy = doc.append_copy(node);
+  for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute()) {
+    std::string_view n(a.name());
+    if ((n == "xmlns" || n.substr(0, 6) == "xmlns:") && !copy.attribute(a.name())) {
+      copy.append_attribute(a.name()) = a.value();
+    }
+  }
+  return node_xml(copy);
+}
+
+// Finds the first descendant element with this local name.
+pugi::xml_node find(pugi::xml_node node, std::string_view local) {
+  for (pugi::xml_node n = node.first_child(); n; n = n.next_sibling()) {
+    if (n.type() != pugi::node_element) continue;
+    if (local_name(n.name()) == local) return n;
+    if (pugi::xml_node d = find(n, local)) return d;
+  }
+  return {};
+}
+
+double child_number(pugi::xml_node node, std::string_view local) {
+  double v = 0;
+  pugi::xml_node c = child(node, local);
+  return c && parse_number(c.text().get(), &v) ? v : 0;
+}
+
+void marker(SheetGeometry& g, pugi::xml_node m, double* x, double* y) {
+  const double col = std::clamp(child_number(m, "col"), 0.0, 16383.0);
+  const double row = std::clamp(child_number(m, "row"), 0.0, 1048575.0);
+  *x = g.column_left(static_cast<int32_t>(col) + 1) + child_number(m, "colOff") / kEmuPerPoint;
+  *y = g.row_top(static_cast<int32_t>(row) + 1) + child_number(m, "rowOff") / kEmuPerPoint;
+}
+
+void write_marker(XmlOut& out, const char* tag, SheetGeometry& g, double x, double y) {
+  int32_t col = 1, row = 1;
+  double dx = 0, dy = 0;
+  g.locate_column(x, &col, &dx);
+  g.locate_row(y, &row, &dy);
+  out.raw("<xdr:").raw(tag).raw("><xdr:col>").number(col - 1).raw("</xdr:col><xdr:colOff>");
+  out.number(std::llround(dx * kEmuPerPoint)).raw("</xdr:colOff><xdr:row>").number(row - 1);
+  out.raw("</xdr:row><xdr:rowOff>").number(std::llround(dy * kEmuPerPoint));
+  out.raw("</xdr:rowOff></xdr:").raw(tag).raw(">");
+}
+
+}  // namespace
+
+void read_drawing(PackageReader& package, const std::string& part, spreadsheet::Sheet& sheet,
+                  int32_t max_digit_width,
+                  const std::function<uint32_t(const std::string& image_part)>& image_of) {
+  pugi::xml_document doc = parse_part(package, part);
+  pugi::xml_node root = doc.document_element();
+  sheet.passthrough.drawing_namespaces = namespace_declarations(root);
+  std::vector<spreadsheet::RawRelationship> rels = read_relationships(package, part);
+  std::map<std::string, spreadsheet::RawRelationship> by_id;
+  for (const auto& r : rels) by_id[r.id] = r;
+
+  SheetGeometry g(sheet, max_digit_width);
+  std::map<std::string, bool> image_rels;
+  for (pugi::xml_node a = root.first_child(); a; a = a.next_sibling()) {
+    if (a.type() != pugi::node_element) continue;
+    const std::string_view kind = local_name(a.name());
+    pugi::xml_node pic = child(a, "pic");
+    pugi::xml_node blip = pic ? find(pic, "blip") : pugi::xml_node();
+    const std::string embed = blip ? rel_attr(blip, "embed") : std::string();
+    auto rel = by_id.find(embed);
+    const bool picture =
+        (kind == "twoCellAnchor" || kind == "oneCellAnchor" || kind == "absoluteAnchor") &&
+        rel != by_id.end() && !rel->second.external && package.has(rel->second.target);
+    if (!picture) {
+      sheet.passthrough.drawing_anchors.push_back(standalone_xml(a, root));
+      continue;
+    }
+    spreadsheet::PictureModel p;
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    if (kind == "absoluteAnchor") {
+      pugi::xml_node pos = child(a, "pos");
+      x1 = attr_num(pos, "x", 0) / kEmuPerPoint;
+      y1 = attr_num(pos, "y", 0) / kEmuPerPoint;
+    } else {
+      marker(g, child(a, "from"), &x1, &y1);
+    }
+    if (kind == "twoCellAnchor") {
+      marker(g, child(a, "to"), &x2, &y2);
+    } else {
+      pugi::xml_node ext = child(a, "ext");
+      x2 = x1 + attr_num(ext, "cx", 0) / kEmuPerPoint;
+      y2 = y1 + attr_num(ext, "cy", 0) / kEmuPerPoint;
+    }
+    p.left = x1;
+    p.top = y1;
+    p.width = std::max(0.0, x2 - x1);
+    p.height = std::max(0.0, y2 - y1);
+    if (pugi::xml_node c = find(pic, "cNvPr")) {
+      p.id = static_cast<int32_t>(attr_int(c, "id", 0));
+      p.name = attr_str(c, "name");
+      p.description = attr_str(c, "descr");
+    }
+    pugi::xml_node locks = find(pic, "picLocks");
+    p.lock_aspect_ratio = locks ? attr_bool(locks, "noChangeAspect", false) : false;
+    p.image = image_of(rel->second.target);
+    image_rels[embed] = true;
+    sheet.pictures.push_back(std::move(p));
+  }
+  for (const auto& r : rels) {
+    if (!image_rels.count(r.id)) sheet.passthrough.drawing_relationships.push_back(r);
+  }
+}
+
+DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_width,
+                         const std::function<std::string(uint32_t image)>& image_part) {
+  DrawingOut d;
+  d.relationships = sheet.passthrough.drawing_relationships;
+  XmlOut out;
+  out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<xdr:wsDr");
+  out.attr("xmlns:xdr", kDrawingNs).attr("xmlns:a", kDrawingMainNs).attr("xmlns:r", kRelNs);
+  // The file's other declarations stay for the anchors kept as written.
+  pugi::xml_document decl;
+  const std::string probe = "<w" + sheet.passthrough.drawing_namespaces + "/>";
+  if (decl.load_buffer(probe.data(), probe.size())) {
+    for (pugi::xml_attribute a = decl.document_element().first_attribute(); a;
+         a = a.next_attribute()) {
+      const std::string_view n(a.name());
+      if (n == "xmlns:xdr" || n == "xmlns:a" || n == "xmlns:r") continue;
+      out.attr(n, a.value());
+    }
+  }
+  out.raw(">");
+  for (const std::string& xml : sheet.passthrough.drawing_anchors) out.raw(xml);
+
+  SheetGeometry g(sheet, max_digit_width);
+  std::map<uint32_t, std::string> rel_of_image;
+  int32_t next_id = 1;
+  for (const auto& p : sheet.pictures) next_id = std::max(next_id, p.id + 1);
+  for (const auto& p : sheet.pictures) {
+    std::string& rid = rel_of_image[p.image];
+    if (rid.empty()) {
+      rid = fresh_rel_id(d.relationships);
+      d.relationships.push_back(
+          {rid, std::string(kRelTypeBase) + "image", image_part(p.image), false});
+    }
+    const int32_t id = p.id > 0 ? p.id : next_id++;
+    const std::string name = p.name.empty() ? "图片 " + std::to_string(id) : p.name;
+    out.raw("<xdr:twoCellAnchor editAs=\"oneCell\">");
+    write_marker(out, "from", g, p.left, p.top);
+    write_marker(out, "to", g, p.left + p.width, p.top + p.height);
+    out.raw("<xdr:pic><xdr:nvPicPr><xdr:cNvPr").attr("id", int64_t{id}).attr("name", name);
+    if (!p.description.empty()) out.attr("descr", p.description);
+    out.raw("/><xdr:cNvPicPr>");
+    out.raw(p.lock_aspect_ratio ? "<a:picLocks noChangeAspect=\"1\"/>" : "<a:picLocks/>");
+    out.raw("</xdr:cNvPicPr></xdr:nvPicPr><xdr:blipFill><a:blip").attr("r:embed", rid);
+    out.raw("/><a:stretch><a:fillRect/></a:stretch></xdr:blipFill><xdr:spPr><a:xfrm><a:off");
+    out.attr("x", static_cast<int64_t>(std::llround(p.left * kEmuPerPoint)));
+    out.attr("y", static_cast<int64_t>(std::llround(p.top * kEmuPerPoint)));
+    out.raw("/><a:ext").attr("cx", static_cast<int64_t>(std::llround(p.width * kEmuPerPoint)));
+    out.attr("cy", static_cast<int64_t>(std::llround(p.height * kEmuPerPoint)));
+    out.raw("/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></xdr:spPr></xdr:pic>");
+    out.raw("<xdr:clientData/></xdr:twoCellAnchor>");
+  }
+  out.raw("</xdr:wsDr>");
+  d.xml = std::move(out.str());
+  return d;
+}
+
+}  // namespace kelv::xlsx

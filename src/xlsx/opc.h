@@ -1,0 +1,45 @@
+// Package plumbing: part names, relationship parts and content types.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "spreadsheet/passthrough.h"
+
+namespace kelv::xlsx {
+
+class PackageReader;
+
+// The folder of a part ("xl/worksheets/sheet1.xml" -> "xl/worksheets").
+std::string part_folder(std::string_view part);
+// The relationships part of a part ("xl/_rels/workbook.xml.rels").
+std::string rels_part(std::string_view part);
+// A relationship target resolved against its source part, as a part name
+// without a leading "/" (".." and "%20" handled).
+std::string resolve_target(std::string_view source_part, std::string_view target);
+// A part name written as a target relative to the source part.
+std::string relative_target(std::string_view source_part, std::string_view part);
+// The last segment of a relationship type ("worksheet", "drawing", ...).
+std::string_view rel_kind(std::string_view type);
+
+// Reads a relationships part (empty when it is absent). Internal targets
+// come back resolved to part names.
+std::vector<spreadsheet::RawRelationship> read_relationships(PackageReader& package,
+                                                             std::string_view source_part);
+// Writes a relationships part; internal targets are part names.
+std::string write_relationships(std::string_view source_part,
+                                const std::vector<spreadsheet::RawRelationship>& rels);
+
+// A relationship id not yet among the given ones ("rId7").
+std::string fresh_rel_id(const std::vector<spreadsheet::RawRelationship>& rels);
+
+struct ContentTypes {
+  std::map<std::string, std::string> defaults;   // extension (lower case) -> type
+  std::map<std::string, std::string> overrides;  // part name -> type
+  std::string type_of(const std::string& part) const;
+};
+ContentTypes read_content_types(PackageReader& package);
+
+}  // namespace kelv::xlsx

@@ -1,0 +1,155 @@
+#include "xlsx/package.h"
+
+#include <zip.h>
+
+#include <filesystem>
+
+#include "host/host_error.h"
+
+namespace kelv::xlsx {
+namespace {
+
+[[noreturn]] void refuse(const std::string& text) {
+  throw host::HostError::host(host::kRefused, text);
+}
+
+}  // namespace
+
+PackageReader::PackageReader(const std::string& file, UnpackLimits limits)
+    : file_(file), limits_(limits) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(std::filesystem::path(file), ec)) {
+    throw host::HostError::host(host::kFileNotFound, "文件未找到：“" + file + "”");
+  }
+  int err = 0;
+  archive_ = zip_open(file.c_str(), ZIP_RDONLY, &err);
+  if (!archive_) refuse("无法读取文件“" + file + "”：不是有效的 xlsx 文件（zip 格式错误）");
+  const zip_int64_t n = zip_get_num_entries(archive_, 0);
+  if (n < 0 || static_cast<uint64_t>(n) > limits_.max_parts) {
+    zip_discard(archive_);
+    archive_ = nullptr;
+    refuse("无法读取文件“" + file + "”：包内部件过多");
+  }
+  for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(n); ++i) {
+    const char* name = zip_get_name(archive_, i, ZIP_FL_ENC_GUESS);
+    if (!name) continue;
+    std::string s(name);
+    if (s.empty() || s.back() == '/') continue;  // folders
+    if (index_.emplace(s, i).second) names_.push_back(std::move(s));
+  }
+}
+
+PackageReader::~PackageReader() {
+  if (archive_) zip_discard(archive_);
+}
+
+bool PackageReader::has(std::string_view part) const {
+  return index_.find(part) != index_.end();
+}
+
+void PackageReader::fail(std::string_view part, std::string_view what) const {
+  refuse("无法读取文件“" + file_ + "”的部件“" + std::string(part) + "”：" + std::string(what));
+}
+
+uint64_t PackageReader::index_of(std::string_view part) const {
+  auto it = index_.find(part);
+  if (it == index_.end()) fail(part, "部件缺失");
+  return it->second;
+}
+
+void PackageReader::stream(std::string_view part,
+                           const std::function<void(const char*, size_t)>& sink) {
+  const uint64_t i = index_of(part);
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_stat_index(archive_, i, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) {
+    fail(part, "无法读取部件信息");
+  }
+  if (st.size > limits_.part_bytes || unpacked_ + st.size > limits_.total_bytes) {
+    fail(part, "解压后超过大小上限");
+  }
+  if ((st.valid & ZIP_STAT_COMP_SIZE) && st.size > limits_.ratio_floor &&
+      st.size / std::max<uint64_t>(st.comp_size, 1) > limits_.ratio) {
+    fail(part, "压缩比异常（疑似压缩炸弹）");
+  }
+  zip_file_t* f = zip_fopen_index(archive_, i, 0);
+  if (!f) fail(part, "无法解压");
+  std::string buf(64 * 1024, '\0');
+  uint64_t got = 0;
+  for (;;) {
+    const zip_int64_t k = zip_fread(f, buf.data(), buf.size());
+    if (k < 0) {
+      zip_fclose(f);
+      fail(part, "数据损坏");
+    }
+    if (k == 0) break;
+    got += static_cast<uint64_t>(k);
+    // The declared size is checked again against what actually unpacks.
+    if (got > st.size) {
+      zip_fclose(f);
+      fail(part, "解压后超过声明的大小");
+    }
+    try {
+      sink(buf.data(), static_cast<size_t>(k));
+    } catch (...) {
+      zip_fclose(f);
+      throw;
+    }
+  }
+  if (zip_fclose(f) != 0) fail(part, "数据损坏（校验失败）");
+  unpacked_ += got;
+}
+
+std::string PackageReader::read(std::string_view part) {
+  std::string out;
+  stream(part, [&](const char* p, size_t n) { out.append(p, n); });
+  return out;
+}
+
+PackageWriter::PackageWriter(const std::string& file) : file_(file) {
+  int err = 0;
+  archive_ = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  if (!archive_) refuse("无法写入文件“" + file + "”");
+}
+
+PackageWriter::~PackageWriter() {
+  if (archive_) zip_discard(archive_);
+}
+
+void PackageWriter::add_buffer(const std::string& part, const std::string& data) {
+  zip_source_t* src = zip_source_buffer(archive_, data.data(), data.size(), 0);
+  if (!src) refuse("无法写入文件“" + file_ + "”的部件“" + part + "”");
+  const zip_int64_t i =
+      zip_file_add(archive_, part.c_str(), src, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+  if (i < 0) {
+    zip_source_free(src);
+    refuse("无法写入文件“" + file_ + "”的部件“" + part + "”");
+  }
+  // Pictures are compressed already; a fast level keeps big sheets quick.
+  zip_set_file_compression(archive_, static_cast<zip_uint64_t>(i), ZIP_CM_DEFLATE, 6);
+}
+
+void PackageWriter::add(const std::string& part, std::string data) {
+  auto p = std::make_shared<const std::string>(std::move(data));
+  keep_.push_back(p);
+  add_buffer(part, *p);
+}
+
+void PackageWriter::add(const std::string& part, std::shared_ptr<const std::string> data) {
+  if (!data) data = std::make_shared<const std::string>();
+  keep_.push_back(data);
+  add_buffer(part, *data);
+}
+
+void PackageWriter::close() {
+  if (zip_close(archive_) != 0) {
+    std::string why = zip_strerror(archive_);
+    zip_discard(archive_);
+    archive_ = nullptr;
+    refuse("无法写入文件“" + file_ + "”：" + why);
+  }
+  archive_ = nullptr;
+  keep_.clear();
+}
+
+}  // namespace kelv::xlsx

@@ -1,0 +1,79 @@
+// The zip container of a workbook file: bounded reading of parts and
+// writing of a new package. Errors are host::HostError naming the file and
+// the part.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct zip;
+
+namespace kelv::xlsx {
+
+// Unpacking limits. A part or a package beyond them is refused, so a small
+// crafted file can not make the reader allocate without bound.
+struct UnpackLimits {
+  uint64_t total_bytes = 1ull << 30;  // every part together
+  uint64_t part_bytes = 1ull << 30;
+  uint64_t ratio = 1000;  // uncompressed : compressed, for parts over ratio_floor
+  uint64_t ratio_floor = 1u << 20;
+  uint64_t max_parts = 100000;
+};
+
+class PackageReader {
+ public:
+  // Opens the file; 53 when it does not exist, 1004 when it is not a zip.
+  PackageReader(const std::string& file, UnpackLimits limits = {});
+  ~PackageReader();
+  PackageReader(const PackageReader&) = delete;
+  PackageReader& operator=(const PackageReader&) = delete;
+
+  const std::string& file() const { return file_; }
+  // Part names in archive order, without a leading "/".
+  const std::vector<std::string>& parts() const { return names_; }
+  bool has(std::string_view part) const;
+  // The whole part; 1004 when missing, damaged or beyond the limits.
+  std::string read(std::string_view part);
+  // Streams the part in chunks to sink; the same checks as read().
+  void stream(std::string_view part, const std::function<void(const char*, size_t)>& sink);
+
+  // A failure naming the file and the part.
+  [[noreturn]] void fail(std::string_view part, std::string_view what) const;
+
+ private:
+  uint64_t index_of(std::string_view part) const;
+
+  std::string file_;
+  UnpackLimits limits_;
+  zip* archive_ = nullptr;
+  std::vector<std::string> names_;
+  std::map<std::string, uint64_t, std::less<>> index_;
+  uint64_t unpacked_ = 0;
+};
+
+// Collects parts and writes them as one zip file at close().
+class PackageWriter {
+ public:
+  explicit PackageWriter(const std::string& file);
+  ~PackageWriter();  // discards an unfinished package
+  PackageWriter(const PackageWriter&) = delete;
+  PackageWriter& operator=(const PackageWriter&) = delete;
+
+  void add(const std::string& part, std::string data);
+  void add(const std::string& part, std::shared_ptr<const std::string> data);
+  void close();
+
+ private:
+  void add_buffer(const std::string& part, const std::string& data);
+
+  std::string file_;
+  zip* archive_ = nullptr;
+  std::vector<std::shared_ptr<const std::string>> keep_;  // alive until close
+};
+
+}  // namespace kelv::xlsx

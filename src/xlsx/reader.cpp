@@ -1,0 +1,349 @@
+#include <expat.h>
+
+#include <filesystem>
+#include <set>
+#include <unordered_map>
+
+#include "host/host_error.h"
+#include "xlsx/drawing_part.h"
+#include "xlsx/opc.h"
+#include "xlsx/styles_part.h"
+#include "xlsx/worksheet_part.h"
+#include "xlsx/xlsx_format.h"
+#include "xlsx/xml_util.h"
+
+namespace kelv::xlsx {
+namespace {
+
+using spreadsheet::RawRelationship;
+using spreadsheet::Workbook;
+
+// Shared strings, streamed: runs joined, phonetic runs skipped.
+class SharedStringReader {
+ public:
+  explicit SharedStringReader(std::vector<std::string>& out) : out_(out) {}
+
+  void run(PackageReader& package, const std::string& part) {
+    XML_Parser p = XML_ParserCreate(nullptr);
+    XML_SetUserData(p, this);
+    XML_SetElementHandler(p, &on_start, &on_end);
+    XML_SetCharacterDataHandler(p, &on_text);
+    XML_SetStartDoctypeDeclHandler(
+        p, [](void* self, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+          static_cast<SharedStringReader*>(self)->doctype_ = true;
+          XML_StopParser(static_cast<SharedStringReader*>(self)->parser_, XML_FALSE);
+        });
+    parser_ = p;
+    auto feed = [&](const char* d, size_t n, bool last) {
+      if (XML_Parse(p, d, static_cast<int>(n), last) == XML_STATUS_ERROR) {
+        const std::string why =
+            doctype_ ? "不允许 DOCTYPE 声明"
+                     : "XML 格式错误（第 " + std::to_string(XML_GetCurrentLineNumber(p)) +
+                           " 行第 " + std::to_string(XML_GetCurrentColumnNumber(p)) + " 列）：" +
+                           XML_ErrorString(XML_GetErrorCode(p));
+        XML_ParserFree(p);
+        package.fail(part, why);
+      }
+    };
+    try {
+      package.stream(part, [&](const char* d, size_t n) { feed(d, n, false); });
+    } catch (...) {
+      XML_ParserFree(p);
+      throw;
+    }
+    feed("", 0, true);
+    XML_ParserFree(p);
+  }
+
+ private:
+  static std::string_view local(const char* name) { return local_name(name); }
+  static void on_start(void* self, const char* name, const char**) {
+    auto* r = static_cast<SharedStringReader*>(self);
+    const std::string_view l = local(name);
+    if (l == "si") {
+      r->cur_.clear();
+    } else if (l == "rPh") {
+      ++r->phonetic_;
+    } else if (l == "t" && !r->phonetic_) {
+      r->in_t_ = true;
+    }
+  }
+  static void on_end(void* self, const char* name) {
+    auto* r = static_cast<SharedStringReader*>(self);
+    const std::string_view l = local(name);
+    if (l == "si") {
+      r->out_.push_back(decode_escapes(r->cur_));
+    } else if (l == "rPh") {
+      --r->phonetic_;
+    } else if (l == "t") {
+      r->in_t_ = false;
+    }
+  }
+  static void on_text(void* self, const char* s, int n) {
+    auto* r = static_cast<SharedStringReader*>(self);
+    if (r->in_t_) r->cur_.append(s, static_cast<size_t>(n));
+  }
+
+  std::vector<std::string>& out_;
+  XML_Parser parser_ = nullptr;
+  std::string cur_;
+  int phonetic_ = 0;
+  bool in_t_ = false;
+  bool doctype_ = false;
+};
+
+bool is_kind(const RawRelationship& r, std::string_view kind) {
+  return rel_kind(r.type) == kind;
+}
+
+std::string extension_of(const std::string& part) {
+  const size_t dot = part.rfind('.');
+  std::string e = dot == std::string::npos ? std::string() : part.substr(dot + 1);
+  for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return e;
+}
+
+class BookReader {
+ public:
+  BookReader(const std::string& path, const UnpackLimits& limits) : pkg_(path, limits) {}
+
+  std::unique_ptr<Workbook> run() {
+    auto book = std::make_unique<Workbook>();
+    book_ = book.get();
+    std::error_code ec;
+    auto abs = std::filesystem::absolute(std::filesystem::path(pkg_.file()), ec);
+    book->file_path = ec ? pkg_.file() : abs.lexically_normal().string();
+
+    if (!pkg_.has("[Content_Types].xml"))
+      pkg_.fail("[Content_Types].xml", "部件缺失，不是有效的 xlsx 文件");
+    types_ = read_content_types(pkg_);
+    consumed_.insert("[Content_Types].xml");
+    consumed_.insert("_rels/.rels");
+
+    std::string workbook_part;
+    for (auto& r : read_relationships(pkg_, "")) {
+      if (is_kind(r, "officeDocument") && !r.external && workbook_part.empty()) {
+        workbook_part = r.target;
+      } else {
+        book->passthrough.package_relationships.push_back(std::move(r));
+      }
+    }
+    if (workbook_part.empty()) {
+      workbook_part = "xl/workbook.xml";
+      if (!pkg_.has(workbook_part)) pkg_.fail("_rels/.rels", "找不到工作簿部件");
+    }
+    book->macro_enabled = types_.type_of(workbook_part).find("macroEnabled") != std::string::npos;
+    consumed_.insert(workbook_part);
+    consumed_.insert(rels_part(workbook_part));
+
+    std::map<std::string, RawRelationship> sheet_rels;
+    std::string styles_part, strings_part;
+    for (auto& r : read_relationships(pkg_, workbook_part)) {
+      if (is_kind(r, "worksheet") && !r.external) {
+        sheet_rels[r.id] = r;
+      } else if (is_kind(r, "styles") && styles_part.empty()) {
+        styles_part = r.target;
+      } else if (is_kind(r, "sharedStrings") && strings_part.empty()) {
+        strings_part = r.target;
+      } else if (is_kind(r, "calcChain")) {
+        consumed_.insert(r.target);  // rebuilt by the application on load
+      } else {
+        book->passthrough.workbook_relationships.push_back(std::move(r));
+      }
+    }
+    if (!styles_part.empty() && pkg_.has(styles_part)) {
+      read_styles(pkg_, styles_part, *book);
+      consumed_.insert(styles_part);
+    }
+    std::vector<std::string> strings;
+    if (!strings_part.empty()) {
+      SharedStringReader(strings).run(pkg_, strings_part);
+      consumed_.insert(strings_part);
+    }
+    read_workbook_part(workbook_part, sheet_rels, strings);
+    collect_raw_parts();
+    return book;
+  }
+
+ private:
+  void read_workbook_part(const std::string& part,
+                          const std::map<std::string, RawRelationship>& rels,
+                          const std::vector<std::string>& strings) {
+    pugi::xml_document doc = parse_part(pkg_, part);
+    pugi::xml_node root = doc.document_element();
+    if (local_name(root.name()) != "workbook") pkg_.fail(part, "根元素不是 workbook");
+    auto& pass = book_->passthrough;
+    pass.workbook_namespaces = namespace_declarations(root);
+
+    // File sheet index -> model sheet index (sheets of other kinds are not kept).
+    std::vector<int32_t> index_map;
+    pugi::xml_node sheets = child(root, "sheets");
+    if (!sheets) pkg_.fail(part, "缺少 sheets 元素");
+    for (pugi::xml_node s : sheets.children()) {
+      if (local_name(s.name()) != "sheet") continue;
+      const std::string rid = rel_attr(s, "id");
+      auto it = rels.find(rid);
+      if (it == rels.end()) {
+        index_map.push_back(-1);
+        continue;
+      }
+      const std::string& sheet_part = it->second.target;
+      if (!pkg_.has(sheet_part)) pkg_.fail(sheet_part, "工作表部件缺失");
+      auto sheet = std::make_unique<spreadsheet::Sheet>();
+      sheet->name = attr_str(s, "name");
+      const std::string state = attr_str(s, "state");
+      sheet->visibility = state == "hidden"       ? spreadsheet::Visibility::Hidden
+                          : state == "veryHidden" ? spreadsheet::Visibility::VeryHidden
+                                                  : spreadsheet::Visibility::Visible;
+      read_sheet(sheet_part, strings, *sheet);
+      index_map.push_back(static_cast<int32_t>(book_->sheets.size()));
+      book_->sheets.push_back(std::move(sheet));
+    }
+    if (book_->sheets.empty()) pkg_.fail(part, "工作簿中没有工作表");
+    const auto sheet_count = static_cast<int64_t>(index_map.size());
+    auto model_index = [&](int64_t file_index) -> int32_t {
+      if (file_index < 0 || file_index >= sheet_count)
+        pkg_.fail(part, "工作表索引越界：" + std::to_string(file_index));
+      return index_map[static_cast<size_t>(file_index)];
+    };
+
+    if (pugi::xml_node views = child(root, "bookViews")) {
+      if (pugi::xml_node v = child(views, "workbookView")) {
+        const int32_t active = model_index(attr_int(v, "activeTab", 0));
+        book_->active_sheet = std::max(0, active);
+        book_->first_visible_tab = std::max(0, model_index(attr_int(v, "firstSheet", 0)));
+        book_->tab_ratio = std::clamp(attr_num(v, "tabRatio", 600) / 1000.0, 0.0, 1.0);
+      }
+    }
+    if (pugi::xml_node names = child(root, "definedNames")) {
+      for (pugi::xml_node n : names.children()) {
+        if (local_name(n.name()) != "definedName") continue;
+        spreadsheet::DefinedName d;
+        d.name = attr_str(n, "name");
+        d.value = n.text().get();
+        d.hidden = attr_bool(n, "hidden", false);
+        if (pugi::xml_attribute l = attr(n, "localSheetId")) {
+          d.local_sheet = model_index(attr_int(n, "localSheetId", -1));
+          if (d.local_sheet < 0) continue;  // belongs to a sheet that is not kept
+        }
+        XmlOut extra;
+        for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+          const std::string_view an(a.name());
+          if (an != "name" && an != "localSheetId" && an != "hidden") extra.attr(an, a.value());
+        }
+        d.extra_attributes = std::move(extra.str());
+        book_->defined_names.push_back(std::move(d));
+      }
+    }
+    for (pugi::xml_node n : root.children()) {
+      if (n.type() != pugi::node_element) continue;
+      const std::string_view l = local_name(n.name());
+      if (l == "workbookPr") {
+        pass.workbook_pr_xml = node_xml(n);
+      } else if (l != "sheets" && l != "bookViews" && l != "definedNames" && l != "calcPr" &&
+                 l != "fileVersion") {
+        pass.workbook_extra_elements.push_back(node_xml(n));
+      }
+    }
+  }
+
+  void read_sheet(const std::string& part, const std::vector<std::string>& strings,
+                  spreadsheet::Sheet& sheet) {
+    consumed_.insert(part);
+    consumed_.insert(rels_part(part));
+    WorksheetRead r = read_worksheet(pkg_, part, strings, book_->styles.size(), sheet);
+    for (auto& rel : read_relationships(pkg_, part)) {
+      if (!r.drawing_rel.empty() && rel.id == r.drawing_rel && !rel.external &&
+          pkg_.has(rel.target)) {
+        consumed_.insert(rel.target);
+        consumed_.insert(rels_part(rel.target));
+        read_drawing(pkg_, rel.target, sheet, book_->max_digit_width,
+                     [&](const std::string& image_part) { return image(image_part); });
+        continue;
+      }
+      sheet.passthrough.relationships.push_back(std::move(rel));
+    }
+  }
+
+  uint32_t image(const std::string& part) {
+    if (auto it = image_by_part_.find(part); it != image_by_part_.end()) return it->second;
+    auto bytes = std::make_shared<const std::string>(pkg_.read(part));
+    picture_media_.insert(part);
+    // Identical images are held once.
+    uint32_t index = 0;
+    if (auto it = image_by_bytes_.find(*bytes); it != image_by_bytes_.end()) {
+      index = it->second;
+    } else {
+      index = static_cast<uint32_t>(book_->images.size());
+      spreadsheet::Image img;
+      img.bytes = bytes;
+      img.extension = extension_of(part);
+      book_->images.push_back(img);
+      image_by_bytes_.emplace(*bytes, index);
+    }
+    image_by_part_[part] = index;
+    return index;
+  }
+
+  void collect_raw_parts() {
+    auto& pass = book_->passthrough;
+    // Media of pictures are modelled, unless something kept as written uses them too.
+    std::set<std::string> referenced;
+    auto note = [&](const std::vector<RawRelationship>& rels) {
+      for (const auto& r : rels) {
+        if (!r.external) referenced.insert(r.target);
+      }
+    };
+    note(pass.package_relationships);
+    note(pass.workbook_relationships);
+    for (const auto& s : book_->sheets) {
+      note(s->passthrough.relationships);
+      note(s->passthrough.drawing_relationships);
+    }
+    std::vector<std::string> raw;
+    for (const std::string& p : pkg_.parts()) {
+      if (consumed_.count(p)) continue;
+      if (picture_media_.count(p)) continue;
+      raw.push_back(p);
+      const size_t slash = p.rfind("/_rels/");
+      if (slash != std::string::npos || p.rfind("_rels/", 0) == 0) {
+        const std::string source =
+            slash == std::string::npos
+                ? ""
+                : p.substr(0, slash) + "/" + p.substr(slash + 7, p.size() - slash - 7 - 5);
+        if (p.size() > 5 && p.compare(p.size() - 5, 5, ".rels") == 0)
+          note(read_relationships(pkg_, source));
+      }
+    }
+    for (const std::string& m : picture_media_) {
+      if (referenced.count(m)) raw.push_back(m);
+    }
+    for (const std::string& p : raw) {
+      spreadsheet::RawPart part;
+      part.path = p;
+      if (auto it = types_.overrides.find(p); it != types_.overrides.end())
+        part.content_type = it->second;
+      part.data = std::make_shared<const std::string>(pkg_.read(p));
+      pass.parts.push_back(std::move(part));
+    }
+    for (const auto& [ext, type] : types_.defaults)
+      pass.default_content_types.emplace_back(ext, type);
+  }
+
+  PackageReader pkg_;
+  Workbook* book_ = nullptr;
+  ContentTypes types_;
+  std::set<std::string> consumed_;
+  std::set<std::string> picture_media_;
+  std::map<std::string, uint32_t> image_by_part_;
+  std::unordered_map<std::string, uint32_t> image_by_bytes_;
+};
+
+}  // namespace
+
+std::unique_ptr<spreadsheet::Workbook> read_workbook(const std::string& path,
+                                                     const UnpackLimits& limits) {
+  return BookReader(path, limits).run();
+}
+
+}  // namespace kelv::xlsx

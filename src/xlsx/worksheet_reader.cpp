@@ -1,0 +1,864 @@
+#include <expat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+#include "host/constants.h"
+#include "xlsx/cell_ref.h"
+#include "xlsx/package.h"
+#include "xlsx/worksheet_part.h"
+#include "xlsx/xml_util.h"
+
+namespace kelv::xlsx {
+namespace {
+
+using spreadsheet::Cell;
+using spreadsheet::Sheet;
+
+constexpr char kSep = '\x01';
+
+// A name as expat reports it with triplets: "uri\1local\1prefix",
+// "uri\1local" or "local".
+struct QName {
+  std::string_view uri, local, prefix;
+  explicit QName(const char* s) {
+    std::string_view v(s);
+    const size_t a = v.find(kSep);
+    if (a == std::string_view::npos) {
+      local = v;
+      return;
+    }
+    uri = v.substr(0, a);
+    const size_t b = v.find(kSep, a + 1);
+    if (b == std::string_view::npos) {
+      local = v.substr(a + 1);
+    } else {
+      local = v.substr(a + 1, b - a - 1);
+      prefix = v.substr(b + 1);
+    }
+  }
+  bool main() const { return uri.empty() || uri == kMainNs; }
+  void append_qualified(std::string& out) const {
+    if (!prefix.empty()) {
+      out.append(prefix);
+      out.push_back(':');
+    }
+    out.append(local);
+  }
+};
+
+void escape_plain(std::string& out, std::string_view v, bool attribute) {
+  for (char c : v) {
+    switch (c) {
+      case '&':
+        out.append("&amp;");
+        break;
+      case '<':
+        out.append("&lt;");
+        break;
+      case '>':
+        out.append("&gt;");
+        break;
+      case '"':
+        if (attribute) {
+          out.append("&quot;");
+        } else {
+          out.push_back(c);
+        }
+        break;
+      case '\n':
+        if (attribute) {
+          out.append("&#10;");
+        } else {
+          out.push_back(c);
+        }
+        break;
+      case '\r':
+        out.append("&#13;");
+        break;
+      case '\t':
+        if (attribute) {
+          out.append("&#9;");
+        } else {
+          out.push_back(c);
+        }
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+}
+
+// Appends the attributes as written (qualified names, escaped values).
+void append_attributes(std::string& out, const char** atts,
+                       const std::vector<std::string_view>& skip = {}) {
+  for (int i = 0; atts[i]; i += 2) {
+    QName q(atts[i]);
+    if (q.uri.empty() && std::find(skip.begin(), skip.end(), q.local) != skip.end()) continue;
+    out.push_back(' ');
+    q.append_qualified(out);
+    out.append("=\"");
+    escape_plain(out, atts[i + 1], true);
+    out.push_back('"');
+  }
+}
+
+const char* find_attr(const char** atts, std::string_view local) {
+  for (int i = 0; atts[i]; i += 2) {
+    // Unprefixed attributes carry no namespace part.
+    if (std::strchr(atts[i], kSep) == nullptr && local == atts[i]) return atts[i + 1];
+  }
+  return nullptr;
+}
+
+// Days from 1899-12-30 (the serial number origin) for an ISO date text.
+bool iso_to_serial(std::string_view s, double* out) {
+  int y = 0, m = 0, d = 0, hh = 0, mm = 0;
+  double ss = 0;
+  if (std::sscanf(std::string(s).c_str(), "%d-%d-%d", &y, &m, &d) != 3) {
+    if (std::sscanf(std::string(s).c_str(), "%d:%d:%lf", &hh, &mm, &ss) >= 2) {
+      *out = (hh * 3600 + mm * 60 + ss) / 86400.0;
+      return true;
+    }
+    return false;
+  }
+  const size_t t = s.find('T');
+  if (t != std::string_view::npos) {
+    std::sscanf(std::string(s.substr(t + 1)).c_str(), "%d:%d:%lf", &hh, &mm, &ss);
+  }
+  // Civil date to days (Howard Hinnant's algorithm).
+  y -= m <= 2;
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const int64_t days = int64_t{era} * 146097 + doe - 719468;  // since 1970-01-01
+  double serial = static_cast<double>(days + 25569);
+  // The file format's calendar counts a 29 February 1900 that never was.
+  if (serial < 61) serial -= 1;
+  *out = serial + (hh * 3600 + mm * 60 + ss) / 86400.0;
+  return true;
+}
+
+enum class Text { None, Value, InlineText, Formula, HeaderFooter, Ignore };
+
+struct SharedFormula {
+  int32_t row = 0, col = 0;
+  std::string text;
+};
+
+class Reader {
+ public:
+  Reader(PackageReader& package, const std::string& part, const std::vector<std::string>& sst,
+         size_t style_count, Sheet& sheet)
+      : package_(package), part_(part), sst_(sst), style_count_(style_count), sheet_(sheet) {}
+
+  WorksheetRead run() {
+    parser_ = XML_ParserCreateNS(nullptr, kSep);
+    XML_SetReturnNSTriplet(parser_, 1);
+    XML_SetUserData(parser_, this);
+    XML_SetElementHandler(parser_, &Reader::on_start, &Reader::on_end);
+    XML_SetCharacterDataHandler(parser_, &Reader::on_text);
+    XML_SetStartNamespaceDeclHandler(parser_, &Reader::on_ns);
+    XML_SetStartDoctypeDeclHandler(parser_, &Reader::on_doctype);
+    try {
+      package_.stream(part_, [&](const char* p, size_t n) { feed(p, n, false); });
+      feed("", 0, true);
+    } catch (...) {
+      XML_ParserFree(parser_);
+      throw;
+    }
+    XML_ParserFree(parser_);
+    if (!seen_root_) package_.fail(part_, "不是工作表");
+    return result_;
+  }
+
+ private:
+  void feed(const char* p, size_t n, bool last) {
+    if (XML_Parse(parser_, p, static_cast<int>(n), last) == XML_STATUS_ERROR) {
+      if (!error_.empty()) package_.fail(part_, error_);
+      package_.fail(part_, "XML 格式错误（第 " + std::to_string(XML_GetCurrentLineNumber(parser_)) +
+                               " 行第 " + std::to_string(XML_GetCurrentColumnNumber(parser_)) +
+                               " 列）：" + XML_ErrorString(XML_GetErrorCode(parser_)));
+    }
+  }
+
+  // Stops the parse with a message naming the position.
+  void stop(const std::string& what) {
+    if (error_.empty()) {
+      error_ = what + "（第 " + std::to_string(XML_GetCurrentLineNumber(parser_)) + " 行）";
+    }
+    XML_StopParser(parser_, XML_FALSE);
+  }
+
+  static void on_doctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+    static_cast<Reader*>(self)->stop("不允许 DOCTYPE 声明");
+  }
+
+  static void on_ns(void* self, const XML_Char* prefix, const XML_Char* uri) {
+    auto* r = static_cast<Reader*>(self);
+    std::string& d = r->pending_ns_;
+    d.append(prefix ? " xmlns:" : " xmlns");
+    if (prefix) d.append(prefix);
+    d.append("=\"");
+    escape_plain(d, uri ? uri : "", true);
+    d.push_back('"');
+    if (r->depth_ == 0 && prefix && std::strcmp(prefix, "r") != 0) {
+      r->root_ns_.append(" xmlns:").append(prefix).append("=\"");
+      escape_plain(r->root_ns_, uri ? uri : "", true);
+      r->root_ns_.push_back('"');
+    }
+  }
+
+  static void on_start(void* self, const XML_Char* name, const XML_Char** atts) {
+    static_cast<Reader*>(self)->start(name, atts);
+  }
+  static void on_end(void* self, const XML_Char* name) { static_cast<Reader*>(self)->end(name); }
+  static void on_text(void* self, const XML_Char* s, int len) {
+    auto* r = static_cast<Reader*>(self);
+    if (r->capture_depth_) {
+      escape_plain(r->raw_, std::string_view(s, static_cast<size_t>(len)), false);
+      r->raw_open_ = false;
+      return;
+    }
+    if (r->text_ != Text::None && r->text_ != Text::Ignore)
+      r->buf_.append(s, static_cast<size_t>(len));
+  }
+
+  void start(const char* name, const char** atts) {
+    ++depth_;
+    if (capture_depth_) {
+      raw_start(name, atts);
+      pending_ns_.clear();
+      return;
+    }
+    QName q(name);
+    if (depth_ == 1) {
+      if (q.local != "worksheet" && q.local != "dialogsheet") {
+        stop("根元素不是 worksheet");
+        return;
+      }
+      seen_root_ = true;
+      for (int i = 0; atts[i]; i += 2) {
+        QName a(atts[i]);
+        if (a.local == "Ignorable") {
+          root_ns_.push_back(' ');
+          a.append_qualified(root_ns_);
+          root_ns_.append("=\"");
+          escape_plain(root_ns_, atts[i + 1], true);
+          root_ns_.push_back('"');
+        }
+      }
+      sheet_.passthrough.root_namespaces = root_ns_;
+      pending_ns_.clear();
+      return;
+    }
+    if (depth_ == 2) {
+      section_ = q.main() ? std::string(q.local) : std::string();
+      const int32_t order = q.main() ? worksheet_element_order(q.local) : -1;
+      if (order >= 0) last_order_ = order;
+      if (!q.main() || !modelled(q.local)) {
+        // Kept as written, in its schema place; an element outside the schema
+        // (mc:AlternateContent) stays after the element it followed.
+        capture_order_ = order >= 0 ? order : last_order_;
+        capture_depth_ = depth_;
+        raw_.clear();
+        raw_start(name, atts);
+        pending_ns_.clear();
+        return;
+      }
+      pending_ns_.clear();
+      top_level(q.local, atts);
+      return;
+    }
+    pending_ns_.clear();
+    if (section_ == "sheetData") {
+      sheet_data_start(q.local, atts);
+    } else if (section_ == "sheetPr") {
+      if (depth_ == 3 && q.local == "tabColor") {
+        sheet_.tab_color = color(atts);
+      } else if (depth_ == 3 && q.local == "pageSetUpPr") {
+        for (int i = 0; atts[i]; i += 2) {
+          if (std::strcmp(atts[i], "fitToPage") == 0) {
+            sheet_.page_setup.fit_to_page = parse_bool(atts[i + 1]);
+          } else {
+            std::string& a = sheet_.passthrough.page_setup_pr_attributes;
+            a.push_back(' ');
+            QName(atts[i]).append_qualified(a);
+            a.append("=\"");
+            escape_plain(a, atts[i + 1], true);
+            a.push_back('"');
+          }
+        }
+      } else if (depth_ == 3) {
+        raw_.clear();
+        raw_start(name, atts);
+        capture_depth_ = depth_;
+        capture_order_ = -2;
+      }
+    } else if (section_ == "sheetViews") {
+      if (q.local == "sheetView") {
+        ++view_count_;
+        if (view_count_ == 1) sheet_view(atts);
+      } else if (view_count_ == 1 && q.local == "pane") {
+        pane(atts);
+      } else if (view_count_ == 1 && q.local == "selection") {
+        selection(atts);
+      }
+    } else if (section_ == "cols" && q.local == "col") {
+      column(atts);
+    } else if (section_ == "mergeCells" && q.local == "mergeCell") {
+      if (const char* ref = find_attr(atts, "ref")) {
+        host::Rect r;
+        if (!parse_range(ref, &r)) return stop(std::string("合并区域引用无效：") + ref);
+        sheet_.merges.push_back(r);
+      }
+    } else if (section_ == "headerFooter") {
+      text_ = Text::HeaderFooter;
+      buf_.clear();
+      hf_target_ = header_footer_field(q.local);
+    } else if (section_ == "rowBreaks" && q.local == "brk") {
+      int64_t id = 0;
+      const char* v = find_attr(atts, "id");
+      if (v && parse_int(v, &id) && id >= 0 && id < host::kMaxRows) {
+        sheet_.row_breaks.insert(static_cast<int32_t>(id + 1));
+      }
+    }
+  }
+
+  void end(const char* name) {
+    if (capture_depth_) {
+      raw_end(name);
+      if (depth_ == capture_depth_) {
+        capture_depth_ = 0;
+        if (capture_order_ == -2) {
+          sheet_.passthrough.sheet_pr_extra += raw_;
+        } else {
+          sheet_.passthrough.elements.push_back({capture_order_, std::move(raw_)});
+        }
+        raw_.clear();
+      }
+      --depth_;
+      return;
+    }
+    QName q(name);
+    if (section_ == "sheetData" && depth_ >= 3) {
+      sheet_data_end(q.local);
+    } else if (section_ == "headerFooter" && depth_ == 3) {
+      if (hf_target_) *hf_target_ = decode_escapes(buf_);
+      text_ = Text::None;
+      hf_target_ = nullptr;
+    }
+    if (depth_ == 2) section_.clear();
+    --depth_;
+  }
+
+  // Raw capture of an element the model does not hold.
+  void raw_start(const char* name, const char** atts) {
+    QName q(name);
+    raw_.push_back('<');
+    q.append_qualified(raw_);
+    raw_.append(pending_ns_);
+    append_attributes(raw_, atts);
+    raw_.push_back('>');
+    raw_open_ = true;
+  }
+  void raw_end(const char* name) {
+    if (raw_open_) {
+      raw_.back() = '/';
+      raw_.push_back('>');
+      raw_open_ = false;
+      return;
+    }
+    raw_.append("</");
+    QName(name).append_qualified(raw_);
+    raw_.push_back('>');
+  }
+
+  static bool modelled(std::string_view local) {
+    static const char* const names[] = {"sheetPr",     "dimension", "sheetViews",   "sheetFormatPr",
+                                        "cols",        "sheetData", "mergeCells",   "printOptions",
+                                        "pageMargins", "pageSetup", "headerFooter", "rowBreaks",
+                                        "drawing"};
+    for (const char* n : names) {
+      if (local == n) return true;
+    }
+    return false;
+  }
+
+  spreadsheet::Color color(const char** atts) {
+    spreadsheet::Color c;
+    if (const char* a = find_attr(atts, "auto"); a && parse_bool(a))
+      return spreadsheet::Color::automatic();
+    int64_t v = 0;
+    if (const char* rgb = find_attr(atts, "rgb")) {
+      std::string_view s(rgb);
+      uint32_t x = 0;
+      std::from_chars(s.data(), s.data() + s.size(), x, 16);
+      if (s.size() <= 6) x |= 0xFF000000u;
+      c = spreadsheet::Color::rgb(x);
+    } else if (const char* i = find_attr(atts, "indexed"); i && parse_int(i, &v)) {
+      c = spreadsheet::Color::indexed(static_cast<uint32_t>(v));
+    } else if (const char* t = find_attr(atts, "theme"); t && parse_int(t, &v)) {
+      c = spreadsheet::Color::theme(static_cast<uint32_t>(v));
+    } else {
+      return c;
+    }
+    if (const char* tint = find_attr(atts, "tint")) parse_number(tint, &c.tint);
+    return c;
+  }
+
+  void top_level(std::string_view local, const char** atts) {
+    auto& ps = sheet_.page_setup;
+    if (local == "sheetPr") {
+      append_attributes(sheet_.passthrough.sheet_pr_attributes, atts);
+    } else if (local == "sheetFormatPr") {
+      double v = 0;
+      if (const char* h = find_attr(atts, "defaultRowHeight"); h && parse_number(h, &v) && v >= 0)
+        sheet_.default_row_height = v;
+      if (const char* w = find_attr(atts, "defaultColWidth"); w && parse_number(w, &v) && v >= 0) {
+        sheet_.default_column_width = v;
+      } else if (const char* b = find_attr(atts, "baseColWidth");
+                 b && parse_number(b, &v) && v >= 0) {
+        // Base width in digits plus the cell margins, as the file format defines it.
+        const double d = 7;
+        sheet_.default_column_width = std::trunc((v * d + 5) / d * 256) / 256;
+      }
+      if (const char* c = find_attr(atts, "customHeight"))
+        sheet_.custom_default_height = parse_bool(c);
+      append_attributes(sheet_.passthrough.sheet_format_attributes, atts,
+                        {"defaultRowHeight", "defaultColWidth", "baseColWidth", "customHeight"});
+    } else if (local == "printOptions") {
+      if (const char* v = find_attr(atts, "horizontalCentered"))
+        ps.horizontal_centered = parse_bool(v);
+      if (const char* v = find_attr(atts, "verticalCentered")) ps.vertical_centered = parse_bool(v);
+      if (const char* v = find_attr(atts, "gridLines")) ps.print_grid_lines = parse_bool(v);
+      if (const char* v = find_attr(atts, "headings")) ps.print_headings = parse_bool(v);
+    } else if (local == "pageMargins") {
+      auto num = [&](const char* n, double& out) {
+        double v = 0;
+        if (const char* s = find_attr(atts, n); s && parse_number(s, &v)) out = v;
+      };
+      num("left", ps.left_margin);
+      num("right", ps.right_margin);
+      num("top", ps.top_margin);
+      num("bottom", ps.bottom_margin);
+      num("header", ps.header_margin);
+      num("footer", ps.footer_margin);
+    } else if (local == "pageSetup") {
+      auto num = [&](const char* n, int32_t& out) {
+        int64_t v = 0;
+        if (const char* s = find_attr(atts, n);
+            s && parse_int(s, &v) && v >= INT32_MIN && v <= INT32_MAX)
+          out = static_cast<int32_t>(v);
+      };
+      num("paperSize", ps.paper_size);
+      num("scale", ps.scale);
+      num("fitToWidth", ps.fit_to_width);
+      num("fitToHeight", ps.fit_to_height);
+      num("horizontalDpi", ps.horizontal_dpi);
+      num("verticalDpi", ps.vertical_dpi);
+      const char* use_first = find_attr(atts, "useFirstPageNumber");
+      if (use_first && parse_bool(use_first)) num("firstPageNumber", ps.first_page_number);
+      if (const char* o = find_attr(atts, "orientation")) {
+        const std::string_view v(o);
+        ps.orientation = v == "portrait" ? 1 : v == "landscape" ? 2 : 0;
+      }
+      append_attributes(sheet_.passthrough.page_setup_attributes, atts,
+                        {"paperSize", "scale", "fitToWidth", "fitToHeight", "horizontalDpi",
+                         "verticalDpi", "useFirstPageNumber", "firstPageNumber", "orientation"});
+    } else if (local == "headerFooter") {
+      auto& hf = ps.header_footer;
+      if (const char* v = find_attr(atts, "differentOddEven"))
+        hf.different_odd_even = parse_bool(v);
+      if (const char* v = find_attr(atts, "differentFirst")) hf.different_first = parse_bool(v);
+      if (const char* v = find_attr(atts, "scaleWithDoc")) hf.scale_with_doc = parse_bool(v);
+      if (const char* v = find_attr(atts, "alignWithMargins"))
+        hf.align_with_margins = parse_bool(v);
+    } else if (local == "drawing") {
+      for (int i = 0; atts[i]; i += 2) {
+        QName a(atts[i]);
+        if (a.local == "id" && !a.uri.empty()) result_.drawing_rel = atts[i + 1];
+      }
+    }
+  }
+
+  std::string* header_footer_field(std::string_view local) {
+    auto& hf = sheet_.page_setup.header_footer;
+    if (local == "oddHeader") return &hf.odd_header;
+    if (local == "oddFooter") return &hf.odd_footer;
+    if (local == "evenHeader") return &hf.even_header;
+    if (local == "evenFooter") return &hf.even_footer;
+    if (local == "firstHeader") return &hf.first_header;
+    if (local == "firstFooter") return &hf.first_footer;
+    return nullptr;
+  }
+
+  void sheet_view(const char** atts) {
+    auto& v = sheet_.view;
+    if (const char* s = find_attr(atts, "tabSelected")) v.tab_selected = parse_bool(s);
+    if (const char* s = find_attr(atts, "showGridLines")) v.show_grid_lines = parse_bool(s);
+    int64_t z = 0;
+    if (const char* s = find_attr(atts, "zoomScale"); s && parse_int(s, &z) && z >= 10 && z <= 400)
+      v.zoom = static_cast<int32_t>(z);
+    if (const char* s = find_attr(atts, "topLeftCell")) {
+      int32_t r = 0, c = 0;
+      if (parse_cell(s, &r, &c)) {
+        v.top_row = r;
+        v.left_col = c;
+      }
+    }
+    append_attributes(
+        sheet_.passthrough.sheet_view_attributes, atts,
+        {"tabSelected", "showGridLines", "zoomScale", "topLeftCell", "workbookViewId"});
+  }
+
+  void pane(const char** atts) {
+    auto& v = sheet_.view;
+    const char* state = find_attr(atts, "state");
+    if (!state || (std::strcmp(state, "frozen") != 0 && std::strcmp(state, "frozenSplit") != 0))
+      return;
+    double x = 0, y = 0;
+    if (const char* s = find_attr(atts, "xSplit")) parse_number(s, &x);
+    if (const char* s = find_attr(atts, "ySplit")) parse_number(s, &y);
+    if (x < 0 || y < 0 || x >= host::kMaxColumns || y >= host::kMaxRows) return;
+    v.split_cols = static_cast<int32_t>(x);
+    v.split_rows = static_cast<int32_t>(y);
+    v.frozen = true;
+  }
+
+  void selection(const char** atts) {
+    // With frozen panes the active pane's selection is the one that counts;
+    // the last selection listed belongs to it.
+    auto& v = sheet_.view;
+    if (const char* s = find_attr(atts, "activeCell")) {
+      int32_t r = 0, c = 0;
+      if (parse_cell(s, &r, &c)) {
+        v.active_row = r;
+        v.active_col = c;
+        v.selection = {host::Rect::cell(r, c)};
+      }
+    }
+    if (const char* s = find_attr(atts, "sqref")) {
+      std::vector<host::Rect> rects;
+      if (parse_range_list(s, &rects) && !rects.empty()) v.selection = rects;
+    }
+  }
+
+  void column(const char** atts) {
+    int64_t lo = 0, hi = 0;
+    const char* a = find_attr(atts, "min");
+    const char* b = find_attr(atts, "max");
+    if (!a || !b || !parse_int(a, &lo) || !parse_int(b, &hi) || lo < 1 || hi < lo ||
+        hi > host::kMaxColumns) {
+      return stop("列定义超出范围");
+    }
+    spreadsheet::ColumnInfo info;
+    double w = 0;
+    if (const char* s = find_attr(atts, "width"); s && parse_number(s, &w) && w >= 0)
+      info.width = w;
+    if (const char* s = find_attr(atts, "hidden")) info.hidden = parse_bool(s);
+    if (const char* s = find_attr(atts, "customWidth")) info.custom_width = parse_bool(s);
+    int64_t v = 0;
+    if (const char* s = find_attr(atts, "style");
+        s && parse_int(s, &v) && v >= 0 && static_cast<size_t>(v) < style_count_ && v != 0)
+      info.style = static_cast<uint32_t>(v);
+    if (const char* s = find_attr(atts, "outlineLevel"); s && parse_int(s, &v) && v >= 0 && v <= 7)
+      info.outline_level = static_cast<int32_t>(v);
+    // A whole-sheet column record with nothing of its own (some producers
+    // write one) adds nothing.
+    if (info == spreadsheet::ColumnInfo{}) return;
+    for (int64_t c = lo; c <= hi; ++c) sheet_.columns[static_cast<int32_t>(c)] = info;
+  }
+
+  // --- sheetData, the hot path ---
+
+  spreadsheet::Row& row_at(int32_t r) {
+    if (sheet_.rows.size() < static_cast<size_t>(r)) sheet_.rows.resize(static_cast<size_t>(r));
+    return sheet_.rows[static_cast<size_t>(r - 1)];
+  }
+
+  void sheet_data_start(std::string_view local, const char** atts) {
+    if (depth_ == 3 && local == "row") {
+      int64_t r = row_ + 1;
+      if (const char* s = find_attr(atts, "r")) {
+        if (!parse_int(s, &r)) return stop(std::string("行号无效：") + s);
+      }
+      if (r < 1 || r > host::kMaxRows) return stop("行号超出范围：" + std::to_string(r));
+      row_ = static_cast<int32_t>(r);
+      col_ = 0;
+      const char* ht = find_attr(atts, "ht");
+      const char* hidden = find_attr(atts, "hidden");
+      const char* style = find_attr(atts, "s");
+      const char* custom_format = find_attr(atts, "customFormat");
+      const char* outline = find_attr(atts, "outlineLevel");
+      if (ht || hidden || (style && custom_format) || outline) {
+        spreadsheet::Row& row = row_at(row_);
+        double h = 0;
+        if (ht && parse_number(ht, &h) && h >= 0 && h <= 409.5) row.height = h;
+        if (const char* c = find_attr(atts, "customHeight")) row.custom_height = parse_bool(c);
+        if (hidden) row.hidden = parse_bool(hidden);
+        int64_t v = 0;
+        if (style && custom_format && parse_bool(custom_format) && parse_int(style, &v) && v >= 0 &&
+            static_cast<size_t>(v) < style_count_)
+          row.style = static_cast<uint32_t>(v);
+        if (outline && parse_int(outline, &v) && v >= 0 && v <= 7)
+          row.outline_level = static_cast<int32_t>(v);
+      }
+      return;
+    }
+    if (depth_ == 4 && local == "c") {
+      if (row_ == 0) row_ = 1;
+      int32_t r = row_, c = col_ + 1;
+      if (const char* ref = find_attr(atts, "r")) {
+        if (!parse_cell(ref, &r, &c)) return stop(std::string("单元格引用无效或超出范围：") + ref);
+        if (r != row_) {
+          // A cell outside its row element: take its own row.
+          row_ = r;
+        }
+      }
+      if (c > host::kMaxColumns) return stop("单元格列号超出范围");
+      col_ = c;
+      type_ = 'n';
+      if (const char* t = find_attr(atts, "t")) {
+        const std::string_view tv(t);
+        type_ = tv == "s"           ? 's'
+                : tv == "str"       ? 'f'
+                : tv == "inlineStr" ? 'i'
+                : tv == "b"         ? 'b'
+                : tv == "e"         ? 'e'
+                : tv == "d"         ? 'd'
+                                    : 'n';
+      }
+      style_ = 0;
+      int64_t s = 0;
+      if (const char* sv = find_attr(atts, "s");
+          sv && parse_int(sv, &s) && s > 0 && static_cast<size_t>(s) < style_count_)
+        style_ = static_cast<uint32_t>(s);
+      value_.clear();
+      has_value_ = false;
+      formula_.reset();
+      inline_.clear();
+      return;
+    }
+    if (depth_ == 5 && local == "v") {
+      text_ = Text::Value;
+      buf_.clear();
+    } else if (depth_ == 5 && local == "f") {
+      text_ = Text::Formula;
+      buf_.clear();
+      f_type_ = 'n';
+      f_ref_.clear();
+      f_si_ = -1;
+      if (const char* t = find_attr(atts, "t")) {
+        const std::string_view tv(t);
+        f_type_ = tv == "shared" ? 's' : tv == "array" ? 'a' : tv == "dataTable" ? 'd' : 'n';
+      }
+      if (const char* ref = find_attr(atts, "ref")) f_ref_ = ref;
+      int64_t si = -1;
+      if (const char* s = find_attr(atts, "si"); s && parse_int(s, &si)) f_si_ = si;
+    } else if (local == "rPh") {
+      in_phonetic_ = true;
+      text_ = Text::Ignore;
+    } else if (local == "t" && !in_phonetic_ && depth_ >= 6) {
+      text_ = Text::InlineText;
+      buf_.clear();
+    }
+  }
+
+  void sheet_data_end(std::string_view local) {
+    if (depth_ == 5 && local == "v") {
+      value_ = buf_;
+      has_value_ = true;
+      text_ = Text::None;
+    } else if (depth_ == 5 && local == "f") {
+      text_ = Text::None;
+      finish_formula();
+    } else if (local == "rPh") {
+      in_phonetic_ = false;
+      text_ = Text::None;
+    } else if (local == "t" && text_ == Text::InlineText) {
+      inline_ += buf_;
+      text_ = Text::None;
+    } else if (depth_ == 4 && local == "c") {
+      finish_cell();
+    }
+  }
+
+  void finish_formula() {
+    auto f = std::make_shared<spreadsheet::Formula>();
+    if (f_type_ == 's' && f_si_ >= 0) {
+      if (!buf_.empty()) {
+        shared_[f_si_] = {row_, col_, buf_};
+        f->text = buf_;
+      } else {
+        auto it = shared_.find(f_si_);
+        if (it == shared_.end()) return;  // a follower before its anchor: keep the value only
+        f->text = shift_formula(it->second.text, row_ - it->second.row, col_ - it->second.col);
+      }
+    } else if (f_type_ == 'd') {
+      return;  // data-table results stay values
+    } else {
+      if (buf_.empty()) return;
+      f->text = buf_;
+      if (f_type_ == 'a') f->array_ref = f_ref_.empty() ? cell_name(row_, col_) : f_ref_;
+    }
+    formula_ = std::move(f);
+  }
+
+  void finish_cell() {
+    Cell cell;
+    cell.col = col_;
+    cell.style = style_;
+    cell.formula = std::move(formula_);
+    if (type_ == 'i') {
+      cell.value = decode_escapes(inline_);
+    } else if (has_value_) {
+      switch (type_) {
+        case 's': {
+          int64_t i = -1;
+          if (!parse_int(value_, &i) || i < 0 || static_cast<size_t>(i) >= sst_.size()) {
+            return stop("单元格 " + cell_name(row_, col_) + " 的共享字符串索引越界");
+          }
+          cell.value = sst_[static_cast<size_t>(i)];
+          break;
+        }
+        case 'f':
+          cell.value = decode_escapes(value_);
+          break;
+        case 'b':
+          cell.value = parse_bool(value_);
+          break;
+        case 'e': {
+          host::CellError e = host::CellError::NA;
+          host::parse_cell_error(value_, &e);
+          cell.value = e;
+          break;
+        }
+        case 'd': {
+          double d = 0;
+          if (iso_to_serial(value_, &d)) {
+            cell.value = d;
+          } else {
+            cell.value = value_;
+          }
+          break;
+        }
+        default: {
+          double d = 0;
+          if (!parse_number(value_, &d)) {
+            if (value_.find_first_not_of(" \t\r\n") == std::string::npos) break;  // an empty <v/>
+            return stop("单元格 " + cell_name(row_, col_) + " 的数值无效");
+          }
+          cell.value = d;
+        }
+      }
+    }
+    if (cell.value.is_empty() && !cell.formula && cell.style == 0) return;
+    spreadsheet::Row& row = row_at(row_);
+    if (row.cells.empty() || row.cells.back().col < cell.col) {
+      row.cells.push_back(std::move(cell));
+      return;
+    }
+    auto it = std::lower_bound(row.cells.begin(), row.cells.end(), cell.col,
+                               [](const Cell& c, int32_t col) { return c.col < col; });
+    if (it != row.cells.end() && it->col == cell.col) {
+      *it = std::move(cell);
+    } else {
+      row.cells.insert(it, std::move(cell));
+    }
+  }
+
+  PackageReader& package_;
+  const std::string& part_;
+  const std::vector<std::string>& sst_;
+  size_t style_count_;
+  Sheet& sheet_;
+  XML_Parser parser_ = nullptr;
+  WorksheetRead result_;
+  std::string error_;
+
+  int32_t depth_ = 0;
+  bool seen_root_ = false;
+  std::string section_;
+  std::string pending_ns_, root_ns_;
+  int32_t capture_depth_ = 0, capture_order_ = 0;
+  std::string raw_;
+  bool raw_open_ = false;
+  int32_t view_count_ = 0;
+  int32_t last_order_ = 0;
+
+  Text text_ = Text::None;
+  std::string buf_;
+  std::string* hf_target_ = nullptr;
+
+  int32_t row_ = 0, col_ = 0;
+  char type_ = 'n';
+  uint32_t style_ = 0;
+  std::string value_, inline_;
+  bool has_value_ = false;
+  bool in_phonetic_ = false;
+  std::shared_ptr<const spreadsheet::Formula> formula_;
+  char f_type_ = 'n';
+  std::string f_ref_;
+  int64_t f_si_ = -1;
+  std::map<int64_t, SharedFormula> shared_;
+};
+
+}  // namespace
+
+int32_t worksheet_element_order(std::string_view local) {
+  static const char* const order[] = {"sheetPr",
+                                      "dimension",
+                                      "sheetViews",
+                                      "sheetFormatPr",
+                                      "cols",
+                                      "sheetData",
+                                      "sheetCalcPr",
+                                      "sheetProtection",
+                                      "protectedRanges",
+                                      "scenarios",
+                                      "autoFilter",
+                                      "sortState",
+                                      "dataConsolidate",
+                                      "customSheetViews",
+                                      "mergeCells",
+                                      "phoneticPr",
+                                      "conditionalFormatting",
+                                      "dataValidations",
+                                      "hyperlinks",
+                                      "printOptions",
+                                      "pageMargins",
+                                      "pageSetup",
+                                      "headerFooter",
+                                      "rowBreaks",
+                                      "colBreaks",
+                                      "customProperties",
+                                      "cellWatches",
+                                      "ignoredErrors",
+                                      "smartTags",
+                                      "drawing",
+                                      "legacyDrawing",
+                                      "legacyDrawingHF",
+                                      "drawingHF",
+                                      "picture",
+                                      "oleObjects",
+                                      "controls",
+                                      "webPublishItems",
+                                      "tableParts",
+                                      "extLst"};
+  for (int32_t i = 0; i < static_cast<int32_t>(std::size(order)); ++i) {
+    if (local == order[i]) return i;
+  }
+  return -1;
+}
+
+WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
+                             const std::vector<std::string>& shared_strings, size_t style_count,
+                             spreadsheet::Sheet& sheet) {
+  return Reader(package, part, shared_strings, style_count, sheet).run();
+}
+
+}  // namespace kelv::xlsx

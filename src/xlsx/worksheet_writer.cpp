@@ -1,0 +1,445 @@
+#include <algorithm>
+#include <cstdio>
+
+#include "host/constants.h"
+#include "xlsx/cell_ref.h"
+#include "xlsx/worksheet_part.h"
+#include "xlsx/xml_util.h"
+
+namespace kelv::xlsx {
+namespace {
+
+using spreadsheet::Cell;
+using spreadsheet::Sheet;
+
+bool needs_preserve(const std::string& s) {
+  if (s.empty()) return false;
+  auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  return space(s.front()) || space(s.back()) || s.find('\n') != std::string::npos;
+}
+
+void append_int(std::string& out, int64_t v) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, static_cast<size_t>(r.ptr - buf));
+}
+
+void write_color_attrs(XmlOut& out, const spreadsheet::Color& c) {
+  using K = spreadsheet::Color::Kind;
+  switch (c.kind) {
+    case K::Auto:
+      out.attr("auto", "1");
+      break;
+    case K::Rgb: {
+      char buf[12];
+      std::snprintf(buf, sizeof buf, "%08X", c.value);
+      out.attr("rgb", buf);
+      break;
+    }
+    case K::Indexed:
+      out.attr("indexed", int64_t{c.value});
+      break;
+    case K::Theme:
+      out.attr("theme", int64_t{c.value});
+      break;
+    case K::None:
+      break;
+  }
+  if (c.tint != 0) out.attr("tint", c.tint);
+}
+
+host::Rect used_rect(const Sheet& sheet) {
+  int32_t r1 = 0, r2 = 0, c1 = host::kMaxColumns, c2 = 0;
+  for (size_t i = 0; i < sheet.rows.size(); ++i) {
+    const auto& cells = sheet.rows[i].cells;
+    if (cells.empty()) continue;
+    const int32_t r = static_cast<int32_t>(i + 1);
+    if (!r1) r1 = r;
+    r2 = r;
+    c1 = std::min(c1, cells.front().col);
+    c2 = std::max(c2, cells.back().col);
+  }
+  if (!r1) return host::Rect::cell(1, 1);
+  return {r1, c1, r2, c2};
+}
+
+class Writer {
+ public:
+  Writer(const Sheet& sheet, size_t style_count, const std::string& drawing_rel,
+         SharedStrings& strings)
+      : sheet_(sheet), style_count_(style_count), drawing_rel_(drawing_rel), strings_(strings) {
+    raw_.reserve(sheet.passthrough.elements.size());
+    for (const auto& e : sheet.passthrough.elements) raw_.push_back(&e);
+    std::stable_sort(raw_.begin(), raw_.end(),
+                     [](const auto* a, const auto* b) { return a->order < b->order; });
+  }
+
+  std::string run() {
+    auto& o = out_.str();
+    o.reserve(256 + sheet_.rows.size() * 64);
+    out_.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"");
+    out_.raw(kMainNs).raw("\" xmlns:r=\"").raw(kRelNs).raw("\"");
+    out_.raw(sheet_.passthrough.root_namespaces).raw(">");
+    sheet_pr();
+    raw_upto(0);
+    out_.raw("<dimension").attr("ref", range_name(used_rect(sheet_))).raw("/>");
+    raw_upto(1);
+    sheet_views();
+    raw_upto(2);
+    sheet_format();
+    raw_upto(3);
+    cols();
+    raw_upto(4);
+    sheet_data();
+    raw_upto(14 - 1);
+    merges();
+    raw_upto(19 - 1);
+    page_setup();  // printOptions .. headerFooter
+    raw_upto(22);
+    row_breaks();
+    raw_upto(29 - 1);
+    if (!drawing_rel_.empty()) out_.raw("<drawing").attr("r:id", drawing_rel_).raw("/>");
+    raw_upto(1 << 30);
+    out_.raw("</worksheet>");
+    return std::move(out_.str());
+  }
+
+ private:
+  void raw_upto(int32_t order) {
+    while (next_raw_ < raw_.size() && raw_[next_raw_]->order <= order) {
+      out_.raw(raw_[next_raw_]->xml);
+      ++next_raw_;
+    }
+  }
+
+  void sheet_pr() {
+    const auto& p = sheet_.passthrough;
+    const bool tab = sheet_.tab_color.kind != spreadsheet::Color::Kind::None;
+    const bool setup = sheet_.page_setup.fit_to_page || !p.page_setup_pr_attributes.empty();
+    if (!tab && !setup && p.sheet_pr_attributes.empty() && p.sheet_pr_extra.empty()) return;
+    out_.raw("<sheetPr").raw(p.sheet_pr_attributes).raw(">");
+    if (tab) {
+      out_.raw("<tabColor");
+      write_color_attrs(out_, sheet_.tab_color);
+      out_.raw("/>");
+    }
+    out_.raw(p.sheet_pr_extra);
+    if (setup) {
+      out_.raw("<pageSetUpPr").raw(p.page_setup_pr_attributes);
+      if (sheet_.page_setup.fit_to_page) out_.attr("fitToPage", "1");
+      out_.raw("/>");
+    }
+    out_.raw("</sheetPr>");
+  }
+
+  void sheet_views() {
+    const auto& v = sheet_.view;
+    out_.raw("<sheetViews><sheetView");
+    if (v.tab_selected) out_.attr("tabSelected", "1");
+    if (!v.show_grid_lines) out_.attr("showGridLines", "0");
+    if (v.zoom != 100) out_.attr("zoomScale", int64_t{v.zoom});
+    if (v.top_row != 1 || v.left_col != 1)
+      out_.attr("topLeftCell", cell_name(v.top_row, v.left_col));
+    out_.raw(sheet_.passthrough.sheet_view_attributes);
+    out_.attr("workbookViewId", "0").raw(">");
+    const char* pane = nullptr;
+    if (v.frozen && (v.split_rows > 0 || v.split_cols > 0)) {
+      pane = v.split_rows && v.split_cols ? "bottomRight"
+             : v.split_rows               ? "bottomLeft"
+                                          : "topRight";
+      out_.raw("<pane");
+      if (v.split_cols) out_.attr("xSplit", int64_t{v.split_cols});
+      if (v.split_rows) out_.attr("ySplit", int64_t{v.split_rows});
+      out_.attr("topLeftCell", cell_name(v.split_rows + 1, v.split_cols + 1));
+      out_.attr("activePane", pane).attr("state", "frozen").raw("/>");
+    }
+    out_.raw("<selection");
+    if (pane) out_.attr("pane", pane);
+    out_.attr("activeCell", cell_name(v.active_row, v.active_col));
+    out_.attr("sqref", v.selection.empty() ? cell_name(v.active_row, v.active_col)
+                                           : range_list_name(v.selection));
+    out_.raw("/></sheetView></sheetViews>");
+  }
+
+  void sheet_format() {
+    out_.raw("<sheetFormatPr");
+    if (sheet_.default_column_width != 8.43)
+      out_.attr("defaultColWidth", sheet_.default_column_width);
+    out_.attr("defaultRowHeight", sheet_.default_row_height);
+    if (sheet_.custom_default_height) out_.attr("customHeight", "1");
+    out_.raw(sheet_.passthrough.sheet_format_attributes).raw("/>");
+  }
+
+  void column_entry(int32_t lo, int32_t hi, const spreadsheet::ColumnInfo& c) {
+    out_.raw("<col").attr("min", int64_t{lo}).attr("max", int64_t{hi});
+    out_.attr("width", c.width >= 0 ? c.width : sheet_.default_column_width);
+    if (c.style && *c.style < style_count_) out_.attr("style", int64_t{*c.style});
+    if (c.hidden) out_.attr("hidden", "1");
+    if (c.custom_width || c.width >= 0) out_.attr("customWidth", "1");
+    if (c.outline_level) out_.attr("outlineLevel", int64_t{c.outline_level});
+    out_.raw("/>");
+  }
+
+  void cols() {
+    if (sheet_.columns.empty()) return;
+    bool any = false;
+    auto it = sheet_.columns.begin();
+    while (it != sheet_.columns.end()) {
+      if (it->first < 1 || it->first > host::kMaxColumns ||
+          it->second == spreadsheet::ColumnInfo{}) {
+        ++it;
+        continue;
+      }
+      const int32_t lo = it->first;
+      int32_t hi = lo;
+      auto next = std::next(it);
+      while (next != sheet_.columns.end() && next->first == hi + 1 && next->second == it->second) {
+        hi = next->first;
+        ++next;
+      }
+      if (!any) out_.raw("<cols>");
+      any = true;
+      column_entry(lo, hi, it->second);
+      it = next;
+    }
+    if (any) out_.raw("</cols>");
+  }
+
+  void cell(std::string& o, int32_t r, const Cell& c) {
+    o.append("<c r=\"");
+    append_column_name(o, c.col);
+    append_int(o, r);
+    o.push_back('"');
+    if (c.style && c.style < style_count_) {
+      o.append(" s=\"");
+      append_int(o, c.style);
+      o.push_back('"');
+    }
+    const host::Variant& v = c.value;
+    if (c.formula) {
+      switch (v.kind()) {
+        case host::Variant::Kind::Text:
+          o.append(" t=\"str\"");
+          break;
+        case host::Variant::Kind::Boolean:
+          o.append(" t=\"b\"");
+          break;
+        case host::Variant::Kind::Error:
+          o.append(" t=\"e\"");
+          break;
+        default:
+          break;
+      }
+      o.append("><f");
+      if (!c.formula->array_ref.empty()) out_.attr("t", "array").attr("ref", c.formula->array_ref);
+      o.push_back('>');
+      out_.text(c.formula->text);
+      o.append("</f>");
+      switch (v.kind()) {
+        case host::Variant::Kind::Text:
+          o.append("<v>");
+          out_.text(v.as_text());
+          o.append("</v>");
+          break;
+        case host::Variant::Kind::Boolean:
+          o.append(v.as_bool() ? "<v>1</v>" : "<v>0</v>");
+          break;
+        case host::Variant::Kind::Error:
+          o.append("<v>");
+          out_.text(host::cell_error_text(v.as_error()));
+          o.append("</v>");
+          break;
+        case host::Variant::Kind::Number:
+          o.append("<v>");
+          out_.number(v.as_number());
+          o.append("</v>");
+          break;
+        default:
+          break;
+      }
+      o.append("</c>");
+      return;
+    }
+    switch (v.kind()) {
+      case host::Variant::Kind::Number:
+        o.append("><v>");
+        out_.number(v.as_number());
+        o.append("</v></c>");
+        return;
+      case host::Variant::Kind::Text:
+        o.append(" t=\"s\"><v>");
+        append_int(o, strings_.index(v.as_text()));
+        o.append("</v></c>");
+        return;
+      case host::Variant::Kind::Boolean:
+        o.append(v.as_bool() ? " t=\"b\"><v>1</v></c>" : " t=\"b\"><v>0</v></c>");
+        return;
+      case host::Variant::Kind::Error:
+        o.append(" t=\"e\"><v>");
+        out_.text(host::cell_error_text(v.as_error()));
+        o.append("</v></c>");
+        return;
+      default:
+        o.append("/>");
+    }
+  }
+
+  void sheet_data() {
+    std::string& o = out_.str();
+    o.append("<sheetData>");
+    const size_t n = std::min(sheet_.rows.size(), static_cast<size_t>(host::kMaxRows));
+    for (size_t i = 0; i < n; ++i) {
+      const spreadsheet::Row& row = sheet_.rows[i];
+      const bool attrs = row.height >= 0 || row.hidden || row.style || row.outline_level;
+      if (row.cells.empty() && !attrs) continue;
+      const auto r = static_cast<int32_t>(i + 1);
+      o.append("<row r=\"");
+      append_int(o, r);
+      o.push_back('"');
+      if (row.style && *row.style < style_count_) {
+        o.append(" s=\"");
+        append_int(o, *row.style);
+        o.append("\" customFormat=\"1\"");
+      }
+      if (row.height >= 0) {
+        o.append(" ht=\"");
+        out_.number(row.height);
+        o.push_back('"');
+        if (row.custom_height) o.append(" customHeight=\"1\"");
+      }
+      if (row.hidden) o.append(" hidden=\"1\"");
+      if (row.outline_level) {
+        o.append(" outlineLevel=\"");
+        append_int(o, row.outline_level);
+        o.push_back('"');
+      }
+      if (row.cells.empty()) {
+        o.append("/>");
+        continue;
+      }
+      o.push_back('>');
+      for (const Cell& c : row.cells) {
+        if (c.col >= 1 && c.col <= host::kMaxColumns) cell(o, r, c);
+      }
+      o.append("</row>");
+    }
+    o.append("</sheetData>");
+  }
+
+  void merges() {
+    if (sheet_.merges.empty()) return;
+    out_.raw("<mergeCells").attr("count", static_cast<int64_t>(sheet_.merges.size())).raw(">");
+    for (const host::Rect& m : sheet_.merges)
+      out_.raw("<mergeCell").attr("ref", range_name(m)).raw("/>");
+    out_.raw("</mergeCells>");
+  }
+
+  void page_setup() {
+    const auto& ps = sheet_.page_setup;
+    if (ps.horizontal_centered || ps.vertical_centered || ps.print_grid_lines ||
+        ps.print_headings) {
+      out_.raw("<printOptions");
+      if (ps.horizontal_centered) out_.attr("horizontalCentered", "1");
+      if (ps.vertical_centered) out_.attr("verticalCentered", "1");
+      if (ps.print_headings) out_.attr("headings", "1");
+      if (ps.print_grid_lines) out_.attr("gridLines", "1");
+      out_.raw("/>");
+    }
+    raw_upto(19);
+    out_.raw("<pageMargins").attr("left", ps.left_margin).attr("right", ps.right_margin);
+    out_.attr("top", ps.top_margin).attr("bottom", ps.bottom_margin);
+    out_.attr("header", ps.header_margin).attr("footer", ps.footer_margin).raw("/>");
+    raw_upto(20);
+    out_.raw("<pageSetup").attr("paperSize", int64_t{ps.paper_size});
+    out_.attr("scale", int64_t{ps.scale});
+    if (ps.first_page_number > 0) out_.attr("firstPageNumber", int64_t{ps.first_page_number});
+    if (ps.fit_to_width != 1) out_.attr("fitToWidth", int64_t{ps.fit_to_width});
+    if (ps.fit_to_height != 1) out_.attr("fitToHeight", int64_t{ps.fit_to_height});
+    if (ps.orientation == 1) out_.attr("orientation", "portrait");
+    if (ps.orientation == 2) out_.attr("orientation", "landscape");
+    if (ps.first_page_number > 0) out_.attr("useFirstPageNumber", "1");
+    out_.attr("horizontalDpi", int64_t{ps.horizontal_dpi});
+    out_.attr("verticalDpi", int64_t{ps.vertical_dpi});
+    out_.raw(sheet_.passthrough.page_setup_attributes).raw("/>");
+    raw_upto(21);
+    const auto& hf = ps.header_footer;
+    const bool texts = !hf.odd_header.empty() || !hf.odd_footer.empty() ||
+                       !hf.even_header.empty() || !hf.even_footer.empty() ||
+                       !hf.first_header.empty() || !hf.first_footer.empty();
+    const bool flags =
+        hf.different_odd_even || hf.different_first || !hf.scale_with_doc || !hf.align_with_margins;
+    if (!texts && !flags) return;
+    out_.raw("<headerFooter");
+    if (hf.different_odd_even) out_.attr("differentOddEven", "1");
+    if (hf.different_first) out_.attr("differentFirst", "1");
+    if (!hf.scale_with_doc) out_.attr("scaleWithDoc", "0");
+    if (!hf.align_with_margins) out_.attr("alignWithMargins", "0");
+    out_.raw(">");
+    auto item = [&](const char* tag, const std::string& text) {
+      if (text.empty()) return;
+      out_.raw("<").raw(tag).raw(">").text(text).raw("</").raw(tag).raw(">");
+    };
+    item("oddHeader", hf.odd_header);
+    item("oddFooter", hf.odd_footer);
+    item("evenHeader", hf.even_header);
+    item("evenFooter", hf.even_footer);
+    item("firstHeader", hf.first_header);
+    item("firstFooter", hf.first_footer);
+    out_.raw("</headerFooter>");
+  }
+
+  void row_breaks() {
+    std::vector<int32_t> rows;
+    for (int32_t r : sheet_.row_breaks) {
+      if (r >= 2 && r <= host::kMaxRows) rows.push_back(r);
+    }
+    if (rows.empty()) return;
+    const auto n = static_cast<int64_t>(rows.size());
+    out_.raw("<rowBreaks").attr("count", n).attr("manualBreakCount", n).raw(">");
+    for (int32_t r : rows) {
+      out_.raw("<brk").attr("id", int64_t{r - 1}).attr("max", int64_t{host::kMaxColumns - 1});
+      out_.attr("man", "1").raw("/>");
+    }
+    out_.raw("</rowBreaks>");
+  }
+
+  const Sheet& sheet_;
+  size_t style_count_;
+  const std::string& drawing_rel_;
+  SharedStrings& strings_;
+  XmlOut out_;
+  std::vector<const spreadsheet::RawElement*> raw_;
+  size_t next_raw_ = 0;
+};
+
+}  // namespace
+
+uint32_t SharedStrings::index(const std::string& s) {
+  ++references_;
+  auto [it, added] = index_.emplace(s, static_cast<uint32_t>(list_.size()));
+  if (added) list_.push_back(&it->first);
+  return it->second;
+}
+
+std::string SharedStrings::xml() const {
+  XmlOut out;
+  out.str().reserve(64 + list_.size() * 24);
+  out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<sst xmlns=\"");
+  out.raw(kMainNs).raw("\"");
+  out.attr("count", static_cast<int64_t>(references_));
+  out.attr("uniqueCount", static_cast<int64_t>(list_.size())).raw(">");
+  for (const std::string* s : list_) {
+    out.raw(needs_preserve(*s) ? "<si><t xml:space=\"preserve\">" : "<si><t>");
+    out.text(*s);
+    out.raw("</t></si>");
+  }
+  out.raw("</sst>");
+  return std::move(out.str());
+}
+
+std::string write_worksheet(const spreadsheet::Sheet& sheet, size_t style_count,
+                            const std::string& drawing_rel, SharedStrings& strings) {
+  return Writer(sheet, style_count, drawing_rel, strings).run();
+}
+
+}  // namespace kelv::xlsx

@@ -1,0 +1,328 @@
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "host/host_error.h"
+#include "xlsx/drawing_part.h"
+#include "xlsx/opc.h"
+#include "xlsx/styles_part.h"
+#include "xlsx/worksheet_part.h"
+#include "xlsx/xlsx_format.h"
+#include "xlsx/xml_util.h"
+
+namespace kelv::xlsx {
+namespace {
+
+using spreadsheet::RawPart;
+using spreadsheet::RawRelationship;
+using spreadsheet::Workbook;
+
+const char* kSheetType =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+const char* kDrawingType = "application/vnd.openxmlformats-officedocument.drawing+xml";
+
+std::string image_type(const std::string& ext) {
+  if (ext == "png") return "image/png";
+  if (ext == "jpeg" || ext == "jpg" || ext == "jpe") return "image/jpeg";
+  if (ext == "gif") return "image/gif";
+  if (ext == "bmp") return "image/bmp";
+  if (ext == "tif" || ext == "tiff") return "image/tiff";
+  if (ext == "emf") return "image/x-emf";
+  if (ext == "wmf") return "image/x-wmf";
+  if (ext == "svg") return "image/svg+xml";
+  return "application/octet-stream";
+}
+
+// The workbook element sequence, for putting kept elements back in place.
+int32_t workbook_order(std::string_view local) {
+  static const char* const order[] = {"fileVersion",    "fileSharing",
+                                      "workbookPr",     "workbookProtection",
+                                      "bookViews",      "sheets",
+                                      "functionGroups", "externalReferences",
+                                      "definedNames",   "calcPr",
+                                      "oleSize",        "customWorkbookViews",
+                                      "pivotCaches",    "smartTagPr",
+                                      "smartTagTypes",  "webPublishing",
+                                      "fileRecoveryPr", "webPublishObjects",
+                                      "extLst"};
+  for (int32_t i = 0; i < static_cast<int32_t>(std::size(order)); ++i) {
+    if (local == order[i]) return i;
+  }
+  return 100;
+}
+
+std::string first_tag(const std::string& xml) {
+  size_t i = xml.find('<');
+  if (i == std::string::npos) return {};
+  size_t j = i + 1;
+  while (j < xml.size() && xml[j] != ' ' && xml[j] != '>' && xml[j] != '/') ++j;
+  return std::string(local_name(xml.substr(i + 1, j - i - 1).c_str()));
+}
+
+class BookWriter {
+ public:
+  BookWriter(const Workbook& book, PackageWriter& out) : book_(book), out_(out) {}
+
+  void run() {
+    for (const RawPart& p : book_.passthrough.parts) used_.insert(p.path);
+    SharedStrings strings;
+    const size_t style_count = book_.styles.size();
+
+    // Images: one part per distinct image.
+    std::vector<std::string> image_parts(book_.images.size());
+    auto image_part = [&](uint32_t i) -> std::string {
+      if (i >= image_parts.size()) return {};
+      if (image_parts[i].empty()) {
+        const std::string ext =
+            book_.images[i].extension.empty() ? "png" : book_.images[i].extension;
+        image_parts[i] = allocate("xl/media/image", "." + ext);
+        out_.add(image_parts[i], book_.images[i].bytes);
+        extensions_.insert(ext);
+      }
+      return image_parts[i];
+    };
+
+    std::vector<RawRelationship> wb_rels = book_.passthrough.workbook_relationships;
+    std::vector<std::string> sheet_rel_ids;
+    std::map<std::string, int> shared_use;  // carried part -> sheets using it
+    for (size_t i = 0; i < book_.sheets.size(); ++i) {
+      const spreadsheet::Sheet& sheet = *book_.sheets[i];
+      const std::string part = allocate("xl/worksheets/sheet", ".xml");
+      overrides_[part] = kSheetType;
+      std::vector<RawRelationship> rels = own_copies(sheet.passthrough.relationships, shared_use);
+      std::string drawing_rel;
+      if (!sheet.pictures.empty() || !sheet.passthrough.drawing_anchors.empty()) {
+        const std::string drawing = allocate("xl/drawings/drawing", ".xml");
+        overrides_[drawing] = kDrawingType;
+        DrawingOut d = write_drawing(sheet, book_.max_digit_width, image_part);
+        // Carried drawing relationships (charts) get their own copies too.
+        std::vector<RawRelationship> drels = own_copies(d.relationships, shared_use);
+        out_.add(drawing, std::move(d.xml));
+        out_.add(rels_part(drawing), write_relationships(drawing, drels));
+        drawing_rel = fresh_rel_id(rels);
+        rels.push_back({drawing_rel, std::string(kRelTypeBase) + "drawing", drawing, false});
+      }
+      out_.add(part, write_worksheet(sheet, style_count, drawing_rel, strings));
+      if (!rels.empty()) out_.add(rels_part(part), write_relationships(part, rels));
+      const std::string id = fresh_rel_id(wb_rels);
+      wb_rels.push_back({id, std::string(kRelTypeBase) + "worksheet", part, false});
+      sheet_rel_ids.push_back(id);
+    }
+    const std::string styles = allocate("xl/styles", ".xml", true);
+    out_.add(styles, write_styles(book_));
+    overrides_[styles] = "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
+    wb_rels.push_back({fresh_rel_id(wb_rels), std::string(kRelTypeBase) + "styles", styles, false});
+    if (strings.size() > 0) {
+      const std::string sst = allocate("xl/sharedStrings", ".xml", true);
+      out_.add(sst, strings.xml());
+      overrides_[sst] =
+          "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml";
+      wb_rels.push_back(
+          {fresh_rel_id(wb_rels), std::string(kRelTypeBase) + "sharedStrings", sst, false});
+    }
+    const std::string workbook = allocate("xl/workbook", ".xml", true);
+    overrides_[workbook] =
+        book_.macro_enabled
+            ? "application/vnd.ms-excel.sheet.macroEnabled.main+xml"
+            : "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+    out_.add(workbook, workbook_xml(sheet_rel_ids));
+    out_.add(rels_part(workbook), write_relationships(workbook, wb_rels));
+
+    std::vector<RawRelationship> pkg_rels = book_.passthrough.package_relationships;
+    pkg_rels.insert(
+        pkg_rels.begin(),
+        {fresh_rel_id(pkg_rels), std::string(kRelTypeBase) + "officeDocument", workbook, false});
+    out_.add("_rels/.rels", write_relationships("", pkg_rels));
+
+    for (const RawPart& p : book_.passthrough.parts) {
+      out_.add(p.path, p.data);
+      if (!p.content_type.empty()) overrides_[p.path] = p.content_type;
+    }
+    for (const RawPart& p : copies_) {
+      out_.add(p.path, p.data);
+      if (!p.content_type.empty()) overrides_[p.path] = p.content_type;
+    }
+    out_.add("[Content_Types].xml", content_types());
+  }
+
+ private:
+  // A part name not used yet: stem + number + suffix, or stem + suffix
+  // first when plain_first.
+  std::string allocate(const std::string& stem, const std::string& suffix,
+                       bool plain_first = false) {
+    if (plain_first && used_.insert(stem + suffix).second) return stem + suffix;
+    for (int n = 1;; ++n) {
+      std::string name = stem + std::to_string(n) + suffix;
+      if (used_.insert(name).second) return name;
+    }
+  }
+
+  // A carried part belongs to one source; a second sheet (a copy made by the
+  // engine) gets its own copy of the part, with the part's relationships.
+  std::vector<RawRelationship> own_copies(std::vector<RawRelationship> rels,
+                                          std::map<std::string, int>& use) {
+    for (RawRelationship& r : rels) {
+      if (r.external) continue;
+      const RawPart* part = find_part(r.target);
+      if (!part) continue;
+      if (use[r.target]++ == 0) continue;
+      const size_t dot = r.target.rfind('.');
+      const std::string stem = dot == std::string::npos ? r.target : r.target.substr(0, dot);
+      const std::string ext = dot == std::string::npos ? "" : r.target.substr(dot);
+      const std::string copy = allocate(stem + "_", ext);
+      copies_.push_back({copy, part->content_type, part->data});
+      if (const RawPart* pr = find_part(rels_part(r.target))) {
+        // Targets in it are relative to the same folder, so it reads the same.
+        copies_.push_back({rels_part(copy), pr->content_type, pr->data});
+        used_.insert(rels_part(copy));
+      }
+      r.target = copy;
+    }
+    return rels;
+  }
+
+  const RawPart* find_part(const std::string& path) {
+    if (index_.empty()) {
+      for (const RawPart& p : book_.passthrough.parts) index_[p.path] = &p;
+    }
+    auto it = index_.find(path);
+    return it == index_.end() ? nullptr : it->second;
+  }
+
+  std::string workbook_xml(const std::vector<std::string>& sheet_rel_ids) {
+    const auto& pass = book_.passthrough;
+    std::vector<std::pair<int32_t, const std::string*>> extra;
+    for (const std::string& x : pass.workbook_extra_elements)
+      extra.emplace_back(workbook_order(first_tag(x)), &x);
+    std::stable_sort(extra.begin(), extra.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    size_t next = 0;
+    XmlOut out;
+    auto upto = [&](int32_t order) {
+      while (next < extra.size() && extra[next].first <= order) out.raw(*extra[next++].second);
+    };
+    out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<workbook xmlns=\"");
+    out.raw(kMainNs).raw("\" xmlns:r=\"").raw(kRelNs).raw("\"");
+    {
+      // The file's declarations, less the two written above.
+      pugi::xml_document d;
+      const std::string probe = "<w" + pass.workbook_namespaces + "/>";
+      if (d.load_buffer(probe.data(), probe.size())) {
+        for (pugi::xml_attribute a = d.document_element().first_attribute(); a;
+             a = a.next_attribute()) {
+          if (std::string_view(a.name()) != "xmlns:r") out.attr(a.name(), a.value());
+        }
+      }
+    }
+    out.raw(">");
+    upto(1);
+    out.raw(pass.workbook_pr_xml.empty() ? "<workbookPr/>" : pass.workbook_pr_xml);
+    upto(3);
+    const auto n = static_cast<int32_t>(book_.sheets.size());
+    const int32_t active = std::clamp(book_.active_sheet, 0, std::max(0, n - 1));
+    out.raw("<bookViews><workbookView");
+    if (book_.first_visible_tab > 0 && book_.first_visible_tab < n)
+      out.attr("firstSheet", int64_t{book_.first_visible_tab});
+    if (active) out.attr("activeTab", int64_t{active});
+    out.attr("tabRatio",
+             static_cast<int64_t>(std::lround(std::clamp(book_.tab_ratio, 0.0, 1.0) * 1000)));
+    out.raw("/></bookViews>");
+    upto(4);
+    out.raw("<sheets>");
+    for (int32_t i = 0; i < n; ++i) {
+      const spreadsheet::Sheet& s = *book_.sheets[static_cast<size_t>(i)];
+      out.raw("<sheet").attr("name", s.name).attr("sheetId", int64_t{i + 1});
+      if (s.visibility == spreadsheet::Visibility::Hidden) out.attr("state", "hidden");
+      if (s.visibility == spreadsheet::Visibility::VeryHidden) out.attr("state", "veryHidden");
+      out.attr("r:id", sheet_rel_ids[static_cast<size_t>(i)]).raw("/>");
+    }
+    out.raw("</sheets>");
+    upto(7);
+    bool any = false;
+    for (const auto& d : book_.defined_names) {
+      if (d.local_sheet >= n || d.name.empty()) continue;  // its sheet is gone
+      if (!any) out.raw("<definedNames>");
+      any = true;
+      out.raw("<definedName").attr("name", d.name);
+      if (d.local_sheet >= 0) out.attr("localSheetId", int64_t{d.local_sheet});
+      if (d.hidden) out.attr("hidden", "1");
+      out.raw(d.extra_attributes).raw(">").text(d.value).raw("</definedName>");
+    }
+    if (any) out.raw("</definedNames>");
+    upto(8);
+    // Cached values are kept, and the application recalculates on opening.
+    out.raw("<calcPr calcId=\"191029\" fullCalcOnLoad=\"1\"/>");
+    upto(1000);
+    out.raw("</workbook>");
+    return std::move(out.str());
+  }
+
+  std::string content_types() {
+    std::map<std::string, std::string> defaults;
+    for (const auto& [ext, type] : book_.passthrough.default_content_types) defaults[ext] = type;
+    defaults["rels"] = "application/vnd.openxmlformats-package.relationships+xml";
+    defaults["xml"] = "application/xml";
+    for (const std::string& ext : extensions_) {
+      if (!defaults.count(ext)) defaults[ext] = image_type(ext);
+    }
+    XmlOut out;
+    out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<Types xmlns=\"");
+    out.raw("http://schemas.openxmlformats.org/package/2006/content-types\">");
+    for (const auto& [ext, type] : defaults)
+      out.raw("<Default").attr("Extension", ext).attr("ContentType", type).raw("/>");
+    for (const auto& [part, type] : overrides_)
+      out.raw("<Override").attr("PartName", "/" + part).attr("ContentType", type).raw("/>");
+    out.raw("</Types>");
+    return std::move(out.str());
+  }
+
+  const Workbook& book_;
+  PackageWriter& out_;
+  std::set<std::string> used_;
+  std::set<std::string> extensions_;
+  std::map<std::string, std::string> overrides_;
+  std::vector<RawPart> copies_;
+  std::map<std::string, const RawPart*> index_;
+};
+
+}  // namespace
+
+void write_workbook(const spreadsheet::Workbook& book, const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path target = fs::path(path);
+  std::error_code ec;
+  fs::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  if (!fs::is_directory(folder, ec)) {
+    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：文件夹不存在");
+  }
+  // A new file beside the target, renamed over it only when complete.
+  std::string tmp = (folder / ("." + target.filename().string() + ".kelv-XXXXXX")).string();
+  const int fd = mkstemp(tmp.data());
+  if (fd < 0)
+    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：无法创建临时文件");
+  ::close(fd);
+  try {
+    PackageWriter out(tmp);
+    BookWriter(book, out).run();
+    out.close();
+    if (std::rename(tmp.c_str(), target.c_str()) != 0) {
+      throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：无法替换原文件");
+    }
+  } catch (const host::HostError& e) {
+    std::remove(tmp.c_str());
+    if (e.description().find(path) != std::string::npos) throw;
+    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：" + e.description());
+  } catch (const std::exception& e) {
+    std::remove(tmp.c_str());
+    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：" + e.what());
+  }
+}
+
+}  // namespace kelv::xlsx

@@ -1,0 +1,262 @@
+#include "xlsx/xml_util.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include "xlsx/package.h"
+
+namespace kelv::xlsx {
+namespace {
+
+bool is_xml_char(unsigned char c) {
+  return c >= 0x20 || c == '\t' || c == '\n' || c == '\r';
+}
+
+void hex_escape(std::string& s, unsigned c) {
+  char buf[12];
+  std::snprintf(buf, sizeof buf, "_x%04X_", c);
+  s.append(buf);
+}
+
+bool is_escape_at(std::string_view v, size_t i) {
+  if (i + 7 > v.size() || v[i] != '_' || v[i + 1] != 'x' || v[i + 6] != '_') return false;
+  for (size_t k = i + 2; k < i + 6; ++k) {
+    if (!std::isxdigit(static_cast<unsigned char>(v[k]))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+XmlOut& XmlOut::text(std::string_view v) {
+  for (size_t i = 0; i < v.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(v[i]);
+    switch (c) {
+      case '&':
+        s_.append("&amp;");
+        break;
+      case '<':
+        s_.append("&lt;");
+        break;
+      case '>':
+        s_.append("&gt;");
+        break;
+      case '_':
+        // A literal "_xHHHH_" would read back as an escape.
+        if (is_escape_at(v, i)) {
+          s_.append("_x005F_");
+        } else {
+          s_.push_back('_');
+        }
+        break;
+      default:
+        if (is_xml_char(c)) {
+          s_.push_back(static_cast<char>(c));
+        } else {
+          hex_escape(s_, c);
+        }
+    }
+  }
+  return *this;
+}
+
+XmlOut& XmlOut::attr(std::string_view name, std::string_view value) {
+  s_.push_back(' ');
+  s_.append(name);
+  s_.append("=\"");
+  for (char ch : value) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '&':
+        s_.append("&amp;");
+        break;
+      case '<':
+        s_.append("&lt;");
+        break;
+      case '>':
+        s_.append("&gt;");
+        break;
+      case '"':
+        s_.append("&quot;");
+        break;
+      case '\n':
+        s_.append("&#10;");
+        break;
+      case '\r':
+        s_.append("&#13;");
+        break;
+      case '\t':
+        s_.append("&#9;");
+        break;
+      default:
+        if (is_xml_char(c)) s_.push_back(ch);  // other control characters can not be carried
+    }
+  }
+  s_.push_back('"');
+  return *this;
+}
+
+XmlOut& XmlOut::attr(std::string_view name, int64_t value) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, value);
+  return attr(name, std::string_view(buf, static_cast<size_t>(r.ptr - buf)));
+}
+
+XmlOut& XmlOut::attr(std::string_view name, double value) {
+  return attr(name, std::string_view(format_number(value)));
+}
+
+XmlOut& XmlOut::number(double v) {
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  s_.append(buf, static_cast<size_t>(r.ptr - buf));
+  return *this;
+}
+
+std::string format_number(double v) {
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, static_cast<size_t>(r.ptr - buf));
+}
+
+bool parse_number(std::string_view s, double* out) {
+  while (!s.empty() &&
+         (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' || s.front() == '\r'))
+    s.remove_prefix(1);
+  while (!s.empty() &&
+         (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' || s.back() == '\r'))
+    s.remove_suffix(1);
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  if (s.empty()) return false;
+  auto r = std::from_chars(s.data(), s.data() + s.size(), *out);
+  return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+bool parse_int(std::string_view s, int64_t* out) {
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  auto r = std::from_chars(s.data(), s.data() + s.size(), *out);
+  if (r.ec == std::errc() && r.ptr == s.data() + s.size()) return true;
+  // Some producers write whole numbers as "1.0".
+  double d = 0;
+  if (parse_number(s, &d) && d >= -9.2e18 && d <= 9.2e18) {
+    *out = static_cast<int64_t>(d);
+    return true;
+  }
+  return false;
+}
+
+bool parse_bool(std::string_view s) {
+  return s == "1" || s == "true";
+}
+
+std::string decode_escapes(std::string_view v) {
+  if (v.find("_x") == std::string_view::npos) return std::string(v);
+  std::string out;
+  out.reserve(v.size());
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (is_escape_at(v, i)) {
+      unsigned c = 0;
+      std::from_chars(v.data() + i + 2, v.data() + i + 6, c, 16);
+      // Encode the code unit as UTF-8 (escapes stand for BMP characters).
+      if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+      } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      } else {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      }
+      i += 6;
+    } else {
+      out.push_back(v[i]);
+    }
+  }
+  return out;
+}
+
+std::string_view local_name(const char* qualified) {
+  std::string_view q(qualified);
+  const size_t colon = q.find(':');
+  return colon == std::string_view::npos ? q : q.substr(colon + 1);
+}
+
+pugi::xml_node child(pugi::xml_node parent, std::string_view local) {
+  for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling()) {
+    if (n.type() == pugi::node_element && local_name(n.name()) == local) return n;
+  }
+  return {};
+}
+
+pugi::xml_attribute attr(pugi::xml_node node, std::string_view local, bool any_prefix) {
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    std::string_view n(a.name());
+    if (n == local) return a;
+    if (any_prefix && local_name(a.name()) == local && n.substr(0, 6) != "xmlns:") return a;
+  }
+  return {};
+}
+
+std::string attr_str(pugi::xml_node node, std::string_view local, std::string_view fallback) {
+  pugi::xml_attribute a = attr(node, local);
+  return a ? std::string(a.value()) : std::string(fallback);
+}
+
+int64_t attr_int(pugi::xml_node node, std::string_view local, int64_t fallback) {
+  pugi::xml_attribute a = attr(node, local);
+  int64_t v = 0;
+  return a && parse_int(a.value(), &v) ? v : fallback;
+}
+
+double attr_num(pugi::xml_node node, std::string_view local, double fallback) {
+  pugi::xml_attribute a = attr(node, local);
+  double v = 0;
+  return a && parse_number(a.value(), &v) ? v : fallback;
+}
+
+bool attr_bool(pugi::xml_node node, std::string_view local, bool fallback) {
+  pugi::xml_attribute a = attr(node, local);
+  return a ? parse_bool(a.value()) : fallback;
+}
+
+std::string rel_attr(pugi::xml_node node, std::string_view local) {
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    std::string_view n(a.name());
+    if (n.find(':') != std::string_view::npos && n.substr(0, 6) != "xmlns:" &&
+        local_name(a.name()) == local) {
+      return a.value();
+    }
+  }
+  return {};
+}
+
+std::string node_xml(pugi::xml_node node) {
+  std::ostringstream os;
+  node.print(os, "", pugi::format_raw | pugi::format_no_declaration);
+  return os.str();
+}
+
+std::string namespace_declarations(pugi::xml_node root) {
+  XmlOut out;
+  for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute()) {
+    std::string_view n(a.name());
+    if (n.substr(0, 6) == "xmlns:" || local_name(a.name()) == "Ignorable") out.attr(n, a.value());
+  }
+  return std::move(out.str());
+}
+
+pugi::xml_document parse_part(PackageReader& package, std::string_view part) {
+  const std::string data = package.read(part);
+  pugi::xml_document doc;
+  pugi::xml_parse_result r =
+      doc.load_buffer(data.data(), data.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
+  if (!r) {
+    package.fail(part, std::string("XML 格式错误（位置 ") + std::to_string(r.offset) + "）：" +
+                           r.description());
+  }
+  if (!doc.document_element()) package.fail(part, "XML 没有根元素");
+  return doc;
+}
+
+}  // namespace kelv::xlsx

@@ -1,0 +1,78 @@
+// Small XML helpers: an escaping writer for output, and prefix-blind lookups
+// over pugixml trees (files may write the main namespace with any prefix).
+#pragma once
+
+#include <charconv>
+#include <cstdint>
+#include <pugixml.hpp>
+#include <string>
+#include <string_view>
+
+namespace kelv::xlsx {
+
+inline constexpr const char* kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+inline constexpr const char* kRelNs =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+inline constexpr const char* kPkgRelNs =
+    "http://schemas.openxmlformats.org/package/2006/relationships";
+inline constexpr const char* kDrawingNs =
+    "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing";
+inline constexpr const char* kDrawingMainNs =
+    "http://schemas.openxmlformats.org/drawingml/2006/main";
+inline constexpr const char* kRelTypeBase =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+
+// Appends escaped text and attributes to a string buffer.
+class XmlOut {
+ public:
+  std::string& str() { return s_; }
+  XmlOut& raw(std::string_view v) {
+    s_.append(v);
+    return *this;
+  }
+  // Element content: &, <, > escaped; characters XML can not carry are
+  // written as _xHHHH_, as spreadsheet files do.
+  XmlOut& text(std::string_view v);
+  // ` name="value"` with the value escaped.
+  XmlOut& attr(std::string_view name, std::string_view value);
+  XmlOut& attr(std::string_view name, int64_t value);
+  XmlOut& attr(std::string_view name, double value);
+  XmlOut& number(double v);
+
+ private:
+  std::string s_;
+};
+
+// Shortest text that reads back as the same double.
+std::string format_number(double v);
+bool parse_number(std::string_view s, double* out);
+bool parse_int(std::string_view s, int64_t* out);
+// "1"/"true" are true; anything else false.
+bool parse_bool(std::string_view s);
+// Undoes the _xHHHH_ escapes of cell and string text.
+std::string decode_escapes(std::string_view s);
+
+std::string_view local_name(const char* qualified);
+// The first child element with this local name, any prefix.
+pugi::xml_node child(pugi::xml_node parent, std::string_view local);
+// An attribute by local name; an empty prefix matches only an unprefixed name
+// unless any_prefix is set.
+pugi::xml_attribute attr(pugi::xml_node node, std::string_view local, bool any_prefix = false);
+std::string attr_str(pugi::xml_node node, std::string_view local, std::string_view fallback = "");
+int64_t attr_int(pugi::xml_node node, std::string_view local, int64_t fallback);
+double attr_num(pugi::xml_node node, std::string_view local, double fallback);
+bool attr_bool(pugi::xml_node node, std::string_view local, bool fallback);
+// The relationship id of a node (r:id, r:embed, ...: any prefix).
+std::string rel_attr(pugi::xml_node node, std::string_view local);
+
+// The node as written (no indentation).
+std::string node_xml(pugi::xml_node node);
+// ` xmlns:p="..."` declarations and mc:Ignorable of a root element, as written.
+std::string namespace_declarations(pugi::xml_node root);
+
+// Parses a small part; 1004 naming the file, the part and the offset on
+// broken XML.
+class PackageReader;
+pugi::xml_document parse_part(PackageReader& package, std::string_view part);
+
+}  // namespace kelv::xlsx
