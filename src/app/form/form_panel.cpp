@@ -23,6 +23,16 @@ QString q(const std::string& s) {
   return QString::fromStdString(s);
 }
 
+// The text a text box or combo box shows for a value; Null shows nothing.
+QString text_of(const host::Variant& v) {
+  if (v.is_null()) return {};
+  try {
+    return q(v.to_text());
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
 // A check box that can show Null (grey) but that a click always turns to
 // True or False, like the form's check boxes.
 class CheckBox : public QCheckBox {
@@ -84,7 +94,7 @@ void FormPanel::build() {
         if (c != nullptr) sync(*c);
         return;
       }
-      if (q(c->value().to_text()) == w->text()) return;  // nothing was changed
+      if (text_of(c->value()) == w->text()) return;  // nothing was changed
       {
         Syncing guard(syncing_);
         c->set_value(w->text().toStdString());
@@ -107,7 +117,7 @@ void FormPanel::build() {
         if (c != nullptr) sync(*c);
         return;
       }
-      if (q(c->value().to_text()) == w->currentText()) return;
+      if (text_of(c->value()) == w->currentText()) return;
       {
         Syncing guard(syncing_);
         c->set_value(w->currentText().toStdString());
@@ -334,7 +344,7 @@ void FormPanel::sync(const host::Control& c) {
   switch (c.kind()) {
     case ControlKind::TextBox: {
       auto* edit = static_cast<QLineEdit*>(w);
-      const QString text = c.value().is_null() ? QString() : q(c.value().to_text());
+      const QString text = text_of(c.value());
       if (edit->text() != text) edit->setText(text);
       break;
     }
@@ -346,7 +356,7 @@ void FormPanel::sync(const host::Control& c) {
         box->clear();
         for (const auto& item : c.items()) box->addItem(q(item));
       }
-      const QString text = c.value().is_null() ? QString() : q(c.value().to_text());
+      const QString text = text_of(c.value());
       const int index = c.list_index();
       if (index >= 0 && index < box->count()) box->setCurrentIndex(index);
       if (box->currentText() != text) box->setEditText(text);

@@ -1,0 +1,275 @@
+// The whole course of work through the window's widgets, on a fresh sample
+// workspace: start-up, open the data workbook, assign, add a template,
+// select, generate, save; then closing and reloading. Dialogs are answered
+// by a script and checked afterwards.
+//
+// With KELV_FORM_SCREENSHOTS=DIR the run also writes form-page0.png,
+// form-page1.png and form-view.png into DIR.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/form/main_window.h"
+#include "app/sample/sample_workspace.h"
+#include "spreadsheet/engine.h"
+#include "xlsx/xlsx_format.h"
+
+namespace kelv::form {
+namespace {
+
+namespace fs = std::filesystem;
+
+int row_of(QListWidget* list, const QString& text) {
+  for (int i = 0; i < list->count(); ++i)
+    if (list->item(i)->text() == text) return i;
+  return -1;
+}
+
+bool has_sheet(host::Workbook& book, const std::string& name) {
+  for (host::Worksheet& sheet : book.worksheets())
+    if (sheet.name() == name) return true;
+  return false;
+}
+
+// Row 1 of a sheet holds this heading somewhere.
+bool has_heading(host::Worksheet& sheet, const std::string& heading) {
+  for (int32_t c = 1; c <= 200; ++c)
+    if (sheet.cells(1, c).value() == host::Variant(heading)) return true;
+  return false;
+}
+
+int critical_boxes(const host::RecordingDialogs& script) {
+  int n = 0;
+  for (const auto& r : script.messages()) n += r.icon == "critical";
+  return n;
+}
+
+class CourseOfWork : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    dir = fs::temp_directory_path() / ("kelv-form-test-" + std::to_string(stamp));
+    xlsx::XlsxFormat format;
+    sample::SampleOptions options;
+    options.examinees = 60;
+    sample::WriteSampleWorkspace(dir.string(), options, format);
+    window = std::make_unique<MainWindow>();
+    window->dialogs().set_script(&script);
+    window->set_seed(7);
+    window->show();
+    ASSERT_TRUE(window->open_workspace(dir.string()));
+  }
+  void TearDown() override {
+    window.reset();
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+
+  template <typename W>
+  W* w(const char* name) {
+    auto* widget = qobject_cast<W*>(window->panel()->widget(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  host::FormModel& form() { return window->workspace()->form(); }
+  spreadsheet::Engine& engine() { return window->workspace()->engine(); }
+
+  void open_data_workbook() {
+    auto* list = w<QListWidget>("LtbBiao");
+    const int row = row_of(list, sample::kDataWorkbookName);
+    ASSERT_GE(row, 0);
+    list->setCurrentRow(row);
+  }
+
+  void screenshot(QWidget* widget, const char* name) {
+    const QByteArray folder = qgetenv("KELV_FORM_SCREENSHOTS");
+    if (folder.isEmpty()) return;
+    QDir().mkpath(QString::fromLocal8Bit(folder));
+    QApplication::processEvents();
+    widget->grab().save(QString::fromLocal8Bit(folder) + "/" + name);
+  }
+
+  fs::path dir;
+  host::RecordingDialogs script;
+  std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(CourseOfWork, FromStartUpToSavedTables) {
+  // Start-up filled both lists and made the fixed window resizable.
+  EXPECT_EQ(window->windowTitle(), QString::fromStdString(form().caption()));
+  EXPECT_GE(row_of(w<QListWidget>("LtbBiao"), sample::kDataWorkbookName), 0);
+  EXPECT_EQ(w<QListWidget>("LtbMoBan")->count(),
+            static_cast<int>(sample::SampleTemplateNames().size()));
+  EXPECT_EQ(window->maximumWidth(), QWIDGETSIZE_MAX);
+  ASSERT_FALSE(script.records().empty());
+  EXPECT_EQ(script.records().back().kind, "resizable");
+  EXPECT_FALSE(w<QPushButton>("CmdDoKaoHao")->isEnabled());
+  EXPECT_TRUE(window->workspace()->component().state().FormReady);
+
+  // Open the data workbook from the list.
+  open_data_workbook();
+  EXPECT_EQ(window->workspace()->component().state().DataBookName, sample::kDataWorkbookName);
+  EXPECT_TRUE(w<QPushButton>("CmdDoKaoHao")->isEnabled());
+  EXPECT_TRUE(w<QPushButton>("CmdDoYongBiao")->isEnabled());
+  EXPECT_GT(form().control("CmbPaiXv").list_count(), 0);
+  EXPECT_EQ(window->view()->tabs()->tabText(window->view()->tabs()->currentIndex()), "考生表");
+
+  // Random exam numbers, stored on the settings sheet at once.
+  w<QRadioButton>("OptSJKaoHao")->click();
+  host::Worksheet& dtb = engine().this_workbook().sheet("DTB");
+  EXPECT_EQ(dtb.cells(3, 61).value(), host::Variant(false));
+  EXPECT_EQ(dtb.cells(4, 61).value(), host::Variant(true));
+  screenshot(window->panel(), "form-page0.png");
+
+  // Assign.
+  script.clear();
+  QTest::mouseClick(w<QPushButton>("CmdDoKaoHao"), Qt::LeftButton);
+  EXPECT_EQ(critical_boxes(script), 0);
+  bool toned = false;
+  for (const auto& r : script.records())
+    toned |= r.kind == "tone" && r.hertz == 360 && r.milliseconds == 36;
+  EXPECT_TRUE(toned);
+  EXPECT_TRUE(window->status_text().startsWith("编排考号完成，用时"))
+      << window->status_text().toStdString();
+  host::Workbook& data = engine().workbook(sample::kDataWorkbookName);
+  EXPECT_TRUE(has_heading(data.sheet("考生表"), "考号"));
+
+  // The tables page shows the selected template.
+  w<QTabWidget>("MultiPage1")->setCurrentIndex(1);
+  EXPECT_EQ(form().control("MultiPage1").selected_page(), "Page1");
+  EXPECT_EQ(engine().active_workbook().name(), "考务.xlsx");
+
+  // Add a template; the name typed into the input box is cleaned.
+  script.clear();
+  script.queue_answer(" [座签] ");
+  QTest::mouseClick(w<QPushButton>("CmdAddMB"), Qt::LeftButton);
+  ASSERT_FALSE(script.records().empty());
+  EXPECT_EQ(script.records().front().kind, "input");
+  EXPECT_EQ(script.records().front().title, "添加模板");
+  EXPECT_EQ(script.records().front().text, "请输入要添加的模板名:");
+  auto* templates = w<QListWidget>("LtbMoBan");
+  const int added = row_of(templates, "座签");
+  ASSERT_GE(added, 0);
+  EXPECT_EQ(templates->currentRow(), added);
+  EXPECT_TRUE(has_sheet(engine().this_workbook(), "座签"));
+  EXPECT_EQ(engine().active_sheet().name(), "座签");
+
+  // Select the door list and try a layout count that is no number: the
+  // failure is shown, the form goes on.
+  templates->setCurrentRow(row_of(templates, "门贴"));
+  EXPECT_EQ(engine().active_sheet().name(), "门贴");
+  auto* hang = w<QLineEdit>("TxtHang");
+  const QString kept = hang->text();
+  script.clear();
+  hang->setText("许多");
+  QTest::keyClick(hang, Qt::Key_Return);
+  ASSERT_EQ(script.messages().size(), 1u);
+  EXPECT_EQ(script.messages()[0].title, "错误");
+  EXPECT_EQ(script.messages()[0].icon, "critical");
+  hang->setText(kept);
+  QTest::keyClick(hang, Qt::Key_Return);
+  screenshot(window->panel(), "form-page1.png");
+
+  // Generate.
+  script.clear();
+  QTest::mouseClick(w<QPushButton>("CmdDoYongBiao"), Qt::LeftButton);
+  EXPECT_EQ(critical_boxes(script), 0);
+  for (const auto& m : script.messages()) ADD_FAILURE() << m.title << " " << m.text;
+  EXPECT_TRUE(has_sheet(data, "门贴"));
+  EXPECT_EQ(engine().active_workbook().name(), sample::kDataWorkbookName);
+  EXPECT_EQ(window->view()->tabs()->tabText(window->view()->tabs()->currentIndex()), "门贴");
+  EXPECT_TRUE(window->status_text().startsWith("生成表格完成，用时"));
+  screenshot(window.get(), "form-view.png");
+
+  // Save writes both workbooks; they read back with the work in them.
+  EXPECT_TRUE(window->workspace()->unsaved());
+  ASSERT_TRUE(window->save_all());
+  EXPECT_FALSE(window->workspace()->unsaved());
+  spreadsheet::Engine check(std::make_shared<xlsx::XlsxFormat>());
+  host::Workbook& host_book = check.open_host_workbook((dir / "考务.xlsx").string());
+  EXPECT_TRUE(has_sheet(host_book, "座签"));
+  host::Workbook& saved = check.open_workbook((dir / "数据" / sample::kDataWorkbookName).string());
+  EXPECT_TRUE(has_sheet(saved, "门贴"));
+  EXPECT_TRUE(has_heading(saved.sheet("考生表"), "考号"));
+}
+
+TEST_F(CourseOfWork, ClosingAsksAboutUnsavedWorkAndSavesOnYes) {
+  EXPECT_FALSE(window->workspace()->unsaved());  // start-up alone is nothing to save
+  open_data_workbook();
+  EXPECT_TRUE(window->workspace()->unsaved());
+  const auto before = fs::last_write_time(dir / "考务.xlsx");
+
+  script.clear();
+  script.queue_answer("No");
+  EXPECT_TRUE(window->close());
+  ASSERT_EQ(script.messages().size(), 1u);
+  EXPECT_EQ(script.messages()[0].buttons, "YesNo");
+  EXPECT_EQ(fs::last_write_time(dir / "考务.xlsx"), before);
+
+  window->show();
+  script.clear();
+  script.queue_answer("Yes");
+  EXPECT_TRUE(window->close());
+  EXPECT_NE(fs::last_write_time(dir / "考务.xlsx"), before);
+  EXPECT_FALSE(window->workspace()->unsaved());
+}
+
+TEST_F(CourseOfWork, AHostWorkbookChangedElsewhereIsReloadedWhenNothingIsUnsaved) {
+  const fs::path host = dir / "考务.xlsx";
+  auto rewrite_with_new_sheet = [&](const std::string& name) {
+    spreadsheet::Engine other(std::make_shared<xlsx::XlsxFormat>());
+    host::Workbook& book = other.open_host_workbook(host.string());
+    host::Worksheet& added = book.add_sheet_after(book.sheet_at(book.sheet_count() - 1));
+    added.set_name(name);
+    book.save();
+  };
+  auto wait_for = [](const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 5000) QTest::qWait(50);
+    return done();
+  };
+
+  Workspace* first = window->workspace();
+  rewrite_with_new_sheet("别处添加");
+  ASSERT_TRUE(wait_for([&] { return window->workspace() != first; }));
+  EXPECT_TRUE(has_sheet(engine().this_workbook(), "别处添加"));
+  EXPECT_TRUE(window->workspace()->component().state().FormReady);
+  EXPECT_TRUE(window->status_text().startsWith("已重新载入"));
+
+  // With unsaved work the file on disk is left alone and the status says so.
+  open_data_workbook();
+  Workspace* second = window->workspace();
+  rewrite_with_new_sheet("又一处");
+  ASSERT_TRUE(wait_for([&] { return window->status_text().contains("未重新载入"); }));
+  EXPECT_EQ(window->workspace(), second);
+  EXPECT_FALSE(has_sheet(engine().this_workbook(), "又一处"));
+}
+
+TEST_F(CourseOfWork, HelpOpensTheHelpDocumentAndAMissingOneIsReported) {
+  script.clear();
+  QTest::mouseClick(w<QPushButton>("MyHelp"), Qt::LeftButton);
+  ASSERT_FALSE(script.records().empty());
+  EXPECT_EQ(script.records().back().kind, "document");
+  fs::remove(dir / "帮助.doc");
+  script.clear();
+  QTest::mouseClick(w<QPushButton>("MyHelp"), Qt::LeftButton);
+  EXPECT_EQ(critical_boxes(script), 1);
+}
+
+}  // namespace
+}  // namespace kelv::form
