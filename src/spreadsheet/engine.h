@@ -16,6 +16,7 @@ namespace kelv::spreadsheet {
 
 class EngineWorkbook;
 class EngineSheet;
+struct Clipboard;
 
 class Engine : public host::Application {
  public:
@@ -38,6 +39,14 @@ class Engine : public host::Application {
   // The model behind a workbook or sheet of this engine.
   static Workbook& model_of(host::Workbook& book);
   static Sheet& model_of(host::Worksheet& sheet);
+
+  // The application clipboard (Range.Copy); null when nothing was copied.
+  Clipboard* clipboard();
+  void set_clipboard(std::unique_ptr<Clipboard> clip);
+  void activate_workbook(host::Workbook& book);
+  FileFormat* file_format();
+  // The engine's workbook behind a host workbook, or null for a foreign one.
+  EngineWorkbook* engine_workbook(host::Workbook& book);
 
   // host::Application
   bool screen_updating() const override;

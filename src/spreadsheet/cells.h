@@ -1,0 +1,121 @@
+// Cell storage helpers over the model: finding, creating and erasing stored
+// cells. Rows are a dense vector, cells of a row sorted by column, so every
+// look-up is a binary search in one row.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "spreadsheet/model.h"
+
+namespace kelv::spreadsheet::cells {
+
+using CellIter = std::vector<Cell>::iterator;
+
+inline Row* row_ptr(Sheet& s, int32_t r) {
+  return r >= 1 && r <= static_cast<int32_t>(s.rows.size()) ? &s.rows[r - 1] : nullptr;
+}
+inline const Row* row_ptr(const Sheet& s, int32_t r) {
+  return r >= 1 && r <= static_cast<int32_t>(s.rows.size()) ? &s.rows[r - 1] : nullptr;
+}
+inline Row& row_at(Sheet& s, int32_t r) {
+  if (static_cast<int32_t>(s.rows.size()) < r) s.rows.resize(static_cast<size_t>(r));
+  return s.rows[r - 1];
+}
+inline int32_t last_row(const Sheet& s) {
+  return static_cast<int32_t>(s.rows.size());
+}
+
+inline CellIter lower(Row& row, int32_t c) {
+  return std::lower_bound(row.cells.begin(), row.cells.end(), c,
+                          [](const Cell& x, int32_t col) { return x.col < col; });
+}
+inline std::vector<Cell>::const_iterator lower(const Row& row, int32_t c) {
+  return std::lower_bound(row.cells.begin(), row.cells.end(), c,
+                          [](const Cell& x, int32_t col) { return x.col < col; });
+}
+// The stored cells of a row within columns [c1, c2].
+inline std::pair<CellIter, CellIter> span(Row& row, int32_t c1, int32_t c2) {
+  auto b = lower(row, c1);
+  auto e = b;
+  while (e != row.cells.end() && e->col <= c2) ++e;
+  return {b, e};
+}
+
+inline Cell* find(Sheet& s, int32_t r, int32_t c) {
+  Row* row = row_ptr(s, r);
+  if (!row) return nullptr;
+  auto it = lower(*row, c);
+  return it != row->cells.end() && it->col == c ? &*it : nullptr;
+}
+inline const Cell* find(const Sheet& s, int32_t r, int32_t c) {
+  const Row* row = row_ptr(s, r);
+  if (!row) return nullptr;
+  auto it = lower(*row, c);
+  return it != row->cells.end() && it->col == c ? &*it : nullptr;
+}
+
+// The format a cell without storage of its own shows: the row's, else the
+// column's, else the default.
+inline uint32_t inherited_style(const Sheet& s, const Row* row, int32_t c) {
+  if (row && row->style) return *row->style;
+  auto it = s.columns.find(c);
+  if (it != s.columns.end() && it->second.style) return *it->second.style;
+  return 0;
+}
+
+inline uint32_t style_of(const Sheet& s, int32_t r, int32_t c) {
+  const Row* row = row_ptr(s, r);
+  if (row) {
+    auto it = lower(*row, c);
+    if (it != row->cells.end() && it->col == c) return it->style;
+  }
+  return inherited_style(s, row, c);
+}
+
+// The stored cell at (r, c), created with the inherited format if missing.
+inline Cell& get(Sheet& s, int32_t r, int32_t c) {
+  Row& row = row_at(s, r);
+  auto it = lower(row, c);
+  if (it != row.cells.end() && it->col == c) return *it;
+  Cell cell;
+  cell.col = c;
+  cell.style = inherited_style(s, &row, c);
+  return *row.cells.insert(it, std::move(cell));
+}
+
+// Makes sure every column c1..c2 of row r is stored; returns the span.
+inline std::pair<CellIter, CellIter> ensure_span(Sheet& s, int32_t r, int32_t c1, int32_t c2) {
+  Row& row = row_at(s, r);
+  auto [b, e] = span(row, c1, c2);
+  if (e - b != c2 - c1 + 1) {
+    std::vector<Cell> filled;
+    filled.reserve(static_cast<size_t>(c2 - c1 + 1));
+    auto it = b;
+    for (int32_t c = c1; c <= c2; ++c) {
+      if (it != e && it->col == c) {
+        filled.push_back(std::move(*it++));
+      } else {
+        Cell cell;
+        cell.col = c;
+        cell.style = inherited_style(s, &row, c);
+        filled.push_back(std::move(cell));
+      }
+    }
+    const auto at = b - row.cells.begin();
+    row.cells.erase(b, e);
+    row.cells.insert(row.cells.begin() + at, std::make_move_iterator(filled.begin()),
+                     std::make_move_iterator(filled.end()));
+    b = row.cells.begin() + at;
+    e = b + (c2 - c1 + 1);
+  }
+  return {b, e};
+}
+
+inline bool has_value(const Cell& c) {
+  return !(c.value.is_empty() || (c.value.is_text() && c.value.as_text().empty())) || c.formula;
+}
+
+}  // namespace kelv::spreadsheet::cells

@@ -1,0 +1,1173 @@
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numeric>
+
+#include "host/constants.h"
+#include "host/host_error.h"
+#include "spreadsheet/cells.h"
+#include "spreadsheet/engine_impl.h"
+#include "spreadsheet/formula.h"
+#include "spreadsheet/palette.h"
+#include "spreadsheet/text.h"
+
+namespace kelv::spreadsheet {
+namespace {
+
+using host::HostError;
+using host::kMaxColumns;
+using host::kMaxRows;
+using host::kRefused;
+
+std::string in_quotes(std::string_view s) {
+  return "“" + std::string(s) + "”";
+}
+
+bool is_blank(const Variant& v) {
+  return v.is_empty() || v.is_null() || (v.is_text() && v.as_text().empty());
+}
+
+bool iequals_ascii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+std::shared_ptr<const Formula> formula_of(std::string text) {
+  auto f = std::make_shared<Formula>();
+  f->text = std::move(text);
+  return f;
+}
+
+// A formula copied rows/columns away, its relative references moved along.
+std::shared_ptr<const Formula> moved(const Formula& from, int32_t rows, int32_t columns) {
+  auto f = std::make_shared<Formula>(from);
+  f->text = move_references(from.text, rows, columns);
+  if (!f->array_ref.empty()) f->array_ref = move_references(from.array_ref, rows, columns);
+  return f;
+}
+
+bool whole(const Rect& a) {
+  return a.is_whole_rows() || a.is_whole_columns();
+}
+
+void check_rect(const Rect& a) {
+  if (a.row1 < 1 || a.col1 < 1 || a.row2 > kMaxRows || a.col2 > kMaxColumns || a.row1 > a.row2 ||
+      a.col1 > a.col2)
+    throw HostError::host(kRefused, "引用超出工作表范围");
+}
+
+// Column width in character units to points: whole pixels of the default
+// font's digit width, at 96 dpi.
+double width_points(double chars, int32_t digit_px) {
+  if (chars <= 0) return 0;
+  const double d = digit_px > 0 ? digit_px : 7;
+  const double px = std::trunc(((256 * chars + std::trunc(128 / d)) / 256) * d);
+  return px * 0.75;
+}
+
+}  // namespace
+
+struct EngineSheet::ColumnCounts {
+  std::unordered_map<double, int64_t> numbers;
+  std::unordered_map<std::string, int64_t> texts;  // simple case folding
+  int64_t trues = 0, falses = 0;
+};
+
+// --- Identity -------------------------------------------------------------------
+
+host::Workbook& EngineSheet::parent() {
+  return *book_;
+}
+
+void EngineSheet::invalidate_caches() {
+  row_top_.clear();
+  col_left_.clear();
+  merge_indexed_ = static_cast<size_t>(-1);
+  counts_.clear();
+}
+
+void EngineSheet::touch(int32_t col1, int32_t col2) {
+  book_->mark_modified();
+  if (counts_.empty()) return;
+  for (auto it = counts_.begin(); it != counts_.end();)
+    it = it->first >= col1 && it->first <= col2 ? counts_.erase(it) : std::next(it);
+}
+
+void EngineSheet::set_name(std::string_view name) {
+  if (name == sheet_->name) return;
+  book_->check_sheet_name(name, this);
+  sheet_->name = std::string(name);
+  book_->mark_modified();
+}
+
+host::SheetVisibility EngineSheet::visible() const {
+  switch (sheet_->visibility) {
+    case Visibility::Visible:
+      return host::SheetVisibility::Visible;
+    case Visibility::Hidden:
+      return host::SheetVisibility::Hidden;
+    case Visibility::VeryHidden:
+      return host::SheetVisibility::VeryHidden;
+  }
+  return host::SheetVisibility::Visible;
+}
+
+void EngineSheet::set_visible(host::SheetVisibility v) {
+  Visibility to;
+  switch (static_cast<int32_t>(v)) {
+    case -1:
+      to = Visibility::Visible;
+      break;
+    case 0:
+      to = Visibility::Hidden;
+      break;
+    case 2:
+      to = Visibility::VeryHidden;
+      break;
+    default:
+      throw HostError::host(kRefused, "无效的 Visible 值");
+  }
+  if (to == sheet_->visibility) return;
+  if (sheet_->visibility == Visibility::Visible && book_->visible_count() == 1)
+    throw HostError::host(kRefused, "不能隐藏工作簿中唯一的可见工作表" + in_quotes(sheet_->name));
+  sheet_->visibility = to;
+  const int32_t me = book_->index_of(*this);
+  if (to != Visibility::Visible && book_->model().active_sheet == me) {
+    for (int32_t i = 0; i < book_->sheet_count(); ++i) {
+      const int32_t k = (me + 1 + i) % book_->sheet_count();
+      if (book_->sheet_ref(k).model().visibility == Visibility::Visible) {
+        book_->make_active(k);
+        break;
+      }
+    }
+  }
+  book_->mark_modified();
+}
+
+void EngineSheet::activate() {
+  const int32_t me = book_->index_of(*this);
+  if (me < 0) throw HostError::host(kRefused, "工作表已被删除");
+  if (sheet_->visibility != Visibility::Visible)
+    throw HostError::host(kRefused, "不能激活隐藏的工作表" + in_quotes(sheet_->name));
+  book_->make_active(me);
+  book_->activate();
+}
+
+void EngineSheet::copy_after(host::Worksheet& after) {
+  auto* a = dynamic_cast<EngineSheet*>(&after);
+  const int32_t at = a ? a->book_->index_of(*a) : -1;
+  if (at < 0) throw HostError::host(kRefused, "无法复制工作表" + in_quotes(sheet_->name));
+  EngineWorkbook& dest = *a->book_;
+  auto copy = std::make_unique<Sheet>(*sheet_);
+  copy->view.tab_selected = false;
+  if (&dest != book_) {
+    // Another workbook: formats and images move into its own tables.
+    const StyleTable& from = book_->model().styles;
+    StyleTable& to = dest.model().styles;
+    std::unordered_map<uint32_t, uint32_t> memo;
+    auto map = [&](uint32_t id) {
+      auto it = memo.find(id);
+      if (it != memo.end()) return it->second;
+      const uint32_t n = to.intern(from.get(id));
+      memo.emplace(id, n);
+      return n;
+    };
+    for (Row& row : copy->rows) {
+      if (row.style) row.style = map(*row.style);
+      for (Cell& c : row.cells) c.style = map(c.style);
+    }
+    for (auto& [c, info] : copy->columns)
+      if (info.style) info.style = map(*info.style);
+    for (PictureModel& p : copy->pictures)
+      p.image = dest.store_image(book_->model().images[p.image]);
+  }
+  // "NAME (2)", or the next free number; a copy of "NAME (2)" is "NAME (3)".
+  std::string base = sheet_->name;
+  if (base.size() > 4 && base.back() == ')') {
+    const size_t open = base.rfind(" (");
+    if (open != std::string::npos &&
+        std::all_of(base.begin() + static_cast<long>(open) + 2, base.end() - 1,
+                    [](char ch) { return ch >= '0' && ch <= '9'; }) &&
+        open + 3 < base.size())
+      base = base.substr(0, open);
+  }
+  std::string name;
+  for (int32_t n = 2;; ++n) {
+    const std::string suffix = " (" + std::to_string(n) + ")";
+    name = text::prefix(base, 31 - static_cast<int32_t>(suffix.size())) + suffix;
+    if (!dest.name_taken(name, nullptr)) break;
+  }
+  copy->name = name;
+  const bool visible = copy->visibility == Visibility::Visible;
+  const int32_t was_active = dest.model().active_sheet;
+  dest.insert_sheet(std::move(copy), at + 1);
+  if (visible) {
+    dest.activate();
+  } else {
+    dest.make_active(was_active >= at + 1 ? was_active + 1 : was_active);
+  }
+}
+
+void EngineSheet::delete_sheet() {
+  if (book_->index_of(*this) < 0) throw HostError::host(kRefused, "工作表已被删除");
+  if (sheet_->visibility == Visibility::Visible && book_->visible_count() == 1)
+    throw HostError::host(kRefused, "不能删除工作簿中唯一的可见工作表" + in_quotes(sheet_->name));
+  book_->remove_sheet(*this);
+}
+
+int32_t EngineSheet::tab_color_index() const {
+  return color_index_of(sheet_->tab_color);
+}
+
+void EngineSheet::set_tab_color_index(int32_t index) {
+  sheet_->tab_color = color_from_index(index, false);
+  if (sheet_->tab_color.kind == Color::Kind::Auto) sheet_->tab_color = Color{};
+  book_->mark_modified();
+}
+
+// --- Values and formulas -----------------------------------------------------------
+
+bool EngineSheet::automatic() const {
+  return book_->engine().calculation() == host::xlCalculationAutomatic;
+}
+
+const Style& EngineSheet::style_at(int32_t row, int32_t column) const {
+  return book_->model().styles.get(cells::style_of(*sheet_, row, column));
+}
+
+Variant EngineSheet::cell_value(int32_t row, int32_t column) const {
+  const Cell* c = cells::find(*sheet_, row, column);
+  return c ? c->value : Variant();
+}
+
+void EngineSheet::write_value(Cell& cell, const Variant& v) {
+  cell.formula.reset();
+  if (is_blank(v)) {
+    cell.value = Variant();
+    return;
+  }
+  if (!v.is_text()) {
+    cell.value = v;
+    return;
+  }
+  const std::string& t = v.as_text();
+  if (t.front() == '\'') {
+    cell.value = t.size() > 1 ? Variant(t.substr(1)) : Variant();
+    return;
+  }
+  if (book_->model().styles.get(cell.style).number_format == "@") {
+    cell.value = v;
+    return;
+  }
+  double d;
+  if (host::parse_decimal(t, &d, false)) {
+    cell.value = d;
+  } else if (iequals_ascii(t, "true")) {
+    cell.value = true;
+  } else if (iequals_ascii(t, "false")) {
+    cell.value = false;
+  } else {
+    cell.value = v;
+  }
+}
+
+void EngineSheet::set_value(const Rect& area, const Variant& v) {
+  check_rect(area);
+  Sheet& s = *sheet_;
+  if (is_blank(v)) {
+    const int32_t last = std::min(area.row2, cells::last_row(s));
+    for (int32_t r = area.row1; r <= last; ++r) {
+      auto [b, e] = cells::span(s.rows[r - 1], area.col1, area.col2);
+      for (auto it = b; it != e; ++it) {
+        it->value = Variant();
+        it->formula.reset();
+      }
+    }
+  } else {
+    if (whole(area)) throw HostError::host(kRefused, "不能向整行或整列写入数值");
+    if (area.row1 == area.row2 && area.col1 == area.col2) {
+      write_value(cells::get(s, area.row1, area.col1), v);
+    } else {
+      for (int32_t r = area.row1; r <= area.row2; ++r) {
+        auto [b, e] = cells::ensure_span(s, r, area.col1, area.col2);
+        for (auto it = b; it != e; ++it) write_value(*it, v);
+      }
+    }
+  }
+  touch(area.col1, area.col2);
+}
+
+std::string EngineSheet::cell_formula(int32_t row, int32_t column) const {
+  const Cell* c = cells::find(*sheet_, row, column);
+  return c && c->formula ? "=" + c->formula->text : std::string();
+}
+
+void EngineSheet::set_formula_r1c1(const Rect& area, std::string_view formula) {
+  check_rect(area);
+  if (formula.empty() || formula.front() != '=') {
+    set_value(area, Variant(formula));
+    return;
+  }
+  if (whole(area)) throw HostError::host(kRefused, "不能向整行或整列写入公式");
+  // Convert every cell first, so a bad reference changes nothing.
+  std::vector<std::shared_ptr<const Formula>> converted;
+  converted.reserve(static_cast<size_t>(area.rows()) * static_cast<size_t>(area.columns()));
+  for (int32_t r = area.row1; r <= area.row2; ++r)
+    for (int32_t c = area.col1; c <= area.col2; ++c)
+      converted.push_back(formula_of(r1c1_to_a1(formula, r, c)));
+  size_t k = 0;
+  for (int32_t r = area.row1; r <= area.row2; ++r) {
+    for (int32_t c = area.col1; c <= area.col2; ++c) {
+      Cell& cell = cells::get(*sheet_, r, c);
+      cell.formula = converted[k++];
+      cell.value = Variant();
+    }
+  }
+  touch(area.col1, area.col2);
+  for (int32_t r = area.row1; r <= area.row2; ++r)
+    for (int32_t c = area.col1; c <= area.col2; ++c) evaluate(cells::get(*sheet_, r, c), r, c);
+}
+
+void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
+  if (!cell.formula || !automatic()) return;
+  const std::optional<CountIf> f = parse_countif(cell.formula->text);
+  if (!f) return;
+  const Variant crit = cell_value(f->criterion_row, f->criterion_column);
+  if (is_blank(crit) || crit.is_error()) {
+    cell.value = 0.0;
+    return;
+  }
+  const bool wild = crit.is_text() && text::has_wildcards(crit.as_text());
+  const std::string key =
+      crit.is_text() && !wild ? text::simple_fold(crit.as_text()) : std::string();
+  auto matches = [&](const Variant& v) {
+    if (crit.is_number()) return v.is_number() && v.as_number() == crit.as_number();
+    if (crit.is_bool()) return v.is_bool() && v.as_bool() == crit.as_bool();
+    if (!v.is_text() || v.as_text().empty()) return false;
+    return wild ? text::wildcard_match(crit.as_text(), v.as_text())
+                : text::simple_fold(v.as_text()) == key;
+  };
+  int64_t n = 0;
+  const Rect& range = f->range;
+  if (range.is_whole_columns()) {
+    for (int32_t c = range.col1; c <= range.col2; ++c) {
+      auto& counts = counts_[c];
+      if (!counts) {
+        counts = std::make_shared<ColumnCounts>();
+        for (const Row& row : sheet_->rows) {
+          auto it = cells::lower(row, c);
+          if (it == row.cells.end() || it->col != c) continue;
+          const Variant& v = it->value;
+          if (v.is_number()) {
+            ++counts->numbers[v.as_number()];
+          } else if (v.is_bool()) {
+            ++(v.as_bool() ? counts->trues : counts->falses);
+          } else if (v.is_text() && !v.as_text().empty()) {
+            ++counts->texts[text::simple_fold(v.as_text())];
+          }
+        }
+      }
+      if (crit.is_number()) {
+        auto it = counts->numbers.find(crit.as_number());
+        n += it == counts->numbers.end() ? 0 : it->second;
+      } else if (crit.is_bool()) {
+        n += crit.as_bool() ? counts->trues : counts->falses;
+      } else if (!wild) {
+        auto it = counts->texts.find(key);
+        n += it == counts->texts.end() ? 0 : it->second;
+      } else {
+        for (auto& [t, k] : counts->texts)
+          if (text::wildcard_match(crit.as_text(), t)) n += k;
+      }
+    }
+  } else {
+    const int32_t last = std::min(range.row2, cells::last_row(*sheet_));
+    for (int32_t r = range.row1; r <= last; ++r) {
+      auto [b, e] = cells::span(sheet_->rows[r - 1], range.col1, range.col2);
+      for (auto it = b; it != e; ++it) n += matches(it->value) ? 1 : 0;
+    }
+  }
+  cell.value = static_cast<double>(n);
+}
+
+void EngineSheet::recalculate() {
+  counts_.clear();
+  for (size_t r = 0; r < sheet_->rows.size(); ++r)
+    for (Cell& c : sheet_->rows[r].cells)
+      if (c.formula) evaluate(c, static_cast<int32_t>(r + 1), c.col);
+}
+
+// --- Regions ----------------------------------------------------------------------
+
+Rect EngineSheet::current_region(int32_t row, int32_t column) const {
+  const Sheet& s = *sheet_;
+  const int32_t last = cells::last_row(s);
+  auto row_hit = [&](int32_t r, int32_t c1, int32_t c2) {
+    if (r < 1 || r > last) return false;
+    const Row& rw = s.rows[r - 1];
+    for (auto it = cells::lower(rw, std::max(c1, 1)); it != rw.cells.end() && it->col <= c2; ++it)
+      if (cells::has_value(*it)) return true;
+    return false;
+  };
+  auto col_hit = [&](int32_t c, int32_t r1, int32_t r2) {
+    if (c < 1 || c > kMaxColumns) return false;
+    for (int32_t r = std::max(r1, 1); r <= std::min(r2, last); ++r) {
+      const Cell* cell = cells::find(s, r, c);
+      if (cell && cells::has_value(*cell)) return true;
+    }
+    return false;
+  };
+  Rect a = Rect::cell(row, column);
+  for (bool grew = true; grew;) {
+    grew = false;
+    while (a.row2 < kMaxRows && row_hit(a.row2 + 1, a.col1 - 1, a.col2 + 1)) ++a.row2, grew = true;
+    while (a.row1 > 1 && row_hit(a.row1 - 1, a.col1 - 1, a.col2 + 1)) --a.row1, grew = true;
+    if (a.col2 < kMaxColumns && col_hit(a.col2 + 1, a.row1 - 1, a.row2 + 1)) ++a.col2, grew = true;
+    if (a.col1 > 1 && col_hit(a.col1 - 1, a.row1 - 1, a.row2 + 1)) --a.col1, grew = true;
+  }
+  return a;
+}
+
+Rect EngineSheet::used_rect() const {
+  const StyleTable& table = book_->model().styles;
+  std::vector<int8_t> plain(table.size(), -1);
+  auto used = [&](const Cell& c) {
+    if (cells::has_value(c)) return true;
+    if (c.style == 0) return false;
+    int8_t& p = plain[c.style];
+    if (p < 0) p = table.get(c.style) == Style{} ? 1 : 0;
+    return p == 0;
+  };
+  Rect a{kMaxRows + 1, kMaxColumns + 1, 0, 0};
+  for (size_t i = 0; i < sheet_->rows.size(); ++i) {
+    const Row& row = sheet_->rows[i];
+    auto first = std::find_if(row.cells.begin(), row.cells.end(), used);
+    if (first == row.cells.end()) continue;
+    auto lastc = std::find_if(row.cells.rbegin(), row.cells.rend(), used);
+    const auto r = static_cast<int32_t>(i + 1);
+    a.row1 = std::min(a.row1, r);
+    a.row2 = r;
+    a.col1 = std::min(a.col1, first->col);
+    a.col2 = std::max(a.col2, lastc->col);
+  }
+  if (a.row2 == 0) return Rect::cell(1, 1);
+  return a;
+}
+
+// --- Clearing and deleting ---------------------------------------------------------
+
+void EngineSheet::clear(const Rect& area) {
+  check_rect(area);
+  Sheet& s = *sheet_;
+  remove_merges(merges_touching(area));
+  const int32_t last = std::min(area.row2, cells::last_row(s));
+  for (int32_t r = area.row1; r <= last; ++r) {
+    Row& row = s.rows[r - 1];
+    auto [b, e] = cells::span(row, area.col1, area.col2);
+    row.cells.erase(b, e);
+    if (area.is_whole_rows()) row.style.reset();
+  }
+  if (area.is_whole_columns()) {
+    for (auto it = s.columns.lower_bound(area.col1);
+         it != s.columns.end() && it->first <= area.col2; ++it)
+      it->second.style.reset();
+  } else if (!area.is_whole_rows()) {
+    // Cleared cells show the default format even under a formatted row or column.
+    bool col_styles = false;
+    for (auto it = s.columns.lower_bound(area.col1);
+         it != s.columns.end() && it->first <= area.col2; ++it)
+      col_styles = col_styles || it->second.style.has_value();
+    const int32_t upto = col_styles ? area.row2 : last;
+    for (int32_t r = area.row1; r <= upto; ++r) {
+      const Row* row = cells::row_ptr(s, r);
+      if (!col_styles && !(row && row->style)) continue;
+      auto [b, e] = cells::ensure_span(s, r, area.col1, area.col2);
+      for (auto it = b; it != e; ++it) it->style = 0;
+    }
+  }
+  touch(area.col1, area.col2);
+}
+
+void EngineSheet::clear_contents(const Rect& area) {
+  set_value(area, Variant());
+}
+
+void EngineSheet::delete_shift_up(const Rect& area) {
+  check_rect(area);
+  Sheet& s = *sheet_;
+  const int32_t h = area.rows();
+  const bool band_all = area.is_whole_rows();
+  // Merges that the shift would cut are refused before anything moves.
+  std::vector<Rect> kept;
+  kept.reserve(s.merges.size());
+  for (const Rect& m : s.merges) {
+    const bool in_band = band_all || (m.col1 <= area.col2 && area.col1 <= m.col2);
+    if (!in_band || m.row2 < area.row1) {
+      kept.push_back(m);
+      continue;
+    }
+    if (!band_all && (m.col1 < area.col1 || m.col2 > area.col2))
+      throw HostError::host(kRefused, "不能对合并单元格作部分更改");
+    if (m.row1 < area.row1 && m.row2 >= area.row1)
+      throw HostError::host(kRefused, "不能对合并单元格作部分更改");
+    if (m.row1 <= area.row2 && m.row2 > area.row2)
+      throw HostError::host(kRefused, "不能对合并单元格作部分更改");
+    if (m.row1 > area.row2) kept.push_back(Rect{m.row1 - h, m.col1, m.row2 - h, m.col2});
+  }
+  s.merges = std::move(kept);
+  merge_indexed_ = static_cast<size_t>(-1);
+  const int32_t last = cells::last_row(s);
+  if (band_all) {
+    if (area.row1 <= last)
+      s.rows.erase(s.rows.begin() + (area.row1 - 1), s.rows.begin() + std::min(area.row2, last));
+    std::set<int32_t> breaks;
+    for (int32_t b : s.row_breaks) {
+      if (b <= area.row1)
+        breaks.insert(b);
+      else if (b > area.row2)
+        breaks.insert(b - h);
+    }
+    s.row_breaks = std::move(breaks);
+    rows_changed(area.row1);
+  } else {
+    for (int32_t r = area.row1; r <= last; ++r) {
+      Row& dst = s.rows[r - 1];
+      auto [b, e] = cells::span(dst, area.col1, area.col2);
+      const auto at = b - dst.cells.begin();
+      dst.cells.erase(b, e);
+      if (r + h > last) continue;
+      Row& src = s.rows[r + h - 1];
+      auto [sb, se] = cells::span(src, area.col1, area.col2);
+      dst.cells.insert(dst.cells.begin() + at, std::make_move_iterator(sb),
+                       std::make_move_iterator(se));
+    }
+  }
+  touch(area.col1, area.col2);
+}
+
+// --- Copy and paste ----------------------------------------------------------------
+
+void EngineSheet::copy_rect(const Rect& area) {
+  check_rect(area);
+  const Sheet& s = *sheet_;
+  const StyleTable& table = book_->model().styles;
+  auto clip = std::make_unique<Clipboard>();
+  clip->source = area;
+  std::unordered_map<uint32_t, uint32_t> slots;
+  auto slot = [&](uint32_t id) {
+    auto [it, fresh] = slots.emplace(id, static_cast<uint32_t>(clip->styles.size()));
+    if (fresh) clip->styles.push_back(table.get(id));
+    return it->second;
+  };
+  const bool bounded = !whole(area);
+  bool col_styles = false;
+  for (auto it = s.columns.lower_bound(area.col1); it != s.columns.end() && it->first <= area.col2;
+       ++it)
+    col_styles = col_styles || it->second.style.has_value();
+  const int32_t last = bounded && col_styles ? area.row2 : std::min(area.row2, cells::last_row(s));
+  for (int32_t r = area.row1; r <= last; ++r) {
+    const Row* row = cells::row_ptr(s, r);
+    if (bounded && (col_styles || (row && row->style))) {
+      for (int32_t c = area.col1; c <= area.col2; ++c) {
+        Clipboard::Item item;
+        item.row = r - area.row1;
+        item.col = c - area.col1;
+        const Cell* cell = cells::find(s, r, c);
+        if (cell) {
+          item.value = cell->value;
+          item.formula = cell->formula;
+        }
+        item.style = slot(cell ? cell->style : cells::inherited_style(s, row, c));
+        clip->items.push_back(std::move(item));
+      }
+      continue;
+    }
+    if (!row) continue;
+    for (auto it = cells::lower(*row, area.col1); it != row->cells.end() && it->col <= area.col2;
+         ++it)
+      clip->items.push_back(Clipboard::Item{r - area.row1, it->col - area.col1, slot(it->style),
+                                            it->value, it->formula});
+  }
+  for (size_t i : merges_touching(area)) {
+    const Rect& m = s.merges[i];
+    if (m.row1 >= area.row1 && m.row2 <= area.row2 && m.col1 >= area.col1 && m.col2 <= area.col2)
+      clip->merges.push_back(
+          Rect{m.row1 - area.row1, m.col1 - area.col1, m.row2 - area.row1, m.col2 - area.col1});
+  }
+  book_->engine().set_clipboard(std::move(clip));
+}
+
+namespace {
+
+Clipboard& clipboard_of(Engine& engine) {
+  Clipboard* clip = engine.clipboard();
+  if (!clip) throw HostError::host(kRefused, "剪贴板中没有可粘贴的内容");
+  return *clip;
+}
+
+Rect destination(const Clipboard& clip, int32_t row, int32_t column) {
+  const Rect d{row, column, row + clip.source.rows() - 1, column + clip.source.columns() - 1};
+  if (row < 1 || column < 1 || d.row2 > kMaxRows || d.col2 > kMaxColumns)
+    throw HostError::host(kRefused, "粘贴区域超出工作表范围");
+  return d;
+}
+
+}  // namespace
+
+void EngineSheet::paste_at(int32_t row, int32_t column) {
+  Clipboard& clip = clipboard_of(book_->engine());
+  const Rect dest = destination(clip, row, column);
+  Sheet& s = *sheet_;
+  StyleTable& table = book_->model().styles;
+  bool mapped = clip.mapped_for == &table && clip.mapped.size() == clip.styles.size();
+  for (size_t i = 0; mapped && i < clip.mapped.size(); ++i)
+    mapped = clip.mapped[i] < table.size() && table.get(clip.mapped[i]) == clip.styles[i];
+  if (!mapped) {
+    clip.mapped.clear();
+    for (const Style& st : clip.styles) clip.mapped.push_back(table.intern(st));
+    clip.mapped_for = &table;
+  }
+  remove_merges(merges_touching(dest));
+  const int32_t dr = row - clip.source.row1, dc = column - clip.source.col1;
+  const int32_t clip_rows = clip.items.empty() ? 0 : clip.items.back().row + 1;
+  const int32_t upto = std::min(dest.row2, std::max(cells::last_row(s), dest.row1 + clip_rows - 1));
+  auto item = clip.items.begin();
+  bool formulas = false;
+  std::vector<Cell> incoming;
+  for (int32_t r = dest.row1; r <= upto; ++r) {
+    incoming.clear();
+    for (; item != clip.items.end() && item->row == r - dest.row1; ++item) {
+      Cell c;
+      c.col = dest.col1 + item->col;
+      c.style = clip.mapped[item->style];
+      c.value = item->value;
+      if (item->formula) {
+        formulas = true;
+        c.formula = dr == 0 && dc == 0 ? item->formula : moved(*item->formula, dr, dc);
+      }
+      incoming.push_back(std::move(c));
+    }
+    Row* rp = cells::row_ptr(s, r);
+    if (!rp && incoming.empty()) continue;
+    Row& rw = rp ? *rp : cells::row_at(s, r);
+    auto [b, e] = cells::span(rw, dest.col1, dest.col2);
+    const auto at = b - rw.cells.begin();
+    const auto n = e - b;
+    const auto m = static_cast<std::ptrdiff_t>(incoming.size());
+    // Overwrite in place where the counts agree (the common repeated paste).
+    if (n == m) {
+      std::move(incoming.begin(), incoming.end(), b);
+    } else {
+      rw.cells.erase(b, e);
+      rw.cells.insert(rw.cells.begin() + at, std::make_move_iterator(incoming.begin()),
+                      std::make_move_iterator(incoming.end()));
+    }
+  }
+  for (const Rect& m : clip.merges)
+    add_merge(Rect{dest.row1 + m.row1, dest.col1 + m.col1, dest.row1 + m.row2, dest.col1 + m.col2});
+  touch(dest.col1, dest.col2);
+  if (formulas && automatic()) {
+    for (int32_t r = dest.row1; r <= upto; ++r) {
+      Row* rp = cells::row_ptr(s, r);
+      if (!rp) continue;
+      auto [b, e] = cells::span(*rp, dest.col1, dest.col2);
+      for (auto it = b; it != e; ++it) evaluate(*it, r, it->col);
+    }
+  }
+}
+
+void EngineSheet::paste_values_at(int32_t row, int32_t column) {
+  Clipboard& clip = clipboard_of(book_->engine());
+  const Rect dest = destination(clip, row, column);
+  Sheet& s = *sheet_;
+  // Values only: destination formats stay; blanks in the block clear values.
+  const int32_t last = std::min(dest.row2, cells::last_row(s));
+  for (int32_t r = dest.row1; r <= last; ++r) {
+    auto [b, e] = cells::span(s.rows[r - 1], dest.col1, dest.col2);
+    for (auto it = b; it != e; ++it) {
+      it->value = Variant();
+      it->formula.reset();
+    }
+  }
+  for (const Clipboard::Item& item : clip.items) {
+    if (is_blank(item.value)) continue;
+    Cell& c = cells::get(s, dest.row1 + item.row, dest.col1 + item.col);
+    c.value = item.value;
+  }
+  touch(dest.col1, dest.col2);
+}
+
+// --- Sort ---------------------------------------------------------------------------
+
+void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder order,
+                       host::SortHeader header) {
+  check_rect(area_in);
+  Rect area = area_in;
+  if (whole(area)) {
+    const Rect used = used_rect();
+    area.row1 = std::max(area.row1, used.row1);
+    area.row2 = std::min(area.row2, used.row2);
+    area.col1 = std::max(area.col1, used.col1);
+    area.col2 = std::min(area.col2, used.col2);
+    if (area.row1 > area.row2 || area.col1 > area.col2) return;
+  }
+  if (key_column < area.col1 || key_column > area.col2)
+    throw HostError::host(kRefused, "排序关键字不在排序区域内");
+  Sheet& s = *sheet_;
+  const int32_t first = area.row1 + (header == host::SortHeader::No ? 0 : 1);
+  const int32_t last = std::min(area.row2, cells::last_row(s));
+  if (first >= last) return;
+  const auto n = static_cast<size_t>(last - first + 1);
+  const bool descending = order == host::SortOrder::Descending;
+
+  // Classes: numbers, texts, Booleans, errors; empty keys always last.
+  struct Key {
+    uint8_t cls = 4;
+    double num = 0;
+    uint32_t off = 0, len = 0;
+  };
+  std::vector<Key> keys(n);
+  std::string text_keys;
+  for (size_t i = 0; i < n; ++i) {
+    const Cell* c = cells::find(s, first + static_cast<int32_t>(i), key_column);
+    if (!c || is_blank(c->value)) continue;
+    Key& k = keys[i];
+    const Variant& v = c->value;
+    if (v.is_number()) {
+      k.cls = 0;
+      k.num = v.as_number();
+    } else if (v.is_text()) {
+      k.cls = 1;
+      k.off = static_cast<uint32_t>(text_keys.size());
+      text::append_sort_key(v.as_text(), text_keys);
+      k.len = static_cast<uint32_t>(text_keys.size()) - k.off;
+    } else if (v.is_bool()) {
+      k.cls = 2;
+      k.num = v.as_bool() ? 1 : 0;
+    } else if (v.is_error()) {
+      k.cls = 3;
+      k.num = static_cast<double>(v.as_error());
+    }
+  }
+  std::vector<uint32_t> perm(n);
+  std::iota(perm.begin(), perm.end(), 0u);
+  auto cmp = [&](const Key& a, const Key& b) {  // <0, 0, >0 in ascending order
+    if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
+    if (a.cls == 1) {
+      const int r =
+          std::memcmp(text_keys.data() + a.off, text_keys.data() + b.off, std::min(a.len, b.len));
+      if (r != 0) return r;
+      return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
+    }
+    return a.num < b.num ? -1 : (a.num > b.num ? 1 : 0);
+  };
+  std::stable_sort(perm.begin(), perm.end(), [&](uint32_t x, uint32_t y) {
+    const Key& a = keys[x];
+    const Key& b = keys[y];
+    if (a.cls == 4 || b.cls == 4) return a.cls != 4 && b.cls == 4;
+    if (descending) {
+      if (a.cls != b.cls) return a.cls > b.cls;
+      return cmp(a, b) > 0;
+    }
+    return cmp(a, b) < 0;
+  });
+  bool identity = true;
+  for (size_t i = 0; i < n && identity; ++i) identity = perm[i] == i;
+  if (identity) return;
+
+  // Lift each row's block out, then put the blocks back in the new order.
+  std::vector<std::vector<Cell>> blocks(n);
+  for (size_t i = 0; i < n; ++i) {
+    Row& row = s.rows[static_cast<size_t>(first - 1) + i];
+    auto [b, e] = cells::span(row, area.col1, area.col2);
+    if (b == row.cells.begin() && e == row.cells.end()) {
+      blocks[i].swap(row.cells);
+    } else {
+      blocks[i].assign(std::make_move_iterator(b), std::make_move_iterator(e));
+      row.cells.erase(b, e);
+    }
+  }
+  for (size_t i = 0; i < n; ++i) {
+    const auto from = perm[i];
+    std::vector<Cell>& block = blocks[from];
+    const auto shift = static_cast<int32_t>(i) - static_cast<int32_t>(from);
+    if (shift != 0)
+      for (Cell& c : block)
+        if (c.formula) c.formula = moved(*c.formula, shift, 0);
+    Row& row = s.rows[static_cast<size_t>(first - 1) + i];
+    if (row.cells.empty()) {
+      row.cells.swap(block);
+    } else {
+      auto at = cells::lower(row, area.col1);
+      row.cells.insert(at, std::make_move_iterator(block.begin()),
+                       std::make_move_iterator(block.end()));
+    }
+  }
+  touch(area.col1, area.col2);
+}
+
+// --- Replace -------------------------------------------------------------------------
+
+bool EngineSheet::replace(const Rect& area, std::string_view what, std::string_view replacement,
+                          host::LookAt look_at, bool replace_format) {
+  check_rect(area);
+  if (what.empty()) return false;
+  Sheet& s = *sheet_;
+  const bool whole_text = look_at == host::LookAt::Whole;
+  std::vector<std::pair<int32_t, int32_t>> matched;
+  const int32_t last = std::min(area.row2, cells::last_row(s));
+  std::string out;
+  for (int32_t r = area.row1; r <= last; ++r) {
+    auto [b, e] = cells::span(s.rows[r - 1], area.col1, area.col2);
+    for (auto it = b; it != e; ++it) {
+      if (it->formula) continue;
+      const Variant& v = it->value;
+      if (!v.is_text() && !v.is_number()) continue;
+      const std::string current = v.is_text() ? v.as_text() : host::number_to_text(v.as_number());
+      if (!text::replace_ignore_case(current, what, replacement, whole_text, &out)) continue;
+      it->value = out.empty() ? Variant() : Variant(out);
+      matched.emplace_back(r, it->col);
+    }
+  }
+  if (matched.empty()) return false;
+  if (replace_format) {
+    const host::ReplaceFormat& rf = book_->engine().replace_format();
+    for (auto [r, c] : matched)
+      restyle(Rect::cell(r, c), [&](Style& st) {
+        const host::FontChange& f = rf.font;
+        if (f.name) st.font.name = *f.name;
+        if (f.size) st.font.size = *f.size;
+        if (f.bold) st.font.bold = *f.bold;
+        if (f.color_index) st.font.color = color_from_index(*f.color_index, false);
+        if (f.underline) st.font.underline = underline_name(*f.underline);
+        if (rf.horizontal_alignment)
+          st.alignment.horizontal = horizontal_name(*rf.horizontal_alignment);
+        if (rf.vertical_alignment) st.alignment.vertical = vertical_name(*rf.vertical_alignment);
+      });
+  }
+  touch(area.col1, area.col2);
+  return true;
+}
+
+// --- Formats -------------------------------------------------------------------------
+
+template <typename F>
+void EngineSheet::restyle(const Rect& a, F&& change) {
+  check_rect(a);
+  StyleTable& table = book_->model().styles;
+  std::unordered_map<uint32_t, uint32_t> memo;
+  auto map = [&](uint32_t id) {
+    auto it = memo.find(id);
+    if (it != memo.end()) return it->second;
+    Style st = table.get(id);
+    change(st);
+    const uint32_t fresh = table.intern(st);
+    memo.emplace(id, fresh);
+    return fresh;
+  };
+  Sheet& s = *sheet_;
+  const bool wr = a.is_whole_rows(), wc = a.is_whole_columns();
+  if (!wr && !wc) {
+    for (int32_t r = a.row1; r <= a.row2; ++r) {
+      auto [b, e] = cells::ensure_span(s, r, a.col1, a.col2);
+      for (auto it = b; it != e; ++it) it->style = map(it->style);
+    }
+    book_->mark_modified();
+    return;
+  }
+  if (wc && !wr)
+    for (int32_t c = a.col1; c <= a.col2; ++c) {
+      ColumnInfo& ci = s.columns[c];
+      ci.style = map(ci.style.value_or(0));
+    }
+  const int32_t last = wr && !wc ? a.row2 : std::min(a.row2, cells::last_row(s));
+  for (int32_t r = a.row1; r <= last; ++r) {
+    Row& row = wr && !wc ? cells::row_at(s, r) : s.rows[r - 1];
+    const std::optional<uint32_t> old_row_style = row.style;
+    if (wr && !wc) row.style = map(row.style.value_or(0));
+    for (auto it = cells::lower(row, a.col1); it != row.cells.end() && it->col <= a.col2; ++it)
+      it->style = map(it->style);
+    if (wr && !wc) {
+      // Cells under a formatted column keep that column's format under the change.
+      for (auto& [c, ci] : s.columns) {
+        if (!ci.style || cells::find(s, r, c)) continue;
+        cells::get(s, r, c).style = map(*ci.style);
+      }
+    } else if (wc && !wr && old_row_style) {
+      for (int32_t c = a.col1; c <= a.col2; ++c)
+        if (!cells::find(s, r, c)) cells::get(s, r, c).style = map(*old_row_style);
+    }
+  }
+  book_->mark_modified();
+}
+
+std::string EngineSheet::number_format(int32_t row, int32_t column) const {
+  return style_at(row, column).number_format;
+}
+
+void EngineSheet::set_number_format_local(const Rect& area, std::string_view code) {
+  const std::string stored = code == "G/通用格式" ? std::string("General") : std::string(code);
+  restyle(area, [&](Style& st) { st.number_format = stored; });
+}
+
+host::FontInfo EngineSheet::font(int32_t row, int32_t column) const {
+  const Font& f = style_at(row, column).font;
+  host::FontInfo info;
+  info.name = f.name;
+  info.size = f.size;
+  info.bold = f.bold;
+  info.color_index = color_index_of(f.color);
+  info.underline = underline_constant(f.underline);
+  return info;
+}
+
+void EngineSheet::change_font(const Rect& area, const host::FontChange& change) {
+  if (change.empty()) return;
+  // Check the values before touching any cell.
+  const std::optional<Color> color =
+      change.color_index ? std::optional<Color>(color_from_index(*change.color_index, false))
+                         : std::nullopt;
+  const std::optional<std::string> underline =
+      change.underline ? std::optional<std::string>(underline_name(*change.underline))
+                       : std::nullopt;
+  if (change.size && !(*change.size >= 1 && *change.size <= 409))
+    throw HostError::host(kRefused, "无效的字号");
+  restyle(area, [&](Style& st) {
+    if (change.name) st.font.name = *change.name;
+    if (change.size) st.font.size = *change.size;
+    if (change.bold) st.font.bold = *change.bold;
+    if (color) st.font.color = *color;
+    if (underline) st.font.underline = *underline;
+  });
+}
+
+int32_t EngineSheet::horizontal_alignment(int32_t row, int32_t column) const {
+  return horizontal_constant(style_at(row, column).alignment.horizontal);
+}
+
+void EngineSheet::set_horizontal_alignment(const Rect& area, int32_t xl) {
+  const std::string name = horizontal_name(xl);
+  restyle(area, [&](Style& st) { st.alignment.horizontal = name; });
+}
+
+int32_t EngineSheet::vertical_alignment(int32_t row, int32_t column) const {
+  return vertical_constant(style_at(row, column).alignment.vertical);
+}
+
+void EngineSheet::set_vertical_alignment(const Rect& area, int32_t xl) {
+  const std::string name = vertical_name(xl);
+  restyle(area, [&](Style& st) { st.alignment.vertical = name; });
+}
+
+// --- Merges ---------------------------------------------------------------------------
+
+void EngineSheet::ensure_merge_index() const {
+  if (merge_indexed_ == sheet_->merges.size()) return;
+  merge_index_.clear();
+  merge_max_rows_ = 1;
+  for (size_t i = 0; i < sheet_->merges.size(); ++i) {
+    const Rect& m = sheet_->merges[i];
+    merge_index_[{m.row1, m.col1}] = i;
+    merge_max_rows_ = std::max(merge_max_rows_, m.rows());
+  }
+  merge_indexed_ = sheet_->merges.size();
+}
+
+std::vector<size_t> EngineSheet::merges_touching(const Rect& area) const {
+  ensure_merge_index();
+  std::vector<size_t> out;
+  if (merge_index_.empty()) return out;
+  const int32_t from = std::max(1, area.row1 - merge_max_rows_ + 1);
+  for (auto it = merge_index_.lower_bound({from, 0});
+       it != merge_index_.end() && it->first.first <= area.row2; ++it)
+    if (sheet_->merges[it->second].intersects(area)) out.push_back(it->second);
+  return out;
+}
+
+void EngineSheet::add_merge(const Rect& area) {
+  ensure_merge_index();
+  sheet_->merges.push_back(area);
+  merge_index_[{area.row1, area.col1}] = sheet_->merges.size() - 1;
+  merge_max_rows_ = std::max(merge_max_rows_, area.rows());
+  merge_indexed_ = sheet_->merges.size();
+}
+
+void EngineSheet::remove_merges(std::vector<size_t> indices) {
+  if (indices.empty()) return;
+  ensure_merge_index();
+  std::sort(indices.rbegin(), indices.rend());
+  auto& merges = sheet_->merges;
+  for (size_t i : indices) {
+    merge_index_.erase({merges[i].row1, merges[i].col1});
+    if (i + 1 != merges.size()) {
+      merges[i] = merges.back();
+      merge_index_[{merges[i].row1, merges[i].col1}] = i;
+    }
+    merges.pop_back();
+  }
+  merge_indexed_ = merges.size();
+}
+
+void EngineSheet::merge(const Rect& area) {
+  check_rect(area);
+  if (whole(area)) throw HostError::host(kRefused, "不能合并整行或整列");
+  if (area.rows() == 1 && area.columns() == 1) return;
+  remove_merges(merges_touching(area));
+  // The merged block keeps only the value of its top-left cell.
+  Sheet& s = *sheet_;
+  for (int32_t r = area.row1; r <= std::min(area.row2, cells::last_row(s)); ++r) {
+    auto [b, e] = cells::span(s.rows[r - 1], area.col1, area.col2);
+    for (auto it = b; it != e; ++it) {
+      if (r == area.row1 && it->col == area.col1) continue;
+      it->value = Variant();
+      it->formula.reset();
+    }
+  }
+  add_merge(area);
+  touch(area.col1, area.col2);
+}
+
+Rect EngineSheet::merge_area(int32_t row, int32_t column) const {
+  for (size_t i : merges_touching(Rect::cell(row, column))) return sheet_->merges[i];
+  return Rect::cell(row, column);
+}
+
+// --- Geometry -------------------------------------------------------------------------
+
+double EngineSheet::column_width(int32_t column) const {
+  auto it = sheet_->columns.find(column);
+  if (it == sheet_->columns.end()) return sheet_->default_column_width;
+  if (it->second.hidden) return 0;
+  return it->second.width >= 0 ? it->second.width : sheet_->default_column_width;
+}
+
+void EngineSheet::set_column_width(int32_t first, int32_t last, double width) {
+  if (first < 1 || last > kMaxColumns || first > last) throw HostError::host(kRefused);
+  if (!(width >= 0 && width <= 255)) throw HostError::host(kRefused, "列宽必须在 0 到 255 之间");
+  for (int32_t c = first; c <= last; ++c) {
+    ColumnInfo& ci = sheet_->columns[c];
+    ci.hidden = width == 0;
+    if (width > 0) ci.width = width;
+    ci.custom_width = true;
+  }
+  columns_changed();
+  book_->mark_modified();
+}
+
+double EngineSheet::row_height(int32_t row) const {
+  return row_points(row);
+}
+
+double EngineSheet::row_points(int32_t row) const {
+  const Row* r = cells::row_ptr(*sheet_, row);
+  if (r) {
+    if (r->hidden) return 0;
+    if (r->height >= 0) return r->height;
+  }
+  return sheet_->default_row_height;
+}
+
+double EngineSheet::column_points(int32_t column) const {
+  return width_points(column_width(column), book_->model().max_digit_width);
+}
+
+void EngineSheet::set_row_height(int32_t first, int32_t last, double height) {
+  if (first < 1 || last > kMaxRows || first > last) throw HostError::host(kRefused);
+  if (!(height >= 0 && height <= 409)) throw HostError::host(kRefused, "行高必须在 0 到 409 之间");
+  Sheet& s = *sheet_;
+  if (first == 1 && last == kMaxRows) {
+    // Every row: the sheet's default height, without storing a million rows.
+    if (height > 0) {
+      s.default_row_height = height;
+      s.custom_default_height = true;
+    }
+    for (Row& r : s.rows) {
+      r.height = -1;
+      r.custom_height = false;
+      r.hidden = height == 0;
+    }
+    rows_changed(1);
+    book_->mark_modified();
+    return;
+  }
+  for (int32_t r = first; r <= last; ++r) {
+    Row& row = cells::row_at(s, r);
+    row.hidden = height == 0;
+    if (height > 0) row.height = height;
+    row.custom_height = true;
+  }
+  rows_changed(first);
+  book_->mark_modified();
+}
+
+void EngineSheet::rows_changed(int32_t from) {
+  if (row_top_.size() > static_cast<size_t>(std::max(from, 1)))
+    row_top_.resize(static_cast<size_t>(std::max(from, 1)));
+}
+
+double EngineSheet::top_of(int32_t row) const {
+  if (row < 1 || row > kMaxRows + 1) throw HostError::host(kRefused);
+  const int32_t n = cells::last_row(*sheet_);
+  const int32_t want = std::min(row - 1, n);
+  if (row_top_.empty()) row_top_.push_back(0);
+  // row_top_[i] is the top of row i + 1; extend it as far as asked.
+  while (static_cast<int32_t>(row_top_.size()) <= want) {
+    const auto r = static_cast<int32_t>(row_top_.size());
+    row_top_.push_back(row_top_.back() + row_points(r));
+  }
+  double top = row_top_[static_cast<size_t>(want)];
+  if (row - 1 > n) top += static_cast<double>(row - 1 - n) * sheet_->default_row_height;
+  return top;
+}
+
+double EngineSheet::left_of(int32_t column) const {
+  if (column < 1 || column > kMaxColumns + 1) throw HostError::host(kRefused);
+  const int32_t maxc = sheet_->columns.empty() ? 0 : sheet_->columns.rbegin()->first;
+  if (col_left_.empty()) {
+    col_left_.resize(static_cast<size_t>(maxc) + 1);
+    col_left_[0] = 0;
+    for (int32_t c = 1; c <= maxc; ++c) col_left_[c] = col_left_[c - 1] + column_points(c);
+  }
+  const int32_t idx = std::min(column - 1, maxc);
+  double left = col_left_[static_cast<size_t>(idx)];
+  if (column - 1 > maxc)
+    left += (column - 1 - maxc) *
+            width_points(sheet_->default_column_width, book_->model().max_digit_width);
+  return left;
+}
+
+// --- Selection ------------------------------------------------------------------------
+
+void EngineSheet::select(const Rect& area) {
+  check_rect(area);
+  if (book_->index_of(*this) != book_->model().active_sheet) activate();
+  sheet_->view.selection = {area};
+  sheet_->view.active_row = area.row1;
+  sheet_->view.active_col = area.col1;
+  book_->mark_modified();
+}
+
+void EngineSheet::activate_cell(int32_t row, int32_t column) {
+  check_rect(Rect::cell(row, column));
+  if (book_->index_of(*this) != book_->model().active_sheet) activate();
+  SheetView& v = sheet_->view;
+  const bool inside = std::any_of(v.selection.begin(), v.selection.end(),
+                                  [&](const Rect& r) { return r.contains(row, column); });
+  if (!inside) v.selection = {Rect::cell(row, column)};
+  v.active_row = row;
+  v.active_col = column;
+  book_->mark_modified();
+}
+
+void EngineSheet::add_page_break_above(int32_t row) {
+  if (row < 1 || row > kMaxRows) throw HostError::host(kRefused);
+  if (row == 1) return;  // nothing lies above the first row
+  sheet_->row_breaks.insert(row);
+  book_->mark_modified();
+}
+
+}  // namespace kelv::spreadsheet

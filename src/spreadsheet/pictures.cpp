@@ -1,0 +1,94 @@
+// Pictures.Insert: JPEG and PNG files, sized from their headers (stb_image
+// reads only the header here), stored once per workbook.
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#include <stb/stb_image.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "host/environment.h"
+#include "host/host_error.h"
+#include "spreadsheet/engine_impl.h"
+
+namespace kelv::spreadsheet {
+namespace {
+
+using host::HostError;
+
+std::string in_quotes(std::string_view s) {
+  return "“" + std::string(s) + "”";
+}
+
+}  // namespace
+
+void EnginePicture::set_top(double pt) {
+  model().top = pt;
+}
+void EnginePicture::set_left(double pt) {
+  model().left = pt;
+}
+
+void EnginePicture::set_width(double pt) {
+  if (!(pt >= 0)) throw HostError::host(host::kRefused, "图片宽度无效");
+  PictureModel& m = model();
+  if (m.lock_aspect_ratio && m.width > 0) m.height *= pt / m.width;
+  m.width = pt;
+}
+
+void EnginePicture::set_height(double pt) {
+  if (!(pt >= 0)) throw HostError::host(host::kRefused, "图片高度无效");
+  PictureModel& m = model();
+  if (m.lock_aspect_ratio && m.height > 0) m.width *= pt / m.height;
+  m.height = pt;
+}
+
+host::Picture& EngineSheet::insert_picture_at_active_cell(std::string_view path) {
+  const std::string native = host::native_path(path);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(native, ec))
+    throw HostError::host(host::kFileNotFound, "找不到图片文件" + in_quotes(native));
+  std::ifstream in(native, std::ios::binary);
+  if (!in) throw HostError::host(host::kRefused, "无法读取图片文件" + in_quotes(native));
+  std::ostringstream buf;
+  buf << in.rdbuf();
+  auto bytes = std::make_shared<const std::string>(buf.str());
+  const auto* data = reinterpret_cast<const stbi_uc*>(bytes->data());
+  const auto len = static_cast<int>(bytes->size());
+  int w = 0, h = 0, comp = 0;
+  std::string ext;
+  if (bytes->size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) ext = "jpeg";
+  if (bytes->size() >= 8 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G')
+    ext = "png";
+  if (ext.empty() || !stbi_info_from_memory(data, len, &w, &h, &comp) || w <= 0 || h <= 0)
+    throw HostError::host(host::kRefused,
+                          "无法插入图片" + in_quotes(native) + "：不是可读的 JPEG 或 PNG 文件");
+  Image image;
+  image.bytes = std::move(bytes);
+  image.extension = ext;
+  image.width_px = w;
+  image.height_px = h;
+  const uint32_t id = book_->store_image(std::move(image));
+
+  PictureModel pic;
+  pic.image = id;
+  pic.top = top_of(sheet_->view.active_row);
+  pic.left = left_of(sheet_->view.active_col);
+  pic.width = w * 0.75;
+  pic.height = h * 0.75;
+  int32_t next_id = 1;
+  for (const PictureModel& p : sheet_->pictures) next_id = std::max(next_id, p.id + 1);
+  pic.id = next_id;
+  pic.name = "图片 " + std::to_string(next_id);
+  pic.description = std::filesystem::path(native).filename().string();
+  sheet_->pictures.push_back(std::move(pic));
+  book_->mark_modified();
+  pictures_.push_back(std::make_unique<EnginePicture>(*sheet_, sheet_->pictures.size() - 1));
+  pictures_.back()->select();
+  return *pictures_.back();
+}
+
+}  // namespace kelv::spreadsheet

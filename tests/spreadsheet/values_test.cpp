@@ -1,0 +1,89 @@
+#include "engine_fixture.h"
+
+namespace kelv::spreadsheet {
+namespace {
+
+TEST_F(EngineTest, DecimalTextBecomesANumberInAGeneralCell) {
+  cell(1, 1).set_value("0001");
+  EXPECT_EQ(cell(1, 1).value(), Variant(1.0));
+  cell(1, 2).set_value("-1.5e3");
+  EXPECT_EQ(cell(1, 2).value(), Variant(-1500.0));
+  cell(1, 3).set_value("1 000");
+  EXPECT_EQ(cell(1, 3).value(), Variant("1 000"));
+  cell(1, 4).set_value("1.2.3");
+  EXPECT_EQ(cell(1, 4).value(), Variant("1.2.3"));
+}
+
+TEST_F(EngineTest, TextCellsKeepTheTextAsWritten) {
+  cell(2, 1).set_number_format_local("@");
+  cell(2, 1).set_value("0001");
+  EXPECT_EQ(cell(2, 1).value(), Variant("0001"));
+  cell(2, 1).set_value("true");
+  EXPECT_EQ(cell(2, 1).value(), Variant("true"));
+}
+
+TEST_F(EngineTest, NewCellsTakeTheColumnsTextFormat) {
+  ws().columns(6).set_number_format_local("@");
+  cell(5, 6).set_value("0001");
+  EXPECT_EQ(cell(5, 6).value(), Variant("0001"));
+  EXPECT_EQ(cell(5, 6).number_format(), "@");
+  EXPECT_EQ(cell(5, 7).number_format(), "General");
+}
+
+TEST_F(EngineTest, RowFormatWinsOverColumnFormatForNewCells) {
+  ws().columns(2).set_number_format_local("@");
+  ws().rows(3).set_number_format_local("G/通用格式");
+  cell(3, 2).set_value("0001");
+  EXPECT_EQ(cell(3, 2).value(), Variant(1.0));
+  cell(4, 2).set_value("0001");
+  EXPECT_EQ(cell(4, 2).value(), Variant("0001"));
+}
+
+TEST_F(EngineTest, ApostropheEntersText) {
+  cell(1, 1).set_value("'0001");
+  EXPECT_EQ(cell(1, 1).value(), Variant("0001"));
+  cell(1, 2).set_value("'=1+1");
+  EXPECT_EQ(cell(1, 2).value(), Variant("=1+1"));
+  EXPECT_EQ(cell(1, 2).formula(), "");
+}
+
+TEST_F(EngineTest, BooleansInAnyCase) {
+  cell(1, 1).set_value("tRuE");
+  EXPECT_EQ(cell(1, 1).value(), Variant(true));
+  cell(1, 2).set_value("FALSE");
+  EXPECT_EQ(cell(1, 2).value(), Variant(false));
+  cell(1, 3).set_value("yes");
+  EXPECT_EQ(cell(1, 3).value(), Variant("yes"));
+}
+
+TEST_F(EngineTest, ValuesNeverBecomeFormulas) {
+  cell(1, 1).set_value("=1+1");
+  EXPECT_EQ(cell(1, 1).value(), Variant("=1+1"));
+  EXPECT_EQ(cell(1, 1).formula(), "");
+}
+
+TEST_F(EngineTest, WritingEmptyClearsTheValueAndKeepsTheFormat) {
+  cell(1, 1).font().set_bold(true);
+  cell(1, 1).set_value(42);
+  cell(1, 1).set_value("");
+  EXPECT_TRUE(cell(1, 1).value().is_empty());
+  EXPECT_TRUE(cell(1, 1).font().get().bold);
+}
+
+TEST_F(EngineTest, ValueOverAFormulaReplacesIt) {
+  cell(1, 1).set_value("x");
+  cell(1, 2).set_formula_r1c1("=COUNTIF(C[-1],RC[-1])");
+  EXPECT_EQ(cell(1, 2).formula(), "=COUNTIF(A:A,A1)");
+  cell(1, 2).set_value(5);
+  EXPECT_EQ(cell(1, 2).formula(), "");
+  EXPECT_EQ(cell(1, 2).value(), Variant(5.0));
+}
+
+TEST_F(EngineTest, AddressesOutsideTheSheetAreRefused) {
+  EXPECT_EQ(error_number([&] { cell(0, 1); }), 1004);
+  EXPECT_EQ(error_number([&] { cell(1, 16385); }), 1004);
+  EXPECT_EQ(error_number([&] { cell(1048577, 1); }), 1004);
+}
+
+}  // namespace
+}  // namespace kelv::spreadsheet
