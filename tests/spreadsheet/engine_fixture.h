@@ -23,6 +23,13 @@ class EngineTest : public ::testing::Test {
   host::Range block(int32_t r1, int32_t c1, int32_t r2, int32_t c2) {
     return ws().range(cell(r1, c1), cell(r2, c2));
   }
+  const Cell* stored(int32_t r, int32_t c) {
+    Sheet& s = model();
+    if (r > static_cast<int32_t>(s.rows.size())) return nullptr;
+    for (const Cell& x : s.rows[r - 1].cells)
+      if (x.col == c) return &x;
+    return nullptr;
+  }
   std::string dump() { return dump_sheet(Engine::model_of(*book), model()); }
 
   static int error_number(const std::function<void()>& f) {

@@ -1,0 +1,82 @@
+#include "engine_fixture.h"
+
+namespace kelv::spreadsheet {
+namespace {
+
+TEST_F(EngineTest, RowsHaveTheSheetsDefaultHeight) {
+  EXPECT_EQ(cell(5, 1).row_height(), 14.25);
+  EXPECT_EQ(cell(5, 1).top(), 4 * 14.25);
+  // A default height given by the file.
+  host::Workbook& other = engine.add_workbook("/tmp/kelv-test/B2.xlsx");
+  Engine::model_of(other.active_sheet()).default_row_height = 13.5;
+  EXPECT_EQ(other.active_sheet().cells(3, 1).top(), 27);
+}
+
+TEST_F(EngineTest, ColumnWidthsInPointsFollowTheDigitWidth) {
+  // 8.43 characters of a 7-pixel digit: 59 pixels.
+  EXPECT_DOUBLE_EQ(cell(1, 2).left(), 44.25);
+  ws().columns(1).set_column_width(20);  // 140 pixels
+  EXPECT_DOUBLE_EQ(cell(1, 2).left(), 105);
+  EXPECT_DOUBLE_EQ(cell(1, 1).width(), 105);
+  EXPECT_DOUBLE_EQ(cell(1, 3).left(), 105 + 44.25);
+}
+
+TEST_F(EngineTest, HiddenRowsAndColumnsCountAsZero) {
+  ws().rows(2).set_row_height(0);
+  ws().columns(1).set_column_width(0);
+  EXPECT_EQ(cell(2, 1).row_height(), 0);
+  EXPECT_EQ(cell(2, 1).column_width(), 0);
+  EXPECT_EQ(cell(3, 2).top(), 14.25);
+  EXPECT_EQ(cell(3, 2).left(), 0);
+}
+
+TEST_F(EngineTest, GeometryOfAMergedArea) {
+  ws().rows(3).set_row_height(20);
+  ws().columns(3).set_column_width(10);  // 70 pixels
+  block(2, 2, 3, 3).merge();
+  host::Range area = cell(3, 3).merge_area();
+  EXPECT_DOUBLE_EQ(area.top(), 14.25);
+  EXPECT_DOUBLE_EQ(area.left(), 44.25);
+  EXPECT_DOUBLE_EQ(area.height(), 14.25 + 20);
+  EXPECT_DOUBLE_EQ(area.width(), 44.25 + 52.5);
+}
+
+TEST_F(EngineTest, UnionSetsEveryRowAndColumnOfEveryArea) {
+  host::Range u = engine.union_of(ws().rows(2), block(5, 1, 6, 1));
+  u.set_row_height(25);
+  EXPECT_EQ(cell(2, 1).row_height(), 25);
+  EXPECT_EQ(cell(3, 1).row_height(), 14.25);
+  EXPECT_EQ(cell(5, 1).row_height(), 25);
+  EXPECT_EQ(cell(6, 1).row_height(), 25);
+  engine.union_of(ws().columns(2), ws().columns(4)).set_column_width(3);
+  EXPECT_EQ(cell(1, 2).column_width(), 3);
+  EXPECT_EQ(cell(1, 3).column_width(), 8.43);
+  EXPECT_EQ(cell(1, 4).column_width(), 3);
+}
+
+TEST_F(EngineTest, TopFollowsHeightChangesMadeWhileWalkingDown) {
+  double expected = 0;
+  for (int r = 1; r <= 2000; ++r) {
+    EXPECT_DOUBLE_EQ(cell(r, 1).top(), expected);
+    const double h = 10 + r % 7;
+    ws().rows(r).set_row_height(h);
+    expected += h;
+  }
+  ws().rows(1).set_row_height(100);
+  EXPECT_DOUBLE_EQ(cell(2001, 1).top(), expected - 11 + 100);
+}
+
+TEST_F(EngineTest, SizesOutOfRangeAreRefused) {
+  EXPECT_EQ(error_number([&] { ws().rows(1).set_row_height(410); }), 1004);
+  EXPECT_EQ(error_number([&] { ws().columns(1).set_column_width(-1); }), 1004);
+  EXPECT_EQ(cell(1, 1).row_height(), 14.25);
+}
+
+TEST_F(EngineTest, RowHeightOfEveryRowSetsTheDefault) {
+  ws().columns(1).set_row_height(20);
+  EXPECT_EQ(cell(1000000, 1).row_height(), 20);
+  EXPECT_LT(model().rows.size(), 10u);
+}
+
+}  // namespace
+}  // namespace kelv::spreadsheet

@@ -1,0 +1,152 @@
+#include "engine_fixture.h"
+
+namespace kelv::spreadsheet {
+namespace {
+
+using host::Rect;
+
+TEST_F(EngineTest, CurrentRegionGrowsThroughDiagonalNeighbours) {
+  cell(2, 2).set_value("a");
+  cell(3, 3).set_value("b");  // touches B2 only at a corner
+  cell(4, 4).set_value("c");
+  EXPECT_EQ(cell(2, 2).current_region().area(), (Rect{2, 2, 4, 4}));
+  EXPECT_EQ(cell(4, 4).current_region().area(), (Rect{2, 2, 4, 4}));
+}
+
+TEST_F(EngineTest, CurrentRegionStopsAtEmptyRowsAndColumns) {
+  for (int r = 1; r <= 3; ++r)
+    for (int c = 1; c <= 2; ++c) cell(r, c).set_value(r * 10 + c);
+  cell(5, 1).set_value("after a gap");
+  cell(1, 4).set_value("beyond a gap");
+  EXPECT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, 3, 2}));
+  EXPECT_EQ(cell(5, 1).current_region().area(), Rect::cell(5, 1));
+}
+
+TEST_F(EngineTest, CurrentRegionOfAnEmptyCellBesideATable) {
+  cell(1, 1).set_value("h");
+  cell(2, 1).set_value(1);
+  // The ring around C3 (B2:D4) is empty, so C3 stays alone.
+  EXPECT_EQ(cell(3, 3).current_region().area(), Rect::cell(3, 3));
+  // B3 touches A2 diagonally.
+  EXPECT_EQ(cell(3, 2).current_region().area(), (Rect{1, 1, 3, 2}));
+}
+
+TEST_F(EngineTest, EmptyTextAndFormatsDoNotExtendTheRegion) {
+  cell(1, 1).set_value("x");
+  cell(2, 1).font().set_bold(true);
+  EXPECT_EQ(cell(1, 1).current_region().area(), Rect::cell(1, 1));
+}
+
+TEST_F(EngineTest, UsedRangeCoversValuesAndFormats) {
+  EXPECT_EQ(ws().used_range().area(), Rect::cell(1, 1));
+  cell(3, 2).set_value(1);
+  cell(7, 5).font().set_bold(true);
+  EXPECT_EQ(ws().used_range().area(), (Rect{3, 2, 7, 5}));
+  cell(7, 5).clear();
+  EXPECT_EQ(ws().used_range().area(), Rect::cell(3, 2));
+}
+
+TEST_F(EngineTest, ClearRemovesValuesFormatsAndMerges) {
+  block(1, 1, 2, 2).merge();
+  cell(1, 1).set_value("title");
+  cell(1, 1).font().set_bold(true);
+  cell(3, 3).set_value("kept");
+  cell(1, 1).clear();
+  EXPECT_TRUE(cell(1, 1).value().is_empty());
+  EXPECT_FALSE(cell(1, 1).font().get().bold);
+  EXPECT_EQ(cell(1, 1).merge_area().area(), Rect::cell(1, 1));
+  EXPECT_EQ(cell(3, 3).value(), Variant("kept"));
+}
+
+TEST_F(EngineTest, ClearContentsKeepsFormatsAndMerges) {
+  block(1, 1, 1, 3).merge();
+  cell(1, 1).set_value("title");
+  cell(1, 1).set_horizontal_alignment(host::xlCenter);
+  cell(2, 1).set_formula_r1c1("=COUNTIF(C,R1C)");
+  block(1, 1, 2, 3).clear_contents();
+  EXPECT_TRUE(cell(1, 1).value().is_empty());
+  EXPECT_EQ(cell(2, 1).formula(), "");
+  EXPECT_EQ(cell(1, 1).horizontal_alignment(), host::xlCenter);
+  EXPECT_EQ(cell(1, 2).merge_area().area(), (Rect{1, 1, 1, 3}));
+}
+
+TEST_F(EngineTest, ClearingAWholeColumnDropsItsFormat) {
+  ws().columns(2).font().set_color_index(5);
+  cell(4, 2).set_value("x");
+  EXPECT_EQ(cell(4, 2).font().get().color_index, 5);
+  ws().columns(2).clear();
+  EXPECT_TRUE(cell(4, 2).value().is_empty());
+  EXPECT_EQ(cell(4, 2).font().get().color_index, 0);
+  EXPECT_EQ(cell(9, 2).font().get().color_index, 0);
+}
+
+TEST_F(EngineTest, ClearedCellsUnderAFormattedColumnShowTheDefault) {
+  ws().columns(2).font().set_bold(true);
+  block(1, 1, 2, 3).clear();
+  EXPECT_FALSE(cell(1, 2).font().get().bold);
+  EXPECT_TRUE(cell(3, 2).font().get().bold);
+}
+
+TEST_F(EngineTest, DeleteShiftUpMovesCellsBelowWithinTheColumns) {
+  for (int r = 1; r <= 5; ++r) {
+    cell(r, 1).set_value(r);
+    cell(r, 2).set_value(r * 10);
+    cell(r, 3).set_value(r * 100);
+  }
+  cell(4, 2).font().set_bold(true);
+  block(2, 2, 3, 2).delete_shift_up();
+  EXPECT_EQ(cell(2, 2).value(), Variant(40.0));
+  EXPECT_TRUE(cell(2, 2).font().get().bold);
+  EXPECT_EQ(cell(3, 2).value(), Variant(50.0));
+  EXPECT_TRUE(cell(4, 2).value().is_empty());
+  EXPECT_TRUE(cell(5, 2).value().is_empty());
+  // Other columns stay where they were.
+  EXPECT_EQ(cell(2, 1).value(), Variant(2.0));
+  EXPECT_EQ(cell(2, 3).value(), Variant(200.0));
+}
+
+TEST_F(EngineTest, DeleteShiftUpMovesMergesBelowAndRefusesToCutOne) {
+  block(5, 1, 5, 2).merge();
+  block(2, 1, 2, 2).delete_shift_up();
+  EXPECT_EQ(cell(4, 1).merge_area().area(), (Rect{4, 1, 4, 2}));
+  // Deleting only column A under a merge spanning A:B would cut it.
+  const std::string before = dump();
+  EXPECT_EQ(error_number([&] { block(1, 1, 1, 1).delete_shift_up(); }), 1004);
+  EXPECT_EQ(dump(), before);
+  // A merge reaching into the deleted rows from above.
+  block(7, 4, 9, 4).merge();
+  EXPECT_EQ(error_number([&] { block(8, 4, 8, 4).delete_shift_up(); }), 1004);
+}
+
+TEST_F(EngineTest, DeleteShiftUpOfSettingsRowsKeepsLaterRows) {
+  // The catalogue delete: Range(Cells(r, 4), Cells(r, 40)).Delete xlUp.
+  for (int r = 2; r <= 4; ++r)
+    for (int c = 4; c <= 40; ++c) cell(r, c).set_value(r * 1000 + c);
+  cell(3, 1).set_value("left alone");
+  block(3, 4, 3, 40).delete_shift_up();
+  EXPECT_EQ(cell(3, 4).value(), Variant(4004.0));
+  EXPECT_EQ(cell(3, 40).value(), Variant(4040.0));
+  EXPECT_TRUE(cell(4, 4).value().is_empty());
+  EXPECT_EQ(cell(3, 1).value(), Variant("left alone"));
+}
+
+TEST_F(EngineTest, MergeKeepsTheTopLeftValueOnly) {
+  cell(1, 1).set_value("a");
+  cell(1, 2).set_value("b");
+  block(1, 1, 2, 2).merge();
+  EXPECT_EQ(cell(2, 2).merge_area().area(), (Rect{1, 1, 2, 2}));
+  EXPECT_EQ(cell(1, 1).value(), Variant("a"));
+  EXPECT_TRUE(cell(1, 2).value().is_empty());
+  EXPECT_EQ(cell(3, 3).merge_area().area(), Rect::cell(3, 3));
+}
+
+TEST_F(EngineTest, MergingOverAnOldMergeReplacesIt) {
+  block(1, 1, 1, 3).merge();
+  block(1, 2, 2, 2).merge();
+  EXPECT_EQ(cell(1, 1).merge_area().area(), Rect::cell(1, 1));
+  EXPECT_EQ(cell(2, 2).merge_area().area(), (Rect{1, 2, 2, 2}));
+  EXPECT_EQ(model().merges.size(), 1u);
+}
+
+}  // namespace
+}  // namespace kelv::spreadsheet

@@ -1,0 +1,120 @@
+#include <vector>
+
+#include "engine_fixture.h"
+
+namespace kelv::spreadsheet {
+namespace {
+
+using host::SortHeader;
+using host::SortOrder;
+
+class SortTest : public EngineTest {
+ protected:
+  // Writes a header "key"/"tag" and the given keys with tags 1, 2, ...
+  void table(const std::vector<Variant>& keys) {
+    cell(1, 1).set_value("key");
+    cell(1, 2).set_value("tag");
+    for (size_t i = 0; i < keys.size(); ++i) {
+      const int r = static_cast<int>(i) + 2;
+      Cell& c = cells_get(r, 1);
+      c.value = keys[i];  // exactly this value, not re-read by the writing rules
+      cell(r, 2).set_value(static_cast<int>(i) + 1);
+    }
+    rows = static_cast<int>(keys.size()) + 1;
+  }
+  Cell& cells_get(int r, int c) {
+    cell(r, c).set_value("placeholder");
+    Sheet& s = model();
+    for (Cell& x : s.rows[r - 1].cells)
+      if (x.col == c) return x;
+    throw std::logic_error("cell not stored");
+  }
+  void sort_by_key() {
+    cell(1, 1).current_region().sort(cell(1, 1), SortOrder::Ascending, SortHeader::Yes);
+  }
+  std::vector<int> tags() {
+    std::vector<int> out;
+    for (int r = 2; r <= rows; ++r) out.push_back(cell(r, 2).value().to_int32());
+    return out;
+  }
+  int rows = 0;
+};
+
+TEST_F(SortTest, NumbersThenTextsThenBooleansThenErrorsThenBlanks) {
+  table({Variant("b"), Variant(), Variant(true), Variant(host::CellError::NA), Variant(3.0),
+         Variant(false), Variant(-1.0), Variant("a")});
+  // The empty key in row 3 still belongs to the region through column B.
+  sort_by_key();
+  EXPECT_EQ(tags(), (std::vector<int>{7, 5, 8, 1, 6, 3, 4, 2}));
+  EXPECT_EQ(cell(1, 1).value(), Variant("key"));
+}
+
+TEST_F(SortTest, EqualKeysKeepTheirOrder) {
+  table({Variant(2.0), Variant(1.0), Variant(2.0), Variant(1.0), Variant(2.0), Variant(1.0)});
+  sort_by_key();
+  EXPECT_EQ(tags(), (std::vector<int>{2, 4, 6, 1, 3, 5}));
+}
+
+TEST_F(SortTest, ChineseTextsInPinyinOrder) {
+  table({Variant("张三"), Variant("李四"), Variant("陈五"), Variant("王六"), Variant("安七")});
+  sort_by_key();
+  // an, chen, li, wang, zhang
+  EXPECT_EQ(tags(), (std::vector<int>{5, 3, 2, 4, 1}));
+}
+
+TEST_F(SortTest, LetterCaseAndWidthAreIgnoredAndTiesKeepOrder) {
+  table({Variant("b"), Variant("Ａ"), Variant("B"), Variant("a"), Variant("A")});
+  sort_by_key();
+  EXPECT_EQ(tags(), (std::vector<int>{2, 4, 5, 1, 3}));
+}
+
+TEST_F(SortTest, NumbersAsTextSortAsText) {
+  table({Variant("10"), Variant(9.0), Variant("9"), Variant(10.0)});
+  sort_by_key();
+  EXPECT_EQ(tags(), (std::vector<int>{2, 4, 1, 3}));
+}
+
+TEST_F(SortTest, FormatsTravelWithTheirRowsButHeightsDoNot) {
+  table({Variant(2.0), Variant(1.0)});
+  cell(2, 2).font().set_bold(true);
+  ws().rows(2).set_row_height(30);
+  sort_by_key();
+  EXPECT_EQ(tags(), (std::vector<int>{2, 1}));
+  EXPECT_TRUE(cell(3, 2).font().get().bold);
+  EXPECT_FALSE(cell(2, 2).font().get().bold);
+  EXPECT_EQ(cell(2, 1).row_height(), 30);
+  EXPECT_EQ(cell(3, 1).row_height(), 14.25);
+}
+
+TEST_F(SortTest, CellsOutsideTheRangeStay) {
+  table({Variant(2.0), Variant(1.0)});
+  cell(2, 5).set_value("outside");
+  block(1, 1, 3, 2).sort(cell(1, 1), SortOrder::Ascending, SortHeader::Yes);
+  EXPECT_EQ(cell(2, 5).value(), Variant("outside"));
+  EXPECT_EQ(tags(), (std::vector<int>{2, 1}));
+}
+
+TEST_F(SortTest, FormulasMoveWithTheirRows) {
+  table({Variant("b"), Variant("a"), Variant("b")});
+  engine.set_calculation(host::xlCalculationManual);
+  block(2, 3, 4, 3).set_formula_r1c1("=COUNTIF(C[-2],RC[-2])");
+  block(1, 1, 4, 3).sort(cell(1, 1), SortOrder::Ascending, SortHeader::Yes);
+  EXPECT_EQ(cell(2, 3).formula(), "=COUNTIF(A:A,A2)");
+  EXPECT_EQ(cell(4, 3).formula(), "=COUNTIF(A:A,A4)");
+}
+
+TEST_F(SortTest, AKeyOutsideTheRangeIsRefused) {
+  table({Variant(2.0), Variant(1.0)});
+  EXPECT_EQ(error_number(
+                [&] { block(1, 1, 3, 1).sort(cell(1, 2), SortOrder::Ascending, SortHeader::Yes); }),
+            1004);
+}
+
+TEST_F(SortTest, DescendingStillPutsBlanksLast) {
+  table({Variant(1.0), Variant(), Variant(3.0), Variant("x")});
+  cell(1, 1).current_region().sort(cell(1, 1), SortOrder::Descending, SortHeader::Yes);
+  EXPECT_EQ(tags(), (std::vector<int>{4, 3, 1, 2}));
+}
+
+}  // namespace
+}  // namespace kelv::spreadsheet
