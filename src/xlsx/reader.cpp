@@ -1,4 +1,5 @@
 #include <expat.h>
+#include <stb/stb_image.h>
 
 #include <filesystem>
 #include <set>
@@ -278,6 +279,13 @@ class BookReader {
       spreadsheet::Image img;
       img.bytes = bytes;
       img.extension = extension_of(part);
+      int w = 0, h = 0, comp = 0;
+      if (bytes->size() < (1u << 30) &&
+          stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes->data()),
+                                static_cast<int>(bytes->size()), &w, &h, &comp)) {
+        img.width_px = w;
+        img.height_px = h;
+      }
       book_->images.push_back(img);
       image_by_bytes_.emplace(*bytes, index);
     }
