@@ -123,7 +123,7 @@ struct Styles {
       boxed(s);
       centred(s);
       s.number_format = "@";
-      s.font.size = 14;
+      s.font.size = 12;
       s.font.bold = true;
     });
     photo = make([&](Style& s) {
@@ -131,6 +131,7 @@ struct Styles {
       centred(s);
       s.font.size = 8;
       s.font.color = Color::rgb(0xFF808080);
+      s.alignment.wrap_text = true;  // an absent photo shows its whole file name
     });
     banner = make([&](Style& s) {
       boxed(s);
@@ -228,7 +229,7 @@ void BuildSeatLabels(Workbook& book, const Styles& st) {
   s.fill(4, 4, 6, 4, st.photo);
   s.merge(3, 4, 6, 4);
   s.width(2, 5);
-  s.width(3, 13);
+  s.width(3, 15);
   s.width(4, 13);
 }
 

@@ -1,0 +1,116 @@
+#include "app/sample/demo.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/sample/sample_workspace.h"
+#include "bridge/torb.h"
+#include "host/form_model.h"
+#include "host/recording_dialogs.h"
+#include "host/system_environment.h"
+#include "spreadsheet/engine.h"
+#include "xlsx/xlsx_format.h"
+
+namespace kelv::sample {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string NewTemporaryFolder() {
+  const auto stamp = std::chrono::system_clock::now().time_since_epoch().count();
+  fs::path dir = fs::temp_directory_path() / ("kelv-demo-" + std::to_string(stamp));
+  fs::create_directories(dir);
+  return dir.string();
+}
+
+// Selects the list item with that text; false when the list lacks it.
+bool SelectItem(host::Control& list, const std::string& text) {
+  const std::vector<std::string>& items = list.items();
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (items[i] == text) {
+      list.set_list_index(static_cast<int32_t>(i));
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int32_t RunDemo(const DemoOptions& options, std::ostream& out) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  const std::string dir = options.dir ? *options.dir : NewTemporaryFolder();
+
+  auto format = std::make_shared<xlsx::XlsxFormat>();
+  SampleOptions sampleOptions;
+  sampleOptions.examinees = options.examinees;
+  const SampleResult sample = WriteSampleWorkspace(dir, sampleOptions, *format);
+  const Clock::time_point built = Clock::now();
+
+  spreadsheet::Engine engine(format);
+  engine.open_host_workbook((fs::path(dir) / kHostWorkbookName).string());
+  host::SystemEnvironment env;
+  host::RecordingDialogs dialogs;
+  std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
+  bridge::torb component(dialogs, env);
+  host::FormModel& UF = *form;
+
+  component.MyFunClick(engine, UF, "UserFormInitialize");
+  if (!SelectItem(UF["LtbBiao"], kDataWorkbookName)) {
+    out << "数据文件列表中没有 " << kDataWorkbookName << "\n";
+    return 1;
+  }
+  component.MyFunClick(engine, UF, "LtbBiaoClick");
+  UF["OptSJKaoHao"].set_value(true);
+  component.MyFunSet(engine, UF, "OptSJKaoHao");
+  component.MyFunClick(engine, UF, "CmdDoKaoHaoClick");
+
+  const std::vector<std::string> templates = UF["LtbMoBan"].items();
+  for (const std::string& name : templates) {
+    SelectItem(UF["LtbMoBan"], name);
+    component.MyFunClick(engine, UF, "LtbMoBanClick");
+    component.MyFunClick(engine, UF, "CmdDoYongBiaoClick");
+  }
+
+  const std::string dataBook = component.state().DataBookName;
+  host::Workbook& data = engine.workbooks().item(dataBook);
+  data.save();
+  engine.this_workbook().save();
+  const Clock::time_point done = Clock::now();
+
+  int32_t errors = 0;
+  out << "示例工作区：" << dir << "\n";
+  out << "考生 " << sampleOptions.examinees << " 名，考场 " << sample.rooms << " 个，照片 "
+      << sample.photos << " 张\n";
+  for (const host::DialogRecord& r : dialogs.records()) {
+    if (r.kind != "message") continue;
+    if (r.icon == "critical") ++errors;
+    out << "  [" << r.title << "] " << r.text << "\n";
+  }
+  out << "生成的表：\n";
+  for (const std::string& name : templates) {
+    bool found = false;
+    for (host::Worksheet& sheet : data.worksheets()) {
+      if (sheet.name() != name) continue;
+      const spreadsheet::Sheet& model = spreadsheet::Engine::model_of(sheet);
+      out << "  " << name << "：" << model.rows.size() << " 行，分页符 " << model.row_breaks.size()
+          << " 个，照片 " << model.pictures.size() << " 张\n";
+      found = true;
+    }
+    if (!found) out << "  " << name << "：未生成\n";
+  }
+  out << "写入的文件：\n";
+  for (const std::string& f : sample.files) out << "  " << (fs::path(dir) / f).string() << "\n";
+  const auto ms = [](Clock::duration d) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+  };
+  out << "用时：建立示例 " << ms(built - start) << " 毫秒，编排与制表并保存 " << ms(done - built)
+      << " 毫秒，合计 " << ms(done - start) << " 毫秒\n";
+  return errors;
+}
+
+}  // namespace kelv::sample
