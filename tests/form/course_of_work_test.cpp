@@ -126,7 +126,10 @@ TEST_F(CourseOfWork, FromStartUpToSavedTables) {
   EXPECT_TRUE(w<QPushButton>("CmdDoKaoHao")->isEnabled());
   EXPECT_TRUE(w<QPushButton>("CmdDoYongBiao")->isEnabled());
   EXPECT_GT(form().control("CmbPaiXv").list_count(), 0);
-  EXPECT_EQ(window->view()->tabs()->tabText(window->view()->tabs()->currentIndex()), "考生表");
+  // The view follows the workbook and sheet the component left active.
+  EXPECT_EQ(window->view()->title(), sample::kDataWorkbookName);
+  EXPECT_EQ(window->view()->tabs()->tabText(window->view()->tabs()->currentIndex()),
+            QString::fromStdString(engine().active_sheet().name()));
 
   // Random exam numbers, stored on the settings sheet at once.
   w<QRadioButton>("OptSJKaoHao")->click();
@@ -193,6 +196,14 @@ TEST_F(CourseOfWork, FromStartUpToSavedTables) {
   EXPECT_EQ(engine().active_workbook().name(), sample::kDataWorkbookName);
   EXPECT_EQ(window->view()->tabs()->tabText(window->view()->tabs()->currentIndex()), "门贴");
   EXPECT_TRUE(window->status_text().startsWith("生成表格完成，用时"));
+
+  // Admission tickets carry photos; the view draws them.
+  templates->setCurrentRow(row_of(templates, "准考证"));
+  QTest::mouseClick(w<QPushButton>("CmdDoYongBiao"), Qt::LeftButton);
+  EXPECT_EQ(critical_boxes(script), 0);
+  ASSERT_TRUE(has_sheet(data, "准考证"));
+  EXPECT_FALSE(spreadsheet::Engine::model_of(data.sheet("准考证")).pictures.empty());
+  EXPECT_EQ(window->view()->tabs()->tabText(window->view()->tabs()->currentIndex()), "准考证");
   screenshot(window.get(), "form-view.png");
 
   // Save writes both workbooks; they read back with the work in them.

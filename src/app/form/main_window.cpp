@@ -178,8 +178,10 @@ void MainWindow::run_event(const std::string& event) {
   }
   if (long_work != nullptr) {
     QApplication::restoreOverrideCursor();
+    const qint64 ms = timer.elapsed();
     status_->setText(
-        QString("%1完成，用时 %2 秒").arg(long_work).arg(timer.elapsed() / 1000.0, 0, 'f', 2));
+        ms < 1000 ? QString("%1完成，用时 %2 毫秒").arg(long_work).arg(ms)
+                  : QString("%1完成，用时 %2 秒").arg(long_work).arg(ms / 1000.0, 0, 'f', 1));
   }
   setWindowTitle(q(workspace_->form().caption()));
   refresh_view();

@@ -102,7 +102,7 @@ void QtDialogs::make_form_resizable(std::string_view caption) {
   if (window_ == nullptr || window_->windowTitle() != q(caption))
     throw host::HostError::host(host::kRefused, "找不到窗体窗口");
   const QSize size = window_->size();
-  window_->setMinimumSize(window_->minimumSizeHint());
+  window_->setMinimumSize(window_->minimumSizeHint().expandedTo(QSize(0, 0)));
   window_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   window_->resize(size);
 }

@@ -346,6 +346,7 @@ void SheetCanvas::paintEvent(QPaintEvent*) {
       p.drawLine(box.topLeft(), box.bottomRight());
       p.drawLine(box.topRight(), box.bottomLeft());
     } else {
+      p.setRenderHint(QPainter::SmoothPixmapTransform);
       p.drawPixmap(box, pix);
     }
   }

@@ -68,6 +68,7 @@ class WorkbookView : public QWidget {
   void freeze();
 
   SheetCanvas* canvas() const { return canvas_; }
+  QString title() const { return title_->text(); }
   QTabBar* tabs() const { return tabs_; }
   // Index in the workbook of the sheet the selected tab shows; -1 for none.
   int32_t shown_sheet() const;
