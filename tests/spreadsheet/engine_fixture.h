@@ -5,11 +5,39 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 
 #include "host/application.h"
 #include "host/host_error.h"
 #include "spreadsheet/engine.h"
 #include "spreadsheet/sheet_dump.h"
+
+namespace kelv::host {
+
+inline void PrintTo(const Variant& v, std::ostream* os) {
+  switch (v.kind()) {
+    case Variant::Kind::Empty:
+      *os << "<empty>";
+      break;
+    case Variant::Kind::Text:
+      *os << '"' << v.as_text() << '"';
+      break;
+    case Variant::Kind::Error:
+      *os << cell_error_text(v.as_error());
+      break;
+    case Variant::Kind::Null:
+      *os << "<null>";
+      break;
+    case Variant::Kind::Boolean:
+      *os << (v.as_bool() ? "True" : "False");
+      break;
+    case Variant::Kind::Number:
+      *os << v.to_text();
+      break;
+  }
+}
+
+}  // namespace kelv::host
 
 namespace kelv::spreadsheet {
 

@@ -1,0 +1,122 @@
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine_fixture.h"
+
+namespace kelv::spreadsheet {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string be32(uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+          static_cast<char>(v)};
+}
+
+// The header of a PNG file: enough for its size.
+std::string png(uint32_t w, uint32_t h) {
+  std::string s = "\x89PNG\r\n\x1a\n";
+  s += be32(13) + "IHDR" + be32(w) + be32(h);
+  s += std::string("\x08\x02\x00\x00\x00", 5);
+  s += be32(0);
+  return s;
+}
+
+// The start of a baseline JPEG file: SOI and a frame header.
+std::string jpeg(uint16_t w, uint16_t h) {
+  std::string s("\xFF\xD8\xFF\xC0\x00\x11\x08", 7);
+  s += static_cast<char>(h >> 8);
+  s += static_cast<char>(h);
+  s += static_cast<char>(w >> 8);
+  s += static_cast<char>(w);
+  s += std::string("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 10);
+  return s;
+}
+
+class PictureTest : public EngineTest {
+ protected:
+  PictureTest() {
+    dir = fs::temp_directory_path() / ("kelv-pictures-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "照片");
+  }
+  ~PictureTest() override { fs::remove_all(dir); }
+  std::string file(const std::string& name, const std::string& bytes) {
+    const fs::path p = dir / "照片" / name;
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p.string();
+  }
+  fs::path dir;
+};
+
+TEST_F(PictureTest, InsertsAtTheActiveCellWithItsNaturalSize) {
+  const std::string path = file("张三.jpg", jpeg(120, 160));
+  ws().rows(1).set_row_height(30);
+  cell(2, 2).activate();
+  host::Picture& pic = ws().insert_picture(path);
+  EXPECT_DOUBLE_EQ(pic.top(), 30);
+  EXPECT_DOUBLE_EQ(pic.left(), 44.25);
+  EXPECT_DOUBLE_EQ(pic.width(), 90);
+  EXPECT_DOUBLE_EQ(pic.height(), 120);
+  ASSERT_EQ(model().pictures.size(), 1u);
+  const Image& img = Engine::model_of(*book).images[model().pictures[0].image];
+  EXPECT_EQ(img.width_px, 120);
+  EXPECT_EQ(img.extension, "jpeg");
+}
+
+TEST_F(PictureTest, LockedAspectRatioScalesTheOtherSide) {
+  host::Picture& pic = ws().insert_picture(file("a.png", png(200, 100)));
+  EXPECT_TRUE(pic.shape_range().lock_aspect_ratio());
+  pic.shape_range().set_width(75);
+  EXPECT_DOUBLE_EQ(pic.height(), 37.5);
+  pic.shape_range().set_lock_aspect_ratio(false);
+  pic.shape_range().set_height(60);
+  EXPECT_DOUBLE_EQ(pic.width(), 75);
+  EXPECT_DOUBLE_EQ(pic.height(), 60);
+  pic.set_top(10);
+  pic.set_left(20);
+  EXPECT_DOUBLE_EQ(model().pictures[0].top, 10);
+  EXPECT_DOUBLE_EQ(model().pictures[0].left, 20);
+}
+
+TEST_F(PictureTest, IdenticalImagesAreStoredOnce) {
+  const std::string a = file("a.png", png(10, 10));
+  const std::string b = file("b.png", png(10, 10));
+  const std::string c = file("c.png", png(10, 11));
+  ws().insert_picture(a);
+  ws().insert_picture(b);
+  ws().insert_picture(c);
+  EXPECT_EQ(model().pictures.size(), 3u);
+  EXPECT_EQ(Engine::model_of(*book).images.size(), 2u);
+}
+
+TEST_F(PictureTest, BackslashPathsAreAccepted) {
+  std::string path = file("d.png", png(4, 4));
+  std::replace(path.begin(), path.end(), '/', '\\');
+  EXPECT_NO_THROW(ws().insert_picture(path));
+}
+
+TEST_F(PictureTest, MissingAndUnreadableFilesFailNamingTheFile) {
+  try {
+    ws().insert_picture((dir / "照片" / "无.jpg").string());
+    FAIL();
+  } catch (const host::HostError& e) {
+    EXPECT_EQ(e.number(), 53);
+    EXPECT_NE(e.description().find("无.jpg"), std::string::npos);
+  }
+  const std::string junk = file("坏.jpg", "not an image at all");
+  try {
+    ws().insert_picture(junk);
+    FAIL();
+  } catch (const host::HostError& e) {
+    EXPECT_EQ(e.number(), 1004);
+    EXPECT_NE(e.description().find("坏.jpg"), std::string::npos);
+  }
+  EXPECT_EQ(error_number([&] { ws().insert_picture(file("gif.jpg", "GIF89a\x01\x00\x01\x00")); }),
+            1004);
+  EXPECT_TRUE(model().pictures.empty());
+}
+
+}  // namespace
+}  // namespace kelv::spreadsheet
