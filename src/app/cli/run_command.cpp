@@ -1,0 +1,35 @@
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "app/cli/commands.h"
+#include "app/core/scenario_runner.h"
+
+namespace kelv::cli {
+
+void CommandFailed(std::string_view message) {
+  std::cerr << "kelv: " << message << std::endl;
+  throw CLI::RuntimeError(1);
+}
+
+void AddRunCommand(CLI::App& app) {
+  struct Options {
+    std::string workspace, scenario, transcript;
+  };
+  auto options = std::make_shared<Options>();
+  CLI::App* run = app.add_subcommand("run", "在工作区上演示一个场景，写出对话记录");
+  run->add_option("WORKSPACE", options->workspace, "工作区文件夹（宿主工作簿所在）")->required();
+  run->add_option("SCENARIO", options->scenario, "场景文件（JSON）")->required();
+  run->add_option("--transcript", options->transcript, "记录写入此文件（默认标准输出）");
+  run->callback([options] {
+    try {
+      app::RunScenario(options->workspace, options->scenario, options->transcript);
+    } catch (const app::ScenarioError& e) {
+      CommandFailed(e.what());
+    } catch (const std::exception& e) {
+      CommandFailed(std::string("场景中断：") + e.what());
+    }
+  });
+}
+
+}  // namespace kelv::cli

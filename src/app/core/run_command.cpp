@@ -1,0 +1,81 @@
+// kelv run on real files: the embedded spreadsheet with the .xlsx format.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "app/core/scenario_runner.h"
+#include "host/system_environment.h"
+#include "spreadsheet/engine.h"
+#include "xlsx/xlsx_format.h"
+
+namespace kelv::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsWorkbookFile(const fs::path& p) {
+  std::string ext = p.extension().string();
+  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  const std::string name = p.filename().string();
+  return (ext == ".xlsx" || ext == ".xlsm") && !name.starts_with("~$") && !name.starts_with(".");
+}
+
+}  // namespace
+
+std::string FindHostWorkbook(const std::string& workspace,
+                             const std::optional<std::string>& named) {
+  const fs::path root(workspace);
+  std::error_code ec;
+  if (named) {
+    const fs::path p = root / *named;
+    if (!fs::is_regular_file(p, ec)) throw ScenarioError("工作区中没有宿主工作簿 " + *named);
+    return p.string();
+  }
+  std::vector<fs::path> found;
+  for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code ec2;
+    if (it->is_regular_file(ec2) && IsWorkbookFile(it->path())) found.push_back(it->path());
+  }
+  if (found.empty()) throw ScenarioError("工作区顶层没有 .xlsx 或 .xlsm 工作簿：" + workspace);
+  if (found.size() > 1) {
+    std::string names;
+    for (const auto& p : found) names += (names.empty() ? "" : "、") + p.filename().string();
+    throw ScenarioError("工作区顶层有多个工作簿（" + names + "），请在场景中用 \"host\" 指明");
+  }
+  return found.front().string();
+}
+
+void RunScenario(const std::string& workspace, const std::string& scenario_path,
+                 const std::string& transcript_path) {
+  std::error_code ec;
+  if (!fs::is_directory(workspace, ec)) throw ScenarioError("找不到工作区：" + workspace);
+  const std::string root = fs::weakly_canonical(fs::absolute(workspace)).string();
+  const Scenario scenario = LoadScenarioFile(scenario_path);
+  const std::string host_path = FindHostWorkbook(root, scenario.host);
+
+  std::ofstream file;
+  if (!transcript_path.empty()) {
+    file.open(transcript_path, std::ios::binary | std::ios::trunc);
+    if (!file) throw ScenarioError("无法写入记录文件：" + transcript_path);
+  }
+  std::ostream& out = transcript_path.empty() ? std::cout : file;
+
+  spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
+  try {
+    engine.open_host_workbook(host_path);
+  } catch (const host::HostError& e) {
+    throw ScenarioError("打不开宿主工作簿：" + std::string(e.what()));
+  }
+
+  host::SystemEnvironment env =
+      scenario.seed ? host::SystemEnvironment(*scenario.seed) : host::SystemEnvironment();
+  host::RecordingDialogs dialogs;
+  std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
+  bridge::torb component(dialogs, env);
+  Transcript transcript(out, root);
+  Stage stage{engine, *form, dialogs, component, transcript};
+  PlayScenario(scenario, stage);
+}
+
+}  // namespace kelv::app

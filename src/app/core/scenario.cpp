@@ -1,0 +1,155 @@
+#include "app/core/scenario.h"
+
+#include <cstdint>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+namespace kelv::app {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// Keys the runner reads, plus those the test harness and readers use.
+const std::set<std::string> kTopLevelKeys = {"description", "workspace",  "host",
+                                             "seed",        "initialize", "steps"};
+
+[[noreturn]] void Fail(size_t step, const std::string& what) {
+  throw ScenarioError("场景第 " + std::to_string(step) + " 步：" + what);
+}
+
+host::Variant ControlValue(size_t step, const std::string& control, const json& v) {
+  if (v.is_null()) return host::Variant::null();
+  if (v.is_boolean()) return host::Variant(v.get<bool>());
+  if (v.is_string()) return host::Variant(v.get<std::string>());
+  if (v.is_number()) return host::Variant(v.get<double>());
+  Fail(step, "控件 " + control + " 的值须为文本、布尔值、数字或 null");
+}
+
+Step ParseStep(size_t n, const json& s) {
+  if (!s.is_object() || s.size() != 1) Fail(n, "每一步须是只有一个键的对象");
+  const std::string key = s.begin().key();
+  const json& arg = s.begin().value();
+
+  if (key == "set") {
+    if (!arg.is_object() || arg.empty()) Fail(n, "\"set\" 须是 {控件名: 值, ...}");
+    SetStep step;
+    for (auto it = arg.begin(); it != arg.end(); ++it)
+      step.values.emplace_back(it.key(), ControlValue(n, it.key(), it.value()));
+    return step;
+  }
+  if (key == "select") {
+    if (!arg.is_object() || arg.size() != 1) Fail(n, "\"select\" 须是 {列表名: 项文本或序号}");
+    SelectStep step;
+    step.list = arg.begin().key();
+    const json& item = arg.begin().value();
+    if (item.is_string()) {
+      step.item = item.get<std::string>();
+    } else if (item.is_number_integer() && item.get<int64_t>() >= 0 &&
+               item.get<int64_t>() <= INT32_MAX) {
+      step.item = static_cast<int32_t>(item.get<int64_t>());
+    } else {
+      Fail(n, "\"select\" 的项须是文本或非负整数序号");
+    }
+    return step;
+  }
+  if (key == "page") {
+    if (!arg.is_string()) Fail(n, "\"page\" 须是页名，如 \"Page1\"");
+    return PageStep{arg.get<std::string>()};
+  }
+  if (key == "answer") {
+    if (!arg.is_array()) Fail(n, "\"answer\" 须是数组");
+    AnswerStep step;
+    for (const json& a : arg) {
+      if (a.is_null())
+        step.answers.emplace_back(std::nullopt);
+      else if (a.is_string())
+        step.answers.emplace_back(a.get<std::string>());
+      else
+        Fail(n, "\"answer\" 的每一项须是文本或 null");
+    }
+    return step;
+  }
+  if (key == "click") {
+    if (!arg.is_string()) Fail(n, "\"click\" 须是事件名");
+    return ClickStep{arg.get<std::string>()};
+  }
+  if (key == "change") {
+    if (!arg.is_string()) Fail(n, "\"change\" 须是控件名");
+    return ChangeStep{arg.get<std::string>()};
+  }
+  if (key == "save") {
+    if (!arg.is_array() || arg.empty())
+      Fail(n, "\"save\" 须是 [\"host\", \"data\"] 中的一项或两项");
+    SaveStep step;
+    for (const json& w : arg) {
+      if (w == "host")
+        step.host = true;
+      else if (w == "data")
+        step.data = true;
+      else
+        Fail(n, "\"save\" 只认 \"host\" 和 \"data\"");
+    }
+    return step;
+  }
+  Fail(n, "不认识的步骤 \"" + key + "\"");
+}
+
+}  // namespace
+
+Scenario ParseScenario(const json& document) {
+  if (!document.is_object()) throw ScenarioError("场景须是一个 JSON 对象");
+  for (auto it = document.begin(); it != document.end(); ++it)
+    if (!kTopLevelKeys.count(it.key()))
+      throw ScenarioError("场景中不认识的键 \"" + it.key() + "\"");
+
+  Scenario scenario;
+  if (document.contains("host")) {
+    const json& h = document["host"];
+    if (!h.is_string() || h.get<std::string>().empty())
+      throw ScenarioError("\"host\" 须是工作区中宿主工作簿的文件名");
+    scenario.host = h.get<std::string>();
+  }
+  if (document.contains("seed")) {
+    const json& s = document["seed"];
+    if (!s.is_number_unsigned() && !(s.is_number_integer() && s.get<int64_t>() >= 0))
+      throw ScenarioError("\"seed\" 须是非负整数");
+    scenario.seed = s.get<uint64_t>();
+  }
+  if (document.contains("initialize")) {
+    if (!document["initialize"].is_boolean())
+      throw ScenarioError("\"initialize\" 须是 true 或 false");
+    scenario.initialize = document["initialize"].get<bool>();
+  }
+  if (document.contains("steps")) {
+    const json& steps = document["steps"];
+    if (!steps.is_array()) throw ScenarioError("\"steps\" 须是数组");
+    for (size_t i = 0; i < steps.size(); ++i) scenario.steps.push_back(ParseStep(i + 1, steps[i]));
+  }
+  return scenario;
+}
+
+Scenario ParseScenarioText(const std::string& text) {
+  json document;
+  try {
+    document = json::parse(text);
+  } catch (const json::parse_error& e) {
+    throw ScenarioError(std::string("场景不是有效的 JSON：") + e.what());
+  }
+  return ParseScenario(document);
+}
+
+Scenario LoadScenarioFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw ScenarioError("读不到场景文件：" + path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  try {
+    return ParseScenarioText(text.str());
+  } catch (const ScenarioError& e) {
+    throw ScenarioError(path + "：" + e.what());
+  }
+}
+
+}  // namespace kelv::app

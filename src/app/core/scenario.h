@@ -1,0 +1,65 @@
+// A scenario: what a person does at the form, written down as JSON so the
+// scenario runner can play it. Parsing checks the whole file before anything
+// runs, so a malformed scenario never half-runs.
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json_fwd.hpp>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "host/variant.h"
+
+namespace kelv::app {
+
+// A scenario file that cannot be played as written, or a workspace that is
+// not there. The message is for the person who wrote the scenario.
+class ScenarioError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct SetStep {
+  std::vector<std::pair<std::string, host::Variant>> values;  // in file order
+};
+struct SelectStep {
+  std::string list;
+  std::variant<std::string, int32_t> item;  // item text or index
+};
+struct PageStep {
+  std::string page;
+};
+struct AnswerStep {
+  std::vector<std::optional<std::string>> answers;  // nullopt: Cancel
+};
+struct ClickStep {
+  std::string event;
+};
+struct ChangeStep {
+  std::string control;
+};
+struct SaveStep {
+  bool host = false;
+  bool data = false;
+};
+
+using Step =
+    std::variant<SetStep, SelectStep, PageStep, AnswerStep, ClickStep, ChangeStep, SaveStep>;
+
+struct Scenario {
+  std::optional<std::string> host;  // host workbook file name inside the workspace
+  std::optional<uint64_t> seed;     // fixed random sequence
+  bool initialize = true;           // send "UserFormInitialize" first
+  std::vector<Step> steps;
+};
+
+// Throws ScenarioError naming the key or the step (counted from 1).
+Scenario ParseScenario(const nlohmann::ordered_json& document);
+Scenario ParseScenarioText(const std::string& text);
+Scenario LoadScenarioFile(const std::string& path);
+
+}  // namespace kelv::app

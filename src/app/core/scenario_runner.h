@@ -1,0 +1,47 @@
+// The scenario runner: plays a scenario on the form against one torb and
+// writes the transcript. `kelv run` is a thin shell around RunScenario.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/core/scenario.h"
+#include "app/core/transcript.h"
+#include "bridge/torb.h"
+#include "host/application.h"
+#include "host/form_model.h"
+#include "host/recording_dialogs.h"
+
+namespace kelv::app {
+
+// What one run plays on: the application with its host workbook open, the
+// form, the dialog layer the torb was created with, and the transcript.
+struct Stage {
+  host::Application& EA;
+  host::FormModel& UF;
+  host::RecordingDialogs& dialogs;
+  bridge::torb& component;
+  Transcript& transcript;
+};
+
+// Sends "UserFormInitialize" unless the scenario says not to, plays the steps
+// in order and ends the transcript with the form. A click on a disabled
+// command button is written down and not sent. Error boxes and MyFunSet
+// failures are part of a normal run. Throws ScenarioError, naming the step,
+// for a step the form cannot take (a missing control or list item) or a
+// workbook that cannot be saved.
+void PlayScenario(const Scenario& scenario, Stage& stage);
+
+// The host workbook of a workspace: `named` inside it when given, else the
+// one .xlsx/.xlsm file at its top. Throws ScenarioError when there is none,
+// or more than one and none is named.
+std::string FindHostWorkbook(const std::string& workspace, const std::optional<std::string>& named);
+
+// kelv run: loads the scenario, opens the workspace's host workbook in the
+// embedded spreadsheet, plays the scenario and writes the transcript to
+// `transcript_path` (standard output when empty). Throws ScenarioError for a
+// malformed scenario, a missing workspace or an unreadable host workbook.
+void RunScenario(const std::string& workspace, const std::string& scenario_path,
+                 const std::string& transcript_path);
+
+}  // namespace kelv::app

@@ -1,0 +1,37 @@
+#include "app/core/sheet_dumps.h"
+
+#include "app/core/scenario.h"
+#include "host/host_error.h"
+#include "spreadsheet/sheet_dump.h"
+#include "xlsx/xlsx_format.h"
+
+namespace kelv::app {
+
+void DumpSheets(const std::string& path, const std::vector<std::string>& sheets,
+                std::ostream& out) {
+  std::unique_ptr<spreadsheet::Workbook> book;
+  try {
+    book = xlsx::read_workbook(path);
+  } catch (const host::HostError& e) {
+    throw ScenarioError("读不了工作簿：" + std::string(e.what()));
+  }
+
+  std::vector<const spreadsheet::Sheet*> chosen;
+  if (sheets.empty()) {
+    for (const auto& sheet : book->sheets) chosen.push_back(sheet.get());
+  } else {
+    for (const std::string& name : sheets) {
+      const spreadsheet::Sheet* found = nullptr;
+      for (const auto& sheet : book->sheets)
+        if (sheet->name == name) found = sheet.get();
+      if (found == nullptr) throw ScenarioError(path + " 中没有工作表 " + name);
+      chosen.push_back(found);
+    }
+  }
+  for (const spreadsheet::Sheet* sheet : chosen) {
+    if (chosen.size() > 1) out << "== " << sheet->name << " ==\n";
+    out << spreadsheet::dump_sheet(*book, *sheet);
+  }
+}
+
+}  // namespace kelv::app

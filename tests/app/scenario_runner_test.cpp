@@ -1,0 +1,216 @@
+#include "app/core/scenario_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bridge/fake_application.h"
+#include "host/system_environment.h"
+
+namespace kelv::app {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+class RunnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    root = fs::temp_directory_path() / (std::string("kelv-runner-") + info->name());
+    fs::remove_all(root);
+    fs::create_directories(root);
+    app = std::make_unique<testing::FakeApplication>(root.string());
+  }
+  void TearDown() override { fs::remove_all(root); }
+
+  void WriteHelp() { std::ofstream(root / "帮助.doc") << "help"; }
+
+  // Plays the scenario and returns the transcript, one object per line.
+  std::vector<json> Play(const std::string& scenario_text) {
+    out.str("");
+    Transcript transcript(out, root.string());
+    Stage stage{*app, *form, dialogs, component, transcript};
+    PlayScenario(ParseScenarioText(scenario_text), stage);
+    std::vector<json> lines;
+    std::istringstream in(out.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+    return lines;
+  }
+
+  static std::vector<json> OfKind(const std::vector<json>& lines, const std::string& kind) {
+    std::vector<json> found;
+    for (const json& j : lines)
+      if (j["kind"] == kind) found.push_back(j);
+    return found;
+  }
+
+  static json ControlLine(const std::vector<json>& lines, const std::string& name) {
+    for (const json& j : lines)
+      if (j["kind"] == "control" && j["name"] == name) return j;
+    return json();
+  }
+
+  fs::path root;
+  std::unique_ptr<testing::FakeApplication> app;
+  std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
+  host::RecordingDialogs dialogs;
+  host::SystemEnvironment env{3};
+  bridge::torb component{dialogs, env};
+  std::ostringstream out;
+};
+
+TEST_F(RunnerTest, HelpDocumentIsRecordedRelativeToTheWorkspace) {
+  WriteHelp();
+  const auto lines = Play(R"({"initialize": false, "steps": [{"click": "MyHelp"}]})");
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], json::parse(R"({"kind": "click", "event": "MyHelp"})"));
+  EXPECT_EQ(lines[1], json::parse(R"({"kind": "document", "path": "帮助.doc"})"));
+}
+
+TEST_F(RunnerTest, ErrorBoxWithNothingQueuedIsAnsweredOkAndMarked) {
+  const auto lines = Play(R"({"initialize": false, "steps": [{"click": "MyHelp"}]})");
+  const auto boxes = OfKind(lines, "message");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], json::parse(R"({"kind": "message", "title": "错误",
+      "text": "kelv 电子表格：(53)文件未找到：帮助.doc", "buttons": "OK", "icon": "critical",
+      "answer": "OK", "defaulted": true})"));
+  EXPECT_TRUE(OfKind(lines, "unused-answers").empty());
+}
+
+TEST_F(RunnerTest, QueuedAnswersAreTakenInOrderAndLeftoversCounted) {
+  const auto lines = Play(R"({"initialize": false, "steps": [
+      {"answer": ["OK", "Yes", null]}, {"click": "MyHelp"}]})");
+  const auto boxes = OfKind(lines, "message");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_FALSE(boxes[0].contains("defaulted"));
+  const auto unused = OfKind(lines, "unused-answers");
+  ASSERT_EQ(unused.size(), 1u);
+  EXPECT_EQ(unused[0]["count"], 2);
+}
+
+TEST_F(RunnerTest, StartUpIsSentFirstUnlessTurnedOff) {
+  auto lines = Play("{}");
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0]["event"], "UserFormInitialize");
+  lines = Play(R"({"initialize": false})");
+  EXPECT_TRUE(OfKind(lines, "click").empty());
+}
+
+TEST_F(RunnerTest, DisabledButtonFiresNothingUntilEnabled) {
+  auto lines = Play(R"({"initialize": false, "steps": [{"click": "CmdDoKaoHaoClick"}]})");
+  EXPECT_EQ(
+      lines[0],
+      json::parse(R"({"kind": "click", "event": "CmdDoKaoHaoClick", "ignored": "disabled"})"));
+  EXPECT_TRUE(dialogs.records().empty());
+  EXPECT_TRUE(app->log.empty());  // the dispatcher was never entered
+
+  (*form)["CmdDoKaoHao"].set_enabled(true);
+  lines = Play(R"({"initialize": false, "steps": [{"click": "CmdDoKaoHaoClick"}]})");
+  EXPECT_FALSE(lines[0].contains("ignored"));
+  EXPECT_FALSE(app->log.empty());
+}
+
+TEST_F(RunnerTest, FormStepsShowInTheFinalState) {
+  (*form)["LtbBiao"].add_item("甲.xlsx");
+  (*form)["LtbBiao"].add_item("乙.xlsx");
+  const auto lines = Play(R"({"initialize": false, "steps": [
+      {"set": {"TxtSKHao": "0001", "ChbHengPai": null, "OptSJKaoHao": true, "TxtHang": 3}},
+      {"select": {"LtbBiao": "乙.xlsx"}},
+      {"page": "Page1"}]})");
+  EXPECT_EQ(ControlLine(lines, "TxtSKHao")["value"], "0001");
+  EXPECT_EQ(ControlLine(lines, "TxtHang")["value"], "3");
+  EXPECT_TRUE(ControlLine(lines, "ChbHengPai")["value"].is_null());
+  EXPECT_EQ(ControlLine(lines, "OptSJKaoHao")["value"], true);
+  EXPECT_EQ(ControlLine(lines, "OptSXKaoHao")["value"], false);
+  EXPECT_EQ(ControlLine(lines, "LtbBiao"),
+            json::parse(R"({"kind": "control", "name": "LtbBiao", "type": "list",
+                "value": "乙.xlsx", "items": ["甲.xlsx", "乙.xlsx"], "index": 1, "enabled": true})"));
+  EXPECT_EQ(ControlLine(lines, "MultiPage1")["page"], "Page1");
+  EXPECT_EQ(ControlLine(lines, "CmdDoYongBiao"),
+            json::parse(R"({"kind": "control", "name": "CmdDoYongBiao", "type": "button",
+                "enabled": false})"));
+  EXPECT_EQ(OfKind(lines, "form").size(), 1u);
+  EXPECT_EQ(OfKind(lines, "control").size(), form->controls().size());
+}
+
+TEST_F(RunnerTest, StepsTheFormCannotTakeNameTheStep) {
+  const std::pair<const char*, const char*> cases[] = {
+      {R"({"initialize": false, "steps": [{"page": "Page0"}, {"set": {"TxtNone": "1"}}]})",
+       "场景第 2 步：窗体上没有控件 TxtNone"},
+      {R"({"initialize": false, "steps": [{"select": {"LtbBiao": "丙.xlsx"}}]})",
+       "场景第 1 步：列表 LtbBiao 中没有“丙.xlsx”"},
+      {R"({"initialize": false, "steps": [{"select": {"LtbBiao": 0}}]})", "场景第 1 步"},
+      {R"({"initialize": false, "steps": [{"select": {"TxtHang": 0}}]})", "不是列表"},
+      {R"({"initialize": false, "steps": [{"set": {"CmdAddMB": true}}]})", "按钮 CmdAddMB"},
+      {R"({"initialize": false, "steps": [{"page": "Page2"}]})", "Page0 和 Page1"},
+  };
+  for (const auto& [text, message] : cases) {
+    try {
+      Play(text);
+      ADD_FAILURE() << "played: " << text;
+    } catch (const ScenarioError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("场景第 ", 0), 0u) << e.what();
+      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST_F(RunnerTest, MyFunSetFailureIsRecordedAndTheRunGoesOn) {
+  WriteHelp();
+  const auto lines = Play(R"({"initialize": false, "steps": [
+      {"set": {"TxtHang": "abc"}}, {"change": "TxtHang"}, {"change": "txthang"},
+      {"click": "MyHelp"}]})");
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[0], json::parse(R"({"kind": "change", "control": "TxtHang"})"));
+  EXPECT_EQ(lines[1]["kind"], "failure");
+  EXPECT_EQ(lines[1]["control"], "TxtHang");
+  EXPECT_EQ(lines[1]["number"], 13);
+  EXPECT_EQ(lines[2], json::parse(R"({"kind": "change", "control": "txthang"})"));
+  EXPECT_EQ(lines[3]["event"], "MyHelp");
+  EXPECT_EQ(lines[4]["kind"], "document");
+}
+
+TEST(TranscriptTest, PathsInsideTheWorkspaceBecomeRelative) {
+  std::ostringstream out;
+  Transcript t(out, "/tmp/ws/");
+  EXPECT_EQ(t.relative("/tmp/ws\\帮助.doc"), "帮助.doc");
+  EXPECT_EQ(t.relative("打不开 /tmp/ws/数据/初一.xlsx。"), "打不开 数据/初一.xlsx。");
+  EXPECT_EQ(t.relative("/tmp/ws"), ".");
+  EXPECT_EQ(t.relative("/tmp/wsx/a /tmp/ws2 /tmp/ws.bak"), "/tmp/wsx/a /tmp/ws2 /tmp/ws.bak");
+}
+
+TEST(FindHostWorkbookTest, TakesTheOnlyWorkbookOrTheNamedOne) {
+  const fs::path root = fs::temp_directory_path() / "kelv-find-host";
+  fs::remove_all(root);
+  fs::create_directories(root / "数据");
+  std::ofstream(root / "数据" / "初一.xlsx") << "x";
+  std::ofstream(root / "~$考务.xlsx") << "x";
+  std::ofstream(root / "说明.txt") << "x";
+  EXPECT_THROW(FindHostWorkbook(root.string(), std::nullopt), ScenarioError);
+  std::ofstream(root / "考务.XLSM") << "x";
+  EXPECT_EQ(FindHostWorkbook(root.string(), std::nullopt), (root / "考务.XLSM").string());
+  std::ofstream(root / "副本.xlsx") << "x";
+  EXPECT_THROW(FindHostWorkbook(root.string(), std::nullopt), ScenarioError);
+  EXPECT_EQ(FindHostWorkbook(root.string(), "副本.xlsx"), (root / "副本.xlsx").string());
+  EXPECT_THROW(FindHostWorkbook(root.string(), "没有.xlsx"), ScenarioError);
+  fs::remove_all(root);
+}
+
+TEST(RunScenarioTest, MissingWorkspaceIsRefusedBeforeAnythingRuns) {
+  try {
+    RunScenario("/nonexistent/工作区", "/nonexistent/场景.json", "");
+    FAIL();
+  } catch (const ScenarioError& e) {
+    EXPECT_EQ(std::string(e.what()), "找不到工作区：/nonexistent/工作区");
+  }
+}
+
+}  // namespace
+}  // namespace kelv::app
