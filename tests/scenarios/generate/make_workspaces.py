@@ -9,7 +9,8 @@ kelv did not write.
 generate-layout/
   考务.xlsx   templates ACROSS, ACROSSPAGE, DOWN, DOWNPAGE (header 1 row over
               columns B..C, body 2 x 2), NOHEADER, PHOTO, WIDE
-  数据/       七人.xlsx (7 records, 组 1,1,2,2,2,3,3, not in 号 order),
+  数据/       七人.xlsx (7 records, not in 号 order; by 号, 组 1,1,2,2,2,3,3
+              and 段 A,A,A,A,A,B,B),
               一人.xlsx, 空.xlsx (headings only), 照片.xlsx (照片夹 column)
   照片/       1001.jpg, A1/1003.jpg, A1/1004.jpg; 1005.jpg lies beside the
               host workbook, outside the photo folder
@@ -134,13 +135,14 @@ def data_workbook(path, headings, records, rooms=(("01", 7),)):
     return wb
 
 
-SEVEN = [("乙", 1002, 1), ("甲", 1001, 1), ("丙", 1003, 2), ("丁", 1004, 2),
-         ("戊", 1005, 2), ("己", 1006, 3), ("庚", 1007, 3)]
+SEVEN = [("乙", 1002, 1, "A"), ("甲", 1001, 1, "A"), ("丙", 1003, 2, "A"), ("丁", 1004, 2, "A"),
+         ("戊", 1005, 2, "A"), ("己", 1006, 3, "B"), ("庚", 1007, 3, "B")]
+SEVEN_HEADINGS = ["姓名", "号", "组", "段"]
 
 
 def seven(folder):
     path = os.path.join(folder, "数据", "七人.xlsx")
-    wb = data_workbook(path, ["姓名", "号", "组"], SEVEN)
+    wb = data_workbook(path, SEVEN_HEADINGS, SEVEN)
     wb.save(path)
     return path
 
@@ -153,7 +155,7 @@ def layout():
         [True, "ACROSS", 2, 3, 20, 20, "号", "无", True, True],
         [None, "ACROSSPAGE", 2, 3, 20, 20, "号", "组", True, True],
         [None, "DOWN", 3, 2, 20, 20, "无", "无", False, True],
-        [None, "DOWNPAGE", 3, 2, 20, 20, "号", "组", False, True],
+        [None, "DOWNPAGE", 3, 2, 20, 20, "号", "段", False, True],
         [None, "NOHEADER", 2, 1, 8, 0, "无", "无", True, True],
         [None, "PHOTO", 2, 2, 20, 10, "无", "无", True, True],
         [None, "WIDE", 3, 1, 20, 20, "无", "无", True, True],
@@ -262,7 +264,7 @@ def checks():
     ws = template(wb, "NOFIELDS")
     area(ws, "#", 5, 5, 2)
     ws["B5"] = "姓名"
-    ws["C5"] = " [号]"
+    ws["C5"] = "号"
 
     ws = template(wb, "OK")
     area(ws, "#", 5, 5, 2)
@@ -319,7 +321,7 @@ def pagesetup():
     wb.save(os.path.join(folder, "考务.xlsx"))
 
     path = os.path.join(folder, "数据", "七人.xlsx")
-    wb = data_workbook(path, ["姓名", "号", "组"], SEVEN)
+    wb = data_workbook(path, SEVEN_HEADINGS, SEVEN)
     old = wb.create_sheet("PS2")
     old["B2"] = "旧表"
     old.page_setup.orientation = "landscape"
