@@ -174,6 +174,16 @@ TEST_F(CatalogueTest, CancelAtASecondPromptEndsTheDialogue) {
   EXPECT_EQ(host.CatalogueNames(), (Names{"A", "B", "C"}));
 }
 
+TEST_F(CatalogueTest, CancelEndsTheDialogueEvenBesideARowWithoutAName) {
+  host.AddTemplate({.name = "A"});
+  host.AddTemplate({.name = ""}, false, false);  // F..M filled, E empty
+  host.AddTemplate({.name = "C"}, true);
+  FillTemplateList(host.self, host.engine, *host.form);
+  Add({"mbb", "OK", std::nullopt});
+  EXPECT_EQ(InputCount(), 3);
+  EXPECT_EQ(host.CatalogueNames(), (Names{"A", "", "C"}));
+}
+
 TEST_F(CatalogueTest, AddWithoutTheBaseSheetTellsAndChangesNothing) {
   ThreeTemplates();
   host.book->sheet("MBB").delete_sheet();
