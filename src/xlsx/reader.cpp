@@ -2,7 +2,9 @@
 #include <stb/stb_image.h>
 
 #include <filesystem>
+#include <memory>
 #include <set>
+#include <type_traits>
 #include <unordered_map>
 
 #include "host/host_error.h"
@@ -25,7 +27,9 @@ class SharedStringReader {
   explicit SharedStringReader(std::vector<std::string>& out) : out_(out) {}
 
   void run(PackageReader& package, const std::string& part) {
-    XML_Parser p = XML_ParserCreate(nullptr);
+    std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> owner(
+        XML_ParserCreate(nullptr), &XML_ParserFree);
+    XML_Parser p = owner.get();
     XML_SetUserData(p, this);
     XML_SetElementHandler(p, &on_start, &on_end);
     XML_SetCharacterDataHandler(p, &on_text);
@@ -37,23 +41,15 @@ class SharedStringReader {
     parser_ = p;
     auto feed = [&](const char* d, size_t n, bool last) {
       if (XML_Parse(p, d, static_cast<int>(n), last) == XML_STATUS_ERROR) {
-        const std::string why =
-            doctype_ ? "不允许 DOCTYPE 声明"
-                     : "XML 格式错误（第 " + std::to_string(XML_GetCurrentLineNumber(p)) +
-                           " 行第 " + std::to_string(XML_GetCurrentColumnNumber(p)) + " 列）：" +
-                           XML_ErrorString(XML_GetErrorCode(p));
-        XML_ParserFree(p);
-        package.fail(part, why);
+        package.fail(part, doctype_
+                               ? std::string("不允许 DOCTYPE 声明")
+                               : "XML 格式错误（第 " + std::to_string(XML_GetCurrentLineNumber(p)) +
+                                     " 行第 " + std::to_string(XML_GetCurrentColumnNumber(p)) +
+                                     " 列）：" + XML_ErrorString(XML_GetErrorCode(p)));
       }
     };
-    try {
-      package.stream(part, [&](const char* d, size_t n) { feed(d, n, false); });
-    } catch (...) {
-      XML_ParserFree(p);
-      throw;
-    }
+    package.stream(part, [&](const char* d, size_t n) { feed(d, n, false); });
     feed("", 0, true);
-    XML_ParserFree(p);
   }
 
  private:

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <type_traits>
 
 #include "host/constants.h"
 #include "xlsx/cell_ref.h"
@@ -156,21 +158,17 @@ class Reader {
       : package_(package), part_(part), sst_(sst), style_count_(style_count), sheet_(sheet) {}
 
   WorksheetRead run() {
-    parser_ = XML_ParserCreateNS(nullptr, kSep);
+    std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> owner(
+        XML_ParserCreateNS(nullptr, kSep), &XML_ParserFree);
+    parser_ = owner.get();
     XML_SetReturnNSTriplet(parser_, 1);
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &Reader::on_start, &Reader::on_end);
     XML_SetCharacterDataHandler(parser_, &Reader::on_text);
     XML_SetStartNamespaceDeclHandler(parser_, &Reader::on_ns);
     XML_SetStartDoctypeDeclHandler(parser_, &Reader::on_doctype);
-    try {
-      package_.stream(part_, [&](const char* p, size_t n) { feed(p, n, false); });
-      feed("", 0, true);
-    } catch (...) {
-      XML_ParserFree(parser_);
-      throw;
-    }
-    XML_ParserFree(parser_);
+    package_.stream(part_, [&](const char* p, size_t n) { feed(p, n, false); });
+    feed("", 0, true);
     if (!seen_root_) package_.fail(part_, "不是工作表");
     return result_;
   }

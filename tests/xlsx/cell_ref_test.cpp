@@ -1,10 +1,11 @@
+#include "xlsx/cell_ref.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <random>
 
-#include "xlsx/cell_ref.h"
 #include "xlsx/xml_util.h"
 
 namespace kelv::xlsx {

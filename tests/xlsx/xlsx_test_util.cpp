@@ -1,9 +1,9 @@
 #include "xlsx_test_util.h"
 
-#include <pugixml.hpp>
 #include <zip.h>
 
 #include <map>
+#include <pugixml.hpp>
 #include <random>
 #include <sstream>
 
@@ -18,7 +18,8 @@ using spreadsheet::Workbook;
 void canon(pugi::xml_node n, std::map<std::string, std::string> ns, std::ostringstream& out) {
   if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) {
     std::string t = n.value();
-    if (t.find_first_not_of(" \t\r\n") != std::string::npos || n.parent().first_child() == n.parent().last_child())
+    if (t.find_first_not_of(" \t\r\n") != std::string::npos ||
+        n.parent().first_child() == n.parent().last_child())
       out << "T[" << t << "]";
     return;
   }
@@ -49,12 +50,14 @@ void canon(pugi::xml_node n, std::map<std::string, std::string> ns, std::ostring
 std::string style_text(const Workbook& b, uint32_t id) {
   const spreadsheet::Style& s = b.styles.get(id);
   std::ostringstream o;
-  o << s.number_format << "|" << s.font.name << "," << s.font.size << "," << s.font.bold << s.font.italic
-    << s.font.strike << s.font.underline << s.font.vert_align << "," << int(s.font.color.kind) << ":"
-    << s.font.color.value << ":" << s.font.color.tint << "|" << s.fill.pattern << ":" << int(s.fill.fg.kind)
-    << ":" << s.fill.fg.value << ":" << s.fill.fg.tint << ":" << int(s.fill.bg.kind) << ":" << s.fill.bg.value
-    << s.fill.gradient_xml << "|";
-  for (const auto* side : {&s.border.left, &s.border.right, &s.border.top, &s.border.bottom, &s.border.diagonal})
+  o << s.number_format << "|" << s.font.name << "," << s.font.size << "," << s.font.bold
+    << s.font.italic << s.font.strike << s.font.underline << s.font.vert_align << ","
+    << int(s.font.color.kind) << ":" << s.font.color.value << ":" << s.font.color.tint << "|"
+    << s.fill.pattern << ":" << int(s.fill.fg.kind) << ":" << s.fill.fg.value << ":"
+    << s.fill.fg.tint << ":" << int(s.fill.bg.kind) << ":" << s.fill.bg.value << s.fill.gradient_xml
+    << "|";
+  for (const auto* side :
+       {&s.border.left, &s.border.right, &s.border.top, &s.border.bottom, &s.border.diagonal})
     o << side->style << ":" << int(side->color.kind) << ":" << side->color.value << ",";
   o << s.border.diagonal_up << s.border.diagonal_down << "|" << s.alignment.horizontal << ","
     << s.alignment.vertical << "," << s.alignment.wrap_text << s.alignment.shrink_to_fit << ","
@@ -157,16 +160,21 @@ void expect_same_sheet(const Workbook& ba, const Sheet& a, const Workbook& bb, c
     EXPECT_EQ(*ba.images[x.image].bytes, *bb.images[y.image].bytes);
   }
   EXPECT_EQ(a.passthrough.elements.size(), b.passthrough.elements.size());
-  for (size_t i = 0; i < std::min(a.passthrough.elements.size(), b.passthrough.elements.size()); ++i) {
+  for (size_t i = 0; i < std::min(a.passthrough.elements.size(), b.passthrough.elements.size());
+       ++i) {
     EXPECT_EQ(a.passthrough.elements[i].order, b.passthrough.elements[i].order);
-    EXPECT_EQ(canonical_xml("<w" + a.passthrough.root_namespaces + ">" + a.passthrough.elements[i].xml + "</w>"),
-              canonical_xml("<w" + b.passthrough.root_namespaces + ">" + b.passthrough.elements[i].xml + "</w>"));
+    EXPECT_EQ(canonical_xml("<w" + a.passthrough.root_namespaces + ">" +
+                            a.passthrough.elements[i].xml + "</w>"),
+              canonical_xml("<w" + b.passthrough.root_namespaces + ">" +
+                            b.passthrough.elements[i].xml + "</w>"));
   }
 }
 
 }  // namespace
 
-std::string data_file(const std::string& name) { return std::string(KELV_TEST_DATA) + "/xlsx/" + name; }
+std::string data_file(const std::string& name) {
+  return std::string(KELV_TEST_DATA) + "/xlsx/" + name;
+}
 
 TempDir::TempDir() {
   std::random_device rd;
@@ -179,7 +187,9 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(dir_, ec);
 }
 
-std::string TempDir::path(const std::string& name) const { return (dir_ / name).string(); }
+std::string TempDir::path(const std::string& name) const {
+  return (dir_ / name).string();
+}
 
 void expect_same_book(const Workbook& a, const Workbook& b) {
   ASSERT_EQ(a.sheets.size(), b.sheets.size());
