@@ -267,7 +267,6 @@ void EngineWorkbook::remove_sheet(EngineSheet& s) {
   // Drop the cells now; the handle stays valid for anyone still holding it.
   model->rows.clear();
   model->rows.shrink_to_fit();
-  model->pictures.clear();
   s.detach(std::move(model));
   deleted_.push_back(std::move(sheets_[static_cast<size_t>(index)]));
   sheets_.erase(sheets_.begin() + index);

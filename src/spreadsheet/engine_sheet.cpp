@@ -1127,7 +1127,9 @@ double EngineSheet::top_of(int32_t row) const {
 double EngineSheet::left_of(int32_t column) const {
   if (column < 1 || column > kMaxColumns + 1) throw HostError::host(kRefused);
   const int32_t maxc = sheet_->columns.empty() ? 0 : sheet_->columns.rbegin()->first;
-  if (col_left_.empty()) {
+  // Formats on whole columns add entries too, so rebuild whenever the
+  // columns known no longer match the cache.
+  if (col_left_.size() != static_cast<size_t>(maxc) + 1) {
     col_left_.resize(static_cast<size_t>(maxc) + 1);
     col_left_[0] = 0;
     for (int32_t c = 1; c <= maxc; ++c) col_left_[c] = col_left_[c - 1] + column_points(c);

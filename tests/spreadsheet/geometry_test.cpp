@@ -78,5 +78,13 @@ TEST_F(EngineTest, RowHeightOfEveryRowSetsTheDefault) {
   EXPECT_LT(model().rows.size(), 10u);
 }
 
+TEST_F(EngineTest, LeftFollowsColumnsAddedByFormats) {
+  EXPECT_DOUBLE_EQ(cell(1, 3).left(), 2 * 44.25);
+  ws().columns(5).font().set_bold(true);
+  EXPECT_DOUBLE_EQ(cell(1, 7).left(), 6 * 44.25);
+  ws().columns(9).set_column_width(0);
+  EXPECT_DOUBLE_EQ(cell(1, 10).left(), 8 * 44.25);
+}
+
 }  // namespace
 }  // namespace kelv::spreadsheet
