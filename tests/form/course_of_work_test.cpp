@@ -239,6 +239,20 @@ TEST_F(CourseOfWork, ClosingAsksAboutUnsavedWorkAndSavesOnYes) {
   EXPECT_FALSE(window->workspace()->unsaved());
 }
 
+TEST_F(CourseOfWork, SavingTakesATextBoxStillBeingEdited) {
+  auto* start = w<QLineEdit>("TxtSKHao");
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  start->setFocus();
+  ASSERT_TRUE(start->hasFocus());
+  start->setText("2025000001");
+  ASSERT_TRUE(window->save_all());
+  EXPECT_EQ(form().control("TxtSKHao").value().to_text(), "2025000001");
+  spreadsheet::Engine check(std::make_shared<xlsx::XlsxFormat>());
+  host::Workbook& host_book = check.open_host_workbook((dir / "考务.xlsx").string());
+  EXPECT_EQ(host_book.sheet("DTB").cells(2, 61).value().to_text(), "2025000001");
+}
+
 TEST_F(CourseOfWork, AHostWorkbookChangedElsewhereIsReloadedWhenNothingIsUnsaved) {
   const fs::path host = dir / "考务.xlsx";
   auto rewrite_with_new_sheet = [&](const std::string& name) {

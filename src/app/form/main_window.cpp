@@ -212,8 +212,15 @@ void MainWindow::run_set(const std::string& control) {
   update_actions();
 }
 
+void MainWindow::commit_pending_edit() {
+  // Leaving the text box finishes its editing, which forwards the change.
+  QWidget* focus = QApplication::focusWidget();
+  if (focus != nullptr && panel_->isAncestorOf(focus)) focus->clearFocus();
+}
+
 bool MainWindow::save_all() {
   if (workspace_ == nullptr || busy_) return false;
+  commit_pending_edit();
   std::vector<std::string> saved;
   try {
     saved = workspace_->save();
@@ -284,6 +291,7 @@ void MainWindow::reload() {
 }
 
 bool MainWindow::settle_unsaved() {
+  if (workspace_ != nullptr) commit_pending_edit();
   if (workspace_ == nullptr || !workspace_->unsaved()) return true;
   const char* question = "工作簿有未保存的更改，是否保存？";
   if (dialogs_.script() != nullptr) {

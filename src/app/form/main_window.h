@@ -70,6 +70,8 @@ class MainWindow : public QMainWindow {
   // Asks about unsaved changes: true to go on (saved or discarded).
   bool settle_unsaved();
   void update_actions();
+  // A text box still being edited forwards its change before a save or close.
+  void commit_pending_edit();
   void show_failure(const std::string& text);
 
   QtDialogs dialogs_;
