@@ -140,6 +140,11 @@ TEST_F(WorkedExample, CycleTextOneAndZeroPaddedCycle) {
   EXPECT_EQ(Seats(db, 58), std::vector<std::string>(58, "1"));
   db.Run("2024010001", "030", false);
   EXPECT_EQ(Seats(db, 58), Concat(SeatRun(1, 30, 3), SeatRun(1, 28, 3)));
+  // Five characters reach past the zeros: "'0001" is entered as the text
+  // 0001, while from 10 on the five characters are all digits ("00010").
+  db.Run("2024010001", "00030", false);
+  const std::vector<std::string> room = Concat(SeatRun(1, 9, 4), SeatRun(10, 30, 5));
+  EXPECT_EQ(Seats(db, 58), Concat(room, std::vector<std::string>(room.begin(), room.begin() + 28)));
 }
 
 TEST_F(WorkedExample, PrefixesAndWidths) {
