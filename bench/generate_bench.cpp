@@ -1,0 +1,251 @@
+// Table generation at scale: seat labels (3 x 3 body, 4 text fields, 1 photo
+// field) for 100,000 examinees with photos for 5,000 of them, and a door list
+// with a new page per room, generated through torb and saved.
+//
+//   generate_bench make DIR   writes DIR/考务.xlsx, DIR/数据/考试.xlsx (already
+//                             arranged: 考场, 考号, 座号) and DIR/照片/
+//   generate_bench run DIR    opens the data workbook (LtbBiaoClick), generates
+//                             门贴 and 桌贴 (CmdDoYongBiaoClick), saves it
+//   generate_bench DIR        both
+//
+// Measure `run` on its own for the figures: /usr/bin/time -v generate_bench run DIR
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bridge/torb.h"
+#include "host/form_model.h"
+#include "host/host_error.h"
+#include "host/recording_dialogs.h"
+#include "host/system_environment.h"
+#include "spreadsheet/engine.h"
+#include "xlsx/xlsx_format.h"
+
+namespace {
+
+using namespace kelv;
+using Clock = std::chrono::steady_clock;
+
+constexpr int32_t kExaminees = 100000;
+constexpr int32_t kPlaces = 30;
+constexpr int32_t kRooms = (kExaminees + kPlaces - 1) / kPlaces;
+constexpr int32_t kPhotoEvery = kExaminees / 5000;
+constexpr const char* kDataFile = "考试.xlsx";
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+std::string Padded(int32_t n, int width) {
+  std::string s = std::to_string(n);
+  return std::string(static_cast<size_t>(std::max(0, width - static_cast<int>(s.size()))), '0') + s;
+}
+
+void WritePhoto(const std::string& path, int32_t seed) {
+  constexpr int w = 30, h = 40;
+  std::vector<unsigned char> px(w * h * 3);
+  for (int i = 0; i < w * h; ++i) {
+    px[i * 3] = static_cast<unsigned char>(seed * 7);
+    px[i * 3 + 1] = static_cast<unsigned char>(seed * 13 + i);
+    px[i * 3 + 2] = static_cast<unsigned char>(seed / 3);
+  }
+  if (!stbi_write_jpg(path.c_str(), w, h, 3, px.data(), 80)) {
+    throw host::HostError::host(host::kPermissionDenied, path);
+  }
+}
+
+void CatalogueRow(host::Worksheet& dtb, int32_t r, const char* name, int32_t rows, int32_t across,
+                  int32_t rowSpacing, int32_t colSpacing, const char* page) {
+  const host::Variant values[] = {true,       name,   rows, across, rowSpacing,
+                                  colSpacing, "考号", page, true,   true};
+  for (int32_t k = 0; k < 10; ++k) {
+    if (k == 0 && r != 2) continue;
+    dtb.cells(r, 4 + k).set_value(values[k]);
+  }
+}
+
+void Make(const std::string& dir) {
+  namespace fs = std::filesystem;
+  fs::create_directories(dir + "/数据");
+  fs::create_directories(dir + "/照片");
+  spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
+
+  host::Workbook& hostBook = engine.add_workbook(dir + "/考务.xlsx");
+  hostBook.sheet_at(0).set_name("开始");
+  host::Worksheet& dtb = hostBook.add_sheet_after(hostBook.sheet_at(0));
+  dtb.set_name("DTB");
+  dtb.cells(1, 1).set_value("数据表");
+  const char* headings[] = {"模板名", "行数", "列数", "行距",  "列距",
+                            "排序",   "换页", "横排", "数据源"};
+  for (int32_t k = 0; k < 9; ++k) dtb.cells(1, 5 + k).set_value(headings[k]);
+  CatalogueRow(dtb, 2, "门贴", kPlaces, 1, 0, 0, "考场");
+  CatalogueRow(dtb, 3, "桌贴", 6, 3, 20, 20, "无");
+  dtb.cells(2, 90).set_value(false);
+
+  host::Worksheet& mbb = hostBook.add_sheet_after(dtb);
+  mbb.set_name("MBB");
+  mbb.cells(2, 1).set_value("#");
+  mbb.cells(2, 2).set_value("[姓名]");
+  mbb.cells(2, 3).set_value("#");
+
+  // Door list: a header with the room and the column headings, one row per
+  // examinee, a page per room.
+  host::Worksheet& door = hostBook.add_sheet_after(mbb);
+  door.set_name("门贴");
+  door.cells(3, 1).set_value("@");
+  door.cells(4, 1).set_value("@");
+  door.cells(3, 6).set_value("@");
+  door.cells(3, 2).set_value("考场");
+  door.cells(3, 3).set_value("[考场]");
+  door.cells(3, 4).set_value("[考室]");
+  const char* heads[] = {"考号", "姓名", "学校", "座号"};
+  for (int32_t c = 0; c < 4; ++c) door.cells(4, 2 + c).set_value(heads[c]);
+  door.cells(6, 1).set_value("#");
+  door.cells(6, 6).set_value("#");
+  const char* fields[] = {"[考号]", "[姓名]", "[学校]", "[座号]"};
+  for (int32_t c = 0; c < 4; ++c) door.cells(6, 2 + c).set_value(fields[c]);
+  door.range(door.cells(6, 2), door.cells(6, 5)).set_number_format_local("@");
+
+  // Seat labels: 3 x 3 body, four text fields and the photo over D3:D5.
+  host::Worksheet& seat = hostBook.add_sheet_after(door);
+  seat.set_name("桌贴");
+  seat.cells(3, 1).set_value("#");
+  seat.cells(5, 1).set_value("#");
+  seat.cells(3, 5).set_value("#");
+  seat.cells(3, 2).set_value("[考场]");
+  seat.cells(3, 3).set_value("[考号]");
+  seat.cells(4, 2).set_value("姓名");
+  seat.cells(4, 3).set_value("[姓名]");
+  seat.cells(5, 2).set_value("座号");
+  seat.cells(5, 3).set_value("[座号]");
+  seat.cells(3, 4).set_value("{学籍号}");
+  seat.range(seat.cells(3, 4), seat.cells(5, 4)).merge();
+  seat.rows(3).set_row_height(24);
+  seat.rows(4).set_row_height(24);
+  seat.rows(5).set_row_height(24);
+  seat.columns(4).set_column_width(12);
+  hostBook.save();
+
+  host::Workbook& data = engine.add_workbook(dir + "/数据/" + kDataFile);
+  host::Worksheet& rooms = data.sheet_at(0);
+  rooms.set_name("考场表");
+  const char* roomHeads[] = {"考场", "场人", "考室", "监考甲", "监考乙", "首考号", "尾考号"};
+  for (int32_t c = 1; c <= 7; ++c) rooms.cells(1, c).set_value(roomHeads[c - 1]);
+  rooms.columns(1).set_number_format_local("@");
+  for (int32_t k = 1; k <= kRooms; ++k) {
+    rooms.cells(k + 1, 1).set_value(Padded(k, 4));
+    rooms.cells(k + 1, 2).set_value(kPlaces);
+    rooms.cells(k + 1, 3).set_value("教学楼" + std::to_string(k / 40 + 1) + "-" +
+                                    std::to_string(k % 40 + 101));
+  }
+
+  host::Worksheet& examinees = data.add_sheet_after(rooms);
+  examinees.set_name("考生表");
+  const char* columns[] = {"学籍号", "姓名", "学校", "考场", "考室", "考号", "座号"};
+  for (int32_t c = 1; c <= 7; ++c) examinees.cells(1, c).set_value(columns[c - 1]);
+  for (int32_t c : {1, 4, 6, 7}) examinees.columns(c).set_number_format_local("@");
+  for (int32_t i = 0; i < kExaminees; ++i) {
+    const int32_t r = i + 2;
+    const int32_t room = i / kPlaces + 1;
+    const std::string id = "G" + Padded(i + 1, 8);
+    examinees.cells(r, 1).set_value(id);
+    examinees.cells(r, 2).set_value("考生" + std::to_string(i + 1));
+    examinees.cells(r, 3).set_value("第" + std::to_string(i % 20 + 1) + "中学");
+    examinees.cells(r, 4).set_value(Padded(room, 4));
+    examinees.cells(r, 5).set_value("教学楼" + std::to_string(room / 40 + 1) + "-" +
+                                    std::to_string(room % 40 + 101));
+    examinees.cells(r, 6).set_value("2024" + Padded(i + 1, 6));
+    examinees.cells(r, 7).set_value(Padded(i % kPlaces + 1, 2));
+    if (i % kPhotoEvery == 0) WritePhoto(dir + "/照片/" + id + ".jpg", i);
+  }
+  data.save();
+  std::printf("made %s: %d examinees in %d rooms, %d photos\n", dir.c_str(), kExaminees, kRooms,
+              kExaminees / kPhotoEvery);
+}
+
+bool SelectItem(host::Control& list, const std::string& text) {
+  for (size_t i = 0; i < list.items().size(); ++i) {
+    if (list.items()[i] == text) {
+      list.set_list_index(static_cast<int32_t>(i));
+      return true;
+    }
+  }
+  return false;
+}
+
+int Run(const std::string& dir) {
+  const Clock::time_point start = Clock::now();
+  spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
+  engine.open_host_workbook(dir + "/考务.xlsx");
+  host::SystemEnvironment env(1);
+  host::RecordingDialogs dialogs;
+  auto form = host::FormModel::standard_form();
+  bridge::torb component(dialogs, env);
+  component.MyFunClick(engine, *form, "UserFormInitialize");
+  SelectItem((*form)["LtbBiao"], kDataFile);
+  component.MyFunClick(engine, *form, "LtbBiaoClick");
+  const double opened = Seconds(start);
+
+  double generated[2] = {0, 0};
+  const char* names[] = {"门贴", "桌贴"};
+  for (int t = 0; t < 2; ++t) {
+    SelectItem((*form)["LtbMoBan"], names[t]);
+    component.MyFunClick(engine, *form, "LtbMoBanClick");
+    const Clock::time_point g = Clock::now();
+    component.MyFunClick(engine, *form, "CmdDoYongBiaoClick");
+    generated[t] = Seconds(g);
+  }
+  const Clock::time_point s = Clock::now();
+  engine.workbook(kDataFile).save();
+  const double saved = Seconds(s);
+  const double total = Seconds(start);
+  const double cpu = static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+
+  int errors = 0;
+  for (const host::DialogRecord& r : dialogs.messages()) {
+    std::printf("  [%s] %s\n", r.title.c_str(), r.text.c_str());
+    ++errors;
+  }
+  host::Workbook& data = engine.workbook(kDataFile);
+  for (const char* name : names) {
+    const spreadsheet::Sheet& m = spreadsheet::Engine::model_of(data.worksheets().item(name));
+    std::printf("%s: %zu rows, %zu page breaks, %zu pictures\n", name, m.rows.size(),
+                m.row_breaks.size(), m.pictures.size());
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf(
+      "open data %.2f s, door list %.2f s, seat labels %.2f s, save %.2f s, total %.2f s, "
+      "peak %.0f MB\n(wall clock; processor time of the whole run %.2f s)\n",
+      opened, generated[0], generated[1], saved, total, usage.ru_maxrss / 1024.0, cpu);
+  return errors == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    if (argc == 3 && std::string(argv[1]) == "make") {
+      Make(argv[2]);
+      return 0;
+    }
+    if (argc == 3 && std::string(argv[1]) == "run") return Run(argv[2]);
+    if (argc == 2) {
+      Make(argv[1]);
+      return Run(argv[1]);
+    }
+    std::fprintf(stderr, "usage: generate_bench [make|run] DIR\n");
+    return 2;
+  } catch (const kelv::host::HostError& e) {
+    std::fprintf(stderr, "generate_bench: (%d) %s\n", e.number(), e.description().c_str());
+    return 1;
+  }
+}
