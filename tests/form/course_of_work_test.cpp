@@ -296,5 +296,28 @@ TEST_F(CourseOfWork, HelpOpensTheHelpDocumentAndAMissingOneIsReported) {
   EXPECT_EQ(critical_boxes(script), 1);
 }
 
+TEST(SampleWorkspace, IsCreatedInANewFolderAndOpened) {
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  const fs::path parent = fs::temp_directory_path() / ("kelv-form-sample-" + std::to_string(stamp));
+  fs::create_directories(parent / MainWindow::kSampleFolder);  // taken: not overwritten
+  MainWindow window([](const std::string& folder) {
+    xlsx::XlsxFormat format;
+    sample::SampleOptions options;
+    options.examinees = 20;
+    sample::WriteSampleWorkspace(folder, options, format);
+  });
+  host::RecordingDialogs script;
+  window.dialogs().set_script(&script);
+  ASSERT_TRUE(window.create_sample(parent.string()));
+  const fs::path made = parent / (std::string(MainWindow::kSampleFolder) + " 2");
+  EXPECT_TRUE(fs::is_regular_file(made / "考务.xlsx"));
+  EXPECT_TRUE(fs::is_empty(parent / MainWindow::kSampleFolder));
+  ASSERT_NE(window.workspace(), nullptr);
+  EXPECT_EQ(fs::path(window.workspace()->folder()), made);
+  EXPECT_TRUE(window.workspace()->component().state().FormReady);
+  std::error_code ec;
+  fs::remove_all(parent, ec);
+}
+
 }  // namespace
 }  // namespace kelv::form

@@ -13,11 +13,14 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <filesystem>
 
 #include "host/host_error.h"
 
 namespace kelv::form {
 namespace {
+
+namespace fs = std::filesystem;
 
 QString q(const std::string& s) {
   return QString::fromStdString(s);
@@ -62,14 +65,7 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
     connect(sample_action, &QAction::triggered, this, [this] {
       if (!settle_unsaved()) return;
       const QString dir = QFileDialog::getExistingDirectory(this, "选择存放示例工作区的文件夹");
-      if (dir.isEmpty()) return;
-      try {
-        sample_(dir.toStdString());
-      } catch (const std::exception& e) {
-        show_failure(std::string("无法创建示例工作区：") + e.what());
-        return;
-      }
-      open_workspace(dir.toStdString());
+      if (!dir.isEmpty()) create_sample(dir.toStdString());
     });
   }
   save_action_ = file->addAction("保存(&S)");
@@ -324,6 +320,23 @@ void MainWindow::update_actions() {
   open_external_action_->setEnabled(open);
 }
 
+bool MainWindow::create_sample(const std::string& parent) {
+  if (!sample_) return false;
+  // A new sub-folder, so that no workbook already in the chosen folder is
+  // overwritten.
+  std::error_code ec;
+  fs::path target = fs::path(parent) / kSampleFolder;
+  for (int n = 2; fs::exists(target, ec); ++n)
+    target = fs::path(parent) / (std::string(kSampleFolder) + " " + std::to_string(n));
+  try {
+    sample_(target.string());
+  } catch (const std::exception& e) {
+    show_failure(std::string("无法创建示例工作区：") + e.what());
+    return false;
+  }
+  return open_workspace(target.string());
+}
+
 bool MainWindow::offer_start() {
   QMessageBox box(QMessageBox::NoIcon, "kelv 考务", "请选择一个工作区文件夹，或新建示例工作区。",
                   QMessageBox::NoButton, this);
@@ -339,14 +352,7 @@ bool MainWindow::offer_start() {
       if (!dir.isEmpty() && open_workspace(dir.toStdString())) return true;
     } else if (sample != nullptr && box.clickedButton() == sample) {
       const QString dir = QFileDialog::getExistingDirectory(this, "选择存放示例工作区的文件夹");
-      if (dir.isEmpty()) continue;
-      try {
-        sample_(dir.toStdString());
-      } catch (const std::exception& e) {
-        show_failure(std::string("无法创建示例工作区：") + e.what());
-        continue;
-      }
-      if (open_workspace(dir.toStdString())) return true;
+      if (!dir.isEmpty() && create_sample(dir.toStdString())) return true;
     } else {
       return false;
     }

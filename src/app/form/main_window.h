@@ -39,6 +39,10 @@ class MainWindow : public QMainWindow {
   // With no workspace given: asks whether to open a folder or to create the
   // sample workspace. Returns false when the person declines both.
   bool offer_start();
+  // Writes the sample workspace into a new folder "考务示例" (numbered when
+  // taken) inside `parent` and opens it. False when that failed.
+  bool create_sample(const std::string& parent);
+  static constexpr const char* kSampleFolder = "考务示例";
 
   // Forwards a click, list click, page change, start-up or help request.
   void run_event(const std::string& event);
