@@ -108,6 +108,7 @@ void MainWindow::show_failure(const std::string& text) {
 }
 
 bool MainWindow::open_workspace(const std::string& location) {
+  if (busy_) return false;
   std::unique_ptr<Workspace> ws;
   try {
     ws = std::make_unique<Workspace>(location, dialogs_, seed_);
