@@ -50,6 +50,24 @@ std::shared_ptr<const Formula> moved(const Formula& from, int32_t rows, int32_t 
   return f;
 }
 
+// Significant digits of a decimal text's mantissa. A number keeps 15; an
+// identity-card or account number of 18 digits written into a General cell
+// stays text rather than silently losing its last digits.
+int significant_digits(std::string_view t) {
+  const size_t e = t.find_first_of("eE");
+  std::string_view m = t.substr(0, e);
+  std::string digits;
+  for (char ch : m)
+    if (ch >= '0' && ch <= '9') digits += ch;
+  const size_t point = m.find('.');
+  size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) return 0;
+  size_t last = digits.size();
+  if (point != std::string_view::npos)
+    while (last > first + 1 && digits[last - 1] == '0') --last;
+  return static_cast<int>(last - first);
+}
+
 bool whole(const Rect& a) {
   return a.is_whole_rows() || a.is_whole_columns();
 }
@@ -264,7 +282,7 @@ void EngineSheet::write_value(Cell& cell, const Variant& v) {
     return;
   }
   double d;
-  if (host::parse_decimal(t, &d, false)) {
+  if (host::parse_decimal(t, &d, false) && significant_digits(t) <= 15) {
     cell.value = d;
   } else if (iequals_ascii(t, "true")) {
     cell.value = true;

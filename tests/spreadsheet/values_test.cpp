@@ -85,5 +85,16 @@ TEST_F(EngineTest, AddressesOutsideTheSheetAreRefused) {
   EXPECT_EQ(error_number([&] { cell(1048577, 1); }), 1004);
 }
 
+TEST_F(EngineTest, NumbersTooLongForFifteenDigitsStayText) {
+  cell(1, 1).set_value("110101199001011234");
+  EXPECT_EQ(cell(1, 1).value(), Variant("110101199001011234"));
+  cell(1, 2).set_value("123456789012345");
+  EXPECT_EQ(cell(1, 2).value(), Variant(123456789012345.0));
+  cell(1, 3).set_value("0000123456789012345");
+  EXPECT_EQ(cell(1, 3).value(), Variant(123456789012345.0));
+  cell(1, 4).set_value("1.50000000000000000000");
+  EXPECT_EQ(cell(1, 4).value(), Variant(1.5));
+}
+
 }  // namespace
 }  // namespace kelv::spreadsheet
