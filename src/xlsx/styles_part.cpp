@@ -146,6 +146,7 @@ Fill read_fill(pugi::xml_node node) {
   Fill f;
   if (pugi::xml_node p = child(node, "patternFill")) {
     f.pattern = attr_str(p, "patternType");
+    if (f.pattern == "none") f.pattern.clear();
     f.fg = read_color(child(p, "fgColor"));
     f.bg = read_color(child(p, "bgColor"));
     // A pattern fill without a type but with a colour is solid to every producer.

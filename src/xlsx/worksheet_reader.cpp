@@ -559,6 +559,8 @@ class Reader {
       info.width = w;
     if (const char* s = find_attr(atts, "hidden")) info.hidden = parse_bool(s);
     if (const char* s = find_attr(atts, "customWidth")) info.custom_width = parse_bool(s);
+    // A width no one set is the sheet's default width.
+    if (!info.custom_width && info.width == sheet_.default_column_width) info.width = -1;
     int64_t v = 0;
     if (const char* s = find_attr(atts, "style");
         s && parse_int(s, &v) && v >= 0 && static_cast<size_t>(v) < style_count_ && v != 0)

@@ -175,7 +175,7 @@ class Writer {
     out_.attr("width", c.width >= 0 ? c.width : sheet_.default_column_width);
     if (c.style && *c.style < style_count_) out_.attr("style", int64_t{*c.style});
     if (c.hidden) out_.attr("hidden", "1");
-    if (c.custom_width || c.width >= 0) out_.attr("customWidth", "1");
+    if (c.custom_width) out_.attr("customWidth", "1");
     if (c.outline_level) out_.attr("outlineLevel", int64_t{c.outline_level});
     out_.raw("/>");
   }

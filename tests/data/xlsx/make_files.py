@@ -4,6 +4,8 @@
   openpyxl_features.xlsx     made by openpyxl
   libreoffice_features.xlsx  the same workbook converted by LibreOffice
                              (soffice --headless --convert-to xlsx)
+  macro.xlsm                 prefixed.xlsx made macro-enabled, with a
+                             (dummy) vbaProject.bin part
   prefixed.xlsx              hand-written XML: an "x:" prefix for the main
                              namespace, shared formulas, inline and rich
                              strings with phonetic runs, whitespace-only text,
@@ -215,8 +217,29 @@ def make_prefixed(path):
             z.writestr(name, text.encode("utf-8"))
 
 
+def make_macro(source, path):
+    with zipfile.ZipFile(source) as src, zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as out:
+        for item in src.infolist():
+            data = src.read(item.filename)
+            if item.filename == "[Content_Types].xml":
+                data = data.replace(b"spreadsheetml.sheet.main+xml", b"").replace(
+                    b"application/vnd.openxmlformats-officedocument.\"",
+                    b"application/vnd.ms-excel.sheet.macroEnabled.main+xml\"")
+                data = data.replace(
+                    b"</Types>",
+                    b'<Default Extension="bin" ContentType="application/vnd.ms-office.vbaProject"/></Types>')
+            if item.filename == "xl/_rels/workbook.xml.rels":
+                data = data.replace(
+                    b"</Relationships>",
+                    b'<Relationship Id="rId9" Type="http://schemas.microsoft.com/office/2006/relationships/'
+                    b'vbaProject" Target="vbaProject.bin"/></Relationships>')
+            out.writestr(item.filename, data)
+        out.writestr("xl/vbaProject.bin", bytes(range(256)) * 8)
+
+
 if __name__ == "__main__":
     os.chdir(HERE)
     make_openpyxl("openpyxl_features.xlsx")
     make_libreoffice("openpyxl_features.xlsx", "libreoffice_features.xlsx")
     make_prefixed("prefixed.xlsx")
+    make_macro("prefixed.xlsx", "macro.xlsm")
