@@ -122,6 +122,12 @@ Sheet& Engine::model_of(host::Worksheet& sheet) {
   return s->model();
 }
 
+void Engine::model_changed(host::Worksheet& sheet) {
+  auto* s = dynamic_cast<EngineSheet*>(&sheet);
+  if (!s) throw HostError::host(host::kInvalidArgument);
+  s->invalidate_caches();
+}
+
 Clipboard* Engine::clipboard() {
   return state_->clipboard.get();
 }

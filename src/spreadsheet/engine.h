@@ -39,6 +39,10 @@ class Engine : public host::Application {
   // The model behind a workbook or sheet of this engine.
   static Workbook& model_of(host::Workbook& book);
   static Sheet& model_of(host::Worksheet& sheet);
+  // After changing a sheet's model directly (heights, widths, merges,
+  // cells) while it is still used through the host interfaces: drops the
+  // engine's cached geometry, merge index and COUNTIF counts.
+  static void model_changed(host::Worksheet& sheet);
 
   // The application clipboard (Range.Copy); null when nothing was copied.
   Clipboard* clipboard();

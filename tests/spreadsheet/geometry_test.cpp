@@ -78,6 +78,16 @@ TEST_F(EngineTest, RowHeightOfEveryRowSetsTheDefault) {
   EXPECT_LT(model().rows.size(), 10u);
 }
 
+TEST_F(EngineTest, DirectModelChangesAreSeenAfterModelChanged) {
+  EXPECT_DOUBLE_EQ(cell(3, 1).top(), 2 * 14.25);
+  model().rows.resize(3);
+  model().rows[0].height = 40;
+  model().merges.push_back(host::Rect{5, 1, 6, 2});
+  Engine::model_changed(ws());
+  EXPECT_DOUBLE_EQ(cell(3, 1).top(), 40 + 14.25);
+  EXPECT_EQ(cell(6, 2).merge_area().area(), (host::Rect{5, 1, 6, 2}));
+}
+
 TEST_F(EngineTest, LeftFollowsColumnsAddedByFormats) {
   EXPECT_DOUBLE_EQ(cell(1, 3).left(), 2 * 44.25);
   ws().columns(5).font().set_bold(true);
