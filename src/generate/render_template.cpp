@@ -171,7 +171,8 @@ void ColumnWidths(Job& job) {
   for (int32_t t = 1; t <= K - 1; ++t) spacers.add(job.out.columns(t * pitch + 1));
   spacers.set_column_width(job.settings.colSpacing);
   job.out.columns(1).set_column_width(0.6);
-  job.out.columns(K * pitch + 1).set_column_width(0.6);
+  // Blocks that reach the sheet's last column leave no column to their right.
+  if (K * pitch + 1 <= host::kMaxColumns) job.out.columns(K * pitch + 1).set_column_width(0.6);
 }
 
 // Writes the photo's file name into the cell and, when the file exists,
