@@ -125,7 +125,7 @@ void PackageWriter::add_buffer(const std::string& part, const std::string& data)
     zip_source_free(src);
     refuse("无法写入文件“" + file_ + "”的部件“" + part + "”");
   }
-  // Pictures are compressed already; a fast level keeps big sheets quick.
+  // zlib's usual level: the size other producers write, at their speed.
   zip_set_file_compression(archive_, static_cast<zip_uint64_t>(i), ZIP_CM_DEFLATE, 6);
 }
 

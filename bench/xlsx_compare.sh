@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# kelv's .xlsx load and save against orcus-xlsx and libxlsxwriter on the same
+# 100,000 x 10 workbook, and kelv's peak memory while loading against the
+# model's own size. Needs: scripts/setup.sh --bench (liborcus-bin,
+# libxlsxwriter-dev, time) and a build with xlsx_bench.
+#   bash bench/xlsx_compare.sh [BUILD_DIR]
+set -euo pipefail
+build=${1:-build}
+bench=$build/bin/xlsx_bench
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+[[ -x $bench ]] || { echo "no $bench; build the xlsx_bench target first" >&2; exit 1; }
+
+# The same rows as make_book() in xlsx_bench.cpp, written by libxlsxwriter.
+cat > "$work/lxw.c" <<'C'
+#include <stdio.h>
+#include <time.h>
+#include <xlsxwriter.h>
+static const char* S[] = {"王","李","张","刘","陈","杨","黄","赵","吴","周",
+                          "徐","孙","马","朱","胡","郭","何","高","林","罗"};
+static const char* G[] = {"伟","芳","娜","秀英","敏","静","丽","强","磊","军",
+                          "洋","勇","艳","杰","娟","涛","明","超","秀兰","霞",
+                          "平","刚","桂英","子涵","浩然","欣怡","梓轩","雨泽","思远","嘉怡"};
+static const char* K[] = {"第一中学","第二中学","实验中学","外国语学校",
+                          "育才中学","城关中学","民族中学","师大附中"};
+int main(int argc, char** argv) {
+  struct timespec a, b;
+  clock_gettime(CLOCK_MONOTONIC, &a);
+  lxw_workbook* wb = workbook_new(argv[1]);
+  lxw_worksheet* ws = workbook_add_worksheet(wb, "考生表");
+  lxw_format* base = workbook_add_format(wb);
+  format_set_font_name(base, "宋体");
+  lxw_format* text = workbook_add_format(wb);
+  format_set_font_name(text, "宋体");
+  format_set_num_format(text, "@");
+  lxw_format* score = workbook_add_format(wb);
+  format_set_font_name(score, "宋体");
+  format_set_num_format(score, "0.0");
+  lxw_format* date = workbook_add_format(wb);
+  format_set_font_name(date, "宋体");
+  format_set_num_format(date, "yyyy/m/d");
+  lxw_format* pct = workbook_add_format(wb);
+  format_set_font_name(pct, "宋体");
+  format_set_num_format(pct, "0.00%");
+  char buf[64];
+  for (int i = 1; i <= 100000; ++i) {
+    int r = i - 1;
+    snprintf(buf, sizeof buf, "2024%06d", i);
+    worksheet_write_string(ws, r, 0, buf, text);
+    snprintf(buf, sizeof buf, "%s%s", S[(i * 7) % 20], G[(i * 13) % 30]);
+    worksheet_write_string(ws, r, 1, buf, base);
+    worksheet_write_string(ws, r, 2, i % 2 ? "男" : "女", base);
+    worksheet_write_string(ws, r, 3, K[i % 8], base);
+    worksheet_write_number(ws, r, 4, i % 40 + 1, base);
+    worksheet_write_number(ws, r, 5, ((i * 7919) % 1000) / 10.0, score);
+    worksheet_write_number(ws, r, 6, 45000 + i % 365, date);
+    worksheet_write_number(ws, r, 7, ((i * 31) % 10000) / 10000.0, pct);
+    snprintf(buf, sizeof buf, "第%d考场", i % 500);
+    worksheet_write_string(ws, r, 8, buf, base);
+    worksheet_write_number(ws, r, 9, i, base);
+  }
+  workbook_close(wb);
+  clock_gettime(CLOCK_MONOTONIC, &b);
+  printf("libxlsxwriter save: %.3f s\n", (b.tv_sec - a.tv_sec) + (b.tv_nsec - a.tv_nsec) / 1e9);
+  return 0;
+}
+C
+cc -O2 -o "$work/lxw" "$work/lxw.c" -lxlsxwriter
+
+# Best of three runs of a command; it prints "NAME: X s".
+best() {
+  local out best_s=""
+  for _ in 1 2 3; do
+    out=$("$@" | grep -E ': [0-9.]+ s' | head -1)
+    local t=$(echo "$out" | sed -E 's/.*: ([0-9.]+) s.*/\1/')
+    if [[ -z $best_s ]] || (( $(echo "$t < $best_s" | bc -l) )); then best_s=$t; fi
+  done
+  echo "$out" | sed -E "s/: [0-9.]+ s/: $best_s s/"
+}
+# orcus-xlsx with no output format only loads; it exits with status 1
+# after loading in that mode, so the status is not checked.
+orcus_load() {
+  local s e
+  s=$(date +%s.%N)
+  orcus-xlsx -f none "$1" >/dev/null 2>&1 || true
+  e=$(date +%s.%N)
+  printf 'orcus-xlsx load%s: %.3f s\n' "$2" "$(echo "$e - $s" | bc -l)"
+}
+
+echo "== save (100,000 x 10), best of 3"
+best "$bench" write "$work/kelv.xlsx"
+best "$work/lxw" "$work/lxw.xlsx"
+ls -l "$work/kelv.xlsx" "$work/lxw.xlsx" | awk '{print $9": "$5" bytes"}'
+
+echo "== load, best of 3"
+best "$bench" load "$work/kelv.xlsx"
+best orcus_load "$work/kelv.xlsx" ""
+# Both readers on libxlsxwriter's file as well, so neither side picks the file.
+best "$bench" load "$work/lxw.xlsx" | sed 's/kelv load/kelv load (libxlsxwriter file)/'
+best orcus_load "$work/lxw.xlsx" " (libxlsxwriter file)"
+
+echo "== peak memory while loading"
+/usr/bin/time -v "$bench" load "$work/kelv.xlsx" > "$work/load.txt" 2> "$work/time.txt"
+peak_kb=$(awk -F: '/Maximum resident set size/ {gsub(/ /, "", $2); print $2}' "$work/time.txt")
+model_mb=$(awk '/model size/ {print $3}' "$work/load.txt")
+printf 'peak RSS: %.1f MB, model: %s MB, ratio %.2f (limit 3)\n' \
+  "$(echo "$peak_kb / 1024" | bc -l)" "$model_mb" "$(echo "$peak_kb / 1024 / $model_mb" | bc -l)"
