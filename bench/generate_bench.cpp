@@ -17,8 +17,10 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bridge/torb.h"
@@ -39,6 +41,13 @@ constexpr int32_t kPlaces = 30;
 constexpr int32_t kRooms = (kExaminees + kPlaces - 1) / kPlaces;
 constexpr int32_t kPhotoEvery = kExaminees / 5000;
 constexpr const char* kDataFile = "考试.xlsx";
+
+// Joins texts by appending (GCC 12 warns falsely on literal + string at -O3).
+std::string Cat(std::initializer_list<std::string_view> parts) {
+  std::string out;
+  for (std::string_view p : parts) out.append(p);
+  return out;
+}
 
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
@@ -143,8 +152,8 @@ void Make(const std::string& dir) {
   for (int32_t k = 1; k <= kRooms; ++k) {
     rooms.cells(k + 1, 1).set_value(Padded(k, 4));
     rooms.cells(k + 1, 2).set_value(kPlaces);
-    rooms.cells(k + 1, 3).set_value("教学楼" + std::to_string(k / 40 + 1) + "-" +
-                                    std::to_string(k % 40 + 101));
+    rooms.cells(k + 1, 3).set_value(
+        Cat({"教学楼", std::to_string(k / 40 + 1), "-", std::to_string(k % 40 + 101)}));
   }
 
   host::Worksheet& examinees = data.add_sheet_after(rooms);
@@ -155,14 +164,14 @@ void Make(const std::string& dir) {
   for (int32_t i = 0; i < kExaminees; ++i) {
     const int32_t r = i + 2;
     const int32_t room = i / kPlaces + 1;
-    const std::string id = "G" + Padded(i + 1, 8);
+    const std::string id = Cat({"G", Padded(i + 1, 8)});
     examinees.cells(r, 1).set_value(id);
-    examinees.cells(r, 2).set_value("考生" + std::to_string(i + 1));
-    examinees.cells(r, 3).set_value("第" + std::to_string(i % 20 + 1) + "中学");
+    examinees.cells(r, 2).set_value(Cat({"考生", std::to_string(i + 1)}));
+    examinees.cells(r, 3).set_value(Cat({"第", std::to_string(i % 20 + 1), "中学"}));
     examinees.cells(r, 4).set_value(Padded(room, 4));
-    examinees.cells(r, 5).set_value("教学楼" + std::to_string(room / 40 + 1) + "-" +
-                                    std::to_string(room % 40 + 101));
-    examinees.cells(r, 6).set_value("2024" + Padded(i + 1, 6));
+    examinees.cells(r, 5).set_value(
+        Cat({"教学楼", std::to_string(room / 40 + 1), "-", std::to_string(room % 40 + 101)}));
+    examinees.cells(r, 6).set_value(Cat({"2024", Padded(i + 1, 6)}));
     examinees.cells(r, 7).set_value(Padded(i % kPlaces + 1, 2));
     if (i % kPhotoEvery == 0) WritePhoto(dir + "/照片/" + id + ".jpg", i);
   }

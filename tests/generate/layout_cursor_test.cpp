@@ -14,11 +14,19 @@ std::string Walk(const BlockGeometry& g, int32_t records, std::set<int32_t> chan
   std::string out;
   LayoutVisitor visit;
   visit.block = [&](int32_t i, int32_t top, int32_t col, bool startsLine) {
-    out += std::to_string(i - 1) + "@" + std::to_string(top) + "," + std::to_string(col) +
-           (startsLine ? "* " : " ");
+    out += std::to_string(i - 1);
+    out += '@';
+    out += std::to_string(top);
+    out += ',';
+    out += std::to_string(col);
+    out += startsLine ? "* " : " ";
   };
   visit.page = [&](int32_t breakRow, int32_t next) {
-    out += "|" + std::to_string(breakRow) + ">" + std::to_string(next - 1) + " ";
+    out += '|';
+    out += std::to_string(breakRow);
+    out += '>';
+    out += std::to_string(next - 1);
+    out += ' ';
   };
   WalkRecords(
       g, records + 1, [&](int32_t i) { return changesAfter.count(i - 1) > 0; }, visit);
