@@ -256,6 +256,8 @@ void EngineWorkbook::check_sheet_name(std::string_view name, const EngineSheet* 
 
 EngineSheet& EngineWorkbook::insert_sheet(std::unique_ptr<Sheet> sheet, int32_t index) {
   Sheet& model = *sheet;
+  for (DefinedName& d : model_->defined_names)
+    if (d.local_sheet >= index) ++d.local_sheet;
   model_->sheets.insert(model_->sheets.begin() + index, std::move(sheet));
   sheets_.insert(sheets_.begin() + index, std::make_unique<EngineSheet>(*this, model));
   if (model_->active_sheet >= index) ++model_->active_sheet;
@@ -270,6 +272,13 @@ void EngineWorkbook::remove_sheet(EngineSheet& s) {
   const bool was_active = model_->active_sheet == index;
   std::unique_ptr<Sheet> model = std::move(model_->sheets[static_cast<size_t>(index)]);
   model_->sheets.erase(model_->sheets.begin() + index);
+  // Names that belonged to the sheet go with it; later sheets move down.
+  auto& names = model_->defined_names;
+  names.erase(std::remove_if(names.begin(), names.end(),
+                             [&](const DefinedName& d) { return d.local_sheet == index; }),
+              names.end());
+  for (DefinedName& d : names)
+    if (d.local_sheet > index) --d.local_sheet;
   // Drop the cells now; the handle stays valid for anyone still holding it.
   model->rows.clear();
   model->rows.shrink_to_fit();

@@ -118,6 +118,8 @@ void EngineSheet::touch(int32_t col1, int32_t col2) {
 void EngineSheet::set_name(std::string_view name) {
   if (name == sheet_->name) return;
   book_->check_sheet_name(name, this);
+  for (DefinedName& d : book_->model().defined_names)
+    d.value = rename_sheet_references(d.value, sheet_->name, name);
   sheet_->name = std::string(name);
   book_->mark_modified();
 }
@@ -222,7 +224,17 @@ void EngineSheet::copy_after(host::Worksheet& after) {
   copy->name = name;
   const bool visible = copy->visibility == Visibility::Visible;
   const int32_t was_active = dest.model().active_sheet;
+  const int32_t me = book_->index_of(*this);
+  std::vector<DefinedName> local;
+  for (const DefinedName& d : book_->model().defined_names)
+    if (d.local_sheet == me) local.push_back(d);
   dest.insert_sheet(std::move(copy), at + 1);
+  // The copy takes its own print area, print titles and other sheet names.
+  for (DefinedName& d : local) {
+    d.local_sheet = at + 1;
+    d.value = rename_sheet_references(d.value, sheet_->name, name);
+    dest.model().defined_names.push_back(std::move(d));
+  }
   if (visible) {
     dest.activate();
   } else {

@@ -302,6 +302,66 @@ std::string move_references(std::string_view s, int32_t dr, int32_t dc) {
   return out;
 }
 
+std::string sheet_prefix(std::string_view name) {
+  bool plain = !name.empty() && !std::isdigit(static_cast<unsigned char>(name.front()));
+  for (char ch : name)
+    plain = plain && (std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || ch == '.');
+  // A plain name that also reads as a cell (A1, R1C1) needs quotes too.
+  A1Part c, r;
+  if (plain && cell_token(name, c, r)) plain = false;
+  if (plain && (name[0] == 'R' || name[0] == 'r' || name[0] == 'C' || name[0] == 'c')) {
+    R1C1Ref ref;
+    if (parse_r1c1(name, 0, ref) && ref.end == name.size()) plain = false;
+  }
+  if (plain) return std::string(name) + "!";
+  std::string out = "'";
+  for (char ch : name) {
+    out += ch;
+    if (ch == '\'') out += '\'';
+  }
+  out += "'!";
+  return out;
+}
+
+std::string rename_sheet_references(std::string_view s, std::string_view from,
+                                    std::string_view to) {
+  std::string quoted_from = "'";
+  for (char ch : from) {
+    quoted_from += ch;
+    if (ch == '\'') quoted_from += '\'';
+  }
+  quoted_from += "'!";
+  const std::string plain_from = std::string(from) + "!";
+  const std::string target = sheet_prefix(to);
+  std::string out;
+  size_t i = 0;
+  while (i < s.size()) {
+    const char ch = s[i];
+    if (ch == '"') {
+      i = copy_quoted(s, i, out);
+      continue;
+    }
+    const bool at_start = i == 0 || !(is_ident(s[i - 1]) || s[i - 1] == '$');
+    if (at_start && s.substr(i, quoted_from.size()) == quoted_from) {
+      out += target;
+      i += quoted_from.size();
+      continue;
+    }
+    if (at_start && s.substr(i, plain_from.size()) == plain_from) {
+      out += target;
+      i += plain_from.size();
+      continue;
+    }
+    if (ch == '\'') {
+      i = copy_quoted(s, i, out);
+      continue;
+    }
+    out += ch;
+    ++i;
+  }
+  return out;
+}
+
 std::optional<CountIf> parse_countif(std::string_view s) {
   auto strip = [](std::string_view t) {
     while (!t.empty() && t.front() == ' ') t.remove_prefix(1);

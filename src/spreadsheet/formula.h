@@ -24,6 +24,14 @@ std::string r1c1_to_a1(std::string_view formula, int32_t row, int32_t column);
 // paste does; references pushed off the sheet become #REF!.
 std::string move_references(std::string_view a1, int32_t rows, int32_t columns);
 
+// The sheet prefix of a reference ("Sheet1!", "'考生 表'!"), quoted when
+// the name needs it.
+std::string sheet_prefix(std::string_view sheet_name);
+// Points references to sheet `from` at sheet `to` ("'MBB'!$A$1" becomes
+// "'MBB (2)'!$A$1"); other text is left alone.
+std::string rename_sheet_references(std::string_view formula, std::string_view from,
+                                    std::string_view to);
+
 // COUNTIF(range, cell) in A1 form at a known cell.
 struct CountIf {
   host::Rect range;

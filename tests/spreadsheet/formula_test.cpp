@@ -27,6 +27,16 @@ TEST(FormulaText, MovingReferences) {
   EXPECT_EQ(move_references("TRUE+1.5E+3", 4, 4), "TRUE+1.5E+3");
 }
 
+TEST(FormulaText, SheetReferencesFollowARename) {
+  EXPECT_EQ(sheet_prefix("Sheet1"), "Sheet1!");
+  EXPECT_EQ(sheet_prefix("门贴"), "'门贴'!");
+  EXPECT_EQ(sheet_prefix("A1"), "'A1'!");
+  EXPECT_EQ(sheet_prefix("it's"), "'it''s'!");
+  EXPECT_EQ(rename_sheet_references("'MBB'!$A$1:$H$20", "MBB", "MBB (2)"), "'MBB (2)'!$A$1:$H$20");
+  EXPECT_EQ(rename_sheet_references("MBB!$1:$2,XMBB!A1", "MBB", "门贴"), "'门贴'!$1:$2,XMBB!A1");
+  EXPECT_EQ(rename_sheet_references("\"MBB!A1\"&MBB!A1", "MBB", "T"), "\"MBB!A1\"&T!A1");
+}
+
 TEST(FormulaText, Addresses) {
   EXPECT_EQ(column_letters(1), "A");
   EXPECT_EQ(column_letters(26), "Z");

@@ -43,6 +43,27 @@ TEST_F(EngineTest, CopyIsAFullCopyNamedWithTheNextFreeNumber) {
   EXPECT_EQ(book->active_sheet().name(), "MBB (4)");
 }
 
+TEST_F(EngineTest, SheetNamesFollowTheirSheets) {
+  Workbook& m = Engine::model_of(*book);
+  host::Worksheet& first = ws();
+  first.set_name("MBB");
+  book->worksheets().add_after(first);
+  m.defined_names.push_back({"_xlnm.Print_Area", "MBB!$A$1:$H$20", 0, false, ""});
+  m.defined_names.push_back({"_xlnm.Print_Titles", "Sheet2!$1:$2", 1, false, ""});
+  first.copy_after(first);  // MBB (2) lands at index 1, Sheet2 moves to 2
+  ASSERT_EQ(m.defined_names.size(), 3u);
+  EXPECT_EQ(m.defined_names[0].local_sheet, 0);
+  EXPECT_EQ(m.defined_names[1].local_sheet, 2);
+  EXPECT_EQ(m.defined_names[2].local_sheet, 1);
+  EXPECT_EQ(m.defined_names[2].value, "'MBB (2)'!$A$1:$H$20");
+  book->active_sheet().set_name("门贴");
+  EXPECT_EQ(m.defined_names[2].value, "'门贴'!$A$1:$H$20");
+  EXPECT_EQ(m.defined_names[0].value, "MBB!$A$1:$H$20");
+  book->sheet("门贴").delete_sheet();
+  ASSERT_EQ(m.defined_names.size(), 2u);
+  EXPECT_EQ(m.defined_names[1].local_sheet, 1);
+}
+
 TEST_F(EngineTest, CopyNamesStayWithin31Characters) {
   ws().set_name(std::string(31, 'x'));
   ws().copy_after(ws());
