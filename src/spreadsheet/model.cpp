@@ -5,7 +5,9 @@
 namespace kelv::spreadsheet {
 namespace {
 
-void mix(size_t& seed, size_t v) { seed ^= v + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2); }
+void mix(size_t& seed, size_t v) {
+  seed ^= v + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+}
 
 size_t hash_color(const Color& c) {
   size_t h = static_cast<size_t>(c.kind);
@@ -33,7 +35,9 @@ size_t StyleHash::operator()(const Style& s) const {
   return h;
 }
 
-StyleTable::StyleTable() { assign({Style{}}); }
+StyleTable::StyleTable() {
+  assign({Style{}});
+}
 
 uint32_t StyleTable::intern(const Style& s) {
   auto it = index_.find(s);
