@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "app/sample/demo.h"
+#include "app/sample/sample_workspace.h"
+#include "spreadsheet/engine.h"
+#include "xlsx/xlsx_format.h"
+
+namespace kelv::sample {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Scratch(const std::string& name) {
+  fs::path dir = fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  return dir;
+}
+
+TEST(SampleWorkspace, HoldsTheWorkspaceAndItsHostWorkbookReadsBack) {
+  const fs::path dir = Scratch("kelv-sample-test");
+  xlsx::XlsxFormat format;
+  SampleOptions options;
+  options.examinees = 61;
+  const SampleResult r = WriteSampleWorkspace(dir.string(), options, format);
+  EXPECT_EQ(r.rooms, 3);
+  EXPECT_EQ(r.photos, 61 - 2);  // every 23rd examinee has none
+  EXPECT_TRUE(fs::exists(dir / "帮助.doc"));
+  EXPECT_TRUE(fs::exists(dir / "数据" / kDataWorkbookName));
+
+  spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
+  host::Workbook& book = engine.open_host_workbook((dir / kHostWorkbookName).string());
+  EXPECT_EQ(book.sheet("MBB").visible(), host::SheetVisibility::VeryHidden);
+  host::Worksheet& dtb = book.sheet("DTB");
+  int32_t row = 2;
+  for (const std::string& name : SampleTemplateNames()) {
+    EXPECT_EQ(dtb.cells(row, 5).text(), name);
+    EXPECT_EQ(book.sheet(name).name(), name);
+    ++row;
+  }
+  EXPECT_TRUE(dtb.cells(row, 5).value().is_empty());
+  EXPECT_EQ(dtb.cells(2, 61).text(), "2024010001");
+  EXPECT_EQ(dtb.number_format(2, 61), "@");
+  fs::remove_all(dir);
+}
+
+TEST(Demo, PlaysTheWholeCourseOfWorkWithoutAnErrorBox) {
+  const fs::path dir = Scratch("kelv-demo-test");
+  std::ostringstream out;
+  DemoOptions options;
+  options.dir = dir.string();
+  options.examinees = 45;
+  EXPECT_EQ(RunDemo(options, out), 0) << out.str();
+  // No notice either: places and examinees match, every template renders.
+  EXPECT_EQ(out.str().find("[提示]"), std::string::npos) << out.str();
+  EXPECT_EQ(out.str().find("未生成"), std::string::npos) << out.str();
+
+  spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
+  engine.open_host_workbook((dir / kHostWorkbookName).string());
+  host::Workbook& data = engine.open_workbook((dir / "数据" / kDataWorkbookName).string());
+  for (const std::string& name : SampleTemplateNames()) {
+    EXPECT_EQ(data.sheet(name).name(), name);
+  }
+  // The door list's first page: the room's header, then its first examinee.
+  host::Worksheet& door = data.sheet("门贴");
+  EXPECT_EQ(door.cells(3, 3).text(), "01");
+  EXPECT_EQ(door.cells(7, 2).text(), "2024010001");
+  EXPECT_EQ(door.cells(9, 2).text(), "2024010002");
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace kelv::sample
