@@ -217,7 +217,7 @@ class BookReader {
         if (local_name(n.name()) != "definedName") continue;
         spreadsheet::DefinedName d;
         d.name = attr_str(n, "name");
-        d.value = n.text().get();
+        d.value = decode_escapes(n.text().get());
         d.hidden = attr_bool(n, "hidden", false);
         if (pugi::xml_attribute l = attr(n, "localSheetId")) {
           d.local_sheet = model_index(attr_int(n, "localSheetId", -1));

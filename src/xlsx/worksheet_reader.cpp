@@ -689,6 +689,7 @@ class Reader {
 
   void finish_formula() {
     auto f = std::make_shared<spreadsheet::Formula>();
+    buf_ = decode_escapes(buf_);
     if (f_type_ == 's' && f_si_ >= 0) {
       if (!buf_.empty()) {
         shared_[f_si_] = {row_, col_, buf_};

@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -307,6 +308,16 @@ void write_workbook(const spreadsheet::Workbook& book, const std::string& path) 
   const int fd = mkstemp(tmp.data());
   if (fd < 0)
     throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：无法创建临时文件");
+  // The new file takes the old one's permissions, or the usual ones for a
+  // new file (mkstemp makes it private).
+  struct stat old_stat;
+  if (::stat(path.c_str(), &old_stat) == 0 && S_ISREG(old_stat.st_mode)) {
+    ::fchmod(fd, old_stat.st_mode & 07777);
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+  }
   ::close(fd);
   try {
     PackageWriter out(tmp);

@@ -355,9 +355,14 @@ TEST(Save, ReplacesTheOldFileOnlyWhenComplete) {
   test::TempDir dir;
   const std::string path = dir.path("考务.xlsx");
   std::ofstream(path) << "old";
+  namespace fs = std::filesystem;
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   auto book = feature_book();
   write_workbook(*book, path);
   EXPECT_EQ(read_workbook(path)->sheets.size(), 3u);
+  // The file keeps its permissions.
+  EXPECT_EQ(fs::status(path).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   // Nothing is left beside it.
   size_t files = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir.path("")))
