@@ -130,6 +130,30 @@ TEST_F(EngineTest, DeleteShiftUpOfSettingsRowsKeepsLaterRows) {
   EXPECT_EQ(cell(3, 1).value(), Variant("left alone"));
 }
 
+TEST_F(EngineTest, WholeColumnsAndRowsTouchOnlyStoredCells) {
+  cell(3, 1).set_value("a");
+  ws().columns(2).font().set_bold(true);
+  ws().columns(5).clear_contents();
+  ws().columns(6).clear();
+  EXPECT_EQ(model().rows.size(), 3u);
+  EXPECT_TRUE(cell(500000, 2).font().get().bold);
+  // A formatted row over a formatted column: the crossing cell has both.
+  ws().rows(7).font().set_color_index(3);
+  EXPECT_TRUE(cell(7, 2).font().get().bold);
+  EXPECT_EQ(cell(7, 2).font().get().color_index, 3);
+  EXPECT_EQ(cell(7, 9).font().get().color_index, 3);
+  EXPECT_FALSE(cell(7, 9).font().get().bold);
+  EXPECT_EQ(model().rows.size(), 7u);
+  EXPECT_EQ(model().rows[6].cells.size(), 1u);
+}
+
+TEST_F(EngineTest, NonEmptyValuesAreNotWrittenIntoWholeColumns) {
+  cell(2, 3).set_value("x");
+  EXPECT_EQ(error_number([&] { ws().columns(3).set_value("y"); }), 1004);
+  ws().columns(3).set_value("");
+  EXPECT_TRUE(cell(2, 3).value().is_empty());
+}
+
 TEST_F(EngineTest, MergeKeepsTheTopLeftValueOnly) {
   cell(1, 1).set_value("a");
   cell(1, 2).set_value("b");
