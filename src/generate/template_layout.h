@@ -49,8 +49,9 @@ struct AreaBounds {
   int32_t endColumn = 0;  // 0: the first row has no end marker
 };
 
-// Finds the bounds of the area marked `marker` (Part of the template format:
-// first two marker rows in column A, end marker in the first row).
+// Finds the bounds of the area marked `marker`: the first two rows 2..100
+// whose column A holds exactly the marker, and the end marker in columns
+// 3..100 of the first of them.
 AreaBounds FindAreaBounds(host::Worksheet& sheet, const char* marker);
 
 // Fills an area's layout from bounds that have both a first row and an end
