@@ -52,6 +52,16 @@ struct SheetPassthrough {
   std::string page_setup_attributes;
 };
 
+// A sheet of a kind the engine does not model (a chart sheet, a dialog or
+// macro sheet), kept in its place among the sheets with its part carried.
+struct RawSheet {
+  int32_t position = 0;        // index among all the file's sheets
+  std::string attributes;      // of its <sheet> entry (name, state, ...), as written
+  RawRelationship relationship;
+  // Its own defined names: attributes other than localSheetId, and the value.
+  std::vector<std::pair<std::string, std::string>> defined_names;
+};
+
 struct WorkbookPassthrough {
   std::vector<RawPart> parts;                          // untouched parts
   std::vector<RawRelationship> workbook_relationships; // beyond sheets, styles, strings, theme
@@ -68,6 +78,7 @@ struct WorkbookPassthrough {
   std::vector<std::string> style_fonts, style_fills, style_borders;
   std::string cell_style_xfs_xml;
   std::vector<std::pair<int32_t, std::string>> number_formats;  // custom id, code
+  std::vector<RawSheet> other_sheets;  // by position
 };
 
 }  // namespace kelv::spreadsheet

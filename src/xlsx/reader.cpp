@@ -1,6 +1,7 @@
 #include <expat.h>
 #include <stb/stb_image.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <set>
@@ -181,6 +182,7 @@ class BookReader {
       const std::string rid = rel_attr(s, "id");
       auto it = rels.find(rid);
       if (it == rels.end()) {
+        keep_other_sheet(s, rid, static_cast<int32_t>(index_map.size()));
         index_map.push_back(-1);
         continue;
       }
@@ -220,8 +222,12 @@ class BookReader {
         d.value = decode_escapes(n.text().get());
         d.hidden = attr_bool(n, "hidden", false);
         if (pugi::xml_attribute l = attr(n, "localSheetId")) {
-          d.local_sheet = model_index(attr_int(n, "localSheetId", -1));
-          if (d.local_sheet < 0) continue;  // belongs to a sheet that is not kept
+          const int64_t file_index = attr_int(n, "localSheetId", -1);
+          d.local_sheet = model_index(file_index);
+          if (d.local_sheet < 0) {
+            keep_other_sheet_name(n, static_cast<int32_t>(file_index));
+            continue;
+          }
         }
         XmlOut extra;
         for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
@@ -241,6 +247,38 @@ class BookReader {
                  l != "fileVersion") {
         pass.workbook_extra_elements.push_back(node_xml(n));
       }
+    }
+  }
+
+  // A chart sheet or the like: its entry and relationship are kept, its part
+  // is carried with the rest.
+  void keep_other_sheet(pugi::xml_node entry, const std::string& rid, int32_t position) {
+    auto& pass = book_->passthrough;
+    auto rel = std::find_if(pass.workbook_relationships.begin(), pass.workbook_relationships.end(),
+                            [&](const RawRelationship& r) { return r.id == rid; });
+    if (rel == pass.workbook_relationships.end()) return;  // a sheet without a part
+    spreadsheet::RawSheet raw;
+    raw.position = position;
+    raw.relationship = *rel;
+    XmlOut attrs;
+    for (pugi::xml_attribute a = entry.first_attribute(); a; a = a.next_attribute()) {
+      const std::string_view n(a.name());
+      if (n == "sheetId" || local_name(a.name()) == "id") continue;
+      attrs.attr(n, a.value());
+    }
+    raw.attributes = std::move(attrs.str());
+    pass.workbook_relationships.erase(rel);
+    pass.other_sheets.push_back(std::move(raw));
+  }
+
+  void keep_other_sheet_name(pugi::xml_node name, int32_t position) {
+    for (auto& o : book_->passthrough.other_sheets) {
+      if (o.position != position) continue;
+      XmlOut attrs;
+      for (pugi::xml_attribute a = name.first_attribute(); a; a = a.next_attribute()) {
+        if (std::string_view(a.name()) != "localSheetId") attrs.attr(a.name(), a.value());
+      }
+      o.defined_names.emplace_back(std::move(attrs.str()), decode_escapes(name.text().get()));
     }
   }
 

@@ -90,6 +90,7 @@ class BookWriter {
     };
 
     std::vector<RawRelationship> wb_rels = book_.passthrough.workbook_relationships;
+    for (const auto& o : book_.passthrough.other_sheets) wb_rels.push_back(o.relationship);
     std::vector<std::string> sheet_rel_ids;
     std::map<std::string, int> shared_use;  // carried part -> sheets using it
     for (size_t i = 0; i < book_.sheets.size(); ++i) {
@@ -226,22 +227,48 @@ class BookWriter {
     out.raw(pass.workbook_pr_xml.empty() ? "<workbookPr/>" : pass.workbook_pr_xml);
     upto(3);
     const auto n = static_cast<int32_t>(book_.sheets.size());
+    // Sheets of other kinds go back to their places; indices in the file
+    // count them too.
+    const auto& others = pass.other_sheets;
+    std::vector<int32_t> file_index(static_cast<size_t>(n));
+    std::vector<std::pair<bool, size_t>> entries;  // (model sheet?, index)
+    {
+      size_t model = 0, other = 0;
+      while (model < file_index.size() || other < others.size()) {
+        const auto at = static_cast<int32_t>(entries.size());
+        if (other < others.size() && (others[other].position <= at || model == file_index.size())) {
+          entries.emplace_back(false, other++);
+        } else {
+          file_index[model] = at;
+          entries.emplace_back(true, model++);
+        }
+      }
+    }
     const int32_t active = std::clamp(book_.active_sheet, 0, std::max(0, n - 1));
     out.raw("<bookViews><workbookView");
     if (book_.first_visible_tab > 0 && book_.first_visible_tab < n)
-      out.attr("firstSheet", int64_t{book_.first_visible_tab});
-    if (active) out.attr("activeTab", int64_t{active});
+      out.attr("firstSheet", int64_t{file_index[static_cast<size_t>(book_.first_visible_tab)]});
+    if (n > 0 && file_index[static_cast<size_t>(active)])
+      out.attr("activeTab", int64_t{file_index[static_cast<size_t>(active)]});
     out.attr("tabRatio",
              static_cast<int64_t>(std::lround(std::clamp(book_.tab_ratio, 0.0, 1.0) * 1000)));
     out.raw("/></bookViews>");
     upto(4);
     out.raw("<sheets>");
-    for (int32_t i = 0; i < n; ++i) {
-      const spreadsheet::Sheet& s = *book_.sheets[static_cast<size_t>(i)];
-      out.raw("<sheet").attr("name", s.name).attr("sheetId", int64_t{i + 1});
+    for (size_t k = 0; k < entries.size(); ++k) {
+      const auto id = static_cast<int64_t>(k + 1);
+      if (!entries[k].first) {
+        const spreadsheet::RawSheet& o = others[entries[k].second];
+        out.raw("<sheet").raw(o.attributes).attr("sheetId", id);
+        out.attr("r:id", o.relationship.id).raw("/>");
+        continue;
+      }
+      const size_t i = entries[k].second;
+      const spreadsheet::Sheet& s = *book_.sheets[i];
+      out.raw("<sheet").attr("name", s.name).attr("sheetId", id);
       if (s.visibility == spreadsheet::Visibility::Hidden) out.attr("state", "hidden");
       if (s.visibility == spreadsheet::Visibility::VeryHidden) out.attr("state", "veryHidden");
-      out.attr("r:id", sheet_rel_ids[static_cast<size_t>(i)]).raw("/>");
+      out.attr("r:id", sheet_rel_ids[i]).raw("/>");
     }
     out.raw("</sheets>");
     upto(7);
@@ -251,9 +278,19 @@ class BookWriter {
       if (!any) out.raw("<definedNames>");
       any = true;
       out.raw("<definedName").attr("name", d.name);
-      if (d.local_sheet >= 0) out.attr("localSheetId", int64_t{d.local_sheet});
+      if (d.local_sheet >= 0)
+        out.attr("localSheetId", int64_t{file_index[static_cast<size_t>(d.local_sheet)]});
       if (d.hidden) out.attr("hidden", "1");
       out.raw(d.extra_attributes).raw(">").text(d.value).raw("</definedName>");
+    }
+    for (size_t k = 0; k < entries.size(); ++k) {
+      if (entries[k].first) continue;
+      for (const auto& [attrs, value] : others[entries[k].second].defined_names) {
+        if (!any) out.raw("<definedNames>");
+        any = true;
+        out.raw("<definedName").raw(attrs).attr("localSheetId", static_cast<int64_t>(k));
+        out.raw(">").text(value).raw("</definedName>");
+      }
     }
     if (any) out.raw("</definedNames>");
     upto(8);

@@ -301,7 +301,7 @@ TEST_P(FileRoundTrip, LoadSaveLoadKeepsModelAndCarriedContent) {
 
 INSTANTIATE_TEST_SUITE_P(Files, FileRoundTrip,
                          ::testing::Values("openpyxl_features.xlsx", "libreoffice_features.xlsx",
-                                           "prefixed.xlsx", "macro.xlsm"),
+                                           "chartsheet.xlsx", "prefixed.xlsx", "macro.xlsm"),
                          [](const auto& info) {
                            std::string n = info.param;
                            for (char& c : n) {
@@ -394,6 +394,52 @@ TEST(Save, AFailureLeavesTheOldFileAndNamesIt) {
   } catch (const host::HostError& e) {
     EXPECT_EQ(e.number(), 1004);
     EXPECT_NE(e.description().find("无此文件夹/a.xlsx"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace kelv::xlsx
+
+namespace kelv::xlsx {
+namespace {
+
+TEST(RoundTrip, ChartSheetsKeepTheirPlace) {
+  test::TempDir dir;
+  auto book = read_workbook(data_file("chartsheet.xlsx"));
+  // The model holds the two worksheets; the chart sheet is carried.
+  ASSERT_EQ(book->sheets.size(), 2u);
+  EXPECT_EQ(book->sheets[1]->name, "汇总");
+  EXPECT_EQ(book->active_sheet, 1);
+  ASSERT_EQ(book->passthrough.other_sheets.size(), 1u);
+  EXPECT_EQ(book->passthrough.other_sheets[0].position, 1);
+  // openpyxl counts only worksheets for localSheetId, so its print area
+  // reads as belonging to the chart sheet; it stays there.
+  EXPECT_EQ(book->passthrough.other_sheets[0].defined_names.size(), 1u);
+  // The engine adds a sheet at the end.
+  auto added = std::make_unique<Sheet>();
+  added->name = "Sheet1";
+  book->sheets.push_back(std::move(added));
+  const std::string out = dir.path("c.xlsx");
+  write_workbook(*book, out);
+  const std::string wb = test::read_part(out, "xl/workbook.xml");
+  const size_t data = wb.find("数据"), chart = wb.find("图表"), sum = wb.find("汇总"),
+               last = wb.find("Sheet1");
+  ASSERT_NE(chart, std::string::npos);
+  EXPECT_LT(data, chart);
+  EXPECT_LT(chart, sum);
+  EXPECT_LT(sum, last);
+  EXPECT_NE(wb.find("activeTab=\"2\""), std::string::npos);
+  EXPECT_NE(wb.find("localSheetId=\"1\""), std::string::npos);
+  auto back = read_workbook(out);
+  EXPECT_EQ(back->sheets.size(), 3u);
+  EXPECT_EQ(back->active_sheet, 1);
+  if (std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") == 0) {
+    const std::string cmd =
+        "/usr/bin/python3 -c \"import openpyxl,sys; wb=openpyxl.load_workbook(sys.argv[1]); "
+        "sys.exit(0 if wb.sheetnames==['数据','图表','汇总','Sheet1'] and len(wb.chartsheets)==1 "
+        "and len(wb.chartsheets[0]._charts)==1 else 1)\" '" +
+        out + "'";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
   }
 }
 

@@ -4,6 +4,8 @@
   openpyxl_features.xlsx     made by openpyxl
   libreoffice_features.xlsx  the same workbook converted by LibreOffice
                              (soffice --headless --convert-to xlsx)
+  chartsheet.xlsx            made by openpyxl: a chart sheet between two
+                             worksheets, the last one active with a print area
   macro.xlsm                 prefixed.xlsx made macro-enabled, with a
                              (dummy) vbaProject.bin part
   prefixed.xlsx              hand-written XML: an "x:" prefix for the main
@@ -217,6 +219,24 @@ def make_prefixed(path):
             z.writestr(name, text.encode("utf-8"))
 
 
+def make_chartsheet(path):
+    from openpyxl.chart import BarChart, Reference
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "数据"
+    for i in range(1, 6):
+        ws.append([f"考场{i}", i * 10])
+    chart = BarChart()
+    chart.add_data(Reference(ws, min_col=2, min_row=1, max_row=5))
+    cs = wb.create_chartsheet("图表")
+    cs.add_chart(chart)
+    last = wb.create_sheet("汇总")
+    last["A1"] = "合计"
+    last.print_area = "A1:B2"
+    wb.active = 2
+    wb.save(path)
+
+
 def make_macro(source, path):
     with zipfile.ZipFile(source) as src, zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as out:
         for item in src.infolist():
@@ -243,3 +263,4 @@ if __name__ == "__main__":
     make_libreoffice("openpyxl_features.xlsx", "libreoffice_features.xlsx")
     make_prefixed("prefixed.xlsx")
     make_macro("prefixed.xlsx", "macro.xlsm")
+    make_chartsheet("chartsheet.xlsx")
