@@ -446,6 +446,9 @@ Rect EngineSheet::current_region(int32_t row, int32_t column) const {
   auto col_hit = [&](int32_t c, int32_t r1, int32_t r2) {
     if (c < 1 || c > kMaxColumns) return false;
     for (int32_t r = std::max(r1, 1); r <= std::min(r2, last); ++r) {
+      const std::vector<Cell>& row = s.rows[r - 1].cells;
+      // Most rows of a table end before the column beside it.
+      if (row.empty() || row.back().col < c || row.front().col > c) continue;
       const Cell* cell = cells::find(s, r, c);
       if (cell && cells::has_value(*cell)) return true;
     }
