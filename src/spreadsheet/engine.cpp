@@ -436,13 +436,11 @@ double EngineWindow::tab_ratio() const {
 void EngineWindow::set_scroll_row(int32_t row) {
   if (row < 1 || row > host::kMaxRows) throw HostError::host(kRefused);
   view().top_row = row;
-  book_->mark_modified();
 }
 
 void EngineWindow::set_scroll_column(int32_t column) {
   if (column < 1 || column > host::kMaxColumns) throw HostError::host(kRefused);
   view().left_col = column;
-  book_->mark_modified();
 }
 
 void EngineWindow::set_split_row(int32_t rows) {

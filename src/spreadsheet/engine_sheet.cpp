@@ -1176,6 +1176,8 @@ double EngineSheet::left_of(int32_t column) const {
 }
 
 // --- Selection ------------------------------------------------------------------------
+// Selecting and scrolling move the view only; like activating a sheet they do
+// not count as changing the workbook.
 
 void EngineSheet::select(const Rect& area) {
   check_rect(area);
@@ -1183,7 +1185,6 @@ void EngineSheet::select(const Rect& area) {
   sheet_->view.selection = {area};
   sheet_->view.active_row = area.row1;
   sheet_->view.active_col = area.col1;
-  book_->mark_modified();
 }
 
 void EngineSheet::activate_cell(int32_t row, int32_t column) {
@@ -1195,7 +1196,6 @@ void EngineSheet::activate_cell(int32_t row, int32_t column) {
   if (!inside) v.selection = {Rect::cell(row, column)};
   v.active_row = row;
   v.active_col = column;
-  book_->mark_modified();
 }
 
 void EngineSheet::add_page_break_above(int32_t row) {

@@ -226,6 +226,10 @@ TEST_F(EngineTest, FreezingWithoutASplitFreezesAtTheActiveCell) {
 
 TEST_F(EngineTest, ApplicationSettingsAndModifiedFlag) {
   EXPECT_FALSE(book->modified());
+  block(1, 1, 2, 2).select();
+  cell(2, 2).activate();
+  engine.active_window().set_scroll_row(5);
+  EXPECT_FALSE(book->modified());
   engine.set_screen_updating(false);
   engine.set_display_alerts(false);
   EXPECT_FALSE(engine.screen_updating());
