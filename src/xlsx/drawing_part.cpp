@@ -1,7 +1,9 @@
 #include "xlsx/drawing_part.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <map>
+#include <set>
 
 #include "xlsx/geometry.h"
 #include "xlsx/opc.h"
@@ -148,21 +150,37 @@ DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_widt
 
   SheetGeometry g(sheet, max_digit_width);
   std::map<uint32_t, std::string> rel_of_image;
-  int32_t next_id = 1;
-  for (const auto& p : sheet.pictures) next_id = std::max(next_id, p.id + 1);
+  // Shape ids are unique within a drawing: the kept anchors' ids stay, a
+  // picture whose id is taken (a copy) gets the next free one.
+  std::set<int64_t> ids;
+  for (const std::string& xml : sheet.passthrough.drawing_anchors) {
+    for (size_t at = xml.find("cNvPr"); at != std::string::npos; at = xml.find("cNvPr", at + 5)) {
+      const size_t id = xml.find(" id=\"", at);
+      const size_t end = xml.find('>', at);
+      if (id != std::string::npos && id < end) ids.insert(std::atoll(xml.c_str() + id + 5));
+    }
+  }
+  int64_t next_id = 1;
+  for (const auto& p : sheet.pictures) next_id = std::max<int64_t>(next_id, p.id + 1);
+  for (int64_t i : ids) next_id = std::max(next_id, i + 1);
   for (const auto& p : sheet.pictures) {
+    const std::string target = image_part(p.image);
+    if (target.empty()) continue;  // no such image
     std::string& rid = rel_of_image[p.image];
     if (rid.empty()) {
       rid = fresh_rel_id(d.relationships);
-      d.relationships.push_back(
-          {rid, std::string(kRelTypeBase) + "image", image_part(p.image), false});
+      d.relationships.push_back({rid, std::string(kRelTypeBase) + "image", target, false});
     }
-    const int32_t id = p.id > 0 ? p.id : next_id++;
+    int64_t id = p.id;
+    if (id <= 0 || !ids.insert(id).second) {
+      id = next_id++;
+      ids.insert(id);
+    }
     const std::string name = p.name.empty() ? "图片 " + std::to_string(id) : p.name;
     out.raw("<xdr:twoCellAnchor editAs=\"oneCell\">");
     write_marker(out, "from", g, p.left, p.top);
     write_marker(out, "to", g, p.left + p.width, p.top + p.height);
-    out.raw("<xdr:pic><xdr:nvPicPr><xdr:cNvPr").attr("id", int64_t{id}).attr("name", name);
+    out.raw("<xdr:pic><xdr:nvPicPr><xdr:cNvPr").attr("id", id).attr("name", name);
     if (!p.description.empty()) out.attr("descr", p.description);
     out.raw("/><xdr:cNvPicPr>");
     out.raw(p.lock_aspect_ratio ? "<a:picLocks noChangeAspect=\"1\"/>" : "<a:picLocks/>");

@@ -100,6 +100,11 @@ void PackageReader::stream(std::string_view part,
   unpacked_ += got;
 }
 
+void PackageReader::charge(std::string_view part, uint64_t bytes) {
+  if (unpacked_ + bytes > limits_.total_bytes) fail(part, "展开后超过大小上限");
+  unpacked_ += bytes;
+}
+
 std::string PackageReader::read(std::string_view part) {
   std::string out;
   stream(part, [&](const char* p, size_t n) { out.append(p, n); });

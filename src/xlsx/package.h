@@ -42,6 +42,10 @@ class PackageReader {
   // Streams the part in chunks to sink; the same checks as read().
   void stream(std::string_view part, const std::function<void(const char*, size_t)>& sink);
 
+  // Counts memory the model spends on a part (row slots of a sheet) against
+  // the total limit, so a small file can not make the model huge either.
+  void charge(std::string_view part, uint64_t bytes);
+
   // A failure naming the file and the part.
   [[noreturn]] void fail(std::string_view part, std::string_view what) const;
 

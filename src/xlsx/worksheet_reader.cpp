@@ -576,7 +576,11 @@ class Reader {
   // --- sheetData, the hot path ---
 
   spreadsheet::Row& row_at(int32_t r) {
-    if (sheet_.rows.size() < static_cast<size_t>(r)) sheet_.rows.resize(static_cast<size_t>(r));
+    if (sheet_.rows.size() < static_cast<size_t>(r)) {
+      package_.charge(part_,
+                      (static_cast<size_t>(r) - sheet_.rows.size()) * sizeof(spreadsheet::Row));
+      sheet_.rows.resize(static_cast<size_t>(r));
+    }
     return sheet_.rows[static_cast<size_t>(r - 1)];
   }
 

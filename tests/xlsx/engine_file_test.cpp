@@ -46,7 +46,8 @@ TEST(EngineFiles, CopiedAddedAndPicturedSheetsSaveAndReadBack) {
   EXPECT_EQ(copy.passthrough.elements.size(), original.passthrough.elements.size());
   std::set<std::string> targets;
   for (const auto& r : original.passthrough.relationships) targets.insert(r.target);
-  for (const auto& r : copy.passthrough.relationships) EXPECT_FALSE(targets.count(r.target)) << r.target;
+  for (const auto& r : copy.passthrough.relationships)
+    EXPECT_FALSE(targets.count(r.target)) << r.target;
   const auto& last = *back->sheets[4];
   ASSERT_EQ(last.pictures.size(), 1u);
   EXPECT_NEAR(last.pictures[0].top, 30, 1e-3);

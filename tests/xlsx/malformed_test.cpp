@@ -182,5 +182,15 @@ TEST(Malformed, PartsBeyondTheUnpackLimitsAreRefused) {
   EXPECT_NO_THROW(read_workbook(path));
 }
 
+TEST(Malformed, FarRowsCountAgainstTheLimitToo) {
+  // A few bytes naming the last row make the model hold every row before it.
+  test::TempDir dir;
+  const std::string path = make(dir, minimal_parts("<c r=\"A1048576\"><v>1</v></c>"));
+  UnpackLimits limits;
+  limits.total_bytes = 16u << 20;
+  expect_refused(path, "xl/worksheets/sheet1.xml", "上限", limits);
+  EXPECT_EQ(read_workbook(path)->sheets[0]->rows.size(), 1048576u);
+}
+
 }  // namespace
 }  // namespace kelv::xlsx
