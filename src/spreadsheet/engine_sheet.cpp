@@ -472,7 +472,7 @@ Rect EngineSheet::used_rect() const {
     if (cells::has_value(c)) return true;
     if (c.style == 0) return false;
     int8_t& p = plain[c.style];
-    if (p < 0) p = table.get(c.style) == Style{} ? 1 : 0;
+    if (p < 0) p = table.get(c.style) == table.get(0) ? 1 : 0;
     return p == 0;
   };
   Rect a{kMaxRows + 1, kMaxColumns + 1, 0, 0};
