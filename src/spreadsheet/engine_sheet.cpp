@@ -756,6 +756,15 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
   if (first >= last) return;
   const auto n = static_cast<size_t>(last - first + 1);
   const bool descending = order == host::SortOrder::Descending;
+  // Merges within one row move with it; any other merge in the sorted rows
+  // would be torn apart.
+  const Rect data{first, area.col1, last, area.col2};
+  std::vector<size_t> row_merges = merges_touching(data);
+  for (size_t i : row_merges) {
+    const Rect& m = s.merges[i];
+    if (m.rows() != 1 || m.col1 < area.col1 || m.col2 > area.col2)
+      throw HostError::host(kRefused, "不能对含有跨行或跨出区域的合并单元格的区域排序");
+  }
 
   // Classes: numbers, texts, Booleans, errors; empty keys always last.
   struct Key {
@@ -811,6 +820,18 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
   bool identity = true;
   for (size_t i = 0; i < n && identity; ++i) identity = perm[i] == i;
   if (identity) return;
+  if (!row_merges.empty()) {
+    std::vector<uint32_t> where(n);  // old position -> new position
+    for (size_t i = 0; i < n; ++i) where[perm[i]] = static_cast<uint32_t>(i);
+    std::vector<Rect> moved_merges;
+    for (size_t i : row_merges) {
+      Rect m = s.merges[i];
+      m.row1 = m.row2 = first + static_cast<int32_t>(where[static_cast<size_t>(m.row1 - first)]);
+      moved_merges.push_back(m);
+    }
+    remove_merges(row_merges);
+    for (const Rect& m : moved_merges) add_merge(m);
+  }
 
   // Lift each row's block out, then put the blocks back in the new order.
   std::vector<std::vector<Cell>> blocks(n);

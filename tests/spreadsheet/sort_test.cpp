@@ -103,6 +103,26 @@ TEST_F(SortTest, FormulasMoveWithTheirRows) {
   EXPECT_EQ(cell(4, 3).formula(), "=COUNTIF(A:A,A4)");
 }
 
+TEST_F(SortTest, OneRowMergesMoveWithTheirRows) {
+  table({Variant(2.0), Variant(1.0)});
+  cell(2, 3).set_value("x");
+  block(2, 3, 2, 4).merge();
+  block(1, 1, 3, 4).sort(cell(1, 1), SortOrder::Ascending, SortHeader::Yes);
+  EXPECT_EQ(cell(3, 3).value(), Variant("x"));
+  EXPECT_EQ(cell(3, 4).merge_area().area(), (host::Rect{3, 3, 3, 4}));
+  EXPECT_EQ(cell(2, 4).merge_area().area(), host::Rect::cell(2, 4));
+}
+
+TEST_F(SortTest, MergesAcrossRowsAreRefused) {
+  table({Variant(2.0), Variant(1.0)});
+  block(2, 3, 3, 3).merge();
+  const std::string before = dump();
+  EXPECT_EQ(error_number(
+                [&] { block(1, 1, 3, 3).sort(cell(1, 1), SortOrder::Ascending, SortHeader::Yes); }),
+            1004);
+  EXPECT_EQ(dump(), before);
+}
+
 TEST_F(SortTest, AKeyOutsideTheRangeIsRefused) {
   table({Variant(2.0), Variant(1.0)});
   EXPECT_EQ(error_number(
