@@ -1,6 +1,7 @@
 #include <vector>
 
 #include "engine_fixture.h"
+#include "spreadsheet/cells.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -16,19 +17,13 @@ class SortTest : public EngineTest {
     cell(1, 2).set_value("tag");
     for (size_t i = 0; i < keys.size(); ++i) {
       const int r = static_cast<int>(i) + 2;
-      Cell& c = cells_get(r, 1);
-      c.value = keys[i];  // exactly this value, not re-read by the writing rules
+      put_exact(r, 1, keys[i]);
       cell(r, 2).set_value(static_cast<int>(i) + 1);
     }
     rows = static_cast<int>(keys.size()) + 1;
   }
-  Cell& cells_get(int r, int c) {
-    cell(r, c).set_value("placeholder");
-    Sheet& s = model();
-    for (Cell& x : s.rows[r - 1].cells)
-      if (x.col == c) return x;
-    throw std::logic_error("cell not stored");
-  }
+  // Stores exactly this value (an error, say), past the writing rules.
+  void put_exact(int r, int c, const Variant& v) { cells::get(model(), r, c).value = v; }
   void sort_by_key() {
     cell(1, 1).current_region().sort(cell(1, 1), SortOrder::Ascending, SortHeader::Yes);
   }
