@@ -6,6 +6,7 @@
 
 #include "host/host_error.h"
 #include "spreadsheet/engine_impl.h"
+#include "spreadsheet/text.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -215,7 +216,8 @@ void EngineSheet::set_page_setup_value(PageSetupProperty p, const Variant& v) {
     Sections sections = split_sections(*s);
     sections.*part = v.to_text();
     const std::string joined = join_sections(sections);
-    if (joined.size() > 255 * 4) throw refused(what);
+    // A header or footer holds at most 255 characters, sections and codes included.
+    if (text::length(joined) > 255) throw refused(what);
     *s = joined;
   } else if (double* margin = margin_of(m, p)) {
     const double pt = number_of(v, what);

@@ -27,6 +27,7 @@ TEST_F(PageSetupTest, HeadersAndFootersAreSectionsOfOneString) {
   EXPECT_EQ(page().get(P::LeftHeader), Variant(""));
   page().set(P::CenterFooter, "");
   EXPECT_EQ(model().page_setup.header_footer.odd_footer, "&LA&&B");
+  refused(P::RightFooter, std::string(300, 'x'));
 }
 
 TEST_F(PageSetupTest, MarginsArePointsOverInches) {
