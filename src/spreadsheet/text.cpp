@@ -53,6 +53,12 @@ icu::Collator& prc_collator() {
         icu::Collator::createInstance(icu::Locale("zh", "CN"), status));
     if (U_FAILURE(status) || !c) throw std::runtime_error("ICU collator for zh_CN unavailable");
     c->setStrength(icu::Collator::SECONDARY);
+    // The zh tailoring puts Han before every other script; desktop
+    // spreadsheets in Chinese sort digits, then Latin, then Han in pinyin
+    // order, so the script reordering is switched off.
+    const int32_t no_reordering[] = {UCOL_REORDER_CODE_NONE};
+    c->setReorderCodes(no_reordering, 1, status);
+    if (U_FAILURE(status)) throw std::runtime_error("ICU collator reordering refused");
     return c;
   }();
   return *collator;

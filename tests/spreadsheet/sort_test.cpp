@@ -57,6 +57,12 @@ TEST_F(SortTest, ChineseTextsInPinyinOrder) {
   EXPECT_EQ(tags(), (std::vector<int>{5, 3, 2, 4, 1}));
 }
 
+TEST_F(SortTest, DigitsThenLatinThenHan) {
+  table({Variant("张三"), Variant("b.xlsx"), Variant("初一.xlsx"), Variant("A.xlsx"), Variant("2班")});
+  sort_by_key();
+  EXPECT_EQ(tags(), (std::vector<int>{5, 4, 2, 3, 1}));
+}
+
 TEST_F(SortTest, LetterCaseAndWidthAreIgnoredAndTiesKeepOrder) {
   table({Variant("b"), Variant("Ａ"), Variant("B"), Variant("a"), Variant("A")});
   sort_by_key();
