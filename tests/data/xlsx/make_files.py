@@ -8,6 +8,8 @@
                              worksheets, the last one active with a print area
   macro.xlsm                 prefixed.xlsx made macro-enabled, with a
                              (dummy) vbaProject.bin part
+  fuzz_seeds/*.seed          parts of the files above for the reader's fuzz
+                             target (first byte: which part they replace)
   prefixed.xlsx              hand-written XML: an "x:" prefix for the main
                              namespace, shared formulas, inline and rich
                              strings with phonetic runs, whitespace-only text,
@@ -257,6 +259,18 @@ def make_macro(source, path):
         out.writestr("xl/vbaProject.bin", bytes(range(256)) * 8)
 
 
+def make_fuzz_seeds(folder):
+    os.makedirs(folder, exist_ok=True)
+    seeds = [("sheet", 0, "prefixed.xlsx", "xl/worksheets/sheet1.xml"),
+             ("strings", 1, "prefixed.xlsx", "xl/sharedStrings.xml"),
+             ("styles", 2, "prefixed.xlsx", "xl/styles.xml"),
+             ("workbook", 3, "prefixed.xlsx", "xl/workbook.xml"),
+             ("drawing", 4, "openpyxl_features.xlsx", "xl/drawings/drawing1.xml")]
+    for name, selector, source, part in seeds:
+        with zipfile.ZipFile(source) as z, open(os.path.join(folder, name + ".seed"), "wb") as out:
+            out.write(bytes([selector]) + z.read(part))
+
+
 if __name__ == "__main__":
     os.chdir(HERE)
     make_openpyxl("openpyxl_features.xlsx")
@@ -264,3 +278,4 @@ if __name__ == "__main__":
     make_prefixed("prefixed.xlsx")
     make_macro("prefixed.xlsx", "macro.xlsm")
     make_chartsheet("chartsheet.xlsx")
+    make_fuzz_seeds("fuzz_seeds")
