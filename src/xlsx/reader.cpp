@@ -347,14 +347,12 @@ class BookReader {
       if (consumed_.count(p)) continue;
       if (picture_media_.count(p)) continue;
       raw.push_back(p);
+      // "a/_rels/b.xml.rels" holds the relationships of "a/b.xml".
       const size_t slash = p.rfind("/_rels/");
-      if (slash != std::string::npos || p.rfind("_rels/", 0) == 0) {
-        const std::string source =
-            slash == std::string::npos
-                ? ""
-                : p.substr(0, slash) + "/" + p.substr(slash + 7, p.size() - slash - 7 - 5);
-        if (p.size() > 5 && p.compare(p.size() - 5, 5, ".rels") == 0)
-          note(read_relationships(pkg_, source));
+      if (slash != std::string::npos && p.size() > slash + 7 + 5 &&
+          p.compare(p.size() - 5, 5, ".rels") == 0) {
+        note(read_relationships(
+            pkg_, p.substr(0, slash + 1) + p.substr(slash + 7, p.size() - slash - 12)));
       }
     }
     for (const std::string& m : picture_media_) {
