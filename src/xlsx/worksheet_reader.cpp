@@ -41,7 +41,10 @@ struct QName {
       prefix = v.substr(b + 1);
     }
   }
-  bool main() const { return uri.empty() || uri == kMainNs; }
+  // The transitional namespace, its strict twin, or none (sloppy producers).
+  bool main() const {
+    return uri.empty() || uri == kMainNs || uri == "http://purl.oclc.org/ooxml/spreadsheetml/main";
+  }
   void append_qualified(std::string& out) const {
     if (!prefix.empty()) {
       out.append(prefix);
