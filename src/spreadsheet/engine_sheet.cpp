@@ -509,15 +509,17 @@ void EngineSheet::clear(const Rect& area) {
          it != s.columns.end() && it->first <= area.col2; ++it)
       it->second.style.reset();
   } else if (!area.is_whole_rows()) {
-    // Cleared cells show the default format even under a formatted row or column.
+    // Cleared cells show the default format even under a formatted row or
+    // column; under a row or column whose format is the default, nothing
+    // needs storing.
     bool col_styles = false;
     for (auto it = s.columns.lower_bound(area.col1);
          it != s.columns.end() && it->first <= area.col2; ++it)
-      col_styles = col_styles || it->second.style.has_value();
+      col_styles = col_styles || it->second.style.value_or(0) != 0;
     const int32_t upto = col_styles ? area.row2 : last;
     for (int32_t r = area.row1; r <= upto; ++r) {
       const Row* row = cells::row_ptr(s, r);
-      if (!col_styles && !(row && row->style)) continue;
+      if (!col_styles && !(row && row->style.value_or(0) != 0)) continue;
       auto [b, e] = cells::ensure_span(s, r, area.col1, area.col2);
       for (auto it = b; it != e; ++it) it->style = 0;
     }
