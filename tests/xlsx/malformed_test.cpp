@@ -137,6 +137,14 @@ TEST(Malformed, ReferencesOffTheSheetOrTables) {
   expect_refused(make(dir, minimal_parts("<c r=\"A1\"><v>abc</v></c>")), "xl/worksheets/sheet1.xml",
                  "数值无效");
   Parts p = minimal_parts();
+  p["xl/worksheets/sheet1.xml"].replace(
+      p["xl/worksheets/sheet1.xml"].find("</worksheet>"), 12,
+      "<mergeCells><mergeCell ref=\"A1:XFE2\"/></mergeCells></worksheet>");
+  expect_refused(make(dir, p), "xl/worksheets/sheet1.xml", "XFE2");
+  // A format index beyond the table reads as the default format.
+  auto b = read_workbook(make(dir, minimal_parts("<c r=\"A1\" s=\"99\"><v>1</v></c>")));
+  EXPECT_EQ(b->sheets[0]->rows[0].cells[0].style, 0u);
+  p = minimal_parts();
   p["xl/workbook.xml"].replace(
       p["xl/workbook.xml"].find("</sheets>"), 9,
       "</sheets><definedNames><definedName name=\"x\" localSheetId=\"5\">S!A1"
