@@ -150,7 +150,10 @@ class Writer {
       out_.raw("<pane");
       if (v.split_cols) out_.attr("xSplit", int64_t{v.split_cols});
       if (v.split_rows) out_.attr("ySplit", int64_t{v.split_rows});
-      out_.attr("topLeftCell", cell_name(v.split_rows + 1, v.split_cols + 1));
+      // The window's origin is the frozen area's corner; the scrolling pane
+      // starts just past the split.
+      out_.attr("topLeftCell", cell_name(std::min(v.top_row + v.split_rows, host::kMaxRows),
+                                         std::min(v.left_col + v.split_cols, host::kMaxColumns)));
       out_.attr("activePane", pane).attr("state", "frozen").raw("/>");
     }
     out_.raw("<selection");
