@@ -149,9 +149,6 @@ Fill read_fill(pugi::xml_node node) {
     if (f.pattern == "none") f.pattern.clear();
     f.fg = read_color(child(p, "fgColor"));
     f.bg = read_color(child(p, "bgColor"));
-    // A pattern fill without a type but with a colour is solid to every producer.
-    if (f.pattern.empty() && attr(p, "patternType").empty() && f.fg.kind != Color::Kind::None)
-      f.pattern = "solid";
   } else if (pugi::xml_node g = child(node, "gradientFill")) {
     f.gradient_xml = node_xml(g);
   }
