@@ -15,20 +15,6 @@ namespace {
 
 constexpr double kEmuPerPoint = 12700;
 
-// The anchor as written, with every namespace declaration of the drawing
-// root repeated on it so it stands on its own.
-std::string standalone_xml(pugi::xml_node node, pugi::xml_node root) {
-  pugi::xml_document doc;
-  pugi::xml_node copy = doc.append_copy(node);
-  for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute()) {
-    std::string_view n(a.name());
-    if ((n == "xmlns" || n.substr(0, 6) == "xmlns:") && !copy.attribute(a.name())) {
-      copy.append_attribute(a.name()) = a.value();
-    }
-  }
-  return node_xml(copy);
-}
-
 // Finds the first descendant element with this local name.
 pugi::xml_node find(pugi::xml_node node, std::string_view local) {
   for (pugi::xml_node n = node.first_child(); n; n = n.next_sibling()) {
@@ -88,7 +74,7 @@ void read_drawing(PackageReader& package, const std::string& part, spreadsheet::
         (kind == "twoCellAnchor" || kind == "oneCellAnchor" || kind == "absoluteAnchor") &&
         rel != by_id.end() && !rel->second.external && package.has(rel->second.target);
     if (!picture) {
-      sheet.passthrough.drawing_anchors.push_back(standalone_xml(a, root));
+      sheet.passthrough.drawing_anchors.push_back(standalone_xml(a));
       continue;
     }
     spreadsheet::PictureModel p;

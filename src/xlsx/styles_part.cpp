@@ -150,7 +150,7 @@ Fill read_fill(pugi::xml_node node) {
     f.fg = read_color(child(p, "fgColor"));
     f.bg = read_color(child(p, "bgColor"));
   } else if (pugi::xml_node g = child(node, "gradientFill")) {
-    f.gradient_xml = node_xml(g);
+    f.gradient_xml = standalone_xml(g);  // it may travel to another workbook
   }
   return f;
 }

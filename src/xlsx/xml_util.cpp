@@ -237,6 +237,20 @@ std::string node_xml(pugi::xml_node node) {
   return os.str();
 }
 
+std::string standalone_xml(pugi::xml_node node) {
+  pugi::xml_document doc;
+  pugi::xml_node copy = doc.append_copy(node);
+  pugi::xml_node root = node;
+  while (root.parent().type() == pugi::node_element) root = root.parent();
+  for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute()) {
+    std::string_view n(a.name());
+    if ((n == "xmlns" || n.substr(0, 6) == "xmlns:") && !copy.attribute(a.name())) {
+      copy.append_attribute(a.name()) = a.value();
+    }
+  }
+  return node_xml(copy);
+}
+
 std::string namespace_declarations(pugi::xml_node root) {
   XmlOut out;
   for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute()) {

@@ -67,6 +67,9 @@ std::string rel_attr(pugi::xml_node node, std::string_view local);
 
 // The node as written (no indentation).
 std::string node_xml(pugi::xml_node node);
+// The node as written, with the namespace declarations of its document's
+// root repeated on it, so it reads the same wherever it is put.
+std::string standalone_xml(pugi::xml_node node);
 // ` xmlns:p="..."` declarations and mc:Ignorable of a root element, as written.
 std::string namespace_declarations(pugi::xml_node root);
 
