@@ -224,7 +224,8 @@ void write_border(XmlOut& out, const Border& b) {
 pugi::xml_node parse_fragment(pugi::xml_document& doc, const std::string& xml,
                               const std::string& namespaces) {
   // Fragments keep their prefixes; wrap them so those stay declared.
-  const std::string wrapped = "<w" + namespaces + ">" + xml + "</w>";
+  const std::string wrapped =
+      "<w xmlns=\"" + std::string(kMainNs) + "\"" + namespaces + ">" + xml + "</w>";
   doc.load_buffer(wrapped.data(), wrapped.size());
   return doc.document_element().first_child();
 }

@@ -1,6 +1,7 @@
 #include "xlsx/xml_util.h"
 
 #include <cstdio>
+#include <set>
 #include <sstream>
 
 #include "xlsx/package.h"
@@ -237,15 +238,39 @@ std::string node_xml(pugi::xml_node node) {
   return os.str();
 }
 
+namespace {
+
+void used_prefixes(pugi::xml_node n, std::set<std::string>& out) {
+  if (n.type() != pugi::node_element) return;
+  const std::string_view name(n.name());
+  const size_t colon = name.find(':');
+  out.insert(colon == std::string_view::npos ? std::string() : std::string(name.substr(0, colon)));
+  for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+    const std::string_view an(a.name());
+    const size_t c = an.find(':');
+    if (c != std::string_view::npos && an.substr(0, c) != "xmlns")
+      out.insert(std::string(an.substr(0, c)));
+  }
+  for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) used_prefixes(c, out);
+}
+
+}  // namespace
+
 std::string standalone_xml(pugi::xml_node node) {
+  // Declares exactly the prefixes the subtree uses, as bound where it stood,
+  // so the result depends on nothing around it.
+  std::set<std::string> used;
+  used_prefixes(node, used);
   pugi::xml_document doc;
   pugi::xml_node copy = doc.append_copy(node);
-  pugi::xml_node root = node;
-  while (root.parent().type() == pugi::node_element) root = root.parent();
-  for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute()) {
-    std::string_view n(a.name());
-    if ((n == "xmlns" || n.substr(0, 6) == "xmlns:") && !copy.attribute(a.name())) {
-      copy.append_attribute(a.name()) = a.value();
+  for (const std::string& prefix : used) {
+    const std::string decl = prefix.empty() ? "xmlns" : "xmlns:" + prefix;
+    if (prefix == "xml") continue;
+    for (pugi::xml_node n = node; n.type() == pugi::node_element; n = n.parent()) {
+      if (pugi::xml_attribute a = n.attribute(decl.c_str())) {
+        if (!copy.attribute(decl.c_str())) copy.append_attribute(decl.c_str()) = a.value();
+        break;
+      }
     }
   }
   return node_xml(copy);

@@ -135,6 +135,7 @@ TEST(Interop, ReadsWhatOpenpyxlWrote) {
     top += row.hidden ? 0 : row.height >= 0 ? row.height : s.default_row_height;
   }
   EXPECT_NEAR(p.top, top, 1e-6);
+  EXPECT_NE(style(*b, s, 5, 5).fill.gradient_xml.find("gradientFill"), std::string::npos);
   // Conditional formats, data validation and the comment are carried.
   bool cf = false, dv = false, legacy = false;
   for (const auto& e : s.passthrough.elements) {

@@ -28,7 +28,7 @@ from openpyxl import Workbook
 from openpyxl.comments import Comment
 from openpyxl.drawing.image import Image
 from openpyxl.formatting.rule import CellIsRule
-from openpyxl.styles import Alignment, Border, Font, PatternFill, Protection, Side
+from openpyxl.styles import Alignment, Border, Font, GradientFill, PatternFill, Protection, Side
 from openpyxl.workbook.defined_name import DefinedName
 from openpyxl.worksheet.datavalidation import DataValidation
 from openpyxl.worksheet.pagebreak import Break
@@ -69,6 +69,8 @@ def make_openpyxl(path):
     ws["A2"].alignment = Alignment(horizontal="center", vertical="top", wrap_text=True)
     ws["A3"].protection = Protection(locked=False, hidden=True)
     ws["C2"].font = Font(color="FF00B050", underline="single")
+    ws["E5"] = "渐变"
+    ws["E5"].fill = GradientFill(stop=("FFFF0000", "FF0000FF"))
     ws.merge_cells("D1:E2")
     ws["D1"] = "合并"
     ws.column_dimensions["A"].width = 20
