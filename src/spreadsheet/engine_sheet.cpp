@@ -8,6 +8,7 @@
 #include "spreadsheet/cells.h"
 #include "spreadsheet/engine_impl.h"
 #include "spreadsheet/formula.h"
+#include "spreadsheet/geometry.h"
 #include "spreadsheet/palette.h"
 #include "spreadsheet/text.h"
 
@@ -76,15 +77,6 @@ void check_rect(const Rect& a) {
   if (a.row1 < 1 || a.col1 < 1 || a.row2 > kMaxRows || a.col2 > kMaxColumns || a.row1 > a.row2 ||
       a.col1 > a.col2)
     throw HostError::host(kRefused, "引用超出工作表范围");
-}
-
-// Column width in character units to points: whole pixels of the default
-// font's digit width, at 96 dpi.
-double width_points(double chars, int32_t digit_px) {
-  if (chars <= 0) return 0;
-  const double d = digit_px > 0 ? digit_px : 7;
-  const double px = std::trunc(((256 * chars + std::trunc(128 / d)) / 256) * d);
-  return px * 0.75;
 }
 
 }  // namespace
@@ -1128,7 +1120,7 @@ double EngineSheet::row_points(int32_t row) const {
 }
 
 double EngineSheet::column_points(int32_t column) const {
-  return width_points(column_width(column), book_->model().max_digit_width);
+  return column_width_points(column_width(column), book_->model().max_digit_width);
 }
 
 void EngineSheet::set_row_height(int32_t first, int32_t last, double height) {
@@ -1194,7 +1186,7 @@ double EngineSheet::left_of(int32_t column) const {
   double left = col_left_[static_cast<size_t>(idx)];
   if (column - 1 > maxc)
     left += (column - 1 - maxc) *
-            width_points(sheet_->default_column_width, book_->model().max_digit_width);
+            column_width_points(sheet_->default_column_width, book_->model().max_digit_width);
   return left;
 }
 

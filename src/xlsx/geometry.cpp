@@ -4,14 +4,9 @@
 #include <cmath>
 
 #include "host/constants.h"
+#include "spreadsheet/geometry.h"
 
 namespace kelv::xlsx {
-
-double column_width_points(double width, int32_t max_digit_width) {
-  const double d = max_digit_width;
-  const double px = std::trunc(((256 * width + std::trunc(128 / d)) / 256) * d);
-  return px * 0.75;
-}
 
 SheetGeometry::SheetGeometry(const spreadsheet::Sheet& sheet, int32_t max_digit_width)
     : sheet_(sheet), mdw_(max_digit_width > 0 ? max_digit_width : 7) {}
@@ -23,7 +18,7 @@ double SheetGeometry::column_width(int32_t col) const {
     if (it->second.hidden) return 0;
     if (it->second.width >= 0) w = it->second.width;
   }
-  return column_width_points(w, mdw_);
+  return spreadsheet::column_width_points(w, mdw_);
 }
 
 double SheetGeometry::row_height(int32_t row) const {

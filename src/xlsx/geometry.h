@@ -6,12 +6,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "spreadsheet/geometry.h"
 #include "spreadsheet/model.h"
 
 namespace kelv::xlsx {
-
-// Width in points of a column `width` character units wide.
-double column_width_points(double width, int32_t max_digit_width);
 
 class SheetGeometry {
  public:

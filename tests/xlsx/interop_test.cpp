@@ -128,7 +128,7 @@ TEST(Interop, ReadsWhatOpenpyxlWrote) {
   EXPECT_EQ(s.page_setup.horizontal_dpi, 300);
   // openpyxl anchors one-cell: B10 is column 2, row 10.
   const auto& p = s.pictures[0];
-  EXPECT_NEAR(p.left, column_width_points(s.columns.at(1).width, b->max_digit_width), 1e-6);
+  EXPECT_NEAR(p.left, spreadsheet::column_width_points(s.columns.at(1).width, b->max_digit_width), 1e-6);
   double top = 0;
   for (int r = 1; r < 10; ++r) {
     const auto& row = s.rows.size() >= static_cast<size_t>(r) ? s.rows[r - 1] : spreadsheet::Row{};

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "spreadsheet/geometry.h"
+
 namespace kelv::form {
 namespace {
 
@@ -186,9 +188,7 @@ QString format_number(double v, const QString& fmt, const QStringList& literals)
 }  // namespace
 
 int column_pixels(double width_chars, int32_t digit_px) {
-  if (width_chars <= 0) return 0;
-  const int32_t d = digit_px > 0 ? digit_px : 7;
-  return static_cast<int>(std::trunc(((256.0 * width_chars + std::trunc(128.0 / d)) / 256.0) * d));
+  return spreadsheet::column_width_pixels(width_chars, digit_px);
 }
 
 QColor resolve_color(const Color& c, const QColor& fallback) {
