@@ -17,7 +17,7 @@ if [[ "${1:-}" == "--bench" ]]; then
   packages+=(liborcus-bin libxlsxwriter-dev time)
 fi
 if [[ "${1:-}" == "--docs" ]]; then
-  packages+=(libreoffice-calc-nogui poppler-utils fonts-noto-cjk)
+  packages+=(libreoffice-calc-nogui poppler-utils fonts-noto-cjk fonts-crosextra-carlito)
 fi
 
 missing=()
