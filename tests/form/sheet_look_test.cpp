@@ -28,6 +28,8 @@ TEST(SheetLook, ColumnWidthsFollowTheDigitWidthRule) {
 TEST(SheetLook, ColoursResolveFromEveryFileForm) {
   EXPECT_EQ(resolve_color(Color::rgb(0xFF123456), Qt::black), QColor(0x12, 0x34, 0x56));
   EXPECT_EQ(resolve_color(Color::indexed(10), Qt::black), QColor(Qt::red));  // ColorIndex 3
+  EXPECT_EQ(resolve_color(Color::indexed(2), Qt::black), QColor(Qt::red));   // first eight repeat
+  EXPECT_EQ(resolve_color(Color::indexed(63), Qt::black), QColor(0x33, 0x33, 0x33));
   EXPECT_EQ(resolve_color(Color::indexed(64), Qt::blue), QColor(Qt::blue));  // system colour
   EXPECT_EQ(resolve_color(Color::theme(1), Qt::red), QColor(Qt::black));
   EXPECT_EQ(resolve_color(Color::automatic(), Qt::green), QColor(Qt::green));

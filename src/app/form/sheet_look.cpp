@@ -6,27 +6,20 @@
 #include <cmath>
 
 #include "spreadsheet/geometry.h"
+#include "spreadsheet/palette.h"
 
 namespace kelv::form {
 namespace {
 
 using spreadsheet::Color;
 
-// The classic palette, indices 0 to 63 (0-7 repeat the first eight).
-constexpr uint32_t kPalette[64] = {
-    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-    0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
-    0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
-    0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
-    0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
-    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
-    0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333,
-};
-
 // The default office theme in the order files index it (light 1 first).
 constexpr uint32_t kTheme[12] = {0xFFFFFF, 0x000000, 0xEEECE1, 0x1F497D, 0x4F81BD, 0xC0504D,
                                  0x9BBB59, 0x8064A2, 0x4BACC6, 0xF79646, 0x0000FF, 0x800080};
+
+QColor palette_color(uint32_t entry) {
+  return QColor::fromRgb(spreadsheet::palette_rgb(static_cast<int32_t>(entry)));
+}
 
 QColor apply_tint(QColor c, double tint) {
   if (tint == 0) return c;
@@ -197,7 +190,9 @@ QColor resolve_color(const Color& c, const QColor& fallback) {
       return apply_tint(
           QColor::fromRgb((c.value >> 16) & 0xFF, (c.value >> 8) & 0xFF, c.value & 0xFF), c.tint);
     case Color::Kind::Indexed:
-      if (c.value < 64) return apply_tint(QColor::fromRgb(kPalette[c.value]), c.tint);
+      // 0-7 repeat the palette's first eight entries; 8-63 are entries 1-56.
+      if (c.value < 8) return apply_tint(palette_color(c.value + 1), c.tint);
+      if (c.value < 64) return apply_tint(palette_color(c.value - 7), c.tint);
       return fallback;  // 64, 65: the system's foreground / background
     case Color::Kind::Theme:
       if (c.value < 12) return apply_tint(QColor::fromRgb(kTheme[c.value]), c.tint);
