@@ -6,41 +6,29 @@ The files are checked in; rerun this only to change them. They are written
 by openpyxl on purpose, so the tests read files that kelv did not write.
 """
 import os
+import sys
 import zipfile
 
-from openpyxl import Workbook
-
-HERE = os.path.dirname(os.path.abspath(__file__))
-WORKSPACES = os.path.join(HERE, "..", "workspaces")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "workspaces"))
+from wslib import (base_sheet, data_workbook, exam, host_workbook, save,  # noqa: E402
+                   settings_sheet, workspace)
 
 SCHOOLS = ["一中", "二中", "三中"]
 GRADES = ["高一", "高二"]
 CLASSES = ["1班", "2班", "3班", "4班"]
 
+# The catalogue headings as a user might have shortened them.
+HEADINGS = dict(enumerate(["模板", "行", "列", "行距", "列距", "排序", "换页", "横排", "数据源"],
+                          start=5))
+ROOM_HEADINGS = ["考场号", " 场人 ", "考室", "监考 甲", "监考乙", "首考号", "尾考号", "备\n注"]
 
-def host_workbook(path, start="2024010001", cycle="30", random_order=False, per_room=True):
+
+def arrange_host_workbook(path):
     """考务.xlsx: 开始, DTB (hidden) with the exam settings, MBB (very hidden)."""
-    wb = Workbook()
-    start_sheet = wb.active
-    start_sheet.title = "开始"
-    start_sheet["A1"] = "考务"
-    dtb = wb.create_sheet("DTB")
-    dtb.sheet_state = "hidden"
-    dtb["A1"] = "数据表"
-    for col, heading in zip(range(5, 14), ["模板", "行", "列", "行距", "列距", "排序",
-                                            "换页", "横排", "数据源"]):
-        dtb.cell(row=1, column=col, value=heading)
-    dtb.cell(row=2, column=61).value = start
-    dtb.cell(row=2, column=61).number_format = "@"
-    dtb.cell(row=2, column=62).value = cycle
-    dtb.cell(row=2, column=62).number_format = "@"
-    dtb.cell(row=3, column=61).value = not random_order
-    dtb.cell(row=4, column=61).value = random_order
-    dtb.cell(row=3, column=62).value = not per_room
-    dtb.cell(row=4, column=62).value = per_room
-    mbb = wb.create_sheet("MBB")
-    mbb.sheet_state = "veryHidden"
-    wb.save(path)
+    wb = host_workbook("考务")
+    settings_sheet(wb, exam_cells=exam(start="2024010001", per_room=True), headings=HEADINGS)
+    base_sheet(wb)
+    save(wb, path)
 
 
 def examinee(i):
@@ -48,35 +36,13 @@ def examinee(i):
     return [f"考生{i:03d}", SCHOOLS[i % 3], GRADES[(i // 3) % 2], CLASSES[(i // 6) % 4]]
 
 
-def data_workbook(path, rooms, examinees, examinee_headers, room_headers=None,
-                  sheets=("考场表", "考生表")):
-    wb = Workbook()
-    wb.remove(wb.active)
-    if "考场表" in sheets:
-        ws = wb.create_sheet("考场表")
-        ws.append(room_headers or ["考场号", " 场人 ", "考室", "监考 甲", "监考乙", "首考号", "尾考号",
-                                   "备\n注"])
-        for room in rooms:
-            ws.append(list(room))
-    if "考生表" in sheets:
-        ws = wb.create_sheet("考生表")
-        ws.append(examinee_headers)
-        for row in examinees:
-            ws.append(list(row))
-    if not wb.sheetnames:
-        wb.create_sheet("Sheet1")
-    wb.save(path)
+def data_file(path, rooms, examinees, examinee_headings, sheets=("考场表", "考生表")):
+    save(data_workbook(rooms, examinees, examinee_headings, ROOM_HEADINGS, sheets), path)
 
 
 def rooms_of(*places):
     return [(f"{k + 1:02d}", p, f"教室{k + 1}", f"甲{k + 1}", f"乙{k + 1}")
             for k, p in enumerate(places)]
-
-
-def workspace(name):
-    folder = os.path.join(WORKSPACES, name)
-    os.makedirs(os.path.join(folder, "数据"), exist_ok=True)
-    return folder
 
 
 def main():
@@ -89,18 +55,19 @@ def main():
     # with 60 places, one with 50, one with a room of no places; 班次 in
     # place of 班级; and files missing a sheet or not a workbook at all.
     folder = workspace("arrange-example")
-    host_workbook(os.path.join(folder, "考务.xlsx"))
+    arrange_host_workbook(os.path.join(folder, "考务.xlsx"))
     data = os.path.join(folder, "数据")
-    data_workbook(os.path.join(data, "考试.xlsx"), rooms_of(30, 28), everyone, headers)
-    data_workbook(os.path.join(data, "多座.xlsx"), rooms_of(30, 30), everyone, headers)
-    data_workbook(os.path.join(data, "少座.xlsx"), rooms_of(30, 20), everyone, headers)
-    data_workbook(os.path.join(data, "空场.xlsx"), rooms_of(30, None, 28), everyone, headers)
-    data_workbook(os.path.join(data, "班次.xlsx"), rooms_of(30, 28), everyone,
-                  ["姓名", "学校", "年级", "班次"])
-    data_workbook(os.path.join(data, "缺考场表.xlsx"), [], everyone, headers, sheets=("考生表",))
-    data_workbook(os.path.join(data, "缺考生表.xlsx"), rooms_of(30, 28), [], headers,
-                  sheets=("考场表",))
-    data_workbook(os.path.join(data, "都缺.xlsx"), [], [], headers, sheets=())
+    os.makedirs(data)
+    data_file(os.path.join(data, "考试.xlsx"), rooms_of(30, 28), everyone, headers)
+    data_file(os.path.join(data, "多座.xlsx"), rooms_of(30, 30), everyone, headers)
+    data_file(os.path.join(data, "少座.xlsx"), rooms_of(30, 20), everyone, headers)
+    data_file(os.path.join(data, "空场.xlsx"), rooms_of(30, None, 28), everyone, headers)
+    data_file(os.path.join(data, "班次.xlsx"), rooms_of(30, 28), everyone,
+              ["姓名", "学校", "年级", "班次"])
+    data_file(os.path.join(data, "缺考场表.xlsx"), [], everyone, headers, sheets=("考生表",))
+    data_file(os.path.join(data, "缺考生表.xlsx"), rooms_of(30, 28), [], headers,
+              sheets=("考场表",))
+    data_file(os.path.join(data, "都缺.xlsx"), [], [], headers, sheets=())
     with open(os.path.join(data, "损坏.xlsx"), "wb") as f:
         f.write(b"PK\x03\x04 this is not a workbook")
     with zipfile.ZipFile(os.path.join(data, "空包.xlsx"), "w") as z:

@@ -26,26 +26,17 @@ generate-pagesetup/
               footers and fitted to one page
 """
 import os
-import shutil
+import sys
 
-from openpyxl import Workbook
 from openpyxl.styles import Border, Font, Side
 from PIL import Image
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-WORKSPACES = os.path.join(HERE, "..", "workspaces")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "workspaces"))
+from wslib import (base_sheet, data_workbook, exam, host_workbook, save,  # noqa: E402
+                   settings_sheet, template_sheet, workspace)
 
-HEADINGS = ["模板名称", "行数", "列数", "行距", "列距", "排序列", "换页列", "横排", "数据源"]
 THIN = Side(style="thin")
 BOX = Border(left=THIN, right=THIN, top=THIN, bottom=THIN)
-
-
-def workspace(name):
-    folder = os.path.join(WORKSPACES, name)
-    if os.path.isdir(folder):
-        shutil.rmtree(folder)
-    os.makedirs(folder)
-    return folder
 
 
 def photo(path, shade):
@@ -53,39 +44,17 @@ def photo(path, shade):
     Image.new("RGB", (30, 40), (shade, 120, 200 - shade)).save(path, "JPEG", quality=80)
 
 
-def host_workbook(rows, exam=True):
+def generate_host_workbook(rows):
     """开始 and DTB (hidden) with catalogue rows D..M (and U..AC when given)."""
-    wb = Workbook()
-    wb.active.title = "开始"
-    wb.active["A1"] = "考务编排"
-    dtb = wb.create_sheet("DTB")
-    dtb.sheet_state = "hidden"
-    dtb["A1"] = "数据表"
-    for k, heading in enumerate(HEADINGS):
-        dtb.cell(row=1, column=5 + k, value=heading)
-    for r, row in enumerate(rows, start=2):
-        for k, value in enumerate(row):
-            if value is not None:
-                dtb.cell(row=r, column=4 + k, value=value)
-    if exam:
-        dtb.cell(row=2, column=61, value="0001").number_format = "@"
-        dtb.cell(row=2, column=62, value="30").number_format = "@"
-        for (r, c), value in {(3, 61): True, (4, 61): False, (3, 62): False,
-                              (4, 62): True}.items():
-            dtb.cell(row=r, column=c, value=value)
+    wb = host_workbook()
+    dtb = settings_sheet(wb, rows, exam(per_room=True))
     dtb.cell(row=2, column=90, value=False)
-    mbb = wb.create_sheet("MBB")
-    mbb.sheet_state = "veryHidden"
-    mbb["A1"] = "<MBB 模板设计>"
-    mbb["A2"] = "#"
-    mbb["B2"] = "[姓名]"
-    mbb["C2"] = "#"
+    base_sheet(wb, {"A1": "<MBB 模板设计>", "A2": "#", "B2": "[姓名]", "C2": "#"})
     return wb, dtb
 
 
 def template(wb, name):
-    ws = wb.create_sheet(name)
-    ws["A1"] = f"<{name} 模板设计>"
+    ws = template_sheet(wb, name)
     ws.column_dimensions["A"].width = 3
     return ws
 
@@ -120,19 +89,8 @@ def layout_template(wb, name, header=True):
     return ws
 
 
-def data_workbook(path, headings, records, rooms=(("01", 7),)):
-    wb = Workbook()
-    room_sheet = wb.active
-    room_sheet.title = "考场表"
-    room_sheet.append(["考场", "场人", "考室", "监考甲", "监考乙", "首考号", "尾考号"])
-    for room in rooms:
-        room_sheet.append(list(room))
-    examinees = wb.create_sheet("考生表")
-    examinees.append(headings)
-    for record in records:
-        examinees.append(list(record))
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    return wb
+def data(headings, records, rooms=(("01", 7),)):
+    return data_workbook(rooms, records, headings)
 
 
 SEVEN = [("乙", 1002, 1, "A"), ("甲", 1001, 1, "A"), ("丙", 1003, 2, "A"), ("丁", 1004, 2, "A"),
@@ -141,10 +99,7 @@ SEVEN_HEADINGS = ["姓名", "号", "组", "段"]
 
 
 def seven(folder):
-    path = os.path.join(folder, "数据", "七人.xlsx")
-    wb = data_workbook(path, SEVEN_HEADINGS, SEVEN)
-    wb.save(path)
-    return path
+    save(data(SEVEN_HEADINGS, SEVEN), os.path.join(folder, "数据", "七人.xlsx"))
 
 
 def layout():
@@ -160,7 +115,7 @@ def layout():
         [None, "PHOTO", 2, 2, 20, 10, "无", "无", True, True],
         [None, "WIDE", 3, 1, 20, 20, "无", "无", True, True],
     ]
-    wb, _ = host_workbook(rows)
+    wb, _ = generate_host_workbook(rows)
     for name in ("ACROSS", "ACROSSPAGE", "DOWN", "DOWNPAGE"):
         layout_template(wb, name)
     layout_template(wb, "NOHEADER", header=False)
@@ -194,15 +149,14 @@ def layout():
     wb.save(os.path.join(folder, "考务.xlsx"))
 
     seven(folder)
-    one = os.path.join(folder, "数据", "一人.xlsx")
-    data_workbook(one, ["姓名", "号", "组"], [("甲", 1001, 1)], rooms=(("01", 1),)).save(one)
-    empty = os.path.join(folder, "数据", "空.xlsx")
-    data_workbook(empty, ["姓名", "号", "组"], [], rooms=(("01", 0),)).save(empty)
-    photos = os.path.join(folder, "数据", "照片.xlsx")
-    data_workbook(photos, ["姓名", "号", "照片夹"],
-                  [("甲", 1001, None), ("乙", 1002, None), ("丙", 1003, "A1"),
-                   ("丁", 1004, "A1\\"), ("戊", 1005, "..")],
-                  rooms=(("01", 5),)).save(photos)
+    save(data(["姓名", "号", "组"], [("甲", 1001, 1)], rooms=(("01", 1),)),
+         os.path.join(folder, "数据", "一人.xlsx"))
+    save(data(["姓名", "号", "组"], [], rooms=(("01", 0),)), os.path.join(folder, "数据", "空.xlsx"))
+    save(data(["姓名", "号", "照片夹"],
+              [("甲", 1001, None), ("乙", 1002, None), ("丙", 1003, "A1"),
+               ("丁", 1004, "A1\\"), ("戊", 1005, "..")],
+              rooms=(("01", 5),)),
+         os.path.join(folder, "数据", "照片.xlsx"))
     photo(os.path.join(folder, "照片", "1001.jpg"), 40)
     photo(os.path.join(folder, "照片", "A1", "1003.jpg"), 90)
     photo(os.path.join(folder, "照片", "A1", "1004.jpg"), 140)
@@ -224,7 +178,7 @@ def checks():
         [None, "TOOWIDE", 2, 300, 20, 20, "无", "无", True, True],
         [None, "考生表", 2, 2, 20, 20, "无", "无", True, True],
     ]
-    wb, _ = host_workbook(rows)
+    wb, _ = generate_host_workbook(rows)
 
     ws = template(wb, "BADPHOTO")
     area(ws, "#", 5, 5, 2)
@@ -287,14 +241,14 @@ def checks():
     wb.active = 0
     wb.save(os.path.join(folder, "考务.xlsx"))
 
-    wb, _ = host_workbook([])
+    wb, _ = generate_host_workbook([])
     wb.active = 0
     wb.save(os.path.join(folder, "无模板.xlsx"))
 
     seven(folder)
-    wide = os.path.join(folder, "数据", "宽.xlsx")
     headings = ["姓名"] + [f"列{c}" for c in range(2, 168)]
-    data_workbook(wide, headings, [["甲"] + [c for c in range(2, 168)]]).save(wide)
+    save(data(headings, [["甲"] + [c for c in range(2, 168)]]),
+         os.path.join(folder, "数据", "宽.xlsx"))
     os.makedirs(os.path.join(folder, "照片"))
     with open(os.path.join(folder, "照片", "1001.jpg"), "w", encoding="utf-8") as f:
         f.write("这不是图片")
@@ -306,7 +260,7 @@ def pagesetup():
         [True, "PS", 3, 1, 20, 20, "无", "无", True, True],
         [None, "PS2", 3, 1, 20, 20, "无", "无", True, True],
     ]
-    wb, dtb = host_workbook(rows)
+    wb, dtb = generate_host_workbook(rows)
     # U..AC of PS: footers, top and bottom margins, portrait, A4, zoom 90,
     # and a print quality the host refuses.
     for k, value in enumerate([None, "第 &P 页", None, 50, 40, 1, 9, 90, "高"]):
@@ -320,8 +274,7 @@ def pagesetup():
     wb.active = 0
     wb.save(os.path.join(folder, "考务.xlsx"))
 
-    path = os.path.join(folder, "数据", "七人.xlsx")
-    wb = data_workbook(path, SEVEN_HEADINGS, SEVEN)
+    wb = data(SEVEN_HEADINGS, SEVEN)
     old = wb.create_sheet("PS2")
     old["B2"] = "旧表"
     old.page_setup.orientation = "landscape"
@@ -334,7 +287,7 @@ def pagesetup():
     old.sheet_properties.pageSetUpPr.fitToPage = True
     old.page_setup.fitToWidth = 1
     old.page_setup.fitToHeight = 1
-    wb.save(path)
+    save(wb, os.path.join(folder, "数据", "七人.xlsx"))
 
 
 if __name__ == "__main__":

@@ -21,65 +21,20 @@ templates-empty/
   数据/       only a hidden file and a lock file
 """
 import os
-import shutil
+import sys
 
-from openpyxl import Workbook
 from openpyxl.styles import Font
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-WORKSPACES = os.path.join(HERE, "..", "workspaces")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "workspaces"))
+from wslib import (base_sheet, data_workbook, host_workbook, save,  # noqa: E402
+                   settings_sheet, template_sheet, touch, workspace)
 
-HEADINGS = ["模板名称", "行数", "列数", "行距", "列距", "排序列", "换页列", "横排", "数据源"]
-
-
-def workspace(name):
-    folder = os.path.join(WORKSPACES, name)
-    if os.path.isdir(folder):
-        shutil.rmtree(folder)
-    os.makedirs(folder)
-    return folder
-
-
-def touch(path, text="x"):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "w", encoding="utf-8") as f:
-        f.write(text)
-
-
-def settings_sheet(wb, rows, exam=None):
-    """DTB, hidden: headings E1:M1, catalogue rows from row 2, exam settings."""
-    dtb = wb.create_sheet("DTB")
-    dtb.sheet_state = "hidden"
-    dtb["A1"] = "数据表"
-    for k, heading in enumerate(HEADINGS):
-        dtb.cell(row=1, column=5 + k, value=heading)
-    for r, row in enumerate(rows, start=2):
-        for k, value in enumerate(row):
-            if value is not None:
-                dtb.cell(row=r, column=4 + k, value=value)
-    if exam:
-        for (r, c), value in exam.items():
-            cell = dtb.cell(row=r, column=c, value=value)
-            if isinstance(value, str):
-                cell.number_format = "@"
-    return dtb
-
-
-def base_sheet(wb):
-    mbb = wb.create_sheet("MBB")
-    mbb.sheet_state = "veryHidden"
-    mbb["A1"] = "新模板"
-    mbb["A2"] = "#"
-    mbb["B2"] = "[姓名]"
-    mbb["C2"] = "#"
-    return mbb
+BASE = {"A1": "新模板", "A2": "#", "B2": "[姓名]", "C2": "#"}
 
 
 def catalogue():
     folder = workspace("templates-catalogue")
-    wb = Workbook()
-    wb.active.title = "开始"
-    wb.active["A1"] = "考务编排"
+    wb = host_workbook()
     # D..M of each row, then U (left footer) where a template has one.
     rows = [
         [None, "门贴", 6, 2, 20, 20, "无", "无", True, True],
@@ -93,22 +48,19 @@ def catalogue():
     dtb.cell(row=4, column=26, value=2)
     for r in range(2, 9):
         dtb.cell(row=r, column=1, value=f"旧表{r - 1}.xlsx")
-    base_sheet(wb)
+    base_sheet(wb, BASE)
 
-    door = wb.create_sheet("门贴")
-    door["A1"] = "<门贴 模板设计>"
+    door = template_sheet(wb, "门贴")
     door["A2"] = "#"
     door["B2"] = "考场"
     door["C2"] = "[考场]"
     door["D2"] = "#"
 
-    sign = wb.create_sheet("SIGN")
-    sign["A1"] = "<SIGN 模板设计>"
+    sign = template_sheet(wb, "SIGN")
     sign["A2"] = "@"
     sign["B2"] = "【签到表】"
 
-    seat = wb.create_sheet("座签")
-    seat["A1"] = "<座签 模板设计>"
+    seat = template_sheet(wb, "座签")
     seat["A2"] = " ＠ "
     seat["B2"] = "考号：［考号］"
     seat["C2"] = "［姓 名］\n　｛学校｝"
@@ -123,17 +75,9 @@ def catalogue():
     wb.save(os.path.join(folder, "考务.xlsx"))
 
     data = os.path.join(folder, "数据")
-    wb = Workbook()
-    rooms = wb.active
-    rooms.title = "考场表"
-    rooms.append(["考场", "场人"])
-    rooms.append(["01", 2])
-    examinees = wb.create_sheet("考生表")
-    examinees.append(["姓名", "学校"])
-    examinees.append(["学生1", "一中"])
-    examinees.append(["学生2", "二中"])
-    os.makedirs(data)
-    wb.save(os.path.join(data, "初一.xlsx"))
+    wb = data_workbook([("01", 2)], [("学生1", "一中"), ("学生2", "二中")], ["姓名", "学校"],
+                       room_headings=["考场", "场人"])
+    save(wb, os.path.join(data, "初一.xlsx"))
     for name in ("b.xlsx", "A.xlsx", ".hidden.xlsx", "~$初一.xlsx",
                  os.path.join("子目录", "x.xlsx")):
         touch(os.path.join(data, name))
@@ -141,18 +85,16 @@ def catalogue():
 
 def odd():
     folder = workspace("templates-odd")
-    wb = Workbook()
-    wb.active.title = "开始"
+    wb = host_workbook(start_text=None)
     settings_sheet(wb, [[True, "缺表", 6, 2, 20, 20, "无", "无", True, True]])
     wb.save(os.path.join(folder, "考务.xlsx"))
 
 
 def empty():
     folder = workspace("templates-empty")
-    wb = Workbook()
-    wb.active.title = "开始"
+    wb = host_workbook(start_text=None)
     settings_sheet(wb, [], {(2, 61): "1", (2, 62): "", (3, 61): False, (4, 61): True})
-    base_sheet(wb)
+    base_sheet(wb, BASE)
     wb.save(os.path.join(folder, "考务.xlsx"))
     touch(os.path.join(folder, "数据", ".keep"))
     touch(os.path.join(folder, "数据", "~$锁定.xlsx"))
