@@ -142,6 +142,42 @@ TEST_F(StartUpTest, UnreadableOptionOrMissingSettingsSheetLeavesTheFormNotReady)
   EXPECT_FALSE(host.self.FormReady);
 }
 
+// A data folder of `count` made-up names, without touching the disk.
+class ManyFiles : public host::Environment {
+ public:
+  explicit ManyFiles(int32_t count) {
+    for (int32_t i = 0; i < count; ++i) names_.push_back("f" + std::to_string(100000 + i));
+  }
+  std::vector<std::string> list_files(std::string_view) override { return names_; }
+  bool file_exists(std::string_view) override { return false; }
+  void randomize() override {}
+  float next_random() override { return 0; }
+
+ private:
+  std::vector<std::string> names_;
+};
+
+TEST_F(StartUpTest, TheListingRowCounterIsSixteenBit) {
+  // 32,766 names fill rows 2 to 32,767, the last row the counter can number.
+  ManyFiles fits(32766);
+  Component full(host.dialogs, fits);
+  FormStartUp(full, host.engine, *host.form);
+  EXPECT_TRUE(full.FormReady);
+  EXPECT_EQ(host.DTB().cells(32767, 1).text(), "f132765");
+  EXPECT_EQ(host.control("LtbBiao").list_count(), 32766);
+
+  // One more name needs row 32,768: an overflow, and the form stays not ready.
+  ManyFiles too_many(32767);
+  Component over(host.dialogs, too_many);
+  try {
+    FormStartUp(over, host.engine, *host.form);
+    ADD_FAILURE() << "no failure";
+  } catch (const host::HostError& e) {
+    EXPECT_EQ(e.number(), host::kOverflow);
+  }
+  EXPECT_FALSE(over.FormReady);
+}
+
 TEST_F(StartUpTest, TheEventRunsStartUpAndReportsFailuresInTheErrorBox) {
   torb component(host.dialogs, host.env);
   DataFile("a.xlsx");
