@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/host_error.h"
@@ -42,6 +44,10 @@ class SheetBuilder {
     cell.value = v;
     cell.style = style;
   }
+  // The values side by side in row r from column c on, all in one style.
+  void across(int32_t r, int32_t c, std::initializer_list<Variant> values, uint32_t style = 0) {
+    for (const Variant& v : values) put(r, c++, v, style);
+  }
   // Gives every cell of the block the style (borders of merged blocks).
   void fill(int32_t r1, int32_t c1, int32_t r2, int32_t c2, uint32_t style) {
     for (int32_t r = r1; r <= r2; ++r)
@@ -50,9 +56,20 @@ class SheetBuilder {
   void merge(int32_t r1, int32_t c1, int32_t r2, int32_t c2) {
     sheet_->merges.push_back(host::Rect{r1, c1, r2, c2});
   }
+  // A merged block showing one value, every cell in the style so that its
+  // borders go all the way round.
+  void merged(int32_t r1, int32_t c1, int32_t r2, int32_t c2, const Variant& v, uint32_t style) {
+    put(r1, c1, v, style);
+    fill(r1, c1, r2, c2, style);
+    merge(r1, c1, r2, c2);
+  }
   void width(int32_t c, double w) {
     sheet_->columns[c].width = w;
     sheet_->columns[c].custom_width = true;
+  }
+  // Widths of the columns from c on.
+  void widths(int32_t c, std::initializer_list<double> ws) {
+    for (double w : ws) width(c++, w);
   }
   void height(int32_t r, double h) {
     spreadsheet::Row& row = spreadsheet::cells::row_at(*sheet_, r);
@@ -180,6 +197,33 @@ SheetBuilder NewTemplate(Workbook& book, const Styles& st, const std::string& na
   return s;
 }
 
+// A page title over columns B to lastColumn.
+void TitleRow(SheetBuilder& s, const Styles& st, int32_t r, const char* title, int32_t lastColumn) {
+  s.put(r, 2, title, st.title);
+  s.merge(r, 2, r, lastColumn);
+  s.height(r, 36);
+}
+
+// The room line of a page header: 考场 and 考室 with their labels.
+void RoomLine(SheetBuilder& s, const Styles& st, int32_t r) {
+  s.put(r, 2, "考场：", st.infoLabel);
+  s.put(r, 3, "[考场]", st.info);
+  s.put(r, 4, "考室：", st.infoLabel);
+  s.put(r, 5, "[考室]", st.info);
+}
+
+// One record's details as a card: a label in column B and its field in
+// column C per row, from row r down; the field in row `bigRow` stands out.
+void CardLines(SheetBuilder& s, const Styles& st, int32_t r,
+               std::initializer_list<std::pair<const char*, const char*>> lines, int32_t bigRow) {
+  for (const auto& [label, field] : lines) {
+    s.put(r, 2, label, st.label);
+    s.put(r, 3, field, r == bigRow ? st.bigField : st.field);
+    s.height(r, 24);
+    ++r;
+  }
+}
+
 // --- Templates -------------------------------------------------------------------
 
 // Door list: one page per room, a header with the room's details and the
@@ -187,117 +231,79 @@ SheetBuilder NewTemplate(Workbook& book, const Styles& st, const std::string& na
 void BuildDoorList(Workbook& book, const Styles& st) {
   SheetBuilder s = NewTemplate(book, st, "门贴");
   MarkArea(s, st, "@", 3, 6, 5);
-  s.put(3, 2, "考 场 门 贴", st.title);
-  s.merge(3, 2, 3, 6);
-  s.height(3, 36);
-  s.put(4, 2, "考场：", st.infoLabel);
-  s.put(4, 3, "[考场]", st.info);
-  s.put(4, 4, "考室：", st.infoLabel);
-  s.put(4, 5, "[考室]", st.info);
+  TitleRow(s, st, 3, "考 场 门 贴", 6);
+  RoomLine(s, st, 4);
   s.merge(4, 5, 4, 6);
   s.put(5, 2, "监考：", st.infoLabel);
-  s.put(5, 3, "[监考甲]", st.info);
-  s.put(5, 4, "[监考乙]", st.info);
+  s.across(5, 3, {"[监考甲]", "[监考乙]"}, st.info);
   s.put(5, 5, "人数：", st.infoLabel);
   s.put(5, 6, "[场人]", st.info);
   s.height(4, 22);
   s.height(5, 22);
-  const char* heads[] = {"考号", "姓名", "学校", "班级", "座号"};
-  for (int32_t c = 0; c < 5; ++c) s.put(6, 2 + c, heads[c], st.heading);
+  s.across(6, 2, {"考号", "姓名", "学校", "班级", "座号"}, st.heading);
   s.height(6, 22);
 
   MarkArea(s, st, "#", 9, 9, 5);
-  const char* fields[] = {"[考号]", "[姓名]", "[学校]", "[班级]", "[座号]"};
-  for (int32_t c = 0; c < 5; ++c) s.put(9, 2 + c, fields[c], st.field);
+  s.across(9, 2, {"[考号]", "[姓名]", "[学校]", "[班级]", "[座号]"}, st.field);
   s.height(9, 20);
-  const double widths[] = {18, 14, 20, 12, 10};
-  for (int32_t c = 0; c < 5; ++c) s.width(2 + c, widths[c]);
+  s.widths(2, {18, 14, 20, 12, 10});
 }
 
 // Seat labels: three across, a photo beside room, exam number, name and seat.
 void BuildSeatLabels(Workbook& book, const Styles& st) {
   SheetBuilder s = NewTemplate(book, st, "桌贴");
   MarkArea(s, st, "#", 3, 6, 3);
-  const char* labels[] = {"考场", "考号", "姓名", "座号"};
-  const char* fields[] = {"[考场]", "[考号]", "[姓名]", "[座号]"};
-  for (int32_t r = 0; r < 4; ++r) {
-    s.put(3 + r, 2, labels[r], st.label);
-    s.put(3 + r, 3, fields[r], r == 1 ? st.bigField : st.field);
-    s.height(3 + r, 24);
-  }
-  s.put(3, 4, "{学籍号}", st.photo);
-  s.fill(4, 4, 6, 4, st.photo);
-  s.merge(3, 4, 6, 4);
-  s.width(2, 5);
-  s.width(3, 15);
-  s.width(4, 13);
+  CardLines(s, st, 3,
+            {{"考场", "[考场]"}, {"考号", "[考号]"}, {"姓名", "[姓名]"}, {"座号", "[座号]"}}, 4);
+  s.merged(3, 4, 6, 4, "{学籍号}", st.photo);
+  s.widths(2, {5, 15, 13});
 }
 
 // Sign-in sheet: like the door list, with an empty signature column.
 void BuildSignIn(Workbook& book, const Styles& st) {
   SheetBuilder s = NewTemplate(book, st, "签到表");
   MarkArea(s, st, "@", 3, 5, 5);
-  s.put(3, 2, "考 生 签 到 表", st.title);
-  s.merge(3, 2, 3, 6);
-  s.height(3, 36);
-  s.put(4, 2, "考场：", st.infoLabel);
-  s.put(4, 3, "[考场]", st.info);
-  s.put(4, 4, "考室：", st.infoLabel);
-  s.put(4, 5, "[考室]", st.info);
+  TitleRow(s, st, 3, "考 生 签 到 表", 6);
+  RoomLine(s, st, 4);
   s.height(4, 24);
-  const char* heads[] = {"座号", "考号", "姓名", "班级", "考生签名"};
-  for (int32_t c = 0; c < 5; ++c) s.put(5, 2 + c, heads[c], st.heading);
+  s.across(5, 2, {"座号", "考号", "姓名", "班级", "考生签名"}, st.heading);
   s.height(5, 22);
 
   MarkArea(s, st, "#", 8, 8, 5);
-  const char* fields[] = {"[座号]", "[考号]", "[姓名]", "[班级]"};
-  for (int32_t c = 0; c < 4; ++c) s.put(8, 2 + c, fields[c], st.field);
-  s.put(8, 6, Variant(), st.field);
+  s.across(8, 2, {"[座号]", "[考号]", "[姓名]", "[班级]", Variant()}, st.field);
   s.height(8, 22);
-  const double widths[] = {8, 16, 14, 12, 28};
-  for (int32_t c = 0; c < 5; ++c) s.width(2 + c, widths[c]);
+  s.widths(2, {8, 16, 14, 12, 28});
 }
 
 // Admission cards: two across, a banner, five details and the photo.
 void BuildAdmissionCards(Workbook& book, const Styles& st) {
   SheetBuilder s = NewTemplate(book, st, "准考证");
   MarkArea(s, st, "#", 3, 8, 3);
-  s.put(3, 2, "期末考试 准考证", st.banner);
-  s.fill(3, 3, 3, 4, st.banner);
-  s.merge(3, 2, 3, 4);
+  s.merged(3, 2, 3, 4, "期末考试 准考证", st.banner);
   s.height(3, 28);
-  const char* labels[] = {"姓名", "学校", "考号", "考场", "座号"};
-  const char* fields[] = {"[姓名]", "[学校]", "[考号]", "[考场]", "[座号]"};
-  for (int32_t r = 0; r < 5; ++r) {
-    s.put(4 + r, 2, labels[r], st.label);
-    s.put(4 + r, 3, fields[r], r == 2 ? st.bigField : st.field);
-    s.height(4 + r, 24);
-  }
-  s.put(4, 4, "{学籍号}", st.photo);
-  s.fill(5, 4, 8, 4, st.photo);
-  s.merge(4, 4, 8, 4);
-  s.width(2, 7);
-  s.width(3, 16);
-  s.width(4, 17);
+  CardLines(s, st, 4,
+            {{"姓名", "[姓名]"},
+             {"学校", "[学校]"},
+             {"考号", "[考号]"},
+             {"考场", "[考场]"},
+             {"座号", "[座号]"}},
+            6);
+  s.merged(4, 4, 8, 4, "{学籍号}", st.photo);
+  s.widths(2, {7, 16, 17});
 }
 
 // Room summary, taken from the room sheet.
 void BuildRoomSummary(Workbook& book, const Styles& st) {
   SheetBuilder s = NewTemplate(book, st, "考场汇总");
   MarkArea(s, st, "@", 3, 4, 7);
-  s.put(3, 2, "考 场 安 排 汇 总", st.title);
-  s.merge(3, 2, 3, 8);
-  s.height(3, 36);
-  const char* heads[] = {"考场", "人数", "考室", "监考甲", "监考乙", "首考号", "尾考号"};
-  for (int32_t c = 0; c < 7; ++c) s.put(4, 2 + c, heads[c], st.heading);
+  TitleRow(s, st, 3, "考 场 安 排 汇 总", 8);
+  s.across(4, 2, {"考场", "人数", "考室", "监考甲", "监考乙", "首考号", "尾考号"}, st.heading);
   s.height(4, 22);
   MarkArea(s, st, "#", 7, 7, 7);
-  const char* fields[] = {"[考场]",   "[场人]",   "[考室]",  "[监考甲]",
-                          "[监考乙]", "[首考号]", "[尾考号]"};
-  for (int32_t c = 0; c < 7; ++c) s.put(7, 2 + c, fields[c], st.field);
+  s.across(7, 2, {"[考场]", "[场人]", "[考室]", "[监考甲]", "[监考乙]", "[首考号]", "[尾考号]"},
+           st.field);
   s.height(7, 20);
-  const double widths[] = {8, 8, 14, 10, 10, 14, 14};
-  for (int32_t c = 0; c < 7; ++c) s.width(2 + c, widths[c]);
+  s.widths(2, {8, 8, 14, 10, 10, 14, 14});
 }
 
 // The base sheet new templates are copied from: a one-row header and a
@@ -311,10 +317,8 @@ void BuildBaseSheet(Workbook& book, const Styles& st) {
   s.put(3, 2, "标题", st.title);
   s.merge(3, 2, 3, 3);
   MarkArea(s, st, "#", 5, 5, 2);
-  s.put(5, 2, "[姓名]", st.field);
-  s.put(5, 3, "[考号]", st.field);
-  s.width(2, 14);
-  s.width(3, 16);
+  s.across(5, 2, {"[姓名]", "[考号]"}, st.field);
+  s.widths(2, {14, 16});
 }
 
 void BuildStartSheet(Workbook& book, const Styles& st) {
@@ -356,44 +360,31 @@ void BuildSettingsSheet(Workbook& book, const Styles& st, const std::vector<Cata
   SheetBuilder s(book, "DTB");
   s.sheet().visibility = Visibility::Hidden;
   s.put(1, 1, "数据表", st.bold);
-  const char* heads[] = {"模板名", "每页行数", "每行列数", "行距",          "列距",
-                         "排序列", "换页列",   "横向排列", "考生表为数据源"};
-  for (int32_t c = 0; c < 9; ++c) s.put(1, 5 + c, heads[c], st.bold);
+  s.across(1, 5,
+           {"模板名", "每页行数", "每行列数", "行距", "列距", "排序列", "换页列", "横向排列",
+            "考生表为数据源"},
+           st.bold);
   // N..T carry headings so that the page setup in U..AC belongs to the
   // catalogue's current region and moves with its row when it is sorted.
   for (int32_t c = 14; c <= 20; ++c) s.put(1, c, "备用", st.bold);
-  const char* setup[] = {"左页脚", "中页脚", "右页脚", "上边距",  "下边距",
-                         "方向",   "纸张",   "缩放",   "打印质量"};
-  for (int32_t k = 0; k < 9; ++k) s.put(1, 21 + k, setup[k], st.bold);
+  s.across(1, 21,
+           {"左页脚", "中页脚", "右页脚", "上边距", "下边距", "方向", "纸张", "缩放", "打印质量"},
+           st.bold);
   int32_t r = 2;
   for (const CatalogueRow& row : rows) {
     if (r == 2) s.put(r, 4, true);
-    s.put(r, 5, row.name);
-    s.put(r, 6, row.rowsPerPage);
-    s.put(r, 7, row.colsAcross);
-    s.put(r, 8, row.rowSpacing);
-    s.put(r, 9, row.colSpacing);
-    s.put(r, 10, row.sortName);
-    s.put(r, 11, row.pageName);
-    s.put(r, 12, row.acrossFirst);
-    s.put(r, 13, row.examinees);
+    s.across(r, 5,
+             {row.name, row.rowsPerPage, row.colsAcross, row.rowSpacing, row.colSpacing,
+              row.sortName, row.pageName, row.acrossFirst, row.examinees});
     if (!row.centerFooter.empty()) s.put(r, 22, row.centerFooter);
-    s.put(r, 24, row.topMargin);
-    s.put(r, 25, row.bottomMargin);
-    s.put(r, 26, 1);    // portrait
-    s.put(r, 27, 9);    // A4
-    s.put(r, 28, 100);  // zoom
-    s.put(r, 29, 600);  // print quality
+    // Margins, portrait, A4, zoom 100, print quality 600.
+    s.across(r, 24, {row.topMargin, row.bottomMargin, 1, 9, 100, 600});
     ++r;
   }
-  s.put(1, 61, "起始考号", st.bold);
-  s.put(1, 62, "座号循环数", st.bold);
-  s.put(2, 61, "2024010001", st.text);
-  s.put(2, 62, "30", st.text);
-  s.put(3, 61, true);
-  s.put(4, 61, false);
-  s.put(3, 62, false);
-  s.put(4, 62, true);
+  s.across(1, 61, {"起始考号", "座号循环数"}, st.bold);
+  s.across(2, 61, {"2024010001", "30"}, st.text);
+  s.across(3, 61, {true, false});
+  s.across(4, 61, {false, true});
   s.put(1, 90, "页面设置传递", st.bold);
   s.put(2, 90, false);
   s.width(5, 12);
@@ -466,8 +457,7 @@ constexpr int32_t kPlacesPerRoom = 30;
 void BuildDataWorkbook(Workbook& book, const Styles& st, const std::vector<Examinee>& examinees,
                        std::mt19937& rng, int32_t* roomCount) {
   SheetBuilder rooms(book, "考场表");
-  const char* roomHeads[] = {"考场", "场人", "考室", "监考甲", "监考乙", "首考号", "尾考号"};
-  for (int32_t c = 0; c < 7; ++c) rooms.put(1, 1 + c, roomHeads[c], st.bold);
+  rooms.across(1, 1, {"考场", "场人", "考室", "监考甲", "监考乙", "首考号", "尾考号"}, st.bold);
   const int32_t n = static_cast<int32_t>(examinees.size());
   const int32_t count = std::max(1, (n + kPlacesPerRoom - 1) / kPlacesPerRoom);
   for (int32_t i = 0; i < count; ++i) {
@@ -486,8 +476,7 @@ void BuildDataWorkbook(Workbook& book, const Styles& st, const std::vector<Exami
   *roomCount = count;
 
   SheetBuilder sheet(book, "考生表");
-  const char* heads[] = {"学籍号", "姓名", "性别", "学校", "年级", "班级", "照片夹"};
-  for (int32_t c = 0; c < 7; ++c) sheet.put(1, 1 + c, heads[c], st.bold);
+  sheet.across(1, 1, {"学籍号", "姓名", "性别", "学校", "年级", "班级", "照片夹"}, st.bold);
   int32_t r = 2;
   for (const Examinee& e : examinees) {
     sheet.put(r, 1, e.id, st.text);
