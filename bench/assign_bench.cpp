@@ -8,12 +8,12 @@
 //   assign_bench DIR        both
 //
 // Measure `run` on its own for the figures: /usr/bin/time -v assign_bench run DIR
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "bench_util.h"
 #include "bridge/torb.h"
 #include "host/form_model.h"
 #include "host/host_error.h"
@@ -25,41 +25,27 @@
 namespace {
 
 using namespace kelv;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::seconds_since;
 
 constexpr int32_t kExaminees = 100000;
 constexpr int32_t kRooms = 3334;
 constexpr int32_t kPlaces = 30;
 constexpr const char* kDataFile = "考试.xlsx";
 
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
 void Make(const std::string& dir) {
   std::filesystem::create_directories(dir + "/数据");
   spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
 
   host::Workbook& host_book = engine.add_workbook(dir + "/考务.xlsx");
-  host_book.sheet_at(0).set_name("开始");
-  host::Worksheet& dtb = host_book.add_sheet_after(host_book.sheet_at(0));
-  dtb.set_name("DTB");
-  dtb.cells(1, 1).set_value("数据表");
+  host::Worksheet& dtb = bench::add_start_and_settings(host_book);
   dtb.cells(2, 1).set_value(kDataFile);
   host_book.save();
 
   host::Workbook& data = engine.add_workbook(dir + "/数据/" + kDataFile);
   host::Worksheet& rooms = data.sheet_at(0);
-  rooms.set_name("考场表");
-  const char* room_headers[] = {"考场", "场人", "考室", "监考甲", "监考乙", "首考号", "尾考号"};
-  for (int32_t c = 1; c <= 7; ++c) rooms.cells(1, c).set_value(room_headers[c - 1]);
+  bench::write_rooms(rooms, kRooms, kPlaces);
   for (int32_t k = 1; k <= kRooms; ++k) {
-    char name[16];
-    std::snprintf(name, sizeof name, "%04d", k);
-    rooms.cells(k + 1, 1).set_value(std::string(name));
-    rooms.cells(k + 1, 2).set_value(kPlaces);
-    rooms.cells(k + 1, 3).set_value("教学楼" + std::to_string(k / 40 + 1) + "-" +
-                                    std::to_string(k % 40 + 101));
     rooms.cells(k + 1, 4).set_value("教师" + std::to_string(2 * k));
     rooms.cells(k + 1, 5).set_value("教师" + std::to_string(2 * k + 1));
   }
@@ -96,7 +82,7 @@ int Run(const std::string& dir) {
 
   const Clock::time_point start = Clock::now();
   component.MyFunClick(engine, *form, "LtbBiaoClick");
-  const double opened = Seconds(start);
+  const double opened = seconds_since(start);
 
   form->control("TxtSKHao").set_value("2024000001");
   form->control("TxtXHShu").set_value("30");
@@ -104,18 +90,18 @@ int Run(const std::string& dir) {
   form->control("OptACZuoHao").set_value(true);
   const Clock::time_point assign_start = Clock::now();
   component.MyFunClick(engine, *form, "CmdDoKaoHaoClick");
-  const double assigned = Seconds(assign_start);
+  const double assigned = seconds_since(assign_start);
 
   const Clock::time_point save_start = Clock::now();
   // Saved beside the input, so every run reads the same file.
   engine.workbook(kDataFile).save_as(dir + "/数据/考试-已排.xlsx");
-  const double saved = Seconds(save_start);
+  const double saved = seconds_since(save_start);
 
   for (const host::DialogRecord& r : dialogs.records())
     std::printf("dialog %s: %s\n", r.kind.c_str(), r.text.c_str());
   std::printf("examinees %d, rooms %d\n", kExaminees, kRooms);
   std::printf("open   %.3f s\nassign %.3f s\nsave   %.3f s\ntotal  %.3f s\n", opened, assigned,
-              saved, Seconds(start));
+              saved, seconds_since(start));
   return 0;
 }
 

@@ -2,41 +2,22 @@
 // use: write 100,000 rows x 20 cells, sort them by one column, then paste a
 // formatted 3 x 2 block 100,000 times with one field written per cell.
 // Prints seconds per step and the peak resident memory.
-#include <sys/resource.h>
-
-#include <chrono>
 #include <cstdio>
-#include <initializer_list>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "bench_util.h"
 #include "host/application.h"
 #include "spreadsheet/engine.h"
 
 namespace {
 
+using kelv::bench::cat;
+using kelv::bench::Clock;
+using kelv::bench::seconds_since;
 using kelv::host::Range;
 using kelv::host::Variant;
 using kelv::host::Worksheet;
-using Clock = std::chrono::steady_clock;
-
-double seconds_since(Clock::time_point t) {
-  return std::chrono::duration<double>(Clock::now() - t).count();
-}
-
-long peak_mb() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss / 1024;
-}
-
-// Joins texts (GCC 12 warns falsely about chains of std::string +).
-std::string cat(std::initializer_list<std::string_view> parts) {
-  std::string out;
-  for (std::string_view p : parts) out.append(p);
-  return out;
-}
 
 const char* const kSurnames[] = {"张", "李", "王", "陈", "刘", "杨", "赵", "黄", "周", "吴",
                                  "徐", "孙", "胡", "朱", "高", "林", "何", "郭", "马", "罗"};
@@ -84,7 +65,7 @@ int main(int argc, char** argv) {
   const double sort_s = seconds_since(t);
   std::printf("sort %d rows by one text column: %.3f s (region %dx%d)\n", rows, sort_s,
               table.rows_count(), table.columns_count());
-  std::printf("peak memory with the %d-cell sheet: %ld MB\n", rows * cols, peak_mb());
+  std::printf("peak memory with the %d-cell sheet: %.0f MB\n", rows * cols, kelv::bench::peak_mb());
 
   // 3. Paste a formatted 3 x 2 block 100,000 times, writing one field per cell.
   Worksheet& out = book.worksheets().add_after(ws);
@@ -111,6 +92,6 @@ int main(int argc, char** argv) {
   const double paste_s = seconds_since(t);
   std::printf("paste a 3x2 block %d times with 6 field writes each: %.3f s (%zu merges)\n", pastes,
               paste_s, kelv::spreadsheet::Engine::model_of(out).merges.size());
-  std::printf("peak memory: %ld MB\n", peak_mb());
+  std::printf("peak memory: %.0f MB\n", kelv::bench::peak_mb());
   return write_s < 1 && sort_s < 1 && paste_s < 1 ? 0 : 1;
 }

@@ -11,18 +11,15 @@
 // Measure `run` on its own for the figures: /usr/bin/time -v generate_bench run DIR
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
-#include <sys/resource.h>
 
-#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <initializer_list>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "bench_util.h"
 #include "bridge/torb.h"
 #include "host/form_model.h"
 #include "host/host_error.h"
@@ -34,24 +31,15 @@
 namespace {
 
 using namespace kelv;
-using Clock = std::chrono::steady_clock;
+using bench::cat;
+using bench::Clock;
+using bench::seconds_since;
 
 constexpr int32_t kExaminees = 100000;
 constexpr int32_t kPlaces = 30;
 constexpr int32_t kRooms = (kExaminees + kPlaces - 1) / kPlaces;
 constexpr int32_t kPhotoEvery = kExaminees / 5000;
 constexpr const char* kDataFile = "考试.xlsx";
-
-// Joins texts by appending (GCC 12 warns falsely on literal + string at -O3).
-std::string Cat(std::initializer_list<std::string_view> parts) {
-  std::string out;
-  for (std::string_view p : parts) out.append(p);
-  return out;
-}
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
 
 std::string Padded(int32_t n, int width) {
   std::string s = std::to_string(n);
@@ -88,10 +76,7 @@ void Make(const std::string& dir) {
   spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
 
   host::Workbook& hostBook = engine.add_workbook(dir + "/考务.xlsx");
-  hostBook.sheet_at(0).set_name("开始");
-  host::Worksheet& dtb = hostBook.add_sheet_after(hostBook.sheet_at(0));
-  dtb.set_name("DTB");
-  dtb.cells(1, 1).set_value("数据表");
+  host::Worksheet& dtb = bench::add_start_and_settings(hostBook);
   const char* headings[] = {"模板名", "行数", "列数", "行距",  "列距",
                             "排序",   "换页", "横排", "数据源"};
   for (int32_t k = 0; k < 9; ++k) dtb.cells(1, 5 + k).set_value(headings[k]);
@@ -145,16 +130,8 @@ void Make(const std::string& dir) {
 
   host::Workbook& data = engine.add_workbook(dir + "/数据/" + kDataFile);
   host::Worksheet& rooms = data.sheet_at(0);
-  rooms.set_name("考场表");
-  const char* roomHeads[] = {"考场", "场人", "考室", "监考甲", "监考乙", "首考号", "尾考号"};
-  for (int32_t c = 1; c <= 7; ++c) rooms.cells(1, c).set_value(roomHeads[c - 1]);
-  rooms.columns(1).set_number_format_local("@");
-  for (int32_t k = 1; k <= kRooms; ++k) {
-    rooms.cells(k + 1, 1).set_value(Padded(k, 4));
-    rooms.cells(k + 1, 2).set_value(kPlaces);
-    rooms.cells(k + 1, 3).set_value(
-        Cat({"教学楼", std::to_string(k / 40 + 1), "-", std::to_string(k % 40 + 101)}));
-  }
+  rooms.columns(1).set_number_format_local("@");  // room names stay text: 0001
+  bench::write_rooms(rooms, kRooms, kPlaces);
 
   host::Worksheet& examinees = data.add_sheet_after(rooms);
   examinees.set_name("考生表");
@@ -164,14 +141,13 @@ void Make(const std::string& dir) {
   for (int32_t i = 0; i < kExaminees; ++i) {
     const int32_t r = i + 2;
     const int32_t room = i / kPlaces + 1;
-    const std::string id = Cat({"G", Padded(i + 1, 8)});
+    const std::string id = cat({"G", Padded(i + 1, 8)});
     examinees.cells(r, 1).set_value(id);
-    examinees.cells(r, 2).set_value(Cat({"考生", std::to_string(i + 1)}));
-    examinees.cells(r, 3).set_value(Cat({"第", std::to_string(i % 20 + 1), "中学"}));
+    examinees.cells(r, 2).set_value(cat({"考生", std::to_string(i + 1)}));
+    examinees.cells(r, 3).set_value(cat({"第", std::to_string(i % 20 + 1), "中学"}));
     examinees.cells(r, 4).set_value(Padded(room, 4));
-    examinees.cells(r, 5).set_value(
-        Cat({"教学楼", std::to_string(room / 40 + 1), "-", std::to_string(room % 40 + 101)}));
-    examinees.cells(r, 6).set_value(Cat({"2024", Padded(i + 1, 6)}));
+    examinees.cells(r, 5).set_value(bench::classroom(room));
+    examinees.cells(r, 6).set_value(cat({"2024", Padded(i + 1, 6)}));
     examinees.cells(r, 7).set_value(Padded(i % kPlaces + 1, 2));
     if (i % kPhotoEvery == 0) WritePhoto(dir + "/照片/" + id + ".jpg", i);
   }
@@ -201,7 +177,7 @@ int Run(const std::string& dir) {
   component.MyFunClick(engine, *form, "UserFormInitialize");
   SelectItem((*form)["LtbBiao"], kDataFile);
   component.MyFunClick(engine, *form, "LtbBiaoClick");
-  const double opened = Seconds(start);
+  const double opened = seconds_since(start);
 
   double generated[2] = {0, 0};
   const char* names[] = {"门贴", "桌贴"};
@@ -210,12 +186,12 @@ int Run(const std::string& dir) {
     component.MyFunClick(engine, *form, "LtbMoBanClick");
     const Clock::time_point g = Clock::now();
     component.MyFunClick(engine, *form, "CmdDoYongBiaoClick");
-    generated[t] = Seconds(g);
+    generated[t] = seconds_since(g);
   }
   const Clock::time_point s = Clock::now();
   engine.workbook(kDataFile).save();
-  const double saved = Seconds(s);
-  const double total = Seconds(start);
+  const double saved = seconds_since(s);
+  const double total = seconds_since(start);
   const double cpu = static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
 
   int errors = 0;
@@ -229,12 +205,10 @@ int Run(const std::string& dir) {
     std::printf("%s: %zu rows, %zu page breaks, %zu pictures\n", name, m.rows.size(),
                 m.row_breaks.size(), m.pictures.size());
   }
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
   std::printf(
       "open data %.2f s, door list %.2f s, seat labels %.2f s, save %.2f s, total %.2f s, "
       "peak %.0f MB\n(wall clock; processor time of the whole run %.2f s)\n",
-      opened, generated[0], generated[1], saved, total, usage.ru_maxrss / 1024.0, cpu);
+      opened, generated[0], generated[1], saved, total, bench::peak_mb(), cpu);
   return errors == 0 ? 0 : 1;
 }
 

@@ -6,16 +6,18 @@
 //
 // bench/xlsx_compare.sh runs both beside orcus-xlsx and libxlsxwriter on the
 // same data (its C program makes the same rows as make_book below).
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "bench_util.h"
 #include "spreadsheet/model.h"
 #include "xlsx/xlsx_format.h"
 
 namespace {
 
+using kelv::bench::Clock;
+using kelv::bench::seconds_since;
 using kelv::spreadsheet::Cell;
 using kelv::spreadsheet::Sheet;
 using kelv::spreadsheet::Style;
@@ -97,10 +99,6 @@ size_t model_bytes(const Workbook& b) {
   return n;
 }
 
-double seconds_since(std::chrono::steady_clock::time_point t) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,11 +109,11 @@ int main(int argc, char** argv) {
   try {
     if (std::strcmp(argv[1], "write") == 0) {
       auto book = make_book();
-      const auto t = std::chrono::steady_clock::now();
+      const auto t = Clock::now();
       kelv::xlsx::write_workbook(*book, argv[2]);
       std::printf("kelv save: %.3f s\n", seconds_since(t));
     } else {
-      const auto t = std::chrono::steady_clock::now();
+      const auto t = Clock::now();
       auto book = kelv::xlsx::read_workbook(argv[2]);
       const double s = seconds_since(t);
       size_t cells = 0;
