@@ -25,25 +25,23 @@ static const char* G[] = {"伟","芳","娜","秀英","敏","静","丽","强","�
                           "平","刚","桂英","子涵","浩然","欣怡","梓轩","雨泽","思远","嘉怡"};
 static const char* K[] = {"第一中学","第二中学","实验中学","外国语学校",
                           "育才中学","城关中学","民族中学","师大附中"};
+/* A 宋体 format with a number format, or none. */
+static lxw_format* song(lxw_workbook* wb, const char* num_format) {
+  lxw_format* f = workbook_add_format(wb);
+  format_set_font_name(f, "宋体");
+  if (num_format) format_set_num_format(f, num_format);
+  return f;
+}
 int main(int argc, char** argv) {
   struct timespec a, b;
   clock_gettime(CLOCK_MONOTONIC, &a);
   lxw_workbook* wb = workbook_new(argv[1]);
   lxw_worksheet* ws = workbook_add_worksheet(wb, "考生表");
-  lxw_format* base = workbook_add_format(wb);
-  format_set_font_name(base, "宋体");
-  lxw_format* text = workbook_add_format(wb);
-  format_set_font_name(text, "宋体");
-  format_set_num_format(text, "@");
-  lxw_format* score = workbook_add_format(wb);
-  format_set_font_name(score, "宋体");
-  format_set_num_format(score, "0.0");
-  lxw_format* date = workbook_add_format(wb);
-  format_set_font_name(date, "宋体");
-  format_set_num_format(date, "yyyy/m/d");
-  lxw_format* pct = workbook_add_format(wb);
-  format_set_font_name(pct, "宋体");
-  format_set_num_format(pct, "0.00%");
+  lxw_format* base = song(wb, NULL);
+  lxw_format* text = song(wb, "@");
+  lxw_format* score = song(wb, "0.0");
+  lxw_format* date = song(wb, "yyyy/m/d");
+  lxw_format* pct = song(wb, "0.00%");
   char buf[64];
   for (int i = 1; i <= 100000; ++i) {
     int r = i - 1;
