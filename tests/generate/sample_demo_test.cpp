@@ -49,6 +49,16 @@ TEST(SampleWorkspace, HoldsTheWorkspaceAndItsHostWorkbookReadsBack) {
   fs::remove_all(dir);
 }
 
+TEST(SampleWorkspace, ClassroomNamesStayReadableForThousandsOfRooms) {
+  EXPECT_EQ(ClassroomName(0), "教学楼A101");
+  EXPECT_EQ(ClassroomName(19), "教学楼A405");
+  EXPECT_EQ(ClassroomName(20), "教学楼B101");
+  EXPECT_EQ(ClassroomName(519), "教学楼Z405");
+  EXPECT_EQ(ClassroomName(520), "教学楼AA101");
+  // 100,000 examinees fill 3,334 rooms: building letters, never stray bytes.
+  EXPECT_EQ(ClassroomName(3333), "教学楼FK304");
+}
+
 TEST(Demo, PlaysTheWholeCourseOfWorkWithoutAnErrorBox) {
   const fs::path dir = Scratch("kelv-demo-test");
   std::ostringstream out;

@@ -51,6 +51,25 @@ TEST_F(TemplateScanTest, OnlyTheFirstTwoMarkerRowsCount) {
   EXPECT_EQ(b.endColumn, 5);
 }
 
+TEST_F(TemplateScanTest, MarkersCountUpToRow100AndColumn100Only) {
+  sheet.cells(101, 1).set_value("#");
+  sheet.cells(101, 3).set_value("#");
+  EXPECT_EQ(FindAreaBounds(sheet, kBodyMarker).firstRow, 0);
+
+  // A closing marker past row 100 leaves a one-row area; an end marker past
+  // column 100 is none.
+  sheet.cells(100, 1).set_value("#");
+  sheet.cells(100, 101).set_value("#");
+  AreaBounds b = FindAreaBounds(sheet, kBodyMarker);
+  EXPECT_EQ(b.firstRow, 100);
+  EXPECT_EQ(b.lastRow, 100);
+  EXPECT_EQ(b.endColumn, 0);
+  sheet.cells(100, 100).set_value("#");
+  b = FindAreaBounds(sheet, kBodyMarker);
+  EXPECT_EQ(b.endColumn, 100);
+  EXPECT_EQ(ScanArea(sheet, b).colCount, 98);  // columns B to CU
+}
+
 TEST_F(TemplateScanTest, MarkersMustBeTheWholeCellAndNumbersCompareAsText) {
   sheet.cells(3, 1).set_value("##");
   sheet.cells(4, 1).set_value(" #");

@@ -464,9 +464,7 @@ void BuildDataWorkbook(Workbook& book, const Styles& st, const std::vector<Exami
     const int32_t places = i + 1 < count ? kPlacesPerRoom : n - kPlacesPerRoom * (count - 1);
     rooms.put(2 + i, 1, TwoDigits(i + 1), st.text);
     rooms.put(2 + i, 2, places);
-    rooms.put(2 + i, 3,
-              std::string("教学楼") + static_cast<char>('A' + i / 20) +
-                  std::to_string(101 + (i % 20) / 5 * 100 + i % 5));
+    rooms.put(2 + i, 3, ClassroomName(i));
     rooms.put(2 + i, 4, PersonName(rng));
     rooms.put(2 + i, 5, PersonName(rng));
   }
@@ -500,6 +498,15 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 }
 
 }  // namespace
+
+std::string ClassroomName(int32_t index) {
+  // Buildings A to Z, then AA, AB, ...: twenty rooms each, five a floor.
+  std::string building;
+  for (int32_t b = index / 20 + 1; b > 0; b = (b - 1) / 26) {
+    building.insert(building.begin(), static_cast<char>('A' + (b - 1) % 26));
+  }
+  return "教学楼" + building + std::to_string(101 + (index % 20) / 5 * 100 + index % 5);
+}
 
 std::vector<std::string> SampleTemplateNames() {
   return {"考场汇总", "门贴", "签到表", "准考证", "桌贴"};

@@ -21,6 +21,10 @@ struct SampleOptions {
   int32_t missingPhotoEvery = 23;
 };
 
+// The classroom of the sample's room `index` (from 0): 教学楼A101 to
+// 教学楼A405 for the first twenty, then building B, ..., Z, AA, ...
+std::string ClassroomName(int32_t index);
+
 // The template names of the sample host workbook, in catalogue order.
 std::vector<std::string> SampleTemplateNames();
 
