@@ -299,6 +299,8 @@ void EngineSheet::write_value(Cell& cell, const Variant& v) {
 
 void EngineSheet::set_value(const Rect& area, const Variant& v) {
   check_rect(area);
+  // No cell holds an infinite number or a NaN; a file could not even spell one.
+  if (v.is_number() && !std::isfinite(v.as_number())) throw HostError::host(host::kOverflow);
   Sheet& s = *sheet_;
   if (is_blank(v)) {
     const int32_t last = std::min(area.row2, cells::last_row(s));

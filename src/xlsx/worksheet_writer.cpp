@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "host/constants.h"
@@ -62,6 +63,8 @@ host::Rect used_rect(const Sheet& sheet) {
   if (!r1) return host::Rect::cell(1, 1);
   return {r1, c1, r2, c2};
 }
+
+const host::Variant kNumError(host::CellError::Num);
 
 class Writer {
  public:
@@ -218,7 +221,10 @@ class Writer {
       append_int(o, c.style);
       o.push_back('"');
     }
-    const host::Variant& v = c.value;
+    // A number XML can not spell (infinite, not a number) is written as the
+    // error a spreadsheet shows for it.
+    const host::Variant& v =
+        c.value.is_number() && !std::isfinite(c.value.as_number()) ? kNumError : c.value;
     if (c.formula) {
       switch (v.kind()) {
         case host::Variant::Kind::Text:

@@ -41,6 +41,8 @@ std::string image_type(const std::string& ext) {
 }
 
 // The workbook element sequence, for putting kept elements back in place.
+constexpr int32_t kUnknownOrder = 100;
+
 int32_t workbook_order(std::string_view local) {
   static const char* const order[] = {"fileVersion",    "fileSharing",
                                       "workbookPr",     "workbookProtection",
@@ -55,7 +57,7 @@ int32_t workbook_order(std::string_view local) {
   for (int32_t i = 0; i < static_cast<int32_t>(std::size(order)); ++i) {
     if (local == order[i]) return i;
   }
-  return 100;
+  return kUnknownOrder;
 }
 
 std::string first_tag(const std::string& xml) {
@@ -200,8 +202,15 @@ class BookWriter {
   std::string workbook_xml(const std::vector<std::string>& sheet_rel_ids) {
     const auto& pass = book_.passthrough;
     std::vector<std::pair<int32_t, const std::string*>> extra;
-    for (const std::string& x : pass.workbook_extra_elements)
-      extra.emplace_back(workbook_order(first_tag(x)), &x);
+    // Elements of other vocabularies (mc:AlternateContent, xr:revisionPtr)
+    // stay after the element they followed; at the start they follow
+    // workbookPr, where desktop applications write them.
+    int32_t before = workbook_order("workbookPr");
+    for (const std::string& x : pass.workbook_extra_elements) {
+      const int32_t order = workbook_order(first_tag(x));
+      if (order != kUnknownOrder) before = order;
+      extra.emplace_back(before, &x);
+    }
     std::stable_sort(extra.begin(), extra.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     size_t next = 0;

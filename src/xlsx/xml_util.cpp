@@ -27,6 +27,53 @@ bool is_escape_at(std::string_view v, size_t i) {
   return true;
 }
 
+// The length of the well-formed UTF-8 sequence at v[i] that XML may carry,
+// or 0: a stray or overlong byte, a surrogate, a code point past U+10FFFF,
+// or one of the non-characters U+FFFE and U+FFFF.
+size_t xml_sequence_at(std::string_view v, size_t i, uint32_t* code) {
+  const auto b = [&](size_t k) { return static_cast<unsigned char>(v[k]); };
+  const unsigned char c = b(i);
+  size_t n = 0;
+  uint32_t cp = 0;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2, cp = c & 0x1Fu;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3, cp = c & 0x0Fu;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4, cp = c & 0x07u;
+  } else {
+    return 0;
+  }
+  if (i + n > v.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((b(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b(i + k) & 0x3Fu);
+  }
+  if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 0;
+  if ((cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF) {
+    *code = cp;
+    return 0;
+  }
+  *code = cp;
+  return n;
+}
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// Copies the multi-byte character at v[i] (a lead byte >= 0x80) and returns
+// how many bytes it took; what XML can not carry becomes U+FFFD.
+size_t copy_multibyte(std::string& out, std::string_view v, size_t i) {
+  uint32_t code = 0;
+  const size_t n = xml_sequence_at(v, i, &code);
+  if (n == 0) {
+    out.append(kReplacement);
+    // A whole non-character or surrogate goes at once, a stray byte alone.
+    return code ? 3 : 1;
+  }
+  out.append(v.substr(i, n));
+  return n;
+}
+
 }  // namespace
 
 XmlOut& XmlOut::text(std::string_view v) {
@@ -50,8 +97,14 @@ XmlOut& XmlOut::text(std::string_view v) {
           s_.push_back('_');
         }
         break;
+      case '\r':
+        // A raw carriage return would read back as a line feed.
+        s_.append("&#13;");
+        break;
       default:
-        if (is_xml_char(c)) {
+        if (c >= 0x80) {
+          i += copy_multibyte(s_, v, i) - 1;
+        } else if (is_xml_char(c)) {
           s_.push_back(static_cast<char>(c));
         } else {
           hex_escape(s_, c);
@@ -65,7 +118,8 @@ XmlOut& XmlOut::attr(std::string_view name, std::string_view value) {
   s_.push_back(' ');
   s_.append(name);
   s_.append("=\"");
-  for (char ch : value) {
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char ch = value[i];
     const unsigned char c = static_cast<unsigned char>(ch);
     switch (c) {
       case '&':
@@ -90,7 +144,11 @@ XmlOut& XmlOut::attr(std::string_view name, std::string_view value) {
         s_.append("&#9;");
         break;
       default:
-        if (is_xml_char(c)) s_.push_back(ch);  // other control characters can not be carried
+        if (c >= 0x80) {
+          i += copy_multibyte(s_, value, i) - 1;
+        } else if (is_xml_char(c)) {
+          s_.push_back(ch);  // other control characters can not be carried
+        }
     }
   }
   s_.push_back('"');
@@ -158,7 +216,26 @@ std::string decode_escapes(std::string_view v) {
     if (is_escape_at(v, i)) {
       unsigned c = 0;
       std::from_chars(v.data() + i + 2, v.data() + i + 6, c, 16);
-      // Encode the code unit as UTF-8 (escapes stand for BMP characters).
+      i += 6;
+      // Escapes are UTF-16 code units: a surrogate pair makes one character,
+      // a lone surrogate is no character at all.
+      if (c >= 0xD800 && c <= 0xDFFF) {
+        unsigned low = 0;
+        if (c <= 0xDBFF && is_escape_at(v, i + 1)) {
+          std::from_chars(v.data() + i + 3, v.data() + i + 7, low, 16);
+        }
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+          const unsigned cp = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+          out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+          out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+          out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+          out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+          i += 7;
+        } else {
+          out.append(kReplacement);
+        }
+        continue;
+      }
       if (c < 0x80) {
         out.push_back(static_cast<char>(c));
       } else if (c < 0x800) {
@@ -169,7 +246,6 @@ std::string decode_escapes(std::string_view v) {
         out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
       }
-      i += 6;
     } else {
       out.push_back(v[i]);
     }

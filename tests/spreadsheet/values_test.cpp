@@ -1,3 +1,5 @@
+#include <limits>
+
 #include "engine_fixture.h"
 
 namespace kelv::spreadsheet {
@@ -83,6 +85,18 @@ TEST_F(EngineTest, AddressesOutsideTheSheetAreRefused) {
   EXPECT_EQ(error_number([&] { cell(0, 1); }), 1004);
   EXPECT_EQ(error_number([&] { cell(1, 16385); }), 1004);
   EXPECT_EQ(error_number([&] { cell(1048577, 1); }), 1004);
+}
+
+TEST_F(EngineTest, InfiniteAndNotANumberAreOverflows) {
+  cell(1, 1).set_value(2.5);
+  for (double bad :
+       {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN()}) {
+    EXPECT_EQ(error_number([&] { cell(1, 1).set_value(bad); }), 6);
+    EXPECT_EQ(error_number([&] { block(1, 1, 2, 2).set_value(bad); }), 6);
+  }
+  EXPECT_EQ(cell(1, 1).value(), Variant(2.5));
+  EXPECT_TRUE(cell(2, 2).value().is_empty());
 }
 
 TEST_F(EngineTest, NumbersTooLongForFifteenDigitsStayText) {

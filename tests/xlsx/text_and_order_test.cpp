@@ -1,0 +1,185 @@
+// What desktop applications put in their files and what odd text a model may
+// hold: both must come out as a file that reads back, with nothing changed
+// that XML could have kept.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <map>
+
+#include "xlsx/package.h"
+#include "xlsx/xlsx_format.h"
+#include "xlsx/xml_util.h"
+#include "xlsx_test_util.h"
+
+namespace kelv::xlsx {
+namespace {
+
+const char* kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+
+std::string package(const test::TempDir& dir, const std::string& workbook_children,
+                    const std::string& strings) {
+  std::map<std::string, std::string> p;
+  p["[Content_Types].xml"] =
+      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+      "<Default Extension=\"rels\" "
+      "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+      "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>";
+  p["_rels/.rels"] =
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+      "relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
+  p["xl/_rels/workbook.xml.rels"] =
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+      "relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+      "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+      "relationships/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>";
+  p["xl/workbook.xml"] =
+      std::string("<workbook xmlns=\"") + kMain +
+      "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+      "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
+      "mc:Ignorable=\"x15 xr\" "
+      "xmlns:x15=\"http://schemas.microsoft.com/office/spreadsheetml/2010/11/main\" "
+      "xmlns:xr=\"http://schemas.microsoft.com/office/spreadsheetml/2014/revision\">" +
+      workbook_children + "</workbook>";
+  p["xl/sharedStrings.xml"] = std::string("<sst xmlns=\"") + kMain + "\">" + strings + "</sst>";
+  std::string cells;
+  int n = 0;
+  for (size_t at = strings.find("<si>"); at != std::string::npos;
+       at = strings.find("<si>", at + 1)) {
+    cells += std::string("<c r=\"") + static_cast<char>('A' + n) + "1\" t=\"s\"><v>" +
+             std::to_string(n) + "</v></c>";
+    ++n;
+  }
+  p["xl/worksheets/sheet1.xml"] = std::string("<worksheet xmlns=\"") + kMain +
+                                  "\"><sheetData><row r=\"1\">" + cells +
+                                  "</row></sheetData></worksheet>";
+  const std::string path = dir.path("in.xlsx");
+  PackageWriter w(path);
+  for (const auto& [part, data] : p) w.add(part, data);
+  w.close();
+  return path;
+}
+
+// The element names of the workbook part's root, in order.
+std::vector<std::string> workbook_children(const std::string& file) {
+  pugi::xml_document d;
+  const std::string xml = test::read_part(file, "xl/workbook.xml");
+  EXPECT_TRUE(d.load_buffer(xml.data(), xml.size()));
+  std::vector<std::string> out;
+  for (pugi::xml_node n : d.document_element().children()) out.emplace_back(n.name());
+  return out;
+}
+
+TEST(DesktopFiles, ForeignWorkbookElementsKeepTheirPlace) {
+  test::TempDir dir;
+  // As a desktop spreadsheet application writes it: revision and path
+  // markers right after workbookPr, extensions last.
+  const std::string in = package(
+      dir,
+      "<fileVersion appName=\"xl\"/><workbookPr/>"
+      "<mc:AlternateContent><mc:Choice Requires=\"x15\"><x15ac:absPath url=\"C:\\\" "
+      "xmlns:x15ac=\"http://schemas.microsoft.com/office/spreadsheetml/2010/11/ac\"/>"
+      "</mc:Choice></mc:AlternateContent><xr:revisionPtr revIDLastSave=\"0\"/>"
+      "<bookViews><workbookView/></bookViews><sheets><sheet name=\"S\" sheetId=\"1\" "
+      "r:id=\"rId1\"/></sheets><calcPr calcId=\"191029\"/><extLst><ext uri=\"{1}\"/></extLst>",
+      "<si><t>a</t></si>");
+  const std::string out = dir.path("out.xlsx");
+  write_workbook(*read_workbook(in), out);
+  EXPECT_EQ(workbook_children(out),
+            (std::vector<std::string>{"workbookPr", "mc:AlternateContent", "xr:revisionPtr",
+                                      "bookViews", "sheets", "calcPr", "extLst"}));
+}
+
+TEST(DesktopFiles, EscapedCharactersOutsideTheBasicPlaneReadAsOne) {
+  test::TempDir dir;
+  // U+1F600 as a UTF-16 pair, then a lone surrogate, then a carriage return.
+  const std::string in =
+      package(dir, "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets>",
+              "<si><t>a_xD83D__xDE00_b</t></si><si><t>c_xD800_d</t></si>"
+              "<si><t>e_x000D_\nf</t></si>");
+  auto book = read_workbook(in);
+  const auto& cells = book->sheets[0]->rows[0].cells;
+  ASSERT_EQ(cells.size(), 3u);
+  EXPECT_EQ(cells[0].value.as_text(),
+            "a\xF0\x9F\x98\x80"
+            "b");
+  EXPECT_EQ(cells[1].value.as_text(),
+            "c\xEF\xBF\xBD"
+            "d");
+  EXPECT_EQ(cells[2].value.as_text(), "e\r\nf");
+  // And they survive a save.
+  const std::string out = dir.path("out.xlsx");
+  write_workbook(*book, out);
+  auto back = read_workbook(out);
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(back->sheets[0]->rows[0].cells[i].value.as_text(), cells[i].value.as_text()) << i;
+}
+
+TEST(DesktopFiles, TextXmlCanNotCarryBecomesAReplacementCharacter) {
+  // Bytes that are no UTF-8 (a file name in another code page, say) must not
+  // make a workbook that nothing can open again, kelv included.
+  const std::string bad = std::string("a\xFF") + "b\xC3(\xE4\xB8\xAD\xED\xA0\x80\xEF\xBF\xBEz";
+  XmlOut t;
+  t.text(bad);
+  EXPECT_EQ(t.str(),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD(\xE4\xB8\xAD\xEF\xBF\xBD\xEF\xBF\xBDz");
+  XmlOut a;
+  a.attr("v", bad);
+  EXPECT_EQ(a.str(),
+            " v=\"a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD(\xE4\xB8\xAD\xEF\xBF\xBD\xEF\xBF\xBDz\"");
+
+  test::TempDir dir;
+  auto book =
+      read_workbook(package(dir, "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets>",
+                            "<si><t>x</t></si>"));
+  spreadsheet::Sheet& s = *book->sheets[0];
+  s.name = "S\xFE";
+  s.rows[0].cells[0].value = host::Variant(bad);
+  s.page_setup.header_footer.odd_footer = "\xC0\xAF";
+  const std::string out = dir.path("out.xlsx");
+  write_workbook(*book, out);
+  auto back = read_workbook(out);
+  EXPECT_EQ(back->sheets[0]->name, "S\xEF\xBF\xBD");
+  EXPECT_EQ(back->sheets[0]->rows[0].cells[0].value.as_text(),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD(\xE4\xB8\xAD\xEF\xBF\xBD\xEF\xBF\xBDz");
+}
+
+TEST(DesktopFiles, CarriageReturnsAndEdgeSpacesSurviveASave) {
+  test::TempDir dir;
+  auto book =
+      read_workbook(package(dir, "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets>",
+                            "<si><t>x</t></si><si><t>y</t></si>"));
+  auto& cells = book->sheets[0]->rows[0].cells;
+  cells[0].value = host::Variant("第一行\r\n第二行\r");
+  cells[1].value = host::Variant(" \t ");
+  const std::string out = dir.path("out.xlsx");
+  write_workbook(*book, out);
+  auto back = read_workbook(out);
+  EXPECT_EQ(back->sheets[0]->rows[0].cells[0].value.as_text(), "第一行\r\n第二行\r");
+  EXPECT_EQ(back->sheets[0]->rows[0].cells[1].value.as_text(), " \t ");
+}
+
+TEST(DesktopFiles, NumbersXmlCanNotSpellAreWrittenAsNumErrors) {
+  test::TempDir dir;
+  auto book =
+      read_workbook(package(dir, "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets>",
+                            "<si><t>x</t></si><si><t>y</t></si>"));
+  auto& cells = book->sheets[0]->rows[0].cells;
+  cells[0].value = host::Variant(std::numeric_limits<double>::infinity());
+  cells[1].value = host::Variant(std::numeric_limits<double>::quiet_NaN());
+  const std::string out = dir.path("out.xlsx");
+  write_workbook(*book, out);
+  auto back = read_workbook(out);
+  for (size_t i = 0; i < 2; ++i) {
+    const host::Variant& v = back->sheets[0]->rows[0].cells[i].value;
+    ASSERT_TRUE(v.is_error()) << i;
+    EXPECT_EQ(v.as_error(), host::CellError::Num);
+  }
+}
+
+}  // namespace
+}  // namespace kelv::xlsx
