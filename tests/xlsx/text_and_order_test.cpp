@@ -3,9 +3,14 @@
 // that XML could have kept.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <map>
 
+#include "host/workbook.h"
+#include "host/worksheet.h"
+#include "spreadsheet/engine.h"
 #include "xlsx/package.h"
 #include "xlsx/xlsx_format.h"
 #include "xlsx/xml_util.h"
@@ -146,6 +151,24 @@ TEST(DesktopFiles, TextXmlCanNotCarryBecomesAReplacementCharacter) {
   EXPECT_EQ(back->sheets[0]->rows[0].cells[0].value.as_text(),
             "a\xEF\xBF\xBD"
             "b\xEF\xBF\xBD(\xE4\xB8\xAD\xEF\xBF\xBD\xEF\xBF\xBDz");
+}
+
+TEST(DesktopFiles, APhotoWhoseFileNameIsNoUtf8StillSaves) {
+  // Photo folders unpacked from archives made elsewhere often carry names in
+  // the GBK code page; the name becomes the picture's description.
+  test::TempDir dir;
+  const std::string png = dir.path("\xD5\xC5\xC8\xFD.png");  // 张三 in GBK
+  std::ofstream(png, std::ios::binary)
+      << test::read_part(test::data_file("openpyxl_features.xlsx"), "xl/media/image1.png");
+  spreadsheet::Engine engine(std::make_shared<XlsxFormat>());
+  const std::string path = dir.path("照片.xlsx");
+  host::Workbook& book = engine.add_workbook(path);
+  book.active_sheet().insert_picture(png);
+  book.save();
+  auto back = read_workbook(path);
+  ASSERT_EQ(back->sheets[0]->pictures.size(), 1u);
+  EXPECT_EQ(back->sheets[0]->pictures[0].description,
+            "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD.png");
 }
 
 TEST(DesktopFiles, CarriageReturnsAndEdgeSpacesSurviveASave) {
