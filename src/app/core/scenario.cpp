@@ -27,6 +27,12 @@ host::Variant ControlValue(size_t step, const std::string& control, const json& 
   Fail(step, "控件 " + control + " 的值须为文本、布尔值、数字或 null");
 }
 
+// The text argument of step n; `requirement` says what it must be.
+std::string TextArgument(size_t n, const json& arg, const char* requirement) {
+  if (!arg.is_string()) Fail(n, requirement);
+  return arg.get<std::string>();
+}
+
 Step ParseStep(size_t n, const json& s) {
   if (!s.is_object() || s.size() != 1) Fail(n, "每一步须是只有一个键的对象");
   const std::string key = s.begin().key();
@@ -54,10 +60,7 @@ Step ParseStep(size_t n, const json& s) {
     }
     return step;
   }
-  if (key == "page") {
-    if (!arg.is_string()) Fail(n, "\"page\" 须是页名，如 \"Page1\"");
-    return PageStep{arg.get<std::string>()};
-  }
+  if (key == "page") return PageStep{TextArgument(n, arg, "\"page\" 须是页名，如 \"Page1\"")};
   if (key == "answer") {
     if (!arg.is_array()) Fail(n, "\"answer\" 须是数组");
     AnswerStep step;
@@ -71,14 +74,8 @@ Step ParseStep(size_t n, const json& s) {
     }
     return step;
   }
-  if (key == "click") {
-    if (!arg.is_string()) Fail(n, "\"click\" 须是事件名");
-    return ClickStep{arg.get<std::string>()};
-  }
-  if (key == "change") {
-    if (!arg.is_string()) Fail(n, "\"change\" 须是控件名");
-    return ChangeStep{arg.get<std::string>()};
-  }
+  if (key == "click") return ClickStep{TextArgument(n, arg, "\"click\" 须是事件名")};
+  if (key == "change") return ChangeStep{TextArgument(n, arg, "\"change\" 须是控件名")};
   if (key == "save") {
     if (!arg.is_array() || arg.empty())
       Fail(n, "\"save\" 须是 [\"host\", \"data\"] 中的一项或两项");

@@ -1,6 +1,7 @@
 #include "app/core/transcript.h"
 
 #include <cctype>
+#include <optional>
 
 namespace kelv::app {
 namespace {
@@ -42,6 +43,17 @@ const char* KindName(host::ControlKind kind) {
       return "pages";
   }
   return "";
+}
+
+// A transcript line starts with its kind.
+ordered_json Entry(std::string_view kind) {
+  ordered_json j;
+  j["kind"] = kind;
+  return j;
+}
+
+ordered_json AnswerJson(const std::optional<std::string>& answer) {
+  return answer ? ordered_json(*answer) : ordered_json(nullptr);
 }
 
 // Replaces every occurrence of `what` that is not the start of a longer
@@ -90,19 +102,18 @@ void Transcript::dialogs(const host::RecordingDialogs& dialogs) {
   const auto& records = dialogs.records();
   for (; dialogs_written_ < records.size(); ++dialogs_written_) {
     const host::DialogRecord& r = records[dialogs_written_];
-    ordered_json j;
-    j["kind"] = r.kind;
+    ordered_json j = Entry(r.kind);
     if (r.kind == "message") {
       j["title"] = r.title;
       j["text"] = relative(r.text);
       j["buttons"] = r.buttons;
       j["icon"] = r.icon;
-      j["answer"] = r.answer ? ordered_json(*r.answer) : ordered_json(nullptr);
+      j["answer"] = AnswerJson(r.answer);
     } else if (r.kind == "input") {
       j["title"] = r.title;
       j["prompt"] = relative(r.text);
       j["default"] = r.default_text;
-      j["answer"] = r.answer ? ordered_json(*r.answer) : ordered_json(nullptr);
+      j["answer"] = AnswerJson(r.answer);
     } else if (r.kind == "tone") {
       j["hertz"] = r.hertz;
       j["milliseconds"] = r.milliseconds;
@@ -119,23 +130,20 @@ void Transcript::dialogs(const host::RecordingDialogs& dialogs) {
 }
 
 void Transcript::click(std::string_view event, bool ignored) {
-  ordered_json j;
-  j["kind"] = "click";
+  ordered_json j = Entry("click");
   j["event"] = event;
   if (ignored) j["ignored"] = "disabled";
   line(j);
 }
 
 void Transcript::change(std::string_view control) {
-  ordered_json j;
-  j["kind"] = "change";
+  ordered_json j = Entry("change");
   j["control"] = control;
   line(j);
 }
 
 void Transcript::failure(std::string_view control, const host::HostError& e) {
-  ordered_json j;
-  j["kind"] = "failure";
+  ordered_json j = Entry("failure");
   j["control"] = control;
   j["source"] = e.source();
   j["number"] = e.number();
@@ -144,27 +152,23 @@ void Transcript::failure(std::string_view control, const host::HostError& e) {
 }
 
 void Transcript::saved(std::string_view path) {
-  ordered_json j;
-  j["kind"] = "save";
+  ordered_json j = Entry("save");
   j["path"] = relative(path);
   line(j);
 }
 
 void Transcript::unused_answers(size_t count) {
-  ordered_json j;
-  j["kind"] = "unused-answers";
+  ordered_json j = Entry("unused-answers");
   j["count"] = count;
   line(j);
 }
 
 void Transcript::form(const host::FormModel& form) {
-  ordered_json f;
-  f["kind"] = "form";
+  ordered_json f = Entry("form");
   f["caption"] = form.caption();
   line(f);
   for (const host::Control* c : form.controls()) {
-    ordered_json j;
-    j["kind"] = "control";
+    ordered_json j = Entry("control");
     j["name"] = c->name();
     j["type"] = KindName(c->kind());
     switch (c->kind()) {
