@@ -1,7 +1,9 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -338,6 +340,17 @@ class BookWriter {
   std::map<std::string, const RawPart*> index_;
 };
 
+// Flushes a file or folder to the disk. Returns false only when the disk
+// reports the data lost (an I/O error, no space left); file systems that can
+// not flush are taken at their word.
+bool sync_path(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) return true;
+  const bool lost = ::fsync(fd) != 0 && (errno == EIO || errno == ENOSPC || errno == EDQUOT);
+  ::close(fd);
+  return !lost;
+}
+
 }  // namespace
 
 void write_workbook(const spreadsheet::Workbook& book, const std::string& path) {
@@ -369,9 +382,14 @@ void write_workbook(const spreadsheet::Workbook& book, const std::string& path) 
     PackageWriter out(tmp);
     BookWriter(book, out).run();
     out.close();
+    // On the disk before it replaces anything: a crash right after the
+    // rename must not leave an empty file where the workbook was.
+    if (!sync_path(tmp, O_RDONLY))
+      throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：写入磁盘失败");
     if (std::rename(tmp.c_str(), target.c_str()) != 0) {
       throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：无法替换原文件");
     }
+    sync_path(folder.string(), O_RDONLY | O_DIRECTORY);
   } catch (const host::HostError& e) {
     std::remove(tmp.c_str());
     if (e.description().find(path) != std::string::npos) throw;
