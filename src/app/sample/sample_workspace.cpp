@@ -93,7 +93,6 @@ struct Styles {
       edit(s);
       return book.styles.intern(s);
     };
-    auto boxed = [](Style& s) { s.border = Border{kThin, kThin, kThin, kThin, {}, false, false}; };
     auto centred = [](Style& s) {
       s.alignment.horizontal = "center";
       s.alignment.vertical = "center";
@@ -119,40 +118,32 @@ struct Styles {
       s.font.bold = true;
       centred(s);
     });
-    label = make([&](Style& s) {
-      boxed(s);
-      centred(s);
-      s.font.bold = true;
-    });
-    heading = make([&](Style& s) {
-      boxed(s);
-      centred(s);
+    // A table cell: thin box, centred both ways.
+    auto cell = [&](const std::function<void(Style&)>& edit) {
+      return make([&](Style& s) {
+        s.border = Border{kThin, kThin, kThin, kThin, {}, false, false};
+        centred(s);
+        edit(s);
+      });
+    };
+    label = cell([](Style& s) { s.font.bold = true; });
+    heading = cell([](Style& s) {
       s.font.bold = true;
       s.fill.pattern = "solid";
       s.fill.fg = Color::rgb(0xFFD9E1F2);
     });
-    field = make([&](Style& s) {
-      boxed(s);
-      centred(s);
-      s.number_format = "@";
-    });
-    bigField = make([&](Style& s) {
-      boxed(s);
-      centred(s);
+    field = cell([](Style& s) { s.number_format = "@"; });
+    bigField = cell([](Style& s) {
       s.number_format = "@";
       s.font.size = 12;
       s.font.bold = true;
     });
-    photo = make([&](Style& s) {
-      boxed(s);
-      centred(s);
+    photo = cell([](Style& s) {
       s.font.size = 8;
       s.font.color = Color::rgb(0xFF808080);
       s.alignment.wrap_text = true;  // an absent photo shows its whole file name
     });
-    banner = make([&](Style& s) {
-      boxed(s);
-      centred(s);
+    banner = cell([](Style& s) {
       s.font.bold = true;
       s.font.size = 12;
       s.fill.pattern = "solid";
