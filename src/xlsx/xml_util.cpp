@@ -74,43 +74,95 @@ size_t copy_multibyte(std::string& out, std::string_view v, size_t i) {
   return n;
 }
 
-}  // namespace
+enum class Where { Content, Attribute };
 
-XmlOut& XmlOut::text(std::string_view v) {
+// Appends v escaped for element content or for an attribute value in double
+// quotes. Both escape &, <, > and carriage returns (a raw one would read back
+// as a line feed) and turn what XML can not carry in UTF-8 into U+FFFD.
+// Content guards a literal "_xHHHH_", which would read back as an escape, and
+// writes other control characters as _xHHHH_, as spreadsheet files do; an
+// attribute writes quotes, line feeds and tabs as references and drops other
+// control characters, which it can not carry.
+template <Where kWhere>
+void append_escaped(std::string& out, std::string_view v) {
   for (size_t i = 0; i < v.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(v[i]);
     switch (c) {
       case '&':
-        s_.append("&amp;");
-        break;
+        out.append("&amp;");
+        continue;
       case '<':
-        s_.append("&lt;");
-        break;
+        out.append("&lt;");
+        continue;
       case '>':
-        s_.append("&gt;");
-        break;
-      case '_':
-        // A literal "_xHHHH_" would read back as an escape.
-        if (is_escape_at(v, i)) {
-          s_.append("_x005F_");
-        } else {
-          s_.push_back('_');
-        }
-        break;
+        out.append("&gt;");
+        continue;
       case '\r':
-        // A raw carriage return would read back as a line feed.
-        s_.append("&#13;");
-        break;
+        out.append("&#13;");
+        continue;
       default:
-        if (c >= 0x80) {
-          i += copy_multibyte(s_, v, i) - 1;
-        } else if (is_xml_char(c)) {
-          s_.push_back(static_cast<char>(c));
-        } else {
-          hex_escape(s_, c);
-        }
+        break;
+    }
+    if constexpr (kWhere == Where::Attribute) {
+      if (c == '"') {
+        out.append("&quot;");
+        continue;
+      }
+      if (c == '\n') {
+        out.append("&#10;");
+        continue;
+      }
+      if (c == '\t') {
+        out.append("&#9;");
+        continue;
+      }
+    } else if (c == '_') {
+      out.append(is_escape_at(v, i) ? "_x005F_" : "_");
+      continue;
+    }
+    if (c >= 0x80) {
+      i += copy_multibyte(out, v, i) - 1;
+    } else if (is_xml_char(c)) {
+      out.push_back(static_cast<char>(c));
+    } else if constexpr (kWhere == Where::Content) {
+      hex_escape(out, c);
     }
   }
+}
+
+// Appends code point cp as UTF-8.
+void append_utf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// The shortest text that reads back as the same double, written into buf.
+std::string_view shortest_number(double v, char (&buf)[32]) {
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string_view(buf, static_cast<size_t>(r.ptr - buf));
+}
+
+bool is_namespace_declaration(std::string_view attribute_name) {
+  return attribute_name.substr(0, 6) == "xmlns:";
+}
+
+}  // namespace
+
+XmlOut& XmlOut::text(std::string_view v) {
+  append_escaped<Where::Content>(s_, v);
   return *this;
 }
 
@@ -118,39 +170,7 @@ XmlOut& XmlOut::attr(std::string_view name, std::string_view value) {
   s_.push_back(' ');
   s_.append(name);
   s_.append("=\"");
-  for (size_t i = 0; i < value.size(); ++i) {
-    const char ch = value[i];
-    const unsigned char c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '&':
-        s_.append("&amp;");
-        break;
-      case '<':
-        s_.append("&lt;");
-        break;
-      case '>':
-        s_.append("&gt;");
-        break;
-      case '"':
-        s_.append("&quot;");
-        break;
-      case '\n':
-        s_.append("&#10;");
-        break;
-      case '\r':
-        s_.append("&#13;");
-        break;
-      case '\t':
-        s_.append("&#9;");
-        break;
-      default:
-        if (c >= 0x80) {
-          i += copy_multibyte(s_, value, i) - 1;
-        } else if (is_xml_char(c)) {
-          s_.push_back(ch);  // other control characters can not be carried
-        }
-    }
-  }
+  append_escaped<Where::Attribute>(s_, value);
   s_.push_back('"');
   return *this;
 }
@@ -162,29 +182,26 @@ XmlOut& XmlOut::attr(std::string_view name, int64_t value) {
 }
 
 XmlOut& XmlOut::attr(std::string_view name, double value) {
-  return attr(name, std::string_view(format_number(value)));
+  char buf[32];
+  return attr(name, shortest_number(value, buf));
 }
 
 XmlOut& XmlOut::number(double v) {
   char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  s_.append(buf, static_cast<size_t>(r.ptr - buf));
+  s_.append(shortest_number(v, buf));
   return *this;
 }
 
 std::string format_number(double v) {
   char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, static_cast<size_t>(r.ptr - buf));
+  return std::string(shortest_number(v, buf));
 }
 
 bool parse_number(std::string_view s, double* out) {
-  while (!s.empty() &&
-         (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' || s.front() == '\r'))
-    s.remove_prefix(1);
-  while (!s.empty() &&
-         (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' || s.back() == '\r'))
-    s.remove_suffix(1);
+  constexpr std::string_view kSpace = " \t\n\r";
+  const size_t first = s.find_first_not_of(kSpace);
+  s = first == std::string_view::npos ? std::string_view()
+                                      : s.substr(first, s.find_last_not_of(kSpace) - first + 1);
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
   if (s.empty()) return false;
   auto r = std::from_chars(s.data(), s.data() + s.size(), *out);
@@ -225,27 +242,14 @@ std::string decode_escapes(std::string_view v) {
           std::from_chars(v.data() + i + 3, v.data() + i + 7, low, 16);
         }
         if (low >= 0xDC00 && low <= 0xDFFF) {
-          const unsigned cp = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-          out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-          out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-          out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-          out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+          append_utf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
           i += 7;
         } else {
           out.append(kReplacement);
         }
         continue;
       }
-      if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-      } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-      } else {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-      }
+      append_utf8(out, c);
     } else {
       out.push_back(v[i]);
     }
@@ -270,7 +274,7 @@ pugi::xml_attribute attr(pugi::xml_node node, std::string_view local, bool any_p
   for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
     std::string_view n(a.name());
     if (n == local) return a;
-    if (any_prefix && local_name(a.name()) == local && n.substr(0, 6) != "xmlns:") return a;
+    if (any_prefix && local_name(a.name()) == local && !is_namespace_declaration(n)) return a;
   }
   return {};
 }
@@ -300,7 +304,7 @@ bool attr_bool(pugi::xml_node node, std::string_view local, bool fallback) {
 std::string rel_attr(pugi::xml_node node, std::string_view local) {
   for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
     std::string_view n(a.name());
-    if (n.find(':') != std::string_view::npos && n.substr(0, 6) != "xmlns:" &&
+    if (n.find(':') != std::string_view::npos && !is_namespace_declaration(n) &&
         local_name(a.name()) == local) {
       return a.value();
     }
@@ -324,7 +328,7 @@ void used_prefixes(pugi::xml_node n, std::set<std::string>& out) {
   for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
     const std::string_view an(a.name());
     const size_t c = an.find(':');
-    if (c != std::string_view::npos && an.substr(0, c) != "xmlns")
+    if (c != std::string_view::npos && !is_namespace_declaration(an))
       out.insert(std::string(an.substr(0, c)));
   }
   for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) used_prefixes(c, out);
@@ -356,7 +360,7 @@ std::string namespace_declarations(pugi::xml_node root) {
   XmlOut out;
   for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute()) {
     std::string_view n(a.name());
-    if (n.substr(0, 6) == "xmlns:" || local_name(a.name()) == "Ignorable") out.attr(n, a.value());
+    if (is_namespace_declaration(n) || local_name(a.name()) == "Ignorable") out.attr(n, a.value());
   }
   return std::move(out.str());
 }
