@@ -75,6 +75,16 @@ bool SheetNameTaken(host::Application& EA, std::string_view candidate) {
 
 // A step that needs an object an earlier, failed step should have provided
 // fails in turn (and is ignored by its caller), as an unset object does.
+// Whether the host can give a sheet this name: 1 to 31 characters, not
+// beginning or ending with an apostrophe (the removed characters are gone).
+bool FitsASheetName(std::string_view candidate) {
+  int32_t characters = 0;
+  for (unsigned char ch : candidate)
+    if ((ch & 0xC0) != 0x80) ++characters;
+  return characters >= 1 && characters <= 31 && candidate.front() != '\'' &&
+         candidate.back() != '\'';
+}
+
 template <class T>
 T& Need(T* object) {
   if (object == nullptr) throw host::HostError::host(91);
@@ -162,6 +172,14 @@ std::string AskTemplateName(bridge::Component& self, host::Application& EA, host
     // host refuse it as the template sheet's name.
     if (accepted && SheetNameTaken(EA, candidate)) {
       ShowNotice(self, "“" + candidate + "”与系统表名相同，请改名。");
+      AskAgain(self, prompt, title, candidate);
+      accepted = false;
+    }
+    // A name the host refuses for a sheet would leave the catalogue and the
+    // template sheets out of step.
+    if (accepted && !FitsASheetName(candidate)) {
+      ShowNotice(self,
+                 "“" + candidate + "”不能用作工作表名（最多31个字符，首尾不能是单引号），请改名。");
       AskAgain(self, prompt, title, candidate);
       accepted = false;
     }

@@ -153,6 +153,17 @@ TEST_F(CatalogueTest, NameOfAnotherSheetIsRefusedIgnoringCase) {
   EXPECT_EQ(host.SheetNames(), (Names{"开始", "Notes", "DTB", "MBB"}));
 }
 
+TEST_F(CatalogueTest, NameTheHostCannotGiveASheetIsRefused) {
+  const std::string long_name(32, 'A');
+  Add({long_name, "OK", "'QUOTED", "OK", "SHORT"});
+  EXPECT_EQ(
+      MessageTexts(),
+      (Names{"“" + long_name + "”不能用作工作表名（最多31个字符，首尾不能是单引号），请改名。",
+             "“'QUOTED”不能用作工作表名（最多31个字符，首尾不能是单引号），请改名。"}));
+  EXPECT_EQ(host.CatalogueNames(), (Names{"SHORT"}));
+  EXPECT_EQ(host.SheetNames(), (Names{"开始", "DTB", "MBB", "SHORT"}));
+}
+
 TEST_F(CatalogueTest, NothingLeftAfterCleaningOrCancelChangesNothing) {
   ThreeTemplates();
   const Names sheets = host.SheetNames();
