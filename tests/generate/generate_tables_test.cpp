@@ -83,10 +83,18 @@ TEST_F(GenerateTablesTest, OutputSheetFollowsTheExamineeSheetAndIsLeftActive) {
 TEST_F(GenerateTablesTest, ARefusedRenderingRemovesTheSheetAndShowsTheDataSheet) {
   host::Worksheet& t = SimpleTemplate("T");
   t.cells(3, 3).set_value("[无此列]");
+  // The window scrolls each sheet on its own: the data sheet shown again
+  // after a refusal is back at row 1, column 1.
+  host.dataBook->activate();
+  host.Examinees().activate();
+  host.dataBook->window().set_scroll_row(40);
+  host.dataBook->window().set_scroll_column(12);
   Generate();
   EXPECT_EQ(host.MessageTexts(), (Names{"“考生表”中没有“T”模板表中的“无此列”字段，请检查！"}));
   EXPECT_EQ(host.DataSheetNames(), (Names{"考场表", "考生表"}));
   EXPECT_EQ(host.dataBook->active_sheet().name(), "考生表");
+  EXPECT_EQ(host.dataBook->window().scroll_row(), 1);
+  EXPECT_EQ(host.dataBook->window().scroll_column(), 1);
   EXPECT_FALSE(ScratchCopyLeft());
   EXPECT_TRUE(host.ToneSounded());
 }
