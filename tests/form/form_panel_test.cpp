@@ -160,8 +160,22 @@ TEST_F(FormPanelTest, ComboBoxesReportAPickFromTheList) {
 TEST_F(FormPanelTest, WhileBlockedThePersonsInputReachesNeitherModelNorSinks) {
   c("LtbBiao").add_item("初一.xlsx");
   panel.set_blocked(true);
+  const host::Variant rows = c("TxtHang").value(), source = c("ChbSJYuan").value();
   w<QListWidget>("LtbBiao")->setCurrentRow(0);
   w<QRadioButton>("OptACZuoHao")->click();
+  auto* edit = w<QLineEdit>("TxtHang");
+  QTest::keyClicks(edit, "500");
+  QTest::keyClick(edit, Qt::Key_Return);
+  w<QCheckBox>("ChbSJYuan")->click();
+  w<QTabWidget>("MultiPage1")->setCurrentIndex(1);
+  // Each widget shows its control's state again.
+  EXPECT_EQ(c("TxtHang").value(), rows);
+  EXPECT_EQ(edit->text(), QString::fromStdString(rows.to_text()));
+  EXPECT_EQ(c("ChbSJYuan").value(), source);
+  EXPECT_EQ(w<QCheckBox>("ChbSJYuan")->checkState(),
+            source.to_bool() ? Qt::Checked : Qt::Unchecked);
+  EXPECT_EQ(c("MultiPage1").selected_page(), "Page0");
+  EXPECT_EQ(w<QTabWidget>("MultiPage1")->currentIndex(), 0);
   EXPECT_EQ(c("LtbBiao").list_index(), -1);
   EXPECT_EQ(w<QListWidget>("LtbBiao")->currentRow(), -1);
   EXPECT_FALSE(c("OptACZuoHao").value().as_bool());

@@ -56,11 +56,23 @@ class Syncing {
   int& depth_;
 };
 
-bool same_items(const std::vector<std::string>& items, const QStringList& shown) {
-  if (static_cast<qsizetype>(items.size()) != shown.size()) return false;
-  for (size_t i = 0; i < items.size(); ++i)
-    if (q(items[i]) != shown[static_cast<qsizetype>(i)]) return false;
-  return true;
+QString item_text(const QComboBox* box, int i) {
+  return box->itemText(i);
+}
+
+QString item_text(const QListWidget* list, int i) {
+  return list->item(i)->text();
+}
+
+// Refills a combo or list box whose items are not the control's.
+template <typename Box>
+void show_items(Box* box, const std::vector<std::string>& items) {
+  bool same = static_cast<qsizetype>(items.size()) == box->count();
+  for (int i = 0; same && i < box->count(); ++i)
+    same = q(items[static_cast<size_t>(i)]) == item_text(box, i);
+  if (same) return;
+  box->clear();
+  for (const auto& item : items) box->addItem(q(item));
 }
 
 }  // namespace
@@ -88,18 +100,9 @@ void FormPanel::build() {
     w->setObjectName(name);
     widgets_[name] = w;
     QObject::connect(w, &QLineEdit::editingFinished, this, [this, w, name] {
-      if (syncing_ > 0) return;
-      host::Control* c = control(name);
-      if (c == nullptr || blocked_) {
-        if (c != nullptr) sync(*c);
-        return;
-      }
-      if (text_of(c->value()) == w->text()) return;  // nothing was changed
-      {
-        Syncing guard(syncing_);
-        c->set_value(w->text().toStdString());
-      }
-      user_set(name);
+      host::Control* c = accepting(name);
+      if (c == nullptr || text_of(c->value()) == w->text()) return;  // nothing was changed
+      user_value(*c, w->text().toStdString());
     });
     return w;
   };
@@ -111,18 +114,9 @@ void FormPanel::build() {
     w->setMinimumContentsLength(8);
     widgets_[name] = w;
     auto changed = [this, w, name] {
-      if (syncing_ > 0) return;
-      host::Control* c = control(name);
-      if (c == nullptr || blocked_) {
-        if (c != nullptr) sync(*c);
-        return;
-      }
-      if (text_of(c->value()) == w->currentText()) return;
-      {
-        Syncing guard(syncing_);
-        c->set_value(w->currentText().toStdString());
-      }
-      user_set(name);
+      host::Control* c = accepting(name);
+      if (c == nullptr || text_of(c->value()) == w->currentText()) return;
+      user_value(*c, w->currentText().toStdString());
     };
     QObject::connect(w, &QComboBox::activated, this, changed);
     QObject::connect(w->lineEdit(), &QLineEdit::editingFinished, this, changed);
@@ -133,12 +127,9 @@ void FormPanel::build() {
     w->setObjectName(name);
     widgets_[name] = w;
     QObject::connect(w, &QListWidget::currentRowChanged, this, [this, name](int row) {
-      if (syncing_ > 0 || row < 0) return;
-      host::Control* c = control(name);
-      if (c == nullptr || blocked_) {
-        if (c != nullptr) sync(*c);
-        return;
-      }
+      if (row < 0) return;
+      host::Control* c = accepting(name);
+      if (c == nullptr) return;
       {
         Syncing guard(syncing_);
         c->set_list_index(row);
@@ -176,11 +167,7 @@ void FormPanel::build() {
         }
         return;
       }
-      {
-        Syncing guard(syncing_);
-        c->set_value(true);
-      }
-      user_set(name);
+      user_value(*c, true);
     });
     return w;
   };
@@ -190,17 +177,7 @@ void FormPanel::build() {
     w->setTristate(true);
     widgets_[name] = w;
     QObject::connect(w, &QCheckBox::clicked, this, [this, w, name] {
-      if (syncing_ > 0) return;
-      host::Control* c = control(name);
-      if (c == nullptr || blocked_) {
-        if (c != nullptr) sync(*c);
-        return;
-      }
-      {
-        Syncing guard(syncing_);
-        c->set_value(w->checkState() == Qt::Checked);
-      }
-      user_set(name);
+      if (host::Control* c = accepting(name)) user_value(*c, w->checkState() == Qt::Checked);
     });
     return w;
   };
@@ -276,12 +253,8 @@ void FormPanel::build() {
   pages_->addTab(page1, "生成表格");
 
   QObject::connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
-    if (syncing_ > 0) return;
-    host::Control* c = control("MultiPage1");
-    if (c == nullptr || blocked_) {
-      if (c != nullptr) sync(*c);
-      return;
-    }
+    host::Control* c = accepting("MultiPage1");
+    if (c == nullptr) return;
     {
       Syncing guard(syncing_);
       c->set_selected_page(index == 1 ? "Page1" : "Page0");
@@ -304,6 +277,24 @@ void FormPanel::build() {
 host::Control* FormPanel::control(const QString& name) const {
   if (model_ == nullptr || !model_->has_control(name.toStdString())) return nullptr;
   return &model_->control(name.toStdString());
+}
+
+host::Control* FormPanel::accepting(const char* name) {
+  if (syncing_ > 0) return nullptr;
+  host::Control* c = control(name);
+  if (c != nullptr && blocked_) {
+    sync(*c);
+    return nullptr;
+  }
+  return c;
+}
+
+void FormPanel::user_value(host::Control& c, host::Variant value) {
+  {
+    Syncing guard(syncing_);
+    c.set_value(std::move(value));
+  }
+  user_set(c.name());
 }
 
 void FormPanel::user_click(const std::string& event) {
@@ -350,12 +341,7 @@ void FormPanel::sync(const host::Control& c) {
     }
     case ControlKind::ComboBox: {
       auto* box = static_cast<QComboBox*>(w);
-      QStringList shown;
-      for (int i = 0; i < box->count(); ++i) shown << box->itemText(i);
-      if (!same_items(c.items(), shown)) {
-        box->clear();
-        for (const auto& item : c.items()) box->addItem(q(item));
-      }
+      show_items(box, c.items());
       const QString text = text_of(c.value());
       const int index = c.list_index();
       if (index >= 0 && index < box->count()) box->setCurrentIndex(index);
@@ -364,12 +350,7 @@ void FormPanel::sync(const host::Control& c) {
     }
     case ControlKind::ListBox: {
       auto* list = static_cast<QListWidget*>(w);
-      QStringList shown;
-      for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
-      if (!same_items(c.items(), shown)) {
-        list->clear();
-        for (const auto& item : c.items()) list->addItem(q(item));
-      }
+      show_items(list, c.items());
       const int index = c.list_index();
       if (index < 0) {
         list->setCurrentRow(-1);

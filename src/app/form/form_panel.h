@@ -48,6 +48,12 @@ class FormPanel : public QWidget {
 
  private:
   void build();
+  // The control a person's change to widget `name` goes to; null while the
+  // panel copies the model, when there is no such control, or while blocked
+  // (the widget then shows the control's state again).
+  host::Control* accepting(const char* name);
+  // Sets the control to what the person entered and tells the setting sink.
+  void user_value(host::Control& c, host::Variant value);
   void user_click(const std::string& event);
   void user_set(const std::string& control);
   host::Control* control(const QString& name) const;
