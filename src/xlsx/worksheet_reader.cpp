@@ -96,6 +96,29 @@ void escape_plain(std::string& out, std::string_view v, bool attribute) {
   }
 }
 
+// Merges as a desktop application keeps them: a one-cell merge is no merge,
+// and one overlapping an earlier merge is dropped, as that application's
+// repair of such a file would. The engine's merge look-ups, and every
+// reader of a saved file, rely on merges being disjoint.
+void keep_disjoint_merges(std::vector<host::Rect>& merges) {
+  std::multimap<int32_t, host::Rect> kept;  // by first row
+  int32_t tallest = 1;
+  std::vector<host::Rect> out;
+  out.reserve(merges.size());
+  for (const host::Rect& m : merges) {
+    if (m.rows() == 1 && m.columns() == 1) continue;
+    bool clash = false;
+    for (auto it = kept.lower_bound(m.row1 - tallest + 1);
+         !clash && it != kept.end() && it->first <= m.row2; ++it)
+      clash = it->second.intersects(m);
+    if (clash) continue;
+    kept.emplace(m.row1, m);
+    tallest = std::max(tallest, m.rows());
+    out.push_back(m);
+  }
+  merges = std::move(out);
+}
+
 // Appends the attributes as written (qualified names, escaped values).
 void append_attributes(std::string& out, const char** atts,
                        const std::vector<std::string_view>& skip = {}) {
@@ -173,6 +196,7 @@ class Reader {
     package_.stream(part_, [&](const char* p, size_t n) { feed(p, n, false); });
     feed("", 0, true);
     if (!seen_root_) package_.fail(part_, "不是工作表");
+    keep_disjoint_merges(sheet_.merges);
     return result_;
   }
 

@@ -22,7 +22,7 @@ namespace {
 const char* kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 
 std::string package(const test::TempDir& dir, const std::string& workbook_children,
-                    const std::string& strings) {
+                    const std::string& strings, const std::string& after_sheet_data = "") {
   std::map<std::string, std::string> p;
   p["[Content_Types].xml"] =
       "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
@@ -57,8 +57,8 @@ std::string package(const test::TempDir& dir, const std::string& workbook_childr
     ++n;
   }
   p["xl/worksheets/sheet1.xml"] = std::string("<worksheet xmlns=\"") + kMain +
-                                  "\"><sheetData><row r=\"1\">" + cells +
-                                  "</row></sheetData></worksheet>";
+                                  "\"><sheetData><row r=\"1\">" + cells + "</row></sheetData>" +
+                                  after_sheet_data + "</worksheet>";
   const std::string path = dir.path("in.xlsx");
   PackageWriter w(path);
   for (const auto& [part, data] : p) w.add(part, data);
@@ -169,6 +169,18 @@ TEST(DesktopFiles, APhotoWhoseFileNameIsNoUtf8StillSaves) {
   ASSERT_EQ(back->sheets[0]->pictures.size(), 1u);
   EXPECT_EQ(back->sheets[0]->pictures[0].description,
             "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD.png");
+}
+
+TEST(DesktopFiles, OverlappingAndOneCellMergesAreDropped) {
+  // Files from careless producers; the first of two overlapping merges wins.
+  test::TempDir dir;
+  auto book = read_workbook(package(
+      dir, "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets>", "<si><t>x</t></si>",
+      "<mergeCells count=\"6\"><mergeCell ref=\"A1:B2\"/><mergeCell ref=\"B2:C3\"/>"
+      "<mergeCell ref=\"D1:D1\"/><mergeCell ref=\"A5:B5\"/><mergeCell ref=\"A4:A9\"/>"
+      "<mergeCell ref=\"C4:C9\"/></mergeCells>"));
+  EXPECT_EQ(book->sheets[0]->merges,
+            (std::vector<host::Rect>{{1, 1, 2, 2}, {5, 1, 5, 2}, {4, 3, 9, 3}}));
 }
 
 TEST(DesktopFiles, CarriageReturnsAndEdgeSpacesSurviveASave) {
