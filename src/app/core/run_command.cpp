@@ -46,11 +46,25 @@ std::string FindHostWorkbook(const std::string& workspace,
   return found.front().string();
 }
 
-void RunScenario(const std::string& workspace, const std::string& scenario_path,
-                 const std::string& transcript_path) {
+std::string WorkspaceRoot(const std::string& workspace) {
   std::error_code ec;
   if (!fs::is_directory(workspace, ec)) throw ScenarioError("找不到工作区：" + workspace);
-  const std::string root = fs::weakly_canonical(fs::absolute(workspace)).string();
+  return fs::weakly_canonical(fs::absolute(workspace)).string();
+}
+
+std::unique_ptr<spreadsheet::Engine> OpenHostWorkbook(const std::string& host_path) {
+  auto engine = std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>());
+  try {
+    engine->open_host_workbook(host_path);
+  } catch (const host::HostError& e) {
+    throw ScenarioError("打不开宿主工作簿：" + std::string(e.what()));
+  }
+  return engine;
+}
+
+void RunScenario(const std::string& workspace, const std::string& scenario_path,
+                 const std::string& transcript_path) {
+  const std::string root = WorkspaceRoot(workspace);
   const Scenario scenario = LoadScenarioFile(scenario_path);
   const std::string host_path = FindHostWorkbook(root, scenario.host);
 
@@ -61,12 +75,7 @@ void RunScenario(const std::string& workspace, const std::string& scenario_path,
   }
   std::ostream& out = transcript_path.empty() ? std::cout : file;
 
-  spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
-  try {
-    engine.open_host_workbook(host_path);
-  } catch (const host::HostError& e) {
-    throw ScenarioError("打不开宿主工作簿：" + std::string(e.what()));
-  }
+  std::unique_ptr<spreadsheet::Engine> engine = OpenHostWorkbook(host_path);
 
   host::SystemEnvironment env =
       scenario.seed ? host::SystemEnvironment(*scenario.seed) : host::SystemEnvironment();
@@ -74,7 +83,7 @@ void RunScenario(const std::string& workspace, const std::string& scenario_path,
   std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
   bridge::torb component(dialogs, env);
   Transcript transcript(out, root);
-  Stage stage{engine, *form, dialogs, component, transcript};
+  Stage stage{*engine, *form, dialogs, component, transcript};
   PlayScenario(scenario, stage);
 }
 

@@ -12,21 +12,9 @@ namespace {
   throw ScenarioError("场景第 " + std::to_string(step) + " 步：" + what);
 }
 
-host::Control& ControlOf(Stage& stage, size_t step, const std::string& name) {
-  if (!stage.UF.has_control(name)) StepFails(step, "窗体上没有控件 " + name);
-  return stage.UF.control(name);
-}
-
-// A "XxxClick" event of a command button fires only while the button is
-// enabled, as on a real form.
-bool FromDisabledButton(const host::FormModel& form, std::string_view event) {
-  constexpr std::string_view kSuffix = "Click";
-  if (event.size() <= kSuffix.size() || !event.ends_with(kSuffix)) return false;
-  const std::string_view name = event.substr(0, event.size() - kSuffix.size());
-  if (!form.has_control(name)) return false;
-  for (const host::Control* c : form.controls())
-    if (c->name() == name) return c->kind() == host::ControlKind::CommandButton && !c->enabled();
-  return false;
+host::Control& ControlOf(host::FormModel& form, const std::string& name) {
+  if (!form.has_control(name)) throw ScenarioError("窗体上没有控件 " + name);
+  return form.control(name);
 }
 
 void Click(Stage& stage, std::string_view event) {
@@ -56,12 +44,12 @@ void Change(Stage& stage, const std::string& control) {
   stage.transcript.dialogs(stage.dialogs);
 }
 
-void Save(Stage& stage, size_t step, host::Workbook& book) {
+void Save(Stage& stage, host::Workbook& book) {
   const std::string path = book.path() + "/" + book.name();
   try {
     book.save();
   } catch (const host::HostError& e) {
-    StepFails(step, "保存 " + stage.transcript.relative(path) + " 失败：" +
+    throw ScenarioError("保存 " + stage.transcript.relative(path) + " 失败：" +
                         stage.transcript.relative(e.what()));
   }
   stage.transcript.saved(path);
@@ -69,69 +57,97 @@ void Save(Stage& stage, size_t step, host::Workbook& book) {
 
 }  // namespace
 
+bool FromDisabledButton(const host::FormModel& form, std::string_view event) {
+  constexpr std::string_view kSuffix = "Click";
+  if (event.size() <= kSuffix.size() || !event.ends_with(kSuffix)) return false;
+  const std::string_view name = event.substr(0, event.size() - kSuffix.size());
+  if (!form.has_control(name)) return false;
+  for (const host::Control* c : form.controls())
+    if (c->name() == name) return c->kind() == host::ControlKind::CommandButton && !c->enabled();
+  return false;
+}
+
+void SetControl(host::FormModel& form, const std::string& name, const host::Variant& value) {
+  host::Control& c = ControlOf(form, name);
+  if (c.kind() == host::ControlKind::CommandButton)
+    throw ScenarioError("按钮 " + name + " 没有值可设");
+  try {
+    c.set_value(value);
+  } catch (const host::HostError& e) {
+    throw ScenarioError("控件 " + name + " 不接受这个值：" + e.description());
+  }
+}
+
+void SelectItem(host::FormModel& form, const SelectStep& step) {
+  host::Control& c = ControlOf(form, step.list);
+  if (c.kind() != host::ControlKind::ListBox && c.kind() != host::ControlKind::ComboBox)
+    throw ScenarioError(step.list + " 不是列表");
+  int32_t index = -1;
+  if (const auto* text = std::get_if<std::string>(&step.item)) {
+    const auto& items = c.items();
+    for (size_t k = 0; k < items.size(); ++k)
+      if (items[k] == *text) {
+        index = static_cast<int32_t>(k);
+        break;
+      }
+    if (index < 0) throw ScenarioError("列表 " + step.list + " 中没有“" + *text + "”");
+  } else {
+    index = std::get<int32_t>(step.item);
+    if (index >= c.list_count())
+      throw ScenarioError("列表 " + step.list + " 只有 " + std::to_string(c.list_count()) +
+                          " 项，没有第 " + std::to_string(index) + " 项");
+  }
+  c.set_list_index(index);
+}
+
+void SelectPage(host::FormModel& form, const std::string& page) {
+  if (page != "Page0" && page != "Page1") throw ScenarioError("MultiPage1 只有 Page0 和 Page1");
+  ControlOf(form, "MultiPage1").set_selected_page(page);
+}
+
+std::vector<host::Workbook*> WorkbooksToSave(host::Application& EA, const SaveStep& step) {
+  std::vector<host::Workbook*> books;
+  host::Workbook& host_book = EA.this_workbook();
+  if (step.host) books.push_back(&host_book);
+  if (step.data) {
+    for (int32_t k = 0; k < EA.workbook_count(); ++k) {
+      host::Workbook& book = EA.workbook_at(k);
+      if (&book != &host_book) books.push_back(&book);
+    }
+  }
+  return books;
+}
+
 void PlayScenario(const Scenario& scenario, Stage& stage) {
   size_t queued = 0;
   if (scenario.initialize) Click(stage, "UserFormInitialize");
 
   for (size_t i = 0; i < scenario.steps.size(); ++i) {
-    const size_t n = i + 1;
-    std::visit(
-        [&](const auto& step) {
-          using T = std::decay_t<decltype(step)>;
-          if constexpr (std::is_same_v<T, SetStep>) {
-            for (const auto& [name, value] : step.values) {
-              host::Control& c = ControlOf(stage, n, name);
-              if (c.kind() == host::ControlKind::CommandButton)
-                StepFails(n, "按钮 " + name + " 没有值可设");
-              try {
-                c.set_value(value);
-              } catch (const host::HostError& e) {
-                StepFails(n, "控件 " + name + " 不接受这个值：" + e.description());
-              }
+    try {
+      std::visit(
+          [&](const auto& step) {
+            using T = std::decay_t<decltype(step)>;
+            if constexpr (std::is_same_v<T, SetStep>) {
+              for (const auto& [name, value] : step.values) SetControl(stage.UF, name, value);
+            } else if constexpr (std::is_same_v<T, SelectStep>) {
+              SelectItem(stage.UF, step);
+            } else if constexpr (std::is_same_v<T, PageStep>) {
+              SelectPage(stage.UF, step.page);
+            } else if constexpr (std::is_same_v<T, AnswerStep>) {
+              for (const auto& a : step.answers) stage.dialogs.queue_answer(a);
+              queued += step.answers.size();
+            } else if constexpr (std::is_same_v<T, ClickStep>) {
+              Click(stage, step.event);
+            } else if constexpr (std::is_same_v<T, ChangeStep>) {
+              Change(stage, step.control);
+            } else if constexpr (std::is_same_v<T, SaveStep>) {
+              for (host::Workbook* book : WorkbooksToSave(stage.EA, step)) Save(stage, *book);
             }
-          } else if constexpr (std::is_same_v<T, SelectStep>) {
-            host::Control& c = ControlOf(stage, n, step.list);
-            if (c.kind() != host::ControlKind::ListBox && c.kind() != host::ControlKind::ComboBox)
-              StepFails(n, step.list + " 不是列表");
-            int32_t index = -1;
-            if (const auto* text = std::get_if<std::string>(&step.item)) {
-              const auto& items = c.items();
-              for (size_t k = 0; k < items.size(); ++k)
-                if (items[k] == *text) {
-                  index = static_cast<int32_t>(k);
-                  break;
-                }
-              if (index < 0) StepFails(n, "列表 " + step.list + " 中没有“" + *text + "”");
-            } else {
-              index = std::get<int32_t>(step.item);
-              if (index >= c.list_count())
-                StepFails(n, "列表 " + step.list + " 只有 " + std::to_string(c.list_count()) +
-                                 " 项，没有第 " + std::to_string(index) + " 项");
-            }
-            c.set_list_index(index);
-          } else if constexpr (std::is_same_v<T, PageStep>) {
-            if (step.page != "Page0" && step.page != "Page1")
-              StepFails(n, "MultiPage1 只有 Page0 和 Page1");
-            ControlOf(stage, n, "MultiPage1").set_selected_page(step.page);
-          } else if constexpr (std::is_same_v<T, AnswerStep>) {
-            for (const auto& a : step.answers) stage.dialogs.queue_answer(a);
-            queued += step.answers.size();
-          } else if constexpr (std::is_same_v<T, ClickStep>) {
-            Click(stage, step.event);
-          } else if constexpr (std::is_same_v<T, ChangeStep>) {
-            Change(stage, step.control);
-          } else if constexpr (std::is_same_v<T, SaveStep>) {
-            host::Workbook& host_book = stage.EA.this_workbook();
-            if (step.host) Save(stage, n, host_book);
-            if (step.data) {
-              for (int32_t k = 0; k < stage.EA.workbook_count(); ++k) {
-                host::Workbook& book = stage.EA.workbook_at(k);
-                if (&book != &host_book) Save(stage, n, book);
-              }
-            }
-          }
-        },
-        scenario.steps[i]);
+          },
+          scenario.steps[i]);
+    } catch (const ScenarioError& e) {
+      StepFails(i + 1, e.what());
+    }
   }
 
   stage.transcript.dialogs(stage.dialogs);

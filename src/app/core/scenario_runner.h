@@ -2,8 +2,11 @@
 // writes the transcript. `kelv run` is a thin shell around RunScenario.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/core/scenario.h"
 #include "app/core/transcript.h"
@@ -11,6 +14,7 @@
 #include "host/application.h"
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
+#include "spreadsheet/engine.h"
 
 namespace kelv::app {
 
@@ -32,10 +36,33 @@ struct Stage {
 // workbook that cannot be saved.
 void PlayScenario(const Scenario& scenario, Stage& stage);
 
+// What a person does at the form, for the scenario runner and the terminal
+// alike. Each throws ScenarioError saying what the form lacks or refuses.
+//
+// A "XxxClick" event of a command button fires only while the button is
+// enabled, as on a real form: true when `event` comes from a disabled one.
+bool FromDisabledButton(const host::FormModel& form, std::string_view event);
+// Sets a control's value (not a command button's).
+void SetControl(host::FormModel& form, const std::string& name, const host::Variant& value);
+// Selects a list item by its text or its index.
+void SelectItem(host::FormModel& form, const SelectStep& step);
+// Shows page "Page0" or "Page1" of MultiPage1.
+void SelectPage(host::FormModel& form, const std::string& page);
+// The workbooks a save writes: the host workbook, then the data workbooks
+// the component opened.
+std::vector<host::Workbook*> WorkbooksToSave(host::Application& EA, const SaveStep& step);
+
+// The absolute folder of a workspace; ScenarioError when it is not there.
+std::string WorkspaceRoot(const std::string& workspace);
+
 // The host workbook of a workspace: `named` inside it when given, else the
 // one .xlsx/.xlsm file at its top. Throws ScenarioError when there is none,
 // or more than one and none is named.
 std::string FindHostWorkbook(const std::string& workspace, const std::optional<std::string>& named);
+
+// The embedded spreadsheet with the .xlsx format and the host workbook open;
+// ScenarioError when the workbook cannot be read.
+std::unique_ptr<spreadsheet::Engine> OpenHostWorkbook(const std::string& host_path);
 
 // kelv run: loads the scenario, opens the workspace's host workbook in the
 // embedded spreadsheet, plays the scenario and writes the transcript to
