@@ -167,9 +167,15 @@ struct Styles {
       s.alignment.vertical = "top";
       s.alignment.wrap_text = true;
     });
+    // Bold at the body size: a ten-digit exam number fits a seat label's
+    // narrow column in any font.
+    keyField = cell([](Style& s) {
+      s.number_format = "@";
+      s.font.bold = true;
+    });
   }
   uint32_t plain, caption, marker, title, subtitle, label, heading, field, bigField, photo, banner,
-      info, infoLabel, text, bold, instruction;
+      info, infoLabel, text, bold, instruction, keyField;
 };
 
 // Column A markers of an area: first and last row, and the end marker in
@@ -204,12 +210,14 @@ void RoomLine(SheetBuilder& s, const Styles& st, int32_t r) {
 }
 
 // One record's details as a card: a label in column B and its field in
-// column C per row, from row r down; the field in row `bigRow` stands out.
+// column C per row, from row r down; the field in row `keyRow` stands out
+// in `keyStyle`.
 void CardLines(SheetBuilder& s, const Styles& st, int32_t r,
-               std::initializer_list<std::pair<const char*, const char*>> lines, int32_t bigRow) {
+               std::initializer_list<std::pair<const char*, const char*>> lines, int32_t keyRow,
+               uint32_t keyStyle) {
   for (const auto& [label, field] : lines) {
     s.put(r, 2, label, st.label);
-    s.put(r, 3, field, r == bigRow ? st.bigField : st.field);
+    s.put(r, 3, field, r == keyRow ? keyStyle : st.field);
     s.height(r, 24);
     ++r;
   }
@@ -245,7 +253,8 @@ void BuildSeatLabels(Workbook& book, const Styles& st) {
   SheetBuilder s = NewTemplate(book, st, "桌贴");
   MarkArea(s, st, "#", 3, 6, 3);
   CardLines(s, st, 3,
-            {{"考场", "[考场]"}, {"考号", "[考号]"}, {"姓名", "[姓名]"}, {"座号", "[座号]"}}, 4);
+            {{"考场", "[考场]"}, {"考号", "[考号]"}, {"姓名", "[姓名]"}, {"座号", "[座号]"}}, 4,
+            st.keyField);
   s.merged(3, 4, 6, 4, "{学籍号}", st.photo);
   s.widths(2, {5, 15, 13});
 }
@@ -278,7 +287,7 @@ void BuildAdmissionCards(Workbook& book, const Styles& st) {
              {"考号", "[考号]"},
              {"考场", "[考场]"},
              {"座号", "[座号]"}},
-            6);
+            6, st.bigField);
   s.merged(4, 4, 8, 4, "{学籍号}", st.photo);
   s.widths(2, {7, 16, 17});
 }
