@@ -253,6 +253,20 @@ TEST_F(CourseOfWork, SavingTakesATextBoxStillBeingEdited) {
   EXPECT_EQ(host_book.sheet("DTB").cells(2, 61).value().to_text(), "2025000001");
 }
 
+TEST_F(CourseOfWork, AFailedSaveIsShownInTheErrorBoxAndTheWindowGoesOn) {
+  // A folder where the host workbook was: the file can not be replaced.
+  fs::remove(dir / "考务.xlsx");
+  fs::create_directories(dir / "考务.xlsx" / "占用");
+  script.clear();
+  EXPECT_FALSE(window->save_all());
+  ASSERT_EQ(script.messages().size(), 1u);
+  EXPECT_EQ(script.messages()[0].title, "错误");
+  // The host's error in the form of the component's error box.
+  EXPECT_EQ(script.messages()[0].text.rfind("保存失败：kelv 电子表格：(1004)无法保存文件", 0), 0u)
+      << script.messages()[0].text;
+  EXPECT_NE(window->workspace(), nullptr);
+}
+
 TEST_F(CourseOfWork, AHostWorkbookChangedElsewhereIsReloadedWhenNothingIsUnsaved) {
   const fs::path host = dir / "考务.xlsx";
   auto rewrite_with_new_sheet = [&](const std::string& name) {

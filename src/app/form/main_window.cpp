@@ -33,6 +33,13 @@ const char* long_work_text(const std::string& event) {
   return nullptr;
 }
 
+// What a failure says: the component's error text for a host error.
+std::string failure_text(const std::exception& e) {
+  if (const auto* host_error = dynamic_cast<const host::HostError*>(&e))
+    return bridge::ErrorBoxText(*host_error);
+  return e.what();
+}
+
 }  // namespace
 
 MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
@@ -112,11 +119,8 @@ bool MainWindow::open_workspace(const std::string& location) {
   std::unique_ptr<Workspace> ws;
   try {
     ws = std::make_unique<Workspace>(location, dialogs_, seed_);
-  } catch (const host::HostError& e) {
-    show_failure("打不开工作区：" + bridge::ErrorBoxText(e));
-    return false;
   } catch (const std::exception& e) {
-    show_failure(std::string("打不开工作区：") + e.what());
+    show_failure("打不开工作区：" + failure_text(e));
     return false;
   }
   return adopt(std::move(ws));
@@ -129,9 +133,7 @@ bool MainWindow::adopt(std::unique_ptr<Workspace> ws) {
   workspace_ = std::move(ws);
   panel_->bind(&workspace_->form());
   setWindowTitle(q(workspace_->form().caption()));
-  const QFileInfo info(q(workspace_->host_path()));
-  host_stamp_ = info.lastModified();
-  host_size_ = info.size();
+  note_host_file();
   status_->setText("工作区：" + QDir::toNativeSeparators(q(workspace_->folder())));
   run_event("UserFormInitialize");
   return true;
@@ -150,11 +152,24 @@ void MainWindow::refresh_view() {
   }
 }
 
-void MainWindow::run_event(const std::string& event) {
-  if (workspace_ == nullptr || busy_) return;
+bool MainWindow::begin_component_work() {
+  if (workspace_ == nullptr || busy_) return false;
   busy_ = true;
   panel_->set_blocked(true);
   view_->freeze();
+  return true;
+}
+
+void MainWindow::end_component_work() {
+  refresh_view();
+  panel_->sync_all();
+  panel_->set_blocked(false);
+  busy_ = false;
+  update_actions();
+}
+
+void MainWindow::run_event(const std::string& event) {
+  if (!begin_component_work()) return;
   const char* long_work = long_work_text(event);
   if (long_work != nullptr) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -181,32 +196,19 @@ void MainWindow::run_event(const std::string& event) {
                   : QString("%1完成，用时 %2 秒").arg(long_work).arg(ms / 1000.0, 0, 'f', 1));
   }
   setWindowTitle(q(workspace_->form().caption()));
-  refresh_view();
-  panel_->sync_all();
-  panel_->set_blocked(false);
-  busy_ = false;
-  update_actions();
+  end_component_work();
   watch_host();
   if (long_work != nullptr) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void MainWindow::run_set(const std::string& control) {
-  if (workspace_ == nullptr || busy_) return;
-  busy_ = true;
-  panel_->set_blocked(true);
-  view_->freeze();
+  if (!begin_component_work()) return;
   try {
     workspace_->set(control);
-  } catch (const host::HostError& e) {
-    show_failure(bridge::ErrorBoxText(e));
   } catch (const std::exception& e) {
-    show_failure(e.what());
+    show_failure(failure_text(e));
   }
-  refresh_view();
-  panel_->sync_all();
-  panel_->set_blocked(false);
-  busy_ = false;
-  update_actions();
+  end_component_work();
 }
 
 void MainWindow::commit_pending_edit() {
@@ -221,16 +223,11 @@ bool MainWindow::save_all() {
   std::vector<std::string> saved;
   try {
     saved = workspace_->save();
-  } catch (const host::HostError& e) {
-    show_failure("保存失败：" + bridge::ErrorBoxText(e));
-    return false;
   } catch (const std::exception& e) {
-    show_failure(std::string("保存失败：") + e.what());
+    show_failure("保存失败：" + failure_text(e));
     return false;
   }
-  const QFileInfo info(q(workspace_->host_path()));
-  host_stamp_ = info.lastModified();
-  host_size_ = info.size();
+  note_host_file();
   watch_host();
   status_->setText(QString("已保存 %1 个工作簿").arg(saved.size()));
   update_actions();
@@ -244,6 +241,12 @@ void MainWindow::open_in_spreadsheet_application() {
   } catch (const host::HostError& e) {
     show_failure(bridge::ErrorBoxText(e));
   }
+}
+
+void MainWindow::note_host_file() {
+  const QFileInfo info(q(workspace_->host_path()));
+  host_stamp_ = info.lastModified();
+  host_size_ = info.size();
 }
 
 void MainWindow::watch_host() {

@@ -69,6 +69,14 @@ class MainWindow : public QMainWindow {
  private:
   bool adopt(std::unique_ptr<Workspace> ws);
   void refresh_view();
+  // Around a call into the component: input blocked and the view frozen,
+  // then the view and the widgets brought up to date. Begin returns false
+  // while there is no workspace or the component is already at work.
+  bool begin_component_work();
+  void end_component_work();
+  // Remembers the host file's time and size as this window last wrote or
+  // read it, so that only changes made elsewhere reload it.
+  void note_host_file();
   void watch_host();
   void host_file_changed();
   // Asks about unsaved changes: true to go on (saved or discarded).
