@@ -90,15 +90,17 @@ FormPanel::~FormPanel() {
 void FormPanel::build() {
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(6, 6, 6, 6);
-  pages_ = new QTabWidget(this);
-  pages_->setObjectName("MultiPage1");
-  widgets_["MultiPage1"] = pages_;
-  root->addWidget(pages_, 1);
-
-  auto line = [this](const char* name) {
-    auto* w = new QLineEdit(this);
+  // Every widget of a control carries the control's name.
+  auto named = [this](auto* w, const char* name) {
     w->setObjectName(name);
     widgets_[name] = w;
+    return w;
+  };
+  pages_ = named(new QTabWidget(this), "MultiPage1");
+  root->addWidget(pages_, 1);
+
+  auto line = [this, named](const char* name) {
+    auto* w = named(new QLineEdit(this), name);
     QObject::connect(w, &QLineEdit::editingFinished, this, [this, w, name] {
       host::Control* c = accepting(name);
       if (c == nullptr || text_of(c->value()) == w->text()) return;  // nothing was changed
@@ -106,13 +108,11 @@ void FormPanel::build() {
     });
     return w;
   };
-  auto combo = [this](const char* name) {
-    auto* w = new QComboBox(this);
-    w->setObjectName(name);
+  auto combo = [this, named](const char* name) {
+    auto* w = named(new QComboBox(this), name);
     w->setEditable(true);
     w->setInsertPolicy(QComboBox::NoInsert);
     w->setMinimumContentsLength(8);
-    widgets_[name] = w;
     auto changed = [this, w, name] {
       host::Control* c = accepting(name);
       if (c == nullptr || text_of(c->value()) == w->currentText()) return;
@@ -122,10 +122,8 @@ void FormPanel::build() {
     QObject::connect(w->lineEdit(), &QLineEdit::editingFinished, this, changed);
     return w;
   };
-  auto list = [this](const char* name) {
-    auto* w = new QListWidget(this);
-    w->setObjectName(name);
-    widgets_[name] = w;
+  auto list = [this, named](const char* name) {
+    auto* w = named(new QListWidget(this), name);
     QObject::connect(w, &QListWidget::currentRowChanged, this, [this, name](int row) {
       if (row < 0) return;
       host::Control* c = accepting(name);
@@ -138,22 +136,18 @@ void FormPanel::build() {
     });
     return w;
   };
-  auto button = [this](const char* name, const char* text) {
-    auto* w = new QPushButton(text, this);
-    w->setObjectName(name);
-    widgets_[name] = w;
+  auto button = [this, named](const char* name, const char* text) {
+    auto* w = named(new QPushButton(text, this), name);
     QObject::connect(w, &QPushButton::clicked, this, [this, name] {
       if (syncing_ > 0 || blocked_) return;
       user_click(std::string(name) + "Click");
     });
     return w;
   };
-  auto option = [this](const char* name, const char* text) {
-    auto* w = new QRadioButton(text, this);
-    w->setObjectName(name);
+  auto option = [this, named](const char* name, const char* text) {
+    auto* w = named(new QRadioButton(text, this), name);
     // The model keeps the pair exclusive; the buttons follow it.
     w->setAutoExclusive(false);
-    widgets_[name] = w;
     QObject::connect(w, &QRadioButton::clicked, this, [this, w, name](bool checked) {
       if (syncing_ > 0) return;
       host::Control* c = control(name);
@@ -171,11 +165,9 @@ void FormPanel::build() {
     });
     return w;
   };
-  auto check = [this](const char* name, const char* text) {
-    auto* w = new CheckBox(text, this);
-    w->setObjectName(name);
+  auto check = [this, named](const char* name, const char* text) {
+    auto* w = named(new CheckBox(text, this), name);
     w->setTristate(true);
-    widgets_[name] = w;
     QObject::connect(w, &QCheckBox::clicked, this, [this, w, name] {
       if (host::Control* c = accepting(name)) user_value(*c, w->checkState() == Qt::Checked);
     });
@@ -264,9 +256,7 @@ void FormPanel::build() {
 
   auto* bottom = new QHBoxLayout;
   bottom->addStretch(1);
-  auto* help = new QPushButton("帮助", this);
-  help->setObjectName("MyHelp");
-  widgets_["MyHelp"] = help;
+  auto* help = named(new QPushButton("帮助", this), "MyHelp");
   QObject::connect(help, &QPushButton::clicked, this, [this] {
     if (!blocked_ && model_ != nullptr) user_click("MyHelp");
   });
