@@ -53,6 +53,12 @@ TEST(SheetLook, NumbersShowThroughTheirFormats) {
   EXPECT_EQ(shown(45444, "yyyy\"年\"m\"月\"d\"日\""), "2024年6月1日");
   EXPECT_EQ(shown(45444.5, "yyyy-mm-dd hh:mm"), "2024-06-01 12:00");
   EXPECT_EQ(shown(1.5, "[Red]0.0"), "1.5");
+  // Literals on both sides, and a section of literals only.
+  EXPECT_EQ(shown(12, "\"共\"0\"人\""), "共12人");
+  EXPECT_EQ(shown(0, "0;-0;\"无\""), "无");
+  // Time parts with one letter unpadded, with two padded.
+  EXPECT_EQ(shown(45444 + 3661 / 86400.0, "h:m:s"), "1:1:1");
+  EXPECT_EQ(shown(45444 + 3661 / 86400.0, "hh:mm:ss"), "01:01:01");
 }
 
 TEST(SheetLook, OtherValuesShowAsTheyAre) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "spreadsheet/cells.h"
 #include "spreadsheet/geometry.h"
 #include "spreadsheet/palette.h"
 
@@ -30,6 +31,34 @@ QColor apply_tint(QColor c, double tint) {
   return QColor::fromHslF(h < 0 ? 0 : h, s, std::clamp(l, 0.0f, 1.0f), a);
 }
 
+// strip_section replaces each literal of a format section by kLiteral and
+// hands out the literals' texts, each followed by kLiteralEnd.
+constexpr QChar kLiteral(0xE000);
+constexpr QChar kLiteralEnd(0xE001);
+
+// Writes a stripped section's characters back, each kLiteral as the next
+// literal text.
+class SectionWriter {
+ public:
+  explicit SectionWriter(const QStringList& literals) : literals_(literals) {}
+  void put(QString& out, QChar ch) {
+    if (ch != kLiteral) {
+      out += ch;
+    } else if (next_ < literals_.size()) {
+      out += literals_[next_++];
+    }
+  }
+
+ private:
+  const QStringList& literals_;
+  qsizetype next_ = 0;
+};
+
+// A date or time part: two digits when its letter is doubled.
+QString date_part(int value, int letters) {
+  return letters >= 2 ? QString::number(value).rightJustified(2, '0') : QString::number(value);
+}
+
 // Removes quoted literals' quotes, backslash escapes and bracketed parts
 // ([Red], [$-804]) from one format section; literals are kept as text.
 QString strip_section(const QString& section, QString* literal_only) {
@@ -41,12 +70,12 @@ QString strip_section(const QString& section, QString* literal_only) {
       int j = section.indexOf('"', i + 1);
       if (j < 0) j = section.size();
       const QString lit = section.mid(i + 1, j - i - 1);
-      out += QChar(0xE000);  // placeholder: literal text follows in order
-      literals += lit + QChar(0xE001);
+      out += kLiteral;
+      literals += lit + kLiteralEnd;
       i = j;
     } else if (ch == '\\' && i + 1 < section.size()) {
-      out += QChar(0xE000);
-      literals += QString(section[i + 1]) + QChar(0xE001);
+      out += kLiteral;
+      literals += QString(section[i + 1]) + kLiteralEnd;
       ++i;
     } else if (ch == '[') {
       const int j = section.indexOf(']', i);
@@ -79,15 +108,15 @@ QString format_date(double serial, const QString& fmt, const QStringList& litera
   const int hour = static_cast<int>(secs / 3600), minute = static_cast<int>(secs / 60 % 60),
             second = static_cast<int>(secs % 60);
   QString out;
-  int lit = 0;
+  SectionWriter writer(literals);
   bool after_hour = false;
   for (int i = 0; i < fmt.size();) {
     const QChar ch = fmt[i];
     const QChar l = ch.toLower();
     int n = 1;
     while (i + n < fmt.size() && fmt[i + n].toLower() == l) ++n;
-    if (ch == QChar(0xE000)) {
-      if (lit < literals.size()) out += literals[lit++];
+    if (ch == kLiteral) {
+      writer.put(out, ch);
       i += 1;
       continue;
     }
@@ -99,21 +128,15 @@ QString format_date(double serial, const QString& fmt, const QStringList& litera
       int k = i + n;
       while (k < fmt.size() && !fmt[k].isLetter()) ++k;
       const bool minutes = after_hour || (k < fmt.size() && fmt[k].toLower() == 's');
-      if (minutes) {
-        out += n >= 2 ? QString::number(minute).rightJustified(2, '0') : QString::number(minute);
-      } else {
-        out += n >= 2 ? QString::number(date.month()).rightJustified(2, '0')
-                      : QString::number(date.month());
-      }
+      out += date_part(minutes ? minute : date.month(), n);
       after_hour = false;
     } else if (l == 'd') {
-      out +=
-          n >= 2 ? QString::number(date.day()).rightJustified(2, '0') : QString::number(date.day());
+      out += date_part(date.day(), n);
     } else if (l == 'h') {
-      out += n >= 2 ? QString::number(hour).rightJustified(2, '0') : QString::number(hour);
+      out += date_part(hour, n);
       after_hour = true;
     } else if (l == 's') {
-      out += n >= 2 ? QString::number(second).rightJustified(2, '0') : QString::number(second);
+      out += date_part(second, n);
     } else {
       out += QString(n, ch);
     }
@@ -128,11 +151,11 @@ QString format_number(double v, const QString& fmt, const QStringList& literals)
       if (fmt[i] == '0' || fmt[i] == '#' || fmt[i] == '?') return i;
     return -1;
   }();
+  QString out;
+  SectionWriter writer(literals);
   if (first < 0) {
     // A section of literals only.
-    QString out;
-    int lit = 0;
-    for (QChar ch : fmt) out += ch == QChar(0xE000) && lit < literals.size() ? literals[lit++] : ch;
+    for (QChar ch : fmt) writer.put(out, ch);
     return out;
   }
   int last = first;
@@ -160,21 +183,12 @@ QString format_number(double v, const QString& fmt, const QStringList& literals)
   while (dp.size() > required && dp.endsWith('0')) dp.chop(1);
   QString number = ip;
   if (!dp.isEmpty() || (dot >= 0 && required > 0)) number += '.' + dp;
-  QString out;
-  int lit = 0;
-  auto emit_literal = [&](QChar ch) {
-    if (ch == QChar(0xE000)) {
-      if (lit < literals.size()) out += literals[lit++];
-    } else {
-      out += ch;
-    }
-  };
-  for (int i = 0; i < first; ++i) emit_literal(fmt[i]);
+  for (int i = 0; i < first; ++i) writer.put(out, fmt[i]);
   const bool nonzero =
       std::any_of(number.begin(), number.end(), [](QChar ch) { return ch >= '1' && ch <= '9'; });
   if (v < 0 && nonzero) out += '-';
   out += number;
-  for (int i = last + 1; i < fmt.size(); ++i) emit_literal(fmt[i]);
+  for (int i = last + 1; i < fmt.size(); ++i) writer.put(out, fmt[i]);
   return out;
 }
 
@@ -246,7 +260,7 @@ QString display_text(const spreadsheet::Cell& cell, const spreadsheet::Style& st
   }
   QString literal_text;
   const QString fmt = strip_section(section, &literal_text);
-  QStringList literals = literal_text.split(QChar(0xE001));
+  QStringList literals = literal_text.split(kLiteralEnd);
   if (fmt.trimmed().compare("General", Qt::CaseInsensitive) == 0)
     return QString::fromStdString(host::number_to_text(shown));
   if (is_date_format(fmt)) {
@@ -257,11 +271,7 @@ QString display_text(const spreadsheet::Cell& cell, const spreadsheet::Style& st
 }
 
 const spreadsheet::Cell* find_cell(const spreadsheet::Sheet& sheet, int32_t row, int32_t column) {
-  if (row < 1 || row > static_cast<int32_t>(sheet.rows.size())) return nullptr;
-  const auto& cells = sheet.rows[row - 1].cells;
-  auto it = std::lower_bound(cells.begin(), cells.end(), column,
-                             [](const spreadsheet::Cell& c, int32_t col) { return c.col < col; });
-  return it != cells.end() && it->col == column ? &*it : nullptr;
+  return spreadsheet::cells::find(sheet, row, column);
 }
 
 Axis::Axis(std::vector<int> sizes, int default_size)
