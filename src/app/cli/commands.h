@@ -13,5 +13,6 @@ namespace kelv::cli {
 
 void AddRunCommand(CLI::App& app);   // kelv run WORKSPACE SCENARIO.json [--transcript FILE]
 void AddDumpCommand(CLI::App& app);  // kelv dump FILE.xlsx [SHEET...]
+void AddPlayCommand(CLI::App& app);  // kelv play WORKSPACE [--host NAME] [--seed N] [--no-viewer]
 
 }  // namespace kelv::cli

@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   kelv::cli::AddRunCommand(app);
   kelv::cli::AddDumpCommand(app);
+  kelv::cli::AddPlayCommand(app);
   kelv::sample::AddSampleCommands(app);
   CLI11_PARSE(app, argc, argv);
   return 0;

@@ -1,0 +1,335 @@
+// kelv play: the form at a text terminal. The person types the same steps a
+// scenario holds (click, set, select, page, change, save) and answers the
+// component's dialogs as they come.
+#include <unistd.h>
+
+#include <cstdint>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/cli/commands.h"
+#include "app/core/scenario_runner.h"
+#include "app/core/terminal_dialogs.h"
+#include "bridge/torb.h"
+#include "host/form_model.h"
+#include "host/host_error.h"
+#include "host/system_environment.h"
+
+namespace kelv::cli {
+namespace {
+
+constexpr const char* kHelp =
+    "命令：\n"
+    "  click 事件        向组件发送事件，如 click LtbBiaoClick、click CmdDoKaoHaoClick、\n"
+    "                    click MultiPage1Change、click MyHelp\n"
+    "  set 控件 值       设置控件的值：文本原样；复选框 true/false/null；选项按钮 true/false\n"
+    "  select 列表 项    选中列表中的项：项的文本，或从 0 起的序号\n"
+    "  page Page0|Page1  切换 MultiPage1 的页（组件要知道时再 click MultiPage1Change）\n"
+    "  change 控件       把设置控件的值交给组件保存（MyFunSet）\n"
+    "  show              显示窗体：各控件的值、列表项（* 为选中项）、可用状态、当前页\n"
+    "  save              保存宿主工作簿和组件打开的数据工作簿\n"
+    "  help              显示本说明\n"
+    "  quit              退出；发送过事件而未保存时先询问是否保存\n";
+
+std::string Trimmed(std::string_view s) {
+  const size_t b = s.find_first_not_of(" \t");
+  if (b == std::string_view::npos) return "";
+  const size_t e = s.find_last_not_of(" \t");
+  return std::string(s.substr(b, e - b + 1));
+}
+
+// Splits off the first word of `line`; `rest` is what follows, trimmed.
+std::string FirstWord(const std::string& line, std::string* rest) {
+  const std::string t = Trimmed(line);
+  const size_t end = t.find_first_of(" \t");
+  if (end == std::string::npos) {
+    rest->clear();
+    return t;
+  }
+  *rest = Trimmed(std::string_view(t).substr(end));
+  return t.substr(0, end);
+}
+
+std::string Lower(std::string s) {
+  for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return s;
+}
+
+const char* KindText(host::ControlKind kind) {
+  switch (kind) {
+    case host::ControlKind::TextBox:
+      return "文本框";
+    case host::ControlKind::ComboBox:
+      return "组合框";
+    case host::ControlKind::ListBox:
+      return "列表框";
+    case host::ControlKind::CheckBox:
+      return "复选框";
+    case host::ControlKind::OptionButton:
+      return "选项按钮";
+    case host::ControlKind::CommandButton:
+      return "按钮";
+    case host::ControlKind::MultiPage:
+      return "多页";
+  }
+  return "";
+}
+
+// A value as `set` takes it back: texts quoted, Booleans and Null as words.
+std::string ValueText(const host::Variant& v) {
+  switch (v.kind()) {
+    case host::Variant::Kind::Null:
+      return "null";
+    case host::Variant::Kind::Boolean:
+      return v.as_bool() ? "true" : "false";
+    case host::Variant::Kind::Error:
+      return std::string(host::cell_error_text(v.as_error()));
+    default:
+      return "“" + v.to_text() + "”";
+  }
+}
+
+class PlaySession {
+ public:
+  PlaySession(host::Application& EA, host::FormModel& UF, bridge::torb& component,
+              app::TerminalDialogs& dialogs, std::ostream& out)
+      : EA_(EA), UF_(UF), component_(component), dialogs_(dialogs), out_(out) {}
+
+  void run() {
+    out_ << "kelv play：输入 help 查看命令。\n";
+    send("UserFormInitialize");
+    unsaved_ = false;  // start-up rebuilds what it writes at every start
+    for (;;) {
+      out_ << "\nkelv> " << std::flush;
+      const std::optional<std::string> line = dialogs_.read_line();
+      if (!line) {
+        out_ << "（输入已结束）\n";
+        if (quit()) return;
+        continue;
+      }
+      if (!command(*line)) return;
+    }
+  }
+
+ private:
+  // Runs one command line; false when the session ends.
+  bool command(const std::string& line) {
+    std::string rest;
+    const std::string word = FirstWord(line, &rest);
+    if (word.empty() || word.starts_with("#")) return true;
+    try {
+      if (word == "click" && !rest.empty()) {
+        click(rest);
+      } else if (word == "set" && !rest.empty()) {
+        std::string value;
+        const std::string name = FirstWord(rest, &value);
+        set(name, value);
+      } else if (word == "select" && !rest.empty()) {
+        std::string item;
+        const std::string list = FirstWord(rest, &item);
+        select(list, item);
+      } else if (word == "page" && !rest.empty()) {
+        app::SelectPage(UF_, rest);
+        out_ << "当前页：" << rest << '\n';
+      } else if (word == "change" && !rest.empty()) {
+        change(rest);
+      } else if (word == "show") {
+        show();
+      } else if (word == "save") {
+        save();
+      } else if (word == "help") {
+        out_ << kHelp;
+      } else if (word == "quit" || word == "exit") {
+        return !quit();
+      } else {
+        out_ << "不认识的命令或缺少参数：" << Trimmed(line) << "（输入 help 查看命令）\n";
+      }
+    } catch (const app::ScenarioError& e) {
+      out_ << e.what() << '\n';
+    }
+    return true;
+  }
+
+  // MyFunClick shows the component's own failures; anything else that
+  // escapes is reported here so the session goes on.
+  void send(const std::string& event) {
+    try {
+      component_.MyFunClick(EA_, UF_, event);
+    } catch (const std::exception& e) {
+      out_ << "事件 " << event << " 中断：" << e.what() << '\n';
+    }
+  }
+
+  void click(const std::string& event) {
+    if (app::FromDisabledButton(UF_, event)) {
+      out_ << "按钮不可用，事件 " << event << " 未发送\n";
+      return;
+    }
+    unsaved_ = true;
+    out_ << "发送 " << event << '\n';
+    send(event);
+  }
+
+  void change(const std::string& control) {
+    unsaved_ = true;
+    try {
+      component_.MyFunSet(EA_, UF_, control);
+      out_ << "已写入设置 " << control << '\n';
+    } catch (const host::HostError& e) {
+      out_ << "设置 " << control << " 未保存：" << bridge::ErrorBoxText(e) << '\n';
+    } catch (const std::exception& e) {
+      out_ << "设置 " << control << " 未保存：" << e.what() << '\n';
+    }
+  }
+
+  void set(const std::string& name, const std::string& typed) {
+    host::Variant value = typed;
+    if (UF_.has_control(name)) {
+      const host::ControlKind kind = UF_.control(name).kind();
+      if (kind == host::ControlKind::CheckBox || kind == host::ControlKind::OptionButton) {
+        const std::string word = Lower(typed);
+        if (word == "true") {
+          value = true;
+        } else if (word == "false") {
+          value = false;
+        } else if (word == "null" && kind == host::ControlKind::CheckBox) {
+          value = host::Variant::null();
+        } else {
+          throw app::ScenarioError(
+              std::string(KindText(kind)) + " " + name + " 的值须是 " +
+              (kind == host::ControlKind::CheckBox ? "true、false 或 null" : "true 或 false"));
+        }
+      }
+    }
+    app::SetControl(UF_, name, value);
+    out_ << name << " = " << ValueText(UF_.control(name).value()) << '\n';
+  }
+
+  // An item is found by its text first; a number that is no item's text is
+  // its index.
+  void select(const std::string& list, const std::string& item) {
+    app::SelectStep step{list, item};
+    if (UF_.has_control(list)) {
+      const std::vector<std::string>& items = UF_.control(list).items();
+      bool is_text = false;
+      for (const std::string& it : items) is_text = is_text || it == item;
+      if (!is_text && !item.empty() && item.find_first_not_of("0123456789") == std::string::npos &&
+          item.size() < 10)
+        step.item = static_cast<int32_t>(std::stoi(item));
+    }
+    app::SelectItem(UF_, step);
+    const host::Control& c = UF_.control(list);
+    out_ << list << " 选中第 " << c.list_index() << " 项：" << ValueText(c.value()) << '\n';
+  }
+
+  void show() {
+    out_ << "窗体：" << UF_.caption() << '\n';
+    for (const host::Control* c : UF_.controls()) {
+      out_ << "  " << c->name() << "（" << KindText(c->kind()) << "）";
+      switch (c->kind()) {
+        case host::ControlKind::MultiPage:
+          out_ << "当前页 " << c->selected_page();
+          break;
+        case host::ControlKind::CommandButton:
+          out_ << (c->enabled() ? "可用" : "不可用");
+          break;
+        case host::ControlKind::ListBox:
+          out_ << (c->list_index() < 0 ? "未选中" : ValueText(c->value())) << "，"
+               << c->list_count() << " 项";
+          break;
+        case host::ControlKind::ComboBox:
+          out_ << ValueText(c->value()) << "，" << c->list_count() << " 项";
+          break;
+        default:
+          out_ << ValueText(c->value());
+          break;
+      }
+      if (c->kind() != host::ControlKind::CommandButton && !c->enabled()) out_ << "（不可用）";
+      out_ << '\n';
+      if (c->kind() == host::ControlKind::ListBox || c->kind() == host::ControlKind::ComboBox) {
+        const std::vector<std::string>& items = c->items();
+        for (size_t k = 0; k < items.size(); ++k)
+          out_ << "    " << (static_cast<int32_t>(k) == c->list_index() ? "* " : "  ") << k << "  "
+               << items[k] << '\n';
+      }
+    }
+  }
+
+  // Every workbook is written beside its file and renamed over it, so a
+  // failure leaves the old file whole. False when any save failed.
+  bool save() {
+    bool all = true;
+    for (host::Workbook* book : app::WorkbooksToSave(EA_, app::SaveStep{true, true})) {
+      const std::string path = book->path() + "/" + book->name();
+      try {
+        book->save();
+        out_ << "已保存：" << path << '\n';
+      } catch (const host::HostError& e) {
+        out_ << "保存 " << path << " 失败：" << e.what() << '\n';
+        all = false;
+      }
+    }
+    if (all) unsaved_ = false;
+    return all;
+  }
+
+  // True when the session may end.
+  bool quit() {
+    if (!unsaved_) return true;
+    const host::MessageResult answer =
+        dialogs_.message_box("自上次保存以来向组件发送过事件，是否保存工作簿？",
+                             host::MessageButtons::YesNo, host::MessageIcon::None, "kelv play");
+    if (answer == host::MessageResult::Yes && !save()) {
+      out_ << "未退出：有工作簿没有保存成功。\n";
+      return false;
+    }
+    return true;
+  }
+
+  host::Application& EA_;
+  host::FormModel& UF_;
+  bridge::torb& component_;
+  app::TerminalDialogs& dialogs_;
+  std::ostream& out_;
+  bool unsaved_ = false;
+};
+
+}  // namespace
+
+void AddPlayCommand(CLI::App& app) {
+  struct Options {
+    std::string workspace, host;
+    std::optional<uint64_t> seed;
+    bool no_viewer = false;
+  };
+  auto options = std::make_shared<Options>();
+  CLI::App* play = app.add_subcommand("play", "在终端上操作窗体：逐条输入命令，回答对话框");
+  play->add_option("WORKSPACE", options->workspace, "工作区文件夹（宿主工作簿所在）")->required();
+  play->add_option("--host", options->host, "宿主工作簿的文件名（工作区顶层有多个工作簿时）");
+  play->add_option("--seed", options->seed, "固定的随机数种子");
+  play->add_flag("--no-viewer", options->no_viewer, "打开文档时只显示路径，不调用查看程序");
+  play->callback([options] {
+    std::unique_ptr<spreadsheet::Engine> engine;
+    try {
+      const std::string root = app::WorkspaceRoot(options->workspace);
+      engine = app::OpenHostWorkbook(app::FindHostWorkbook(
+          root, options->host.empty() ? std::nullopt : std::optional<std::string>(options->host)));
+    } catch (const app::ScenarioError& e) {
+      CommandFailed(e.what());
+    }
+    host::SystemEnvironment env =
+        options->seed ? host::SystemEnvironment(*options->seed) : host::SystemEnvironment();
+    app::TerminalDialogs dialogs(std::cin, std::cout, isatty(STDOUT_FILENO) != 0);
+    std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
+    bridge::torb component(dialogs, env);
+    dialogs.set_echo(isatty(STDIN_FILENO) == 0);
+    if (options->no_viewer) dialogs.set_viewer("");
+    PlaySession session(*engine, *form, component, dialogs, std::cout);
+    session.run();
+  });
+}
+
+}  // namespace kelv::cli

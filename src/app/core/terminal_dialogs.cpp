@@ -1,0 +1,158 @@
+#include "app/core/terminal_dialogs.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <filesystem>
+
+#include "host/environment.h"
+#include "host/host_error.h"
+
+namespace kelv::app {
+namespace {
+
+// Message texts come with Windows line ends; a terminal wants "\n".
+std::string TerminalText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      out += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::string Trimmed(std::string_view s) {
+  const size_t b = s.find_first_not_of(" \t");
+  if (b == std::string_view::npos) return "";
+  const size_t e = s.find_last_not_of(" \t");
+  return std::string(s.substr(b, e - b + 1));
+}
+
+std::optional<host::MessageResult> YesOrNo(const std::string& typed) {
+  std::string t = Trimmed(typed);
+  for (char& ch : t) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  if (t == "y" || t == "yes" || t == "是") return host::MessageResult::Yes;
+  if (t == "n" || t == "no" || t == "否") return host::MessageResult::No;
+  return std::nullopt;
+}
+
+// A typed command must not vanish into an OK box, so only an empty line
+// (or "ok", "确定") answers it.
+bool IsOk(const std::string& typed) {
+  std::string t = Trimmed(typed);
+  for (char& ch : t) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return t.empty() || t == "ok" || t == "确定";
+}
+
+// Starts `program path` detached from this process: its own session, no
+// terminal input (it must not eat the commands), output discarded. The
+// middle process exits at once so nothing is left to wait for.
+void StartDetached(const std::string& program, const std::string& path) {
+  const char* file = program.c_str();
+  const char* arg = path.c_str();
+  const pid_t child = fork();
+  if (child < 0) return;
+  if (child == 0) {
+    if (fork() == 0) {
+      setsid();
+      const int null = open("/dev/null", O_RDWR);
+      if (null >= 0) {
+        dup2(null, STDIN_FILENO);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+      }
+      execlp(file, file, arg, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> TerminalDialogs::read_line() {
+  std::string line;
+  if (!std::getline(in_, line)) return std::nullopt;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (echo_) out_ << line << '\n';
+  return line;
+}
+
+void TerminalDialogs::heading(std::string_view title, host::MessageIcon icon) {
+  out_ << "\n【" << title << "】";
+  if (icon == host::MessageIcon::Critical) out_ << "（错误）";
+  out_ << '\n';
+}
+
+host::MessageResult TerminalDialogs::message_box(std::string_view text,
+                                                 host::MessageButtons buttons,
+                                                 host::MessageIcon icon, std::string_view title) {
+  heading(title, icon);
+  out_ << TerminalText(text) << '\n';
+  if (buttons == host::MessageButtons::Ok) {
+    for (;;) {
+      out_ << "[确定：按 Enter] " << std::flush;
+      const std::optional<std::string> typed = read_line();
+      if (!typed) {
+        out_ << "（输入已结束：确定）\n";
+        return host::MessageResult::Ok;
+      }
+      if (IsOk(*typed)) return host::MessageResult::Ok;
+      out_ << "请按 Enter 确定。\n";
+    }
+  }
+  for (;;) {
+    out_ << "[是(y) / 否(n)] " << std::flush;
+    const std::optional<std::string> typed = read_line();
+    if (!typed) {
+      out_ << "（输入已结束：否）\n";
+      return host::MessageResult::No;
+    }
+    if (const auto answer = YesOrNo(*typed)) return *answer;
+    out_ << "请输入 y（是）或 n（否）。\n";
+  }
+}
+
+std::string TerminalDialogs::input_box(std::string_view prompt, std::string_view title,
+                                       std::string_view default_text) {
+  heading(title, host::MessageIcon::None);
+  out_ << TerminalText(prompt) << '\n';
+  out_ << "（Enter 取方括号中的默认值，输入 . 取消）\n";
+  out_ << "[" << default_text << "] " << std::flush;
+  const std::optional<std::string> typed = read_line();
+  if (!typed) {
+    out_ << "（输入已结束：取消）\n";
+    return "";
+  }
+  if (*typed == ".") return "";
+  if (typed->empty()) return std::string(default_text);
+  return *typed;
+}
+
+void TerminalDialogs::tone(int32_t, int32_t) {
+  if (bell_) out_ << '\a' << std::flush;
+}
+
+void TerminalDialogs::open_document(std::string_view path) {
+  const std::string native = host::native_path(path);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(native, ec))
+    throw host::HostError::host(host::kFileNotFound, "文件未找到：" + std::string(path));
+  out_ << "打开文档：" << native << '\n' << std::flush;
+  if (!viewer_.empty()) StartDetached(viewer_, native);
+}
+
+void TerminalDialogs::make_form_resizable(std::string_view) {}
+
+}  // namespace kelv::app
