@@ -1,5 +1,6 @@
 #include "generate/generate_tables.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -42,6 +43,15 @@ class ScratchCopy {
   bool cleared_ = false;
 };
 
+// Whether any cell of the sheet from `column` rightwards holds a value.
+bool HasValuesFromColumn(host::Worksheet& sheet, int32_t column) {
+  const host::Rect used = sheet.used_range().area();
+  for (int32_t r = used.row1; r <= used.row2; ++r)
+    for (int32_t c = std::max(column, used.col1); c <= used.col2; ++c)
+      if (!host::values_equal(sheet.cells(r, c).value(), host::Variant())) return true;
+  return false;
+}
+
 }  // namespace
 
 void GenerateTables(bridge::Component& self, host::Application& EA, host::Form& UF) {
@@ -73,6 +83,13 @@ void GenerateTables(bridge::Component& self, host::Application& EA, host::Form& 
   if (table.area().col2 > kLastTableColumn) {
     bridge::ShowNotice(self, "“" + dataSheetName + "”的表格超过第" +
                                  std::to_string(kLastTableColumn) + "列，无法生成。");
+    return;
+  }
+  // The copy and its clearing would overwrite and then erase whatever the
+  // user keeps right of the table from column 167 on.
+  if (HasValuesFromColumn(data, kLastTableColumn + 1)) {
+    bridge::ShowNotice(self, "“" + dataSheetName + "”第" + std::to_string(kLastTableColumn + 1) +
+                                 "列及右侧有数据，无法生成。");
     return;
   }
   ScratchCopy scratch(data, self.WorkColumn);

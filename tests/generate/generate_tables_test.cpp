@@ -139,6 +139,23 @@ TEST_F(GenerateTablesTest, ATableReachingColumn167IsRefusedBeforeTheCopy) {
   EXPECT_TRUE(host.Examinees().cells(1, 168).value().is_empty());
 }
 
+TEST_F(GenerateTablesTest, DataRightOfColumn166OutsideTheTableIsRefusedAndKept) {
+  SimpleTemplate("T");
+  host.Examinees().cells(40, 170).set_value("备注");
+  host.Examinees().cells(41, 200).font().set_bold(true);  // a format alone is no obstacle
+  Generate();
+  EXPECT_EQ(host.MessageTexts(), (Names{"“考生表”第167列及右侧有数据，无法生成。"}));
+  EXPECT_EQ(host.Examinees().cells(40, 170).text(), "备注");
+  EXPECT_TRUE(host.Examinees().cells(1, 168).value().is_empty());
+  EXPECT_FALSE(host.ToneSounded());
+
+  host.dialogs.clear();
+  host.Examinees().cells(40, 170).clear_contents();
+  Generate();
+  EXPECT_TRUE(host.dialogs.messages().empty());
+  EXPECT_FALSE(ScratchCopyLeft());
+}
+
 TEST_F(GenerateTablesTest, AHostFailureStillClearsTheScratchCopy) {
   // An earlier output sheet named like the template but for letter case is
   // not replaced, and naming the new sheet fails.
