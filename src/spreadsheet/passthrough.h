@@ -38,7 +38,7 @@ struct SheetPassthrough {
   std::vector<RawRelationship> relationships;
   std::vector<std::string> drawing_anchors;  // non-picture drawing anchors, as XML
   std::vector<RawRelationship> drawing_relationships;
-  std::string sheet_pr_extra;     // attributes/children of sheetPr not modelled
+  std::string sheet_pr_extra;  // attributes/children of sheetPr not modelled
   // Namespace declarations (and mc:Ignorable) of the worksheet and drawing
   // roots as written, so the raw elements keep their prefixes.
   std::string root_namespaces;
@@ -55,22 +55,25 @@ struct SheetPassthrough {
 // A sheet of a kind the engine does not model (a chart sheet, a dialog or
 // macro sheet), kept in its place among the sheets with its part carried.
 struct RawSheet {
-  int32_t position = 0;        // index among all the file's sheets
-  std::string attributes;      // of its <sheet> entry (name, state, ...), as written
+  int32_t position = 0;    // index among all the file's sheets
+  std::string attributes;  // of its <sheet> entry (name, state, ...), as written
   RawRelationship relationship;
   // Its own defined names: attributes other than localSheetId, and the value.
   std::vector<std::pair<std::string, std::string>> defined_names;
 };
 
 struct WorkbookPassthrough {
-  std::vector<RawPart> parts;                          // untouched parts
-  std::vector<RawRelationship> workbook_relationships; // beyond sheets, styles, strings, theme
-  std::vector<RawRelationship> package_relationships;  // beyond the workbook
+  std::vector<RawPart> parts;                           // untouched parts
+  std::vector<RawRelationship> workbook_relationships;  // beyond sheets, styles, strings, theme
+  std::vector<RawRelationship> package_relationships;   // beyond the workbook
   std::vector<std::pair<std::string, std::string>> default_content_types;  // extension, type
   std::string theme_xml;
   std::string workbook_pr_xml;
+  // Attributes of the workbook window not modelled (its size and place,
+  // scroll bars, tab bar), as written.
+  std::string workbook_view_attributes;
   std::vector<std::string> workbook_extra_elements;
-  std::string styles_extra_xml;  // dxfs, tableStyles, colors, ... as written
+  std::string styles_extra_xml;     // dxfs, tableStyles, colors, ... as written
   std::string workbook_namespaces;  // declarations on the workbook root
   std::string styles_namespaces;    // declarations on the styleSheet root
   // The file's own font, fill and border entries and named-style formats, in
@@ -78,7 +81,7 @@ struct WorkbookPassthrough {
   std::vector<std::string> style_fonts, style_fills, style_borders;
   std::string cell_style_xfs_xml;
   std::vector<std::pair<int32_t, std::string>> number_formats;  // custom id, code
-  std::vector<RawSheet> other_sheets;  // by position
+  std::vector<RawSheet> other_sheets;                           // by position
 };
 
 }  // namespace kelv::spreadsheet

@@ -212,6 +212,12 @@ class BookReader {
         book_->active_sheet = std::max(0, active);
         book_->first_visible_tab = std::max(0, model_index(attr_int(v, "firstSheet", 0)));
         book_->tab_ratio = std::clamp(attr_num(v, "tabRatio", 600) / 1000.0, 0.0, 1.0);
+        XmlOut rest;
+        for (pugi::xml_attribute a = v.first_attribute(); a; a = a.next_attribute()) {
+          const std::string_view an(a.name());
+          if (an != "activeTab" && an != "firstSheet" && an != "tabRatio") rest.attr(an, a.value());
+        }
+        book_->passthrough.workbook_view_attributes = std::move(rest.str());
       }
     }
     if (pugi::xml_node names = child(root, "definedNames")) {

@@ -256,7 +256,7 @@ class BookWriter {
       }
     }
     const int32_t active = std::clamp(book_.active_sheet, 0, std::max(0, n - 1));
-    out.raw("<bookViews><workbookView");
+    out.raw("<bookViews><workbookView").raw(pass.workbook_view_attributes);
     if (book_.first_visible_tab > 0 && book_.first_visible_tab < n)
       out.attr("firstSheet", int64_t{file_index[static_cast<size_t>(book_.first_visible_tab)]});
     if (n > 0 && file_index[static_cast<size_t>(active)])

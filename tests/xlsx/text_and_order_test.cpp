@@ -76,7 +76,7 @@ std::vector<std::string> workbook_children(const std::string& file) {
   return out;
 }
 
-TEST(DesktopFiles, ForeignWorkbookElementsKeepTheirPlace) {
+TEST(DesktopFiles, ForeignWorkbookElementsKeepTheirPlaceAndTheWindowItsLook) {
   test::TempDir dir;
   // As a desktop spreadsheet application writes it: revision and path
   // markers right after workbookPr, extensions last.
@@ -86,7 +86,8 @@ TEST(DesktopFiles, ForeignWorkbookElementsKeepTheirPlace) {
       "<mc:AlternateContent><mc:Choice Requires=\"x15\"><x15ac:absPath url=\"C:\\\" "
       "xmlns:x15ac=\"http://schemas.microsoft.com/office/spreadsheetml/2010/11/ac\"/>"
       "</mc:Choice></mc:AlternateContent><xr:revisionPtr revIDLastSave=\"0\"/>"
-      "<bookViews><workbookView/></bookViews><sheets><sheet name=\"S\" sheetId=\"1\" "
+      "<bookViews><workbookView xWindow=\"-108\" windowWidth=\"23256\" showSheetTabs=\"0\" "
+      "tabRatio=\"750\"/></bookViews><sheets><sheet name=\"S\" sheetId=\"1\" "
       "r:id=\"rId1\"/></sheets><calcPr calcId=\"191029\"/><extLst><ext uri=\"{1}\"/></extLst>",
       "<si><t>a</t></si>");
   const std::string out = dir.path("out.xlsx");
@@ -94,6 +95,11 @@ TEST(DesktopFiles, ForeignWorkbookElementsKeepTheirPlace) {
   EXPECT_EQ(workbook_children(out),
             (std::vector<std::string>{"workbookPr", "mc:AlternateContent", "xr:revisionPtr",
                                       "bookViews", "sheets", "calcPr", "extLst"}));
+  // The window keeps its size and its hidden tab bar.
+  const std::string wb = test::read_part(out, "xl/workbook.xml");
+  for (const char* a :
+       {"xWindow=\"-108\"", "windowWidth=\"23256\"", "showSheetTabs=\"0\"", "tabRatio=\"750\""})
+    EXPECT_NE(wb.find(a), std::string::npos) << a;
 }
 
 TEST(DesktopFiles, EscapedCharactersOutsideTheBasicPlaneReadAsOne) {
