@@ -100,8 +100,8 @@ class PlaySession {
 
   void run() {
     out_ << "kelv play：输入 help 查看命令。\n";
+    // Start-up leaves nothing unsaved: what it writes is rebuilt at every start.
     send("UserFormInitialize");
-    unsaved_ = false;  // start-up rebuilds what it writes at every start
     for (;;) {
       out_ << "\nkelv> " << std::flush;
       const std::optional<std::string> line = dialogs_.read_line();
