@@ -50,4 +50,14 @@ execute_process(COMMAND ${KELV} dump ${WORK}/数据/初一.xlsx 考场表 OUTPUT
 if(NOT rc EQUAL 0 OR NOT rooms MATCHES "\nF2 s \"0001\"[^\n]*\nG2 s \"0003\"")
   message(FATAL_ERROR "the saved room sheet lacks the exam numbers:\n${rooms}")
 endif()
+
+# Answering the question at quit with y saves what was sent.
+file(WRITE "${WORK}/quit.txt" "page Page1\nset TxtHang 9\nchange TxtHang\nquit\ny\n")
+execute_process(COMMAND ${KELV} play ${WORK} --no-viewer INPUT_FILE ${WORK}/quit.txt
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+expect_shown("是否保存工作簿？\n[是(y) / 否(n)] y\n已保存：${WORK}/考务.xlsx\n")
+execute_process(COMMAND ${KELV} dump ${WORK}/考务.xlsx DTB OUTPUT_VARIABLE dtb RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT dtb MATCHES "\nF2 n 9\n")
+  message(FATAL_ERROR "saving at quit did not keep the row count 9:\n${dtb}")
+endif()
 file(REMOVE_RECURSE "${WORK}")
