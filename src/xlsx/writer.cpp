@@ -70,6 +70,13 @@ std::string first_tag(const std::string& xml) {
   return std::string(local_name(xml.substr(i + 1, j - i - 1).c_str()));
 }
 
+// Table names compare without regard to ASCII letter case.
+std::string fold_ascii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
 class BookWriter {
  public:
   BookWriter(const Workbook& book, PackageWriter& out) : book_(book), out_(out) {}
@@ -182,7 +189,9 @@ class BookWriter {
       const std::string stem = dot == std::string::npos ? r.target : r.target.substr(0, dot);
       const std::string ext = dot == std::string::npos ? "" : r.target.substr(dot);
       const std::string copy = allocate(stem + "_", ext);
-      copies_.push_back({copy, part->content_type, part->data});
+      copies_.push_back(
+          {copy, part->content_type,
+           r.type == std::string(kRelTypeBase) + "table" ? own_table(*part->data) : part->data});
       if (const RawPart* pr = find_part(rels_part(r.target))) {
         // Targets in it are relative to the same folder, so it reads the same.
         copies_.push_back({rels_part(copy), pr->content_type, pr->data});
@@ -191,6 +200,46 @@ class BookWriter {
       r.target = copy;
     }
     return rels;
+  }
+
+  // A table copied with its sheet: the workbook's tables need distinct ids
+  // and names, so the copy takes the next free id and its name plus a number.
+  std::shared_ptr<const std::string> own_table(const std::string& xml) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size())) return std::make_shared<const std::string>(xml);
+    pugi::xml_node table = doc.document_element();
+    if (table_names_.empty()) {
+      for (const RawPart& p : book_.passthrough.parts) {
+        pugi::xml_document d;
+        if (p.path.find("tables/") == std::string::npos ||
+            !d.load_buffer(p.data->data(), p.data->size()))
+          continue;
+        pugi::xml_node t = d.document_element();
+        if (local_name(t.name()) != "table") continue;
+        next_table_id_ = std::max(next_table_id_, attr_int(t, "id", 0) + 1);
+        table_names_.insert(fold_ascii(attr_str(t, "name")));
+        table_names_.insert(fold_ascii(attr_str(t, "displayName")));
+      }
+    }
+    if (local_name(table.name()) != "table") return std::make_shared<const std::string>(xml);
+    const std::string base = attr_str(table, "displayName", attr_str(table, "name", "Table"));
+    std::string name;
+    for (int n = 2;; ++n) {
+      name = base + "_" + std::to_string(n);
+      if (!table_names_.count(fold_ascii(name))) break;
+    }
+    table_names_.insert(fold_ascii(name));
+    auto set = [&](const char* a, const std::string& v) {
+      pugi::xml_attribute at = table.attribute(a);
+      if (!at) at = table.append_attribute(a);
+      at.set_value(v.c_str());
+    };
+    set("id", std::to_string(next_table_id_++));
+    set("name", name);
+    set("displayName", name);
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+    out += node_xml(table);
+    return std::make_shared<const std::string>(std::move(out));
   }
 
   const RawPart* find_part(const std::string& path) {
@@ -338,6 +387,8 @@ class BookWriter {
   std::map<std::string, std::string> overrides_;
   std::vector<RawPart> copies_;
   std::map<std::string, const RawPart*> index_;
+  std::set<std::string> table_names_;  // case-folded, of every table written
+  int64_t next_table_id_ = 1;
 };
 
 // Flushes a file or folder to the disk. Returns false only when the disk

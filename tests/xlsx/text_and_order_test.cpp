@@ -189,6 +189,73 @@ TEST(DesktopFiles, OverlappingAndOneCellMergesAreDropped) {
             (std::vector<host::Rect>{{1, 1, 2, 2}, {5, 1, 5, 2}, {4, 3, 9, 3}}));
 }
 
+TEST(DesktopFiles, ACopiedSheetsTableGetsItsOwnIdAndName) {
+  test::TempDir dir;
+  const std::string path = dir.path("表格.xlsx");
+  {
+    PackageWriter w(path);
+    w.add("[Content_Types].xml",
+          "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+          "<Default Extension=\"rels\" "
+          "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+          "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+          "<Override PartName=\"/xl/tables/table1.xml\" ContentType=\"application/"
+          "vnd.openxmlformats-officedocument.spreadsheetml.table+xml\"/></Types>");
+    w.add("_rels/.rels",
+          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+          "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/"
+          "2006/relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+    w.add("xl/_rels/workbook.xml.rels",
+          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+          "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/"
+          "2006/relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>");
+    w.add("xl/workbook.xml",
+          std::string("<workbook xmlns=\"") + kMain +
+              "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+              "relationships\"><sheets><sheet name=\"成绩\" sheetId=\"1\" r:id=\"rId1\"/>"
+              "</sheets></workbook>");
+    w.add("xl/worksheets/sheet1.xml",
+          std::string("<worksheet xmlns=\"") + kMain +
+              "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+              "relationships\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>分数"
+              "</t></is></c></row><row r=\"2\"><c r=\"A2\"><v>1</v></c></row></sheetData>"
+              "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts></worksheet>");
+    w.add("xl/worksheets/_rels/sheet1.xml.rels",
+          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+          "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/"
+          "2006/relationships/table\" Target=\"../tables/table1.xml\"/></Relationships>");
+    w.add("xl/tables/table1.xml",
+          std::string("<table xmlns=\"") + kMain +
+              "\" id=\"3\" name=\"成绩表\" displayName=\"成绩表\" ref=\"A1:A2\">"
+              "<autoFilter ref=\"A1:A2\"/><tableColumns count=\"1\"><tableColumn id=\"1\" "
+              "name=\"分数\"/></tableColumns></table>");
+    w.close();
+  }
+  spreadsheet::Engine engine(std::make_shared<XlsxFormat>());
+  host::Workbook& book = engine.open_host_workbook(path);
+  host::Worksheet& sheet = book.sheet_at(0);
+  sheet.copy_after(sheet);
+  sheet.copy_after(book.sheet_at(1));
+  book.save();
+
+  // Every table part of the saved file, by id and name: all distinct, the
+  // original unchanged.
+  std::map<std::string, std::string> names;  // id -> name
+  for (const char* part :
+       {"xl/tables/table1.xml", "xl/tables/table1_1.xml", "xl/tables/table1_2.xml"}) {
+    ASSERT_TRUE(test::has_part(path, part)) << part;
+    pugi::xml_document d;
+    const std::string xml = test::read_part(path, part);
+    ASSERT_TRUE(d.load_buffer(xml.data(), xml.size())) << part;
+    pugi::xml_node t = d.document_element();
+    EXPECT_EQ(std::string(t.attribute("name").value()), t.attribute("displayName").value());
+    EXPECT_EQ(std::string(t.attribute("ref").value()), "A1:A2");
+    names[t.attribute("id").value()] = t.attribute("name").value();
+  }
+  EXPECT_EQ(names, (std::map<std::string, std::string>{
+                       {"3", "成绩表"}, {"4", "成绩表_2"}, {"5", "成绩表_3"}}));
+}
+
 TEST(DesktopFiles, CarriageReturnsAndEdgeSpacesSurviveASave) {
   test::TempDir dir;
   auto book =
