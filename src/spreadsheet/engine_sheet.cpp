@@ -787,8 +787,7 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
       k.cls = 2;
       k.num = v.as_bool() ? 1 : 0;
     } else if (v.is_error()) {
-      k.cls = 3;
-      k.num = static_cast<double>(v.as_error());
+      k.cls = 3;  // every error sorts equal to every other
     }
   }
   std::vector<uint32_t> perm(n);

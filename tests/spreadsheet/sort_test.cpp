@@ -44,6 +44,15 @@ TEST_F(SortTest, NumbersThenTextsThenBooleansThenErrorsThenBlanks) {
   EXPECT_EQ(cell(1, 1).value(), Variant("key"));
 }
 
+TEST_F(SortTest, ErrorsAreAllEqualAndKeepTheirOrder) {
+  table({Variant(host::CellError::Value), Variant(host::CellError::Null), Variant(1.0),
+         Variant(host::CellError::NA), Variant(host::CellError::Div0)});
+  sort_by_key();
+  EXPECT_EQ(tags(), (std::vector<int>{3, 1, 2, 4, 5}));
+  cell(1, 1).current_region().sort(cell(1, 1), SortOrder::Descending, SortHeader::Yes);
+  EXPECT_EQ(tags(), (std::vector<int>{1, 2, 4, 5, 3}));
+}
+
 TEST_F(SortTest, EqualKeysKeepTheirOrder) {
   table({Variant(2.0), Variant(1.0), Variant(2.0), Variant(1.0), Variant(2.0), Variant(1.0)});
   sort_by_key();
@@ -58,7 +67,8 @@ TEST_F(SortTest, ChineseTextsInPinyinOrder) {
 }
 
 TEST_F(SortTest, DigitsThenLatinThenHan) {
-  table({Variant("张三"), Variant("b.xlsx"), Variant("初一.xlsx"), Variant("A.xlsx"), Variant("2班")});
+  table({Variant("张三"), Variant("b.xlsx"), Variant("初一.xlsx"), Variant("A.xlsx"),
+         Variant("2班")});
   sort_by_key();
   EXPECT_EQ(tags(), (std::vector<int>{5, 4, 2, 3, 1}));
 }
