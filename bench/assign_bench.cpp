@@ -63,9 +63,7 @@ void Make(const std::string& dir) {
     examinees.cells(r, 3).set_value("第" + std::to_string(i % 20 + 1) + "中学");
     examinees.cells(r, 4).set_value(grades[(i / 7) % 3]);
     examinees.cells(r, 5).set_value(std::to_string((i / 3) % 30 + 1) + "班");
-    char id[24];
-    std::snprintf(id, sizeof id, "4401062008%08d", i);
-    examinees.cells(r, 6).set_value(std::string(id));
+    examinees.cells(r, 6).set_value(bench::cat({"4401062008", bench::padded(i, 8)}));
   }
   data.save();
 }

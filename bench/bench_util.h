@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -37,6 +36,13 @@ inline std::string cat(std::initializer_list<std::string_view> parts) {
   return out;
 }
 
+// n in decimal, with leading zeros up to `width` digits.
+inline std::string padded(int32_t n, int width) {
+  std::string s = std::to_string(n);
+  if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<size_t>(width) - s.size(), '0');
+  return s;
+}
+
 // The classroom a room number sits in.
 inline std::string classroom(int32_t room) {
   return cat({"教学楼", std::to_string(room / 40 + 1), "-", std::to_string(room % 40 + 101)});
@@ -59,9 +65,7 @@ inline void write_rooms(host::Worksheet& rooms, int32_t count, int32_t places) {
   const char* headings[] = {"考场", "场人", "考室", "监考甲", "监考乙", "首考号", "尾考号"};
   for (int32_t c = 1; c <= 7; ++c) rooms.cells(1, c).set_value(headings[c - 1]);
   for (int32_t k = 1; k <= count; ++k) {
-    char name[16];
-    std::snprintf(name, sizeof name, "%04d", k);
-    rooms.cells(k + 1, 1).set_value(std::string(name));
+    rooms.cells(k + 1, 1).set_value(padded(k, 4));
     rooms.cells(k + 1, 2).set_value(places);
     rooms.cells(k + 1, 3).set_value(classroom(k));
   }

@@ -33,6 +33,7 @@ namespace {
 using namespace kelv;
 using bench::cat;
 using bench::Clock;
+using bench::padded;
 using bench::seconds_since;
 
 constexpr int32_t kExaminees = 100000;
@@ -40,11 +41,6 @@ constexpr int32_t kPlaces = 30;
 constexpr int32_t kRooms = (kExaminees + kPlaces - 1) / kPlaces;
 constexpr int32_t kPhotoEvery = kExaminees / 5000;
 constexpr const char* kDataFile = "考试.xlsx";
-
-std::string Padded(int32_t n, int width) {
-  std::string s = std::to_string(n);
-  return std::string(static_cast<size_t>(std::max(0, width - static_cast<int>(s.size()))), '0') + s;
-}
 
 void WritePhoto(const std::string& path, int32_t seed) {
   constexpr int w = 30, h = 40;
@@ -141,14 +137,14 @@ void Make(const std::string& dir) {
   for (int32_t i = 0; i < kExaminees; ++i) {
     const int32_t r = i + 2;
     const int32_t room = i / kPlaces + 1;
-    const std::string id = cat({"G", Padded(i + 1, 8)});
+    const std::string id = cat({"G", padded(i + 1, 8)});
     examinees.cells(r, 1).set_value(id);
     examinees.cells(r, 2).set_value(cat({"考生", std::to_string(i + 1)}));
     examinees.cells(r, 3).set_value(cat({"第", std::to_string(i % 20 + 1), "中学"}));
-    examinees.cells(r, 4).set_value(Padded(room, 4));
+    examinees.cells(r, 4).set_value(padded(room, 4));
     examinees.cells(r, 5).set_value(bench::classroom(room));
-    examinees.cells(r, 6).set_value(cat({"2024", Padded(i + 1, 6)}));
-    examinees.cells(r, 7).set_value(Padded(i % kPlaces + 1, 2));
+    examinees.cells(r, 6).set_value(cat({"2024", padded(i + 1, 6)}));
+    examinees.cells(r, 7).set_value(padded(i % kPlaces + 1, 2));
     if (i % kPhotoEvery == 0) WritePhoto(dir + "/照片/" + id + ".jpg", i);
   }
   data.save();
