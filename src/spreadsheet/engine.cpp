@@ -7,6 +7,7 @@
 #include "host/environment.h"
 #include "host/host_error.h"
 #include "spreadsheet/engine_impl.h"
+#include "spreadsheet/formula.h"
 #include "spreadsheet/text.h"
 
 namespace kelv::spreadsheet {
@@ -266,6 +267,24 @@ EngineSheet& EngineWorkbook::insert_sheet(std::unique_ptr<Sheet> sheet, int32_t 
   return *sheets_[static_cast<size_t>(index)];
 }
 
+void rewrite_sheet_formulas(Sheet& sheet,
+                            const std::function<std::string(std::string_view)>& change) {
+  for (Row& row : sheet.rows) {
+    for (Cell& c : row.cells) {
+      if (!c.formula) continue;
+      std::string text = change(c.formula->text);
+      if (text == c.formula->text) continue;
+      auto f = std::make_shared<Formula>(*c.formula);
+      f->text = std::move(text);
+      c.formula = std::move(f);
+    }
+  }
+}
+
+void EngineWorkbook::rewrite_formulas(const std::function<std::string(std::string_view)>& change) {
+  for (auto& sheet : model_->sheets) rewrite_sheet_formulas(*sheet, change);
+}
+
 void EngineWorkbook::remove_sheet(EngineSheet& s) {
   const int32_t index = index_of(s);
   if (index < 0) throw HostError::host(host::kSubscriptOutOfRange);
@@ -279,6 +298,9 @@ void EngineWorkbook::remove_sheet(EngineSheet& s) {
               names.end());
   for (DefinedName& d : names)
     if (d.local_sheet > index) --d.local_sheet;
+  // What still names the sheet now refers to nothing, as #REF!.
+  for (DefinedName& d : names) d.value = drop_sheet_references(d.value, model->name);
+  rewrite_formulas([&](std::string_view f) { return drop_sheet_references(f, model->name); });
   // Drop the cells now; the handle stays valid for anyone still holding it.
   model->rows.clear();
   model->rows.shrink_to_fit();

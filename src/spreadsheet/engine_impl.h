@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -40,6 +41,10 @@ struct Clipboard {
   const StyleTable* mapped_for = nullptr;
   std::vector<uint32_t> mapped;
 };
+
+// Passes the text of every cell formula of one sheet through `change`.
+void rewrite_sheet_formulas(Sheet& sheet,
+                            const std::function<std::string(std::string_view)>& change);
 
 class EnginePicture final : public host::Picture {
  public:
@@ -214,6 +219,8 @@ class EngineWorkbook final : public host::Workbook {
   void remove_sheet(EngineSheet& s);
   void make_active(int32_t index);
   int32_t visible_count() const;
+  // Passes the text of every cell formula of the workbook through `change`.
+  void rewrite_formulas(const std::function<std::string(std::string_view)>& change);
   // Stores image bytes once per workbook; returns the index in images.
   uint32_t store_image(Image image);
 

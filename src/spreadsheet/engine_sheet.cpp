@@ -112,6 +112,8 @@ void EngineSheet::set_name(std::string_view name) {
   book_->check_sheet_name(name, this);
   for (DefinedName& d : book_->model().defined_names)
     d.value = rename_sheet_references(d.value, sheet_->name, name);
+  book_->rewrite_formulas(
+      [&](std::string_view f) { return rename_sheet_references(f, sheet_->name, name); });
   sheet_->name = std::string(name);
   book_->mark_modified();
 }
@@ -214,6 +216,9 @@ void EngineSheet::copy_after(host::Worksheet& after) {
     if (!dest.name_taken(name, nullptr)) break;
   }
   copy->name = name;
+  // The copy's references to its own sheet point at the copy.
+  rewrite_sheet_formulas(
+      *copy, [&](std::string_view f) { return rename_sheet_references(f, sheet_->name, name); });
   const bool visible = copy->visibility == Visibility::Visible;
   const int32_t was_active = dest.model().active_sheet;
   const int32_t me = book_->index_of(*this);

@@ -323,8 +323,12 @@ std::string sheet_prefix(std::string_view name) {
   return out;
 }
 
-std::string rename_sheet_references(std::string_view s, std::string_view from,
-                                    std::string_view to) {
+namespace {
+
+// Replaces the prefix naming sheet `from` ("from!" or "'from'!") with `target`.
+std::string replace_sheet_prefix(std::string_view s, std::string_view from,
+                                 const std::string& target) {
+  if (s.find('!') == std::string_view::npos) return std::string(s);
   std::string quoted_from = "'";
   for (char ch : from) {
     quoted_from += ch;
@@ -332,7 +336,6 @@ std::string rename_sheet_references(std::string_view s, std::string_view from,
   }
   quoted_from += "'!";
   const std::string plain_from = std::string(from) + "!";
-  const std::string target = sheet_prefix(to);
   std::string out;
   size_t i = 0;
   while (i < s.size()) {
@@ -360,6 +363,17 @@ std::string rename_sheet_references(std::string_view s, std::string_view from,
     ++i;
   }
   return out;
+}
+
+}  // namespace
+
+std::string rename_sheet_references(std::string_view s, std::string_view from,
+                                    std::string_view to) {
+  return replace_sheet_prefix(s, from, sheet_prefix(to));
+}
+
+std::string drop_sheet_references(std::string_view s, std::string_view gone) {
+  return replace_sheet_prefix(s, gone, "#REF!");
 }
 
 std::optional<CountIf> parse_countif(std::string_view s) {

@@ -31,6 +31,8 @@ std::string sheet_prefix(std::string_view sheet_name);
 // "'MBB (2)'!$A$1"); other text is left alone.
 std::string rename_sheet_references(std::string_view formula, std::string_view from,
                                     std::string_view to);
+// References to a deleted sheet become #REF! ("MBB!$A$1" becomes "#REF!$A$1").
+std::string drop_sheet_references(std::string_view formula, std::string_view gone);
 
 // COUNTIF(range, cell) in A1 form at a known cell.
 struct CountIf {

@@ -64,6 +64,33 @@ TEST_F(EngineTest, SheetNamesFollowTheirSheets) {
   EXPECT_EQ(m.defined_names[1].local_sheet, 1);
 }
 
+TEST_F(EngineTest, FormulasFollowRenamedCopiedAndDeletedSheets) {
+  Workbook& m = Engine::model_of(*book);
+  host::Worksheet& data = ws();
+  data.set_name("考生");
+  host::Worksheet& summary = book->worksheets().add_after(data);
+  summary.set_name("汇总");
+  summary.cells(1, 1).set_formula_r1c1("=COUNTA('考生'!C1)+考生!R1C2");
+  data.cells(1, 1).set_formula_r1c1("=考生!R1C2&\"考生!B1\"");
+  m.defined_names.push_back({"名单", "考生!$A$1:$B$9", -1, false, ""});
+
+  data.set_name("考生表");
+  EXPECT_EQ(summary.cells(1, 1).formula(), "=COUNTA('考生表'!$A:$A)+'考生表'!$B$1");
+  EXPECT_EQ(data.cells(1, 1).formula(), "='考生表'!$B$1&\"考生!B1\"");
+  EXPECT_EQ(m.defined_names.back().value, "'考生表'!$A$1:$B$9");
+
+  // A copy's references to its own sheet point at the copy; others' stay.
+  data.copy_after(summary);
+  host::Worksheet& copy = book->active_sheet();
+  EXPECT_EQ(copy.cells(1, 1).formula(), "='考生表 (2)'!$B$1&\"考生!B1\"");
+  EXPECT_EQ(summary.cells(1, 1).formula(), "=COUNTA('考生表'!$A:$A)+'考生表'!$B$1");
+
+  data.delete_sheet();
+  EXPECT_EQ(summary.cells(1, 1).formula(), "=COUNTA(#REF!$A:$A)+#REF!$B$1");
+  EXPECT_EQ(copy.cells(1, 1).formula(), "='考生表 (2)'!$B$1&\"考生!B1\"");
+  EXPECT_EQ(m.defined_names.back().value, "#REF!$A$1:$B$9");
+}
+
 TEST_F(EngineTest, CopyNamesStayWithin31Characters) {
   ws().set_name(std::string(31, 'x'));
   ws().copy_after(ws());
