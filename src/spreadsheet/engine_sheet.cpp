@@ -69,6 +69,23 @@ int significant_digits(std::string_view t) {
   return static_cast<int>(last - first);
 }
 
+// Attributes as written (` a="1" r:id="rId2"`) less the relationship ids.
+std::string without_relationship_ids(const std::string& attributes) {
+  std::string out;
+  size_t i = 0;
+  while (i < attributes.size()) {
+    const size_t eq = attributes.find("=\"", i);
+    if (eq == std::string::npos) break;
+    const size_t end = attributes.find('"', eq + 2);
+    if (end == std::string::npos) break;
+    const std::string_view one(attributes.data() + i, end + 1 - i);
+    const std::string_view name = one.substr(0, eq - i);
+    if (!(name.size() > 3 && name.substr(name.size() - 3) == ":id")) out.append(one);
+    i = end + 1;
+  }
+  return out;
+}
+
 bool whole(const Rect& a) {
   return a.is_whole_rows() || a.is_whole_columns();
 }
@@ -198,6 +215,18 @@ void EngineSheet::copy_after(host::Worksheet& after) {
       if (info.style) info.style = map(*info.style);
     for (PictureModel& p : copy->pictures)
       p.image = dest.store_image(book_->model().images[p.image]);
+    // Carried parts (comments, tables, charts, printer settings) stay in
+    // their own package, and differential formats in their own workbook:
+    // what points at them can not come along.
+    SheetPassthrough& pass = copy->passthrough;
+    pass.relationships.clear();
+    pass.drawing_anchors.clear();
+    pass.drawing_relationships.clear();
+    std::erase_if(pass.elements, [](const RawElement& e) {
+      return e.xml.find(":id=\"") != std::string::npos ||
+             e.xml.find("dxfId=\"") != std::string::npos;
+    });
+    pass.page_setup_attributes = without_relationship_ids(pass.page_setup_attributes);
   }
   // "NAME (2)", or the next free number; a copy of "NAME (2)" is "NAME (3)".
   std::string base = sheet_->name;

@@ -11,6 +11,8 @@
 #include "host/workbook.h"
 #include "host/worksheet.h"
 #include "spreadsheet/engine.h"
+#include "xlsx/opc.h"
+#include "xlsx/package.h"
 #include "xlsx/xlsx_format.h"
 #include "xlsx_test_util.h"
 
@@ -65,6 +67,40 @@ TEST(EngineFiles, CopiedAddedAndPicturedSheetsSaveAndReadBack) {
         path + "'";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
   }
+}
+
+TEST(EngineFiles, ASheetCopiedIntoAnotherWorkbookLeavesNoDanglingReferences) {
+  // The sheet has a comment (a carried part), a conditional format (a
+  // differential format of its own workbook) and pictures.
+  test::TempDir dir;
+  spreadsheet::Engine engine(std::make_shared<XlsxFormat>());
+  const std::string source = dir.path("源.xlsx");
+  std::filesystem::copy_file(test::data_file("openpyxl_features.xlsx"), source);
+  host::Workbook& from = engine.open_host_workbook(source);
+  const std::string path = dir.path("新.xlsx");
+  host::Workbook& to = engine.add_workbook(path);
+  from.sheet("考生表").copy_after(to.sheet_at(0));
+  to.save();
+
+  auto back = read_workbook(path);
+  ASSERT_EQ(back->sheets.size(), 2u);
+  EXPECT_EQ(back->sheets[1]->pictures.size(), 2u);
+  EXPECT_EQ(back->sheets[1]->merges, read_workbook(source)->sheets[0]->merges);
+  PackageReader pkg(path);
+  for (const std::string& part : pkg.parts()) {
+    const std::string suffix = ".rels";
+    if (part.size() < suffix.size() || part.substr(part.size() - suffix.size()) != suffix) continue;
+    // "x/_rels/y.xml.rels" describes "x/y.xml".
+    const size_t slash = part.rfind("_rels/");
+    const std::string source_part =
+        part.substr(0, slash) + part.substr(slash + 6, part.size() - slash - 6 - suffix.size());
+    for (const auto& r : read_relationships(pkg, source_part)) {
+      EXPECT_TRUE(r.external || pkg.has(r.target)) << part << " -> " << r.target;
+    }
+  }
+  const std::string sheet = test::read_part(path, "xl/worksheets/sheet2.xml");
+  EXPECT_EQ(sheet.find("legacyDrawing"), std::string::npos) << "the comment stayed behind";
+  EXPECT_EQ(sheet.find("dxfId"), std::string::npos);
 }
 
 }  // namespace
