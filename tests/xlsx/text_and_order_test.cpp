@@ -23,22 +23,7 @@ const char* kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 
 std::string package(const test::TempDir& dir, const std::string& workbook_children,
                     const std::string& strings, const std::string& after_sheet_data = "") {
-  std::map<std::string, std::string> p;
-  p["[Content_Types].xml"] =
-      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-      "<Default Extension=\"rels\" "
-      "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-      "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>";
-  p["_rels/.rels"] =
-      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-      "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-      "relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
-  p["xl/_rels/workbook.xml.rels"] =
-      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-      "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-      "relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-      "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-      "relationships/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>";
+  std::map<std::string, std::string> p = test::package_skeleton();
   p["xl/workbook.xml"] =
       std::string("<workbook xmlns=\"") + kMain +
       "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "

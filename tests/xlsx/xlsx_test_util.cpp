@@ -246,4 +246,24 @@ bool has_part(const std::string& file, const std::string& part) {
   return found;
 }
 
+std::map<std::string, std::string> package_skeleton() {
+  std::map<std::string, std::string> p;
+  p["[Content_Types].xml"] =
+      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+      "<Default Extension=\"rels\" "
+      "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+      "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>";
+  p["_rels/.rels"] =
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+      "relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
+  p["xl/_rels/workbook.xml.rels"] =
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+      "relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+      "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+      "relationships/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>";
+  return p;
+}
+
 }  // namespace kelv::xlsx::test

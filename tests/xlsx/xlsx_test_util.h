@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "spreadsheet/model.h"
@@ -32,6 +33,11 @@ void expect_same_book(const spreadsheet::Workbook& a, const spreadsheet::Workboo
 // declarations and attribute order ignored, whitespace-only text between
 // elements ignored.
 std::string canonical_xml(const std::string& xml);
+
+// The parts every hand-made test package shares: content types, the
+// package relationships and the workbook's relationships to sheet1.xml and
+// sharedStrings.xml. Tests add xl/workbook.xml and the rest.
+std::map<std::string, std::string> package_skeleton();
 
 // A part of a package file.
 std::string read_part(const std::string& file, const std::string& part);
