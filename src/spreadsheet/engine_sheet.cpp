@@ -784,7 +784,7 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
   const int32_t first = area.row1 + (header == host::SortHeader::No ? 0 : 1);
   const int32_t last = std::min(area.row2, cells::last_row(s));
   if (first >= last) return;
-  const auto n = static_cast<size_t>(last - first + 1);
+  const auto n = static_cast<size_t>(last) - static_cast<size_t>(first) + 1;
   const bool descending = order == host::SortOrder::Descending;
   // Merges within one row move with it; any other merge in the sorted rows
   // would be torn apart.

@@ -1,4 +1,6 @@
 #include <CLI/CLI.hpp>
+#include <exception>
+#include <iostream>
 
 #include "app/cli/commands.h"
 #include "app/sample/sample_commands.h"
@@ -10,6 +12,13 @@ int main(int argc, char** argv) {
   kelv::cli::AddDumpCommand(app);
   kelv::cli::AddPlayCommand(app);
   kelv::sample::AddSampleCommands(app);
-  CLI11_PARSE(app, argc, argv);
+  try {
+    CLI11_PARSE(app, argc, argv);
+  } catch (const std::exception& e) {
+    // Whatever a command did not handle itself ends the program with a
+    // message, not an abort.
+    std::cerr << "kelv: " << e.what() << "\n";
+    return 1;
+  }
   return 0;
 }

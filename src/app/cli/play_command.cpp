@@ -43,7 +43,7 @@ std::string Trimmed(std::string_view s) {
 
 // Splits off the first word of `line`; `rest` is what follows, trimmed.
 std::string FirstWord(const std::string& line, std::string* rest) {
-  const std::string t = Trimmed(line);
+  std::string t = Trimmed(line);
   const size_t end = t.find_first_of(" \t");
   if (end == std::string::npos) {
     rest->clear();

@@ -54,7 +54,7 @@ bool WritePortraitJpeg(const std::string& path, uint32_t variant, int32_t width,
           (std::abs(dx) > headRx * 0.25 && std::abs(dx) < headRx * 0.55)) {
         c = {40, 30, 30};  // eyes
       }
-      uint8_t* p = &pixels[static_cast<size_t>((y * width + x) * 3)];
+      uint8_t* p = &pixels[(static_cast<size_t>(y) * width + x) * 3];
       p[0] = c.r;
       p[1] = c.g;
       p[2] = c.b;
