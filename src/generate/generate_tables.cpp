@@ -43,11 +43,15 @@ class ScratchCopy {
   bool cleared_ = false;
 };
 
-// Whether any cell of the sheet from `column` rightwards holds a value.
-bool HasValuesFromColumn(host::Worksheet& sheet, int32_t column) {
-  const host::Rect used = sheet.used_range().area();
-  for (int32_t r = used.row1; r <= used.row2; ++r)
-    for (int32_t c = std::max(column, used.col1); c <= used.col2; ++c)
+// Whether the user keeps values where the scratch copy of `table` would go:
+// the block it is pasted into at (1, work_column) and the ring of cells
+// around that block, through which clearing the copy's current region would
+// reach further. Only that area is read, so the cost follows the table.
+bool ScratchAreaHasValues(host::Worksheet& sheet, const host::Range& table, int32_t work_column) {
+  const int32_t last_row = table.rows_count() + 1;
+  const int32_t last_col = std::min(work_column + table.columns_count(), host::kMaxColumns);
+  for (int32_t r = 1; r <= last_row; ++r)
+    for (int32_t c = work_column - 1; c <= last_col; ++c)
       if (!host::values_equal(sheet.cells(r, c).value(), host::Variant())) return true;
   return false;
 }
@@ -85,9 +89,9 @@ void GenerateTables(bridge::Component& self, host::Application& EA, host::Form& 
                                  std::to_string(kLastTableColumn) + "列，无法生成。");
     return;
   }
-  // The copy and its clearing would overwrite and then erase whatever the
-  // user keeps right of the table from column 167 on.
-  if (HasValuesFromColumn(data, kLastTableColumn + 1)) {
+  // The copy and its clearing would overwrite and then erase what the user
+  // keeps there.
+  if (ScratchAreaHasValues(data, table, self.WorkColumn)) {
     bridge::ShowNotice(self, "“" + dataSheetName + "”第" + std::to_string(kLastTableColumn + 1) +
                                  "列及右侧有数据，无法生成。");
     return;

@@ -139,21 +139,27 @@ TEST_F(GenerateTablesTest, ATableReachingColumn167IsRefusedBeforeTheCopy) {
   EXPECT_TRUE(host.Examinees().cells(1, 168).value().is_empty());
 }
 
-TEST_F(GenerateTablesTest, DataRightOfColumn166OutsideTheTableIsRefusedAndKept) {
+TEST_F(GenerateTablesTest, ValuesWhereTheScratchCopyGoesAreRefusedAndKept) {
   SimpleTemplate("T");
-  host.Examinees().cells(40, 170).set_value("备注");
-  host.Examinees().cells(41, 200).font().set_bold(true);  // a format alone is no obstacle
-  Generate();
-  EXPECT_EQ(host.MessageTexts(), (Names{"“考生表”第167列及右侧有数据，无法生成。"}));
-  EXPECT_EQ(host.Examinees().cells(40, 170).text(), "备注");
-  EXPECT_TRUE(host.Examinees().cells(1, 168).value().is_empty());
-  EXPECT_FALSE(host.ToneSounded());
-
+  const int32_t rows = host.Examinees().cells(1, 1).current_region().rows_count();
+  // Inside the block the copy is pasted into, and in the ring around it.
+  for (auto [r, c] : {std::pair{2, 169}, std::pair{1, 167}, std::pair{rows + 1, 168}}) {
+    host.dialogs.clear();
+    host.Examinees().cells(r, c).set_value("备注");
+    Generate();
+    EXPECT_EQ(host.MessageTexts(), (Names{"“考生表”第167列及右侧有数据，无法生成。"}));
+    EXPECT_EQ(host.Examinees().cells(r, c).text(), "备注");
+    EXPECT_FALSE(host.ToneSounded());
+    host.Examinees().cells(r, c).clear_contents();
+  }
+  // Values beyond the reach of the copy, and formats anywhere, are no obstacle.
   host.dialogs.clear();
-  host.Examinees().cells(40, 170).clear_contents();
+  host.Examinees().cells(rows + 5, 170).set_value("远处的备注");
+  host.Examinees().cells(2, 170).font().set_bold(true);
   Generate();
   EXPECT_TRUE(host.dialogs.messages().empty());
   EXPECT_FALSE(ScratchCopyLeft());
+  EXPECT_EQ(host.Examinees().cells(rows + 5, 170).text(), "远处的备注");
 }
 
 TEST_F(GenerateTablesTest, AHostFailureStillClearsTheScratchCopy) {
