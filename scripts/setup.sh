@@ -11,7 +11,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
-  python3 python3-openpyxl
+  python3 python3-openpyxl python3-pil
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(liborcus-bin libxlsxwriter-dev time)
