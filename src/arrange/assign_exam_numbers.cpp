@@ -20,7 +20,7 @@ constexpr int kAssignmentColumns = 7;
 
 }  // namespace
 
-void AssignExamNumbers(bridge::Component& self, host::Application& EA, host::Form& UF) {
+void AssignExamNumbers(component::Component& self, host::Application& EA, host::Form& UF) {
   const bool per_room_seats = UF["OptACZuoHao"].value().to_bool();
   const std::string start_text = UF["TxtSKHao"].value().to_text();
   const std::string cycle_text = UF["TxtXHShu"].value().to_text();
@@ -117,13 +117,13 @@ void AssignExamNumbers(bridge::Component& self, host::Application& EA, host::For
   for (int32_t r = 2; r <= R; ++r) T = CheckedAdd(T, room_sheet.cells(r, 2).value().to_int32());
   const int32_t X = E - 1;
   if (T > X) {
-    bridge::ShowNotice(self, "“考场表”总人数比“考生表”总人数多 " + std::to_string(int64_t{T} - X) +
+    component::ShowNotice(self, "“考场表”总人数比“考生表”总人数多 " + std::to_string(int64_t{T} - X) +
                                  " 人，请检查！");
   } else if (T < X) {
-    bridge::ShowNotice(self, "“考场表”总人数比“考生表”总人数少 " + std::to_string(int64_t{X} - T) +
+    component::ShowNotice(self, "“考场表”总人数比“考生表”总人数少 " + std::to_string(int64_t{X} - T) +
                                  " 人，请检查！");
   }
-  bridge::SignalDone(self);
+  component::SignalDone(self);
 }
 
 }  // namespace kelv::arrange

@@ -1,7 +1,7 @@
 // CmdDoKaoHaoClick: rooms, exam numbers and seat numbers for every examinee.
 #pragma once
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 #include "host/form.h"
 
@@ -15,6 +15,6 @@ namespace kelv::arrange {
 // places and examinees differ, and the end-of-work tone. Bad start or cycle
 // numbers fail before anything is written; later failures leave what was
 // already written.
-void AssignExamNumbers(bridge::Component& self, host::Application& EA, host::Form& UF);
+void AssignExamNumbers(component::Component& self, host::Application& EA, host::Form& UF);
 
 }  // namespace kelv::arrange

@@ -15,7 +15,7 @@ int32_t FindHeaderColumn(host::Worksheet& sheet, int32_t first, std::string_view
   return 0;
 }
 
-void ShuffleRows(bridge::Component& self, host::Worksheet& sheet) {
+void ShuffleRows(component::Component& self, host::Worksheet& sheet) {
   const host::Range table = sheet.cells(1, 1).current_region();
   const int32_t n = table.rows_count();
   const int32_t c = table.columns_count() + 1;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/worksheet.h"
 
 namespace kelv::arrange {
@@ -18,7 +18,7 @@ int32_t FindHeaderColumn(host::Worksheet& sheet, int32_t first, std::string_view
 // Puts the rows below the header of the A1 table into random order: a key
 // column "sj" at the right edge gets whole numbers 1..n drawn after seeding
 // the generator, the table is sorted by it, and the column is cleared.
-void ShuffleRows(bridge::Component& self, host::Worksheet& sheet);
+void ShuffleRows(component::Component& self, host::Worksheet& sheet);
 
 // Sorts the table by the `group` column and writes, into the `count`
 // column (found, or appended at the right edge), how many rows of the whole

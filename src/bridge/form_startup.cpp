@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/ignore_failures.h"
+#include "component/ignore_failures.h"
 #include "data/data_workbook.h"
 #include "host/host_error.h"
 #include "templates/settings_sheet.h"
@@ -24,7 +24,7 @@ int16_t NextRow(int16_t row) {
 
 }  // namespace
 
-void FormStartUp(Component& self, host::Application& EA, host::Form& UF) {
+void FormStartUp(component::Component& self, host::Application& EA, host::Form& UF) {
   self.FormReady = false;
 
   const std::string folder = EA.this_workbook().path() + data::kDataFolder;
@@ -69,8 +69,8 @@ void FormStartUp(Component& self, host::Application& EA, host::Form& UF) {
   self.FormReady = true;
 }
 
-void MakeFormResizable(Component& self, std::string_view caption) {
-  IgnoreFailure([&] { self.dialogs.make_form_resizable(caption); });
+void MakeFormResizable(component::Component& self, std::string_view caption) {
+  component::IgnoreFailure([&] { self.dialogs.make_form_resizable(caption); });
 }
 
 }  // namespace kelv::bridge

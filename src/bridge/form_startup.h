@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 #include "host/form.h"
 
@@ -13,10 +13,10 @@ namespace kelv::bridge {
 // rebuilds column A of the settings sheet from the data folder's files,
 // sorted, and lists them in LtbBiao; fills the template list; makes the
 // form resizable; sets FormReady. A failure stops it with FormReady False.
-void FormStartUp(Component& self, host::Application& EA, host::Form& UF);
+void FormStartUp(component::Component& self, host::Application& EA, host::Form& UF);
 
 // Gives the form's window a resizable frame and a minimise box; where that
 // fails (no such window) the form keeps its fixed frame.
-void MakeFormResizable(Component& self, std::string_view caption);
+void MakeFormResizable(component::Component& self, std::string_view caption);
 
 }  // namespace kelv::bridge

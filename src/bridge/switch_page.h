@@ -2,7 +2,7 @@
 // workbook to the front, the second shows the selected template.
 #pragma once
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 #include "host/form.h"
 
@@ -10,6 +10,6 @@ namespace kelv::bridge {
 
 // Every statement ignores its own failure, so a page change never reaches
 // the error box.
-void SwitchPage(Component& self, host::Application& EA, host::Form& UF);
+void SwitchPage(component::Component& self, host::Application& EA, host::Form& UF);
 
 }  // namespace kelv::bridge

@@ -19,7 +19,7 @@ namespace kelv::bridge {
 namespace {
 
 // The help row passes EA alone.
-void MyHelp(Component& self, host::Application& EA, host::Form&) {
+void MyHelp(component::Component& self, host::Application& EA, host::Form&) {
   help::OpenHelpDocument(self, EA);
 }
 
@@ -40,7 +40,7 @@ constexpr EventRow kEvents[] = {
     {"MyHelp", MyHelp},
 };
 
-void ShowErrorBox(Component& self, const host::HostError& e) {
+void ShowErrorBox(component::Component& self, const host::HostError& e) {
   self.dialogs.message_box(ErrorBoxText(e), host::MessageButtons::Ok, host::MessageIcon::Critical,
                            "错误");
 }
@@ -74,7 +74,7 @@ std::span<const EventRow> EventTable() {
   return kEvents;
 }
 
-void Dispatch(Component& self, host::Application& EA, host::Form& UF, std::string_view strFlag,
+void Dispatch(component::Component& self, host::Application& EA, host::Form& UF, std::string_view strFlag,
               std::span<const EventRow> table) {
   bool box_shown = false;
   auto error_box = [&](const host::HostError& e) {

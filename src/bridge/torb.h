@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 #include "host/form.h"
 #include "host/host_error.h"
@@ -15,7 +15,7 @@
 
 namespace kelv::bridge {
 
-using Handler = void (*)(Component& self, host::Application& EA, host::Form& UF);
+using Handler = void (*)(component::Component& self, host::Application& EA, host::Form& UF);
 
 // One row of an event table: an event name and the handler it calls.
 struct EventRow {
@@ -37,11 +37,11 @@ class torb {
   host::Variant MyFunSet(host::Application& EA, host::Form& UF, std::string_view strFlag);
 
   // The object's fields, for front ends and tests.
-  const Component& state() const { return self_; }
-  Component& state() { return self_; }
+  const component::Component& state() const { return self_; }
+  component::Component& state() { return self_; }
 
  private:
-  Component self_;
+  component::Component self_;
 };
 
 // What MyFunClick does, over any event table: ScreenUpdating and
@@ -49,7 +49,7 @@ class torb {
 // DisplayAlerts and ScreenUpdating on again. A failure shows the error box
 // once and goes on with the exit step; a failing exit step never shows a
 // second box. Nothing the handler did before failing is undone.
-void Dispatch(Component& self, host::Application& EA, host::Form& UF, std::string_view strFlag,
+void Dispatch(component::Component& self, host::Application& EA, host::Form& UF, std::string_view strFlag,
               std::span<const EventRow> table);
 
 // The event table MyFunClick routes through, in the order it is searched.

@@ -1,7 +1,7 @@
 // The sort and page-change column lists (CmbPaiXv, CmbHuanYe).
 #pragma once
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 #include "host/form.h"
 
@@ -11,7 +11,7 @@ namespace kelv::data {
 // sheet (考生表 when use_examinee_sheet, else 考场表), keeping the text each
 // box showed. Does nothing before a data workbook has been opened. Every
 // statement ignores its own failure, so this never reaches the error box.
-void FillColumnLists(bridge::Component& self, host::Application& EA, host::Form& UF,
+void FillColumnLists(component::Component& self, host::Application& EA, host::Form& UF,
                      bool use_examinee_sheet);
 
 }  // namespace kelv::data

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 #include "host/form.h"
 
@@ -21,6 +21,6 @@ inline constexpr int32_t kWorkColumn = 168;
 // the data-source sheet with row 1 frozen and enables the two command
 // buttons. A file the host cannot read ends in the error box naming the
 // file, with DataBookName and every workbook left as they were.
-void OpenDataWorkbook(bridge::Component& self, host::Application& EA, host::Form& UF);
+void OpenDataWorkbook(component::Component& self, host::Application& EA, host::Form& UF);
 
 }  // namespace kelv::data

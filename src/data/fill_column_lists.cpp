@@ -1,6 +1,6 @@
 #include <string>
 
-#include "bridge/ignore_failures.h"
+#include "component/ignore_failures.h"
 #include "data/column_lists.h"
 #include "data/data_workbook.h"
 #include "host/host_error.h"
@@ -17,19 +17,19 @@ host::Worksheet& Set(host::Worksheet* sheet) {
 
 void RefillKeepingText(host::Form& UF, const char* name) {
   std::string text;
-  bridge::IgnoreFailure([&] { text = UF[name].value().to_text(); });
-  bridge::IgnoreFailure([&] { UF[name].clear(); });
-  bridge::IgnoreFailure([&] { UF[name].set_value(text); });
-  bridge::IgnoreFailure([&] { UF[name].add_item("无"); });
+  component::IgnoreFailure([&] { text = UF[name].value().to_text(); });
+  component::IgnoreFailure([&] { UF[name].clear(); });
+  component::IgnoreFailure([&] { UF[name].set_value(text); });
+  component::IgnoreFailure([&] { UF[name].add_item("无"); });
 }
 
 }  // namespace
 
-void FillColumnLists(bridge::Component& self, host::Application& EA, host::Form& UF,
+void FillColumnLists(component::Component& self, host::Application& EA, host::Form& UF,
                      bool use_examinee_sheet) {
   if (!(self.WorkColumn > 0)) return;
   host::Worksheet* sheet = nullptr;
-  bridge::IgnoreFailure([&] {
+  component::IgnoreFailure([&] {
     sheet = &EA.workbooks()
                  .item(self.DataBookName)
                  .worksheets()
@@ -38,10 +38,10 @@ void FillColumnLists(bridge::Component& self, host::Application& EA, host::Form&
   RefillKeepingText(UF, "CmbPaiXv");
   RefillKeepingText(UF, "CmbHuanYe");
   int32_t n = 0;
-  bridge::IgnoreFailure([&] { n = Set(sheet).cells(1, 1).current_region().columns_count(); });
+  component::IgnoreFailure([&] { n = Set(sheet).cells(1, 1).current_region().columns_count(); });
   for (int32_t i = 1; i <= n; ++i) {
-    bridge::IgnoreFailure([&] { UF["CmbPaiXv"].add_item(Set(sheet).cells(1, i).value()); });
-    bridge::IgnoreFailure([&] { UF["CmbHuanYe"].add_item(Set(sheet).cells(1, i).value()); });
+    component::IgnoreFailure([&] { UF["CmbPaiXv"].add_item(Set(sheet).cells(1, i).value()); });
+    component::IgnoreFailure([&] { UF["CmbHuanYe"].add_item(Set(sheet).cells(1, i).value()); });
   }
 }
 

@@ -12,7 +12,7 @@ namespace {
 // leaves the component as it was before the click: the earlier data
 // workbook stays current. The failure travels on to the error box, and
 // names the file even where the host's description does not.
-void OpenFromDataFolder(bridge::Component& self, host::Application& EA,
+void OpenFromDataFolder(component::Component& self, host::Application& EA,
                         const std::string& previous_name) {
   const std::string file = self.DataBookName;
   try {
@@ -36,7 +36,7 @@ void CleanHeaderRow(host::Worksheet& sheet) {
 
 }  // namespace
 
-void OpenDataWorkbook(bridge::Component& self, host::Application& EA, host::Form& UF) {
+void OpenDataWorkbook(component::Component& self, host::Application& EA, host::Form& UF) {
   host::Control& LtbBiao = UF["LtbBiao"];
   if (LtbBiao.list_count() == 0) return;
   if (LtbBiao.list_index() == -1) LtbBiao.set_selected(0, true);
@@ -55,11 +55,11 @@ void OpenDataWorkbook(bridge::Component& self, host::Application& EA, host::Form
 
   host::Workbook& book = EA.workbooks().item(self.DataBookName);
   if (!SheetExists(book.worksheets(), kRoomSheet)) {
-    bridge::ShowNotice(self, "缺少 考场表，请检查标签名。");
+    component::ShowNotice(self, "缺少 考场表，请检查标签名。");
     return;
   }
   if (!SheetExists(book.worksheets(), kExamineeSheet)) {
-    bridge::ShowNotice(self, "缺少 考生表，请检查标签名。");
+    component::ShowNotice(self, "缺少 考生表，请检查标签名。");
     return;
   }
   self.WorkColumn = kWorkColumn;

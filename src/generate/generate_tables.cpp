@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "bridge/ignore_failures.h"
+#include "component/ignore_failures.h"
 #include "data/data_workbook.h"
 #include "data/sheet_exists.h"
 #include "generate/page_setup_transfer.h"
@@ -30,7 +30,7 @@ class ScratchCopy {
   ScratchCopy(const ScratchCopy&) = delete;
   ScratchCopy& operator=(const ScratchCopy&) = delete;
   ~ScratchCopy() {
-    if (!cleared_) bridge::IgnoreFailure([this] { Clear(); });
+    if (!cleared_) component::IgnoreFailure([this] { Clear(); });
   }
   void Clear() {
     cleared_ = true;
@@ -58,10 +58,10 @@ bool ScratchAreaHasValues(host::Worksheet& sheet, const host::Range& table, int3
 
 }  // namespace
 
-void GenerateTables(bridge::Component& self, host::Application& EA, host::Form& UF) {
+void GenerateTables(component::Component& self, host::Application& EA, host::Form& UF) {
   host::Control& LtbMoBan = UF["LtbMoBan"];
   if (LtbMoBan.list_count() == 0) {
-    bridge::ShowNotice(self, "缺少模板，无法生成。");
+    component::ShowNotice(self, "缺少模板，无法生成。");
     return;
   }
   const std::string dataSheetName =
@@ -74,7 +74,7 @@ void GenerateTables(bridge::Component& self, host::Application& EA, host::Form& 
 
   // Replacing the earlier output sheet would delete a data sheet.
   if (outputName == data::kExamineeSheet || outputName == data::kRoomSheet) {
-    bridge::ShowNotice(self, "模板名“" + templateName + "”与数据工作表同名，无法生成。");
+    component::ShowNotice(self, "模板名“" + templateName + "”与数据工作表同名，无法生成。");
     return;
   }
 
@@ -85,14 +85,14 @@ void GenerateTables(bridge::Component& self, host::Application& EA, host::Form& 
 
   const host::Range table = data.cells(1, 1).current_region();
   if (table.area().col2 > kLastTableColumn) {
-    bridge::ShowNotice(self, "“" + dataSheetName + "”的表格超过第" +
+    component::ShowNotice(self, "“" + dataSheetName + "”的表格超过第" +
                                  std::to_string(kLastTableColumn) + "列，无法生成。");
     return;
   }
   // The copy and its clearing would overwrite and then erase what the user
   // keeps there.
   if (ScratchAreaHasValues(data, table, self.WorkColumn)) {
-    bridge::ShowNotice(self, "“" + dataSheetName + "”第" + std::to_string(kLastTableColumn + 1) +
+    component::ShowNotice(self, "“" + dataSheetName + "”第" + std::to_string(kLastTableColumn + 1) +
                                  "列及右侧有数据，无法生成。");
     return;
   }
@@ -119,7 +119,7 @@ void GenerateTables(bridge::Component& self, host::Application& EA, host::Form& 
   scratch.Clear();
   EA.active_window().set_scroll_row(1);
   EA.active_window().set_scroll_column(1);
-  bridge::SignalDone(self);
+  component::SignalDone(self);
 }
 
 }  // namespace kelv::generate

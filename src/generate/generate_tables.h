@@ -2,7 +2,7 @@
 // the open data workbook from the template selected in LtbMoBan.
 #pragma once
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 #include "host/form.h"
 
@@ -15,6 +15,6 @@ namespace kelv::generate {
 // when rendering refused. The scratch copy is cleared on every way out.
 // A template named like a data sheet, or a data table reaching column 167,
 // is refused with a notice before anything changes.
-void GenerateTables(bridge::Component& self, host::Application& EA, host::Form& UF);
+void GenerateTables(component::Component& self, host::Application& EA, host::Form& UF);
 
 }  // namespace kelv::generate

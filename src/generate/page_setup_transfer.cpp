@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "bridge/ignore_failures.h"
+#include "component/ignore_failures.h"
 #include "host/host_error.h"
 #include "host/variant.h"
 #include "host/worksheet.h"
@@ -11,7 +11,7 @@
 namespace kelv::generate {
 namespace {
 
-using bridge::IgnoreFailure;
+using component::IgnoreFailure;
 using host::PageSetupProperty;
 using templates::kCaptureFlagColumn;
 using templates::kCaptureRow;
@@ -28,7 +28,7 @@ T& Use(T* object) {
 
 }  // namespace
 
-void SavePageSetup(bridge::Component& self, host::Application& EA, const std::string& sheetName) {
+void SavePageSetup(component::Component& self, host::Application& EA, const std::string& sheetName) {
   host::Worksheet* dtb = nullptr;
   IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(templates::kSettingsSheet); });
   IgnoreFailure([&] { Use(dtb).cells(kCaptureRow, kCaptureFlagColumn).set_value(true); });
@@ -43,7 +43,7 @@ void SavePageSetup(bridge::Component& self, host::Application& EA, const std::st
   }
 }
 
-void ApplyPageSetup(bridge::Component& self, host::Application& EA, const std::string& sheetName,
+void ApplyPageSetup(component::Component& self, host::Application& EA, const std::string& sheetName,
                     int32_t r) {
   host::Worksheet* dtb = nullptr;
   IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(templates::kSettingsSheet); });

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 #include "host/page_setup.h"
 
@@ -26,12 +26,12 @@ inline constexpr host::PageSetupProperty kTransferredPageSetup[] = {
 
 // Captures the page setup of the data workbook's sheet `sheetName` into
 // CM2:CU2 of the settings sheet and sets the carry-over flag CL2.
-void SavePageSetup(bridge::Component& self, host::Application& EA, const std::string& sheetName);
+void SavePageSetup(component::Component& self, host::Application& EA, const std::string& sheetName);
 
 // Moves a waiting capture into the template's row r (columns U..AC), then
 // applies that row's nine values and the fixed margins (header 2, footer 10,
 // left 2, right 2 points, centred horizontally) to the sheet `sheetName`.
-void ApplyPageSetup(bridge::Component& self, host::Application& EA, const std::string& sheetName,
+void ApplyPageSetup(component::Component& self, host::Application& EA, const std::string& sheetName,
                     int32_t r);
 
 }  // namespace kelv::generate

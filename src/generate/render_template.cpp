@@ -57,14 +57,14 @@ void BindFields(Worksheet& data, int32_t workColumn, std::vector<FieldBinding>& 
 // names no heading is reported like a text field rather than failing later
 // on a read of column 0). Shows the missing-field message and returns false
 // when any name is not found.
-bool BindArea(bridge::Component& self, Worksheet& data, AreaLayout& area,
+bool BindArea(component::Component& self, Worksheet& data, AreaLayout& area,
               const std::string& dataSheetName, const std::string& templateName) {
   std::string missing;
   BindFields(data, self.WorkColumn, area.textFields, missing);
   BindFields(data, self.WorkColumn, area.photoFields, missing);
   if (missing.empty()) return true;
   missing.resize(missing.size() - std::string("、").size());
-  bridge::ShowNotice(self, MissingFieldsMessage(dataSheetName, templateName, missing));
+  component::ShowNotice(self, MissingFieldsMessage(dataSheetName, templateName, missing));
   return false;
 }
 
@@ -72,7 +72,7 @@ bool BindArea(bridge::Component& self, Worksheet& data, AreaLayout& area,
 
 // Everything the filling passes share for one rendering.
 struct Job {
-  bridge::Component& self;
+  component::Component& self;
   Worksheet& data;
   Worksheet& tpl;
   Worksheet& out;
@@ -276,7 +276,7 @@ bool StaysInPhotoFolder(const std::string& name) {
   return true;
 }
 
-bool RenderTemplate(bridge::Component& self, host::Application& EA,
+bool RenderTemplate(component::Component& self, host::Application& EA,
                     const std::string& dataSheetName, const std::string& templateName,
                     int32_t settingsRow, bool acrossFirst) {
   Worksheet& data = EA.workbooks().item(self.DataBookName).worksheets().item(dataSheetName);
@@ -288,7 +288,7 @@ bool RenderTemplate(bridge::Component& self, host::Application& EA,
   const AreaBounds headerBounds = FindAreaBounds(tpl, kHeaderMarker);
   if (headerBounds.firstRow != 0) {
     if (headerBounds.endColumn == 0) {
-      bridge::ShowNotice(
+      component::ShowNotice(
           self, MissingEndMarkerMessage(templateName, headerBounds.firstRow, kHeaderMarker));
       return false;
     }
@@ -296,21 +296,21 @@ bool RenderTemplate(bridge::Component& self, host::Application& EA,
   }
   const AreaBounds bodyBounds = FindAreaBounds(tpl, kBodyMarker);
   if (bodyBounds.firstRow == 0) {
-    bridge::ShowNotice(self, MissingBodyMessage(templateName));
+    component::ShowNotice(self, MissingBodyMessage(templateName));
     return false;
   }
   if (bodyBounds.endColumn == 0) {
-    bridge::ShowNotice(self,
+    component::ShowNotice(self,
                        MissingEndMarkerMessage(templateName, bodyBounds.firstRow, kBodyMarker));
     return false;
   }
   layout.body = ScanArea(tpl, bodyBounds);
   if (layout.body.textFields.empty() && layout.body.photoFields.empty()) {
-    bridge::ShowNotice(self, NoFieldsMessage(templateName));
+    component::ShowNotice(self, NoFieldsMessage(templateName));
     return false;
   }
   if (static_cast<int64_t>(layout.body.colCount + 1) * settings.colsAcross > host::kMaxColumns) {
-    bridge::ShowNotice(self, kTooManyAcrossMessage);
+    component::ShowNotice(self, kTooManyAcrossMessage);
     return false;
   }
 

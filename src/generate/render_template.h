@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 #include "host/worksheet.h"
 
@@ -51,7 +51,7 @@ bool StaysInPhotoFolder(const std::string& name);
 // table at (1, WorkColumn) and an empty active output sheet named like the
 // template in the data workbook. Returns false after showing a validation
 // message (the output sheet is still empty then).
-bool RenderTemplate(bridge::Component& self, host::Application& EA,
+bool RenderTemplate(component::Component& self, host::Application& EA,
                     const std::string& dataSheetName, const std::string& templateName,
                     int32_t settingsRow, bool acrossFirst);
 

@@ -4,7 +4,7 @@
 
 namespace kelv::help {
 
-void OpenHelpDocument(bridge::Component& self, host::Application& EA) {
+void OpenHelpDocument(component::Component& self, host::Application& EA) {
   const std::string path = EA.this_workbook().path() + "\\" + kHelpDocument;
   self.dialogs.open_document(path);
 }

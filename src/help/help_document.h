@@ -2,7 +2,7 @@
 // workbook, shown in its own window.
 #pragma once
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 
 namespace kelv::help {
@@ -12,6 +12,6 @@ inline constexpr const char* kHelpDocument = "帮助.doc";
 // Opens EA.ThisWorkbook.Path & "\帮助.doc" in the document viewer and leaves
 // it open. Every call opens it again; earlier windows stay. No trap of its
 // own: a missing document (53) reaches the dispatcher's error box.
-void OpenHelpDocument(bridge::Component& self, host::Application& EA);
+void OpenHelpDocument(component::Component& self, host::Application& EA);
 
 }  // namespace kelv::help

@@ -44,7 +44,7 @@ host::ReplaceFormat MarkerFormat() {
 
 }  // namespace
 
-void SelectTemplate(bridge::Component& self, host::Application& EA, host::Form& UF) {
+void SelectTemplate(component::Component& self, host::Application& EA, host::Form& UF) {
   if (!self.FormReady) return;
   host::Control& LtbMoBan = UF["LtbMoBan"];
   if (LtbMoBan.list_count() == 0) return;

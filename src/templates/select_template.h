@@ -3,7 +3,7 @@
 // its markers tidied.
 #pragma once
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 #include "host/form.h"
 #include "host/worksheet.h"
@@ -15,7 +15,7 @@ namespace kelv::templates {
 // column D, loads F..M into the eight setting controls, refills the column
 // lists for its data source and shows its sheet, or tells that the sheet is
 // missing. No trap of its own: host failures go to the caller.
-void SelectTemplate(bridge::Component& self, host::Application& EA, host::Form& UF);
+void SelectTemplate(component::Component& self, host::Application& EA, host::Form& UF);
 
 // Turns full-width marker characters into ASCII ones across the used range,
 // strips spaces and line breaks from every cell holding [ { @ or #, gives

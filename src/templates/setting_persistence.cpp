@@ -35,7 +35,7 @@ void SaveClamped(host::Application& EA, host::Form& UF, std::string_view name, i
   SettingsSheet(EA).cells(row, column).set_value(v);
 }
 
-using Writer = void (*)(bridge::Component&, host::Application&, host::Form&, std::string_view);
+using Writer = void (*)(component::Component&, host::Application&, host::Form&, std::string_view);
 
 struct SettingRow {
   std::string_view name;
@@ -44,59 +44,59 @@ struct SettingRow {
 
 // Searched in order, exactly and case-sensitively; the first match is called.
 constexpr SettingRow kSettings[] = {
-    {"TxtHang", [](bridge::Component&, host::Application& EA, host::Form& UF,
+    {"TxtHang", [](component::Component&, host::Application& EA, host::Form& UF,
                    std::string_view name) { SaveLayoutCount(EA, UF, name, kRowsPerPageColumn); }},
-    {"TxtLie", [](bridge::Component&, host::Application& EA, host::Form& UF,
+    {"TxtLie", [](component::Component&, host::Application& EA, host::Form& UF,
                   std::string_view name) { SaveLayoutCount(EA, UF, name, kColsAcrossColumn); }},
-    {"TxtHJv", [](bridge::Component&, host::Application& EA, host::Form& UF,
+    {"TxtHJv", [](component::Component&, host::Application& EA, host::Form& UF,
                   std::string_view name) { SaveLayoutSpacing(EA, UF, name, kRowSpacingColumn); }},
-    {"TxtLJv", [](bridge::Component&, host::Application& EA, host::Form& UF,
+    {"TxtLJv", [](component::Component&, host::Application& EA, host::Form& UF,
                   std::string_view name) { SaveLayoutSpacing(EA, UF, name, kColSpacingColumn); }},
     {"CmbPaiXv",
-     [](bridge::Component& self, host::Application& EA, host::Form& UF, std::string_view name) {
+     [](component::Component& self, host::Application& EA, host::Form& UF, std::string_view name) {
        SaveTemplateValue(self, EA, UF, name, kSortNameColumn);
      }},
     {"CmbHuanYe",
-     [](bridge::Component& self, host::Application& EA, host::Form& UF, std::string_view name) {
+     [](component::Component& self, host::Application& EA, host::Form& UF, std::string_view name) {
        SaveTemplateValue(self, EA, UF, name, kPageNameColumn);
      }},
     {"ChbHengPai",
-     [](bridge::Component& self, host::Application& EA, host::Form& UF, std::string_view name) {
+     [](component::Component& self, host::Application& EA, host::Form& UF, std::string_view name) {
        SaveTemplateValue(self, EA, UF, name, kAcrossFirstColumn);
      }},
     {"ChbSJYuan",
-     [](bridge::Component& self, host::Application& EA, host::Form& UF, std::string_view name) {
+     [](component::Component& self, host::Application& EA, host::Form& UF, std::string_view name) {
        SaveDataSource(self, EA, UF, name, kDataSourceColumn);
      }},
     {"TxtSKHao",
-     [](bridge::Component&, host::Application& EA, host::Form& UF, std::string_view name) {
+     [](component::Component&, host::Application& EA, host::Form& UF, std::string_view name) {
        SaveExamSetting(EA, UF, name, kStartNumberRow, kStartNumberColumn);
      }},
     {"TxtXHShu",
-     [](bridge::Component&, host::Application& EA, host::Form& UF, std::string_view name) {
+     [](component::Component&, host::Application& EA, host::Form& UF, std::string_view name) {
        SaveExamSetting(EA, UF, name, kCycleRow, kCycleColumn);
      }},
     {"OptSXKaoHao",
-     [](bridge::Component& self, host::Application& EA, host::Form&, std::string_view) {
+     [](component::Component& self, host::Application& EA, host::Form&, std::string_view) {
        SaveOptionPair(self, EA, kOptionPairRow, kNumberOrderColumn, true);
      }},
     {"OptSJKaoHao",
-     [](bridge::Component& self, host::Application& EA, host::Form&, std::string_view) {
+     [](component::Component& self, host::Application& EA, host::Form&, std::string_view) {
        SaveOptionPair(self, EA, kOptionPairRow, kNumberOrderColumn, false);
      }},
     {"OptXHZuoHao",
-     [](bridge::Component& self, host::Application& EA, host::Form&, std::string_view) {
+     [](component::Component& self, host::Application& EA, host::Form&, std::string_view) {
        SaveOptionPair(self, EA, kOptionPairRow, kSeatModeColumn, true);
      }},
     {"OptACZuoHao",
-     [](bridge::Component& self, host::Application& EA, host::Form&, std::string_view) {
+     [](component::Component& self, host::Application& EA, host::Form&, std::string_view) {
        SaveOptionPair(self, EA, kOptionPairRow, kSeatModeColumn, false);
      }},
 };
 
 }  // namespace
 
-void RouteSetting(bridge::Component& self, host::Application& EA, host::Form& UF,
+void RouteSetting(component::Component& self, host::Application& EA, host::Form& UF,
                   std::string_view strFlag) {
   for (const SettingRow& row : kSettings) {
     if (row.name == strFlag) {
@@ -115,7 +115,7 @@ void SaveLayoutSpacing(host::Application& EA, host::Form& UF, std::string_view n
   SaveClamped(EA, UF, name, column, kLeastSpacing);
 }
 
-void SaveTemplateValue(bridge::Component& self, host::Application& EA, host::Form& UF,
+void SaveTemplateValue(component::Component& self, host::Application& EA, host::Form& UF,
                        std::string_view name, int32_t column) {
   if (!self.FormReady) return;
   const int32_t row = SelectedRow(UF);
@@ -123,7 +123,7 @@ void SaveTemplateValue(bridge::Component& self, host::Application& EA, host::For
   SettingsSheet(EA).cells(row, column).set_value(UF[name].value());
 }
 
-void SaveDataSource(bridge::Component& self, host::Application& EA, host::Form& UF,
+void SaveDataSource(component::Component& self, host::Application& EA, host::Form& UF,
                     std::string_view name, int32_t column) {
   if (!self.FormReady) return;
   const int32_t row = SelectedRow(UF);
@@ -137,7 +137,7 @@ void SaveExamSetting(host::Application& EA, host::Form& UF, std::string_view nam
   SettingsSheet(EA).cells(row, column).set_value(UF[name].value());
 }
 
-void SaveOptionPair(bridge::Component& self, host::Application& EA, int32_t row, int32_t column,
+void SaveOptionPair(component::Component& self, host::Application& EA, int32_t row, int32_t column,
                     bool flag) {
   if (!self.FormReady) return;
   host::Worksheet& DTB = SettingsSheet(EA);

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 #include "host/form.h"
 
@@ -14,7 +14,7 @@ namespace kelv::templates {
 
 // Calls the writer of the control named strFlag (compared exactly); a name
 // it does not know does nothing. No trap: failures go to the caller.
-void RouteSetting(bridge::Component& self, host::Application& EA, host::Form& UF,
+void RouteSetting(component::Component& self, host::Application& EA, host::Form& UF,
                   std::string_view strFlag);
 
 // TxtHang, TxtLie: the box's value as a whole number clamped to 1..300,
@@ -25,18 +25,18 @@ void SaveLayoutSpacing(host::Application& EA, host::Form& UF, std::string_view n
                        int32_t column);
 // CmbPaiXv, CmbHuanYe, ChbHengPai: the control's value as it is, once the
 // form is ready.
-void SaveTemplateValue(bridge::Component& self, host::Application& EA, host::Form& UF,
+void SaveTemplateValue(component::Component& self, host::Application& EA, host::Form& UF,
                        std::string_view name, int32_t column);
 // ChbSJYuan: the box as a Boolean, once the form is ready; the column lists
 // then follow the new data source.
-void SaveDataSource(bridge::Component& self, host::Application& EA, host::Form& UF,
+void SaveDataSource(component::Component& self, host::Application& EA, host::Form& UF,
                     std::string_view name, int32_t column);
 // TxtSKHao, TxtXHShu: the control's value as it is, at any time.
 void SaveExamSetting(host::Application& EA, host::Form& UF, std::string_view name, int32_t row,
                      int32_t column);
 // The option pairs: flag into (row, column) and its negation below it, once
 // the form is ready.
-void SaveOptionPair(bridge::Component& self, host::Application& EA, int32_t row, int32_t column,
+void SaveOptionPair(component::Component& self, host::Application& EA, int32_t row, int32_t column,
                     bool flag);
 
 }  // namespace kelv::templates

@@ -3,7 +3,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
-#include "bridge/ignore_failures.h"
+#include "component/ignore_failures.h"
 #include "data/sheet_exists.h"
 #include "host/host_error.h"
 #include "templates/select_template.h"
@@ -12,7 +12,7 @@
 namespace kelv::templates {
 namespace {
 
-using bridge::IgnoreFailure;
+using component::IgnoreFailure;
 
 constexpr std::string_view kReservedNames[] = {kStartSheet, kBaseSheet, kSettingsSheet};
 
@@ -111,7 +111,7 @@ host::Variant AsText(std::string_view name) {
   return host::Variant(std::move(entry));
 }
 
-void AskAgain(bridge::Component& self, std::string_view prompt, std::string_view title,
+void AskAgain(component::Component& self, std::string_view prompt, std::string_view title,
               std::string& candidate) {
   candidate = self.dialogs.input_box(prompt, title, candidate);
 }
@@ -132,7 +132,7 @@ std::string CleanTemplateName(std::string_view typed) {
   return name;
 }
 
-void FillTemplateList(bridge::Component&, host::Application& EA, host::Form& UF) {
+void FillTemplateList(component::Component&, host::Application& EA, host::Form& UF) {
   host::Control& LtbMoBan = UF["LtbMoBan"];
   LtbMoBan.clear();
   host::Worksheet& DTB = EA.this_workbook().worksheets().item(kSettingsSheet);
@@ -144,7 +144,7 @@ void FillTemplateList(bridge::Component&, host::Application& EA, host::Form& UF)
   }
 }
 
-std::string AskTemplateName(bridge::Component& self, host::Application& EA, host::Worksheet& DTB,
+std::string AskTemplateName(component::Component& self, host::Application& EA, host::Worksheet& DTB,
                             int32_t n, std::string_view prompt, std::string_view title,
                             std::string candidate) {
   AskAgain(self, prompt, title, candidate);
@@ -187,7 +187,7 @@ std::string AskTemplateName(bridge::Component& self, host::Application& EA, host
   return candidate;
 }
 
-void AddTemplate(bridge::Component& self, host::Application& EA, host::Form& UF) {
+void AddTemplate(component::Component& self, host::Application& EA, host::Form& UF) {
   // Without the base sheet there is nothing to copy: refuse before anything
   // changes, so no other sheet is taken for the copy.
   bool has_base = false;
@@ -238,7 +238,7 @@ void AddTemplate(bridge::Component& self, host::Application& EA, host::Form& UF)
   IgnoreFailure([&] { SelectTemplate(self, EA, UF); });
 }
 
-void DeleteTemplate(bridge::Component& self, host::Application& EA, host::Form& UF) {
+void DeleteTemplate(component::Component& self, host::Application& EA, host::Form& UF) {
   int32_t row = 0;
   IgnoreFailure([&] { row = UF["LtbMoBan"].list_index() + kCatalogueFirstRow; });
   if (row <= kCatalogueHeadingRow) return;
@@ -283,7 +283,7 @@ void DeleteTemplate(bridge::Component& self, host::Application& EA, host::Form& 
   IgnoreFailure([&] { SelectTemplate(self, EA, UF); });
 }
 
-void RenameTemplate(bridge::Component& self, host::Application& EA, host::Form& UF) {
+void RenameTemplate(component::Component& self, host::Application& EA, host::Form& UF) {
   int32_t row = 0;
   IgnoreFailure([&] { row = UF["LtbMoBan"].list_index() + kCatalogueFirstRow; });
   if (row <= kCatalogueHeadingRow) return;

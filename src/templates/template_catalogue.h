@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/application.h"
 #include "host/form.h"
 #include "host/worksheet.h"
@@ -16,7 +16,7 @@ namespace kelv::templates {
 
 // Rebuilds LtbMoBan from column E of the catalogue, in catalogue order, and
 // selects the row flagged True in column D. Loads no settings.
-void FillTemplateList(bridge::Component& self, host::Application& EA, host::Form& UF);
+void FillTemplateList(component::Component& self, host::Application& EA, host::Form& UF);
 
 // The name dialogue of add and rename. Shows the input box with `candidate`
 // as default text, then cleans the answer (trimmed, upper-cased, the
@@ -24,15 +24,15 @@ void FillTemplateList(bridge::Component& self, host::Application& EA, host::Form
 // as it names a system sheet or another sheet of the host workbook
 // (ignoring case), or equals one of E2..E(n). Returns the accepted name, or
 // "" when the user cancels or the cleaned answer is empty.
-std::string AskTemplateName(bridge::Component& self, host::Application& EA, host::Worksheet& DTB,
+std::string AskTemplateName(component::Component& self, host::Application& EA, host::Worksheet& DTB,
                             int32_t n, std::string_view prompt, std::string_view title,
                             std::string candidate);
 
 // CmdAddMBClick, CmdDelMBClick, CmdEditMBClick. Each statement ignores its
 // own failure and the next one runs; none of them reports a failure.
-void AddTemplate(bridge::Component& self, host::Application& EA, host::Form& UF);
-void DeleteTemplate(bridge::Component& self, host::Application& EA, host::Form& UF);
-void RenameTemplate(bridge::Component& self, host::Application& EA, host::Form& UF);
+void AddTemplate(component::Component& self, host::Application& EA, host::Form& UF);
+void DeleteTemplate(component::Component& self, host::Application& EA, host::Form& UF);
+void RenameTemplate(component::Component& self, host::Application& EA, host::Form& UF);
 
 // The text A1 of a template sheet carries: "<NAME 模板设计>".
 std::string TemplateCaption(std::string_view name);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "arrange/assign_exam_numbers.h"
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
 #include "host/system_environment.h"
@@ -123,7 +123,7 @@ class DataBook {
   host::SystemEnvironment env_;
 
  public:
-  bridge::Component self;
+  component::Component self;
   std::unique_ptr<host::FormModel> form;
   host::Workbook* book = nullptr;
   host::Worksheet* rooms = nullptr;

@@ -40,22 +40,22 @@ class HostFolder {
 
 std::vector<std::string> Calls;
 
-void First(Component&, host::Application&, host::Form&) {
+void First(component::Component&, host::Application&, host::Form&) {
   Calls.push_back("first");
 }
-void Second(Component&, host::Application&, host::Form&) {
+void Second(component::Component&, host::Application&, host::Form&) {
   Calls.push_back("second");
 }
 
 // Changes the form, then fails looking up a sheet the workbook lacks.
-void FailsHalfway(Component& self, host::Application& EA, host::Form& UF) {
+void FailsHalfway(component::Component& self, host::Application& EA, host::Form& UF) {
   self.WorkColumn = 168;
   UF["TxtSKHao"].set_value("1001");
   EA.this_workbook().sheet("DTB");
   UF["TxtXHShu"].set_value("30");
 }
 
-void ThrowsLogicError(Component&, host::Application&, host::Form&) {
+void ThrowsLogicError(component::Component&, host::Application&, host::Form&) {
   throw std::logic_error("broken");
 }
 
@@ -70,7 +70,7 @@ class DispatchTest : public ::testing::Test {
  protected:
   host::RecordingDialogs dialogs;
   host::SystemEnvironment env{1};
-  Component self{dialogs, env};
+  component::Component self{dialogs, env};
   std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
 };
 

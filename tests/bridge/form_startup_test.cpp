@@ -160,7 +160,7 @@ class ManyFiles : public host::Environment {
 TEST_F(StartUpTest, TheListingRowCounterIsSixteenBit) {
   // 32,766 names fill rows 2 to 32,767, the last row the counter can number.
   ManyFiles fits(32766);
-  Component full(host.dialogs, fits);
+  component::Component full(host.dialogs, fits);
   FormStartUp(full, host.engine, *host.form);
   EXPECT_TRUE(full.FormReady);
   EXPECT_EQ(host.DTB().cells(32767, 1).text(), "f132765");
@@ -168,7 +168,7 @@ TEST_F(StartUpTest, TheListingRowCounterIsSixteenBit) {
 
   // One more name needs row 32,768: an overflow, and the form stays not ready.
   ManyFiles too_many(32767);
-  Component over(host.dialogs, too_many);
+  component::Component over(host.dialogs, too_many);
   try {
     FormStartUp(over, host.engine, *host.form);
     ADD_FAILURE() << "no failure";

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "data/column_lists.h"
 #include "data/data_workbook.h"
 #include "data/sheet_exists.h"
@@ -56,7 +56,7 @@ class OpenInMemory : public ::testing::Test {
   spreadsheet::Engine engine{nullptr};
   host::RecordingDialogs dialogs;
   host::SystemEnvironment env{1};
-  bridge::Component self;
+  component::Component self;
   std::unique_ptr<host::FormModel> form;
 };
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
 #include "host/system_environment.h"
@@ -102,7 +102,7 @@ class GenerateHost {
   host::SystemEnvironment env{1};
   spreadsheet::Engine engine;
   std::unique_ptr<host::FormModel> form;
-  bridge::Component self;
+  component::Component self;
   host::Workbook* hostBook = nullptr;
   host::Workbook* dataBook = nullptr;
 };

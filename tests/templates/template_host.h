@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/component.h"
+#include "component/component.h"
 #include "host/form_model.h"
 #include "host/host_error.h"
 #include "host/recording_dialogs.h"
@@ -117,7 +117,7 @@ class TemplateHost {
   host::SystemEnvironment env{1};
   spreadsheet::Engine engine;
   std::unique_ptr<host::FormModel> form;
-  bridge::Component self;
+  component::Component self;
   host::Workbook* book = nullptr;
 };
 

@@ -7,7 +7,7 @@
 
 #include "host/host_error.h"
 
-namespace kelv::bridge {
+namespace kelv::component {
 
 template <class Step>
 void IgnoreFailure(Step&& step) {
@@ -17,4 +17,4 @@ void IgnoreFailure(Step&& step) {
   }
 }
 
-}  // namespace kelv::bridge
+}  // namespace kelv::component

@@ -10,7 +10,7 @@
 #include "host/dialogs.h"
 #include "host/environment.h"
 
-namespace kelv::bridge {
+namespace kelv::component {
 
 struct Component {
   Component(host::Dialogs& d, host::Environment& e) : dialogs(d), env(e) {}
@@ -35,4 +35,4 @@ inline void ShowNotice(Component& self, std::string_view text) {
 // The end-of-work signal of long operations.
 inline void SignalDone(Component& self) { self.dialogs.tone(360, 36); }
 
-}  // namespace kelv::bridge
+}  // namespace kelv::component
