@@ -3,19 +3,21 @@
 #include <chrono>
 #include <filesystem>
 
+#include "host/file_path.h"
+
 namespace kelv::host {
 
 std::vector<std::string> SystemEnvironment::list_files(std::string_view folder) {
   namespace fs = std::filesystem;
   std::vector<std::string> names;
   std::error_code ec;
-  fs::directory_iterator it(fs::path(native_path(folder)), ec), end;
+  fs::directory_iterator it(file_path(folder), ec), end;
   if (ec) return names;
   for (; it != end; it.increment(ec)) {
     if (ec) break;
     std::error_code ec2;
     if (!it->is_regular_file(ec2)) continue;
-    std::string name = it->path().filename().string();
+    std::string name = path_text(it->path().filename());
     if (name.empty() || name[0] == '.' || name.rfind("~$", 0) == 0) continue;
     names.push_back(std::move(name));
   }
@@ -24,7 +26,7 @@ std::vector<std::string> SystemEnvironment::list_files(std::string_view folder) 
 
 bool SystemEnvironment::file_exists(std::string_view path) {
   std::error_code ec;
-  return std::filesystem::is_regular_file(std::filesystem::path(native_path(path)), ec);
+  return std::filesystem::is_regular_file(file_path(path), ec);
 }
 
 void SystemEnvironment::randomize() {

@@ -1,6 +1,10 @@
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -9,8 +13,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <random>
 #include <set>
 
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "xlsx/drawing_part.h"
 #include "xlsx/opc.h"
@@ -391,6 +398,61 @@ class BookWriter {
   int64_t next_table_id_ = 1;
 };
 
+// Saving: a new file beside the target, on the disk before it replaces the
+// target, so a crash at any moment leaves the old workbook or the new one.
+// The calls differ between POSIX and Windows; what they promise does not.
+#ifdef _WIN32
+
+std::wstring wide(const std::string& utf8) { return host::file_path(utf8).wstring(); }
+
+// Creates an empty file with a fresh name beside `target`; its UTF-8 path.
+std::optional<std::string> create_beside(const std::filesystem::path& folder,
+                                         const std::filesystem::path& target) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path tmp =
+        folder / (L"." + target.filename().wstring() + L".kelv-" + std::to_wstring(random()));
+    HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      CloseHandle(h);
+      return host::path_text(tmp);
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  return std::nullopt;
+}
+
+bool flush_file(const std::string& path) {
+  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return true;
+  const bool lost = !FlushFileBuffers(h) && (GetLastError() == ERROR_DISK_FULL ||
+                                              GetLastError() == ERROR_HANDLE_DISK_FULL ||
+                                              GetLastError() == ERROR_WRITE_FAULT);
+  CloseHandle(h);
+  return !lost;
+}
+
+// ReplaceFileW keeps the old file's attributes and permissions on the new
+// one; a new target (or a file system that cannot replace) takes the move.
+bool replace_file(const std::string& tmp, const std::string& target) {
+  const std::wstring from = wide(tmp), to = wide(target);
+  if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                   nullptr))
+    return true;
+  return MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// Windows writes a rename through with MOVEFILE_WRITE_THROUGH; a folder
+// has nothing further to flush.
+void flush_folder(const std::filesystem::path&) {}
+
+void remove_file(const std::string& path) { DeleteFileW(wide(path).c_str()); }
+
+#else
+
 // Flushes a file or folder to the disk. Returns false only when the disk
 // reports the data lost (an I/O error, no space left); file systems that can
 // not flush are taken at their word.
@@ -402,26 +464,16 @@ bool sync_path(const std::string& path, int flags) {
   return !lost;
 }
 
-}  // namespace
-
-void write_workbook(const spreadsheet::Workbook& book, const std::string& path) {
-  namespace fs = std::filesystem;
-  const fs::path target = fs::path(path);
-  std::error_code ec;
-  fs::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  if (!fs::is_directory(folder, ec)) {
-    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：文件夹不存在");
-  }
-  // A new file beside the target, renamed over it only when complete.
+// Creates an empty file with a fresh name beside `target`; its path. It
+// takes the target's permissions, or the usual ones for a new file (mkstemp
+// makes it private).
+std::optional<std::string> create_beside(const std::filesystem::path& folder,
+                                         const std::filesystem::path& target) {
   std::string tmp = (folder / ("." + target.filename().string() + ".kelv-XXXXXX")).string();
   const int fd = mkstemp(tmp.data());
-  if (fd < 0)
-    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：无法创建临时文件");
-  // The new file takes the old one's permissions, or the usual ones for a
-  // new file (mkstemp makes it private).
+  if (fd < 0) return std::nullopt;
   struct stat old_stat;
-  if (::stat(path.c_str(), &old_stat) == 0 && S_ISREG(old_stat.st_mode)) {
+  if (::stat(target.c_str(), &old_stat) == 0 && S_ISREG(old_stat.st_mode)) {
     ::fchmod(fd, old_stat.st_mode & 07777);
   } else {
     const mode_t mask = ::umask(0);
@@ -429,24 +481,56 @@ void write_workbook(const spreadsheet::Workbook& book, const std::string& path) 
     ::fchmod(fd, 0666 & ~mask);
   }
   ::close(fd);
+  return tmp;
+}
+
+bool flush_file(const std::string& path) { return sync_path(path, O_RDONLY); }
+
+bool replace_file(const std::string& tmp, const std::string& target) {
+  return std::rename(tmp.c_str(), target.c_str()) == 0;
+}
+
+void flush_folder(const std::filesystem::path& folder) {
+  sync_path(folder.string(), O_RDONLY | O_DIRECTORY);
+}
+
+void remove_file(const std::string& path) { std::remove(path.c_str()); }
+
+#endif
+
+}  // namespace
+
+void write_workbook(const spreadsheet::Workbook& book, const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path target = host::file_path(path);
+  std::error_code ec;
+  fs::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  if (!fs::is_directory(folder, ec)) {
+    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：文件夹不存在");
+  }
+  const std::optional<std::string> created = create_beside(folder, target);
+  if (!created)
+    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：无法创建临时文件");
+  const std::string& tmp = *created;
   try {
     PackageWriter out(tmp);
     BookWriter(book, out).run();
     out.close();
     // On the disk before it replaces anything: a crash right after the
     // rename must not leave an empty file where the workbook was.
-    if (!sync_path(tmp, O_RDONLY))
+    if (!flush_file(tmp))
       throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：写入磁盘失败");
-    if (std::rename(tmp.c_str(), target.c_str()) != 0) {
+    if (!replace_file(tmp, host::path_text(target))) {
       throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：无法替换原文件");
     }
-    sync_path(folder.string(), O_RDONLY | O_DIRECTORY);
+    flush_folder(folder);
   } catch (const host::HostError& e) {
-    std::remove(tmp.c_str());
+    remove_file(tmp);
     if (e.description().find(path) != std::string::npos) throw;
     throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：" + e.description());
   } catch (const std::exception& e) {
-    std::remove(tmp.c_str());
+    remove_file(tmp);
     throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：" + e.what());
   }
 }
