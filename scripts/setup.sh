@@ -3,6 +3,9 @@
 # Idempotent and quiet when everything is there. Run as root (or with sudo).
 #   scripts/setup.sh          build, tests, demo
 #   scripts/setup.sh --bench  also the tools the benchmarks compare against
+#   scripts/setup.sh --docs   also what renders the pictures in docs/
+#   scripts/setup.sh --windows  also the MinGW-w64 cross compiler, Wine, and
+#                     the Debian source entries scripts/windows-deps.sh fetches from
 set -euo pipefail
 
 packages=(
@@ -13,11 +16,34 @@ packages=(
   qt6-base-dev libgl-dev
   python3 python3-openpyxl python3-pil
 )
-if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(liborcus-bin libxlsxwriter-dev time)
-fi
-if [[ "${1:-}" == "--docs" ]]; then
-  packages+=(libreoffice-calc-nogui poppler-utils fonts-noto-cjk fonts-crosextra-carlito)
+windows=0
+for option in "$@"; do
+  case "$option" in
+    --bench) packages+=(liborcus-bin libxlsxwriter-dev time) ;;
+    --docs) packages+=(libreoffice-calc-nogui poppler-utils fonts-noto-cjk fonts-crosextra-carlito) ;;
+    --windows)
+      windows=1
+      packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
+                 dpkg-dev icu-devtools googletest)
+      ;;
+    *) echo "setup: unknown option $option" >&2; exit 2 ;;
+  esac
+done
+
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+
+# apt-get source needs the source entries of the suites the machine uses.
+sources=/etc/apt/sources.list.d/kelv-deb-src.sources
+added_sources=0
+if [[ $windows == 1 && ! -f $sources ]] && ! apt-cache showsrc icu 2>/dev/null | grep -q .; then
+  if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $SUDO tee "$sources" >/dev/null
+  else
+    grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' |
+      $SUDO tee /etc/apt/sources.list.d/kelv-deb-src.list >/dev/null
+  fi
+  added_sources=1
 fi
 
 missing=()
@@ -26,10 +52,11 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+if [[ ${#missing[@]} -eq 0 ]]; then
+  [[ $added_sources == 1 ]] && $SUDO apt-get update -qq
+  exit 0
+fi
 
-SUDO=""
-if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq

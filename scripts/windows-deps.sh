@@ -24,7 +24,7 @@ SRC=$CACHE/src
 WORK=$CACHE/build
 LOGS=$CACHE/logs
 STAMPS=$PREFIX/.stamps
-JOBS=${KELV_MINGW_JOBS:-2}
+JOBS=${KELV_MINGW_JOBS:-$(nproc)}
 HERE=$(cd "$(dirname "$0")/.." && pwd)
 TOOLCHAIN=$HERE/cmake/mingw-w64.cmake
 
@@ -161,13 +161,14 @@ build_icu() {
     --with-data-packaging=static --disable-tests --disable-samples --disable-extras \
     --disable-layoutex --disable-tools --disable-icuio)
   logged icu make -C "$cross" -j "$JOBS"
+  mkdir -p "$PREFIX/bin"  # where the data library's install step wants to put a copy
   logged icu make -C "$cross" install
   # The install leaves a stub in place of the data library, and names the
   # static libraries with an s; CMake's FindICU looks for the plain names.
   cp "$cross/lib/sicudt.a" "$PREFIX/lib/libicudt.a"
   mv "$PREFIX/lib/libsicuuc.a" "$PREFIX/lib/libicuuc.a"
   mv "$PREFIX/lib/libsicuin.a" "$PREFIX/lib/libicuin.a"
-  rm -f "$PREFIX"/lib/libsicu*.a "$PREFIX"/lib/pkgconfig/icu-*.pc
+  rm -f "$PREFIX"/lib/libsicu*.a "$PREFIX"/lib/pkgconfig/icu-*.pc "$PREFIX/bin/sicudt.a"
   rm -rf "$cross" "$native" "$WORK/icu-full"
 }
 

@@ -4,9 +4,12 @@
 # The prefix is created on first use (quietly; once, however many tests
 # start at the same moment). The exit code is the program's.
 set -euo pipefail
-prefix=$1
+prefix=$(realpath -m "$1")
 shift
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win64
+# Wine turns the arguments into the wide command line by the locale's
+# character set: UTF-8, whatever the caller's locale.
+export LC_ALL=C.UTF-8
 # No window may open: no display, and neither the .NET nor the HTML
 # installers Wine would offer when a prefix is created.
 unset DISPLAY WAYLAND_DISPLAY

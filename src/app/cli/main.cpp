@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
   argv = utf8_argv.data();
   CLI::App app{"kelv：考务编排与制表"};
   app.require_subcommand(1);
+  // A path starting with "/" is a path, not a Windows-style option.
+  app.allow_windows_style_options(false);
   kelv::cli::AddRunCommand(app);
   kelv::cli::AddDumpCommand(app);
   kelv::cli::AddPlayCommand(app);
