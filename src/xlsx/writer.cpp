@@ -509,6 +509,12 @@ void write_workbook(const spreadsheet::Workbook& book, const std::string& path) 
   if (!fs::is_directory(folder, ec)) {
     throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：文件夹不存在");
   }
+  // Only a file is replaced: a rename over a folder would lose what is in it
+  // where the system allows it at all.
+  if (fs::exists(target, ec) && !fs::is_regular_file(target, ec)) {
+    throw host::HostError::host(host::kRefused,
+                                "无法保存文件“" + path + "”：同名的文件夹或其他项目已存在");
+  }
   const std::optional<std::string> created = create_beside(folder, target);
   if (!created)
     throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：无法创建临时文件");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bridge/fake_application.h"
+#include "host/file_path.h"
 #include "host/system_environment.h"
 
 namespace kelv::app {
@@ -26,16 +27,16 @@ class RunnerTest : public ::testing::Test {
     root = fs::temp_directory_path() / (std::string("kelv-runner-") + info->name());
     fs::remove_all(root);
     fs::create_directories(root);
-    app = std::make_unique<testing::FakeApplication>(root.string());
+    app = std::make_unique<testing::FakeApplication>(host::path_text(root));
   }
   void TearDown() override { fs::remove_all(root); }
 
-  void WriteHelp() { std::ofstream(root / "帮助.doc") << "help"; }
+  void WriteHelp() { std::ofstream(root / host::file_path("帮助.doc")) << "help"; }
 
   // Plays the scenario and returns the transcript, one object per line.
   std::vector<json> Play(const std::string& scenario_text) {
     out.str("");
-    Transcript transcript(out, root.string());
+    Transcript transcript(out, host::path_text(root));
     Stage stage{*app, *form, dialogs, component, transcript};
     PlayScenario(ParseScenarioText(scenario_text), stage);
     std::vector<json> lines;
@@ -189,17 +190,17 @@ TEST(TranscriptTest, PathsInsideTheWorkspaceBecomeRelative) {
 TEST(FindHostWorkbookTest, TakesTheOnlyWorkbookOrTheNamedOne) {
   const fs::path root = fs::temp_directory_path() / "kelv-find-host";
   fs::remove_all(root);
-  fs::create_directories(root / "数据");
-  std::ofstream(root / "数据" / "初一.xlsx") << "x";
-  std::ofstream(root / "~$考务.xlsx") << "x";
-  std::ofstream(root / "说明.txt") << "x";
-  EXPECT_THROW(FindHostWorkbook(root.string(), std::nullopt), ScenarioError);
-  std::ofstream(root / "考务.XLSM") << "x";
-  EXPECT_EQ(FindHostWorkbook(root.string(), std::nullopt), (root / "考务.XLSM").string());
-  std::ofstream(root / "副本.xlsx") << "x";
-  EXPECT_THROW(FindHostWorkbook(root.string(), std::nullopt), ScenarioError);
-  EXPECT_EQ(FindHostWorkbook(root.string(), "副本.xlsx"), (root / "副本.xlsx").string());
-  EXPECT_THROW(FindHostWorkbook(root.string(), "没有.xlsx"), ScenarioError);
+  fs::create_directories(root / host::file_path("数据"));
+  std::ofstream(root / host::file_path("数据/初一.xlsx")) << "x";
+  std::ofstream(root / host::file_path("~$考务.xlsx")) << "x";
+  std::ofstream(root / host::file_path("说明.txt")) << "x";
+  EXPECT_THROW(FindHostWorkbook(host::path_text(root), std::nullopt), ScenarioError);
+  std::ofstream(root / host::file_path("考务.XLSM")) << "x";
+  EXPECT_EQ(FindHostWorkbook(host::path_text(root), std::nullopt), host::path_text(root / host::file_path("考务.XLSM")));
+  std::ofstream(root / host::file_path("副本.xlsx")) << "x";
+  EXPECT_THROW(FindHostWorkbook(host::path_text(root), std::nullopt), ScenarioError);
+  EXPECT_EQ(FindHostWorkbook(host::path_text(root), "副本.xlsx"), host::path_text(root / host::file_path("副本.xlsx")));
+  EXPECT_THROW(FindHostWorkbook(host::path_text(root), "没有.xlsx"), ScenarioError);
   fs::remove_all(root);
 }
 

@@ -9,6 +9,7 @@
 
 #include "bridge/fake_application.h"
 #include "bridge/torb.h"
+#include "host/file_path.h"
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
 #include "host/system_environment.h"
@@ -29,10 +30,10 @@ class HostFolder {
             (std::string("kelv-dispatch-") + info->test_suite_name() + "-" + info->name());
     fs::remove_all(path_);
     fs::create_directories(path_);
-    if (with_help) std::ofstream(path_ / "帮助.doc") << "help";
+    if (with_help) std::ofstream(path_ / host::file_path("帮助.doc")) << "help";
   }
   ~HostFolder() { fs::remove_all(path_); }
-  std::string path() const { return path_.string(); }
+  std::string path() const { return host::path_text(path_); }
 
  private:
   fs::path path_;

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "engine_fixture.h"
+#include "host/file_path.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -39,13 +40,13 @@ class PictureTest : public EngineTest {
  protected:
   PictureTest() {
     dir = fs::temp_directory_path() / ("kelv-pictures-" + std::to_string(::getpid()));
-    fs::create_directories(dir / "照片");
+    fs::create_directories(dir / host::file_path("照片"));
   }
   ~PictureTest() override { fs::remove_all(dir); }
   std::string file(const std::string& name, const std::string& bytes) {
-    const fs::path p = dir / "照片" / name;
+    const fs::path p = dir / host::file_path("照片/" + name);
     std::ofstream(p, std::ios::binary) << bytes;
-    return p.string();
+    return host::path_text(p);
   }
   fs::path dir;
 };
@@ -99,7 +100,7 @@ TEST_F(PictureTest, BackslashPathsAreAccepted) {
 
 TEST_F(PictureTest, MissingAndUnreadableFilesFailNamingTheFile) {
   try {
-    ws().insert_picture((dir / "照片" / "无.jpg").string());
+    ws().insert_picture(host::path_text(dir) + "/照片/无.jpg");
     FAIL();
   } catch (const host::HostError& e) {
     EXPECT_EQ(e.number(), 53);

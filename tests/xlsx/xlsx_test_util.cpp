@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 
+#include "host/file_path.h"
 #include "spreadsheet/sheet_dump.h"
 
 namespace kelv::xlsx::test {
@@ -188,7 +189,7 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::path(const std::string& name) const {
-  return (dir_ / name).string();
+  return host::path_text(dir_ / host::file_path(name));
 }
 
 void expect_same_book(const Workbook& a, const Workbook& b) {

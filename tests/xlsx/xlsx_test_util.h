@@ -19,6 +19,7 @@ class TempDir {
  public:
   TempDir();
   ~TempDir();
+  // The UTF-8 path of `name` inside it, in the platform's form.
   std::string path(const std::string& name) const;
 
  private:

@@ -14,6 +14,7 @@
 #include "app/core/scenario_runner.h"
 #include "app/core/terminal_dialogs.h"
 #include "bridge/torb.h"
+#include "host/environment.h"
 #include "host/form_model.h"
 #include "host/host_error.h"
 #include "host/system_environment.h"
@@ -263,7 +264,7 @@ class PlaySession {
   bool save() {
     bool all = true;
     for (host::Workbook* book : app::WorkbooksToSave(EA_, app::SaveStep{true, true})) {
-      const std::string path = book->path() + "/" + book->name();
+      const std::string path = host::native_path(book->path() + "/" + book->name());
       try {
         book->save();
         out_ << "已保存：" << path << '\n';

@@ -5,6 +5,10 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <streambuf>
@@ -137,6 +141,10 @@ void PrepareConsole() {
   static ConsoleOutput out(GetStdHandle(STD_OUTPUT_HANDLE));
   static ConsoleOutput err(GetStdHandle(STD_ERROR_HANDLE));
   static ConsoleInput in(GetStdHandle(STD_INPUT_HANDLE));
+  // Redirected output is the same bytes as on Linux: "\n" line ends, not
+  // the C runtime's "\r\n".
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   if (IsConsole(GetStdHandle(STD_OUTPUT_HANDLE))) std::cout.rdbuf(&out);
   if (IsConsole(GetStdHandle(STD_ERROR_HANDLE))) std::cerr.rdbuf(&err);
   if (IsConsole(GetStdHandle(STD_INPUT_HANDLE))) std::cin.rdbuf(&in);
