@@ -4,10 +4,22 @@
 
 namespace kelv::host {
 
+std::string native_path(std::string_view path) {
+  std::string out(path);
+#ifdef _WIN32
+  for (char& ch : out)
+    if (ch == '/') ch = '\\';
+#else
+  for (char& ch : out)
+    if (ch == '\\') ch = '/';
+#endif
+  return out;
+}
+
 std::filesystem::path file_path(std::string_view text) {
   const std::string native = native_path(text);
-  // char8_t text is UTF-8 on every platform; plain char would be read in the
-  // ANSI code page on Windows.
+  // char8_t text is UTF-8 on every platform; plain char text would go
+  // through the C library's narrow conversion on Windows, which is no UTF-8.
   return std::filesystem::path(std::u8string(native.begin(), native.end()));
 }
 

@@ -239,18 +239,4 @@ Range Application::union_of(std::initializer_list<Range> ranges) {
   return out;
 }
 
-// --- Paths ------------------------------------------------------------------
-
-std::string native_path(std::string_view path) {
-  std::string out(path);
-#ifdef _WIN32
-  for (char& ch : out)
-    if (ch == '/') ch = '\\';
-#else
-  for (char& ch : out)
-    if (ch == '\\') ch = '/';
-#endif
-  return out;
-}
-
 }  // namespace kelv::host
