@@ -5,17 +5,16 @@
 
 #include "arrange/exam_numbers.h"
 #include "arrange/examinee_sheet.h"
+#include "arrange/fair_seating.h"
 #include "data/data_workbook.h"
 #include "host/constants.h"
 
 namespace kelv::arrange {
 namespace {
 
-// The assignment columns of the examinee sheet, in the order they are
-// looked up and, when missing, created.
+// The assignment columns of the examinee sheet, as kAssignmentHeaders
+// lists them.
 enum AssignmentColumn { kRoom, kPlaces, kLocation, kInvigilatorA, kInvigilatorB, kExamNo, kSeatNo };
-constexpr const char* kAssignmentHeaders[] = {"考场",   "场人", "考室", "监考甲",
-                                              "监考乙", "考号", "座号"};
 constexpr int kAssignmentColumns = 7;
 
 }  // namespace
@@ -31,6 +30,8 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   host::Workbook& book = EA.workbooks().item(self.DataBookName);
   host::Worksheet& rooms = book.worksheets().item(data::kRoomSheet);
   host::Worksheet& examinees = book.worksheets().item(data::kExamineeSheet);
+  const SeatingPlan seating = SeatingPlan::Prepare(self, EA, UF, rooms, examinees);
+  if (seating.refused()) return;
 
   int32_t col[kAssignmentColumns];
   for (int k = 0; k < kAssignmentColumns; ++k) {
@@ -47,7 +48,11 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   examinees.columns(col[kSeatNo]).set_number_format_local("@");
   examinees.columns(col[kRoom]).set_number_format_local("@");
 
-  if (UF["OptSJKaoHao"].value().to_bool()) ShuffleRows(self, examinees);
+  if (seating.active()) {
+    seating.Reorder(examinees);
+  } else if (UF["OptSJKaoHao"].value().to_bool()) {
+    ShuffleRows(self, examinees);
+  }
   examinees.activate();
 
   const int32_t E = examinees.cells(1, 1).current_region().rows_count();
@@ -110,6 +115,7 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   const int32_t c = FindHeaderColumn(examinees, 1, "考号");
   examinees.cells(1, c).current_region().sort(examinees.cells(1, c), host::SortOrder::Ascending,
                                               host::SortHeader::Yes);
+  if (seating.active()) seating.Report(self, book, examinees);
 
   host::Worksheet& room_sheet =
       EA.workbooks().item(self.DataBookName).worksheets().item(data::kRoomSheet);

@@ -10,6 +10,12 @@
 
 namespace kelv::arrange {
 
+// The columns every assignment run writes, in the order they are looked up
+// and, when missing, created; and the count columns written after them.
+inline constexpr const char* kAssignmentHeaders[] = {"考场",   "场人", "考室", "监考甲",
+                                                     "监考乙", "考号", "座号"};
+inline constexpr const char* kCountHeaders[] = {"校人", "级人", "班人"};
+
 // The leftmost column from `first` whose row-1 cell equals `header`
 // exactly, looking across the current region of (1, first) and one column
 // past it; 0 when there is none.

@@ -186,7 +186,7 @@ void FormModel::option_chosen(const Control& chosen, const std::string& group) {
   }
 }
 
-std::unique_ptr<FormModel> FormModel::standard_form() {
+std::unique_ptr<FormModel> FormModel::standard_form(SeatingControls seating) {
   auto f = std::make_unique<FormModel>();
   f->add_control("MultiPage1", ControlKind::MultiPage);
   // Page0: arrangement
@@ -197,6 +197,10 @@ std::unique_ptr<FormModel> FormModel::standard_form() {
   f->add_control("OptSJKaoHao", ControlKind::OptionButton, "KaoHao");
   f->add_control("OptXHZuoHao", ControlKind::OptionButton, "ZuoHao").set_value(true);
   f->add_control("OptACZuoHao", ControlKind::OptionButton, "ZuoHao");
+  if (seating == SeatingControls::With) {
+    f->add_control("TxtZhongZi", ControlKind::TextBox);
+    f->add_control("CmbFenKai", ControlKind::ComboBox);
+  }
   f->add_control("CmdDoKaoHao", ControlKind::CommandButton).set_enabled(false);
   // Page1: tables
   f->add_control("LtbMoBan", ControlKind::ListBox);
