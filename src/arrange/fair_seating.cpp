@@ -16,7 +16,7 @@ namespace kelv::arrange {
 namespace {
 
 constexpr size_t kRowsNamed = 10;  // rows a notice lists before "等 n 行"
-constexpr int kMostSeedDigits = 18;
+constexpr int kMostSeedDigits = 15;  // kept exactly when stored as a number
 constexpr uint64_t kDrawnSeedRange = 1000000000;  // drawn seeds have up to nine digits
 
 // The text without surrounding ASCII or ideographic (U+3000) spaces.
@@ -49,7 +49,7 @@ std::string RowList(const std::vector<int32_t>& rows) {
   return s;
 }
 
-// A seed typed as 1 to 18 digits, full-width digits too.
+// A seed typed as 1 to 15 digits, full-width digits too.
 bool ParseSeed(std::string_view text, uint64_t* seed) {
   constexpr std::string_view kFullWidthDigitLead = "\xEF\xBC";  // U+FF10..U+FF19
   uint64_t v = 0;
@@ -122,7 +122,7 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
       q.seed = DrawSeed(self);
       plan.seed_drawn_ = true;
     } else if (!ParseSeed(seed_text, &q.seed)) {
-      problems.push_back("随机种子须是 1 到 18 位数字，现在是“" + seed_text + "”。");
+      problems.push_back("随机种子须是 1 到 15 位数字，现在是“" + seed_text + "”。");
     }
   }
   int32_t group_col = 0;
@@ -182,9 +182,19 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
       if (it == list.end()) it = list.insert(list.end(), {name, {}});
       it->second.push_back(row);
     };
+    // A room typed as 03 into a cell of general format reads as the number
+    // 3; it still names room "03" when no room is called "3".
+    std::map<double, std::string> by_number;
+    for (const auto& [name, rows] : rows_named) {
+      double d = 0;
+      if (host::parse_decimal(name, &d, true)) by_number.try_emplace(d, name);
+    }
     for (int32_t i = 0; i < q.examinees; ++i) {
-      const std::string name = Trimmed(examinees.cells(i + 2, fixed_col).text());
+      const host::Variant cell = examinees.cells(i + 2, fixed_col).value();
+      std::string name = Trimmed(cell.to_text());
       if (name.empty()) continue;
+      if (cell.is_number() && rows_named.count(name) == 0 && by_number.count(cell.as_number()))
+        name = by_number[cell.as_number()];
       auto it = rows_named.find(name);
       if (it == rows_named.end()) {
         note(unknown, name, i + 2);
