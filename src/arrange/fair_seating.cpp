@@ -286,16 +286,11 @@ void SeatingPlan::Report(component::Component& self, host::Workbook& book,
   for (const RoomCheck& room : check.rooms)
     if (room.crowded) unavoidable += room.shared_pairs;
 
+  // The record is rewritten whole at every run, as the last sheet.
   host::Worksheets sheets = book.worksheets();
-  host::Worksheet* record = nullptr;
-  if (data::SheetExists(sheets, kRecordSheet)) {
-    record = &sheets.item(kRecordSheet);
-    record->used_range().clear();
-  } else {
-    record = &sheets.add_after(sheets.item(sheets.count() - 1));
-    record->set_name(kRecordSheet);
-  }
-  host::Worksheet& sheet = *record;
+  if (data::SheetExists(sheets, kRecordSheet)) sheets.item(kRecordSheet).delete_sheet();
+  host::Worksheet& sheet = sheets.add_after(sheets.item(sheets.count() - 1));
+  sheet.set_name(kRecordSheet);
   const std::string seed = std::to_string(q.seed);
   sheet.cells(1, 1).set_value("随机种子");
   sheet.cells(1, 2).set_number_format_local("@");
@@ -318,10 +313,10 @@ void SeatingPlan::Report(component::Component& self, host::Workbook& book,
     const char* headers[] = {"考场",     "人数",         "每列座数",    "组数",
                              "最多同组", "相邻同组对数", "同组过半座位"};
     for (int32_t c = 0; c < 7; ++c) sheet.cells(9, c + 1).set_value(headers[c]);
-    sheet.columns(1).set_number_format_local("@");
     for (size_t r = 0; r < check.rooms.size(); ++r) {
       const RoomCheck& room = check.rooms[r];
       const auto row = static_cast<int32_t>(r) + 10;
+      sheet.cells(row, 1).set_number_format_local("@");
       sheet.cells(row, 1).set_value(room_names_[r]);
       sheet.cells(row, 2).set_value(room.examinees);
       if (q.rooms[r].per_column > 0) sheet.cells(row, 3).set_value(q.rooms[r].per_column);
