@@ -89,9 +89,15 @@ bool IsWrittenByTheRun(std::string_view header) {
   return false;
 }
 
+// Hundredths, cut rather than rounded: a deviation just under one shows as
+// 0.99, not as 1.00.
+double Hundredths(double v) {
+  return std::floor(v * 100 + 1e-9) / 100;
+}
+
 std::string Decimal2(double v) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2f", v);
+  std::snprintf(buf, sizeof buf, "%.2f", Hundredths(v));
   return buf;
 }
 
@@ -271,8 +277,10 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
 void SeatingPlan::Reorder(host::Worksheet& examinees) const {
   const int32_t c = examinees.cells(1, 1).current_region().columns_count() + 1;
   examinees.cells(1, c).set_value("sj");
-  for (size_t k = 0; k < order_.size(); ++k)
-    examinees.cells(sheet_row_[order_[k]] + 2, c).set_value(static_cast<int32_t>(k) + 1);
+  std::vector<int32_t> place(order_.size());
+  for (size_t k = 0; k < order_.size(); ++k) place[sheet_row_[order_[k]]] = static_cast<int32_t>(k);
+  for (size_t i = 0; i < place.size(); ++i)
+    examinees.cells(static_cast<int32_t>(i) + 2, c).set_value(place[i] + 1);
   examinees.cells(1, c).current_region().sort(examinees.cells(1, c), host::SortOrder::Ascending,
                                               host::SortHeader::Yes);
   examinees.columns(c).clear();
@@ -305,7 +313,7 @@ void SeatingPlan::Report(component::Component& self, host::Workbook& book,
     sheet.cells(5, 1).set_value("相邻同组对数");
     sheet.cells(5, 2).set_value(check.shared_pairs);
     sheet.cells(6, 1).set_value("最大份额偏差");
-    sheet.cells(6, 2).set_value(std::round(check.largest_deviation * 100) / 100);
+    sheet.cells(6, 2).set_value(Hundredths(check.largest_deviation));
     sheet.cells(7, 1).set_value("相邻的座位");
     sheet.cells(7, 2).set_value(
         "座号相连的两个座位；填了每列座数的考场按 S 形排座（第一列由前往后，第二列由后往前，"
