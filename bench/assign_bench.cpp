@@ -117,7 +117,8 @@ int Run(const std::string& dir, bool fair) {
 
   const Clock::time_point save_start = Clock::now();
   // Saved beside the input, so every run reads the same file.
-  engine.workbook(kDataFile).save_as(dir + (fair ? "/数据/考试-分开.xlsx" : "/数据/考试-已排.xlsx"));
+  engine.workbook(kDataFile).save_as(dir +
+                                     (fair ? "/数据/考试-分开.xlsx" : "/数据/考试-已排.xlsx"));
   const double saved = seconds_since(save_start);
 
   for (const host::DialogRecord& r : dialogs.records())

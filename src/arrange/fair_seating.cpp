@@ -15,8 +15,8 @@
 namespace kelv::arrange {
 namespace {
 
-constexpr size_t kRowsNamed = 10;  // rows a notice lists before "等 n 行"
-constexpr int kMostSeedDigits = 15;  // kept exactly when stored as a number
+constexpr size_t kRowsNamed = 10;                 // rows a notice lists before "等 n 行"
+constexpr int kMostSeedDigits = 15;               // kept exactly when stored as a number
 constexpr uint64_t kDrawnSeedRange = 1000000000;  // drawn seeds have up to nine digits
 
 // The text without surrounding ASCII or ideographic (U+3000) spaces.
@@ -103,9 +103,8 @@ std::string Decimal2(double v) {
 
 }  // namespace
 
-SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& EA,
-                                 host::Form& UF, host::Worksheet& rooms,
-                                 host::Worksheet& examinees) {
+SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& EA, host::Form& UF,
+                                 host::Worksheet& rooms, host::Worksheet& examinees) {
   (void)EA;
   SeatingPlan plan;
   host::Control* seed_box = component::OptionalControl(UF, kSeedControl);
@@ -163,8 +162,8 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
       double d = 0;
       const bool blank = v.is_empty() || (v.is_text() && Trimmed(v.as_text()).empty());
       if (!blank) {
-        const bool number = v.is_number() ? (d = v.as_number(), true)
-                                          : host::parse_decimal(v.to_text(), &d, true);
+        const bool number =
+            v.is_number() ? (d = v.as_number(), true) : host::parse_decimal(v.to_text(), &d, true);
         if (!number || d < 1 || d != std::floor(d) || d > 10000) {
           problems.push_back("考场表第 " + std::to_string(r) + " 行的每列座数“" + v.to_text() +
                              "”不是正整数。");
@@ -184,7 +183,8 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
     std::vector<std::pair<std::string, std::vector<int32_t>>> unknown, doubled;
     std::vector<std::vector<int32_t>> fixed_rows(q.rooms.size());
     auto note = [](auto& list, const std::string& name, int32_t row) {
-      auto it = std::find_if(list.begin(), list.end(), [&](const auto& e) { return e.first == name; });
+      auto it =
+          std::find_if(list.begin(), list.end(), [&](const auto& e) { return e.first == name; });
       if (it == list.end()) it = list.insert(list.end(), {name, {}});
       it->second.push_back(row);
     };

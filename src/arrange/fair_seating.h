@@ -17,11 +17,11 @@
 
 namespace kelv::arrange {
 
-inline constexpr const char* kSeedControl = "TxtZhongZi";       // 随机种子
-inline constexpr const char* kKeepApartControl = "CmbFenKai";   // 同组不相邻
-inline constexpr const char* kFixedRoomHeader = "指定考场";     // examinee sheet, optional
-inline constexpr const char* kPerColumnHeader = "每列座数";     // room sheet, optional
-inline constexpr const char* kRecordSheet = "排座记录";         // written into the data workbook
+inline constexpr const char* kSeedControl = "TxtZhongZi";      // 随机种子
+inline constexpr const char* kKeepApartControl = "CmbFenKai";  // 同组不相邻
+inline constexpr const char* kFixedRoomHeader = "指定考场";    // examinee sheet, optional
+inline constexpr const char* kPerColumnHeader = "每列座数";    // room sheet, optional
+inline constexpr const char* kRecordSheet = "排座记录";        // written into the data workbook
 inline constexpr const char* kNoKeepApart = "无";
 
 class SeatingPlan {
@@ -49,8 +49,7 @@ class SeatingPlan {
   // (seed, options, and per room the spread and shared neighbours when
   // keep-apart was on), leaves the examinee sheet active and shows a notice
   // with the seed and what keep-apart achieved.
-  void Report(component::Component& self, host::Workbook& book,
-              host::Worksheet& examinees) const;
+  void Report(component::Component& self, host::Workbook& book, host::Worksheet& examinees) const;
 
  private:
   bool active_ = false;

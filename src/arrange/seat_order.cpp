@@ -418,7 +418,8 @@ class Spread {
     for (int32_t r = 0; r < R; ++r) {
       auto& list = out[r];
       for (int32_t g : extra_in[r]) {
-        auto it = std::find_if(list.begin(), list.end(), [g](const auto& e) { return e.first == g; });
+        auto it =
+            std::find_if(list.begin(), list.end(), [g](const auto& e) { return e.first == g; });
         if (it == list.end()) {
           list.push_back({g, 1});
         } else {
@@ -769,8 +770,7 @@ SeatingCheck CheckSeating(const SeatOrderRequest& q, const std::vector<int32_t>&
   const Spread spread(group_free, room_free);
   for (int32_t r = 0; r <= R; ++r)
     for (const auto& [g, k] : present[r])
-      check.largest_deviation =
-          std::max(check.largest_deviation, std::abs(k - spread.share(g, r)));
+      check.largest_deviation = std::max(check.largest_deviation, std::abs(k - spread.share(g, r)));
   // A group absent from a room misses its whole share there; the largest
   // such share is in the room with the most free seats that lacks it.
   std::vector<int32_t> by_seats(R + 1);

@@ -53,7 +53,8 @@ void FillColumnLists(component::Component& self, host::Application& EA, host::Fo
   });
   RefillKeepingText(UF, "CmbFenKai");
   int32_t m = 0;
-  component::IgnoreFailure([&] { m = Set(examinees).cells(1, 1).current_region().columns_count(); });
+  component::IgnoreFailure(
+      [&] { m = Set(examinees).cells(1, 1).current_region().columns_count(); });
   for (int32_t i = 1; i <= m; ++i)
     component::IgnoreFailure([&] { UF["CmbFenKai"].add_item(Set(examinees).cells(1, i).value()); });
 }

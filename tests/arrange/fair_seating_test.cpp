@@ -35,7 +35,10 @@ void SetUpExam(DataBook& db, const std::vector<int>& numbers) {
   int32_t r = 2;
   for (int i : numbers) {
     db.examinees->cells(r, 1).set_value(ExamineeName(i));
-    db.examinees->cells(r, 2).set_value(i <= 30 ? "1班" : i <= 55 ? "2班" : i <= 70 ? "3班" : "4班");
+    db.examinees->cells(r, 2).set_value(i <= 30   ? "1班"
+                                        : i <= 55 ? "2班"
+                                        : i <= 70 ? "3班"
+                                                  : "4班");
     ++r;
   }
 }
@@ -185,8 +188,10 @@ TEST(FairSeating, MistakesAreReportedWithTheirRowsBeforeAnythingIsWritten) {
   const std::string text = db.Messages()[0];
   for (const char* part :
        {"随机种子须是 1 到 15 位数字，现在是“12ab”。", "考场表第 3 行的每列座数“六”不是正整数。",
-        "指定考场“5”不在考场表中（考生表第 3、7 行）。", "指定考场“六”不在考场表中（考生表第 10 行）。",
-        "考场“03”本次只排 20 人，指定在此的却有 21 人（考生表第 21、22、23、24、25、26、27、28、29、"
+        "指定考场“5”不在考场表中（考生表第 3、7 行）。",
+        "指定考场“六”不在考场表中（考生表第 10 行）。",
+        "考场“03”本次只排 20 人，指定在此的却有 21 人（考生表第 "
+        "21、22、23、24、25、26、27、28、29、"
         "30 行等 21 行）。",
         "请改正后再编排考号。"})
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
@@ -245,8 +250,7 @@ TEST(FairSeating, AFormWithoutTheControlsAssignsAsBefore) {
   defaults.Run("2024010001", "30", true, false);
   EXPECT_TRUE(defaults.Messages().empty());
   EXPECT_EQ(Record(defaults), nullptr);
-  EXPECT_EQ(SeatingOf(defaults).at(ExamineeName(1)),
-            Place("01", "01"));
+  EXPECT_EQ(SeatingOf(defaults).at(ExamineeName(1)), Place("01", "01"));
 }
 
 }  // namespace

@@ -112,8 +112,7 @@ bool FixedInPlace(const SeatOrderRequest& q, const std::vector<int32_t>& order) 
   for (int r = 0; r < static_cast<int>(q.rooms.size()); ++r)
     for (int p = 0; p < q.rooms[r].seats; ++p, ++at) {
       const int i = order[at];
-      if (!q.fixed_room.empty() && q.fixed_room[i] != kNoRoom && q.fixed_room[i] != r)
-        return false;
+      if (!q.fixed_room.empty() && q.fixed_room[i] != kNoRoom && q.fixed_room[i] != r) return false;
     }
   for (; at < order.size(); ++at)
     if (!q.fixed_room.empty() && q.fixed_room[order[at]] != kNoRoom) return false;
@@ -222,7 +221,10 @@ TEST(SeatOrder, SmallCasesMatchTheFewestSharedPairsAnyOrderAllows) {
     const int fewest = FewestSharedPairs(q);
     const int shared = SharedPairs(q, order);
     EXPECT_LE(shared, fewest);
-    if (fewest == 0) ++separable; else ++crowded;
+    if (fewest == 0)
+      ++separable;
+    else
+      ++crowded;
     EXPECT_EQ(CheckSeating(q, order).shared_pairs, shared);
     if (::testing::Test::HasFailure()) return;
   }

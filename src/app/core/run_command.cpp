@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "app/core/scenario_runner.h"
-#include "host/system_environment.h"
 #include "data/sheet_exists.h"
+#include "host/system_environment.h"
 #include "spreadsheet/engine.h"
 #include "templates/settings_sheet.h"
 #include "xlsx/xlsx_format.h"

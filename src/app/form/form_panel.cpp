@@ -204,7 +204,8 @@ void FormPanel::build() {
     auto* seating_layout = new QFormLayout(seating);
     auto* seed = line("TxtZhongZi");
     seed->setPlaceholderText("空着则每次自动生成");
-    seed->setToolTip("同样的种子、数据和选项排出同样的随机顺序；用过的种子记在数据簿的“排座记录”表中");
+    seed->setToolTip(
+        "同样的种子、数据和选项排出同样的随机顺序；用过的种子记在数据簿的“排座记录”表中");
     seating_layout->addRow(label("随机种子："), seed);
     auto* apart = combo("CmbFenKai");
     apart->setToolTip("这一列相同的考生均匀分到各考场，并且尽量不坐相邻座位");
