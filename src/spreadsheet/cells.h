@@ -104,7 +104,7 @@ inline std::pair<CellIter, CellIter> ensure_span(Sheet& s, int32_t r, int32_t c1
   auto [b, e] = span(row, c1, c2);
   if (e - b != c2 - c1 + 1) {
     std::vector<Cell> filled;
-    filled.reserve(static_cast<size_t>(c2 - c1 + 1));
+    filled.reserve(static_cast<size_t>(c2) - static_cast<size_t>(c1) + 1);
     auto it = b;
     for (int32_t c = c1; c <= c2; ++c) {
       if (it != e && it->col == c) {
