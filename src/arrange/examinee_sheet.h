@@ -6,15 +6,10 @@
 #include <string_view>
 
 #include "component/component.h"
+#include "data/examinee_sheet.h"
 #include "host/worksheet.h"
 
 namespace kelv::arrange {
-
-// The columns every assignment run writes, in the order they are looked up
-// and, when missing, created; and the count columns written after them.
-inline constexpr const char* kAssignmentHeaders[] = {"考场",   "场人", "考室", "监考甲",
-                                                     "监考乙", "考号", "座号"};
-inline constexpr const char* kCountHeaders[] = {"校人", "级人", "班人"};
 
 // The leftmost column from `first` whose row-1 cell equals `header`
 // exactly, looking across the current region of (1, first) and one column
@@ -33,5 +28,8 @@ void ShuffleRows(component::Component& self, host::Worksheet& sheet);
 // nothing changed, when there is no `group` column.
 bool AddGroupCounts(host::Worksheet& sheet, int32_t rows, std::string_view group,
                     std::string_view count);
+inline bool AddGroupCounts(host::Worksheet& sheet, int32_t rows, const data::GroupCount& counted) {
+  return AddGroupCounts(sheet, rows, counted.group, counted.count);
+}
 
 }  // namespace kelv::arrange

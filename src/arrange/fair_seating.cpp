@@ -9,6 +9,8 @@
 #include <unordered_map>
 
 #include "arrange/examinee_sheet.h"
+#include "data/examinee_sheet.h"
+#include "data/room_sheet.h"
 #include "data/sheet_exists.h"
 #include "host/variant.h"
 
@@ -82,10 +84,11 @@ uint64_t DrawSeed(component::Component& self) {
 }
 
 bool IsWrittenByTheRun(std::string_view header) {
-  for (const char* h : kAssignmentHeaders)
+  for (const char* h : data::kAssignmentHeadings)
     if (header == h) return true;
-  for (const char* h : kCountHeaders)
-    if (header == h) return true;
+  for (const data::GroupCount& counted :
+       {data::kSchoolCount, data::kGradeCount, data::kClassCount, data::kClassCountAlternative})
+    if (header == counted.count) return true;
   return false;
 }
 
@@ -151,9 +154,9 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
   const int32_t per_column_col = q.keep_apart ? FindHeaderColumn(rooms, 1, kPerColumnHeader) : 0;
   int64_t remaining = q.examinees;
   std::map<std::string, std::vector<int32_t>> rows_named;  // room name -> room sheet rows
-  for (int32_t r = 2; r <= R; ++r) {
-    const std::string name = rooms.cells(r, 1).text();
-    const int64_t places = std::max(rooms.cells(r, 2).value().to_int32(), 0);
+  for (int32_t r = data::kRoomFirstRow; r <= R; ++r) {
+    const std::string name = rooms.cells(r, data::kRoomNameColumn).text();
+    const int64_t places = std::max(rooms.cells(r, data::kRoomPlacesColumn).value().to_int32(), 0);
     const auto seats = static_cast<int32_t>(std::min(places, remaining));
     remaining -= seats;
     int32_t per_column = 0;
@@ -207,7 +210,7 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
       } else if (it->second.size() > 1) {
         note(doubled, name, i + 2);
       } else {
-        fixed[i] = it->second.front() - 2;
+        fixed[i] = it->second.front() - data::kRoomFirstRow;
         fixed_rows[fixed[i]].push_back(i + 2);
         ++plan.fixed_count_;
       }
@@ -276,7 +279,7 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
 
 void SeatingPlan::Reorder(host::Worksheet& examinees) const {
   const int32_t c = examinees.cells(1, 1).current_region().columns_count() + 1;
-  examinees.cells(1, c).set_value("sj");
+  examinees.cells(1, c).set_value(data::kShuffleKeyHeading);
   std::vector<int32_t> place(order_.size());
   for (size_t k = 0; k < order_.size(); ++k) place[sheet_row_[order_[k]]] = static_cast<int32_t>(k);
   for (size_t i = 0; i < place.size(); ++i)

@@ -255,6 +255,7 @@ std::vector<int32_t> ArrangeLabels(const Layout& layout, std::vector<Count> coun
   if (counts.empty()) return label;
   {
     std::vector<std::pair<uint64_t, Count>> keyed;
+    keyed.reserve(counts.size());
     for (const Count& c : counts) keyed.push_back({rng.next(), c});
     std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
       return a.second.n != b.second.n ? a.second.n > b.second.n : a.first < b.first;
@@ -315,6 +316,7 @@ Arranged ArrangeRoom(const Layout& layout, const std::vector<int32_t>& members,
     it->second.push_back(i);
   }
   std::vector<Count> counts;
+  counts.reserve(labels.size());
   for (int32_t l : labels) counts.push_back({l, static_cast<int32_t>(by_label[l].size())});
   const std::vector<int32_t> label = ArrangeLabels(layout, counts, rng);
   for (int32_t l : labels) rng.shuffle(by_label[l]);
