@@ -47,6 +47,8 @@ inline host::Control* OptionalControl(host::Form& UF, std::string_view name) {
 }
 
 // The end-of-work signal of long operations.
-inline void SignalDone(Component& self) { self.dialogs.tone(360, 36); }
+inline void SignalDone(Component& self) {
+  self.dialogs.tone(360, 36);
+}
 
 }  // namespace kelv::component

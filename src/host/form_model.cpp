@@ -159,7 +159,9 @@ Control& FormModel::add_control(std::string name, ControlKind kind, std::string 
   return *raw;
 }
 
-void FormModel::set_caption(std::string_view caption) { caption_ = std::string(caption); }
+void FormModel::set_caption(std::string_view caption) {
+  caption_ = std::string(caption);
+}
 
 Control& FormModel::control(std::string_view name) {
   auto it = by_name_.find(name);
@@ -168,7 +170,9 @@ Control& FormModel::control(std::string_view name) {
   return *it->second;
 }
 
-bool FormModel::has_control(std::string_view name) const { return by_name_.count(name) != 0; }
+bool FormModel::has_control(std::string_view name) const {
+  return by_name_.count(name) != 0;
+}
 
 std::vector<const Control*> FormModel::controls() const {
   std::vector<const Control*> out;
