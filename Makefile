@@ -1,14 +1,17 @@
 # make test   install what is missing, configure, build, run every test
 # make demo   the same set-up, then the whole course of work on the sample workspace
 # make bench  the benchmarks, with the tools they compare against
+# make sanitize  a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, every test
+# make format-check  the C++ files changed since the last landed commit against clang-format
 # make windows       kelv.exe and the test programs for 64-bit Windows, cross-built
 #                    in build-windows/, and the release kelv-windows-x64.zip
 # make test-windows  the same, then every Windows test and scenario under Wine
 BUILD ?= build
 WINBUILD ?= build-windows
+SANITIZE_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc)
 
-.PHONY: setup configure build test demo bench clean windows test-windows
+.PHONY: setup configure build test demo bench sanitize format-check clean windows test-windows
 
 setup:
 	@bash scripts/setup.sh
@@ -31,6 +34,19 @@ bench: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 	bash bench/run.sh $(BUILD)
 
+sanitize: setup
+	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELV_WERROR=ON \
+	  -DKELV_SANITIZE=ON -DKELV_BUILD_FORM=OFF >/dev/null
+	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+format-check: setup
+	@bash scripts/check_format.sh
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(WINBUILD)
+
 # The cross-built libraries live in a cache outside the tree
 # ($$KELV_MINGW_CACHE, else ~/.cache/kelv-mingw), built once.
 windows:
@@ -46,5 +62,3 @@ test-windows: windows configure
 	@cmake --build $(BUILD) -j $(JOBS) --target kelv
 	cd $(WINBUILD) && ctest --output-on-failure -j $(JOBS)
 
-clean:
-	rm -rf $(BUILD) $(WINBUILD)
