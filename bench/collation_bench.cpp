@@ -28,12 +28,12 @@ double seconds_since(Clock::time_point t) {
 
 // The hundred commonest surnames and a spread of given-name characters.
 const char* const kSurnames[] = {
-    "王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周", "徐", "孙", "马", "朱", "胡",
-    "郭", "何", "林", "罗", "高", "郑", "梁", "谢", "宋", "唐", "许", "韩", "冯", "邓", "曹",
-    "彭", "曾", "肖", "田", "董", "潘", "袁", "蔡", "蒋", "余", "于", "杜", "叶", "程", "魏",
-    "苏", "吕", "丁", "任", "卢", "姚", "沈", "钟", "姜", "崔", "谭", "陆", "范", "汪", "廖",
-    "石", "金", "韦", "贾", "夏", "付", "方", "邹", "熊", "白", "孟", "秦", "邱", "侯", "江",
-    "尹", "薛", "闫", "段", "雷", "龙", "黎", "史", "陶", "贺", "毛", "郝", "顾", "龚", "邵",
+    "王", "李", "张", "刘", "陈", "杨", "黄",   "赵", "吴", "周", "徐", "孙", "马", "朱", "胡",
+    "郭", "何", "林", "罗", "高", "郑", "梁",   "谢", "宋", "唐", "许", "韩", "冯", "邓", "曹",
+    "彭", "曾", "肖", "田", "董", "潘", "袁",   "蔡", "蒋", "余", "于", "杜", "叶", "程", "魏",
+    "苏", "吕", "丁", "任", "卢", "姚", "沈",   "钟", "姜", "崔", "谭", "陆", "范", "汪", "廖",
+    "石", "金", "韦", "贾", "夏", "付", "方",   "邹", "熊", "白", "孟", "秦", "邱", "侯", "江",
+    "尹", "薛", "闫", "段", "雷", "龙", "黎",   "史", "陶", "贺", "毛", "郝", "顾", "龚", "邵",
     "万", "覃", "武", "钱", "戴", "严", "欧阳", "莫", "孔", "向"};
 const char* const kGiven[] = {"伟", "芳", "娜", "敏", "静", "丽", "强", "磊", "军", "洋", "勇",
                               "艳", "杰", "娟", "涛", "明", "超", "秀", "霞", "平", "刚", "桂",
@@ -74,9 +74,8 @@ std::vector<std::string> SortByIcu(std::vector<std::string> names) {
 #ifdef _WIN32
 std::wstring Wide(const std::string& s) {
   std::wstring w(s.size(), L'\0');
-  w.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, s.data(),
-                                                   static_cast<int>(s.size()), w.data(),
-                                                   static_cast<int>(w.size()))));
+  w.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()),
+                                                   w.data(), static_cast<int>(w.size()))));
   return w;
 }
 
@@ -125,8 +124,9 @@ int main(int argc, char** argv) {
   }
   size_t moved = 0;
   for (size_t i = 0; i < n; ++i) moved += icu[i] != windows[i];
-  std::printf("%zu of %zu neighbouring distinct names in opposite order; %zu of %zu places differ\n",
-              opposite, distinct.size() - 1, moved, n);
+  std::printf(
+      "%zu of %zu neighbouring distinct names in opposite order; %zu of %zu places differ\n",
+      opposite, distinct.size() - 1, moved, n);
 #endif
   return 0;
 }

@@ -27,9 +27,12 @@ MessageResult RecordingDialogs::message_box(std::string_view text, MessageButton
   if (!answers_.empty()) {
     std::optional<std::string> a = answers_.front();
     answers_.pop_front();
-    if (a && *a == "Yes" && buttons == MessageButtons::YesNo) result = MessageResult::Yes;
-    else if (a && *a == "No" && buttons == MessageButtons::YesNo) result = MessageResult::No;
-    else result = buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::No;
+    if (a && *a == "Yes" && buttons == MessageButtons::YesNo)
+      result = MessageResult::Yes;
+    else if (a && *a == "No" && buttons == MessageButtons::YesNo)
+      result = MessageResult::No;
+    else
+      result = buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::No;
   } else {
     r.defaulted = true;
   }

@@ -403,7 +403,9 @@ class BookWriter {
 // The calls differ between POSIX and Windows; what they promise does not.
 #ifdef _WIN32
 
-std::wstring wide(const std::string& utf8) { return host::file_path(utf8).wstring(); }
+std::wstring wide(const std::string& utf8) {
+  return host::file_path(utf8).wstring();
+}
 
 // Creates an empty file with a fresh name beside `target`; its UTF-8 path.
 std::optional<std::string> create_beside(const std::filesystem::path& folder,
@@ -424,12 +426,12 @@ std::optional<std::string> create_beside(const std::filesystem::path& folder,
 }
 
 bool flush_file(const std::string& path) {
-  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return true;
   const bool lost = !FlushFileBuffers(h) && (GetLastError() == ERROR_DISK_FULL ||
-                                              GetLastError() == ERROR_HANDLE_DISK_FULL ||
-                                              GetLastError() == ERROR_WRITE_FAULT);
+                                             GetLastError() == ERROR_HANDLE_DISK_FULL ||
+                                             GetLastError() == ERROR_WRITE_FAULT);
   CloseHandle(h);
   return !lost;
 }
@@ -449,7 +451,9 @@ bool replace_file(const std::string& tmp, const std::string& target) {
 // has nothing further to flush.
 void flush_folder(const std::filesystem::path&) {}
 
-void remove_file(const std::string& path) { DeleteFileW(wide(path).c_str()); }
+void remove_file(const std::string& path) {
+  DeleteFileW(wide(path).c_str());
+}
 
 #else
 
@@ -484,7 +488,9 @@ std::optional<std::string> create_beside(const std::filesystem::path& folder,
   return tmp;
 }
 
-bool flush_file(const std::string& path) { return sync_path(path, O_RDONLY); }
+bool flush_file(const std::string& path) {
+  return sync_path(path, O_RDONLY);
+}
 
 bool replace_file(const std::string& tmp, const std::string& target) {
   return std::rename(tmp.c_str(), target.c_str()) == 0;
@@ -494,7 +500,9 @@ void flush_folder(const std::filesystem::path& folder) {
   sync_path(folder.string(), O_RDONLY | O_DIRECTORY);
 }
 
-void remove_file(const std::string& path) { std::remove(path.c_str()); }
+void remove_file(const std::string& path) {
+  std::remove(path.c_str());
+}
 
 #endif
 

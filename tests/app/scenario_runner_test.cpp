@@ -196,10 +196,12 @@ TEST(FindHostWorkbookTest, TakesTheOnlyWorkbookOrTheNamedOne) {
   std::ofstream(root / host::file_path("说明.txt")) << "x";
   EXPECT_THROW(FindHostWorkbook(host::path_text(root), std::nullopt), ScenarioError);
   std::ofstream(root / host::file_path("考务.XLSM")) << "x";
-  EXPECT_EQ(FindHostWorkbook(host::path_text(root), std::nullopt), host::path_text(root / host::file_path("考务.XLSM")));
+  EXPECT_EQ(FindHostWorkbook(host::path_text(root), std::nullopt),
+            host::path_text(root / host::file_path("考务.XLSM")));
   std::ofstream(root / host::file_path("副本.xlsx")) << "x";
   EXPECT_THROW(FindHostWorkbook(host::path_text(root), std::nullopt), ScenarioError);
-  EXPECT_EQ(FindHostWorkbook(host::path_text(root), "副本.xlsx"), host::path_text(root / host::file_path("副本.xlsx")));
+  EXPECT_EQ(FindHostWorkbook(host::path_text(root), "副本.xlsx"),
+            host::path_text(root / host::file_path("副本.xlsx")));
   EXPECT_THROW(FindHostWorkbook(host::path_text(root), "没有.xlsx"), ScenarioError);
   fs::remove_all(root);
 }

@@ -79,8 +79,7 @@ TEST(Demo, PlaysTheWholeCourseOfWorkWithoutAnErrorBox) {
 
   spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
   engine.open_host_workbook(host::path_text(dir) + "/" + kHostWorkbookName);
-  host::Workbook& data =
-      engine.open_workbook(host::path_text(dir) + "/数据/" + kDataWorkbookName);
+  host::Workbook& data = engine.open_workbook(host::path_text(dir) + "/数据/" + kDataWorkbookName);
   for (const std::string& name : SampleTemplateNames()) {
     EXPECT_EQ(data.sheet(name).name(), name);
   }

@@ -2,13 +2,14 @@
 // Windows through the wide-character API: a Chinese name the system
 // environment lists is the name that was created, and "\" and "/" both
 // separate folders.
+#include "host/file_path.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
 
-#include "host/file_path.h"
 #include "host/system_environment.h"
 
 namespace kelv::host {
@@ -19,7 +20,8 @@ namespace fs = std::filesystem;
 class ChineseFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = path_text(fs::temp_directory_path()) + "/kelv-路径-" + std::to_string(std::random_device()());
+    root = path_text(fs::temp_directory_path()) + "/kelv-路径-" +
+           std::to_string(std::random_device()());
     fs::create_directories(file_path(root + "/数据/照片"));
     std::ofstream(file_path(root + "/数据/期末考试.xlsx")) << "x";
     std::ofstream(file_path(root + "/数据/.隐藏.xlsx")) << "x";

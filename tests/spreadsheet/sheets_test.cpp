@@ -1,5 +1,4 @@
 #include "engine_fixture.h"
-
 #include "host/file_path.h"
 
 namespace kelv::spreadsheet {

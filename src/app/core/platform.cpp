@@ -1,10 +1,10 @@
 #include "app/core/platform.h"
 
 #ifdef _WIN32
-#include <windows.h>
-// After windows.h, which it needs.
+// clang-format off
+#include <windows.h>  // first: shellapi.h needs it
 #include <shellapi.h>
-
+// clang-format on
 #include <fcntl.h>
 #include <io.h>
 
@@ -175,7 +175,9 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 
 void PrepareConsole() {}
 
-bool IsTerminal(bool output) { return isatty(output ? STDOUT_FILENO : STDIN_FILENO) != 0; }
+bool IsTerminal(bool output) {
+  return isatty(output ? STDOUT_FILENO : STDIN_FILENO) != 0;
+}
 
 void StartViewer(const std::string& program, const std::string& path) {
   const char* file = program.c_str();

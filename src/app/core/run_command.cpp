@@ -59,7 +59,8 @@ std::string FindHostWorkbook(const std::string& workspace,
   if (found.empty()) throw ScenarioError("工作区顶层没有 .xlsx 或 .xlsm 工作簿：" + workspace);
   if (found.size() > 1) {
     std::string names;
-    for (const auto& p : found) names += (names.empty() ? "" : "、") + host::path_text(p.filename());
+    for (const auto& p : found)
+      names += (names.empty() ? "" : "、") + host::path_text(p.filename());
     throw ScenarioError("工作区顶层有多个工作簿（" + names + "），请在场景中用 \"host\" 指明");
   }
   return host::path_text(found.front());

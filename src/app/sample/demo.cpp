@@ -53,7 +53,8 @@ int32_t RunDemo(const DemoOptions& options, std::ostream& out) {
   const Clock::time_point built = Clock::now();
 
   spreadsheet::Engine engine(format);
-  engine.open_host_workbook(host::path_text(host::file_path(dir) / host::file_path(kHostWorkbookName)));
+  engine.open_host_workbook(
+      host::path_text(host::file_path(dir) / host::file_path(kHostWorkbookName)));
   host::SystemEnvironment env =
       options.seed ? host::SystemEnvironment(*options.seed) : host::SystemEnvironment();
   host::RecordingDialogs dialogs;
@@ -110,7 +111,8 @@ int32_t RunDemo(const DemoOptions& options, std::ostream& out) {
     if (!found) out << "  " << name << "：未生成\n";
   }
   out << "写入的文件：\n";
-  for (const std::string& f : sample.files) out << "  " << host::path_text(host::file_path(dir) / host::file_path(f)) << "\n";
+  for (const std::string& f : sample.files)
+    out << "  " << host::path_text(host::file_path(dir) / host::file_path(f)) << "\n";
   const auto ms = [](Clock::duration d) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
   };

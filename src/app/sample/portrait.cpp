@@ -68,8 +68,7 @@ bool WritePortraitJpeg(const std::string& path, uint32_t variant, int32_t width,
     static_cast<std::string*>(context)->append(static_cast<const char*>(data),
                                                static_cast<size_t>(size));
   };
-  if (stbi_write_jpg_to_func(append, &jpeg, width, height, 3, pixels.data(), 85) == 0)
-    return false;
+  if (stbi_write_jpg_to_func(append, &jpeg, width, height, 3, pixels.data(), 85) == 0) return false;
   std::ofstream out(host::file_path(path), std::ios::binary | std::ios::trunc);
   out << jpeg;
   return static_cast<bool>(out.flush());
