@@ -2,9 +2,17 @@
 
 #include <zip.h>
 
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <exception>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "host/host_error.h"
+#include "xlsx/deflate.h"
 
 namespace kelv::xlsx {
 namespace {
@@ -111,6 +119,199 @@ std::string PackageReader::read(std::string_view part) {
   return out;
 }
 
+// --- Writing -------------------------------------------------------------------
+
+// One piece of a part: its text, and once compressed, its deflate blocks.
+struct CompressedPiece {
+  std::shared_ptr<const std::string> owner;  // keeps `in` alive until compressed
+  std::string_view in;
+  bool last = false;
+  uint64_t size = 0;
+  uint32_t crc = 0;
+  std::string out;
+  std::exception_ptr error;
+};
+
+struct CompressedPart {
+  std::string name;
+  std::vector<std::unique_ptr<CompressedPiece>> pieces;
+  // Where the zip writer's read stands.
+  size_t piece = 0, offset = 0;
+};
+
+// Compresses pieces on worker threads: one fewer than the cores, since the
+// thread that adds parts also compresses when it is ahead of them or done.
+class CompressionPool {
+ public:
+  CompressionPool() {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned i = 1; i < cores; ++i) threads_.emplace_back([this] { work(); });
+  }
+  ~CompressionPool() {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
+
+  void submit(CompressedPiece* p) {
+    CompressedPiece* own = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      queue_.push_back(p);
+      // Too far ahead of the workers: lend a hand rather than pile up text.
+      if (queue_.size() > 2 * (threads_.size() + 1)) {
+        own = queue_.front();
+        queue_.pop_front();
+        ++running_;
+      }
+    }
+    wake_.notify_one();
+    if (own) run_here(own);
+  }
+
+  // Compresses what is still queued here, then waits for the workers.
+  void drain() {
+    for (;;) {
+      CompressedPiece* p = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(m_);
+        if (queue_.empty()) {
+          done_.wait(lock, [this] { return running_ == 0 && queue_.empty(); });
+          return;
+        }
+        p = queue_.front();
+        queue_.pop_front();
+        ++running_;
+      }
+      run_here(p);
+    }
+  }
+
+ private:
+  static void compress(CompressedPiece& p, Deflater& d) {
+    try {
+      p.size = p.in.size();
+      p.crc = crc32_of(0, p.in);
+      d.compress(p.in, p.last, p.out);
+    } catch (...) {
+      p.error = std::current_exception();
+    }
+    p.in = {};
+    p.owner.reset();
+  }
+
+  void run_here(CompressedPiece* p) {
+    if (!own_) own_ = std::make_unique<Deflater>();
+    compress(*p, *own_);
+    finished();
+  }
+
+  void finished() {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      --running_;
+    }
+    done_.notify_all();
+  }
+
+  void work() {
+    std::unique_ptr<Deflater> d;
+    for (;;) {
+      CompressedPiece* p = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(m_);
+        wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+        if (queue_.empty()) return;
+        p = queue_.front();
+        queue_.pop_front();
+        ++running_;
+      }
+      if (!d) d = std::make_unique<Deflater>();
+      compress(*p, *d);
+      finished();
+    }
+  }
+
+  std::mutex m_;
+  std::condition_variable wake_, done_;
+  std::deque<CompressedPiece*> queue_;
+  size_t running_ = 0;
+  bool stop_ = false;
+  std::unique_ptr<Deflater> own_;
+  std::vector<std::thread> threads_;
+};
+
+namespace {
+
+// Hands a compressed part to libzip as data already deflated, with its size
+// and CRC, so that libzip copies it as it is.
+zip_int64_t compressed_source(void* user, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  auto* part = static_cast<CompressedPart*>(user);
+  switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+      part->piece = 0;
+      part->offset = 0;
+      return 0;
+    case ZIP_SOURCE_READ: {
+      auto* to = static_cast<char*>(data);
+      zip_uint64_t n = 0;
+      while (n < len && part->piece < part->pieces.size()) {
+        const std::string& out = part->pieces[part->piece]->out;
+        const size_t k = std::min<size_t>(static_cast<size_t>(len - n), out.size() - part->offset);
+        std::memcpy(to + n, out.data() + part->offset, k);
+        n += k;
+        part->offset += k;
+        if (part->offset == out.size()) {
+          ++part->piece;
+          part->offset = 0;
+        }
+      }
+      return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE:
+    case ZIP_SOURCE_FREE:
+      return 0;
+    case ZIP_SOURCE_STAT: {
+      if (len < sizeof(zip_stat_t)) return -1;
+      auto* st = static_cast<zip_stat_t*>(data);
+      zip_stat_init(st);
+      uint64_t size = 0, packed = 0;
+      uint32_t crc = 0;
+      for (const auto& p : part->pieces) {
+        crc = crc32_join(crc, p->crc, p->size);
+        size += p->size;
+        packed += p->out.size();
+      }
+      st->size = size;
+      st->comp_size = packed;
+      st->comp_method = ZIP_CM_DEFLATE;
+      st->crc = crc;
+      st->encryption_method = ZIP_EM_NONE;
+      st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
+                  ZIP_STAT_ENCRYPTION_METHOD;
+      return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR: {
+      zip_error_t e;
+      zip_error_init_with_code(&e, ZIP_ER_OPNOTSUPP);
+      const zip_int64_t n = zip_error_to_data(&e, data, len);
+      zip_error_fini(&e);
+      return n;
+    }
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                            ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                            -1);
+    default:
+      return -1;
+  }
+}
+
+}  // namespace
+
 PackageWriter::PackageWriter(const std::string& file) : file_(file) {
   int err = 0;
   archive_ = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
@@ -118,35 +319,79 @@ PackageWriter::PackageWriter(const std::string& file) : file_(file) {
 }
 
 PackageWriter::~PackageWriter() {
+  pool_.reset();  // the workers finish before the pieces they hold go
   if (archive_) zip_discard(archive_);
 }
 
-void PackageWriter::add_buffer(const std::string& part, const std::string& data) {
-  zip_source_t* src = zip_source_buffer(archive_, data.data(), data.size(), 0);
-  if (!src) refuse("无法写入文件“" + file_ + "”的部件“" + part + "”");
-  const zip_int64_t i =
-      zip_file_add(archive_, part.c_str(), src, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
-  if (i < 0) {
-    zip_source_free(src);
-    refuse("无法写入文件“" + file_ + "”的部件“" + part + "”");
-  }
-  // zlib's usual level: the size other producers write, at their speed.
-  zip_set_file_compression(archive_, static_cast<zip_uint64_t>(i), ZIP_CM_DEFLATE, 6);
+CompressedPart& PackageWriter::new_part(const std::string& name) {
+  if (!pool_) pool_ = std::make_unique<CompressionPool>();
+  parts_.push_back(std::make_unique<CompressedPart>());
+  parts_.back()->name = name;
+  return *parts_.back();
+}
+
+void PackageWriter::add_view(CompressedPart& part, std::shared_ptr<const std::string> owner) {
+  const std::string_view all(*owner);
+  size_t at = 0;
+  do {
+    auto p = std::make_unique<CompressedPiece>();
+    p->in = all.substr(at, kDeflatePiece);
+    at += p->in.size();
+    p->last = at == all.size();
+    p->owner = owner;
+    part.pieces.push_back(std::move(p));
+    pool_->submit(part.pieces.back().get());
+  } while (at < all.size());
 }
 
 void PackageWriter::add(const std::string& part, std::string data) {
-  auto p = std::make_shared<const std::string>(std::move(data));
-  keep_.push_back(p);
-  add_buffer(part, *p);
+  add_view(new_part(part), std::make_shared<const std::string>(std::move(data)));
 }
 
 void PackageWriter::add(const std::string& part, std::shared_ptr<const std::string> data) {
   if (!data) data = std::make_shared<const std::string>();
-  keep_.push_back(data);
-  add_buffer(part, *data);
+  add_view(new_part(part), std::move(data));
+}
+
+PackageWriter::Stream PackageWriter::stream(const std::string& part) {
+  return Stream(*this, new_part(part));
+}
+
+void PackageWriter::Stream::write(std::string& piece) {
+  if (piece.empty()) return;
+  if (!held_.empty()) {
+    auto p = std::make_unique<CompressedPiece>();
+    p->owner = std::make_shared<const std::string>(std::move(held_));
+    p->in = *p->owner;
+    part_.pieces.push_back(std::move(p));
+    writer_.pool_->submit(part_.pieces.back().get());
+  }
+  held_ = std::move(piece);
+  piece.clear();
+}
+
+void PackageWriter::Stream::finish() {
+  auto p = std::make_unique<CompressedPiece>();
+  p->owner = std::make_shared<const std::string>(std::move(held_));
+  p->in = *p->owner;
+  p->last = true;
+  part_.pieces.push_back(std::move(p));
+  writer_.pool_->submit(part_.pieces.back().get());
 }
 
 void PackageWriter::close() {
+  if (pool_) pool_->drain();
+  pool_.reset();
+  for (const auto& part : parts_) {
+    for (const auto& piece : part->pieces)
+      if (piece->error) std::rethrow_exception(piece->error);
+    zip_source_t* src = zip_source_function(archive_, &compressed_source, part.get());
+    if (!src) refuse("无法写入文件“" + file_ + "”的部件“" + part->name + "”");
+    if (zip_file_add(archive_, part->name.c_str(), src, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
+      zip_source_free(src);
+      refuse("无法写入文件“" + file_ + "”的部件“" + part->name + "”");
+    }
+  }
   if (zip_close(archive_) != 0) {
     std::string why = zip_strerror(archive_);
     zip_discard(archive_);
@@ -154,7 +399,7 @@ void PackageWriter::close() {
     refuse("无法写入文件“" + file_ + "”：" + why);
   }
   archive_ = nullptr;
-  keep_.clear();
+  parts_.clear();
 }
 
 }  // namespace kelv::xlsx

@@ -60,7 +60,13 @@ class PackageReader {
   uint64_t unpacked_ = 0;
 };
 
-// Collects parts and writes them as one zip file at close().
+class CompressionPool;
+struct CompressedPart;
+
+// Writes parts as one zip file at close(). Each part is compressed as it is
+// added, on worker threads (never more threads than cores, the caller's
+// included), large parts in pieces side by side; the zip container is then
+// written around the compressed data.
 class PackageWriter {
  public:
   explicit PackageWriter(const std::string& file);
@@ -70,14 +76,35 @@ class PackageWriter {
 
   void add(const std::string& part, std::string data);
   void add(const std::string& part, std::shared_ptr<const std::string> data);
+
+  // A part handed over piece by piece, so that it is compressed while the
+  // rest of it is still being made and never held whole.
+  class Stream {
+   public:
+    // Takes the text out of `piece` (left empty).
+    void write(std::string& piece);
+    // Ends the part; nothing may be written after it.
+    void finish();
+
+   private:
+    friend class PackageWriter;
+    Stream(PackageWriter& w, CompressedPart& p) : writer_(w), part_(p) {}
+    PackageWriter& writer_;
+    CompressedPart& part_;
+    std::string held_;  // the latest piece, sent once it is known not to be the last
+  };
+  Stream stream(const std::string& part);
+
   void close();
 
  private:
-  void add_buffer(const std::string& part, const std::string& data);
+  CompressedPart& new_part(const std::string& name);
+  void add_view(CompressedPart& part, std::shared_ptr<const std::string> owner);
 
   std::string file_;
   zip* archive_ = nullptr;
-  std::vector<std::shared_ptr<const std::string>> keep_;  // alive until close
+  std::unique_ptr<CompressionPool> pool_;
+  std::vector<std::unique_ptr<CompressedPart>> parts_;
 };
 
 }  // namespace kelv::xlsx

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -42,8 +43,11 @@ class SharedStrings {
 };
 
 // Writes the worksheet part. drawing_rel is the r:id of its drawing ("" for
-// none).
+// none). With flush, the rows are handed to it in pieces of about
+// kDeflatePiece bytes as they are written (it takes the text out of the
+// string), and what is returned is only the rest.
 std::string write_worksheet(const spreadsheet::Sheet& sheet, size_t style_count,
-                            const std::string& drawing_rel, SharedStrings& strings);
+                            const std::string& drawing_rel, SharedStrings& strings,
+                            const std::function<void(std::string&)>& flush = {});
 
 }  // namespace kelv::xlsx

@@ -4,6 +4,7 @@
 
 #include "host/constants.h"
 #include "xlsx/cell_ref.h"
+#include "xlsx/deflate.h"
 #include "xlsx/worksheet_part.h"
 #include "xlsx/xml_util.h"
 
@@ -69,8 +70,12 @@ const host::Variant kNumError(host::CellError::Num);
 class Writer {
  public:
   Writer(const Sheet& sheet, size_t style_count, const std::string& drawing_rel,
-         SharedStrings& strings)
-      : sheet_(sheet), style_count_(style_count), drawing_rel_(drawing_rel), strings_(strings) {
+         SharedStrings& strings, const std::function<void(std::string&)>& flush)
+      : sheet_(sheet),
+        style_count_(style_count),
+        drawing_rel_(drawing_rel),
+        strings_(strings),
+        flush_(flush) {
     raw_.reserve(sheet.passthrough.elements.size());
     for (const auto& e : sheet.passthrough.elements) raw_.push_back(&e);
     std::stable_sort(raw_.begin(), raw_.end(),
@@ -79,7 +84,7 @@ class Writer {
 
   std::string run() {
     auto& o = out_.str();
-    o.reserve(256 + sheet_.rows.size() * 64);
+    o.reserve(flush_ ? kDeflatePiece + 64 * 1024 : 256 + sheet_.rows.size() * 64);
     out_.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"");
     out_.raw(kMainNs).raw("\" xmlns:r=\"").raw(kRelNs).raw("\"");
     out_.raw(sheet_.passthrough.root_namespaces).raw(">");
@@ -331,6 +336,11 @@ class Writer {
         if (c.col >= 1 && c.col <= host::kMaxColumns) cell(o, r, c);
       }
       o.append("</row>");
+      if (flush_ && o.size() >= kDeflatePiece) {
+        flush_(o);
+        o.clear();
+        o.reserve(kDeflatePiece + 64 * 1024);
+      }
     }
     o.append("</sheetData>");
   }
@@ -416,6 +426,7 @@ class Writer {
   size_t style_count_;
   const std::string& drawing_rel_;
   SharedStrings& strings_;
+  const std::function<void(std::string&)>& flush_;
   XmlOut out_;
   std::vector<const spreadsheet::RawElement*> raw_;
   size_t next_raw_ = 0;
@@ -447,8 +458,9 @@ std::string SharedStrings::xml() const {
 }
 
 std::string write_worksheet(const spreadsheet::Sheet& sheet, size_t style_count,
-                            const std::string& drawing_rel, SharedStrings& strings) {
-  return Writer(sheet, style_count, drawing_rel, strings).run();
+                            const std::string& drawing_rel, SharedStrings& strings,
+                            const std::function<void(std::string&)>& flush) {
+  return Writer(sheet, style_count, drawing_rel, strings, flush).run();
 }
 
 }  // namespace kelv::xlsx

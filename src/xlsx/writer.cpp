@@ -121,7 +121,11 @@ class BookWriter {
         drawing_rel = fresh_rel_id(rels);
         rels.push_back({drawing_rel, std::string(kRelTypeBase) + "drawing", drawing, false});
       }
-      out_.add(part, write_worksheet(sheet, style_count, drawing_rel, strings));
+      PackageWriter::Stream xml = out_.stream(part);
+      std::string rest = write_worksheet(sheet, style_count, drawing_rel, strings,
+                                         [&](std::string& piece) { xml.write(piece); });
+      xml.write(rest);
+      xml.finish();
       if (!rels.empty()) out_.add(rels_part(part), write_relationships(part, rels));
       const std::string id = fresh_rel_id(wb_rels);
       wb_rels.push_back({id, std::string(kRelTypeBase) + "worksheet", part, false});
