@@ -7,7 +7,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "spreadsheet/model.h"
@@ -28,17 +27,25 @@ WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
                              const std::vector<std::string>& shared_strings, size_t style_count,
                              spreadsheet::Sheet& sheet);
 
-// Shared strings gathered while writing sheets.
+// Shared strings gathered while writing sheets: each distinct text once, in
+// the order first met, found again through an open-addressing table of
+// hashes (a workbook of a million texts looks up every one of them).
 class SharedStrings {
  public:
-  uint32_t index(const std::string& s);
-  size_t size() const { return list_.size(); }
+  uint32_t index(std::string_view s);
+  size_t size() const { return spans_.size(); }
   size_t references() const { return references_; }
   std::string xml() const;
 
  private:
-  std::unordered_map<std::string, uint32_t> index_;
-  std::vector<const std::string*> list_;
+  std::string_view text(uint32_t i) const {
+    return std::string_view(texts_).substr(spans_[i].first, spans_[i].second);
+  }
+  void grow();
+
+  std::string texts_;                                 // every distinct text, end to end
+  std::vector<std::pair<size_t, uint32_t>> spans_;    // offset and length in texts_
+  std::vector<uint64_t> slots_;  // hash's high half << 32 | index + 1; 0 is free
   size_t references_ = 0;
 };
 

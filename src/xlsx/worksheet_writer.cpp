@@ -14,10 +14,10 @@ namespace {
 using spreadsheet::Cell;
 using spreadsheet::Sheet;
 
-bool needs_preserve(const std::string& s) {
+bool needs_preserve(std::string_view s) {
   if (s.empty()) return false;
   auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  return space(s.front()) || space(s.back()) || s.find('\n') != std::string::npos;
+  return space(s.front()) || space(s.back()) || s.find('\n') != std::string_view::npos;
 }
 
 void append_int(std::string& out, int64_t v) {
@@ -434,23 +434,53 @@ class Writer {
 
 }  // namespace
 
-uint32_t SharedStrings::index(const std::string& s) {
+uint32_t SharedStrings::index(std::string_view s) {
   ++references_;
-  auto [it, added] = index_.emplace(s, static_cast<uint32_t>(list_.size()));
-  if (added) list_.push_back(&it->first);
-  return it->second;
+  if (spans_.size() * 2 >= slots_.size()) grow();
+  const uint64_t h = std::hash<std::string_view>()(s);
+  const uint64_t tag = h & 0xFFFFFFFF00000000ull;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = static_cast<size_t>(h) & mask;; i = (i + 1) & mask) {
+    const uint64_t slot = slots_[i];
+    if (slot == 0) {
+      const auto n = static_cast<uint32_t>(spans_.size());
+      spans_.emplace_back(texts_.size(), static_cast<uint32_t>(s.size()));
+      texts_.append(s);
+      slots_[i] = tag | (uint64_t{n} + 1);
+      return n;
+    }
+    if ((slot & 0xFFFFFFFF00000000ull) == tag) {
+      const auto n = static_cast<uint32_t>(slot) - 1;
+      if (text(n) == s) return n;
+    }
+  }
+}
+
+void SharedStrings::grow() {
+  std::vector<uint64_t> old;
+  old.swap(slots_);
+  slots_.assign(std::max<size_t>(1024, old.size() * 2), 0);
+  const size_t mask = slots_.size() - 1;
+  for (uint64_t slot : old) {
+    if (slot == 0) continue;
+    const uint64_t h = std::hash<std::string_view>()(text(static_cast<uint32_t>(slot) - 1));
+    size_t i = static_cast<size_t>(h) & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = slot;
+  }
 }
 
 std::string SharedStrings::xml() const {
   XmlOut out;
-  out.str().reserve(64 + list_.size() * 24);
+  out.str().reserve(64 + texts_.size() + spans_.size() * 16);
   out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<sst xmlns=\"");
   out.raw(kMainNs).raw("\"");
   out.attr("count", static_cast<int64_t>(references_));
-  out.attr("uniqueCount", static_cast<int64_t>(list_.size())).raw(">");
-  for (const std::string* s : list_) {
-    out.raw(needs_preserve(*s) ? "<si><t xml:space=\"preserve\">" : "<si><t>");
-    out.text(*s);
+  out.attr("uniqueCount", static_cast<int64_t>(spans_.size())).raw(">");
+  for (uint32_t i = 0; i < spans_.size(); ++i) {
+    const std::string_view s = text(i);
+    out.raw(needs_preserve(s) ? "<si><t xml:space=\"preserve\">" : "<si><t>");
+    out.text(s);
     out.raw("</t></si>");
   }
   out.raw("</sst>");
