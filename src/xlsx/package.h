@@ -12,6 +12,9 @@
 #include <vector>
 
 struct zip;
+struct zip_file;
+struct zip_stat;
+struct libdeflate_decompressor;
 
 namespace kelv::xlsx {
 
@@ -50,11 +53,25 @@ class PackageReader {
   [[noreturn]] void fail(std::string_view part, std::string_view what) const;
 
  private:
+  // Parts up to this size are inflated whole; larger ones stream.
+  static constexpr uint64_t kWholePart = uint64_t{2} << 20;
+
   uint64_t index_of(std::string_view part) const;
+  bool whole_part(uint64_t i, const struct zip_stat& st, std::string_view part,
+                  const std::function<void(const char*, size_t)>& sink);
+  uint64_t inflate_here(zip_file* f, uint64_t size, std::string_view part,
+                        const std::function<void(const char*, size_t)>& sink);
+  uint64_t inflate_beside(zip_file* f, uint64_t size, std::string_view part,
+                          const std::function<void(const char*, size_t)>& sink);
+
+  struct FreeInflater {
+    void operator()(libdeflate_decompressor* d) const;
+  };
 
   std::string file_;
   UnpackLimits limits_;
   zip* archive_ = nullptr;
+  std::unique_ptr<libdeflate_decompressor, FreeInflater> inflater_;
   std::vector<std::string> names_;
   std::map<std::string, uint64_t, std::less<>> index_;
   uint64_t unpacked_ = 0;

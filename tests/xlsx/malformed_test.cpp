@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <map>
 
 #include "host/host_error.h"
@@ -183,6 +184,43 @@ TEST(Malformed, FarRowsCountAgainstTheLimitToo) {
   limits.total_bytes = 16u << 20;
   expect_refused(path, "xl/worksheets/sheet1.xml", "上限", limits);
   EXPECT_EQ(read_workbook(path)->sheets[0]->rows.size(), 1048576u);
+}
+
+// Flips one byte in the middle of a part's compressed data.
+void damage(const std::string& path, const std::string& part) {
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  const size_t name_at = bytes.find(part);
+  ASSERT_NE(name_at, std::string::npos);
+  const size_t header = name_at - 30;
+  ASSERT_EQ(bytes.compare(header, 4, "PK\x03\x04"), 0);
+  auto u16 = [&](size_t at) {
+    return static_cast<size_t>(static_cast<uint8_t>(bytes[at]) |
+                               static_cast<uint8_t>(bytes[at + 1]) << 8);
+  };
+  const size_t packed = u16(header + 18) | u16(header + 20) << 16;
+  const size_t data = header + 30 + u16(header + 26) + u16(header + 28);
+  f.seekp(static_cast<std::streamoff>(data + packed / 2));
+  f.put(static_cast<char>(bytes[data + packed / 2] ^ 0x5A));
+}
+
+// Damaged compressed data is refused, whether the part is inflated whole or
+// streamed while it is parsed.
+TEST(Malformed, DamagedCompressedDataIsRefused) {
+  test::TempDir dir;
+  Parts p = minimal_parts();
+  std::string rows;
+  for (int i = 1; rows.size() < (3u << 20); ++i)
+    rows += "<row r=\"" + std::to_string(i) + "\"><c><v>" + std::to_string(i * 7919 % 100003) +
+            "</v></c></row>";
+  p["xl/worksheets/sheet1.xml"] = std::string("<worksheet xmlns=\"") + kMain + "\"><sheetData>" +
+                                  rows + "</sheetData></worksheet>";
+  for (const char* part : {"xl/workbook.xml", "xl/worksheets/sheet1.xml"}) {
+    const std::string path = make(dir, p, std::string(part).substr(3, 5) + ".xlsx");
+    EXPECT_NO_THROW(read_workbook(path));
+    damage(path, part);
+    expect_refused(path, part);
+  }
 }
 
 }  // namespace
