@@ -57,6 +57,9 @@ class Worksheet {
   // --- Primitives over rectangles ------------------------------------------
   virtual Variant cell_value(int32_t row, int32_t column) const = 0;
   virtual void set_value(const Rect& area, const Variant& v) = 0;
+  // One value per cell, row by row, each written as set_value writes it;
+  // 1004 when the count does not match the area.
+  virtual void set_values(const Rect& area, const std::vector<Variant>& values) = 0;
   virtual std::string cell_formula(int32_t row, int32_t column) const = 0;
   virtual void set_formula_r1c1(const Rect& area, std::string_view formula) = 0;
   virtual Rect current_region(int32_t row, int32_t column) const = 0;

@@ -359,6 +359,49 @@ void EngineSheet::set_value(const Rect& area, const Variant& v) {
   touch(area.col1, area.col2);
 }
 
+void EngineSheet::set_values(const Rect& area, const std::vector<Variant>& values) {
+  check_rect(area);
+  if (whole(area)) throw HostError::host(kRefused, "不能向整行或整列写入数值");
+  if (static_cast<uint64_t>(area.rows()) * static_cast<uint64_t>(area.columns()) != values.size())
+    throw HostError::host(kRefused, "数值的个数与区域不符");
+  for (const Variant& v : values)
+    if (v.is_number() && !std::isfinite(v.as_number())) throw HostError::host(host::kOverflow);
+  Sheet& s = *sheet_;
+  size_t k = 0;
+  for (int32_t r = area.row1; r <= area.row2; ++r) {
+    if (r > cells::last_row(s)) {
+      // Blanks past the last stored row store nothing.
+      bool all_blank = true;
+      for (int32_t c = area.col1; c <= area.col2 && all_blank; ++c)
+        all_blank = is_blank(values[k + static_cast<size_t>(c - area.col1)]);
+      if (all_blank) {
+        k += static_cast<size_t>(area.columns());
+        continue;
+      }
+    }
+    Row& row = cells::row_at(s, r);
+    for (int32_t c = area.col1; c <= area.col2; ++c) {
+      const Variant& v = values[k++];
+      if (is_blank(v)) {
+        auto it = cells::lower(row, c);
+        if (it != row.cells.end() && it->col == c) {
+          it->value = Variant();
+          it->formula.reset();
+        }
+      } else if (!row.cells.empty() && row.cells.back().col < c) {
+        Cell cell;
+        cell.col = c;
+        cell.style = cells::inherited_style(s, &row, c);
+        row.cells.push_back(std::move(cell));
+        write_value(row.cells.back(), v);
+      } else {
+        write_value(cells::get(s, r, c), v);
+      }
+    }
+  }
+  touch(area.col1, area.col2);
+}
+
 std::string EngineSheet::cell_formula(int32_t row, int32_t column) const {
   const Cell* c = cells::find(*sheet_, row, column);
   return c && c->formula ? "=" + c->formula->text : std::string();
@@ -620,11 +663,16 @@ void EngineSheet::copy_rect(const Rect& area) {
   const StyleTable& table = book_->model().styles;
   auto clip = std::make_unique<Clipboard>();
   clip->source = area;
-  std::unordered_map<uint32_t, uint32_t> slots;
+  // Style id -> its place in the clipboard's own list.
+  std::vector<uint32_t> slots(table.size(), UINT32_MAX);
   auto slot = [&](uint32_t id) {
-    auto [it, fresh] = slots.emplace(id, static_cast<uint32_t>(clip->styles.size()));
-    if (fresh) clip->styles.push_back(table.get(id));
-    return it->second;
+    if (id >= slots.size()) slots.resize(id + 1, UINT32_MAX);
+    uint32_t& at = slots[id];
+    if (at == UINT32_MAX) {
+      at = static_cast<uint32_t>(clip->styles.size());
+      clip->styles.push_back(table.get(id));
+    }
+    return at;
   };
   const bool bounded = !whole(area);
   bool col_styles = false;
@@ -635,11 +683,19 @@ void EngineSheet::copy_rect(const Rect& area) {
   for (int32_t r = area.row1; r <= last; ++r) {
     const Row* row = cells::row_ptr(s, r);
     if (bounded && (col_styles || (row && row->style))) {
+      // The row's stored cells walked alongside the columns.
+      const Cell* next = nullptr;
+      const Cell* end = nullptr;
+      if (row) {
+        auto it = cells::lower(*row, area.col1);
+        next = row->cells.data() + (it - row->cells.begin());
+        end = row->cells.data() + row->cells.size();
+      }
       for (int32_t c = area.col1; c <= area.col2; ++c) {
         Clipboard::Item item;
         item.row = r - area.row1;
         item.col = c - area.col1;
-        const Cell* cell = cells::find(s, r, c);
+        const Cell* cell = next != end && next->col == c ? next++ : nullptr;
         if (cell) {
           item.value = cell->value;
           item.formula = cell->formula;

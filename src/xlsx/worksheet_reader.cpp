@@ -172,6 +172,30 @@ bool iso_to_serial(std::string_view s, double* out) {
 
 enum class Text { None, Value, InlineText, Formula, HeaderFooter, Ignore };
 
+// The top-level element being read.
+enum class Section { None, SheetData, SheetPr, SheetViews, Cols, MergeCells, HeaderFooter, RowBreaks };
+
+Section section_of(std::string_view local) {
+  if (local == "sheetData") return Section::SheetData;
+  if (local == "sheetPr") return Section::SheetPr;
+  if (local == "sheetViews") return Section::SheetViews;
+  if (local == "cols") return Section::Cols;
+  if (local == "mergeCells") return Section::MergeCells;
+  if (local == "headerFooter") return Section::HeaderFooter;
+  if (local == "rowBreaks") return Section::RowBreaks;
+  return Section::None;
+}
+
+// The local part of a name as expat reports it (see QName), without
+// building the rest: the cells of a sheet need nothing more.
+std::string_view local_part(const char* s) {
+  const char* a = std::strchr(s, kSep);
+  if (!a) return s;
+  ++a;
+  const char* b = std::strchr(a, kSep);
+  return b ? std::string_view(a, static_cast<size_t>(b - a)) : std::string_view(a);
+}
+
 struct SharedFormula {
   int32_t row = 0, col = 0;
   std::string text;
@@ -259,6 +283,11 @@ class Reader {
       pending_ns_.clear();
       return;
     }
+    if (section_ == Section::SheetData && depth_ >= 3) {
+      pending_ns_.clear();
+      sheet_data_start(local_part(name), atts);
+      return;
+    }
     QName q(name);
     if (depth_ == 1) {
       if (q.local != "worksheet" && q.local != "dialogsheet") {
@@ -281,7 +310,7 @@ class Reader {
       return;
     }
     if (depth_ == 2) {
-      section_ = q.main() ? std::string(q.local) : std::string();
+      section_ = q.main() ? section_of(q.local) : Section::None;
       const int32_t order = q.main() ? worksheet_element_order(q.local) : -1;
       if (order >= 0) last_order_ = order;
       if (!q.main() || !modelled(q.local)) {
@@ -299,9 +328,7 @@ class Reader {
       return;
     }
     pending_ns_.clear();
-    if (section_ == "sheetData") {
-      sheet_data_start(q.local, atts);
-    } else if (section_ == "sheetPr") {
+    if (section_ == Section::SheetPr) {
       if (depth_ == 3 && q.local == "tabColor") {
         sheet_.tab_color = color(atts);
       } else if (depth_ == 3 && q.local == "pageSetUpPr") {
@@ -323,7 +350,7 @@ class Reader {
         capture_depth_ = depth_;
         capture_order_ = -2;
       }
-    } else if (section_ == "sheetViews") {
+    } else if (section_ == Section::SheetViews) {
       if (q.local == "sheetView") {
         ++view_count_;
         if (view_count_ == 1) sheet_view(atts);
@@ -332,19 +359,19 @@ class Reader {
       } else if (view_count_ == 1 && q.local == "selection") {
         selection(atts);
       }
-    } else if (section_ == "cols" && q.local == "col") {
+    } else if (section_ == Section::Cols && q.local == "col") {
       column(atts);
-    } else if (section_ == "mergeCells" && q.local == "mergeCell") {
+    } else if (section_ == Section::MergeCells && q.local == "mergeCell") {
       if (const char* ref = find_attr(atts, "ref")) {
         host::Rect r;
         if (!parse_range(ref, &r)) return stop(std::string("合并区域引用无效：") + ref);
         sheet_.merges.push_back(r);
       }
-    } else if (section_ == "headerFooter") {
+    } else if (section_ == Section::HeaderFooter) {
       text_ = Text::HeaderFooter;
       buf_.clear();
       hf_target_ = header_footer_field(q.local);
-    } else if (section_ == "rowBreaks" && q.local == "brk") {
+    } else if (section_ == Section::RowBreaks && q.local == "brk") {
       int64_t id = 0;
       const char* v = find_attr(atts, "id");
       if (v && parse_int(v, &id) && id >= 0 && id < host::kMaxRows) {
@@ -368,15 +395,14 @@ class Reader {
       --depth_;
       return;
     }
-    QName q(name);
-    if (section_ == "sheetData" && depth_ >= 3) {
-      sheet_data_end(q.local);
-    } else if (section_ == "headerFooter" && depth_ == 3) {
+    if (section_ == Section::SheetData && depth_ >= 3) {
+      sheet_data_end(local_part(name));
+    } else if (section_ == Section::HeaderFooter && depth_ == 3) {
       if (hf_target_) *hf_target_ = decode_escapes(buf_);
       text_ = Text::None;
       hf_target_ = nullptr;
     }
-    if (depth_ == 2) section_.clear();
+    if (depth_ == 2) section_ = Section::None;
     --depth_;
   }
 
@@ -613,23 +639,38 @@ class Reader {
 
   void sheet_data_start(std::string_view local, const char** atts) {
     if (depth_ == 3 && local == "row") {
-      int64_t r = row_ + 1;
-      if (const char* s = find_attr(atts, "r")) {
-        if (!parse_int(s, &r)) return stop(std::string("行号无效：") + s);
+      // One pass over the attributes; only unprefixed names count.
+      const char *ref = nullptr, *ht = nullptr, *hidden = nullptr, *style = nullptr,
+                 *custom_format = nullptr, *outline = nullptr, *custom_height = nullptr;
+      for (int i = 0; atts[i]; i += 2) {
+        const char* n = atts[i];
+        const char* v = atts[i + 1];
+        if (std::strcmp(n, "r") == 0) {
+          ref = v;
+        } else if (std::strcmp(n, "ht") == 0) {
+          ht = v;
+        } else if (std::strcmp(n, "hidden") == 0) {
+          hidden = v;
+        } else if (std::strcmp(n, "s") == 0) {
+          style = v;
+        } else if (std::strcmp(n, "customFormat") == 0) {
+          custom_format = v;
+        } else if (std::strcmp(n, "outlineLevel") == 0) {
+          outline = v;
+        } else if (std::strcmp(n, "customHeight") == 0) {
+          custom_height = v;
+        }
       }
+      int64_t r = row_ + 1;
+      if (ref && !parse_int(ref, &r)) return stop(std::string("行号无效：") + ref);
       if (r < 1 || r > host::kMaxRows) return stop("行号超出范围：" + std::to_string(r));
       row_ = static_cast<int32_t>(r);
       col_ = 0;
-      const char* ht = find_attr(atts, "ht");
-      const char* hidden = find_attr(atts, "hidden");
-      const char* style = find_attr(atts, "s");
-      const char* custom_format = find_attr(atts, "customFormat");
-      const char* outline = find_attr(atts, "outlineLevel");
       if (ht || hidden || (style && custom_format) || outline) {
         spreadsheet::Row& row = row_at(row_);
         double h = 0;
         if (ht && parse_number(ht, &h) && h >= 0 && h <= 409.5) row.height = h;
-        if (const char* c = find_attr(atts, "customHeight")) row.custom_height = parse_bool(c);
+        if (custom_height) row.custom_height = parse_bool(custom_height);
         if (hidden) row.hidden = parse_bool(hidden);
         int64_t v = 0;
         if (style && custom_format && parse_bool(custom_format) && parse_int(style, &v) && v >= 0 &&
@@ -642,8 +683,20 @@ class Reader {
     }
     if (depth_ == 4 && local == "c") {
       if (row_ == 0) row_ = 1;
+      const char *ref = nullptr, *t = nullptr, *sv = nullptr;
+      for (int i = 0; atts[i]; i += 2) {
+        const char* n = atts[i];
+        if (n[0] == 0 || n[1] != 0) continue;  // longer names and prefixed ones
+        if (n[0] == 'r') {
+          ref = atts[i + 1];
+        } else if (n[0] == 't') {
+          t = atts[i + 1];
+        } else if (n[0] == 's') {
+          sv = atts[i + 1];
+        }
+      }
       int32_t r = row_, c = col_ + 1;
-      if (const char* ref = find_attr(atts, "r")) {
+      if (ref) {
         if (!parse_cell(ref, &r, &c)) return stop(std::string("单元格引用无效或超出范围：") + ref);
         if (r != row_) {
           // A cell outside its row element: take its own row.
@@ -653,7 +706,7 @@ class Reader {
       if (c > host::kMaxColumns) return stop("单元格列号超出范围");
       col_ = c;
       type_ = 'n';
-      if (const char* t = find_attr(atts, "t")) {
+      if (t) {
         const std::string_view tv(t);
         type_ = tv == "s"           ? 's'
                 : tv == "str"       ? 'f'
@@ -665,8 +718,7 @@ class Reader {
       }
       style_ = 0;
       int64_t s = 0;
-      if (const char* sv = find_attr(atts, "s");
-          sv && parse_int(sv, &s) && s > 0 && static_cast<size_t>(s) < style_count_)
+      if (sv && parse_int(sv, &s) && s > 0 && static_cast<size_t>(s) < style_count_)
         style_ = static_cast<uint32_t>(s);
       value_.clear();
       has_value_ = false;
@@ -701,7 +753,7 @@ class Reader {
 
   void sheet_data_end(std::string_view local) {
     if (depth_ == 5 && local == "v") {
-      value_ = buf_;
+      value_.swap(buf_);
       has_value_ = true;
       text_ = Text::None;
     } else if (depth_ == 5 && local == "f") {
@@ -790,6 +842,14 @@ class Reader {
     }
     if (cell.value.is_empty() && !cell.formula && cell.style == 0) return;
     spreadsheet::Row& row = row_at(row_);
+    if (row_ != filling_) {
+      // Rows of a table are alike: a new row gets room for as many cells as
+      // the row before it, once, instead of growing cell by cell.
+      if (filling_ > 0 && static_cast<size_t>(filling_) <= sheet_.rows.size())
+        width_ = sheet_.rows[static_cast<size_t>(filling_ - 1)].cells.size();
+      filling_ = row_;
+      if (row.cells.capacity() == 0) row.cells.reserve(width_);
+    }
     if (row.cells.empty() || row.cells.back().col < cell.col) {
       row.cells.push_back(std::move(cell));
       return;
@@ -814,7 +874,7 @@ class Reader {
 
   int32_t depth_ = 0;
   bool seen_root_ = false;
-  std::string section_;
+  Section section_ = Section::None;
   std::string pending_ns_, root_ns_;
   int32_t capture_depth_ = 0, capture_order_ = 0;
   std::string raw_;
@@ -827,6 +887,8 @@ class Reader {
   std::string* hf_target_ = nullptr;
 
   int32_t row_ = 0, col_ = 0;
+  int32_t filling_ = 0;  // the row the last cell went to
+  size_t width_ = 0;     // cells in the row filled before it
   char type_ = 'n';
   uint32_t style_ = 0;
   std::string value_, inline_;
