@@ -108,7 +108,8 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
       column(kInvigilatorA).set_value(invigilator_a);
       column(kInvigilatorB).set_value(invigilator_b);
     }
-    if (last_row + 1 < end_row) examinees.cells(last_row + 1, col[kExamNo]).set_value(exam_number(j));
+    if (last_row + 1 < end_row)
+      examinees.cells(last_row + 1, col[kExamNo]).set_value(exam_number(j));
     next_row = end_row;
 
     if (j > room_start) {

@@ -116,7 +116,9 @@ void Range::sort(const Range& key1, SortOrder order1, SortHeader header) const {
 bool Range::replace(std::string_view what, std::string_view replacement, LookAt look_at,
                     bool replace_format) const {
   bool any = false;
-  for_each_area([&](const Rect& a) { any = sheet_->replace(a, what, replacement, look_at, replace_format) || any; });
+  for_each_area([&](const Rect& a) {
+    any = sheet_->replace(a, what, replacement, look_at, replace_format) || any;
+  });
   return any;
 }
 

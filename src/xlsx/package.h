@@ -3,6 +3,7 @@
 // the part.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -48,6 +49,11 @@ class PackageReader {
   // Counts memory the model spends on a part (row slots of a sheet) against
   // the total limit, so a small file can not make the model huge either.
   void charge(std::string_view part, uint64_t bytes);
+
+  // What has been unpacked and charged so far, and giving some of it back
+  // when a part is read a second time.
+  uint64_t counted() const { return unpacked_; }
+  void refund(uint64_t bytes) { unpacked_ -= std::min(bytes, unpacked_); }
 
   // A failure naming the file and the part.
   [[noreturn]] void fail(std::string_view part, std::string_view what) const;

@@ -43,9 +43,9 @@ class SharedStrings {
   }
   void grow();
 
-  std::string texts_;                                 // every distinct text, end to end
-  std::vector<std::pair<size_t, uint32_t>> spans_;    // offset and length in texts_
-  std::vector<uint64_t> slots_;  // hash's high half << 32 | index + 1; 0 is free
+  std::string texts_;                               // every distinct text, end to end
+  std::vector<std::pair<size_t, uint32_t>> spans_;  // offset and length in texts_
+  std::vector<uint64_t> slots_;                     // hash's high half << 32 | index + 1; 0 is free
   size_t references_ = 0;
 };
 

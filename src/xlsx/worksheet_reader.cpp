@@ -2,14 +2,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <type_traits>
 
 #include "host/constants.h"
+#include "host/host_error.h"
 #include "xlsx/cell_ref.h"
 #include "xlsx/package.h"
+#include "xlsx/row_splitter.h"
 #include "xlsx/worksheet_part.h"
 #include "xlsx/xml_util.h"
 
@@ -173,7 +180,16 @@ bool iso_to_serial(std::string_view s, double* out) {
 enum class Text { None, Value, InlineText, Formula, HeaderFooter, Ignore };
 
 // The top-level element being read.
-enum class Section { None, SheetData, SheetPr, SheetViews, Cols, MergeCells, HeaderFooter, RowBreaks };
+enum class Section {
+  None,
+  SheetData,
+  SheetPr,
+  SheetViews,
+  Cols,
+  MergeCells,
+  HeaderFooter,
+  RowBreaks
+};
 
 Section section_of(std::string_view local) {
   if (local == "sheetData") return Section::SheetData;
@@ -208,23 +224,52 @@ class Reader {
       : package_(package), part_(part), sst_(sst), style_count_(style_count), sheet_(sheet) {}
 
   WorksheetRead run() {
-    std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> owner(
-        XML_ParserCreateNS(nullptr, kSep), &XML_ParserFree);
-    parser_ = owner.get();
+    begin();
+    package_.stream(part_, [&](const char* p, size_t n) { feed(p, n, false); });
+    return end();
+  }
+
+  void begin() {
+    parser_owner_.reset(XML_ParserCreateNS(nullptr, kSep));
+    parser_ = parser_owner_.get();
+    if (!parser_) throw std::bad_alloc();
     XML_SetReturnNSTriplet(parser_, 1);
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &Reader::on_start, &Reader::on_end);
     XML_SetCharacterDataHandler(parser_, &Reader::on_text);
     XML_SetStartNamespaceDeclHandler(parser_, &Reader::on_ns);
     XML_SetStartDoctypeDeclHandler(parser_, &Reader::on_doctype);
-    package_.stream(part_, [&](const char* p, size_t n) { feed(p, n, false); });
+  }
+
+  WorksheetRead end() {
     feed("", 0, true);
     if (!seen_root_) package_.fail(part_, "不是工作表");
     keep_disjoint_merges(sheet_.merges);
     return result_;
   }
 
- private:
+  // Reads a segment of rows (see RowSplitter) into this reader's sheet, whose
+  // rows then start after row `base`. The package is only named in errors.
+  // Shared formulas whose anchor is not in the segment are left for the
+  // caller; anchors() are the last anchor of each group met here.
+  void read_segment(int32_t base, size_t row_cap, std::string_view head, std::string_view rows,
+                    std::string_view tail) {
+    segment_ = true;
+    base_ = base;
+    row_ = base;
+    row_cap_ = row_cap;
+    begin();
+    feed(head.data(), head.size(), false);
+    feed(rows.data(), rows.size(), false);
+    feed(tail.data(), tail.size(), true);
+  }
+  struct Follower {
+    int32_t row, col;
+    int64_t si;
+  };
+  const std::vector<Follower>& followers() const { return followers_; }
+  const std::map<int64_t, SharedFormula>& anchors() const { return shared_; }
+
   void feed(const char* p, size_t n, bool last) {
     if (XML_Parse(parser_, p, static_cast<int>(n), last) == XML_STATUS_ERROR) {
       if (!error_.empty()) package_.fail(part_, error_);
@@ -234,6 +279,7 @@ class Reader {
     }
   }
 
+ private:
   // Stops the parse with a message naming the position.
   void stop(const std::string& what) {
     if (error_.empty()) {
@@ -629,12 +675,19 @@ class Reader {
   // --- sheetData, the hot path ---
 
   spreadsheet::Row& row_at(int32_t r) {
-    if (sheet_.rows.size() < static_cast<size_t>(r)) {
-      package_.charge(part_,
-                      (static_cast<size_t>(r) - sheet_.rows.size()) * sizeof(spreadsheet::Row));
-      sheet_.rows.resize(static_cast<size_t>(r));
+    const int64_t at = int64_t{r} - base_;  // 1-based within this reader's rows
+    if (segment_ && (at < 1 || static_cast<uint64_t>(at) > row_cap_)) {
+      // A row before the segment's first, or far past it: the sheet is
+      // read again in one piece, which handles (and charges) it.
+      stop("行不在本段内");
+      return spare_row_;
     }
-    return sheet_.rows[static_cast<size_t>(r - 1)];
+    const auto n = static_cast<size_t>(at);
+    if (sheet_.rows.size() < n) {
+      if (!segment_) package_.charge(part_, (n - sheet_.rows.size()) * sizeof(spreadsheet::Row));
+      sheet_.rows.resize(n);
+    }
+    return sheet_.rows[n - 1];
   }
 
   void sheet_data_start(std::string_view local, const char** atts) {
@@ -779,6 +832,12 @@ class Reader {
         f->text = buf_;
       } else {
         auto it = shared_.find(f_si_);
+        if (it == shared_.end() && segment_) {
+          // The anchor may be in an earlier segment: the caller settles it.
+          followers_.push_back({row_, col_, f_si_});
+          formula_ = std::move(f);
+          return;
+        }
         if (it == shared_.end()) return;  // a follower before its anchor: keep the value only
         f->text = shift_formula(it->second.text, row_ - it->second.row, col_ - it->second.col);
       }
@@ -845,8 +904,9 @@ class Reader {
     if (row_ != filling_) {
       // Rows of a table are alike: a new row gets room for as many cells as
       // the row before it, once, instead of growing cell by cell.
-      if (filling_ > 0 && static_cast<size_t>(filling_) <= sheet_.rows.size())
-        width_ = sheet_.rows[static_cast<size_t>(filling_ - 1)].cells.size();
+      const int64_t before = int64_t{filling_} - base_;
+      if (filling_ > 0 && before >= 1 && static_cast<size_t>(before) <= sheet_.rows.size())
+        width_ = sheet_.rows[static_cast<size_t>(before - 1)].cells.size();
       filling_ = row_;
       if (row.cells.capacity() == 0) row.cells.reserve(width_);
     }
@@ -868,8 +928,15 @@ class Reader {
   const std::vector<std::string>& sst_;
   size_t style_count_;
   Sheet& sheet_;
+  std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser_owner_{
+      nullptr, &XML_ParserFree};
   XML_Parser parser_ = nullptr;
   WorksheetRead result_;
+  bool segment_ = false;
+  int32_t base_ = 0;
+  size_t row_cap_ = 0;
+  spreadsheet::Row spare_row_;
+  std::vector<Follower> followers_;
   std::string error_;
 
   int32_t depth_ = 0;
@@ -949,9 +1016,237 @@ int32_t worksheet_element_order(std::string_view local) {
   return -1;
 }
 
+namespace {
+
+// Reads a sheet with its rows cut into segments (RowSplitter) parsed side by
+// side on the cores while the rest streams in, then put back in order. Any
+// failure, or anything a segment can not settle alone, gives up: the caller
+// then reads the sheet in one piece, which reports what is wrong exactly as
+// it always has.
+class SplitRead {
+ public:
+  SplitRead(PackageReader& package, const std::string& part, const std::vector<std::string>& sst,
+            size_t style_count, Sheet& sheet)
+      : package_(package), part_(part), sst_(sst), style_count_(style_count), sheet_(sheet) {}
+
+  ~SplitRead() { stop_workers(); }
+
+  std::optional<WorksheetRead> run() {
+    Reader main(package_, part_, sst_, style_count_, sheet_);
+    RowSplitter splitter([&](std::string_view b) { main.feed(b.data(), b.size(), false); },
+                         [&](RowSplitter::Segment&& s) { add(std::move(s), splitter); },
+                         kSegmentBytes);
+    try {
+      main.begin();
+      package_.stream(part_, [&](const char* p, size_t n) {
+        splitter.feed(std::string_view(p, n));
+        merge_finished(false);
+      });
+      splitter.finish();
+      WorksheetRead result = main.end();
+      merge_finished(true);
+      return result;
+    } catch (const Misfit&) {
+    } catch (const host::HostError&) {
+    }
+    stop_workers();
+    return std::nullopt;
+  }
+
+ private:
+  static constexpr size_t kSegmentBytes = 512 * 1024;
+  struct Misfit {};
+
+  struct Job {
+    RowSplitter::Segment segment;
+    Sheet rows;
+    std::vector<Reader::Follower> followers;
+    std::map<int64_t, SharedFormula> anchors;
+    bool failed = false;
+    bool done = false;
+  };
+
+  void add(RowSplitter::Segment&& s, const RowSplitter& splitter) {
+    if (head_.empty()) {
+      head_ = splitter.document_start();
+      tail_ = splitter.document_end();
+    }
+    auto job = std::make_unique<Job>();
+    job->segment = std::move(s);
+    Job* j = job.get();
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      jobs_.push_back(std::move(job));
+      queue_.push_back(j);
+    }
+    if (workers_.empty() && jobs_.size() > 1) start_workers();
+    wake_.notify_one();
+    // Ahead of the workers: parse one here rather than pile up text.
+    if (queue_size() > 2 * workers_.size() + 1) run_one();
+  }
+
+  size_t queue_size() {
+    std::lock_guard<std::mutex> lock(m_);
+    return queue_.size();
+  }
+
+  void start_workers() {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned i = 1; i < cores; ++i) workers_.emplace_back([this] { work(); });
+  }
+
+  void stop_workers() {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      stopping_ = true;
+      queue_.clear();
+    }
+    wake_.notify_all();
+    for (std::thread& t : workers_) t.join();
+    workers_.clear();
+  }
+
+  void parse(Job& j) {
+    try {
+      Reader r(package_, part_, sst_, style_count_, j.rows);
+      const int32_t base = j.segment.first_row > 0 ? j.segment.first_row - 1 : 0;
+      // A row element takes a few bytes at least; rows far beyond what the
+      // segment could hold are left to the one-piece read and its limits.
+      r.read_segment(base, j.segment.xml.size() / 4 + 16, head_, j.segment.xml, tail_);
+      j.followers = r.followers();
+      j.anchors = r.anchors();
+    } catch (...) {
+      j.failed = true;
+    }
+    j.segment.xml = std::string();
+  }
+
+  // Takes a queued job, if any, and parses it on this thread.
+  bool run_one() {
+    Job* j = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      if (queue_.empty()) return false;
+      j = queue_.front();
+      queue_.pop_front();
+    }
+    parse(*j);
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      j->done = true;
+    }
+    done_.notify_all();
+    return true;
+  }
+
+  void work() {
+    for (;;) {
+      Job* j = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(m_);
+        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (queue_.empty()) return;
+        j = queue_.front();
+        queue_.pop_front();
+      }
+      parse(*j);
+      {
+        std::lock_guard<std::mutex> lock(m_);
+        j->done = true;
+      }
+      done_.notify_all();
+    }
+  }
+
+  // Puts finished segments back in order; with all, waits for the rest.
+  void merge_finished(bool all) {
+    for (;;) {
+      Job* j = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(m_);
+        if (merged_ == jobs_.size()) return;
+        j = jobs_[merged_].get();
+        if (!j->done && !all) return;
+      }
+      if (!j->done) {
+        if (!run_one()) {
+          std::unique_lock<std::mutex> lock(m_);
+          done_.wait(lock, [j] { return j->done; });
+        }
+        continue;
+      }
+      merge(*j);
+      std::lock_guard<std::mutex> lock(m_);
+      jobs_[merged_].reset();
+      ++merged_;
+    }
+  }
+
+  void merge(Job& j) {
+    if (j.failed) throw Misfit{};
+    const size_t base = j.segment.first_row > 0 ? static_cast<size_t>(j.segment.first_row - 1) : 0;
+    // Segments must follow each other: a row repeated or going back is read
+    // in one piece instead.
+    if (base < sheet_.rows.size()) throw Misfit{};
+    const size_t n = base + j.rows.rows.size();
+    if (n > sheet_.rows.size()) {
+      package_.charge(part_, (n - sheet_.rows.size()) * sizeof(spreadsheet::Row));
+      sheet_.rows.resize(n);
+    }
+    for (size_t i = 0; i < j.rows.rows.size(); ++i)
+      sheet_.rows[base + i] = std::move(j.rows.rows[i]);
+    for (const Reader::Follower& f : j.followers) settle(f);
+    for (auto& [si, anchor] : j.anchors) anchors_[si] = std::move(anchor);
+  }
+
+  // A shared formula whose anchor came in an earlier segment, or not at all.
+  void settle(const Reader::Follower& f) {
+    auto& cells = sheet_.rows[static_cast<size_t>(f.row - 1)].cells;
+    auto it = std::lower_bound(cells.begin(), cells.end(), f.col,
+                               [](const Cell& c, int32_t col) { return c.col < col; });
+    if (it == cells.end() || it->col != f.col) return;
+    auto a = anchors_.find(f.si);
+    if (a != anchors_.end()) {
+      auto formula = std::make_shared<spreadsheet::Formula>();
+      formula->text = shift_formula(a->second.text, f.row - a->second.row, f.col - a->second.col);
+      it->formula = std::move(formula);
+      return;
+    }
+    // A follower before its anchor keeps its value only.
+    it->formula.reset();
+    if (it->value.is_empty() && it->style == 0) cells.erase(it);
+  }
+
+  PackageReader& package_;
+  const std::string& part_;
+  const std::vector<std::string>& sst_;
+  size_t style_count_;
+  Sheet& sheet_;
+  std::string head_, tail_;
+  std::map<int64_t, SharedFormula> anchors_;
+
+  std::mutex m_;
+  std::condition_variable wake_, done_;
+  std::vector<std::unique_ptr<Job>> jobs_;
+  std::deque<Job*> queue_;
+  size_t merged_ = 0;
+  bool stopping_ = false;
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace
+
 WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
                              const std::vector<std::string>& shared_strings, size_t style_count,
                              spreadsheet::Sheet& sheet) {
+  const uint64_t before = package.counted();
+  Sheet trial = sheet;
+  if (std::optional<WorksheetRead> r =
+          SplitRead(package, part, shared_strings, style_count, trial).run()) {
+    sheet = std::move(trial);
+    return *r;
+  }
+  package.refund(package.counted() - before);
   return Reader(package, part, shared_strings, style_count, sheet).run();
 }
 

@@ -122,7 +122,7 @@ TEST_F(EngineTest, ValuesWrittenInOneCallMatchCellByCellWrites) {
     cell(5, c - 1).set_value("left");
     cell(5, c + 1).set_value("right");
   }
-  const std::vector<Variant> values = {Variant("0001"), Variant(2.5), Variant(),
+  const std::vector<Variant> values = {Variant("0001"), Variant(2.5),     Variant(),
                                        Variant("0004"), Variant("'0005"), Variant("TRUE")};
   for (size_t i = 0; i < values.size(); ++i)
     cell(static_cast<int32_t>(i) + 1, 2).set_value(values[i]);

@@ -71,7 +71,7 @@ TEST(Deflate, PiecesJoinIntoOneStream) {
     }
     EXPECT_EQ(inflate_raw(stream, whole.size()), whole);
     EXPECT_EQ(crc, static_cast<uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(whole.data()),
-                                                  static_cast<uInt>(whole.size()))));
+                                                 static_cast<uInt>(whole.size()))));
   }
 }
 

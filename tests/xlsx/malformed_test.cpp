@@ -195,8 +195,8 @@ void damage(const std::string& path, const std::string& part) {
   const size_t header = name_at - 30;
   ASSERT_EQ(bytes.compare(header, 4, "PK\x03\x04"), 0);
   auto u16 = [&](size_t at) {
-    return static_cast<size_t>(static_cast<uint8_t>(bytes[at]) |
-                               static_cast<uint8_t>(bytes[at + 1]) << 8);
+    return static_cast<size_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1])
+                                                                     << 8);
   };
   const size_t packed = u16(header + 18) | u16(header + 20) << 16;
   const size_t data = header + 30 + u16(header + 26) + u16(header + 28);
@@ -220,6 +220,48 @@ TEST(Malformed, DamagedCompressedDataIsRefused) {
     EXPECT_NO_THROW(read_workbook(path));
     damage(path, part);
     expect_refused(path, part);
+  }
+}
+
+// Sheets large enough to be read in several segments side by side: shared
+// formulas whose anchor is segments away, a follower without an anchor,
+// rows that do not name their row, comments between rows; and rows that go
+// back, which are read in one piece instead. Both read as written.
+TEST(Malformed, RowsReadInSegmentsReadAsWritten) {
+  constexpr int kRows = 40000;
+  auto sheet_with = [](const std::string& extra_row) {
+    std::string rows;
+    for (int i = 1; i <= kRows; ++i) {
+      const std::string n = std::to_string(i);
+      rows += i % 1000 == 0 ? "<row>" : "<row r=\"" + n + "\">";
+      rows += "<c r=\"A" + n + "\"><v>" + n + "</v></c>";
+      rows += i == 1 ? "<c r=\"B1\"><f t=\"shared\" ref=\"B1:B40000\" si=\"0\">A1*2</f><v>2</v></c>"
+                     : "<c r=\"B" + n + "\"><f t=\"shared\" si=\"0\"/><v>" + std::to_string(2 * i) +
+                           "</v></c>";
+      if (i == 30000) rows += "<c r=\"C30000\"><f t=\"shared\" si=\"7\"/></c>";
+      rows += "</row>";
+      if (i % 777 == 0) rows += "<!-- <row r=\"1\"> -->";
+      if (i == 20000) rows += extra_row;
+    }
+    return std::string("<worksheet xmlns=\"") + kMain + "\"><sheetData>" + rows +
+           "</sheetData></worksheet>";
+  };
+  test::TempDir dir;
+  for (const std::string& extra :
+       {std::string(), std::string("<row r=\"10\"><c r=\"A10\"><v>-1</v></c></row>")}) {
+    Parts p = minimal_parts();
+    p["xl/worksheets/sheet1.xml"] = sheet_with(extra);
+    const auto book = read_workbook(make(dir, p));
+    const auto& rows = book->sheets[0]->rows;
+    ASSERT_EQ(rows.size(), static_cast<size_t>(kRows));
+    for (int i : {1, 999, 1000, 1001, 25000, 30000, kRows}) {
+      const auto& cells = rows[static_cast<size_t>(i - 1)].cells;
+      ASSERT_EQ(cells.size(), 2u) << i;
+      EXPECT_EQ(cells[0].value, host::Variant(i == 10 && !extra.empty() ? -1.0 : double(i))) << i;
+      ASSERT_TRUE(cells[1].formula) << i;
+      EXPECT_EQ(cells[1].formula->text, "A" + std::to_string(i) + "*2") << i;
+    }
+    EXPECT_EQ(rows[9].cells[0].value, host::Variant(extra.empty() ? 10.0 : -1.0));
   }
 }
 
