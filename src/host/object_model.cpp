@@ -17,6 +17,15 @@ void check_cell(int32_t r, int32_t c) {
 
 }  // namespace
 
+// --- Environment ------------------------------------------------------------
+
+std::vector<bool> Environment::files_exist(const std::vector<std::string>& paths) {
+  std::vector<bool> out;
+  out.reserve(paths.size());
+  for (const std::string& p : paths) out.push_back(file_exists(p));
+  return out;
+}
+
 // --- Worksheet --------------------------------------------------------------
 
 Range Worksheet::cells(int32_t row, int32_t column) {

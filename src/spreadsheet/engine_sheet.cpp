@@ -510,7 +510,10 @@ Rect EngineSheet::current_region(int32_t row, int32_t column) const {
   auto row_hit = [&](int32_t r, int32_t c1, int32_t c2) {
     if (r < 1 || r > last) return false;
     const Row& rw = s.rows[r - 1];
-    for (auto it = cells::lower(rw, std::max(c1, 1)); it != rw.cells.end() && it->col <= c2; ++it)
+    if (rw.cells.empty() || rw.cells.back().col < c1) return false;
+    // A table's rows mostly start inside it: no search then.
+    auto it = rw.cells.front().col >= c1 ? rw.cells.begin() : cells::lower(rw, std::max(c1, 1));
+    for (; it != rw.cells.end() && it->col <= c2; ++it)
       if (cells::has_value(*it)) return true;
     return false;
   };
@@ -680,6 +683,11 @@ void EngineSheet::copy_rect(const Rect& area) {
        ++it)
     col_styles = col_styles || it->second.style.has_value();
   const int32_t last = bounded && col_styles ? area.row2 : std::min(area.row2, cells::last_row(s));
+  // Every cell of a formatted block gets an item: room for them at once.
+  if (bounded && col_styles && last >= area.row1)
+    clip->items.reserve(std::min<size_t>(
+        static_cast<size_t>(last - area.row1 + 1) * static_cast<size_t>(area.columns()),
+        size_t{1} << 24));
   for (int32_t r = area.row1; r <= last; ++r) {
     const Row* row = cells::row_ptr(s, r);
     if (bounded && (col_styles || (row && row->style))) {
