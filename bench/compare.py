@@ -20,12 +20,14 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def run(cmd, cwd=None):
-    """Runs cmd under /usr/bin/time; returns (stdout, peak MB)."""
+def run(cmd, cwd=None, check=True):
+    """Runs cmd under /usr/bin/time; returns (stdout, peak MB). With check
+    false a failing status is accepted (engine_bench fails past its targets
+    but still prints its figures)."""
     with tempfile.NamedTemporaryFile("r", suffix=".time") as t:
         p = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", t.name] + cmd, cwd=cwd,
                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        if p.returncode != 0:
+        if p.returncode != 0 and check:
             sys.exit("failed: %s\n%s%s" % (" ".join(cmd), p.stdout, p.stderr))
         peak_kb = int(t.read().split()[-1])
     return p.stdout, peak_kb / 1024.0
@@ -144,7 +146,7 @@ def main():
                         float(t.stderr.strip().split()[-1]))
 
     for side in ("before", "after"):
-        out, peak = run([exe(side, "engine_bench")])
+        out, peak = run([exe(side, "engine_bench")], check=False)
         tab.add(side, "engine: write 100,000 x 20", figure(out, r"write .*: ([0-9.]+) s"))
         tab.add(side, "engine: sort", figure(out, r"sort .*: ([0-9.]+) s"))
         tab.add(side, "engine: paste 100,000 blocks", figure(out, r"paste .*: ([0-9.]+) s"))
