@@ -81,6 +81,7 @@ int Run(const std::string& dir) {
   const Clock::time_point start = Clock::now();
   component.MyFunClick(engine, *form, "LtbBiaoClick");
   const double opened = seconds_since(start);
+  const double open_peak = bench::peak_mb();
 
   form->control("TxtSKHao").set_value("2024000001");
   form->control("TxtXHShu").set_value("30");
@@ -89,6 +90,7 @@ int Run(const std::string& dir) {
   const Clock::time_point assign_start = Clock::now();
   component.MyFunClick(engine, *form, "CmdDoKaoHaoClick");
   const double assigned = seconds_since(assign_start);
+  const double assign_peak = bench::peak_mb();
 
   const Clock::time_point save_start = Clock::now();
   // Saved beside the input, so every run reads the same file.
@@ -100,6 +102,8 @@ int Run(const std::string& dir) {
   std::printf("examinees %d, rooms %d\n", kExaminees, kRooms);
   std::printf("open   %.3f s\nassign %.3f s\nsave   %.3f s\ntotal  %.3f s\n", opened, assigned,
               saved, seconds_since(start));
+  std::printf("peak memory after opening %.0f MB, after assigning %.0f MB, after saving %.0f MB\n",
+              open_peak, assign_peak, bench::peak_mb());
   return 0;
 }
 

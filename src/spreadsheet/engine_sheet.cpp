@@ -389,6 +389,7 @@ void EngineSheet::set_values(const Rect& area, const std::vector<Variant>& value
           it->formula.reset();
         }
       } else if (!row.cells.empty() && row.cells.back().col < c) {
+        cells::room_for(row, 1);
         Cell cell;
         cell.col = c;
         cell.style = cells::inherited_style(s, &row, c);

@@ -182,12 +182,16 @@ Deflater::~Deflater() {
 
 void Deflater::compress(std::string_view in, bool last, std::string& out) {
   if (in.empty() && !last) return;
-  const size_t at = out.size();
+  // Compressed into a buffer of the worst case's size kept for the next
+  // piece, then copied out at its own size: a piece keeps no more memory
+  // than its compressed bytes.
   const size_t bound = libdeflate_deflate_compress_bound(c_, in.size());
-  out.resize(at + bound + 5);
-  const size_t n = libdeflate_deflate_compress(c_, in.data(), in.size(), out.data() + at, bound);
+  if (scratch_.size() < bound) scratch_.resize(bound);
+  const size_t n = libdeflate_deflate_compress(c_, in.data(), in.size(), scratch_.data(), bound);
   if (n == 0) throw std::runtime_error("deflate: output larger than its bound");
-  out.resize(at + n);
+  const size_t at = out.size();
+  out.reserve(at + n + 5);
+  out.append(scratch_.data(), n);
   if (last) return;
   // The piece's final block becomes an ordinary one, and an empty stored
   // block brings the stream to a byte boundary.

@@ -35,6 +35,7 @@ class Deflater {
 
  private:
   libdeflate_compressor* c_;
+  std::string scratch_;
 };
 
 // Bit offsets, in a complete raw deflate stream, of the final block's header
