@@ -821,10 +821,17 @@ void EngineSheet::paste_values_at(int32_t row, int32_t column) {
       it->formula.reset();
     }
   }
-  for (const Clipboard::Item& item : clip.items) {
-    if (is_blank(item.value)) continue;
-    Cell& c = cells::get(s, dest.row1 + item.row, dest.col1 + item.col);
-    c.value = item.value;
+  for (auto it = clip.items.begin(); it != clip.items.end();) {
+    // A row's values at once: its cells get room for all of them first.
+    auto end = it;
+    size_t values = 0;
+    for (; end != clip.items.end() && end->row == it->row; ++end) values += !is_blank(end->value);
+    if (values > 0) cells::room_for(cells::row_at(s, dest.row1 + it->row), values);
+    for (; it != end; ++it) {
+      if (is_blank(it->value)) continue;
+      Cell& c = cells::get(s, dest.row1 + it->row, dest.col1 + it->col);
+      c.value = it->value;
+    }
   }
   touch(dest.col1, dest.col2);
 }
