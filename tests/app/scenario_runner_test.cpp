@@ -12,6 +12,7 @@
 
 #include "bridge/fake_application.h"
 #include "host/system_environment.h"
+#include "support/temp_folder.h"
 
 namespace kelv::app {
 namespace {
@@ -21,14 +22,7 @@ using nlohmann::json;
 
 class RunnerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root = fs::temp_directory_path() / (std::string("kelv-runner-") + info->name());
-    fs::remove_all(root);
-    fs::create_directories(root);
-    app = std::make_unique<testing::FakeApplication>(root.string());
-  }
-  void TearDown() override { fs::remove_all(root); }
+  void SetUp() override { app = std::make_unique<testing::FakeApplication>(root.string()); }
 
   void WriteHelp() { std::ofstream(root / "帮助.doc") << "help"; }
 
@@ -57,7 +51,8 @@ class RunnerTest : public ::testing::Test {
     return json();
   }
 
-  fs::path root;
+  test::TempFolder temp{"runner"};
+  fs::path root = temp.path();
   std::unique_ptr<testing::FakeApplication> app;
   std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
   host::RecordingDialogs dialogs;
@@ -187,8 +182,8 @@ TEST(TranscriptTest, PathsInsideTheWorkspaceBecomeRelative) {
 }
 
 TEST(FindHostWorkbookTest, TakesTheOnlyWorkbookOrTheNamedOne) {
-  const fs::path root = fs::temp_directory_path() / "kelv-find-host";
-  fs::remove_all(root);
+  const test::TempFolder temp("find-host");
+  const fs::path root = temp.path();
   fs::create_directories(root / "数据");
   std::ofstream(root / "数据" / "初一.xlsx") << "x";
   std::ofstream(root / "~$考务.xlsx") << "x";
@@ -200,7 +195,6 @@ TEST(FindHostWorkbookTest, TakesTheOnlyWorkbookOrTheNamedOne) {
   EXPECT_THROW(FindHostWorkbook(root.string(), std::nullopt), ScenarioError);
   EXPECT_EQ(FindHostWorkbook(root.string(), "副本.xlsx"), (root / "副本.xlsx").string());
   EXPECT_THROW(FindHostWorkbook(root.string(), "没有.xlsx"), ScenarioError);
-  fs::remove_all(root);
 }
 
 TEST(RunScenarioTest, MissingWorkspaceIsRefusedBeforeAnythingRuns) {

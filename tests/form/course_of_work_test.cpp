@@ -26,6 +26,7 @@
 #include "app/form/main_window.h"
 #include "app/sample/sample_workspace.h"
 #include "spreadsheet/engine.h"
+#include "support/temp_folder.h"
 #include "xlsx/xlsx_format.h"
 
 namespace kelv::form {
@@ -61,8 +62,8 @@ int critical_boxes(const host::RecordingDialogs& script) {
 class CourseOfWork : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    dir = fs::temp_directory_path() / ("kelv-form-test-" + std::to_string(stamp));
+    temp = std::make_unique<test::TempFolder>("form-test");
+    dir = temp->path() / "考务";
     xlsx::XlsxFormat format;
     sample::SampleOptions options;
     options.examinees = 60;
@@ -75,8 +76,7 @@ class CourseOfWork : public ::testing::Test {
   }
   void TearDown() override {
     window.reset();
-    std::error_code ec;
-    fs::remove_all(dir, ec);
+    temp.reset();
   }
 
   template <typename W>
@@ -103,6 +103,7 @@ class CourseOfWork : public ::testing::Test {
     widget->grab().save(QString::fromLocal8Bit(folder) + "/" + name);
   }
 
+  std::unique_ptr<test::TempFolder> temp;
   fs::path dir;
   host::RecordingDialogs script;
   std::unique_ptr<MainWindow> window;
@@ -311,8 +312,8 @@ TEST_F(CourseOfWork, HelpOpensTheHelpDocumentAndAMissingOneIsReported) {
 }
 
 TEST(SampleWorkspace, IsCreatedInANewFolderAndOpened) {
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const fs::path parent = fs::temp_directory_path() / ("kelv-form-sample-" + std::to_string(stamp));
+  const test::TempFolder temp("form-sample");
+  const fs::path parent = temp.path();
   fs::create_directories(parent / MainWindow::kSampleFolder);  // taken: not overwritten
   MainWindow window([](const std::string& folder) {
     xlsx::XlsxFormat format;
@@ -329,8 +330,6 @@ TEST(SampleWorkspace, IsCreatedInANewFolderAndOpened) {
   ASSERT_NE(window.workspace(), nullptr);
   EXPECT_EQ(fs::path(window.workspace()->folder()), made);
   EXPECT_TRUE(window.workspace()->component().state().FormReady);
-  std::error_code ec;
-  fs::remove_all(parent, ec);
 }
 
 }  // namespace

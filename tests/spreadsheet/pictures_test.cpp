@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "engine_fixture.h"
+#include "support/temp_folder.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -37,16 +38,13 @@ std::string jpeg(uint16_t w, uint16_t h) {
 
 class PictureTest : public EngineTest {
  protected:
-  PictureTest() {
-    dir = fs::temp_directory_path() / ("kelv-pictures-" + std::to_string(::getpid()));
-    fs::create_directories(dir / "照片");
-  }
-  ~PictureTest() override { fs::remove_all(dir); }
+  PictureTest() : temp("pictures"), dir(temp.path()) { fs::create_directories(dir / "照片"); }
   std::string file(const std::string& name, const std::string& bytes) {
     const fs::path p = dir / "照片" / name;
     std::ofstream(p, std::ios::binary) << bytes;
     return p.string();
   }
+  test::TempFolder temp;
   fs::path dir;
 };
 

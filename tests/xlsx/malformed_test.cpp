@@ -30,9 +30,9 @@ Parts minimal_parts(const std::string& sheet_data = "<c r=\"A1\"><v>1</v></c>") 
   return p;
 }
 
-std::string make(const test::TempDir& dir, const Parts& parts,
+std::string make(const test::TempFolder& dir, const Parts& parts,
                  const std::string& name = "bad.xlsx") {
-  const std::string path = dir.path(name);
+  const std::string path = dir.file(name);
   PackageWriter w(path);
   for (const auto& [part, data] : parts) w.add(part, data);
   w.close();
@@ -59,16 +59,16 @@ void expect_refused(const std::string& path, const std::string& part = "",
 }
 
 TEST(Malformed, TheMinimalPackageReads) {
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   auto b = read_workbook(make(dir, minimal_parts()));
   ASSERT_EQ(b->sheets.size(), 1u);
   EXPECT_EQ(b->sheets[0]->rows[0].cells[0].value, host::Variant(1.0));
 }
 
 TEST(Malformed, MissingFileIsError53) {
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   try {
-    read_workbook(dir.path("无此文件.xlsx"));
+    read_workbook(dir.file("无此文件.xlsx"));
     ADD_FAILURE();
   } catch (const host::HostError& e) {
     EXPECT_EQ(e.number(), 53);
@@ -77,20 +77,20 @@ TEST(Malformed, MissingFileIsError53) {
 }
 
 TEST(Malformed, NotAZipEmptyOrTruncated) {
-  test::TempDir dir;
-  std::ofstream(dir.path("text.xlsx")) << "姓名,分数\n张三,98\n";
-  expect_refused(dir.path("text.xlsx"));
-  std::ofstream(dir.path("empty.xlsx")).close();
-  expect_refused(dir.path("empty.xlsx"));
+  test::TempFolder dir("xlsx");
+  std::ofstream(dir.file("text.xlsx")) << "姓名,分数\n张三,98\n";
+  expect_refused(dir.file("text.xlsx"));
+  std::ofstream(dir.file("empty.xlsx")).close();
+  expect_refused(dir.file("empty.xlsx"));
   const std::string good = make(dir, minimal_parts(), "good.xlsx");
   std::ifstream in(good, std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), {});
-  std::ofstream(dir.path("cut.xlsx"), std::ios::binary) << bytes.substr(0, bytes.size() / 2);
-  expect_refused(dir.path("cut.xlsx"));
+  std::ofstream(dir.file("cut.xlsx"), std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+  expect_refused(dir.file("cut.xlsx"));
 }
 
 TEST(Malformed, MissingParts) {
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   for (const char* part : {"[Content_Types].xml", "xl/workbook.xml", "xl/worksheets/sheet1.xml",
                            "xl/sharedStrings.xml"}) {
     Parts p = minimal_parts();
@@ -100,7 +100,7 @@ TEST(Malformed, MissingParts) {
 }
 
 TEST(Malformed, BrokenXmlNamesThePartAndLine) {
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   Parts p = minimal_parts("<c r=\"A1\"><v>1</v></c><c r=\"B1\">");
   expect_refused(make(dir, p), "xl/worksheets/sheet1.xml", "第 1 行");
   p = minimal_parts();
@@ -112,7 +112,7 @@ TEST(Malformed, BrokenXmlNamesThePartAndLine) {
 }
 
 TEST(Malformed, ReferencesOffTheSheetOrTables) {
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   expect_refused(make(dir, minimal_parts("<c r=\"A1048577\"><v>1</v></c>")),
                  "xl/worksheets/sheet1.xml", "A1048577");
   expect_refused(make(dir, minimal_parts("<c r=\"XFE1\"><v>1</v></c>")),
@@ -142,7 +142,7 @@ TEST(Malformed, ReferencesOffTheSheetOrTables) {
 }
 
 TEST(Malformed, EntityExpansionIsRefused) {
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   Parts p = minimal_parts();
   p["xl/worksheets/sheet1.xml"] =
       "<?xml version=\"1.0\"?><!DOCTYPE w [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
@@ -154,7 +154,7 @@ TEST(Malformed, EntityExpansionIsRefused) {
 }
 
 TEST(Malformed, PartsBeyondTheUnpackLimitsAreRefused) {
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   Parts p = minimal_parts();
   // Five megabytes of one repeated row: a high compression ratio.
   std::string rows;
@@ -177,7 +177,7 @@ TEST(Malformed, PartsBeyondTheUnpackLimitsAreRefused) {
 
 TEST(Malformed, FarRowsCountAgainstTheLimitToo) {
   // A few bytes naming the last row make the model hold every row before it.
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   const std::string path = make(dir, minimal_parts("<c r=\"A1048576\"><v>1</v></c>"));
   UnpackLimits limits;
   limits.total_bytes = 16u << 20;

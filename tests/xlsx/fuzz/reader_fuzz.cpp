@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -64,10 +66,29 @@ std::map<std::string, std::string> sound_package() {
   return p;
 }
 
+// The input and the workbook written from it, in the temporary folder and
+// removed when the fuzzer exits.
+const std::string* scratch = nullptr;
+
+void remove_scratch() {
+  std::remove(scratch->c_str());
+  std::remove((*scratch + ".out.xlsx").c_str());
+}
+
+const std::string& scratch_file() {
+  if (!scratch) {
+    scratch = new std::string((std::filesystem::temp_directory_path() /
+                               ("kelv-fuzz-" + std::to_string(getpid()) + ".xlsx"))
+                                  .string());
+    std::atexit(remove_scratch);
+  }
+  return *scratch;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/kelv-fuzz-" + std::to_string(getpid()) + ".xlsx";
+  const std::string& path = scratch_file();
   kelv::xlsx::UnpackLimits limits;
   limits.total_bytes = 64u << 20;  // small, so a bomb is refused quickly
   limits.part_bytes = 32u << 20;
