@@ -162,6 +162,20 @@ struct HeaderFooter {
   bool align_with_margins = true;
 };
 
+// Which parts of a sheet's page setup it really has: read from its file or
+// set through PageSetup. A file writes back these and any value that differs
+// from the defaults, nothing else, so a sheet that never had a page setup
+// keeps printing with the printer's own paper, scale and margins.
+struct PageSetupGiven {
+  bool print_options = false;
+  bool margins = false;  // all six together, as the file stores them
+  bool paper_size = false, scale = false, orientation = false;
+  bool fit_to_width = false, fit_to_height = false;
+  bool horizontal_dpi = false, vertical_dpi = false;
+  bool first_page_number = false;
+  bool header_footer = false;
+};
+
 struct PageSetupModel {
   // Margins in inches, as the file stores them.
   double left_margin = 0.7, right_margin = 0.7, top_margin = 0.75, bottom_margin = 0.75;
@@ -179,6 +193,7 @@ struct PageSetupModel {
   bool print_grid_lines = false;
   bool print_headings = false;
   HeaderFooter header_footer;
+  PageSetupGiven given;
 };
 
 struct SheetView {

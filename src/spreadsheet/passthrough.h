@@ -50,6 +50,9 @@ struct SheetPassthrough {
   std::string sheet_view_attributes;
   std::string sheet_format_attributes;
   std::string page_setup_attributes;
+  // The file had no sheetFormatPr: while the defaults stay as read, none is
+  // written either.
+  bool sheet_format_absent = false;
 };
 
 // A sheet of a kind the engine does not model (a chart sheet, a dialog or

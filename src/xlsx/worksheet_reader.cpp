@@ -277,6 +277,7 @@ class Reader {
         }
       }
       sheet_.passthrough.root_namespaces = root_ns_;
+      sheet_.passthrough.sheet_format_absent = true;
       pending_ns_.clear();
       return;
     }
@@ -440,6 +441,7 @@ class Reader {
     if (local == "sheetPr") {
       append_attributes(sheet_.passthrough.sheet_pr_attributes, atts);
     } else if (local == "sheetFormatPr") {
+      sheet_.passthrough.sheet_format_absent = false;
       double v = 0;
       if (const char* h = find_attr(atts, "defaultRowHeight"); h && parse_number(h, &v) && v >= 0)
         sheet_.default_row_height = v;
@@ -456,12 +458,14 @@ class Reader {
       append_attributes(sheet_.passthrough.sheet_format_attributes, atts,
                         {"defaultRowHeight", "defaultColWidth", "baseColWidth", "customHeight"});
     } else if (local == "printOptions") {
+      ps.given.print_options = true;
       if (const char* v = find_attr(atts, "horizontalCentered"))
         ps.horizontal_centered = parse_bool(v);
       if (const char* v = find_attr(atts, "verticalCentered")) ps.vertical_centered = parse_bool(v);
       if (const char* v = find_attr(atts, "gridLines")) ps.print_grid_lines = parse_bool(v);
       if (const char* v = find_attr(atts, "headings")) ps.print_headings = parse_bool(v);
     } else if (local == "pageMargins") {
+      ps.given.margins = true;
       auto num = [&](const char* n, double& out) {
         double v = 0;
         if (const char* s = find_attr(atts, n); s && parse_number(s, &v)) out = v;
@@ -473,28 +477,33 @@ class Reader {
       num("header", ps.header_margin);
       num("footer", ps.footer_margin);
     } else if (local == "pageSetup") {
-      auto num = [&](const char* n, int32_t& out) {
+      auto num = [&](const char* n, int32_t& out, bool& given) {
         int64_t v = 0;
         if (const char* s = find_attr(atts, n);
-            s && parse_int(s, &v) && v >= INT32_MIN && v <= INT32_MAX)
+            s && parse_int(s, &v) && v >= INT32_MIN && v <= INT32_MAX) {
           out = static_cast<int32_t>(v);
+          given = true;
+        }
       };
-      num("paperSize", ps.paper_size);
-      num("scale", ps.scale);
-      num("fitToWidth", ps.fit_to_width);
-      num("fitToHeight", ps.fit_to_height);
-      num("horizontalDpi", ps.horizontal_dpi);
-      num("verticalDpi", ps.vertical_dpi);
+      num("paperSize", ps.paper_size, ps.given.paper_size);
+      num("scale", ps.scale, ps.given.scale);
+      num("fitToWidth", ps.fit_to_width, ps.given.fit_to_width);
+      num("fitToHeight", ps.fit_to_height, ps.given.fit_to_height);
+      num("horizontalDpi", ps.horizontal_dpi, ps.given.horizontal_dpi);
+      num("verticalDpi", ps.vertical_dpi, ps.given.vertical_dpi);
       const char* use_first = find_attr(atts, "useFirstPageNumber");
-      if (use_first && parse_bool(use_first)) num("firstPageNumber", ps.first_page_number);
+      if (use_first && parse_bool(use_first))
+        num("firstPageNumber", ps.first_page_number, ps.given.first_page_number);
       if (const char* o = find_attr(atts, "orientation")) {
         const std::string_view v(o);
         ps.orientation = v == "portrait" ? 1 : v == "landscape" ? 2 : 0;
+        ps.given.orientation = true;
       }
       append_attributes(sheet_.passthrough.page_setup_attributes, atts,
                         {"paperSize", "scale", "fitToWidth", "fitToHeight", "horizontalDpi",
                          "verticalDpi", "useFirstPageNumber", "firstPageNumber", "orientation"});
     } else if (local == "headerFooter") {
+      ps.given.header_footer = true;
       auto& hf = ps.header_footer;
       if (const char* v = find_attr(atts, "differentOddEven"))
         hf.different_odd_even = parse_bool(v);
