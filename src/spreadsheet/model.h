@@ -202,6 +202,9 @@ struct SheetView {
   int32_t top_row = 1, left_col = 1;  // scroll position
   int32_t split_rows = 0, split_cols = 0;  // SplitRow / SplitColumn
   bool frozen = false;
+  // With frozen panes, the scrolling pane's top-left cell; 0: just past
+  // the split.
+  int32_t pane_top_row = 0, pane_left_col = 0;
   int32_t zoom = 100;
   bool show_grid_lines = true;
   bool tab_selected = false;
@@ -263,6 +266,9 @@ struct Workbook {
   bool macro_enabled = false;    // .xlsm
   int32_t max_digit_width = 7;   // pixels, of the default font
   WorkbookPassthrough passthrough;
+  // What the reader mended to open a damaged file, a line each, for the
+  // front ends to show; empty for a sound file.
+  std::vector<std::string> repairs;
 };
 
 }  // namespace kelv::spreadsheet

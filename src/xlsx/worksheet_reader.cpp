@@ -41,10 +41,7 @@ struct QName {
       prefix = v.substr(b + 1);
     }
   }
-  // The transitional namespace, its strict twin, or none (sloppy producers).
-  bool main() const {
-    return uri.empty() || uri == kMainNs || uri == "http://purl.oclc.org/ooxml/spreadsheetml/main";
-  }
+  bool main() const { return is_spreadsheet_namespace(uri); }
   void append_qualified(std::string& out) const {
     if (!prefix.empty()) {
       out.append(prefix);
@@ -180,8 +177,13 @@ struct SharedFormula {
 class Reader {
  public:
   Reader(PackageReader& package, const std::string& part, const std::vector<std::string>& sst,
-         size_t style_count, Sheet& sheet)
-      : package_(package), part_(part), sst_(sst), style_count_(style_count), sheet_(sheet) {}
+         size_t style_count, Sheet& sheet, std::vector<std::string>& repairs)
+      : package_(package),
+        part_(part),
+        sst_(sst),
+        style_count_(style_count),
+        sheet_(sheet),
+        repairs_(repairs) {}
 
   WorksheetRead run() {
     std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> owner(
@@ -197,6 +199,16 @@ class Reader {
     feed("", 0, true);
     if (!seen_root_) package_.fail(part_, "不是工作表");
     keep_disjoint_merges(sheet_.merges);
+    const std::string where = "工作表“" + sheet_.name + "”：";
+    if (bad_strings_) {
+      repairs_.push_back(where + std::to_string(bad_strings_) +
+                         " 个单元格的共享字符串索引超出范围（第一个是 " + first_bad_string_ +
+                         "），已作为空单元格读入");
+    }
+    if (renumbered_) {
+      repairs_.push_back(where + std::to_string(renumbered_) +
+                         " 处行号为 0 或负数，已按上一行的下一行读入");
+    }
     return result_;
   }
 
@@ -208,6 +220,17 @@ class Reader {
                                " 行第 " + std::to_string(XML_GetCurrentColumnNumber(parser_)) +
                                " 列）：" + XML_ErrorString(XML_GetErrorCode(parser_)));
     }
+  }
+
+  // A reference to row 0 ("B0"): its column.
+  static bool row_zero_ref(std::string_view ref, int32_t* col) {
+    size_t i = 0;
+    while (i < ref.size() && ((ref[i] >= 'A' && ref[i] <= 'Z') || (ref[i] >= 'a' && ref[i] <= 'z')))
+      ++i;
+    if (i == 0 || i == ref.size() || ref.find_first_not_of('0', i) != std::string_view::npos)
+      return false;
+    int32_t r = 0;
+    return parse_cell(std::string(ref.substr(0, i)) + "1", &r, col);
   }
 
   // Stops the parse with a message naming the position.
@@ -263,6 +286,10 @@ class Reader {
     if (depth_ == 1) {
       if (q.local != "worksheet" && q.local != "dialogsheet") {
         stop("根元素不是 worksheet");
+        return;
+      }
+      if (!q.main()) {
+        stop("使用了无法识别的命名空间“" + std::string(q.uri) + "”");
         return;
       }
       seen_root_ = true;
@@ -552,8 +579,14 @@ class Reader {
   void pane(const char** atts) {
     auto& v = sheet_.view;
     const char* state = find_attr(atts, "state");
-    if (!state || (std::strcmp(state, "frozen") != 0 && std::strcmp(state, "frozenSplit") != 0))
+    if (!state || (std::strcmp(state, "frozen") != 0 && std::strcmp(state, "frozenSplit") != 0)) {
+      auto& p = sheet_.passthrough;
+      p.split_pane_attributes.clear();
+      append_attributes(p.split_pane_attributes, atts);
+      const char* active = find_attr(atts, "activePane");
+      p.split_active_pane = active ? active : "";
       return;
+    }
     double x = 0, y = 0;
     if (const char* s = find_attr(atts, "xSplit")) parse_number(s, &x);
     if (const char* s = find_attr(atts, "ySplit")) parse_number(s, &y);
@@ -561,6 +594,13 @@ class Reader {
     v.split_cols = static_cast<int32_t>(x);
     v.split_rows = static_cast<int32_t>(y);
     v.frozen = true;
+    if (const char* s = find_attr(atts, "topLeftCell")) {
+      int32_t r = 0, c = 0;
+      if (parse_cell(s, &r, &c)) {
+        v.pane_top_row = r;
+        v.pane_left_col = c;
+      }
+    }
   }
 
   void selection(const char** atts) {
@@ -626,7 +666,13 @@ class Reader {
       if (const char* s = find_attr(atts, "r")) {
         if (!parse_int(s, &r)) return stop(std::string("行号无效：") + s);
       }
-      if (r < 1 || r > host::kMaxRows) return stop("行号超出范围：" + std::to_string(r));
+      if (r > host::kMaxRows) return stop("行号超出范围：" + std::to_string(r));
+      row_renumbered_ = r < 1;
+      if (r < 1) {
+        // A row numbered 0 (or less) is taken as the row after the last.
+        ++renumbered_;
+        r = std::min<int64_t>(row_ + 1, host::kMaxRows);
+      }
       row_ = static_cast<int32_t>(r);
       col_ = 0;
       const char* ht = find_attr(atts, "ht");
@@ -637,7 +683,9 @@ class Reader {
       if (ht || hidden || (style && custom_format) || outline) {
         spreadsheet::Row& row = row_at(row_);
         double h = 0;
-        if (ht && parse_number(ht, &h) && h >= 0 && h <= 409.5) row.height = h;
+        // Kept as written, even beyond the 409.5 points an application lets
+        // a user set.
+        if (ht && parse_number(ht, &h) && h >= 0 && std::isfinite(h)) row.height = h;
         if (const char* c = find_attr(atts, "customHeight")) row.custom_height = parse_bool(c);
         if (hidden) row.hidden = parse_bool(hidden);
         int64_t v = 0;
@@ -653,7 +701,12 @@ class Reader {
       if (row_ == 0) row_ = 1;
       int32_t r = row_, c = col_ + 1;
       if (const char* ref = find_attr(atts, "r")) {
-        if (!parse_cell(ref, &r, &c)) return stop(std::string("单元格引用无效或超出范围：") + ref);
+        if (!parse_cell(ref, &r, &c)) {
+          // "B0": a cell of a row numbered 0 keeps its column in the row read.
+          if (!row_zero_ref(ref, &c)) return stop(std::string("单元格引用无效或超出范围：") + ref);
+          if (!row_renumbered_) ++renumbered_;
+          r = row_;
+        }
         if (r != row_) {
           // A cell outside its row element: take its own row.
           row_ = r;
@@ -681,6 +734,11 @@ class Reader {
       has_value_ = false;
       formula_.reset();
       inline_.clear();
+      has_inline_ = false;
+      return;
+    }
+    if (depth_ == 5 && local == "is") {
+      has_inline_ = true;
       return;
     }
     if (depth_ == 5 && local == "v") {
@@ -755,13 +813,16 @@ class Reader {
     cell.style = style_;
     cell.formula = std::move(formula_);
     if (type_ == 'i') {
-      cell.value = decode_escapes(inline_);
+      // <c t="inlineStr"/> with no string at all is a blank cell.
+      if (has_inline_) cell.value = decode_escapes(inline_);
     } else if (has_value_) {
       switch (type_) {
         case 's': {
           int64_t i = -1;
           if (!parse_int(value_, &i) || i < 0 || static_cast<size_t>(i) >= sst_.size()) {
-            return stop("单元格 " + cell_name(row_, col_) + " 的共享字符串索引越界");
+            // A local defect: the cell reads empty and the repair is reported.
+            if (!bad_strings_++) first_bad_string_ = cell_name(row_, col_);
+            break;
           }
           cell.value = sst_[static_cast<size_t>(i)];
           break;
@@ -840,6 +901,12 @@ class Reader {
   uint32_t style_ = 0;
   std::string value_, inline_;
   bool has_value_ = false;
+  bool has_inline_ = false;
+  // Repairs of local defects, reported once per sheet.
+  std::vector<std::string>& repairs_;
+  int64_t bad_strings_ = 0, renumbered_ = 0;
+  bool row_renumbered_ = false;
+  std::string first_bad_string_;
   bool in_phonetic_ = false;
   std::shared_ptr<const spreadsheet::Formula> formula_;
   char f_type_ = 'n';
@@ -898,8 +965,8 @@ int32_t worksheet_element_order(std::string_view local) {
 
 WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
                              const std::vector<std::string>& shared_strings, size_t style_count,
-                             spreadsheet::Sheet& sheet) {
-  return Reader(package, part, shared_strings, style_count, sheet).run();
+                             spreadsheet::Sheet& sheet, std::vector<std::string>& repairs) {
+  return Reader(package, part, shared_strings, style_count, sheet, repairs).run();
 }
 
 }  // namespace kelv::xlsx

@@ -145,7 +145,8 @@ class Writer {
       out_.attr("topLeftCell", cell_name(v.top_row, v.left_col));
     out_.raw(sheet_.passthrough.sheet_view_attributes);
     out_.attr("workbookViewId", "0").raw(">");
-    const char* pane = nullptr;
+    std::string pane;
+    const auto& pass = sheet_.passthrough;
     if (v.frozen && (v.split_rows > 0 || v.split_cols > 0)) {
       pane = v.split_rows && v.split_cols ? "bottomRight"
              : v.split_rows               ? "bottomLeft"
@@ -154,13 +155,24 @@ class Writer {
       if (v.split_cols) out_.attr("xSplit", int64_t{v.split_cols});
       if (v.split_rows) out_.attr("ySplit", int64_t{v.split_rows});
       // The window's origin is the frozen area's corner; the scrolling pane
-      // starts just past the split.
-      out_.attr("topLeftCell", cell_name(std::min(v.top_row + v.split_rows, host::kMaxRows),
-                                         std::min(v.left_col + v.split_cols, host::kMaxColumns)));
+      // starts past the split, where it was scrolled to.
+      const int32_t first_row = std::min(v.top_row + v.split_rows, host::kMaxRows);
+      const int32_t first_col = std::min(v.left_col + v.split_cols, host::kMaxColumns);
+      out_.attr(
+          "topLeftCell",
+          cell_name(v.pane_top_row >= first_row && v.pane_top_row <= host::kMaxRows ? v.pane_top_row
+                                                                                    : first_row,
+                    v.pane_left_col >= first_col && v.pane_left_col <= host::kMaxColumns
+                        ? v.pane_left_col
+                        : first_col));
       out_.attr("activePane", pane).attr("state", "frozen").raw("/>");
+    } else if (!v.frozen && v.split_rows == 0 && v.split_cols == 0 &&
+               !pass.split_pane_attributes.empty()) {
+      out_.raw("<pane").raw(pass.split_pane_attributes).raw("/>");
+      pane = pass.split_active_pane;
     }
     out_.raw("<selection");
-    if (pane) out_.attr("pane", pane);
+    if (!pane.empty()) out_.attr("pane", pane);
     out_.attr("activeCell", cell_name(v.active_row, v.active_col));
     out_.attr("sqref", v.selection.empty() ? cell_name(v.active_row, v.active_col)
                                            : range_list_name(v.selection));

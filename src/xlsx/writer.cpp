@@ -308,8 +308,12 @@ class BookWriter {
     out.raw("<bookViews><workbookView").raw(pass.workbook_view_attributes);
     if (book_.first_visible_tab > 0 && book_.first_visible_tab < n)
       out.attr("firstSheet", int64_t{file_index[static_cast<size_t>(book_.first_visible_tab)]});
-    if (n > 0 && file_index[static_cast<size_t>(active)])
-      out.attr("activeTab", int64_t{file_index[static_cast<size_t>(active)]});
+    int64_t active_tab = n > 0 ? file_index[static_cast<size_t>(active)] : 0;
+    for (size_t k = 0; k < entries.size(); ++k) {
+      if (!entries[k].first && others[entries[k].second].active)
+        active_tab = static_cast<int64_t>(k);
+    }
+    if (active_tab) out.attr("activeTab", active_tab);
     out.attr("tabRatio",
              static_cast<int64_t>(std::lround(std::clamp(book_.tab_ratio, 0.0, 1.0) * 1000)));
     out.raw("/></bookViews>");

@@ -263,6 +263,38 @@ std::string_view local_name(const char* qualified) {
   return colon == std::string_view::npos ? q : q.substr(colon + 1);
 }
 
+bool is_spreadsheet_namespace(std::string_view uri) {
+  static const char* const known[] = {
+      kMainNs,
+      "http://purl.oclc.org/ooxml/spreadsheetml/main",
+      "http://schemas.openxmlformats.org/spreadsheetml/2006/5/main",
+      "http://schemas.openxmlformats.org/spreadsheetml/2006/7/main",
+      "http://schemas.microsoft.com/office/excel/2006/2",
+      "http://schemas.microsoft.com/office/excel/2006/main",
+  };
+  if (uri.empty()) return true;
+  for (const char* k : known) {
+    if (uri == k) return true;
+  }
+  return false;
+}
+
+std::string namespace_of(pugi::xml_node node) {
+  const std::string_view name(node.name());
+  const size_t colon = name.find(':');
+  const std::string declaration =
+      colon == std::string_view::npos ? "xmlns" : "xmlns:" + std::string(name.substr(0, colon));
+  for (pugi::xml_node n = node; n && n.type() == pugi::node_element; n = n.parent()) {
+    if (pugi::xml_attribute a = n.attribute(declaration.c_str())) return a.value();
+  }
+  return {};
+}
+
+void require_spreadsheet_root(PackageReader& package, std::string_view part, pugi::xml_node root) {
+  const std::string uri = namespace_of(root);
+  if (!is_spreadsheet_namespace(uri)) package.fail(part, "使用了无法识别的命名空间“" + uri + "”");
+}
+
 pugi::xml_node child(pugi::xml_node parent, std::string_view local) {
   for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling()) {
     if (n.type() == pugi::node_element && local_name(n.name()) == local) return n;

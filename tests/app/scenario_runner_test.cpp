@@ -206,5 +206,31 @@ TEST(RunScenarioTest, MissingWorkspaceIsRefusedBeforeAnythingRuns) {
   }
 }
 
+// A damaged data workbook the component opens is opened mended, and the
+// transcript says what was repaired where it happened.
+TEST(RunScenarioTest, ARepairedWorkbookIsRecordedWhenItOpens) {
+  const test::TempFolder temp("runner");
+  const fs::path ws = temp.path() / "ws";
+  fs::copy(fs::path(KELV_TEST_DATA) / ".." / "scenarios" / "workspaces" / "basic", ws,
+           fs::copy_options::recursive);
+  fs::copy_file(fs::path(KELV_TEST_DATA) / "xlsx" / "corpus" / "damaged.xlsx",
+                ws / "数据" / "损坏.xlsx");
+  std::ofstream(temp.path() / "s.json")
+      << R"({"steps": [{"select": {"LtbBiao": "损坏.xlsx"}}, {"click": "LtbBiaoClick"}]})";
+  const std::string transcript = (temp.path() / "t.jsonl").string();
+  RunScenario(ws.string(), (temp.path() / "s.json").string(), transcript);
+  std::ifstream in(transcript);
+  std::vector<json> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+  size_t click = 0, repair = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i]["kind"] == "click" && lines[i]["event"] == "LtbBiaoClick") click = i;
+    if (lines[i]["kind"] == "repair") repair = i;
+  }
+  ASSERT_GT(repair, click);
+  EXPECT_EQ(lines[repair]["path"], "数据/损坏.xlsx");
+  EXPECT_EQ(lines[repair]["repairs"].size(), 2u);
+}
+
 }  // namespace
 }  // namespace kelv::app

@@ -20,6 +20,7 @@
 #include <QTest>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,7 @@
 #include "app/sample/sample_workspace.h"
 #include "spreadsheet/engine.h"
 #include "support/temp_folder.h"
+#include "xlsx/package.h"
 #include "xlsx/xlsx_format.h"
 
 namespace kelv::form {
@@ -329,6 +331,38 @@ TEST(SampleWorkspace, IsCreatedInANewFolderAndOpened) {
   EXPECT_TRUE(fs::is_empty(parent / MainWindow::kSampleFolder));
   ASSERT_NE(window.workspace(), nullptr);
   EXPECT_EQ(fs::path(window.workspace()->folder()), made);
+  EXPECT_TRUE(window.workspace()->component().state().FormReady);
+}
+
+// A damaged host workbook opens mended, and the window says what was
+// repaired before anything else.
+TEST(DamagedWorkspace, OpensWithTheRepairsShown) {
+  const test::TempFolder temp("form-damaged");
+  const fs::path dir = temp.path() / "考务";
+  xlsx::XlsxFormat format;
+  sample::SampleOptions options;
+  options.examinees = 20;
+  sample::WriteSampleWorkspace(dir.string(), options, format);
+  // Its package relationships broken, as some producers leave them.
+  const std::string host = (dir / "考务.xlsx").string();
+  {
+    xlsx::PackageReader in(host);
+    std::map<std::string, std::string> parts;
+    for (const std::string& p : in.parts()) parts[p] = in.read(p);
+    parts["_rels/.rels"] = "<Relationships";
+    xlsx::PackageWriter out(host);
+    for (auto& [p, data] : parts) out.add(p, std::move(data));
+    out.close();
+  }
+  MainWindow window;
+  host::RecordingDialogs script;
+  window.dialogs().set_script(&script);
+  ASSERT_TRUE(window.open_workspace(dir.string()));
+  ASSERT_FALSE(script.messages().empty());
+  const host::DialogRecord shown = script.messages().front();
+  EXPECT_EQ(shown.title, "文件已修复");
+  EXPECT_NE(shown.text.find("“" + host + "”有损坏"), std::string::npos) << shown.text;
+  EXPECT_NE(shown.text.find("_rels/.rels 损坏"), std::string::npos) << shown.text;
   EXPECT_TRUE(window.workspace()->component().state().FormReady);
 }
 

@@ -117,8 +117,6 @@ TEST(Malformed, ReferencesOffTheSheetOrTables) {
                  "xl/worksheets/sheet1.xml", "A1048577");
   expect_refused(make(dir, minimal_parts("<c r=\"XFE1\"><v>1</v></c>")),
                  "xl/worksheets/sheet1.xml");
-  expect_refused(make(dir, minimal_parts("<c r=\"A1\" t=\"s\"><v>7</v></c>")),
-                 "xl/worksheets/sheet1.xml", "共享字符串索引越界");
   expect_refused(make(dir, minimal_parts("<c r=\"A1\"><v>abc</v></c>")), "xl/worksheets/sheet1.xml",
                  "数值无效");
   Parts p = minimal_parts();
@@ -129,16 +127,34 @@ TEST(Malformed, ReferencesOffTheSheetOrTables) {
   // A format index beyond the table reads as the default format.
   auto b = read_workbook(make(dir, minimal_parts("<c r=\"A1\" s=\"99\"><v>1</v></c>")));
   EXPECT_EQ(b->sheets[0]->rows[0].cells[0].style, 0u);
-  p = minimal_parts();
-  p["xl/workbook.xml"].replace(
-      p["xl/workbook.xml"].find("</sheets>"), 9,
-      "</sheets><definedNames><definedName name=\"x\" localSheetId=\"5\">S!A1"
-      "</definedName></definedNames>");
-  expect_refused(make(dir, p), "xl/workbook.xml", "工作表索引越界");
+  // Sheet indices off the list are local defects: opened and reported.
   p = minimal_parts();
   p["xl/workbook.xml"].replace(p["xl/workbook.xml"].find("<sheets>"), 8,
                                "<bookViews><workbookView activeTab=\"3\"/></bookViews><sheets>");
-  expect_refused(make(dir, p), "xl/workbook.xml", "工作表索引越界");
+  p["xl/workbook.xml"].replace(
+      p["xl/workbook.xml"].find("</sheets>"), 9,
+      "</sheets><definedNames><definedName name=\"x\" localSheetId=\"5\">S!A1"
+      "</definedName><definedName name=\"y\">S!A1</definedName></definedNames>");
+  b = read_workbook(make(dir, p));
+  EXPECT_EQ(b->active_sheet, 0);
+  ASSERT_EQ(b->defined_names.size(), 1u);
+  EXPECT_EQ(b->defined_names[0].name, "y");
+  ASSERT_EQ(b->repairs.size(), 2u);
+  EXPECT_NE(b->repairs[0].find("活动工作表：工作表索引 3 超出范围"), std::string::npos);
+  EXPECT_NE(b->repairs[1].find("名称“x”"), std::string::npos);
+}
+
+TEST(Malformed, APartInAnUnknownNamespaceIsRefusedNamingIt) {
+  test::TempFolder dir("xlsx");
+  const std::string other = "http://example.com/not-a-spreadsheet";
+  for (const char* part : {"xl/worksheets/sheet1.xml", "xl/workbook.xml", "xl/sharedStrings.xml"}) {
+    Parts p = minimal_parts();
+    std::string& xml = p[part];
+    const size_t at = xml.find(kMain);
+    ASSERT_NE(at, std::string::npos) << part;
+    xml.replace(at, std::string(kMain).size(), other);
+    expect_refused(make(dir, p), part, "无法识别的命名空间“" + other + "”");
+  }
 }
 
 TEST(Malformed, EntityExpansionIsRefused) {
