@@ -2,9 +2,12 @@
 
 #include <zip.h>
 
+#include <algorithm>
+#include <exception>
 #include <filesystem>
 
 #include "host/host_error.h"
+#include "xlsx/file_system.h"
 
 namespace kelv::xlsx {
 namespace {
@@ -111,9 +114,94 @@ std::string PackageReader::read(std::string_view part) {
   return out;
 }
 
+// libzip writes a new archive through a source; this one hands the bytes
+// to a WritableFile and keeps the first failure to rethrow it whole.
+struct PackageWriter::Sink {
+  WritableFile& out;
+  uint64_t size = 0;  // the furthest byte written
+  std::exception_ptr failure;
+  zip_error_t error;
+
+  explicit Sink(WritableFile& f) : out(f) { zip_error_init(&error); }
+  ~Sink() { zip_error_fini(&error); }
+
+  zip_int64_t fail() {
+    if (!failure) failure = std::current_exception();
+    zip_error_set(&error, ZIP_ER_WRITE, 0);
+    return -1;
+  }
+
+  static zip_int64_t callback(void* self, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+    auto* s = static_cast<Sink*>(self);
+    try {
+      switch (cmd) {
+        case ZIP_SOURCE_SUPPORTS:
+          return zip_source_make_command_bitmap(
+              ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR,
+              ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_SUPPORTS,
+              ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_COMMIT_WRITE, ZIP_SOURCE_ROLLBACK_WRITE,
+              ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_REMOVE,
+              -1);
+        case ZIP_SOURCE_STAT: {
+          // An empty archive to start from.
+          auto* st = static_cast<zip_stat_t*>(data);
+          zip_stat_init(st);
+          st->size = 0;
+          st->valid |= ZIP_STAT_SIZE;
+          return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+          return zip_error_to_data(&s->error, data, len);
+        case ZIP_SOURCE_WRITE:
+          s->out.write(data, static_cast<size_t>(len));
+          s->size = std::max(s->size, s->out.position());
+          return static_cast<zip_int64_t>(len);
+        case ZIP_SOURCE_SEEK_WRITE: {
+          const zip_int64_t to =
+              zip_source_seek_compute_offset(s->out.position(), s->size, data, len, &s->error);
+          if (to < 0) return -1;
+          s->out.seek(static_cast<uint64_t>(to));
+          return 0;
+        }
+        case ZIP_SOURCE_TELL_WRITE:
+          return static_cast<zip_int64_t>(s->out.position());
+        case ZIP_SOURCE_OPEN:
+        case ZIP_SOURCE_READ:
+        case ZIP_SOURCE_CLOSE:
+        case ZIP_SOURCE_SEEK:
+        case ZIP_SOURCE_TELL:
+        case ZIP_SOURCE_BEGIN_WRITE:
+        case ZIP_SOURCE_COMMIT_WRITE:
+        case ZIP_SOURCE_ROLLBACK_WRITE:
+        case ZIP_SOURCE_REMOVE:
+        case ZIP_SOURCE_FREE:
+          return 0;
+        default:
+          zip_error_set(&s->error, ZIP_ER_OPNOTSUPP, 0);
+          return -1;
+      }
+    } catch (...) {
+      return s->fail();
+    }
+  }
+};
+
 PackageWriter::PackageWriter(const std::string& file) : file_(file) {
   int err = 0;
   archive_ = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  if (!archive_) refuse("无法写入文件“" + file + "”");
+}
+
+PackageWriter::PackageWriter(WritableFile& out, const std::string& file)
+    : file_(file), sink_(std::make_unique<Sink>(out)) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* src = zip_source_function_create(&Sink::callback, sink_.get(), &error);
+  if (src) {
+    archive_ = zip_open_from_source(src, ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!archive_) zip_source_free(src);
+  }
+  zip_error_fini(&error);
   if (!archive_) refuse("无法写入文件“" + file + "”");
 }
 
@@ -151,6 +239,7 @@ void PackageWriter::close() {
     std::string why = zip_strerror(archive_);
     zip_discard(archive_);
     archive_ = nullptr;
+    if (sink_ && sink_->failure) std::rethrow_exception(sink_->failure);
     refuse("无法写入文件“" + file_ + "”：" + why);
   }
   archive_ = nullptr;

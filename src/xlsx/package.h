@@ -60,10 +60,16 @@ class PackageReader {
   uint64_t unpacked_ = 0;
 };
 
+class WritableFile;
+
 // Collects parts and writes them as one zip file at close().
 class PackageWriter {
  public:
   explicit PackageWriter(const std::string& file);
+  // Writes the package into `out`, which must outlive the writer; `file`
+  // names it in messages. A failure of `out` comes out of close() as the
+  // FileSystemError it threw.
+  PackageWriter(WritableFile& out, const std::string& file);
   ~PackageWriter();  // discards an unfinished package
   PackageWriter(const PackageWriter&) = delete;
   PackageWriter& operator=(const PackageWriter&) = delete;
@@ -75,9 +81,12 @@ class PackageWriter {
  private:
   void add_buffer(const std::string& part, const std::string& data);
 
+  struct Sink;
+
   std::string file_;
   zip* archive_ = nullptr;
   std::vector<std::shared_ptr<const std::string>> keep_;  // alive until close
+  std::unique_ptr<Sink> sink_;
 };
 
 }  // namespace kelv::xlsx
