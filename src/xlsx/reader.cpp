@@ -44,6 +44,7 @@ class SharedStringReader {
     auto feed = [&](const char* d, size_t n, bool last) {
       if (XML_Parse(p, d, static_cast<int>(n), last) == XML_STATUS_ERROR) {
         if (!foreign_.empty()) package.fail(part, "使用了无法识别的命名空间“" + foreign_ + "”");
+        if (too_deep_) package.fail(part, "XML 嵌套超过 " + std::to_string(kMaxXmlDepth) + " 层");
         package.fail(part, doctype_
                                ? std::string("不允许 DOCTYPE 声明")
                                : "XML 格式错误（第 " + std::to_string(XML_GetCurrentLineNumber(p)) +
@@ -60,6 +61,11 @@ class SharedStringReader {
   static void on_start(void* self, const char* name, const char** atts) {
     auto* r = static_cast<SharedStringReader*>(self);
     const std::string_view l = local(name);
+    if (++r->depth_ > kMaxXmlDepth) {
+      r->too_deep_ = true;
+      XML_StopParser(r->parser_, XML_FALSE);
+      return;
+    }
     if (!r->seen_root_) {
       r->seen_root_ = true;
       // The parser is not namespace-aware: the root's own declaration counts.
@@ -86,6 +92,7 @@ class SharedStringReader {
   static void on_end(void* self, const char* name) {
     auto* r = static_cast<SharedStringReader*>(self);
     const std::string_view l = local(name);
+    --r->depth_;
     if (l == "si") {
       r->out_.push_back(decode_escapes(r->cur_));
     } else if (l == "rPh") {
@@ -106,6 +113,8 @@ class SharedStringReader {
   bool in_t_ = false;
   bool doctype_ = false;
   bool seen_root_ = false;
+  int32_t depth_ = 0;
+  bool too_deep_ = false;
   std::string foreign_;  // the root's namespace when the reader does not know it
 };
 

@@ -276,7 +276,8 @@ class Reader {
   }
 
   void start(const char* name, const char** atts) {
-    ++depth_;
+    if (++depth_ > kMaxXmlDepth)
+      return stop("XML 嵌套超过 " + std::to_string(kMaxXmlDepth) + " 层");
     if (capture_depth_) {
       raw_start(name, atts);
       pending_ns_.clear();
@@ -859,6 +860,9 @@ class Reader {
       }
     }
     if (cell.value.is_empty() && !cell.formula && cell.style == 0) return;
+    // The model's cells count against the unpacking limit too: a small file
+    // of many tiny cells must not make the model huge.
+    package_.charge(part_, sizeof(Cell) + (cell.value.is_text() ? cell.value.as_text().size() : 0));
     spreadsheet::Row& row = row_at(row_);
     if (row.cells.empty() || row.cells.back().col < cell.col) {
       row.cells.push_back(std::move(cell));

@@ -1,5 +1,7 @@
 #include "xlsx/xml_util.h"
 
+#include <expat.h>
+
 #include <cstdio>
 #include <set>
 #include <sstream>
@@ -397,8 +399,40 @@ std::string namespace_declarations(pugi::xml_node root) {
   return std::move(out.str());
 }
 
+bool nests_deeper_than(const std::string& xml, int32_t limit) {
+  struct Scan {
+    XML_Parser parser;
+    int32_t depth = 0, limit = 0;
+    bool deeper = false;
+  };
+  XML_Parser p = XML_ParserCreate(nullptr);
+  if (!p) return false;
+  Scan scan{p, 0, limit, false};
+  XML_SetUserData(p, &scan);
+  XML_SetElementHandler(
+      p,
+      [](void* self, const XML_Char*, const XML_Char**) {
+        auto* s = static_cast<Scan*>(self);
+        if (++s->depth > s->limit) {
+          s->deeper = true;
+          XML_StopParser(s->parser, XML_FALSE);
+        }
+      },
+      [](void* self, const XML_Char*) { --static_cast<Scan*>(self)->depth; });
+  // Entities are not this scan's business (the tree parser expands none).
+  XML_SetStartDoctypeDeclHandler(
+      p, [](void* self, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+        XML_StopParser(static_cast<Scan*>(self)->parser, XML_FALSE);
+      });
+  XML_Parse(p, xml.data(), static_cast<int>(std::min<size_t>(xml.size(), INT32_MAX)), XML_TRUE);
+  XML_ParserFree(p);
+  return scan.deeper;
+}
+
 pugi::xml_document parse_part(PackageReader& package, std::string_view part) {
   const std::string data = package.read(part);
+  if (nests_deeper_than(data, kMaxXmlDepth))
+    package.fail(part, "XML 嵌套超过 " + std::to_string(kMaxXmlDepth) + " 层");
   pugi::xml_document doc;
   pugi::xml_parse_result r =
       doc.load_buffer(data.data(), data.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);

@@ -85,8 +85,11 @@ std::string standalone_xml(pugi::xml_node node);
 // ` xmlns:p="..."` declarations and mc:Ignorable of a root element, as written.
 std::string namespace_declarations(pugi::xml_node root);
 
+// Whether elements nest deeper than `limit` anywhere in the text.
+bool nests_deeper_than(const std::string& xml, int32_t limit);
+
 // Parses a small part; 1004 naming the file, the part and the offset on
-// broken XML.
+// broken XML or nesting deeper than kMaxXmlDepth.
 pugi::xml_document parse_part(PackageReader& package, std::string_view part);
 
 }  // namespace kelv::xlsx
