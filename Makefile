@@ -1,10 +1,11 @@
 # make test   install what is missing, configure, build, run every test
 # make demo   the same set-up, then the whole course of work on the sample workspace
 # make bench  the benchmarks, with the tools they compare against
+# make fuzz   the .xlsx reader's fuzz target for FUZZ_SECONDS (default 600)
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: setup configure build test demo bench clean
+.PHONY: setup configure build test demo bench fuzz clean
 
 setup:
 	@bash scripts/setup.sh
@@ -26,6 +27,12 @@ bench: configure
 	@bash scripts/setup.sh --bench
 	@cmake --build $(BUILD) -j $(JOBS)
 	bash bench/run.sh $(BUILD)
+
+fuzz: configure
+	@bash scripts/setup.sh --fuzz
+	@cmake -S . -B $(BUILD) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target fuzz_xlsx_reader
+	bash scripts/fuzz.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

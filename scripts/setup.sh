@@ -4,6 +4,7 @@
 #   scripts/setup.sh          build, tests, demo
 #   scripts/setup.sh --bench  also the tools the benchmarks compare against
 #   scripts/setup.sh --docs   also what renders the pictures in docs/
+#   scripts/setup.sh --fuzz   also clang and its libFuzzer runtime
 # Ends by checking that every tool, library and Python module is really
 # usable (a package can be installed and still miss what it recommends), and
 # names the Debian package of anything that is not.
@@ -19,6 +20,9 @@ packages=(
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(liborcus-bin libxlsxwriter-dev time)
+fi
+if [[ "${1:-}" == "--fuzz" ]]; then
+  packages+=(clang libclang-rt-dev)
 fi
 if [[ "${1:-}" == "--docs" ]]; then
   packages+=(libreoffice-calc-nogui poppler-utils fonts-noto-cjk fonts-crosextra-carlito)
@@ -80,6 +84,9 @@ if [[ "${1:-}" == "--bench" ]]; then
   need_tool orcus-xlsx liborcus-bin
   need_pc xlsxwriter libxlsxwriter-dev
   [[ -x /usr/bin/time ]] || problems+=("the command /usr/bin/time (package time)")
+fi
+if [[ "${1:-}" == "--fuzz" ]]; then
+  need_tool clang++ clang
 fi
 if [[ "${1:-}" == "--docs" ]]; then
   need_tool soffice libreoffice-calc-nogui

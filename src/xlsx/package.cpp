@@ -25,13 +25,31 @@ PackageReader::PackageReader(const std::string& file, UnpackLimits limits)
     throw host::HostError::host(host::kFileNotFound, "文件未找到：“" + file + "”");
   }
   int err = 0;
-  archive_ = zip_open(file.c_str(), ZIP_RDONLY, &err);
-  if (!archive_) refuse("无法读取文件“" + file + "”：不是有效的 xlsx 文件（zip 格式错误）");
+  open(zip_open(file.c_str(), ZIP_RDONLY, &err));
+}
+
+PackageReader::PackageReader(std::shared_ptr<const std::string> bytes, const std::string& name,
+                             UnpackLimits limits)
+    : file_(name), bytes_(std::move(bytes)), limits_(limits) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip* archive = nullptr;
+  if (zip_source_t* src = zip_source_buffer_create(bytes_->data(), bytes_->size(), 0, &error)) {
+    archive = zip_open_from_source(src, ZIP_RDONLY, &error);
+    if (!archive) zip_source_free(src);
+  }
+  zip_error_fini(&error);
+  open(archive);
+}
+
+void PackageReader::open(zip* archive) {
+  archive_ = archive;
+  if (!archive_) refuse("无法读取文件“" + file_ + "”：不是有效的 xlsx 文件（zip 格式错误）");
   const zip_int64_t n = zip_get_num_entries(archive_, 0);
   if (n < 0 || static_cast<uint64_t>(n) > limits_.max_parts) {
     zip_discard(archive_);
     archive_ = nullptr;
-    refuse("无法读取文件“" + file + "”：包内部件过多");
+    refuse("无法读取文件“" + file_ + "”：包内部件过多");
   }
   for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(n); ++i) {
     const char* name = zip_get_name(archive_, i, ZIP_FL_ENC_GUESS);
@@ -77,10 +95,11 @@ void PackageReader::stream(std::string_view part,
   }
   zip_file_t* f = zip_fopen_index(archive_, i, 0);
   if (!f) fail(part, "无法解压");
-  std::string buf(64 * 1024, '\0');
+  constexpr size_t kChunk = 64 * 1024;
+  const std::unique_ptr<char[]> buf(new char[kChunk]);
   uint64_t got = 0;
   for (;;) {
-    const zip_int64_t k = zip_fread(f, buf.data(), buf.size());
+    const zip_int64_t k = zip_fread(f, buf.get(), kChunk);
     if (k < 0) {
       zip_fclose(f);
       fail(part, "数据损坏");
@@ -93,7 +112,7 @@ void PackageReader::stream(std::string_view part,
       fail(part, "解压后超过声明的大小");
     }
     try {
-      sink(buf.data(), static_cast<size_t>(k));
+      sink(buf.get(), static_cast<size_t>(k));
     } catch (...) {
       zip_fclose(f);
       throw;

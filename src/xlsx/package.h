@@ -36,6 +36,9 @@ class PackageReader {
  public:
   // Opens the file; 53 when it does not exist, 1004 when it is not a zip.
   PackageReader(const std::string& file, UnpackLimits limits = {});
+  // A package held in memory; `name` stands for the file in messages.
+  PackageReader(std::shared_ptr<const std::string> bytes, const std::string& name,
+                UnpackLimits limits = {});
   ~PackageReader();
   PackageReader(const PackageReader&) = delete;
   PackageReader& operator=(const PackageReader&) = delete;
@@ -57,9 +60,11 @@ class PackageReader {
   [[noreturn]] void fail(std::string_view part, std::string_view what) const;
 
  private:
+  void open(zip* archive);
   uint64_t index_of(std::string_view part) const;
 
   std::string file_;
+  std::shared_ptr<const std::string> bytes_;  // of a package in memory
   UnpackLimits limits_;
   zip* archive_ = nullptr;
   std::vector<std::string> names_;

@@ -132,6 +132,9 @@ std::string extension_of(const std::string& part) {
 class BookReader {
  public:
   BookReader(const std::string& path, const UnpackLimits& limits) : pkg_(path, limits) {}
+  BookReader(std::shared_ptr<const std::string> bytes, const std::string& name,
+             const UnpackLimits& limits)
+      : pkg_(std::move(bytes), name, limits) {}
 
   std::unique_ptr<Workbook> run() {
     auto book = std::make_unique<Workbook>();
@@ -473,6 +476,12 @@ class BookReader {
 std::unique_ptr<spreadsheet::Workbook> read_workbook(const std::string& path,
                                                      const UnpackLimits& limits) {
   return BookReader(path, limits).run();
+}
+
+std::unique_ptr<spreadsheet::Workbook> read_workbook(std::shared_ptr<const std::string> bytes,
+                                                     const std::string& name,
+                                                     const UnpackLimits& limits) {
+  return BookReader(std::move(bytes), name, limits).run();
 }
 
 }  // namespace kelv::xlsx

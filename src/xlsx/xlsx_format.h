@@ -19,6 +19,10 @@ namespace kelv::xlsx {
 // reference off the sheet, a part beyond the unpacking limits).
 std::unique_ptr<spreadsheet::Workbook> read_workbook(const std::string& path,
                                                      const UnpackLimits& limits = {});
+// The same for a package held in memory; `name` stands for the file.
+std::unique_ptr<spreadsheet::Workbook> read_workbook(std::shared_ptr<const std::string> bytes,
+                                                     const std::string& name,
+                                                     const UnpackLimits& limits = {});
 
 // Writes a temporary file beside the target, flushes it to the disk and
 // renames it over the target only then; on failure the old file is
