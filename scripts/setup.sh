@@ -11,7 +11,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config ccache
+  g++ cmake ninja-build pkg-config ccache clang-format
   libzip-dev zlib1g-dev libpugixml-dev libexpat1-dev libicu-dev libstb-dev
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -66,6 +66,7 @@ need_tool cmake cmake
 need_tool ninja ninja-build
 need_tool pkg-config pkg-config
 need_tool python3 python3
+need_tool clang-format clang-format
 need_pc libzip libzip-dev
 need_pc zlib zlib1g-dev
 need_pc pugixml libpugixml-dev
