@@ -14,6 +14,7 @@
 
 #include "host/host_error.h"
 #include "xlsx/deflate.h"
+#include "xlsx/file_system.h"
 
 namespace kelv::xlsx {
 namespace {
@@ -31,13 +32,31 @@ PackageReader::PackageReader(const std::string& file, UnpackLimits limits)
     throw host::HostError::host(host::kFileNotFound, "文件未找到：“" + file + "”");
   }
   int err = 0;
-  archive_ = zip_open(file.c_str(), ZIP_RDONLY, &err);
-  if (!archive_) refuse("无法读取文件“" + file + "”：不是有效的 xlsx 文件（zip 格式错误）");
+  open(zip_open(file.c_str(), ZIP_RDONLY, &err));
+}
+
+PackageReader::PackageReader(std::shared_ptr<const std::string> bytes, const std::string& name,
+                             UnpackLimits limits)
+    : file_(name), bytes_(std::move(bytes)), limits_(limits) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip* archive = nullptr;
+  if (zip_source_t* src = zip_source_buffer_create(bytes_->data(), bytes_->size(), 0, &error)) {
+    archive = zip_open_from_source(src, ZIP_RDONLY, &error);
+    if (!archive) zip_source_free(src);
+  }
+  zip_error_fini(&error);
+  open(archive);
+}
+
+void PackageReader::open(zip* archive) {
+  archive_ = archive;
+  if (!archive_) refuse("无法读取文件“" + file_ + "”：不是有效的 xlsx 文件（zip 格式错误）");
   const zip_int64_t n = zip_get_num_entries(archive_, 0);
   if (n < 0 || static_cast<uint64_t>(n) > limits_.max_parts) {
     zip_discard(archive_);
     archive_ = nullptr;
-    refuse("无法读取文件“" + file + "”：包内部件过多");
+    refuse("无法读取文件“" + file_ + "”：包内部件过多");
   }
   for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(n); ++i) {
     const char* name = zip_get_name(archive_, i, ZIP_FL_ENC_GUESS);
@@ -96,10 +115,11 @@ void PackageReader::stream(std::string_view part,
 
 uint64_t PackageReader::inflate_here(zip_file_t* f, uint64_t size, std::string_view part,
                                      const std::function<void(const char*, size_t)>& sink) {
-  std::string buf(64 * 1024, '\0');
+  constexpr size_t kChunk = 64 * 1024;
+  const std::unique_ptr<char[]> buf(new char[kChunk]);
   uint64_t got = 0;
   for (;;) {
-    const zip_int64_t k = zip_fread(f, buf.data(), buf.size());
+    const zip_int64_t k = zip_fread(f, buf.get(), kChunk);
     if (k < 0) {
       zip_fclose(f);
       fail(part, "数据损坏");
@@ -112,7 +132,7 @@ uint64_t PackageReader::inflate_here(zip_file_t* f, uint64_t size, std::string_v
       fail(part, "解压后超过声明的大小");
     }
     try {
-      sink(buf.data(), static_cast<size_t>(k));
+      sink(buf.get(), static_cast<size_t>(k));
     } catch (...) {
       zip_fclose(f);
       throw;
@@ -431,9 +451,94 @@ zip_int64_t compressed_source(void* user, void* data, zip_uint64_t len, zip_sour
 
 }  // namespace
 
+// libzip writes a new archive through a source; this one hands the bytes
+// to a WritableFile and keeps the first failure to rethrow it whole.
+struct PackageWriter::Sink {
+  WritableFile& out;
+  uint64_t size = 0;  // the furthest byte written
+  std::exception_ptr failure;
+  zip_error_t error;
+
+  explicit Sink(WritableFile& f) : out(f) { zip_error_init(&error); }
+  ~Sink() { zip_error_fini(&error); }
+
+  zip_int64_t fail() {
+    if (!failure) failure = std::current_exception();
+    zip_error_set(&error, ZIP_ER_WRITE, 0);
+    return -1;
+  }
+
+  static zip_int64_t callback(void* self, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+    auto* s = static_cast<Sink*>(self);
+    try {
+      switch (cmd) {
+        case ZIP_SOURCE_SUPPORTS:
+          return zip_source_make_command_bitmap(
+              ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR,
+              ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_SUPPORTS,
+              ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_COMMIT_WRITE, ZIP_SOURCE_ROLLBACK_WRITE,
+              ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_REMOVE,
+              -1);
+        case ZIP_SOURCE_STAT: {
+          // An empty archive to start from.
+          auto* st = static_cast<zip_stat_t*>(data);
+          zip_stat_init(st);
+          st->size = 0;
+          st->valid |= ZIP_STAT_SIZE;
+          return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+          return zip_error_to_data(&s->error, data, len);
+        case ZIP_SOURCE_WRITE:
+          s->out.write(data, static_cast<size_t>(len));
+          s->size = std::max(s->size, s->out.position());
+          return static_cast<zip_int64_t>(len);
+        case ZIP_SOURCE_SEEK_WRITE: {
+          const zip_int64_t to =
+              zip_source_seek_compute_offset(s->out.position(), s->size, data, len, &s->error);
+          if (to < 0) return -1;
+          s->out.seek(static_cast<uint64_t>(to));
+          return 0;
+        }
+        case ZIP_SOURCE_TELL_WRITE:
+          return static_cast<zip_int64_t>(s->out.position());
+        case ZIP_SOURCE_OPEN:
+        case ZIP_SOURCE_READ:
+        case ZIP_SOURCE_CLOSE:
+        case ZIP_SOURCE_SEEK:
+        case ZIP_SOURCE_TELL:
+        case ZIP_SOURCE_BEGIN_WRITE:
+        case ZIP_SOURCE_COMMIT_WRITE:
+        case ZIP_SOURCE_ROLLBACK_WRITE:
+        case ZIP_SOURCE_REMOVE:
+        case ZIP_SOURCE_FREE:
+          return 0;
+        default:
+          zip_error_set(&s->error, ZIP_ER_OPNOTSUPP, 0);
+          return -1;
+      }
+    } catch (...) {
+      return s->fail();
+    }
+  }
+};
+
 PackageWriter::PackageWriter(const std::string& file) : file_(file) {
   int err = 0;
   archive_ = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  if (!archive_) refuse("无法写入文件“" + file + "”");
+}
+
+PackageWriter::PackageWriter(WritableFile& out, const std::string& file)
+    : file_(file), sink_(std::make_unique<Sink>(out)) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* src = zip_source_function_create(&Sink::callback, sink_.get(), &error);
+  if (src) {
+    archive_ = zip_open_from_source(src, ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!archive_) zip_source_free(src);
+  }
+  zip_error_fini(&error);
   if (!archive_) refuse("无法写入文件“" + file + "”");
 }
 
@@ -515,6 +620,7 @@ void PackageWriter::close() {
     std::string why = zip_strerror(archive_);
     zip_discard(archive_);
     archive_ = nullptr;
+    if (sink_ && sink_->failure) std::rethrow_exception(sink_->failure);
     refuse("无法写入文件“" + file_ + "”：" + why);
   }
   archive_ = nullptr;

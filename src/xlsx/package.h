@@ -20,19 +20,29 @@ struct libdeflate_decompressor;
 namespace kelv::xlsx {
 
 // Unpacking limits. A part or a package beyond them is refused, so a small
-// crafted file can not make the reader allocate without bound.
+// crafted file can not make the reader allocate without bound. A part's
+// size is checked as declared before it is unpacked and again as it
+// unpacks. A sheet of 100,000 examinees in 20 columns is some 150 MB of XML.
 struct UnpackLimits {
-  uint64_t total_bytes = 1ull << 30;  // every part together
-  uint64_t part_bytes = 1ull << 30;
+  uint64_t total_bytes = 1ull << 30;  // every part together, and the cells read
+  uint64_t part_bytes = 512ull << 20;
   uint64_t ratio = 1000;  // uncompressed : compressed, for parts over ratio_floor
   uint64_t ratio_floor = 1u << 20;
-  uint64_t max_parts = 100000;
+  uint64_t max_parts = 65535;  // what a zip holds without its 64-bit extension
 };
+
+// Nesting deeper than this is refused before a part is parsed: real parts
+// nest a few dozen levels, and a deep one would make the parsers' stacks
+// and trees grow with it.
+inline constexpr int32_t kMaxXmlDepth = 1000;
 
 class PackageReader {
  public:
   // Opens the file; 53 when it does not exist, 1004 when it is not a zip.
   PackageReader(const std::string& file, UnpackLimits limits = {});
+  // A package held in memory; `name` stands for the file in messages.
+  PackageReader(std::shared_ptr<const std::string> bytes, const std::string& name,
+                UnpackLimits limits = {});
   ~PackageReader();
   PackageReader(const PackageReader&) = delete;
   PackageReader& operator=(const PackageReader&) = delete;
@@ -62,6 +72,7 @@ class PackageReader {
   // Parts up to this size are inflated whole; larger ones stream.
   static constexpr uint64_t kWholePart = uint64_t{2} << 20;
 
+  void open(zip* archive);
   uint64_t index_of(std::string_view part) const;
   bool whole_part(uint64_t i, const struct zip_stat& st, std::string_view part,
                   const std::function<void(const char*, size_t)>& sink);
@@ -75,6 +86,7 @@ class PackageReader {
   };
 
   std::string file_;
+  std::shared_ptr<const std::string> bytes_;  // of a package in memory
   UnpackLimits limits_;
   zip* archive_ = nullptr;
   std::unique_ptr<libdeflate_decompressor, FreeInflater> inflater_;
@@ -85,6 +97,7 @@ class PackageReader {
 
 class CompressionPool;
 struct CompressedPart;
+class WritableFile;
 
 // Writes parts as one zip file at close(). Each part is compressed as it is
 // added, on worker threads (never more threads than cores, the caller's
@@ -93,6 +106,10 @@ struct CompressedPart;
 class PackageWriter {
  public:
   explicit PackageWriter(const std::string& file);
+  // Writes the package into `out`, which must outlive the writer; `file`
+  // names it in messages. A failure of `out` comes out of close() as the
+  // FileSystemError it threw.
+  PackageWriter(WritableFile& out, const std::string& file);
   ~PackageWriter();  // discards an unfinished package
   PackageWriter(const PackageWriter&) = delete;
   PackageWriter& operator=(const PackageWriter&) = delete;
@@ -124,10 +141,13 @@ class PackageWriter {
   CompressedPart& new_part(const std::string& name);
   void add_view(CompressedPart& part, std::shared_ptr<const std::string> owner);
 
+  struct Sink;
+
   std::string file_;
   zip* archive_ = nullptr;
   std::unique_ptr<CompressionPool> pool_;
   std::vector<std::unique_ptr<CompressedPart>> parts_;
+  std::unique_ptr<Sink> sink_;
 };
 
 }  // namespace kelv::xlsx

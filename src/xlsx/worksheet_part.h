@@ -23,9 +23,11 @@ struct WorksheetRead {
   std::string drawing_rel;  // r:id of <drawing>, "" when none
 };
 
+// Local defects (a shared-string index past the end, a row numbered 0) are
+// read as well as they can be and described in `repairs`.
 WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
                              const std::vector<std::string>& shared_strings, size_t style_count,
-                             spreadsheet::Sheet& sheet);
+                             spreadsheet::Sheet& sheet, std::vector<std::string>& repairs);
 
 // Shared strings gathered while writing sheets: each distinct text once, in
 // the order first met, found again through an open-addressing table of

@@ -48,10 +48,7 @@ struct QName {
       prefix = v.substr(b + 1);
     }
   }
-  // The transitional namespace, its strict twin, or none (sloppy producers).
-  bool main() const {
-    return uri.empty() || uri == kMainNs || uri == "http://purl.oclc.org/ooxml/spreadsheetml/main";
-  }
+  bool main() const { return is_spreadsheet_namespace(uri); }
   void append_qualified(std::string& out) const {
     if (!prefix.empty()) {
       out.append(prefix);
@@ -220,8 +217,13 @@ struct SharedFormula {
 class Reader {
  public:
   Reader(PackageReader& package, const std::string& part, const std::vector<std::string>& sst,
-         size_t style_count, Sheet& sheet)
-      : package_(package), part_(part), sst_(sst), style_count_(style_count), sheet_(sheet) {}
+         size_t style_count, Sheet& sheet, std::vector<std::string>& repairs)
+      : package_(package),
+        part_(part),
+        sst_(sst),
+        style_count_(style_count),
+        sheet_(sheet),
+        repairs_(repairs) {}
 
   WorksheetRead run() {
     begin();
@@ -245,6 +247,16 @@ class Reader {
     feed("", 0, true);
     if (!seen_root_) package_.fail(part_, "不是工作表");
     keep_disjoint_merges(sheet_.merges);
+    const std::string where = "工作表“" + sheet_.name + "”：";
+    if (bad_strings_) {
+      repairs_.push_back(where + std::to_string(bad_strings_) +
+                         " 个单元格的共享字符串索引超出范围（第一个是 " + first_bad_string_ +
+                         "），已作为空单元格读入");
+    }
+    if (renumbered_) {
+      repairs_.push_back(where + std::to_string(renumbered_) +
+                         " 处行号为 0 或负数，已按上一行的下一行读入");
+    }
     return result_;
   }
 
@@ -268,6 +280,8 @@ class Reader {
     int64_t si;
   };
   const std::vector<Follower>& followers() const { return followers_; }
+  bool repaired() const { return bad_strings_ > 0 || renumbered_ > 0; }
+  uint64_t charged() const { return charged_; }
   const std::map<int64_t, SharedFormula>& anchors() const { return shared_; }
 
   void feed(const char* p, size_t n, bool last) {
@@ -277,6 +291,17 @@ class Reader {
                                " 行第 " + std::to_string(XML_GetCurrentColumnNumber(parser_)) +
                                " 列）：" + XML_ErrorString(XML_GetErrorCode(parser_)));
     }
+  }
+
+  // A reference to row 0 ("B0"): its column.
+  static bool row_zero_ref(std::string_view ref, int32_t* col) {
+    size_t i = 0;
+    while (i < ref.size() && ((ref[i] >= 'A' && ref[i] <= 'Z') || (ref[i] >= 'a' && ref[i] <= 'z')))
+      ++i;
+    if (i == 0 || i == ref.size() || ref.find_first_not_of('0', i) != std::string_view::npos)
+      return false;
+    int32_t r = 0;
+    return parse_cell(std::string(ref.substr(0, i)) + "1", &r, col);
   }
 
  private:
@@ -323,7 +348,8 @@ class Reader {
   }
 
   void start(const char* name, const char** atts) {
-    ++depth_;
+    if (++depth_ > kMaxXmlDepth)
+      return stop("XML 嵌套超过 " + std::to_string(kMaxXmlDepth) + " 层");
     if (capture_depth_) {
       raw_start(name, atts);
       pending_ns_.clear();
@@ -340,6 +366,10 @@ class Reader {
         stop("根元素不是 worksheet");
         return;
       }
+      if (!q.main()) {
+        stop("使用了无法识别的命名空间“" + std::string(q.uri) + "”");
+        return;
+      }
       seen_root_ = true;
       for (int i = 0; atts[i]; i += 2) {
         QName a(atts[i]);
@@ -352,6 +382,7 @@ class Reader {
         }
       }
       sheet_.passthrough.root_namespaces = root_ns_;
+      sheet_.passthrough.sheet_format_absent = true;
       pending_ns_.clear();
       return;
     }
@@ -512,6 +543,7 @@ class Reader {
     if (local == "sheetPr") {
       append_attributes(sheet_.passthrough.sheet_pr_attributes, atts);
     } else if (local == "sheetFormatPr") {
+      sheet_.passthrough.sheet_format_absent = false;
       double v = 0;
       if (const char* h = find_attr(atts, "defaultRowHeight"); h && parse_number(h, &v) && v >= 0)
         sheet_.default_row_height = v;
@@ -528,12 +560,14 @@ class Reader {
       append_attributes(sheet_.passthrough.sheet_format_attributes, atts,
                         {"defaultRowHeight", "defaultColWidth", "baseColWidth", "customHeight"});
     } else if (local == "printOptions") {
+      ps.given.print_options = true;
       if (const char* v = find_attr(atts, "horizontalCentered"))
         ps.horizontal_centered = parse_bool(v);
       if (const char* v = find_attr(atts, "verticalCentered")) ps.vertical_centered = parse_bool(v);
       if (const char* v = find_attr(atts, "gridLines")) ps.print_grid_lines = parse_bool(v);
       if (const char* v = find_attr(atts, "headings")) ps.print_headings = parse_bool(v);
     } else if (local == "pageMargins") {
+      ps.given.margins = true;
       auto num = [&](const char* n, double& out) {
         double v = 0;
         if (const char* s = find_attr(atts, n); s && parse_number(s, &v)) out = v;
@@ -545,28 +579,33 @@ class Reader {
       num("header", ps.header_margin);
       num("footer", ps.footer_margin);
     } else if (local == "pageSetup") {
-      auto num = [&](const char* n, int32_t& out) {
+      auto num = [&](const char* n, int32_t& out, bool& given) {
         int64_t v = 0;
         if (const char* s = find_attr(atts, n);
-            s && parse_int(s, &v) && v >= INT32_MIN && v <= INT32_MAX)
+            s && parse_int(s, &v) && v >= INT32_MIN && v <= INT32_MAX) {
           out = static_cast<int32_t>(v);
+          given = true;
+        }
       };
-      num("paperSize", ps.paper_size);
-      num("scale", ps.scale);
-      num("fitToWidth", ps.fit_to_width);
-      num("fitToHeight", ps.fit_to_height);
-      num("horizontalDpi", ps.horizontal_dpi);
-      num("verticalDpi", ps.vertical_dpi);
+      num("paperSize", ps.paper_size, ps.given.paper_size);
+      num("scale", ps.scale, ps.given.scale);
+      num("fitToWidth", ps.fit_to_width, ps.given.fit_to_width);
+      num("fitToHeight", ps.fit_to_height, ps.given.fit_to_height);
+      num("horizontalDpi", ps.horizontal_dpi, ps.given.horizontal_dpi);
+      num("verticalDpi", ps.vertical_dpi, ps.given.vertical_dpi);
       const char* use_first = find_attr(atts, "useFirstPageNumber");
-      if (use_first && parse_bool(use_first)) num("firstPageNumber", ps.first_page_number);
+      if (use_first && parse_bool(use_first))
+        num("firstPageNumber", ps.first_page_number, ps.given.first_page_number);
       if (const char* o = find_attr(atts, "orientation")) {
         const std::string_view v(o);
         ps.orientation = v == "portrait" ? 1 : v == "landscape" ? 2 : 0;
+        ps.given.orientation = true;
       }
       append_attributes(sheet_.passthrough.page_setup_attributes, atts,
                         {"paperSize", "scale", "fitToWidth", "fitToHeight", "horizontalDpi",
                          "verticalDpi", "useFirstPageNumber", "firstPageNumber", "orientation"});
     } else if (local == "headerFooter") {
+      ps.given.header_footer = true;
       auto& hf = ps.header_footer;
       if (const char* v = find_attr(atts, "differentOddEven"))
         hf.different_odd_even = parse_bool(v);
@@ -615,8 +654,14 @@ class Reader {
   void pane(const char** atts) {
     auto& v = sheet_.view;
     const char* state = find_attr(atts, "state");
-    if (!state || (std::strcmp(state, "frozen") != 0 && std::strcmp(state, "frozenSplit") != 0))
+    if (!state || (std::strcmp(state, "frozen") != 0 && std::strcmp(state, "frozenSplit") != 0)) {
+      auto& p = sheet_.passthrough;
+      p.split_pane_attributes.clear();
+      append_attributes(p.split_pane_attributes, atts);
+      const char* active = find_attr(atts, "activePane");
+      p.split_active_pane = active ? active : "";
       return;
+    }
     double x = 0, y = 0;
     if (const char* s = find_attr(atts, "xSplit")) parse_number(s, &x);
     if (const char* s = find_attr(atts, "ySplit")) parse_number(s, &y);
@@ -624,6 +669,13 @@ class Reader {
     v.split_cols = static_cast<int32_t>(x);
     v.split_rows = static_cast<int32_t>(y);
     v.frozen = true;
+    if (const char* s = find_attr(atts, "topLeftCell")) {
+      int32_t r = 0, c = 0;
+      if (parse_cell(s, &r, &c)) {
+        v.pane_top_row = r;
+        v.pane_left_col = c;
+      }
+    }
   }
 
   void selection(const char** atts) {
@@ -716,13 +768,21 @@ class Reader {
       }
       int64_t r = row_ + 1;
       if (ref && !parse_int(ref, &r)) return stop(std::string("行号无效：") + ref);
-      if (r < 1 || r > host::kMaxRows) return stop("行号超出范围：" + std::to_string(r));
+      if (r > host::kMaxRows) return stop("行号超出范围：" + std::to_string(r));
+      row_renumbered_ = r < 1;
+      if (r < 1) {
+        // A row numbered 0 (or less) is taken as the row after the last.
+        ++renumbered_;
+        r = std::min<int64_t>(row_ + 1, host::kMaxRows);
+      }
       row_ = static_cast<int32_t>(r);
       col_ = 0;
       if (ht || hidden || (style && custom_format) || outline) {
         spreadsheet::Row& row = row_at(row_);
         double h = 0;
-        if (ht && parse_number(ht, &h) && h >= 0 && h <= 409.5) row.height = h;
+        // Kept as written, even beyond the 409.5 points an application lets
+        // a user set.
+        if (ht && parse_number(ht, &h) && h >= 0 && std::isfinite(h)) row.height = h;
         if (custom_height) row.custom_height = parse_bool(custom_height);
         if (hidden) row.hidden = parse_bool(hidden);
         int64_t v = 0;
@@ -750,7 +810,12 @@ class Reader {
       }
       int32_t r = row_, c = col_ + 1;
       if (ref) {
-        if (!parse_cell(ref, &r, &c)) return stop(std::string("单元格引用无效或超出范围：") + ref);
+        if (!parse_cell(ref, &r, &c)) {
+          // "B0": a cell of a row numbered 0 keeps its column in the row read.
+          if (!row_zero_ref(ref, &c)) return stop(std::string("单元格引用无效或超出范围：") + ref);
+          if (!row_renumbered_) ++renumbered_;
+          r = row_;
+        }
         if (r != row_) {
           // A cell outside its row element: take its own row.
           row_ = r;
@@ -777,6 +842,11 @@ class Reader {
       has_value_ = false;
       formula_.reset();
       inline_.clear();
+      has_inline_ = false;
+      return;
+    }
+    if (depth_ == 5 && local == "is") {
+      has_inline_ = true;
       return;
     }
     if (depth_ == 5 && local == "v") {
@@ -857,13 +927,16 @@ class Reader {
     cell.style = style_;
     cell.formula = std::move(formula_);
     if (type_ == 'i') {
-      cell.value = decode_escapes(inline_);
+      // <c t="inlineStr"/> with no string at all is a blank cell.
+      if (has_inline_) cell.value = decode_escapes(inline_);
     } else if (has_value_) {
       switch (type_) {
         case 's': {
           int64_t i = -1;
           if (!parse_int(value_, &i) || i < 0 || static_cast<size_t>(i) >= sst_.size()) {
-            return stop("单元格 " + cell_name(row_, col_) + " 的共享字符串索引越界");
+            // A local defect: the cell reads empty and the repair is reported.
+            if (!bad_strings_++) first_bad_string_ = cell_name(row_, col_);
+            break;
           }
           cell.value = sst_[static_cast<size_t>(i)];
           break;
@@ -900,6 +973,16 @@ class Reader {
       }
     }
     if (cell.value.is_empty() && !cell.formula && cell.style == 0) return;
+    // The model's cells count against the unpacking limit too: a small file
+    // of many tiny cells must not make the model huge.
+    const uint64_t cost = sizeof(Cell) + (cell.value.is_text() ? cell.value.as_text().size() : 0);
+    // A segment parsed beside others counts its own; the cost is charged
+    // when the segment is put back in order.
+    if (segment_) {
+      charged_ += cost;
+    } else {
+      package_.charge(part_, cost);
+    }
     spreadsheet::Row& row = row_at(row_);
     if (row_ != filling_) {
       // Rows of a table are alike: a new row gets room for as many cells as
@@ -960,6 +1043,13 @@ class Reader {
   uint32_t style_ = 0;
   std::string value_, inline_;
   bool has_value_ = false;
+  bool has_inline_ = false;
+  // Repairs of local defects, reported once per sheet.
+  std::vector<std::string>& repairs_;
+  int64_t bad_strings_ = 0, renumbered_ = 0;
+  uint64_t charged_ = 0;  // cells' cost, in a segment
+  bool row_renumbered_ = false;
+  std::string first_bad_string_;
   bool in_phonetic_ = false;
   std::shared_ptr<const spreadsheet::Formula> formula_;
   char f_type_ = 'n';
@@ -1026,13 +1116,18 @@ namespace {
 class SplitRead {
  public:
   SplitRead(PackageReader& package, const std::string& part, const std::vector<std::string>& sst,
-            size_t style_count, Sheet& sheet)
-      : package_(package), part_(part), sst_(sst), style_count_(style_count), sheet_(sheet) {}
+            size_t style_count, Sheet& sheet, std::vector<std::string>& repairs)
+      : package_(package),
+        part_(part),
+        sst_(sst),
+        style_count_(style_count),
+        sheet_(sheet),
+        repairs_(repairs) {}
 
   ~SplitRead() { stop_workers(); }
 
   std::optional<WorksheetRead> run() {
-    Reader main(package_, part_, sst_, style_count_, sheet_);
+    Reader main(package_, part_, sst_, style_count_, sheet_, repairs_);
     RowSplitter splitter([&](std::string_view b) { main.feed(b.data(), b.size(), false); },
                          [&](RowSplitter::Segment&& s) { add(std::move(s), splitter); },
                          kSegmentBytes);
@@ -1062,6 +1157,7 @@ class SplitRead {
     Sheet rows;
     std::vector<Reader::Follower> followers;
     std::map<int64_t, SharedFormula> anchors;
+    uint64_t charged = 0;  // what its cells count against the unpacking limit
     bool failed = false;
     bool done = false;
   };
@@ -1108,13 +1204,18 @@ class SplitRead {
 
   void parse(Job& j) {
     try {
-      Reader r(package_, part_, sst_, style_count_, j.rows);
+      std::vector<std::string> repairs;
+      Reader r(package_, part_, sst_, style_count_, j.rows, repairs);
       const int32_t base = j.segment.first_row > 0 ? j.segment.first_row - 1 : 0;
       // A row element takes a few bytes at least; rows far beyond what the
       // segment could hold are left to the one-piece read and its limits.
       r.read_segment(base, j.segment.xml.size() / 4 + 16, head_, j.segment.xml, tail_);
+      // A segment with something to repair is read again in one piece,
+      // which reports the repair once for the whole sheet.
+      if (r.repaired()) throw Misfit{};
       j.followers = r.followers();
       j.anchors = r.anchors();
+      j.charged = r.charged();
     } catch (...) {
       j.failed = true;
     }
@@ -1188,6 +1289,7 @@ class SplitRead {
     // Segments must follow each other: a row repeated or going back is read
     // in one piece instead.
     if (base < sheet_.rows.size()) throw Misfit{};
+    package_.charge(part_, j.charged);
     const size_t n = base + j.rows.rows.size();
     if (n > sheet_.rows.size()) {
       package_.charge(part_, (n - sheet_.rows.size()) * sizeof(spreadsheet::Row));
@@ -1222,6 +1324,7 @@ class SplitRead {
   const std::vector<std::string>& sst_;
   size_t style_count_;
   Sheet& sheet_;
+  std::vector<std::string>& repairs_;
   std::string head_, tail_;
   std::map<int64_t, SharedFormula> anchors_;
 
@@ -1238,16 +1341,18 @@ class SplitRead {
 
 WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
                              const std::vector<std::string>& shared_strings, size_t style_count,
-                             spreadsheet::Sheet& sheet) {
+                             spreadsheet::Sheet& sheet, std::vector<std::string>& repairs) {
   const uint64_t before = package.counted();
   Sheet trial = sheet;
+  std::vector<std::string> trial_repairs;
   if (std::optional<WorksheetRead> r =
-          SplitRead(package, part, shared_strings, style_count, trial).run()) {
+          SplitRead(package, part, shared_strings, style_count, trial, trial_repairs).run()) {
     sheet = std::move(trial);
+    repairs.insert(repairs.end(), trial_repairs.begin(), trial_repairs.end());
     return *r;
   }
   package.refund(package.counted() - before);
-  return Reader(package, part, shared_strings, style_count, sheet).run();
+  return Reader(package, part, shared_strings, style_count, sheet, repairs).run();
 }
 
 }  // namespace kelv::xlsx
