@@ -6,21 +6,29 @@
 #   scripts/setup.sh --docs   also what renders the pictures in docs/
 #   scripts/setup.sh --windows  also the MinGW-w64 cross compiler, Wine, and
 #                     the Debian source entries scripts/windows-deps.sh fetches from
+#   scripts/setup.sh --fuzz   also clang and its libFuzzer runtime
+# Ends by checking that every tool, library and Python module is really
+# usable (a package can be installed and still miss what it recommends), and
+# names the Debian package of anything that is not.
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config ccache clang-format
-  libzip-dev libpugixml-dev libexpat1-dev libicu-dev libstb-dev
+  libzip-dev libdeflate-dev zlib1g-dev libpugixml-dev libexpat1-dev libicu-dev libstb-dev
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   python3 python3-openpyxl python3-pil
 )
 windows=0
+bench=0
+fuzz=0
+docs=0
 for option in "$@"; do
   case "$option" in
-    --bench) packages+=(liborcus-bin libxlsxwriter-dev time) ;;
-    --docs) packages+=(libreoffice-calc-nogui poppler-utils fonts-noto-cjk fonts-crosextra-carlito) ;;
+    --bench) bench=1; packages+=(liborcus-bin libxlsxwriter-dev time) ;;
+    --fuzz) fuzz=1; packages+=(clang libclang-rt-dev) ;;
+    --docs) docs=1; packages+=(libreoffice-calc-nogui poppler-utils fonts-noto-cjk fonts-crosextra-carlito) ;;
     --windows)
       windows=1
       packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
@@ -52,12 +60,73 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-if [[ ${#missing[@]} -eq 0 ]]; then
-  [[ $added_sources == 1 ]] && $SUDO apt-get update -qq
-  exit 0
+if [[ ${#missing[@]} -gt 0 ]]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+elif [[ $added_sources == 1 ]]; then
+  $SUDO apt-get update -qq
 fi
 
-echo "setup: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# What the build, the tests and the demo use, each with the package that
+# brings it. Tools are looked up on PATH, libraries through pkg-config or
+# their header, Python modules by importing them with the python3 the tests
+# run (/usr/bin/python3).
+problems=()
+need_tool() {  # TOOL PACKAGE
+  command -v "$1" >/dev/null 2>&1 || problems+=("the command $1 (package $2)")
+}
+need_pc() {  # PKG-CONFIG-NAME PACKAGE
+  pkg-config --exists "$1" 2>/dev/null || problems+=("the library $1 (package $2)")
+}
+need_header() {  # HEADER PACKAGE
+  [[ -f "/usr/include/$1" ]] || problems+=("the header $1 (package $2)")
+}
+need_python() {  # MODULE PACKAGE
+  /usr/bin/python3 -c "import $1" >/dev/null 2>&1 ||
+    problems+=("the Python module $1 for /usr/bin/python3 (package $2)")
+}
+need_tool g++ g++
+need_tool cmake cmake
+need_tool ninja ninja-build
+need_tool pkg-config pkg-config
+need_tool python3 python3
+need_tool clang-format clang-format
+need_pc libzip libzip-dev
+need_pc zlib zlib1g-dev
+need_pc libdeflate libdeflate-dev
+need_pc pugixml libpugixml-dev
+need_pc expat libexpat1-dev
+need_pc icu-uc libicu-dev
+need_pc gtest libgtest-dev
+need_pc gmock libgmock-dev
+need_pc Qt6Widgets qt6-base-dev
+need_header stb/stb_image.h libstb-dev
+need_header nlohmann/json.hpp nlohmann-json3-dev
+need_header CLI/CLI.hpp libcli11-dev
+need_header GL/gl.h libgl-dev
+need_python openpyxl python3-openpyxl
+need_python PIL python3-pil
+if [[ $bench == 1 ]]; then
+  need_tool orcus-xlsx liborcus-bin
+  need_pc xlsxwriter libxlsxwriter-dev
+  [[ -x /usr/bin/time ]] || problems+=("the command /usr/bin/time (package time)")
+fi
+if [[ $fuzz == 1 ]]; then
+  need_tool clang++ clang
+fi
+if [[ $docs == 1 ]]; then
+  need_tool soffice libreoffice-calc-nogui
+  need_tool pdftoppm poppler-utils
+fi
+if [[ $windows == 1 ]]; then
+  need_tool x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+  need_tool widl mingw-w64-tools
+  [[ -x /usr/lib/wine/wine64 ]] || problems+=("the program /usr/lib/wine/wine64 (package wine64)")
+fi
+if [[ ${#problems[@]} -gt 0 ]]; then
+  echo "setup: still missing after installing:" >&2
+  for p in "${problems[@]}"; do echo "  - $p" >&2; done
+  exit 1
+fi

@@ -1,25 +1,13 @@
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <optional>
-#include <random>
 #include <set>
 
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "xlsx/drawing_part.h"
+#include "xlsx/file_system.h"
 #include "xlsx/opc.h"
 #include "xlsx/styles_part.h"
 #include "xlsx/worksheet_part.h"
@@ -128,7 +116,11 @@ class BookWriter {
         drawing_rel = fresh_rel_id(rels);
         rels.push_back({drawing_rel, std::string(kRelTypeBase) + "drawing", drawing, false});
       }
-      out_.add(part, write_worksheet(sheet, style_count, drawing_rel, strings));
+      PackageWriter::Stream xml = out_.stream(part);
+      std::string rest = write_worksheet(sheet, style_count, drawing_rel, strings,
+                                         [&](std::string& piece) { xml.write(piece); });
+      xml.write(rest);
+      xml.finish();
       if (!rels.empty()) out_.add(rels_part(part), write_relationships(part, rels));
       const std::string id = fresh_rel_id(wb_rels);
       wb_rels.push_back({id, std::string(kRelTypeBase) + "worksheet", part, false});
@@ -315,8 +307,12 @@ class BookWriter {
     out.raw("<bookViews><workbookView").raw(pass.workbook_view_attributes);
     if (book_.first_visible_tab > 0 && book_.first_visible_tab < n)
       out.attr("firstSheet", int64_t{file_index[static_cast<size_t>(book_.first_visible_tab)]});
-    if (n > 0 && file_index[static_cast<size_t>(active)])
-      out.attr("activeTab", int64_t{file_index[static_cast<size_t>(active)]});
+    int64_t active_tab = n > 0 ? file_index[static_cast<size_t>(active)] : 0;
+    for (size_t k = 0; k < entries.size(); ++k) {
+      if (!entries[k].first && others[entries[k].second].active)
+        active_tab = static_cast<int64_t>(k);
+    }
+    if (active_tab) out.attr("activeTab", active_tab);
     out.attr("tabRatio",
              static_cast<int64_t>(std::lround(std::clamp(book_.tab_ratio, 0.0, 1.0) * 1000)));
     out.raw("/></bookViews>");
@@ -398,154 +394,88 @@ class BookWriter {
   int64_t next_table_id_ = 1;
 };
 
-// Saving: a new file beside the target, on the disk before it replaces the
-// target, so a crash at any moment leaves the old workbook or the new one.
-// The calls differ between POSIX and Windows; what they promise does not.
-#ifdef _WIN32
-
-std::wstring wide(const std::string& utf8) {
-  return host::file_path(utf8).wstring();
-}
-
-// Creates an empty file with a fresh name beside `target`; its UTF-8 path.
-std::optional<std::string> create_beside(const std::filesystem::path& folder,
-                                         const std::filesystem::path& target) {
-  std::random_device random;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::filesystem::path tmp =
-        folder / (L"." + target.filename().wstring() + L".kelv-" + std::to_wstring(random()));
-    HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      CloseHandle(h);
-      return host::path_text(tmp);
-    }
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+// A failed save's message: the file, the step that failed and why, in the
+// user's words; error 70 where the system said no, 1004 otherwise.
+host::HostError save_failure(const std::string& path, const std::string& step,
+                             const FileSystemError& e) {
+  using Kind = FileSystemError::Kind;
+  std::string why;
+  int32_t number = host::kRefused;
+  switch (e.kind()) {
+    case Kind::NoSpace:
+      why = "磁盘空间不足";
+      break;
+    case Kind::Denied:
+      why = "没有写入权限（文件夹只读或权限不够）";
+      number = host::kPermissionDenied;
+      break;
+    case Kind::InUse:
+      why = "文件正被其他程序写入，请先在那里关闭它";
+      number = host::kPermissionDenied;
+      break;
+    case Kind::Other:
+      why = std::string("系统报告：") + e.what();
+      break;
   }
-  return std::nullopt;
+  return host::HostError::host(number, "无法保存文件“" + path + "”：" + step + "，" + why);
 }
-
-bool flush_file(const std::string& path) {
-  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return true;
-  const bool lost = !FlushFileBuffers(h) && (GetLastError() == ERROR_DISK_FULL ||
-                                             GetLastError() == ERROR_HANDLE_DISK_FULL ||
-                                             GetLastError() == ERROR_WRITE_FAULT);
-  CloseHandle(h);
-  return !lost;
-}
-
-// ReplaceFileW keeps the old file's attributes and permissions on the new
-// one; a new target (or a file system that cannot replace) takes the move.
-bool replace_file(const std::string& tmp, const std::string& target) {
-  const std::wstring from = wide(tmp), to = wide(target);
-  if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                   nullptr))
-    return true;
-  return MoveFileExW(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-// Windows writes a rename through with MOVEFILE_WRITE_THROUGH; a folder
-// has nothing further to flush.
-void flush_folder(const std::filesystem::path&) {}
-
-void remove_file(const std::string& path) {
-  DeleteFileW(wide(path).c_str());
-}
-
-#else
-
-// Flushes a file or folder to the disk. Returns false only when the disk
-// reports the data lost (an I/O error, no space left); file systems that can
-// not flush are taken at their word.
-bool sync_path(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-  if (fd < 0) return true;
-  const bool lost = ::fsync(fd) != 0 && (errno == EIO || errno == ENOSPC || errno == EDQUOT);
-  ::close(fd);
-  return !lost;
-}
-
-// Creates an empty file with a fresh name beside `target`; its path. It
-// takes the target's permissions, or the usual ones for a new file (mkstemp
-// makes it private).
-std::optional<std::string> create_beside(const std::filesystem::path& folder,
-                                         const std::filesystem::path& target) {
-  std::string tmp = (folder / ("." + target.filename().string() + ".kelv-XXXXXX")).string();
-  const int fd = mkstemp(tmp.data());
-  if (fd < 0) return std::nullopt;
-  struct stat old_stat;
-  if (::stat(target.c_str(), &old_stat) == 0 && S_ISREG(old_stat.st_mode)) {
-    ::fchmod(fd, old_stat.st_mode & 07777);
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-  }
-  ::close(fd);
-  return tmp;
-}
-
-bool flush_file(const std::string& path) {
-  return sync_path(path, O_RDONLY);
-}
-
-bool replace_file(const std::string& tmp, const std::string& target) {
-  return std::rename(tmp.c_str(), target.c_str()) == 0;
-}
-
-void flush_folder(const std::filesystem::path& folder) {
-  sync_path(folder.string(), O_RDONLY | O_DIRECTORY);
-}
-
-void remove_file(const std::string& path) {
-  std::remove(path.c_str());
-}
-
-#endif
 
 }  // namespace
 
-void write_workbook(const spreadsheet::Workbook& book, const std::string& path) {
-  namespace fs = std::filesystem;
-  const fs::path target = host::file_path(path);
+void write_workbook(const spreadsheet::Workbook& book, const std::string& path, FileSystem& fs) {
+  namespace fsys = std::filesystem;
+  const fsys::path target = host::file_path(path);
   std::error_code ec;
-  fs::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  if (!fs::is_directory(folder, ec)) {
+  fsys::path folder_path = target.parent_path();
+  if (folder_path.empty()) folder_path = ".";
+  if (!fsys::is_directory(folder_path, ec)) {
     throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：文件夹不存在");
   }
   // Only a file is replaced: a rename over a folder would lose what is in it
   // where the system allows it at all.
-  if (fs::exists(target, ec) && !fs::is_regular_file(target, ec)) {
+  if (fsys::exists(target, ec) && !fsys::is_regular_file(target, ec)) {
     throw host::HostError::host(host::kRefused,
                                 "无法保存文件“" + path + "”：同名的文件夹或其他项目已存在");
   }
-  const std::optional<std::string> created = create_beside(folder, target);
-  if (!created)
-    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：无法创建临时文件");
-  const std::string& tmp = *created;
+  const std::string folder = host::path_text(folder_path);
+  // A new hidden file beside the target, renamed over it only when complete
+  // and on the disk. Files a killed save left behind go first.
+  const std::string prefix = "." + host::path_text(target.filename()) + ".kelv-";
+  fs.remove_leftovers(folder, prefix);
+  std::string tmp;
+  const char* step = "无法创建临时文件";
   try {
-    PackageWriter out(tmp);
-    BookWriter(book, out).run();
-    out.close();
+    std::unique_ptr<WritableFile> file = fs.create_temporary(folder, prefix, path, &tmp);
+    step = "写入失败";
+    {
+      PackageWriter out(*file, path);
+      BookWriter(book, out).run();
+      out.close();
+    }
     // On the disk before it replaces anything: a crash right after the
     // rename must not leave an empty file where the workbook was.
-    if (!flush_file(tmp))
-      throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：写入磁盘失败");
-    if (!replace_file(tmp, host::path_text(target))) {
-      throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：无法替换原文件");
-    }
-    flush_folder(folder);
+    step = "写入磁盘失败";
+    file->sync();
+    file->close();
+    step = "无法替换原文件";
+    fs.rename(tmp, path);
+  } catch (const FileSystemError& e) {
+    if (!tmp.empty()) fs.remove(tmp);
+    throw save_failure(path, step, e);
   } catch (const host::HostError& e) {
-    remove_file(tmp);
+    if (!tmp.empty()) fs.remove(tmp);
     if (e.description().find(path) != std::string::npos) throw;
     throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：" + e.description());
   } catch (const std::exception& e) {
-    remove_file(tmp);
+    if (!tmp.empty()) fs.remove(tmp);
     throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：" + e.what());
+  }
+  // The new file is in place; the folder entry must reach the disk too, or
+  // a crash could bring the old one back.
+  try {
+    fs.sync_folder(folder);
+  } catch (const FileSystemError& e) {
+    throw save_failure(path, "已写入，但无法确认已存入磁盘", e);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "host/file_path.h"
 #include "host/host_error.h"
+#include "support/temp_folder.h"
 
 namespace kelv::app {
 namespace {
@@ -123,8 +124,8 @@ TEST(TerminalDialogsTest, ToneRingsOnlyATerminal) {
 }
 
 TEST(TerminalDialogsTest, OpenDocumentPrintsThePathOrFailsWith53) {
-  const fs::path dir = fs::temp_directory_path() / "kelv-terminal-dialogs";
-  fs::create_directories(dir);
+  const test::TempFolder temp("terminal-dialogs");
+  const fs::path dir = temp.path();
   const std::string doc = host::path_text(dir / host::file_path("帮助.doc"));
   std::ofstream(host::file_path(doc)) << "help";
   Terminal t("");
@@ -140,7 +141,6 @@ TEST(TerminalDialogsTest, OpenDocumentPrintsThePathOrFailsWith53) {
   t.dialogs.set_viewer("/nonexistent/viewer");
   EXPECT_NO_THROW(t.dialogs.open_document(doc));
   EXPECT_NO_THROW(t.dialogs.make_form_resizable("kelv 考务"));
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "app/cli/commands.h"
 #include "app/core/platform.h"
+#include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
 #include "app/core/terminal_dialogs.h"
 #include "bridge/torb.h"
@@ -328,6 +329,8 @@ void AddPlayCommand(CLI::App& app) {
     bridge::torb component(dialogs, env);
     dialogs.set_echo(!app::IsTerminal(false));
     if (options->no_viewer) dialogs.set_viewer("");
+    engine->set_repair_listener(
+        [](const spreadsheet::RepairReport& r) { std::cout << app::RepairNotice(r) << '\n'; });
     PlaySession session(*engine, *form, component, dialogs, std::cout);
     session.run();
   });
