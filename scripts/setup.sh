@@ -122,7 +122,7 @@ if [[ $docs == 1 ]]; then
 fi
 if [[ $windows == 1 ]]; then
   need_tool x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
-  need_tool widl mingw-w64-tools
+  need_tool x86_64-w64-mingw32-widl mingw-w64-tools
   [[ -x /usr/lib/wine/wine64 ]] || problems+=("the program /usr/lib/wine/wine64 (package wine64)")
 fi
 if [[ ${#problems[@]} -gt 0 ]]; then

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-builds, as static MinGW-w64 libraries, what kelv.exe links and Debian
-# ships only for Linux: expat, pugixml, libzip, ICU (with its data cut down to
+# ships only for Linux: expat, pugixml, libzip, libdeflate, ICU (with its data cut down to
 # the Chinese collation) and GoogleTest, from Debian's source packages. The
 # header-only libraries (nlohmann-json, CLI11, stb) are copied from the Linux
 # packages; zlib is libz-mingw-w64-dev.
@@ -29,7 +29,7 @@ HERE=$(cd "$(dirname "$0")/.." && pwd)
 TOOLCHAIN=$HERE/cmake/mingw-w64.cmake
 
 # name:revision of every library, in build order.
-LIBS=(headers:1 expat:1 pugixml:1 libzip:1 icu:1 googletest:1)
+LIBS=(headers:1 expat:1 pugixml:1 libzip:1 libdeflate:1 icu:1 googletest:1)
 
 done_stamp() { [[ -f $STAMPS/$1 ]]; }
 all_done() {
@@ -119,6 +119,34 @@ build_libzip() {
     -DENABLE_COMMONCRYPTO=OFF -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF -DENABLE_OPENSSL=OFF \
     -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF -DBUILD_TOOLS=OFF \
     -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF
+}
+
+# libdeflate's own build (a Makefile in Debian's version) makes a DLL for
+# Windows; its few C files are compiled here into a static library instead,
+# with a .pc file for pkg-config.
+build_libdeflate() {
+  local src obj=$WORK/libdeflate f
+  src=$(source_of libdeflate)
+  rm -rf "$obj"
+  mkdir -p "$obj" "$PREFIX/include" "$PREFIX/lib/pkgconfig"
+  for f in "$src"/lib/*.c "$src"/lib/*/*.c; do
+    logged libdeflate $HOST-gcc-posix -O2 -fvisibility=hidden -I"$src" -c "$f" \
+      -o "$obj/$(basename "${f%/*}")_$(basename "${f%.c}").o"
+  done
+  logged libdeflate $HOST-ar rcs "$PREFIX/lib/libdeflate.a" "$obj"/*.o
+  cp "$src/libdeflate.h" "$PREFIX/include/"
+  cat >"$PREFIX/lib/pkgconfig/libdeflate.pc" <<PC
+prefix=$PREFIX
+libdir=\${prefix}/lib
+includedir=\${prefix}/include
+
+Name: libdeflate
+Description: Fast implementation of DEFLATE, zlib, and gzip
+Version: $(sed -n 's/^#define LIBDEFLATE_VERSION_STRING[[:space:]]*"\(.*\)"/\1/p' "$src/libdeflate.h")
+Libs: -L\${libdir} -ldeflate
+Cflags: -I\${includedir}
+PC
+  rm -rf "$obj"
 }
 
 # ICU's data is 31 MB; kelv needs the root and Chinese collation, the
