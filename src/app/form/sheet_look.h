@@ -1,10 +1,8 @@
-// How a sheet of the model looks on screen: pixel geometry of rows and
-// columns, colours resolved from their file forms, fonts, and the text a
-// cell shows. Pure functions of the model, so the view and its tests agree.
+// The screen geometry of a sheet: rows and columns in whole pixels, and
+// column letters. How a cell itself looks (its text, fonts, colours,
+// borders) is drawn by print/'s cell painter, the same on screen and paper.
 #pragma once
 
-#include <QColor>
-#include <QFont>
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -19,23 +17,6 @@ inline constexpr double kPixelsPerPoint = 96.0 / 72.0;
 // Column width in character units to pixels, for a font whose maximum digit
 // width is `digit_px`: trunc(((256 w + trunc(128 / d)) / 256) d).
 int column_pixels(double width_chars, int32_t digit_px);
-
-// Resolves a colour; `fallback` for automatic and absent colours. Indexed
-// colours use the classic 64-entry palette (64 system foreground, 65 system
-// background); theme colours the default office theme, with tint.
-QColor resolve_color(const spreadsheet::Color& c, const QColor& fallback);
-
-// The screen font of a cell format (size in pixels, so it does not depend on
-// the screen's logical dpi).
-QFont screen_font(const spreadsheet::Font& f);
-
-// The text a cell shows: numbers through their number format (General, "@",
-// fixed decimals, thousands separators, percentages and plain dates),
-// Booleans as TRUE/FALSE, errors as their code.
-QString display_text(const spreadsheet::Cell& cell, const spreadsheet::Style& style);
-
-// The stored cell at (row, column), or null.
-const spreadsheet::Cell* find_cell(const spreadsheet::Sheet& sheet, int32_t row, int32_t column);
 
 // Cumulative pixel offsets of rows or columns: offset(i) is where line i
 // (1-based) starts. Lines past the stored range take the default size.
