@@ -155,26 +155,30 @@ QPageLayout page_layout_of(const SheetLayout& layout) {
 }
 
 bool render_job(const PrintJob& job, QPagedPaintDevice& device,
-                const std::function<bool(const JobProgress&)>& progress) {
-  if (job.page_count() == 0) return true;
-  device.setPageLayout(page_layout_of(job.layout_of(0)));
+                const std::function<bool(const JobProgress&)>& progress, int32_t first,
+                int32_t last, const std::function<void()>& on_stop) {
+  if (last < 0 || last >= job.page_count()) last = job.page_count() - 1;
+  first = std::max(first, 0);
+  if (first > last) return true;
+  device.setPageLayout(page_layout_of(job.layout_of(first)));
   QPainter p;
   if (!p.begin(&device)) throw std::runtime_error("无法开始绘制页面");
   PagePainter painter(job);
   const double dpi = device.logicalDpiX();
-  for (int32_t i = 0; i < job.page_count(); ++i) {
-    if (i > 0) {
+  for (int32_t i = first; i <= last; ++i) {
+    if (i > first) {
       if (job.page(i).sheet != job.page(i - 1).sheet)
         device.setPageLayout(page_layout_of(job.layout_of(i)));
       if (!device.newPage()) throw std::runtime_error("无法开始新的一页");
     }
     painter.paint(p, i, dpi);
     JobProgress done;
-    done.done = i + 1;
-    done.total = job.page_count();
+    done.done = i - first + 1;
+    done.total = last - first + 1;
     done.sheet = job.page(i).sheet;
-    done.sheet_done = i + 1 == job.page_count() || job.page(i + 1).sheet != done.sheet;
+    done.sheet_done = i == last || job.page(i + 1).sheet != done.sheet;
     if (progress && !progress(done)) {
+      if (on_stop) on_stop();
       p.end();
       return false;
     }

@@ -43,11 +43,14 @@ class PagePainter {
 // (the painter places everything itself).
 QPageLayout page_layout_of(const SheetLayout& layout);
 
-// Draws pages of the job onto `device` (a QPdfWriter or a QPrinter), each on
-// its sheet's paper. `progress` is told after every page and returns false
-// to stop; returns false when stopped. Throws std::runtime_error when the
-// device cannot be painted on.
+// Draws pages first..last (0-based in the job; -1: to the end) onto
+// `device` (a QPdfWriter or a QPrinter), each on its sheet's paper.
+// `progress` is told after every page and returns false to stop; then
+// `on_stop` runs before painting ends (a printer aborts its job there) and
+// the result is false. Throws std::runtime_error when the device cannot be
+// painted on.
 bool render_job(const PrintJob& job, QPagedPaintDevice& device,
-                const std::function<bool(const JobProgress&)>& progress);
+                const std::function<bool(const JobProgress&)>& progress, int32_t first = 0,
+                int32_t last = -1, const std::function<void()>& on_stop = nullptr);
 
 }  // namespace kelv::print
