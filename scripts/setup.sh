@@ -3,6 +3,7 @@
 # Idempotent and quiet when everything is there. Run as root (or with sudo).
 #   scripts/setup.sh          build, tests, demo
 #   scripts/setup.sh --bench  also the tools the benchmarks compare against
+#   scripts/setup.sh --docs   also LibreOffice, for the pictures in docs/ and the page plans
 set -euo pipefail
 
 packages=(
@@ -12,12 +13,13 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   python3 python3-openpyxl python3-pil
+  fonts-wqy-microhei fonts-crosextra-carlito fonts-liberation2 poppler-utils
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(liborcus-bin libxlsxwriter-dev time)
 fi
 if [[ "${1:-}" == "--docs" ]]; then
-  packages+=(libreoffice-calc-nogui poppler-utils fonts-noto-cjk fonts-crosextra-carlito)
+  packages+=(libreoffice-calc-nogui python3-uno fonts-noto-cjk)
 fi
 
 missing=()
