@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark once and prints its figures with its peak memory.
 #   bash bench/run.sh [BUILD_DIR]
-# Needs a build of the bench programs and scripts/setup.sh --bench.
+# Needs a build of the bench programs and kelv, and scripts/setup.sh --bench
+# (and --docs for LibreOffice in the PDF comparison).
 set -euo pipefail
 build=${1:-build}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,6 +25,9 @@ peak "$build/bin/assign_bench" run "$work/assign"
 echo "== generation: seat labels with 5,000 photos and door lists for 100,000 examinees"
 "$build/bin/generate_bench" make "$work/generate" >/dev/null
 peak "$build/bin/generate_bench" run "$work/generate"
+
+echo "== PDF: the 3,000-examinee demo workbook against LibreOffice; the 100,000 seat labels"
+bash "$here/pdf_compare.sh" "$build" "$work/generate/数据/考试.xlsx"
 
 echo "== .xlsx load and save against orcus-xlsx and libxlsxwriter"
 bash "$here/xlsx_compare.sh" "$build"

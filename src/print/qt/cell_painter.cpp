@@ -1,7 +1,9 @@
 #include "print/qt/cell_painter.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPen>
+#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -172,6 +174,7 @@ const Style& CellPainter::style_of(const Cell& cell) const {
 const CellPainter::Look& CellPainter::look_of(uint32_t style, double units_per_point) {
   auto it = looks_.find(style);
   if (it == looks_.end() || it->second.units_per_point != units_per_point) {
+    shapes_.clear();
     const Style& s = book_.styles.get(style < book_.styles.size() ? style : 0);
     const QFont font = cell_font(s.font, units_per_point);
     it = looks_.insert_or_assign(style, Look{font, QFontMetricsF(font), units_per_point}).first;
@@ -317,7 +320,8 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
     return;
   }
   QFont font = look.font;
-  double width = look.metrics.horizontalAdvance(text);
+  const Shaped* shaped = &shape(cell.style, look, text);
+  double width = shaped->width;
   double ascent = look.metrics.ascent(), descent = look.metrics.descent();
   if (width > inner.width()) {
     if (style.alignment.shrink_to_fit) {
@@ -326,6 +330,7 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
       width = m.horizontalAdvance(text);
       ascent = m.ascent();
       descent = m.descent();
+      shaped = nullptr;
     } else if (cell.value.is_number()) {
       // A number that does not fit shows as a row of #.
       const double hash = std::max(1.0, look.metrics.horizontalAdvance('#'));
@@ -346,14 +351,37 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
   // pages small.
   const bool inside = x >= clip.left() && x + width <= clip.right() &&
                       baseline - ascent >= clip.top() && baseline + descent <= clip.bottom();
-  if (inside) {
-    p.drawText(QPointF(x, baseline), text);
-    return;
+  if (!inside) {
+    p.save();
+    p.setClipRect(clip, Qt::IntersectClip);
   }
-  p.save();
-  p.setClipRect(clip, Qt::IntersectClip);
-  p.drawText(QPointF(x, baseline), text);
-  p.restore();
+  if (shaped != nullptr) {
+    for (const QGlyphRun& run : shaped->runs)
+      p.drawGlyphRun(QPointF(x, baseline - shaped->ascent), run);
+  } else {
+    p.drawText(QPointF(x, baseline), text);
+  }
+  if (!inside) p.restore();
+}
+
+const CellPainter::Shaped& CellPainter::shape(uint32_t style, const Look& look,
+                                              const QString& text) {
+  const std::pair<uint32_t, QString> key(style, text);
+  auto it = shapes_.find(key);
+  if (it != shapes_.end()) return it->second;
+  // Names and numbers are mostly drawn once; the bound keeps the words
+  // labels repeat on every page without holding a whole sheet's text.
+  if (shapes_.size() > 4096) shapes_.clear();
+  QTextLayout layout(text, look.font);
+  layout.beginLayout();
+  QTextLine line = layout.createLine();
+  line.setPosition(QPointF(0, 0));
+  layout.endLayout();
+  Shaped shaped;
+  shaped.runs = layout.glyphRuns();
+  shaped.width = line.naturalTextWidth();
+  shaped.ascent = line.ascent();
+  return shapes_.emplace(key, std::move(shaped)).first->second;
 }
 
 void CellPainter::draw_borders(QPainter& p, const CellArea& area) {

@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
 #include <QPixmap>
 #include <QRectF>
@@ -94,8 +95,19 @@ class CellPainter {
     QFontMetricsF metrics;
     double units_per_point = 0;
   };
+  // Text shaped once in a format's font: its glyphs and width.
+  struct Shaped {
+    QList<QGlyphRun> runs;
+    double width = 0, ascent = 0;
+  };
+  struct ShapeKey {
+    size_t operator()(const std::pair<uint32_t, QString>& k) const {
+      return qHash(k.second) ^ (static_cast<size_t>(k.first) * 0x9E3779B97F4A7C15ull);
+    }
+  };
   const spreadsheet::Style& style_of(const spreadsheet::Cell& cell) const;
   const Look& look_of(uint32_t style, double units_per_point);
+  const Shaped& shape(uint32_t style, const Look& look, const QString& text);
   const host::Rect* merge_at(int32_t row, int32_t col) const;
   void collect_merges(const host::Rect& visible);
   void draw_text(QPainter& p, const CellArea& area, const spreadsheet::Cell& cell, QRectF box);
@@ -106,6 +118,7 @@ class CellPainter {
   const spreadsheet::Sheet& sheet_;
   ImageCache& images_;
   std::unordered_map<uint32_t, Look> looks_;
+  std::unordered_map<std::pair<uint32_t, QString>, Shaped, ShapeKey> shapes_;
   // Merges sorted by first row, with the tallest one's height to bound a
   // search; those meeting the area being drawn.
   std::vector<host::Rect> merges_by_row_;
