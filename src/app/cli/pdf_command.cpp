@@ -45,9 +45,14 @@ void AddPdfCommand(CLI::App& app) {
     }
     std::string out = options->out;
     if (out.empty()) out = std::filesystem::path(options->book).replace_extension(".pdf").string();
+    std::error_code same;
+    if (std::filesystem::equivalent(out, options->book, same))
+      CommandFailed("PDF 文件不能写在工作簿本身上：" + out);
 
     const print::PrintJob job(*book, sheets);
     for (const std::string& note : job.notes()) std::cerr << "注意：" << note << "\n";
+    if (const std::string warning = print::font_warning(); !warning.empty())
+      std::cerr << "注意：" << warning << "\n";
     // On a terminal, a line for every sheet as it is finished.
     const bool terminal = isatty(STDERR_FILENO) != 0;
     auto progress = [&](const print::JobProgress& p) {

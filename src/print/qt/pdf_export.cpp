@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "print/qt/fonts.h"
 #include "print/qt/page_painter.h"
 
 namespace kelv::print {
@@ -31,6 +32,12 @@ void ensure_application() {
 }
 
 }  // namespace
+
+std::string font_warning() {
+  ensure_application();
+  if (!cjk_family().isEmpty()) return {};
+  return "没有找到中文字体，中文将无法显示；请安装 fonts-wqy-microhei";
+}
 
 bool write_pdf(const PrintJob& job, const std::string& path,
                const std::function<bool(const JobProgress&)>& progress) {

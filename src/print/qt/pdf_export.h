@@ -20,4 +20,8 @@ namespace kelv::print {
 bool write_pdf(const PrintJob& job, const std::string& path,
                const std::function<bool(const JobProgress&)>& progress = nullptr);
 
+// A warning for the user when the machine lacks a font kelv draws Chinese
+// text with (it would print as empty boxes); "" when all is well.
+std::string font_warning();
+
 }  // namespace kelv::print
