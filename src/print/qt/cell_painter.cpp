@@ -406,7 +406,9 @@ void CellPainter::draw_borders(QPainter& p, const CellArea& area) {
       const bool inside_rows = !above && !below, inside_cols = !before && !after;
       if (!inside_rows && !inside_cols) continue;
       const spreadsheet::Border& b = style_of(*it).border;
-      if (!drawn(b.top) && !drawn(b.bottom) && !drawn(b.left) && !drawn(b.right)) continue;
+      const bool diagonal = (b.diagonal_up || b.diagonal_down) && drawn(b.diagonal);
+      if (!drawn(b.top) && !drawn(b.bottom) && !drawn(b.left) && !drawn(b.right) && !diagonal)
+        continue;
       const double left = area.columns.start(c) - shift, right = area.columns.end(c) - shift;
       const double top = area.rows.start(r) - shift, bottom = area.rows.end(r) - shift;
       if (inside_cols && right <= left) continue;  // a hidden column
@@ -419,6 +421,17 @@ void CellPainter::draw_borders(QPainter& p, const CellArea& area) {
         draw_side(p, b.left, {left, top}, {left, bottom}, false, u);
       if (inside_rows && !after && (m == nullptr || c == m->col2))
         draw_side(p, b.right, {right, top}, {right, bottom}, false, u);
+      // Diagonals cross the cell, or a merged block from its first cell.
+      if (diagonal && inside_rows && inside_cols &&
+          (m == nullptr || (r == m->row1 && c == m->col1))) {
+        const QRectF box =
+            m == nullptr ? QRectF(QPointF(left, top), QPointF(right, bottom))
+                         : QRectF(QPointF(left, top), QPointF(area.columns.end(m->col2) - shift,
+                                                              area.rows.end(m->row2) - shift));
+        p.setPen(border_pen(b.diagonal, u));
+        if (b.diagonal_down) p.drawLine(QLineF(box.topLeft(), box.bottomRight()));
+        if (b.diagonal_up) p.drawLine(QLineF(box.bottomLeft(), box.topRight()));
+      }
     }
   }
   p.restore();
