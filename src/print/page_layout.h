@@ -32,6 +32,7 @@ class Track {
   // The line covering position p (p >= 0); hidden lines are never hit.
   int32_t line_at(double p) const;
   int32_t stored() const { return static_cast<int32_t>(sizes_.size()); }
+  double extent() const { return starts_.back(); }  // the end of the stored lines
 
  private:
   std::vector<double> sizes_;

@@ -355,50 +355,50 @@ bool MainWindow::printable(const spreadsheet::Workbook** book, int32_t* sheet) {
 }
 
 void MainWindow::print_preview() {
-  const spreadsheet::Workbook* book = nullptr;
-  int32_t sheet = -1;
-  if (!printable(&book, &sheet)) return;
-  busy_ = true;
-  panel_->set_blocked(true);
-  PrintPreview dialog(*book, sheet, this);
-  preview_ = &dialog;
-  dialog.exec();
-  preview_ = nullptr;
-  panel_->set_blocked(false);
-  busy_ = false;
+  printing([this](const spreadsheet::Workbook& book, int32_t sheet) {
+    PrintPreview dialog(book, sheet, this);
+    preview_ = &dialog;
+    dialog.exec();
+    preview_ = nullptr;
+    return PrintOutcome::Done;
+  });
 }
 
 void MainWindow::print() {
-  const spreadsheet::Workbook* book = nullptr;
-  int32_t sheet = -1;
-  if (!printable(&book, &sheet)) return;
-  busy_ = true;
-  panel_->set_blocked(true);
-  const print::PrintJob job(*book, {sheet});
-  QString error;
-  const PrintOutcome outcome = print_with_dialog(this, job, &error);
-  if (outcome == PrintOutcome::Done)
-    status_->setText(QString("已打印 %1 页").arg(job.page_count()));
-  if (outcome == PrintOutcome::Failed) show_failure(error.toStdString());
-  panel_->set_blocked(false);
-  busy_ = false;
+  printing([this](const spreadsheet::Workbook& book, int32_t sheet) {
+    const print::PrintJob job(book, {sheet});
+    QString error;
+    const PrintOutcome outcome = print_with_dialog(this, job, &error);
+    if (outcome == PrintOutcome::Done)
+      status_->setText(QString("已打印 %1 页").arg(job.page_count()));
+    if (outcome == PrintOutcome::Failed) show_failure(error.toStdString());
+    return outcome;
+  });
 }
 
 PrintOutcome MainWindow::export_pdf(const QString& path) {
+  return printing([&](const spreadsheet::Workbook& book, int32_t sheet) {
+    const print::PrintJob job(book, {sheet});
+    QString error = "没有可打印的内容：这张工作表是空的";
+    const PrintOutcome outcome =
+        job.page_count() == 0 ? PrintOutcome::Failed : form::export_pdf(this, job, path, &error);
+    if (outcome == PrintOutcome::Done)
+      status_->setText(
+          QString("已导出 %1：%2 页").arg(QDir::toNativeSeparators(path)).arg(job.page_count()));
+    if (outcome == PrintOutcome::Cancelled) status_->setText("已取消导出 PDF");
+    if (outcome == PrintOutcome::Failed) show_failure(error.toStdString());
+    return outcome;
+  });
+}
+
+PrintOutcome MainWindow::printing(
+    const std::function<PrintOutcome(const spreadsheet::Workbook&, int32_t)>& work) {
   const spreadsheet::Workbook* book = nullptr;
   int32_t sheet = -1;
   if (!printable(&book, &sheet)) return PrintOutcome::Failed;
   busy_ = true;
   panel_->set_blocked(true);
-  const print::PrintJob job(*book, {sheet});
-  QString error = "没有可打印的内容：这张工作表是空的";
-  const PrintOutcome outcome =
-      job.page_count() == 0 ? PrintOutcome::Failed : form::export_pdf(this, job, path, &error);
-  if (outcome == PrintOutcome::Failed) show_failure(error.toStdString());
-  if (outcome == PrintOutcome::Done)
-    status_->setText(
-        QString("已导出 %1：%2 页").arg(QDir::toNativeSeparators(path)).arg(job.page_count()));
-  if (outcome == PrintOutcome::Cancelled) status_->setText("已取消导出 PDF");
+  const PrintOutcome outcome = work(*book, sheet);
   panel_->set_blocked(false);
   busy_ = false;
   return outcome;

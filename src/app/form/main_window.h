@@ -98,6 +98,9 @@ class MainWindow : public QMainWindow {
   // message) when there is none. While printing the component takes no
   // events.
   bool printable(const spreadsheet::Workbook** book, int32_t* sheet);
+  // Runs `work` on what the view shows with the form blocked.
+  PrintOutcome printing(
+      const std::function<PrintOutcome(const spreadsheet::Workbook&, int32_t)>& work);
 
   QtDialogs dialogs_;
   SampleWriter sample_;

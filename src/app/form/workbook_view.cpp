@@ -86,7 +86,7 @@ void SheetCanvas::reload() {
 }
 
 void SheetCanvas::update_scroll_ranges() {
-  int64_t height = rows_.extent(), width = cols_.extent();
+  int64_t height = std::llround(rows_.extent()), width = std::llround(cols_.extent());
   if (sheet_ != nullptr) {
     for (const auto& pic : sheet_->pictures) {
       height = std::max<int64_t>(height, std::llround((pic.top + pic.height) * kPixelsPerPoint));
@@ -188,7 +188,7 @@ void SheetCanvas::paintEvent(QPaintEvent*) {
   header_font.setPixelSize(11);
   p.setFont(header_font);
   for (int32_t c = c1; c <= c2; ++c) {
-    const QRect box(x_of(c), 0, cols_.size(c), kColumnHeaderHeight);
+    const QRect box(x_of(c), 0, static_cast<int>(cols_.size(c)), kColumnHeaderHeight);
     if (box.width() <= 0 || box.right() < kRowHeaderWidth) continue;
     p.save();
     p.setClipRect(QRect(kRowHeaderWidth, 0, area_w, kColumnHeaderHeight));
@@ -200,7 +200,7 @@ void SheetCanvas::paintEvent(QPaintEvent*) {
     p.restore();
   }
   for (int32_t r = r1; r <= r2; ++r) {
-    const QRect box(0, y_of(r), kRowHeaderWidth, rows_.size(r));
+    const QRect box(0, y_of(r), kRowHeaderWidth, static_cast<int>(rows_.size(r)));
     if (box.height() <= 0 || box.bottom() < kColumnHeaderHeight) continue;
     p.save();
     p.setClipRect(QRect(0, kColumnHeaderHeight, kRowHeaderWidth, area_h));

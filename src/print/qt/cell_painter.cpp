@@ -42,8 +42,11 @@ double border_width(const std::string& s) {
 
 QPen border_pen(const BorderSide& side, double unit) {
   QPen pen(color_of(side.color, 0x000000));
-  pen.setCapStyle(Qt::SquareCap);
   const std::string& s = side.style;
+  // Thick lines close their corners with square ends; thin ones end flat,
+  // so the segments of a line do not overlap (which darkens the joins when
+  // drawn smoothed).
+  pen.setCapStyle(border_width(s) > 1 ? Qt::SquareCap : Qt::FlatCap);
   pen.setWidthF(std::max(1.0, border_width(s) * unit));
   if (s == "dashed" || s == "mediumDashed") pen.setStyle(Qt::DashLine);
   if (s == "dotted" || s == "hair") pen.setStyle(Qt::DotLine);
