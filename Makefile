@@ -1,10 +1,13 @@
 # make test   install what is missing, configure, build, run every test
 # make demo   the same set-up, then the whole course of work on the sample workspace
 # make bench  the benchmarks, with the tools they compare against
+# make sanitize  a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, every test
+# make format-check  the C++ files changed since the last landed commit against clang-format
 BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc)
 
-.PHONY: setup configure build test demo bench clean
+.PHONY: setup configure build test demo bench sanitize format-check clean
 
 setup:
 	@bash scripts/setup.sh
@@ -27,5 +30,15 @@ bench: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 	bash bench/run.sh $(BUILD)
 
+sanitize: setup
+	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELV_WERROR=ON \
+	  -DKELV_SANITIZE=ON -DKELV_BUILD_FORM=OFF >/dev/null
+	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+format-check: setup
+	@bash scripts/check_format.sh
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD)

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "data/room_sheet.h"
 #include "host/application.h"
 
 namespace kelv::bench {
@@ -61,9 +62,9 @@ inline host::Worksheet& add_start_and_settings(host::Workbook& book) {
 // The room sheet: its headings, then `count` rooms 0001, 0002, ... of
 // `places` places each, in numbered classrooms.
 inline void write_rooms(host::Worksheet& rooms, int32_t count, int32_t places) {
-  rooms.set_name("考场表");
-  const char* headings[] = {"考场", "场人", "考室", "监考甲", "监考乙", "首考号", "尾考号"};
-  for (int32_t c = 1; c <= 7; ++c) rooms.cells(1, c).set_value(headings[c - 1]);
+  rooms.set_name(data::kRoomSheet);
+  for (int32_t c = 1; c <= data::kRoomColumnCount; ++c)
+    rooms.cells(data::kRoomHeadingRow, c).set_value(data::kRoomHeadings[c - 1]);
   for (int32_t k = 1; k <= count; ++k) {
     rooms.cells(k + 1, 1).set_value(padded(k, 4));
     rooms.cells(k + 1, 2).set_value(places);

@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config ccache
+  g++ cmake ninja-build pkg-config ccache clang-format
   libzip-dev libpugixml-dev libexpat1-dev libicu-dev libstb-dev
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -9,16 +9,8 @@
 #include "host/constants.h"
 
 namespace kelv::arrange {
-namespace {
 
-// The assignment columns of the examinee sheet, in the order they are
-// looked up and, when missing, created.
-enum AssignmentColumn { kRoom, kPlaces, kLocation, kInvigilatorA, kInvigilatorB, kExamNo, kSeatNo };
-constexpr const char* kAssignmentHeaders[] = {"考场",   "场人", "考室", "监考甲",
-                                              "监考乙", "考号", "座号"};
-constexpr int kAssignmentColumns = 7;
-
-}  // namespace
+using namespace data;
 
 void AssignExamNumbers(component::Component& self, host::Application& EA, host::Form& UF) {
   const bool per_room_seats = UF["OptACZuoHao"].value().to_bool();
@@ -29,23 +21,23 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   const int32_t cyclic_seat_width = CharCount(cycle_text);
 
   host::Workbook& book = EA.workbooks().item(self.DataBookName);
-  host::Worksheet& rooms = book.worksheets().item(data::kRoomSheet);
-  host::Worksheet& examinees = book.worksheets().item(data::kExamineeSheet);
+  host::Worksheet& rooms = book.worksheets().item(kRoomSheet);
+  host::Worksheet& examinees = book.worksheets().item(kExamineeSheet);
 
-  int32_t col[kAssignmentColumns];
-  for (int k = 0; k < kAssignmentColumns; ++k) {
-    col[k] = FindHeaderColumn(examinees, 1, kAssignmentHeaders[k]);
+  int32_t col[kAssignmentColumnCount];
+  for (int32_t k = 0; k < kAssignmentColumnCount; ++k) {
+    col[k] = FindHeaderColumn(examinees, 1, kAssignmentHeadings[k]);
     if (col[k] != 0) {
       examinees.columns(col[k]).clear();
     } else {
       col[k] = examinees.cells(1, 1).current_region().columns_count() + 1;
     }
-    examinees.cells(1, col[k]).set_value(kAssignmentHeaders[k]);
+    examinees.cells(1, col[k]).set_value(kAssignmentHeadings[k]);
   }
-  for (int k = 0; k < kAssignmentColumns; ++k) examinees.columns(col[k]).font().set_color_index(5);
-  examinees.columns(col[kExamNo]).set_number_format_local("@");
-  examinees.columns(col[kSeatNo]).set_number_format_local("@");
-  examinees.columns(col[kRoom]).set_number_format_local("@");
+  for (int32_t k = 0; k < kAssignmentColumnCount; ++k) examinees.columns(col[k]).font().set_color_index(kWrittenColorIndex);
+  examinees.columns(col[kAssignedExamNumber]).set_number_format_local("@");
+  examinees.columns(col[kAssignedSeatNumber]).set_number_format_local("@");
+  examinees.columns(col[kAssignedRoom]).set_number_format_local("@");
 
   if (UF["OptSJKaoHao"].value().to_bool()) ShuffleRows(self, examinees);
   examinees.activate();
@@ -53,21 +45,21 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   const int32_t E = examinees.cells(1, 1).current_region().rows_count();
   const int32_t R = rooms.cells(1, 1).current_region().rows_count();
 
-  rooms.columns(6).clear_contents();
-  rooms.cells(1, 6).set_value("首考号");
-  rooms.columns(7).clear_contents();
-  rooms.cells(1, 7).set_value("尾考号");
+  rooms.columns(kRoomFirstNumberColumn).clear_contents();
+  rooms.cells(kRoomHeadingRow, kRoomFirstNumberColumn).set_value("首考号");
+  rooms.columns(kRoomLastNumberColumn).clear_contents();
+  rooms.cells(kRoomHeadingRow, kRoomLastNumberColumn).set_value("尾考号");
 
   int32_t j = 0;
   int32_t room_start = 0;
   int32_t next_row = 2;
   int32_t cyclic_counter = 1;
-  for (int32_t r = 2; r <= R; ++r) {
-    const std::string name = rooms.cells(r, 1).text();
-    const int32_t places = rooms.cells(r, 2).value().to_int32();
-    const std::string location = rooms.cells(r, 3).text();
-    const std::string invigilator_a = rooms.cells(r, 4).text();
-    const std::string invigilator_b = rooms.cells(r, 5).text();
+  for (int32_t r = kRoomFirstRow; r <= R; ++r) {
+    const std::string name = rooms.cells(r, kRoomNameColumn).text();
+    const int32_t places = rooms.cells(r, kRoomPlacesColumn).value().to_int32();
+    const std::string location = rooms.cells(r, kRoomLocationColumn).text();
+    const std::string invigilator_a = rooms.cells(r, kRoomInvigilatorAColumn).text();
+    const std::string invigilator_b = rooms.cells(r, kRoomInvigilatorBColumn).text();
     const int32_t room_seat_width = static_cast<int32_t>(std::to_string(places).size());
 
     // A negative place count seats nobody; moving the next row back would
@@ -76,45 +68,46 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
     const int32_t end_row = CheckedAdd(next_row, seated);
     int32_t room_counter = 1;
     for (int32_t i = next_row; i < end_row; ++i) {
-      examinees.cells(i, col[kExamNo]).set_value(exam_number(j));
+      examinees.cells(i, col[kAssignedExamNumber]).set_value(exam_number(j));
       j = j + 1;
       if (per_room_seats) {
-        examinees.cells(i, col[kSeatNo]).set_value(SeatNumber(room_counter, room_seat_width));
+        examinees.cells(i, col[kAssignedSeatNumber]).set_value(SeatNumber(room_counter, room_seat_width));
         room_counter = room_counter + 1;
       } else {
-        examinees.cells(i, col[kSeatNo]).set_value(SeatNumber(cyclic_counter, cyclic_seat_width));
+        examinees.cells(i, col[kAssignedSeatNumber]).set_value(SeatNumber(cyclic_counter, cyclic_seat_width));
         cyclic_counter = cyclic_counter + 1;
         if (cyclic_counter > cycle) cyclic_counter = 1;
       }
-      examinees.cells(i, col[kRoom]).set_value(name);
-      examinees.cells(i, col[kPlaces]).set_value(places);
-      examinees.cells(i, col[kLocation]).set_value(location);
-      examinees.cells(i, col[kInvigilatorA]).set_value(invigilator_a);
-      examinees.cells(i, col[kInvigilatorB]).set_value(invigilator_b);
+      examinees.cells(i, col[kAssignedRoom]).set_value(name);
+      examinees.cells(i, col[kAssignedPlaces]).set_value(places);
+      examinees.cells(i, col[kAssignedLocation]).set_value(location);
+      examinees.cells(i, col[kAssignedInvigilatorA]).set_value(invigilator_a);
+      examinees.cells(i, col[kAssignedInvigilatorB]).set_value(invigilator_b);
     }
     next_row = end_row;
 
     if (j > room_start) {
-      rooms.cells(r, 6).set_value(exam_number(room_start));
-      rooms.cells(r, 7).set_value(exam_number(j - 1));
+      rooms.cells(r, kRoomFirstNumberColumn).set_value(exam_number(room_start));
+      rooms.cells(r, kRoomLastNumberColumn).set_value(exam_number(j - 1));
       room_start = j;
     }
   }
 
   EA.set_calculation(host::xlCalculationAutomatic);
 
-  AddGroupCounts(examinees, E, "学校", "校人");
-  AddGroupCounts(examinees, E, "年级", "级人");
-  if (!AddGroupCounts(examinees, E, "班级", "班人")) AddGroupCounts(examinees, E, "班次", "班人");
+  AddGroupCounts(examinees, E, kSchoolCount);
+  AddGroupCounts(examinees, E, kGradeCount);
+  if (!AddGroupCounts(examinees, E, kClassCount)) AddGroupCounts(examinees, E, kClassCountAlternative);
 
-  const int32_t c = FindHeaderColumn(examinees, 1, "考号");
+  const int32_t c = FindHeaderColumn(examinees, 1, kExamNumberHeading);
   examinees.cells(1, c).current_region().sort(examinees.cells(1, c), host::SortOrder::Ascending,
                                               host::SortHeader::Yes);
 
   host::Worksheet& room_sheet =
-      EA.workbooks().item(self.DataBookName).worksheets().item(data::kRoomSheet);
+      EA.workbooks().item(self.DataBookName).worksheets().item(kRoomSheet);
   int32_t T = 0;
-  for (int32_t r = 2; r <= R; ++r) T = CheckedAdd(T, room_sheet.cells(r, 2).value().to_int32());
+  for (int32_t r = kRoomFirstRow; r <= R; ++r)
+    T = CheckedAdd(T, room_sheet.cells(r, kRoomPlacesColumn).value().to_int32());
   const int32_t X = E - 1;
   if (T > X) {
     component::ShowNotice(self, "“考场表”总人数比“考生表”总人数多 " + std::to_string(int64_t{T} - X) +

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "data/room_sheet.h"
 #include "host/variant.h"
 
 namespace kelv::arrange {
@@ -19,7 +20,7 @@ void ShuffleRows(component::Component& self, host::Worksheet& sheet) {
   const host::Range table = sheet.cells(1, 1).current_region();
   const int32_t n = table.rows_count();
   const int32_t c = table.columns_count() + 1;
-  sheet.cells(1, c).set_value("sj");
+  sheet.cells(1, c).set_value(data::kShuffleKeyHeading);
   self.env.randomize();
   for (int32_t r = 2; r <= n; ++r) {
     const double u = self.env.next_random();
@@ -40,7 +41,7 @@ bool AddGroupCounts(host::Worksheet& sheet, int32_t rows, std::string_view group
   if (c == 0) c = sheet.cells(1, 1).current_region().columns_count() + 1;
   sheet.columns(c).set_number_format_local("G/通用格式");
   sheet.cells(1, c).set_value(count);
-  sheet.columns(c).font().set_color_index(5);
+  sheet.columns(c).font().set_color_index(data::kWrittenColorIndex);
 
   const int32_t d = g - c;
   const std::string formula =

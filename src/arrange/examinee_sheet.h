@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "component/component.h"
+#include "data/examinee_sheet.h"
 #include "host/worksheet.h"
 
 namespace kelv::arrange {
@@ -27,5 +28,8 @@ void ShuffleRows(component::Component& self, host::Worksheet& sheet);
 // nothing changed, when there is no `group` column.
 bool AddGroupCounts(host::Worksheet& sheet, int32_t rows, std::string_view group,
                     std::string_view count);
+inline bool AddGroupCounts(host::Worksheet& sheet, int32_t rows, const data::GroupCount& counted) {
+  return AddGroupCounts(sheet, rows, counted.group, counted.count);
+}
 
 }  // namespace kelv::arrange

@@ -55,7 +55,8 @@ void Trapped(Stretch&& stretch, OnFailure&& on_failure) {
   } catch (const host::HostError& e) {
     on_failure(e);
   } catch (const std::bad_alloc&) {
-    on_failure(host::HostError(host::kComponentSource, 7, host::standard_description(7)));
+    on_failure(host::HostError(host::kComponentSource, host::kOutOfMemory,
+                                     host::standard_description(host::kOutOfMemory)));
   } catch (const std::exception& e) {
     on_failure(host::HostError(host::kComponentSource, host::kInvalidArgument, e.what()));
   } catch (...) {

@@ -4,13 +4,13 @@
 #include <cstdint>
 
 #include "component/component.h"
+#include "data/examinee_sheet.h"
+#include "data/room_sheet.h"
 #include "host/application.h"
 #include "host/form.h"
 
 namespace kelv::data {
 
-inline constexpr const char* kRoomSheet = "考场表";
-inline constexpr const char* kExamineeSheet = "考生表";
 // The data folder, joined directly to the host workbook's Path.
 inline constexpr const char* kDataFolder = "\\数据\\";
 // First column of the generation command's scratch copy of the data table.

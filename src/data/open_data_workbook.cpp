@@ -65,25 +65,22 @@ void OpenDataWorkbook(component::Component& self, host::Application& EA, host::F
   self.WorkColumn = kWorkColumn;
 
   host::Worksheet& rooms = book.worksheets().item(kRoomSheet);
-  rooms.set_tab_color_index(5);
-  rooms.rows(1).font().set_color_index(0);
-  rooms.range(rooms.cells(1, 1), rooms.cells(1, 7)).font().set_color_index(5);
-  rooms.columns(6).font().set_color_index(5);
-  rooms.columns(7).font().set_color_index(5);
-  rooms.cells(1, 1).set_value("考场");
-  rooms.cells(1, 2).set_value("场人");
-  rooms.cells(1, 3).set_value("考室");
-  rooms.cells(1, 4).set_value("监考甲");
-  rooms.cells(1, 5).set_value("监考乙");
-  rooms.cells(1, 6).set_value("首考号");
-  rooms.cells(1, 7).set_value("尾考号");
+  rooms.set_tab_color_index(kWrittenColorIndex);
+  rooms.rows(kRoomHeadingRow).font().set_color_index(0);
+  rooms.range(rooms.cells(kRoomHeadingRow, 1), rooms.cells(kRoomHeadingRow, kRoomColumnCount))
+      .font()
+      .set_color_index(kWrittenColorIndex);
+  rooms.columns(kRoomFirstNumberColumn).font().set_color_index(kWrittenColorIndex);
+  rooms.columns(kRoomLastNumberColumn).font().set_color_index(kWrittenColorIndex);
+  for (int32_t c = 1; c <= kRoomColumnCount; ++c)
+    rooms.cells(kRoomHeadingRow, c).set_value(kRoomHeadings[c - 1]);
   CleanHeaderRow(rooms);
-  rooms.columns(1).set_number_format_local("@");
-  rooms.columns(6).set_number_format_local("@");
-  rooms.columns(7).set_number_format_local("@");
+  rooms.columns(kRoomNameColumn).set_number_format_local("@");
+  rooms.columns(kRoomFirstNumberColumn).set_number_format_local("@");
+  rooms.columns(kRoomLastNumberColumn).set_number_format_local("@");
 
   host::Worksheet& examinees = book.worksheets().item(kExamineeSheet);
-  examinees.set_tab_color_index(5);
+  examinees.set_tab_color_index(kWrittenColorIndex);
   CleanHeaderRow(examinees);
 
   const bool use_examinee_sheet = UF["ChbSJYuan"].value().to_bool();

@@ -5,8 +5,9 @@ namespace {
 
 using PageStart = std::function<void(int32_t breakRow, int32_t nextRecord)>;
 
-// Steps 3 to 5 of an across-first record: next position, page change, full
-// row of blocks, full page.
+// After a record placed across first: move to the next block position; on a
+// change of the page column start a new page; after a full row of blocks go
+// down a row; after a full page of rows start a new page.
 void AdvanceAcrossFirst(const BlockGeometry& g, LayoutCursor& cur, int32_t i, bool pageChanges,
                         const PageStart& page) {
   cur.col += g.C + 1;
@@ -33,7 +34,8 @@ void AdvanceAcrossFirst(const BlockGeometry& g, LayoutCursor& cur, int32_t i, bo
   }
 }
 
-// Steps 3 to 5 of a down-first record.
+// After a record placed down first: the same moves with rows and columns of
+// blocks exchanged.
 void AdvanceDownFirst(const BlockGeometry& g, LayoutCursor& cur, int32_t i, bool pageChanges,
                       const PageStart& page) {
   cur.top += g.B + 1;

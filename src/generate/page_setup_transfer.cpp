@@ -22,7 +22,7 @@ using templates::kPageSetupValueCount;
 // fails like an unset object variable, and that statement is skipped too.
 template <class T>
 T& Use(T* object) {
-  if (object == nullptr) throw host::HostError::host(91);
+  if (object == nullptr) throw host::HostError::host(host::kObjectNotSet);
   return *object;
 }
 

@@ -55,19 +55,31 @@ class Application {
   Range union_of(std::initializer_list<Range> ranges);
   Range union_of(const Range& a, const Range& b) { return union_of({a, b}); }
 
+  // Flags the component switches around its work; they change nothing else.
   virtual bool screen_updating() const = 0;
   virtual void set_screen_updating(bool on) = 0;
   virtual bool display_alerts() const = 0;
   virtual void set_display_alerts(bool on) = 0;
   virtual int32_t calculation() const = 0;
+  // xlCalculationAutomatic recalculates every open workbook at once;
+  // kRefused for a mode that is not an xlCalculation constant.
   virtual void set_calculation(int32_t mode) = 0;
+  // The format that replace(..., replace_format = true) gives matched cells.
   virtual ReplaceFormat& replace_format() = 0;
 
-  virtual Workbook& this_workbook() = 0;  // the host workbook
+  // The host workbook; kSubscriptOutOfRange when none is open.
+  virtual Workbook& this_workbook() = 0;
+  // kSubscriptOutOfRange when no workbook is open.
   virtual Workbook& active_workbook() = 0;
   virtual int32_t workbook_count() const = 0;
+  // 0-based in the order of opening; kSubscriptOutOfRange outside the range.
   virtual Workbook& workbook_at(int32_t index) = 0;
+  // By file name, ignoring case; kSubscriptOutOfRange when none has it.
   virtual Workbook& workbook(std::string_view name) = 0;
+  // Opens the file and makes it the active workbook. kFileNotFound for a
+  // missing file; kRefused naming the file for one that is not an
+  // .xlsx/.xlsm workbook or cannot be read, and for a second workbook of the
+  // same name. Nothing is opened when it fails.
   virtual Workbook& open_workbook(std::string_view path) = 0;
 };
 

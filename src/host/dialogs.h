@@ -16,14 +16,15 @@ enum class MessageResult { Ok, Yes, No };
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
-  // Modal; holds the call until answered.
+  // Modal; holds the call until answered. Never fails.
   virtual MessageResult message_box(std::string_view text, MessageButtons buttons,
                                     MessageIcon icon, std::string_view title) = 0;
   // Returns the typed text, or "" on Cancel.
   virtual std::string input_box(std::string_view prompt, std::string_view title,
                                 std::string_view default_text) = 0;
+  // Plays the tone, or does nothing where there is no sound. Never fails.
   virtual void tone(int32_t hertz, int32_t milliseconds) = 0;
-  // Shows a document in its own window; HostError 53 when it does not exist.
+  // Shows a document in its own window; kFileNotFound when it does not exist.
   virtual void open_document(std::string_view path) = 0;
   // Gives the form's window a resizable frame and a minimise box. May throw;
   // callers ignore its failures.

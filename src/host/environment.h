@@ -17,6 +17,7 @@ class Environment {
   // sub-folders, no hidden files (".name"), no lock files ("~$name"). A
   // missing folder lists nothing. Paths use "\" or "/" as separator.
   virtual std::vector<std::string> list_files(std::string_view folder) = 0;
+  // True for a normal file; False for a folder or anything unreadable.
   virtual bool file_exists(std::string_view path) = 0;
   // Seeds the uniform generator (from the clock in real runs).
   virtual void randomize() = 0;

@@ -14,8 +14,8 @@ namespace kelv::host {
 
 enum class ControlKind { TextBox, ComboBox, ListBox, CheckBox, OptionButton, CommandButton, MultiPage };
 
-// One control. Members that a kind does not have throw HostError 438-like
-// refusals (number 5) when called.
+// One control. A member the control's kind does not have fails with
+// kInvalidArgument and changes nothing.
 class Control {
  public:
   virtual ~Control() = default;
@@ -31,11 +31,15 @@ class Control {
   // Null; an option button True clears its partner.
   virtual void set_value(const Variant& v) = 0;
 
-  // Lists (list box, combo box).
+  // Lists (list box, combo box). clear() empties the list and the selection;
+  // add_item appends the item's text. Indexes are 0-based; -1 is no
+  // selection. set_list_index fails with kInvalidArgument outside
+  // -1..list_count() - 1, set_selected outside 0..list_count() - 1; both
+  // keep the selection then.
   virtual void clear() = 0;
   virtual void add_item(const Variant& item) = 0;
   virtual int32_t list_count() const = 0;
-  virtual int32_t list_index() const = 0;  // -1: none
+  virtual int32_t list_index() const = 0;
   virtual void set_list_index(int32_t index) = 0;
   virtual void set_selected(int32_t index, bool selected) = 0;
   virtual const std::vector<std::string>& items() const = 0;
@@ -44,7 +48,8 @@ class Control {
   virtual bool enabled() const = 0;
   virtual void set_enabled(bool on) = 0;
 
-  // Page control (MultiPage1): SelectedItem.Name.
+  // Page control (MultiPage1): SelectedItem.Name; setting a page the
+  // control lacks fails with kInvalidArgument.
   virtual std::string selected_page() const = 0;
   virtual void set_selected_page(std::string_view page_name) = 0;
 };
@@ -54,7 +59,8 @@ class Form {
   virtual ~Form() = default;
   virtual std::string caption() const = 0;
   virtual void set_caption(std::string_view caption) = 0;
-  // UF.Controls(name) / UF.NAME; HostError 9 for a name the form lacks.
+  // UF.Controls(name) / UF.NAME; kSubscriptOutOfRange for a name the form
+  // lacks.
   virtual Control& control(std::string_view name) = 0;
   Control& operator[](std::string_view name) { return control(name); }
 };

@@ -13,10 +13,16 @@ namespace kelv::host {
 enum ErrorNumber : int32_t {
   kInvalidArgument = 5,
   kOverflow = 6,
+  kOutOfMemory = 7,
   kSubscriptOutOfRange = 9,  // a missing workbook, sheet or control
   kTypeMismatch = 13,
   kFileNotFound = 53,
   kPermissionDenied = 70,
+  kPathFileAccess = 75,
+  kPathNotFound = 76,
+  kObjectNotSet = 91,  // an object reference that is Nothing
+  kInvalidUseOfNull = 94,
+  kObjectRequired = 424,
   kRefused = 1004,  // refused by the application
 };
 

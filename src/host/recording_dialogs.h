@@ -29,8 +29,8 @@ class RecordingDialogs : public Dialogs {
   // Queues an answer for the next dialog: "OK", "Yes", "No" for a message
   // box, the text for an input box, nullopt for Cancel.
   void queue_answer(std::optional<std::string> answer) { answers_.push_back(std::move(answer)); }
-  // Documents that exist for open_document (paths with "/" separators); by
-  // default any existing file opens.
+  // Every dialog so far, in order. open_document records an existing file
+  // and fails with kFileNotFound for a missing one, as a real viewer would.
   const std::vector<DialogRecord>& records() const { return records_; }
   std::vector<DialogRecord> messages() const;  // only the message boxes
   void clear() { records_.clear(); }

@@ -25,7 +25,7 @@ bool iequals_ascii(std::string_view a, std::string_view b) {
   return true;
 }
 
-HostError invalid_null() { return HostError::host(94); }
+HostError invalid_null() { return HostError::host(kInvalidUseOfNull); }
 
 // Rounds half to even, as the runtime's integer conversions do.
 double round_even(double d) { return d - std::remainder(d, 1.0); }

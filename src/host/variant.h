@@ -1,7 +1,10 @@
 // The value type that crosses the host boundary: cell values, control values,
-// page-setup values. Conversions follow the runtime the component was written
-// for (see the conversion table in the host contract): they throw HostError
-// 13 (type mismatch) or 6 (overflow) where that runtime fails.
+// page-setup values. Its conversions are those of an automation runtime's
+// Variant, the rules the component's arithmetic and comparisons were written
+// against: text to number only for a decimal number, Empty as 0 or "",
+// rounding half to even. Where that runtime fails they throw HostError
+// kTypeMismatch (13), kOverflow (6) or, for Null anywhere but a Boolean,
+// kInvalidUseOfNull (94).
 #pragma once
 
 #include <cstdint>

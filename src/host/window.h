@@ -9,6 +9,11 @@ namespace kelv::host {
 class Window {
  public:
   virtual ~Window() = default;
+  // The top-left cell shown (of the lower-right pane when split) and the
+  // panes: split_row rows and split_column columns above and left of the
+  // split, frozen or not. Setters take 1..kMaxRows/kMaxColumns for the scroll
+  // position and 0 (no split) up to one less for the split, else kRefused
+  // with the view unchanged. None of them marks the workbook modified.
   virtual int32_t scroll_row() const = 0;
   virtual void set_scroll_row(int32_t row) = 0;
   virtual int32_t scroll_column() const = 0;
@@ -20,7 +25,8 @@ class Window {
   virtual bool freeze_panes() const = 0;
   virtual void set_freeze_panes(bool frozen) = 0;
   virtual double tab_ratio() const = 0;
-  virtual void set_tab_ratio(double ratio) = 0;  // 0..1
+  // Share of the window's width the sheet tabs take; kRefused outside 0..1.
+  virtual void set_tab_ratio(double ratio) = 0;
 };
 
 }  // namespace kelv::host

@@ -51,19 +51,34 @@ class Workbook {
   virtual Application& application() = 0;
   virtual std::string name() const = 0;  // the file name
   virtual std::string path() const = 0;  // its folder, no trailing separator
+  // Makes this the application's active workbook; its sheets are unchanged.
   virtual void activate() = 0;
+  // The sheet shown on top; a workbook always has one.
   virtual Worksheet& active_sheet() = 0;
   virtual Window& window() = 0;
 
+  // Sheets in tab order, hidden ones included.
   virtual int32_t sheet_count() const = 0;
-  virtual Worksheet& sheet_at(int32_t index) = 0;          // 0-based, 9 out of range
-  virtual Worksheet& sheet(std::string_view name) = 0;     // exact name, 9 when missing
+  // 0-based; kSubscriptOutOfRange outside 0..sheet_count() - 1.
+  virtual Worksheet& sheet_at(int32_t index) = 0;
+  // The sheet of exactly this name (case-sensitive); kSubscriptOutOfRange
+  // when there is none.
+  virtual Worksheet& sheet(std::string_view name) = 0;
+  // Adds an empty sheet "SheetN" (the lowest free N) right after `after`,
+  // makes it active and this workbook active. kRefused when `after` is not a
+  // sheet of this workbook.
   virtual Worksheet& add_sheet_after(Worksheet& after) = 0;
 
   // Saving is the front end's business; the component never saves.
-  // Writes beside the file and renames over it only when complete.
+  // Writes beside the file and renames over it only when complete, so a
+  // failure (kRefused, kPermissionDenied, naming the file) leaves the old
+  // file as it was, and the workbook keeps its name, path and modified flag.
   virtual void save() = 0;
+  // As save, to another .xlsx/.xlsm path, which becomes the workbook's own;
+  // kRefused for any other extension.
   virtual void save_as(std::string_view path) = 0;
+  // True once anything but the view (selection, scrolling, active sheet)
+  // has changed since the workbook was opened or saved.
   virtual bool modified() const = 0;
 };
 

@@ -8,11 +8,23 @@
 #include <utility>
 #include <vector>
 
+#include "host/constants.h"
+#include "spreadsheet/dcheck.h"
 #include "spreadsheet/model.h"
 
 namespace kelv::spreadsheet::cells {
 
 using CellIter = std::vector<Cell>::iterator;
+
+// Every look-up below relies on this: a row's cells strictly ascending by
+// column, each within the sheet.
+inline bool sorted(const Row& row) {
+  return std::adjacent_find(row.cells.begin(), row.cells.end(),
+                            [](const Cell& a, const Cell& b) { return a.col >= b.col; }) ==
+             row.cells.end() &&
+         (row.cells.empty() ||
+          (row.cells.front().col >= 1 && row.cells.back().col <= host::kMaxColumns));
+}
 
 inline Row* row_ptr(Sheet& s, int32_t r) {
   return r >= 1 && r <= static_cast<int32_t>(s.rows.size()) ? &s.rows[r - 1] : nullptr;
@@ -92,7 +104,7 @@ inline std::pair<CellIter, CellIter> ensure_span(Sheet& s, int32_t r, int32_t c1
   auto [b, e] = span(row, c1, c2);
   if (e - b != c2 - c1 + 1) {
     std::vector<Cell> filled;
-    filled.reserve(static_cast<size_t>(c2 - c1 + 1));
+    filled.reserve(static_cast<size_t>(c2) - static_cast<size_t>(c1) + 1);
     auto it = b;
     for (int32_t c = c1; c <= c2; ++c) {
       if (it != e && it->col == c) {
@@ -110,6 +122,7 @@ inline std::pair<CellIter, CellIter> ensure_span(Sheet& s, int32_t r, int32_t c1
                      std::make_move_iterator(filled.end()));
     b = row.cells.begin() + at;
     e = b + (c2 - c1 + 1);
+    KELV_DCHECK(sorted(row));
   }
   return {b, e};
 }

@@ -1072,6 +1072,8 @@ std::vector<size_t> EngineSheet::merges_touching(const Rect& area) const {
 }
 
 void EngineSheet::add_merge(const Rect& area) {
+  // Callers remove the merges a new one touches: merges never overlap.
+  KELV_DCHECK(merges_touching(area).empty());
   ensure_merge_index();
   sheet_->merges.push_back(area);
   merge_index_[{area.row1, area.col1}] = sheet_->merges.size() - 1;

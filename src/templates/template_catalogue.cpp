@@ -87,7 +87,7 @@ bool FitsASheetName(std::string_view candidate) {
 
 template <class T>
 T& Need(T* object) {
-  if (object == nullptr) throw host::HostError::host(91);
+  if (object == nullptr) throw host::HostError::host(host::kObjectNotSet);
   return *object;
 }
 

@@ -127,7 +127,7 @@ TEST_F(CatalogueTest, SortingMovesTheWholeRowWhateverTheHeadings) {
 TEST_F(CatalogueTest, ReservedNameIsRefusedAndAskedAgain) {
   Add({"mbb", "OK", "new"});
   ASSERT_EQ(MessageTexts(), (Names{"“MBB”与系统表名相同，请改名。"}));
-  const auto& m = host.dialogs.messages()[0];
+  const host::DialogRecord m = host.dialogs.messages()[0];
   EXPECT_EQ(m.title, "提示");
   EXPECT_EQ(m.buttons, "OK");
   EXPECT_EQ(m.icon, "none");

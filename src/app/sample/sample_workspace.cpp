@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/room_sheet.h"
 #include "host/host_error.h"
 #include "spreadsheet/cells.h"
 #include "spreadsheet/model.h"
@@ -456,8 +457,9 @@ constexpr int32_t kPlacesPerRoom = 30;
 
 void BuildDataWorkbook(Workbook& book, const Styles& st, const std::vector<Examinee>& examinees,
                        std::mt19937& rng, int32_t* roomCount) {
-  SheetBuilder rooms(book, "考场表");
-  rooms.across(1, 1, {"考场", "场人", "考室", "监考甲", "监考乙", "首考号", "尾考号"}, st.bold);
+  SheetBuilder rooms(book, data::kRoomSheet);
+  for (int32_t c = 1; c <= data::kRoomColumnCount; ++c)
+    rooms.put(data::kRoomHeadingRow, c, data::kRoomHeadings[c - 1], st.bold);
   const int32_t n = static_cast<int32_t>(examinees.size());
   const int32_t count = std::max(1, (n + kPlacesPerRoom - 1) / kPlacesPerRoom);
   for (int32_t i = 0; i < count; ++i) {

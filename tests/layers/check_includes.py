@@ -1,0 +1,56 @@
+#!/usr/bin/env python3
+"""Every include arrow in src/ points down the layers.
+
+    front ends    app/
+    component     bridge/   (torb, dispatch, start-up)
+                  data/ arrange/ generate/ templates/ help/   (the handlers)
+                  component/   (the state and helpers every handler shares)
+    host          host/
+    engine        spreadsheet/ xlsx/ print/
+
+A folder may include itself and the folders listed for it below; anything
+else is a wrong-way arrow, printed with its file and line.
+"""
+import pathlib
+import re
+import sys
+
+HANDLERS = {"data", "arrange", "generate", "templates", "help"}
+ALLOWED = {
+    "host": set(),
+    "component": {"host"},
+    "bridge": {"host", "component"} | HANDLERS,
+    "spreadsheet": {"host"},
+    "xlsx": {"host", "spreadsheet"},
+    "print": {"host", "spreadsheet"},
+    "automation": {"host", "component", "bridge", "spreadsheet", "xlsx"} | HANDLERS,
+    "app": None,  # the top: may include anything
+}
+for h in HANDLERS:
+    ALLOWED[h] = {"host", "component"} | HANDLERS
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')
+
+
+def main() -> int:
+    src = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "src")
+    wrong = []
+    for path in sorted(src.rglob("*")):
+        if path.suffix not in {".h", ".cpp"}:
+            continue
+        folder = path.relative_to(src).parts[0]
+        allowed = ALLOWED.get(folder, set())
+        if allowed is None:
+            continue
+        for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
+            m = INCLUDE.match(line)
+            if m and m.group(1) != folder and m.group(1) not in allowed:
+                wrong.append(f"{path.relative_to(src)}:{number}: {folder}/ includes {m.group(1)}/")
+    for w in wrong:
+        print(w)
+    print(f"{len(wrong)} include(s) pointing the wrong way")
+    return 1 if wrong else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
