@@ -21,7 +21,8 @@ std::vector<int32_t> sheets_to_print(const spreadsheet::Workbook& book,
   return out;
 }
 
-PrintJob::PrintJob(const spreadsheet::Workbook& book, std::vector<int32_t> sheets, std::time_t now)
+PrintJob::PrintJob(const spreadsheet::Workbook& book, const std::vector<int32_t>& sheets,
+                   std::time_t now)
     : book_(book) {
   int32_t number = 1;
   for (int32_t index : sheets) {

@@ -32,7 +32,7 @@ struct JobProgress {
 class PrintJob {
  public:
   // Lays out `sheets` (indices into book.sheets). `now` fills &D and &T.
-  PrintJob(const spreadsheet::Workbook& book, std::vector<int32_t> sheets,
+  PrintJob(const spreadsheet::Workbook& book, const std::vector<int32_t>& sheets,
            std::time_t now = std::time(nullptr));
 
   const spreadsheet::Workbook& book() const { return book_; }

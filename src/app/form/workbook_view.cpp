@@ -147,7 +147,7 @@ void SheetCanvas::paintEvent(QPaintEvent*) {
   // that text of cells scrolled off to the left runs on into view.
   auto lines = [](int32_t first, int32_t last, auto&& at) {
     std::vector<double> edges;
-    edges.reserve(static_cast<size_t>(last - first + 2));
+    edges.reserve(static_cast<size_t>(last) - static_cast<size_t>(first) + 2);
     for (int32_t i = first; i <= last + 1; ++i) edges.push_back(static_cast<double>(at(i)));
     return print::Lines(first, std::move(edges));
   };

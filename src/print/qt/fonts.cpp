@@ -48,7 +48,7 @@ bool installed(const QString& family) {
 }
 
 QString lookup(const std::string& name) {
-  const QString requested = QString::fromStdString(name);
+  QString requested = QString::fromStdString(name);
   if (installed(requested)) return requested;
   for (const Substitute& s : kSubstitutes) {
     if (requested.compare(QString::fromUtf8(s.name), Qt::CaseInsensitive) != 0) continue;
@@ -66,13 +66,13 @@ QString lookup(const std::string& name) {
 }  // namespace
 
 QString cjk_family() {
-  static const QString family = [] {
+  static const QString kFamily = [] {
     for (const char* f : {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei", "Noto Sans CJK SC",
                           "Source Han Sans SC", "Droid Sans Fallback"})
       if (installed(f)) return QString(f);
     return QString();
   }();
-  return family;
+  return kFamily;
 }
 
 QString resolve_family(const std::string& name) {
@@ -80,7 +80,7 @@ QString resolve_family(const std::string& name) {
   const QString key = QString::fromStdString(name);
   auto it = cache.constFind(key);
   if (it != cache.constEnd()) return *it;
-  const QString family = lookup(name);
+  QString family = lookup(name);
   cache.insert(key, family);
   return family;
 }

@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPageSize>
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "print/qt/fonts.h"
@@ -38,7 +39,7 @@ void PagePainter::paint_block(QPainter& p, int32_t sheet, const Block& block, do
   const host::Rect& cells = block.cells;
   auto lines = [&](const Track& track, int32_t first, int32_t last, double at) {
     std::vector<double> edges;
-    edges.reserve(static_cast<size_t>(last - first + 2));
+    edges.reserve(static_cast<size_t>(last) - static_cast<size_t>(first) + 2);
     const double base = track.offset(first);
     for (int32_t i = first; i <= last + 1; ++i)
       edges.push_back(at * dpu + (track.offset(i) - base) * u);
@@ -135,8 +136,8 @@ void PagePainter::paint(QPainter& p, int32_t index, double dpi) {
 
 QImage PagePainter::image(int32_t index, double pixels_per_point) {
   const SheetLayout& layout = job_.layout_of(index);
-  QImage img(std::max(1, static_cast<int>(layout.paper_width * pixels_per_point + 0.5)),
-             std::max(1, static_cast<int>(layout.paper_height * pixels_per_point + 0.5)),
+  QImage img(std::max(1, static_cast<int>(std::lround(layout.paper_width * pixels_per_point))),
+             std::max(1, static_cast<int>(std::lround(layout.paper_height * pixels_per_point))),
              QImage::Format_RGB32);
   img.fill(Qt::white);
   QPainter p(&img);
