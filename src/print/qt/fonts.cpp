@@ -47,20 +47,34 @@ bool installed(const QString& family) {
   return !family.isEmpty() && QFontDatabase::hasFamily(family);
 }
 
+// A sans-serif font with a real bold face, for Latin letters and digits.
+QString latin_sans() {
+  for (const char* generic : {"Liberation Sans", "DejaVu Sans", "Carlito"})
+    if (installed(generic)) return generic;
+  return {};
+}
+
+// A Chinese font missing here draws its Latin text (exam numbers, dates)
+// with a sans-serif font that has a bold face, as the CJK font has none;
+// its Chinese text falls back to the CJK font.
+QString for_chinese_font() {
+  QString latin = latin_sans();
+  return latin.isEmpty() ? cjk_family() : latin;
+}
+
 QString lookup(const std::string& name) {
   QString requested = QString::fromStdString(name);
   if (installed(requested)) return requested;
   for (const Substitute& s : kSubstitutes) {
     if (requested.compare(QString::fromUtf8(s.name), Qt::CaseInsensitive) != 0) continue;
-    if (s.family == nullptr) return cjk_family();
+    if (s.family == nullptr) return for_chinese_font();
     if (installed(QString::fromUtf8(s.family))) return QString::fromUtf8(s.family);
   }
   // Other Chinese font families (华文…, 方正…) by their names.
   for (QChar ch : requested)
-    if (ch.unicode() >= 0x2E80) return cjk_family();
-  for (const char* generic : {"Liberation Sans", "Carlito", "DejaVu Sans"})
-    if (installed(generic)) return generic;
-  return requested;
+    if (ch.unicode() >= 0x2E80) return for_chinese_font();
+  QString latin = latin_sans();
+  return latin.isEmpty() ? requested : latin;
 }
 
 }  // namespace

@@ -15,7 +15,9 @@ namespace kelv::print {
 // prefers TrueType fonts, whose embedded subsets keep text extractable.
 QString cjk_family();
 
-// The installed family that draws font name `name`.
+// The installed family that draws font name `name` (for a Chinese font
+// name that is not installed: its Latin text; Chinese text always falls
+// back to cjk_family()).
 QString resolve_family(const std::string& name);
 
 // A font for the cell format `f` at `units_per_point` device units per
