@@ -21,6 +21,8 @@ peak "$build/bin/engine_bench"
 echo "== assignment: 100,000 examinees in 3,334 rooms, open + assign + save"
 "$build/bin/assign_bench" make "$work/assign" >/dev/null
 peak "$build/bin/assign_bench" run "$work/assign"
+echo "== the same with a seed and classes kept apart"
+peak "$build/bin/assign_bench" fair "$work/assign"
 
 echo "== generation: seat labels with 5,000 photos and door lists for 100,000 examinees"
 "$build/bin/generate_bench" make "$work/generate" >/dev/null

@@ -5,6 +5,7 @@
 
 #include "arrange/exam_numbers.h"
 #include "arrange/examinee_sheet.h"
+#include "arrange/fair_seating.h"
 #include "data/data_workbook.h"
 #include "host/constants.h"
 
@@ -23,6 +24,8 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   host::Workbook& book = EA.workbooks().item(self.DataBookName);
   host::Worksheet& rooms = book.worksheets().item(kRoomSheet);
   host::Worksheet& examinees = book.worksheets().item(kExamineeSheet);
+  const SeatingPlan seating = SeatingPlan::Prepare(self, EA, UF, rooms, examinees);
+  if (seating.refused()) return;
 
   int32_t col[kAssignmentColumnCount];
   for (int32_t k = 0; k < kAssignmentColumnCount; ++k) {
@@ -39,7 +42,11 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   examinees.columns(col[kAssignedSeatNumber]).set_number_format_local("@");
   examinees.columns(col[kAssignedRoom]).set_number_format_local("@");
 
-  if (UF["OptSJKaoHao"].value().to_bool()) ShuffleRows(self, examinees);
+  if (seating.active()) {
+    seating.Reorder(examinees);
+  } else if (UF["OptSJKaoHao"].value().to_bool()) {
+    ShuffleRows(self, examinees);
+  }
   examinees.activate();
 
   const int32_t E = examinees.cells(1, 1).current_region().rows_count();
@@ -102,6 +109,7 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   const int32_t c = FindHeaderColumn(examinees, 1, kExamNumberHeading);
   examinees.cells(1, c).current_region().sort(examinees.cells(1, c), host::SortOrder::Ascending,
                                               host::SortHeader::Yes);
+  if (seating.active()) seating.Report(self, book, examinees);
 
   host::Worksheet& room_sheet =
       EA.workbooks().item(self.DataBookName).worksheets().item(kRoomSheet);

@@ -45,6 +45,11 @@ void FormStartUp(component::Component& self, host::Application& EA, host::Form& 
   } else if (DTB.cells(kOptionPairRow + 1, kSeatModeColumn).value().to_bool()) {
     UF["OptACZuoHao"].set_value(true);
   }
+  // The seating settings, on a form that has their controls.
+  if (host::Control* seed = component::OptionalControl(UF, "TxtZhongZi"))
+    seed->set_value(DTB.cells(kSeatingRow, kSeedColumn).value());
+  if (host::Control* apart = component::OptionalControl(UF, "CmbFenKai"))
+    apart->set_value(DTB.cells(kSeatingRow, kKeepApartColumn).value());
 
   DTB.columns(kDataListColumn).clear();
   DTB.cells(1, kDataListColumn).set_value(kDataListHeading);

@@ -9,6 +9,8 @@
 
 #include "host/dialogs.h"
 #include "host/environment.h"
+#include "host/form.h"
+#include "host/host_error.h"
 
 namespace kelv::component {
 
@@ -32,7 +34,21 @@ inline void ShowNotice(Component& self, std::string_view text) {
   self.dialogs.message_box(text, host::MessageButtons::Ok, host::MessageIcon::None, "提示");
 }
 
+// A control the form may lack (controls added to the form in later
+// versions): nullptr when the form has none of that name, so a form without
+// it works as it always did.
+inline host::Control* OptionalControl(host::Form& UF, std::string_view name) {
+  try {
+    return &UF.control(name);
+  } catch (const host::HostError& e) {
+    if (e.number() != host::kSubscriptOutOfRange) throw;
+    return nullptr;
+  }
+}
+
 // The end-of-work signal of long operations.
-inline void SignalDone(Component& self) { self.dialogs.tone(360, 36); }
+inline void SignalDone(Component& self) {
+  self.dialogs.tone(360, 36);
+}
 
 }  // namespace kelv::component

@@ -43,6 +43,20 @@ void FillColumnLists(component::Component& self, host::Application& EA, host::Fo
     component::IgnoreFailure([&] { UF["CmbPaiXv"].add_item(Set(sheet).cells(1, i).value()); });
     component::IgnoreFailure([&] { UF["CmbHuanYe"].add_item(Set(sheet).cells(1, i).value()); });
   }
+
+  // The keep-apart list always offers the examinee sheet's headings; a form
+  // without it is left as it is.
+  if (component::OptionalControl(UF, "CmbFenKai") == nullptr) return;
+  host::Worksheet* examinees = nullptr;
+  component::IgnoreFailure([&] {
+    examinees = &EA.workbooks().item(self.DataBookName).worksheets().item(kExamineeSheet);
+  });
+  RefillKeepingText(UF, "CmbFenKai");
+  int32_t m = 0;
+  component::IgnoreFailure(
+      [&] { m = Set(examinees).cells(1, 1).current_region().columns_count(); });
+  for (int32_t i = 1; i <= m; ++i)
+    component::IgnoreFailure([&] { UF["CmbFenKai"].add_item(Set(examinees).cells(1, i).value()); });
 }
 
 }  // namespace kelv::data

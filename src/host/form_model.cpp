@@ -159,7 +159,9 @@ Control& FormModel::add_control(std::string name, ControlKind kind, std::string 
   return *raw;
 }
 
-void FormModel::set_caption(std::string_view caption) { caption_ = std::string(caption); }
+void FormModel::set_caption(std::string_view caption) {
+  caption_ = std::string(caption);
+}
 
 Control& FormModel::control(std::string_view name) {
   auto it = by_name_.find(name);
@@ -168,7 +170,9 @@ Control& FormModel::control(std::string_view name) {
   return *it->second;
 }
 
-bool FormModel::has_control(std::string_view name) const { return by_name_.count(name) != 0; }
+bool FormModel::has_control(std::string_view name) const {
+  return by_name_.count(name) != 0;
+}
 
 std::vector<const Control*> FormModel::controls() const {
   std::vector<const Control*> out;
@@ -186,7 +190,7 @@ void FormModel::option_chosen(const Control& chosen, const std::string& group) {
   }
 }
 
-std::unique_ptr<FormModel> FormModel::standard_form() {
+std::unique_ptr<FormModel> FormModel::standard_form(SeatingControls seating) {
   auto f = std::make_unique<FormModel>();
   f->add_control("MultiPage1", ControlKind::MultiPage);
   // Page0: arrangement
@@ -197,6 +201,10 @@ std::unique_ptr<FormModel> FormModel::standard_form() {
   f->add_control("OptSJKaoHao", ControlKind::OptionButton, "KaoHao");
   f->add_control("OptXHZuoHao", ControlKind::OptionButton, "ZuoHao").set_value(true);
   f->add_control("OptACZuoHao", ControlKind::OptionButton, "ZuoHao");
+  if (seating == SeatingControls::With) {
+    f->add_control("TxtZhongZi", ControlKind::TextBox);
+    f->add_control("CmbFenKai", ControlKind::ComboBox);
+  }
   f->add_control("CmdDoKaoHao", ControlKind::CommandButton).set_enabled(false);
   // Page1: tables
   f->add_control("LtbMoBan", ControlKind::ListBox);

@@ -20,11 +20,16 @@ class FormModel : public Form {
   // state or page, whoever made it.
   using Listener = std::function<void(const Control&)>;
 
+  // Whether a form has the seating controls TxtZhongZi (随机种子) and
+  // CmbFenKai (同组不相邻) on "Page0". A form without them is the form as it
+  // was before they existed, and the component runs exactly as it did then.
+  enum class SeatingControls { Without, With };
+
   FormModel() = default;
   // The component's form: every control it names, on pages "Page0" and
   // "Page1", buttons CmdDoKaoHao and CmdDoYongBiao disabled, check boxes
   // False, option pairs with the first button chosen.
-  static std::unique_ptr<FormModel> standard_form();
+  static std::unique_ptr<FormModel> standard_form(SeatingControls seating = SeatingControls::With);
 
   Control& add_control(std::string name, ControlKind kind, std::string option_group = "");
 

@@ -76,6 +76,14 @@ constexpr SettingRow kSettings[] = {
      [](component::Component&, host::Application& EA, host::Form& UF, std::string_view name) {
        SaveExamSetting(EA, UF, name, kCycleRow, kCycleColumn);
      }},
+    {"TxtZhongZi",
+     [](component::Component&, host::Application& EA, host::Form& UF, std::string_view name) {
+       SaveExamSetting(EA, UF, name, kSeatingRow, kSeedColumn);
+     }},
+    {"CmbFenKai",
+     [](component::Component& self, host::Application& EA, host::Form& UF, std::string_view name) {
+       if (self.FormReady) SaveExamSetting(EA, UF, name, kSeatingRow, kKeepApartColumn);
+     }},
     {"OptSXKaoHao",
      [](component::Component& self, host::Application& EA, host::Form&, std::string_view) {
        SaveOptionPair(self, EA, kOptionPairRow, kNumberOrderColumn, true);

@@ -63,6 +63,11 @@ inline constexpr int32_t kCycleRow = 2, kCycleColumn = 62;              // BJ2: 
 inline constexpr int32_t kOptionPairRow = 3;                            // BI3/BI4, BJ3/BJ4
 inline constexpr int32_t kNumberOrderColumn = 61;  // BI3 OptSXKaoHao, BI4 OptSJKaoHao
 inline constexpr int32_t kSeatModeColumn = 62;     // BJ3 OptXHZuoHao, BJ4 OptACZuoHao
+// The seating settings below the block: BI5 TxtZhongZi (the random seed as
+// typed) and BJ5 CmbFenKai (the keep-apart column).
+inline constexpr int32_t kSeatingRow = 5;
+inline constexpr int32_t kSeedColumn = 61;
+inline constexpr int32_t kKeepApartColumn = 62;
 
 // The page-setup capture: the carry-over flag in CL2 and the nine captured
 // values in CM2..CU2 (column kCaptureFlagColumn + k, k = 1..9).

@@ -64,6 +64,19 @@ TEST_F(StartUpTest, RestoresTheExamSettingsAndTheFirstTrueOption) {
   EXPECT_TRUE(host.self.FormReady);
 }
 
+TEST_F(StartUpTest, RestoresTheSeatingSettingsWhereTheFormHasTheirControls) {
+  host.DTB().cells(kSeatingRow, kSeedColumn).set_value(123456789012345.0);
+  host.DTB().cells(kSeatingRow, kKeepApartColumn).set_value("班级");
+  StartUp();
+  EXPECT_EQ(host.control("TxtZhongZi").value(), host::Variant("123456789012345"));
+  EXPECT_EQ(host.control("CmbFenKai").value(), host::Variant("班级"));
+
+  host.form = host::FormModel::standard_form(host::FormModel::SeatingControls::Without);
+  StartUp();
+  EXPECT_TRUE(host.self.FormReady);
+  EXPECT_FALSE(host.form->has_control("TxtZhongZi"));
+}
+
 TEST_F(StartUpTest, FalseOrEmptyOptionsLeaveTheFormAsItWas) {
   host.control("OptSJKaoHao").set_value(true);
   host.control("OptACZuoHao").set_value(true);

@@ -66,8 +66,13 @@ TEST(Demo, PlaysTheWholeCourseOfWorkWithoutAnErrorBox) {
   options.dir = dir.string();
   options.examinees = 45;
   EXPECT_EQ(RunDemo(options, out), 0) << out.str();
-  // No notice either: places and examinees match, every template renders.
-  EXPECT_EQ(out.str().find("[提示]"), std::string::npos) << out.str();
+  // One notice only, the seating report: places and examinees match, every
+  // template renders, and schools are kept apart.
+  const std::string text = out.str();
+  const size_t notice = text.find("[提示] 本次随机种子：");
+  ASSERT_NE(notice, std::string::npos) << text;
+  EXPECT_EQ(text.find("[提示]", notice + 1), std::string::npos) << text;
+  EXPECT_NE(text.find("同组不相邻（按“学校”）：相邻座位同组 0 对。"), std::string::npos) << text;
   EXPECT_EQ(out.str().find("未生成"), std::string::npos) << out.str();
 
   spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());

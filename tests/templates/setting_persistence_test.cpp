@@ -100,9 +100,24 @@ TEST_F(SettingTest, DataSourceRefillsTheColumnLists) {
 
   Set("ChbSJYuan", false);
   EXPECT_EQ(host.ListItems("CmbPaiXv"), (std::vector<std::string>{"无", "考场", "场人"}));
+  // The keep-apart list offers the examinee sheet's headings either way.
+  EXPECT_EQ(host.ListItems("CmbFenKai"), (std::vector<std::string>{"无", "姓名", "学校"}));
   Set("ChbSJYuan", true);
   EXPECT_EQ(host.ListItems("CmbHuanYe"), (std::vector<std::string>{"无", "姓名", "学校"}));
   EXPECT_EQ(Cell(3, kDataSourceColumn), host::Variant(true));
+}
+
+TEST_F(SettingTest, SeatingSettingsGoBelowTheExamSettings) {
+  Set("TxtZhongZi", "20240601");
+  Set("CmbFenKai", "班级");
+  EXPECT_EQ(Cell(kSeatingRow, kSeedColumn), host::Variant(20240601));
+  EXPECT_EQ(Cell(kSeatingRow, kKeepApartColumn), host::Variant("班级"));
+  // Like the other combo boxes, the keep-apart column waits for start-up.
+  host.self.FormReady = false;
+  Set("CmbFenKai", "学校");
+  Set("TxtZhongZi", "");
+  EXPECT_EQ(Cell(kSeatingRow, kKeepApartColumn), host::Variant("班级"));
+  EXPECT_EQ(Cell(kSeatingRow, kSeedColumn).to_text(), "");
 }
 
 TEST_F(SettingTest, ExamSettingsAreStoredAsTheControlHoldsThem) {

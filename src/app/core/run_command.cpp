@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "app/core/scenario_runner.h"
+#include "data/sheet_exists.h"
 #include "host/system_environment.h"
 #include "spreadsheet/engine.h"
+#include "templates/settings_sheet.h"
 #include "xlsx/xlsx_format.h"
 
 namespace kelv::app {
@@ -19,6 +21,22 @@ bool IsWorkbookFile(const fs::path& p) {
   for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   const std::string name = p.filename().string();
   return (ext == ".xlsx" || ext == ".xlsm") && !name.starts_with("~$") && !name.starts_with(".");
+}
+
+// The scenario plays on the form the workspace was made for: the seating
+// controls are there when the scenario uses them or the settings sheet
+// stores a value for them, and otherwise the form is the one without them,
+// so every transcript written before they existed stays as it was.
+host::FormModel::SeatingControls SeatingControlsFor(const Scenario& scenario,
+                                                    host::Application& EA) {
+  using enum host::FormModel::SeatingControls;
+  if (NamesControl(scenario, "TxtZhongZi") || NamesControl(scenario, "CmbFenKai")) return With;
+  host::Workbook& book = EA.this_workbook();
+  if (!data::SheetExists(book.worksheets(), templates::kSettingsSheet)) return Without;
+  host::Worksheet& DTB = book.worksheets().item(templates::kSettingsSheet);
+  for (int32_t column : {templates::kSeedColumn, templates::kKeepApartColumn})
+    if (!DTB.cells(templates::kSeatingRow, column).value().is_empty()) return With;
+  return Without;
 }
 
 }  // namespace
@@ -80,7 +98,8 @@ void RunScenario(const std::string& workspace, const std::string& scenario_path,
   host::SystemEnvironment env =
       scenario.seed ? host::SystemEnvironment(*scenario.seed) : host::SystemEnvironment();
   host::RecordingDialogs dialogs;
-  std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
+  std::unique_ptr<host::FormModel> form =
+      host::FormModel::standard_form(SeatingControlsFor(scenario, *engine));
   bridge::torb component(dialogs, env);
   Transcript transcript(out, root);
   Stage stage{*engine, *form, dialogs, component, transcript};

@@ -149,4 +149,20 @@ Scenario LoadScenarioFile(const std::string& path) {
   }
 }
 
+bool NamesControl(const Scenario& scenario, std::string_view name) {
+  for (const Step& step : scenario.steps) {
+    if (const auto* set = std::get_if<SetStep>(&step)) {
+      for (const auto& [control, value] : set->values)
+        if (control == name) return true;
+    } else if (const auto* select = std::get_if<SelectStep>(&step)) {
+      if (select->list == name) return true;
+    } else if (const auto* change = std::get_if<ChangeStep>(&step)) {
+      if (change->control == name) return true;
+    } else if (const auto* click = std::get_if<ClickStep>(&step)) {
+      if (click->event.starts_with(name)) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace kelv::app

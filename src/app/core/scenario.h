@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -56,6 +57,9 @@ struct Scenario {
   bool initialize = true;           // send "UserFormInitialize" first
   std::vector<Step> steps;
 };
+
+// True when a step sets, selects, changes or clicks the control `name`.
+bool NamesControl(const Scenario& scenario, std::string_view name);
 
 // Throws ScenarioError naming the key or the step (counted from 1).
 Scenario ParseScenario(const nlohmann::ordered_json& document);

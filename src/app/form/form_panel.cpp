@@ -200,6 +200,17 @@ void FormPanel::build() {
     seats_layout->addWidget(option("OptXHZuoHao", "循环编排座号"));
     seats_layout->addWidget(option("OptACZuoHao", "按考场编排座号"));
     right->addWidget(seats);
+    auto* seating = new QGroupBox("公平排座", page0);
+    auto* seating_layout = new QFormLayout(seating);
+    auto* seed = line("TxtZhongZi");
+    seed->setPlaceholderText("空着则每次自动生成");
+    seed->setToolTip(
+        "同样的种子、数据和选项排出同样的随机顺序；用过的种子记在数据簿的“排座记录”表中");
+    seating_layout->addRow(label("随机种子："), seed);
+    auto* apart = combo("CmbFenKai");
+    apart->setToolTip("这一列相同的考生均匀分到各考场，并且尽量不坐相邻座位");
+    seating_layout->addRow(label("同组不相邻："), apart);
+    right->addWidget(seating);
     right->addStretch(1);
     auto* go = button("CmdDoKaoHao", "编排考号");
     go->setMinimumHeight(34);

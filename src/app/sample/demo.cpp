@@ -67,6 +67,10 @@ int32_t RunDemo(const DemoOptions& options, std::ostream& out) {
   component.MyFunClick(engine, UF, "LtbBiaoClick");
   UF["OptSJKaoHao"].set_value(true);
   component.MyFunSet(engine, UF, "OptSJKaoHao");
+  // Examinees of one school are spread over the rooms and kept off
+  // neighbouring seats.
+  UF["CmbFenKai"].set_value("学校");
+  component.MyFunSet(engine, UF, "CmbFenKai");
   component.MyFunClick(engine, UF, "CmdDoKaoHaoClick");
 
   const std::vector<std::string> templates = UF["LtbMoBan"].items();

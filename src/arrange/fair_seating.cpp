@@ -1,0 +1,367 @@
+#include "arrange/fair_seating.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <numeric>
+#include <string_view>
+#include <unordered_map>
+
+#include "arrange/examinee_sheet.h"
+#include "data/examinee_sheet.h"
+#include "data/room_sheet.h"
+#include "data/sheet_exists.h"
+#include "host/variant.h"
+
+namespace kelv::arrange {
+namespace {
+
+constexpr size_t kRowsNamed = 10;                 // rows a notice lists before "等 n 行"
+constexpr int kMostSeedDigits = 15;               // kept exactly when stored as a number
+constexpr uint64_t kDrawnSeedRange = 1000000000;  // drawn seeds have up to nine digits
+
+// The text without surrounding ASCII or ideographic (U+3000) spaces.
+std::string Trimmed(std::string_view s) {
+  constexpr std::string_view kIdeographicSpace = "\u3000";
+  for (;;) {
+    if (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
+      s.remove_prefix(1);
+    } else if (s.starts_with(kIdeographicSpace)) {
+      s.remove_prefix(kIdeographicSpace.size());
+    } else if (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
+      s.remove_suffix(1);
+    } else if (s.ends_with(kIdeographicSpace)) {
+      s.remove_suffix(kIdeographicSpace.size());
+    } else {
+      return std::string(s);
+    }
+  }
+}
+
+// "第 2、5、9 行", or "第 2、3、…、11 行等 25 行" for many rows.
+std::string RowList(const std::vector<int32_t>& rows) {
+  std::string s = "第 ";
+  for (size_t k = 0; k < rows.size() && k < kRowsNamed; ++k) {
+    if (k > 0) s += "、";
+    s += std::to_string(rows[k]);
+  }
+  s += " 行";
+  if (rows.size() > kRowsNamed) s += "等 " + std::to_string(rows.size()) + " 行";
+  return s;
+}
+
+// A seed typed as 1 to 15 digits, full-width digits too.
+bool ParseSeed(std::string_view text, uint64_t* seed) {
+  constexpr std::string_view kFullWidthDigitLead = "\xEF\xBC";  // U+FF10..U+FF19
+  uint64_t v = 0;
+  int digits = 0;
+  for (size_t i = 0; i < text.size();) {
+    int d = -1;
+    if (text[i] >= '0' && text[i] <= '9') {
+      d = text[i] - '0';
+      i += 1;
+    } else if (text.substr(i, 2) == kFullWidthDigitLead && i + 2 < text.size()) {
+      const auto third = static_cast<unsigned char>(text[i + 2]);
+      if (third >= 0x90 && third <= 0x99) d = third - 0x90;
+      i += 3;
+    }
+    if (d < 0 || ++digits > kMostSeedDigits) return false;
+    v = v * 10 + static_cast<uint64_t>(d);
+  }
+  if (digits == 0) return false;
+  *seed = v;
+  return true;
+}
+
+// A new seed from the environment's generator (the clock in real runs).
+uint64_t DrawSeed(component::Component& self) {
+  self.env.randomize();
+  uint64_t s = 0;
+  for (int k = 0; k < 3; ++k)
+    s = (s << 24) | static_cast<uint64_t>(self.env.next_random() * 16777216.0f);
+  return s % kDrawnSeedRange;
+}
+
+bool IsWrittenByTheRun(std::string_view header) {
+  for (const char* h : data::kAssignmentHeadings)
+    if (header == h) return true;
+  for (const data::GroupCount& counted :
+       {data::kSchoolCount, data::kGradeCount, data::kClassCount, data::kClassCountAlternative})
+    if (header == counted.count) return true;
+  return false;
+}
+
+// Hundredths, cut rather than rounded: a deviation just under one shows as
+// 0.99, not as 1.00.
+double Hundredths(double v) {
+  return std::floor(v * 100 + 1e-9) / 100;
+}
+
+std::string Decimal2(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.2f", Hundredths(v));
+  return buf;
+}
+
+}  // namespace
+
+SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& EA, host::Form& UF,
+                                 host::Worksheet& rooms, host::Worksheet& examinees) {
+  (void)EA;
+  SeatingPlan plan;
+  host::Control* seed_box = component::OptionalControl(UF, kSeedControl);
+  host::Control* apart_box = component::OptionalControl(UF, kKeepApartControl);
+  if (seed_box == nullptr && apart_box == nullptr) return plan;
+
+  const bool random = UF["OptSJKaoHao"].value().to_bool();
+  std::string apart = apart_box ? Trimmed(apart_box->value().to_text()) : std::string();
+  if (apart == kNoKeepApart) apart.clear();
+  const int32_t fixed_col = FindHeaderColumn(examinees, 1, kFixedRoomHeader);
+  if (!random && apart.empty() && fixed_col == 0) return plan;
+  plan.active_ = true;
+
+  std::vector<std::string> problems;
+  SeatOrderRequest& q = plan.request_;
+  q.random = random;
+  if (random) {
+    const std::string seed_text = seed_box ? Trimmed(seed_box->value().to_text()) : std::string();
+    if (seed_text.empty()) {
+      q.seed = DrawSeed(self);
+      plan.seed_drawn_ = true;
+    } else if (!ParseSeed(seed_text, &q.seed)) {
+      problems.push_back("随机种子须是 1 到 15 位数字，现在是“" + seed_text + "”。");
+    }
+  }
+  int32_t group_col = 0;
+  if (!apart.empty()) {
+    if (IsWrittenByTheRun(apart)) {
+      problems.push_back("“" + apart + "”列由编排写入，不能用来同组不相邻。");
+    } else {
+      group_col = FindHeaderColumn(examinees, 1, apart);
+      if (group_col == 0) problems.push_back("考生表中没有“" + apart + "”列，无法同组不相邻。");
+    }
+    plan.apart_header_ = apart;
+    plan.apart_ignored_ = !random;
+  }
+  q.keep_apart = random && group_col > 0;
+
+  // The rooms with the seats each receives in this run: the rooms fill in
+  // order, so when places outnumber examinees the last ones stay short.
+  const int32_t R = rooms.cells(1, 1).current_region().rows_count();
+  const int32_t N = examinees.cells(1, 1).current_region().rows_count() - 1;
+  q.examinees = std::max(N, 0);
+  const int32_t per_column_col = q.keep_apart ? FindHeaderColumn(rooms, 1, kPerColumnHeader) : 0;
+  int64_t remaining = q.examinees;
+  std::map<std::string, std::vector<int32_t>> rows_named;  // room name -> room sheet rows
+  for (int32_t r = data::kRoomFirstRow; r <= R; ++r) {
+    const std::string name = rooms.cells(r, data::kRoomNameColumn).text();
+    const int64_t places = std::max(rooms.cells(r, data::kRoomPlacesColumn).value().to_int32(), 0);
+    const auto seats = static_cast<int32_t>(std::min(places, remaining));
+    remaining -= seats;
+    int32_t per_column = 0;
+    if (per_column_col > 0) {
+      const host::Variant v = rooms.cells(r, per_column_col).value();
+      double d = 0;
+      const bool blank = v.is_empty() || (v.is_text() && Trimmed(v.as_text()).empty());
+      if (!blank) {
+        const bool number =
+            v.is_number() ? (d = v.as_number(), true) : host::parse_decimal(v.to_text(), &d, true);
+        if (!number || d < 1 || d != std::floor(d) || d > 10000) {
+          problems.push_back("考场表第 " + std::to_string(r) + " 行的每列座数“" + v.to_text() +
+                             "”不是正整数。");
+        } else {
+          per_column = static_cast<int32_t>(d);
+        }
+      }
+    }
+    q.rooms.push_back({seats, per_column});
+    plan.room_names_.push_back(name);
+    rows_named[name].push_back(r);
+  }
+
+  // Fixed rooms, by name; every wrong name and every overfull room is told.
+  std::vector<int32_t> fixed(q.examinees, kNoRoom);
+  if (fixed_col > 0) {
+    std::vector<std::pair<std::string, std::vector<int32_t>>> unknown, doubled;
+    std::vector<std::vector<int32_t>> fixed_rows(q.rooms.size());
+    auto note = [](auto& list, const std::string& name, int32_t row) {
+      auto it =
+          std::find_if(list.begin(), list.end(), [&](const auto& e) { return e.first == name; });
+      if (it == list.end()) it = list.insert(list.end(), {name, {}});
+      it->second.push_back(row);
+    };
+    // A room typed as 03 into a cell of general format reads as the number
+    // 3; it still names room "03" when no room is called "3".
+    std::map<double, std::string> by_number;
+    for (const auto& [name, rows] : rows_named) {
+      double d = 0;
+      if (host::parse_decimal(name, &d, true)) by_number.try_emplace(d, name);
+    }
+    for (int32_t i = 0; i < q.examinees; ++i) {
+      const host::Variant cell = examinees.cells(i + 2, fixed_col).value();
+      std::string name = Trimmed(cell.to_text());
+      if (name.empty()) continue;
+      if (cell.is_number() && rows_named.count(name) == 0 && by_number.count(cell.as_number()))
+        name = by_number[cell.as_number()];
+      auto it = rows_named.find(name);
+      if (it == rows_named.end()) {
+        note(unknown, name, i + 2);
+      } else if (it->second.size() > 1) {
+        note(doubled, name, i + 2);
+      } else {
+        fixed[i] = it->second.front() - data::kRoomFirstRow;
+        fixed_rows[fixed[i]].push_back(i + 2);
+        ++plan.fixed_count_;
+      }
+    }
+    for (const auto& [name, rows] : unknown)
+      problems.push_back("指定考场“" + name + "”不在考场表中（考生表" + RowList(rows) + "）。");
+    for (const auto& [name, rows] : doubled)
+      problems.push_back("考场表中有 " + std::to_string(rows_named[name].size()) + " 个考场叫“" +
+                         name + "”（" + RowList(rows_named[name]) + "），指定在此的考生（考生表" +
+                         RowList(rows) + "）无法确定去哪一个。");
+    for (size_t r = 0; r < q.rooms.size(); ++r) {
+      if (static_cast<int32_t>(fixed_rows[r].size()) <= q.rooms[r].seats) continue;
+      problems.push_back("考场“" + plan.room_names_[r] + "”本次只排 " +
+                         std::to_string(q.rooms[r].seats) + " 人，指定在此的却有 " +
+                         std::to_string(fixed_rows[r].size()) + " 人（考生表" +
+                         RowList(fixed_rows[r]) + "）。");
+    }
+  }
+  if (problems.empty() && !random && apart.empty() && plan.fixed_count_ == 0) return {};
+  if (!problems.empty()) {
+    std::string text;
+    for (const std::string& p : problems) text += p + "\n";
+    component::ShowNotice(self, text + "请改正后再编排考号。");
+    plan.refused_ = true;
+    return plan;
+  }
+
+  // Groups by the text of the keep-apart column; an empty cell is no group.
+  std::vector<int32_t> group(q.examinees, kNoGroup);
+  if (q.keep_apart) {
+    std::unordered_map<std::string, int32_t> number;
+    for (int32_t i = 0; i < q.examinees; ++i) {
+      const std::string value = examinees.cells(i + 2, group_col).text();
+      if (value.empty()) continue;
+      group[i] = number.try_emplace(value, static_cast<int32_t>(number.size())).first->second;
+    }
+  }
+
+  // A random order starts from the rows sorted by their own content, so the
+  // same seed replays the same order whatever order an earlier run left.
+  plan.sheet_row_.resize(q.examinees);
+  std::iota(plan.sheet_row_.begin(), plan.sheet_row_.end(), 0);
+  if (random) {
+    const int32_t columns = examinees.cells(1, 1).current_region().columns_count();
+    std::vector<int32_t> content;
+    for (int32_t c = 1; c <= columns; ++c)
+      if (!IsWrittenByTheRun(examinees.cells(1, c).text())) content.push_back(c);
+    std::vector<std::string> key(q.examinees);
+    for (int32_t i = 0; i < q.examinees; ++i)
+      for (int32_t c : content) {
+        key[i] += examinees.cells(i + 2, c).text();
+        key[i] += '\x1f';
+      }
+    std::stable_sort(plan.sheet_row_.begin(), plan.sheet_row_.end(),
+                     [&](int32_t a, int32_t b) { return key[a] < key[b]; });
+  }
+  q.group.resize(q.examinees);
+  q.fixed_room.resize(q.examinees);
+  for (int32_t k = 0; k < q.examinees; ++k) {
+    q.group[k] = group[plan.sheet_row_[k]];
+    q.fixed_room[k] = fixed[plan.sheet_row_[k]];
+  }
+  plan.order_ = OrderSeats(q);
+  return plan;
+}
+
+void SeatingPlan::Reorder(host::Worksheet& examinees) const {
+  const int32_t c = examinees.cells(1, 1).current_region().columns_count() + 1;
+  examinees.cells(1, c).set_value(data::kShuffleKeyHeading);
+  std::vector<int32_t> place(order_.size());
+  for (size_t k = 0; k < order_.size(); ++k) place[sheet_row_[order_[k]]] = static_cast<int32_t>(k);
+  for (size_t i = 0; i < place.size(); ++i)
+    examinees.cells(static_cast<int32_t>(i) + 2, c).set_value(place[i] + 1);
+  examinees.cells(1, c).current_region().sort(examinees.cells(1, c), host::SortOrder::Ascending,
+                                              host::SortHeader::Yes);
+  examinees.columns(c).clear();
+}
+
+void SeatingPlan::Report(component::Component& self, host::Workbook& book,
+                         host::Worksheet& examinees) const {
+  const SeatOrderRequest& q = request_;
+  const SeatingCheck check = q.keep_apart ? CheckSeating(q, order_) : SeatingCheck{};
+  int32_t unavoidable = 0;
+  for (const RoomCheck& room : check.rooms)
+    if (room.crowded) unavoidable += room.shared_pairs;
+
+  // The record is rewritten whole at every run, as the last sheet.
+  host::Worksheets sheets = book.worksheets();
+  if (data::SheetExists(sheets, kRecordSheet)) sheets.item(kRecordSheet).delete_sheet();
+  host::Worksheet& sheet = sheets.add_after(sheets.item(sheets.count() - 1));
+  sheet.set_name(kRecordSheet);
+  const std::string seed = std::to_string(q.seed);
+  sheet.cells(1, 1).set_value("随机种子");
+  sheet.cells(1, 2).set_number_format_local("@");
+  sheet.cells(1, 2).set_value(q.random ? seed : std::string("（按顺序编排，未用随机数）"));
+  sheet.cells(2, 1).set_value("考号顺序");
+  sheet.cells(2, 2).set_value(q.random ? "随机" : "考生表原顺序");
+  sheet.cells(3, 1).set_value("同组不相邻");
+  sheet.cells(3, 2).set_value(q.keep_apart ? apart_header_ : std::string(kNoKeepApart));
+  sheet.cells(4, 1).set_value("指定考场人数");
+  sheet.cells(4, 2).set_value(fixed_count_);
+  if (q.keep_apart) {
+    sheet.cells(5, 1).set_value("相邻同组对数");
+    sheet.cells(5, 2).set_value(check.shared_pairs);
+    sheet.cells(6, 1).set_value("最大份额偏差");
+    sheet.cells(6, 2).set_value(Hundredths(check.largest_deviation));
+    sheet.cells(7, 1).set_value("相邻的座位");
+    sheet.cells(7, 2).set_value(
+        "座号相连的两个座位；填了每列座数的考场按 S 形排座（第一列由前往后，第二列由后往前，"
+        "依此类推），左右并排的两个座位也算相邻");
+    const char* headers[] = {"考场",     "人数",         "每列座数",    "组数",
+                             "最多同组", "相邻同组对数", "同组过半座位"};
+    for (int32_t c = 0; c < 7; ++c) sheet.cells(9, c + 1).set_value(headers[c]);
+    for (size_t r = 0; r < check.rooms.size(); ++r) {
+      const RoomCheck& room = check.rooms[r];
+      const auto row = static_cast<int32_t>(r) + 10;
+      sheet.cells(row, 1).set_number_format_local("@");
+      sheet.cells(row, 1).set_value(room_names_[r]);
+      sheet.cells(row, 2).set_value(room.examinees);
+      if (q.rooms[r].per_column > 0) sheet.cells(row, 3).set_value(q.rooms[r].per_column);
+      sheet.cells(row, 4).set_value(room.groups);
+      sheet.cells(row, 5).set_value(room.largest_group);
+      sheet.cells(row, 6).set_value(room.shared_pairs);
+      if (room.crowded) sheet.cells(row, 7).set_value("是");
+    }
+  }
+  examinees.activate();
+
+  std::string text;
+  if (q.random) {
+    text += (seed_drawn_ ? "本次随机种子：" : "随机种子：") + seed +
+            "，已记在本数据簿的“排座记录”表中；同样的种子、数据和选项排出同样的考号顺序。\n";
+  }
+  if (apart_ignored_)
+    text += "同组不相邻只在随机编排考号时起作用，本次按考生表原顺序编排，未作调整。\n";
+  if (q.keep_apart) {
+    text += "同组不相邻（按“" + apart_header_ + "”）：相邻座位同组 " +
+            std::to_string(check.shared_pairs) + " 对";
+    if (check.shared_pairs > 0 && unavoidable == check.shared_pairs) {
+      text += "，都在某组人数超过一半座位、无法分开的考场";
+    } else if (unavoidable > 0) {
+      text += "，其中 " + std::to_string(unavoidable) + " 对在某组人数超过一半座位的考场";
+    }
+    text += "。\n各组在每个考场的人数与按座位数应得的份额最多相差 " +
+            Decimal2(check.largest_deviation) + " 人；各考场明细见“排座记录”表。\n";
+  }
+  if (fixed_count_ > 0)
+    text += "指定考场的 " + std::to_string(fixed_count_) + " 人都已排进所指定的考场。\n";
+  if (text.empty()) return;
+  text.pop_back();
+  component::ShowNotice(self, text);
+}
+
+}  // namespace kelv::arrange
