@@ -75,6 +75,80 @@ bool visible_format(const spreadsheet::Style& s) {
          ((b.diagonal_up || b.diagonal_down) && drawn(b.diagonal));
 }
 
+// How wide a text prints in a cell format, estimated without fonts: Chinese,
+// Japanese and Korean characters and full-width forms an em each, others
+// a little over half an em, and the cell's padding and indent.
+double text_width(std::string_view text, const spreadsheet::Style& style) {
+  double ems = 0;
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    uint32_t cp = n == 1 ? lead : lead & (0x7F >> n);
+    for (size_t k = 1; k < n && i + k < text.size(); ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    const bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
+                      (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+                      (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+                      (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x20000 && cp <= 0x3FFFD);
+    ems += wide ? 1.0 : 0.55;
+    i += n;
+  }
+  const double size = style.font.size > 0 ? style.font.size : 11;
+  return ems * size + 3 + style.alignment.indent * 6.75;
+}
+
+// The text of `cell` runs on to the right: a text value, aligned left or by
+// default, neither wrapped nor shrunk, not in a merged block.
+bool runs_on(const Workbook& book, const Sheet& sheet, int32_t row, const spreadsheet::Cell& cell) {
+  if (!cell.value.is_text()) return false;
+  const spreadsheet::Style& style =
+      book.styles.get(cell.style < book.styles.size() ? cell.style : 0);
+  const std::string& h = style.alignment.horizontal;
+  if (style.alignment.wrap_text || style.alignment.shrink_to_fit ||
+      !(h.empty() || h == "general" || h == "left"))
+    return false;
+  return std::none_of(sheet.merges.begin(), sheet.merges.end(),
+                      [&](const host::Rect& m) { return m.contains(row, cell.col); });
+}
+
+// Where the text of `cell` ends, points from the sheet's left edge.
+double text_reach(const Workbook& book, const Track& cols, const spreadsheet::Cell& cell) {
+  const spreadsheet::Style& style =
+      book.styles.get(cell.style < book.styles.size() ? cell.style : 0);
+  return cols.offset(cell.col) + text_width(cell.value.as_text(), style);
+}
+
+// Whether a block of cells has anything to print: a value, a border or a
+// fill, a picture, or text running on into it from the left.
+bool has_content(const Workbook& book, const Sheet& sheet, const Track& rows, const Track& cols,
+                 const host::Rect& r) {
+  const int32_t last = std::min(r.row2, static_cast<int32_t>(sheet.rows.size()));
+  for (int32_t row = r.row1; row <= last; ++row) {
+    const auto& stored = sheet.rows[static_cast<size_t>(row - 1)];
+    if (stored.hidden) continue;
+    auto it = spreadsheet::cells::lower(stored, r.col1);
+    for (auto c = it; c != stored.cells.end() && c->col <= r.col2; ++c) {
+      if (spreadsheet::cells::has_value(*c)) return true;
+      if (visible_format(book.styles.get(c->style < book.styles.size() ? c->style : 0)))
+        return true;
+    }
+    // The nearest value to the left, if its text reaches this far.
+    for (auto c = std::make_reverse_iterator(it); c != stored.cells.rend(); ++c) {
+      if (!spreadsheet::cells::has_value(*c)) continue;
+      if (runs_on(book, sheet, row, *c) &&
+          text_reach(book, cols, *c) > cols.offset(r.col1) + kSlack)
+        return true;
+      break;
+    }
+  }
+  const double top = rows.offset(r.row1), bottom = rows.offset(r.row2 + 1);
+  const double left = cols.offset(r.col1), right = cols.offset(r.col2 + 1);
+  return std::any_of(sheet.pictures.begin(), sheet.pictures.end(), [&](const auto& pic) {
+    return pic.left < right && pic.left + pic.width > left && pic.top < bottom &&
+           pic.top + pic.height > top;
+  });
+}
+
 // Cuts lines [span.first, span.last] into pages holding at most `room`
 // points each (`title_room` less on pages that repeat titles, which are
 // those starting after `titles_end`). A manual break starts a new page; a
@@ -184,16 +258,30 @@ std::optional<host::Rect> used_range(const Workbook& book, const Sheet& sheet) {
   for (size_t i = 0; i < visible.size(); ++i)
     visible[i] = visible_format(book.styles.get(static_cast<uint32_t>(i))) ? 1 : 0;
   int32_t last_row = 0, last_col = 0;
+  // The last value of each row, whose text may run on to the right.
+  std::vector<std::pair<int32_t, const spreadsheet::Cell*>> row_ends;
   for (int32_t r = 1; r <= static_cast<int32_t>(sheet.rows.size()); ++r) {
     const auto& cells = sheet.rows[static_cast<size_t>(r - 1)].cells;
+    bool found = false;
     for (auto it = cells.rbegin(); it != cells.rend(); ++it) {
-      const bool shown =
-          spreadsheet::cells::has_value(*it) || (it->style < visible.size() && visible[it->style]);
-      if (!shown) continue;
-      last_row = r;
-      last_col = std::max(last_col, it->col);
-      break;
+      const bool value = spreadsheet::cells::has_value(*it);
+      if (!found && (value || (it->style < visible.size() && visible[it->style]))) {
+        last_row = r;
+        last_col = std::max(last_col, it->col);
+        found = true;
+      }
+      if (value) {
+        if (it->value.is_text()) row_ends.emplace_back(r, &*it);
+        break;
+      }
     }
+  }
+  const int32_t stored_cols = sheet.columns.empty() ? 1 : sheet.columns.rbegin()->first;
+  const Track cols = column_track(sheet, std::max(stored_cols, last_col), book.max_digit_width);
+  for (const auto& [r, cell] : row_ends) {
+    const double reach = text_reach(book, cols, *cell);
+    if (reach > cols.offset(cell->col + 1) && runs_on(book, sheet, r, *cell))
+      last_col = std::max(last_col, cols.line_at(reach - kSlack));
   }
   if (!sheet.pictures.empty()) {
     double bottom = 0, right = 0;
@@ -202,8 +290,6 @@ std::optional<host::Rect> used_range(const Workbook& book, const Sheet& sheet) {
       right = std::max(right, pic.left + pic.width);
     }
     const Track rows = row_track(sheet, static_cast<int32_t>(sheet.rows.size()));
-    const int32_t cols_needed = sheet.columns.empty() ? 1 : sheet.columns.rbegin()->first;
-    const Track cols = column_track(sheet, std::max(cols_needed, last_col), book.max_digit_width);
     // The cell holding the picture's far corner; a corner exactly on a
     // line belongs to the cell before it.
     last_row = std::max(last_row, rows.line_at(std::max(0.0, bottom - kSlack)));
@@ -366,6 +452,10 @@ SheetLayout layout_sheet(const Workbook& book, int32_t sheet_index) {
     const std::vector<Span> row_pages = cut_axis(out.rows, row_axis(area), s, !fit);
     const std::vector<Span> col_pages = cut_axis(out.columns, col_axis(area), s, !fit);
     auto make_page = [&](const Span& rows, const Span& cols) {
+      // A page with nothing of its own to show is not printed.
+      if (!has_content(book, sheet, out.rows, out.columns,
+                       {rows.first, cols.first, rows.last, cols.last}))
+        return;
       Page page;
       page.sheet_page = ++number;
       const bool repeat_rows = title_rows && rows.first > title_rows->last;

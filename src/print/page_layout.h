@@ -89,8 +89,10 @@ struct SheetLayout {
 SheetLayout layout_sheet(const spreadsheet::Workbook& book, int32_t sheet_index);
 
 // What is printed when no print area is defined: from A1 to the last row
-// and column holding a value, a border or a fill, or reached by a picture.
-// Nullopt for an empty sheet.
+// and column holding a value, a border or a fill, reached by a picture, or
+// reached by the text of a row's last value running on into the empty
+// cells to its right (its width estimated from its characters). Nullopt for
+// an empty sheet.
 std::optional<host::Rect> used_range(const spreadsheet::Workbook& book,
                                      const spreadsheet::Sheet& sheet);
 

@@ -263,6 +263,28 @@ TEST_F(PageLayoutTest, UsedRangeCountsValuesBordersFillsAndPictures) {
   EXPECT_EQ(used_range(book_, sheet()), (host::Rect{1, 1, 10, 7}));
 }
 
+TEST_F(PageLayoutTest, TextRunningOnWidensTheRangeAndEmptyPagesAreLeftOut) {
+  // 40 Chinese characters at 11 pt from column B reach about 487 pt: into
+  // column L (from 486.75 pt), past the 11 columns of the first page.
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "座";
+  spreadsheet::cells::get(sheet(), 2, 2).value = host::Variant(text);
+  spreadsheet::cells::get(sheet(), 100, 1).value = host::Variant(1.0);
+  EXPECT_EQ(used_range(book_, sheet()), (host::Rect{1, 1, 100, 12}));
+  // Of the four pages (51 rows of 14.25 pt each), the second of the second
+  // column band holds nothing; its first holds the text running on.
+  SheetLayout l = layout();
+  EXPECT_EQ(first_rows(l), (std::vector<int32_t>{1, 52, 1}));
+  EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 1, 12}));
+  EXPECT_EQ(l.pages[2].sheet_page, 3);
+
+  // Wrapped text stays in its cell.
+  spreadsheet::Style wrapped;
+  wrapped.alignment.wrap_text = true;
+  spreadsheet::cells::get(sheet(), 2, 2).style = book_.styles.intern(wrapped);
+  EXPECT_EQ(used_range(book_, sheet()), (host::Rect{1, 1, 100, 2}));
+}
+
 TEST_F(PageLayoutTest, MarginsThatLeaveNoRoomFallBackWithANote) {
   fill(5, 2);
   sheet().page_setup.left_margin = 5;

@@ -154,6 +154,7 @@ void SheetCanvas::paintEvent(QPaintEvent*) {
   print::CellArea area;
   area.rows = lines(r1, r2, y_of);
   area.columns = lines(1, c2, x_of);
+  area.first_column = c1;
   area.clip = QRectF(kRowHeaderWidth, kColumnHeaderHeight, area_w, area_h);
   area.units_per_point = kPixelsPerPoint;
   area.sheet_origin = QPointF(static_cast<double>(kRowHeaderWidth - sx),

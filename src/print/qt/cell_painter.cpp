@@ -203,9 +203,9 @@ const host::Rect* CellPainter::merge_at(int32_t row, int32_t col) const {
 void CellPainter::paint(QPainter& p, const CellArea& area) {
   const double u = area.units_per_point;
   const int32_t r1 = area.rows.first(), r2 = area.rows.last();
-  const int32_t c1 = area.columns.first(), c2 = area.columns.last();
-  const int32_t text_from = area.text_from_column > 0 ? std::min(area.text_from_column, c1) : c1;
-  collect_merges({r1, std::min(text_from, c1), r2, c2});
+  const int32_t text_from = area.columns.first(), c2 = area.columns.last();
+  const int32_t c1 = std::max(area.first_column, text_from);
+  collect_merges({r1, text_from, r2, c2});
   auto rect_of = [&](int32_t ra, int32_t ca, int32_t rb, int32_t cb) {
     return QRectF(QPointF(area.columns.start(ca), area.rows.start(ra)),
                   QPointF(area.columns.end(cb), area.rows.end(rb)));
@@ -282,10 +282,11 @@ void CellPainter::paint(QPainter& p, const CellArea& area) {
       QRectF box = rect_of(r, cell.col, r, cell.col);
       box.setLeft(mid - reach);
       box.setRight(mid + reach);
-      draw_text(p, area, cell, box);
+      if (box.intersects(area.clip)) draw_text(p, area, cell, box);
       return;
     }
-    draw_text(p, area, cell, rect_of(r, left, r, right));
+    const QRectF box = rect_of(r, left, r, right);
+    if (box.intersects(area.clip)) draw_text(p, area, cell, box);
   });
   for (const auto& m : merges_) {
     const Cell* tl = spreadsheet::cells::find(sheet_, m.row1, m.col1);
@@ -390,7 +391,8 @@ const CellPainter::Shaped& CellPainter::shape(uint32_t style, const Look& look,
 void CellPainter::draw_borders(QPainter& p, const CellArea& area) {
   const double u = area.units_per_point;
   const int32_t r1 = area.rows.first(), r2 = area.rows.last();
-  const int32_t c1 = area.columns.first(), c2 = area.columns.last();
+  const int32_t c2 = area.columns.last();
+  const int32_t c1 = std::max(area.first_column, area.columns.first());
   const double shift = area.line_inset;
   // Borders on the area's edges are drawn whole.
   const double spill = 2.25 * u;

@@ -55,9 +55,9 @@ struct CellArea {
   // screen puts them on the last pixel of the cell before the edge; paper
   // centres them on it).
   double line_inset = 0;
-  // Text of cells left of the area's first column may run on into it (the
-  // screen); on paper each page shows only its own cells' text.
-  int32_t text_from_column = 0;  // 0: the area's first column
+  // The first column drawn (0: the first of `columns`). Columns before it
+  // are laid out only so that their text can run on into the area.
+  int32_t first_column = 0;
 };
 
 // Decoded pictures of a workbook, most recently used kept within a memory

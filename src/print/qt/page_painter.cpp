@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "print/qt/fonts.h"
+#include "spreadsheet/cells.h"
 
 namespace kelv::print {
 namespace {
@@ -45,9 +46,27 @@ void PagePainter::paint_block(QPainter& p, int32_t sheet, const Block& block, do
       edges.push_back(at * dpu + (track.offset(i) - base) * u);
     return Lines(first, std::move(edges));
   };
+  // Text of values left of the block may run on into it: the columns are
+  // laid out from the first of those.
+  const spreadsheet::Sheet& model = *job_.book().sheets[static_cast<size_t>(layout.sheet_index)];
+  int32_t text_from = cells.col1;
+  const int32_t last = std::min(cells.row2, static_cast<int32_t>(model.rows.size()));
+  for (int32_t r = cells.row1; r <= last; ++r) {
+    const auto& row = model.rows[static_cast<size_t>(r - 1)];
+    for (auto c = std::make_reverse_iterator(spreadsheet::cells::lower(row, cells.col1));
+         c != row.cells.rend(); ++c) {
+      if (!spreadsheet::cells::has_value(*c)) continue;
+      if (c->value.is_text()) text_from = std::min(text_from, c->col);
+      break;
+    }
+  }
   CellArea area;
   area.rows = lines(layout.rows, cells.row1, cells.row2, block.y);
-  area.columns = lines(layout.columns, cells.col1, cells.col2, block.x);
+  area.columns =
+      lines(layout.columns, text_from, cells.col2,
+            block.x - (layout.columns.offset(cells.col1) - layout.columns.offset(text_from)) *
+                          layout.scale);
+  area.first_column = cells.col1;
   area.clip = QRectF(block.x * dpu, block.y * dpu, block.width * dpu, block.height * dpu);
   area.units_per_point = u;
   area.sheet_origin = QPointF(block.x * dpu - layout.columns.offset(cells.col1) * u,
