@@ -97,9 +97,32 @@ double text_width(std::string_view text, const spreadsheet::Style& style) {
   return ems * size + 3 + style.alignment.indent * 6.75;
 }
 
+// Which cells lie in merged blocks: the blocks sorted by first row, with
+// the tallest one's height bounding a search.
+class MergeIndex {
+ public:
+  explicit MergeIndex(const Sheet& sheet) : merges_(sheet.merges) {
+    std::sort(merges_.begin(), merges_.end(),
+              [](const host::Rect& a, const host::Rect& b) { return a.row1 < b.row1; });
+    for (const auto& m : merges_) tallest_ = std::max(tallest_, m.rows());
+  }
+  bool contains(int32_t row, int32_t col) const {
+    auto it = std::lower_bound(merges_.begin(), merges_.end(), row - tallest_,
+                               [](const host::Rect& m, int32_t r) { return m.row1 < r; });
+    for (; it != merges_.end() && it->row1 <= row; ++it)
+      if (it->contains(row, col)) return true;
+    return false;
+  }
+
+ private:
+  std::vector<host::Rect> merges_;
+  int32_t tallest_ = 0;
+};
+
 // The text of `cell` runs on to the right: a text value, aligned left or by
 // default, neither wrapped nor shrunk, not in a merged block.
-bool runs_on(const Workbook& book, const Sheet& sheet, int32_t row, const spreadsheet::Cell& cell) {
+bool runs_on(const Workbook& book, const MergeIndex& merges, int32_t row,
+             const spreadsheet::Cell& cell) {
   if (!cell.value.is_text()) return false;
   const spreadsheet::Style& style =
       book.styles.get(cell.style < book.styles.size() ? cell.style : 0);
@@ -107,8 +130,7 @@ bool runs_on(const Workbook& book, const Sheet& sheet, int32_t row, const spread
   if (style.alignment.wrap_text || style.alignment.shrink_to_fit ||
       !(h.empty() || h == "general" || h == "left"))
     return false;
-  return std::none_of(sheet.merges.begin(), sheet.merges.end(),
-                      [&](const host::Rect& m) { return m.contains(row, cell.col); });
+  return !merges.contains(row, cell.col);
 }
 
 // Where the text of `cell` ends, points from the sheet's left edge.
@@ -120,8 +142,8 @@ double text_reach(const Workbook& book, const Track& cols, const spreadsheet::Ce
 
 // Whether a block of cells has anything to print: a value, a border or a
 // fill, a picture, or text running on into it from the left.
-bool has_content(const Workbook& book, const Sheet& sheet, const Track& rows, const Track& cols,
-                 const host::Rect& r) {
+bool has_content(const Workbook& book, const Sheet& sheet, const MergeIndex& merges,
+                 const Track& rows, const Track& cols, const host::Rect& r) {
   const int32_t last = std::min(r.row2, static_cast<int32_t>(sheet.rows.size()));
   for (int32_t row = r.row1; row <= last; ++row) {
     const auto& stored = sheet.rows[static_cast<size_t>(row - 1)];
@@ -135,7 +157,7 @@ bool has_content(const Workbook& book, const Sheet& sheet, const Track& rows, co
     // The nearest value to the left, if its text reaches this far.
     for (auto c = std::make_reverse_iterator(it); c != stored.cells.rend(); ++c) {
       if (!spreadsheet::cells::has_value(*c)) continue;
-      if (runs_on(book, sheet, row, *c) &&
+      if (runs_on(book, merges, row, *c) &&
           text_reach(book, cols, *c) > cols.offset(r.col1) + kSlack)
         return true;
       break;
@@ -278,9 +300,10 @@ std::optional<host::Rect> used_range(const Workbook& book, const Sheet& sheet) {
   }
   const int32_t stored_cols = sheet.columns.empty() ? 1 : sheet.columns.rbegin()->first;
   const Track cols = column_track(sheet, std::max(stored_cols, last_col), book.max_digit_width);
+  const MergeIndex merges(sheet);
   for (const auto& [r, cell] : row_ends) {
     const double reach = text_reach(book, cols, *cell);
-    if (reach > cols.offset(cell->col + 1) && runs_on(book, sheet, r, *cell))
+    if (reach > cols.offset(cell->col + 1) && runs_on(book, merges, r, *cell))
       last_col = std::max(last_col, cols.line_at(reach - kSlack));
   }
   if (!sheet.pictures.empty()) {
@@ -447,13 +470,14 @@ SheetLayout layout_sheet(const Workbook& book, int32_t sheet_index) {
   }
 
   const double s = out.scale;
+  const MergeIndex merges(sheet);
   int32_t number = 0;
   for (const auto& area : areas) {
     const std::vector<Span> row_pages = cut_axis(out.rows, row_axis(area), s, !fit);
     const std::vector<Span> col_pages = cut_axis(out.columns, col_axis(area), s, !fit);
     auto make_page = [&](const Span& rows, const Span& cols) {
       // A page with nothing of its own to show is not printed.
-      if (!has_content(book, sheet, out.rows, out.columns,
+      if (!has_content(book, sheet, merges, out.rows, out.columns,
                        {rows.first, cols.first, rows.last, cols.last}))
         return;
       Page page;
