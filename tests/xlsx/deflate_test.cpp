@@ -104,8 +104,8 @@ TEST(Deflate, LargeSheetInPiecesIsOneValidPart) {
     }
   }
   book.sheets.push_back(std::move(sheet));
-  test::TempDir dir;
-  const std::string file = dir.path("large.xlsx");
+  test::TempFolder dir("xlsx");
+  const std::string file = dir.file("large.xlsx");
   write_workbook(book, file);
   ASSERT_GT(test::read_part(file, "xl/worksheets/sheet1.xml").size(), 3 * kDeflatePiece);
 

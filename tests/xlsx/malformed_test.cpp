@@ -223,7 +223,7 @@ void damage(const std::string& path, const std::string& part) {
 // Damaged compressed data is refused, whether the part is inflated whole or
 // streamed while it is parsed.
 TEST(Malformed, DamagedCompressedDataIsRefused) {
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   Parts p = minimal_parts();
   std::string rows;
   for (int i = 1; rows.size() < (3u << 20); ++i)
@@ -262,7 +262,7 @@ TEST(Malformed, RowsReadInSegmentsReadAsWritten) {
     return std::string("<worksheet xmlns=\"") + kMain + "\"><sheetData>" + rows +
            "</sheetData></worksheet>";
   };
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   for (const std::string& extra :
        {std::string(), std::string("<row r=\"10\"><c r=\"A10\"><v>-1</v></c></row>")}) {
     Parts p = minimal_parts();
