@@ -3,11 +3,12 @@
 # make bench  the benchmarks, with the tools they compare against
 # make sanitize  a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, every test
 # make format-check  the C++ files changed since the last landed commit against clang-format
+# make fuzz   the .xlsx reader's fuzz target for FUZZ_SECONDS (default 600)
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc)
 
-.PHONY: setup configure build test demo bench sanitize format-check clean
+.PHONY: setup configure build test demo bench fuzz sanitize format-check clean
 
 setup:
 	@bash scripts/setup.sh
@@ -29,6 +30,12 @@ bench: configure
 	@bash scripts/setup.sh --bench
 	@cmake --build $(BUILD) -j $(JOBS)
 	bash bench/run.sh $(BUILD)
+
+fuzz: configure
+	@bash scripts/setup.sh --fuzz
+	@cmake -S . -B $(BUILD) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target fuzz_xlsx_reader
+	bash scripts/fuzz.sh $(BUILD)
 
 sanitize: setup
 	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELV_WERROR=ON \

@@ -100,6 +100,7 @@ int Run(const std::string& dir, bool fair) {
   const Clock::time_point start = Clock::now();
   component.MyFunClick(engine, *form, "LtbBiaoClick");
   const double opened = seconds_since(start);
+  const double open_peak = bench::peak_mb();
 
   form->control("TxtSKHao").set_value("2024000001");
   form->control("TxtXHShu").set_value("30");
@@ -114,6 +115,7 @@ int Run(const std::string& dir, bool fair) {
   component.MyFunClick(engine, *form, "CmdDoKaoHaoClick");
   const double assigned = seconds_since(assign_start);
   const double assigned_cpu = CpuSeconds() - cpu_start;
+  const double assign_peak = bench::peak_mb();
 
   const Clock::time_point save_start = Clock::now();
   // Saved beside the input, so every run reads the same file.
@@ -127,6 +129,8 @@ int Run(const std::string& dir, bool fair) {
               fair ? ", seed 20240601, classes kept apart" : "");
   std::printf("open   %.3f s\nassign %.3f s (processor %.3f s)\nsave   %.3f s\ntotal  %.3f s\n",
               opened, assigned, assigned_cpu, saved, seconds_since(start));
+  std::printf("peak memory after opening %.0f MB, after assigning %.0f MB, after saving %.0f MB\n",
+              open_peak, assign_peak, bench::peak_mb());
   return 0;
 }
 

@@ -1,11 +1,46 @@
 #!/usr/bin/env bash
 # Runs every benchmark once and prints its figures with its peak memory.
 #   bash bench/run.sh [BUILD_DIR]
+# Or compares two versions in one run: builds REF (a commit, branch or tag)
+# side by side in build-before/ (its own work tree and build folder), then
+# runs both on the same inputs, alternately, and prints before, after and
+# the ratios, best of N runs (3 unless given):
+#   bash bench/run.sh --before REF [--runs N] [BUILD_DIR]
 # Needs a build of the bench programs and kelv, and scripts/setup.sh --bench
 # (and --docs for LibreOffice in the PDF comparison).
 set -euo pipefail
+before="" runs=3
+while [[ $# -gt 0 ]]; do
+  case $1 in
+    --before) before=$2; shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
 build=${1:-build}
 here=$(cd "$(dirname "$0")" && pwd)
+targets=(assign_bench generate_bench xlsx_bench engine_bench)
+
+if [[ -n $before ]]; then
+  root=$(cd "$here/.." && pwd)
+  side="$root/build-before"
+  commit=$(git -C "$root" rev-parse --verify "$before^{commit}")
+  if [[ -d $side/src ]]; then
+    git -C "$side/src" checkout -q --detach "$commit"
+  else
+    mkdir -p "$side"
+    git -C "$root" worktree add -q --detach "$side/src" "$commit"
+  fi
+  echo "== before: $before ($(git -C "$root" log -1 --format='%h %s' "$commit" | cut -c1-70))"
+  cmake -S "$side/src" -B "$side/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$side/build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
+  echo "== after: the work tree, built in $build"
+  cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
+  echo "== $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GB", $2 / 1048576}' /proc/meminfo)," \
+       "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), load $(cut -d' ' -f1-3 /proc/loadavg)"
+  exec python3 "$here/compare.py" "$side/build" "$build" --runs "$runs"
+fi
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -4,11 +4,15 @@
 #   scripts/setup.sh          build, tests, demo
 #   scripts/setup.sh --bench  also the tools the benchmarks compare against
 #   scripts/setup.sh --docs   also LibreOffice, for the pictures in docs/ and the page plans
+#   scripts/setup.sh --fuzz   also clang and its libFuzzer runtime
+# Ends by checking that every tool, library and Python module is really
+# usable (a package can be installed and still miss what it recommends), and
+# names the Debian package of anything that is not.
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config ccache clang-format
-  libzip-dev libpugixml-dev libexpat1-dev libicu-dev libstb-dev
+  libzip-dev libdeflate-dev zlib1g-dev libpugixml-dev libexpat1-dev libicu-dev libstb-dev
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
@@ -17,6 +21,9 @@ packages=(
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(liborcus-bin libxlsxwriter-dev time)
+fi
+if [[ "${1:-}" == "--fuzz" ]]; then
+  packages+=(clang libclang-rt-dev)
 fi
 if [[ "${1:-}" == "--docs" ]]; then
   packages+=(libreoffice-calc-nogui python3-uno fonts-noto-cjk)
@@ -28,11 +35,76 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+if [[ ${#missing[@]} -gt 0 ]]; then
+  SUDO=""
+  if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 
-SUDO=""
-if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
-echo "setup: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# What the build, the tests and the demo use, each with the package that
+# brings it. Tools are looked up on PATH, libraries through pkg-config or
+# their header, Python modules by importing them with the python3 the tests
+# run (/usr/bin/python3).
+problems=()
+need_tool() {  # TOOL PACKAGE
+  command -v "$1" >/dev/null 2>&1 || problems+=("the command $1 (package $2)")
+}
+need_pc() {  # PKG-CONFIG-NAME PACKAGE
+  pkg-config --exists "$1" 2>/dev/null || problems+=("the library $1 (package $2)")
+}
+need_header() {  # HEADER PACKAGE
+  [[ -f "/usr/include/$1" ]] || problems+=("the header $1 (package $2)")
+}
+need_python() {  # MODULE PACKAGE
+  /usr/bin/python3 -c "import $1" >/dev/null 2>&1 ||
+    problems+=("the Python module $1 for /usr/bin/python3 (package $2)")
+}
+need_tool g++ g++
+need_tool cmake cmake
+need_tool ninja ninja-build
+need_tool pkg-config pkg-config
+need_tool python3 python3
+need_tool clang-format clang-format
+need_pc libzip libzip-dev
+need_pc zlib zlib1g-dev
+need_pc pugixml libpugixml-dev
+need_pc expat libexpat1-dev
+need_pc icu-uc libicu-dev
+need_pc gtest libgtest-dev
+need_pc gmock libgmock-dev
+need_pc Qt6Widgets qt6-base-dev
+need_pc Qt6PrintSupport qt6-base-dev
+need_tool pdftotext poppler-utils
+need_tool pdffonts poppler-utils
+need_font() {  # FAMILY PACKAGE
+  fc-list ":family=$1" family 2>/dev/null | grep -q . || problems+=("the font $1 (package $2)")
+}
+need_font "WenQuanYi Micro Hei" fonts-wqy-microhei
+need_font "Liberation Sans" fonts-liberation2
+need_font Carlito fonts-crosextra-carlito
+need_header stb/stb_image.h libstb-dev
+need_header nlohmann/json.hpp nlohmann-json3-dev
+need_header CLI/CLI.hpp libcli11-dev
+need_header GL/gl.h libgl-dev
+need_python openpyxl python3-openpyxl
+need_python PIL python3-pil
+if [[ "${1:-}" == "--bench" ]]; then
+  need_tool orcus-xlsx liborcus-bin
+  need_pc xlsxwriter libxlsxwriter-dev
+  [[ -x /usr/bin/time ]] || problems+=("the command /usr/bin/time (package time)")
+fi
+if [[ "${1:-}" == "--fuzz" ]]; then
+  need_tool clang++ clang
+fi
+if [[ "${1:-}" == "--docs" ]]; then
+  need_tool soffice libreoffice-calc-nogui
+  need_python uno python3-uno
+fi
+if [[ ${#problems[@]} -gt 0 ]]; then
+  echo "setup: still missing after installing:" >&2
+  for p in "${problems[@]}"; do echo "  - $p" >&2; done
+  exit 1
+fi

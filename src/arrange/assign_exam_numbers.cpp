@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "arrange/exam_numbers.h"
 #include "arrange/examinee_sheet.h"
@@ -73,24 +74,41 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
     // write this room's successors over examinees already placed.
     const int32_t seated = std::max(places, 0);
     const int32_t end_row = CheckedAdd(next_row, seated);
+    // The room's rows are filled a column at a time; rows past the sheet's
+    // last are left to the cell-by-cell write below, which refuses them.
+    const int32_t last_row = std::min(end_row - 1, host::kMaxRows);
     int32_t room_counter = 1;
-    for (int32_t i = next_row; i < end_row; ++i) {
-      examinees.cells(i, col[kAssignedExamNumber]).set_value(exam_number(j));
-      j = j + 1;
-      if (per_room_seats) {
-        examinees.cells(i, col[kAssignedSeatNumber]).set_value(SeatNumber(room_counter, room_seat_width));
-        room_counter = room_counter + 1;
-      } else {
-        examinees.cells(i, col[kAssignedSeatNumber]).set_value(SeatNumber(cyclic_counter, cyclic_seat_width));
-        cyclic_counter = cyclic_counter + 1;
-        if (cyclic_counter > cycle) cyclic_counter = 1;
+    if (last_row >= next_row) {
+      const auto n = static_cast<size_t>(last_row - next_row + 1);
+      std::vector<host::Variant> numbers, seats;
+      numbers.reserve(n);
+      seats.reserve(n);
+      for (int32_t i = next_row; i <= last_row; ++i) {
+        numbers.emplace_back(exam_number(j));
+        j = j + 1;
+        if (per_room_seats) {
+          seats.emplace_back(SeatNumber(room_counter, room_seat_width));
+          room_counter = room_counter + 1;
+        } else {
+          seats.emplace_back(SeatNumber(cyclic_counter, cyclic_seat_width));
+          cyclic_counter = cyclic_counter + 1;
+          if (cyclic_counter > cycle) cyclic_counter = 1;
+        }
       }
-      examinees.cells(i, col[kAssignedRoom]).set_value(name);
-      examinees.cells(i, col[kAssignedPlaces]).set_value(places);
-      examinees.cells(i, col[kAssignedLocation]).set_value(location);
-      examinees.cells(i, col[kAssignedInvigilatorA]).set_value(invigilator_a);
-      examinees.cells(i, col[kAssignedInvigilatorB]).set_value(invigilator_b);
+      auto column = [&](int k) {
+        return examinees.range(examinees.cells(next_row, col[k]),
+                               examinees.cells(last_row, col[k]));
+      };
+      column(kAssignedExamNumber).set_values(numbers);
+      column(kAssignedSeatNumber).set_values(seats);
+      column(kAssignedRoom).set_value(name);
+      column(kAssignedPlaces).set_value(places);
+      column(kAssignedLocation).set_value(location);
+      column(kAssignedInvigilatorA).set_value(invigilator_a);
+      column(kAssignedInvigilatorB).set_value(invigilator_b);
     }
+    if (last_row + 1 < end_row)
+      examinees.cells(last_row + 1, col[kAssignedExamNumber]).set_value(exam_number(j));
     next_row = end_row;
 
     if (j > room_start) {

@@ -175,25 +175,53 @@ void ColumnWidths(Job& job) {
   if (K * pitch + 1 <= host::kMaxColumns) job.out.columns(K * pitch + 1).set_column_width(0.6);
 }
 
-// Writes the photo's file name into the cell and, when the file exists,
+// A photo field of one record: where its name goes and the name.
+struct PhotoPlace {
+  int32_t row, column;
+  std::string name;
+};
+
+// Writes each photo's file name into its cell and, when the file exists,
 // stretches the picture over the cell's merged area, inset 2 points at the
-// top and left and 1 point at the right and bottom.
-void PlacePhoto(Job& job, int32_t r, int32_t c, const std::string& name) {
-  Range cell = job.out.cells(r, c);
-  cell.set_value(Variant(name));
-  cell.select();
-  if (!StaysInPhotoFolder(name)) return;
-  const std::string path = job.photoRoot + name;
-  if (!job.self.env.file_exists(path)) return;
-  host::Picture& picture = job.out.insert_picture(path);
-  picture.select();
-  const Range m = cell.merge_area();
-  host::Picture& s = picture.shape_range();
-  s.set_lock_aspect_ratio(false);
-  s.set_top(m.top() + 2);
-  s.set_left(m.left() + 2);
-  s.set_width(m.width() - 3);
-  s.set_height(m.height() - 3);
+// top and left and 1 point at the right and bottom. Which files exist is
+// asked for all the photos at once.
+void PlacePhotos(Job& job, const std::vector<PhotoPlace>& places) {
+  std::vector<std::string> paths;
+  for (const PhotoPlace& p : places)
+    if (StaysInPhotoFolder(p.name)) paths.push_back(job.photoRoot + p.name);
+  const std::vector<bool> exists = job.self.env.files_exist(paths);
+  size_t next = 0;
+  for (const PhotoPlace& p : places) {
+    Range cell = job.out.cells(p.row, p.column);
+    cell.set_value(Variant(p.name));
+    cell.select();
+    if (!StaysInPhotoFolder(p.name)) continue;
+    const std::string& path = paths[next];
+    if (!exists[next++]) continue;
+    host::Picture& picture = job.out.insert_picture(path);
+    picture.select();
+    const Range m = cell.merge_area();
+    host::Picture& s = picture.shape_range();
+    s.set_lock_aspect_ratio(false);
+    s.set_top(m.top() + 2);
+    s.set_left(m.left() + 2);
+    s.set_width(m.width() - 3);
+    s.set_height(m.height() - 3);
+  }
+}
+
+// Collects the photos with `collect`, then places them; when collecting
+// fails part way, the photos met before the failure are placed first, as
+// placing each photo as it was met would have left them.
+template <typename F>
+void CollectThenPlace(Job& job, std::vector<PhotoPlace>& places, F&& collect) {
+  try {
+    collect();
+  } catch (...) {
+    PlacePhotos(job, places);
+    throw;
+  }
+  PlacePhotos(job, places);
 }
 
 std::string RecordPhotoName(const Job& job, int32_t i, const FieldBinding& f) {
@@ -202,27 +230,33 @@ std::string RecordPhotoName(const Job& job, int32_t i, const FieldBinding& f) {
 }
 
 void BodyPhotoPass(Job& job) {
+  std::vector<PhotoPlace> places;
   LayoutVisitor visit;
   visit.block = [&](int32_t i, int32_t top, int32_t col, bool) {
     for (const FieldBinding& f : job.layout.body.photoFields) {
-      PlacePhoto(job, top + f.areaRow - 1, col + f.areaCol - 1, RecordPhotoName(job, i, f));
+      places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, RecordPhotoName(job, i, f)});
     }
   };
-  WalkRecords(
-      job.g, job.lastRow, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+  CollectThenPlace(job, places, [&] {
+    WalkRecords(
+        job.g, job.lastRow, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+  });
 }
 
 void HeaderPhotoPass(Job& job) {
+  std::vector<PhotoPlace> places;
   auto placeHeaderPhotos = [&](int32_t h, int32_t i) {
     for (const FieldBinding& f : job.layout.header.photoFields) {
-      PlacePhoto(job, h + f.areaRow - 1, 1 + f.areaCol, RecordPhotoName(job, i, f));
+      places.push_back({h + f.areaRow - 1, 1 + f.areaCol, RecordPhotoName(job, i, f)});
     }
   };
   LayoutVisitor visit;
   visit.page = [&](int32_t breakRow, int32_t next) { placeHeaderPhotos(breakRow + 1, next); };
-  WalkRecords(
-      job.g, job.lastRow - 1, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
-  placeHeaderPhotos(2, 2);
+  CollectThenPlace(job, places, [&] {
+    WalkRecords(
+        job.g, job.lastRow - 1, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+    placeHeaderPhotos(2, 2);
+  });
 }
 
 }  // namespace

@@ -19,6 +19,9 @@ class Environment {
   virtual std::vector<std::string> list_files(std::string_view folder) = 0;
   // True for a normal file; False for a folder or anything unreadable.
   virtual bool file_exists(std::string_view path) = 0;
+  // file_exists for each path, in order; a host may answer a long list
+  // faster than path by path (one listing per folder).
+  virtual std::vector<bool> files_exist(const std::vector<std::string>& paths);
   // Seeds the uniform generator (from the clock in real runs).
   virtual void randomize() = 0;
   // The next uniform single-precision value in [0, 1).

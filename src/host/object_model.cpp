@@ -17,6 +17,15 @@ void check_cell(int32_t r, int32_t c) {
 
 }  // namespace
 
+// --- Environment ------------------------------------------------------------
+
+std::vector<bool> Environment::files_exist(const std::vector<std::string>& paths) {
+  std::vector<bool> out;
+  out.reserve(paths.size());
+  for (const std::string& p : paths) out.push_back(file_exists(p));
+  return out;
+}
+
 // --- Worksheet --------------------------------------------------------------
 
 Range Worksheet::cells(int32_t row, int32_t column) {
@@ -68,13 +77,17 @@ Range Range::cell(int32_t r, int32_t c) const {
 Variant Range::value() const { return sheet_->cell_value(first_.row1, first_.col1); }
 
 void Range::set_value(const Variant& v) const {
-  for (const Rect& a : areas()) sheet_->set_value(a, v);
+  for_each_area([&](const Rect& a) { sheet_->set_value(a, v); });
+}
+
+void Range::set_values(const std::vector<Variant>& values) const {
+  sheet_->set_values(first_, values);
 }
 
 std::string Range::formula() const { return sheet_->cell_formula(first_.row1, first_.col1); }
 
 void Range::set_formula_r1c1(std::string_view f) const {
-  for (const Rect& a : areas()) sheet_->set_formula_r1c1(a, f);
+  for_each_area([&](const Rect& a) { sheet_->set_formula_r1c1(a, f); });
 }
 
 Range Range::current_region() const {
@@ -86,11 +99,11 @@ Range Range::merge_area() const {
 }
 
 void Range::clear() const {
-  for (const Rect& a : areas()) sheet_->clear(a);
+  for_each_area([&](const Rect& a) { sheet_->clear(a); });
 }
 
 void Range::clear_contents() const {
-  for (const Rect& a : areas()) sheet_->clear_contents(a);
+  for_each_area([&](const Rect& a) { sheet_->clear_contents(a); });
 }
 
 void Range::copy() const {
@@ -101,7 +114,7 @@ void Range::copy() const {
 void Range::paste_special_values() const { sheet_->paste_values_at(first_.row1, first_.col1); }
 
 void Range::delete_shift_up() const {
-  for (const Rect& a : areas()) sheet_->delete_shift_up(a);
+  for_each_area([&](const Rect& a) { sheet_->delete_shift_up(a); });
 }
 
 void Range::sort(const Range& key1, SortOrder order1, SortHeader header) const {
@@ -112,8 +125,9 @@ void Range::sort(const Range& key1, SortOrder order1, SortHeader header) const {
 bool Range::replace(std::string_view what, std::string_view replacement, LookAt look_at,
                     bool replace_format) const {
   bool any = false;
-  for (const Rect& a : areas())
+  for_each_area([&](const Rect& a) {
     any = sheet_->replace(a, what, replacement, look_at, replace_format) || any;
+  });
   return any;
 }
 
@@ -122,7 +136,7 @@ std::string Range::number_format() const {
 }
 
 void Range::set_number_format_local(std::string_view code) const {
-  for (const Rect& a : areas()) sheet_->set_number_format_local(a, code);
+  for_each_area([&](const Rect& a) { sheet_->set_number_format_local(a, code); });
 }
 
 RangeFont Range::font() const { return RangeFont(*this); }
@@ -132,7 +146,7 @@ int32_t Range::horizontal_alignment() const {
 }
 
 void Range::set_horizontal_alignment(int32_t xl) const {
-  for (const Rect& a : areas()) sheet_->set_horizontal_alignment(a, xl);
+  for_each_area([&](const Rect& a) { sheet_->set_horizontal_alignment(a, xl); });
 }
 
 int32_t Range::vertical_alignment() const {
@@ -140,23 +154,23 @@ int32_t Range::vertical_alignment() const {
 }
 
 void Range::set_vertical_alignment(int32_t xl) const {
-  for (const Rect& a : areas()) sheet_->set_vertical_alignment(a, xl);
+  for_each_area([&](const Rect& a) { sheet_->set_vertical_alignment(a, xl); });
 }
 
 void Range::merge() const {
-  for (const Rect& a : areas()) sheet_->merge(a);
+  for_each_area([&](const Rect& a) { sheet_->merge(a); });
 }
 
 double Range::column_width() const { return sheet_->column_width(first_.col1); }
 
 void Range::set_column_width(double width) const {
-  for (const Rect& a : areas()) sheet_->set_column_width(a.col1, a.col2, width);
+  for_each_area([&](const Rect& a) { sheet_->set_column_width(a.col1, a.col2, width); });
 }
 
 double Range::row_height() const { return sheet_->row_height(first_.row1); }
 
 void Range::set_row_height(double height) const {
-  for (const Rect& a : areas()) sheet_->set_row_height(a.row1, a.row2, height);
+  for_each_area([&](const Rect& a) { sheet_->set_row_height(a.row1, a.row2, height); });
 }
 
 double Range::top() const { return sheet_->top_of(first_.row1); }
@@ -173,9 +187,10 @@ void Range::activate() const { sheet_->activate_cell(first_.row1, first_.col1); 
 
 std::vector<Range> Range::each_cell() const {
   std::vector<Range> out;
-  for (const Rect& a : areas())
+  for_each_area([&](const Rect& a) {
     for (int32_t r = a.row1; r <= a.row2; ++r)
       for (int32_t c = a.col1; c <= a.col2; ++c) out.emplace_back(*sheet_, Rect::cell(r, c));
+  });
   return out;
 }
 

@@ -45,6 +45,9 @@ class Range {
   Variant value() const;
   std::string text() const { return value().to_text(); }
   void set_value(const Variant& v) const;
+  // One value per cell of the first area, row by row (a column filled in one
+  // call rather than cell by cell).
+  void set_values(const std::vector<Variant>& values) const;
   std::string formula() const;  // A1 form with "=", "" for a constant
   void set_formula_r1c1(std::string_view formula) const;
 
@@ -89,6 +92,13 @@ class Range {
   std::vector<Range> each_cell() const;
 
  private:
+  // Calls f with each area, first one first, without building a list.
+  template <typename F>
+  void for_each_area(F&& f) const {
+    f(first_);
+    for (const Rect& a : more_) f(a);
+  }
+
   Worksheet* sheet_;
   Rect first_;
   std::vector<Rect> more_;

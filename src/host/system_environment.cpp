@@ -2,6 +2,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace kelv::host {
 
@@ -25,6 +28,35 @@ std::vector<std::string> SystemEnvironment::list_files(std::string_view folder) 
 bool SystemEnvironment::file_exists(std::string_view path) {
   std::error_code ec;
   return std::filesystem::is_regular_file(std::filesystem::path(native_path(path)), ec);
+}
+
+std::vector<bool> SystemEnvironment::files_exist(const std::vector<std::string>& paths) {
+  namespace fs = std::filesystem;
+  std::vector<bool> out(paths.size(), false);
+  // Each folder is listed once; only names found in it are looked up.
+  std::unordered_map<std::string, std::optional<std::unordered_set<std::string>>> folders;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const fs::path p(native_path(paths[i]));
+    const std::string folder = p.parent_path().string();
+    auto [it, fresh] = folders.try_emplace(folder);
+    if (fresh) {
+      std::error_code ec;
+      fs::directory_iterator d(folder.empty() ? fs::path(".") : fs::path(folder), ec), end;
+      if (!ec) {
+        std::unordered_set<std::string> names;
+        for (; d != end; d.increment(ec)) {
+          if (ec) break;
+          names.insert(d->path().filename().string());
+        }
+        if (!ec) it->second = std::move(names);
+      }
+    }
+    // A folder that can not be listed is asked path by path.
+    if (it->second && !it->second->count(p.filename().string())) continue;
+    std::error_code ec;
+    out[i] = fs::is_regular_file(p, ec);
+  }
+  return out;
 }
 
 void SystemEnvironment::randomize() {

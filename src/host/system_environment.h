@@ -19,6 +19,7 @@ class SystemEnvironment : public Environment {
 
   std::vector<std::string> list_files(std::string_view folder) override;
   bool file_exists(std::string_view path) override;
+  std::vector<bool> files_exist(const std::vector<std::string>& paths) override;
   void randomize() override;
   float next_random() override;
 

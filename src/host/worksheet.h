@@ -81,6 +81,10 @@ class Worksheet {
   // kOverflow for an infinite or NaN number; kRefused for a non-empty value
   // on whole rows or columns.
   virtual void set_value(const Rect& area, const Variant& v) = 0;
+  // One value per cell of `area`, row by row, each written as set_value
+  // writes it. kRefused when the count does not match the area or for whole
+  // rows or columns; kOverflow for an infinite or NaN number (nothing written).
+  virtual void set_values(const Rect& area, const std::vector<Variant>& values) = 0;
   // The A1 formula with "=", or "" for a constant or an empty cell.
   virtual std::string cell_formula(int32_t row, int32_t column) const = 0;
   // Puts one R1C1 formula into every cell of `area` and calculates it

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -87,11 +88,24 @@ inline uint32_t style_of(const Sheet& s, int32_t r, int32_t c) {
   return inherited_style(s, row, c);
 }
 
+// Room for `more` cells in a row: a full row grows to the next power of two,
+// as a row grown cell by cell from nothing would be, even when it was read
+// at its exact size.
+inline void room_for(Row& row, size_t more) {
+  const size_t need = row.cells.size() + more;
+  if (need > row.cells.capacity()) row.cells.reserve(std::bit_ceil(need));
+}
+
 // The stored cell at (r, c), created with the inherited format if missing.
 inline Cell& get(Sheet& s, int32_t r, int32_t c) {
   Row& row = row_at(s, r);
   auto it = lower(row, c);
   if (it != row.cells.end() && it->col == c) return *it;
+  if (row.cells.size() == row.cells.capacity()) {
+    const auto at = it - row.cells.begin();
+    room_for(row, 1);
+    it = row.cells.begin() + at;
+  }
   Cell cell;
   cell.col = c;
   cell.style = inherited_style(s, &row, c);
@@ -118,6 +132,7 @@ inline std::pair<CellIter, CellIter> ensure_span(Sheet& s, int32_t r, int32_t c1
     }
     const auto at = b - row.cells.begin();
     row.cells.erase(b, e);
+    room_for(row, filled.size());
     row.cells.insert(row.cells.begin() + at, std::make_move_iterator(filled.begin()),
                      std::make_move_iterator(filled.end()));
     b = row.cells.begin() + at;

@@ -55,6 +55,8 @@ struct Engine::State {
   int32_t calculation = host::xlCalculationAutomatic;
   host::ReplaceFormat replace_format;
   std::unique_ptr<Clipboard> clipboard;
+  RepairListener repair_listener;
+  std::vector<RepairReport> unheard_repairs;  // until a listener is set
 };
 
 Engine::Engine(std::shared_ptr<FileFormat> format) : state_(std::make_unique<State>()) {
@@ -217,7 +219,24 @@ host::Workbook& Engine::open_workbook(std::string_view path) {
   std::unique_ptr<Workbook> model = state_->format->load(native);
   model->file_path = fs::absolute(native).lexically_normal().string();
   model->macro_enabled = model->macro_enabled || macro;
-  return adopt_workbook(std::move(model));
+  RepairReport report{model->file_path, model->repairs};
+  host::Workbook& book = adopt_workbook(std::move(model));
+  if (!report.repairs.empty()) {
+    if (state_->repair_listener) {
+      state_->repair_listener(report);
+    } else {
+      state_->unheard_repairs.push_back(std::move(report));
+    }
+  }
+  return book;
+}
+
+void Engine::set_repair_listener(RepairListener listener) {
+  state_->repair_listener = std::move(listener);
+  if (!state_->repair_listener) return;
+  std::vector<RepairReport> unheard;
+  unheard.swap(state_->unheard_repairs);
+  for (const RepairReport& r : unheard) state_->repair_listener(r);
 }
 
 FileFormat* Engine::file_format() {
@@ -321,6 +340,7 @@ void EngineWorkbook::remove_sheet(EngineSheet& s) {
 
 void EngineWorkbook::make_active(int32_t index) {
   for (auto& s : model_->sheets) s->view.tab_selected = false;
+  for (auto& o : model_->passthrough.other_sheets) o.active = false;
   model_->active_sheet = index;
   model_->sheets[static_cast<size_t>(index)]->view.tab_selected = true;
   if (model_->first_visible_tab > index) model_->first_visible_tab = index;
@@ -468,12 +488,14 @@ void EngineWindow::set_scroll_column(int32_t column) {
 void EngineWindow::set_split_row(int32_t rows) {
   if (rows < 0 || rows >= host::kMaxRows) throw HostError::host(kRefused);
   view().split_rows = rows;
+  view().pane_top_row = 0;
   book_->mark_modified();
 }
 
 void EngineWindow::set_split_column(int32_t columns) {
   if (columns < 0 || columns >= host::kMaxColumns) throw HostError::host(kRefused);
   view().split_cols = columns;
+  view().pane_left_col = 0;
   book_->mark_modified();
 }
 
@@ -485,6 +507,7 @@ void EngineWindow::set_freeze_panes(bool frozen) {
     v.split_cols = std::max(0, v.active_col - v.left_col);
   }
   if (!frozen && v.frozen) v.split_rows = v.split_cols = 0;
+  if (frozen != v.frozen) v.pane_top_row = v.pane_left_col = 0;
   v.frozen = frozen;
   book_->mark_modified();
 }

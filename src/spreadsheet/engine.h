@@ -3,6 +3,7 @@
 // with it and hand it to the component as its application object.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +18,13 @@ namespace kelv::spreadsheet {
 class EngineWorkbook;
 class EngineSheet;
 struct Clipboard;
+
+// A workbook file that was damaged and opened mended: its path and what the
+// reader repaired, a line each.
+struct RepairReport {
+  std::string file;
+  std::vector<std::string> repairs;
+};
 
 class Engine : public host::Application {
  public:
@@ -35,6 +43,13 @@ class Engine : public host::Application {
   void set_this_workbook(host::Workbook& book);
   // Closes a workbook without saving.
   void close_workbook(host::Workbook& book);
+
+  // Front ends show what was repaired in every damaged file opened, by them
+  // or by the component: the listener hears of each one as it opens.
+  // Reports of files opened before a listener is set are handed to it when
+  // it is set; nothing is repaired without being told.
+  using RepairListener = std::function<void(const RepairReport&)>;
+  void set_repair_listener(RepairListener listener);
 
   // The model behind a workbook or sheet of this engine.
   static Workbook& model_of(host::Workbook& book);

@@ -95,6 +95,7 @@ class EngineSheet final : public host::Worksheet {
 
   Variant cell_value(int32_t row, int32_t column) const override;
   void set_value(const Rect& area, const Variant& v) override;
+  void set_values(const Rect& area, const std::vector<Variant>& values) override;
   std::string cell_formula(int32_t row, int32_t column) const override;
   void set_formula_r1c1(const Rect& area, std::string_view formula) override;
   Rect current_region(int32_t row, int32_t column) const override;

@@ -359,6 +359,50 @@ void EngineSheet::set_value(const Rect& area, const Variant& v) {
   touch(area.col1, area.col2);
 }
 
+void EngineSheet::set_values(const Rect& area, const std::vector<Variant>& values) {
+  check_rect(area);
+  if (whole(area)) throw HostError::host(kRefused, "不能向整行或整列写入数值");
+  if (static_cast<uint64_t>(area.rows()) * static_cast<uint64_t>(area.columns()) != values.size())
+    throw HostError::host(kRefused, "数值的个数与区域不符");
+  for (const Variant& v : values)
+    if (v.is_number() && !std::isfinite(v.as_number())) throw HostError::host(host::kOverflow);
+  Sheet& s = *sheet_;
+  size_t k = 0;
+  for (int32_t r = area.row1; r <= area.row2; ++r) {
+    if (r > cells::last_row(s)) {
+      // Blanks past the last stored row store nothing.
+      bool all_blank = true;
+      for (int32_t c = area.col1; c <= area.col2 && all_blank; ++c)
+        all_blank = is_blank(values[k + static_cast<size_t>(c - area.col1)]);
+      if (all_blank) {
+        k += static_cast<size_t>(area.columns());
+        continue;
+      }
+    }
+    Row& row = cells::row_at(s, r);
+    for (int32_t c = area.col1; c <= area.col2; ++c) {
+      const Variant& v = values[k++];
+      if (is_blank(v)) {
+        auto it = cells::lower(row, c);
+        if (it != row.cells.end() && it->col == c) {
+          it->value = Variant();
+          it->formula.reset();
+        }
+      } else if (!row.cells.empty() && row.cells.back().col < c) {
+        cells::room_for(row, 1);
+        Cell cell;
+        cell.col = c;
+        cell.style = cells::inherited_style(s, &row, c);
+        row.cells.push_back(std::move(cell));
+        write_value(row.cells.back(), v);
+      } else {
+        write_value(cells::get(s, r, c), v);
+      }
+    }
+  }
+  touch(area.col1, area.col2);
+}
+
 std::string EngineSheet::cell_formula(int32_t row, int32_t column) const {
   const Cell* c = cells::find(*sheet_, row, column);
   return c && c->formula ? "=" + c->formula->text : std::string();
@@ -467,7 +511,10 @@ Rect EngineSheet::current_region(int32_t row, int32_t column) const {
   auto row_hit = [&](int32_t r, int32_t c1, int32_t c2) {
     if (r < 1 || r > last) return false;
     const Row& rw = s.rows[r - 1];
-    for (auto it = cells::lower(rw, std::max(c1, 1)); it != rw.cells.end() && it->col <= c2; ++it)
+    if (rw.cells.empty() || rw.cells.back().col < c1) return false;
+    // A table's rows mostly start inside it: no search then.
+    auto it = rw.cells.front().col >= c1 ? rw.cells.begin() : cells::lower(rw, std::max(c1, 1));
+    for (; it != rw.cells.end() && it->col <= c2; ++it)
       if (cells::has_value(*it)) return true;
     return false;
   };
@@ -620,11 +667,16 @@ void EngineSheet::copy_rect(const Rect& area) {
   const StyleTable& table = book_->model().styles;
   auto clip = std::make_unique<Clipboard>();
   clip->source = area;
-  std::unordered_map<uint32_t, uint32_t> slots;
+  // Style id -> its place in the clipboard's own list.
+  std::vector<uint32_t> slots(table.size(), UINT32_MAX);
   auto slot = [&](uint32_t id) {
-    auto [it, fresh] = slots.emplace(id, static_cast<uint32_t>(clip->styles.size()));
-    if (fresh) clip->styles.push_back(table.get(id));
-    return it->second;
+    if (id >= slots.size()) slots.resize(id + 1, UINT32_MAX);
+    uint32_t& at = slots[id];
+    if (at == UINT32_MAX) {
+      at = static_cast<uint32_t>(clip->styles.size());
+      clip->styles.push_back(table.get(id));
+    }
+    return at;
   };
   const bool bounded = !whole(area);
   bool col_styles = false;
@@ -632,14 +684,27 @@ void EngineSheet::copy_rect(const Rect& area) {
        ++it)
     col_styles = col_styles || it->second.style.has_value();
   const int32_t last = bounded && col_styles ? area.row2 : std::min(area.row2, cells::last_row(s));
+  // Every cell of a formatted block gets an item: room for them at once.
+  if (bounded && col_styles && last >= area.row1)
+    clip->items.reserve(std::min<size_t>(
+        static_cast<size_t>(last - area.row1 + 1) * static_cast<size_t>(area.columns()),
+        size_t{1} << 24));
   for (int32_t r = area.row1; r <= last; ++r) {
     const Row* row = cells::row_ptr(s, r);
     if (bounded && (col_styles || (row && row->style))) {
+      // The row's stored cells walked alongside the columns.
+      const Cell* next = nullptr;
+      const Cell* end = nullptr;
+      if (row) {
+        auto it = cells::lower(*row, area.col1);
+        next = row->cells.data() + (it - row->cells.begin());
+        end = row->cells.data() + row->cells.size();
+      }
       for (int32_t c = area.col1; c <= area.col2; ++c) {
         Clipboard::Item item;
         item.row = r - area.row1;
         item.col = c - area.col1;
-        const Cell* cell = cells::find(s, r, c);
+        const Cell* cell = next != end && next->col == c ? next++ : nullptr;
         if (cell) {
           item.value = cell->value;
           item.formula = cell->formula;
@@ -756,10 +821,17 @@ void EngineSheet::paste_values_at(int32_t row, int32_t column) {
       it->formula.reset();
     }
   }
-  for (const Clipboard::Item& item : clip.items) {
-    if (is_blank(item.value)) continue;
-    Cell& c = cells::get(s, dest.row1 + item.row, dest.col1 + item.col);
-    c.value = item.value;
+  for (auto it = clip.items.begin(); it != clip.items.end();) {
+    // A row's values at once: its cells get room for all of them first.
+    auto end = it;
+    size_t values = 0;
+    for (; end != clip.items.end() && end->row == it->row; ++end) values += !is_blank(end->value);
+    if (values > 0) cells::room_for(cells::row_at(s, dest.row1 + it->row), values);
+    for (; it != end; ++it) {
+      if (is_blank(it->value)) continue;
+      Cell& c = cells::get(s, dest.row1 + it->row, dest.col1 + it->col);
+      c.value = it->value;
+    }
   }
   touch(dest.col1, dest.col2);
 }

@@ -162,6 +162,20 @@ struct HeaderFooter {
   bool align_with_margins = true;
 };
 
+// Which parts of a sheet's page setup it really has: read from its file or
+// set through PageSetup. A file writes back these and any value that differs
+// from the defaults, nothing else, so a sheet that never had a page setup
+// keeps printing with the printer's own paper, scale and margins.
+struct PageSetupGiven {
+  bool print_options = false;
+  bool margins = false;  // all six together, as the file stores them
+  bool paper_size = false, scale = false, orientation = false;
+  bool fit_to_width = false, fit_to_height = false;
+  bool horizontal_dpi = false, vertical_dpi = false;
+  bool first_page_number = false;
+  bool header_footer = false;
+};
+
 struct PageSetupModel {
   // Margins in inches, as the file stores them.
   double left_margin = 0.7, right_margin = 0.7, top_margin = 0.75, bottom_margin = 0.75;
@@ -179,6 +193,7 @@ struct PageSetupModel {
   bool print_grid_lines = false;
   bool print_headings = false;
   HeaderFooter header_footer;
+  PageSetupGiven given;
 };
 
 struct SheetView {
@@ -187,6 +202,9 @@ struct SheetView {
   int32_t top_row = 1, left_col = 1;  // scroll position
   int32_t split_rows = 0, split_cols = 0;  // SplitRow / SplitColumn
   bool frozen = false;
+  // With frozen panes, the scrolling pane's top-left cell; 0: just past
+  // the split.
+  int32_t pane_top_row = 0, pane_left_col = 0;
   int32_t zoom = 100;
   bool show_grid_lines = true;
   bool tab_selected = false;
@@ -248,6 +266,9 @@ struct Workbook {
   bool macro_enabled = false;    // .xlsm
   int32_t max_digit_width = 7;   // pixels, of the default font
   WorkbookPassthrough passthrough;
+  // What the reader mended to open a damaged file, a line each, for the
+  // front ends to show; empty for a sound file.
+  std::vector<std::string> repairs;
 };
 
 }  // namespace kelv::spreadsheet

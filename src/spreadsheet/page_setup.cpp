@@ -219,19 +219,23 @@ void EngineSheet::set_page_setup_value(PageSetupProperty p, const Variant& v) {
     // A header or footer holds at most 255 characters, sections and codes included.
     if (text::length(joined) > 255) throw refused(what);
     *s = joined;
+    m.given.header_footer = true;
   } else if (double* margin = margin_of(m, p)) {
     const double pt = number_of(v, what);
     if (!(pt >= 0 && pt < 49 * 72)) throw refused(what);
     *margin = pt / 72;
+    m.given.margins = true;
   } else {
     switch (p) {
       case PageSetupProperty::Orientation:
         m.orientation = whole_number(v, what, 1, 2);
+        m.given.orientation = true;
         break;
       case PageSetupProperty::PaperSize: {
         const int32_t code = whole_number(v, what, 1, 256);
         if (!valid_paper(code)) throw refused(what);
         m.paper_size = code;
+        m.given.paper_size = true;
         break;
       }
       case PageSetupProperty::Zoom:
@@ -241,6 +245,7 @@ void EngineSheet::set_page_setup_value(PageSetupProperty p, const Variant& v) {
         } else {
           m.scale = whole_number(v, what, 10, 400);
           m.fit_to_page = false;
+          m.given.scale = true;
         }
         break;
       case PageSetupProperty::FitToPagesWide:
@@ -251,19 +256,28 @@ void EngineSheet::set_page_setup_value(PageSetupProperty p, const Variant& v) {
         } else {
           n = whole_number(v, what, 0, 32767);
         }
-        (p == PageSetupProperty::FitToPagesWide ? m.fit_to_width : m.fit_to_height) = n;
+        if (p == PageSetupProperty::FitToPagesWide) {
+          m.fit_to_width = n;
+          m.given.fit_to_width = true;
+        } else {
+          m.fit_to_height = n;
+          m.given.fit_to_height = true;
+        }
         break;
       }
       case PageSetupProperty::PrintQuality: {
         const int32_t dpi = whole_number(v, what, 1, 10000);
         m.horizontal_dpi = m.vertical_dpi = dpi;
+        m.given.horizontal_dpi = m.given.vertical_dpi = true;
         break;
       }
       case PageSetupProperty::CenterHorizontally:
         m.horizontal_centered = boolean_of(v, what);
+        m.given.print_options = true;
         break;
       case PageSetupProperty::CenterVertically:
         m.vertical_centered = boolean_of(v, what);
+        m.given.print_options = true;
         break;
       default:
         throw refused(what);

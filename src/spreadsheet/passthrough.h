@@ -50,6 +50,15 @@ struct SheetPassthrough {
   std::string sheet_view_attributes;
   std::string sheet_format_attributes;
   std::string page_setup_attributes;
+  // The file had no sheetFormatPr: while the defaults stay as read, none is
+  // written either.
+  bool sheet_format_absent = false;
+  // A split that is not frozen: its <pane> attributes as written (the split
+  // is measured in twentieths of a point, which the engine does not model)
+  // and the pane its selection belongs to. Written while the engine has no
+  // split or frozen panes of its own for the sheet.
+  std::string split_pane_attributes;
+  std::string split_active_pane;
 };
 
 // A sheet of a kind the engine does not model (a chart sheet, a dialog or
@@ -60,6 +69,8 @@ struct RawSheet {
   RawRelationship relationship;
   // Its own defined names: attributes other than localSheetId, and the value.
   std::vector<std::pair<std::string, std::string>> defined_names;
+  // The workbook's active tab, until a worksheet is activated.
+  bool active = false;
 };
 
 struct WorkbookPassthrough {

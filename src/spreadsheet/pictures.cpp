@@ -1,5 +1,7 @@
 // Pictures.Insert: JPEG and PNG files, sized from their headers (stb_image
-// reads only the header here), stored once per workbook.
+// reads only the header here), stored once per workbook. A file is read
+// whole only when its first bytes say JPEG or PNG and it is no larger than
+// a photo can sensibly be.
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_JPEG
 #define STBI_ONLY_PNG
@@ -8,7 +10,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "host/environment.h"
 #include "host/host_error.h"
@@ -21,6 +22,15 @@ using host::HostError;
 
 std::string in_quotes(std::string_view s) {
   return "“" + std::string(s) + "”";
+}
+
+constexpr uint64_t kMaxPictureBytes = 20u << 20;
+
+// The file format a picture's first bytes announce: "jpeg", "png" or "".
+std::string announced_format(const unsigned char* head, size_t n) {
+  if (n >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return "jpeg";
+  if (n >= 8 && head[0] == 0x89 && head[1] == 'P' && head[2] == 'N' && head[3] == 'G') return "png";
+  return "";
 }
 
 }  // namespace
@@ -53,19 +63,22 @@ host::Picture& EngineSheet::insert_picture_at_active_cell(std::string_view path)
     throw HostError::host(host::kFileNotFound, "找不到图片文件" + in_quotes(native));
   std::ifstream in(native, std::ios::binary);
   if (!in) throw HostError::host(host::kRefused, "无法读取图片文件" + in_quotes(native));
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  auto bytes = std::make_shared<const std::string>(buf.str());
+  const HostError unreadable = HostError::host(
+      host::kRefused, "无法插入图片" + in_quotes(native) + "：不是可读的 JPEG 或 PNG 文件");
+  unsigned char head[8] = {};
+  in.read(reinterpret_cast<char*>(head), sizeof head);
+  const std::string ext = announced_format(head, static_cast<size_t>(in.gcount()));
+  const uintmax_t size = std::filesystem::file_size(native, ec);
+  if (ext.empty() || ec || size > kMaxPictureBytes) throw unreadable;
+  auto whole = std::make_shared<std::string>(static_cast<size_t>(size), '\0');
+  in.clear();
+  in.seekg(0);
+  if (!in.read(whole->data(), static_cast<std::streamsize>(size))) throw unreadable;
+  std::shared_ptr<const std::string> bytes = std::move(whole);
   const auto* data = reinterpret_cast<const stbi_uc*>(bytes->data());
   const auto len = static_cast<int>(bytes->size());
   int w = 0, h = 0, comp = 0;
-  std::string ext;
-  if (bytes->size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) ext = "jpeg";
-  if (bytes->size() >= 8 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G')
-    ext = "png";
-  if (ext.empty() || !stbi_info_from_memory(data, len, &w, &h, &comp) || w <= 0 || h <= 0)
-    throw HostError::host(host::kRefused,
-                          "无法插入图片" + in_quotes(native) + "：不是可读的 JPEG 或 PNG 文件");
+  if (!stbi_info_from_memory(data, len, &w, &h, &comp) || w <= 0 || h <= 0) throw unreadable;
   Image image;
   image.bytes = std::move(bytes);
   image.extension = ext;

@@ -3,6 +3,7 @@
 // the part.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -12,23 +13,36 @@
 #include <vector>
 
 struct zip;
+struct zip_file;
+struct zip_stat;
+struct libdeflate_decompressor;
 
 namespace kelv::xlsx {
 
 // Unpacking limits. A part or a package beyond them is refused, so a small
-// crafted file can not make the reader allocate without bound.
+// crafted file can not make the reader allocate without bound. A part's
+// size is checked as declared before it is unpacked and again as it
+// unpacks. A sheet of 100,000 examinees in 20 columns is some 150 MB of XML.
 struct UnpackLimits {
-  uint64_t total_bytes = 1ull << 30;  // every part together
-  uint64_t part_bytes = 1ull << 30;
+  uint64_t total_bytes = 1ull << 30;  // every part together, and the cells read
+  uint64_t part_bytes = 512ull << 20;
   uint64_t ratio = 1000;  // uncompressed : compressed, for parts over ratio_floor
   uint64_t ratio_floor = 1u << 20;
-  uint64_t max_parts = 100000;
+  uint64_t max_parts = 65535;  // what a zip holds without its 64-bit extension
 };
+
+// Nesting deeper than this is refused before a part is parsed: real parts
+// nest a few dozen levels, and a deep one would make the parsers' stacks
+// and trees grow with it.
+inline constexpr int32_t kMaxXmlDepth = 1000;
 
 class PackageReader {
  public:
   // Opens the file; 53 when it does not exist, 1004 when it is not a zip.
   PackageReader(const std::string& file, UnpackLimits limits = {});
+  // A package held in memory; `name` stands for the file in messages.
+  PackageReader(std::shared_ptr<const std::string> bytes, const std::string& name,
+                UnpackLimits limits = {});
   ~PackageReader();
   PackageReader(const PackageReader&) = delete;
   PackageReader& operator=(const PackageReader&) = delete;
@@ -46,38 +60,94 @@ class PackageReader {
   // the total limit, so a small file can not make the model huge either.
   void charge(std::string_view part, uint64_t bytes);
 
+  // What has been unpacked and charged so far, and giving some of it back
+  // when a part is read a second time.
+  uint64_t counted() const { return unpacked_; }
+  void refund(uint64_t bytes) { unpacked_ -= std::min(bytes, unpacked_); }
+
   // A failure naming the file and the part.
   [[noreturn]] void fail(std::string_view part, std::string_view what) const;
 
  private:
+  // Parts up to this size are inflated whole; larger ones stream.
+  static constexpr uint64_t kWholePart = uint64_t{2} << 20;
+
+  void open(zip* archive);
   uint64_t index_of(std::string_view part) const;
+  bool whole_part(uint64_t i, const struct zip_stat& st, std::string_view part,
+                  const std::function<void(const char*, size_t)>& sink);
+  uint64_t inflate_here(zip_file* f, uint64_t size, std::string_view part,
+                        const std::function<void(const char*, size_t)>& sink);
+  uint64_t inflate_beside(zip_file* f, uint64_t size, std::string_view part,
+                          const std::function<void(const char*, size_t)>& sink);
+
+  struct FreeInflater {
+    void operator()(libdeflate_decompressor* d) const;
+  };
 
   std::string file_;
+  std::shared_ptr<const std::string> bytes_;  // of a package in memory
   UnpackLimits limits_;
   zip* archive_ = nullptr;
+  std::unique_ptr<libdeflate_decompressor, FreeInflater> inflater_;
   std::vector<std::string> names_;
   std::map<std::string, uint64_t, std::less<>> index_;
   uint64_t unpacked_ = 0;
 };
 
-// Collects parts and writes them as one zip file at close().
+class CompressionPool;
+struct CompressedPart;
+class WritableFile;
+
+// Writes parts as one zip file at close(). Each part is compressed as it is
+// added, on worker threads (never more threads than cores, the caller's
+// included), large parts in pieces side by side; the zip container is then
+// written around the compressed data.
 class PackageWriter {
  public:
   explicit PackageWriter(const std::string& file);
+  // Writes the package into `out`, which must outlive the writer; `file`
+  // names it in messages. A failure of `out` comes out of close() as the
+  // FileSystemError it threw.
+  PackageWriter(WritableFile& out, const std::string& file);
   ~PackageWriter();  // discards an unfinished package
   PackageWriter(const PackageWriter&) = delete;
   PackageWriter& operator=(const PackageWriter&) = delete;
 
   void add(const std::string& part, std::string data);
   void add(const std::string& part, std::shared_ptr<const std::string> data);
+
+  // A part handed over piece by piece, so that it is compressed while the
+  // rest of it is still being made and never held whole.
+  class Stream {
+   public:
+    // Takes the text out of `piece` (left empty).
+    void write(std::string& piece);
+    // Ends the part; nothing may be written after it.
+    void finish();
+
+   private:
+    friend class PackageWriter;
+    Stream(PackageWriter& w, CompressedPart& p) : writer_(w), part_(p) {}
+    PackageWriter& writer_;
+    CompressedPart& part_;
+    std::string held_;  // the latest piece, sent once it is known not to be the last
+  };
+  Stream stream(const std::string& part);
+
   void close();
 
  private:
-  void add_buffer(const std::string& part, const std::string& data);
+  CompressedPart& new_part(const std::string& name);
+  void add_view(CompressedPart& part, std::shared_ptr<const std::string> owner);
+
+  struct Sink;
 
   std::string file_;
   zip* archive_ = nullptr;
-  std::vector<std::shared_ptr<const std::string>> keep_;  // alive until close
+  std::unique_ptr<CompressionPool> pool_;
+  std::vector<std::unique_ptr<CompressedPart>> parts_;
+  std::unique_ptr<Sink> sink_;
 };
 
 }  // namespace kelv::xlsx

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <type_traits>
 #include <unordered_map>
@@ -42,6 +43,8 @@ class SharedStringReader {
     parser_ = p;
     auto feed = [&](const char* d, size_t n, bool last) {
       if (XML_Parse(p, d, static_cast<int>(n), last) == XML_STATUS_ERROR) {
+        if (!foreign_.empty()) package.fail(part, "使用了无法识别的命名空间“" + foreign_ + "”");
+        if (too_deep_) package.fail(part, "XML 嵌套超过 " + std::to_string(kMaxXmlDepth) + " 层");
         package.fail(part, doctype_
                                ? std::string("不允许 DOCTYPE 声明")
                                : "XML 格式错误（第 " + std::to_string(XML_GetCurrentLineNumber(p)) +
@@ -55,9 +58,29 @@ class SharedStringReader {
 
  private:
   static std::string_view local(const char* name) { return local_name(name); }
-  static void on_start(void* self, const char* name, const char**) {
+  static void on_start(void* self, const char* name, const char** atts) {
     auto* r = static_cast<SharedStringReader*>(self);
     const std::string_view l = local(name);
+    if (++r->depth_ > kMaxXmlDepth) {
+      r->too_deep_ = true;
+      XML_StopParser(r->parser_, XML_FALSE);
+      return;
+    }
+    if (!r->seen_root_) {
+      r->seen_root_ = true;
+      // The parser is not namespace-aware: the root's own declaration counts.
+      const std::string_view q(name);
+      const size_t colon = q.find(':');
+      const std::string declaration =
+          colon == std::string_view::npos ? "xmlns" : "xmlns:" + std::string(q.substr(0, colon));
+      for (int i = 0; atts[i]; i += 2) {
+        if (declaration == atts[i] && !is_spreadsheet_namespace(atts[i + 1])) {
+          r->foreign_ = atts[i + 1];
+          XML_StopParser(r->parser_, XML_FALSE);
+          return;
+        }
+      }
+    }
     if (l == "si") {
       r->cur_.clear();
     } else if (l == "rPh") {
@@ -69,6 +92,7 @@ class SharedStringReader {
   static void on_end(void* self, const char* name) {
     auto* r = static_cast<SharedStringReader*>(self);
     const std::string_view l = local(name);
+    --r->depth_;
     if (l == "si") {
       r->out_.push_back(decode_escapes(r->cur_));
     } else if (l == "rPh") {
@@ -88,6 +112,10 @@ class SharedStringReader {
   int phonetic_ = 0;
   bool in_t_ = false;
   bool doctype_ = false;
+  bool seen_root_ = false;
+  int32_t depth_ = 0;
+  bool too_deep_ = false;
+  std::string foreign_;  // the root's namespace when the reader does not know it
 };
 
 bool is_kind(const RawRelationship& r, std::string_view kind) {
@@ -104,6 +132,9 @@ std::string extension_of(const std::string& part) {
 class BookReader {
  public:
   BookReader(const std::string& path, const UnpackLimits& limits) : pkg_(path, limits) {}
+  BookReader(std::shared_ptr<const std::string> bytes, const std::string& name,
+             const UnpackLimits& limits)
+      : pkg_(std::move(bytes), name, limits) {}
 
   std::unique_ptr<Workbook> run() {
     auto book = std::make_unique<Workbook>();
@@ -118,18 +149,7 @@ class BookReader {
     consumed_.insert("[Content_Types].xml");
     consumed_.insert("_rels/.rels");
 
-    std::string workbook_part;
-    for (auto& r : read_relationships(pkg_, "")) {
-      if (is_kind(r, "officeDocument") && !r.external && workbook_part.empty()) {
-        workbook_part = r.target;
-      } else {
-        book->passthrough.package_relationships.push_back(std::move(r));
-      }
-    }
-    if (workbook_part.empty()) {
-      workbook_part = "xl/workbook.xml";
-      if (!pkg_.has(workbook_part)) pkg_.fail("_rels/.rels", "找不到工作簿部件");
-    }
+    const std::string workbook_part = find_workbook_part();
     book->macro_enabled = types_.type_of(workbook_part).find("macroEnabled") != std::string::npos;
     consumed_.insert(workbook_part);
     consumed_.insert(rels_part(workbook_part));
@@ -164,12 +184,63 @@ class BookReader {
   }
 
  private:
+  // The workbook part the package relationships name. When they are
+  // missing, broken or point nowhere, the part at its usual place is taken
+  // and the repair reported; the document properties keep their links.
+  std::string find_workbook_part() {
+    auto& pass = book_->passthrough;
+    std::vector<RawRelationship> rels;
+    std::string defect;
+    if (!pkg_.has("_rels/.rels")) {
+      defect = "缺失";
+    } else {
+      try {
+        rels = read_relationships(pkg_, "");
+      } catch (const host::HostError&) {
+        defect = "损坏";
+      }
+    }
+    std::string workbook_part;
+    for (auto& r : rels) {
+      if (is_kind(r, "officeDocument") && !r.external && workbook_part.empty()) {
+        workbook_part = r.target;
+      } else {
+        pass.package_relationships.push_back(std::move(r));
+      }
+    }
+    if (!workbook_part.empty() && pkg_.has(workbook_part)) return workbook_part;
+    const std::string usual = "xl/workbook.xml";
+    if (!pkg_.has(usual)) {
+      if (workbook_part.empty()) pkg_.fail("_rels/.rels", "找不到工作簿部件");
+      pkg_.fail(workbook_part, "部件缺失");
+    }
+    if (defect.empty()) defect = workbook_part.empty() ? "未指向工作簿" : "指向的工作簿部件不存在";
+    book_->repairs.push_back("包关系部件 _rels/.rels " + defect + "，已从标准位置 " + usual +
+                             " 读入工作簿");
+    if (defect == "缺失" || defect == "损坏") {
+      static const std::pair<const char*, const char*> properties[] = {
+          {"docProps/core.xml",
+           "http://schemas.openxmlformats.org/package/2006/relationships/metadata/"
+           "core-properties"},
+          {"docProps/app.xml",
+           "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+           "extended-properties"}};
+      for (const auto& [part, type] : properties) {
+        if (!pkg_.has(part)) continue;
+        pass.package_relationships.push_back(
+            {fresh_rel_id(pass.package_relationships), type, part, false});
+      }
+    }
+    return usual;
+  }
+
   void read_workbook_part(const std::string& part,
                           const std::map<std::string, RawRelationship>& rels,
                           const std::vector<std::string>& strings) {
     pugi::xml_document doc = parse_part(pkg_, part);
     pugi::xml_node root = doc.document_element();
     if (local_name(root.name()) != "workbook") pkg_.fail(part, "根元素不是 workbook");
+    require_spreadsheet_root(pkg_, part, root);
     auto& pass = book_->passthrough;
     pass.workbook_namespaces = namespace_declarations(root);
 
@@ -200,17 +271,28 @@ class BookReader {
     }
     if (book_->sheets.empty()) pkg_.fail(part, "工作簿中没有工作表");
     const auto sheet_count = static_cast<int64_t>(index_map.size());
-    auto model_index = [&](int64_t file_index) -> int32_t {
-      if (file_index < 0 || file_index >= sheet_count)
-        pkg_.fail(part, "工作表索引越界：" + std::to_string(file_index));
-      return index_map[static_cast<size_t>(file_index)];
+    // A sheet index off the list is a local defect: what it points at is
+    // left out (nullopt) and the repair reported.
+    auto model_index = [&](int64_t file_index, const std::string& what,
+                           const char* repair) -> std::optional<int32_t> {
+      if (file_index >= 0 && file_index < sheet_count)
+        return index_map[static_cast<size_t>(file_index)];
+      book_->repairs.push_back(what + "：工作表索引 " + std::to_string(file_index) +
+                               " 超出范围（共 " + std::to_string(sheet_count) + " 张工作表），" +
+                               repair);
+      return std::nullopt;
     };
 
     if (pugi::xml_node views = child(root, "bookViews")) {
       if (pugi::xml_node v = child(views, "workbookView")) {
-        const int32_t active = model_index(attr_int(v, "activeTab", 0));
+        const int64_t active_tab = attr_int(v, "activeTab", 0);
+        const int32_t active = model_index(active_tab, "活动工作表", "已改为第一张").value_or(0);
         book_->active_sheet = std::max(0, active);
-        book_->first_visible_tab = std::max(0, model_index(attr_int(v, "firstSheet", 0)));
+        if (active < 0) {
+          for (auto& o : book_->passthrough.other_sheets) o.active = o.position == active_tab;
+        }
+        book_->first_visible_tab = std::max(
+            0, model_index(attr_int(v, "firstSheet", 0), "第一个标签", "已改为第一张").value_or(0));
         book_->tab_ratio = std::clamp(attr_num(v, "tabRatio", 600) / 1000.0, 0.0, 1.0);
         XmlOut rest;
         for (pugi::xml_attribute a = v.first_attribute(); a; a = a.next_attribute()) {
@@ -229,7 +311,10 @@ class BookReader {
         d.hidden = attr_bool(n, "hidden", false);
         if (pugi::xml_attribute l = attr(n, "localSheetId")) {
           const int64_t file_index = attr_int(n, "localSheetId", -1);
-          d.local_sheet = model_index(file_index);
+          const std::optional<int32_t> local =
+              model_index(file_index, "名称“" + d.name + "”", "已略去这个名称");
+          if (!local) continue;
+          d.local_sheet = *local;
           if (d.local_sheet < 0) {
             keep_other_sheet_name(n, static_cast<int32_t>(file_index));
             continue;
@@ -292,7 +377,8 @@ class BookReader {
                   spreadsheet::Sheet& sheet) {
     consumed_.insert(part);
     consumed_.insert(rels_part(part));
-    WorksheetRead r = read_worksheet(pkg_, part, strings, book_->styles.size(), sheet);
+    WorksheetRead r =
+        read_worksheet(pkg_, part, strings, book_->styles.size(), sheet, book_->repairs);
     for (auto& rel : read_relationships(pkg_, part)) {
       if (!r.drawing_rel.empty() && rel.id == r.drawing_rel && !rel.external &&
           pkg_.has(rel.target)) {
@@ -390,6 +476,12 @@ class BookReader {
 std::unique_ptr<spreadsheet::Workbook> read_workbook(const std::string& path,
                                                      const UnpackLimits& limits) {
   return BookReader(path, limits).run();
+}
+
+std::unique_ptr<spreadsheet::Workbook> read_workbook(std::shared_ptr<const std::string> bytes,
+                                                     const std::string& name,
+                                                     const UnpackLimits& limits) {
+  return BookReader(std::move(bytes), name, limits).run();
 }
 
 }  // namespace kelv::xlsx

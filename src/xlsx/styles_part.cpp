@@ -338,6 +338,7 @@ int32_t max_digit_width(const Font& font) {
 void read_styles(PackageReader& package, const std::string& part, spreadsheet::Workbook& book) {
   pugi::xml_document doc = parse_part(package, part);
   pugi::xml_node root = doc.document_element();
+  require_spreadsheet_root(package, part, root);
   auto& pass = book.passthrough;
   pass.styles_namespaces = namespace_declarations(root);
 

@@ -4,9 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "spreadsheet/model.h"
@@ -23,27 +23,40 @@ struct WorksheetRead {
   std::string drawing_rel;  // r:id of <drawing>, "" when none
 };
 
+// Local defects (a shared-string index past the end, a row numbered 0) are
+// read as well as they can be and described in `repairs`.
 WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
                              const std::vector<std::string>& shared_strings, size_t style_count,
-                             spreadsheet::Sheet& sheet);
+                             spreadsheet::Sheet& sheet, std::vector<std::string>& repairs);
 
-// Shared strings gathered while writing sheets.
+// Shared strings gathered while writing sheets: each distinct text once, in
+// the order first met, found again through an open-addressing table of
+// hashes (a workbook of a million texts looks up every one of them).
 class SharedStrings {
  public:
-  uint32_t index(const std::string& s);
-  size_t size() const { return list_.size(); }
+  uint32_t index(std::string_view s);
+  size_t size() const { return spans_.size(); }
   size_t references() const { return references_; }
   std::string xml() const;
 
  private:
-  std::unordered_map<std::string, uint32_t> index_;
-  std::vector<const std::string*> list_;
+  std::string_view text(uint32_t i) const {
+    return std::string_view(texts_).substr(spans_[i].first, spans_[i].second);
+  }
+  void grow();
+
+  std::string texts_;                               // every distinct text, end to end
+  std::vector<std::pair<size_t, uint32_t>> spans_;  // offset and length in texts_
+  std::vector<uint64_t> slots_;                     // hash's high half << 32 | index + 1; 0 is free
   size_t references_ = 0;
 };
 
 // Writes the worksheet part. drawing_rel is the r:id of its drawing ("" for
-// none).
+// none). With flush, the rows are handed to it in pieces of about
+// kDeflatePiece bytes as they are written (it takes the text out of the
+// string), and what is returned is only the rest.
 std::string write_worksheet(const spreadsheet::Sheet& sheet, size_t style_count,
-                            const std::string& drawing_rel, SharedStrings& strings);
+                            const std::string& drawing_rel, SharedStrings& strings,
+                            const std::function<void(std::string&)>& flush = {});
 
 }  // namespace kelv::xlsx

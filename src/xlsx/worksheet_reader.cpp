@@ -2,14 +2,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <type_traits>
 
 #include "host/constants.h"
+#include "host/host_error.h"
 #include "xlsx/cell_ref.h"
 #include "xlsx/package.h"
+#include "xlsx/row_splitter.h"
 #include "xlsx/worksheet_part.h"
 #include "xlsx/xml_util.h"
 
@@ -41,10 +48,7 @@ struct QName {
       prefix = v.substr(b + 1);
     }
   }
-  // The transitional namespace, its strict twin, or none (sloppy producers).
-  bool main() const {
-    return uri.empty() || uri == kMainNs || uri == "http://purl.oclc.org/ooxml/spreadsheetml/main";
-  }
+  bool main() const { return is_spreadsheet_namespace(uri); }
   void append_qualified(std::string& out) const {
     if (!prefix.empty()) {
       out.append(prefix);
@@ -172,6 +176,39 @@ bool iso_to_serial(std::string_view s, double* out) {
 
 enum class Text { None, Value, InlineText, Formula, HeaderFooter, Ignore };
 
+// The top-level element being read.
+enum class Section {
+  None,
+  SheetData,
+  SheetPr,
+  SheetViews,
+  Cols,
+  MergeCells,
+  HeaderFooter,
+  RowBreaks
+};
+
+Section section_of(std::string_view local) {
+  if (local == "sheetData") return Section::SheetData;
+  if (local == "sheetPr") return Section::SheetPr;
+  if (local == "sheetViews") return Section::SheetViews;
+  if (local == "cols") return Section::Cols;
+  if (local == "mergeCells") return Section::MergeCells;
+  if (local == "headerFooter") return Section::HeaderFooter;
+  if (local == "rowBreaks") return Section::RowBreaks;
+  return Section::None;
+}
+
+// The local part of a name as expat reports it (see QName), without
+// building the rest: the cells of a sheet need nothing more.
+std::string_view local_part(const char* s) {
+  const char* a = std::strchr(s, kSep);
+  if (!a) return s;
+  ++a;
+  const char* b = std::strchr(a, kSep);
+  return b ? std::string_view(a, static_cast<size_t>(b - a)) : std::string_view(a);
+}
+
 struct SharedFormula {
   int32_t row = 0, col = 0;
   std::string text;
@@ -180,27 +217,73 @@ struct SharedFormula {
 class Reader {
  public:
   Reader(PackageReader& package, const std::string& part, const std::vector<std::string>& sst,
-         size_t style_count, Sheet& sheet)
-      : package_(package), part_(part), sst_(sst), style_count_(style_count), sheet_(sheet) {}
+         size_t style_count, Sheet& sheet, std::vector<std::string>& repairs)
+      : package_(package),
+        part_(part),
+        sst_(sst),
+        style_count_(style_count),
+        sheet_(sheet),
+        repairs_(repairs) {}
 
   WorksheetRead run() {
-    std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> owner(
-        XML_ParserCreateNS(nullptr, kSep), &XML_ParserFree);
-    parser_ = owner.get();
+    begin();
+    package_.stream(part_, [&](const char* p, size_t n) { feed(p, n, false); });
+    return end();
+  }
+
+  void begin() {
+    parser_owner_.reset(XML_ParserCreateNS(nullptr, kSep));
+    parser_ = parser_owner_.get();
+    if (!parser_) throw std::bad_alloc();
     XML_SetReturnNSTriplet(parser_, 1);
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &Reader::on_start, &Reader::on_end);
     XML_SetCharacterDataHandler(parser_, &Reader::on_text);
     XML_SetStartNamespaceDeclHandler(parser_, &Reader::on_ns);
     XML_SetStartDoctypeDeclHandler(parser_, &Reader::on_doctype);
-    package_.stream(part_, [&](const char* p, size_t n) { feed(p, n, false); });
+  }
+
+  WorksheetRead end() {
     feed("", 0, true);
     if (!seen_root_) package_.fail(part_, "不是工作表");
     keep_disjoint_merges(sheet_.merges);
+    const std::string where = "工作表“" + sheet_.name + "”：";
+    if (bad_strings_) {
+      repairs_.push_back(where + std::to_string(bad_strings_) +
+                         " 个单元格的共享字符串索引超出范围（第一个是 " + first_bad_string_ +
+                         "），已作为空单元格读入");
+    }
+    if (renumbered_) {
+      repairs_.push_back(where + std::to_string(renumbered_) +
+                         " 处行号为 0 或负数，已按上一行的下一行读入");
+    }
     return result_;
   }
 
- private:
+  // Reads a segment of rows (see RowSplitter) into this reader's sheet, whose
+  // rows then start after row `base`. The package is only named in errors.
+  // Shared formulas whose anchor is not in the segment are left for the
+  // caller; anchors() are the last anchor of each group met here.
+  void read_segment(int32_t base, size_t row_cap, std::string_view head, std::string_view rows,
+                    std::string_view tail) {
+    segment_ = true;
+    base_ = base;
+    row_ = base;
+    row_cap_ = row_cap;
+    begin();
+    feed(head.data(), head.size(), false);
+    feed(rows.data(), rows.size(), false);
+    feed(tail.data(), tail.size(), true);
+  }
+  struct Follower {
+    int32_t row, col;
+    int64_t si;
+  };
+  const std::vector<Follower>& followers() const { return followers_; }
+  bool repaired() const { return bad_strings_ > 0 || renumbered_ > 0; }
+  uint64_t charged() const { return charged_; }
+  const std::map<int64_t, SharedFormula>& anchors() const { return shared_; }
+
   void feed(const char* p, size_t n, bool last) {
     if (XML_Parse(parser_, p, static_cast<int>(n), last) == XML_STATUS_ERROR) {
       if (!error_.empty()) package_.fail(part_, error_);
@@ -210,6 +293,18 @@ class Reader {
     }
   }
 
+  // A reference to row 0 ("B0"): its column.
+  static bool row_zero_ref(std::string_view ref, int32_t* col) {
+    size_t i = 0;
+    while (i < ref.size() && ((ref[i] >= 'A' && ref[i] <= 'Z') || (ref[i] >= 'a' && ref[i] <= 'z')))
+      ++i;
+    if (i == 0 || i == ref.size() || ref.find_first_not_of('0', i) != std::string_view::npos)
+      return false;
+    int32_t r = 0;
+    return parse_cell(std::string(ref.substr(0, i)) + "1", &r, col);
+  }
+
+ private:
   // Stops the parse with a message naming the position.
   void stop(const std::string& what) {
     if (error_.empty()) {
@@ -253,16 +348,26 @@ class Reader {
   }
 
   void start(const char* name, const char** atts) {
-    ++depth_;
+    if (++depth_ > kMaxXmlDepth)
+      return stop("XML 嵌套超过 " + std::to_string(kMaxXmlDepth) + " 层");
     if (capture_depth_) {
       raw_start(name, atts);
       pending_ns_.clear();
+      return;
+    }
+    if (section_ == Section::SheetData && depth_ >= 3) {
+      pending_ns_.clear();
+      sheet_data_start(local_part(name), atts);
       return;
     }
     QName q(name);
     if (depth_ == 1) {
       if (q.local != "worksheet" && q.local != "dialogsheet") {
         stop("根元素不是 worksheet");
+        return;
+      }
+      if (!q.main()) {
+        stop("使用了无法识别的命名空间“" + std::string(q.uri) + "”");
         return;
       }
       seen_root_ = true;
@@ -277,11 +382,12 @@ class Reader {
         }
       }
       sheet_.passthrough.root_namespaces = root_ns_;
+      sheet_.passthrough.sheet_format_absent = true;
       pending_ns_.clear();
       return;
     }
     if (depth_ == 2) {
-      section_ = q.main() ? std::string(q.local) : std::string();
+      section_ = q.main() ? section_of(q.local) : Section::None;
       const int32_t order = q.main() ? worksheet_element_order(q.local) : -1;
       if (order >= 0) last_order_ = order;
       if (!q.main() || !modelled(q.local)) {
@@ -299,9 +405,7 @@ class Reader {
       return;
     }
     pending_ns_.clear();
-    if (section_ == "sheetData") {
-      sheet_data_start(q.local, atts);
-    } else if (section_ == "sheetPr") {
+    if (section_ == Section::SheetPr) {
       if (depth_ == 3 && q.local == "tabColor") {
         sheet_.tab_color = color(atts);
       } else if (depth_ == 3 && q.local == "pageSetUpPr") {
@@ -323,7 +427,7 @@ class Reader {
         capture_depth_ = depth_;
         capture_order_ = -2;
       }
-    } else if (section_ == "sheetViews") {
+    } else if (section_ == Section::SheetViews) {
       if (q.local == "sheetView") {
         ++view_count_;
         if (view_count_ == 1) sheet_view(atts);
@@ -332,19 +436,19 @@ class Reader {
       } else if (view_count_ == 1 && q.local == "selection") {
         selection(atts);
       }
-    } else if (section_ == "cols" && q.local == "col") {
+    } else if (section_ == Section::Cols && q.local == "col") {
       column(atts);
-    } else if (section_ == "mergeCells" && q.local == "mergeCell") {
+    } else if (section_ == Section::MergeCells && q.local == "mergeCell") {
       if (const char* ref = find_attr(atts, "ref")) {
         host::Rect r;
         if (!parse_range(ref, &r)) return stop(std::string("合并区域引用无效：") + ref);
         sheet_.merges.push_back(r);
       }
-    } else if (section_ == "headerFooter") {
+    } else if (section_ == Section::HeaderFooter) {
       text_ = Text::HeaderFooter;
       buf_.clear();
       hf_target_ = header_footer_field(q.local);
-    } else if (section_ == "rowBreaks" && q.local == "brk") {
+    } else if (section_ == Section::RowBreaks && q.local == "brk") {
       int64_t id = 0;
       const char* v = find_attr(atts, "id");
       if (v && parse_int(v, &id) && id >= 0 && id < host::kMaxRows) {
@@ -368,15 +472,14 @@ class Reader {
       --depth_;
       return;
     }
-    QName q(name);
-    if (section_ == "sheetData" && depth_ >= 3) {
-      sheet_data_end(q.local);
-    } else if (section_ == "headerFooter" && depth_ == 3) {
+    if (section_ == Section::SheetData && depth_ >= 3) {
+      sheet_data_end(local_part(name));
+    } else if (section_ == Section::HeaderFooter && depth_ == 3) {
       if (hf_target_) *hf_target_ = decode_escapes(buf_);
       text_ = Text::None;
       hf_target_ = nullptr;
     }
-    if (depth_ == 2) section_.clear();
+    if (depth_ == 2) section_ = Section::None;
     --depth_;
   }
 
@@ -440,6 +543,7 @@ class Reader {
     if (local == "sheetPr") {
       append_attributes(sheet_.passthrough.sheet_pr_attributes, atts);
     } else if (local == "sheetFormatPr") {
+      sheet_.passthrough.sheet_format_absent = false;
       double v = 0;
       if (const char* h = find_attr(atts, "defaultRowHeight"); h && parse_number(h, &v) && v >= 0)
         sheet_.default_row_height = v;
@@ -456,12 +560,14 @@ class Reader {
       append_attributes(sheet_.passthrough.sheet_format_attributes, atts,
                         {"defaultRowHeight", "defaultColWidth", "baseColWidth", "customHeight"});
     } else if (local == "printOptions") {
+      ps.given.print_options = true;
       if (const char* v = find_attr(atts, "horizontalCentered"))
         ps.horizontal_centered = parse_bool(v);
       if (const char* v = find_attr(atts, "verticalCentered")) ps.vertical_centered = parse_bool(v);
       if (const char* v = find_attr(atts, "gridLines")) ps.print_grid_lines = parse_bool(v);
       if (const char* v = find_attr(atts, "headings")) ps.print_headings = parse_bool(v);
     } else if (local == "pageMargins") {
+      ps.given.margins = true;
       auto num = [&](const char* n, double& out) {
         double v = 0;
         if (const char* s = find_attr(atts, n); s && parse_number(s, &v)) out = v;
@@ -473,28 +579,33 @@ class Reader {
       num("header", ps.header_margin);
       num("footer", ps.footer_margin);
     } else if (local == "pageSetup") {
-      auto num = [&](const char* n, int32_t& out) {
+      auto num = [&](const char* n, int32_t& out, bool& given) {
         int64_t v = 0;
         if (const char* s = find_attr(atts, n);
-            s && parse_int(s, &v) && v >= INT32_MIN && v <= INT32_MAX)
+            s && parse_int(s, &v) && v >= INT32_MIN && v <= INT32_MAX) {
           out = static_cast<int32_t>(v);
+          given = true;
+        }
       };
-      num("paperSize", ps.paper_size);
-      num("scale", ps.scale);
-      num("fitToWidth", ps.fit_to_width);
-      num("fitToHeight", ps.fit_to_height);
-      num("horizontalDpi", ps.horizontal_dpi);
-      num("verticalDpi", ps.vertical_dpi);
+      num("paperSize", ps.paper_size, ps.given.paper_size);
+      num("scale", ps.scale, ps.given.scale);
+      num("fitToWidth", ps.fit_to_width, ps.given.fit_to_width);
+      num("fitToHeight", ps.fit_to_height, ps.given.fit_to_height);
+      num("horizontalDpi", ps.horizontal_dpi, ps.given.horizontal_dpi);
+      num("verticalDpi", ps.vertical_dpi, ps.given.vertical_dpi);
       const char* use_first = find_attr(atts, "useFirstPageNumber");
-      if (use_first && parse_bool(use_first)) num("firstPageNumber", ps.first_page_number);
+      if (use_first && parse_bool(use_first))
+        num("firstPageNumber", ps.first_page_number, ps.given.first_page_number);
       if (const char* o = find_attr(atts, "orientation")) {
         const std::string_view v(o);
         ps.orientation = v == "portrait" ? 1 : v == "landscape" ? 2 : 0;
+        ps.given.orientation = true;
       }
       append_attributes(sheet_.passthrough.page_setup_attributes, atts,
                         {"paperSize", "scale", "fitToWidth", "fitToHeight", "horizontalDpi",
                          "verticalDpi", "useFirstPageNumber", "firstPageNumber", "orientation"});
     } else if (local == "headerFooter") {
+      ps.given.header_footer = true;
       auto& hf = ps.header_footer;
       if (const char* v = find_attr(atts, "differentOddEven"))
         hf.different_odd_even = parse_bool(v);
@@ -543,8 +654,14 @@ class Reader {
   void pane(const char** atts) {
     auto& v = sheet_.view;
     const char* state = find_attr(atts, "state");
-    if (!state || (std::strcmp(state, "frozen") != 0 && std::strcmp(state, "frozenSplit") != 0))
+    if (!state || (std::strcmp(state, "frozen") != 0 && std::strcmp(state, "frozenSplit") != 0)) {
+      auto& p = sheet_.passthrough;
+      p.split_pane_attributes.clear();
+      append_attributes(p.split_pane_attributes, atts);
+      const char* active = find_attr(atts, "activePane");
+      p.split_active_pane = active ? active : "";
       return;
+    }
     double x = 0, y = 0;
     if (const char* s = find_attr(atts, "xSplit")) parse_number(s, &x);
     if (const char* s = find_attr(atts, "ySplit")) parse_number(s, &y);
@@ -552,6 +669,13 @@ class Reader {
     v.split_cols = static_cast<int32_t>(x);
     v.split_rows = static_cast<int32_t>(y);
     v.frozen = true;
+    if (const char* s = find_attr(atts, "topLeftCell")) {
+      int32_t r = 0, c = 0;
+      if (parse_cell(s, &r, &c)) {
+        v.pane_top_row = r;
+        v.pane_left_col = c;
+      }
+    }
   }
 
   void selection(const char** atts) {
@@ -603,33 +727,63 @@ class Reader {
   // --- sheetData, the hot path ---
 
   spreadsheet::Row& row_at(int32_t r) {
-    if (sheet_.rows.size() < static_cast<size_t>(r)) {
-      package_.charge(part_,
-                      (static_cast<size_t>(r) - sheet_.rows.size()) * sizeof(spreadsheet::Row));
-      sheet_.rows.resize(static_cast<size_t>(r));
+    const int64_t at = int64_t{r} - base_;  // 1-based within this reader's rows
+    if (segment_ && (at < 1 || static_cast<uint64_t>(at) > row_cap_)) {
+      // A row before the segment's first, or far past it: the sheet is
+      // read again in one piece, which handles (and charges) it.
+      stop("行不在本段内");
+      return spare_row_;
     }
-    return sheet_.rows[static_cast<size_t>(r - 1)];
+    const auto n = static_cast<size_t>(at);
+    if (sheet_.rows.size() < n) {
+      if (!segment_) package_.charge(part_, (n - sheet_.rows.size()) * sizeof(spreadsheet::Row));
+      sheet_.rows.resize(n);
+    }
+    return sheet_.rows[n - 1];
   }
 
   void sheet_data_start(std::string_view local, const char** atts) {
     if (depth_ == 3 && local == "row") {
-      int64_t r = row_ + 1;
-      if (const char* s = find_attr(atts, "r")) {
-        if (!parse_int(s, &r)) return stop(std::string("行号无效：") + s);
+      // One pass over the attributes; only unprefixed names count.
+      const char *ref = nullptr, *ht = nullptr, *hidden = nullptr, *style = nullptr,
+                 *custom_format = nullptr, *outline = nullptr, *custom_height = nullptr;
+      for (int i = 0; atts[i]; i += 2) {
+        const char* n = atts[i];
+        const char* v = atts[i + 1];
+        if (std::strcmp(n, "r") == 0) {
+          ref = v;
+        } else if (std::strcmp(n, "ht") == 0) {
+          ht = v;
+        } else if (std::strcmp(n, "hidden") == 0) {
+          hidden = v;
+        } else if (std::strcmp(n, "s") == 0) {
+          style = v;
+        } else if (std::strcmp(n, "customFormat") == 0) {
+          custom_format = v;
+        } else if (std::strcmp(n, "outlineLevel") == 0) {
+          outline = v;
+        } else if (std::strcmp(n, "customHeight") == 0) {
+          custom_height = v;
+        }
       }
-      if (r < 1 || r > host::kMaxRows) return stop("行号超出范围：" + std::to_string(r));
+      int64_t r = row_ + 1;
+      if (ref && !parse_int(ref, &r)) return stop(std::string("行号无效：") + ref);
+      if (r > host::kMaxRows) return stop("行号超出范围：" + std::to_string(r));
+      row_renumbered_ = r < 1;
+      if (r < 1) {
+        // A row numbered 0 (or less) is taken as the row after the last.
+        ++renumbered_;
+        r = std::min<int64_t>(row_ + 1, host::kMaxRows);
+      }
       row_ = static_cast<int32_t>(r);
       col_ = 0;
-      const char* ht = find_attr(atts, "ht");
-      const char* hidden = find_attr(atts, "hidden");
-      const char* style = find_attr(atts, "s");
-      const char* custom_format = find_attr(atts, "customFormat");
-      const char* outline = find_attr(atts, "outlineLevel");
       if (ht || hidden || (style && custom_format) || outline) {
         spreadsheet::Row& row = row_at(row_);
         double h = 0;
-        if (ht && parse_number(ht, &h) && h >= 0 && h <= 409.5) row.height = h;
-        if (const char* c = find_attr(atts, "customHeight")) row.custom_height = parse_bool(c);
+        // Kept as written, even beyond the 409.5 points an application lets
+        // a user set.
+        if (ht && parse_number(ht, &h) && h >= 0 && std::isfinite(h)) row.height = h;
+        if (custom_height) row.custom_height = parse_bool(custom_height);
         if (hidden) row.hidden = parse_bool(hidden);
         int64_t v = 0;
         if (style && custom_format && parse_bool(custom_format) && parse_int(style, &v) && v >= 0 &&
@@ -642,9 +796,26 @@ class Reader {
     }
     if (depth_ == 4 && local == "c") {
       if (row_ == 0) row_ = 1;
+      const char *ref = nullptr, *t = nullptr, *sv = nullptr;
+      for (int i = 0; atts[i]; i += 2) {
+        const char* n = atts[i];
+        if (n[0] == 0 || n[1] != 0) continue;  // longer names and prefixed ones
+        if (n[0] == 'r') {
+          ref = atts[i + 1];
+        } else if (n[0] == 't') {
+          t = atts[i + 1];
+        } else if (n[0] == 's') {
+          sv = atts[i + 1];
+        }
+      }
       int32_t r = row_, c = col_ + 1;
-      if (const char* ref = find_attr(atts, "r")) {
-        if (!parse_cell(ref, &r, &c)) return stop(std::string("单元格引用无效或超出范围：") + ref);
+      if (ref) {
+        if (!parse_cell(ref, &r, &c)) {
+          // "B0": a cell of a row numbered 0 keeps its column in the row read.
+          if (!row_zero_ref(ref, &c)) return stop(std::string("单元格引用无效或超出范围：") + ref);
+          if (!row_renumbered_) ++renumbered_;
+          r = row_;
+        }
         if (r != row_) {
           // A cell outside its row element: take its own row.
           row_ = r;
@@ -653,7 +824,7 @@ class Reader {
       if (c > host::kMaxColumns) return stop("单元格列号超出范围");
       col_ = c;
       type_ = 'n';
-      if (const char* t = find_attr(atts, "t")) {
+      if (t) {
         const std::string_view tv(t);
         type_ = tv == "s"           ? 's'
                 : tv == "str"       ? 'f'
@@ -665,13 +836,17 @@ class Reader {
       }
       style_ = 0;
       int64_t s = 0;
-      if (const char* sv = find_attr(atts, "s");
-          sv && parse_int(sv, &s) && s > 0 && static_cast<size_t>(s) < style_count_)
+      if (sv && parse_int(sv, &s) && s > 0 && static_cast<size_t>(s) < style_count_)
         style_ = static_cast<uint32_t>(s);
       value_.clear();
       has_value_ = false;
       formula_.reset();
       inline_.clear();
+      has_inline_ = false;
+      return;
+    }
+    if (depth_ == 5 && local == "is") {
+      has_inline_ = true;
       return;
     }
     if (depth_ == 5 && local == "v") {
@@ -701,7 +876,7 @@ class Reader {
 
   void sheet_data_end(std::string_view local) {
     if (depth_ == 5 && local == "v") {
-      value_ = buf_;
+      value_.swap(buf_);
       has_value_ = true;
       text_ = Text::None;
     } else if (depth_ == 5 && local == "f") {
@@ -727,6 +902,12 @@ class Reader {
         f->text = buf_;
       } else {
         auto it = shared_.find(f_si_);
+        if (it == shared_.end() && segment_) {
+          // The anchor may be in an earlier segment: the caller settles it.
+          followers_.push_back({row_, col_, f_si_});
+          formula_ = std::move(f);
+          return;
+        }
         if (it == shared_.end()) return;  // a follower before its anchor: keep the value only
         f->text = shift_formula(it->second.text, row_ - it->second.row, col_ - it->second.col);
       }
@@ -746,13 +927,16 @@ class Reader {
     cell.style = style_;
     cell.formula = std::move(formula_);
     if (type_ == 'i') {
-      cell.value = decode_escapes(inline_);
+      // <c t="inlineStr"/> with no string at all is a blank cell.
+      if (has_inline_) cell.value = decode_escapes(inline_);
     } else if (has_value_) {
       switch (type_) {
         case 's': {
           int64_t i = -1;
           if (!parse_int(value_, &i) || i < 0 || static_cast<size_t>(i) >= sst_.size()) {
-            return stop("单元格 " + cell_name(row_, col_) + " 的共享字符串索引越界");
+            // A local defect: the cell reads empty and the repair is reported.
+            if (!bad_strings_++) first_bad_string_ = cell_name(row_, col_);
+            break;
           }
           cell.value = sst_[static_cast<size_t>(i)];
           break;
@@ -789,7 +973,26 @@ class Reader {
       }
     }
     if (cell.value.is_empty() && !cell.formula && cell.style == 0) return;
+    // The model's cells count against the unpacking limit too: a small file
+    // of many tiny cells must not make the model huge.
+    const uint64_t cost = sizeof(Cell) + (cell.value.is_text() ? cell.value.as_text().size() : 0);
+    // A segment parsed beside others counts its own; the cost is charged
+    // when the segment is put back in order.
+    if (segment_) {
+      charged_ += cost;
+    } else {
+      package_.charge(part_, cost);
+    }
     spreadsheet::Row& row = row_at(row_);
+    if (row_ != filling_) {
+      // Rows of a table are alike: a new row gets room for as many cells as
+      // the row before it, once, instead of growing cell by cell.
+      const int64_t before = int64_t{filling_} - base_;
+      if (filling_ > 0 && before >= 1 && static_cast<size_t>(before) <= sheet_.rows.size())
+        width_ = sheet_.rows[static_cast<size_t>(before - 1)].cells.size();
+      filling_ = row_;
+      if (row.cells.capacity() == 0) row.cells.reserve(width_);
+    }
     if (row.cells.empty() || row.cells.back().col < cell.col) {
       row.cells.push_back(std::move(cell));
       return;
@@ -808,13 +1011,20 @@ class Reader {
   const std::vector<std::string>& sst_;
   size_t style_count_;
   Sheet& sheet_;
+  std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser_owner_{
+      nullptr, &XML_ParserFree};
   XML_Parser parser_ = nullptr;
   WorksheetRead result_;
+  bool segment_ = false;
+  int32_t base_ = 0;
+  size_t row_cap_ = 0;
+  spreadsheet::Row spare_row_;
+  std::vector<Follower> followers_;
   std::string error_;
 
   int32_t depth_ = 0;
   bool seen_root_ = false;
-  std::string section_;
+  Section section_ = Section::None;
   std::string pending_ns_, root_ns_;
   int32_t capture_depth_ = 0, capture_order_ = 0;
   std::string raw_;
@@ -827,10 +1037,19 @@ class Reader {
   std::string* hf_target_ = nullptr;
 
   int32_t row_ = 0, col_ = 0;
+  int32_t filling_ = 0;  // the row the last cell went to
+  size_t width_ = 0;     // cells in the row filled before it
   char type_ = 'n';
   uint32_t style_ = 0;
   std::string value_, inline_;
   bool has_value_ = false;
+  bool has_inline_ = false;
+  // Repairs of local defects, reported once per sheet.
+  std::vector<std::string>& repairs_;
+  int64_t bad_strings_ = 0, renumbered_ = 0;
+  uint64_t charged_ = 0;  // cells' cost, in a segment
+  bool row_renumbered_ = false;
+  std::string first_bad_string_;
   bool in_phonetic_ = false;
   std::shared_ptr<const spreadsheet::Formula> formula_;
   char f_type_ = 'n';
@@ -887,10 +1106,253 @@ int32_t worksheet_element_order(std::string_view local) {
   return -1;
 }
 
+namespace {
+
+// Reads a sheet with its rows cut into segments (RowSplitter) parsed side by
+// side on the cores while the rest streams in, then put back in order. Any
+// failure, or anything a segment can not settle alone, gives up: the caller
+// then reads the sheet in one piece, which reports what is wrong exactly as
+// it always has.
+class SplitRead {
+ public:
+  SplitRead(PackageReader& package, const std::string& part, const std::vector<std::string>& sst,
+            size_t style_count, Sheet& sheet, std::vector<std::string>& repairs)
+      : package_(package),
+        part_(part),
+        sst_(sst),
+        style_count_(style_count),
+        sheet_(sheet),
+        repairs_(repairs) {}
+
+  ~SplitRead() { stop_workers(); }
+
+  std::optional<WorksheetRead> run() {
+    Reader main(package_, part_, sst_, style_count_, sheet_, repairs_);
+    RowSplitter splitter([&](std::string_view b) { main.feed(b.data(), b.size(), false); },
+                         [&](RowSplitter::Segment&& s) { add(std::move(s), splitter); },
+                         kSegmentBytes);
+    try {
+      main.begin();
+      package_.stream(part_, [&](const char* p, size_t n) {
+        splitter.feed(std::string_view(p, n));
+        merge_finished(false);
+      });
+      splitter.finish();
+      WorksheetRead result = main.end();
+      merge_finished(true);
+      return result;
+    } catch (const Misfit&) {
+    } catch (const host::HostError&) {
+    }
+    stop_workers();
+    return std::nullopt;
+  }
+
+ private:
+  static constexpr size_t kSegmentBytes = 512 * 1024;
+  struct Misfit {};
+
+  struct Job {
+    RowSplitter::Segment segment;
+    Sheet rows;
+    std::vector<Reader::Follower> followers;
+    std::map<int64_t, SharedFormula> anchors;
+    uint64_t charged = 0;  // what its cells count against the unpacking limit
+    bool failed = false;
+    bool done = false;
+  };
+
+  void add(RowSplitter::Segment&& s, const RowSplitter& splitter) {
+    if (head_.empty()) {
+      head_ = splitter.document_start();
+      tail_ = splitter.document_end();
+    }
+    auto job = std::make_unique<Job>();
+    job->segment = std::move(s);
+    Job* j = job.get();
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      jobs_.push_back(std::move(job));
+      queue_.push_back(j);
+    }
+    if (workers_.empty() && jobs_.size() > 1) start_workers();
+    wake_.notify_one();
+    // Ahead of the workers: parse one here rather than pile up text.
+    if (queue_size() > 2 * workers_.size() + 1) run_one();
+  }
+
+  size_t queue_size() {
+    std::lock_guard<std::mutex> lock(m_);
+    return queue_.size();
+  }
+
+  void start_workers() {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned i = 1; i < cores; ++i) workers_.emplace_back([this] { work(); });
+  }
+
+  void stop_workers() {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      stopping_ = true;
+      queue_.clear();
+    }
+    wake_.notify_all();
+    for (std::thread& t : workers_) t.join();
+    workers_.clear();
+  }
+
+  void parse(Job& j) {
+    try {
+      std::vector<std::string> repairs;
+      Reader r(package_, part_, sst_, style_count_, j.rows, repairs);
+      const int32_t base = j.segment.first_row > 0 ? j.segment.first_row - 1 : 0;
+      // A row element takes a few bytes at least; rows far beyond what the
+      // segment could hold are left to the one-piece read and its limits.
+      r.read_segment(base, j.segment.xml.size() / 4 + 16, head_, j.segment.xml, tail_);
+      // A segment with something to repair is read again in one piece,
+      // which reports the repair once for the whole sheet.
+      if (r.repaired()) throw Misfit{};
+      j.followers = r.followers();
+      j.anchors = r.anchors();
+      j.charged = r.charged();
+    } catch (...) {
+      j.failed = true;
+    }
+    j.segment.xml = std::string();
+  }
+
+  // Takes a queued job, if any, and parses it on this thread.
+  bool run_one() {
+    Job* j = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      if (queue_.empty()) return false;
+      j = queue_.front();
+      queue_.pop_front();
+    }
+    parse(*j);
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      j->done = true;
+    }
+    done_.notify_all();
+    return true;
+  }
+
+  void work() {
+    for (;;) {
+      Job* j = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(m_);
+        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (queue_.empty()) return;
+        j = queue_.front();
+        queue_.pop_front();
+      }
+      parse(*j);
+      {
+        std::lock_guard<std::mutex> lock(m_);
+        j->done = true;
+      }
+      done_.notify_all();
+    }
+  }
+
+  // Puts finished segments back in order; with all, waits for the rest.
+  void merge_finished(bool all) {
+    for (;;) {
+      Job* j = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(m_);
+        if (merged_ == jobs_.size()) return;
+        j = jobs_[merged_].get();
+        if (!j->done && !all) return;
+      }
+      if (!j->done) {
+        if (!run_one()) {
+          std::unique_lock<std::mutex> lock(m_);
+          done_.wait(lock, [j] { return j->done; });
+        }
+        continue;
+      }
+      merge(*j);
+      std::lock_guard<std::mutex> lock(m_);
+      jobs_[merged_].reset();
+      ++merged_;
+    }
+  }
+
+  void merge(Job& j) {
+    if (j.failed) throw Misfit{};
+    const size_t base = j.segment.first_row > 0 ? static_cast<size_t>(j.segment.first_row - 1) : 0;
+    // Segments must follow each other: a row repeated or going back is read
+    // in one piece instead.
+    if (base < sheet_.rows.size()) throw Misfit{};
+    package_.charge(part_, j.charged);
+    const size_t n = base + j.rows.rows.size();
+    if (n > sheet_.rows.size()) {
+      package_.charge(part_, (n - sheet_.rows.size()) * sizeof(spreadsheet::Row));
+      sheet_.rows.resize(n);
+    }
+    for (size_t i = 0; i < j.rows.rows.size(); ++i)
+      sheet_.rows[base + i] = std::move(j.rows.rows[i]);
+    for (const Reader::Follower& f : j.followers) settle(f);
+    for (auto& [si, anchor] : j.anchors) anchors_[si] = std::move(anchor);
+  }
+
+  // A shared formula whose anchor came in an earlier segment, or not at all.
+  void settle(const Reader::Follower& f) {
+    auto& cells = sheet_.rows[static_cast<size_t>(f.row - 1)].cells;
+    auto it = std::lower_bound(cells.begin(), cells.end(), f.col,
+                               [](const Cell& c, int32_t col) { return c.col < col; });
+    if (it == cells.end() || it->col != f.col) return;
+    auto a = anchors_.find(f.si);
+    if (a != anchors_.end()) {
+      auto formula = std::make_shared<spreadsheet::Formula>();
+      formula->text = shift_formula(a->second.text, f.row - a->second.row, f.col - a->second.col);
+      it->formula = std::move(formula);
+      return;
+    }
+    // A follower before its anchor keeps its value only.
+    it->formula.reset();
+    if (it->value.is_empty() && it->style == 0) cells.erase(it);
+  }
+
+  PackageReader& package_;
+  const std::string& part_;
+  const std::vector<std::string>& sst_;
+  size_t style_count_;
+  Sheet& sheet_;
+  std::vector<std::string>& repairs_;
+  std::string head_, tail_;
+  std::map<int64_t, SharedFormula> anchors_;
+
+  std::mutex m_;
+  std::condition_variable wake_, done_;
+  std::vector<std::unique_ptr<Job>> jobs_;
+  std::deque<Job*> queue_;
+  size_t merged_ = 0;
+  bool stopping_ = false;
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace
+
 WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
                              const std::vector<std::string>& shared_strings, size_t style_count,
-                             spreadsheet::Sheet& sheet) {
-  return Reader(package, part, shared_strings, style_count, sheet).run();
+                             spreadsheet::Sheet& sheet, std::vector<std::string>& repairs) {
+  const uint64_t before = package.counted();
+  Sheet trial = sheet;
+  std::vector<std::string> trial_repairs;
+  if (std::optional<WorksheetRead> r =
+          SplitRead(package, part, shared_strings, style_count, trial, trial_repairs).run()) {
+    sheet = std::move(trial);
+    repairs.insert(repairs.end(), trial_repairs.begin(), trial_repairs.end());
+    return *r;
+  }
+  package.refund(package.counted() - before);
+  return Reader(package, part, shared_strings, style_count, sheet, repairs).run();
 }
 
 }  // namespace kelv::xlsx

@@ -4,6 +4,7 @@
 
 #include "host/constants.h"
 #include "xlsx/cell_ref.h"
+#include "xlsx/deflate.h"
 #include "xlsx/worksheet_part.h"
 #include "xlsx/xml_util.h"
 
@@ -13,10 +14,10 @@ namespace {
 using spreadsheet::Cell;
 using spreadsheet::Sheet;
 
-bool needs_preserve(const std::string& s) {
+bool needs_preserve(std::string_view s) {
   if (s.empty()) return false;
   auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  return space(s.front()) || space(s.back()) || s.find('\n') != std::string::npos;
+  return space(s.front()) || space(s.back()) || s.find('\n') != std::string_view::npos;
 }
 
 void append_int(std::string& out, int64_t v) {
@@ -69,8 +70,12 @@ const host::Variant kNumError(host::CellError::Num);
 class Writer {
  public:
   Writer(const Sheet& sheet, size_t style_count, const std::string& drawing_rel,
-         SharedStrings& strings)
-      : sheet_(sheet), style_count_(style_count), drawing_rel_(drawing_rel), strings_(strings) {
+         SharedStrings& strings, const std::function<void(std::string&)>& flush)
+      : sheet_(sheet),
+        style_count_(style_count),
+        drawing_rel_(drawing_rel),
+        strings_(strings),
+        flush_(flush) {
     raw_.reserve(sheet.passthrough.elements.size());
     for (const auto& e : sheet.passthrough.elements) raw_.push_back(&e);
     std::stable_sort(raw_.begin(), raw_.end(),
@@ -79,7 +84,7 @@ class Writer {
 
   std::string run() {
     auto& o = out_.str();
-    o.reserve(256 + sheet_.rows.size() * 64);
+    o.reserve(flush_ ? kDeflatePiece + 64 * 1024 : 256 + sheet_.rows.size() * 64);
     out_.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"");
     out_.raw(kMainNs).raw("\" xmlns:r=\"").raw(kRelNs).raw("\"");
     out_.raw(sheet_.passthrough.root_namespaces).raw(">");
@@ -145,7 +150,8 @@ class Writer {
       out_.attr("topLeftCell", cell_name(v.top_row, v.left_col));
     out_.raw(sheet_.passthrough.sheet_view_attributes);
     out_.attr("workbookViewId", "0").raw(">");
-    const char* pane = nullptr;
+    std::string pane;
+    const auto& pass = sheet_.passthrough;
     if (v.frozen && (v.split_rows > 0 || v.split_cols > 0)) {
       pane = v.split_rows && v.split_cols ? "bottomRight"
              : v.split_rows               ? "bottomLeft"
@@ -154,13 +160,24 @@ class Writer {
       if (v.split_cols) out_.attr("xSplit", int64_t{v.split_cols});
       if (v.split_rows) out_.attr("ySplit", int64_t{v.split_rows});
       // The window's origin is the frozen area's corner; the scrolling pane
-      // starts just past the split.
-      out_.attr("topLeftCell", cell_name(std::min(v.top_row + v.split_rows, host::kMaxRows),
-                                         std::min(v.left_col + v.split_cols, host::kMaxColumns)));
+      // starts past the split, where it was scrolled to.
+      const int32_t first_row = std::min(v.top_row + v.split_rows, host::kMaxRows);
+      const int32_t first_col = std::min(v.left_col + v.split_cols, host::kMaxColumns);
+      out_.attr(
+          "topLeftCell",
+          cell_name(v.pane_top_row >= first_row && v.pane_top_row <= host::kMaxRows ? v.pane_top_row
+                                                                                    : first_row,
+                    v.pane_left_col >= first_col && v.pane_left_col <= host::kMaxColumns
+                        ? v.pane_left_col
+                        : first_col));
       out_.attr("activePane", pane).attr("state", "frozen").raw("/>");
+    } else if (!v.frozen && v.split_rows == 0 && v.split_cols == 0 &&
+               !pass.split_pane_attributes.empty()) {
+      out_.raw("<pane").raw(pass.split_pane_attributes).raw("/>");
+      pane = pass.split_active_pane;
     }
     out_.raw("<selection");
-    if (pane) out_.attr("pane", pane);
+    if (!pane.empty()) out_.attr("pane", pane);
     out_.attr("activeCell", cell_name(v.active_row, v.active_col));
     out_.attr("sqref", v.selection.empty() ? cell_name(v.active_row, v.active_col)
                                            : range_list_name(v.selection));
@@ -168,6 +185,13 @@ class Writer {
   }
 
   void sheet_format() {
+    const Sheet defaults;
+    if (sheet_.passthrough.sheet_format_absent &&
+        sheet_.default_column_width == defaults.default_column_width &&
+        sheet_.default_row_height == defaults.default_row_height &&
+        sheet_.custom_default_height == defaults.custom_default_height &&
+        sheet_.passthrough.sheet_format_attributes.empty())
+      return;
     out_.raw("<sheetFormatPr");
     if (sheet_.default_column_width != 8.43)
       out_.attr("defaultColWidth", sheet_.default_column_width);
@@ -331,6 +355,11 @@ class Writer {
         if (c.col >= 1 && c.col <= host::kMaxColumns) cell(o, r, c);
       }
       o.append("</row>");
+      if (flush_ && o.size() >= kDeflatePiece) {
+        flush_(o);
+        o.clear();
+        o.reserve(kDeflatePiece + 64 * 1024);
+      }
     }
     o.append("</sheetData>");
   }
@@ -343,10 +372,14 @@ class Writer {
     out_.raw("</mergeCells>");
   }
 
+  // Page elements only where the sheet has them (read or set) or a value
+  // differs from the defaults: a load and save adds no page setup.
   void page_setup() {
     const auto& ps = sheet_.page_setup;
-    if (ps.horizontal_centered || ps.vertical_centered || ps.print_grid_lines ||
-        ps.print_headings) {
+    const auto& given = ps.given;
+    const spreadsheet::PageSetupModel defaults;
+    if (given.print_options || ps.horizontal_centered || ps.vertical_centered ||
+        ps.print_grid_lines || ps.print_headings) {
       out_.raw("<printOptions");
       if (ps.horizontal_centered) out_.attr("horizontalCentered", "1");
       if (ps.vertical_centered) out_.attr("verticalCentered", "1");
@@ -355,34 +388,69 @@ class Writer {
       out_.raw("/>");
     }
     raw_upto(19);
-    out_.raw("<pageMargins").attr("left", ps.left_margin).attr("right", ps.right_margin);
-    out_.attr("top", ps.top_margin).attr("bottom", ps.bottom_margin);
-    out_.attr("header", ps.header_margin).attr("footer", ps.footer_margin).raw("/>");
+    if (given.margins || ps.left_margin != defaults.left_margin ||
+        ps.right_margin != defaults.right_margin || ps.top_margin != defaults.top_margin ||
+        ps.bottom_margin != defaults.bottom_margin || ps.header_margin != defaults.header_margin ||
+        ps.footer_margin != defaults.footer_margin) {
+      out_.raw("<pageMargins").attr("left", ps.left_margin).attr("right", ps.right_margin);
+      out_.attr("top", ps.top_margin).attr("bottom", ps.bottom_margin);
+      out_.attr("header", ps.header_margin).attr("footer", ps.footer_margin).raw("/>");
+    }
     raw_upto(20);
-    out_.raw("<pageSetup").attr("paperSize", int64_t{ps.paper_size});
-    out_.attr("scale", int64_t{ps.scale});
-    if (ps.first_page_number > 0) out_.attr("firstPageNumber", int64_t{ps.first_page_number});
-    if (ps.fit_to_width != 1) out_.attr("fitToWidth", int64_t{ps.fit_to_width});
-    if (ps.fit_to_height != 1) out_.attr("fitToHeight", int64_t{ps.fit_to_height});
-    if (ps.orientation == 1) out_.attr("orientation", "portrait");
-    if (ps.orientation == 2) out_.attr("orientation", "landscape");
-    if (ps.first_page_number > 0) out_.attr("useFirstPageNumber", "1");
-    out_.attr("horizontalDpi", int64_t{ps.horizontal_dpi});
-    out_.attr("verticalDpi", int64_t{ps.vertical_dpi});
-    out_.raw(sheet_.passthrough.page_setup_attributes).raw("/>");
+    page_setup_element(ps, defaults);
     raw_upto(21);
-    const auto& hf = ps.header_footer;
+    header_footer(ps.header_footer, given.header_footer);
+  }
+
+  void page_setup_element(const spreadsheet::PageSetupModel& ps,
+                          const spreadsheet::PageSetupModel& defaults) {
+    const auto& given = ps.given;
+    const bool paper = given.paper_size || ps.paper_size != defaults.paper_size;
+    const bool scale = given.scale || ps.scale != defaults.scale;
+    const bool first = given.first_page_number || ps.first_page_number > 0;
+    const bool wide = given.fit_to_width || ps.fit_to_width != defaults.fit_to_width;
+    const bool tall = given.fit_to_height || ps.fit_to_height != defaults.fit_to_height;
+    const bool orientation = given.orientation || ps.orientation != defaults.orientation;
+    const bool hdpi = given.horizontal_dpi || ps.horizontal_dpi != defaults.horizontal_dpi;
+    const bool vdpi = given.vertical_dpi || ps.vertical_dpi != defaults.vertical_dpi;
+    const std::string& rest = sheet_.passthrough.page_setup_attributes;
+    if (!paper && !scale && !first && !wide && !tall && !orientation && !hdpi && !vdpi &&
+        rest.empty())
+      return;
+    out_.raw("<pageSetup");
+    if (paper) out_.attr("paperSize", int64_t{ps.paper_size});
+    if (scale) out_.attr("scale", int64_t{ps.scale});
+    if (first && ps.first_page_number > 0)
+      out_.attr("firstPageNumber", int64_t{ps.first_page_number});
+    if (wide) out_.attr("fitToWidth", int64_t{ps.fit_to_width});
+    if (tall) out_.attr("fitToHeight", int64_t{ps.fit_to_height});
+    if (orientation) {
+      out_.attr("orientation", ps.orientation == 1   ? "portrait"
+                               : ps.orientation == 2 ? "landscape"
+                                                     : "default");
+    }
+    if (first && ps.first_page_number > 0) out_.attr("useFirstPageNumber", "1");
+    if (hdpi) out_.attr("horizontalDpi", int64_t{ps.horizontal_dpi});
+    if (vdpi) out_.attr("verticalDpi", int64_t{ps.vertical_dpi});
+    out_.raw(rest).raw("/>");
+  }
+
+  void header_footer(const spreadsheet::HeaderFooter& hf, bool given) {
     const bool texts = !hf.odd_header.empty() || !hf.odd_footer.empty() ||
                        !hf.even_header.empty() || !hf.even_footer.empty() ||
                        !hf.first_header.empty() || !hf.first_footer.empty();
     const bool flags =
         hf.different_odd_even || hf.different_first || !hf.scale_with_doc || !hf.align_with_margins;
-    if (!texts && !flags) return;
+    if (!given && !texts && !flags) return;
     out_.raw("<headerFooter");
     if (hf.different_odd_even) out_.attr("differentOddEven", "1");
     if (hf.different_first) out_.attr("differentFirst", "1");
     if (!hf.scale_with_doc) out_.attr("scaleWithDoc", "0");
     if (!hf.align_with_margins) out_.attr("alignWithMargins", "0");
+    if (!texts) {
+      out_.raw("/>");
+      return;
+    }
     out_.raw(">");
     auto item = [&](const char* tag, const std::string& text) {
       if (text.empty()) return;
@@ -416,6 +484,7 @@ class Writer {
   size_t style_count_;
   const std::string& drawing_rel_;
   SharedStrings& strings_;
+  const std::function<void(std::string&)>& flush_;
   XmlOut out_;
   std::vector<const spreadsheet::RawElement*> raw_;
   size_t next_raw_ = 0;
@@ -423,23 +492,53 @@ class Writer {
 
 }  // namespace
 
-uint32_t SharedStrings::index(const std::string& s) {
+uint32_t SharedStrings::index(std::string_view s) {
   ++references_;
-  auto [it, added] = index_.emplace(s, static_cast<uint32_t>(list_.size()));
-  if (added) list_.push_back(&it->first);
-  return it->second;
+  if (spans_.size() * 2 >= slots_.size()) grow();
+  const uint64_t h = std::hash<std::string_view>()(s);
+  const uint64_t tag = h & 0xFFFFFFFF00000000ull;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = static_cast<size_t>(h) & mask;; i = (i + 1) & mask) {
+    const uint64_t slot = slots_[i];
+    if (slot == 0) {
+      const auto n = static_cast<uint32_t>(spans_.size());
+      spans_.emplace_back(texts_.size(), static_cast<uint32_t>(s.size()));
+      texts_.append(s);
+      slots_[i] = tag | (uint64_t{n} + 1);
+      return n;
+    }
+    if ((slot & 0xFFFFFFFF00000000ull) == tag) {
+      const auto n = static_cast<uint32_t>(slot) - 1;
+      if (text(n) == s) return n;
+    }
+  }
+}
+
+void SharedStrings::grow() {
+  std::vector<uint64_t> old;
+  old.swap(slots_);
+  slots_.assign(std::max<size_t>(1024, old.size() * 2), 0);
+  const size_t mask = slots_.size() - 1;
+  for (uint64_t slot : old) {
+    if (slot == 0) continue;
+    const uint64_t h = std::hash<std::string_view>()(text(static_cast<uint32_t>(slot) - 1));
+    size_t i = static_cast<size_t>(h) & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = slot;
+  }
 }
 
 std::string SharedStrings::xml() const {
   XmlOut out;
-  out.str().reserve(64 + list_.size() * 24);
+  out.str().reserve(64 + texts_.size() + spans_.size() * 16);
   out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<sst xmlns=\"");
   out.raw(kMainNs).raw("\"");
   out.attr("count", static_cast<int64_t>(references_));
-  out.attr("uniqueCount", static_cast<int64_t>(list_.size())).raw(">");
-  for (const std::string* s : list_) {
-    out.raw(needs_preserve(*s) ? "<si><t xml:space=\"preserve\">" : "<si><t>");
-    out.text(*s);
+  out.attr("uniqueCount", static_cast<int64_t>(spans_.size())).raw(">");
+  for (uint32_t i = 0; i < spans_.size(); ++i) {
+    const std::string_view s = text(i);
+    out.raw(needs_preserve(s) ? "<si><t xml:space=\"preserve\">" : "<si><t>");
+    out.text(s);
     out.raw("</t></si>");
   }
   out.raw("</sst>");
@@ -447,8 +546,9 @@ std::string SharedStrings::xml() const {
 }
 
 std::string write_worksheet(const spreadsheet::Sheet& sheet, size_t style_count,
-                            const std::string& drawing_rel, SharedStrings& strings) {
-  return Writer(sheet, style_count, drawing_rel, strings).run();
+                            const std::string& drawing_rel, SharedStrings& strings,
+                            const std::function<void(std::string&)>& flush) {
+  return Writer(sheet, style_count, drawing_rel, strings, flush).run();
 }
 
 }  // namespace kelv::xlsx

@@ -1,18 +1,12 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
 
 #include "host/host_error.h"
 #include "xlsx/drawing_part.h"
+#include "xlsx/file_system.h"
 #include "xlsx/opc.h"
 #include "xlsx/styles_part.h"
 #include "xlsx/worksheet_part.h"
@@ -121,7 +115,11 @@ class BookWriter {
         drawing_rel = fresh_rel_id(rels);
         rels.push_back({drawing_rel, std::string(kRelTypeBase) + "drawing", drawing, false});
       }
-      out_.add(part, write_worksheet(sheet, style_count, drawing_rel, strings));
+      PackageWriter::Stream xml = out_.stream(part);
+      std::string rest = write_worksheet(sheet, style_count, drawing_rel, strings,
+                                         [&](std::string& piece) { xml.write(piece); });
+      xml.write(rest);
+      xml.finish();
       if (!rels.empty()) out_.add(rels_part(part), write_relationships(part, rels));
       const std::string id = fresh_rel_id(wb_rels);
       wb_rels.push_back({id, std::string(kRelTypeBase) + "worksheet", part, false});
@@ -308,8 +306,12 @@ class BookWriter {
     out.raw("<bookViews><workbookView").raw(pass.workbook_view_attributes);
     if (book_.first_visible_tab > 0 && book_.first_visible_tab < n)
       out.attr("firstSheet", int64_t{file_index[static_cast<size_t>(book_.first_visible_tab)]});
-    if (n > 0 && file_index[static_cast<size_t>(active)])
-      out.attr("activeTab", int64_t{file_index[static_cast<size_t>(active)]});
+    int64_t active_tab = n > 0 ? file_index[static_cast<size_t>(active)] : 0;
+    for (size_t k = 0; k < entries.size(); ++k) {
+      if (!entries[k].first && others[entries[k].second].active)
+        active_tab = static_cast<int64_t>(k);
+    }
+    if (active_tab) out.attr("activeTab", active_tab);
     out.attr("tabRatio",
              static_cast<int64_t>(std::lround(std::clamp(book_.tab_ratio, 0.0, 1.0) * 1000)));
     out.raw("/></bookViews>");
@@ -391,63 +393,82 @@ class BookWriter {
   int64_t next_table_id_ = 1;
 };
 
-// Flushes a file or folder to the disk. Returns false only when the disk
-// reports the data lost (an I/O error, no space left); file systems that can
-// not flush are taken at their word.
-bool sync_path(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-  if (fd < 0) return true;
-  const bool lost = ::fsync(fd) != 0 && (errno == EIO || errno == ENOSPC || errno == EDQUOT);
-  ::close(fd);
-  return !lost;
+// A failed save's message: the file, the step that failed and why, in the
+// user's words; error 70 where the system said no, 1004 otherwise.
+host::HostError save_failure(const std::string& path, const std::string& step,
+                             const FileSystemError& e) {
+  using Kind = FileSystemError::Kind;
+  std::string why;
+  int32_t number = host::kRefused;
+  switch (e.kind()) {
+    case Kind::NoSpace:
+      why = "磁盘空间不足";
+      break;
+    case Kind::Denied:
+      why = "没有写入权限（文件夹只读或权限不够）";
+      number = host::kPermissionDenied;
+      break;
+    case Kind::InUse:
+      why = "文件正被其他程序写入，请先在那里关闭它";
+      number = host::kPermissionDenied;
+      break;
+    case Kind::Other:
+      why = std::string("系统报告：") + e.what();
+      break;
+  }
+  return host::HostError::host(number, "无法保存文件“" + path + "”：" + step + "，" + why);
 }
 
 }  // namespace
 
-void write_workbook(const spreadsheet::Workbook& book, const std::string& path) {
-  namespace fs = std::filesystem;
-  const fs::path target = fs::path(path);
+void write_workbook(const spreadsheet::Workbook& book, const std::string& path, FileSystem& fs) {
+  namespace fsys = std::filesystem;
+  const fsys::path target = fsys::path(path);
   std::error_code ec;
-  fs::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  if (!fs::is_directory(folder, ec)) {
+  fsys::path folder_path = target.parent_path();
+  if (folder_path.empty()) folder_path = ".";
+  if (!fsys::is_directory(folder_path, ec)) {
     throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：文件夹不存在");
   }
-  // A new file beside the target, renamed over it only when complete.
-  std::string tmp = (folder / ("." + target.filename().string() + ".kelv-XXXXXX")).string();
-  const int fd = mkstemp(tmp.data());
-  if (fd < 0)
-    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：无法创建临时文件");
-  // The new file takes the old one's permissions, or the usual ones for a
-  // new file (mkstemp makes it private).
-  struct stat old_stat;
-  if (::stat(path.c_str(), &old_stat) == 0 && S_ISREG(old_stat.st_mode)) {
-    ::fchmod(fd, old_stat.st_mode & 07777);
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-  }
-  ::close(fd);
+  const std::string folder = folder_path.string();
+  // A new hidden file beside the target, renamed over it only when complete
+  // and on the disk. Files a killed save left behind go first.
+  const std::string prefix = "." + target.filename().string() + ".kelv-";
+  fs.remove_leftovers(folder, prefix);
+  std::string tmp;
+  const char* step = "无法创建临时文件";
   try {
-    PackageWriter out(tmp);
-    BookWriter(book, out).run();
-    out.close();
+    std::unique_ptr<WritableFile> file = fs.create_temporary(folder, prefix, path, &tmp);
+    step = "写入失败";
+    {
+      PackageWriter out(*file, path);
+      BookWriter(book, out).run();
+      out.close();
+    }
     // On the disk before it replaces anything: a crash right after the
     // rename must not leave an empty file where the workbook was.
-    if (!sync_path(tmp, O_RDONLY))
-      throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：写入磁盘失败");
-    if (std::rename(tmp.c_str(), target.c_str()) != 0) {
-      throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：无法替换原文件");
-    }
-    sync_path(folder.string(), O_RDONLY | O_DIRECTORY);
+    step = "写入磁盘失败";
+    file->sync();
+    file->close();
+    step = "无法替换原文件";
+    fs.rename(tmp, path);
+  } catch (const FileSystemError& e) {
+    if (!tmp.empty()) fs.remove(tmp);
+    throw save_failure(path, step, e);
   } catch (const host::HostError& e) {
-    std::remove(tmp.c_str());
+    if (!tmp.empty()) fs.remove(tmp);
     if (e.description().find(path) != std::string::npos) throw;
     throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：" + e.description());
   } catch (const std::exception& e) {
-    std::remove(tmp.c_str());
+    if (!tmp.empty()) fs.remove(tmp);
     throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：" + e.what());
+  }
+  // The new file is in place; the folder entry must reach the disk too, or
+  // a crash could bring the old one back.
+  try {
+    fs.sync_folder(folder);
+  } catch (const FileSystemError& e) {
+    throw save_failure(path, "已写入，但无法确认已存入磁盘", e);
   }
 }
 

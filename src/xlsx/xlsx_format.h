@@ -9,6 +9,7 @@
 
 #include "spreadsheet/file_format.h"
 #include "spreadsheet/model.h"
+#include "xlsx/file_system.h"
 #include "xlsx/package.h"
 
 namespace kelv::xlsx {
@@ -18,20 +19,36 @@ namespace kelv::xlsx {
 // reference off the sheet, a part beyond the unpacking limits).
 std::unique_ptr<spreadsheet::Workbook> read_workbook(const std::string& path,
                                                      const UnpackLimits& limits = {});
+// The same for a package held in memory; `name` stands for the file.
+std::unique_ptr<spreadsheet::Workbook> read_workbook(std::shared_ptr<const std::string> bytes,
+                                                     const std::string& name,
+                                                     const UnpackLimits& limits = {});
 
-// Writes a temporary file beside the target and renames it over the target
-// only when complete; on failure the old file is untouched and
-// host::HostError 1004 names the file.
-void write_workbook(const spreadsheet::Workbook& book, const std::string& path);
+// Writes a temporary file beside the target, flushes it to the disk and
+// renames it over the target only then; on failure the old file is
+// untouched, the temporary file gone, and host::HostError names the file,
+// the step and the reason: 70 when permission is refused (a read-only
+// folder, a file another program is writing), 1004 otherwise (a full disk
+// among them). Temporary files a killed save left are removed first.
+void write_workbook(const spreadsheet::Workbook& book, const std::string& path,
+                    FileSystem& fs = FileSystem::system());
 
 class XlsxFormat : public spreadsheet::FileFormat {
  public:
+  XlsxFormat() = default;
+  // Saves through `fs` (which must outlive the format) instead of the
+  // system's file system.
+  explicit XlsxFormat(FileSystem& fs) : fs_(&fs) {}
+
   std::unique_ptr<spreadsheet::Workbook> load(const std::string& path) override {
     return read_workbook(path);
   }
   void save(const spreadsheet::Workbook& book, const std::string& path) override {
-    write_workbook(book, path);
+    write_workbook(book, path, fs_ ? *fs_ : FileSystem::system());
   }
+
+ private:
+  FileSystem* fs_ = nullptr;
 };
 
 }  // namespace kelv::xlsx

@@ -1,5 +1,7 @@
 #include "xlsx/xml_util.h"
 
+#include <expat.h>
+
 #include <cstdio>
 #include <set>
 #include <sstream>
@@ -263,6 +265,38 @@ std::string_view local_name(const char* qualified) {
   return colon == std::string_view::npos ? q : q.substr(colon + 1);
 }
 
+bool is_spreadsheet_namespace(std::string_view uri) {
+  static const char* const known[] = {
+      kMainNs,
+      "http://purl.oclc.org/ooxml/spreadsheetml/main",
+      "http://schemas.openxmlformats.org/spreadsheetml/2006/5/main",
+      "http://schemas.openxmlformats.org/spreadsheetml/2006/7/main",
+      "http://schemas.microsoft.com/office/excel/2006/2",
+      "http://schemas.microsoft.com/office/excel/2006/main",
+  };
+  if (uri.empty()) return true;
+  for (const char* k : known) {
+    if (uri == k) return true;
+  }
+  return false;
+}
+
+std::string namespace_of(pugi::xml_node node) {
+  const std::string_view name(node.name());
+  const size_t colon = name.find(':');
+  const std::string declaration =
+      colon == std::string_view::npos ? "xmlns" : "xmlns:" + std::string(name.substr(0, colon));
+  for (pugi::xml_node n = node; n && n.type() == pugi::node_element; n = n.parent()) {
+    if (pugi::xml_attribute a = n.attribute(declaration.c_str())) return a.value();
+  }
+  return {};
+}
+
+void require_spreadsheet_root(PackageReader& package, std::string_view part, pugi::xml_node root) {
+  const std::string uri = namespace_of(root);
+  if (!is_spreadsheet_namespace(uri)) package.fail(part, "使用了无法识别的命名空间“" + uri + "”");
+}
+
 pugi::xml_node child(pugi::xml_node parent, std::string_view local) {
   for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling()) {
     if (n.type() == pugi::node_element && local_name(n.name()) == local) return n;
@@ -365,8 +399,40 @@ std::string namespace_declarations(pugi::xml_node root) {
   return std::move(out.str());
 }
 
+bool nests_deeper_than(const std::string& xml, int32_t limit) {
+  struct Scan {
+    XML_Parser parser;
+    int32_t depth = 0, limit = 0;
+    bool deeper = false;
+  };
+  XML_Parser p = XML_ParserCreate(nullptr);
+  if (!p) return false;
+  Scan scan{p, 0, limit, false};
+  XML_SetUserData(p, &scan);
+  XML_SetElementHandler(
+      p,
+      [](void* self, const XML_Char*, const XML_Char**) {
+        auto* s = static_cast<Scan*>(self);
+        if (++s->depth > s->limit) {
+          s->deeper = true;
+          XML_StopParser(s->parser, XML_FALSE);
+        }
+      },
+      [](void* self, const XML_Char*) { --static_cast<Scan*>(self)->depth; });
+  // Entities are not this scan's business (the tree parser expands none).
+  XML_SetStartDoctypeDeclHandler(
+      p, [](void* self, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+        XML_StopParser(static_cast<Scan*>(self)->parser, XML_FALSE);
+      });
+  XML_Parse(p, xml.data(), static_cast<int>(std::min<size_t>(xml.size(), INT32_MAX)), XML_TRUE);
+  XML_ParserFree(p);
+  return scan.deeper;
+}
+
 pugi::xml_document parse_part(PackageReader& package, std::string_view part) {
   const std::string data = package.read(part);
+  if (nests_deeper_than(data, kMaxXmlDepth))
+    package.fail(part, "XML 嵌套超过 " + std::to_string(kMaxXmlDepth) + " 层");
   pugi::xml_document doc;
   pugi::xml_parse_result r =
       doc.load_buffer(data.data(), data.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);

@@ -10,6 +10,8 @@
 
 namespace kelv::xlsx {
 
+class PackageReader;
+
 inline constexpr const char* kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 inline constexpr const char* kRelNs =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
@@ -53,6 +55,16 @@ bool parse_bool(std::string_view s);
 std::string decode_escapes(std::string_view s);
 
 std::string_view local_name(const char* qualified);
+// The spreadsheet namespace in any form files carry it: transitional,
+// strict, the drafts of 2006 that early producers wrote, or none at all.
+// Their elements are the same, so all of them read alike.
+bool is_spreadsheet_namespace(std::string_view uri);
+// The namespace of an element, its prefix resolved through its ancestors
+// ("" when none is declared).
+std::string namespace_of(pugi::xml_node node);
+// Refuses a part whose root element is in a namespace the reader does not
+// know: reading it by local names would carry it half understood.
+void require_spreadsheet_root(PackageReader& package, std::string_view part, pugi::xml_node root);
 // The first child element with this local name, any prefix.
 pugi::xml_node child(pugi::xml_node parent, std::string_view local);
 // An attribute by local name; an empty prefix matches only an unprefixed name
@@ -73,9 +85,11 @@ std::string standalone_xml(pugi::xml_node node);
 // ` xmlns:p="..."` declarations and mc:Ignorable of a root element, as written.
 std::string namespace_declarations(pugi::xml_node root);
 
+// Whether elements nest deeper than `limit` anywhere in the text.
+bool nests_deeper_than(const std::string& xml, int32_t limit);
+
 // Parses a small part; 1004 naming the file, the part and the offset on
-// broken XML.
-class PackageReader;
+// broken XML or nesting deeper than kMaxXmlDepth.
 pugi::xml_document parse_part(PackageReader& package, std::string_view part);
 
 }  // namespace kelv::xlsx

@@ -12,6 +12,7 @@
 
 #include "bridge/fake_application.h"
 #include "host/system_environment.h"
+#include "support/temp_folder.h"
 
 namespace kelv::app {
 namespace {
@@ -21,14 +22,7 @@ using nlohmann::json;
 
 class RunnerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root = fs::temp_directory_path() / (std::string("kelv-runner-") + info->name());
-    fs::remove_all(root);
-    fs::create_directories(root);
-    app = std::make_unique<testing::FakeApplication>(root.string());
-  }
-  void TearDown() override { fs::remove_all(root); }
+  void SetUp() override { app = std::make_unique<testing::FakeApplication>(root.string()); }
 
   void WriteHelp() { std::ofstream(root / "帮助.doc") << "help"; }
 
@@ -57,7 +51,8 @@ class RunnerTest : public ::testing::Test {
     return json();
   }
 
-  fs::path root;
+  test::TempFolder temp{"runner"};
+  fs::path root = temp.path();
   std::unique_ptr<testing::FakeApplication> app;
   std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
   host::RecordingDialogs dialogs;
@@ -187,8 +182,8 @@ TEST(TranscriptTest, PathsInsideTheWorkspaceBecomeRelative) {
 }
 
 TEST(FindHostWorkbookTest, TakesTheOnlyWorkbookOrTheNamedOne) {
-  const fs::path root = fs::temp_directory_path() / "kelv-find-host";
-  fs::remove_all(root);
+  const test::TempFolder temp("find-host");
+  const fs::path root = temp.path();
   fs::create_directories(root / "数据");
   std::ofstream(root / "数据" / "初一.xlsx") << "x";
   std::ofstream(root / "~$考务.xlsx") << "x";
@@ -200,7 +195,6 @@ TEST(FindHostWorkbookTest, TakesTheOnlyWorkbookOrTheNamedOne) {
   EXPECT_THROW(FindHostWorkbook(root.string(), std::nullopt), ScenarioError);
   EXPECT_EQ(FindHostWorkbook(root.string(), "副本.xlsx"), (root / "副本.xlsx").string());
   EXPECT_THROW(FindHostWorkbook(root.string(), "没有.xlsx"), ScenarioError);
-  fs::remove_all(root);
 }
 
 TEST(RunScenarioTest, MissingWorkspaceIsRefusedBeforeAnythingRuns) {
@@ -210,6 +204,32 @@ TEST(RunScenarioTest, MissingWorkspaceIsRefusedBeforeAnythingRuns) {
   } catch (const ScenarioError& e) {
     EXPECT_EQ(std::string(e.what()), "找不到工作区：/nonexistent/工作区");
   }
+}
+
+// A damaged data workbook the component opens is opened mended, and the
+// transcript says what was repaired where it happened.
+TEST(RunScenarioTest, ARepairedWorkbookIsRecordedWhenItOpens) {
+  const test::TempFolder temp("runner");
+  const fs::path ws = temp.path() / "ws";
+  fs::copy(fs::path(KELV_TEST_DATA) / ".." / "scenarios" / "workspaces" / "basic", ws,
+           fs::copy_options::recursive);
+  fs::copy_file(fs::path(KELV_TEST_DATA) / "xlsx" / "corpus" / "damaged.xlsx",
+                ws / "数据" / "损坏.xlsx");
+  std::ofstream(temp.path() / "s.json")
+      << R"({"steps": [{"select": {"LtbBiao": "损坏.xlsx"}}, {"click": "LtbBiaoClick"}]})";
+  const std::string transcript = (temp.path() / "t.jsonl").string();
+  RunScenario(ws.string(), (temp.path() / "s.json").string(), transcript);
+  std::ifstream in(transcript);
+  std::vector<json> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+  size_t click = 0, repair = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i]["kind"] == "click" && lines[i]["event"] == "LtbBiaoClick") click = i;
+    if (lines[i]["kind"] == "repair") repair = i;
+  }
+  ASSERT_GT(repair, click);
+  EXPECT_EQ(lines[repair]["path"], "数据/损坏.xlsx");
+  EXPECT_EQ(lines[repair]["repairs"].size(), 2u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/host_error.h"
+#include "support/temp_folder.h"
 
 namespace kelv::app {
 namespace {
@@ -122,8 +123,8 @@ TEST(TerminalDialogsTest, ToneRingsOnlyATerminal) {
 }
 
 TEST(TerminalDialogsTest, OpenDocumentPrintsThePathOrFailsWith53) {
-  const fs::path dir = fs::temp_directory_path() / "kelv-terminal-dialogs";
-  fs::create_directories(dir);
+  const test::TempFolder temp("terminal-dialogs");
+  const fs::path dir = temp.path();
   const fs::path doc = dir / "帮助.doc";
   std::ofstream(doc) << "help";
   Terminal t("");
@@ -139,7 +140,6 @@ TEST(TerminalDialogsTest, OpenDocumentPrintsThePathOrFailsWith53) {
   t.dialogs.set_viewer("/nonexistent/viewer");
   EXPECT_NO_THROW(t.dialogs.open_document(doc.string()));
   EXPECT_NO_THROW(t.dialogs.make_form_resizable("kelv 考务"));
-  fs::remove_all(dir);
 }
 
 }  // namespace

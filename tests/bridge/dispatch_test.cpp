@@ -12,6 +12,7 @@
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
 #include "host/system_environment.h"
+#include "support/temp_folder.h"
 
 namespace kelv::bridge {
 namespace {
@@ -23,19 +24,13 @@ using testing::FakeApplication;
 // document; removed afterwards.
 class HostFolder {
  public:
-  explicit HostFolder(bool with_help) {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = fs::temp_directory_path() /
-            (std::string("kelv-dispatch-") + info->test_suite_name() + "-" + info->name());
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-    if (with_help) std::ofstream(path_ / "帮助.doc") << "help";
+  explicit HostFolder(bool with_help) : temp_("dispatch") {
+    if (with_help) std::ofstream(temp_.path() / "帮助.doc") << "help";
   }
-  ~HostFolder() { fs::remove_all(path_); }
-  std::string path() const { return path_.string(); }
+  std::string path() const { return temp_.path().string(); }
 
  private:
-  fs::path path_;
+  test::TempFolder temp_;
 };
 
 std::vector<std::string> Calls;

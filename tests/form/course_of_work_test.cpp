@@ -20,12 +20,15 @@
 #include <QTest>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "app/form/main_window.h"
 #include "app/sample/sample_workspace.h"
 #include "spreadsheet/engine.h"
+#include "support/temp_folder.h"
+#include "xlsx/package.h"
 #include "xlsx/xlsx_format.h"
 
 namespace kelv::form {
@@ -61,8 +64,8 @@ int critical_boxes(const host::RecordingDialogs& script) {
 class CourseOfWork : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    dir = fs::temp_directory_path() / ("kelv-form-test-" + std::to_string(stamp));
+    temp = std::make_unique<test::TempFolder>("form-test");
+    dir = temp->path() / "考务";
     xlsx::XlsxFormat format;
     sample::SampleOptions options;
     options.examinees = 60;
@@ -75,8 +78,7 @@ class CourseOfWork : public ::testing::Test {
   }
   void TearDown() override {
     window.reset();
-    std::error_code ec;
-    fs::remove_all(dir, ec);
+    temp.reset();
   }
 
   template <typename W>
@@ -103,6 +105,7 @@ class CourseOfWork : public ::testing::Test {
     widget->grab().save(QString::fromLocal8Bit(folder) + "/" + name);
   }
 
+  std::unique_ptr<test::TempFolder> temp;
   fs::path dir;
   host::RecordingDialogs script;
   std::unique_ptr<MainWindow> window;
@@ -311,8 +314,8 @@ TEST_F(CourseOfWork, HelpOpensTheHelpDocumentAndAMissingOneIsReported) {
 }
 
 TEST(SampleWorkspace, IsCreatedInANewFolderAndOpened) {
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const fs::path parent = fs::temp_directory_path() / ("kelv-form-sample-" + std::to_string(stamp));
+  const test::TempFolder temp("form-sample");
+  const fs::path parent = temp.path();
   fs::create_directories(parent / MainWindow::kSampleFolder);  // taken: not overwritten
   MainWindow window([](const std::string& folder) {
     xlsx::XlsxFormat format;
@@ -329,8 +332,38 @@ TEST(SampleWorkspace, IsCreatedInANewFolderAndOpened) {
   ASSERT_NE(window.workspace(), nullptr);
   EXPECT_EQ(fs::path(window.workspace()->folder()), made);
   EXPECT_TRUE(window.workspace()->component().state().FormReady);
-  std::error_code ec;
-  fs::remove_all(parent, ec);
+}
+
+// A damaged host workbook opens mended, and the window says what was
+// repaired before anything else.
+TEST(DamagedWorkspace, OpensWithTheRepairsShown) {
+  const test::TempFolder temp("form-damaged");
+  const fs::path dir = temp.path() / "考务";
+  xlsx::XlsxFormat format;
+  sample::SampleOptions options;
+  options.examinees = 20;
+  sample::WriteSampleWorkspace(dir.string(), options, format);
+  // Its package relationships broken, as some producers leave them.
+  const std::string host = (dir / "考务.xlsx").string();
+  {
+    xlsx::PackageReader in(host);
+    std::map<std::string, std::string> parts;
+    for (const std::string& p : in.parts()) parts[p] = in.read(p);
+    parts["_rels/.rels"] = "<Relationships";
+    xlsx::PackageWriter out(host);
+    for (auto& [p, data] : parts) out.add(p, std::move(data));
+    out.close();
+  }
+  MainWindow window;
+  host::RecordingDialogs script;
+  window.dialogs().set_script(&script);
+  ASSERT_TRUE(window.open_workspace(dir.string()));
+  ASSERT_FALSE(script.messages().empty());
+  const host::DialogRecord shown = script.messages().front();
+  EXPECT_EQ(shown.title, "文件已修复");
+  EXPECT_NE(shown.text.find("“" + host + "”有损坏"), std::string::npos) << shown.text;
+  EXPECT_NE(shown.text.find("_rels/.rels 损坏"), std::string::npos) << shown.text;
+  EXPECT_TRUE(window.workspace()->component().state().FormReady);
 }
 
 }  // namespace

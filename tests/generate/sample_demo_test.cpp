@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -9,6 +8,7 @@
 #include "app/sample/demo.h"
 #include "app/sample/sample_workspace.h"
 #include "spreadsheet/engine.h"
+#include "support/temp_folder.h"
 #include "xlsx/xlsx_format.h"
 
 namespace kelv::sample {
@@ -16,14 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path Scratch(const std::string& name) {
-  fs::path dir = fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  return dir;
-}
-
 TEST(SampleWorkspace, HoldsTheWorkspaceAndItsHostWorkbookReadsBack) {
-  const fs::path dir = Scratch("kelv-sample-test");
+  const test::TempFolder temp("sample-test");
+  const fs::path dir = temp.path() / "考务";
   xlsx::XlsxFormat format;
   SampleOptions options;
   options.examinees = 61;
@@ -46,7 +41,6 @@ TEST(SampleWorkspace, HoldsTheWorkspaceAndItsHostWorkbookReadsBack) {
   EXPECT_TRUE(dtb.cells(row, 5).value().is_empty());
   EXPECT_EQ(dtb.cells(2, 61).text(), "2024010001");
   EXPECT_EQ(dtb.number_format(2, 61), "@");
-  fs::remove_all(dir);
 }
 
 TEST(SampleWorkspace, ClassroomNamesStayReadableForThousandsOfRooms) {
@@ -60,7 +54,8 @@ TEST(SampleWorkspace, ClassroomNamesStayReadableForThousandsOfRooms) {
 }
 
 TEST(Demo, PlaysTheWholeCourseOfWorkWithoutAnErrorBox) {
-  const fs::path dir = Scratch("kelv-demo-test");
+  const test::TempFolder temp("demo-test");
+  const fs::path dir = temp.path() / "考务";
   std::ostringstream out;
   DemoOptions options;
   options.dir = dir.string();
@@ -86,7 +81,6 @@ TEST(Demo, PlaysTheWholeCourseOfWorkWithoutAnErrorBox) {
   EXPECT_EQ(door.cells(3, 3).text(), "01");
   EXPECT_EQ(door.cells(7, 2).text(), "2024010001");
   EXPECT_EQ(door.cells(9, 2).text(), "2024010002");
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -12,8 +12,9 @@ workspace never changes. Then:
     `kelv dump WORKSPACE/BOOK SHEET` of the played workspace (BOOK is the
     workbook's path inside the workspace, e.g. 数据/考试.xlsx).
 
-A mismatch prints a unified diff and exits 1; the played folder is kept and
-named. With KELV_UPDATE_GOLDEN=1 the expected files are rewritten from what
+A mismatch prints a unified diff and exits 1. The played folder is removed
+in every case, unless KELV_KEEP_TEMP=1 keeps it (and names it) for a look at
+a failure. With KELV_UPDATE_GOLDEN=1 the expected files are rewritten from what
 came out instead (a dump is written only where its .txt file already exists).
 """
 import argparse
@@ -68,7 +69,6 @@ def main():
     update = os.environ.get("KELV_UPDATE_GOLDEN") == "1"
 
     scenario_path = os.path.abspath(args.scenario)
-    base = scenario_path[: -len(".json")]
     with open(scenario_path, encoding="utf-8") as f:
         scenario = json.load(f)
     if not isinstance(scenario, dict) or not isinstance(scenario.get("workspace"), str):
@@ -80,15 +80,26 @@ def main():
         return 1
 
     played = tempfile.mkdtemp(prefix="kelv-scenario-")
+    try:
+        return play(args.kelv, scenario_path, source, played, update)
+    finally:
+        if os.environ.get("KELV_KEEP_TEMP") == "1":
+            print(f"played in {played}")
+        else:
+            shutil.rmtree(played, ignore_errors=True)
+
+
+def play(kelv, scenario_path, source, played, update):
+    """Plays the scenario in the folder `played`; 0 when everything matched."""
+    base = scenario_path[: -len(".json")]
     workspace = os.path.join(played, "workspace")
     shutil.copytree(source, workspace)
     transcript = os.path.join(played, "transcript.jsonl")
 
-    result = run([args.kelv, "run", workspace, scenario_path, "--transcript", transcript])
+    result = run([kelv, "run", workspace, scenario_path, "--transcript", transcript])
     if result.returncode != 0:
         print(f"kelv run exited with {result.returncode}")
         sys.stdout.write(result.stderr)
-        print(f"played in {played}")
         return 1
 
     ok = compare("transcript", base + ".expected.jsonl", read_text(transcript), update)
@@ -102,7 +113,7 @@ def main():
                 book = os.path.relpath(folder, dumps)
                 sheet = file[: -len(".txt")]
                 label = f"{book} {sheet}"
-                dumped = run([args.kelv, "dump", os.path.join(workspace, book), sheet])
+                dumped = run([kelv, "dump", os.path.join(workspace, book), sheet])
                 if dumped.returncode != 0:
                     print(f"{label}: kelv dump exited with {dumped.returncode}")
                     sys.stdout.write(dumped.stderr)
@@ -110,11 +121,7 @@ def main():
                     continue
                 ok = compare(label, os.path.join(folder, file), dumped.stdout, update) and ok
 
-    if ok:
-        shutil.rmtree(played)
-        return 0
-    print(f"played in {played}")
-    return 1
+    return 0 if ok else 1
 
 
 if __name__ == "__main__":

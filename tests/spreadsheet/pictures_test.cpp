@@ -2,8 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "engine_fixture.h"
+#include "support/temp_folder.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -37,16 +39,13 @@ std::string jpeg(uint16_t w, uint16_t h) {
 
 class PictureTest : public EngineTest {
  protected:
-  PictureTest() {
-    dir = fs::temp_directory_path() / ("kelv-pictures-" + std::to_string(::getpid()));
-    fs::create_directories(dir / "照片");
-  }
-  ~PictureTest() override { fs::remove_all(dir); }
+  PictureTest() : temp("pictures"), dir(temp.path()) { fs::create_directories(dir / "照片"); }
   std::string file(const std::string& name, const std::string& bytes) {
     const fs::path p = dir / "照片" / name;
     std::ofstream(p, std::ios::binary) << bytes;
     return p.string();
   }
+  test::TempFolder temp;
   fs::path dir;
 };
 
@@ -116,6 +115,33 @@ TEST_F(PictureTest, MissingAndUnreadableFilesFailNamingTheFile) {
   EXPECT_EQ(error_number([&] { ws().insert_picture(file("gif.jpg", "GIF89a\x01\x00\x01\x00")); }),
             1004);
   EXPECT_TRUE(model().pictures.empty());
+}
+
+// A photo larger than any sensible photo, or one whose first bytes are not
+// JPEG or PNG, is refused as unreadable without being read whole.
+TEST_F(PictureTest, OversizedAndFakePhotosAreUnreadablePhotos) {
+  auto message = [&](const std::string& path) {
+    try {
+      ws().insert_picture(path);
+    } catch (const host::HostError& e) {
+      return std::to_string(e.number()) + " " + e.description();
+    }
+    return std::string("inserted");
+  };
+  const std::string junk = file("坏.jpg", "not an image at all");
+  const std::string expected = message(junk);
+  EXPECT_NE(expected, "inserted");
+  // A real JPEG header followed by 21 MB (a sparse file: nothing to write).
+  const std::string big = file("大.jpg", jpeg(120, 160));
+  fs::resize_file(big, 21u << 20);
+  EXPECT_EQ(message(big), std::regex_replace(expected, std::regex("坏"), "大"));
+  // A PNG by its name, something else by its bytes.
+  const std::string fake = file("假.png", "\x89PNX\r\n\x1a\n" + std::string(64, 'x'));
+  EXPECT_EQ(message(fake), std::regex_replace(expected, std::regex("坏.jpg"), "假.png"));
+  // A photo of an ordinary size reads.
+  const std::string ok = file("真.jpg", jpeg(120, 160));
+  fs::resize_file(ok, 19u << 20);
+  EXPECT_EQ(message(ok), "inserted");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <limits>
+#include <vector>
 
 #include "engine_fixture.h"
 
@@ -108,6 +109,32 @@ TEST_F(EngineTest, NumbersTooLongForFifteenDigitsStayText) {
   EXPECT_EQ(cell(1, 3).value(), Variant(123456789012345.0));
   cell(1, 4).set_value("1.50000000000000000000");
   EXPECT_EQ(cell(1, 4).value(), Variant(1.5));
+}
+
+// A column written in one call ends as the same cells written one by one:
+// the formats of the column and of the row, text conversion, apostrophes,
+// blanks clearing a value and its formula, cells before and after stored ones.
+TEST_F(EngineTest, ValuesWrittenInOneCallMatchCellByCellWrites) {
+  for (int32_t c : {2, 3}) {
+    ws().columns(c).set_number_format_local("@");
+    ws().rows(4).set_number_format_local("G/通用格式");
+    cell(3, c).set_formula_r1c1("=1+1");
+    cell(5, c - 1).set_value("left");
+    cell(5, c + 1).set_value("right");
+  }
+  const std::vector<Variant> values = {Variant("0001"), Variant(2.5),     Variant(),
+                                       Variant("0004"), Variant("'0005"), Variant("TRUE")};
+  for (size_t i = 0; i < values.size(); ++i)
+    cell(static_cast<int32_t>(i) + 1, 2).set_value(values[i]);
+  ws().range(cell(1, 3), cell(6, 3)).set_values(values);
+  for (int32_t r = 1; r <= 6; ++r) {
+    EXPECT_EQ(cell(r, 3).value(), cell(r, 2).value()) << r;
+    EXPECT_EQ(cell(r, 3).formula(), cell(r, 2).formula()) << r;
+    EXPECT_EQ(cell(r, 3).number_format(), cell(r, 2).number_format()) << r;
+  }
+  EXPECT_EQ(cell(5, 4).value(), Variant("right"));
+  EXPECT_THROW(ws().range(cell(1, 3), cell(2, 3)).set_values(values), host::HostError);
+  EXPECT_THROW(ws().columns(3).set_values(values), host::HostError);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 // caption. The form is the standard one; dialogs are recorded.
 #pragma once
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -17,6 +15,7 @@
 #include "host/recording_dialogs.h"
 #include "host/system_environment.h"
 #include "spreadsheet/engine.h"
+#include "support/temp_folder.h"
 #include "templates/settings_sheet.h"
 
 namespace kelv::testing {
@@ -29,10 +28,11 @@ struct TemplateRow {
 
 class TemplateHost {
  public:
-  // `folder` is where the host workbook claims to live ("" for a scratch
-  // folder of its own).
+  // `folder` is where the host workbook claims to live ("" for a temporary
+  // folder of its own, removed with the host).
   explicit TemplateHost(std::string folder = "")
-      : folder_(folder.empty() ? ScratchFolder() : std::move(folder)),
+      : scratch_(folder.empty() ? std::make_unique<test::TempFolder>("templates") : nullptr),
+        folder_(scratch_ ? scratch_->path().string() : std::move(folder)),
         engine(nullptr),
         form(host::FormModel::standard_form()),
         self(dialogs, env) {
@@ -102,14 +102,7 @@ class TemplateHost {
   std::vector<std::string> ListItems(std::string_view name) { return control(name).items(); }
 
  private:
-  static std::string ScratchFolder() {
-    static int counter = 0;
-    auto dir = std::filesystem::temp_directory_path() /
-               ("kelv-templates-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(dir);
-    return dir.string();
-  }
-
+  std::unique_ptr<test::TempFolder> scratch_;
   std::string folder_;
 
  public:

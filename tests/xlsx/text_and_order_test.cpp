@@ -21,7 +21,7 @@ namespace {
 
 const char* kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 
-std::string package(const test::TempDir& dir, const std::string& workbook_children,
+std::string package(const test::TempFolder& dir, const std::string& workbook_children,
                     const std::string& strings, const std::string& after_sheet_data = "") {
   std::map<std::string, std::string> p = test::package_skeleton();
   p["xl/workbook.xml"] =
@@ -44,7 +44,7 @@ std::string package(const test::TempDir& dir, const std::string& workbook_childr
   p["xl/worksheets/sheet1.xml"] = std::string("<worksheet xmlns=\"") + kMain +
                                   "\"><sheetData><row r=\"1\">" + cells + "</row></sheetData>" +
                                   after_sheet_data + "</worksheet>";
-  const std::string path = dir.path("in.xlsx");
+  const std::string path = dir.file("in.xlsx");
   PackageWriter w(path);
   for (const auto& [part, data] : p) w.add(part, data);
   w.close();
@@ -62,7 +62,7 @@ std::vector<std::string> workbook_children(const std::string& file) {
 }
 
 TEST(DesktopFiles, ForeignWorkbookElementsKeepTheirPlaceAndTheWindowItsLook) {
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   // As a desktop spreadsheet application writes it: revision and path
   // markers right after workbookPr, extensions last.
   const std::string in = package(
@@ -75,7 +75,7 @@ TEST(DesktopFiles, ForeignWorkbookElementsKeepTheirPlaceAndTheWindowItsLook) {
       "tabRatio=\"750\"/></bookViews><sheets><sheet name=\"S\" sheetId=\"1\" "
       "r:id=\"rId1\"/></sheets><calcPr calcId=\"191029\"/><extLst><ext uri=\"{1}\"/></extLst>",
       "<si><t>a</t></si>");
-  const std::string out = dir.path("out.xlsx");
+  const std::string out = dir.file("out.xlsx");
   write_workbook(*read_workbook(in), out);
   EXPECT_EQ(workbook_children(out),
             (std::vector<std::string>{"workbookPr", "mc:AlternateContent", "xr:revisionPtr",
@@ -88,7 +88,7 @@ TEST(DesktopFiles, ForeignWorkbookElementsKeepTheirPlaceAndTheWindowItsLook) {
 }
 
 TEST(DesktopFiles, EscapedCharactersOutsideTheBasicPlaneReadAsOne) {
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   // U+1F600 as a UTF-16 pair, then a lone surrogate, then a carriage return.
   const std::string in =
       package(dir, "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets>",
@@ -105,7 +105,7 @@ TEST(DesktopFiles, EscapedCharactersOutsideTheBasicPlaneReadAsOne) {
             "d");
   EXPECT_EQ(cells[2].value.as_text(), "e\r\nf");
   // And they survive a save.
-  const std::string out = dir.path("out.xlsx");
+  const std::string out = dir.file("out.xlsx");
   write_workbook(*book, out);
   auto back = read_workbook(out);
   for (size_t i = 0; i < 3; ++i)
@@ -127,7 +127,7 @@ TEST(DesktopFiles, TextXmlCanNotCarryBecomesAReplacementCharacter) {
             " v=\"a\xEF\xBF\xBD"
             "b\xEF\xBF\xBD(\xE4\xB8\xAD\xEF\xBF\xBD\xEF\xBF\xBDz\"");
 
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   auto book =
       read_workbook(package(dir, "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets>",
                             "<si><t>x</t></si>"));
@@ -135,7 +135,7 @@ TEST(DesktopFiles, TextXmlCanNotCarryBecomesAReplacementCharacter) {
   s.name = "S\xFE";
   s.rows[0].cells[0].value = host::Variant(bad);
   s.page_setup.header_footer.odd_footer = "\xC0\xAF";
-  const std::string out = dir.path("out.xlsx");
+  const std::string out = dir.file("out.xlsx");
   write_workbook(*book, out);
   auto back = read_workbook(out);
   EXPECT_EQ(back->sheets[0]->name, "S\xEF\xBF\xBD");
@@ -147,12 +147,12 @@ TEST(DesktopFiles, TextXmlCanNotCarryBecomesAReplacementCharacter) {
 TEST(DesktopFiles, APhotoWhoseFileNameIsNoUtf8StillSaves) {
   // Photo folders unpacked from archives made elsewhere often carry names in
   // the GBK code page; the name becomes the picture's description.
-  test::TempDir dir;
-  const std::string png = dir.path("\xD5\xC5\xC8\xFD.png");  // 张三 in GBK
+  test::TempFolder dir("xlsx");
+  const std::string png = dir.file("\xD5\xC5\xC8\xFD.png");  // 张三 in GBK
   std::ofstream(png, std::ios::binary)
       << test::read_part(test::data_file("openpyxl_features.xlsx"), "xl/media/image1.png");
   spreadsheet::Engine engine(std::make_shared<XlsxFormat>());
-  const std::string path = dir.path("照片.xlsx");
+  const std::string path = dir.file("照片.xlsx");
   host::Workbook& book = engine.add_workbook(path);
   book.active_sheet().insert_picture(png);
   book.save();
@@ -164,7 +164,7 @@ TEST(DesktopFiles, APhotoWhoseFileNameIsNoUtf8StillSaves) {
 
 TEST(DesktopFiles, OverlappingAndOneCellMergesAreDropped) {
   // Files from careless producers; the first of two overlapping merges wins.
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   auto book = read_workbook(package(
       dir, "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets>", "<si><t>x</t></si>",
       "<mergeCells count=\"6\"><mergeCell ref=\"A1:B2\"/><mergeCell ref=\"B2:C3\"/>"
@@ -175,8 +175,8 @@ TEST(DesktopFiles, OverlappingAndOneCellMergesAreDropped) {
 }
 
 TEST(DesktopFiles, ACopiedSheetsTableGetsItsOwnIdAndName) {
-  test::TempDir dir;
-  const std::string path = dir.path("表格.xlsx");
+  test::TempFolder dir("xlsx");
+  const std::string path = dir.file("表格.xlsx");
   {
     PackageWriter w(path);
     w.add("[Content_Types].xml",
@@ -242,14 +242,14 @@ TEST(DesktopFiles, ACopiedSheetsTableGetsItsOwnIdAndName) {
 }
 
 TEST(DesktopFiles, CarriageReturnsAndEdgeSpacesSurviveASave) {
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   auto book =
       read_workbook(package(dir, "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets>",
                             "<si><t>x</t></si><si><t>y</t></si>"));
   auto& cells = book->sheets[0]->rows[0].cells;
   cells[0].value = host::Variant("第一行\r\n第二行\r");
   cells[1].value = host::Variant(" \t ");
-  const std::string out = dir.path("out.xlsx");
+  const std::string out = dir.file("out.xlsx");
   write_workbook(*book, out);
   auto back = read_workbook(out);
   EXPECT_EQ(back->sheets[0]->rows[0].cells[0].value.as_text(), "第一行\r\n第二行\r");
@@ -257,14 +257,14 @@ TEST(DesktopFiles, CarriageReturnsAndEdgeSpacesSurviveASave) {
 }
 
 TEST(DesktopFiles, NumbersXmlCanNotSpellAreWrittenAsNumErrors) {
-  test::TempDir dir;
+  test::TempFolder dir("xlsx");
   auto book =
       read_workbook(package(dir, "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets>",
                             "<si><t>x</t></si><si><t>y</t></si>"));
   auto& cells = book->sheets[0]->rows[0].cells;
   cells[0].value = host::Variant(std::numeric_limits<double>::infinity());
   cells[1].value = host::Variant(std::numeric_limits<double>::quiet_NaN());
-  const std::string out = dir.path("out.xlsx");
+  const std::string out = dir.file("out.xlsx");
   write_workbook(*book, out);
   auto back = read_workbook(out);
   for (size_t i = 0; i < 2; ++i) {

@@ -176,21 +176,6 @@ std::string data_file(const std::string& name) {
   return std::string(KELV_TEST_DATA) + "/xlsx/" + name;
 }
 
-TempDir::TempDir() {
-  std::random_device rd;
-  dir_ = std::filesystem::temp_directory_path() / ("kelv-xlsx-" + std::to_string(rd()));
-  std::filesystem::create_directories(dir_);
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(dir_, ec);
-}
-
-std::string TempDir::path(const std::string& name) const {
-  return (dir_ / name).string();
-}
-
 void expect_same_book(const Workbook& a, const Workbook& b) {
   ASSERT_EQ(a.sheets.size(), b.sheets.size());
   EXPECT_EQ(a.active_sheet, b.active_sheet);

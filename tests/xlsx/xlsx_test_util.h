@@ -1,5 +1,5 @@
-// Helpers of the xlsx tests: temporary folders, model comparison, parsed-XML
-// comparison of parts.
+// Helpers of the xlsx tests: model comparison, parsed-XML comparison of
+// parts, hand-made packages.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,21 +9,16 @@
 #include <string>
 
 #include "spreadsheet/model.h"
+#include "support/outside_tools.h"
+#include "support/temp_folder.h"
 
 namespace kelv::xlsx::test {
 
 std::string data_file(const std::string& name);  // tests/data/xlsx/NAME
 
-// A fresh folder removed at the end of the test.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  std::string path(const std::string& name) const;
-
- private:
-  std::filesystem::path dir_;
-};
+using TempFolder = kelv::test::TempFolder;
+using kelv::test::openpyxl_accepts;
+using kelv::test::python_script_passes;
 
 // Everything the model holds, compared field by field, with formats
 // resolved through each workbook's style table.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
 #include "app/core/terminal_dialogs.h"
 #include "bridge/torb.h"
@@ -327,6 +328,8 @@ void AddPlayCommand(CLI::App& app) {
     bridge::torb component(dialogs, env);
     dialogs.set_echo(isatty(STDIN_FILENO) == 0);
     if (options->no_viewer) dialogs.set_viewer("");
+    engine->set_repair_listener(
+        [](const spreadsheet::RepairReport& r) { std::cout << app::RepairNotice(r) << '\n'; });
     PlaySession session(*engine, *form, component, dialogs, std::cout);
     session.run();
   });

@@ -102,6 +102,10 @@ void RunScenario(const std::string& workspace, const std::string& scenario_path,
       host::FormModel::standard_form(SeatingControlsFor(scenario, *engine));
   bridge::torb component(dialogs, env);
   Transcript transcript(out, root);
+  engine->set_repair_listener([&](const spreadsheet::RepairReport& r) {
+    transcript.dialogs(dialogs);
+    transcript.repaired(r.file, r.repairs);
+  });
   Stage stage{*engine, *form, dialogs, component, transcript};
   PlayScenario(scenario, stage);
 }

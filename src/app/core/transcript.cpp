@@ -157,6 +157,13 @@ void Transcript::saved(std::string_view path) {
   line(j);
 }
 
+void Transcript::repaired(std::string_view path, const std::vector<std::string>& repairs) {
+  ordered_json j = Entry("repair");
+  j["path"] = relative(path);
+  j["repairs"] = repairs;
+  line(j);
+}
+
 void Transcript::unused_answers(size_t count) {
   ordered_json j = Entry("unused-answers");
   j["count"] = count;

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/form_model.h"
 #include "host/host_error.h"
@@ -28,6 +29,8 @@ class Transcript {
   void change(std::string_view control);
   void failure(std::string_view control, const host::HostError& e);
   void saved(std::string_view path);
+  // A damaged file opened mended, with what was repaired.
+  void repaired(std::string_view path, const std::vector<std::string>& repairs);
   void unused_answers(size_t count);
   void form(const host::FormModel& form);
 

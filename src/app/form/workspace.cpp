@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
 #include "host/host_error.h"
 #include "xlsx/xlsx_format.h"
@@ -37,6 +38,12 @@ Workspace::Workspace(const std::string& location, host::Dialogs& dialogs,
       form_(host::FormModel::standard_form()),
       engine_(std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>())),
       component_(std::make_unique<bridge::torb>(dialogs, env_)) {
+  // A damaged file, the host workbook or one the component opens, is
+  // opened mended and the repairs shown.
+  engine_->set_repair_listener([&dialogs](const spreadsheet::RepairReport& r) {
+    dialogs.message_box(app::RepairNotice(r), host::MessageButtons::Ok, host::MessageIcon::None,
+                        "文件已修复");
+  });
   engine_->open_host_workbook(host_path_);
 }
 

@@ -1,0 +1,38 @@
+// The system environment's file look-ups.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "host/system_environment.h"
+
+namespace kelv::host {
+namespace {
+
+// Asking for many paths at once answers as asking one by one: files, a
+// folder, a missing name, a file in a sub-folder (written with "\"), a
+// folder that is not there.
+TEST(SystemEnvironment, ManyLookUpsAnswerAsOneByOne) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("kelv-env-" + std::to_string(::getpid()));
+  fs::create_directories(dir / "班级");
+  std::ofstream(dir / "a.jpg") << "x";
+  std::ofstream(dir / "班级" / "张三.jpg") << "x";
+  const std::string root = dir.string() + "/";
+  const std::vector<std::string> paths = {
+      root + "a.jpg",          root + "b.jpg",     root + "班级", root + "班级\\张三.jpg",
+      root + "班级\\李四.jpg", root + "无\\a.jpg", root + "a.jpg"};
+  SystemEnvironment env;
+  const std::vector<bool> many = env.files_exist(paths);
+  ASSERT_EQ(many.size(), paths.size());
+  for (size_t i = 0; i < paths.size(); ++i)
+    EXPECT_EQ(many[i], env.file_exists(paths[i])) << paths[i];
+  EXPECT_EQ(many, (std::vector<bool>{true, false, false, true, false, false, true}));
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace kelv::host
