@@ -6,7 +6,8 @@
 # runs both on the same inputs, alternately, and prints before, after and
 # the ratios, best of N runs (3 unless given):
 #   bash bench/run.sh --before REF [--runs N] [BUILD_DIR]
-# Needs a build of the bench programs and scripts/setup.sh --bench.
+# Needs a build of the bench programs and kelv, and scripts/setup.sh --bench
+# (and --docs for LibreOffice in the PDF comparison).
 set -euo pipefail
 before="" runs=3
 while [[ $# -gt 0 ]]; do
@@ -61,6 +62,9 @@ peak "$build/bin/assign_bench" fair "$work/assign"
 echo "== generation: seat labels with 5,000 photos and door lists for 100,000 examinees"
 "$build/bin/generate_bench" make "$work/generate" >/dev/null
 peak "$build/bin/generate_bench" run "$work/generate"
+
+echo "== PDF: the 3,000-examinee demo workbook against LibreOffice; the 100,000 seat labels"
+bash "$here/pdf_compare.sh" "$build" "$work/generate/数据/考试.xlsx"
 
 echo "== .xlsx load and save against orcus-xlsx and libxlsxwriter"
 bash "$here/xlsx_compare.sh" "$build"

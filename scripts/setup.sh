@@ -3,7 +3,7 @@
 # Idempotent and quiet when everything is there. Run as root (or with sudo).
 #   scripts/setup.sh          build, tests, demo
 #   scripts/setup.sh --bench  also the tools the benchmarks compare against
-#   scripts/setup.sh --docs   also what renders the pictures in docs/
+#   scripts/setup.sh --docs   also LibreOffice, for the pictures in docs/ and the page plans
 #   scripts/setup.sh --windows  also the MinGW-w64 cross compiler, Wine, and
 #                     the Debian source entries scripts/windows-deps.sh fetches from
 #   scripts/setup.sh --fuzz   also clang and its libFuzzer runtime
@@ -19,6 +19,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   python3 python3-openpyxl python3-pil
+  fonts-wqy-microhei fonts-crosextra-carlito fonts-liberation2 poppler-utils
 )
 windows=0
 bench=0
@@ -28,7 +29,7 @@ for option in "$@"; do
   case "$option" in
     --bench) bench=1; packages+=(liborcus-bin libxlsxwriter-dev time) ;;
     --fuzz) fuzz=1; packages+=(clang libclang-rt-dev) ;;
-    --docs) docs=1; packages+=(libreoffice-calc-nogui poppler-utils fonts-noto-cjk fonts-crosextra-carlito) ;;
+    --docs) docs=1; packages+=(libreoffice-calc-nogui python3-uno fonts-noto-cjk) ;;
     --windows)
       windows=1
       packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
@@ -102,6 +103,15 @@ need_pc icu-uc libicu-dev
 need_pc gtest libgtest-dev
 need_pc gmock libgmock-dev
 need_pc Qt6Widgets qt6-base-dev
+need_pc Qt6PrintSupport qt6-base-dev
+need_tool pdftotext poppler-utils
+need_tool pdffonts poppler-utils
+need_font() {  # FAMILY PACKAGE
+  fc-list ":family=$1" family 2>/dev/null | grep -q . || problems+=("the font $1 (package $2)")
+}
+need_font "WenQuanYi Micro Hei" fonts-wqy-microhei
+need_font "Liberation Sans" fonts-liberation2
+need_font Carlito fonts-crosextra-carlito
 need_header stb/stb_image.h libstb-dev
 need_header nlohmann/json.hpp nlohmann-json3-dev
 need_header CLI/CLI.hpp libcli11-dev
@@ -118,7 +128,7 @@ if [[ $fuzz == 1 ]]; then
 fi
 if [[ $docs == 1 ]]; then
   need_tool soffice libreoffice-calc-nogui
-  need_tool pdftoppm poppler-utils
+  need_python uno python3-uno
 fi
 if [[ $windows == 1 ]]; then
   need_tool x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix

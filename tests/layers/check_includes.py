@@ -6,7 +6,8 @@
                   data/ arrange/ generate/ templates/ help/   (the handlers)
                   component/   (the state and helpers every handler shares)
     host          host/
-    engine        spreadsheet/ xlsx/ print/
+    engine        spreadsheet/ xlsx/
+    print         print/   (the page model and painter over the engine's model)
 
 A folder may include itself and the folders listed for it below; anything
 else is a wrong-way arrow, printed with its file and line.
@@ -22,7 +23,7 @@ ALLOWED = {
     "bridge": {"host", "component"} | HANDLERS,
     "spreadsheet": {"host"},
     "xlsx": {"host", "spreadsheet"},
-    "print": {"host", "spreadsheet"},
+    "print": {"host", "spreadsheet", "xlsx"},  # A1 references of print areas and titles
     "automation": {"host", "component", "bridge", "spreadsheet", "xlsx"} | HANDLERS,
     "app": None,  # the top: may include anything
 }

@@ -13,6 +13,7 @@ namespace kelv::cli {
 
 void AddRunCommand(CLI::App& app);   // kelv run WORKSPACE SCENARIO.json [--transcript FILE]
 void AddDumpCommand(CLI::App& app);  // kelv dump FILE.xlsx [SHEET...]
-void AddPlayCommand(CLI::App& app);  // kelv play WORKSPACE [--host NAME] [--seed N] [--no-viewer]
+void AddPlayCommand(CLI::App& app);
+void AddPdfCommand(CLI::App& app);   // kelv pdf BOOK.xlsx [SHEET...] [-o OUT.pdf]  // kelv play WORKSPACE [--host NAME] [--seed N] [--no-viewer]
 
 }  // namespace kelv::cli

@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
   kelv::cli::AddRunCommand(app);
   kelv::cli::AddDumpCommand(app);
   kelv::cli::AddPlayCommand(app);
+  kelv::cli::AddPdfCommand(app);
   kelv::sample::AddSampleCommands(app);
   try {
     CLI11_PARSE(app, argc, argv);

@@ -82,6 +82,20 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   connect(open_external_action_, &QAction::triggered, this,
           [this] { open_in_spreadsheet_application(); });
   file->addSeparator();
+  preview_action_ = file->addAction("打印预览(&V)");
+  connect(preview_action_, &QAction::triggered, this, [this] { print_preview(); });
+  print_action_ = file->addAction("打印(&P)…");
+  print_action_->setShortcut(QKeySequence::Print);
+  connect(print_action_, &QAction::triggered, this, [this] { print(); });
+  export_action_ = file->addAction("导出 PDF(&D)…");
+  connect(export_action_, &QAction::triggered, this, [this] {
+    const spreadsheet::Workbook* book = nullptr;
+    int32_t sheet = -1;
+    if (!printable(&book, &sheet)) return;
+    const QString path = ask_pdf_path(this, *book, sheet);
+    if (!path.isEmpty()) export_pdf(path);
+  });
+  file->addSeparator();
   QAction* quit = file->addAction("退出(&X)");
   quit->setShortcut(QKeySequence::Quit);
   connect(quit, &QAction::triggered, this, &QWidget::close);
@@ -322,6 +336,72 @@ void MainWindow::update_actions() {
   const bool open = workspace_ != nullptr;
   save_action_->setEnabled(open);
   open_external_action_->setEnabled(open);
+  for (QAction* a : {preview_action_, print_action_, export_action_}) a->setEnabled(open);
+}
+
+bool MainWindow::printable(const spreadsheet::Workbook** book, int32_t* sheet) {
+  if (workspace_ == nullptr || busy_) return false;
+  try {
+    *book = &spreadsheet::Engine::model_of(workspace_->engine().active_workbook());
+  } catch (const std::exception&) {
+    *book = nullptr;
+  }
+  *sheet = view_->shown_sheet();
+  if (*book == nullptr || *sheet < 0) {
+    show_failure("没有可打印的工作表");
+    return false;
+  }
+  return true;
+}
+
+void MainWindow::print_preview() {
+  printing([this](const spreadsheet::Workbook& book, int32_t sheet) {
+    PrintPreview dialog(book, sheet, this);
+    preview_ = &dialog;
+    dialog.exec();
+    preview_ = nullptr;
+    return PrintOutcome::Done;
+  });
+}
+
+void MainWindow::print() {
+  printing([this](const spreadsheet::Workbook& book, int32_t sheet) {
+    const print::PrintJob job(book, {sheet});
+    QString error;
+    const PrintOutcome outcome = print_with_dialog(this, job, &error);
+    if (outcome == PrintOutcome::Done)
+      status_->setText(QString("已打印 %1 页").arg(job.page_count()));
+    if (outcome == PrintOutcome::Failed) show_failure(error.toStdString());
+    return outcome;
+  });
+}
+
+PrintOutcome MainWindow::export_pdf(const QString& path) {
+  return printing([&](const spreadsheet::Workbook& book, int32_t sheet) {
+    const print::PrintJob job(book, {sheet});
+    QString error = "没有可打印的内容：这张工作表是空的";
+    const PrintOutcome outcome =
+        job.page_count() == 0 ? PrintOutcome::Failed : form::export_pdf(this, job, path, &error);
+    if (outcome == PrintOutcome::Done)
+      status_->setText(
+          QString("已导出 %1：%2 页").arg(QDir::toNativeSeparators(path)).arg(job.page_count()));
+    if (outcome == PrintOutcome::Cancelled) status_->setText("已取消导出 PDF");
+    if (outcome == PrintOutcome::Failed) show_failure(error.toStdString());
+    return outcome;
+  });
+}
+
+PrintOutcome MainWindow::printing(
+    const std::function<PrintOutcome(const spreadsheet::Workbook&, int32_t)>& work) {
+  const spreadsheet::Workbook* book = nullptr;
+  int32_t sheet = -1;
+  if (!printable(&book, &sheet)) return PrintOutcome::Failed;
+  busy_ = true;
+  panel_->set_blocked(true);
+  const PrintOutcome outcome = work(*book, sheet);
+  panel_->set_blocked(false);
+  busy_ = false;
+  return outcome;
 }
 
 bool MainWindow::create_sample(const std::string& parent) {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/form/form_panel.h"
+#include "app/form/printing.h"
 #include "app/form/qt_dialogs.h"
 #include "app/form/workbook_view.h"
 #include "app/form/workspace.h"
@@ -54,6 +55,14 @@ class MainWindow : public QMainWindow {
   void open_in_spreadsheet_application();
   // Re-reads the host workbook from disk with a fresh component.
   void reload();
+  // Printing what the view shows: the preview, the system's print dialog,
+  // and PDF export (to `path`; the menu asks for it). The sheet is the one
+  // whose tab is selected.
+  void print_preview();
+  void print();
+  PrintOutcome export_pdf(const QString& path);
+  // The preview while it is open (tests).
+  PrintPreview* preview() const { return preview_; }
 
   QtDialogs& dialogs() { return dialogs_; }
   FormPanel* panel() const { return panel_; }
@@ -85,6 +94,13 @@ class MainWindow : public QMainWindow {
   // A text box still being edited forwards its change before a save or close.
   void commit_pending_edit();
   void show_failure(const std::string& text);
+  // The workbook and sheet the view shows, for printing; false (with a
+  // message) when there is none. While printing the component takes no
+  // events.
+  bool printable(const spreadsheet::Workbook** book, int32_t* sheet);
+  // Runs `work` on what the view shows with the form blocked.
+  PrintOutcome printing(
+      const std::function<PrintOutcome(const spreadsheet::Workbook&, int32_t)>& work);
 
   QtDialogs dialogs_;
   SampleWriter sample_;
@@ -94,6 +110,10 @@ class MainWindow : public QMainWindow {
   QLabel* status_;
   QAction* save_action_ = nullptr;
   QAction* open_external_action_ = nullptr;
+  QAction* preview_action_ = nullptr;
+  QAction* print_action_ = nullptr;
+  QAction* export_action_ = nullptr;
+  PrintPreview* preview_ = nullptr;
   QFileSystemWatcher watcher_;
   QTimer reload_timer_;
   QDateTime host_stamp_;

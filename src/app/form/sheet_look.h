@@ -1,14 +1,13 @@
-// How a sheet of the model looks on screen: pixel geometry of rows and
-// columns, colours resolved from their file forms, fonts, and the text a
-// cell shows. Pure functions of the model, so the view and its tests agree.
+// The screen geometry of a sheet: rows and columns in whole pixels, and
+// column letters. How a cell itself looks (its text, fonts, colours,
+// borders) is drawn by print/'s cell painter, the same on screen and paper.
 #pragma once
 
-#include <QColor>
-#include <QFont>
 #include <QString>
 #include <cstdint>
 #include <vector>
 
+#include "print/page_layout.h"
 #include "spreadsheet/model.h"
 
 namespace kelv::form {
@@ -20,42 +19,9 @@ inline constexpr double kPixelsPerPoint = 96.0 / 72.0;
 // width is `digit_px`: trunc(((256 w + trunc(128 / d)) / 256) d).
 int column_pixels(double width_chars, int32_t digit_px);
 
-// Resolves a colour; `fallback` for automatic and absent colours. Indexed
-// colours use the classic 64-entry palette (64 system foreground, 65 system
-// background); theme colours the default office theme, with tint.
-QColor resolve_color(const spreadsheet::Color& c, const QColor& fallback);
-
-// The screen font of a cell format (size in pixels, so it does not depend on
-// the screen's logical dpi).
-QFont screen_font(const spreadsheet::Font& f);
-
-// The text a cell shows: numbers through their number format (General, "@",
-// fixed decimals, thousands separators, percentages and plain dates),
-// Booleans as TRUE/FALSE, errors as their code.
-QString display_text(const spreadsheet::Cell& cell, const spreadsheet::Style& style);
-
-// The stored cell at (row, column), or null.
-const spreadsheet::Cell* find_cell(const spreadsheet::Sheet& sheet, int32_t row, int32_t column);
-
 // Cumulative pixel offsets of rows or columns: offset(i) is where line i
-// (1-based) starts. Lines past the stored range take the default size.
-class Axis {
- public:
-  Axis() = default;
-  // sizes[i] is the pixel size of line i + 1; default_size for the rest.
-  Axis(std::vector<int> sizes, int default_size);
-  int64_t offset(int32_t line) const;  // start of line (1-based)
-  int size(int32_t line) const;
-  // The line that covers pixel position p (p >= 0).
-  int32_t line_at(int64_t p) const;
-  int64_t extent() const { return starts_.back(); }  // end of the stored lines
-  int32_t stored() const { return static_cast<int32_t>(sizes_.size()); }
-
- private:
-  std::vector<int> sizes_;
-  std::vector<int64_t> starts_{0};
-  int default_size_ = 20;
-};
+// (1-based) starts. The page model's track, in whole pixels.
+using Axis = print::Track;
 
 // Row and column geometry of a sheet in pixels, covering at least the
 // given number of rows and columns.

@@ -7,94 +7,22 @@
 #include <algorithm>
 #include <cmath>
 
+#include "print/cell_format.h"
+
 namespace kelv::form {
 namespace {
 
-using spreadsheet::BorderSide;
-using spreadsheet::Cell;
-using spreadsheet::Sheet;
-using spreadsheet::Style;
-
 constexpr int kRowHeaderWidth = 46;
 constexpr int kColumnHeaderHeight = 20;
-constexpr int kPadding = 2;
 // Lines beyond the last stored row or column the view lets one scroll to.
 constexpr int32_t kSpareRows = 60;
 constexpr int32_t kSpareColumns = 20;
 
-const QColor kGridColor(0xD4, 0xD4, 0xD4);
+const QColor kGridColor(0xD4, 0xD4, 0xD4);  // between the headers
 const QColor kHeaderColor(0xF0, 0xF0, 0xF0);
 const QColor kHeaderActiveColor(0xD6, 0xE6, 0xD0);
 const QColor kActiveCellColor(0x21, 0x73, 0x46);
 const QColor kPageBreakColor(0x1F, 0x4E, 0xCC);
-
-QPen border_pen(const BorderSide& side) {
-  QPen pen(resolve_color(side.color, Qt::black));
-  pen.setCapStyle(Qt::SquareCap);
-  const std::string& s = side.style;
-  if (s == "medium" || s == "mediumDashed" || s == "mediumDashDot" || s == "mediumDashDotDot" ||
-      s == "slantDashDot")
-    pen.setWidth(2);
-  else if (s == "thick")
-    pen.setWidth(3);
-  else
-    pen.setWidth(1);
-  if (s == "dashed" || s == "mediumDashed") pen.setStyle(Qt::DashLine);
-  if (s == "dotted" || s == "hair") pen.setStyle(Qt::DotLine);
-  if (s == "dashDot" || s == "mediumDashDot" || s == "slantDashDot") pen.setStyle(Qt::DashDotLine);
-  if (s == "dashDotDot" || s == "mediumDashDotDot") pen.setStyle(Qt::DashDotDotLine);
-  return pen;
-}
-
-void draw_side(QPainter& p, const BorderSide& side, QPoint a, QPoint b, bool horizontal) {
-  if (side.style.empty() || side.style == "none") return;
-  if (side.style == "double") {
-    QPen pen(resolve_color(side.color, Qt::black));
-    pen.setWidth(1);
-    p.setPen(pen);
-    const QPoint d = horizontal ? QPoint(0, 1) : QPoint(1, 0);
-    p.drawLine(a - d, b - d);
-    p.drawLine(a + d, b + d);
-    return;
-  }
-  p.setPen(border_pen(side));
-  p.drawLine(a, b);
-}
-
-QBrush fill_brush(const spreadsheet::Fill& fill) {
-  if (fill.pattern.empty() || fill.pattern == "none") return Qt::NoBrush;
-  const QColor fg = resolve_color(fill.fg, Qt::black);
-  if (fill.pattern == "solid") return QBrush(fg);
-  // Patterns are shown as a light hatch of the foreground colour.
-  Qt::BrushStyle style = Qt::Dense5Pattern;
-  if (fill.pattern == "darkGray" || fill.pattern == "mediumGray") style = Qt::Dense4Pattern;
-  if (fill.pattern == "gray125" || fill.pattern == "gray0625") style = Qt::Dense7Pattern;
-  return QBrush(fg, style);
-}
-
-bool is_left_flowing(const Cell& cell, const Style& style) {
-  if (style.alignment.wrap_text) return false;
-  const std::string& h = style.alignment.horizontal;
-  if (h == "left") return true;
-  return h.empty() || h == "general" ? cell.value.is_text() : false;
-}
-
-int horizontal_flags(const Cell& cell, const Style& style) {
-  const std::string& h = style.alignment.horizontal;
-  if (h == "center" || h == "centerContinuous" || h == "distributed") return Qt::AlignHCenter;
-  if (h == "right") return Qt::AlignRight;
-  if (h == "left" || h == "fill" || h == "justify") return Qt::AlignLeft;
-  if (cell.value.is_number()) return Qt::AlignRight;
-  if (cell.value.is_bool() || cell.value.is_error()) return Qt::AlignHCenter;
-  return Qt::AlignLeft;
-}
-
-int vertical_flags(const Style& style) {
-  const std::string& v = style.alignment.vertical;
-  if (v == "top") return Qt::AlignTop;
-  if (v == "center" || v == "distributed" || v == "justify") return Qt::AlignVCenter;
-  return Qt::AlignBottom;
-}
 
 }  // namespace
 
@@ -109,7 +37,7 @@ void SheetCanvas::show_sheet(const spreadsheet::Workbook* book, int32_t index) {
   const spreadsheet::Sheet* sheet = nullptr;
   if (book != nullptr && index >= 0 && index < static_cast<int32_t>(book->sheets.size()))
     sheet = book->sheets[index].get();
-  if (book != book_) images_.clear();
+  if (book != book_) images_.reset();
   snapshot_ = QPixmap();
   book_ = book;
   sheet_ = sheet;
@@ -120,10 +48,16 @@ void SheetCanvas::freeze() {
   if (sheet_ != nullptr && snapshot_.isNull()) snapshot_ = viewport()->grab();
   book_ = nullptr;
   sheet_ = nullptr;
-  images_.clear();
+  cells_.reset();
+  images_.reset();
 }
 
 void SheetCanvas::reload() {
+  cells_.reset();
+  if (sheet_ != nullptr) {
+    if (images_ == nullptr) images_ = std::make_unique<print::ImageCache>(*book_);
+    cells_ = std::make_unique<print::CellPainter>(*book_, *sheet_, *images_);
+  }
   if (sheet_ == nullptr) {
     rows_ = Axis();
     cols_ = Axis();
@@ -152,7 +86,7 @@ void SheetCanvas::reload() {
 }
 
 void SheetCanvas::update_scroll_ranges() {
-  int64_t height = rows_.extent(), width = cols_.extent();
+  int64_t height = std::llround(rows_.extent()), width = std::llround(cols_.extent());
   if (sheet_ != nullptr) {
     for (const auto& pic : sheet_->pictures) {
       height = std::max<int64_t>(height, std::llround((pic.top + pic.height) * kPixelsPerPoint));
@@ -185,17 +119,6 @@ void SheetCanvas::resizeEvent(QResizeEvent* event) {
   update_scroll_ranges();
 }
 
-const QPixmap& SheetCanvas::image(uint32_t index) {
-  auto it = images_.find(index);
-  if (it != images_.end()) return *it;
-  QPixmap pix;
-  if (book_ != nullptr && index < book_->images.size() && book_->images[index].bytes) {
-    const std::string& bytes = *book_->images[index].bytes;
-    pix.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<uint>(bytes.size()));
-  }
-  return *images_.insert(index, pix);
-}
-
 void SheetCanvas::paintEvent(QPaintEvent*) {
   QPainter p(viewport());
   const QRect vp = viewport()->rect();
@@ -220,136 +143,27 @@ void SheetCanvas::paintEvent(QPaintEvent*) {
                  QPoint(x_of(r.col2 + 1) - 1, y_of(r.row2 + 1) - 1));
   };
 
-  // Merged blocks that reach into the visible part, and which cells they cover.
-  std::vector<host::Rect> merges;
-  const host::Rect visible{r1, c1, r2, c2};
-  for (const auto& m : sheet_->merges)
-    if (m.intersects(visible)) merges.push_back(m);
-  auto merge_at = [&](int32_t r, int32_t c) -> const host::Rect* {
-    for (const auto& m : merges)
-      if (m.contains(r, c)) return &m;
-    return nullptr;
+  // The cells, drawn as on paper. Columns from the first are laid out so
+  // that text of cells scrolled off to the left runs on into view.
+  auto lines = [](int32_t first, int32_t last, auto&& at) {
+    std::vector<double> edges;
+    edges.reserve(static_cast<size_t>(last) - static_cast<size_t>(first) + 2);
+    for (int32_t i = first; i <= last + 1; ++i) edges.push_back(static_cast<double>(at(i)));
+    return print::Lines(first, std::move(edges));
   };
-  auto style_of = [&](const Cell& cell) -> const Style& {
-    return book_->styles.get(cell.style < book_->styles.size() ? cell.style : 0);
-  };
-  // Visits the stored cells of rows r1..r2 between columns c1 and c2.
-  auto for_cells = [&](int32_t ca, int32_t cb, auto&& fn) {
-    for (int32_t r = r1; r <= r2 && r <= static_cast<int32_t>(sheet_->rows.size()); ++r) {
-      const auto& cells = sheet_->rows[r - 1].cells;
-      auto it = std::lower_bound(cells.begin(), cells.end(), ca,
-                                 [](const Cell& c, int32_t col) { return c.col < col; });
-      for (; it != cells.end() && it->col <= cb; ++it) fn(r, *it);
-    }
-  };
-
+  print::CellArea area;
+  area.rows = lines(r1, r2, y_of);
+  area.columns = lines(1, c2, x_of);
+  area.first_column = c1;
+  area.clip = QRectF(kRowHeaderWidth, kColumnHeaderHeight, area_w, area_h);
+  area.units_per_point = kPixelsPerPoint;
+  area.sheet_origin = QPointF(static_cast<double>(kRowHeaderWidth - sx),
+                              static_cast<double>(kColumnHeaderHeight - sy));
+  area.grid_lines = sheet_->view.show_grid_lines;
+  area.line_inset = 1;
   p.save();
   p.setClipRect(QRect(kRowHeaderWidth, kColumnHeaderHeight, area_w, area_h));
-
-  // Fills of single cells.
-  for_cells(c1, c2, [&](int32_t r, const Cell& cell) {
-    if (merge_at(r, cell.col) != nullptr) return;
-    const QBrush brush = fill_brush(style_of(cell).fill);
-    if (brush.style() != Qt::NoBrush) p.fillRect(rect_of(host::Rect::cell(r, cell.col)), brush);
-  });
-
-  // Grid lines.
-  if (sheet_->view.show_grid_lines) {
-    p.setPen(kGridColor);
-    for (int32_t r = r1; r <= r2 + 1; ++r)
-      p.drawLine(kRowHeaderWidth, y_of(r) - 1, vp.width(), y_of(r) - 1);
-    for (int32_t c = c1; c <= c2 + 1; ++c)
-      p.drawLine(x_of(c) - 1, kColumnHeaderHeight, x_of(c) - 1, vp.height());
-  }
-
-  // Merged blocks: one fill over the whole block, hiding the grid inside.
-  for (const auto& m : merges) {
-    const Cell* tl = find_cell(*sheet_, m.row1, m.col1);
-    QRect box = rect_of(m).adjusted(0, 0, -1, -1);
-    p.fillRect(box, Qt::white);
-    if (tl != nullptr) {
-      const QBrush brush = fill_brush(style_of(*tl).fill);
-      if (brush.style() != Qt::NoBrush) p.fillRect(box, brush);
-    }
-  }
-
-  // Texts. A merged block shows its top-left cell over the whole block;
-  // left-flowing text runs on into empty neighbours to its right.
-  auto draw_text = [&](int32_t r, const Cell& cell, QRect box) {
-    const Style& style = style_of(cell);
-    const QString text = display_text(cell, style);
-    if (text.isEmpty()) return;
-    int flags = horizontal_flags(cell, style) | vertical_flags(style);
-    if (style.alignment.wrap_text) flags |= Qt::TextWordWrap;
-    p.setFont(screen_font(style.font));
-    p.setPen(resolve_color(style.font.color, Qt::black));
-    QRect inner = box.adjusted(kPadding + style.alignment.indent * 9, 0, -kPadding, -1);
-    if (cell.value.is_number() && !style.alignment.wrap_text &&
-        p.fontMetrics().horizontalAdvance(text) > inner.width()) {
-      p.drawText(
-          inner, flags,
-          QString(std::max(1, inner.width() / std::max(1, p.fontMetrics().horizontalAdvance('#'))),
-                  '#'));
-      return;
-    }
-    p.save();
-    p.setClipRect(box.intersected(QRect(kRowHeaderWidth, kColumnHeaderHeight, area_w, area_h)));
-    p.drawText(inner, flags, text);
-    p.restore();
-    (void)r;
-  };
-  for_cells(1, c2, [&](int32_t r, const Cell& cell) {
-    if (merge_at(r, cell.col) != nullptr) return;
-    const Style& style = style_of(cell);
-    QRect box = rect_of(host::Rect::cell(r, cell.col));
-    if (is_left_flowing(cell, style)) {
-      int32_t c = cell.col + 1;
-      for (; c <= c2 + 1; ++c) {
-        const Cell* next = find_cell(*sheet_, r, c);
-        if ((next != nullptr && !next->value.is_empty()) || merge_at(r, c) != nullptr) break;
-      }
-      box.setRight(x_of(c) - 1);
-    }
-    if (box.right() < kRowHeaderWidth) return;
-    draw_text(r, cell, box);
-  });
-  for (const auto& m : merges) {
-    const Cell* tl = find_cell(*sheet_, m.row1, m.col1);
-    if (tl != nullptr) draw_text(m.row1, *tl, rect_of(m));
-  }
-
-  // Borders, drawn on the outline of merged blocks only.
-  for_cells(c1 > 1 ? c1 - 1 : 1, c2 + 1, [&](int32_t r, const Cell& cell) {
-    const spreadsheet::Border& b = style_of(cell).border;
-    const int c = cell.col;
-    const host::Rect* m = merge_at(r, c);
-    const int left = x_of(c) - 1, right = x_of(c + 1) - 1;
-    const int top = y_of(r) - 1, bottom = y_of(r + 1) - 1;
-    if (m == nullptr || r == m->row1) draw_side(p, b.top, {left, top}, {right, top}, true);
-    if (m == nullptr || r == m->row2) draw_side(p, b.bottom, {left, bottom}, {right, bottom}, true);
-    if (m == nullptr || c == m->col1) draw_side(p, b.left, {left, top}, {left, bottom}, false);
-    if (m == nullptr || c == m->col2) draw_side(p, b.right, {right, top}, {right, bottom}, false);
-  });
-
-  // Pictures, in points from the sheet's corner.
-  for (const auto& pic : sheet_->pictures) {
-    const QRect box(
-        static_cast<int>(kRowHeaderWidth + std::lround(pic.left * kPixelsPerPoint) - sx),
-        static_cast<int>(kColumnHeaderHeight + std::lround(pic.top * kPixelsPerPoint) - sy),
-        static_cast<int>(std::lround(pic.width * kPixelsPerPoint)),
-        static_cast<int>(std::lround(pic.height * kPixelsPerPoint)));
-    if (!box.intersects(vp)) continue;
-    const QPixmap& pix = image(pic.image);
-    if (pix.isNull()) {
-      p.setPen(Qt::gray);
-      p.drawRect(box.adjusted(0, 0, -1, -1));
-      p.drawLine(box.topLeft(), box.bottomRight());
-      p.drawLine(box.topRight(), box.bottomLeft());
-    } else {
-      p.setRenderHint(QPainter::SmoothPixmapTransform);
-      p.drawPixmap(box, pix);
-    }
-  }
+  cells_->paint(p, area);
 
   // Manual page breaks: a dashed line above the row.
   QPen break_pen(kPageBreakColor, 2, Qt::DashLine);
@@ -375,7 +189,7 @@ void SheetCanvas::paintEvent(QPaintEvent*) {
   header_font.setPixelSize(11);
   p.setFont(header_font);
   for (int32_t c = c1; c <= c2; ++c) {
-    const QRect box(x_of(c), 0, cols_.size(c), kColumnHeaderHeight);
+    const QRect box(x_of(c), 0, static_cast<int>(cols_.size(c)), kColumnHeaderHeight);
     if (box.width() <= 0 || box.right() < kRowHeaderWidth) continue;
     p.save();
     p.setClipRect(QRect(kRowHeaderWidth, 0, area_w, kColumnHeaderHeight));
@@ -387,7 +201,7 @@ void SheetCanvas::paintEvent(QPaintEvent*) {
     p.restore();
   }
   for (int32_t r = r1; r <= r2; ++r) {
-    const QRect box(0, y_of(r), kRowHeaderWidth, rows_.size(r));
+    const QRect box(0, y_of(r), kRowHeaderWidth, static_cast<int>(rows_.size(r)));
     if (box.height() <= 0 || box.bottom() < kColumnHeaderHeight) continue;
     p.save();
     p.setClipRect(QRect(0, kColumnHeaderHeight, kRowHeaderWidth, area_h));
@@ -448,7 +262,8 @@ void WorkbookView::refresh(const spreadsheet::Workbook* book, const QString& tit
       const int tab = tabs_->addTab(QString::fromStdString(sheet.name));
       tabs_->setTabData(tab, i);
       if (sheet.tab_color.kind != spreadsheet::Color::Kind::None)
-        tabs_->setTabTextColor(tab, resolve_color(sheet.tab_color, Qt::black));
+        tabs_->setTabTextColor(tab,
+                               QColor::fromRgb(print::resolve_color(sheet.tab_color, 0x000000)));
       if (i == book->active_sheet) active_tab = tab;
     }
   }

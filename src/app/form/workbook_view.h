@@ -5,15 +5,16 @@
 #pragma once
 
 #include <QAbstractScrollArea>
-#include <QHash>
 #include <QLabel>
 #include <QPixmap>
 #include <QTabBar>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/form/sheet_look.h"
+#include "print/qt/cell_painter.h"
 #include "spreadsheet/model.h"
 
 namespace kelv::form {
@@ -46,12 +47,12 @@ class SheetCanvas : public QAbstractScrollArea {
 
  private:
   void update_scroll_ranges();
-  const QPixmap& image(uint32_t index);
 
   const spreadsheet::Workbook* book_ = nullptr;
   const spreadsheet::Sheet* sheet_ = nullptr;
   Axis rows_, cols_;
-  QHash<uint32_t, QPixmap> images_;
+  std::unique_ptr<print::ImageCache> images_;
+  std::unique_ptr<print::CellPainter> cells_;
   QPixmap snapshot_;
 };
 

@@ -1,0 +1,113 @@
+// The page model: how a worksheet falls onto paper. From the sheet's page
+// setup (paper, orientation, margins, scale or fit to pages, centring, page
+// order), its print area and print titles, its manual row and column breaks
+// and its row heights and column widths, it works out the pages: for each
+// page the block of rows and columns it shows and where that block sits on
+// the paper, in points. Hidden rows and columns take no room; content
+// outgrowing the printable area breaks onto further pages. It knows nothing
+// of drawing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/rect.h"
+#include "spreadsheet/model.h"
+
+namespace kelv::print {
+
+// Cumulative sizes of a sheet's rows or columns in points, unscaled; hidden
+// lines have size 0. Lines past the stored ones take the default size.
+class Track {
+ public:
+  Track() = default;
+  Track(std::vector<double> sizes, double default_size);
+  // Where line `line` (1-based) starts, from the sheet's top or left edge.
+  double offset(int32_t line) const;
+  double size(int32_t line) const;
+  // From the start of `first` to the end of `last`.
+  double span(int32_t first, int32_t last) const { return offset(last + 1) - offset(first); }
+  // The line covering position p (p >= 0); hidden lines are never hit.
+  int32_t line_at(double p) const;
+  int32_t stored() const { return static_cast<int32_t>(sizes_.size()); }
+  double extent() const { return starts_.back(); }  // the end of the stored lines
+
+ private:
+  std::vector<double> sizes_;
+  std::vector<double> starts_{0};
+  double default_size_ = 0;
+};
+
+// Row heights and column widths (the workbook's digit width turns column
+// widths into points), covering at least `rows` rows and `columns` columns.
+Track row_track(const spreadsheet::Sheet& sheet, int32_t rows);
+Track column_track(const spreadsheet::Sheet& sheet, int32_t columns, int32_t max_digit_width);
+
+// A block of cells printed together: the rows and columns it covers
+// (hidden ones among them take no room) and its box on the paper, points
+// from the paper's top-left corner, after scaling.
+struct Block {
+  host::Rect cells;
+  double x = 0, y = 0, width = 0, height = 0;
+};
+
+struct Page {
+  int32_t sheet_page = 0;  // 1-based within the sheet
+  Block body;
+  std::optional<Block> title_rows;     // repeated rows, above the body
+  std::optional<Block> title_columns;  // repeated columns, left of the body
+  std::optional<Block> title_corner;   // where repeated rows and columns meet
+};
+
+struct Margins {
+  double left = 0, right = 0, top = 0, bottom = 0, header = 0, footer = 0;  // points
+};
+
+enum class PageOrder { DownThenOver, OverThenDown };
+
+struct SheetLayout {
+  int32_t sheet_index = 0;
+  std::string paper_name;
+  double paper_width = 0, paper_height = 0;  // points, orientation applied
+  bool landscape = false;
+  Margins margins;
+  double scale = 1;  // 1 = 100 %
+  PageOrder order = PageOrder::DownThenOver;
+  bool grid_lines = false;
+  Track rows, columns;  // the sheet's geometry, unscaled
+  std::vector<Page> pages;
+  // What the layout had to settle on its own (an unknown paper code, margins
+  // that leave no room), in the words shown to the user.
+  std::vector<std::string> notes;
+};
+
+// Lays out sheet `sheet_index` of `book`. A sheet with nothing to print
+// (no print area and no used cell, picture or visibly formatted cell) has
+// no pages.
+SheetLayout layout_sheet(const spreadsheet::Workbook& book, int32_t sheet_index);
+
+// What is printed when no print area is defined: from A1 to the last row
+// and column holding a value, a border or a fill, reached by a picture, or
+// reached by the text of a row's last value running on into the empty
+// cells to its right (its width estimated from its characters). Nullopt for
+// an empty sheet.
+std::optional<host::Rect> used_range(const spreadsheet::Workbook& book,
+                                     const spreadsheet::Sheet& sheet);
+
+// The sheet's print areas (its local "_xlnm.Print_Area" name), in order;
+// empty when none is defined or it cannot be read.
+std::vector<host::Rect> print_areas(const spreadsheet::Workbook& book, int32_t sheet_index);
+
+// The sheet's print titles (its local "_xlnm.Print_Titles" name): rows to
+// repeat at the top and columns to repeat at the left of every page.
+struct PrintTitles {
+  std::optional<std::pair<int32_t, int32_t>> rows, columns;  // first, last
+};
+PrintTitles print_titles(const spreadsheet::Workbook& book, int32_t sheet_index);
+
+// Manual column breaks: columns that start a new page.
+std::vector<int32_t> column_breaks(const spreadsheet::Sheet& sheet);
+
+}  // namespace kelv::print

@@ -1,0 +1,220 @@
+// PDF files as other readers see them: poppler's pdftotext finds every
+// examinee's name and exam number on the page the page model puts them,
+// pdffonts lists embedded fonts, a picture drawn many times is stored once,
+// and a stopped export leaves an old file as it was.
+#include "print/qt/pdf_export.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/sample/demo.h"
+#include "app/sample/sample_workspace.h"
+#include "spreadsheet/cells.h"
+#include "xlsx/xlsx_format.h"
+
+namespace kelv::print {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string run(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+std::string file_bytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+size_t count_of(const std::string& s, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
+  return n;
+}
+
+class PdfExport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    dir = fs::temp_directory_path() / ("kelv-pdf-" + std::to_string(stamp));
+    fs::create_directories(dir);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  fs::path dir;
+};
+
+// The column of a heading in row 1.
+int32_t column_of(const spreadsheet::Sheet& sheet, const std::string& heading) {
+  for (const auto& cell : sheet.rows[0].cells)
+    if (cell.value.is_text() && cell.value.as_text() == heading) return cell.col;
+  return 0;
+}
+
+TEST_F(PdfExport, EveryExamineeIsTextOnThePageThePageModelGivesThem) {
+  sample::DemoOptions options;
+  options.dir = (dir / "demo").string();
+  options.examinees = 300;
+  std::ostringstream log;
+  ASSERT_EQ(sample::RunDemo(options, log), 0) << log.str();
+  const auto book =
+      xlsx::read_workbook((dir / "demo" / "数据" / sample::kDataWorkbookName).string());
+  const PrintJob job(*book, sheets_to_print(*book, {}));
+  const fs::path pdf = dir / "demo.pdf";
+  int32_t reported = 0;
+  ASSERT_TRUE(write_pdf(job, pdf.string(), [&](const JobProgress& p) {
+    reported = p.done;
+    return true;
+  }));
+  EXPECT_EQ(reported, job.page_count());
+
+  // Fonts are embedded.
+  const std::string fonts = run("pdffonts '" + pdf.string() + "'");
+  ASSERT_FALSE(fonts.empty()) << "pdffonts (poppler-utils) is needed";
+  std::istringstream lines(fonts);
+  int embedded = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("Identity-H") == std::string::npos) continue;
+    EXPECT_NE(line.find(" yes "), std::string::npos) << line;
+    ++embedded;
+  }
+  EXPECT_GE(embedded, 1);
+
+  // pdftotext parts pages with form feeds.
+  const std::string text = run("pdftotext -layout '" + pdf.string() + "' -");
+  std::vector<std::string> pages;
+  std::istringstream parts(text);
+  for (std::string page; std::getline(parts, page, '\f');) pages.push_back(page);
+  ASSERT_GE(static_cast<int32_t>(pages.size()), job.page_count());
+
+  // Every examinee's name and exam number on the page of the door list and
+  // of the sign-in sheet that holds their row.
+  const spreadsheet::Sheet* examinees = nullptr;
+  for (const auto& s : book->sheets)
+    if (s->name == "考生表") examinees = s.get();
+  ASSERT_NE(examinees, nullptr);
+  const int32_t name_col = column_of(*examinees, "姓名"),
+                number_col = column_of(*examinees, "考号");
+  ASSERT_GT(name_col, 0);
+  ASSERT_GT(number_col, 0);
+  for (const char* table : {"门贴", "签到表"}) {
+    std::map<std::string, int32_t> row_of_number;
+    int32_t sheet_in_job = -1;
+    for (size_t i = 0; i < job.sheets().size(); ++i) {
+      const auto& sheet = *book->sheets[static_cast<size_t>(job.sheets()[i].sheet_index)];
+      if (sheet.name != table) continue;
+      sheet_in_job = static_cast<int32_t>(i);
+      for (int32_t r = 1; r <= static_cast<int32_t>(sheet.rows.size()); ++r)
+        for (const auto& cell : sheet.rows[static_cast<size_t>(r - 1)].cells)
+          if (cell.value.is_text()) row_of_number.emplace(cell.value.as_text(), r);
+    }
+    ASSERT_GE(sheet_in_job, 0) << table;
+    int checked = 0;
+    for (int32_t r = 2; r <= static_cast<int32_t>(examinees->rows.size()); ++r) {
+      const auto* name = spreadsheet::cells::find(*examinees, r, name_col);
+      const auto* number = spreadsheet::cells::find(*examinees, r, number_col);
+      if (name == nullptr || number == nullptr) continue;
+      const std::string number_text = number->value.to_text();
+      const auto at = row_of_number.find(number_text);
+      ASSERT_NE(at, row_of_number.end()) << table << " " << number_text;
+      int32_t page = -1;
+      for (int32_t i = 0; i < job.page_count(); ++i) {
+        const auto& cells = job.page_of(i).body.cells;
+        if (job.page(i).sheet == sheet_in_job && at->second >= cells.row1 &&
+            at->second <= cells.row2)
+          page = i;
+      }
+      ASSERT_GE(page, 0) << table << " " << number_text;
+      EXPECT_NE(pages[static_cast<size_t>(page)].find(number_text), std::string::npos)
+          << table << " page " << page + 1;
+      EXPECT_NE(pages[static_cast<size_t>(page)].find(name->value.as_text()), std::string::npos)
+          << table << " page " << page + 1;
+      ++checked;
+    }
+    EXPECT_EQ(checked, 300) << table;
+  }
+
+  // The sign-in sheet's footer numbers pages through the whole file.
+  int32_t first_sign_in = -1;
+  for (int32_t i = 0; i < job.page_count() && first_sign_in < 0; ++i)
+    if (book->sheets[static_cast<size_t>(job.layout_of(i).sheet_index)]->name == "签到表")
+      first_sign_in = i;
+  ASSERT_GE(first_sign_in, 0);
+  const std::string footer = "第 " + std::to_string(first_sign_in + 1) + " 页，共 " +
+                             std::to_string(job.page_count()) + " 页";
+  EXPECT_NE(pages[static_cast<size_t>(first_sign_in)].find(footer), std::string::npos) << footer;
+}
+
+TEST_F(PdfExport, APictureDrawnManyTimesIsStoredOnce) {
+  spreadsheet::Workbook book;
+  book.sheets.push_back(std::make_unique<spreadsheet::Sheet>());
+  book.sheets[0]->name = "标签";
+  QImage image(60, 80, QImage::Format_RGB32);
+  image.fill(QColor(200, 40, 40));
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  spreadsheet::Image img;
+  img.bytes = std::make_shared<const std::string>(png.constData(), static_cast<size_t>(png.size()));
+  img.extension = "png";
+  img.width_px = 60;
+  img.height_px = 80;
+  book.images.push_back(img);
+  // Thirty labels, each with the picture, over two pages.
+  for (int32_t i = 0; i < 30; ++i) {
+    spreadsheet::cells::get(*book.sheets[0], i * 5 + 1, 1).value = host::Variant("标签");
+    spreadsheet::PictureModel pic;
+    pic.top = i * 5 * 14.25;
+    pic.left = 50;
+    pic.width = 45;
+    pic.height = 60;
+    book.sheets[0]->pictures.push_back(pic);
+  }
+  const PrintJob job(book, {0});
+  ASSERT_GE(job.page_count(), 2);
+  const fs::path pdf = dir / "labels.pdf";
+  ASSERT_TRUE(write_pdf(job, pdf.string()));
+  EXPECT_EQ(count_of(file_bytes(pdf), "/Subtype /Image"), 1u);
+  // And it is drawn every time (twice where a picture crosses a page break).
+  const std::string uses = run("pdfimages -list '" + pdf.string() + "'");
+  EXPECT_GE(count_of(uses, " image "), 30u);
+}
+
+TEST_F(PdfExport, AStoppedOrFailedExportLeavesTheOldFileAsItWas) {
+  spreadsheet::Workbook book;
+  book.sheets.push_back(std::make_unique<spreadsheet::Sheet>());
+  for (int32_t r = 1; r <= 200; ++r)
+    spreadsheet::cells::get(*book.sheets[0], r, 1).value = host::Variant(1.0 * r);
+  const PrintJob job(book, {0});
+  ASSERT_GT(job.page_count(), 2);
+  const fs::path pdf = dir / "old.pdf";
+  std::ofstream(pdf) << "old";
+  EXPECT_FALSE(write_pdf(job, pdf.string(), [](const JobProgress& p) { return p.done < 2; }));
+  EXPECT_EQ(file_bytes(pdf), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+  EXPECT_THROW(write_pdf(job, (dir / "missing" / "x.pdf").string()), std::runtime_error);
+  const PrintJob empty(book, {});
+  EXPECT_THROW(write_pdf(empty, pdf.string()), std::runtime_error);
+  EXPECT_EQ(file_bytes(pdf), "old");
+}
+
+}  // namespace
+}  // namespace kelv::print

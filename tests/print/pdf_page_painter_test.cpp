@@ -1,0 +1,94 @@
+// Pages drawn as images: what the page model places lands where it says,
+// repeated title rows are drawn on later pages, grid lines only when the
+// sheet asks for them, borders and diagonals on their cells.
+#include <gtest/gtest.h>
+
+#include "print/qt/page_painter.h"
+#include "print/qt/pdf_export.h"
+#include "spreadsheet/cells.h"
+
+namespace kelv::print {
+namespace {
+
+using spreadsheet::cells::get;
+
+class PagePainterTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { font_warning(); }  // starts Qt's offscreen platform
+
+  PagePainterTest() {
+    book_.sheets.push_back(std::make_unique<spreadsheet::Sheet>());
+    spreadsheet::Sheet& s = sheet();
+    s.name = "表";
+    s.page_setup.left_margin = s.page_setup.right_margin = 1;  // 72 pt
+    s.page_setup.top_margin = s.page_setup.bottom_margin = 1;
+    for (int32_t r = 1; r <= 100; ++r) {
+      get(s, r, 1).value = host::Variant(static_cast<double>(r));
+      spreadsheet::cells::row_at(s, r).height = 20;
+    }
+    spreadsheet::Style red;
+    red.fill.pattern = "solid";
+    red.fill.fg = spreadsheet::Color::rgb(0xFFFF0000);
+    get(s, 1, 2).style = book_.styles.intern(red);
+    spreadsheet::Style boxed;
+    for (auto* side :
+         {&boxed.border.left, &boxed.border.right, &boxed.border.top, &boxed.border.bottom})
+      side->style = "medium";
+    boxed.border.diagonal.style = "thin";
+    boxed.border.diagonal_down = true;
+    get(s, 5, 3).style = book_.styles.intern(boxed);
+  }
+  spreadsheet::Sheet& sheet() { return *book_.sheets[0]; }
+  // Page `index` at one pixel per point.
+  QImage page(int32_t index) {
+    const PrintJob job(book_, {0});
+    PagePainter painter(job);
+    return painter.image(index, 1.0);
+  }
+  // Columns are 44.25 pt; the body starts at (72, 72).
+  static QPoint cell_point(int32_t row, int32_t col, double dx = 22, double dy = 10) {
+    return QPoint(static_cast<int>(72 + (col - 1) * 44.25 + dx),
+                  static_cast<int>(72 + (row - 1) * 20 + dy));
+  }
+
+  spreadsheet::Workbook book_;
+};
+
+TEST_F(PagePainterTest, CellsLandWhereThePageModelPutsThem) {
+  const QImage first = page(0);
+  EXPECT_EQ(first.size(), QSize(595, 842));
+  EXPECT_EQ(QColor(first.pixel(cell_point(1, 2))), QColor(Qt::red));
+  EXPECT_EQ(QColor(first.pixel(cell_point(2, 2))), QColor(Qt::white));
+  // The medium border of C5 and its diagonal.
+  EXPECT_LT(qGray(first.pixel(cell_point(5, 3, 22, 0))), 100);  // top edge
+  EXPECT_LT(qGray(first.pixel(cell_point(5, 3, 0, 10))), 100);  // left edge
+  int darkest = 255;                                            // around the diagonal's middle
+  for (int dx = -1; dx <= 1; ++dx)
+    for (int dy = -1; dy <= 1; ++dy)
+      darkest = std::min(darkest, qGray(first.pixel(cell_point(5, 3, 22 + dx, 10 + dy))));
+  EXPECT_LT(darkest, 160);
+  EXPECT_EQ(QColor(first.pixel(cell_point(6, 3, 22, 10))), QColor(Qt::white));
+  // Some text in column A.
+  bool dark = false;
+  for (int x = 72; x < 116; ++x)
+    for (int y = 92; y < 112; ++y) dark |= qGray(first.pixel(x, y)) < 128;
+  EXPECT_TRUE(dark);
+}
+
+TEST_F(PagePainterTest, TitleRowsAreDrawnAgainAtTheTopOfLaterPages) {
+  EXPECT_NE(QColor(page(1).pixel(cell_point(1, 2))), QColor(Qt::red));
+  book_.defined_names.push_back({"_xlnm.Print_Titles", "'表'!$1:$1", 0, false, ""});
+  const QImage second = page(1);
+  EXPECT_EQ(QColor(second.pixel(cell_point(1, 2))), QColor(Qt::red));
+  EXPECT_EQ(QColor(second.pixel(cell_point(2, 2))), QColor(Qt::white));
+}
+
+TEST_F(PagePainterTest, GridLinesOnlyWhenTheSheetAsksForThem) {
+  const QPoint line = cell_point(10, 4, 0, 10);  // between C10 and D10
+  EXPECT_EQ(QColor(page(0).pixel(line)), QColor(Qt::white));
+  sheet().page_setup.print_grid_lines = true;
+  EXPECT_NE(QColor(page(0).pixel(line)), QColor(Qt::white));
+}
+
+}  // namespace
+}  // namespace kelv::print
