@@ -16,6 +16,8 @@ std::string standard_description(int32_t number) {
     case kObjectNotSet: return "对象变量或 With 块变量未设置";
     case kInvalidUseOfNull: return "无效使用 Null";
     case kObjectRequired: return "要求对象";
+    case kNoSuchMember: return "对象不支持该属性或方法";
+    case kArgumentNotOptional: return "参数不可选";
     case kRefused: return "应用程序定义或对象定义错误";
     default: return "应用程序定义或对象定义错误";
   }

@@ -23,6 +23,8 @@ enum ErrorNumber : int32_t {
   kObjectNotSet = 91,  // an object reference that is Nothing
   kInvalidUseOfNull = 94,
   kObjectRequired = 424,
+  kNoSuchMember = 438,  // an object without the property or method named
+  kArgumentNotOptional = 449,
   kRefused = 1004,  // refused by the application
 };
 

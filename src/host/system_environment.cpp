@@ -38,23 +38,23 @@ std::vector<bool> SystemEnvironment::files_exist(const std::vector<std::string>&
   // Each folder is listed once; only names found in it are looked up.
   std::unordered_map<std::string, std::optional<std::unordered_set<std::string>>> folders;
   for (size_t i = 0; i < paths.size(); ++i) {
-    const fs::path p(native_path(paths[i]));
-    const std::string folder = p.parent_path().string();
+    const fs::path p = file_path(paths[i]);
+    const std::string folder = path_text(p.parent_path());
     auto [it, fresh] = folders.try_emplace(folder);
     if (fresh) {
       std::error_code ec;
-      fs::directory_iterator d(folder.empty() ? fs::path(".") : fs::path(folder), ec), end;
+      fs::directory_iterator d(folder.empty() ? fs::path(".") : p.parent_path(), ec), end;
       if (!ec) {
         std::unordered_set<std::string> names;
         for (; d != end; d.increment(ec)) {
           if (ec) break;
-          names.insert(d->path().filename().string());
+          names.insert(path_text(d->path().filename()));
         }
         if (!ec) it->second = std::move(names);
       }
     }
     // A folder that can not be listed is asked path by path.
-    if (it->second && !it->second->count(p.filename().string())) continue;
+    if (it->second && !it->second->count(path_text(p.filename()))) continue;
     std::error_code ec;
     out[i] = fs::is_regular_file(p, ec);
   }

@@ -1,0 +1,32 @@
+// The module's exported entry points and its library entry point.
+#include "automation/server.h"
+
+using namespace kelv::automation;
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_module = instance;
+    DisableThreadLibraryCalls(instance);
+  }
+  return TRUE;
+}
+
+HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
+  return GetClassObject(clsid, riid, out);
+}
+
+HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+  return CanUnloadNow() ? S_OK : S_FALSE;
+}
+
+HRESULT STDAPICALLTYPE DllRegisterServer() {
+  return RegisterServer();
+}
+
+HRESULT STDAPICALLTYPE DllUnregisterServer() {
+  return UnregisterServer();
+}
+
+}  // extern "C"

@@ -1,0 +1,43 @@
+// kelv.dll as an in-process automation server: its classes, their
+// identifiers, and the registry entries that install them.
+#pragma once
+
+#include <string>
+
+#include "automation/com.h"
+
+namespace kelv::automation {
+
+extern const CLSID CLSID_torb;
+extern const CLSID CLSID_Application;
+extern const CLSID CLSID_Form;
+extern const IID IID__torb;
+extern const GUID LIBID_kelv;
+
+// A new torb, as CreateObject("kelv.torb") gives it.
+IDispatch* NewTorb();
+
+// Writes every key of the three classes, their ProgIDs and the type library
+// under `classes` (HKLM\Software\Classes or HKCU\Software\Classes), for the
+// module at `module_path`.
+HRESULT RegisterClasses(HKEY classes, const std::wstring& module_path);
+// Removes every key RegisterClasses writes; keys already gone are fine.
+HRESULT UnregisterClasses(HKEY classes);
+
+// The module the server code lives in (set by DllMain; null in a program).
+extern HMODULE g_module;
+
+// What the exported entry points do.
+HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** out);
+bool CanUnloadNow();
+// Registers the module for the machine when this process may, else for the
+// current user.
+HRESULT RegisterServer();
+// Removes the registration from both places, whichever this process may
+// write.
+HRESULT UnregisterServer();
+
+// The type library embedded in the module (resource 1 of type TYPELIB).
+HRESULT LoadOwnTypeLib(ITypeLib** lib);
+
+}  // namespace kelv::automation

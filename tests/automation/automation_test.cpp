@@ -1,0 +1,307 @@
+// kelv.dll's pieces in one process: the type library read back, the
+// automation face driven through IDispatch by the late-bound call path, and
+// torb's failures as automation errors.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "automation/com.h"
+#include "automation/face.h"
+#include "automation/server.h"
+#include "host/file_path.h"
+#include "support/temp_folder.h"
+
+namespace kelv::automation {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kBasic = std::string(KELV_TEST_SOURCE) + "/../scenarios/workspaces/basic";
+
+// The kelv.dll beside this program.
+std::wstring DllPath() {
+  wchar_t buffer[MAX_PATH];
+  GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  return (fs::path(buffer).parent_path() / L"kelv.dll").wstring();
+}
+
+class Com : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
+  void TearDown() override { CoUninitialize(); }
+};
+
+// A workspace copy, so the checked-in files never change.
+std::string CopyOfBasic(const test::TempFolder& tmp) {
+  fs::copy(host::file_path(kBasic), tmp.path() / L"ws", fs::copy_options::recursive);
+  return tmp.file("ws/考务.xlsx");
+}
+
+Var Text(std::string_view s) {
+  return Var::from(host::Variant(std::string(s)));
+}
+
+Var Number(double d) {
+  return Var::from(host::Variant(d));
+}
+
+// Runs f and returns the HostError it throws.
+template <class F>
+host::HostError Failure(F&& f) {
+  try {
+    f();
+  } catch (const host::HostError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no failure";
+  return host::HostError("", 0, "");
+}
+
+using TypeLibrary = Com;
+
+TEST_F(TypeLibrary, ListsTorbWithItsTwoMethodsInOrder) {
+  ITypeLib* lib = nullptr;
+  ASSERT_EQ(LoadTypeLibEx(DllPath().c_str(), REGKIND_NONE, &lib), S_OK);
+  BSTR name = nullptr;
+  ASSERT_EQ(lib->GetDocumentation(-1, &name, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(from_bstr(name), "kelv");
+  SysFreeString(name);
+
+  ITypeInfo* dispatch = nullptr;
+  ASSERT_EQ(lib->GetTypeInfoOfGuid(IID__torb, &dispatch), S_OK);
+  // The dual interface's vtable half.
+  HREFTYPE ref = 0;
+  ITypeInfo* info = nullptr;
+  ASSERT_EQ(dispatch->GetRefTypeOfImplType(-1, &ref), S_OK);
+  ASSERT_EQ(dispatch->GetRefTypeInfo(ref, &info), S_OK);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
+  EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
+  ASSERT_EQ(attr->cFuncs, 2);
+  info->ReleaseTypeAttr(attr);
+
+  const char* names[] = {"MyFunSet", "MyFunClick"};
+  for (UINT k = 0; k < 2; ++k) {
+    FUNCDESC* f = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(k, &f), S_OK);
+    BSTR fn = nullptr;
+    info->GetDocumentation(f->memid, &fn, nullptr, nullptr, nullptr);
+    EXPECT_EQ(from_bstr(fn), names[k]);
+    SysFreeString(fn);
+    ASSERT_EQ(f->cParams, 4);
+    // EA and UF: objects by reference; strFlag: a string by reference; the
+    // result: a variant.
+    const VARTYPE pointee[] = {VT_DISPATCH, VT_DISPATCH, VT_BSTR, VT_VARIANT};
+    for (int p = 0; p < 4; ++p) {
+      const ELEMDESC& e = f->lprgelemdescParam[p];
+      ASSERT_EQ(e.tdesc.vt, VT_PTR) << names[k] << " parameter " << p;
+      EXPECT_EQ(e.tdesc.lptdesc->vt, pointee[p]) << names[k] << " parameter " << p;
+    }
+    EXPECT_TRUE(f->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FOUT);
+    EXPECT_TRUE(f->lprgelemdescParam[2].paramdesc.wParamFlags & PARAMFLAG_FIN);
+    EXPECT_TRUE(f->lprgelemdescParam[3].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
+    BSTR params[4] = {};
+    UINT got = 0;
+    info->GetNames(f->memid, params, 4, &got);
+    ASSERT_EQ(got, 4u);
+    EXPECT_EQ(from_bstr(params[1]), "EA");
+    EXPECT_EQ(from_bstr(params[2]), "UF");
+    EXPECT_EQ(from_bstr(params[3]), "strFlag");
+    for (BSTR& b : params) SysFreeString(b);
+    info->ReleaseFuncDesc(f);
+  }
+  info->Release();
+  dispatch->Release();
+  lib->Release();
+}
+
+using Face = Com;
+
+TEST_F(Face, OpensReadsWritesAndSavesThroughTheObjectModel) {
+  test::TempFolder tmp("automation");
+  const std::string host_path = CopyOfBasic(tmp);
+  IDispatch* app = NewApplication();
+  {
+    Var books = get(app, L"Workbooks");
+    Var book = method(arg_object(*books), L"Open", {Text(host_path)});
+    EXPECT_EQ(to_host(*get(arg_object(*book), L"Name")).to_text(), "考务.xlsx");
+    Var sheets = get(app, L"Worksheets");
+    Var first = get(arg_object(*sheets), L"", {Number(1)});
+    Var& sheet = first;
+    Var cell = get(arg_object(*sheet), L"Cells", {Number(3), Number(2)});
+    put(arg_object(*cell), L"Value", Text("0001"));
+    // Text typed into a General cell is read as the user's typing would be.
+    EXPECT_EQ(to_host(*get(arg_object(*cell), L"")), host::Variant(1.0));
+    Var block = get(arg_object(*sheet), L"Range", {Text("A10:B11")});
+    put(arg_object(*block), L"Value", Text("x"));
+    Var corner = get(arg_object(*sheet), L"Range", {Text("$B$11")});
+    EXPECT_EQ(to_host(*get(arg_object(*corner), L"Text")).to_text(), "x");
+    EXPECT_EQ(to_host(*get(arg_object(*block), L"Address")).to_text(), "$A$10:$B$11");
+
+    // A named argument: Worksheets.Add After:=.
+    Var added = method(arg_object(*sheets), L"Add", {}, {{L"After", first}});
+    EXPECT_EQ(to_host(*get(arg_object(*added), L"Name")).to_text().rfind("Sheet", 0), 0u);
+    method(arg_object(*book), L"Save");
+    EXPECT_TRUE(to_host(*get(arg_object(*book), L"Saved")).to_bool());
+  }
+  method(app, L"Quit");
+  app->Release();
+
+  // Read back by a second application.
+  IDispatch* again = NewApplication();
+  {
+    Var books = get(again, L"Workbooks");
+    Var book = method(arg_object(*books), L"Open", {Text(host_path)});
+    Var sheet = get(arg_object(*book), L"Worksheets", {Number(1)});
+    Var cell = get(arg_object(*sheet), L"Range", {Text("B11")});
+    EXPECT_EQ(to_host(*get(arg_object(*cell), L"Value")).to_text(), "x");
+    Var worksheets = get(arg_object(*book), L"Worksheets");
+    Var sheets = get(arg_object(*book), L"Sheets");
+    EXPECT_EQ(to_host(*get(arg_object(*worksheets), L"Count")).to_int32(),
+              to_host(*get(arg_object(*sheets), L"Count")).to_int32());
+  }
+  again->Release();
+}
+
+TEST_F(Face, FailuresComeBackWithSourceNumberAndDescription) {
+  test::TempFolder tmp("automation");
+  const std::string host_path = CopyOfBasic(tmp);
+  IDispatch* app = NewApplication();
+  Var books = get(app, L"Workbooks");
+  Var book = method(arg_object(*books), L"Open", {Text(host_path)});
+
+  host::HostError missing = Failure([&] { get(arg_object(*book), L"Worksheets", {Text("没有")}); });
+  EXPECT_EQ(missing.source(), host::kHostSource);
+  EXPECT_EQ(missing.number(), 9);
+  EXPECT_EQ(missing.description(), "下标越界");
+
+  host::HostError member = Failure([&] { get(app, L"NoSuchThing"); });
+  EXPECT_EQ(member.number(), 438);
+  EXPECT_EQ(member.description(), "对象不支持该属性或方法");
+
+  host::HostError again = Failure([&] { method(arg_object(*books), L"Open", {Text(host_path)}); });
+  EXPECT_EQ(again.number(), 1004);
+
+  host::HostError absent =
+      Failure([&] { method(arg_object(*books), L"Open", {Text(tmp.file("无.xlsx"))}); });
+  EXPECT_EQ(absent.number(), 53);
+
+  host::HostError no_argument = Failure([&] { method(arg_object(*books), L"Open"); });
+  EXPECT_EQ(no_argument.number(), 449);
+  app->Release();
+}
+
+TEST_F(Face, FormControlsByNameAndThroughControls) {
+  IDispatch* form = NewForm();
+  Var list = get(form, L"Controls", {Text("LtbBiao")});
+  method(arg_object(*list), L"AddItem", {Text("甲.xlsx")});
+  method(arg_object(*list), L"AddItem", {Text("乙.xlsx")});
+  put(arg_object(*list), L"ListIndex", Number(1));
+  Var same = get(form, L"LtbBiao");
+  EXPECT_EQ(to_host(*get(arg_object(*same), L"Value")).to_text(), "乙.xlsx");
+  EXPECT_EQ(to_host(*get(arg_object(*same), L"ListCount")).to_int32(), 2);
+  EXPECT_EQ(to_host(*get(arg_object(*same), L"List", {Number(0)})).to_text(), "甲.xlsx");
+  EXPECT_EQ(Failure([&] { put(arg_object(*same), L"ListIndex", Number(5)); }).number(), 5);
+
+  Var pages = get(form, L"MultiPage1");
+  put(arg_object(*pages), L"Value", Number(1));
+  Var selected = get(arg_object(*pages), L"SelectedItem");
+  EXPECT_EQ(to_host(*get(arg_object(*selected), L"Name")).to_text(), "Page1");
+
+  EXPECT_EQ(Failure([&] { get(form, L"Controls", {Text("NoSuchControl")}); }).number(), 9);
+  EXPECT_EQ(Failure([&] { get(form, L"NoSuchControl"); }).number(), 438);
+  // The form's controls are in use: it can no longer be swapped.
+  EXPECT_EQ(Failure([&] { put(form, L"SeatingControls", Var::from(false)); }).number(), 1004);
+  form->Release();
+}
+
+// torb through its dual interface, with arguments as a script passes them
+// (variables by reference as VT_BYREF|VT_VARIANT).
+class Torb : public Com {
+ protected:
+  void SetUp() override {
+    Com::SetUp();
+    g_module = LoadLibraryW(DllPath().c_str());
+    ASSERT_NE(g_module, nullptr);
+  }
+  void TearDown() override {
+    FreeLibrary(g_module);
+    g_module = nullptr;
+    Com::TearDown();
+  }
+
+  // torb.NAME EA, UF, flag: the HRESULT and the EXCEPINFO.
+  static HRESULT Invoke(IDispatch* torb, const wchar_t* name, IDispatch* EA, IDispatch* UF,
+                        const std::string& flag, EXCEPINFO* info) {
+    DISPID id = 0;
+    LPOLESTR n = const_cast<LPOLESTR>(name);
+    if (FAILED(torb->GetIDsOfNames(IID_NULL, &n, 1, 0, &id))) return DISP_E_UNKNOWNNAME;
+    Var ea = Var::object(EA), uf = Var::object(UF), text = Text(flag);
+    VARIANT args[3];
+    const Var* vars[3] = {&text, &uf, &ea};  // last argument first
+    for (int k = 0; k < 3; ++k) {
+      VariantInit(&args[k]);
+      V_VT(&args[k]) = VT_BYREF | VT_VARIANT;
+      V_VARIANTREF(&args[k]) = const_cast<VARIANT*>(&**vars[k]);
+    }
+    DISPPARAMS params{args, nullptr, 3, 0};
+    Var result;
+    *info = EXCEPINFO{};
+    return torb->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, result.get(), info, nullptr);
+  }
+};
+
+TEST_F(Torb, MyFunSetFailureIsAnAutomationErrorAndMyFunClickShowsTheErrorBox) {
+  test::TempFolder tmp("automation");
+  const std::string host_path = CopyOfBasic(tmp);
+  IDispatch* torb = NewTorb();
+  IDispatch* app = NewApplication();
+  IDispatch* form = NewForm();
+  {
+    Var books = get(app, L"Workbooks");
+    method(arg_object(*books), L"Open", {Text(host_path)});
+
+    EXCEPINFO info;
+    ASSERT_EQ(Invoke(torb, L"MyFunClick", app, form, "UserFormInitialize", &info), S_OK);
+    Var rows = get(form, L"Controls", {Text("TxtHang")});
+    put(arg_object(*rows), L"Value", Text("abc"));
+    ASSERT_EQ(Invoke(torb, L"MyFunSet", app, form, "TxtHang", &info), DISP_E_EXCEPTION);
+    EXPECT_EQ(error_number(info.scode), 13);
+    EXPECT_EQ(from_bstr(info.bstrSource), host::kHostSource);
+    EXPECT_EQ(from_bstr(info.bstrDescription), "类型不匹配");
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+
+    // A failing handler: the error box, and a normal return.
+    const int32_t before = to_host(*get(app, L"DialogCount")).to_int32();
+    Var list = get(form, L"Controls", {Text("LtbBiao")});
+    method(arg_object(*list), L"Clear");
+    method(arg_object(*list), L"AddItem", {Text("没有.xlsx")});
+    put(arg_object(*list), L"ListIndex", Number(0));
+    ASSERT_EQ(Invoke(torb, L"MyFunClick", app, form, "LtbBiaoClick", &info), S_OK);
+    const int32_t after = to_host(*get(app, L"DialogCount")).to_int32();
+    ASSERT_EQ(after, before + 1);
+    EXPECT_EQ(to_host(*get(app, L"DialogTitle", {Number(after)})).to_text(), "错误");
+    EXPECT_NE(to_host(*get(app, L"DialogText", {Number(after)})).to_text().find("：(53)"),
+              std::string::npos);
+    EXPECT_TRUE(to_host(*get(app, L"ScreenUpdating")).to_bool());
+    EXPECT_TRUE(to_host(*get(app, L"DisplayAlerts")).to_bool());
+
+    // Another application's objects are refused plainly.
+    IDispatch* other = NewForm();
+    ASSERT_EQ(Invoke(torb, L"MyFunSet", other, form, "TxtHang", &info), DISP_E_EXCEPTION);
+    EXPECT_EQ(from_bstr(info.bstrSource), host::kComponentSource);
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    other->Release();
+  }
+
+  form->Release();
+  app->Release();
+  torb->Release();
+  EXPECT_TRUE(CanUnloadNow());
+}
+
+}  // namespace
+}  // namespace kelv::automation
