@@ -1,13 +1,14 @@
 // The system environment's file look-ups.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "host/file_path.h"
 #include "host/system_environment.h"
+#include "support/temp_folder.h"
 
 namespace kelv::host {
 namespace {
@@ -17,11 +18,13 @@ namespace {
 // folder that is not there.
 TEST(SystemEnvironment, ManyLookUpsAnswerAsOneByOne) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("kelv-env-" + std::to_string(::getpid()));
-  fs::create_directories(dir / "班级");
-  std::ofstream(dir / "a.jpg") << "x";
-  std::ofstream(dir / "班级" / "张三.jpg") << "x";
-  const std::string root = dir.string() + "/";
+  // Chinese names are made through file_path, so on Windows they are the
+  // real wide names, not their code-page bytes.
+  test::TempFolder tmp("env");
+  fs::create_directories(file_path(tmp.file("班级")));
+  std::ofstream(file_path(tmp.file("a.jpg"))) << "x";
+  std::ofstream(file_path(tmp.file("班级/张三.jpg"))) << "x";
+  const std::string root = path_text(tmp.path()) + "/";
   const std::vector<std::string> paths = {
       root + "a.jpg",          root + "b.jpg",     root + "班级", root + "班级\\张三.jpg",
       root + "班级\\李四.jpg", root + "无\\a.jpg", root + "a.jpg"};
@@ -31,7 +34,6 @@ TEST(SystemEnvironment, ManyLookUpsAnswerAsOneByOne) {
   for (size_t i = 0; i < paths.size(); ++i)
     EXPECT_EQ(many[i], env.file_exists(paths[i])) << paths[i];
   EXPECT_EQ(many, (std::vector<bool>{true, false, false, true, false, false, true}));
-  fs::remove_all(dir);
 }
 
 }  // namespace
