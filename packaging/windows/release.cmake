@@ -4,6 +4,8 @@
 file(REMOVE_RECURSE "${FOLDER}")
 file(MAKE_DIRECTORY "${FOLDER}")
 execute_process(COMMAND "${STRIP}" -o "${FOLDER}/kelv.exe" "${EXE}" COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND "${STRIP}" -o "${FOLDER}/kelv.dll" "${DLL}" COMMAND_ERROR_IS_FATAL ANY)
+configure_file("${DLL_GUIDE}" "${FOLDER}/kelv-dll.md" COPYONLY)
 execute_process(COMMAND "${WRITER}" "${FOLDER}/help.doc" COMMAND_ERROR_IS_FATAL ANY)
 # README.txt starts with a byte-order mark, by which Notepad and every other
 # Windows editor know it as UTF-8; it gets Windows line ends here.
