@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/form_model.h"
@@ -25,17 +26,63 @@ using Call = DispatchObject::Call;
 
 // Children keep their root object (the application or the form) alive:
 // the engine behind them lives as long as any of them does.
+//
+// A workbook, sheet or control is one object however often it is asked
+// for, as automation clients expect (they compare objects by identity): the
+// root keeps the live ones by the native object they stand for.
+class Root : public DispatchObject {
+ public:
+  template <class Make>
+  IDispatch* cached(const void* key, Make make) {
+    if (auto it = live_.find(key); it != live_.end()) {
+      it->second->AddRef();
+      return it->second;
+    }
+    DispatchObject* made = make();
+    live_[key] = made;
+    return made;
+  }
+  // The object stands for nothing any more (deleted, closed, gone).
+  void forget(const void* key, const DispatchObject* who) {
+    if (auto it = live_.find(key); it != live_.end() && it->second == who) live_.erase(it);
+  }
+  // Closing a workbook frees its sheets: nothing known may stand for them.
+  void forget_all() { live_.clear(); }
+
+ private:
+  std::unordered_map<const void*, DispatchObject*> live_;
+};
+
 class Child : public DispatchObject {
  public:
   explicit Child(IDispatch* owner) : root_(owner) { root_->AddRef(); }
-  ~Child() override { root_->Release(); }
+  ~Child() override {
+    if (key_) ours<Root>(root_).forget(key_, this);
+    root_->Release();
+  }
+  void set_key(const void* key) { key_ = key; }
 
  protected:
   IDispatch* root() const { return root_; }
+  void forget() {
+    if (key_) ours<Root>(root_).forget(key_, this);
+    key_ = nullptr;
+  }
 
  private:
   IDispatch* root_;
+  const void* key_ = nullptr;
 };
+
+// The one object of a root for `key`, made by `make` the first time.
+template <class T, class Make>
+IDispatch* Identified(IDispatch* root, const void* key, Make make) {
+  return ours<Root>(root).cached(key, [&] {
+    T* made = make();
+    made->set_key(key);
+    return made;
+  });
+}
 
 // A property that reads with get and writes with set.
 template <class Get, class Set>
@@ -436,7 +483,10 @@ class WorksheetObject : public Child {
       if (!after) throw host::HostError::host(host::kRefused, "只支持 Copy After:=");
       s_.copy_after(sheet_of(arg_object(*after)));
     });
-    member(L"Delete", [this](Call&) { s_.delete_sheet(); });
+    member(L"Delete", [this](Call&) {
+      s_.delete_sheet();
+      forget();
+    });
     member(L"Cells", [this](Call& c) {
       if (!c.args.has(0))
         return c.returns_object(
@@ -512,7 +562,7 @@ class WorksheetObject : public Child {
 };
 
 IDispatch* NewWorksheet(IDispatch* root, host::Worksheet& s) {
-  return new WorksheetObject(root, s);
+  return Identified<WorksheetObject>(root, &s, [&] { return new WorksheetObject(root, s); });
 }
 
 host::Worksheet& sheet_of(IDispatch* d) {
@@ -588,6 +638,7 @@ class WorkbookObject : public Child {
       auto* engine = dynamic_cast<spreadsheet::Engine*>(&b_.application());
       if (!engine) throw host::HostError::host(host::kRefused);
       engine->close_workbook(b_);
+      ours<Root>(root()).forget_all();
     });
   }
 
@@ -601,7 +652,7 @@ class WorkbookObject : public Child {
 };
 
 IDispatch* NewWorkbook(IDispatch* root, host::Workbook& b) {
-  return new WorkbookObject(root, b);
+  return Identified<WorkbookObject>(root, &b, [&] { return new WorkbookObject(root, b); });
 }
 
 class WorkbooksObject : public Child {
@@ -636,6 +687,65 @@ class WorkbooksObject : public Child {
   bool first_is_host_;
 };
 
+// Application.ReplaceFormat: what Replace(..., ReplaceFormat:=True) gives
+// the cells it matched.
+class ReplaceFormatObject : public Child {
+ public:
+  ReplaceFormatObject(IDispatch* owner, host::ReplaceFormat& f) : Child(owner), f_(f) {
+    member(L"Clear", [this](Call&) { f_ = host::ReplaceFormat{}; });
+    member(L"Font", [this](Call& c) { c.returns_object(new FontHolder(root(), f_.font)); });
+    member(L"HorizontalAlignment",
+           property(
+               [this] {
+                 return f_.horizontal_alignment ? host::Variant(*f_.horizontal_alignment)
+                                                : host::Variant::null();
+               },
+               [this](const VARIANT& v) { f_.horizontal_alignment = arg_int(v); }));
+    member(L"VerticalAlignment",
+           property(
+               [this] {
+                 return f_.vertical_alignment ? host::Variant(*f_.vertical_alignment)
+                                              : host::Variant::null();
+               },
+               [this](const VARIANT& v) { f_.vertical_alignment = arg_int(v); }));
+  }
+
+ private:
+  // ReplaceFormat.Font: each property set is one the format applies.
+  class FontHolder : public Child {
+   public:
+    FontHolder(IDispatch* owner, host::FontChange& f) : Child(owner), f_(f) {
+      member(L"Name", [this](Call& c) {
+        put_or_get(c, f_.name, [](const VARIANT& v) { return arg_text(v); });
+      });
+      member(L"Size", [this](Call& c) {
+        put_or_get(c, f_.size, [](const VARIANT& v) { return arg_double(v); });
+      });
+      member(L"Bold", [this](Call& c) {
+        put_or_get(c, f_.bold, [](const VARIANT& v) { return arg_bool(v); });
+      });
+      member(L"ColorIndex", [this](Call& c) {
+        put_or_get(c, f_.color_index, [](const VARIANT& v) { return arg_int(v); });
+      });
+      member(L"Underline", [this](Call& c) {
+        put_or_get(c, f_.underline, [](const VARIANT& v) { return arg_int(v); });
+      });
+    }
+
+   private:
+    template <class T, class Convert>
+    static void put_or_get(Call& c, std::optional<T>& field, Convert convert) {
+      if (c.is_put())
+        field = convert(c.args.put_value());
+      else
+        c.returns(field ? host::Variant(*field) : host::Variant::null());
+    }
+    host::FontChange& f_;
+  };
+
+  host::ReplaceFormat& f_;
+};
+
 // --- The application -----------------------------------------------------------------
 
 // Dialogs of a kelv.Application a script created: answered from the queue
@@ -646,7 +756,7 @@ struct OwnedParts {
   std::unique_ptr<host::SystemEnvironment> env = std::make_unique<host::SystemEnvironment>();
 };
 
-class ApplicationObject : public DispatchObject, public INativeHost {
+class ApplicationObject : public Root, public INativeHost {
  public:
   ApplicationObject(host::Application& app, host::Dialogs& dialogs, host::Environment& env,
                     std::unique_ptr<OwnedParts> parts)
@@ -694,6 +804,9 @@ class ApplicationObject : public DispatchObject, public INativeHost {
       for (size_t k = 1; k < parts.size(); ++k) all.add(parts[k]);
       c.returns_object(NewRange(self, all));
     });
+    member(L"ReplaceFormat", [this, self](Call& c) {
+      c.returns_object(new ReplaceFormatObject(self, app_.replace_format()));
+    });
     // For scripts: the dialogs of a kelv.Application it created.
     member(L"Answer", [this](Call& c) {
       const VARIANT& v = c.args.at(0);
@@ -716,6 +829,7 @@ class ApplicationObject : public DispatchObject, public INativeHost {
     member(L"Quit", [this](Call&) {
       if (!owned_) return;
       while (app_.workbook_count() > 0) owned_->engine->close_workbook(app_.workbook_at(0));
+      forget_all();
     });
   }
 
@@ -759,6 +873,26 @@ class ApplicationObject : public DispatchObject, public INativeHost {
 
 // --- The form --------------------------------------------------------------------------
 
+const char* kind_name(host::ControlKind k) {
+  switch (k) {
+    case host::ControlKind::TextBox:
+      return "TextBox";
+    case host::ControlKind::ComboBox:
+      return "ComboBox";
+    case host::ControlKind::ListBox:
+      return "ListBox";
+    case host::ControlKind::CheckBox:
+      return "CheckBox";
+    case host::ControlKind::OptionButton:
+      return "OptionButton";
+    case host::ControlKind::CommandButton:
+      return "CommandButton";
+    case host::ControlKind::MultiPage:
+      return "MultiPage";
+  }
+  return "Control";
+}
+
 class ControlObject : public Child {
  public:
   ControlObject(IDispatch* owner, host::Control& c) : Child(owner), c_(c) {
@@ -767,6 +901,8 @@ class ControlObject : public Child {
     member(L"", value);
     member(L"Value", value);
     member(L"Name", read_only([this] { return host::Variant(c_.name()); }));
+    // The control's kind, as TypeName names it.
+    member(L"ControlType", read_only([this] { return host::Variant(kind_name(c_.kind())); }));
     member(L"Text", property([this] { return text(); },
                              [this](const VARIANT& v) { c_.set_value(to_host(v)); }));
     member(L"Caption", read_only([this] { return host::Variant(c_.name()); }));
@@ -805,7 +941,7 @@ class ControlObject : public Child {
   host::Control& c_;
 };
 
-class FormObject : public DispatchObject, public INativeHost {
+class FormObject : public Root, public INativeHost {
  public:
   FormObject(host::Form& form, std::unique_ptr<host::FormModel> owned)
       : form_(&form), owned_(std::move(owned)) {
@@ -849,7 +985,8 @@ class FormObject : public DispatchObject, public INativeHost {
  protected:
   IDispatch* control_object(host::Control& control) {
     handed_out_ = true;
-    return new ControlObject(this, control);
+    return Identified<ControlObject>(this, &control,
+                                     [&] { return new ControlObject(this, control); });
   }
 
   void* query(REFIID riid) override {

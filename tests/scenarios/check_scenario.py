@@ -71,6 +71,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kelv", required=True)
     parser.add_argument("--launcher", action="append", default=[])
+    parser.add_argument("--run-arg", action="append", default=[],
+                        help="an extra argument of `kelv run` (--through-automation)")
     parser.add_argument("scenario")
     args = parser.parse_args()
     LAUNCHER.extend(args.launcher)
@@ -89,7 +91,7 @@ def main():
 
     played = tempfile.mkdtemp(prefix="kelv-scenario-")
     try:
-        return play(args.kelv, scenario_path, source, played, update)
+        return play(args.kelv, scenario_path, source, played, update, args.run_arg)
     finally:
         if os.environ.get("KELV_KEEP_TEMP") == "1":
             print(f"played in {played}")
@@ -97,14 +99,14 @@ def main():
             shutil.rmtree(played, ignore_errors=True)
 
 
-def play(kelv, scenario_path, source, played, update):
+def play(kelv, scenario_path, source, played, update, run_args=()):
     """Plays the scenario in the folder `played`; 0 when everything matched."""
     base = scenario_path[: -len(".json")]
     workspace = os.path.join(played, "workspace")
     shutil.copytree(source, workspace)
     transcript = os.path.join(played, "transcript.jsonl")
 
-    result = run([kelv, "run", workspace, scenario_path, "--transcript", transcript])
+    result = run([kelv, "run", workspace, scenario_path, "--transcript", transcript, *run_args])
     if result.returncode != 0:
         print(f"kelv run exited with {result.returncode}")
         sys.stdout.write(result.stderr)

@@ -15,15 +15,22 @@ void CommandFailed(std::string_view message) {
 void AddRunCommand(CLI::App& app) {
   struct Options {
     std::string workspace, scenario, transcript;
+    bool through_automation = false;
   };
   auto options = std::make_shared<Options>();
   CLI::App* run = app.add_subcommand("run", "在工作区上演示一个场景，写出对话记录");
   run->add_option("WORKSPACE", options->workspace, "工作区文件夹（宿主工作簿所在）")->required();
   run->add_option("SCENARIO", options->scenario, "场景文件（JSON）")->required();
   run->add_option("--transcript", options->transcript, "记录写入此文件（默认标准输出）");
+#ifdef _WIN32
+  run->add_flag(
+      "--through-automation", options->through_automation,
+      "组件只经 IDispatch 调用应用程序和窗体（kelv.Application、kelv.Form 的自动化接口）");
+#endif
   run->callback([options] {
     try {
-      app::RunScenario(options->workspace, options->scenario, options->transcript);
+      app::RunScenario(options->workspace, options->scenario, options->transcript,
+                       options->through_automation);
     } catch (const app::ScenarioError& e) {
       CommandFailed(e.what());
     } catch (const std::exception& e) {

@@ -12,6 +12,11 @@
 #include "templates/settings_sheet.h"
 #include "xlsx/xlsx_format.h"
 
+#ifdef _WIN32
+#include "automation/dispatch_host.h"
+#include "automation/face.h"
+#endif
+
 namespace kelv::app {
 namespace {
 
@@ -84,7 +89,10 @@ std::unique_ptr<spreadsheet::Engine> OpenHostWorkbook(const std::string& host_pa
 }
 
 void RunScenario(const std::string& workspace, const std::string& scenario_path,
-                 const std::string& transcript_path) {
+                 const std::string& transcript_path, bool through_automation) {
+#ifndef _WIN32
+  if (through_automation) throw ScenarioError("只有 Windows 版能经自动化接口演示场景");
+#endif
   const std::string root = WorkspaceRoot(workspace);
   const Scenario scenario = LoadScenarioFile(scenario_path);
   const std::string host_path = FindHostWorkbook(root, scenario.host);
@@ -109,6 +117,20 @@ void RunScenario(const std::string& workspace, const std::string& scenario_path,
     transcript.dialogs(dialogs);
     transcript.repaired(r.file, r.repairs);
   });
+#ifdef _WIN32
+  if (through_automation) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IDispatch* app = automation::WrapApplication(*engine, dialogs, env);
+    IDispatch* face = automation::WrapForm(*form);
+    std::unique_ptr<host::Application> EA = automation::ApplicationOver(app);
+    std::unique_ptr<host::Form> UF = automation::FormOver(face);
+    app->Release();
+    face->Release();
+    Stage stage{*EA, *form, dialogs, component, transcript, UF.get()};
+    PlayScenario(scenario, stage);
+    return;
+  }
+#endif
   Stage stage{*engine, *form, dialogs, component, transcript};
   PlayScenario(scenario, stage);
 }

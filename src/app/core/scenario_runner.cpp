@@ -23,14 +23,14 @@ void Click(Stage& stage, std::string_view event) {
     return;
   }
   stage.transcript.click(event, false);
-  stage.component.MyFunClick(stage.EA, stage.UF, event);
+  stage.component.MyFunClick(stage.EA, stage.form_for_component(), event);
   stage.transcript.dialogs(stage.dialogs);
 }
 
 void Change(Stage& stage, const std::string& control) {
   stage.transcript.change(control);
   try {
-    stage.component.MyFunSet(stage.EA, stage.UF, control);
+    stage.component.MyFunSet(stage.EA, stage.form_for_component(), control);
   } catch (const host::HostError& e) {
     stage.transcript.dialogs(stage.dialogs);
     stage.transcript.failure(control, e);

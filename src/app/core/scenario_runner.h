@@ -26,6 +26,10 @@ struct Stage {
   host::RecordingDialogs& dialogs;
   bridge::torb& component;
   Transcript& transcript;
+  // The form as the component sees it, when not UF itself (the same form
+  // reached through automation).
+  host::Form* component_form = nullptr;
+  host::Form& form_for_component() { return component_form ? *component_form : UF; }
 };
 
 // Sends "UserFormInitialize" unless the scenario says not to, plays the steps
@@ -68,7 +72,10 @@ std::unique_ptr<spreadsheet::Engine> OpenHostWorkbook(const std::string& host_pa
 // embedded spreadsheet, plays the scenario and writes the transcript to
 // `transcript_path` (standard output when empty). Throws ScenarioError for a
 // malformed scenario, a missing workspace or an unreadable host workbook.
+// With `through_automation` (Windows only) the component reaches the
+// application and the form only through IDispatch: kelv.Application's and
+// kelv.Form's automation face, called by the host interfaces over IDispatch.
 void RunScenario(const std::string& workspace, const std::string& scenario_path,
-                 const std::string& transcript_path);
+                 const std::string& transcript_path, bool through_automation = false);
 
 }  // namespace kelv::app
