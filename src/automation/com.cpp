@@ -482,8 +482,19 @@ Var call(IDispatch* target, std::wstring_view name, WORD flags, const std::vecto
     }
   std::vector<const Var*> positional;
   for (const Var& a : args) positional.push_back(&a);
+  Var missing;
+  V_VT(missing.get()) = VT_ERROR;
+  V_ERROR(missing.get()) = DISP_E_PARAMNOTFOUND;
   if (!by_name)
-    for (const Named& n : named) positional.push_back(&n.value);
+    for (const Named& n : named) {
+      if (n.position < 0) {
+        positional.push_back(&n.value);
+        continue;
+      }
+      const size_t at = static_cast<size_t>(n.position);
+      if (positional.size() <= at) positional.resize(at + 1, &missing);
+      positional[at] = &n.value;
+    }
   if (put) {
     // The value of a put is the last argument, passed as the named
     // DISPID_PROPERTYPUT.

@@ -174,10 +174,14 @@ host::HostError no_such_member(std::string_view object, std::string_view name);
 // (through IDispatchEx when GetIDsOfNames is refused, as script objects do),
 // positional arguments in order and named ones after them. A failure comes
 // back as HostError with the callee's source, number and description; a
-// member the object lacks is 438.
+// member the object lacks is 438. Named arguments go by name where the
+// object takes names, else by their position.
 struct Named {
   std::wstring name;
   Var value;
+  // Its place in the member's parameter list, for objects that take
+  // arguments by position only (script objects); -1: after the others.
+  int position = -1;
 };
 Var call(IDispatch* target, std::wstring_view name, WORD flags, const std::vector<Var>& args = {},
          const std::vector<Named>& named = {});

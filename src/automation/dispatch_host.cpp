@@ -229,19 +229,19 @@ class DispatchWorksheet : public host::Worksheet {
   void clear_contents(const Rect& a) override { range(a).call(L"ClearContents"); }
   void copy_rect(const Rect& a) override { range(a).call(L"Copy"); }
   void paste_at(int32_t r, int32_t c) override {
-    s_.call(L"Paste", {}, {{L"Destination", Var::object(cell(r, c).get())}});
+    s_.call(L"Paste", {}, {{L"Destination", Var::object(cell(r, c).get()), 0}});
   }
   void paste_values_at(int32_t r, int32_t c) override {
-    cell(r, c).call(L"PasteSpecial", {}, {{L"Paste", N(host::xlPasteValues)}});
+    cell(r, c).call(L"PasteSpecial", {}, {{L"Paste", N(host::xlPasteValues), 0}});
   }
   void delete_shift_up(const Rect& a) override {
-    range(a).call(L"Delete", {}, {{L"Shift", N(host::xlUp)}});
+    range(a).call(L"Delete", {}, {{L"Shift", N(host::xlUp), 0}});
   }
   void sort(const Rect& a, int32_t key, host::SortOrder order, host::SortHeader header) override {
     range(a).call(L"Sort", {},
-                  {{L"Key1", Var::object(cell(a.row1, key).get())},
-                   {L"Order1", N(static_cast<int32_t>(order))},
-                   {L"Header", N(static_cast<int32_t>(header))}});
+                  {{L"Key1", Var::object(cell(a.row1, key).get()), 0},
+                   {L"Order1", N(static_cast<int32_t>(order)), 1},
+                   {L"Header", N(static_cast<int32_t>(header)), 7}});
   }
   bool replace(const Rect& a, std::string_view what, std::string_view with, host::LookAt look_at,
                bool replace_format) override;
@@ -318,7 +318,7 @@ class DispatchWorksheet : public host::Worksheet {
   }
   void add_page_break_above(int32_t r) override {
     if (r <= 1) return;
-    s_.object(L"HPageBreaks").call(L"Add", {}, {{L"Before", Var::object(cell(r, 1).get())}});
+    s_.object(L"HPageBreaks").call(L"Add", {}, {{L"Before", Var::object(cell(r, 1).get()), 0}});
   }
   Variant page_setup_value(host::PageSetupProperty p) const override {
     return s_.object(L"PageSetup").value(PageSetupName(p));
@@ -368,7 +368,7 @@ class DispatchWorkbook : public host::Workbook {
     auto* a = dynamic_cast<DispatchWorksheet*>(&after);
     if (!a) throw host::HostError::host(host::kRefused);
     return sheet_of(Ref::of(
-        b_.object(L"Worksheets").call(L"Add", {}, {{L"After", Var::object(a->ref().get())}})));
+        b_.object(L"Worksheets").call(L"Add", {}, {{L"After", Var::object(a->ref().get()), 1}})));
   }
   void save() override { b_.call(L"Save"); }
   void save_as(std::string_view path) override { b_.call(L"SaveAs", {T(path)}); }
@@ -468,7 +468,7 @@ host::Workbook& DispatchWorksheet::parent() {
 void DispatchWorksheet::copy_after(host::Worksheet& after) {
   auto* a = dynamic_cast<DispatchWorksheet*>(&after);
   if (!a) throw host::HostError::host(host::kRefused);
-  s_.call(L"Copy", {}, {{L"After", Var::object(a->ref().get())}});
+  s_.call(L"Copy", {}, {{L"After", Var::object(a->ref().get()), 1}});
 }
 
 void DispatchWorksheet::delete_sheet() {
@@ -480,10 +480,10 @@ bool DispatchWorksheet::replace(const Rect& a, std::string_view what, std::strin
                                 host::LookAt look_at, bool replace_format) {
   if (replace_format) static_cast<DispatchApplication&>(book_.application()).push_replace_format();
   const Var found = range(a).call(L"Replace", {},
-                                  {{L"What", T(what)},
-                                   {L"Replacement", T(with)},
-                                   {L"LookAt", N(static_cast<int32_t>(look_at))},
-                                   {L"ReplaceFormat", B(replace_format)}});
+                                  {{L"What", T(what), 0},
+                                   {L"Replacement", T(with), 1},
+                                   {L"LookAt", N(static_cast<int32_t>(look_at)), 2},
+                                   {L"ReplaceFormat", B(replace_format), 7}});
   const Variant v = to_host(*found);
   return v.is_bool() && v.as_bool();
 }

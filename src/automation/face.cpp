@@ -219,7 +219,7 @@ class RangeObject : public Child {
       if (!key) throw host::HostError::host(host::kArgumentNotOptional);
       const Range key_range = range_of(*key);
       const VARIANT* order = c.args.find(L"Order1", 1);
-      const VARIANT* header = c.args.find(L"Header", 10);
+      const VARIANT* header = c.args.find(L"Header", 7);
       r_.sort(key_range,
               order ? static_cast<host::SortOrder>(arg_int(*order)) : host::SortOrder::Ascending,
               header ? static_cast<host::SortHeader>(arg_int(*header)) : host::SortHeader::No);

@@ -1,6 +1,7 @@
 // The creatable class torb: the dual interface _torb over bridge::torb.
 #include <memory>
 
+#include "automation/dispatch_host.h"
 #include "automation/face.h"
 #include "automation/server.h"
 #include "automation/windows_dialogs.h"
@@ -213,13 +214,24 @@ class TorbObject : public ITorb, public ISupportErrorInfo {
       dialogs_.to = app && app->dialogs() ? app->dialogs() : &windows_dialogs_;
       env_.to = app && app->environment() ? app->environment() : &system_;
       if (!EA || !*EA || !UF || !*UF) throw host::HostError::host(host::kObjectNotSet);
-      if (!app || !app->application() || !form || !form->form())
-        throw host::HostError(host::kComponentSource, host::kRefused,
-                              "此版本只能在 kelv.Application 与 kelv.Form 上运行");
+      // kelv's own objects are used directly; any other application or form
+      // (a desktop spreadsheet application's) through its object model.
+      std::unique_ptr<host::Application> foreign_app;
+      std::unique_ptr<host::Form> foreign_form;
+      host::Application* application = app ? app->application() : nullptr;
+      host::Form* user_form = form ? form->form() : nullptr;
+      if (!application) {
+        foreign_app = ApplicationOver(*EA);
+        application = foreign_app.get();
+      }
+      if (!user_form) {
+        foreign_form = FormOver(*UF);
+        user_form = foreign_form.get();
+      }
       if (click)
-        core_.MyFunClick(*app->application(), *form->form(), flag);
+        core_.MyFunClick(*application, *user_form, flag);
       else
-        core_.MyFunSet(*app->application(), *form->form(), flag);
+        core_.MyFunSet(*application, *user_form, flag);
     });
   }
 

@@ -1,9 +1,12 @@
 // kelv.dll's pieces in one process: the type library read back, the
 // automation face driven through IDispatch by the late-bound call path, and
 // torb's failures as automation errors.
+#include <dispex.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 #include "automation/com.h"
 #include "automation/face.h"
@@ -288,19 +291,178 @@ TEST_F(Torb, MyFunSetFailureIsAnAutomationErrorAndMyFunClickShowsTheErrorBox) {
     EXPECT_TRUE(to_host(*get(app, L"ScreenUpdating")).to_bool());
     EXPECT_TRUE(to_host(*get(app, L"DisplayAlerts")).to_bool());
 
-    // Another application's objects are refused plainly.
-    IDispatch* other = NewForm();
-    ASSERT_EQ(Invoke(torb, L"MyFunSet", other, form, "TxtHang", &info), DISP_E_EXCEPTION);
-    EXPECT_EQ(from_bstr(info.bstrSource), host::kComponentSource);
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    other->Release();
+    // An application with no workbook open: the host's own failure.
+  IDispatch* other = NewApplication();
+  ASSERT_EQ(Invoke(torb, L"MyFunSet", other, form, "TxtSKHao", &info), DISP_E_EXCEPTION);
+  EXPECT_EQ(error_number(info.scode), 9);
+  EXPECT_EQ(from_bstr(info.bstrDescription), "下标越界");
+  SysFreeString(info.bstrSource);
+  SysFreeString(info.bstrDescription);
+  other->Release();
   }
 
   form->Release();
   app->Release();
   torb->Release();
   EXPECT_TRUE(CanUnloadNow());
+}
+
+// Another application's object as a script engine under Wine hands it over:
+// GetIDsOfNames refused, names found through IDispatchEx::GetDispID. Every
+// object it returns is wrapped the same way, and kelv's own interfaces are
+// hidden, so torb can only reach it by its object model.
+class ScriptLike : public IDispatchEx {
+ public:
+  static IDispatch* Wrap(IDispatch* inner) {
+    inner->AddRef();
+    return new ScriptLike(inner);
+  }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    *out = nullptr;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+        IsEqualIID(riid, __uuidof(IDispatchEx))) {
+      *out = static_cast<IDispatchEx*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+    *n = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* info, UINT* arg_err) override {
+    // Objects going in are unwrapped, objects coming out wrapped.
+    std::vector<VARIANT> args(params ? params->cArgs : 0);
+    for (size_t k = 0; k < args.size(); ++k) {
+      args[k] = unwrap(params->rgvarg[k]);
+      if (V_VT(&args[k]) == VT_DISPATCH) {
+        ScriptLike* mine = nullptr;
+        for (ScriptLike* w : all())
+          if (static_cast<IDispatch*>(w) == V_DISPATCH(&args[k])) mine = w;
+        if (mine) V_DISPATCH(&args[k]) = mine->inner_;
+      }
+    }
+    DISPPARAMS inner_params{args.data(), params ? params->rgdispidNamedArgs : nullptr,
+                            static_cast<UINT>(args.size()), params ? params->cNamedArgs : 0};
+    const HRESULT hr =
+        inner_->Invoke(id, IID_NULL, lcid, flags, &inner_params, result, info, arg_err);
+    if (SUCCEEDED(hr) && result && V_VT(result) == VT_DISPATCH && V_DISPATCH(result)) {
+      IDispatch* plain = V_DISPATCH(result);
+      V_DISPATCH(result) = Wrap(plain);
+      plain->Release();
+    }
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD, DISPID* id) override {
+    LPOLESTR n = name;
+    return inner_->GetIDsOfNames(IID_NULL, &n, 1, 0, id);
+  }
+  HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* info, IServiceProvider*) override {
+    return Invoke(id, IID_NULL, lcid, flags, params, result, info, nullptr);
+  }
+  HRESULT STDMETHODCALLTYPE DeleteMemberByName(BSTR, DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DeleteMemberByDispID(DISPID) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetMemberProperties(DISPID, DWORD, DWORD*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetMemberName(DISPID, BSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD, DISPID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown**) override { return E_NOTIMPL; }
+
+ private:
+  explicit ScriptLike(IDispatch* inner) : inner_(inner) { all().push_back(this); }
+  virtual ~ScriptLike() {
+    std::erase(all(), this);
+    inner_->Release();
+  }
+  static std::vector<ScriptLike*>& all() {
+    static std::vector<ScriptLike*> list;
+    return list;
+  }
+  IDispatch* inner_;
+  ULONG refs_ = 1;
+};
+
+// The examinee sheet of the data workbook, cell by cell.
+std::vector<std::string> ExamineeSheet(IDispatch* app) {
+  Var book = get(app, L"Workbooks", {Text("初一.xlsx")});
+  Var sheet = get(arg_object(*book), L"Worksheets", {Text("考生表")});
+  Var used = get(arg_object(*sheet), L"UsedRange");
+  Var rows = get(arg_object(*used), L"Rows");
+  Var cols = get(arg_object(*used), L"Columns");
+  const int32_t nr = to_host(*get(arg_object(*rows), L"Count")).to_int32();
+  const int32_t nc = to_host(*get(arg_object(*cols), L"Count")).to_int32();
+  std::vector<std::string> out;
+  for (int32_t r = 1; r <= nr; ++r)
+    for (int32_t c = 1; c <= nc; ++c) {
+      Var cell = get(arg_object(*sheet), L"Cells", {Number(r), Number(c)});
+      out.push_back(to_host(*get(arg_object(*cell), L"Text")).to_text());
+    }
+  return out;
+}
+
+TEST_F(Torb, WorksOnAnotherApplicationThroughItsObjectModel) {
+  std::vector<std::string> sheets[2];
+  for (bool foreign : {false, true}) {
+    test::TempFolder tmp("automation");
+    const std::string host_path = CopyOfBasic(tmp);
+    IDispatch* torb = NewTorb();
+    IDispatch* app = NewApplication();
+    IDispatch* form = NewForm();
+    {
+      Var books = get(app, L"Workbooks");
+      method(arg_object(*books), L"Open", {Text(host_path)});
+    }
+    IDispatch* EA = foreign ? ScriptLike::Wrap(app) : app;
+    IDispatch* UF = foreign ? ScriptLike::Wrap(form) : form;
+    EXCEPINFO info;
+    ASSERT_EQ(Invoke(torb, L"MyFunClick", EA, UF, "UserFormInitialize", &info), S_OK);
+    {
+      Var list = get(form, L"Controls", {Text("LtbBiao")});
+      put(arg_object(*list), L"Value", Text("初一.xlsx"));
+    }
+    ASSERT_EQ(Invoke(torb, L"MyFunClick", EA, UF, "LtbBiaoClick", &info), S_OK);
+    ASSERT_EQ(Invoke(torb, L"MyFunClick", EA, UF, "CmdDoKaoHaoClick", &info), S_OK);
+    // No error box on the way: only the end-of-work tone (and, for kelv's
+    // own application, the window-style request it writes down).
+    EXPECT_EQ(to_host(*get(app, L"DialogCount")).to_int32(), foreign ? 0 : 2);
+    Var books = get(app, L"Workbooks");
+    EXPECT_EQ(to_host(*get(arg_object(*books), L"Count")).to_int32(), 2);
+    sheets[foreign] = ExamineeSheet(app);
+
+    // A failing setting reaches the caller with the application's error.
+    Var rows = get(form, L"Controls", {Text("TxtHang")});
+    put(arg_object(*rows), L"Value", Text("abc"));
+    ASSERT_EQ(Invoke(torb, L"MyFunSet", EA, UF, "TxtHang", &info), DISP_E_EXCEPTION);
+    EXPECT_EQ(error_number(info.scode), 13);
+    EXPECT_EQ(from_bstr(info.bstrSource), host::kHostSource);
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+
+    if (foreign) {
+      EA->Release();
+      UF->Release();
+    }
+    form->Release();
+    app->Release();
+    torb->Release();
+  }
+  EXPECT_GT(sheets[0].size(), 10u);
+  EXPECT_EQ(sheets[0], sheets[1]);
 }
 
 }  // namespace
