@@ -70,7 +70,7 @@ host::Picture& EngineSheet::insert_picture_at_active_cell(std::string_view path)
   unsigned char head[8] = {};
   in.read(reinterpret_cast<char*>(head), sizeof head);
   const std::string ext = announced_format(head, static_cast<size_t>(in.gcount()));
-  const uintmax_t size = std::filesystem::file_size(native, ec);
+  const uintmax_t size = std::filesystem::file_size(file, ec);
   if (ext.empty() || ec || size > kMaxPictureBytes) throw unreadable;
   auto whole = std::make_shared<std::string>(static_cast<size_t>(size), '\0');
   in.clear();

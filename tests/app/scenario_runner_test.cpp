@@ -217,11 +217,11 @@ TEST(RunScenarioTest, ARepairedWorkbookIsRecordedWhenItOpens) {
   fs::copy(fs::path(KELV_TEST_DATA) / ".." / "scenarios" / "workspaces" / "basic", ws,
            fs::copy_options::recursive);
   fs::copy_file(fs::path(KELV_TEST_DATA) / "xlsx" / "corpus" / "damaged.xlsx",
-                ws / "数据" / "损坏.xlsx");
+                ws / host::file_path("数据/损坏.xlsx"));
   std::ofstream(temp.path() / "s.json")
       << R"({"steps": [{"select": {"LtbBiao": "损坏.xlsx"}}, {"click": "LtbBiaoClick"}]})";
   const std::string transcript = (temp.path() / "t.jsonl").string();
-  RunScenario(ws.string(), (temp.path() / "s.json").string(), transcript);
+  RunScenario(host::path_text(ws), (temp.path() / "s.json").string(), transcript);
   std::ifstream in(transcript);
   std::vector<json> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
