@@ -7,6 +7,7 @@
 
 #include "app/sample/demo.h"
 #include "app/sample/sample_workspace.h"
+#include "host/file_path.h"
 #include "spreadsheet/engine.h"
 #include "support/temp_folder.h"
 #include "xlsx/xlsx_format.h"
@@ -22,14 +23,15 @@ TEST(SampleWorkspace, HoldsTheWorkspaceAndItsHostWorkbookReadsBack) {
   xlsx::XlsxFormat format;
   SampleOptions options;
   options.examinees = 61;
-  const SampleResult r = WriteSampleWorkspace(dir.string(), options, format);
+  const SampleResult r = WriteSampleWorkspace(host::path_text(dir), options, format);
   EXPECT_EQ(r.rooms, 3);
   EXPECT_EQ(r.photos, 61 - 2);  // every 23rd examinee has none
-  EXPECT_TRUE(fs::exists(dir / "帮助.doc"));
-  EXPECT_TRUE(fs::exists(dir / "数据" / kDataWorkbookName));
+  EXPECT_TRUE(fs::exists(dir / host::file_path("帮助.doc")));
+  EXPECT_TRUE(fs::exists(dir / host::file_path(std::string("数据/") + kDataWorkbookName)));
 
   spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
-  host::Workbook& book = engine.open_host_workbook((dir / kHostWorkbookName).string());
+  host::Workbook& book =
+      engine.open_host_workbook(host::path_text(dir / host::file_path(kHostWorkbookName)));
   EXPECT_EQ(book.sheet("MBB").visible(), host::SheetVisibility::VeryHidden);
   host::Worksheet& dtb = book.sheet("DTB");
   int32_t row = 2;
@@ -58,7 +60,7 @@ TEST(Demo, PlaysTheWholeCourseOfWorkWithoutAnErrorBox) {
   const fs::path dir = temp.path() / "考务";
   std::ostringstream out;
   DemoOptions options;
-  options.dir = dir.string();
+  options.dir = host::path_text(dir);
   options.examinees = 45;
   EXPECT_EQ(RunDemo(options, out), 0) << out.str();
   // One notice only, the seating report: places and examinees match, every
@@ -71,8 +73,8 @@ TEST(Demo, PlaysTheWholeCourseOfWorkWithoutAnErrorBox) {
   EXPECT_EQ(out.str().find("未生成"), std::string::npos) << out.str();
 
   spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
-  engine.open_host_workbook((dir / kHostWorkbookName).string());
-  host::Workbook& data = engine.open_workbook((dir / "数据" / kDataWorkbookName).string());
+  engine.open_host_workbook(host::path_text(dir) + "/" + kHostWorkbookName);
+  host::Workbook& data = engine.open_workbook(host::path_text(dir) + "/数据/" + kDataWorkbookName);
   for (const std::string& name : SampleTemplateNames()) {
     EXPECT_EQ(data.sheet(name).name(), name);
   }

@@ -1,13 +1,26 @@
 #include <CLI/CLI.hpp>
 #include <exception>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/cli/commands.h"
+#include "app/core/platform.h"
 #include "app/sample/sample_commands.h"
 
 int main(int argc, char** argv) {
+  kelv::app::PrepareConsole();
+  // CLI11 reads the arguments as UTF-8 text.
+  std::vector<std::string> args = kelv::app::Utf8Arguments(argc, argv);
+  std::vector<char*> utf8_argv;
+  for (std::string& a : args) utf8_argv.push_back(a.data());
+  argc = static_cast<int>(utf8_argv.size());
+  utf8_argv.push_back(nullptr);
+  argv = utf8_argv.data();
   CLI::App app{"kelv：考务编排与制表"};
   app.require_subcommand(1);
+  // A path starting with "/" is a path, not a Windows-style option.
+  app.allow_windows_style_options(false);
   kelv::cli::AddRunCommand(app);
   kelv::cli::AddDumpCommand(app);
   kelv::cli::AddPlayCommand(app);

@@ -1,7 +1,6 @@
 // kelv play: the form at a text terminal. The person types the same steps a
 // scenario holds (click, set, select, page, change, save) and answers the
 // component's dialogs as they come.
-#include <unistd.h>
 
 #include <cstdint>
 #include <iostream>
@@ -11,10 +10,12 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/core/platform.h"
 #include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
 #include "app/core/terminal_dialogs.h"
 #include "bridge/torb.h"
+#include "host/environment.h"
 #include "host/form_model.h"
 #include "host/host_error.h"
 #include "host/system_environment.h"
@@ -264,7 +265,7 @@ class PlaySession {
   bool save() {
     bool all = true;
     for (host::Workbook* book : app::WorkbooksToSave(EA_, app::SaveStep{true, true})) {
-      const std::string path = book->path() + "/" + book->name();
+      const std::string path = host::native_path(book->path() + "/" + book->name());
       try {
         book->save();
         out_ << "已保存：" << path << '\n';
@@ -323,10 +324,10 @@ void AddPlayCommand(CLI::App& app) {
     }
     host::SystemEnvironment env =
         options->seed ? host::SystemEnvironment(*options->seed) : host::SystemEnvironment();
-    app::TerminalDialogs dialogs(std::cin, std::cout, isatty(STDOUT_FILENO) != 0);
+    app::TerminalDialogs dialogs(std::cin, std::cout, app::IsTerminal(true));
     std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
     bridge::torb component(dialogs, env);
-    dialogs.set_echo(isatty(STDIN_FILENO) == 0);
+    dialogs.set_echo(!app::IsTerminal(false));
     if (options->no_viewer) dialogs.set_viewer("");
     engine->set_repair_listener(
         [](const spreadsheet::RepairReport& r) { std::cout << app::RepairNotice(r) << '\n'; });

@@ -6,6 +6,7 @@
 
 #include "app/core/scenario_runner.h"
 #include "data/sheet_exists.h"
+#include "host/file_path.h"
 #include "host/system_environment.h"
 #include "spreadsheet/engine.h"
 #include "templates/settings_sheet.h"
@@ -17,9 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 
 bool IsWorkbookFile(const fs::path& p) {
-  std::string ext = p.extension().string();
+  std::string ext = host::path_text(p.extension());
   for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  const std::string name = p.filename().string();
+  const std::string name = host::path_text(p.filename());
   return (ext == ".xlsx" || ext == ".xlsm") && !name.starts_with("~$") && !name.starts_with(".");
 }
 
@@ -43,12 +44,12 @@ host::FormModel::SeatingControls SeatingControlsFor(const Scenario& scenario,
 
 std::string FindHostWorkbook(const std::string& workspace,
                              const std::optional<std::string>& named) {
-  const fs::path root(workspace);
+  const fs::path root = host::file_path(workspace);
   std::error_code ec;
   if (named) {
-    const fs::path p = root / *named;
+    const fs::path p = root / host::file_path(*named);
     if (!fs::is_regular_file(p, ec)) throw ScenarioError("工作区中没有宿主工作簿 " + *named);
-    return p.string();
+    return host::path_text(p);
   }
   std::vector<fs::path> found;
   for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
@@ -58,16 +59,18 @@ std::string FindHostWorkbook(const std::string& workspace,
   if (found.empty()) throw ScenarioError("工作区顶层没有 .xlsx 或 .xlsm 工作簿：" + workspace);
   if (found.size() > 1) {
     std::string names;
-    for (const auto& p : found) names += (names.empty() ? "" : "、") + p.filename().string();
+    for (const auto& p : found)
+      names += (names.empty() ? "" : "、") + host::path_text(p.filename());
     throw ScenarioError("工作区顶层有多个工作簿（" + names + "），请在场景中用 \"host\" 指明");
   }
-  return found.front().string();
+  return host::path_text(found.front());
 }
 
 std::string WorkspaceRoot(const std::string& workspace) {
   std::error_code ec;
-  if (!fs::is_directory(workspace, ec)) throw ScenarioError("找不到工作区：" + workspace);
-  return fs::weakly_canonical(fs::absolute(workspace)).string();
+  const fs::path folder = host::file_path(workspace);
+  if (!fs::is_directory(folder, ec)) throw ScenarioError("找不到工作区：" + workspace);
+  return host::path_text(fs::weakly_canonical(fs::absolute(folder)));
 }
 
 std::unique_ptr<spreadsheet::Engine> OpenHostWorkbook(const std::string& host_path) {
@@ -88,7 +91,7 @@ void RunScenario(const std::string& workspace, const std::string& scenario_path,
 
   std::ofstream file;
   if (!transcript_path.empty()) {
-    file.open(transcript_path, std::ios::binary | std::ios::trunc);
+    file.open(host::file_path(transcript_path), std::ios::binary | std::ios::trunc);
     if (!file) throw ScenarioError("无法写入记录文件：" + transcript_path);
   }
   std::ostream& out = transcript_path.empty() ? std::cout : file;

@@ -6,6 +6,8 @@
 #include <set>
 #include <sstream>
 
+#include "host/file_path.h"
+
 namespace kelv::app {
 namespace {
 
@@ -138,7 +140,7 @@ Scenario ParseScenarioText(const std::string& text) {
 }
 
 Scenario LoadScenarioFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(host::file_path(path), std::ios::binary);
   if (!in) throw ScenarioError("读不到场景文件：" + path);
   std::ostringstream text;
   text << in.rdbuf();

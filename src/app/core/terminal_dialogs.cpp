@@ -1,14 +1,11 @@
 #include "app/core/terminal_dialogs.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
 #include <filesystem>
 
+#include "app/core/platform.h"
 #include "host/environment.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 
 namespace kelv::app {
@@ -50,33 +47,6 @@ bool IsOk(const std::string& typed) {
   std::string t = Trimmed(typed);
   for (char& ch : t) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   return t.empty() || t == "ok" || t == "确定";
-}
-
-// Starts `program path` detached from this process: its own session, no
-// terminal input (it must not eat the commands), output discarded. The
-// middle process exits at once so nothing is left to wait for.
-void StartDetached(const std::string& program, const std::string& path) {
-  const char* file = program.c_str();
-  const char* arg = path.c_str();
-  const pid_t child = fork();
-  if (child < 0) return;
-  if (child == 0) {
-    if (fork() == 0) {
-      setsid();
-      const int null = open("/dev/null", O_RDWR);
-      if (null >= 0) {
-        dup2(null, STDIN_FILENO);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-      }
-      execlp(file, file, arg, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    _exit(0);
-  }
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
 }
 
 }  // namespace
@@ -147,10 +117,10 @@ void TerminalDialogs::tone(int32_t, int32_t) {
 void TerminalDialogs::open_document(std::string_view path) {
   const std::string native = host::native_path(path);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(native, ec))
+  if (!std::filesystem::is_regular_file(host::file_path(path), ec))
     throw host::HostError::host(host::kFileNotFound, "文件未找到：" + std::string(path));
   out_ << "打开文档：" << native << '\n' << std::flush;
-  if (!viewer_.empty()) StartDetached(viewer_, native);
+  if (!viewer_.empty()) StartViewer(viewer_, native);
 }
 
 void TerminalDialogs::make_form_resizable(std::string_view) {}

@@ -1,5 +1,7 @@
 #include "app/core/transcript.h"
 
+#include <algorithm>
+
 #include <cctype>
 #include <optional>
 
@@ -159,7 +161,12 @@ void Transcript::saved(std::string_view path) {
 
 void Transcript::repaired(std::string_view path, const std::vector<std::string>& repairs) {
   ordered_json j = Entry("repair");
-  j["path"] = relative(path);
+  std::string shown = relative(path);
+#ifdef _WIN32
+  // The same transcript on every platform: the workspace's folders with "/".
+  std::replace(shown.begin(), shown.end(), '\\', '/');
+#endif
+  j["path"] = shown;
   j["repairs"] = repairs;
   line(j);
 }

@@ -8,6 +8,7 @@
 
 #include "app/sample/sample_workspace.h"
 #include "bridge/torb.h"
+#include "host/file_path.h"
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
 #include "host/system_environment.h"
@@ -23,7 +24,7 @@ std::string NewTemporaryFolder() {
   const auto stamp = std::chrono::system_clock::now().time_since_epoch().count();
   fs::path dir = fs::temp_directory_path() / ("kelv-demo-" + std::to_string(stamp));
   fs::create_directories(dir);
-  return dir.string();
+  return host::path_text(dir);
 }
 
 // Selects the list item with that text; false when the list lacks it.
@@ -52,8 +53,10 @@ int32_t RunDemo(const DemoOptions& options, std::ostream& out) {
   const Clock::time_point built = Clock::now();
 
   spreadsheet::Engine engine(format);
-  engine.open_host_workbook((fs::path(dir) / kHostWorkbookName).string());
-  host::SystemEnvironment env;
+  engine.open_host_workbook(
+      host::path_text(host::file_path(dir) / host::file_path(kHostWorkbookName)));
+  host::SystemEnvironment env =
+      options.seed ? host::SystemEnvironment(*options.seed) : host::SystemEnvironment();
   host::RecordingDialogs dialogs;
   std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
   bridge::torb component(dialogs, env);
@@ -108,7 +111,8 @@ int32_t RunDemo(const DemoOptions& options, std::ostream& out) {
     if (!found) out << "  " << name << "：未生成\n";
   }
   out << "写入的文件：\n";
-  for (const std::string& f : sample.files) out << "  " << (fs::path(dir) / f).string() << "\n";
+  for (const std::string& f : sample.files)
+    out << "  " << host::path_text(host::file_path(dir) / host::file_path(f)) << "\n";
   const auto ms = [](Clock::duration d) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
   };

@@ -12,6 +12,8 @@ namespace kelv::sample {
 struct DemoOptions {
   std::optional<std::string> dir;  // a new temporary folder when not given
   int32_t examinees = 300;
+  // Fixes the random exam-number order, so two runs write the same cells.
+  std::optional<uint64_t> seed;
 };
 
 // Builds the sample, starts the form, opens the data workbook, assigns exam

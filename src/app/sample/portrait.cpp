@@ -4,9 +4,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "app/sample/sample_workspace.h"
+#include "host/file_path.h"
 
 namespace kelv::sample {
 namespace {
@@ -60,7 +63,15 @@ bool WritePortraitJpeg(const std::string& path, uint32_t variant, int32_t width,
       p[2] = c.b;
     }
   }
-  return stbi_write_jpg(path.c_str(), width, height, 3, pixels.data(), 85) != 0;
+  std::string jpeg;
+  const auto append = [](void* context, void* data, int size) {
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data),
+                                               static_cast<size_t>(size));
+  };
+  if (stbi_write_jpg_to_func(append, &jpeg, width, height, 3, pixels.data(), 85) == 0) return false;
+  std::ofstream out(host::file_path(path), std::ios::binary | std::ios::trunc);
+  out << jpeg;
+  return static_cast<bool>(out.flush());
 }
 
 }  // namespace kelv::sample

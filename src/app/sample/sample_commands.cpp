@@ -51,12 +51,15 @@ void AddSampleCommands(CLI::App& app) {
   CLI::App* demo = app.add_subcommand("demo", "在示例工作区上演示编排考号与生成全部表格");
   demo->add_option("DIR", *demoDir, "工作区文件夹（缺省为新的临时文件夹）");
   demo->add_option("--examinees", *demoCount, "考生人数")->check(CLI::Range(1, 1000000));
-  demo->callback([demoDir, demoCount] {
+  auto demoSeed = std::make_shared<std::optional<uint64_t>>();
+  demo->add_option("--seed", *demoSeed, "固定的随机数种子（两次演示写出相同的考号）");
+  demo->callback([demoDir, demoCount, demoSeed] {
     int32_t errorBoxes = 0;
     Guarded([&] {
       DemoOptions options;
       if (!demoDir->empty()) options.dir = *demoDir;
       options.examinees = *demoCount;
+      options.seed = *demoSeed;
       errorBoxes = RunDemo(options, std::cout);
     });
     if (errorBoxes != 0) throw CLI::RuntimeError(1);

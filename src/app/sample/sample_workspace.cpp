@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/room_sheet.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "spreadsheet/cells.h"
 #include "spreadsheet/model.h"
@@ -493,10 +494,16 @@ void BuildDataWorkbook(Workbook& book, const Styles& st, const std::vector<Exami
   book.active_sheet = 1;
 }
 
+// `folder`/`name` for a UTF-8 name.
+fs::path In(const fs::path& folder, std::string_view name) {
+  return folder / host::file_path(name);
+}
+
 void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
-  if (!out) throw host::HostError::host(host::kPermissionDenied, "无法写入 " + path.string());
+  if (!out)
+    throw host::HostError::host(host::kPermissionDenied, "无法写入 " + host::path_text(path));
 }
 
 }  // namespace
@@ -517,9 +524,9 @@ std::vector<std::string> SampleTemplateNames() {
 SampleResult WriteSampleWorkspace(const std::string& dir, const SampleOptions& options,
                                   spreadsheet::FileFormat& format) {
   SampleResult result;
-  const fs::path root(dir);
-  fs::create_directories(root / "数据");
-  fs::create_directories(root / "照片");
+  const fs::path root = host::file_path(dir);
+  fs::create_directories(In(root, "数据"));
+  fs::create_directories(In(root, "照片"));
   std::mt19937 rng(options.seed);
 
   // Host workbook.
@@ -541,7 +548,7 @@ SampleResult WriteSampleWorkspace(const std::string& dir, const SampleOptions& o
   BuildAdmissionCards(host, hostStyles);
   BuildSeatLabels(host, hostStyles);
   host.active_sheet = 0;
-  host.file_path = (root / kHostWorkbookName).string();
+  host.file_path = host::path_text(In(root, kHostWorkbookName));
   format.save(host, host.file_path);
   result.files.push_back(kHostWorkbookName);
 
@@ -550,7 +557,7 @@ SampleResult WriteSampleWorkspace(const std::string& dir, const SampleOptions& o
   Workbook data;
   const Styles dataStyles(data);
   BuildDataWorkbook(data, dataStyles, examinees, rng, &result.rooms);
-  data.file_path = (root / "数据" / kDataWorkbookName).string();
+  data.file_path = host::path_text(In(In(root, "数据"), kDataWorkbookName));
   format.save(data, data.file_path);
   result.files.push_back(std::string("数据/") + kDataWorkbookName);
 
@@ -559,17 +566,17 @@ SampleResult WriteSampleWorkspace(const std::string& dir, const SampleOptions& o
   for (const Examinee& e : examinees) {
     variant = variant * 1664525u + 1013904223u;
     if (!e.hasPhoto) continue;
-    const fs::path folder = root / "照片" / e.folder;
+    const fs::path folder = In(In(root, "照片"), e.folder);
     fs::create_directories(folder);
-    const fs::path file = folder / (e.id + ".jpg");
-    if (!WritePortraitJpeg(file.string(), variant >> 8)) {
-      throw host::HostError::host(host::kPermissionDenied, "无法写入 " + file.string());
+    const std::string file = host::path_text(In(folder, e.id + ".jpg"));
+    if (!WritePortraitJpeg(file, variant >> 8)) {
+      throw host::HostError::host(host::kPermissionDenied, "无法写入 " + file);
     }
     ++result.photos;
   }
   result.files.push_back("照片/");
 
-  WriteFile(root / "帮助.doc", HelpDocumentRtf());
+  WriteFile(In(root, "帮助.doc"), HelpDocumentRtf());
   result.files.push_back("帮助.doc");
   return result;
 }
