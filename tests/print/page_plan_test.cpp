@@ -51,7 +51,7 @@ void check_demo(int32_t examinees) {
   options.dir = host::path_text(dir);
   options.examinees = examinees;
   std::ostringstream log;
-  ASSERT_EQ(sample::RunDemo(options, log), 0) << log.str();
+  ASSERT_EQ(sample::run_demo(options, log), 0) << log.str();
   const auto book = xlsx::read_workbook(
       host::path_text(dir / host::file_path(std::string("数据/") + sample::kDataWorkbookName)));
   const PrintJob job(*book, sheets_to_print(*book, {}));
