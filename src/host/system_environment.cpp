@@ -1,5 +1,9 @@
 #include "host/system_environment.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -9,6 +13,20 @@
 #include "host/file_path.h"
 
 namespace kelv::host {
+namespace {
+
+// A file name as the file system compares it: Windows ignores case.
+std::string name_key(const std::filesystem::path& name) {
+#ifdef _WIN32
+  std::wstring w = name.wstring();
+  if (!w.empty()) CharLowerBuffW(w.data(), static_cast<DWORD>(w.size()));
+  return path_text(std::filesystem::path(w));
+#else
+  return path_text(name);
+#endif
+}
+
+}  // namespace
 
 std::vector<std::string> SystemEnvironment::list_files(std::string_view folder) {
   namespace fs = std::filesystem;
@@ -39,22 +57,22 @@ std::vector<bool> SystemEnvironment::files_exist(const std::vector<std::string>&
   std::unordered_map<std::string, std::optional<std::unordered_set<std::string>>> folders;
   for (size_t i = 0; i < paths.size(); ++i) {
     const fs::path p = file_path(paths[i]);
-    const std::string folder = path_text(p.parent_path());
-    auto [it, fresh] = folders.try_emplace(folder);
+    const fs::path folder = p.parent_path();
+    auto [it, fresh] = folders.try_emplace(path_text(folder));
     if (fresh) {
       std::error_code ec;
-      fs::directory_iterator d(folder.empty() ? fs::path(".") : p.parent_path(), ec), end;
+      fs::directory_iterator d(folder.empty() ? fs::path(".") : folder, ec), end;
       if (!ec) {
         std::unordered_set<std::string> names;
         for (; d != end; d.increment(ec)) {
           if (ec) break;
-          names.insert(path_text(d->path().filename()));
+          names.insert(name_key(d->path().filename()));
         }
         if (!ec) it->second = std::move(names);
       }
     }
     // A folder that can not be listed is asked path by path.
-    if (it->second && !it->second->count(path_text(p.filename()))) continue;
+    if (it->second && !it->second->count(name_key(p.filename()))) continue;
     std::error_code ec;
     out[i] = fs::is_regular_file(p, ec);
   }

@@ -37,7 +37,9 @@ FileSystemError error_from_code(DWORD code, const std::string& what) {
   return FileSystemError(kind, what + ": Windows error " + std::to_string(code));
 }
 
-std::wstring wide(const std::string& utf8) { return host::file_path(utf8).wstring(); }
+std::wstring wide(const std::string& utf8) {
+  return host::file_path(utf8).wstring();
+}
 
 class WindowsFile : public WritableFile {
  public:
@@ -51,7 +53,8 @@ class WindowsFile : public WritableFile {
     while (size > 0) {
       const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
       DWORD n = 0;
-      if (!WriteFile(h_, p, chunk, &n, nullptr)) throw error_from_code(GetLastError(), "write " + path_);
+      if (!WriteFile(h_, p, chunk, &n, nullptr))
+        throw error_from_code(GetLastError(), "write " + path_);
       p += n;
       size -= n;
       position_ += n;
@@ -112,7 +115,8 @@ class WindowsFileSystem : public FileSystem {
                      nullptr))
       return;
     const DWORD replace_error = GetLastError();
-    if (replace_error == ERROR_SHARING_VIOLATION || replace_error == ERROR_UNABLE_TO_REMOVE_REPLACED)
+    if (replace_error == ERROR_SHARING_VIOLATION ||
+        replace_error == ERROR_UNABLE_TO_REMOVE_REPLACED)
       throw error_from_code(ERROR_SHARING_VIOLATION, "replace " + to);
     // A new target, or a file system that cannot replace: a move written
     // through to the disk.

@@ -32,7 +32,7 @@ class RunnerTest : public ::testing::Test {
     out.str("");
     Transcript transcript(out, host::path_text(root));
     Stage stage{*app, *form, dialogs, component, transcript};
-    PlayScenario(ParseScenarioText(scenario_text), stage);
+    play_scenario(parse_scenario_text(scenario_text), stage);
     std::vector<json> lines;
     std::istringstream in(out.str());
     for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
@@ -189,20 +189,20 @@ TEST(FindHostWorkbookTest, TakesTheOnlyWorkbookOrTheNamedOne) {
   std::ofstream(root / host::file_path("数据/初一.xlsx")) << "x";
   std::ofstream(root / host::file_path("~$考务.xlsx")) << "x";
   std::ofstream(root / host::file_path("说明.txt")) << "x";
-  EXPECT_THROW(FindHostWorkbook(host::path_text(root), std::nullopt), ScenarioError);
+  EXPECT_THROW(find_host_workbook(host::path_text(root), std::nullopt), ScenarioError);
   std::ofstream(root / host::file_path("考务.XLSM")) << "x";
-  EXPECT_EQ(FindHostWorkbook(host::path_text(root), std::nullopt),
+  EXPECT_EQ(find_host_workbook(host::path_text(root), std::nullopt),
             host::path_text(root / host::file_path("考务.XLSM")));
   std::ofstream(root / host::file_path("副本.xlsx")) << "x";
-  EXPECT_THROW(FindHostWorkbook(host::path_text(root), std::nullopt), ScenarioError);
-  EXPECT_EQ(FindHostWorkbook(host::path_text(root), "副本.xlsx"),
+  EXPECT_THROW(find_host_workbook(host::path_text(root), std::nullopt), ScenarioError);
+  EXPECT_EQ(find_host_workbook(host::path_text(root), "副本.xlsx"),
             host::path_text(root / host::file_path("副本.xlsx")));
-  EXPECT_THROW(FindHostWorkbook(host::path_text(root), "没有.xlsx"), ScenarioError);
+  EXPECT_THROW(find_host_workbook(host::path_text(root), "没有.xlsx"), ScenarioError);
 }
 
 TEST(RunScenarioTest, MissingWorkspaceIsRefusedBeforeAnythingRuns) {
   try {
-    RunScenario("/nonexistent/工作区", "/nonexistent/场景.json", "");
+    run_scenario("/nonexistent/工作区", "/nonexistent/场景.json", "");
     FAIL();
   } catch (const ScenarioError& e) {
     EXPECT_EQ(std::string(e.what()), "找不到工作区：/nonexistent/工作区");
@@ -217,11 +217,11 @@ TEST(RunScenarioTest, ARepairedWorkbookIsRecordedWhenItOpens) {
   fs::copy(fs::path(KELV_TEST_DATA) / ".." / "scenarios" / "workspaces" / "basic", ws,
            fs::copy_options::recursive);
   fs::copy_file(fs::path(KELV_TEST_DATA) / "xlsx" / "corpus" / "damaged.xlsx",
-                ws / "数据" / "损坏.xlsx");
+                ws / host::file_path("数据/损坏.xlsx"));
   std::ofstream(temp.path() / "s.json")
       << R"({"steps": [{"select": {"LtbBiao": "损坏.xlsx"}}, {"click": "LtbBiaoClick"}]})";
   const std::string transcript = (temp.path() / "t.jsonl").string();
-  RunScenario(ws.string(), (temp.path() / "s.json").string(), transcript);
+  run_scenario(host::path_text(ws), (temp.path() / "s.json").string(), transcript);
   std::ifstream in(transcript);
   std::vector<json> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));

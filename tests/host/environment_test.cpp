@@ -1,5 +1,6 @@
 // The system environment's file look-ups.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -8,7 +9,6 @@
 
 #include "host/file_path.h"
 #include "host/system_environment.h"
-#include "support/temp_folder.h"
 
 namespace kelv::host {
 namespace {
@@ -18,13 +18,11 @@ namespace {
 // folder that is not there.
 TEST(SystemEnvironment, ManyLookUpsAnswerAsOneByOne) {
   namespace fs = std::filesystem;
-  // Chinese names are made through file_path, so on Windows they are the
-  // real wide names, not their code-page bytes.
-  test::TempFolder tmp("env");
-  fs::create_directories(file_path(tmp.file("班级")));
-  std::ofstream(file_path(tmp.file("a.jpg"))) << "x";
-  std::ofstream(file_path(tmp.file("班级/张三.jpg"))) << "x";
-  const std::string root = path_text(tmp.path()) + "/";
+  const fs::path dir = fs::temp_directory_path() / ("kelv-env-" + std::to_string(::getpid()));
+  fs::create_directories(dir / file_path("班级"));
+  std::ofstream(dir / "a.jpg") << "x";
+  std::ofstream(dir / file_path("班级/张三.jpg")) << "x";
+  const std::string root = path_text(dir) + "/";
   const std::vector<std::string> paths = {
       root + "a.jpg",          root + "b.jpg",     root + "班级", root + "班级\\张三.jpg",
       root + "班级\\李四.jpg", root + "无\\a.jpg", root + "a.jpg"};
@@ -34,6 +32,7 @@ TEST(SystemEnvironment, ManyLookUpsAnswerAsOneByOne) {
   for (size_t i = 0; i < paths.size(); ++i)
     EXPECT_EQ(many[i], env.file_exists(paths[i])) << paths[i];
   EXPECT_EQ(many, (std::vector<bool>{true, false, false, true, false, false, true}));
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -136,14 +136,14 @@ TEST_F(PictureTest, OversizedAndFakePhotosAreUnreadablePhotos) {
   EXPECT_NE(expected, "inserted");
   // A real JPEG header followed by 21 MB (a sparse file: nothing to write).
   const std::string big = file("大.jpg", jpeg(120, 160));
-  fs::resize_file(big, 21u << 20);
+  fs::resize_file(host::file_path(big), 21u << 20);
   EXPECT_EQ(message(big), std::regex_replace(expected, std::regex("坏"), "大"));
   // A PNG by its name, something else by its bytes.
   const std::string fake = file("假.png", "\x89PNX\r\n\x1a\n" + std::string(64, 'x'));
   EXPECT_EQ(message(fake), std::regex_replace(expected, std::regex("坏.jpg"), "假.png"));
   // A photo of an ordinary size reads.
   const std::string ok = file("真.jpg", jpeg(120, 160));
-  fs::resize_file(ok, 19u << 20);
+  fs::resize_file(host::file_path(ok), 19u << 20);
   EXPECT_EQ(message(ok), "inserted");
 }
 

@@ -16,7 +16,9 @@ namespace kelv::test {
 // The Windows build's tests run under Wine, which cannot start the Linux
 // python3: the read-back checks are made by the Linux build of the same
 // code, and pass here without running.
-::testing::AssertionResult openpyxl_available() { return ::testing::AssertionSuccess(); }
+::testing::AssertionResult openpyxl_available() {
+  return ::testing::AssertionSuccess();
+}
 
 ::testing::AssertionResult python_script_passes(const std::string&,
                                                 const std::vector<std::string>&) {

@@ -9,9 +9,9 @@
 #include "app/sample/sample_commands.h"
 
 int main(int argc, char** argv) {
-  kelv::app::PrepareConsole();
+  kelv::app::prepare_console();
   // CLI11 reads the arguments as UTF-8 text.
-  std::vector<std::string> args = kelv::app::Utf8Arguments(argc, argv);
+  std::vector<std::string> args = kelv::app::utf8_arguments(argc, argv);
   std::vector<char*> utf8_argv;
   for (std::string& a : args) utf8_argv.push_back(a.data());
   argc = static_cast<int>(utf8_argv.size());
@@ -21,11 +21,11 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   // A path starting with "/" is a path, not a Windows-style option.
   app.allow_windows_style_options(false);
-  kelv::cli::AddRunCommand(app);
-  kelv::cli::AddDumpCommand(app);
-  kelv::cli::AddPlayCommand(app);
-  kelv::cli::AddPdfCommand(app);
-  kelv::sample::AddSampleCommands(app);
+  kelv::cli::add_run_command(app);
+  kelv::cli::add_dump_command(app);
+  kelv::cli::add_play_command(app);
+  kelv::cli::add_pdf_command(app);
+  kelv::sample::add_sample_commands(app);
   try {
     CLI11_PARSE(app, argc, argv);
   } catch (const std::exception& e) {

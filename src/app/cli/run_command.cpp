@@ -7,12 +7,12 @@
 
 namespace kelv::cli {
 
-void CommandFailed(std::string_view message) {
+void command_failed(std::string_view message) {
   std::cerr << "kelv: " << message << std::endl;
   throw CLI::RuntimeError(1);
 }
 
-void AddRunCommand(CLI::App& app) {
+void add_run_command(CLI::App& app) {
   struct Options {
     std::string workspace, scenario, transcript;
     bool through_automation = false;
@@ -29,12 +29,12 @@ void AddRunCommand(CLI::App& app) {
 #endif
   run->callback([options] {
     try {
-      app::RunScenario(options->workspace, options->scenario, options->transcript,
-                       options->through_automation);
+      app::run_scenario(options->workspace, options->scenario, options->transcript,
+                        options->through_automation);
     } catch (const app::ScenarioError& e) {
-      CommandFailed(e.what());
+      command_failed(e.what());
     } catch (const std::exception& e) {
-      CommandFailed(std::string("场景中断：") + e.what());
+      command_failed(std::string("场景中断：") + e.what());
     }
   });
 }

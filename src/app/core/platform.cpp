@@ -28,21 +28,21 @@ namespace kelv::app {
 
 namespace {
 
-std::string Utf8(const wchar_t* text, int length) {
+std::string utf8_of(const wchar_t* text, int length) {
   const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
   if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
   return out;
 }
 
-std::wstring Wide(const char* text, int length) {
+std::wstring wide_of(const char* text, int length) {
   const int n = MultiByteToWideChar(CP_UTF8, 0, text, length, nullptr, 0);
   std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
   if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text, length, out.data(), n);
   return out;
 }
 
-bool IsConsole(HANDLE h) {
+bool is_console(HANDLE h) {
   DWORD mode = 0;
   return h != INVALID_HANDLE_VALUE && h != nullptr && GetConsoleMode(h, &mode) != 0;
 }
@@ -78,7 +78,7 @@ class ConsoleOutput : public std::streambuf {
       if (lead - 1 + need > end) end = lead - 1;
     }
     if (end == 0) return 0;
-    const std::wstring text = Wide(pending_.data(), static_cast<int>(end));
+    const std::wstring text = wide_of(pending_.data(), static_cast<int>(end));
     DWORD written = 0;
     WriteConsoleW(h_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     pending_.erase(0, end);
@@ -107,7 +107,7 @@ class ConsoleInput : public std::streambuf {
       return traits_type::eof();
     }
     buffer_.clear();
-    for (char ch : Utf8(wide, static_cast<int>(read)))
+    for (char ch : utf8_of(wide, static_cast<int>(read)))
       if (ch != '\r') buffer_ += ch;
     setg(buffer_.data(), buffer_.data(), buffer_.data() + buffer_.size());
     return buffer_.empty() ? underflow() : traits_type::to_int_type(*gptr());
@@ -123,17 +123,17 @@ class ConsoleInput : public std::streambuf {
 
 const char* const kSystemViewer = "start";
 
-std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+std::vector<std::string> utf8_arguments(int argc, char** argv) {
   int n = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
   if (!wide) return std::vector<std::string>(argv, argv + argc);
   std::vector<std::string> args;
-  for (int i = 0; i < n; ++i) args.push_back(Utf8(wide[i], -1).c_str());
+  for (int i = 0; i < n; ++i) args.push_back(utf8_of(wide[i], -1).c_str());
   LocalFree(wide);
   return args;
 }
 
-void PrepareConsole() {
+void prepare_console() {
   // What is not redirected below (printf from a library) still comes out as
   // UTF-8 on a console that can show it.
   SetConsoleOutputCP(CP_UTF8);
@@ -145,22 +145,22 @@ void PrepareConsole() {
   // the C runtime's "\r\n".
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
-  if (IsConsole(GetStdHandle(STD_OUTPUT_HANDLE))) std::cout.rdbuf(&out);
-  if (IsConsole(GetStdHandle(STD_ERROR_HANDLE))) std::cerr.rdbuf(&err);
-  if (IsConsole(GetStdHandle(STD_INPUT_HANDLE))) std::cin.rdbuf(&in);
+  if (is_console(GetStdHandle(STD_OUTPUT_HANDLE))) std::cout.rdbuf(&out);
+  if (is_console(GetStdHandle(STD_ERROR_HANDLE))) std::cerr.rdbuf(&err);
+  if (is_console(GetStdHandle(STD_INPUT_HANDLE))) std::cin.rdbuf(&in);
 }
 
-bool IsTerminal(bool output) {
-  return IsConsole(GetStdHandle(output ? STD_OUTPUT_HANDLE : STD_INPUT_HANDLE));
+bool is_terminal(bool output) {
+  return is_console(GetStdHandle(output ? STD_OUTPUT_HANDLE : STD_INPUT_HANDLE));
 }
 
-void StartViewer(const std::string& program, const std::string& path) {
+void start_viewer(const std::string& program, const std::string& path) {
   const std::wstring file = host::file_path(path).wstring();
   if (program == kSystemViewer) {
     ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return;
   }
-  const std::wstring exe = Wide(program.data(), static_cast<int>(program.size()));
+  const std::wstring exe = wide_of(program.data(), static_cast<int>(program.size()));
   const std::wstring quoted = L"\"" + file + L"\"";
   ShellExecuteW(nullptr, L"open", exe.c_str(), quoted.c_str(), nullptr, SW_SHOWNORMAL);
 }
@@ -169,17 +169,17 @@ void StartViewer(const std::string& program, const std::string& path) {
 
 const char* const kSystemViewer = "xdg-open";
 
-std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+std::vector<std::string> utf8_arguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
 
-void PrepareConsole() {}
+void prepare_console() {}
 
-bool IsTerminal(bool output) {
+bool is_terminal(bool output) {
   return isatty(output ? STDOUT_FILENO : STDIN_FILENO) != 0;
 }
 
-void StartViewer(const std::string& program, const std::string& path) {
+void start_viewer(const std::string& program, const std::string& path) {
   const char* file = program.c_str();
   const char* arg = path.c_str();
   const pid_t child = fork();

@@ -20,6 +20,6 @@ struct DemoOptions {
 // numbers in random order, selects and generates every template, saves both
 // workbooks and prints a summary to `out`. Returns the number of error boxes
 // shown (0 on a clean run).
-int32_t RunDemo(const DemoOptions& options, std::ostream& out);
+int32_t run_demo(const DemoOptions& options, std::ostream& out);
 
 }  // namespace kelv::sample
