@@ -11,6 +11,7 @@
 #include "automation/com.h"
 #include "automation/face.h"
 #include "automation/server.h"
+#include "automation/windows_dialogs.h"
 #include "host/file_path.h"
 #include "support/temp_folder.h"
 
@@ -61,6 +62,7 @@ host::HostError Failure(F&& f) {
 }
 
 using TypeLibrary = Com;
+using Help = Com;
 
 TEST_F(TypeLibrary, ListsTorbWithItsTwoMethodsInOrder) {
   ITypeLib* lib = nullptr;
@@ -217,6 +219,13 @@ TEST_F(Face, FormControlsByNameAndThroughControls) {
   // The form's controls are in use: it can no longer be swapped.
   EXPECT_EQ(Failure([&] { put(form, L"SeatingControls", Var::from(false)); }).number(), 1004);
   form->Release();
+}
+
+TEST_F(Help, AMissingDocumentIsFileNotFound) {
+  test::TempFolder tmp("automation");
+  const host::HostError e = Failure([&] { OpenDocument(tmp.file("帮助.doc")); });
+  EXPECT_EQ(e.number(), 53);
+  EXPECT_EQ(e.source(), host::kHostSource);
 }
 
 // torb through its dual interface, with arguments as a script passes them
