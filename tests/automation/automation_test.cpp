@@ -300,14 +300,23 @@ TEST_F(Torb, MyFunSetFailureIsAnAutomationErrorAndMyFunClickShowsTheErrorBox) {
     EXPECT_TRUE(to_host(*get(app, L"ScreenUpdating")).to_bool());
     EXPECT_TRUE(to_host(*get(app, L"DisplayAlerts")).to_bool());
 
+    // A form where the application goes: its missing members are 438.
+    IDispatch* not_an_application = NewForm();
+    ASSERT_EQ(Invoke(torb, L"MyFunSet", not_an_application, form, "TxtSKHao", &info),
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(error_number(info.scode), 438);
+    EXPECT_EQ(from_bstr(info.bstrDescription), "对象不支持该属性或方法");
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    not_an_application->Release();
     // An application with no workbook open: the host's own failure.
-  IDispatch* other = NewApplication();
-  ASSERT_EQ(Invoke(torb, L"MyFunSet", other, form, "TxtSKHao", &info), DISP_E_EXCEPTION);
-  EXPECT_EQ(error_number(info.scode), 9);
-  EXPECT_EQ(from_bstr(info.bstrDescription), "下标越界");
-  SysFreeString(info.bstrSource);
-  SysFreeString(info.bstrDescription);
-  other->Release();
+    IDispatch* other = NewApplication();
+    ASSERT_EQ(Invoke(torb, L"MyFunSet", other, form, "TxtSKHao", &info), DISP_E_EXCEPTION);
+    EXPECT_EQ(error_number(info.scode), 9);
+    EXPECT_EQ(from_bstr(info.bstrDescription), "下标越界");
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    other->Release();
   }
 
   form->Release();
