@@ -1061,47 +1061,8 @@ class Reader {
 }  // namespace
 
 int32_t worksheet_element_order(std::string_view local) {
-  static const char* const order[] = {"sheetPr",
-                                      "dimension",
-                                      "sheetViews",
-                                      "sheetFormatPr",
-                                      "cols",
-                                      "sheetData",
-                                      "sheetCalcPr",
-                                      "sheetProtection",
-                                      "protectedRanges",
-                                      "scenarios",
-                                      "autoFilter",
-                                      "sortState",
-                                      "dataConsolidate",
-                                      "customSheetViews",
-                                      "mergeCells",
-                                      "phoneticPr",
-                                      "conditionalFormatting",
-                                      "dataValidations",
-                                      "hyperlinks",
-                                      "printOptions",
-                                      "pageMargins",
-                                      "pageSetup",
-                                      "headerFooter",
-                                      "rowBreaks",
-                                      "colBreaks",
-                                      "customProperties",
-                                      "cellWatches",
-                                      "ignoredErrors",
-                                      "smartTags",
-                                      "drawing",
-                                      "legacyDrawing",
-                                      "legacyDrawingHF",
-                                      "drawingHF",
-                                      "picture",
-                                      "oleObjects",
-                                      "controls",
-                                      "webPublishItems",
-                                      "tableParts",
-                                      "extLst"};
-  for (int32_t i = 0; i < static_cast<int32_t>(std::size(order)); ++i) {
-    if (local == order[i]) return i;
+  for (size_t i = 0; i < std::size(kWorksheetElements); ++i) {
+    if (local == kWorksheetElements[i]) return static_cast<int32_t>(i);
   }
   return -1;
 }
