@@ -1122,6 +1122,8 @@ void EngineSheet::set_vertical_alignment(const Rect& area, int32_t xl) {
 
 void EngineSheet::ensure_merge_index() const {
   if (merge_indexed_ == sheet_->merges.size()) return;
+  // The index keys merges by their first cell: it relies on no two sharing one.
+  KELV_DCHECK(merges_disjoint(*sheet_));
   merge_index_.clear();
   merge_max_rows_ = 1;
   for (size_t i = 0; i < sheet_->merges.size(); ++i) {

@@ -15,6 +15,7 @@
 
 #include "host/constants.h"
 #include "host/host_error.h"
+#include "spreadsheet/cells.h"
 #include "xlsx/cell_ref.h"
 #include "xlsx/package.h"
 #include "xlsx/row_splitter.h"
@@ -99,29 +100,6 @@ void escape_plain(std::string& out, std::string_view v, bool attribute) {
         out.push_back(c);
     }
   }
-}
-
-// Merges as a desktop application keeps them: a one-cell merge is no merge,
-// and one overlapping an earlier merge is dropped, as that application's
-// repair of such a file would. The engine's merge look-ups, and every
-// reader of a saved file, rely on merges being disjoint.
-void keep_disjoint_merges(std::vector<host::Rect>& merges) {
-  std::multimap<int32_t, host::Rect> kept;  // by first row
-  int32_t tallest = 1;
-  std::vector<host::Rect> out;
-  out.reserve(merges.size());
-  for (const host::Rect& m : merges) {
-    if (m.rows() == 1 && m.columns() == 1) continue;
-    bool clash = false;
-    for (auto it = kept.lower_bound(m.row1 - tallest + 1);
-         !clash && it != kept.end() && it->first <= m.row2; ++it)
-      clash = it->second.intersects(m);
-    if (clash) continue;
-    kept.emplace(m.row1, m);
-    tallest = std::max(tallest, m.rows());
-    out.push_back(m);
-  }
-  merges = std::move(out);
 }
 
 // Appends the attributes as written (qualified names, escaped values).
@@ -277,7 +255,7 @@ class Reader {
   WorksheetRead end() {
     feed("", 0, true);
     if (!seen_root_) package_.fail(part_, "不是工作表");
-    keep_disjoint_merges(sheet_.merges);
+    spreadsheet::keep_disjoint_merges(sheet_);
     const std::string where = "工作表“" + sheet_.name + "”：";
     if (bad_strings_) {
       repairs_.push_back(where + std::to_string(bad_strings_) +
@@ -1065,17 +1043,7 @@ class Reader {
       filling_ = row_;
       if (row.cells.capacity() == 0) row.cells.reserve(width_);
     }
-    if (row.cells.empty() || row.cells.back().col < cell.col) {
-      row.cells.push_back(std::move(cell));
-      return;
-    }
-    auto it = std::lower_bound(row.cells.begin(), row.cells.end(), cell.col,
-                               [](const Cell& c, int32_t col) { return c.col < col; });
-    if (it != row.cells.end() && it->col == cell.col) {
-      *it = std::move(cell);
-    } else {
-      row.cells.insert(it, std::move(cell));
-    }
+    spreadsheet::cells::put(row, std::move(cell));
   }
 
   PackageReader& package_;
