@@ -4,6 +4,8 @@
 #   scripts/setup.sh          build, tests, demo
 #   scripts/setup.sh --bench  also the tools the benchmarks compare against
 #   scripts/setup.sh --docs   also LibreOffice, for the pictures in docs/ and the page plans
+#   scripts/setup.sh --windows  also the MinGW-w64 cross compiler, Wine, and
+#                     the Debian source entries scripts/windows-deps.sh fetches from
 #   scripts/setup.sh --fuzz   also clang and its libFuzzer runtime
 # Ends by checking that every tool, library and Python module is really
 # usable (a package can be installed and still miss what it recommends), and
@@ -19,14 +21,38 @@ packages=(
   python3 python3-openpyxl python3-pil
   fonts-wqy-microhei fonts-crosextra-carlito fonts-liberation2 poppler-utils
 )
-if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(liborcus-bin libxlsxwriter-dev time)
-fi
-if [[ "${1:-}" == "--fuzz" ]]; then
-  packages+=(clang libclang-rt-dev)
-fi
-if [[ "${1:-}" == "--docs" ]]; then
-  packages+=(libreoffice-calc-nogui python3-uno fonts-noto-cjk)
+windows=0
+bench=0
+fuzz=0
+docs=0
+for option in "$@"; do
+  case "$option" in
+    --bench) bench=1; packages+=(liborcus-bin libxlsxwriter-dev time) ;;
+    --fuzz) fuzz=1; packages+=(clang libclang-rt-dev) ;;
+    --docs) docs=1; packages+=(libreoffice-calc-nogui python3-uno fonts-noto-cjk) ;;
+    --windows)
+      windows=1
+      packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
+                 dpkg-dev icu-devtools googletest)
+      ;;
+    *) echo "setup: unknown option $option" >&2; exit 2 ;;
+  esac
+done
+
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+
+# apt-get source needs the source entries of the suites the machine uses.
+sources=/etc/apt/sources.list.d/kelv-deb-src.sources
+added_sources=0
+if [[ $windows == 1 && ! -f $sources ]] && ! apt-cache showsrc icu 2>/dev/null | grep -q .; then
+  if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $SUDO tee "$sources" >/dev/null
+  else
+    grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' |
+      $SUDO tee /etc/apt/sources.list.d/kelv-deb-src.list >/dev/null
+  fi
+  added_sources=1
 fi
 
 missing=()
@@ -36,12 +62,12 @@ for p in "${packages[@]}"; do
   fi
 done
 if [[ ${#missing[@]} -gt 0 ]]; then
-  SUDO=""
-  if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+elif [[ $added_sources == 1 ]]; then
+  $SUDO apt-get update -qq
 fi
 
 # What the build, the tests and the demo use, each with the package that
@@ -70,6 +96,7 @@ need_tool python3 python3
 need_tool clang-format clang-format
 need_pc libzip libzip-dev
 need_pc zlib zlib1g-dev
+need_pc libdeflate libdeflate-dev
 need_pc pugixml libpugixml-dev
 need_pc expat libexpat1-dev
 need_pc icu-uc libicu-dev
@@ -91,17 +118,22 @@ need_header CLI/CLI.hpp libcli11-dev
 need_header GL/gl.h libgl-dev
 need_python openpyxl python3-openpyxl
 need_python PIL python3-pil
-if [[ "${1:-}" == "--bench" ]]; then
+if [[ $bench == 1 ]]; then
   need_tool orcus-xlsx liborcus-bin
   need_pc xlsxwriter libxlsxwriter-dev
   [[ -x /usr/bin/time ]] || problems+=("the command /usr/bin/time (package time)")
 fi
-if [[ "${1:-}" == "--fuzz" ]]; then
+if [[ $fuzz == 1 ]]; then
   need_tool clang++ clang
 fi
-if [[ "${1:-}" == "--docs" ]]; then
+if [[ $docs == 1 ]]; then
   need_tool soffice libreoffice-calc-nogui
   need_python uno python3-uno
+fi
+if [[ $windows == 1 ]]; then
+  need_tool x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+  need_tool x86_64-w64-mingw32-widl mingw-w64-tools
+  [[ -x /usr/lib/wine/wine64 ]] || problems+=("the program /usr/lib/wine/wine64 (package wine64)")
 fi
 if [[ ${#problems[@]} -gt 0 ]]; then
   echo "setup: still missing after installing:" >&2

@@ -124,36 +124,74 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
   std::vector<std::string> problems;
   SeatOrderRequest& q = plan.request_;
   q.random = random;
-  if (random) {
-    const std::string seed_text = seed_box ? Trimmed(seed_box->value().to_text()) : std::string();
-    if (seed_text.empty()) {
-      q.seed = DrawSeed(self);
-      plan.seed_drawn_ = true;
-    } else if (!ParseSeed(seed_text, &q.seed)) {
-      problems.push_back("随机种子须是 1 到 15 位数字，现在是“" + seed_text + "”。");
-    }
-  }
-  int32_t group_col = 0;
-  if (!apart.empty()) {
-    if (IsWrittenByTheRun(apart)) {
-      problems.push_back("“" + apart + "”列由编排写入，不能用来同组不相邻。");
-    } else {
-      group_col = FindHeaderColumn(examinees, 1, apart);
-      if (group_col == 0) problems.push_back("考生表中没有“" + apart + "”列，无法同组不相邻。");
-    }
-    plan.apart_header_ = apart;
-    plan.apart_ignored_ = !random;
-  }
+  if (random) plan.ReadSeed(self, seed_box, problems);
+  const int32_t group_col = plan.ReadKeepApart(examinees, apart, problems);
   q.keep_apart = random && group_col > 0;
-
-  // The rooms with the seats each receives in this run: the rooms fill in
-  // order, so when places outnumber examinees the last ones stay short.
-  const int32_t R = rooms.cells(1, 1).current_region().rows_count();
   const int32_t N = examinees.cells(1, 1).current_region().rows_count() - 1;
   q.examinees = std::max(N, 0);
+  const auto rows_named = plan.ReadRooms(rooms, problems);
+  const std::vector<int32_t> fixed =
+      plan.ReadFixedRooms(examinees, fixed_col, rows_named, problems);
+  if (problems.empty() && !random && apart.empty() && plan.fixed_count_ == 0) return {};
+  if (!problems.empty()) {
+    std::string text;
+    for (const std::string& p : problems) text += p + "\n";
+    component::ShowNotice(self, text + "请改正后再编排考号。");
+    plan.refused_ = true;
+    return plan;
+  }
+
+  const std::vector<int32_t> group = plan.ReadGroups(examinees, group_col);
+  plan.SortByContent(examinees);
+  q.group.resize(q.examinees);
+  q.fixed_room.resize(q.examinees);
+  for (int32_t k = 0; k < q.examinees; ++k) {
+    q.group[k] = group[plan.sheet_row_[k]];
+    q.fixed_room[k] = fixed[plan.sheet_row_[k]];
+  }
+  plan.order_ = OrderSeats(q);
+  return plan;
+}
+
+// The seed typed in the seed box, or one drawn when the box is empty.
+void SeatingPlan::ReadSeed(component::Component& self, host::Control* seed_box,
+                           std::vector<std::string>& problems) {
+  const std::string seed_text = seed_box ? Trimmed(seed_box->value().to_text()) : std::string();
+  if (seed_text.empty()) {
+    request_.seed = DrawSeed(self);
+    seed_drawn_ = true;
+  } else if (!ParseSeed(seed_text, &request_.seed)) {
+    problems.push_back("随机种子须是 1 到 15 位数字，现在是“" + seed_text + "”。");
+  }
+}
+
+// The examinee sheet's column of the keep-apart heading (0: none or wrong).
+int32_t SeatingPlan::ReadKeepApart(host::Worksheet& examinees, const std::string& apart,
+                                   std::vector<std::string>& problems) {
+  if (apart.empty()) return 0;
+  int32_t group_col = 0;
+  if (IsWrittenByTheRun(apart)) {
+    problems.push_back("“" + apart + "”列由编排写入，不能用来同组不相邻。");
+  } else {
+    group_col = FindHeaderColumn(examinees, 1, apart);
+    if (group_col == 0) problems.push_back("考生表中没有“" + apart + "”列，无法同组不相邻。");
+  }
+  apart_header_ = apart;
+  apart_ignored_ = !request_.random;
+  return group_col;
+}
+
+// The rooms with the seats each receives in this run: the rooms fill in
+// order, so when places outnumber examinees the last ones stay short. With
+// keep-apart, a room's 每列座数 gives the length of its seat columns.
+// Returns the room sheet rows of each room name.
+std::map<std::string, std::vector<int32_t>> SeatingPlan::ReadRooms(
+    host::Worksheet& rooms, std::vector<std::string>& problems) {
+  SeatOrderRequest& q = request_;
+  const int32_t R = rooms.cells(1, 1).current_region().rows_count();
   const int32_t per_column_col = q.keep_apart ? FindHeaderColumn(rooms, 1, kPerColumnHeader) : 0;
   int64_t remaining = q.examinees;
-  std::map<std::string, std::vector<int32_t>> rows_named;  // room name -> room sheet rows
+  std::map<std::string, std::vector<int32_t>> rows_named;
   for (int32_t r = data::kRoomFirstRow; r <= R; ++r) {
     const std::string name = rooms.cells(r, data::kRoomNameColumn).text();
     const int64_t places = std::max(rooms.cells(r, data::kRoomPlacesColumn).value().to_int32(), 0);
@@ -176,105 +214,102 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
       }
     }
     q.rooms.push_back({seats, per_column});
-    plan.room_names_.push_back(name);
+    room_names_.push_back(name);
     rows_named[name].push_back(r);
   }
+  return rows_named;
+}
 
-  // Fixed rooms, by name; every wrong name and every overfull room is told.
+// Fixed rooms, by name, per examinee (kNoRoom: none); every wrong name and
+// every overfull room is told.
+std::vector<int32_t> SeatingPlan::ReadFixedRooms(
+    host::Worksheet& examinees, int32_t fixed_col,
+    const std::map<std::string, std::vector<int32_t>>& rows_named,
+    std::vector<std::string>& problems) {
+  const SeatOrderRequest& q = request_;
   std::vector<int32_t> fixed(q.examinees, kNoRoom);
-  if (fixed_col > 0) {
-    std::vector<std::pair<std::string, std::vector<int32_t>>> unknown, doubled;
-    std::vector<std::vector<int32_t>> fixed_rows(q.rooms.size());
-    auto note = [](auto& list, const std::string& name, int32_t row) {
-      auto it =
-          std::find_if(list.begin(), list.end(), [&](const auto& e) { return e.first == name; });
-      if (it == list.end()) it = list.insert(list.end(), {name, {}});
-      it->second.push_back(row);
-    };
-    // A room typed as 03 into a cell of general format reads as the number
-    // 3; it still names room "03" when no room is called "3".
-    std::map<double, std::string> by_number;
-    for (const auto& [name, rows] : rows_named) {
-      double d = 0;
-      if (host::parse_decimal(name, &d, true)) by_number.try_emplace(d, name);
-    }
-    for (int32_t i = 0; i < q.examinees; ++i) {
-      const host::Variant cell = examinees.cells(i + 2, fixed_col).value();
-      std::string name = Trimmed(cell.to_text());
-      if (name.empty()) continue;
-      if (cell.is_number() && rows_named.count(name) == 0 && by_number.count(cell.as_number()))
-        name = by_number[cell.as_number()];
-      auto it = rows_named.find(name);
-      if (it == rows_named.end()) {
-        note(unknown, name, i + 2);
-      } else if (it->second.size() > 1) {
-        note(doubled, name, i + 2);
-      } else {
-        fixed[i] = it->second.front() - data::kRoomFirstRow;
-        fixed_rows[fixed[i]].push_back(i + 2);
-        ++plan.fixed_count_;
-      }
-    }
-    for (const auto& [name, rows] : unknown)
-      problems.push_back("指定考场“" + name + "”不在考场表中（考生表" + RowList(rows) + "）。");
-    for (const auto& [name, rows] : doubled)
-      problems.push_back("考场表中有 " + std::to_string(rows_named[name].size()) + " 个考场叫“" +
-                         name + "”（" + RowList(rows_named[name]) + "），指定在此的考生（考生表" +
-                         RowList(rows) + "）无法确定去哪一个。");
-    for (size_t r = 0; r < q.rooms.size(); ++r) {
-      if (static_cast<int32_t>(fixed_rows[r].size()) <= q.rooms[r].seats) continue;
-      problems.push_back("考场“" + plan.room_names_[r] + "”本次只排 " +
-                         std::to_string(q.rooms[r].seats) + " 人，指定在此的却有 " +
-                         std::to_string(fixed_rows[r].size()) + " 人（考生表" +
-                         RowList(fixed_rows[r]) + "）。");
+  if (fixed_col == 0) return fixed;
+  std::vector<std::pair<std::string, std::vector<int32_t>>> unknown, doubled;
+  std::vector<std::vector<int32_t>> fixed_rows(q.rooms.size());
+  auto note = [](auto& list, const std::string& name, int32_t row) {
+    auto it =
+        std::find_if(list.begin(), list.end(), [&](const auto& e) { return e.first == name; });
+    if (it == list.end()) it = list.insert(list.end(), {name, {}});
+    it->second.push_back(row);
+  };
+  // A room typed as 03 into a cell of general format reads as the number
+  // 3; it still names room "03" when no room is called "3".
+  std::map<double, std::string> by_number;
+  for (const auto& [name, rows] : rows_named) {
+    double d = 0;
+    if (host::parse_decimal(name, &d, true)) by_number.try_emplace(d, name);
+  }
+  for (int32_t i = 0; i < q.examinees; ++i) {
+    const host::Variant cell = examinees.cells(i + 2, fixed_col).value();
+    std::string name = Trimmed(cell.to_text());
+    if (name.empty()) continue;
+    if (cell.is_number() && rows_named.count(name) == 0 && by_number.count(cell.as_number()))
+      name = by_number[cell.as_number()];
+    auto it = rows_named.find(name);
+    if (it == rows_named.end()) {
+      note(unknown, name, i + 2);
+    } else if (it->second.size() > 1) {
+      note(doubled, name, i + 2);
+    } else {
+      fixed[i] = it->second.front() - data::kRoomFirstRow;
+      fixed_rows[fixed[i]].push_back(i + 2);
+      ++fixed_count_;
     }
   }
-  if (problems.empty() && !random && apart.empty() && plan.fixed_count_ == 0) return {};
-  if (!problems.empty()) {
-    std::string text;
-    for (const std::string& p : problems) text += p + "\n";
-    component::ShowNotice(self, text + "请改正后再编排考号。");
-    plan.refused_ = true;
-    return plan;
+  for (const auto& [name, rows] : unknown)
+    problems.push_back("指定考场“" + name + "”不在考场表中（考生表" + RowList(rows) + "）。");
+  for (const auto& [name, rows] : doubled) {
+    const std::vector<int32_t>& named = rows_named.at(name);
+    problems.push_back("考场表中有 " + std::to_string(named.size()) + " 个考场叫“" + name + "”（" +
+                       RowList(named) + "），指定在此的考生（考生表" + RowList(rows) +
+                       "）无法确定去哪一个。");
   }
+  for (size_t r = 0; r < q.rooms.size(); ++r) {
+    if (static_cast<int32_t>(fixed_rows[r].size()) <= q.rooms[r].seats) continue;
+    problems.push_back("考场“" + room_names_[r] + "”本次只排 " + std::to_string(q.rooms[r].seats) +
+                       " 人，指定在此的却有 " + std::to_string(fixed_rows[r].size()) +
+                       " 人（考生表" + RowList(fixed_rows[r]) + "）。");
+  }
+  return fixed;
+}
 
-  // Groups by the text of the keep-apart column; an empty cell is no group.
-  std::vector<int32_t> group(q.examinees, kNoGroup);
-  if (q.keep_apart) {
-    std::unordered_map<std::string, int32_t> number;
-    for (int32_t i = 0; i < q.examinees; ++i) {
-      const std::string value = examinees.cells(i + 2, group_col).text();
-      if (value.empty()) continue;
-      group[i] = number.try_emplace(value, static_cast<int32_t>(number.size())).first->second;
-    }
+// Groups by the text of the keep-apart column; an empty cell is no group.
+std::vector<int32_t> SeatingPlan::ReadGroups(host::Worksheet& examinees, int32_t group_col) const {
+  std::vector<int32_t> group(request_.examinees, kNoGroup);
+  if (!request_.keep_apart) return group;
+  std::unordered_map<std::string, int32_t> number;
+  for (int32_t i = 0; i < request_.examinees; ++i) {
+    const std::string value = examinees.cells(i + 2, group_col).text();
+    if (value.empty()) continue;
+    group[i] = number.try_emplace(value, static_cast<int32_t>(number.size())).first->second;
   }
+  return group;
+}
 
-  // A random order starts from the rows sorted by their own content, so the
-  // same seed replays the same order whatever order an earlier run left.
-  plan.sheet_row_.resize(q.examinees);
-  std::iota(plan.sheet_row_.begin(), plan.sheet_row_.end(), 0);
-  if (random) {
-    const int32_t columns = examinees.cells(1, 1).current_region().columns_count();
-    std::vector<int32_t> content;
-    for (int32_t c = 1; c <= columns; ++c)
-      if (!IsWrittenByTheRun(examinees.cells(1, c).text())) content.push_back(c);
-    std::vector<std::string> key(q.examinees);
-    for (int32_t i = 0; i < q.examinees; ++i)
-      for (int32_t c : content) {
-        key[i] += examinees.cells(i + 2, c).text();
-        key[i] += '\x1f';
-      }
-    std::stable_sort(plan.sheet_row_.begin(), plan.sheet_row_.end(),
-                     [&](int32_t a, int32_t b) { return key[a] < key[b]; });
-  }
-  q.group.resize(q.examinees);
-  q.fixed_room.resize(q.examinees);
-  for (int32_t k = 0; k < q.examinees; ++k) {
-    q.group[k] = group[plan.sheet_row_[k]];
-    q.fixed_room[k] = fixed[plan.sheet_row_[k]];
-  }
-  plan.order_ = OrderSeats(q);
-  return plan;
+// A random order starts from the rows sorted by their own content, so the
+// same seed replays the same order whatever order an earlier run left.
+void SeatingPlan::SortByContent(host::Worksheet& examinees) {
+  const int32_t n = request_.examinees;
+  sheet_row_.resize(n);
+  std::iota(sheet_row_.begin(), sheet_row_.end(), 0);
+  if (!request_.random) return;
+  const int32_t columns = examinees.cells(1, 1).current_region().columns_count();
+  std::vector<int32_t> content;
+  for (int32_t c = 1; c <= columns; ++c)
+    if (!IsWrittenByTheRun(examinees.cells(1, c).text())) content.push_back(c);
+  std::vector<std::string> key(n);
+  for (int32_t i = 0; i < n; ++i)
+    for (int32_t c : content) {
+      key[i] += examinees.cells(i + 2, c).text();
+      key[i] += '\x1f';
+    }
+  std::stable_sort(sheet_row_.begin(), sheet_row_.end(),
+                   [&](int32_t a, int32_t b) { return key[a] < key[b]; });
 }
 
 void SeatingPlan::Reorder(host::Worksheet& examinees) const {

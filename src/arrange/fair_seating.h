@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,19 @@ class SeatingPlan {
   void Report(component::Component& self, host::Workbook& book, host::Worksheet& examinees) const;
 
  private:
+  // The steps of Prepare; each adds what it finds wrong to `problems`.
+  void ReadSeed(component::Component& self, host::Control* seed_box,
+                std::vector<std::string>& problems);
+  int32_t ReadKeepApart(host::Worksheet& examinees, const std::string& apart,
+                        std::vector<std::string>& problems);
+  std::map<std::string, std::vector<int32_t>> ReadRooms(host::Worksheet& rooms,
+                                                        std::vector<std::string>& problems);
+  std::vector<int32_t> ReadFixedRooms(host::Worksheet& examinees, int32_t fixed_col,
+                                      const std::map<std::string, std::vector<int32_t>>& rows_named,
+                                      std::vector<std::string>& problems);
+  std::vector<int32_t> ReadGroups(host::Worksheet& examinees, int32_t group_col) const;
+  void SortByContent(host::Worksheet& examinees);
+
   bool active_ = false;
   bool refused_ = false;
   bool seed_drawn_ = false;

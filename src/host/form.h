@@ -57,6 +57,8 @@ class Control {
 class Form {
  public:
   virtual ~Form() = default;
+  // The form's title bar text; setting it never fails and changes nothing
+  // else.
   virtual std::string caption() const = 0;
   virtual void set_caption(std::string_view caption) = 0;
   // UF.Controls(name) / UF.NAME; kSubscriptOutOfRange for a name the form

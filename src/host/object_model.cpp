@@ -51,7 +51,9 @@ Range Worksheet::columns(int32_t column) {
   return Range(*this, Rect::whole_column(column));
 }
 
-Range Worksheet::used_range() { return Range(*this, used_rect()); }
+Range Worksheet::used_range() {
+  return Range(*this, used_rect());
+}
 
 // --- Range ------------------------------------------------------------------
 
@@ -74,7 +76,9 @@ Range Range::cell(int32_t r, int32_t c) const {
   return Range(*sheet_, Rect::cell(first_.row1 + r - 1, first_.col1 + c - 1));
 }
 
-Variant Range::value() const { return sheet_->cell_value(first_.row1, first_.col1); }
+Variant Range::value() const {
+  return sheet_->cell_value(first_.row1, first_.col1);
+}
 
 void Range::set_value(const Variant& v) const {
   for_each_area([&](const Rect& a) { sheet_->set_value(a, v); });
@@ -84,7 +88,9 @@ void Range::set_values(const std::vector<Variant>& values) const {
   sheet_->set_values(first_, values);
 }
 
-std::string Range::formula() const { return sheet_->cell_formula(first_.row1, first_.col1); }
+std::string Range::formula() const {
+  return sheet_->cell_formula(first_.row1, first_.col1);
+}
 
 void Range::set_formula_r1c1(std::string_view f) const {
   for_each_area([&](const Rect& a) { sheet_->set_formula_r1c1(a, f); });
@@ -111,7 +117,9 @@ void Range::copy() const {
   sheet_->copy_rect(first_);
 }
 
-void Range::paste_special_values() const { sheet_->paste_values_at(first_.row1, first_.col1); }
+void Range::paste_special_values() const {
+  sheet_->paste_values_at(first_.row1, first_.col1);
+}
 
 void Range::delete_shift_up() const {
   for_each_area([&](const Rect& a) { sheet_->delete_shift_up(a); });
@@ -139,7 +147,9 @@ void Range::set_number_format_local(std::string_view code) const {
   for_each_area([&](const Rect& a) { sheet_->set_number_format_local(a, code); });
 }
 
-RangeFont Range::font() const { return RangeFont(*this); }
+RangeFont Range::font() const {
+  return RangeFont(*this);
+}
 
 int32_t Range::horizontal_alignment() const {
   return sheet_->horizontal_alignment(first_.row1, first_.col1);
@@ -161,20 +171,28 @@ void Range::merge() const {
   for_each_area([&](const Rect& a) { sheet_->merge(a); });
 }
 
-double Range::column_width() const { return sheet_->column_width(first_.col1); }
+double Range::column_width() const {
+  return sheet_->column_width(first_.col1);
+}
 
 void Range::set_column_width(double width) const {
   for_each_area([&](const Rect& a) { sheet_->set_column_width(a.col1, a.col2, width); });
 }
 
-double Range::row_height() const { return sheet_->row_height(first_.row1); }
+double Range::row_height() const {
+  return sheet_->row_height(first_.row1);
+}
 
 void Range::set_row_height(double height) const {
   for_each_area([&](const Rect& a) { sheet_->set_row_height(a.row1, a.row2, height); });
 }
 
-double Range::top() const { return sheet_->top_of(first_.row1); }
-double Range::left() const { return sheet_->left_of(first_.col1); }
+double Range::top() const {
+  return sheet_->top_of(first_.row1);
+}
+double Range::left() const {
+  return sheet_->left_of(first_.col1);
+}
 double Range::width() const {
   return sheet_->left_of(first_.col2 + 1) - sheet_->left_of(first_.col1);
 }
@@ -182,8 +200,12 @@ double Range::height() const {
   return sheet_->top_of(first_.row2 + 1) - sheet_->top_of(first_.row1);
 }
 
-void Range::select() const { sheet_->select(first_); }
-void Range::activate() const { sheet_->activate_cell(first_.row1, first_.col1); }
+void Range::select() const {
+  sheet_->select(first_);
+}
+void Range::activate() const {
+  sheet_->activate_cell(first_.row1, first_.col1);
+}
 
 std::vector<Range> Range::each_cell() const {
   std::vector<Range> out;
@@ -230,36 +252,51 @@ void RangeFont::set_underline(int32_t style) const {
 
 // --- Page setup -------------------------------------------------------------
 
-Variant PageSetup::get(PageSetupProperty p) const { return sheet_->page_setup_value(p); }
-void PageSetup::set(PageSetupProperty p, const Variant& v) { sheet_->set_page_setup_value(p, v); }
+Variant PageSetup::get(PageSetupProperty p) const {
+  return sheet_->page_setup_value(p);
+}
+void PageSetup::set(PageSetupProperty p, const Variant& v) {
+  sheet_->set_page_setup_value(p, v);
+}
 
 // --- Collections ------------------------------------------------------------
 
-int32_t Worksheets::count() const { return book_->sheet_count(); }
-Worksheet& Worksheets::item(std::string_view name) const { return book_->sheet(name); }
-Worksheet& Worksheets::item(int32_t index) const { return book_->sheet_at(index); }
-Worksheet& Worksheets::add_after(Worksheet& after) const { return book_->add_sheet_after(after); }
-Worksheet& Worksheets::iterator::operator*() const { return book_->sheet_at(i_); }
+int32_t Worksheets::count() const {
+  return book_->sheet_count();
+}
+Worksheet& Worksheets::item(std::string_view name) const {
+  return book_->sheet(name);
+}
+Worksheet& Worksheets::item(int32_t index) const {
+  return book_->sheet_at(index);
+}
+Worksheet& Worksheets::add_after(Worksheet& after) const {
+  return book_->add_sheet_after(after);
+}
+Worksheet& Worksheets::iterator::operator*() const {
+  return book_->sheet_at(i_);
+}
 
-int32_t Workbooks::count() const { return app_->workbook_count(); }
-Workbook& Workbooks::item(std::string_view name) const { return app_->workbook(name); }
-Workbook& Workbooks::item(int32_t index) const { return app_->workbook_at(index); }
-Workbook& Workbooks::open(std::string_view path) const { return app_->open_workbook(path); }
-Workbook& Workbooks::iterator::operator*() const { return app_->workbook_at(i_); }
+int32_t Workbooks::count() const {
+  return app_->workbook_count();
+}
+Workbook& Workbooks::item(std::string_view name) const {
+  return app_->workbook(name);
+}
+Workbook& Workbooks::item(int32_t index) const {
+  return app_->workbook_at(index);
+}
+Workbook& Workbooks::open(std::string_view path) const {
+  return app_->open_workbook(path);
+}
+Workbook& Workbooks::iterator::operator*() const {
+  return app_->workbook_at(i_);
+}
 
 Range Application::union_of(std::initializer_list<Range> ranges) {
   if (ranges.size() == 0) throw HostError::host(kInvalidArgument);
   Range out = *ranges.begin();
   for (auto it = ranges.begin() + 1; it != ranges.end(); ++it) out.add(*it);
-  return out;
-}
-
-// --- Paths ------------------------------------------------------------------
-
-std::string native_path(std::string_view path) {
-  std::string out(path);
-  for (char& ch : out)
-    if (ch == '\\') ch = '/';
   return out;
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "host/environment.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 
 namespace kelv::host {
@@ -26,9 +27,12 @@ MessageResult RecordingDialogs::message_box(std::string_view text, MessageButton
   if (!answers_.empty()) {
     std::optional<std::string> a = answers_.front();
     answers_.pop_front();
-    if (a && *a == "Yes" && buttons == MessageButtons::YesNo) result = MessageResult::Yes;
-    else if (a && *a == "No" && buttons == MessageButtons::YesNo) result = MessageResult::No;
-    else result = buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::No;
+    if (a && *a == "Yes" && buttons == MessageButtons::YesNo)
+      result = MessageResult::Yes;
+    else if (a && *a == "No" && buttons == MessageButtons::YesNo)
+      result = MessageResult::No;
+    else
+      result = buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::No;
   } else {
     r.defaulted = true;
   }
@@ -64,9 +68,8 @@ void RecordingDialogs::tone(int32_t hertz, int32_t milliseconds) {
 }
 
 void RecordingDialogs::open_document(std::string_view path) {
-  const std::string native = native_path(path);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(native, ec))
+  if (!std::filesystem::is_regular_file(file_path(path), ec))
     throw HostError::host(kFileNotFound, "文件未找到：" + std::string(path));
   DialogRecord r;
   r.kind = "document";

@@ -1,24 +1,44 @@
 #include "host/system_environment.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <chrono>
 #include <filesystem>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "host/file_path.h"
+
 namespace kelv::host {
+namespace {
+
+// A file name as the file system compares it: Windows ignores case.
+std::string name_key(const std::filesystem::path& name) {
+#ifdef _WIN32
+  std::wstring w = name.wstring();
+  if (!w.empty()) CharLowerBuffW(w.data(), static_cast<DWORD>(w.size()));
+  return path_text(std::filesystem::path(w));
+#else
+  return path_text(name);
+#endif
+}
+
+}  // namespace
 
 std::vector<std::string> SystemEnvironment::list_files(std::string_view folder) {
   namespace fs = std::filesystem;
   std::vector<std::string> names;
   std::error_code ec;
-  fs::directory_iterator it(fs::path(native_path(folder)), ec), end;
+  fs::directory_iterator it(file_path(folder), ec), end;
   if (ec) return names;
   for (; it != end; it.increment(ec)) {
     if (ec) break;
     std::error_code ec2;
     if (!it->is_regular_file(ec2)) continue;
-    std::string name = it->path().filename().string();
+    std::string name = path_text(it->path().filename());
     if (name.empty() || name[0] == '.' || name.rfind("~$", 0) == 0) continue;
     names.push_back(std::move(name));
   }
@@ -27,7 +47,7 @@ std::vector<std::string> SystemEnvironment::list_files(std::string_view folder) 
 
 bool SystemEnvironment::file_exists(std::string_view path) {
   std::error_code ec;
-  return std::filesystem::is_regular_file(std::filesystem::path(native_path(path)), ec);
+  return std::filesystem::is_regular_file(file_path(path), ec);
 }
 
 std::vector<bool> SystemEnvironment::files_exist(const std::vector<std::string>& paths) {
@@ -36,23 +56,23 @@ std::vector<bool> SystemEnvironment::files_exist(const std::vector<std::string>&
   // Each folder is listed once; only names found in it are looked up.
   std::unordered_map<std::string, std::optional<std::unordered_set<std::string>>> folders;
   for (size_t i = 0; i < paths.size(); ++i) {
-    const fs::path p(native_path(paths[i]));
-    const std::string folder = p.parent_path().string();
-    auto [it, fresh] = folders.try_emplace(folder);
+    const fs::path p = file_path(paths[i]);
+    const fs::path folder = p.parent_path();
+    auto [it, fresh] = folders.try_emplace(path_text(folder));
     if (fresh) {
       std::error_code ec;
-      fs::directory_iterator d(folder.empty() ? fs::path(".") : fs::path(folder), ec), end;
+      fs::directory_iterator d(folder.empty() ? fs::path(".") : folder, ec), end;
       if (!ec) {
         std::unordered_set<std::string> names;
         for (; d != end; d.increment(ec)) {
           if (ec) break;
-          names.insert(d->path().filename().string());
+          names.insert(name_key(d->path().filename()));
         }
         if (!ec) it->second = std::move(names);
       }
     }
     // A folder that can not be listed is asked path by path.
-    if (it->second && !it->second->count(p.filename().string())) continue;
+    if (it->second && !it->second->count(name_key(p.filename()))) continue;
     std::error_code ec;
     out[i] = fs::is_regular_file(p, ec);
   }

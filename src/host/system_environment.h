@@ -1,4 +1,5 @@
-// The real operating system: std::filesystem listings and look-ups, and a
+// The real operating system: std::filesystem listings and look-ups (wide
+// file names on Windows), and a
 // uniform generator seeded from the clock, or from a fixed seed for tests.
 #pragma once
 

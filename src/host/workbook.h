@@ -48,6 +48,8 @@ class Workbook {
 
   Worksheets worksheets() { return Worksheets(*this); }
 
+  // The application the workbook is open in, its file name and its folder;
+  // none of them fails.
   virtual Application& application() = 0;
   virtual std::string name() const = 0;  // the file name
   virtual std::string path() const = 0;  // its folder, no trailing separator

@@ -38,119 +38,140 @@ class Expander {
         continue;
       }
       const char code = s[++i];
-      switch (code) {
-        case 'L':
-        case 'C':
-        case 'R':
-          section = code == 'L' ? &out_.left : code == 'C' ? &out_.center : &out_.right;
-          format_ = {};
-          break;
-        case '&':
-          put(*section, "&");
-          break;
-        case 'P': {
-          int32_t page = fields_.page;
-          // "&P+2" and "&P-1" shift the number.
-          if (i + 2 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-') && is_digit(s[i + 2])) {
-            const bool minus = s[i + 1] == '-';
-            i += 2;
-            int32_t n = 0;
-            while (i < s.size() && is_digit(s[i]) && n < 100000) n = n * 10 + (s[i++] - '0');
-            --i;
-            page += minus ? -n : n;
-          }
-          put(*section, std::to_string(page));
-          break;
-        }
-        case 'N':
-          put(*section, std::to_string(fields_.pages));
-          break;
-        case 'D':
-          put(*section, fields_.date);
-          break;
-        case 'T':
-          put(*section, fields_.time);
-          break;
-        case 'A':
-          put(*section, fields_.sheet);
-          break;
-        case 'F':
-          put(*section, fields_.file);
-          break;
-        case 'Z':
-          put(*section, fields_.path);
-          break;
-        case 'B':
-          format_.bold = !format_.bold;
-          break;
-        case 'I':
-          format_.italic = !format_.italic;
-          break;
-        case 'U':
-          format_.underline = !format_.underline;
-          format_.double_underline = false;
-          break;
-        case 'E':
-          format_.double_underline = !format_.double_underline;
-          format_.underline = false;
-          break;
-        case 'S':
-          format_.strike = !format_.strike;
-          break;
-        case 'X':
-          format_.superscript = !format_.superscript;
-          format_.subscript = false;
-          break;
-        case 'Y':
-          format_.subscript = !format_.subscript;
-          format_.superscript = false;
-          break;
-        case 'O':
-        case 'H':
-        case 'G':
-          break;  // outline, shadow, picture: not drawn
-        case '"': {
-          const size_t end = s.find('"', i + 1);
-          const std::string_view spec =
-              s.substr(i + 1, (end == std::string_view::npos ? s.size() : end) - i - 1);
-          const size_t comma = spec.find(',');
-          const std::string_view font = spec.substr(0, comma);
-          format_.font = font == "-" ? std::string() : std::string(font);
-          if (comma != std::string_view::npos) apply_style(spec.substr(comma + 1), format_);
-          i = end == std::string_view::npos ? s.size() : end;
-          break;
-        }
-        case 'K': {
-          // &KRRGGBB sets the colour; a theme colour (&KTTSNNN) keeps the
-          // default. Either form takes six characters.
-          if (s.size() - (i + 1) >= 6) {
-            uint32_t rgb = 0;
-            bool hex = true;
-            for (char c : s.substr(i + 1, 6)) {
-              const int h = hex_value(c);
-              if (h < 0) hex = false;
-              rgb = rgb * 16 + static_cast<uint32_t>(h < 0 ? 0 : h);
-            }
-            if (hex) format_.color = rgb;
-            i += 6;
-          }
-          break;
-        }
-        default:
-          if (is_digit(code)) {
-            double size = code - '0';
-            while (i + 1 < s.size() && is_digit(s[i + 1]) && size < 1000)
-              size = size * 10 + (s[++i] - '0');
-            if (size > 0) format_.size = size;
-          } else {
-            put(*section, std::string("&") + code);
-          }
+      if (code == 'L' || code == 'C' || code == 'R') {
+        section = code == 'L' ? &out_.left : code == 'C' ? &out_.center : &out_.right;
+        format_ = {};
+      } else if (code == '&') {
+        put(*section, "&");
+      } else if (code == 'P') {
+        put(*section, std::to_string(page_number(s, i)));
+      } else if (const std::string* field = page_field(code)) {
+        put(*section, *field);
+      } else if (toggle(code)) {
+        // a style turned on or off
+      } else if (code == '"') {
+        i = read_font(s, i);
+      } else if (code == 'K') {
+        i = read_color(s, i);
+      } else if (is_digit(code)) {
+        i = read_size(s, i);
+      } else {
+        put(*section, std::string("&") + code);
       }
     }
     return std::move(out_);
   }
 
  private:
+  // &P, or "&P+2" and "&P-1", which shift the number; `i` is left on the
+  // code's last character.
+  int32_t page_number(std::string_view s, size_t& i) const {
+    int32_t page = fields_.page;
+    if (i + 2 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-') && is_digit(s[i + 2])) {
+      const bool minus = s[i + 1] == '-';
+      i += 2;
+      int32_t n = 0;
+      while (i < s.size() && is_digit(s[i]) && n < 100000) n = n * 10 + (s[i++] - '0');
+      --i;
+      page += minus ? -n : n;
+    }
+    return page;
+  }
+
+  // The text of &N, &D, &T, &A, &F and &Z; null for other codes.
+  const std::string* page_field(char code) {
+    switch (code) {
+      case 'N':
+        pages_text_ = std::to_string(fields_.pages);
+        return &pages_text_;
+      case 'D':
+        return &fields_.date;
+      case 'T':
+        return &fields_.time;
+      case 'A':
+        return &fields_.sheet;
+      case 'F':
+        return &fields_.file;
+      case 'Z':
+        return &fields_.path;
+      default:
+        return nullptr;
+    }
+  }
+
+  // Turns a style on or off (&B, &I, &U, &E, &S, &X, &Y); outline, shadow
+  // and picture (&O, &H, &G) are taken but not drawn. False for other codes.
+  bool toggle(char code) {
+    switch (code) {
+      case 'B':
+        format_.bold = !format_.bold;
+        return true;
+      case 'I':
+        format_.italic = !format_.italic;
+        return true;
+      case 'U':
+        format_.underline = !format_.underline;
+        format_.double_underline = false;
+        return true;
+      case 'E':
+        format_.double_underline = !format_.double_underline;
+        format_.underline = false;
+        return true;
+      case 'S':
+        format_.strike = !format_.strike;
+        return true;
+      case 'X':
+        format_.superscript = !format_.superscript;
+        format_.subscript = false;
+        return true;
+      case 'Y':
+        format_.subscript = !format_.subscript;
+        format_.superscript = false;
+        return true;
+      case 'O':
+      case 'H':
+      case 'G':
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  // &"font,style"; returns the position of the closing quote.
+  size_t read_font(std::string_view s, size_t i) {
+    const size_t end = s.find('"', i + 1);
+    const std::string_view spec =
+        s.substr(i + 1, (end == std::string_view::npos ? s.size() : end) - i - 1);
+    const size_t comma = spec.find(',');
+    const std::string_view font = spec.substr(0, comma);
+    format_.font = font == "-" ? std::string() : std::string(font);
+    if (comma != std::string_view::npos) apply_style(spec.substr(comma + 1), format_);
+    return end == std::string_view::npos ? s.size() : end;
+  }
+
+  // &KRRGGBB sets the colour; a theme colour (&KTTSNNN) keeps the default.
+  // Either form takes six characters.
+  size_t read_color(std::string_view s, size_t i) {
+    if (s.size() - (i + 1) < 6) return i;
+    uint32_t rgb = 0;
+    bool hex = true;
+    for (char c : s.substr(i + 1, 6)) {
+      const int h = hex_value(c);
+      if (h < 0) hex = false;
+      rgb = rgb * 16 + static_cast<uint32_t>(h < 0 ? 0 : h);
+    }
+    if (hex) format_.color = rgb;
+    return i + 6;
+  }
+
+  // &NN, the font size in points; returns the position of its last digit.
+  size_t read_size(std::string_view s, size_t i) {
+    double size = s[i] - '0';
+    while (i + 1 < s.size() && is_digit(s[i + 1]) && size < 1000) size = size * 10 + (s[++i] - '0');
+    if (size > 0) format_.size = size;
+    return i;
+  }
+
   void put(std::vector<Run>& section, const std::string& text) {
     if (text.empty()) return;
     if (!section.empty() && section.back().format == format_) {
@@ -161,6 +182,7 @@ class Expander {
   }
 
   const PageFields& fields_;
+  std::string pages_text_;  // &N as text
   Sections out_;
   RunFormat format_;
 };

@@ -372,13 +372,11 @@ std::vector<int32_t> column_breaks(const Sheet& sheet) {
   return out;
 }
 
-SheetLayout layout_sheet(const Workbook& book, int32_t sheet_index) {
-  const Sheet& sheet = *book.sheets.at(static_cast<size_t>(sheet_index));
-  const spreadsheet::PageSetupModel& ps = sheet.page_setup;
-  SheetLayout out;
-  out.sheet_index = sheet_index;
-  out.grid_lines = ps.print_grid_lines;
+namespace {
 
+// The paper, its orientation, the margins (an inch of paper left each way
+// at least) and the page order of a sheet's page setup.
+void set_paper(const spreadsheet::PageSetupModel& ps, const Sheet& sheet, SheetLayout& out) {
   std::optional<Paper> paper = paper_for_code(ps.paper_size);
   if (!paper) {
     out.notes.push_back("纸张代码 " + std::to_string(ps.paper_size) + " 未知，按 A4 纸打印");
@@ -394,7 +392,6 @@ SheetLayout layout_sheet(const Workbook& book, int32_t sheet_index) {
   };
   out.margins = {points(ps.left_margin),   points(ps.right_margin),  points(ps.top_margin),
                  points(ps.bottom_margin), points(ps.header_margin), points(ps.footer_margin)};
-  // Margins must leave at least an inch of paper each way.
   if (out.margins.left + out.margins.right > out.paper_width - 72 ||
       out.margins.top + out.margins.bottom > out.paper_height - 72) {
     out.notes.push_back("页边距超出纸张，按默认页边距打印");
@@ -404,15 +401,77 @@ SheetLayout layout_sheet(const Workbook& book, int32_t sheet_index) {
                       std::string::npos
                   ? PageOrder::OverThenDown
                   : PageOrder::DownThenOver;
+}
 
+// What is printed: the print areas, or else the used range; whole-row and
+// whole-column areas stop at what is used.
+std::vector<host::Rect> printed_areas(const Workbook& book, const Sheet& sheet,
+                                      int32_t sheet_index) {
   const std::optional<host::Rect> used = used_range(book, sheet);
   std::vector<host::Rect> areas = print_areas(book, sheet_index);
   if (areas.empty() && used) areas.push_back(*used);
-  // Whole-row and whole-column areas stop at what is used.
   for (auto& a : areas) {
     if (a.row2 == host::kMaxRows) a.row2 = std::max(a.row1, used ? used->row2 : a.row1);
     if (a.col2 == host::kMaxColumns) a.col2 = std::max(a.col1, used ? used->col2 : a.col1);
   }
+  return areas;
+}
+
+// A page showing `rows` by `cols` at the layout's scale, placed within the
+// margins (centred when the sheet asks), with the title rows above it and
+// the title columns left of it when the page does not hold them itself.
+Page place_page(const SheetLayout& out, const spreadsheet::PageSetupModel& ps, const Span& rows,
+                const Span& cols, const std::optional<Span>& title_rows,
+                const std::optional<Span>& title_cols) {
+  const double s = out.scale;
+  const double room_w = out.paper_width - out.margins.left - out.margins.right;
+  const double room_h = out.paper_height - out.margins.top - out.margins.bottom;
+  Page page;
+  const bool repeat_rows = title_rows && rows.first > title_rows->last;
+  const bool repeat_cols = title_cols && cols.first > title_cols->last;
+  const double title_h = repeat_rows ? out.rows.span(title_rows->first, title_rows->last) * s : 0;
+  const double title_w =
+      repeat_cols ? out.columns.span(title_cols->first, title_cols->last) * s : 0;
+  const double body_w = out.columns.span(cols.first, cols.last) * s;
+  const double body_h = out.rows.span(rows.first, rows.last) * s;
+  double x = out.margins.left, y = out.margins.top;
+  if (ps.horizontal_centered) x += std::max(0.0, (room_w - title_w - body_w) / 2);
+  if (ps.vertical_centered) y += std::max(0.0, (room_h - title_h - body_h) / 2);
+  page.body = {
+      {rows.first, cols.first, rows.last, cols.last}, x + title_w, y + title_h, body_w, body_h};
+  if (repeat_rows)
+    page.title_rows = Block{{title_rows->first, cols.first, title_rows->last, cols.last},
+                            x + title_w,
+                            y,
+                            body_w,
+                            title_h};
+  if (repeat_cols)
+    page.title_columns = Block{{rows.first, title_cols->first, rows.last, title_cols->last},
+                               x,
+                               y + title_h,
+                               title_w,
+                               body_h};
+  if (repeat_rows && repeat_cols)
+    page.title_corner =
+        Block{{title_rows->first, title_cols->first, title_rows->last, title_cols->last},
+              x,
+              y,
+              title_w,
+              title_h};
+  return page;
+}
+
+}  // namespace
+
+SheetLayout layout_sheet(const Workbook& book, int32_t sheet_index) {
+  const Sheet& sheet = *book.sheets.at(static_cast<size_t>(sheet_index));
+  const spreadsheet::PageSetupModel& ps = sheet.page_setup;
+  SheetLayout out;
+  out.sheet_index = sheet_index;
+  out.grid_lines = ps.print_grid_lines;
+  set_paper(ps, sheet, out);
+
+  const std::vector<host::Rect> areas = printed_areas(book, sheet, sheet_index);
   const PrintTitles titles = print_titles(book, sheet_index);
 
   int32_t max_row = 1, max_col = 1;
@@ -480,40 +539,8 @@ SheetLayout layout_sheet(const Workbook& book, int32_t sheet_index) {
       if (!has_content(book, sheet, merges, out.rows, out.columns,
                        {rows.first, cols.first, rows.last, cols.last}))
         return;
-      Page page;
+      Page page = place_page(out, ps, rows, cols, title_rows, title_cols);
       page.sheet_page = ++number;
-      const bool repeat_rows = title_rows && rows.first > title_rows->last;
-      const bool repeat_cols = title_cols && cols.first > title_cols->last;
-      const double title_h =
-          repeat_rows ? out.rows.span(title_rows->first, title_rows->last) * s : 0;
-      const double title_w =
-          repeat_cols ? out.columns.span(title_cols->first, title_cols->last) * s : 0;
-      const double body_w = out.columns.span(cols.first, cols.last) * s;
-      const double body_h = out.rows.span(rows.first, rows.last) * s;
-      double x = out.margins.left, y = out.margins.top;
-      if (ps.horizontal_centered) x += std::max(0.0, (room_w - title_w - body_w) / 2);
-      if (ps.vertical_centered) y += std::max(0.0, (room_h - title_h - body_h) / 2);
-      page.body = {
-          {rows.first, cols.first, rows.last, cols.last}, x + title_w, y + title_h, body_w, body_h};
-      if (repeat_rows)
-        page.title_rows = Block{{title_rows->first, cols.first, title_rows->last, cols.last},
-                                x + title_w,
-                                y,
-                                body_w,
-                                title_h};
-      if (repeat_cols)
-        page.title_columns = Block{{rows.first, title_cols->first, rows.last, title_cols->last},
-                                   x,
-                                   y + title_h,
-                                   title_w,
-                                   body_h};
-      if (repeat_rows && repeat_cols)
-        page.title_corner =
-            Block{{title_rows->first, title_cols->first, title_rows->last, title_cols->last},
-                  x,
-                  y,
-                  title_w,
-                  title_h};
       out.pages.push_back(page);
     };
     if (out.order == PageOrder::DownThenOver) {

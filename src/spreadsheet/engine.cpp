@@ -1,10 +1,10 @@
 #include "spreadsheet/engine.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "host/constants.h"
 #include "host/environment.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "spreadsheet/engine_impl.h"
 #include "spreadsheet/formula.h"
@@ -15,18 +15,17 @@ namespace {
 
 using host::HostError;
 using host::kRefused;
-namespace fs = std::filesystem;
 
 std::string in_quotes(std::string_view s) {
   return "“" + std::string(s) + "”";
 }
 
 std::string file_name_of(const std::string& path) {
-  return fs::path(path).filename().string();
+  return host::path_text(host::file_path(path).filename());
 }
 
 bool has_workbook_extension(const std::string& path, bool* macro) {
-  std::string ext = fs::path(path).extension().string();
+  std::string ext = host::path_text(host::file_path(path).extension());
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   *macro = ext == ".xlsm";
@@ -73,7 +72,7 @@ host::Workbook& Engine::open_host_workbook(std::string_view path) {
 
 host::Workbook& Engine::add_workbook(std::string_view file_path) {
   auto model = new_book();
-  model->file_path = fs::absolute(host::native_path(file_path)).lexically_normal().string();
+  model->file_path = host::absolute_path_text(file_path);
   bool macro = false;
   has_workbook_extension(model->file_path, &macro);
   model->macro_enabled = macro;
@@ -217,7 +216,7 @@ host::Workbook& Engine::open_workbook(std::string_view path) {
       throw HostError::host(kRefused, "不能同时打开两个名称相同的工作簿" + in_quotes(name));
   if (!state_->format) throw HostError::host(kRefused, "无法打开文件" + in_quotes(native));
   std::unique_ptr<Workbook> model = state_->format->load(native);
-  model->file_path = fs::absolute(native).lexically_normal().string();
+  model->file_path = host::absolute_path_text(native);
   model->macro_enabled = model->macro_enabled || macro;
   RepairReport report{model->file_path, model->repairs};
   host::Workbook& book = adopt_workbook(std::move(model));
@@ -384,7 +383,7 @@ std::string EngineWorkbook::name() const {
 
 std::string EngineWorkbook::path() const {
   if (model_->file_path.empty()) return "";
-  std::string folder = fs::path(model_->file_path).parent_path().string();
+  std::string folder = host::path_text(host::file_path(model_->file_path).parent_path());
   while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
   return folder;
 }
@@ -438,7 +437,7 @@ void EngineWorkbook::save_as(std::string_view path) {
   FileFormat* format = app_->file_format();
   if (!format) throw HostError::host(kRefused, "无法保存文件" + in_quotes(native));
   const std::string old_path = model_->file_path;
-  model_->file_path = fs::absolute(native).lexically_normal().string();
+  model_->file_path = host::absolute_path_text(native);
   model_->macro_enabled = macro;
   try {
     format->save(*model_, model_->file_path);

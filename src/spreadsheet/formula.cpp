@@ -384,11 +384,11 @@ std::optional<CountIf> parse_countif(std::string_view s) {
   };
   s = strip(s);
   if (!s.empty() && s.front() == '=') s = strip(s.substr(1));
-  constexpr std::string_view head = "COUNTIF(";
-  if (s.size() < head.size() + 1 || s.back() != ')') return std::nullopt;
-  for (size_t k = 0; k < head.size(); ++k)
-    if (std::toupper(static_cast<unsigned char>(s[k])) != head[k]) return std::nullopt;
-  std::string_view args = s.substr(head.size(), s.size() - head.size() - 1);
+  constexpr std::string_view kHead = "COUNTIF(";
+  if (s.size() < kHead.size() + 1 || s.back() != ')') return std::nullopt;
+  for (size_t k = 0; k < kHead.size(); ++k)
+    if (std::toupper(static_cast<unsigned char>(s[k])) != kHead[k]) return std::nullopt;
+  std::string_view args = s.substr(kHead.size(), s.size() - kHead.size() - 1);
   const size_t comma = args.find(',');
   if (comma == std::string_view::npos) return std::nullopt;
   std::string_view range = strip(args.substr(0, comma));

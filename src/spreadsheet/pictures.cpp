@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "host/environment.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "spreadsheet/engine_impl.h"
 
@@ -58,17 +59,18 @@ void EnginePicture::set_height(double pt) {
 
 host::Picture& EngineSheet::insert_picture_at_active_cell(std::string_view path) {
   const std::string native = host::native_path(path);
+  const std::filesystem::path file = host::file_path(path);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(native, ec))
+  if (!std::filesystem::is_regular_file(file, ec))
     throw HostError::host(host::kFileNotFound, "找不到图片文件" + in_quotes(native));
-  std::ifstream in(native, std::ios::binary);
+  std::ifstream in(file, std::ios::binary);
   if (!in) throw HostError::host(host::kRefused, "无法读取图片文件" + in_quotes(native));
   const HostError unreadable = HostError::host(
       host::kRefused, "无法插入图片" + in_quotes(native) + "：不是可读的 JPEG 或 PNG 文件");
   unsigned char head[8] = {};
   in.read(reinterpret_cast<char*>(head), sizeof head);
   const std::string ext = announced_format(head, static_cast<size_t>(in.gcount()));
-  const uintmax_t size = std::filesystem::file_size(native, ec);
+  const uintmax_t size = std::filesystem::file_size(file, ec);
   if (ext.empty() || ec || size > kMaxPictureBytes) throw unreadable;
   auto whole = std::make_shared<std::string>(static_cast<size_t>(size), '\0');
   in.clear();
@@ -96,7 +98,7 @@ host::Picture& EngineSheet::insert_picture_at_active_cell(std::string_view path)
   for (const PictureModel& p : sheet_->pictures) next_id = std::max(next_id, p.id + 1);
   pic.id = next_id;
   pic.name = "图片 " + std::to_string(next_id);
-  pic.description = std::filesystem::path(native).filename().string();
+  pic.description = host::path_text(file.filename());
   sheet_->pictures.push_back(std::move(pic));
   book_->mark_modified();
   pictures_.push_back(std::make_unique<EnginePicture>(*sheet_, sheet_->pictures.size() - 1));

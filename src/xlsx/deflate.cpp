@@ -3,6 +3,12 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#if defined(_WIN32) && !defined(Z_WANT64)
+// MinGW's zlib.h declares the 64-bit length form only for large-file builds;
+// the library has it on every build.
+extern "C" uLong ZEXPORT crc32_combine64(uLong crc1, uLong crc2, long long len2);
+#endif
+
 #include <array>
 #include <cstring>
 #include <new>
@@ -245,7 +251,7 @@ uint32_t crc32_of(uint32_t crc, std::string_view data) {
 }
 
 uint32_t crc32_join(uint32_t crc_a, uint32_t crc_b, uint64_t length_b) {
-  return static_cast<uint32_t>(crc32_combine64(crc_a, crc_b, static_cast<z_off64_t>(length_b)));
+  return static_cast<uint32_t>(crc32_combine64(crc_a, crc_b, static_cast<int64_t>(length_b)));
 }
 
 }  // namespace kelv::xlsx

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "xlsx/deflate.h"
 #include "xlsx/file_system.h"
@@ -23,16 +24,33 @@ namespace {
   throw host::HostError::host(host::kRefused, text);
 }
 
+// The archive at `file` (UTF-8), or null. On Windows it is opened through
+// its wide-character name.
+zip_t* open_archive(const std::string& file, int flags) {
+#ifdef _WIN32
+  const std::wstring name = host::file_path(file).wstring();
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* src = zip_source_win32w_create(name.c_str(), 0, -1, &error);
+  zip_t* archive = src ? zip_open_from_source(src, flags, &error) : nullptr;
+  if (src && !archive) zip_source_free(src);
+  zip_error_fini(&error);
+  return archive;
+#else
+  int err = 0;
+  return zip_open(file.c_str(), flags, &err);
+#endif
+}
+
 }  // namespace
 
 PackageReader::PackageReader(const std::string& file, UnpackLimits limits)
     : file_(file), limits_(limits) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(std::filesystem::path(file), ec)) {
+  if (!std::filesystem::is_regular_file(host::file_path(file), ec)) {
     throw host::HostError::host(host::kFileNotFound, "文件未找到：“" + file + "”");
   }
-  int err = 0;
-  open(zip_open(file.c_str(), ZIP_RDONLY, &err));
+  open(open_archive(file, ZIP_RDONLY));
 }
 
 PackageReader::PackageReader(std::shared_ptr<const std::string> bytes, const std::string& name,
@@ -524,8 +542,7 @@ struct PackageWriter::Sink {
 };
 
 PackageWriter::PackageWriter(const std::string& file) : file_(file) {
-  int err = 0;
-  archive_ = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  archive_ = open_archive(file, ZIP_CREATE | ZIP_TRUNCATE);
   if (!archive_) refuse("无法写入文件“" + file + "”");
 }
 

@@ -2,13 +2,13 @@
 #include <stb/stb_image.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <set>
 #include <type_traits>
 #include <unordered_map>
 
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "xlsx/drawing_part.h"
 #include "xlsx/opc.h"
@@ -140,9 +140,7 @@ class BookReader {
   std::unique_ptr<Workbook> run() {
     auto book = std::make_unique<Workbook>();
     book_ = book.get();
-    std::error_code ec;
-    auto abs = std::filesystem::absolute(std::filesystem::path(pkg_.file()), ec);
-    book->file_path = ec ? pkg_.file() : abs.lexically_normal().string();
+    book->file_path = host::absolute_path_text(pkg_.file());
 
     if (!pkg_.has("[Content_Types].xml"))
       pkg_.fail("[Content_Types].xml", "部件缺失，不是有效的 xlsx 文件");

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "xlsx/drawing_part.h"
 #include "xlsx/file_system.h"
@@ -281,17 +282,23 @@ host::HostError save_failure(const std::string& path, const std::string& step,
 
 void write_workbook(const spreadsheet::Workbook& book, const std::string& path, FileSystem& fs) {
   namespace fsys = std::filesystem;
-  const fsys::path target = fsys::path(path);
+  const fsys::path target = host::file_path(path);
   std::error_code ec;
   fsys::path folder_path = target.parent_path();
   if (folder_path.empty()) folder_path = ".";
   if (!fsys::is_directory(folder_path, ec)) {
     throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：文件夹不存在");
   }
-  const std::string folder = folder_path.string();
+  // Only a file is replaced: a rename over a folder would lose what is in it
+  // where the system allows it at all.
+  if (fsys::exists(target, ec) && !fsys::is_regular_file(target, ec)) {
+    throw host::HostError::host(host::kRefused,
+                                "无法保存文件“" + path + "”：同名的文件夹或其他项目已存在");
+  }
+  const std::string folder = host::path_text(folder_path);
   // A new hidden file beside the target, renamed over it only when complete
   // and on the disk. Files a killed save left behind go first.
-  const std::string prefix = "." + target.filename().string() + ".kelv-";
+  const std::string prefix = "." + host::path_text(target.filename()) + ".kelv-";
   fs.remove_leftovers(folder, prefix);
   std::string tmp;
   const char* step = "无法创建临时文件";

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bridge/fake_application.h"
+#include "host/file_path.h"
 #include "host/system_environment.h"
 #include "support/temp_folder.h"
 
@@ -22,16 +23,16 @@ using nlohmann::json;
 
 class RunnerTest : public ::testing::Test {
  protected:
-  void SetUp() override { app = std::make_unique<testing::FakeApplication>(root.string()); }
+  void SetUp() override { app = std::make_unique<testing::FakeApplication>(host::path_text(root)); }
 
-  void WriteHelp() { std::ofstream(root / "帮助.doc") << "help"; }
+  void WriteHelp() { std::ofstream(root / host::file_path("帮助.doc")) << "help"; }
 
   // Plays the scenario and returns the transcript, one object per line.
   std::vector<json> Play(const std::string& scenario_text) {
     out.str("");
-    Transcript transcript(out, root.string());
+    Transcript transcript(out, host::path_text(root));
     Stage stage{*app, *form, dialogs, component, transcript};
-    PlayScenario(ParseScenarioText(scenario_text), stage);
+    play_scenario(parse_scenario_text(scenario_text), stage);
     std::vector<json> lines;
     std::istringstream in(out.str());
     for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
@@ -184,22 +185,24 @@ TEST(TranscriptTest, PathsInsideTheWorkspaceBecomeRelative) {
 TEST(FindHostWorkbookTest, TakesTheOnlyWorkbookOrTheNamedOne) {
   const test::TempFolder temp("find-host");
   const fs::path root = temp.path();
-  fs::create_directories(root / "数据");
-  std::ofstream(root / "数据" / "初一.xlsx") << "x";
-  std::ofstream(root / "~$考务.xlsx") << "x";
-  std::ofstream(root / "说明.txt") << "x";
-  EXPECT_THROW(FindHostWorkbook(root.string(), std::nullopt), ScenarioError);
-  std::ofstream(root / "考务.XLSM") << "x";
-  EXPECT_EQ(FindHostWorkbook(root.string(), std::nullopt), (root / "考务.XLSM").string());
-  std::ofstream(root / "副本.xlsx") << "x";
-  EXPECT_THROW(FindHostWorkbook(root.string(), std::nullopt), ScenarioError);
-  EXPECT_EQ(FindHostWorkbook(root.string(), "副本.xlsx"), (root / "副本.xlsx").string());
-  EXPECT_THROW(FindHostWorkbook(root.string(), "没有.xlsx"), ScenarioError);
+  fs::create_directories(root / host::file_path("数据"));
+  std::ofstream(root / host::file_path("数据/初一.xlsx")) << "x";
+  std::ofstream(root / host::file_path("~$考务.xlsx")) << "x";
+  std::ofstream(root / host::file_path("说明.txt")) << "x";
+  EXPECT_THROW(find_host_workbook(host::path_text(root), std::nullopt), ScenarioError);
+  std::ofstream(root / host::file_path("考务.XLSM")) << "x";
+  EXPECT_EQ(find_host_workbook(host::path_text(root), std::nullopt),
+            host::path_text(root / host::file_path("考务.XLSM")));
+  std::ofstream(root / host::file_path("副本.xlsx")) << "x";
+  EXPECT_THROW(find_host_workbook(host::path_text(root), std::nullopt), ScenarioError);
+  EXPECT_EQ(find_host_workbook(host::path_text(root), "副本.xlsx"),
+            host::path_text(root / host::file_path("副本.xlsx")));
+  EXPECT_THROW(find_host_workbook(host::path_text(root), "没有.xlsx"), ScenarioError);
 }
 
 TEST(RunScenarioTest, MissingWorkspaceIsRefusedBeforeAnythingRuns) {
   try {
-    RunScenario("/nonexistent/工作区", "/nonexistent/场景.json", "");
+    run_scenario("/nonexistent/工作区", "/nonexistent/场景.json", "");
     FAIL();
   } catch (const ScenarioError& e) {
     EXPECT_EQ(std::string(e.what()), "找不到工作区：/nonexistent/工作区");
@@ -214,11 +217,11 @@ TEST(RunScenarioTest, ARepairedWorkbookIsRecordedWhenItOpens) {
   fs::copy(fs::path(KELV_TEST_DATA) / ".." / "scenarios" / "workspaces" / "basic", ws,
            fs::copy_options::recursive);
   fs::copy_file(fs::path(KELV_TEST_DATA) / "xlsx" / "corpus" / "damaged.xlsx",
-                ws / "数据" / "损坏.xlsx");
+                ws / host::file_path("数据/损坏.xlsx"));
   std::ofstream(temp.path() / "s.json")
       << R"({"steps": [{"select": {"LtbBiao": "损坏.xlsx"}}, {"click": "LtbBiaoClick"}]})";
   const std::string transcript = (temp.path() / "t.jsonl").string();
-  RunScenario(ws.string(), (temp.path() / "s.json").string(), transcript);
+  run_scenario(host::path_text(ws), (temp.path() / "s.json").string(), transcript);
   std::ifstream in(transcript);
   std::vector<json> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));

@@ -8,7 +8,7 @@ namespace kelv::app {
 namespace {
 
 TEST(ScenarioTest, ReadsEveryKindOfStepInOrder) {
-  const Scenario s = ParseScenarioText(R"({
+  const Scenario s = parse_scenario_text(R"({
     "description": "all steps", "workspace": "../w", "host": "考务.xlsm", "seed": 7,
     "initialize": false,
     "steps": [
@@ -47,7 +47,7 @@ TEST(ScenarioTest, ReadsEveryKindOfStepInOrder) {
 }
 
 TEST(ScenarioTest, DefaultsToStartUpAndNoSteps) {
-  const Scenario s = ParseScenarioText("{}");
+  const Scenario s = parse_scenario_text("{}");
   EXPECT_TRUE(s.initialize);
   EXPECT_FALSE(s.seed.has_value());
   EXPECT_FALSE(s.host.has_value());
@@ -63,7 +63,7 @@ class MalformedScenarioTest : public ::testing::TestWithParam<Malformed> {};
 
 TEST_P(MalformedScenarioTest, IsRefusedWithAMessageNamingTheFault) {
   try {
-    ParseScenarioText(GetParam().text);
+    parse_scenario_text(GetParam().text);
     FAIL() << "accepted: " << GetParam().text;
   } catch (const ScenarioError& e) {
     EXPECT_NE(std::string(e.what()).find(GetParam().message_part), std::string::npos) << e.what();
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ScenarioTest, MissingFileIsNamed) {
   try {
-    LoadScenarioFile("/nonexistent/场景.json");
+    load_scenario_file("/nonexistent/场景.json");
     FAIL();
   } catch (const ScenarioError& e) {
     EXPECT_NE(std::string(e.what()).find("/nonexistent/场景.json"), std::string::npos);

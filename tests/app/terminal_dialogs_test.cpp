@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "support/temp_folder.h"
 
@@ -125,20 +126,20 @@ TEST(TerminalDialogsTest, ToneRingsOnlyATerminal) {
 TEST(TerminalDialogsTest, OpenDocumentPrintsThePathOrFailsWith53) {
   const test::TempFolder temp("terminal-dialogs");
   const fs::path dir = temp.path();
-  const fs::path doc = dir / "帮助.doc";
-  std::ofstream(doc) << "help";
+  const std::string doc = host::path_text(dir / host::file_path("帮助.doc"));
+  std::ofstream(host::file_path(doc)) << "help";
   Terminal t("");
-  t.dialogs.open_document(doc.string());
-  EXPECT_NE(t.out.str().find("打开文档：" + doc.string()), std::string::npos);
+  t.dialogs.open_document(doc);
+  EXPECT_NE(t.out.str().find("打开文档：" + doc), std::string::npos);
   try {
-    t.dialogs.open_document((dir / "没有.doc").string());
+    t.dialogs.open_document(host::path_text(dir) + "/没有.doc");
     ADD_FAILURE() << "a missing document opened";
   } catch (const host::HostError& e) {
     EXPECT_EQ(e.number(), host::kFileNotFound);
   }
   // A viewer that cannot start is no failure of the dialog.
   t.dialogs.set_viewer("/nonexistent/viewer");
-  EXPECT_NO_THROW(t.dialogs.open_document(doc.string()));
+  EXPECT_NO_THROW(t.dialogs.open_document(doc));
   EXPECT_NO_THROW(t.dialogs.make_form_resizable("kelv 考务"));
 }
 

@@ -9,6 +9,7 @@
 
 #include "bridge/fake_application.h"
 #include "bridge/torb.h"
+#include "host/file_path.h"
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
 #include "host/system_environment.h"
@@ -25,9 +26,9 @@ using testing::FakeApplication;
 class HostFolder {
  public:
   explicit HostFolder(bool with_help) : temp_("dispatch") {
-    if (with_help) std::ofstream(temp_.path() / "帮助.doc") << "help";
+    if (with_help) std::ofstream(temp_.path() / host::file_path("帮助.doc")) << "help";
   }
-  std::string path() const { return temp_.path().string(); }
+  std::string path() const { return host::path_text(temp_.path()); }
 
  private:
   test::TempFolder temp_;

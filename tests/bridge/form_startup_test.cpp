@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "bridge/torb.h"
+#include "host/file_path.h"
 #include "templates/settings_sheet.h"
 #include "templates/template_host.h"
 
@@ -19,11 +20,11 @@ using namespace kelv::templates;
 
 class StartUpTest : public ::testing::Test {
  protected:
-  void SetUp() override { data_ = fs::path(host.folder()) / "数据"; }
+  void SetUp() override { data_ = host::file_path(host.folder() + "/数据"); }
 
   void DataFile(const std::string& name) {
     fs::create_directories(data_);
-    std::ofstream(data_ / name) << "x";
+    std::ofstream(data_ / host::file_path(name)) << "x";
   }
 
   void Settings(const host::Variant& bi3, const host::Variant& bi4, const host::Variant& bj3,
@@ -97,7 +98,7 @@ TEST_F(StartUpTest, ListsTheDataFolderSortedAndDropsOldEntries) {
   DataFile("A.xlsx");
   DataFile(".hidden.xlsx");
   DataFile("~$b.xlsx");
-  fs::create_directories(data_ / "子目录");
+  fs::create_directories(data_ / host::file_path("子目录"));
   StartUp();
   EXPECT_EQ(ColumnA(), (Names{"数据表", "A.xlsx", "b.xlsx", "c.xlsx"}));
   EXPECT_FALSE(host.DTB().cells(5, 1).font().get().bold);

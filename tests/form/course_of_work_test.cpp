@@ -69,7 +69,7 @@ class CourseOfWork : public ::testing::Test {
     xlsx::XlsxFormat format;
     sample::SampleOptions options;
     options.examinees = 60;
-    sample::WriteSampleWorkspace(dir.string(), options, format);
+    sample::write_sample_workspace(dir.string(), options, format);
     window = std::make_unique<MainWindow>();
     window->dialogs().set_script(&script);
     window->set_seed(7);
@@ -116,7 +116,7 @@ TEST_F(CourseOfWork, FromStartUpToSavedTables) {
   EXPECT_EQ(window->windowTitle(), QString::fromStdString(form().caption()));
   EXPECT_GE(row_of(w<QListWidget>("LtbBiao"), sample::kDataWorkbookName), 0);
   EXPECT_EQ(w<QListWidget>("LtbMoBan")->count(),
-            static_cast<int>(sample::SampleTemplateNames().size()));
+            static_cast<int>(sample::sample_template_names().size()));
   EXPECT_EQ(window->maximumWidth(), QWIDGETSIZE_MAX);
   ASSERT_FALSE(script.records().empty());
   EXPECT_EQ(script.records().back().kind, "resizable");
@@ -321,7 +321,7 @@ TEST(SampleWorkspace, IsCreatedInANewFolderAndOpened) {
     xlsx::XlsxFormat format;
     sample::SampleOptions options;
     options.examinees = 20;
-    sample::WriteSampleWorkspace(folder, options, format);
+    sample::write_sample_workspace(folder, options, format);
   });
   host::RecordingDialogs script;
   window.dialogs().set_script(&script);
@@ -342,7 +342,7 @@ TEST(DamagedWorkspace, OpensWithTheRepairsShown) {
   xlsx::XlsxFormat format;
   sample::SampleOptions options;
   options.examinees = 20;
-  sample::WriteSampleWorkspace(dir.string(), options, format);
+  sample::write_sample_workspace(dir.string(), options, format);
   // Its package relationships broken, as some producers leave them.
   const std::string host = (dir / "考务.xlsx").string();
   {

@@ -66,7 +66,7 @@ class Printing : public ::testing::Test {
     xlsx::XlsxFormat format;
     sample::SampleOptions options;
     options.examinees = 60;
-    sample::WriteSampleWorkspace(dir.string(), options, format);
+    sample::write_sample_workspace(dir.string(), options, format);
     window = std::make_unique<MainWindow>();
     window->dialogs().set_script(&script);
     window->set_seed(7);

@@ -20,33 +20,33 @@ namespace kelv::generate::testing {
 
 struct CatalogueRow {
   std::string name;
-  host::Variant rows = 2, cols = 1, rowGap = 20, colGap = 20;
+  host::Variant rows = 2, cols = 1, row_gap = 20, col_gap = 20;
   host::Variant sort = "无", page = "无", across = true, source = true;
 };
 
 class GenerateHost {
  public:
   GenerateHost() : engine(nullptr), form(host::FormModel::standard_form()), self(dialogs, env) {
-    hostBook = &engine.add_workbook(folder + "/考务.xlsx");
-    engine.set_this_workbook(*hostBook);
-    hostBook->sheet_at(0).set_name(templates::kStartSheet);
-    host::Worksheet& dtb = hostBook->add_sheet_after(hostBook->sheet_at(0));
+    host_book = &engine.add_workbook(folder + "/考务.xlsx");
+    engine.set_this_workbook(*host_book);
+    host_book->sheet_at(0).set_name(templates::kStartSheet);
+    host::Worksheet& dtb = host_book->add_sheet_after(host_book->sheet_at(0));
     dtb.set_name(templates::kSettingsSheet);
     const char* headings[] = {"模板", "行", "列", "行距", "列距", "排序", "换页", "横排", "数据源"};
     for (int c = 0; c < 9; ++c) dtb.cells(1, templates::kNameColumn + c).set_value(headings[c]);
 
-    dataBook = &engine.add_workbook(folder + "/数据/考试.xlsx");
-    dataBook->sheet_at(0).set_name("考场表");
-    dataBook->sheet_at(0).cells(1, 1).set_value("考场");
-    host::Worksheet& examinees = dataBook->add_sheet_after(dataBook->sheet_at(0));
+    data_book = &engine.add_workbook(folder + "/数据/考试.xlsx");
+    data_book->sheet_at(0).set_name("考场表");
+    data_book->sheet_at(0).cells(1, 1).set_value("考场");
+    host::Worksheet& examinees = data_book->add_sheet_after(data_book->sheet_at(0));
     examinees.set_name("考生表");
     self.DataBookName = "考试.xlsx";
     self.WorkColumn = 168;
     self.FormReady = true;
   }
 
-  host::Worksheet& DTB() { return hostBook->sheet(templates::kSettingsSheet); }
-  host::Worksheet& Examinees() { return dataBook->sheet("考生表"); }
+  host::Worksheet& DTB() { return host_book->sheet(templates::kSettingsSheet); }
+  host::Worksheet& Examinees() { return data_book->sheet("考生表"); }
 
   // A catalogue row and an empty template sheet; the template list is
   // refilled and the new template selected, with its data source and
@@ -55,11 +55,11 @@ class GenerateHost {
     host::Worksheet& d = DTB();
     const int32_t r = d.cells(1, templates::kNameColumn).current_region().rows_count() + 1;
     d.cells(r, templates::kNameColumn).set_value(t.name);
-    const host::Variant values[] = {t.rows, t.cols, t.rowGap, t.colGap,
-                                    t.sort, t.page, t.across, t.source};
+    const host::Variant values[] = {t.rows, t.cols, t.row_gap, t.col_gap,
+                                    t.sort, t.page, t.across,  t.source};
     for (int i = 0; i < 8; ++i) d.cells(r, templates::kRowsPerPageColumn + i).set_value(values[i]);
     host::Worksheet& sheet =
-        hostBook->add_sheet_after(hostBook->sheet_at(hostBook->sheet_count() - 1));
+        host_book->add_sheet_after(host_book->sheet_at(host_book->sheet_count() - 1));
     sheet.set_name(t.name);
     host::Control& list = form->control("LtbMoBan");
     list.add_item(t.name);
@@ -86,8 +86,8 @@ class GenerateHost {
 
   std::vector<std::string> DataSheetNames() {
     std::vector<std::string> out;
-    for (int32_t i = 0; i < dataBook->sheet_count(); ++i)
-      out.push_back(dataBook->sheet_at(i).name());
+    for (int32_t i = 0; i < data_book->sheet_count(); ++i)
+      out.push_back(data_book->sheet_at(i).name());
     return out;
   }
 
@@ -103,8 +103,8 @@ class GenerateHost {
   spreadsheet::Engine engine;
   std::unique_ptr<host::FormModel> form;
   component::Component self;
-  host::Workbook* hostBook = nullptr;
-  host::Workbook* dataBook = nullptr;
+  host::Workbook* host_book = nullptr;
+  host::Workbook* data_book = nullptr;
 };
 
 }  // namespace kelv::generate::testing

@@ -72,11 +72,11 @@ TEST_F(GenerateTablesTest, OutputSheetFollowsTheExamineeSheetAndIsLeftActive) {
   host.engine.active_window().set_scroll_row(40);
   Generate();
   EXPECT_EQ(host.DataSheetNames(), (Names{"考场表", "考生表", "T"}));
-  EXPECT_EQ(host.dataBook->active_sheet().name(), "T");
-  EXPECT_EQ(host.dataBook->sheet("T").cells(3, 2).text(), "甲");
+  EXPECT_EQ(host.data_book->active_sheet().name(), "T");
+  EXPECT_EQ(host.data_book->sheet("T").cells(3, 2).text(), "甲");
   EXPECT_EQ(Flag(), host::Variant(false));
   EXPECT_FALSE(ScratchCopyLeft());
-  EXPECT_EQ(host.dataBook->window().scroll_row(), 1);
+  EXPECT_EQ(host.data_book->window().scroll_row(), 1);
   EXPECT_TRUE(host.ToneSounded());
 }
 
@@ -85,29 +85,29 @@ TEST_F(GenerateTablesTest, ARefusedRenderingRemovesTheSheetAndShowsTheDataSheet)
   t.cells(3, 3).set_value("[无此列]");
   // The window scrolls each sheet on its own: the data sheet shown again
   // after a refusal is back at row 1, column 1.
-  host.dataBook->activate();
+  host.data_book->activate();
   host.Examinees().activate();
-  host.dataBook->window().set_scroll_row(40);
-  host.dataBook->window().set_scroll_column(12);
+  host.data_book->window().set_scroll_row(40);
+  host.data_book->window().set_scroll_column(12);
   Generate();
   EXPECT_EQ(host.MessageTexts(), (Names{"“考生表”中没有“T”模板表中的“无此列”字段，请检查！"}));
   EXPECT_EQ(host.DataSheetNames(), (Names{"考场表", "考生表"}));
-  EXPECT_EQ(host.dataBook->active_sheet().name(), "考生表");
-  EXPECT_EQ(host.dataBook->window().scroll_row(), 1);
-  EXPECT_EQ(host.dataBook->window().scroll_column(), 1);
+  EXPECT_EQ(host.data_book->active_sheet().name(), "考生表");
+  EXPECT_EQ(host.data_book->window().scroll_row(), 1);
+  EXPECT_EQ(host.data_book->window().scroll_column(), 1);
   EXPECT_FALSE(ScratchCopyLeft());
   EXPECT_TRUE(host.ToneSounded());
 }
 
 TEST_F(GenerateTablesTest, TheRoomSheetServesWhenChbSJYuanIsClear) {
-  host.dataBook->sheet("考场表").cells(2, 1).set_value("一号");
+  host.data_book->sheet("考场表").cells(2, 1).set_value("一号");
   host::Worksheet& t = host.AddTemplate({.name = "R", .source = false});
   t.cells(3, 1).set_value("#");
   t.cells(3, 3).set_value("#");
   t.cells(3, 2).set_value("[考场]");
   Generate();
-  EXPECT_EQ(host.dataBook->sheet("R").cells(3, 2).text(), "一号");
-  EXPECT_TRUE(host.dataBook->sheet("考场表").cells(1, 168).value().is_empty());
+  EXPECT_EQ(host.data_book->sheet("R").cells(3, 2).text(), "一号");
+  EXPECT_TRUE(host.data_book->sheet("考场表").cells(1, 168).value().is_empty());
 }
 
 TEST_F(GenerateTablesTest, ATemplateNamedLikeADataSheetIsRefusedBeforeAnythingChanges) {
@@ -166,20 +166,20 @@ TEST_F(GenerateTablesTest, AHostFailureStillClearsTheScratchCopy) {
   // An earlier output sheet named like the template but for letter case is
   // not replaced, and naming the new sheet fails.
   SimpleTemplate("T");
-  host.dataBook->add_sheet_after(host.Examinees()).set_name("t");
+  host.data_book->add_sheet_after(host.Examinees()).set_name("t");
   EXPECT_THROW(Generate(), host::HostError);
   EXPECT_FALSE(ScratchCopyLeft());
-  EXPECT_EQ(host.dataBook->sheet_count(), 4);  // the added sheet stays under its own name
-  EXPECT_EQ(host.dataBook->sheet("t").name(), "t");
+  EXPECT_EQ(host.data_book->sheet_count(), 4);  // the added sheet stays under its own name
+  EXPECT_EQ(host.data_book->sheet("t").name(), "t");
 }
 
 TEST_F(GenerateTablesTest, RegeneratingReplacesTheEarlierSheet) {
   SimpleTemplate("T");
   Generate();
-  host.dataBook->sheet("T").cells(20, 20).set_value("手改");
+  host.data_book->sheet("T").cells(20, 20).set_value("手改");
   Generate();
   EXPECT_EQ(host.DataSheetNames(), (Names{"考场表", "考生表", "T"}));
-  EXPECT_TRUE(host.dataBook->sheet("T").cells(20, 20).value().is_empty());
+  EXPECT_TRUE(host.data_book->sheet("T").cells(20, 20).value().is_empty());
   EXPECT_EQ(Flag(), host::Variant(true));
 }
 

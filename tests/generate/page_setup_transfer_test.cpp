@@ -18,7 +18,7 @@ class PageSetupTransferTest : public ::testing::Test {
  protected:
   void SetUp() override {
     host.AddTemplate({.name = "T"});  // catalogue row 2
-    out = &host.dataBook->add_sheet_after(host.Examinees());
+    out = &host.data_book->add_sheet_after(host.Examinees());
     out->set_name("T");
   }
   host::Worksheet& DTB() { return host.DTB(); }

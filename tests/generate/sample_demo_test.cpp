@@ -7,6 +7,7 @@
 
 #include "app/sample/demo.h"
 #include "app/sample/sample_workspace.h"
+#include "host/file_path.h"
 #include "spreadsheet/engine.h"
 #include "support/temp_folder.h"
 #include "xlsx/xlsx_format.h"
@@ -22,18 +23,19 @@ TEST(SampleWorkspace, HoldsTheWorkspaceAndItsHostWorkbookReadsBack) {
   xlsx::XlsxFormat format;
   SampleOptions options;
   options.examinees = 61;
-  const SampleResult r = WriteSampleWorkspace(dir.string(), options, format);
+  const SampleResult r = write_sample_workspace(host::path_text(dir), options, format);
   EXPECT_EQ(r.rooms, 3);
   EXPECT_EQ(r.photos, 61 - 2);  // every 23rd examinee has none
-  EXPECT_TRUE(fs::exists(dir / "帮助.doc"));
-  EXPECT_TRUE(fs::exists(dir / "数据" / kDataWorkbookName));
+  EXPECT_TRUE(fs::exists(dir / host::file_path("帮助.doc")));
+  EXPECT_TRUE(fs::exists(dir / host::file_path(std::string("数据/") + kDataWorkbookName)));
 
   spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
-  host::Workbook& book = engine.open_host_workbook((dir / kHostWorkbookName).string());
+  host::Workbook& book =
+      engine.open_host_workbook(host::path_text(dir / host::file_path(kHostWorkbookName)));
   EXPECT_EQ(book.sheet("MBB").visible(), host::SheetVisibility::VeryHidden);
   host::Worksheet& dtb = book.sheet("DTB");
   int32_t row = 2;
-  for (const std::string& name : SampleTemplateNames()) {
+  for (const std::string& name : sample_template_names()) {
     EXPECT_EQ(dtb.cells(row, 5).text(), name);
     EXPECT_EQ(book.sheet(name).name(), name);
     ++row;
@@ -44,13 +46,13 @@ TEST(SampleWorkspace, HoldsTheWorkspaceAndItsHostWorkbookReadsBack) {
 }
 
 TEST(SampleWorkspace, ClassroomNamesStayReadableForThousandsOfRooms) {
-  EXPECT_EQ(ClassroomName(0), "教学楼A101");
-  EXPECT_EQ(ClassroomName(19), "教学楼A405");
-  EXPECT_EQ(ClassroomName(20), "教学楼B101");
-  EXPECT_EQ(ClassroomName(519), "教学楼Z405");
-  EXPECT_EQ(ClassroomName(520), "教学楼AA101");
+  EXPECT_EQ(classroom_name(0), "教学楼A101");
+  EXPECT_EQ(classroom_name(19), "教学楼A405");
+  EXPECT_EQ(classroom_name(20), "教学楼B101");
+  EXPECT_EQ(classroom_name(519), "教学楼Z405");
+  EXPECT_EQ(classroom_name(520), "教学楼AA101");
   // 100,000 examinees fill 3,334 rooms: building letters, never stray bytes.
-  EXPECT_EQ(ClassroomName(3333), "教学楼FK304");
+  EXPECT_EQ(classroom_name(3333), "教学楼FK304");
 }
 
 TEST(Demo, PlaysTheWholeCourseOfWorkWithoutAnErrorBox) {
@@ -58,9 +60,9 @@ TEST(Demo, PlaysTheWholeCourseOfWorkWithoutAnErrorBox) {
   const fs::path dir = temp.path() / "考务";
   std::ostringstream out;
   DemoOptions options;
-  options.dir = dir.string();
+  options.dir = host::path_text(dir);
   options.examinees = 45;
-  EXPECT_EQ(RunDemo(options, out), 0) << out.str();
+  EXPECT_EQ(run_demo(options, out), 0) << out.str();
   // One notice only, the seating report: places and examinees match, every
   // template renders, and schools are kept apart.
   const std::string text = out.str();
@@ -71,9 +73,9 @@ TEST(Demo, PlaysTheWholeCourseOfWorkWithoutAnErrorBox) {
   EXPECT_EQ(out.str().find("未生成"), std::string::npos) << out.str();
 
   spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
-  engine.open_host_workbook((dir / kHostWorkbookName).string());
-  host::Workbook& data = engine.open_workbook((dir / "数据" / kDataWorkbookName).string());
-  for (const std::string& name : SampleTemplateNames()) {
+  engine.open_host_workbook(host::path_text(dir) + "/" + kHostWorkbookName);
+  host::Workbook& data = engine.open_workbook(host::path_text(dir) + "/数据/" + kDataWorkbookName);
+  for (const std::string& name : sample_template_names()) {
     EXPECT_EQ(data.sheet(name).name(), name);
   }
   // The door list's first page: the room's header, then its first examinee.

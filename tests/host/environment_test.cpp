@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/file_path.h"
 #include "host/system_environment.h"
 
 namespace kelv::host {
@@ -18,10 +19,10 @@ namespace {
 TEST(SystemEnvironment, ManyLookUpsAnswerAsOneByOne) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("kelv-env-" + std::to_string(::getpid()));
-  fs::create_directories(dir / "班级");
+  fs::create_directories(dir / file_path("班级"));
   std::ofstream(dir / "a.jpg") << "x";
-  std::ofstream(dir / "班级" / "张三.jpg") << "x";
-  const std::string root = dir.string() + "/";
+  std::ofstream(dir / file_path("班级/张三.jpg")) << "x";
+  const std::string root = path_text(dir) + "/";
   const std::vector<std::string> paths = {
       root + "a.jpg",          root + "b.jpg",     root + "班级", root + "班级\\张三.jpg",
       root + "班级\\李四.jpg", root + "无\\a.jpg", root + "a.jpg"};

@@ -4,14 +4,15 @@
 // LibreOffice by scripts/make_page_plans.py.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "app/sample/demo.h"
 #include "app/sample/sample_workspace.h"
+#include "host/file_path.h"
 #include "print/print_job.h"
+#include "support/temp_folder.h"
 #include "xlsx/xlsx_format.h"
 
 namespace kelv::print {
@@ -44,14 +45,15 @@ std::vector<SheetPlan> read_plan(const std::string& file) {
 }
 
 void check_demo(int32_t examinees) {
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const fs::path dir = fs::temp_directory_path() / ("kelv-plan-" + std::to_string(stamp));
+  const test::TempFolder temp("plan");
+  const fs::path dir = temp.path();
   sample::DemoOptions options;
-  options.dir = dir.string();
+  options.dir = host::path_text(dir);
   options.examinees = examinees;
   std::ostringstream log;
-  ASSERT_EQ(sample::RunDemo(options, log), 0) << log.str();
-  const auto book = xlsx::read_workbook((dir / "数据" / sample::kDataWorkbookName).string());
+  ASSERT_EQ(sample::run_demo(options, log), 0) << log.str();
+  const auto book = xlsx::read_workbook(
+      host::path_text(dir / host::file_path(std::string("数据/") + sample::kDataWorkbookName)));
   const PrintJob job(*book, sheets_to_print(*book, {}));
   const std::vector<SheetPlan> plans = read_plan("page-plan-" + std::to_string(examinees) + ".txt");
   ASSERT_EQ(job.sheets().size(), plans.size());
@@ -73,8 +75,6 @@ void check_demo(int32_t examinees) {
       expected.push_back(rows_only ? page.substr(0, page.find(':')) : page);
     EXPECT_EQ(pages, expected) << plans[i].name;
   }
-  std::error_code ec;
-  fs::remove_all(dir, ec);
 }
 
 TEST(PagePlan, DemoWith300ExamineesPagesAsLibreOfficeDoes) {

@@ -72,7 +72,7 @@ TEST_F(PdfExport, EveryExamineeIsTextOnThePageThePageModelGivesThem) {
   options.dir = (dir / "demo").string();
   options.examinees = 300;
   std::ostringstream log;
-  ASSERT_EQ(sample::RunDemo(options, log), 0) << log.str();
+  ASSERT_EQ(sample::run_demo(options, log), 0) << log.str();
   const auto book =
       xlsx::read_workbook((dir / "demo" / "数据" / sample::kDataWorkbookName).string());
   const PrintJob job(*book, sheets_to_print(*book, {}));

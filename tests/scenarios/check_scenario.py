@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """Plays one scenario with `kelv run` and compares what came out.
 
-    check_scenario.py --kelv PATH/TO/kelv GROUP/NAME.json
+    check_scenario.py --kelv PATH/TO/kelv [--launcher PROGRAM ...] GROUP/NAME.json
+
+Each --launcher word goes before kelv on its command line (the Windows
+build runs kelv.exe through scripts/wine-run.sh PREFIX).
 
 The scenario's "workspace" (a folder, relative to the scenario file) is
 copied to a fresh temporary folder and played there, so the checked-in
@@ -25,6 +28,9 @@ import shutil
 import subprocess
 import sys
 import tempfile
+
+
+LAUNCHER = []
 
 
 def read_text(path):
@@ -58,14 +64,16 @@ def compare(label, expected_path, actual, update):
 
 
 def run(command):
-    return subprocess.run(command, capture_output=True, text=True, encoding="utf-8", timeout=280)
+    return subprocess.run(LAUNCHER + command, capture_output=True, text=True, encoding="utf-8", timeout=280)
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kelv", required=True)
+    parser.add_argument("--launcher", action="append", default=[])
     parser.add_argument("scenario")
     args = parser.parse_args()
+    LAUNCHER.extend(args.launcher)
     update = os.environ.get("KELV_UPDATE_GOLDEN") == "1"
 
     scenario_path = os.path.abspath(args.scenario)

@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "engine_fixture.h"
+#include "host/file_path.h"
 #include "support/temp_folder.h"
 
 namespace kelv::spreadsheet {
@@ -39,11 +40,13 @@ std::string jpeg(uint16_t w, uint16_t h) {
 
 class PictureTest : public EngineTest {
  protected:
-  PictureTest() : temp("pictures"), dir(temp.path()) { fs::create_directories(dir / "照片"); }
+  PictureTest() : temp("pictures"), dir(temp.path()) {
+    fs::create_directories(dir / host::file_path("照片"));
+  }
   std::string file(const std::string& name, const std::string& bytes) {
-    const fs::path p = dir / "照片" / name;
+    const fs::path p = dir / host::file_path("照片/" + name);
     std::ofstream(p, std::ios::binary) << bytes;
-    return p.string();
+    return host::path_text(p);
   }
   test::TempFolder temp;
   fs::path dir;
@@ -98,7 +101,7 @@ TEST_F(PictureTest, BackslashPathsAreAccepted) {
 
 TEST_F(PictureTest, MissingAndUnreadableFilesFailNamingTheFile) {
   try {
-    ws().insert_picture((dir / "照片" / "无.jpg").string());
+    ws().insert_picture(host::path_text(dir) + "/照片/无.jpg");
     FAIL();
   } catch (const host::HostError& e) {
     EXPECT_EQ(e.number(), 53);
@@ -133,14 +136,14 @@ TEST_F(PictureTest, OversizedAndFakePhotosAreUnreadablePhotos) {
   EXPECT_NE(expected, "inserted");
   // A real JPEG header followed by 21 MB (a sparse file: nothing to write).
   const std::string big = file("大.jpg", jpeg(120, 160));
-  fs::resize_file(big, 21u << 20);
+  fs::resize_file(host::file_path(big), 21u << 20);
   EXPECT_EQ(message(big), std::regex_replace(expected, std::regex("坏"), "大"));
   // A PNG by its name, something else by its bytes.
   const std::string fake = file("假.png", "\x89PNX\r\n\x1a\n" + std::string(64, 'x'));
   EXPECT_EQ(message(fake), std::regex_replace(expected, std::regex("坏.jpg"), "假.png"));
   // A photo of an ordinary size reads.
   const std::string ok = file("真.jpg", jpeg(120, 160));
-  fs::resize_file(ok, 19u << 20);
+  fs::resize_file(host::file_path(ok), 19u << 20);
   EXPECT_EQ(message(ok), "inserted");
 }
 

@@ -1,4 +1,5 @@
 #include "engine_fixture.h"
+#include "host/file_path.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -166,7 +167,7 @@ TEST_F(EngineTest, LookupsByNameAreExact) {
 
 TEST_F(EngineTest, WorkbookNameAndPath) {
   EXPECT_EQ(book->name(), "Book.xlsx");
-  EXPECT_EQ(book->path(), "/tmp/kelv-test");
+  EXPECT_EQ(book->path(), host::absolute_path_text("/tmp/kelv-test"));
   EXPECT_EQ(error_number([&] { engine.add_workbook("/elsewhere/BOOK.xlsx"); }), 1004);
   EXPECT_EQ(error_number([&] { engine.workbooks().open("/tmp/kelv-test/notes.txt"); }), 1004);
   try {

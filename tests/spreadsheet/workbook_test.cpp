@@ -1,6 +1,8 @@
 #include <map>
 
 #include "engine_fixture.h"
+#include "host/environment.h"
+#include "host/file_path.h"
 #include "spreadsheet/file_format.h"
 
 namespace kelv::spreadsheet {
@@ -49,9 +51,10 @@ class WorkbookTest : public ::testing::Test {
 TEST_F(WorkbookTest, OpenNamesTheWorkbookAfterItsFile) {
   host::Workbook& host_book = engine.open_host_workbook("/work/ws/考务.xlsx");
   host::Workbook& data = engine.workbooks().open("\\work\\ws\\数据\\考生.xlsx");
-  EXPECT_EQ(format->loads.back(), "/work/ws/数据/考生.xlsx");
+  // Loaded by its name in the platform's form, placed by its absolute path.
+  EXPECT_EQ(format->loads.back(), host::native_path("/work/ws/数据/考生.xlsx"));
   EXPECT_EQ(data.name(), "考生.xlsx");
-  EXPECT_EQ(data.path(), "/work/ws/数据");
+  EXPECT_EQ(data.path(), host::absolute_path_text("/work/ws/数据"));
   EXPECT_EQ(&engine.this_workbook(), &host_book);
   EXPECT_EQ(&engine.active_workbook(), &data);
   EXPECT_EQ(engine.workbooks().count(), 2);
@@ -89,10 +92,10 @@ TEST_F(WorkbookTest, SaveClearsTheModifiedFlag) {
   EXPECT_TRUE(b.modified());
   b.save();
   EXPECT_FALSE(b.modified());
-  EXPECT_EQ(format->saved.count("/out/新.xlsx"), 1u);
+  EXPECT_EQ(format->saved.count(host::absolute_path_text("/out/新.xlsx")), 1u);
   b.save_as("/out/另存.xlsm");
   EXPECT_EQ(b.name(), "另存.xlsm");
-  EXPECT_TRUE(format->macro["/out/另存.xlsm"]);
+  EXPECT_TRUE(format->macro[host::absolute_path_text("/out/另存.xlsm")]);
 }
 
 TEST_F(WorkbookTest, AFailedSaveKeepsTheOldNameAndTheFlag) {

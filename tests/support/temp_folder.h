@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "host/file_path.h"
+
 namespace kelv::test {
 
 class TempFolder {
@@ -51,8 +53,10 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  // A path inside the folder, as text.
-  std::string file(std::string_view name) const { return (path_ / name).string(); }
+  // A path inside the folder, as UTF-8 text in the platform's form.
+  std::string file(std::string_view name) const {
+    return host::path_text(path_ / host::file_path(name));
+  }
 
  private:
   std::filesystem::path path_;

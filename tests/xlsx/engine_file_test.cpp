@@ -7,6 +7,7 @@
 #include <fstream>
 #include <set>
 
+#include "host/file_path.h"
 #include "host/picture.h"
 #include "host/workbook.h"
 #include "host/worksheet.h"
@@ -22,7 +23,7 @@ namespace {
 TEST(EngineFiles, CopiedAddedAndPicturedSheetsSaveAndReadBack) {
   test::TempFolder dir("xlsx");
   const std::string path = dir.file("考务.xlsx");
-  std::filesystem::copy_file(test::data_file("openpyxl_features.xlsx"), path);
+  std::filesystem::copy_file(test::data_file("openpyxl_features.xlsx"), host::file_path(path));
   const std::string png = dir.file("photo.png");
   std::ofstream(png, std::ios::binary) << test::read_part(path, "xl/media/image1.png");
 
@@ -72,7 +73,7 @@ TEST(EngineFiles, ASheetCopiedIntoAnotherWorkbookLeavesNoDanglingReferences) {
   test::TempFolder dir("xlsx");
   spreadsheet::Engine engine(std::make_shared<XlsxFormat>());
   const std::string source = dir.file("源.xlsx");
-  std::filesystem::copy_file(test::data_file("openpyxl_features.xlsx"), source);
+  std::filesystem::copy_file(test::data_file("openpyxl_features.xlsx"), host::file_path(source));
   host::Workbook& from = engine.open_host_workbook(source);
   const std::string path = dir.file("新.xlsx");
   host::Workbook& to = engine.add_workbook(path);

@@ -219,6 +219,9 @@ TEST(Interop, OpenpyxlReadsWhatKelvWrote) {
 // A workbook another program wrote: a load and save adds no page setup to
 // the sheets that had none, and a sheet that had one keeps it exactly.
 TEST(Interop, ALoadAndSaveAddsNoPageSetup) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the workbook is made by openpyxl, which Wine can not start";
+#endif
   test::TempFolder dir("xlsx");
   const std::string made = dir.file("openpyxl.xlsx"), saved = dir.file("kelv.xlsx");
   const std::string maker = dir.file("make.py"), checker = dir.file("check.py");

@@ -147,6 +147,9 @@ TEST(DesktopFiles, TextXmlCanNotCarryBecomesAReplacementCharacter) {
 TEST(DesktopFiles, APhotoWhoseFileNameIsNoUtf8StillSaves) {
   // Photo folders unpacked from archives made elsewhere often carry names in
   // the GBK code page; the name becomes the picture's description.
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows keeps every file name in UTF-16";
+#endif
   test::TempFolder dir("xlsx");
   const std::string png = dir.file("\xD5\xC5\xC8\xFD.png");  // 张三 in GBK
   std::ofstream(png, std::ios::binary)

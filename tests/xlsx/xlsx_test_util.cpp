@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 
+#include "host/file_path.h"
 #include "spreadsheet/sheet_dump.h"
 
 namespace kelv::xlsx::test {

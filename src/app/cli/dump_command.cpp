@@ -9,7 +9,7 @@
 
 namespace kelv::cli {
 
-void AddDumpCommand(CLI::App& app) {
+void add_dump_command(CLI::App& app) {
   struct Options {
     std::string file;
     std::vector<std::string> sheets;
@@ -20,9 +20,9 @@ void AddDumpCommand(CLI::App& app) {
   dump->add_option("SHEET", options->sheets, "工作表名（默认全部）");
   dump->callback([options] {
     try {
-      app::DumpSheets(options->file, options->sheets, std::cout);
+      app::dump_sheets(options->file, options->sheets, std::cout);
     } catch (const app::ScenarioError& e) {
-      CommandFailed(e.what());
+      command_failed(e.what());
     }
   });
 }

@@ -1,18 +1,31 @@
 #include <CLI/CLI.hpp>
 #include <exception>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/cli/commands.h"
+#include "app/core/platform.h"
 #include "app/sample/sample_commands.h"
 
 int main(int argc, char** argv) {
+  kelv::app::prepare_console();
+  // CLI11 reads the arguments as UTF-8 text.
+  std::vector<std::string> args = kelv::app::utf8_arguments(argc, argv);
+  std::vector<char*> utf8_argv;
+  for (std::string& a : args) utf8_argv.push_back(a.data());
+  argc = static_cast<int>(utf8_argv.size());
+  utf8_argv.push_back(nullptr);
+  argv = utf8_argv.data();
   CLI::App app{"kelv：考务编排与制表"};
   app.require_subcommand(1);
-  kelv::cli::AddRunCommand(app);
-  kelv::cli::AddDumpCommand(app);
-  kelv::cli::AddPlayCommand(app);
-  kelv::cli::AddPdfCommand(app);
-  kelv::sample::AddSampleCommands(app);
+  // A path starting with "/" is a path, not a Windows-style option.
+  app.allow_windows_style_options(false);
+  kelv::cli::add_run_command(app);
+  kelv::cli::add_dump_command(app);
+  kelv::cli::add_play_command(app);
+  kelv::cli::add_pdf_command(app);
+  kelv::sample::add_sample_commands(app);
   try {
     CLI11_PARSE(app, argc, argv);
   } catch (const std::exception& e) {

@@ -17,7 +17,7 @@
 
 namespace kelv::cli {
 
-void AddPdfCommand(CLI::App& app) {
+void add_pdf_command(CLI::App& app) {
   struct Options {
     std::string book, out;
     std::vector<std::string> sheets;
@@ -29,25 +29,25 @@ void AddPdfCommand(CLI::App& app) {
   pdf->add_option("-o,--output", options->out, "PDF 文件（默认与工作簿同名，扩展名 .pdf）");
   pdf->callback([options] {
 #ifndef KELV_HAVE_PDF
-    CommandFailed("这个 kelv 没有带 PDF 输出（编译时没有 Qt）");
+    command_failed("这个 kelv 没有带 PDF 输出（编译时没有 Qt）");
 #else
     std::unique_ptr<spreadsheet::Workbook> book;
     try {
       book = xlsx::read_workbook(options->book);
     } catch (const host::HostError& e) {
-      CommandFailed("读不了工作簿：" + e.description());
+      command_failed("读不了工作簿：" + e.description());
     }
     std::vector<int32_t> sheets;
     try {
       sheets = print::sheets_to_print(*book, options->sheets);
     } catch (const std::invalid_argument& e) {
-      CommandFailed(e.what());
+      command_failed(e.what());
     }
     std::string out = options->out;
     if (out.empty()) out = std::filesystem::path(options->book).replace_extension(".pdf").string();
     std::error_code same;
     if (std::filesystem::equivalent(out, options->book, same))
-      CommandFailed("PDF 文件不能写在工作簿本身上：" + out);
+      command_failed("PDF 文件不能写在工作簿本身上：" + out);
 
     const print::PrintJob job(*book, sheets);
     for (const std::string& note : job.notes()) std::cerr << "注意：" << note << "\n";
@@ -66,7 +66,7 @@ void AddPdfCommand(CLI::App& app) {
     try {
       print::write_pdf(job, out, progress);
     } catch (const std::exception& e) {
-      CommandFailed(e.what());
+      command_failed(e.what());
     }
     std::cout << "已写出 " << out << "：" << job.sheets().size() << " 张工作表，共 "
               << job.page_count() << " 页\n";

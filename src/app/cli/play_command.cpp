@@ -1,7 +1,6 @@
 // kelv play: the form at a text terminal. The person types the same steps a
 // scenario holds (click, set, select, page, change, save) and answers the
 // component's dialogs as they come.
-#include <unistd.h>
 
 #include <cstdint>
 #include <iostream>
@@ -11,10 +10,12 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/core/platform.h"
 #include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
 #include "app/core/terminal_dialogs.h"
 #include "bridge/torb.h"
+#include "host/environment.h"
 #include "host/form_model.h"
 #include "host/host_error.h"
 #include "host/system_environment.h"
@@ -35,7 +36,7 @@ constexpr const char* kHelp =
     "  help              显示本说明\n"
     "  quit              退出；发送过事件而未保存时先询问是否保存\n";
 
-std::string Trimmed(std::string_view s) {
+std::string trimmed(std::string_view s) {
   const size_t b = s.find_first_not_of(" \t");
   if (b == std::string_view::npos) return "";
   const size_t e = s.find_last_not_of(" \t");
@@ -43,23 +44,23 @@ std::string Trimmed(std::string_view s) {
 }
 
 // Splits off the first word of `line`; `rest` is what follows, trimmed.
-std::string FirstWord(const std::string& line, std::string* rest) {
-  std::string t = Trimmed(line);
+std::string first_word(const std::string& line, std::string* rest) {
+  std::string t = trimmed(line);
   const size_t end = t.find_first_of(" \t");
   if (end == std::string::npos) {
     rest->clear();
     return t;
   }
-  *rest = Trimmed(std::string_view(t).substr(end));
+  *rest = trimmed(std::string_view(t).substr(end));
   return t.substr(0, end);
 }
 
-std::string Lower(std::string s) {
+std::string lower(std::string s) {
   for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   return s;
 }
 
-const char* KindText(host::ControlKind kind) {
+const char* kind_text(host::ControlKind kind) {
   switch (kind) {
     case host::ControlKind::TextBox:
       return "文本框";
@@ -80,7 +81,7 @@ const char* KindText(host::ControlKind kind) {
 }
 
 // A value as `set` takes it back: texts quoted, Booleans and Null as words.
-std::string ValueText(const host::Variant& v) {
+std::string value_text(const host::Variant& v) {
   switch (v.kind()) {
     case host::Variant::Kind::Null:
       return "null";
@@ -119,21 +120,21 @@ class PlaySession {
   // Runs one command line; false when the session ends.
   bool command(const std::string& line) {
     std::string rest;
-    const std::string word = FirstWord(line, &rest);
+    const std::string word = first_word(line, &rest);
     if (word.empty() || word.starts_with("#")) return true;
     try {
       if (word == "click" && !rest.empty()) {
         click(rest);
       } else if (word == "set" && !rest.empty()) {
         std::string value;
-        const std::string name = FirstWord(rest, &value);
+        const std::string name = first_word(rest, &value);
         set(name, value);
       } else if (word == "select" && !rest.empty()) {
         std::string item;
-        const std::string list = FirstWord(rest, &item);
+        const std::string list = first_word(rest, &item);
         select(list, item);
       } else if (word == "page" && !rest.empty()) {
-        app::SelectPage(UF_, rest);
+        app::select_page(UF_, rest);
         out_ << "当前页：" << rest << '\n';
       } else if (word == "change" && !rest.empty()) {
         change(rest);
@@ -146,7 +147,7 @@ class PlaySession {
       } else if (word == "quit" || word == "exit") {
         return !quit();
       } else {
-        out_ << "不认识的命令或缺少参数：" << Trimmed(line) << "（输入 help 查看命令）\n";
+        out_ << "不认识的命令或缺少参数：" << trimmed(line) << "（输入 help 查看命令）\n";
       }
     } catch (const app::ScenarioError& e) {
       out_ << e.what() << '\n';
@@ -165,7 +166,7 @@ class PlaySession {
   }
 
   void click(const std::string& event) {
-    if (app::FromDisabledButton(UF_, event)) {
+    if (app::from_disabled_button(UF_, event)) {
       out_ << "按钮不可用，事件 " << event << " 未发送\n";
       return;
     }
@@ -191,7 +192,7 @@ class PlaySession {
     if (UF_.has_control(name)) {
       const host::ControlKind kind = UF_.control(name).kind();
       if (kind == host::ControlKind::CheckBox || kind == host::ControlKind::OptionButton) {
-        const std::string word = Lower(typed);
+        const std::string word = lower(typed);
         if (word == "true") {
           value = true;
         } else if (word == "false") {
@@ -200,13 +201,13 @@ class PlaySession {
           value = host::Variant::null();
         } else {
           throw app::ScenarioError(
-              std::string(KindText(kind)) + " " + name + " 的值须是 " +
+              std::string(kind_text(kind)) + " " + name + " 的值须是 " +
               (kind == host::ControlKind::CheckBox ? "true、false 或 null" : "true 或 false"));
         }
       }
     }
-    app::SetControl(UF_, name, value);
-    out_ << name << " = " << ValueText(UF_.control(name).value()) << '\n';
+    app::set_control(UF_, name, value);
+    out_ << name << " = " << value_text(UF_.control(name).value()) << '\n';
   }
 
   // An item is found by its text first; a number that is no item's text is
@@ -221,15 +222,15 @@ class PlaySession {
           item.size() < 10)
         step.item = static_cast<int32_t>(std::stoi(item));
     }
-    app::SelectItem(UF_, step);
+    app::select_item(UF_, step);
     const host::Control& c = UF_.control(list);
-    out_ << list << " 选中第 " << c.list_index() << " 项：" << ValueText(c.value()) << '\n';
+    out_ << list << " 选中第 " << c.list_index() << " 项：" << value_text(c.value()) << '\n';
   }
 
   void show() {
     out_ << "窗体：" << UF_.caption() << '\n';
     for (const host::Control* c : UF_.controls()) {
-      out_ << "  " << c->name() << "（" << KindText(c->kind()) << "）";
+      out_ << "  " << c->name() << "（" << kind_text(c->kind()) << "）";
       switch (c->kind()) {
         case host::ControlKind::MultiPage:
           out_ << "当前页 " << c->selected_page();
@@ -238,14 +239,14 @@ class PlaySession {
           out_ << (c->enabled() ? "可用" : "不可用");
           break;
         case host::ControlKind::ListBox:
-          out_ << (c->list_index() < 0 ? "未选中" : ValueText(c->value())) << "，"
+          out_ << (c->list_index() < 0 ? "未选中" : value_text(c->value())) << "，"
                << c->list_count() << " 项";
           break;
         case host::ControlKind::ComboBox:
-          out_ << ValueText(c->value()) << "，" << c->list_count() << " 项";
+          out_ << value_text(c->value()) << "，" << c->list_count() << " 项";
           break;
         default:
-          out_ << ValueText(c->value());
+          out_ << value_text(c->value());
           break;
       }
       if (c->kind() != host::ControlKind::CommandButton && !c->enabled()) out_ << "（不可用）";
@@ -263,8 +264,8 @@ class PlaySession {
   // failure leaves the old file whole. False when any save failed.
   bool save() {
     bool all = true;
-    for (host::Workbook* book : app::WorkbooksToSave(EA_, app::SaveStep{true, true})) {
-      const std::string path = book->path() + "/" + book->name();
+    for (host::Workbook* book : app::workbooks_to_save(EA_, app::SaveStep{true, true})) {
+      const std::string path = host::native_path(book->path() + "/" + book->name());
       try {
         book->save();
         out_ << "已保存：" << path << '\n';
@@ -300,7 +301,7 @@ class PlaySession {
 
 }  // namespace
 
-void AddPlayCommand(CLI::App& app) {
+void add_play_command(CLI::App& app) {
   struct Options {
     std::string workspace, host;
     std::optional<uint64_t> seed;
@@ -315,21 +316,21 @@ void AddPlayCommand(CLI::App& app) {
   play->callback([options] {
     std::unique_ptr<spreadsheet::Engine> engine;
     try {
-      const std::string root = app::WorkspaceRoot(options->workspace);
-      engine = app::OpenHostWorkbook(app::FindHostWorkbook(
+      const std::string root = app::workspace_root(options->workspace);
+      engine = app::open_host_workbook(app::find_host_workbook(
           root, options->host.empty() ? std::nullopt : std::optional<std::string>(options->host)));
     } catch (const app::ScenarioError& e) {
-      CommandFailed(e.what());
+      command_failed(e.what());
     }
     host::SystemEnvironment env =
         options->seed ? host::SystemEnvironment(*options->seed) : host::SystemEnvironment();
-    app::TerminalDialogs dialogs(std::cin, std::cout, isatty(STDOUT_FILENO) != 0);
+    app::TerminalDialogs dialogs(std::cin, std::cout, app::is_terminal(true));
     std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
     bridge::torb component(dialogs, env);
-    dialogs.set_echo(isatty(STDIN_FILENO) == 0);
+    dialogs.set_echo(!app::is_terminal(false));
     if (options->no_viewer) dialogs.set_viewer("");
     engine->set_repair_listener(
-        [](const spreadsheet::RepairReport& r) { std::cout << app::RepairNotice(r) << '\n'; });
+        [](const spreadsheet::RepairReport& r) { std::cout << app::repair_notice(r) << '\n'; });
     PlaySession session(*engine, *form, component, dialogs, std::cout);
     session.run();
   });

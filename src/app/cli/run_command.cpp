@@ -7,12 +7,12 @@
 
 namespace kelv::cli {
 
-void CommandFailed(std::string_view message) {
+void command_failed(std::string_view message) {
   std::cerr << "kelv: " << message << std::endl;
   throw CLI::RuntimeError(1);
 }
 
-void AddRunCommand(CLI::App& app) {
+void add_run_command(CLI::App& app) {
   struct Options {
     std::string workspace, scenario, transcript;
   };
@@ -23,11 +23,11 @@ void AddRunCommand(CLI::App& app) {
   run->add_option("--transcript", options->transcript, "记录写入此文件（默认标准输出）");
   run->callback([options] {
     try {
-      app::RunScenario(options->workspace, options->scenario, options->transcript);
+      app::run_scenario(options->workspace, options->scenario, options->transcript);
     } catch (const app::ScenarioError& e) {
-      CommandFailed(e.what());
+      command_failed(e.what());
     } catch (const std::exception& e) {
-      CommandFailed(std::string("场景中断：") + e.what());
+      command_failed(std::string("场景中断：") + e.what());
     }
   });
 }

@@ -9,6 +9,6 @@
 namespace kelv::app {
 
 // "文件“PATH”有损坏，已修复后打开：" and a line per repair.
-std::string RepairNotice(const spreadsheet::RepairReport& report);
+std::string repair_notice(const spreadsheet::RepairReport& report);
 
 }  // namespace kelv::app

@@ -6,6 +6,7 @@
 
 #include "app/core/scenario_runner.h"
 #include "data/sheet_exists.h"
+#include "host/file_path.h"
 #include "host/system_environment.h"
 #include "spreadsheet/engine.h"
 #include "templates/settings_sheet.h"
@@ -16,10 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool IsWorkbookFile(const fs::path& p) {
-  std::string ext = p.extension().string();
+bool is_workbook_file(const fs::path& p) {
+  std::string ext = host::path_text(p.extension());
   for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  const std::string name = p.filename().string();
+  const std::string name = host::path_text(p.filename());
   return (ext == ".xlsx" || ext == ".xlsm") && !name.starts_with("~$") && !name.starts_with(".");
 }
 
@@ -27,10 +28,10 @@ bool IsWorkbookFile(const fs::path& p) {
 // controls are there when the scenario uses them or the settings sheet
 // stores a value for them, and otherwise the form is the one without them,
 // so every transcript written before they existed stays as it was.
-host::FormModel::SeatingControls SeatingControlsFor(const Scenario& scenario,
-                                                    host::Application& EA) {
+host::FormModel::SeatingControls seating_controls_for(const Scenario& scenario,
+                                                      host::Application& EA) {
   using enum host::FormModel::SeatingControls;
-  if (NamesControl(scenario, "TxtZhongZi") || NamesControl(scenario, "CmbFenKai")) return With;
+  if (names_control(scenario, "TxtZhongZi") || names_control(scenario, "CmbFenKai")) return With;
   host::Workbook& book = EA.this_workbook();
   if (!data::SheetExists(book.worksheets(), templates::kSettingsSheet)) return Without;
   host::Worksheet& DTB = book.worksheets().item(templates::kSettingsSheet);
@@ -41,36 +42,38 @@ host::FormModel::SeatingControls SeatingControlsFor(const Scenario& scenario,
 
 }  // namespace
 
-std::string FindHostWorkbook(const std::string& workspace,
-                             const std::optional<std::string>& named) {
-  const fs::path root(workspace);
+std::string find_host_workbook(const std::string& workspace,
+                               const std::optional<std::string>& named) {
+  const fs::path root = host::file_path(workspace);
   std::error_code ec;
   if (named) {
-    const fs::path p = root / *named;
+    const fs::path p = root / host::file_path(*named);
     if (!fs::is_regular_file(p, ec)) throw ScenarioError("工作区中没有宿主工作簿 " + *named);
-    return p.string();
+    return host::path_text(p);
   }
   std::vector<fs::path> found;
   for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code ec2;
-    if (it->is_regular_file(ec2) && IsWorkbookFile(it->path())) found.push_back(it->path());
+    if (it->is_regular_file(ec2) && is_workbook_file(it->path())) found.push_back(it->path());
   }
   if (found.empty()) throw ScenarioError("工作区顶层没有 .xlsx 或 .xlsm 工作簿：" + workspace);
   if (found.size() > 1) {
     std::string names;
-    for (const auto& p : found) names += (names.empty() ? "" : "、") + p.filename().string();
+    for (const auto& p : found)
+      names += (names.empty() ? "" : "、") + host::path_text(p.filename());
     throw ScenarioError("工作区顶层有多个工作簿（" + names + "），请在场景中用 \"host\" 指明");
   }
-  return found.front().string();
+  return host::path_text(found.front());
 }
 
-std::string WorkspaceRoot(const std::string& workspace) {
+std::string workspace_root(const std::string& workspace) {
   std::error_code ec;
-  if (!fs::is_directory(workspace, ec)) throw ScenarioError("找不到工作区：" + workspace);
-  return fs::weakly_canonical(fs::absolute(workspace)).string();
+  const fs::path folder = host::file_path(workspace);
+  if (!fs::is_directory(folder, ec)) throw ScenarioError("找不到工作区：" + workspace);
+  return host::path_text(fs::weakly_canonical(fs::absolute(folder)));
 }
 
-std::unique_ptr<spreadsheet::Engine> OpenHostWorkbook(const std::string& host_path) {
+std::unique_ptr<spreadsheet::Engine> open_host_workbook(const std::string& host_path) {
   auto engine = std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>());
   try {
     engine->open_host_workbook(host_path);
@@ -80,26 +83,26 @@ std::unique_ptr<spreadsheet::Engine> OpenHostWorkbook(const std::string& host_pa
   return engine;
 }
 
-void RunScenario(const std::string& workspace, const std::string& scenario_path,
-                 const std::string& transcript_path) {
-  const std::string root = WorkspaceRoot(workspace);
-  const Scenario scenario = LoadScenarioFile(scenario_path);
-  const std::string host_path = FindHostWorkbook(root, scenario.host);
+void run_scenario(const std::string& workspace, const std::string& scenario_path,
+                  const std::string& transcript_path) {
+  const std::string root = workspace_root(workspace);
+  const Scenario scenario = load_scenario_file(scenario_path);
+  const std::string host_path = find_host_workbook(root, scenario.host);
 
   std::ofstream file;
   if (!transcript_path.empty()) {
-    file.open(transcript_path, std::ios::binary | std::ios::trunc);
+    file.open(host::file_path(transcript_path), std::ios::binary | std::ios::trunc);
     if (!file) throw ScenarioError("无法写入记录文件：" + transcript_path);
   }
   std::ostream& out = transcript_path.empty() ? std::cout : file;
 
-  std::unique_ptr<spreadsheet::Engine> engine = OpenHostWorkbook(host_path);
+  std::unique_ptr<spreadsheet::Engine> engine = open_host_workbook(host_path);
 
   host::SystemEnvironment env =
       scenario.seed ? host::SystemEnvironment(*scenario.seed) : host::SystemEnvironment();
   host::RecordingDialogs dialogs;
   std::unique_ptr<host::FormModel> form =
-      host::FormModel::standard_form(SeatingControlsFor(scenario, *engine));
+      host::FormModel::standard_form(seating_controls_for(scenario, *engine));
   bridge::torb component(dialogs, env);
   Transcript transcript(out, root);
   engine->set_repair_listener([&](const spreadsheet::RepairReport& r) {
@@ -107,7 +110,7 @@ void RunScenario(const std::string& workspace, const std::string& scenario_path,
     transcript.repaired(r.file, r.repairs);
   });
   Stage stage{*engine, *form, dialogs, component, transcript};
-  PlayScenario(scenario, stage);
+  play_scenario(scenario, stage);
 }
 
 }  // namespace kelv::app

@@ -6,6 +6,8 @@
 #include <set>
 #include <sstream>
 
+#include "host/file_path.h"
+
 namespace kelv::app {
 namespace {
 
@@ -15,38 +17,38 @@ using json = nlohmann::ordered_json;
 const std::set<std::string> kTopLevelKeys = {"description", "workspace",  "host",
                                              "seed",        "initialize", "steps"};
 
-[[noreturn]] void Fail(size_t step, const std::string& what) {
+[[noreturn]] void fail(size_t step, const std::string& what) {
   throw ScenarioError("场景第 " + std::to_string(step) + " 步：" + what);
 }
 
-host::Variant ControlValue(size_t step, const std::string& control, const json& v) {
+host::Variant control_value(size_t step, const std::string& control, const json& v) {
   if (v.is_null()) return host::Variant::null();
   if (v.is_boolean()) return host::Variant(v.get<bool>());
   if (v.is_string()) return host::Variant(v.get<std::string>());
   if (v.is_number()) return host::Variant(v.get<double>());
-  Fail(step, "控件 " + control + " 的值须为文本、布尔值、数字或 null");
+  fail(step, "控件 " + control + " 的值须为文本、布尔值、数字或 null");
 }
 
 // The text argument of step n; `requirement` says what it must be.
-std::string TextArgument(size_t n, const json& arg, const char* requirement) {
-  if (!arg.is_string()) Fail(n, requirement);
+std::string text_argument(size_t n, const json& arg, const char* requirement) {
+  if (!arg.is_string()) fail(n, requirement);
   return arg.get<std::string>();
 }
 
-Step ParseStep(size_t n, const json& s) {
-  if (!s.is_object() || s.size() != 1) Fail(n, "每一步须是只有一个键的对象");
+Step parse_step(size_t n, const json& s) {
+  if (!s.is_object() || s.size() != 1) fail(n, "每一步须是只有一个键的对象");
   const std::string key = s.begin().key();
   const json& arg = s.begin().value();
 
   if (key == "set") {
-    if (!arg.is_object() || arg.empty()) Fail(n, "\"set\" 须是 {控件名: 值, ...}");
+    if (!arg.is_object() || arg.empty()) fail(n, "\"set\" 须是 {控件名: 值, ...}");
     SetStep step;
     for (auto it = arg.begin(); it != arg.end(); ++it)
-      step.values.emplace_back(it.key(), ControlValue(n, it.key(), it.value()));
+      step.values.emplace_back(it.key(), control_value(n, it.key(), it.value()));
     return step;
   }
   if (key == "select") {
-    if (!arg.is_object() || arg.size() != 1) Fail(n, "\"select\" 须是 {列表名: 项文本或序号}");
+    if (!arg.is_object() || arg.size() != 1) fail(n, "\"select\" 须是 {列表名: 项文本或序号}");
     SelectStep step;
     step.list = arg.begin().key();
     const json& item = arg.begin().value();
@@ -56,13 +58,13 @@ Step ParseStep(size_t n, const json& s) {
                item.get<int64_t>() <= INT32_MAX) {
       step.item = static_cast<int32_t>(item.get<int64_t>());
     } else {
-      Fail(n, "\"select\" 的项须是文本或非负整数序号");
+      fail(n, "\"select\" 的项须是文本或非负整数序号");
     }
     return step;
   }
-  if (key == "page") return PageStep{TextArgument(n, arg, "\"page\" 须是页名，如 \"Page1\"")};
+  if (key == "page") return PageStep{text_argument(n, arg, "\"page\" 须是页名，如 \"Page1\"")};
   if (key == "answer") {
-    if (!arg.is_array()) Fail(n, "\"answer\" 须是数组");
+    if (!arg.is_array()) fail(n, "\"answer\" 须是数组");
     AnswerStep step;
     for (const json& a : arg) {
       if (a.is_null())
@@ -70,15 +72,15 @@ Step ParseStep(size_t n, const json& s) {
       else if (a.is_string())
         step.answers.emplace_back(a.get<std::string>());
       else
-        Fail(n, "\"answer\" 的每一项须是文本或 null");
+        fail(n, "\"answer\" 的每一项须是文本或 null");
     }
     return step;
   }
-  if (key == "click") return ClickStep{TextArgument(n, arg, "\"click\" 须是事件名")};
-  if (key == "change") return ChangeStep{TextArgument(n, arg, "\"change\" 须是控件名")};
+  if (key == "click") return ClickStep{text_argument(n, arg, "\"click\" 须是事件名")};
+  if (key == "change") return ChangeStep{text_argument(n, arg, "\"change\" 须是控件名")};
   if (key == "save") {
     if (!arg.is_array() || arg.empty())
-      Fail(n, "\"save\" 须是 [\"host\", \"data\"] 中的一项或两项");
+      fail(n, "\"save\" 须是 [\"host\", \"data\"] 中的一项或两项");
     SaveStep step;
     for (const json& w : arg) {
       if (w == "host")
@@ -86,16 +88,16 @@ Step ParseStep(size_t n, const json& s) {
       else if (w == "data")
         step.data = true;
       else
-        Fail(n, "\"save\" 只认 \"host\" 和 \"data\"");
+        fail(n, "\"save\" 只认 \"host\" 和 \"data\"");
     }
     return step;
   }
-  Fail(n, "不认识的步骤 \"" + key + "\"");
+  fail(n, "不认识的步骤 \"" + key + "\"");
 }
 
 }  // namespace
 
-Scenario ParseScenario(const json& document) {
+Scenario parse_scenario(const json& document) {
   if (!document.is_object()) throw ScenarioError("场景须是一个 JSON 对象");
   for (auto it = document.begin(); it != document.end(); ++it)
     if (!kTopLevelKeys.count(it.key()))
@@ -122,34 +124,34 @@ Scenario ParseScenario(const json& document) {
   if (document.contains("steps")) {
     const json& steps = document["steps"];
     if (!steps.is_array()) throw ScenarioError("\"steps\" 须是数组");
-    for (size_t i = 0; i < steps.size(); ++i) scenario.steps.push_back(ParseStep(i + 1, steps[i]));
+    for (size_t i = 0; i < steps.size(); ++i) scenario.steps.push_back(parse_step(i + 1, steps[i]));
   }
   return scenario;
 }
 
-Scenario ParseScenarioText(const std::string& text) {
+Scenario parse_scenario_text(const std::string& text) {
   json document;
   try {
     document = json::parse(text);
   } catch (const json::parse_error& e) {
     throw ScenarioError(std::string("场景不是有效的 JSON：") + e.what());
   }
-  return ParseScenario(document);
+  return parse_scenario(document);
 }
 
-Scenario LoadScenarioFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+Scenario load_scenario_file(const std::string& path) {
+  std::ifstream in(host::file_path(path), std::ios::binary);
   if (!in) throw ScenarioError("读不到场景文件：" + path);
   std::ostringstream text;
   text << in.rdbuf();
   try {
-    return ParseScenarioText(text.str());
+    return parse_scenario_text(text.str());
   } catch (const ScenarioError& e) {
     throw ScenarioError(path + "：" + e.what());
   }
 }
 
-bool NamesControl(const Scenario& scenario, std::string_view name) {
+bool names_control(const Scenario& scenario, std::string_view name) {
   for (const Step& step : scenario.steps) {
     if (const auto* set = std::get_if<SetStep>(&step)) {
       for (const auto& [control, value] : set->values)

@@ -59,11 +59,11 @@ struct Scenario {
 };
 
 // True when a step sets, selects, changes or clicks the control `name`.
-bool NamesControl(const Scenario& scenario, std::string_view name);
+bool names_control(const Scenario& scenario, std::string_view name);
 
 // Throws ScenarioError naming the key or the step (counted from 1).
-Scenario ParseScenario(const nlohmann::ordered_json& document);
-Scenario ParseScenarioText(const std::string& text);
-Scenario LoadScenarioFile(const std::string& path);
+Scenario parse_scenario(const nlohmann::ordered_json& document);
+Scenario parse_scenario_text(const std::string& text);
+Scenario load_scenario_file(const std::string& path);
 
 }  // namespace kelv::app

@@ -8,17 +8,17 @@
 namespace kelv::app {
 namespace {
 
-[[noreturn]] void StepFails(size_t step, const std::string& what) {
+[[noreturn]] void step_fails(size_t step, const std::string& what) {
   throw ScenarioError("场景第 " + std::to_string(step) + " 步：" + what);
 }
 
-host::Control& ControlOf(host::FormModel& form, const std::string& name) {
+host::Control& control_of(host::FormModel& form, const std::string& name) {
   if (!form.has_control(name)) throw ScenarioError("窗体上没有控件 " + name);
   return form.control(name);
 }
 
-void Click(Stage& stage, std::string_view event) {
-  if (FromDisabledButton(stage.UF, event)) {
+void click(Stage& stage, std::string_view event) {
+  if (from_disabled_button(stage.UF, event)) {
     stage.transcript.click(event, true);
     return;
   }
@@ -27,7 +27,7 @@ void Click(Stage& stage, std::string_view event) {
   stage.transcript.dialogs(stage.dialogs);
 }
 
-void Change(Stage& stage, const std::string& control) {
+void change(Stage& stage, const std::string& control) {
   stage.transcript.change(control);
   try {
     stage.component.MyFunSet(stage.EA, stage.UF, control);
@@ -44,7 +44,7 @@ void Change(Stage& stage, const std::string& control) {
   stage.transcript.dialogs(stage.dialogs);
 }
 
-void Save(Stage& stage, host::Workbook& book) {
+void save(Stage& stage, host::Workbook& book) {
   const std::string path = book.path() + "/" + book.name();
   try {
     book.save();
@@ -57,7 +57,7 @@ void Save(Stage& stage, host::Workbook& book) {
 
 }  // namespace
 
-bool FromDisabledButton(const host::FormModel& form, std::string_view event) {
+bool from_disabled_button(const host::FormModel& form, std::string_view event) {
   constexpr std::string_view kSuffix = "Click";
   if (event.size() <= kSuffix.size() || !event.ends_with(kSuffix)) return false;
   const std::string_view name = event.substr(0, event.size() - kSuffix.size());
@@ -67,8 +67,8 @@ bool FromDisabledButton(const host::FormModel& form, std::string_view event) {
   return false;
 }
 
-void SetControl(host::FormModel& form, const std::string& name, const host::Variant& value) {
-  host::Control& c = ControlOf(form, name);
+void set_control(host::FormModel& form, const std::string& name, const host::Variant& value) {
+  host::Control& c = control_of(form, name);
   if (c.kind() == host::ControlKind::CommandButton)
     throw ScenarioError("按钮 " + name + " 没有值可设");
   try {
@@ -78,8 +78,8 @@ void SetControl(host::FormModel& form, const std::string& name, const host::Vari
   }
 }
 
-void SelectItem(host::FormModel& form, const SelectStep& step) {
-  host::Control& c = ControlOf(form, step.list);
+void select_item(host::FormModel& form, const SelectStep& step) {
+  host::Control& c = control_of(form, step.list);
   if (c.kind() != host::ControlKind::ListBox && c.kind() != host::ControlKind::ComboBox)
     throw ScenarioError(step.list + " 不是列表");
   int32_t index = -1;
@@ -100,12 +100,12 @@ void SelectItem(host::FormModel& form, const SelectStep& step) {
   c.set_list_index(index);
 }
 
-void SelectPage(host::FormModel& form, const std::string& page) {
+void select_page(host::FormModel& form, const std::string& page) {
   if (page != "Page0" && page != "Page1") throw ScenarioError("MultiPage1 只有 Page0 和 Page1");
-  ControlOf(form, "MultiPage1").set_selected_page(page);
+  control_of(form, "MultiPage1").set_selected_page(page);
 }
 
-std::vector<host::Workbook*> WorkbooksToSave(host::Application& EA, const SaveStep& step) {
+std::vector<host::Workbook*> workbooks_to_save(host::Application& EA, const SaveStep& step) {
   std::vector<host::Workbook*> books;
   host::Workbook& host_book = EA.this_workbook();
   if (step.host) books.push_back(&host_book);
@@ -118,9 +118,9 @@ std::vector<host::Workbook*> WorkbooksToSave(host::Application& EA, const SaveSt
   return books;
 }
 
-void PlayScenario(const Scenario& scenario, Stage& stage) {
+void play_scenario(const Scenario& scenario, Stage& stage) {
   size_t queued = 0;
-  if (scenario.initialize) Click(stage, "UserFormInitialize");
+  if (scenario.initialize) click(stage, "UserFormInitialize");
 
   for (size_t i = 0; i < scenario.steps.size(); ++i) {
     try {
@@ -128,25 +128,25 @@ void PlayScenario(const Scenario& scenario, Stage& stage) {
           [&](const auto& step) {
             using T = std::decay_t<decltype(step)>;
             if constexpr (std::is_same_v<T, SetStep>) {
-              for (const auto& [name, value] : step.values) SetControl(stage.UF, name, value);
+              for (const auto& [name, value] : step.values) set_control(stage.UF, name, value);
             } else if constexpr (std::is_same_v<T, SelectStep>) {
-              SelectItem(stage.UF, step);
+              select_item(stage.UF, step);
             } else if constexpr (std::is_same_v<T, PageStep>) {
-              SelectPage(stage.UF, step.page);
+              select_page(stage.UF, step.page);
             } else if constexpr (std::is_same_v<T, AnswerStep>) {
               for (const auto& a : step.answers) stage.dialogs.queue_answer(a);
               queued += step.answers.size();
             } else if constexpr (std::is_same_v<T, ClickStep>) {
-              Click(stage, step.event);
+              click(stage, step.event);
             } else if constexpr (std::is_same_v<T, ChangeStep>) {
-              Change(stage, step.control);
+              change(stage, step.control);
             } else if constexpr (std::is_same_v<T, SaveStep>) {
-              for (host::Workbook* book : WorkbooksToSave(stage.EA, step)) Save(stage, *book);
+              for (host::Workbook* book : workbooks_to_save(stage.EA, step)) save(stage, *book);
             }
           },
           scenario.steps[i]);
     } catch (const ScenarioError& e) {
-      StepFails(i + 1, e.what());
+      step_fails(i + 1, e.what());
     }
   }
 

@@ -1,5 +1,5 @@
 // The scenario runner: plays a scenario on the form against one torb and
-// writes the transcript. `kelv run` is a thin shell around RunScenario.
+// writes the transcript. `kelv run` is a thin shell around run_scenario.
 #pragma once
 
 #include <memory>
@@ -34,41 +34,42 @@ struct Stage {
 // failures are part of a normal run. Throws ScenarioError, naming the step,
 // for a step the form cannot take (a missing control or list item) or a
 // workbook that cannot be saved.
-void PlayScenario(const Scenario& scenario, Stage& stage);
+void play_scenario(const Scenario& scenario, Stage& stage);
 
 // What a person does at the form, for the scenario runner and the terminal
 // alike. Each throws ScenarioError saying what the form lacks or refuses.
 //
 // A "XxxClick" event of a command button fires only while the button is
 // enabled, as on a real form: true when `event` comes from a disabled one.
-bool FromDisabledButton(const host::FormModel& form, std::string_view event);
+bool from_disabled_button(const host::FormModel& form, std::string_view event);
 // Sets a control's value (not a command button's).
-void SetControl(host::FormModel& form, const std::string& name, const host::Variant& value);
+void set_control(host::FormModel& form, const std::string& name, const host::Variant& value);
 // Selects a list item by its text or its index.
-void SelectItem(host::FormModel& form, const SelectStep& step);
+void select_item(host::FormModel& form, const SelectStep& step);
 // Shows page "Page0" or "Page1" of MultiPage1.
-void SelectPage(host::FormModel& form, const std::string& page);
+void select_page(host::FormModel& form, const std::string& page);
 // The workbooks a save writes: the host workbook, then the data workbooks
 // the component opened.
-std::vector<host::Workbook*> WorkbooksToSave(host::Application& EA, const SaveStep& step);
+std::vector<host::Workbook*> workbooks_to_save(host::Application& EA, const SaveStep& step);
 
 // The absolute folder of a workspace; ScenarioError when it is not there.
-std::string WorkspaceRoot(const std::string& workspace);
+std::string workspace_root(const std::string& workspace);
 
 // The host workbook of a workspace: `named` inside it when given, else the
 // one .xlsx/.xlsm file at its top. Throws ScenarioError when there is none,
 // or more than one and none is named.
-std::string FindHostWorkbook(const std::string& workspace, const std::optional<std::string>& named);
+std::string find_host_workbook(const std::string& workspace,
+                               const std::optional<std::string>& named);
 
 // The embedded spreadsheet with the .xlsx format and the host workbook open;
 // ScenarioError when the workbook cannot be read.
-std::unique_ptr<spreadsheet::Engine> OpenHostWorkbook(const std::string& host_path);
+std::unique_ptr<spreadsheet::Engine> open_host_workbook(const std::string& host_path);
 
 // kelv run: loads the scenario, opens the workspace's host workbook in the
 // embedded spreadsheet, plays the scenario and writes the transcript to
 // `transcript_path` (standard output when empty). Throws ScenarioError for a
 // malformed scenario, a missing workspace or an unreadable host workbook.
-void RunScenario(const std::string& workspace, const std::string& scenario_path,
-                 const std::string& transcript_path);
+void run_scenario(const std::string& workspace, const std::string& scenario_path,
+                  const std::string& transcript_path);
 
 }  // namespace kelv::app

@@ -7,8 +7,8 @@
 
 namespace kelv::app {
 
-void DumpSheets(const std::string& path, const std::vector<std::string>& sheets,
-                std::ostream& out) {
+void dump_sheets(const std::string& path, const std::vector<std::string>& sheets,
+                 std::ostream& out) {
   std::unique_ptr<spreadsheet::Workbook> book;
   try {
     book = xlsx::read_workbook(path);

@@ -11,6 +11,7 @@ namespace kelv::app {
 // given, or of every sheet in tab order when none is named. A single sheet
 // is written bare; several are each introduced by a line "== NAME ==".
 // Throws ScenarioError for an unreadable file or a sheet it lacks.
-void DumpSheets(const std::string& path, const std::vector<std::string>& sheets, std::ostream& out);
+void dump_sheets(const std::string& path, const std::vector<std::string>& sheets,
+                 std::ostream& out);
 
 }  // namespace kelv::app

@@ -1,21 +1,18 @@
 #include "app/core/terminal_dialogs.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
 #include <filesystem>
 
+#include "app/core/platform.h"
 #include "host/environment.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 
 namespace kelv::app {
 namespace {
 
 // Message texts come with Windows line ends; a terminal wants "\n".
-std::string TerminalText(std::string_view text) {
+std::string terminal_text(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -29,15 +26,15 @@ std::string TerminalText(std::string_view text) {
   return out;
 }
 
-std::string Trimmed(std::string_view s) {
+std::string trimmed(std::string_view s) {
   const size_t b = s.find_first_not_of(" \t");
   if (b == std::string_view::npos) return "";
   const size_t e = s.find_last_not_of(" \t");
   return std::string(s.substr(b, e - b + 1));
 }
 
-std::optional<host::MessageResult> YesOrNo(const std::string& typed) {
-  std::string t = Trimmed(typed);
+std::optional<host::MessageResult> yes_or_no(const std::string& typed) {
+  std::string t = trimmed(typed);
   for (char& ch : t) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   if (t == "y" || t == "yes" || t == "是") return host::MessageResult::Yes;
   if (t == "n" || t == "no" || t == "否") return host::MessageResult::No;
@@ -46,37 +43,10 @@ std::optional<host::MessageResult> YesOrNo(const std::string& typed) {
 
 // A typed command must not vanish into an OK box, so only an empty line
 // (or "ok", "确定") answers it.
-bool IsOk(const std::string& typed) {
-  std::string t = Trimmed(typed);
+bool is_ok(const std::string& typed) {
+  std::string t = trimmed(typed);
   for (char& ch : t) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   return t.empty() || t == "ok" || t == "确定";
-}
-
-// Starts `program path` detached from this process: its own session, no
-// terminal input (it must not eat the commands), output discarded. The
-// middle process exits at once so nothing is left to wait for.
-void StartDetached(const std::string& program, const std::string& path) {
-  const char* file = program.c_str();
-  const char* arg = path.c_str();
-  const pid_t child = fork();
-  if (child < 0) return;
-  if (child == 0) {
-    if (fork() == 0) {
-      setsid();
-      const int null = open("/dev/null", O_RDWR);
-      if (null >= 0) {
-        dup2(null, STDIN_FILENO);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-      }
-      execlp(file, file, arg, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    _exit(0);
-  }
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
 }
 
 }  // namespace
@@ -99,7 +69,7 @@ host::MessageResult TerminalDialogs::message_box(std::string_view text,
                                                  host::MessageButtons buttons,
                                                  host::MessageIcon icon, std::string_view title) {
   heading(title, icon);
-  out_ << TerminalText(text) << '\n';
+  out_ << terminal_text(text) << '\n';
   if (buttons == host::MessageButtons::Ok) {
     for (;;) {
       out_ << "[确定：按 Enter] " << std::flush;
@@ -108,7 +78,7 @@ host::MessageResult TerminalDialogs::message_box(std::string_view text,
         out_ << "（输入已结束：确定）\n";
         return host::MessageResult::Ok;
       }
-      if (IsOk(*typed)) return host::MessageResult::Ok;
+      if (is_ok(*typed)) return host::MessageResult::Ok;
       out_ << "请按 Enter 确定。\n";
     }
   }
@@ -119,7 +89,7 @@ host::MessageResult TerminalDialogs::message_box(std::string_view text,
       out_ << "（输入已结束：否）\n";
       return host::MessageResult::No;
     }
-    if (const auto answer = YesOrNo(*typed)) return *answer;
+    if (const auto answer = yes_or_no(*typed)) return *answer;
     out_ << "请输入 y（是）或 n（否）。\n";
   }
 }
@@ -127,7 +97,7 @@ host::MessageResult TerminalDialogs::message_box(std::string_view text,
 std::string TerminalDialogs::input_box(std::string_view prompt, std::string_view title,
                                        std::string_view default_text) {
   heading(title, host::MessageIcon::None);
-  out_ << TerminalText(prompt) << '\n';
+  out_ << terminal_text(prompt) << '\n';
   out_ << "（Enter 取方括号中的默认值，输入 . 取消）\n";
   out_ << "[" << default_text << "] " << std::flush;
   const std::optional<std::string> typed = read_line();
@@ -147,10 +117,10 @@ void TerminalDialogs::tone(int32_t, int32_t) {
 void TerminalDialogs::open_document(std::string_view path) {
   const std::string native = host::native_path(path);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(native, ec))
+  if (!std::filesystem::is_regular_file(host::file_path(path), ec))
     throw host::HostError::host(host::kFileNotFound, "文件未找到：" + std::string(path));
   out_ << "打开文档：" << native << '\n' << std::flush;
-  if (!viewer_.empty()) StartDetached(viewer_, native);
+  if (!viewer_.empty()) start_viewer(viewer_, native);
 }
 
 void TerminalDialogs::make_form_resizable(std::string_view) {}

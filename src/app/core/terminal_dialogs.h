@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/core/platform.h"
 #include "host/dialogs.h"
 
 namespace kelv::app {
@@ -51,7 +52,7 @@ class TerminalDialogs : public host::Dialogs {
   std::ostream& out_;
   bool bell_;
   bool echo_ = false;
-  std::string viewer_ = "xdg-open";
+  std::string viewer_ = kSystemViewer;
 };
 
 }  // namespace kelv::app

@@ -1,5 +1,6 @@
 #include "app/core/transcript.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 
@@ -8,7 +9,7 @@ namespace {
 
 using nlohmann::ordered_json;
 
-ordered_json ValueJson(const host::Variant& v) {
+ordered_json value_json(const host::Variant& v) {
   switch (v.kind()) {
     case host::Variant::Kind::Empty:
     case host::Variant::Kind::Null:
@@ -25,7 +26,7 @@ ordered_json ValueJson(const host::Variant& v) {
   return nullptr;
 }
 
-const char* KindName(host::ControlKind kind) {
+const char* kind_name(host::ControlKind kind) {
   switch (kind) {
     case host::ControlKind::TextBox:
       return "text";
@@ -46,20 +47,20 @@ const char* KindName(host::ControlKind kind) {
 }
 
 // A transcript line starts with its kind.
-ordered_json Entry(std::string_view kind) {
+ordered_json entry(std::string_view kind) {
   ordered_json j;
   j["kind"] = kind;
   return j;
 }
 
-ordered_json AnswerJson(const std::optional<std::string>& answer) {
+ordered_json answer_json(const std::optional<std::string>& answer) {
   return answer ? ordered_json(*answer) : ordered_json(nullptr);
 }
 
 // Replaces every occurrence of `what` that is not the start of a longer
 // name ("/ws" inside "/wsx" stays).
-void ReplaceAll(std::string& text, std::string_view what, std::string_view with,
-                bool whole_name = false) {
+void replace_all(std::string& text, std::string_view what, std::string_view with,
+                 bool whole_name = false) {
   if (what.empty()) return;
   size_t at = text.find(what);
   while (at != std::string::npos) {
@@ -87,9 +88,9 @@ Transcript::Transcript(std::ostream& out, std::string workspace)
 
 std::string Transcript::relative(std::string_view text) const {
   std::string out(text);
-  ReplaceAll(out, workspace_ + "/", "");
-  ReplaceAll(out, workspace_ + "\\", "");
-  ReplaceAll(out, workspace_, ".", true);
+  replace_all(out, workspace_ + "/", "");
+  replace_all(out, workspace_ + "\\", "");
+  replace_all(out, workspace_, ".", true);
   return out;
 }
 
@@ -102,18 +103,18 @@ void Transcript::dialogs(const host::RecordingDialogs& dialogs) {
   const auto& records = dialogs.records();
   for (; dialogs_written_ < records.size(); ++dialogs_written_) {
     const host::DialogRecord& r = records[dialogs_written_];
-    ordered_json j = Entry(r.kind);
+    ordered_json j = entry(r.kind);
     if (r.kind == "message") {
       j["title"] = r.title;
       j["text"] = relative(r.text);
       j["buttons"] = r.buttons;
       j["icon"] = r.icon;
-      j["answer"] = AnswerJson(r.answer);
+      j["answer"] = answer_json(r.answer);
     } else if (r.kind == "input") {
       j["title"] = r.title;
       j["prompt"] = relative(r.text);
       j["default"] = r.default_text;
-      j["answer"] = AnswerJson(r.answer);
+      j["answer"] = answer_json(r.answer);
     } else if (r.kind == "tone") {
       j["hertz"] = r.hertz;
       j["milliseconds"] = r.milliseconds;
@@ -130,20 +131,20 @@ void Transcript::dialogs(const host::RecordingDialogs& dialogs) {
 }
 
 void Transcript::click(std::string_view event, bool ignored) {
-  ordered_json j = Entry("click");
+  ordered_json j = entry("click");
   j["event"] = event;
   if (ignored) j["ignored"] = "disabled";
   line(j);
 }
 
 void Transcript::change(std::string_view control) {
-  ordered_json j = Entry("change");
+  ordered_json j = entry("change");
   j["control"] = control;
   line(j);
 }
 
 void Transcript::failure(std::string_view control, const host::HostError& e) {
-  ordered_json j = Entry("failure");
+  ordered_json j = entry("failure");
   j["control"] = control;
   j["source"] = e.source();
   j["number"] = e.number();
@@ -152,36 +153,41 @@ void Transcript::failure(std::string_view control, const host::HostError& e) {
 }
 
 void Transcript::saved(std::string_view path) {
-  ordered_json j = Entry("save");
+  ordered_json j = entry("save");
   j["path"] = relative(path);
   line(j);
 }
 
 void Transcript::repaired(std::string_view path, const std::vector<std::string>& repairs) {
-  ordered_json j = Entry("repair");
-  j["path"] = relative(path);
+  ordered_json j = entry("repair");
+  std::string shown = relative(path);
+#ifdef _WIN32
+  // The same transcript on every platform: the workspace's folders with "/".
+  std::replace(shown.begin(), shown.end(), '\\', '/');
+#endif
+  j["path"] = shown;
   j["repairs"] = repairs;
   line(j);
 }
 
 void Transcript::unused_answers(size_t count) {
-  ordered_json j = Entry("unused-answers");
+  ordered_json j = entry("unused-answers");
   j["count"] = count;
   line(j);
 }
 
 void Transcript::form(const host::FormModel& form) {
-  ordered_json f = Entry("form");
+  ordered_json f = entry("form");
   f["caption"] = form.caption();
   line(f);
   for (const host::Control* c : form.controls()) {
-    ordered_json j = Entry("control");
+    ordered_json j = entry("control");
     j["name"] = c->name();
-    j["type"] = KindName(c->kind());
+    j["type"] = kind_name(c->kind());
     switch (c->kind()) {
       case host::ControlKind::ListBox:
       case host::ControlKind::ComboBox:
-        j["value"] = ValueJson(c->value());
+        j["value"] = value_json(c->value());
         j["items"] = c->items();
         j["index"] = c->list_index();
         break;
@@ -191,7 +197,7 @@ void Transcript::form(const host::FormModel& form) {
       case host::ControlKind::CommandButton:
         break;
       default:
-        j["value"] = ValueJson(c->value());
+        j["value"] = value_json(c->value());
         break;
     }
     j["enabled"] = c->enabled();

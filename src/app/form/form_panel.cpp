@@ -87,174 +87,185 @@ FormPanel::~FormPanel() {
   if (model_ != nullptr) model_->set_listener(nullptr);
 }
 
+template <class W>
+W* FormPanel::named(W* w, const char* name) {
+  w->setObjectName(name);
+  widgets_[name] = w;
+  return w;
+}
+
+QLineEdit* FormPanel::make_line(const char* name) {
+  auto* w = named(new QLineEdit(this), name);
+  QObject::connect(w, &QLineEdit::editingFinished, this, [this, w, name] {
+    host::Control* c = accepting(name);
+    if (c == nullptr || text_of(c->value()) == w->text()) return;  // nothing was changed
+    user_value(*c, w->text().toStdString());
+  });
+  return w;
+}
+
+QComboBox* FormPanel::make_combo(const char* name) {
+  auto* w = named(new QComboBox(this), name);
+  w->setEditable(true);
+  w->setInsertPolicy(QComboBox::NoInsert);
+  w->setMinimumContentsLength(8);
+  auto changed = [this, w, name] {
+    host::Control* c = accepting(name);
+    if (c == nullptr || text_of(c->value()) == w->currentText()) return;
+    user_value(*c, w->currentText().toStdString());
+  };
+  QObject::connect(w, &QComboBox::activated, this, changed);
+  QObject::connect(w->lineEdit(), &QLineEdit::editingFinished, this, changed);
+  return w;
+}
+
+QListWidget* FormPanel::make_list(const char* name) {
+  auto* w = named(new QListWidget(this), name);
+  QObject::connect(w, &QListWidget::currentRowChanged, this, [this, name](int row) {
+    if (row < 0) return;
+    host::Control* c = accepting(name);
+    if (c == nullptr) return;
+    {
+      Syncing guard(syncing_);
+      c->set_list_index(row);
+    }
+    user_click(std::string(name) + "Click");
+  });
+  return w;
+}
+
+QPushButton* FormPanel::make_button(const char* name, const char* text) {
+  auto* w = named(new QPushButton(text, this), name);
+  QObject::connect(w, &QPushButton::clicked, this, [this, name] {
+    if (syncing_ > 0 || blocked_) return;
+    user_click(std::string(name) + "Click");
+  });
+  return w;
+}
+
+QRadioButton* FormPanel::make_option(const char* name, const char* text) {
+  auto* w = named(new QRadioButton(text, this), name);
+  // The model keeps the pair exclusive; the buttons follow it.
+  w->setAutoExclusive(false);
+  QObject::connect(w, &QRadioButton::clicked, this, [this, w, name](bool checked) {
+    if (syncing_ > 0) return;
+    host::Control* c = control(name);
+    if (!checked || c == nullptr || blocked_) {
+      // A click on the chosen button keeps it chosen.
+      if (c != nullptr) {
+        sync(*c);
+      } else {
+        Syncing guard(syncing_);
+        w->setChecked(false);
+      }
+      return;
+    }
+    user_value(*c, true);
+  });
+  return w;
+}
+
+QCheckBox* FormPanel::make_check(const char* name, const char* text) {
+  auto* w = named(new CheckBox(text, this), name);
+  w->setTristate(true);
+  QObject::connect(w, &QCheckBox::clicked, this, [this, w, name] {
+    if (host::Control* c = accepting(name)) user_value(*c, w->checkState() == Qt::Checked);
+  });
+  return w;
+}
+
+QLabel* FormPanel::make_label(const char* text) {
+  return new QLabel(text, this);
+}
+
+// Page0: the data sheets, the exam number settings, fair seating and the
+// command that assigns.
+QWidget* FormPanel::build_arrangement_page() {
+  auto* page = new QWidget;
+  page->setObjectName("Page0");
+  auto* grid = new QGridLayout(page);
+  auto* left = new QVBoxLayout;
+  left->addWidget(make_label("数据表："));
+  left->addWidget(make_list("LtbBiao"), 1);
+  grid->addLayout(left, 0, 0);
+
+  auto* right = new QVBoxLayout;
+  auto* numbers = new QFormLayout;
+  numbers->addRow(make_label("起始考号："), make_line("TxtSKHao"));
+  numbers->addRow(make_label("座号循环数："), make_line("TxtXHShu"));
+  right->addLayout(numbers);
+  auto* order = new QGroupBox("考号编排", page);
+  auto* order_layout = new QVBoxLayout(order);
+  order_layout->addWidget(make_option("OptSXKaoHao", "按顺序编排考号"));
+  order_layout->addWidget(make_option("OptSJKaoHao", "随机编排考号"));
+  right->addWidget(order);
+  auto* seats = new QGroupBox("座号编排", page);
+  auto* seats_layout = new QVBoxLayout(seats);
+  seats_layout->addWidget(make_option("OptXHZuoHao", "循环编排座号"));
+  seats_layout->addWidget(make_option("OptACZuoHao", "按考场编排座号"));
+  right->addWidget(seats);
+  auto* seating = new QGroupBox("公平排座", page);
+  auto* seating_layout = new QFormLayout(seating);
+  auto* seed = make_line("TxtZhongZi");
+  seed->setPlaceholderText("空着则每次自动生成");
+  seed->setToolTip(
+      "同样的种子、数据和选项排出同样的随机顺序；用过的种子记在数据簿的“排座记录”表中");
+  seating_layout->addRow(make_label("随机种子："), seed);
+  auto* apart = make_combo("CmbFenKai");
+  apart->setToolTip("这一列相同的考生均匀分到各考场，并且尽量不坐相邻座位");
+  seating_layout->addRow(make_label("同组不相邻："), apart);
+  right->addWidget(seating);
+  right->addStretch(1);
+  auto* go = make_button("CmdDoKaoHao", "编排考号");
+  go->setMinimumHeight(34);
+  right->addWidget(go);
+  grid->addLayout(right, 0, 1);
+  grid->setColumnStretch(0, 1);
+  return page;
+}
+
+// Page1: the templates, their layout and the command that generates.
+QWidget* FormPanel::build_tables_page() {
+  auto* page = new QWidget;
+  page->setObjectName("Page1");
+  auto* grid = new QGridLayout(page);
+  auto* left = new QVBoxLayout;
+  left->addWidget(make_label("模板："));
+  left->addWidget(make_list("LtbMoBan"), 1);
+  auto* commands = new QHBoxLayout;
+  commands->addWidget(make_button("CmdAddMB", "添加"));
+  commands->addWidget(make_button("CmdDelMB", "删除"));
+  commands->addWidget(make_button("CmdEditMB", "改名"));
+  left->addLayout(commands);
+  grid->addLayout(left, 0, 0);
+
+  auto* right = new QVBoxLayout;
+  auto* layout = new QFormLayout;
+  layout->addRow(make_label("每页行数："), make_line("TxtHang"));
+  layout->addRow(make_label("每页列数："), make_line("TxtLie"));
+  layout->addRow(make_label("行间距："), make_line("TxtHJv"));
+  layout->addRow(make_label("列间距："), make_line("TxtLJv"));
+  layout->addRow(make_label("排序列："), make_combo("CmbPaiXv"));
+  layout->addRow(make_label("换页列："), make_combo("CmbHuanYe"));
+  right->addLayout(layout);
+  right->addWidget(make_check("ChbHengPai", "先横向后纵向排列"));
+  right->addWidget(make_check("ChbSJYuan", "数据源为考生表"));
+  right->addStretch(1);
+  auto* go = make_button("CmdDoYongBiao", "生成表格");
+  go->setMinimumHeight(34);
+  right->addWidget(go);
+  grid->addLayout(right, 0, 1);
+  grid->setColumnStretch(0, 1);
+  return page;
+}
+
 void FormPanel::build() {
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(6, 6, 6, 6);
-  // Every widget of a control carries the control's name.
-  auto named = [this](auto* w, const char* name) {
-    w->setObjectName(name);
-    widgets_[name] = w;
-    return w;
-  };
   pages_ = named(new QTabWidget(this), "MultiPage1");
   root->addWidget(pages_, 1);
-
-  auto line = [this, named](const char* name) {
-    auto* w = named(new QLineEdit(this), name);
-    QObject::connect(w, &QLineEdit::editingFinished, this, [this, w, name] {
-      host::Control* c = accepting(name);
-      if (c == nullptr || text_of(c->value()) == w->text()) return;  // nothing was changed
-      user_value(*c, w->text().toStdString());
-    });
-    return w;
-  };
-  auto combo = [this, named](const char* name) {
-    auto* w = named(new QComboBox(this), name);
-    w->setEditable(true);
-    w->setInsertPolicy(QComboBox::NoInsert);
-    w->setMinimumContentsLength(8);
-    auto changed = [this, w, name] {
-      host::Control* c = accepting(name);
-      if (c == nullptr || text_of(c->value()) == w->currentText()) return;
-      user_value(*c, w->currentText().toStdString());
-    };
-    QObject::connect(w, &QComboBox::activated, this, changed);
-    QObject::connect(w->lineEdit(), &QLineEdit::editingFinished, this, changed);
-    return w;
-  };
-  auto list = [this, named](const char* name) {
-    auto* w = named(new QListWidget(this), name);
-    QObject::connect(w, &QListWidget::currentRowChanged, this, [this, name](int row) {
-      if (row < 0) return;
-      host::Control* c = accepting(name);
-      if (c == nullptr) return;
-      {
-        Syncing guard(syncing_);
-        c->set_list_index(row);
-      }
-      user_click(std::string(name) + "Click");
-    });
-    return w;
-  };
-  auto button = [this, named](const char* name, const char* text) {
-    auto* w = named(new QPushButton(text, this), name);
-    QObject::connect(w, &QPushButton::clicked, this, [this, name] {
-      if (syncing_ > 0 || blocked_) return;
-      user_click(std::string(name) + "Click");
-    });
-    return w;
-  };
-  auto option = [this, named](const char* name, const char* text) {
-    auto* w = named(new QRadioButton(text, this), name);
-    // The model keeps the pair exclusive; the buttons follow it.
-    w->setAutoExclusive(false);
-    QObject::connect(w, &QRadioButton::clicked, this, [this, w, name](bool checked) {
-      if (syncing_ > 0) return;
-      host::Control* c = control(name);
-      if (!checked || c == nullptr || blocked_) {
-        // A click on the chosen button keeps it chosen.
-        if (c != nullptr) {
-          sync(*c);
-        } else {
-          Syncing guard(syncing_);
-          w->setChecked(false);
-        }
-        return;
-      }
-      user_value(*c, true);
-    });
-    return w;
-  };
-  auto check = [this, named](const char* name, const char* text) {
-    auto* w = named(new CheckBox(text, this), name);
-    w->setTristate(true);
-    QObject::connect(w, &QCheckBox::clicked, this, [this, w, name] {
-      if (host::Control* c = accepting(name)) user_value(*c, w->checkState() == Qt::Checked);
-    });
-    return w;
-  };
-  auto label = [this](const char* text) { return new QLabel(text, this); };
-
-  // Page0: arrangement.
-  auto* page0 = new QWidget;
-  page0->setObjectName("Page0");
-  {
-    auto* grid = new QGridLayout(page0);
-    auto* left = new QVBoxLayout;
-    left->addWidget(label("数据表："));
-    left->addWidget(list("LtbBiao"), 1);
-    grid->addLayout(left, 0, 0);
-
-    auto* right = new QVBoxLayout;
-    auto* numbers = new QFormLayout;
-    numbers->addRow(label("起始考号："), line("TxtSKHao"));
-    numbers->addRow(label("座号循环数："), line("TxtXHShu"));
-    right->addLayout(numbers);
-    auto* order = new QGroupBox("考号编排", page0);
-    auto* order_layout = new QVBoxLayout(order);
-    order_layout->addWidget(option("OptSXKaoHao", "按顺序编排考号"));
-    order_layout->addWidget(option("OptSJKaoHao", "随机编排考号"));
-    right->addWidget(order);
-    auto* seats = new QGroupBox("座号编排", page0);
-    auto* seats_layout = new QVBoxLayout(seats);
-    seats_layout->addWidget(option("OptXHZuoHao", "循环编排座号"));
-    seats_layout->addWidget(option("OptACZuoHao", "按考场编排座号"));
-    right->addWidget(seats);
-    auto* seating = new QGroupBox("公平排座", page0);
-    auto* seating_layout = new QFormLayout(seating);
-    auto* seed = line("TxtZhongZi");
-    seed->setPlaceholderText("空着则每次自动生成");
-    seed->setToolTip(
-        "同样的种子、数据和选项排出同样的随机顺序；用过的种子记在数据簿的“排座记录”表中");
-    seating_layout->addRow(label("随机种子："), seed);
-    auto* apart = combo("CmbFenKai");
-    apart->setToolTip("这一列相同的考生均匀分到各考场，并且尽量不坐相邻座位");
-    seating_layout->addRow(label("同组不相邻："), apart);
-    right->addWidget(seating);
-    right->addStretch(1);
-    auto* go = button("CmdDoKaoHao", "编排考号");
-    go->setMinimumHeight(34);
-    right->addWidget(go);
-    grid->addLayout(right, 0, 1);
-    grid->setColumnStretch(0, 1);
-  }
-  pages_->addTab(page0, "考号编排");
-
-  // Page1: tables.
-  auto* page1 = new QWidget;
-  page1->setObjectName("Page1");
-  {
-    auto* grid = new QGridLayout(page1);
-    auto* left = new QVBoxLayout;
-    left->addWidget(label("模板："));
-    left->addWidget(list("LtbMoBan"), 1);
-    auto* commands = new QHBoxLayout;
-    commands->addWidget(button("CmdAddMB", "添加"));
-    commands->addWidget(button("CmdDelMB", "删除"));
-    commands->addWidget(button("CmdEditMB", "改名"));
-    left->addLayout(commands);
-    grid->addLayout(left, 0, 0);
-
-    auto* right = new QVBoxLayout;
-    auto* layout = new QFormLayout;
-    layout->addRow(label("每页行数："), line("TxtHang"));
-    layout->addRow(label("每页列数："), line("TxtLie"));
-    layout->addRow(label("行间距："), line("TxtHJv"));
-    layout->addRow(label("列间距："), line("TxtLJv"));
-    layout->addRow(label("排序列："), combo("CmbPaiXv"));
-    layout->addRow(label("换页列："), combo("CmbHuanYe"));
-    right->addLayout(layout);
-    right->addWidget(check("ChbHengPai", "先横向后纵向排列"));
-    right->addWidget(check("ChbSJYuan", "数据源为考生表"));
-    right->addStretch(1);
-    auto* go = button("CmdDoYongBiao", "生成表格");
-    go->setMinimumHeight(34);
-    right->addWidget(go);
-    grid->addLayout(right, 0, 1);
-    grid->setColumnStretch(0, 1);
-  }
-  pages_->addTab(page1, "生成表格");
-
+  pages_->addTab(build_arrangement_page(), "考号编排");
+  pages_->addTab(build_tables_page(), "生成表格");
   QObject::connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
     host::Control* c = accepting("MultiPage1");
     if (c == nullptr) return;

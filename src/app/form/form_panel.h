@@ -14,6 +14,13 @@
 
 #include "host/form_model.h"
 
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
 class QTabWidget;
 
 namespace kelv::form {
@@ -48,6 +55,19 @@ class FormPanel : public QWidget {
 
  private:
   void build();
+  QWidget* build_arrangement_page();
+  QWidget* build_tables_page();
+  // A widget for control `name`, registered under it and wired so that what
+  // the person does reaches the control.
+  template <class W>
+  W* named(W* w, const char* name);
+  QLineEdit* make_line(const char* name);
+  QComboBox* make_combo(const char* name);
+  QListWidget* make_list(const char* name);
+  QPushButton* make_button(const char* name, const char* text);
+  QRadioButton* make_option(const char* name, const char* text);
+  QCheckBox* make_check(const char* name, const char* text);
+  QLabel* make_label(const char* text);
   // The control a person's change to widget `name` goes to; null while the
   // panel copies the model, when there is no such control, or while blocked
   // (the widget then shows the control's state again).

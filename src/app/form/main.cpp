@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
 #ifdef KELV_FORM_SAMPLE
   sample = [](const std::string& folder) {
     kelv::xlsx::XlsxFormat format;
-    kelv::sample::WriteSampleWorkspace(folder, kelv::sample::SampleOptions{}, format);
+    kelv::sample::write_sample_workspace(folder, kelv::sample::SampleOptions{}, format);
   };
 #endif
   kelv::form::MainWindow window(sample);

@@ -22,7 +22,7 @@ std::string Workspace::host_workbook_path(const std::string& location) {
     throw host::HostError::host(host::kFileNotFound, "找不到工作区：" + location);
   try {
     const bool usual = fs::is_regular_file(p / kHostWorkbookName, ec);
-    return app::FindHostWorkbook(
+    return app::find_host_workbook(
         p.lexically_normal().string(),
         usual ? std::optional<std::string>(kHostWorkbookName) : std::nullopt);
   } catch (const app::ScenarioError& e) {
@@ -41,7 +41,7 @@ Workspace::Workspace(const std::string& location, host::Dialogs& dialogs,
   // A damaged file, the host workbook or one the component opens, is
   // opened mended and the repairs shown.
   engine_->set_repair_listener([&dialogs](const spreadsheet::RepairReport& r) {
-    dialogs.message_box(app::RepairNotice(r), host::MessageButtons::Ok, host::MessageIcon::None,
+    dialogs.message_box(app::repair_notice(r), host::MessageButtons::Ok, host::MessageIcon::None,
                         "文件已修复");
   });
   engine_->open_host_workbook(host_path_);

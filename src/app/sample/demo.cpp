@@ -8,6 +8,7 @@
 
 #include "app/sample/sample_workspace.h"
 #include "bridge/torb.h"
+#include "host/file_path.h"
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
 #include "host/system_environment.h"
@@ -19,15 +20,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string NewTemporaryFolder() {
+std::string new_temporary_folder() {
   const auto stamp = std::chrono::system_clock::now().time_since_epoch().count();
   fs::path dir = fs::temp_directory_path() / ("kelv-demo-" + std::to_string(stamp));
   fs::create_directories(dir);
-  return dir.string();
+  return host::path_text(dir);
 }
 
 // Selects the list item with that text; false when the list lacks it.
-bool SelectItem(host::Control& list, const std::string& text) {
+bool select_item(host::Control& list, const std::string& text) {
   const std::vector<std::string>& items = list.items();
   for (size_t i = 0; i < items.size(); ++i) {
     if (items[i] == text) {
@@ -40,27 +41,29 @@ bool SelectItem(host::Control& list, const std::string& text) {
 
 }  // namespace
 
-int32_t RunDemo(const DemoOptions& options, std::ostream& out) {
+int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
-  const std::string dir = options.dir ? *options.dir : NewTemporaryFolder();
+  const std::string dir = options.dir ? *options.dir : new_temporary_folder();
 
   auto format = std::make_shared<xlsx::XlsxFormat>();
-  SampleOptions sampleOptions;
-  sampleOptions.examinees = options.examinees;
-  const SampleResult sample = WriteSampleWorkspace(dir, sampleOptions, *format);
+  SampleOptions sample_options;
+  sample_options.examinees = options.examinees;
+  const SampleResult sample = write_sample_workspace(dir, sample_options, *format);
   const Clock::time_point built = Clock::now();
 
   spreadsheet::Engine engine(format);
-  engine.open_host_workbook((fs::path(dir) / kHostWorkbookName).string());
-  host::SystemEnvironment env;
+  engine.open_host_workbook(
+      host::path_text(host::file_path(dir) / host::file_path(kHostWorkbookName)));
+  host::SystemEnvironment env =
+      options.seed ? host::SystemEnvironment(*options.seed) : host::SystemEnvironment();
   host::RecordingDialogs dialogs;
   std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
   bridge::torb component(dialogs, env);
   host::FormModel& UF = *form;
 
   component.MyFunClick(engine, UF, "UserFormInitialize");
-  if (!SelectItem(UF["LtbBiao"], kDataWorkbookName)) {
+  if (!select_item(UF["LtbBiao"], kDataWorkbookName)) {
     out << "数据文件列表中没有 " << kDataWorkbookName << "\n";
     return 1;
   }
@@ -75,20 +78,20 @@ int32_t RunDemo(const DemoOptions& options, std::ostream& out) {
 
   const std::vector<std::string> templates = UF["LtbMoBan"].items();
   for (const std::string& name : templates) {
-    SelectItem(UF["LtbMoBan"], name);
+    select_item(UF["LtbMoBan"], name);
     component.MyFunClick(engine, UF, "LtbMoBanClick");
     component.MyFunClick(engine, UF, "CmdDoYongBiaoClick");
   }
 
-  const std::string dataBook = component.state().DataBookName;
-  host::Workbook& data = engine.workbooks().item(dataBook);
+  const std::string data_book = component.state().DataBookName;
+  host::Workbook& data = engine.workbooks().item(data_book);
   data.save();
   engine.this_workbook().save();
   const Clock::time_point done = Clock::now();
 
   int32_t errors = 0;
   out << "示例工作区：" << dir << "\n";
-  out << "考生 " << sampleOptions.examinees << " 名，考场 " << sample.rooms << " 个，照片 "
+  out << "考生 " << sample_options.examinees << " 名，考场 " << sample.rooms << " 个，照片 "
       << sample.photos << " 张\n";
   for (const host::DialogRecord& r : dialogs.records()) {
     if (r.kind != "message") continue;
@@ -108,7 +111,8 @@ int32_t RunDemo(const DemoOptions& options, std::ostream& out) {
     if (!found) out << "  " << name << "：未生成\n";
   }
   out << "写入的文件：\n";
-  for (const std::string& f : sample.files) out << "  " << (fs::path(dir) / f).string() << "\n";
+  for (const std::string& f : sample.files)
+    out << "  " << host::path_text(host::file_path(dir) / host::file_path(f)) << "\n";
   const auto ms = [](Clock::duration d) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
   };

@@ -12,7 +12,7 @@ namespace {
 
 // UTF-8 text to RTF: ASCII as is (with \ { } escaped), everything else as
 // \uN? with N the signed 16-bit UTF-16 unit.
-std::string RtfText(const std::string& utf8) {
+std::string rtf_text(const std::string& utf8) {
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
     const auto b = static_cast<unsigned char>(utf8[i]);
@@ -54,11 +54,11 @@ std::string RtfText(const std::string& utf8) {
 }
 
 // One paragraph in the given RTF paragraph and character format.
-std::string Block(std::string_view format, const char* text) {
+std::string block(std::string_view format, const char* text) {
   std::string out = "{\\pard";
   out += format;
   out += ' ';
-  out += RtfText(text);
+  out += rtf_text(text);
   out += "\\par}\n";
   return out;
 }
@@ -97,13 +97,13 @@ const Section kSections[] = {
 
 }  // namespace
 
-std::string HelpDocumentRtf() {
+std::string help_document_rtf() {
   std::string doc =
       "{\\rtf1\\ansi\\ansicpg936\\deff0{\\fonttbl{\\f0\\fnil\\fcharset134 SimSun;}}\n";
-  doc += Block("\\qc\\sa240\\b\\fs40", "考务编排与制表 使用说明");
+  doc += block("\\qc\\sa240\\b\\fs40", "考务编排与制表 使用说明");
   for (const Section& section : kSections) {
-    doc += Block("\\sb240\\sa120\\b\\fs32", section.heading);
-    for (const char* paragraph : section.paragraphs) doc += Block("\\sa80\\fs22", paragraph);
+    doc += block("\\sb240\\sa120\\b\\fs32", section.heading);
+    for (const char* paragraph : section.paragraphs) doc += block("\\sa80\\fs22", paragraph);
   }
   doc += "}\n";
   return doc;

@@ -15,7 +15,7 @@ namespace {
 // Runs a command body; a failure is printed as "kelv: ..." and ends with
 // exit code 1.
 template <class Body>
-void Guarded(Body&& body) {
+void guarded(Body&& body) {
   try {
     body();
   } catch (const host::HostError& e) {
@@ -29,37 +29,40 @@ void Guarded(Body&& body) {
 
 }  // namespace
 
-void AddSampleCommands(CLI::App& app) {
-  auto sampleDir = std::make_shared<std::string>();
-  auto sampleCount = std::make_shared<int32_t>(SampleOptions{}.examinees);
+void add_sample_commands(CLI::App& app) {
+  auto sample_dir = std::make_shared<std::string>();
+  auto sample_count = std::make_shared<int32_t>(SampleOptions{}.examinees);
   CLI::App* sample = app.add_subcommand("sample", "写出示例工作区（宿主工作簿、数据、照片、帮助）");
-  sample->add_option("DIR", *sampleDir, "工作区文件夹")->required();
-  sample->add_option("--examinees", *sampleCount, "考生人数")->check(CLI::Range(0, 1000000));
-  sample->callback([sampleDir, sampleCount] {
-    Guarded([&] {
+  sample->add_option("DIR", *sample_dir, "工作区文件夹")->required();
+  sample->add_option("--examinees", *sample_count, "考生人数")->check(CLI::Range(0, 1000000));
+  sample->callback([sample_dir, sample_count] {
+    guarded([&] {
       SampleOptions options;
-      options.examinees = *sampleCount;
+      options.examinees = *sample_count;
       xlsx::XlsxFormat format;
-      const SampleResult r = WriteSampleWorkspace(*sampleDir, options, format);
-      std::cout << "示例工作区：" << *sampleDir << "（考生 " << options.examinees << " 名，考场 "
+      const SampleResult r = write_sample_workspace(*sample_dir, options, format);
+      std::cout << "示例工作区：" << *sample_dir << "（考生 " << options.examinees << " 名，考场 "
                 << r.rooms << " 个，照片 " << r.photos << " 张）\n";
     });
   });
 
-  auto demoDir = std::make_shared<std::string>();
-  auto demoCount = std::make_shared<int32_t>(DemoOptions{}.examinees);
+  auto demo_dir = std::make_shared<std::string>();
+  auto demo_count = std::make_shared<int32_t>(DemoOptions{}.examinees);
   CLI::App* demo = app.add_subcommand("demo", "在示例工作区上演示编排考号与生成全部表格");
-  demo->add_option("DIR", *demoDir, "工作区文件夹（缺省为新的临时文件夹）");
-  demo->add_option("--examinees", *demoCount, "考生人数")->check(CLI::Range(1, 1000000));
-  demo->callback([demoDir, demoCount] {
-    int32_t errorBoxes = 0;
-    Guarded([&] {
+  demo->add_option("DIR", *demo_dir, "工作区文件夹（缺省为新的临时文件夹）");
+  demo->add_option("--examinees", *demo_count, "考生人数")->check(CLI::Range(1, 1000000));
+  auto demo_seed = std::make_shared<std::optional<uint64_t>>();
+  demo->add_option("--seed", *demo_seed, "固定的随机数种子（两次演示写出相同的考号）");
+  demo->callback([demo_dir, demo_count, demo_seed] {
+    int32_t error_boxes = 0;
+    guarded([&] {
       DemoOptions options;
-      if (!demoDir->empty()) options.dir = *demoDir;
-      options.examinees = *demoCount;
-      errorBoxes = RunDemo(options, std::cout);
+      if (!demo_dir->empty()) options.dir = *demo_dir;
+      options.examinees = *demo_count;
+      options.seed = *demo_seed;
+      error_boxes = run_demo(options, std::cout);
     });
-    if (errorBoxes != 0) throw CLI::RuntimeError(1);
+    if (error_boxes != 0) throw CLI::RuntimeError(1);
   });
 }
 

@@ -6,6 +6,6 @@
 
 namespace kelv::sample {
 
-void AddSampleCommands(CLI::App& app);
+void add_sample_commands(CLI::App& app);
 
 }  // namespace kelv::sample

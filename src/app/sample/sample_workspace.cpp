@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/room_sheet.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "spreadsheet/cells.h"
 #include "spreadsheet/model.h"
@@ -134,7 +135,7 @@ struct Styles {
       s.fill.fg = Color::rgb(0xFFD9E1F2);
     });
     field = cell([](Style& s) { s.number_format = "@"; });
-    bigField = cell([](Style& s) {
+    big_field = cell([](Style& s) {
       s.number_format = "@";
       s.font.size = 12;
       s.font.bold = true;
@@ -155,7 +156,7 @@ struct Styles {
       s.number_format = "@";
       s.font.size = 12;
     });
-    infoLabel = make([&](Style& s) {
+    info_label = make([&](Style& s) {
       s.alignment.horizontal = "right";
       s.alignment.vertical = "center";
       s.font.size = 12;
@@ -170,25 +171,25 @@ struct Styles {
     });
     // Bold at the body size: a ten-digit exam number fits a seat label's
     // narrow column in any font.
-    keyField = cell([](Style& s) {
+    key_field = cell([](Style& s) {
       s.number_format = "@";
       s.font.bold = true;
     });
   }
-  uint32_t plain, caption, marker, title, subtitle, label, heading, field, bigField, photo, banner,
-      info, infoLabel, text, bold, instruction, keyField;
+  uint32_t plain, caption, marker, title, subtitle, label, heading, field, big_field, photo, banner,
+      info, info_label, text, bold, instruction, key_field;
 };
 
 // Column A markers of an area: first and last row, and the end marker in
 // the first row right after the area's last column.
-void MarkArea(SheetBuilder& s, const Styles& st, const char* marker, int32_t firstRow,
-              int32_t lastRow, int32_t columns) {
-  s.put(firstRow, 1, marker, st.marker);
-  if (lastRow != firstRow) s.put(lastRow, 1, marker, st.marker);
-  s.put(firstRow, 2 + columns, marker, st.marker);
+void mark_area(SheetBuilder& s, const Styles& st, const char* marker, int32_t first_row,
+               int32_t last_row, int32_t columns) {
+  s.put(first_row, 1, marker, st.marker);
+  if (last_row != first_row) s.put(last_row, 1, marker, st.marker);
+  s.put(first_row, 2 + columns, marker, st.marker);
 }
 
-SheetBuilder NewTemplate(Workbook& book, const Styles& st, const std::string& name) {
+SheetBuilder new_template(Workbook& book, const Styles& st, const std::string& name) {
   SheetBuilder s(book, name);
   s.put(1, 1, "<" + name + " 模板设计>", st.caption);
   s.width(1, 3);
@@ -196,29 +197,30 @@ SheetBuilder NewTemplate(Workbook& book, const Styles& st, const std::string& na
 }
 
 // A page title over columns B to lastColumn.
-void TitleRow(SheetBuilder& s, const Styles& st, int32_t r, const char* title, int32_t lastColumn) {
+void title_row(SheetBuilder& s, const Styles& st, int32_t r, const char* title,
+               int32_t last_column) {
   s.put(r, 2, title, st.title);
-  s.merge(r, 2, r, lastColumn);
+  s.merge(r, 2, r, last_column);
   s.height(r, 36);
 }
 
 // The room line of a page header: 考场 and 考室 with their labels.
-void RoomLine(SheetBuilder& s, const Styles& st, int32_t r) {
-  s.put(r, 2, "考场：", st.infoLabel);
+void room_line(SheetBuilder& s, const Styles& st, int32_t r) {
+  s.put(r, 2, "考场：", st.info_label);
   s.put(r, 3, "[考场]", st.info);
-  s.put(r, 4, "考室：", st.infoLabel);
+  s.put(r, 4, "考室：", st.info_label);
   s.put(r, 5, "[考室]", st.info);
 }
 
 // One record's details as a card: a label in column B and its field in
 // column C per row, from row r down; the field in row `keyRow` stands out
 // in `keyStyle`.
-void CardLines(SheetBuilder& s, const Styles& st, int32_t r,
-               std::initializer_list<std::pair<const char*, const char*>> lines, int32_t keyRow,
-               uint32_t keyStyle) {
+void card_lines(SheetBuilder& s, const Styles& st, int32_t r,
+                std::initializer_list<std::pair<const char*, const char*>> lines, int32_t key_row,
+                uint32_t key_style) {
   for (const auto& [label, field] : lines) {
     s.put(r, 2, label, st.label);
-    s.put(r, 3, field, r == keyRow ? keyStyle : st.field);
+    s.put(r, 3, field, r == key_row ? key_style : st.field);
     s.height(r, 24);
     ++r;
   }
@@ -228,79 +230,79 @@ void CardLines(SheetBuilder& s, const Styles& st, int32_t r,
 
 // Door list: one page per room, a header with the room's details and the
 // column headings, one row per examinee.
-void BuildDoorList(Workbook& book, const Styles& st) {
-  SheetBuilder s = NewTemplate(book, st, "门贴");
-  MarkArea(s, st, "@", 3, 6, 5);
-  TitleRow(s, st, 3, "考 场 门 贴", 6);
-  RoomLine(s, st, 4);
+void build_door_list(Workbook& book, const Styles& st) {
+  SheetBuilder s = new_template(book, st, "门贴");
+  mark_area(s, st, "@", 3, 6, 5);
+  title_row(s, st, 3, "考 场 门 贴", 6);
+  room_line(s, st, 4);
   s.merge(4, 5, 4, 6);
-  s.put(5, 2, "监考：", st.infoLabel);
+  s.put(5, 2, "监考：", st.info_label);
   s.across(5, 3, {"[监考甲]", "[监考乙]"}, st.info);
-  s.put(5, 5, "人数：", st.infoLabel);
+  s.put(5, 5, "人数：", st.info_label);
   s.put(5, 6, "[场人]", st.info);
   s.height(4, 22);
   s.height(5, 22);
   s.across(6, 2, {"考号", "姓名", "学校", "班级", "座号"}, st.heading);
   s.height(6, 22);
 
-  MarkArea(s, st, "#", 9, 9, 5);
+  mark_area(s, st, "#", 9, 9, 5);
   s.across(9, 2, {"[考号]", "[姓名]", "[学校]", "[班级]", "[座号]"}, st.field);
   s.height(9, 20);
   s.widths(2, {18, 14, 20, 12, 10});
 }
 
 // Seat labels: three across, a photo beside room, exam number, name and seat.
-void BuildSeatLabels(Workbook& book, const Styles& st) {
-  SheetBuilder s = NewTemplate(book, st, "桌贴");
-  MarkArea(s, st, "#", 3, 6, 3);
-  CardLines(s, st, 3,
-            {{"考场", "[考场]"}, {"考号", "[考号]"}, {"姓名", "[姓名]"}, {"座号", "[座号]"}}, 4,
-            st.keyField);
+void build_seat_labels(Workbook& book, const Styles& st) {
+  SheetBuilder s = new_template(book, st, "桌贴");
+  mark_area(s, st, "#", 3, 6, 3);
+  card_lines(s, st, 3,
+             {{"考场", "[考场]"}, {"考号", "[考号]"}, {"姓名", "[姓名]"}, {"座号", "[座号]"}}, 4,
+             st.key_field);
   s.merged(3, 4, 6, 4, "{学籍号}", st.photo);
   s.widths(2, {5, 15, 13});
 }
 
 // Sign-in sheet: like the door list, with an empty signature column.
-void BuildSignIn(Workbook& book, const Styles& st) {
-  SheetBuilder s = NewTemplate(book, st, "签到表");
-  MarkArea(s, st, "@", 3, 5, 5);
-  TitleRow(s, st, 3, "考 生 签 到 表", 6);
-  RoomLine(s, st, 4);
+void build_sign_in(Workbook& book, const Styles& st) {
+  SheetBuilder s = new_template(book, st, "签到表");
+  mark_area(s, st, "@", 3, 5, 5);
+  title_row(s, st, 3, "考 生 签 到 表", 6);
+  room_line(s, st, 4);
   s.height(4, 24);
   s.across(5, 2, {"座号", "考号", "姓名", "班级", "考生签名"}, st.heading);
   s.height(5, 22);
 
-  MarkArea(s, st, "#", 8, 8, 5);
+  mark_area(s, st, "#", 8, 8, 5);
   s.across(8, 2, {"[座号]", "[考号]", "[姓名]", "[班级]", Variant()}, st.field);
   s.height(8, 22);
   s.widths(2, {8, 16, 14, 12, 28});
 }
 
 // Admission cards: two across, a banner, five details and the photo.
-void BuildAdmissionCards(Workbook& book, const Styles& st) {
-  SheetBuilder s = NewTemplate(book, st, "准考证");
-  MarkArea(s, st, "#", 3, 8, 3);
+void build_admission_cards(Workbook& book, const Styles& st) {
+  SheetBuilder s = new_template(book, st, "准考证");
+  mark_area(s, st, "#", 3, 8, 3);
   s.merged(3, 2, 3, 4, "期末考试 准考证", st.banner);
   s.height(3, 28);
-  CardLines(s, st, 4,
-            {{"姓名", "[姓名]"},
-             {"学校", "[学校]"},
-             {"考号", "[考号]"},
-             {"考场", "[考场]"},
-             {"座号", "[座号]"}},
-            6, st.bigField);
+  card_lines(s, st, 4,
+             {{"姓名", "[姓名]"},
+              {"学校", "[学校]"},
+              {"考号", "[考号]"},
+              {"考场", "[考场]"},
+              {"座号", "[座号]"}},
+             6, st.big_field);
   s.merged(4, 4, 8, 4, "{学籍号}", st.photo);
   s.widths(2, {7, 16, 17});
 }
 
 // Room summary, taken from the room sheet.
-void BuildRoomSummary(Workbook& book, const Styles& st) {
-  SheetBuilder s = NewTemplate(book, st, "考场汇总");
-  MarkArea(s, st, "@", 3, 4, 7);
-  TitleRow(s, st, 3, "考 场 安 排 汇 总", 8);
+void build_room_summary(Workbook& book, const Styles& st) {
+  SheetBuilder s = new_template(book, st, "考场汇总");
+  mark_area(s, st, "@", 3, 4, 7);
+  title_row(s, st, 3, "考 场 安 排 汇 总", 8);
   s.across(4, 2, {"考场", "人数", "考室", "监考甲", "监考乙", "首考号", "尾考号"}, st.heading);
   s.height(4, 22);
-  MarkArea(s, st, "#", 7, 7, 7);
+  mark_area(s, st, "#", 7, 7, 7);
   s.across(7, 2, {"[考场]", "[场人]", "[考室]", "[监考甲]", "[监考乙]", "[首考号]", "[尾考号]"},
            st.field);
   s.height(7, 20);
@@ -309,20 +311,20 @@ void BuildRoomSummary(Workbook& book, const Styles& st) {
 
 // The base sheet new templates are copied from: a one-row header and a
 // one-row body to start from.
-void BuildBaseSheet(Workbook& book, const Styles& st) {
+void build_base_sheet(Workbook& book, const Styles& st) {
   SheetBuilder s(book, "MBB");
   s.sheet().visibility = Visibility::VeryHidden;
   s.put(1, 1, "<MBB 模板设计>", st.caption);
   s.width(1, 3);
-  MarkArea(s, st, "@", 3, 3, 2);
+  mark_area(s, st, "@", 3, 3, 2);
   s.put(3, 2, "标题", st.title);
   s.merge(3, 2, 3, 3);
-  MarkArea(s, st, "#", 5, 5, 2);
+  mark_area(s, st, "#", 5, 5, 2);
   s.across(5, 2, {"[姓名]", "[考号]"}, st.field);
   s.widths(2, {14, 16});
 }
 
-void BuildStartSheet(Workbook& book, const Styles& st) {
+void build_start_sheet(Workbook& book, const Styles& st) {
   SheetBuilder s(book, "开始");
   s.put(2, 2, "考务编排与制表", st.title);
   s.height(2, 36);
@@ -333,7 +335,7 @@ void BuildStartSheet(Workbook& book, const Styles& st) {
       "4. "
       "切换到制表页，在“模板”列表中选择模板，按需要调整每页行数、每行列数、排序列和换页列，点“生成"
       "表格”。",
-      "5. 模板表中，A "
+      "5. 模板表中，A ",
       "列的“@”行之间是页眉区，“#”行之间是主体区，首行右端再写同样的标志表示区域结束。",
       "6. [列标题] 填入数据，{列标题} 插入照片：照片\\照片夹\\值.jpg。",
       "7. 详见“帮助.doc”。",
@@ -350,14 +352,14 @@ void BuildStartSheet(Workbook& book, const Styles& st) {
 
 struct CatalogueRow {
   std::string name;
-  int32_t rowsPerPage, colsAcross, rowSpacing, colSpacing;
-  std::string sortName, pageName;
-  bool acrossFirst, examinees;
-  std::string centerFooter;
-  double topMargin, bottomMargin;
+  int32_t rows_per_page, cols_across, row_spacing, col_spacing;
+  std::string sort_name, page_name;
+  bool across_first, examinees;
+  std::string center_footer;
+  double top_margin, bottom_margin;
 };
 
-void BuildSettingsSheet(Workbook& book, const Styles& st, const std::vector<CatalogueRow>& rows) {
+void build_settings_sheet(Workbook& book, const Styles& st, const std::vector<CatalogueRow>& rows) {
   SheetBuilder s(book, "DTB");
   s.sheet().visibility = Visibility::Hidden;
   s.put(1, 1, "数据表", st.bold);
@@ -375,11 +377,11 @@ void BuildSettingsSheet(Workbook& book, const Styles& st, const std::vector<Cata
   for (const CatalogueRow& row : rows) {
     if (r == 2) s.put(r, 4, true);
     s.across(r, 5,
-             {row.name, row.rowsPerPage, row.colsAcross, row.rowSpacing, row.colSpacing,
-              row.sortName, row.pageName, row.acrossFirst, row.examinees});
-    if (!row.centerFooter.empty()) s.put(r, 22, row.centerFooter);
+             {row.name, row.rows_per_page, row.cols_across, row.row_spacing, row.col_spacing,
+              row.sort_name, row.page_name, row.across_first, row.examinees});
+    if (!row.center_footer.empty()) s.put(r, 22, row.center_footer);
     // Margins, portrait, A4, zoom 100, print quality 600.
-    s.across(r, 24, {row.topMargin, row.bottomMargin, 1, 9, 100, 600});
+    s.across(r, 24, {row.top_margin, row.bottom_margin, 1, 9, 100, 600});
     ++r;
   }
   s.across(1, 61, {"起始考号", "座号循环数"}, st.bold);
@@ -412,42 +414,42 @@ const char* const kGiven[] = {"伟", "芳", "娜", "敏", "静", "丽", "强", "
                               "萱", "博", "文", "嘉", "晨", "思", "睿", "一", "诺", "佳", "琪"};
 
 template <class T, size_t N>
-const T& PickFrom(std::mt19937& rng, const T (&items)[N]) {
+const T& pick_from(std::mt19937& rng, const T (&items)[N]) {
   return items[std::uniform_int_distribution<size_t>(0, N - 1)(rng)];
 }
 
-std::string PersonName(std::mt19937& rng) {
-  std::string name = PickFrom(rng, kSurnames);
-  name += PickFrom(rng, kGiven);
-  if (std::uniform_int_distribution<int>(0, 2)(rng) != 0) name += PickFrom(rng, kGiven);
+std::string person_name(std::mt19937& rng) {
+  std::string name = pick_from(rng, kSurnames);
+  name += pick_from(rng, kGiven);
+  if (std::uniform_int_distribution<int>(0, 2)(rng) != 0) name += pick_from(rng, kGiven);
   return name;
 }
 
-std::string TwoDigits(int32_t n) {
+std::string two_digits(int32_t n) {
   std::string s = std::to_string(n);
   return s.size() < 2 ? "0" + s : s;
 }
 
 struct Examinee {
   std::string id, name, sex, school, grade, klass, folder;
-  bool hasPhoto = true;
+  bool has_photo = true;
 };
 
-std::vector<Examinee> MakeExaminees(const SampleOptions& o, std::mt19937& rng) {
+std::vector<Examinee> make_examinees(const SampleOptions& o, std::mt19937& rng) {
   std::vector<Examinee> all;
   all.reserve(static_cast<size_t>(std::max(o.examinees, 0)));
   for (int32_t i = 0; i < o.examinees; ++i) {
-    const School& school = PickFrom(rng, kSchools);
+    const School& school = pick_from(rng, kSchools);
     Examinee e;
     e.school = school.name;
     e.folder = school.folder;
-    e.grade = PickFrom(rng, kGrades);
+    e.grade = pick_from(rng, kGrades);
     e.klass = std::to_string(std::uniform_int_distribution<int>(1, 6)(rng)) + "班";
-    e.name = PersonName(rng);
+    e.name = person_name(rng);
     e.sex = std::uniform_int_distribution<int>(0, 1)(rng) ? "男" : "女";
     std::string seq = std::to_string(100000 + i);
     e.id = std::string("G3201") + school.code + seq;
-    e.hasPhoto = o.missingPhotoEvery <= 0 || (i + 1) % o.missingPhotoEvery != 0;
+    e.has_photo = o.missing_photo_every <= 0 || (i + 1) % o.missing_photo_every != 0;
     all.push_back(std::move(e));
   }
   return all;
@@ -455,8 +457,8 @@ std::vector<Examinee> MakeExaminees(const SampleOptions& o, std::mt19937& rng) {
 
 constexpr int32_t kPlacesPerRoom = 30;
 
-void BuildDataWorkbook(Workbook& book, const Styles& st, const std::vector<Examinee>& examinees,
-                       std::mt19937& rng, int32_t* roomCount) {
+void build_data_workbook(Workbook& book, const Styles& st, const std::vector<Examinee>& examinees,
+                         std::mt19937& rng, int32_t* room_count) {
   SheetBuilder rooms(book, data::kRoomSheet);
   for (int32_t c = 1; c <= data::kRoomColumnCount; ++c)
     rooms.put(data::kRoomHeadingRow, c, data::kRoomHeadings[c - 1], st.bold);
@@ -464,16 +466,16 @@ void BuildDataWorkbook(Workbook& book, const Styles& st, const std::vector<Exami
   const int32_t count = std::max(1, (n + kPlacesPerRoom - 1) / kPlacesPerRoom);
   for (int32_t i = 0; i < count; ++i) {
     const int32_t places = i + 1 < count ? kPlacesPerRoom : n - kPlacesPerRoom * (count - 1);
-    rooms.put(2 + i, 1, TwoDigits(i + 1), st.text);
+    rooms.put(2 + i, 1, two_digits(i + 1), st.text);
     rooms.put(2 + i, 2, places);
-    rooms.put(2 + i, 3, ClassroomName(i));
-    rooms.put(2 + i, 4, PersonName(rng));
-    rooms.put(2 + i, 5, PersonName(rng));
+    rooms.put(2 + i, 3, classroom_name(i));
+    rooms.put(2 + i, 4, person_name(rng));
+    rooms.put(2 + i, 5, person_name(rng));
   }
   rooms.width(3, 14);
   rooms.width(6, 14);
   rooms.width(7, 14);
-  *roomCount = count;
+  *room_count = count;
 
   SheetBuilder sheet(book, "考生表");
   sheet.across(1, 1, {"学籍号", "姓名", "性别", "学校", "年级", "班级", "照片夹"}, st.bold);
@@ -493,15 +495,21 @@ void BuildDataWorkbook(Workbook& book, const Styles& st, const std::vector<Exami
   book.active_sheet = 1;
 }
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
+// `folder`/`name` for a UTF-8 name.
+fs::path in(const fs::path& folder, std::string_view name) {
+  return folder / host::file_path(name);
+}
+
+void write_file(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
-  if (!out) throw host::HostError::host(host::kPermissionDenied, "无法写入 " + path.string());
+  if (!out)
+    throw host::HostError::host(host::kPermissionDenied, "无法写入 " + host::path_text(path));
 }
 
 }  // namespace
 
-std::string ClassroomName(int32_t index) {
+std::string classroom_name(int32_t index) {
   // Buildings A to Z, then AA, AB, ...: twenty rooms each, five a floor.
   std::string building;
   for (int32_t b = index / 20 + 1; b > 0; b = (b - 1) / 26) {
@@ -510,22 +518,22 @@ std::string ClassroomName(int32_t index) {
   return "教学楼" + building + std::to_string(101 + (index % 20) / 5 * 100 + index % 5);
 }
 
-std::vector<std::string> SampleTemplateNames() {
+std::vector<std::string> sample_template_names() {
   return {"考场汇总", "门贴", "签到表", "准考证", "桌贴"};
 }
 
-SampleResult WriteSampleWorkspace(const std::string& dir, const SampleOptions& options,
-                                  spreadsheet::FileFormat& format) {
+SampleResult write_sample_workspace(const std::string& dir, const SampleOptions& options,
+                                    spreadsheet::FileFormat& format) {
   SampleResult result;
-  const fs::path root(dir);
-  fs::create_directories(root / "数据");
-  fs::create_directories(root / "照片");
+  const fs::path root = host::file_path(dir);
+  fs::create_directories(in(root, "数据"));
+  fs::create_directories(in(root, "照片"));
   std::mt19937 rng(options.seed);
 
   // Host workbook.
   Workbook host;
-  const Styles hostStyles(host);
-  BuildStartSheet(host, hostStyles);
+  const Styles host_styles(host);
+  build_start_sheet(host, host_styles);
   const std::vector<CatalogueRow> catalogue = {
       {"考场汇总", 40, 1, 0, 0, "考场", "无", true, false, "第 &P 页，共 &N 页", 36, 36},
       {"门贴", 30, 1, 0, 0, "考号", "考场", true, true, "", 36, 28},
@@ -533,24 +541,24 @@ SampleResult WriteSampleWorkspace(const std::string& dir, const SampleOptions& o
       {"准考证", 4, 2, 20, 20, "考号", "无", true, true, "", 28, 28},
       {"桌贴", 6, 3, 20, 20, "考号", "考场", true, true, "", 20, 20},
   };
-  BuildSettingsSheet(host, hostStyles, catalogue);
-  BuildBaseSheet(host, hostStyles);
-  BuildRoomSummary(host, hostStyles);
-  BuildDoorList(host, hostStyles);
-  BuildSignIn(host, hostStyles);
-  BuildAdmissionCards(host, hostStyles);
-  BuildSeatLabels(host, hostStyles);
+  build_settings_sheet(host, host_styles, catalogue);
+  build_base_sheet(host, host_styles);
+  build_room_summary(host, host_styles);
+  build_door_list(host, host_styles);
+  build_sign_in(host, host_styles);
+  build_admission_cards(host, host_styles);
+  build_seat_labels(host, host_styles);
   host.active_sheet = 0;
-  host.file_path = (root / kHostWorkbookName).string();
+  host.file_path = host::path_text(in(root, kHostWorkbookName));
   format.save(host, host.file_path);
   result.files.push_back(kHostWorkbookName);
 
   // Data workbook.
-  const std::vector<Examinee> examinees = MakeExaminees(options, rng);
+  const std::vector<Examinee> examinees = make_examinees(options, rng);
   Workbook data;
-  const Styles dataStyles(data);
-  BuildDataWorkbook(data, dataStyles, examinees, rng, &result.rooms);
-  data.file_path = (root / "数据" / kDataWorkbookName).string();
+  const Styles data_styles(data);
+  build_data_workbook(data, data_styles, examinees, rng, &result.rooms);
+  data.file_path = host::path_text(in(in(root, "数据"), kDataWorkbookName));
   format.save(data, data.file_path);
   result.files.push_back(std::string("数据/") + kDataWorkbookName);
 
@@ -558,18 +566,18 @@ SampleResult WriteSampleWorkspace(const std::string& dir, const SampleOptions& o
   uint32_t variant = options.seed;
   for (const Examinee& e : examinees) {
     variant = variant * 1664525u + 1013904223u;
-    if (!e.hasPhoto) continue;
-    const fs::path folder = root / "照片" / e.folder;
+    if (!e.has_photo) continue;
+    const fs::path folder = in(in(root, "照片"), e.folder);
     fs::create_directories(folder);
-    const fs::path file = folder / (e.id + ".jpg");
-    if (!WritePortraitJpeg(file.string(), variant >> 8)) {
-      throw host::HostError::host(host::kPermissionDenied, "无法写入 " + file.string());
+    const std::string file = host::path_text(in(folder, e.id + ".jpg"));
+    if (!write_portrait_jpeg(file, variant >> 8)) {
+      throw host::HostError::host(host::kPermissionDenied, "无法写入 " + file);
     }
     ++result.photos;
   }
   result.files.push_back("照片/");
 
-  WriteFile(root / "帮助.doc", HelpDocumentRtf());
+  write_file(in(root, "帮助.doc"), help_document_rtf());
   result.files.push_back("帮助.doc");
   return result;
 }

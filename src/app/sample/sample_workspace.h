@@ -18,15 +18,15 @@ struct SampleOptions {
   int32_t examinees = 300;
   uint32_t seed = 20240601;
   // Every this many examinees one has no photo, so absent photos show too.
-  int32_t missingPhotoEvery = 23;
+  int32_t missing_photo_every = 23;
 };
 
 // The classroom of the sample's room `index` (from 0): 教学楼A101 to
 // 教学楼A405 for the first twenty, then building B, ..., Z, AA, ...
-std::string ClassroomName(int32_t index);
+std::string classroom_name(int32_t index);
 
 // The template names of the sample host workbook, in catalogue order.
-std::vector<std::string> SampleTemplateNames();
+std::vector<std::string> sample_template_names();
 
 // Writes the workspace into `dir` (created when missing): 考务.xlsx, 数据/,
 // 照片/ with one sub-folder per school, 帮助.doc. Returns the files written,
@@ -36,15 +36,15 @@ struct SampleResult {
   int32_t photos = 0;
   int32_t rooms = 0;
 };
-SampleResult WriteSampleWorkspace(const std::string& dir, const SampleOptions& options,
-                                  spreadsheet::FileFormat& format);
+SampleResult write_sample_workspace(const std::string& dir, const SampleOptions& options,
+                                    spreadsheet::FileFormat& format);
 
 // A synthetic head-and-shoulders portrait, JPEG, `variant` picks colours.
 // Returns false when the file cannot be written.
-bool WritePortraitJpeg(const std::string& path, uint32_t variant, int32_t width = 90,
-                       int32_t height = 120);
+bool write_portrait_jpeg(const std::string& path, uint32_t variant, int32_t width = 90,
+                         int32_t height = 120);
 
 // The help document: RTF text with the user guide in Chinese.
-std::string HelpDocumentRtf();
+std::string help_document_rtf();
 
 }  // namespace kelv::sample
