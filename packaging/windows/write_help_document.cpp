@@ -12,6 +12,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-  out << kelv::sample::HelpDocumentRtf();
+  out << kelv::sample::help_document_rtf();
   return out.flush() ? 0 : 1;
 }
