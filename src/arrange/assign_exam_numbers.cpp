@@ -38,7 +38,8 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
     }
     examinees.cells(1, col[k]).set_value(kAssignmentHeadings[k]);
   }
-  for (int32_t k = 0; k < kAssignmentColumnCount; ++k) examinees.columns(col[k]).font().set_color_index(kWrittenColorIndex);
+  for (int32_t k = 0; k < kAssignmentColumnCount; ++k)
+    examinees.columns(col[k]).font().set_color_index(kWrittenColorIndex);
   examinees.columns(col[kAssignedExamNumber]).set_number_format_local("@");
   examinees.columns(col[kAssignedSeatNumber]).set_number_format_local("@");
   examinees.columns(col[kAssignedRoom]).set_number_format_local("@");
@@ -122,7 +123,8 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
 
   AddGroupCounts(examinees, E, kSchoolCount);
   AddGroupCounts(examinees, E, kGradeCount);
-  if (!AddGroupCounts(examinees, E, kClassCount)) AddGroupCounts(examinees, E, kClassCountAlternative);
+  if (!AddGroupCounts(examinees, E, kClassCount))
+    AddGroupCounts(examinees, E, kClassCountAlternative);
 
   const int32_t c = FindHeaderColumn(examinees, 1, kExamNumberHeading);
   examinees.cells(1, c).current_region().sort(examinees.cells(1, c), host::SortOrder::Ascending,
@@ -136,11 +138,11 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
     T = CheckedAdd(T, room_sheet.cells(r, kRoomPlacesColumn).value().to_int32());
   const int32_t X = E - 1;
   if (T > X) {
-    component::ShowNotice(self, "“考场表”总人数比“考生表”总人数多 " + std::to_string(int64_t{T} - X) +
-                                 " 人，请检查！");
+    component::ShowNotice(self, "“考场表”总人数比“考生表”总人数多 " +
+                                    std::to_string(int64_t{T} - X) + " 人，请检查！");
   } else if (T < X) {
-    component::ShowNotice(self, "“考场表”总人数比“考生表”总人数少 " + std::to_string(int64_t{X} - T) +
-                                 " 人，请检查！");
+    component::ShowNotice(self, "“考场表”总人数比“考生表”总人数少 " +
+                                    std::to_string(int64_t{X} - T) + " 人，请检查！");
   }
   component::SignalDone(self);
 }

@@ -56,7 +56,7 @@ void Trapped(Stretch&& stretch, OnFailure&& on_failure) {
     on_failure(e);
   } catch (const std::bad_alloc&) {
     on_failure(host::HostError(host::kComponentSource, host::kOutOfMemory,
-                                     host::standard_description(host::kOutOfMemory)));
+                               host::standard_description(host::kOutOfMemory)));
   } catch (const std::exception& e) {
     on_failure(host::HostError(host::kComponentSource, host::kInvalidArgument, e.what()));
   } catch (...) {
@@ -75,8 +75,8 @@ std::span<const EventRow> EventTable() {
   return kEvents;
 }
 
-void Dispatch(component::Component& self, host::Application& EA, host::Form& UF, std::string_view strFlag,
-              std::span<const EventRow> table) {
+void Dispatch(component::Component& self, host::Application& EA, host::Form& UF,
+              std::string_view strFlag, std::span<const EventRow> table) {
   bool box_shown = false;
   auto error_box = [&](const host::HostError& e) {
     if (box_shown) return;

@@ -49,8 +49,8 @@ class torb {
 // DisplayAlerts and ScreenUpdating on again. A failure shows the error box
 // once and goes on with the exit step; a failing exit step never shows a
 // second box. Nothing the handler did before failing is undone.
-void Dispatch(component::Component& self, host::Application& EA, host::Form& UF, std::string_view strFlag,
-              std::span<const EventRow> table);
+void Dispatch(component::Component& self, host::Application& EA, host::Form& UF,
+              std::string_view strFlag, std::span<const EventRow> table);
 
 // The event table MyFunClick routes through, in the order it is searched.
 std::span<const EventRow> EventTable();

@@ -86,14 +86,14 @@ void GenerateTables(component::Component& self, host::Application& EA, host::For
   const host::Range table = data.cells(1, 1).current_region();
   if (table.area().col2 > kLastTableColumn) {
     component::ShowNotice(self, "“" + dataSheetName + "”的表格超过第" +
-                                 std::to_string(kLastTableColumn) + "列，无法生成。");
+                                    std::to_string(kLastTableColumn) + "列，无法生成。");
     return;
   }
   // The copy and its clearing would overwrite and then erase what the user
   // keeps there.
   if (ScratchAreaHasValues(data, table, self.WorkColumn)) {
     component::ShowNotice(self, "“" + dataSheetName + "”第" + std::to_string(kLastTableColumn + 1) +
-                                 "列及右侧有数据，无法生成。");
+                                    "列及右侧有数据，无法生成。");
     return;
   }
   ScratchCopy scratch(data, self.WorkColumn);

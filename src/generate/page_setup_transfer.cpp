@@ -28,7 +28,8 @@ T& Use(T* object) {
 
 }  // namespace
 
-void SavePageSetup(component::Component& self, host::Application& EA, const std::string& sheetName) {
+void SavePageSetup(component::Component& self, host::Application& EA,
+                   const std::string& sheetName) {
   host::Worksheet* dtb = nullptr;
   IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(templates::kSettingsSheet); });
   IgnoreFailure([&] { Use(dtb).cells(kCaptureRow, kCaptureFlagColumn).set_value(true); });

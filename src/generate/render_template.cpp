@@ -335,7 +335,7 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
   }
   if (bodyBounds.endColumn == 0) {
     component::ShowNotice(self,
-                       MissingEndMarkerMessage(templateName, bodyBounds.firstRow, kBodyMarker));
+                          MissingEndMarkerMessage(templateName, bodyBounds.firstRow, kBodyMarker));
     return false;
   }
   layout.body = ScanArea(tpl, bodyBounds);

@@ -31,8 +31,12 @@ class Workbooks {
    public:
     iterator(Application* a, int32_t i) : app_(a), i_(i) {}
     Workbook& operator*() const;
-    iterator& operator++() { ++i_; return *this; }
+    iterator& operator++() {
+      ++i_;
+      return *this;
+    }
     bool operator!=(const iterator& o) const { return i_ != o.i_; }
+
    private:
     Application* app_;
     int32_t i_;

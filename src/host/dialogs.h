@@ -17,8 +17,8 @@ class Dialogs {
  public:
   virtual ~Dialogs() = default;
   // Modal; holds the call until answered. Never fails.
-  virtual MessageResult message_box(std::string_view text, MessageButtons buttons,
-                                    MessageIcon icon, std::string_view title) = 0;
+  virtual MessageResult message_box(std::string_view text, MessageButtons buttons, MessageIcon icon,
+                                    std::string_view title) = 0;
   // Returns the typed text, or "" on Cancel.
   virtual std::string input_box(std::string_view prompt, std::string_view title,
                                 std::string_view default_text) = 0;

@@ -12,7 +12,7 @@ struct FontInfo {
   std::string name;
   double size = 11;
   bool bold = false;
-  int32_t color_index = 0;  // 0: automatic (or a colour outside the palette)
+  int32_t color_index = 0;    // 0: automatic (or a colour outside the palette)
   int32_t underline = -4142;  // xlUnderlineStyleNone; 2 single, -4119 double
 };
 

@@ -12,7 +12,15 @@
 
 namespace kelv::host {
 
-enum class ControlKind { TextBox, ComboBox, ListBox, CheckBox, OptionButton, CommandButton, MultiPage };
+enum class ControlKind {
+  TextBox,
+  ComboBox,
+  ListBox,
+  CheckBox,
+  OptionButton,
+  CommandButton,
+  MultiPage
+};
 
 // One control. A member the control's kind does not have fails with
 // kInvalidArgument and changes nothing.

@@ -8,15 +8,26 @@
 namespace kelv::host {
 
 enum class PageSetupProperty {
-  LeftHeader, CenterHeader, RightHeader,
-  LeftFooter, CenterFooter, RightFooter,   // texts with &P / &N codes
-  TopMargin, BottomMargin, LeftMargin, RightMargin, HeaderMargin, FooterMargin,  // points
-  Orientation,         // 1 portrait, 2 landscape
-  PaperSize,           // paper code, 9 = A4
-  Zoom,                // 10..400, or False for fit-to-pages
-  FitToPagesWide, FitToPagesTall,
-  PrintQuality,        // dots per inch
-  CenterHorizontally, CenterVertically,  // Booleans
+  LeftHeader,
+  CenterHeader,
+  RightHeader,
+  LeftFooter,
+  CenterFooter,
+  RightFooter,  // texts with &P / &N codes
+  TopMargin,
+  BottomMargin,
+  LeftMargin,
+  RightMargin,
+  HeaderMargin,
+  FooterMargin,  // points
+  Orientation,   // 1 portrait, 2 landscape
+  PaperSize,     // paper code, 9 = A4
+  Zoom,          // 10..400, or False for fit-to-pages
+  FitToPagesWide,
+  FitToPagesTall,
+  PrintQuality,  // dots per inch
+  CenterHorizontally,
+  CenterVertically,  // Booleans
 };
 
 class Worksheet;

@@ -55,9 +55,9 @@ class Range {
   Range merge_area() const;
   void clear() const;
   void clear_contents() const;
-  void copy() const;                     // onto the application clipboard
-  void paste_special_values() const;     // clipboard values into this cell
-  void delete_shift_up() const;          // Delete Shift:=xlUp
+  void copy() const;                  // onto the application clipboard
+  void paste_special_values() const;  // clipboard values into this cell
+  void delete_shift_up() const;       // Delete Shift:=xlUp
   void sort(const Range& key1, SortOrder order1, SortHeader header) const;
   // Returns True when something matched (the runtime ignores the result).
   bool replace(std::string_view what, std::string_view replacement, LookAt look_at,

@@ -13,14 +13,14 @@
 namespace kelv::host {
 
 struct DialogRecord {
-  std::string kind;     // "message", "input", "tone", "document", "resizable"
+  std::string kind;  // "message", "input", "tone", "document", "resizable"
   std::string title;
-  std::string text;     // message text, input prompt, document path, caption
-  std::string buttons;  // "OK" or "YesNo" for messages
-  std::string icon;     // "none" or "critical" for messages
-  std::string default_text;  // input boxes
+  std::string text;                   // message text, input prompt, document path, caption
+  std::string buttons;                // "OK" or "YesNo" for messages
+  std::string icon;                   // "none" or "critical" for messages
+  std::string default_text;           // input boxes
   std::optional<std::string> answer;  // "OK"/"Yes"/"No", the typed text; nullopt: Cancel
-  bool defaulted = false;  // no answer was queued
+  bool defaulted = false;             // no answer was queued
   int hertz = 0, milliseconds = 0;
 };
 

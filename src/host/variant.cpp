@@ -25,10 +25,14 @@ bool iequals_ascii(std::string_view a, std::string_view b) {
   return true;
 }
 
-HostError invalid_null() { return HostError::host(kInvalidUseOfNull); }
+HostError invalid_null() {
+  return HostError::host(kInvalidUseOfNull);
+}
 
 // Rounds half to even, as the runtime's integer conversions do.
-double round_even(double d) { return d - std::remainder(d, 1.0); }
+double round_even(double d) {
+  return d - std::remainder(d, 1.0);
+}
 
 double number_of(const Variant& v) {
   switch (v.kind()) {
@@ -53,7 +57,9 @@ double number_of(const Variant& v) {
 
 }  // namespace
 
-std::string_view cell_error_text(CellError e) { return kErrorTexts[static_cast<int>(e)]; }
+std::string_view cell_error_text(CellError e) {
+  return kErrorTexts[static_cast<int>(e)];
+}
 
 bool parse_cell_error(std::string_view text, CellError* out) {
   for (size_t i = 0; i < std::size(kErrorTexts); ++i)
@@ -158,10 +164,14 @@ float Variant::to_single() const {
   return static_cast<float>(d);
 }
 
-double Variant::to_double() const { return number_of(*this); }
+double Variant::to_double() const {
+  return number_of(*this);
+}
 
 bool values_equal(const Variant& a, const Variant& b) {
-  auto blank = [](const Variant& v) { return v.is_empty() || (v.is_text() && v.as_text().empty()); };
+  auto blank = [](const Variant& v) {
+    return v.is_empty() || (v.is_text() && v.as_text().empty());
+  };
   if (blank(a) || blank(b)) return blank(a) && blank(b);
   if (a.kind() != b.kind()) return false;
   switch (a.kind()) {

@@ -17,7 +17,7 @@ namespace kelv::host {
 // Cell error values, in the order the file format lists them.
 enum class CellError : uint8_t { Null, Div0, Value, Ref, Name, Num, NA, GettingData };
 
-std::string_view cell_error_text(CellError e);            // "#N/A", "#VALUE!", ...
+std::string_view cell_error_text(CellError e);  // "#N/A", "#VALUE!", ...
 bool parse_cell_error(std::string_view text, CellError* out);
 
 class Variant {
@@ -25,14 +25,14 @@ class Variant {
   enum class Kind : uint8_t { Empty, Null, Boolean, Number, Text, Error };
 
   Variant() = default;
-  Variant(bool b) : v_(b) {}                      // NOLINT(google-explicit-constructor)
-  Variant(double d) : v_(d) {}                    // NOLINT
-  Variant(int i) : v_(static_cast<double>(i)) {}  // NOLINT
-  Variant(int64_t i) : v_(static_cast<double>(i)) {}  // NOLINT
-  Variant(std::string s) : v_(std::move(s)) {}    // NOLINT
+  Variant(bool b) : v_(b) {}                           // NOLINT(google-explicit-constructor)
+  Variant(double d) : v_(d) {}                         // NOLINT
+  Variant(int i) : v_(static_cast<double>(i)) {}       // NOLINT
+  Variant(int64_t i) : v_(static_cast<double>(i)) {}   // NOLINT
+  Variant(std::string s) : v_(std::move(s)) {}         // NOLINT
   Variant(std::string_view s) : v_(std::string(s)) {}  // NOLINT
-  Variant(const char* s) : v_(std::string(s)) {}  // NOLINT
-  Variant(CellError e) : v_(e) {}                 // NOLINT
+  Variant(const char* s) : v_(std::string(s)) {}       // NOLINT
+  Variant(CellError e) : v_(e) {}                      // NOLINT
 
   static Variant null() {
     Variant v;
@@ -55,12 +55,12 @@ class Variant {
   CellError as_error() const { return std::get<CellError>(v_); }
 
   // Conversions of the runtime. Each throws HostError on failure.
-  std::string to_text() const;   // empty -> "", True/False, shortest 15-digit number
-  int32_t to_int32() const;      // banker's rounding; 13 on mismatch, 6 on overflow
+  std::string to_text() const;  // empty -> "", True/False, shortest 15-digit number
+  int32_t to_int32() const;     // banker's rounding; 13 on mismatch, 6 on overflow
   int16_t to_int16() const;
-  bool to_bool() const;          // null counts as False (check boxes)
+  bool to_bool() const;  // null counts as False (check boxes)
   float to_single() const;
-  double to_double() const;      // like to_single without narrowing
+  double to_double() const;  // like to_single without narrowing
 
   // Exact structural equality (same kind, same payload).
   bool operator==(const Variant& o) const = default;

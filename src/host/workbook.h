@@ -29,8 +29,12 @@ class Worksheets {
    public:
     iterator(Workbook* b, int32_t i) : book_(b), i_(i) {}
     Worksheet& operator*() const;
-    iterator& operator++() { ++i_; return *this; }
+    iterator& operator++() {
+      ++i_;
+      return *this;
+    }
     bool operator!=(const iterator& o) const { return i_ != o.i_; }
+
    private:
     Workbook* book_;
     int32_t i_;

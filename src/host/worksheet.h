@@ -25,8 +25,8 @@ class Worksheet {
   virtual ~Worksheet() = default;
 
   // --- The object model --------------------------------------------------
-  Range cells(int32_t row, int32_t column);           // 1004 outside the sheet
-  Range range(const Range& from, const Range& to);    // the block spanning both cells
+  Range cells(int32_t row, int32_t column);         // 1004 outside the sheet
+  Range range(const Range& from, const Range& to);  // the block spanning both cells
   Range rows(int32_t row);
   Range columns(int32_t column);
   Range used_range();

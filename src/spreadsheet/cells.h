@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -140,6 +141,24 @@ inline std::pair<CellIter, CellIter> ensure_span(Sheet& s, int32_t r, int32_t c1
     KELV_DCHECK(sorted(row));
   }
   return {b, e};
+}
+
+// Stores `cell` in the row at its column, in place of a cell already there,
+// so the row stays sorted. A cell past the row's last one, the usual case
+// when rows are read in order, is appended without a search.
+inline void put(Row& row, Cell&& cell) {
+  if (row.cells.empty() || row.cells.back().col < cell.col) {
+    row.cells.push_back(std::move(cell));
+    return;
+  }
+  auto it = lower(row, cell.col);
+  if (it != row.cells.end() && it->col == cell.col) {
+    *it = std::move(cell);
+  } else {
+    it = row.cells.insert(it, std::move(cell));
+  }
+  KELV_DCHECK(it == row.cells.begin() || std::prev(it)->col < it->col);
+  KELV_DCHECK(std::next(it) == row.cells.end() || it->col < std::next(it)->col);
 }
 
 inline bool has_value(const Cell& c) {

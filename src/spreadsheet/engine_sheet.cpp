@@ -838,6 +838,112 @@ void EngineSheet::paste_values_at(int32_t row, int32_t column) {
 
 // --- Sort ---------------------------------------------------------------------------
 
+namespace {
+
+// A row's key: its class (numbers, texts, Booleans, errors; 4 for an empty
+// key, which always sorts last), then a number or a text's collation key.
+struct SortKey {
+  uint8_t cls = 4;
+  double num = 0;
+  uint32_t off = 0, len = 0;  // the collation key within SortKeys::text
+};
+
+struct SortKeys {
+  std::vector<SortKey> keys;  // one per row sorted, from the first
+  std::string text;           // the texts' collation keys, end to end
+};
+
+SortKeys sort_keys(const Sheet& s, int32_t first, size_t n, int32_t key_column) {
+  SortKeys out;
+  out.keys.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    const Cell* c = cells::find(s, first + static_cast<int32_t>(i), key_column);
+    if (!c || is_blank(c->value)) continue;
+    SortKey& k = out.keys[i];
+    const Variant& v = c->value;
+    if (v.is_number()) {
+      k.cls = 0;
+      k.num = v.as_number();
+    } else if (v.is_text()) {
+      k.cls = 1;
+      k.off = static_cast<uint32_t>(out.text.size());
+      text::append_sort_key(v.as_text(), out.text);
+      k.len = static_cast<uint32_t>(out.text.size()) - k.off;
+    } else if (v.is_bool()) {
+      k.cls = 2;
+      k.num = v.as_bool() ? 1 : 0;
+    } else if (v.is_error()) {
+      k.cls = 3;  // every error sorts equal to every other
+    }
+  }
+  return out;
+}
+
+// The rows' new order, stable: order[i] is the row (counted from the first)
+// that goes to place i.
+std::vector<uint32_t> sorted_order(const SortKeys& k, bool descending) {
+  std::vector<uint32_t> order(k.keys.size());
+  std::iota(order.begin(), order.end(), 0u);
+  auto cmp = [&](const SortKey& a, const SortKey& b) {  // <0, 0, >0 in ascending order
+    if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
+    if (a.cls == 1) {
+      const int r =
+          std::memcmp(k.text.data() + a.off, k.text.data() + b.off, std::min(a.len, b.len));
+      if (r != 0) return r;
+      return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
+    }
+    return a.num < b.num ? -1 : (a.num > b.num ? 1 : 0);
+  };
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+    const SortKey& a = k.keys[x];
+    const SortKey& b = k.keys[y];
+    if (a.cls == 4 || b.cls == 4) return a.cls != 4 && b.cls == 4;
+    if (descending) {
+      if (a.cls != b.cls) return a.cls > b.cls;
+      return cmp(a, b) > 0;
+    }
+    return cmp(a, b) < 0;
+  });
+  return order;
+}
+
+// Moves each row's cells within columns [col1, col2] to the row's new place;
+// formulas are adjusted as the rows they move with.
+void reorder_rows(Sheet& s, int32_t first, int32_t col1, int32_t col2,
+                  const std::vector<uint32_t>& order) {
+  const size_t n = order.size();
+  // Lift each row's block out, then put the blocks back in the new order.
+  std::vector<std::vector<Cell>> blocks(n);
+  for (size_t i = 0; i < n; ++i) {
+    Row& row = s.rows[static_cast<size_t>(first - 1) + i];
+    auto [b, e] = cells::span(row, col1, col2);
+    if (b == row.cells.begin() && e == row.cells.end()) {
+      blocks[i].swap(row.cells);
+    } else {
+      blocks[i].assign(std::make_move_iterator(b), std::make_move_iterator(e));
+      row.cells.erase(b, e);
+    }
+  }
+  for (size_t i = 0; i < n; ++i) {
+    const auto from = order[i];
+    std::vector<Cell>& block = blocks[from];
+    const auto shift = static_cast<int32_t>(i) - static_cast<int32_t>(from);
+    if (shift != 0)
+      for (Cell& c : block)
+        if (c.formula) c.formula = moved(*c.formula, shift, 0);
+    Row& row = s.rows[static_cast<size_t>(first - 1) + i];
+    if (row.cells.empty()) {
+      row.cells.swap(block);
+    } else {
+      auto at = cells::lower(row, col1);
+      row.cells.insert(at, std::make_move_iterator(block.begin()),
+                       std::make_move_iterator(block.end()));
+    }
+  }
+}
+
+}  // namespace
+
 void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder order,
                        host::SortHeader header) {
   check_rect(area_in);
@@ -857,7 +963,6 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
   const int32_t last = std::min(area.row2, cells::last_row(s));
   if (first >= last) return;
   const auto n = static_cast<size_t>(last) - static_cast<size_t>(first) + 1;
-  const bool descending = order == host::SortOrder::Descending;
   // Merges within one row move with it; any other merge in the sorted rows
   // would be torn apart.
   const Rect data{first, area.col1, last, area.col2};
@@ -868,56 +973,8 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
       throw HostError::host(kRefused, "不能对含有跨行或跨出区域的合并单元格的区域排序");
   }
 
-  // Classes: numbers, texts, Booleans, errors; empty keys always last.
-  struct Key {
-    uint8_t cls = 4;
-    double num = 0;
-    uint32_t off = 0, len = 0;
-  };
-  std::vector<Key> keys(n);
-  std::string text_keys;
-  for (size_t i = 0; i < n; ++i) {
-    const Cell* c = cells::find(s, first + static_cast<int32_t>(i), key_column);
-    if (!c || is_blank(c->value)) continue;
-    Key& k = keys[i];
-    const Variant& v = c->value;
-    if (v.is_number()) {
-      k.cls = 0;
-      k.num = v.as_number();
-    } else if (v.is_text()) {
-      k.cls = 1;
-      k.off = static_cast<uint32_t>(text_keys.size());
-      text::append_sort_key(v.as_text(), text_keys);
-      k.len = static_cast<uint32_t>(text_keys.size()) - k.off;
-    } else if (v.is_bool()) {
-      k.cls = 2;
-      k.num = v.as_bool() ? 1 : 0;
-    } else if (v.is_error()) {
-      k.cls = 3;  // every error sorts equal to every other
-    }
-  }
-  std::vector<uint32_t> perm(n);
-  std::iota(perm.begin(), perm.end(), 0u);
-  auto cmp = [&](const Key& a, const Key& b) {  // <0, 0, >0 in ascending order
-    if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
-    if (a.cls == 1) {
-      const int r =
-          std::memcmp(text_keys.data() + a.off, text_keys.data() + b.off, std::min(a.len, b.len));
-      if (r != 0) return r;
-      return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
-    }
-    return a.num < b.num ? -1 : (a.num > b.num ? 1 : 0);
-  };
-  std::stable_sort(perm.begin(), perm.end(), [&](uint32_t x, uint32_t y) {
-    const Key& a = keys[x];
-    const Key& b = keys[y];
-    if (a.cls == 4 || b.cls == 4) return a.cls != 4 && b.cls == 4;
-    if (descending) {
-      if (a.cls != b.cls) return a.cls > b.cls;
-      return cmp(a, b) > 0;
-    }
-    return cmp(a, b) < 0;
-  });
+  const std::vector<uint32_t> perm =
+      sorted_order(sort_keys(s, first, n, key_column), order == host::SortOrder::Descending);
   bool identity = true;
   for (size_t i = 0; i < n && identity; ++i) identity = perm[i] == i;
   if (identity) return;
@@ -933,35 +990,7 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
     remove_merges(row_merges);
     for (const Rect& m : moved_merges) add_merge(m);
   }
-
-  // Lift each row's block out, then put the blocks back in the new order.
-  std::vector<std::vector<Cell>> blocks(n);
-  for (size_t i = 0; i < n; ++i) {
-    Row& row = s.rows[static_cast<size_t>(first - 1) + i];
-    auto [b, e] = cells::span(row, area.col1, area.col2);
-    if (b == row.cells.begin() && e == row.cells.end()) {
-      blocks[i].swap(row.cells);
-    } else {
-      blocks[i].assign(std::make_move_iterator(b), std::make_move_iterator(e));
-      row.cells.erase(b, e);
-    }
-  }
-  for (size_t i = 0; i < n; ++i) {
-    const auto from = perm[i];
-    std::vector<Cell>& block = blocks[from];
-    const auto shift = static_cast<int32_t>(i) - static_cast<int32_t>(from);
-    if (shift != 0)
-      for (Cell& c : block)
-        if (c.formula) c.formula = moved(*c.formula, shift, 0);
-    Row& row = s.rows[static_cast<size_t>(first - 1) + i];
-    if (row.cells.empty()) {
-      row.cells.swap(block);
-    } else {
-      auto at = cells::lower(row, area.col1);
-      row.cells.insert(at, std::make_move_iterator(block.begin()),
-                       std::make_move_iterator(block.end()));
-    }
-  }
+  reorder_rows(s, first, area.col1, area.col2, perm);
   touch(area.col1, area.col2);
 }
 
@@ -1122,6 +1151,8 @@ void EngineSheet::set_vertical_alignment(const Rect& area, int32_t xl) {
 
 void EngineSheet::ensure_merge_index() const {
   if (merge_indexed_ == sheet_->merges.size()) return;
+  // The index keys merges by their first cell: it relies on no two sharing one.
+  KELV_DCHECK(merges_disjoint(*sheet_));
   merge_index_.clear();
   merge_max_rows_ = 1;
   for (size_t i = 0; i < sheet_->merges.size(); ++i) {

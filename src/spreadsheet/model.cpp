@@ -1,12 +1,35 @@
 #include "spreadsheet/model.h"
 
+#include <algorithm>
 #include <functional>
+#include <map>
 
 namespace kelv::spreadsheet {
 namespace {
 
 void mix(size_t& seed, size_t v) {
   seed ^= v + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+}
+
+// The merges in their order, less each one that overlaps a merge kept
+// before it; with drop_single, less the one-cell ones too.
+std::vector<host::Rect> first_disjoint(const std::vector<host::Rect>& merges, bool drop_single) {
+  std::multimap<int32_t, host::Rect> kept;  // by first row
+  int32_t tallest = 1;
+  std::vector<host::Rect> out;
+  out.reserve(merges.size());
+  for (const host::Rect& m : merges) {
+    if (drop_single && m.rows() == 1 && m.columns() == 1) continue;
+    bool clash = false;
+    for (auto it = kept.lower_bound(m.row1 - tallest + 1);
+         !clash && it != kept.end() && it->first <= m.row2; ++it)
+      clash = it->second.intersects(m);
+    if (clash) continue;
+    kept.emplace(m.row1, m);
+    tallest = std::max(tallest, m.rows());
+    out.push_back(m);
+  }
+  return out;
 }
 
 size_t hash_color(const Color& c) {
@@ -54,6 +77,14 @@ void StyleTable::assign(std::vector<Style> styles) {
   index_.clear();
   // The first occurrence of a format keeps its id, so the file's order wins.
   for (uint32_t i = 0; i < styles_.size(); ++i) index_.emplace(styles_[i], i);
+}
+
+void keep_disjoint_merges(Sheet& sheet) {
+  sheet.merges = first_disjoint(sheet.merges, true);
+}
+
+bool merges_disjoint(const Sheet& sheet) {
+  return first_disjoint(sheet.merges, false).size() == sheet.merges.size();
 }
 
 }  // namespace kelv::spreadsheet

@@ -49,9 +49,9 @@ struct Font {
   std::string underline;   // "" none, "single", "double", "singleAccounting", ...
   std::string vert_align;  // "" or "superscript" / "subscript"
   Color color;
-  int32_t family = 0;      // 0: not given
-  int32_t charset = -1;    // -1: not given
-  std::string scheme;      // "" / "minor" / "major"
+  int32_t family = 0;    // 0: not given
+  int32_t charset = -1;  // -1: not given
+  std::string scheme;    // "" / "minor" / "major"
   bool operator==(const Font&) const = default;
 };
 
@@ -132,8 +132,8 @@ struct Formula {
 struct Cell {
   int32_t col = 0;
   uint32_t style = 0;
-  Variant value;                            // the constant, or the formula's cached value
-  std::shared_ptr<const Formula> formula;   // null for constants
+  Variant value;                           // the constant, or the formula's cached value
+  std::shared_ptr<const Formula> formula;  // null for constants
 };
 
 struct Row {
@@ -180,14 +180,14 @@ struct PageSetupModel {
   // Margins in inches, as the file stores them.
   double left_margin = 0.7, right_margin = 0.7, top_margin = 0.75, bottom_margin = 0.75;
   double header_margin = 0.3, footer_margin = 0.3;
-  int32_t paper_size = 9;        // A4
-  int32_t orientation = 0;       // 0 default (portrait), 1 portrait, 2 landscape
-  int32_t scale = 100;           // Zoom when not fitting to pages
-  bool fit_to_page = false;      // Zoom False
+  int32_t paper_size = 9;    // A4
+  int32_t orientation = 0;   // 0 default (portrait), 1 portrait, 2 landscape
+  int32_t scale = 100;       // Zoom when not fitting to pages
+  bool fit_to_page = false;  // Zoom False
   int32_t fit_to_width = 1, fit_to_height = 1;
   int32_t horizontal_dpi = 600;  // PrintQuality
   int32_t vertical_dpi = 600;
-  int32_t first_page_number = 0; // 0: auto
+  int32_t first_page_number = 0;  // 0: auto
   bool horizontal_centered = false;
   bool vertical_centered = false;
   bool print_grid_lines = false;
@@ -199,7 +199,7 @@ struct PageSetupModel {
 struct SheetView {
   int32_t active_row = 1, active_col = 1;
   std::vector<Rect> selection{Rect::cell(1, 1)};
-  int32_t top_row = 1, left_col = 1;  // scroll position
+  int32_t top_row = 1, left_col = 1;       // scroll position
   int32_t split_rows = 0, split_cols = 0;  // SplitRow / SplitColumn
   bool frozen = false;
   // With frozen panes, the scrolling pane's top-left cell; 0: just past
@@ -233,18 +233,26 @@ struct Sheet {
   std::string name;
   Visibility visibility = Visibility::Visible;
   Color tab_color;
-  std::vector<Row> rows;                       // rows[r - 1]; may be shorter than the last row
-  std::map<int32_t, ColumnInfo> columns;       // by column number
-  double default_row_height = 14.25;           // points
-  double default_column_width = 8.43;          // character units
+  std::vector<Row> rows;                  // rows[r - 1]; may be shorter than the last row
+  std::map<int32_t, ColumnInfo> columns;  // by column number
+  double default_row_height = 14.25;      // points
+  double default_column_width = 8.43;     // character units
   bool custom_default_height = false;
   std::vector<Rect> merges;
   PageSetupModel page_setup;
-  std::set<int32_t> row_breaks;                // manual breaks above these rows
+  std::set<int32_t> row_breaks;  // manual breaks above these rows
   std::vector<PictureModel> pictures;
   SheetView view;
-  SheetPassthrough passthrough;                // what the engine does not model
+  SheetPassthrough passthrough;  // what the engine does not model
 };
+
+// A sheet's merges never share a cell: merge look-ups, and every reader of a
+// saved file, rely on it. Merges from a file are kept as a desktop
+// application keeps them: a one-cell merge is no merge, and one overlapping
+// an earlier merge is dropped, as that application's repair of such a file
+// would.
+void keep_disjoint_merges(Sheet& sheet);
+bool merges_disjoint(const Sheet& sheet);
 
 struct DefinedName {
   std::string name;
@@ -262,9 +270,9 @@ struct Workbook {
   std::vector<DefinedName> defined_names;
   int32_t active_sheet = 0;
   int32_t first_visible_tab = 0;
-  double tab_ratio = 0.6;        // 0..1
-  bool macro_enabled = false;    // .xlsm
-  int32_t max_digit_width = 7;   // pixels, of the default font
+  double tab_ratio = 0.6;       // 0..1
+  bool macro_enabled = false;   // .xlsm
+  int32_t max_digit_width = 7;  // pixels, of the default font
   WorkbookPassthrough passthrough;
   // What the reader mended to open a damaged file, a line each, for the
   // front ends to show; empty for a sound file.

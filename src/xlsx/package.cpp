@@ -50,12 +50,14 @@ PackageReader::PackageReader(const std::string& file, UnpackLimits limits)
   if (!std::filesystem::is_regular_file(host::file_path(file), ec)) {
     throw host::HostError::host(host::kFileNotFound, "文件未找到：“" + file + "”");
   }
+  package_size_ = std::filesystem::file_size(host::file_path(file), ec);
+  if (ec) package_size_ = 0;
   open(open_archive(file, ZIP_RDONLY));
 }
 
 PackageReader::PackageReader(std::shared_ptr<const std::string> bytes, const std::string& name,
                              UnpackLimits limits)
-    : file_(name), bytes_(std::move(bytes)), limits_(limits) {
+    : file_(name), bytes_(std::move(bytes)), limits_(limits), package_size_(bytes_->size()) {
   zip_error_t error;
   zip_error_init(&error);
   zip* archive = nullptr;
@@ -245,6 +247,9 @@ bool PackageReader::whole_part(uint64_t i, const struct zip_stat& st, std::strin
       st.comp_method != ZIP_CM_DEFLATE || st.comp_size > (uint64_t{1} << 30)) {
     return false;
   }
+  // A compressed size larger than the package is a damaged entry: nothing is
+  // set aside for it, and the streaming read reports the damage.
+  if (st.comp_size > package_size_) return false;
   zip_file_t* f = zip_fopen_index(archive_, i, ZIP_FL_COMPRESSED);
   if (!f) fail(part, "无法解压");
   std::string packed(static_cast<size_t>(st.comp_size), '\0');

@@ -88,6 +88,7 @@ class PackageReader {
   std::string file_;
   std::shared_ptr<const std::string> bytes_;  // of a package in memory
   UnpackLimits limits_;
+  uint64_t package_size_ = 0;  // bytes of the whole package
   zip* archive_ = nullptr;
   std::unique_ptr<libdeflate_decompressor, FreeInflater> inflater_;
   std::vector<std::string> names_;

@@ -13,6 +13,7 @@
 #include "xlsx/drawing_part.h"
 #include "xlsx/opc.h"
 #include "xlsx/styles_part.h"
+#include "xlsx/workbook_part.h"
 #include "xlsx/worksheet_part.h"
 #include "xlsx/xlsx_format.h"
 #include "xlsx/xml_util.h"
@@ -176,7 +177,10 @@ class BookReader {
       SharedStringReader(strings).run(pkg_, strings_part);
       consumed_.insert(strings_part);
     }
-    read_workbook_part(workbook_part, sheet_rels, strings);
+    read_workbook_part(pkg_, workbook_part, sheet_rels, *book,
+                       [&](const std::string& sheet_part, spreadsheet::Sheet& sheet) {
+                         read_sheet(sheet_part, strings, sheet);
+                       });
     collect_raw_parts();
     return book;
   }
@@ -230,145 +234,6 @@ class BookReader {
       }
     }
     return usual;
-  }
-
-  void read_workbook_part(const std::string& part,
-                          const std::map<std::string, RawRelationship>& rels,
-                          const std::vector<std::string>& strings) {
-    pugi::xml_document doc = parse_part(pkg_, part);
-    pugi::xml_node root = doc.document_element();
-    if (local_name(root.name()) != "workbook") pkg_.fail(part, "根元素不是 workbook");
-    require_spreadsheet_root(pkg_, part, root);
-    auto& pass = book_->passthrough;
-    pass.workbook_namespaces = namespace_declarations(root);
-
-    // File sheet index -> model sheet index (sheets of other kinds are not kept).
-    std::vector<int32_t> index_map;
-    pugi::xml_node sheets = child(root, "sheets");
-    if (!sheets) pkg_.fail(part, "缺少 sheets 元素");
-    for (pugi::xml_node s : sheets.children()) {
-      if (local_name(s.name()) != "sheet") continue;
-      const std::string rid = rel_attr(s, "id");
-      auto it = rels.find(rid);
-      if (it == rels.end()) {
-        keep_other_sheet(s, rid, static_cast<int32_t>(index_map.size()));
-        index_map.push_back(-1);
-        continue;
-      }
-      const std::string& sheet_part = it->second.target;
-      if (!pkg_.has(sheet_part)) pkg_.fail(sheet_part, "工作表部件缺失");
-      auto sheet = std::make_unique<spreadsheet::Sheet>();
-      sheet->name = attr_str(s, "name");
-      const std::string state = attr_str(s, "state");
-      sheet->visibility = state == "hidden"       ? spreadsheet::Visibility::Hidden
-                          : state == "veryHidden" ? spreadsheet::Visibility::VeryHidden
-                                                  : spreadsheet::Visibility::Visible;
-      read_sheet(sheet_part, strings, *sheet);
-      index_map.push_back(static_cast<int32_t>(book_->sheets.size()));
-      book_->sheets.push_back(std::move(sheet));
-    }
-    if (book_->sheets.empty()) pkg_.fail(part, "工作簿中没有工作表");
-    const auto sheet_count = static_cast<int64_t>(index_map.size());
-    // A sheet index off the list is a local defect: what it points at is
-    // left out (nullopt) and the repair reported.
-    auto model_index = [&](int64_t file_index, const std::string& what,
-                           const char* repair) -> std::optional<int32_t> {
-      if (file_index >= 0 && file_index < sheet_count)
-        return index_map[static_cast<size_t>(file_index)];
-      book_->repairs.push_back(what + "：工作表索引 " + std::to_string(file_index) +
-                               " 超出范围（共 " + std::to_string(sheet_count) + " 张工作表），" +
-                               repair);
-      return std::nullopt;
-    };
-
-    if (pugi::xml_node views = child(root, "bookViews")) {
-      if (pugi::xml_node v = child(views, "workbookView")) {
-        const int64_t active_tab = attr_int(v, "activeTab", 0);
-        const int32_t active = model_index(active_tab, "活动工作表", "已改为第一张").value_or(0);
-        book_->active_sheet = std::max(0, active);
-        if (active < 0) {
-          for (auto& o : book_->passthrough.other_sheets) o.active = o.position == active_tab;
-        }
-        book_->first_visible_tab = std::max(
-            0, model_index(attr_int(v, "firstSheet", 0), "第一个标签", "已改为第一张").value_or(0));
-        book_->tab_ratio = std::clamp(attr_num(v, "tabRatio", 600) / 1000.0, 0.0, 1.0);
-        XmlOut rest;
-        for (pugi::xml_attribute a = v.first_attribute(); a; a = a.next_attribute()) {
-          const std::string_view an(a.name());
-          if (an != "activeTab" && an != "firstSheet" && an != "tabRatio") rest.attr(an, a.value());
-        }
-        book_->passthrough.workbook_view_attributes = std::move(rest.str());
-      }
-    }
-    if (pugi::xml_node names = child(root, "definedNames")) {
-      for (pugi::xml_node n : names.children()) {
-        if (local_name(n.name()) != "definedName") continue;
-        spreadsheet::DefinedName d;
-        d.name = attr_str(n, "name");
-        d.value = decode_escapes(n.text().get());
-        d.hidden = attr_bool(n, "hidden", false);
-        if (pugi::xml_attribute l = attr(n, "localSheetId")) {
-          const int64_t file_index = attr_int(n, "localSheetId", -1);
-          const std::optional<int32_t> local =
-              model_index(file_index, "名称“" + d.name + "”", "已略去这个名称");
-          if (!local) continue;
-          d.local_sheet = *local;
-          if (d.local_sheet < 0) {
-            keep_other_sheet_name(n, static_cast<int32_t>(file_index));
-            continue;
-          }
-        }
-        XmlOut extra;
-        for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-          const std::string_view an(a.name());
-          if (an != "name" && an != "localSheetId" && an != "hidden") extra.attr(an, a.value());
-        }
-        d.extra_attributes = std::move(extra.str());
-        book_->defined_names.push_back(std::move(d));
-      }
-    }
-    for (pugi::xml_node n : root.children()) {
-      if (n.type() != pugi::node_element) continue;
-      const std::string_view l = local_name(n.name());
-      if (l == "workbookPr") {
-        pass.workbook_pr_xml = node_xml(n);
-      } else if (l != "sheets" && l != "bookViews" && l != "definedNames" && l != "calcPr" &&
-                 l != "fileVersion") {
-        pass.workbook_extra_elements.push_back(node_xml(n));
-      }
-    }
-  }
-
-  // A chart sheet or the like: its entry and relationship are kept, its part
-  // is carried with the rest.
-  void keep_other_sheet(pugi::xml_node entry, const std::string& rid, int32_t position) {
-    auto& pass = book_->passthrough;
-    auto rel = std::find_if(pass.workbook_relationships.begin(), pass.workbook_relationships.end(),
-                            [&](const RawRelationship& r) { return r.id == rid; });
-    if (rel == pass.workbook_relationships.end()) return;  // a sheet without a part
-    spreadsheet::RawSheet raw;
-    raw.position = position;
-    raw.relationship = *rel;
-    XmlOut attrs;
-    for (pugi::xml_attribute a = entry.first_attribute(); a; a = a.next_attribute()) {
-      const std::string_view n(a.name());
-      if (n == "sheetId" || local_name(a.name()) == "id") continue;
-      attrs.attr(n, a.value());
-    }
-    raw.attributes = std::move(attrs.str());
-    pass.workbook_relationships.erase(rel);
-    pass.other_sheets.push_back(std::move(raw));
-  }
-
-  void keep_other_sheet_name(pugi::xml_node name, int32_t position) {
-    for (auto& o : book_->passthrough.other_sheets) {
-      if (o.position != position) continue;
-      XmlOut attrs;
-      for (pugi::xml_attribute a = name.first_attribute(); a; a = a.next_attribute()) {
-        if (std::string_view(a.name()) != "localSheetId") attrs.attr(a.name(), a.value());
-      }
-      o.defined_names.emplace_back(std::move(attrs.str()), decode_escapes(name.text().get()));
-    }
   }
 
   void read_sheet(const std::string& part, const std::vector<std::string>& strings,

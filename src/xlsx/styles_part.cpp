@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <unordered_map>
 
 #include "xlsx/package.h"
@@ -424,76 +425,142 @@ void read_styles(PackageReader& package, const std::string& part, spreadsheet::W
   book.max_digit_width = max_digit_width(book.styles.get(0).font);
 }
 
-std::string write_styles(const spreadsheet::Workbook& book) {
-  const auto& pass = book.passthrough;
-  const spreadsheet::StyleTable& table = book.styles;
+namespace {
 
-  // Number formats: the file's custom ids are kept for their codes.
-  std::map<std::string, int32_t> custom;
-  int32_t next_id = 164;
-  for (const auto& [id, code] : pass.number_formats) {
-    custom.emplace(code, id);
-    next_id = std::max(next_id, id + 1);
+// Number format ids of a file being written: the file's custom ids are kept
+// for their codes, new codes take the ids after them, built-in codes their
+// own. Each custom code used is listed once, in the order first used.
+class NumberFormats {
+ public:
+  explicit NumberFormats(const spreadsheet::WorkbookPassthrough& pass) : pass_(pass) {
+    for (const auto& [id, code] : pass.number_formats) {
+      custom_.emplace(code, id);
+      next_id_ = std::max(next_id_, id + 1);
+    }
   }
-  std::vector<std::pair<int32_t, std::string>> used_custom;
-  std::map<int32_t, bool> listed;
-  auto format_id = [&](const std::string& code) {
+
+  int32_t id(const std::string& code) {
     int32_t id = -1;
-    if (auto it = custom.find(code); it != custom.end()) {
+    if (auto it = custom_.find(code); it != custom_.end()) {
       id = it->second;
     } else {
       id = builtin_number_format_id(code);
       if (id >= 0) return id;
-      id = next_id++;
-      custom.emplace(code, id);
+      id = next_id_++;
+      custom_.emplace(code, id);
     }
-    if (!listed[id]) {
-      listed[id] = true;
-      used_custom.emplace_back(id, code);
-    }
+    list(id, code);
     return id;
-  };
-
-  EntryList<Font> fonts;
-  EntryList<Fill> fills;
-  EntryList<Border> borders;
-  for (const std::string& xml : pass.style_fonts) {
-    pugi::xml_document d;
-    fonts.add_raw(read_font(parse_fragment(d, xml, pass.styles_namespaces)), xml);
-  }
-  for (const std::string& xml : pass.style_fills) {
-    pugi::xml_document d;
-    fills.add_raw(read_fill(parse_fragment(d, xml, pass.styles_namespaces)), xml);
-  }
-  for (const std::string& xml : pass.style_borders) {
-    pugi::xml_document d;
-    borders.add_raw(read_border(parse_fragment(d, xml, pass.styles_namespaces)), xml);
-  }
-  if (fills.size() == 0) {
-    Fill gray;
-    gray.pattern = "gray125";
-    fills.index(Fill{});
-    fills.index(gray);
-  }
-  // Named-style formats of the file, and how many there are.
-  std::string style_xfs = pass.cell_style_xfs_xml;
-  size_t style_xf_count = 0;
-  if (!style_xfs.empty()) {
-    pugi::xml_document d;
-    pugi::xml_node x = parse_fragment(d, style_xfs, pass.styles_namespaces);
-    for (pugi::xml_node n : x.children()) style_xf_count += local_name(n.name()) == "xf";
   }
 
-  XmlOut xfs;
-  for (size_t i = 0; i < table.size(); ++i) {
-    const Style& s = table.get(static_cast<uint32_t>(i));
-    const int32_t nf = format_id(s.number_format);
-    const uint32_t font = fonts.index(s.font);
-    const uint32_t fill = fills.index(s.fill);
-    const uint32_t border = borders.index(s.border);
+  // <numFmts>: the codes used, then those of the file's named styles and
+  // differential formats, which stay listed.
+  void write(XmlOut& out) {
+    for (const auto& [id, code] : pass_.number_formats) list(id, code);
+    if (used_.empty()) return;
+    out.raw("<numFmts").attr("count", static_cast<int64_t>(used_.size())).raw(">");
+    for (const auto& [id, code] : used_)
+      out.raw("<numFmt").attr("numFmtId", int64_t{id}).attr("formatCode", code).raw("/>");
+    out.raw("</numFmts>");
+  }
+
+ private:
+  void list(int32_t id, const std::string& code) {
+    if (listed_.insert(id).second) used_.emplace_back(id, code);
+  }
+
+  const spreadsheet::WorkbookPassthrough& pass_;
+  std::map<std::string, int32_t> custom_;
+  int32_t next_id_ = 164;
+  std::vector<std::pair<int32_t, std::string>> used_;
+  std::set<int32_t> listed_;
+};
+
+class StylesWriter {
+ public:
+  explicit StylesWriter(const spreadsheet::Workbook& book)
+      : pass_(book.passthrough), table_(book.styles), formats_(pass_) {}
+
+  std::string run() {
+    keep_file_entries();
+    count_named_style_formats();
+    // The cell formats first: they add the fonts, fills, borders and number
+    // formats they use to the lists written before them.
+    XmlOut xfs;
+    for (size_t i = 0; i < table_.size(); ++i)
+      cell_format(xfs, table_.get(static_cast<uint32_t>(i)));
+
+    XmlOut out;
+    out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n");
+    out.raw("<styleSheet xmlns=\"").raw(kMainNs).raw("\"").raw(pass_.styles_namespaces).raw(">");
+    formats_.write(out);
+    entries(out, "fonts", fonts_, write_font);
+    entries(out, "fills", fills_, write_fill);
+    entries(out, "borders", borders_, write_border);
+    if (style_xf_count_) {
+      out.raw(pass_.cell_style_xfs_xml);
+    } else {
+      out.raw(
+          "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
+          "borderId=\"0\"/></cellStyleXfs>");
+    }
+    out.raw("<cellXfs").attr("count", static_cast<int64_t>(table_.size())).raw(">");
+    out.raw(xfs.str());
+    out.raw("</cellXfs>");
+    const std::string& extra = pass_.styles_extra_xml;
+    if (extra.find("cellStyles>") == std::string::npos &&
+        extra.find("cellStyles ") == std::string::npos) {
+      out.raw(
+          "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" "
+          "builtinId=\"0\"/></cellStyles>");
+    }
+    out.raw(extra);
+    out.raw("</styleSheet>");
+    return std::move(out.str());
+  }
+
+ private:
+  // The file's own fonts, fills and borders come first, as written, so the
+  // indices its named styles use stay valid; a table without fills gets the
+  // two every file starts with.
+  void keep_file_entries() {
+    for (const std::string& xml : pass_.style_fonts) {
+      pugi::xml_document d;
+      fonts_.add_raw(read_font(parse_fragment(d, xml, pass_.styles_namespaces)), xml);
+    }
+    for (const std::string& xml : pass_.style_fills) {
+      pugi::xml_document d;
+      fills_.add_raw(read_fill(parse_fragment(d, xml, pass_.styles_namespaces)), xml);
+    }
+    for (const std::string& xml : pass_.style_borders) {
+      pugi::xml_document d;
+      borders_.add_raw(read_border(parse_fragment(d, xml, pass_.styles_namespaces)), xml);
+    }
+    if (fills_.size() == 0) {
+      Fill gray;
+      gray.pattern = "gray125";
+      fills_.index(Fill{});
+      fills_.index(gray);
+    }
+  }
+
+  // The file's named-style formats, kept as written: how many there are.
+  void count_named_style_formats() {
+    if (pass_.cell_style_xfs_xml.empty()) return;
+    pugi::xml_document d;
+    pugi::xml_node x = parse_fragment(d, pass_.cell_style_xfs_xml, pass_.styles_namespaces);
+    for (pugi::xml_node n : x.children()) style_xf_count_ += local_name(n.name()) == "xf";
+  }
+
+  // One <xf> of cellXfs.
+  void cell_format(XmlOut& xfs, const Style& s) {
+    const int32_t nf = formats_.id(s.number_format);
+    const uint32_t font = fonts_.index(s.font);
+    const uint32_t fill = fills_.index(s.fill);
+    const uint32_t border = borders_.index(s.border);
     xfs.raw("<xf").attr("numFmtId", int64_t{nf}).attr("fontId", int64_t{font});
     xfs.attr("fillId", int64_t{fill}).attr("borderId", int64_t{border});
-    xfs.attr("xfId", int64_t{s.xf_id < style_xf_count ? s.xf_id : 0});
+    xfs.attr("xfId", int64_t{s.xf_id < style_xf_count_ ? s.xf_id : 0});
     if (s.quote_prefix) xfs.attr("quotePrefix", "1");
     if (nf) xfs.attr("applyNumberFormat", "1");
     if (font) xfs.attr("applyFont", "1");
@@ -505,21 +572,10 @@ std::string write_styles(const spreadsheet::Workbook& book) {
     if (protect) xfs.attr("applyProtection", "1");
     if (!align && !protect) {
       xfs.raw("/>");
-      continue;
+      return;
     }
     xfs.raw(">");
-    if (align) {
-      const auto& a = s.alignment;
-      xfs.raw("<alignment");
-      if (!a.horizontal.empty()) xfs.attr("horizontal", a.horizontal);
-      if (!a.vertical.empty()) xfs.attr("vertical", a.vertical);
-      if (a.text_rotation) xfs.attr("textRotation", int64_t{a.text_rotation});
-      if (a.wrap_text) xfs.attr("wrapText", "1");
-      if (a.indent) xfs.attr("indent", int64_t{a.indent});
-      if (a.shrink_to_fit) xfs.attr("shrinkToFit", "1");
-      if (a.reading_order) xfs.attr("readingOrder", int64_t{a.reading_order});
-      xfs.raw("/>");
-    }
+    if (align) alignment(xfs, s.alignment);
     if (protect) {
       xfs.raw("<protection");
       if (!s.protection.locked) xfs.attr("locked", "0");
@@ -529,67 +585,47 @@ std::string write_styles(const spreadsheet::Workbook& book) {
     xfs.raw("</xf>");
   }
 
-  XmlOut out;
-  out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n");
-  out.raw("<styleSheet xmlns=\"").raw(kMainNs).raw("\"").raw(pass.styles_namespaces).raw(">");
-  // Codes of the file's named styles and differential formats stay listed.
-  for (const auto& [id, code] : pass.number_formats) {
-    if (!listed[id]) {
-      listed[id] = true;
-      used_custom.emplace_back(id, code);
+  static void alignment(XmlOut& xfs, const spreadsheet::Alignment& a) {
+    xfs.raw("<alignment");
+    if (!a.horizontal.empty()) xfs.attr("horizontal", a.horizontal);
+    if (!a.vertical.empty()) xfs.attr("vertical", a.vertical);
+    if (a.text_rotation) xfs.attr("textRotation", int64_t{a.text_rotation});
+    if (a.wrap_text) xfs.attr("wrapText", "1");
+    if (a.indent) xfs.attr("indent", int64_t{a.indent});
+    if (a.shrink_to_fit) xfs.attr("shrinkToFit", "1");
+    if (a.reading_order) xfs.attr("readingOrder", int64_t{a.reading_order});
+    xfs.raw("/>");
+  }
+
+  // A list of fonts, fills or borders: the file's entries as written, the
+  // others as the model has them.
+  template <typename T>
+  static void entries(XmlOut& out, const char* name, const EntryList<T>& list,
+                      void (*write)(XmlOut&, const T&)) {
+    out.raw("<").raw(name).attr("count", static_cast<int64_t>(list.size())).raw(">");
+    for (size_t i = 0; i < list.size(); ++i) {
+      if (!list.raw(i).empty()) {
+        out.raw(list.raw(i));
+      } else {
+        write(out, list.item(i));
+      }
     }
+    out.raw("</").raw(name).raw(">");
   }
-  if (!used_custom.empty()) {
-    out.raw("<numFmts").attr("count", static_cast<int64_t>(used_custom.size())).raw(">");
-    for (const auto& [id, code] : used_custom)
-      out.raw("<numFmt").attr("numFmtId", int64_t{id}).attr("formatCode", code).raw("/>");
-    out.raw("</numFmts>");
-  }
-  out.raw("<fonts").attr("count", static_cast<int64_t>(fonts.size())).raw(">");
-  for (size_t i = 0; i < fonts.size(); ++i) {
-    if (!fonts.raw(i).empty()) {
-      out.raw(fonts.raw(i));
-    } else {
-      write_font(out, fonts.item(i));
-    }
-  }
-  out.raw("</fonts><fills").attr("count", static_cast<int64_t>(fills.size())).raw(">");
-  for (size_t i = 0; i < fills.size(); ++i) {
-    if (!fills.raw(i).empty()) {
-      out.raw(fills.raw(i));
-    } else {
-      write_fill(out, fills.item(i));
-    }
-  }
-  out.raw("</fills><borders").attr("count", static_cast<int64_t>(borders.size())).raw(">");
-  for (size_t i = 0; i < borders.size(); ++i) {
-    if (!borders.raw(i).empty()) {
-      out.raw(borders.raw(i));
-    } else {
-      write_border(out, borders.item(i));
-    }
-  }
-  out.raw("</borders>");
-  if (style_xf_count) {
-    out.raw(style_xfs);
-  } else {
-    out.raw(
-        "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
-        "borderId=\"0\"/></cellStyleXfs>");
-  }
-  out.raw("<cellXfs").attr("count", static_cast<int64_t>(table.size())).raw(">");
-  out.raw(xfs.str());
-  out.raw("</cellXfs>");
-  const std::string& extra = pass.styles_extra_xml;
-  if (extra.find("cellStyles>") == std::string::npos &&
-      extra.find("cellStyles ") == std::string::npos) {
-    out.raw(
-        "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" "
-        "builtinId=\"0\"/></cellStyles>");
-  }
-  out.raw(extra);
-  out.raw("</styleSheet>");
-  return std::move(out.str());
+
+  const spreadsheet::WorkbookPassthrough& pass_;
+  const spreadsheet::StyleTable& table_;
+  NumberFormats formats_;
+  EntryList<Font> fonts_;
+  EntryList<Fill> fills_;
+  EntryList<Border> borders_;
+  size_t style_xf_count_ = 0;
+};
+
+}  // namespace
+
+std::string write_styles(const spreadsheet::Workbook& book) {
+  return StylesWriter(book).run();
 }
 
 }  // namespace kelv::xlsx

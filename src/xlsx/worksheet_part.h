@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +16,95 @@ namespace kelv::xlsx {
 
 class PackageReader;
 
-// Position of a worksheet child element in the schema sequence; -1 when the
+// The children of <worksheet>, in the order the file format puts them. The
+// reader notes each element it keeps as raw XML by its place here; the writer
+// emits the elements it makes itself and the kept ones in this one order.
+enum class WorksheetElement : int32_t {
+  SheetPr,
+  Dimension,
+  SheetViews,
+  SheetFormatPr,
+  Cols,
+  SheetData,
+  SheetCalcPr,
+  SheetProtection,
+  ProtectedRanges,
+  Scenarios,
+  AutoFilter,
+  SortState,
+  DataConsolidate,
+  CustomSheetViews,
+  MergeCells,
+  PhoneticPr,
+  ConditionalFormatting,
+  DataValidations,
+  Hyperlinks,
+  PrintOptions,
+  PageMargins,
+  PageSetup,
+  HeaderFooter,
+  RowBreaks,
+  ColBreaks,
+  CustomProperties,
+  CellWatches,
+  IgnoredErrors,
+  SmartTags,
+  Drawing,
+  LegacyDrawing,
+  LegacyDrawingHF,
+  DrawingHF,
+  Picture,
+  OleObjects,
+  Controls,
+  WebPublishItems,
+  TableParts,
+  ExtLst,
+};
+
+inline constexpr std::string_view kWorksheetElements[] = {
+    "sheetPr",
+    "dimension",
+    "sheetViews",
+    "sheetFormatPr",
+    "cols",
+    "sheetData",
+    "sheetCalcPr",
+    "sheetProtection",
+    "protectedRanges",
+    "scenarios",
+    "autoFilter",
+    "sortState",
+    "dataConsolidate",
+    "customSheetViews",
+    "mergeCells",
+    "phoneticPr",
+    "conditionalFormatting",
+    "dataValidations",
+    "hyperlinks",
+    "printOptions",
+    "pageMargins",
+    "pageSetup",
+    "headerFooter",
+    "rowBreaks",
+    "colBreaks",
+    "customProperties",
+    "cellWatches",
+    "ignoredErrors",
+    "smartTags",
+    "drawing",
+    "legacyDrawing",
+    "legacyDrawingHF",
+    "drawingHF",
+    "picture",
+    "oleObjects",
+    "controls",
+    "webPublishItems",
+    "tableParts",
+    "extLst",
+};
+static_assert(std::size(kWorksheetElements) == static_cast<size_t>(WorksheetElement::ExtLst) + 1);
+
+// Position of a worksheet child element in kWorksheetElements; -1 when the
 // element is not part of a worksheet.
 int32_t worksheet_element_order(std::string_view local);
 

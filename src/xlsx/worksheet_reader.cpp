@@ -1,6 +1,7 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -14,6 +15,7 @@
 
 #include "host/constants.h"
 #include "host/host_error.h"
+#include "spreadsheet/cells.h"
 #include "xlsx/cell_ref.h"
 #include "xlsx/package.h"
 #include "xlsx/row_splitter.h"
@@ -100,29 +102,6 @@ void escape_plain(std::string& out, std::string_view v, bool attribute) {
   }
 }
 
-// Merges as a desktop application keeps them: a one-cell merge is no merge,
-// and one overlapping an earlier merge is dropped, as that application's
-// repair of such a file would. The engine's merge look-ups, and every
-// reader of a saved file, rely on merges being disjoint.
-void keep_disjoint_merges(std::vector<host::Rect>& merges) {
-  std::multimap<int32_t, host::Rect> kept;  // by first row
-  int32_t tallest = 1;
-  std::vector<host::Rect> out;
-  out.reserve(merges.size());
-  for (const host::Rect& m : merges) {
-    if (m.rows() == 1 && m.columns() == 1) continue;
-    bool clash = false;
-    for (auto it = kept.lower_bound(m.row1 - tallest + 1);
-         !clash && it != kept.end() && it->first <= m.row2; ++it)
-      clash = it->second.intersects(m);
-    if (clash) continue;
-    kept.emplace(m.row1, m);
-    tallest = std::max(tallest, m.rows());
-    out.push_back(m);
-  }
-  merges = std::move(out);
-}
-
 // Appends the attributes as written (qualified names, escaped values).
 void append_attributes(std::string& out, const char** atts,
                        const std::vector<std::string_view>& skip = {}) {
@@ -174,29 +153,59 @@ bool iso_to_serial(std::string_view s, double* out) {
   return true;
 }
 
-enum class Text { None, Value, InlineText, Formula, HeaderFooter, Ignore };
-
-// The top-level element being read.
-enum class Section {
-  None,
-  SheetData,
-  SheetPr,
-  SheetViews,
-  Cols,
-  MergeCells,
-  HeaderFooter,
-  RowBreaks
+// Where the parse is: what the element just opened is, one entry per level
+// of nesting. The rows of a sheet have a place for each of their levels;
+// elsewhere the place of a modelled top-level element says how its children
+// are read.
+enum class Place : uint8_t {
+  Document,          // outside the root element
+  Worksheet,         // among the root's children
+  Kept,              // inside an element kept as raw XML
+  Skipped,           // inside an element whose content the model does not use
+  SheetPr,           // among <sheetPr>'s children
+  SheetViews,        // among the sheet's views
+  FirstView,         // among the first view's pane and selections
+  Cols,              // among the column ranges
+  MergeCells,        // among the merged ranges
+  HeaderFooter,      // among the header and footer texts
+  HeaderFooterText,  // in one header or footer text
+  RowBreaks,         // among the page breaks between rows
+  SheetData,         // among the rows
+  Row,               // among a row's cells
+  Cell,              // among a cell's value, formula and inline string
+  Value,             // in a cell's <v>
+  Formula,           // in a cell's <f>
+  InlineString,      // in a cell's <is>, or a run of it
+  InlineText,        // in a <t> of an inline string
 };
 
-Section section_of(std::string_view local) {
-  if (local == "sheetData") return Section::SheetData;
-  if (local == "sheetPr") return Section::SheetPr;
-  if (local == "sheetViews") return Section::SheetViews;
-  if (local == "cols") return Section::Cols;
-  if (local == "mergeCells") return Section::MergeCells;
-  if (local == "headerFooter") return Section::HeaderFooter;
-  if (local == "rowBreaks") return Section::RowBreaks;
-  return Section::None;
+// The place of a top-level element the model reads; Kept for the others.
+Place section_place(WorksheetElement e) {
+  switch (e) {
+    case WorksheetElement::SheetPr:
+      return Place::SheetPr;
+    case WorksheetElement::SheetViews:
+      return Place::SheetViews;
+    case WorksheetElement::Cols:
+      return Place::Cols;
+    case WorksheetElement::SheetData:
+      return Place::SheetData;
+    case WorksheetElement::MergeCells:
+      return Place::MergeCells;
+    case WorksheetElement::HeaderFooter:
+      return Place::HeaderFooter;
+    case WorksheetElement::RowBreaks:
+      return Place::RowBreaks;
+    case WorksheetElement::Dimension:  // recomputed when written
+    case WorksheetElement::SheetFormatPr:
+    case WorksheetElement::PrintOptions:
+    case WorksheetElement::PageMargins:
+    case WorksheetElement::PageSetup:
+    case WorksheetElement::Drawing:
+      return Place::Skipped;  // all in the attributes
+    default:
+      return Place::Kept;
+  }
 }
 
 // The local part of a name as expat reports it (see QName), without
@@ -246,7 +255,7 @@ class Reader {
   WorksheetRead end() {
     feed("", 0, true);
     if (!seen_root_) package_.fail(part_, "不是工作表");
-    keep_disjoint_merges(sheet_.merges);
+    spreadsheet::keep_disjoint_merges(sheet_);
     const std::string where = "工作表“" + sheet_.name + "”：";
     if (bad_strings_) {
       repairs_.push_back(where + std::to_string(bad_strings_) +
@@ -325,7 +334,7 @@ class Reader {
     d.append("=\"");
     escape_plain(d, uri ? uri : "", true);
     d.push_back('"');
-    if (r->depth_ == 0 && prefix && std::strcmp(prefix, "r") != 0) {
+    if (r->places_[r->depth_] == Place::Document && prefix && std::strcmp(prefix, "r") != 0) {
       r->root_ns_.append(" xmlns:").append(prefix).append("=\"");
       escape_plain(r->root_ns_, uri ? uri : "", true);
       r->root_ns_.push_back('"');
@@ -338,149 +347,224 @@ class Reader {
   static void on_end(void* self, const XML_Char* name) { static_cast<Reader*>(self)->end(name); }
   static void on_text(void* self, const XML_Char* s, int len) {
     auto* r = static_cast<Reader*>(self);
-    if (r->capture_depth_) {
-      escape_plain(r->raw_, std::string_view(s, static_cast<size_t>(len)), false);
-      r->raw_open_ = false;
-      return;
+    switch (r->places_[r->depth_]) {
+      case Place::Kept:
+        escape_plain(r->raw_, std::string_view(s, static_cast<size_t>(len)), false);
+        r->raw_open_ = false;
+        break;
+      case Place::Value:
+      case Place::Formula:
+      case Place::InlineText:
+      case Place::HeaderFooterText:
+        r->buf_.append(s, static_cast<size_t>(len));
+        break;
+      default:
+        break;
     }
-    if (r->text_ != Text::None && r->text_ != Text::Ignore)
-      r->buf_.append(s, static_cast<size_t>(len));
   }
 
   void start(const char* name, const char** atts) {
-    if (++depth_ > kMaxXmlDepth)
+    const Place parent = places_[depth_];
+    if (++depth_ > kMaxXmlDepth) {
+      places_[depth_] = Place::Skipped;
       return stop("XML 嵌套超过 " + std::to_string(kMaxXmlDepth) + " 层");
-    if (capture_depth_) {
-      raw_start(name, atts);
-      pending_ns_.clear();
-      return;
     }
-    if (section_ == Section::SheetData && depth_ >= 3) {
-      pending_ns_.clear();
-      sheet_data_start(local_part(name), atts);
-      return;
-    }
-    QName q(name);
-    if (depth_ == 1) {
-      if (q.local != "worksheet" && q.local != "dialogsheet") {
-        stop("根元素不是 worksheet");
-        return;
-      }
-      if (!q.main()) {
-        stop("使用了无法识别的命名空间“" + std::string(q.uri) + "”");
-        return;
-      }
-      seen_root_ = true;
-      for (int i = 0; atts[i]; i += 2) {
-        QName a(atts[i]);
-        if (a.local == "Ignorable") {
-          root_ns_.push_back(' ');
-          a.append_qualified(root_ns_);
-          root_ns_.append("=\"");
-          escape_plain(root_ns_, atts[i + 1], true);
-          root_ns_.push_back('"');
-        }
-      }
-      sheet_.passthrough.root_namespaces = root_ns_;
-      sheet_.passthrough.sheet_format_absent = true;
-      pending_ns_.clear();
-      return;
-    }
-    if (depth_ == 2) {
-      section_ = q.main() ? section_of(q.local) : Section::None;
-      const int32_t order = q.main() ? worksheet_element_order(q.local) : -1;
-      if (order >= 0) last_order_ = order;
-      if (!q.main() || !modelled(q.local)) {
-        // Kept as written, in its schema place; an element outside the schema
-        // (mc:AlternateContent) stays after the element it followed.
-        capture_order_ = order >= 0 ? order : last_order_;
-        capture_depth_ = depth_;
-        raw_.clear();
-        raw_start(name, atts);
-        pending_ns_.clear();
-        return;
-      }
-      pending_ns_.clear();
-      top_level(q.local, atts);
-      return;
-    }
+    places_[depth_] = enter(parent, name, atts);
     pending_ns_.clear();
-    if (section_ == Section::SheetPr) {
-      if (depth_ == 3 && q.local == "tabColor") {
-        sheet_.tab_color = color(atts);
-      } else if (depth_ == 3 && q.local == "pageSetUpPr") {
-        for (int i = 0; atts[i]; i += 2) {
-          if (std::strcmp(atts[i], "fitToPage") == 0) {
-            sheet_.page_setup.fit_to_page = parse_bool(atts[i + 1]);
-          } else {
-            std::string& a = sheet_.passthrough.page_setup_pr_attributes;
-            a.push_back(' ');
-            QName(atts[i]).append_qualified(a);
-            a.append("=\"");
-            escape_plain(a, atts[i + 1], true);
-            a.push_back('"');
-          }
-        }
-      } else if (depth_ == 3) {
-        raw_.clear();
+  }
+
+  // What the element opened in `parent` is; reads what the model takes from
+  // its start tag.
+  Place enter(Place parent, const char* name, const char** atts) {
+    switch (parent) {
+      case Place::SheetData:
+        if (local_part(name) != "row") return Place::Skipped;
+        start_row(atts);
+        return Place::Row;
+      case Place::Row:
+        if (local_part(name) != "c") return Place::Skipped;
+        start_cell(atts);
+        return Place::Cell;
+      case Place::Cell:
+        return enter_cell_child(local_part(name), atts);
+      case Place::InlineString: {
+        const std::string_view local = local_part(name);
+        if (local == "rPh") return Place::Skipped;  // phonetic reading, not the text
+        if (local != "t") return Place::InlineString;
+        buf_.clear();
+        return Place::InlineText;
+      }
+      case Place::Kept:
         raw_start(name, atts);
-        capture_depth_ = depth_;
-        capture_order_ = -2;
+        return Place::Kept;
+      case Place::Document:
+        return enter_root(name, atts);
+      case Place::Worksheet:
+        return enter_top_level(name, atts);
+      case Place::SheetPr:
+        return enter_sheet_pr_child(name, atts);
+      case Place::SheetViews:
+        if (QName(name).local != "sheetView") return Place::Skipped;
+        if (++view_count_ > 1) return Place::Skipped;
+        sheet_view(atts);
+        return Place::FirstView;
+      case Place::FirstView: {
+        const QName q(name);
+        if (q.local == "pane") {
+          pane(atts);
+        } else if (q.local == "selection") {
+          selection(atts);
+        }
+        return Place::Skipped;
       }
-    } else if (section_ == Section::SheetViews) {
-      if (q.local == "sheetView") {
-        ++view_count_;
-        if (view_count_ == 1) sheet_view(atts);
-      } else if (view_count_ == 1 && q.local == "pane") {
-        pane(atts);
-      } else if (view_count_ == 1 && q.local == "selection") {
-        selection(atts);
+      case Place::Cols:
+        if (QName(name).local == "col") column(atts);
+        return Place::Skipped;
+      case Place::MergeCells:
+        if (QName(name).local == "mergeCell") merge_cell(atts);
+        return Place::Skipped;
+      case Place::HeaderFooter:
+        buf_.clear();
+        hf_target_ = header_footer_field(QName(name).local);
+        return Place::HeaderFooterText;
+      case Place::RowBreaks:
+        if (QName(name).local == "brk") row_break(atts);
+        return Place::Skipped;
+      case Place::Skipped:
+      case Place::HeaderFooterText:
+      case Place::Value:
+      case Place::Formula:
+      case Place::InlineText:
+        return Place::Skipped;
+    }
+    return Place::Skipped;
+  }
+
+  Place enter_root(const char* name, const char** atts) {
+    const QName q(name);
+    if (q.local != "worksheet" && q.local != "dialogsheet") {
+      stop("根元素不是 worksheet");
+      return Place::Skipped;
+    }
+    if (!q.main()) {
+      stop("使用了无法识别的命名空间“" + std::string(q.uri) + "”");
+      return Place::Skipped;
+    }
+    seen_root_ = true;
+    for (int i = 0; atts[i]; i += 2) {
+      QName a(atts[i]);
+      if (a.local == "Ignorable") {
+        root_ns_.push_back(' ');
+        a.append_qualified(root_ns_);
+        root_ns_.append("=\"");
+        escape_plain(root_ns_, atts[i + 1], true);
+        root_ns_.push_back('"');
       }
-    } else if (section_ == Section::Cols && q.local == "col") {
-      column(atts);
-    } else if (section_ == Section::MergeCells && q.local == "mergeCell") {
-      if (const char* ref = find_attr(atts, "ref")) {
-        host::Rect r;
-        if (!parse_range(ref, &r)) return stop(std::string("合并区域引用无效：") + ref);
-        sheet_.merges.push_back(r);
+    }
+    sheet_.passthrough.root_namespaces = root_ns_;
+    sheet_.passthrough.sheet_format_absent = true;
+    return Place::Worksheet;
+  }
+
+  Place enter_top_level(const char* name, const char** atts) {
+    const QName q(name);
+    const int32_t order = q.main() ? worksheet_element_order(q.local) : -1;
+    if (order >= 0) last_order_ = order;
+    const Place place =
+        order >= 0 ? section_place(static_cast<WorksheetElement>(order)) : Place::Kept;
+    if (place == Place::Kept) {
+      // Kept as written, in its place in the worksheet's order; an element
+      // outside that order (mc:AlternateContent) stays after the element it
+      // followed.
+      kept_order_ = order >= 0 ? order : last_order_;
+      raw_.clear();
+      raw_start(name, atts);
+      return Place::Kept;
+    }
+    top_level(q.local, atts);
+    return place;
+  }
+
+  Place enter_sheet_pr_child(const char* name, const char** atts) {
+    const QName q(name);
+    if (q.local == "tabColor") {
+      sheet_.tab_color = color(atts);
+    } else if (q.local == "pageSetUpPr") {
+      for (int i = 0; atts[i]; i += 2) {
+        if (std::strcmp(atts[i], "fitToPage") == 0) {
+          sheet_.page_setup.fit_to_page = parse_bool(atts[i + 1]);
+        } else {
+          std::string& a = sheet_.passthrough.page_setup_pr_attributes;
+          a.push_back(' ');
+          QName(atts[i]).append_qualified(a);
+          a.append("=\"");
+          escape_plain(a, atts[i + 1], true);
+          a.push_back('"');
+        }
       }
-    } else if (section_ == Section::HeaderFooter) {
-      text_ = Text::HeaderFooter;
-      buf_.clear();
-      hf_target_ = header_footer_field(q.local);
-    } else if (section_ == Section::RowBreaks && q.local == "brk") {
-      int64_t id = 0;
-      const char* v = find_attr(atts, "id");
-      if (v && parse_int(v, &id) && id >= 0 && id < host::kMaxRows) {
-        sheet_.row_breaks.insert(static_cast<int32_t>(id + 1));
-      }
+    } else {
+      raw_.clear();
+      raw_start(name, atts);
+      return Place::Kept;
+    }
+    return Place::Skipped;
+  }
+
+  void merge_cell(const char** atts) {
+    if (const char* ref = find_attr(atts, "ref")) {
+      host::Rect r;
+      if (!parse_range(ref, &r)) return stop(std::string("合并区域引用无效：") + ref);
+      sheet_.merges.push_back(r);
+    }
+  }
+
+  void row_break(const char** atts) {
+    int64_t id = 0;
+    const char* v = find_attr(atts, "id");
+    if (v && parse_int(v, &id) && id >= 0 && id < host::kMaxRows) {
+      sheet_.row_breaks.insert(static_cast<int32_t>(id + 1));
     }
   }
 
   void end(const char* name) {
-    if (capture_depth_) {
-      raw_end(name);
-      if (depth_ == capture_depth_) {
-        capture_depth_ = 0;
-        if (capture_order_ == -2) {
-          sheet_.passthrough.sheet_pr_extra += raw_;
-        } else {
-          sheet_.passthrough.elements.push_back({capture_order_, std::move(raw_)});
-        }
-        raw_.clear();
-      }
-      --depth_;
-      return;
-    }
-    if (section_ == Section::SheetData && depth_ >= 3) {
-      sheet_data_end(local_part(name));
-    } else if (section_ == Section::HeaderFooter && depth_ == 3) {
-      if (hf_target_) *hf_target_ = decode_escapes(buf_);
-      text_ = Text::None;
-      hf_target_ = nullptr;
-    }
-    if (depth_ == 2) section_ = Section::None;
+    const Place here = places_[depth_];
     --depth_;
+    switch (here) {
+      case Place::Kept:
+        raw_end(name);
+        if (places_[depth_] != Place::Kept) keep_raw();
+        break;
+      case Place::Cell:
+        finish_cell();
+        break;
+      case Place::Value:
+        value_.swap(buf_);
+        has_value_ = true;
+        break;
+      case Place::Formula:
+        finish_formula();
+        break;
+      case Place::InlineText:
+        inline_ += buf_;
+        break;
+      case Place::HeaderFooterText:
+        if (hf_target_) *hf_target_ = decode_escapes(buf_);
+        hf_target_ = nullptr;
+        break;
+      default:
+        break;
+    }
+  }
+
+  // An element kept as raw XML is complete: a child of <sheetPr> goes back
+  // inside it, a top-level one in its place among the worksheet's children.
+  void keep_raw() {
+    if (places_[depth_] == Place::SheetPr) {
+      sheet_.passthrough.sheet_pr_extra += raw_;
+    } else {
+      sheet_.passthrough.elements.push_back({kept_order_, std::move(raw_)});
+    }
+    raw_.clear();
   }
 
   // Raw capture of an element the model does not hold.
@@ -503,17 +587,6 @@ class Reader {
     raw_.append("</");
     QName(name).append_qualified(raw_);
     raw_.push_back('>');
-  }
-
-  static bool modelled(std::string_view local) {
-    static const char* const names[] = {"sheetPr",     "dimension", "sheetViews",   "sheetFormatPr",
-                                        "cols",        "sheetData", "mergeCells",   "printOptions",
-                                        "pageMargins", "pageSetup", "headerFooter", "rowBreaks",
-                                        "drawing"};
-    for (const char* n : names) {
-      if (local == n) return true;
-    }
-    return false;
   }
 
   spreadsheet::Color color(const char** atts) {
@@ -742,118 +815,114 @@ class Reader {
     return sheet_.rows[n - 1];
   }
 
-  void sheet_data_start(std::string_view local, const char** atts) {
-    if (depth_ == 3 && local == "row") {
-      // One pass over the attributes; only unprefixed names count.
-      const char *ref = nullptr, *ht = nullptr, *hidden = nullptr, *style = nullptr,
-                 *custom_format = nullptr, *outline = nullptr, *custom_height = nullptr;
-      for (int i = 0; atts[i]; i += 2) {
-        const char* n = atts[i];
-        const char* v = atts[i + 1];
-        if (std::strcmp(n, "r") == 0) {
-          ref = v;
-        } else if (std::strcmp(n, "ht") == 0) {
-          ht = v;
-        } else if (std::strcmp(n, "hidden") == 0) {
-          hidden = v;
-        } else if (std::strcmp(n, "s") == 0) {
-          style = v;
-        } else if (std::strcmp(n, "customFormat") == 0) {
-          custom_format = v;
-        } else if (std::strcmp(n, "outlineLevel") == 0) {
-          outline = v;
-        } else if (std::strcmp(n, "customHeight") == 0) {
-          custom_height = v;
-        }
+  void start_row(const char** atts) {
+    // One pass over the attributes; only unprefixed names count.
+    const char *ref = nullptr, *ht = nullptr, *hidden = nullptr, *style = nullptr,
+               *custom_format = nullptr, *outline = nullptr, *custom_height = nullptr;
+    for (int i = 0; atts[i]; i += 2) {
+      const char* n = atts[i];
+      const char* v = atts[i + 1];
+      if (std::strcmp(n, "r") == 0) {
+        ref = v;
+      } else if (std::strcmp(n, "ht") == 0) {
+        ht = v;
+      } else if (std::strcmp(n, "hidden") == 0) {
+        hidden = v;
+      } else if (std::strcmp(n, "s") == 0) {
+        style = v;
+      } else if (std::strcmp(n, "customFormat") == 0) {
+        custom_format = v;
+      } else if (std::strcmp(n, "outlineLevel") == 0) {
+        outline = v;
+      } else if (std::strcmp(n, "customHeight") == 0) {
+        custom_height = v;
       }
-      int64_t r = row_ + 1;
-      if (ref && !parse_int(ref, &r)) return stop(std::string("行号无效：") + ref);
-      if (r > host::kMaxRows) return stop("行号超出范围：" + std::to_string(r));
-      row_renumbered_ = r < 1;
-      if (r < 1) {
-        // A row numbered 0 (or less) is taken as the row after the last.
-        ++renumbered_;
-        r = std::min<int64_t>(row_ + 1, host::kMaxRows);
-      }
-      row_ = static_cast<int32_t>(r);
-      col_ = 0;
-      if (ht || hidden || (style && custom_format) || outline) {
-        spreadsheet::Row& row = row_at(row_);
-        double h = 0;
-        // Kept as written, even beyond the 409.5 points an application lets
-        // a user set.
-        if (ht && parse_number(ht, &h) && h >= 0 && std::isfinite(h)) row.height = h;
-        if (custom_height) row.custom_height = parse_bool(custom_height);
-        if (hidden) row.hidden = parse_bool(hidden);
-        int64_t v = 0;
-        if (style && custom_format && parse_bool(custom_format) && parse_int(style, &v) && v >= 0 &&
-            static_cast<size_t>(v) < style_count_)
-          row.style = static_cast<uint32_t>(v);
-        if (outline && parse_int(outline, &v) && v >= 0 && v <= 7)
-          row.outline_level = static_cast<int32_t>(v);
-      }
-      return;
     }
-    if (depth_ == 4 && local == "c") {
-      if (row_ == 0) row_ = 1;
-      const char *ref = nullptr, *t = nullptr, *sv = nullptr;
-      for (int i = 0; atts[i]; i += 2) {
-        const char* n = atts[i];
-        if (n[0] == 0 || n[1] != 0) continue;  // longer names and prefixed ones
-        if (n[0] == 'r') {
-          ref = atts[i + 1];
-        } else if (n[0] == 't') {
-          t = atts[i + 1];
-        } else if (n[0] == 's') {
-          sv = atts[i + 1];
-        }
-      }
-      int32_t r = row_, c = col_ + 1;
-      if (ref) {
-        if (!parse_cell(ref, &r, &c)) {
-          // "B0": a cell of a row numbered 0 keeps its column in the row read.
-          if (!row_zero_ref(ref, &c)) return stop(std::string("单元格引用无效或超出范围：") + ref);
-          if (!row_renumbered_) ++renumbered_;
-          r = row_;
-        }
-        if (r != row_) {
-          // A cell outside its row element: take its own row.
-          row_ = r;
-        }
-      }
-      if (c > host::kMaxColumns) return stop("单元格列号超出范围");
-      col_ = c;
-      type_ = 'n';
-      if (t) {
-        const std::string_view tv(t);
-        type_ = tv == "s"           ? 's'
-                : tv == "str"       ? 'f'
-                : tv == "inlineStr" ? 'i'
-                : tv == "b"         ? 'b'
-                : tv == "e"         ? 'e'
-                : tv == "d"         ? 'd'
-                                    : 'n';
-      }
-      style_ = 0;
-      int64_t s = 0;
-      if (sv && parse_int(sv, &s) && s > 0 && static_cast<size_t>(s) < style_count_)
-        style_ = static_cast<uint32_t>(s);
-      value_.clear();
-      has_value_ = false;
-      formula_.reset();
-      inline_.clear();
-      has_inline_ = false;
-      return;
+    int64_t r = row_ + 1;
+    if (ref && !parse_int(ref, &r)) return stop(std::string("行号无效：") + ref);
+    if (r > host::kMaxRows) return stop("行号超出范围：" + std::to_string(r));
+    row_renumbered_ = r < 1;
+    if (r < 1) {
+      // A row numbered 0 (or less) is taken as the row after the last.
+      ++renumbered_;
+      r = std::min<int64_t>(row_ + 1, host::kMaxRows);
     }
-    if (depth_ == 5 && local == "is") {
-      has_inline_ = true;
-      return;
+    row_ = static_cast<int32_t>(r);
+    col_ = 0;
+    if (ht || hidden || (style && custom_format) || outline) {
+      spreadsheet::Row& row = row_at(row_);
+      double h = 0;
+      // Kept as written, even beyond the 409.5 points an application lets
+      // a user set.
+      if (ht && parse_number(ht, &h) && h >= 0 && std::isfinite(h)) row.height = h;
+      if (custom_height) row.custom_height = parse_bool(custom_height);
+      if (hidden) row.hidden = parse_bool(hidden);
+      int64_t v = 0;
+      if (style && custom_format && parse_bool(custom_format) && parse_int(style, &v) && v >= 0 &&
+          static_cast<size_t>(v) < style_count_)
+        row.style = static_cast<uint32_t>(v);
+      if (outline && parse_int(outline, &v) && v >= 0 && v <= 7)
+        row.outline_level = static_cast<int32_t>(v);
     }
-    if (depth_ == 5 && local == "v") {
-      text_ = Text::Value;
+  }
+
+  void start_cell(const char** atts) {
+    if (row_ == 0) row_ = 1;
+    const char *ref = nullptr, *t = nullptr, *sv = nullptr;
+    for (int i = 0; atts[i]; i += 2) {
+      const char* n = atts[i];
+      if (n[0] == 0 || n[1] != 0) continue;  // longer names and prefixed ones
+      if (n[0] == 'r') {
+        ref = atts[i + 1];
+      } else if (n[0] == 't') {
+        t = atts[i + 1];
+      } else if (n[0] == 's') {
+        sv = atts[i + 1];
+      }
+    }
+    int32_t r = row_, c = col_ + 1;
+    if (ref) {
+      if (!parse_cell(ref, &r, &c)) {
+        // "B0": a cell of a row numbered 0 keeps its column in the row read.
+        if (!row_zero_ref(ref, &c)) return stop(std::string("单元格引用无效或超出范围：") + ref);
+        if (!row_renumbered_) ++renumbered_;
+        r = row_;
+      }
+      if (r != row_) {
+        // A cell outside its row element: take its own row.
+        row_ = r;
+      }
+    }
+    if (c > host::kMaxColumns) return stop("单元格列号超出范围");
+    col_ = c;
+    type_ = 'n';
+    if (t) {
+      const std::string_view tv(t);
+      type_ = tv == "s"           ? 's'
+              : tv == "str"       ? 'f'
+              : tv == "inlineStr" ? 'i'
+              : tv == "b"         ? 'b'
+              : tv == "e"         ? 'e'
+              : tv == "d"         ? 'd'
+                                  : 'n';
+    }
+    style_ = 0;
+    int64_t s = 0;
+    if (sv && parse_int(sv, &s) && s > 0 && static_cast<size_t>(s) < style_count_)
+      style_ = static_cast<uint32_t>(s);
+    value_.clear();
+    has_value_ = false;
+    formula_.reset();
+    inline_.clear();
+    has_inline_ = false;
+  }
+
+  Place enter_cell_child(std::string_view local, const char** atts) {
+    if (local == "v") {
       buf_.clear();
-    } else if (depth_ == 5 && local == "f") {
-      text_ = Text::Formula;
+      return Place::Value;
+    }
+    if (local == "f") {
       buf_.clear();
       f_type_ = 'n';
       f_ref_.clear();
@@ -865,32 +934,13 @@ class Reader {
       if (const char* ref = find_attr(atts, "ref")) f_ref_ = ref;
       int64_t si = -1;
       if (const char* s = find_attr(atts, "si"); s && parse_int(s, &si)) f_si_ = si;
-    } else if (local == "rPh") {
-      in_phonetic_ = true;
-      text_ = Text::Ignore;
-    } else if (local == "t" && !in_phonetic_ && depth_ >= 6) {
-      text_ = Text::InlineText;
-      buf_.clear();
+      return Place::Formula;
     }
-  }
-
-  void sheet_data_end(std::string_view local) {
-    if (depth_ == 5 && local == "v") {
-      value_.swap(buf_);
-      has_value_ = true;
-      text_ = Text::None;
-    } else if (depth_ == 5 && local == "f") {
-      text_ = Text::None;
-      finish_formula();
-    } else if (local == "rPh") {
-      in_phonetic_ = false;
-      text_ = Text::None;
-    } else if (local == "t" && text_ == Text::InlineText) {
-      inline_ += buf_;
-      text_ = Text::None;
-    } else if (depth_ == 4 && local == "c") {
-      finish_cell();
+    if (local == "is") {
+      has_inline_ = true;
+      return Place::InlineString;
     }
+    return Place::Skipped;
   }
 
   void finish_formula() {
@@ -993,17 +1043,7 @@ class Reader {
       filling_ = row_;
       if (row.cells.capacity() == 0) row.cells.reserve(width_);
     }
-    if (row.cells.empty() || row.cells.back().col < cell.col) {
-      row.cells.push_back(std::move(cell));
-      return;
-    }
-    auto it = std::lower_bound(row.cells.begin(), row.cells.end(), cell.col,
-                               [](const Cell& c, int32_t col) { return c.col < col; });
-    if (it != row.cells.end() && it->col == cell.col) {
-      *it = std::move(cell);
-    } else {
-      row.cells.insert(it, std::move(cell));
-    }
+    spreadsheet::cells::put(row, std::move(cell));
   }
 
   PackageReader& package_;
@@ -1022,17 +1062,18 @@ class Reader {
   std::vector<Follower> followers_;
   std::string error_;
 
+  // places_[depth_] is the element being read; places_[0] the document, and
+  // one more for the element found too deep.
+  std::array<Place, kMaxXmlDepth + 2> places_{};
   int32_t depth_ = 0;
   bool seen_root_ = false;
-  Section section_ = Section::None;
   std::string pending_ns_, root_ns_;
-  int32_t capture_depth_ = 0, capture_order_ = 0;
+  int32_t kept_order_ = 0;  // the place in the worksheet's order of what raw_ keeps
   std::string raw_;
   bool raw_open_ = false;
   int32_t view_count_ = 0;
   int32_t last_order_ = 0;
 
-  Text text_ = Text::None;
   std::string buf_;
   std::string* hf_target_ = nullptr;
 
@@ -1050,7 +1091,6 @@ class Reader {
   uint64_t charged_ = 0;  // cells' cost, in a segment
   bool row_renumbered_ = false;
   std::string first_bad_string_;
-  bool in_phonetic_ = false;
   std::shared_ptr<const spreadsheet::Formula> formula_;
   char f_type_ = 'n';
   std::string f_ref_;
@@ -1061,47 +1101,8 @@ class Reader {
 }  // namespace
 
 int32_t worksheet_element_order(std::string_view local) {
-  static const char* const order[] = {"sheetPr",
-                                      "dimension",
-                                      "sheetViews",
-                                      "sheetFormatPr",
-                                      "cols",
-                                      "sheetData",
-                                      "sheetCalcPr",
-                                      "sheetProtection",
-                                      "protectedRanges",
-                                      "scenarios",
-                                      "autoFilter",
-                                      "sortState",
-                                      "dataConsolidate",
-                                      "customSheetViews",
-                                      "mergeCells",
-                                      "phoneticPr",
-                                      "conditionalFormatting",
-                                      "dataValidations",
-                                      "hyperlinks",
-                                      "printOptions",
-                                      "pageMargins",
-                                      "pageSetup",
-                                      "headerFooter",
-                                      "rowBreaks",
-                                      "colBreaks",
-                                      "customProperties",
-                                      "cellWatches",
-                                      "ignoredErrors",
-                                      "smartTags",
-                                      "drawing",
-                                      "legacyDrawing",
-                                      "legacyDrawingHF",
-                                      "drawingHF",
-                                      "picture",
-                                      "oleObjects",
-                                      "controls",
-                                      "webPublishItems",
-                                      "tableParts",
-                                      "extLst"};
-  for (int32_t i = 0; i < static_cast<int32_t>(std::size(order)); ++i) {
-    if (local == order[i]) return i;
+  for (size_t i = 0; i < std::size(kWorksheetElements); ++i) {
+    if (local == kWorksheetElements[i]) return static_cast<int32_t>(i);
   }
   return -1;
 }

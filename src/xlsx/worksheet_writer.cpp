@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "host/constants.h"
@@ -89,31 +90,36 @@ class Writer {
     out_.raw(kMainNs).raw("\" xmlns:r=\"").raw(kRelNs).raw("\"");
     out_.raw(sheet_.passthrough.root_namespaces).raw(">");
     sheet_pr();
-    raw_upto(0);
+    kept_through(WorksheetElement::SheetPr);
     out_.raw("<dimension").attr("ref", range_name(used_rect(sheet_))).raw("/>");
-    raw_upto(1);
+    kept_through(WorksheetElement::Dimension);
     sheet_views();
-    raw_upto(2);
+    kept_through(WorksheetElement::SheetViews);
     sheet_format();
-    raw_upto(3);
+    kept_through(WorksheetElement::SheetFormatPr);
     cols();
-    raw_upto(4);
+    kept_through(WorksheetElement::Cols);
     sheet_data();
-    raw_upto(14 - 1);
+    kept_before(WorksheetElement::MergeCells);
     merges();
-    raw_upto(19 - 1);
+    kept_before(WorksheetElement::PrintOptions);
     page_setup();  // printOptions .. headerFooter
-    raw_upto(22);
+    kept_through(WorksheetElement::HeaderFooter);
     row_breaks();
-    raw_upto(29 - 1);
+    kept_before(WorksheetElement::Drawing);
     if (!drawing_rel_.empty()) out_.raw("<drawing").attr("r:id", drawing_rel_).raw("/>");
-    raw_upto(1 << 30);
+    kept_rest();
     out_.raw("</worksheet>");
     return std::move(out_.str());
   }
 
  private:
-  void raw_upto(int32_t order) {
+  // Kept elements are written where they stand in the worksheet's order:
+  // those up to and including `e`, or those before it.
+  void kept_through(WorksheetElement e) { kept_upto(static_cast<int32_t>(e)); }
+  void kept_before(WorksheetElement e) { kept_upto(static_cast<int32_t>(e) - 1); }
+  void kept_rest() { kept_upto(INT32_MAX); }
+  void kept_upto(int32_t order) {
     while (next_raw_ < raw_.size() && raw_[next_raw_]->order <= order) {
       out_.raw(raw_[next_raw_]->xml);
       ++next_raw_;
@@ -387,7 +393,7 @@ class Writer {
       if (ps.print_grid_lines) out_.attr("gridLines", "1");
       out_.raw("/>");
     }
-    raw_upto(19);
+    kept_through(WorksheetElement::PrintOptions);
     if (given.margins || ps.left_margin != defaults.left_margin ||
         ps.right_margin != defaults.right_margin || ps.top_margin != defaults.top_margin ||
         ps.bottom_margin != defaults.bottom_margin || ps.header_margin != defaults.header_margin ||
@@ -396,9 +402,9 @@ class Writer {
       out_.attr("top", ps.top_margin).attr("bottom", ps.bottom_margin);
       out_.attr("header", ps.header_margin).attr("footer", ps.footer_margin).raw("/>");
     }
-    raw_upto(20);
+    kept_through(WorksheetElement::PageMargins);
     page_setup_element(ps, defaults);
-    raw_upto(21);
+    kept_through(WorksheetElement::PageSetup);
     header_footer(ps.header_footer, given.header_footer);
   }
 

@@ -10,6 +10,7 @@
 #include "xlsx/file_system.h"
 #include "xlsx/opc.h"
 #include "xlsx/styles_part.h"
+#include "xlsx/workbook_part.h"
 #include "xlsx/worksheet_part.h"
 #include "xlsx/xlsx_format.h"
 #include "xlsx/xml_util.h"
@@ -35,34 +36,6 @@ std::string image_type(const std::string& ext) {
   if (ext == "wmf") return "image/x-wmf";
   if (ext == "svg") return "image/svg+xml";
   return "application/octet-stream";
-}
-
-// The workbook element sequence, for putting kept elements back in place.
-constexpr int32_t kUnknownOrder = 100;
-
-int32_t workbook_order(std::string_view local) {
-  static const char* const order[] = {"fileVersion",    "fileSharing",
-                                      "workbookPr",     "workbookProtection",
-                                      "bookViews",      "sheets",
-                                      "functionGroups", "externalReferences",
-                                      "definedNames",   "calcPr",
-                                      "oleSize",        "customWorkbookViews",
-                                      "pivotCaches",    "smartTagPr",
-                                      "smartTagTypes",  "webPublishing",
-                                      "fileRecoveryPr", "webPublishObjects",
-                                      "extLst"};
-  for (int32_t i = 0; i < static_cast<int32_t>(std::size(order)); ++i) {
-    if (local == order[i]) return i;
-  }
-  return kUnknownOrder;
-}
-
-std::string first_tag(const std::string& xml) {
-  size_t i = xml.find('<');
-  if (i == std::string::npos) return {};
-  size_t j = i + 1;
-  while (j < xml.size() && xml[j] != ' ' && xml[j] != '>' && xml[j] != '/') ++j;
-  return std::string(local_name(xml.substr(i + 1, j - i - 1).c_str()));
 }
 
 // Table names compare without regard to ASCII letter case.
@@ -143,7 +116,7 @@ class BookWriter {
         book_.macro_enabled
             ? "application/vnd.ms-excel.sheet.macroEnabled.main+xml"
             : "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
-    out_.add(workbook, workbook_xml(sheet_rel_ids));
+    out_.add(workbook, write_workbook_part(book_, sheet_rel_ids));
     out_.add(rels_part(workbook), write_relationships(workbook, wb_rels));
 
     std::vector<RawRelationship> pkg_rels = book_.passthrough.package_relationships;
@@ -247,121 +220,6 @@ class BookWriter {
     }
     auto it = index_.find(path);
     return it == index_.end() ? nullptr : it->second;
-  }
-
-  std::string workbook_xml(const std::vector<std::string>& sheet_rel_ids) {
-    const auto& pass = book_.passthrough;
-    std::vector<std::pair<int32_t, const std::string*>> extra;
-    // Elements of other vocabularies (mc:AlternateContent, xr:revisionPtr)
-    // stay after the element they followed; at the start they follow
-    // workbookPr, where desktop applications write them.
-    int32_t before = workbook_order("workbookPr");
-    for (const std::string& x : pass.workbook_extra_elements) {
-      const int32_t order = workbook_order(first_tag(x));
-      if (order != kUnknownOrder) before = order;
-      extra.emplace_back(before, &x);
-    }
-    std::stable_sort(extra.begin(), extra.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    size_t next = 0;
-    XmlOut out;
-    auto upto = [&](int32_t order) {
-      while (next < extra.size() && extra[next].first <= order) out.raw(*extra[next++].second);
-    };
-    out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<workbook xmlns=\"");
-    out.raw(kMainNs).raw("\" xmlns:r=\"").raw(kRelNs).raw("\"");
-    {
-      // The file's declarations, less the two written above.
-      pugi::xml_document d;
-      const std::string probe = "<w" + pass.workbook_namespaces + "/>";
-      if (d.load_buffer(probe.data(), probe.size())) {
-        for (pugi::xml_attribute a = d.document_element().first_attribute(); a;
-             a = a.next_attribute()) {
-          if (std::string_view(a.name()) != "xmlns:r") out.attr(a.name(), a.value());
-        }
-      }
-    }
-    out.raw(">");
-    upto(1);
-    out.raw(pass.workbook_pr_xml.empty() ? "<workbookPr/>" : pass.workbook_pr_xml);
-    upto(3);
-    const auto n = static_cast<int32_t>(book_.sheets.size());
-    // Sheets of other kinds go back to their places; indices in the file
-    // count them too.
-    const auto& others = pass.other_sheets;
-    std::vector<int32_t> file_index(static_cast<size_t>(n));
-    std::vector<std::pair<bool, size_t>> entries;  // (model sheet?, index)
-    {
-      size_t model = 0, other = 0;
-      while (model < file_index.size() || other < others.size()) {
-        const auto at = static_cast<int32_t>(entries.size());
-        if (other < others.size() && (others[other].position <= at || model == file_index.size())) {
-          entries.emplace_back(false, other++);
-        } else {
-          file_index[model] = at;
-          entries.emplace_back(true, model++);
-        }
-      }
-    }
-    const int32_t active = std::clamp(book_.active_sheet, 0, std::max(0, n - 1));
-    out.raw("<bookViews><workbookView").raw(pass.workbook_view_attributes);
-    if (book_.first_visible_tab > 0 && book_.first_visible_tab < n)
-      out.attr("firstSheet", int64_t{file_index[static_cast<size_t>(book_.first_visible_tab)]});
-    int64_t active_tab = n > 0 ? file_index[static_cast<size_t>(active)] : 0;
-    for (size_t k = 0; k < entries.size(); ++k) {
-      if (!entries[k].first && others[entries[k].second].active)
-        active_tab = static_cast<int64_t>(k);
-    }
-    if (active_tab) out.attr("activeTab", active_tab);
-    out.attr("tabRatio",
-             static_cast<int64_t>(std::lround(std::clamp(book_.tab_ratio, 0.0, 1.0) * 1000)));
-    out.raw("/></bookViews>");
-    upto(4);
-    out.raw("<sheets>");
-    for (size_t k = 0; k < entries.size(); ++k) {
-      const auto id = static_cast<int64_t>(k + 1);
-      if (!entries[k].first) {
-        const spreadsheet::RawSheet& o = others[entries[k].second];
-        out.raw("<sheet").raw(o.attributes).attr("sheetId", id);
-        out.attr("r:id", o.relationship.id).raw("/>");
-        continue;
-      }
-      const size_t i = entries[k].second;
-      const spreadsheet::Sheet& s = *book_.sheets[i];
-      out.raw("<sheet").attr("name", s.name).attr("sheetId", id);
-      if (s.visibility == spreadsheet::Visibility::Hidden) out.attr("state", "hidden");
-      if (s.visibility == spreadsheet::Visibility::VeryHidden) out.attr("state", "veryHidden");
-      out.attr("r:id", sheet_rel_ids[i]).raw("/>");
-    }
-    out.raw("</sheets>");
-    upto(7);
-    bool any = false;
-    for (const auto& d : book_.defined_names) {
-      if (d.local_sheet >= n || d.name.empty()) continue;  // its sheet is gone
-      if (!any) out.raw("<definedNames>");
-      any = true;
-      out.raw("<definedName").attr("name", d.name);
-      if (d.local_sheet >= 0)
-        out.attr("localSheetId", int64_t{file_index[static_cast<size_t>(d.local_sheet)]});
-      if (d.hidden) out.attr("hidden", "1");
-      out.raw(d.extra_attributes).raw(">").text(d.value).raw("</definedName>");
-    }
-    for (size_t k = 0; k < entries.size(); ++k) {
-      if (entries[k].first) continue;
-      for (const auto& [attrs, value] : others[entries[k].second].defined_names) {
-        if (!any) out.raw("<definedNames>");
-        any = true;
-        out.raw("<definedName").raw(attrs).attr("localSheetId", static_cast<int64_t>(k));
-        out.raw(">").text(value).raw("</definedName>");
-      }
-    }
-    if (any) out.raw("</definedNames>");
-    upto(8);
-    // Cached values are kept, and the application recalculates on opening.
-    out.raw("<calcPr calcId=\"191029\" fullCalcOnLoad=\"1\"/>");
-    upto(1000);
-    out.raw("</workbook>");
-    return std::move(out.str());
   }
 
   std::string content_types() {

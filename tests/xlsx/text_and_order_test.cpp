@@ -177,6 +177,72 @@ TEST(DesktopFiles, OverlappingAndOneCellMergesAreDropped) {
             (std::vector<host::Rect>{{1, 1, 2, 2}, {5, 1, 5, 2}, {4, 3, 9, 3}}));
 }
 
+// A package whose one sheet is the worksheet XML given.
+std::string sheet_package(const test::TempFolder& dir, const std::string& worksheet_children) {
+  std::map<std::string, std::string> p = test::package_skeleton();
+  p["xl/workbook.xml"] = std::string("<workbook xmlns=\"") + kMain +
+                         "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                         "relationships\"><sheets><sheet name=\"S\" sheetId=\"1\" "
+                         "r:id=\"rId1\"/></sheets></workbook>";
+  p["xl/sharedStrings.xml"] = std::string("<sst xmlns=\"") + kMain + "\"/>";
+  p["xl/worksheets/sheet1.xml"] =
+      std::string("<worksheet xmlns=\"") + kMain + "\">" + worksheet_children + "</worksheet>";
+  const std::string path = dir.file("in.xlsx");
+  PackageWriter w(path);
+  for (const auto& [part, data] : p) w.add(part, data);
+  w.close();
+  return path;
+}
+
+TEST(DesktopFiles, AnInlineStringJoinsItsRunsAndLeavesOutItsPhoneticReading) {
+  test::TempFolder dir("xlsx");
+  auto book = read_workbook(sheet_package(
+      dir,
+      "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><r><rPr><b/></rPr><t>考</t></r>"
+      "<r><t xml:space=\"preserve\">场 </t></r><rPh sb=\"0\" eb=\"1\"><t>kao</t></rPh>"
+      "<phoneticPr fontId=\"1\"/></is></c><c r=\"B1\" t=\"inlineStr\"/></row></sheetData>"));
+  const auto& cells = book->sheets[0]->rows.at(0).cells;
+  ASSERT_EQ(cells.size(), 1u);  // an inline string cell with no string is blank
+  EXPECT_EQ(cells[0].value.as_text(), "考场 ");
+}
+
+TEST(DesktopFiles, ElementsOutOfPlaceAmongTheRowsAreSkippedWithTheirContent) {
+  test::TempFolder dir("xlsx");
+  auto book = read_workbook(sheet_package(
+      dir,
+      "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v><extLst><v>9</v></extLst></c>"
+      "<x><c r=\"B1\"><v>2</v></c></x></row><y><row r=\"2\"><c r=\"A2\"><v>3</v></c></row></y>"
+      "<row r=\"3\"><c r=\"A3\"><v>4</v></c></row></sheetData>"));
+  const auto& rows = book->sheets[0]->rows;
+  ASSERT_EQ(rows.size(), 3u);
+  ASSERT_EQ(rows[0].cells.size(), 1u);
+  EXPECT_EQ(rows[0].cells[0].value.as_number(), 1.0);
+  EXPECT_TRUE(rows[1].cells.empty());
+  ASSERT_EQ(rows[2].cells.size(), 1u);
+  EXPECT_EQ(rows[2].cells[0].value.as_number(), 4.0);
+}
+
+TEST(DesktopFiles, SheetPropertiesKeepTheirOtherChildrenInsideThem) {
+  test::TempFolder dir("xlsx");
+  const std::string in = sheet_package(
+      dir,
+      "<sheetPr codeName=\"Sheet1\"><tabColor rgb=\"FF00B050\"/><outlinePr summaryBelow=\"0\"/>"
+      "<pageSetUpPr fitToPage=\"1\"/></sheetPr><sheetData/>"
+      "<sheetProtection sheet=\"1\"/>");
+  auto book = read_workbook(in);
+  const spreadsheet::Sheet& s = *book->sheets[0];
+  EXPECT_EQ(s.tab_color, spreadsheet::Color::rgb(0xFF00B050));
+  EXPECT_TRUE(s.page_setup.fit_to_page);
+  const std::string out = dir.file("out.xlsx");
+  write_workbook(*book, out);
+  const std::string xml = test::read_part(out, "xl/worksheets/sheet1.xml");
+  EXPECT_NE(xml.find("<sheetPr codeName=\"Sheet1\"><tabColor rgb=\"FF00B050\"/>"
+                     "<outlinePr summaryBelow=\"0\"/><pageSetUpPr fitToPage=\"1\"/></sheetPr>"),
+            std::string::npos)
+      << xml;
+  EXPECT_NE(xml.find("</sheetData><sheetProtection sheet=\"1\"/>"), std::string::npos) << xml;
+}
+
 TEST(DesktopFiles, ACopiedSheetsTableGetsItsOwnIdAndName) {
   test::TempFolder dir("xlsx");
   const std::string path = dir.file("表格.xlsx");
