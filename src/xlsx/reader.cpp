@@ -220,14 +220,14 @@ class BookReader {
     book_->repairs.push_back("包关系部件 _rels/.rels " + defect + "，已从标准位置 " + usual +
                              " 读入工作簿");
     if (defect == "缺失" || defect == "损坏") {
-      static const std::pair<const char*, const char*> properties[] = {
+      static const std::pair<const char*, const char*> kProperties[] = {
           {"docProps/core.xml",
            "http://schemas.openxmlformats.org/package/2006/relationships/metadata/"
            "core-properties"},
           {"docProps/app.xml",
            "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
            "extended-properties"}};
-      for (const auto& [part, type] : properties) {
+      for (const auto& [part, type] : kProperties) {
         if (!pkg_.has(part)) continue;
         pass.package_relationships.push_back(
             {fresh_rel_id(pass.package_relationships), type, part, false});

@@ -22,7 +22,7 @@ using spreadsheet::Style;
 // Built-in formats: the locale-independent ones and those of the Chinese
 // (PRC) locale, which is where the workbooks come from.
 const std::map<int32_t, std::string>& builtin_formats() {
-  static const std::map<int32_t, std::string> table = {
+  static const std::map<int32_t, std::string> kTable = {
       {0, "General"},
       {1, "0"},
       {2, "0.00"},
@@ -86,7 +86,7 @@ const std::map<int32_t, std::string>& builtin_formats() {
       {57, "yyyy\"年\"m\"月\""},
       {58, "m\"月\"d\"日\""},
   };
-  return table;
+  return kTable;
 }
 
 uint32_t parse_argb(std::string_view s) {
@@ -318,15 +318,15 @@ std::string builtin_number_format(int32_t id) {
 }
 
 int32_t builtin_number_format_id(const std::string& code) {
-  static const std::unordered_map<std::string, int32_t> reverse = [] {
+  static const std::unordered_map<std::string, int32_t> kReverse = [] {
     std::unordered_map<std::string, int32_t> m;
     for (const auto& [id, c] : builtin_formats()) m.emplace(c, id);  // lowest id wins
     m["general"] = 0;
     m["GENERAL"] = 0;
     return m;
   }();
-  auto it = reverse.find(code);
-  return it == reverse.end() ? -1 : it->second;
+  auto it = kReverse.find(code);
+  return it == kReverse.end() ? -1 : it->second;
 }
 
 int32_t max_digit_width(const Font& font) {

@@ -22,9 +22,9 @@ using spreadsheet::RawPart;
 using spreadsheet::RawRelationship;
 using spreadsheet::Workbook;
 
-const char* kSheetType =
+const char* const kSheetType =
     "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
-const char* kDrawingType = "application/vnd.openxmlformats-officedocument.drawing+xml";
+const char* const kDrawingType = "application/vnd.openxmlformats-officedocument.drawing+xml";
 
 std::string image_type(const std::string& ext) {
   if (ext == "png") return "image/png";

@@ -85,7 +85,7 @@ enum class Where { Content, Attribute };
 // writes other control characters as _xHHHH_, as spreadsheet files do; an
 // attribute writes quotes, line feeds and tabs as references and drops other
 // control characters, which it can not carry.
-template <Where kWhere>
+template <Where Context>
 void append_escaped(std::string& out, std::string_view v) {
   for (size_t i = 0; i < v.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(v[i]);
@@ -105,7 +105,7 @@ void append_escaped(std::string& out, std::string_view v) {
       default:
         break;
     }
-    if constexpr (kWhere == Where::Attribute) {
+    if constexpr (Context == Where::Attribute) {
       if (c == '"') {
         out.append("&quot;");
         continue;
@@ -126,7 +126,7 @@ void append_escaped(std::string& out, std::string_view v) {
       i += copy_multibyte(out, v, i) - 1;
     } else if (is_xml_char(c)) {
       out.push_back(static_cast<char>(c));
-    } else if constexpr (kWhere == Where::Content) {
+    } else if constexpr (Context == Where::Content) {
       hex_escape(out, c);
     }
   }
@@ -266,7 +266,7 @@ std::string_view local_name(const char* qualified) {
 }
 
 bool is_spreadsheet_namespace(std::string_view uri) {
-  static const char* const known[] = {
+  static const char* const kKnown[] = {
       kMainNs,
       "http://purl.oclc.org/ooxml/spreadsheetml/main",
       "http://schemas.openxmlformats.org/spreadsheetml/2006/5/main",
@@ -275,7 +275,7 @@ bool is_spreadsheet_namespace(std::string_view uri) {
       "http://schemas.microsoft.com/office/excel/2006/main",
   };
   if (uri.empty()) return true;
-  for (const char* k : known) {
+  for (const char* k : kKnown) {
     if (uri == k) return true;
   }
   return false;
