@@ -1232,12 +1232,7 @@ class SplitRead {
       j = queue_.front();
       queue_.pop_front();
     }
-    parse(*j);
-    {
-      std::lock_guard<std::mutex> lock(m_);
-      j->done = true;
-    }
-    done_.notify_all();
+    parse_and_finish(*j);
     return true;
   }
 
@@ -1251,13 +1246,18 @@ class SplitRead {
         j = queue_.front();
         queue_.pop_front();
       }
-      parse(*j);
-      {
-        std::lock_guard<std::mutex> lock(m_);
-        j->done = true;
-      }
-      done_.notify_all();
+      parse_and_finish(*j);
     }
+  }
+
+  // Parses a job taken off the queue and tells whoever waits for it.
+  void parse_and_finish(Job& j) {
+    parse(j);
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      j.done = true;
+    }
+    done_.notify_all();
   }
 
   // Puts finished segments back in order; with all, waits for the rest.
