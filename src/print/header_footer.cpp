@@ -140,12 +140,12 @@ class Expander {
   // &"font,style"; returns the position of the closing quote.
   size_t read_font(std::string_view s, size_t i) {
     const size_t end = s.find('"', i + 1);
-    const std::string_view spec =
+    const std::string_view font_and_style =
         s.substr(i + 1, (end == std::string_view::npos ? s.size() : end) - i - 1);
-    const size_t comma = spec.find(',');
-    const std::string_view font = spec.substr(0, comma);
+    const size_t comma = font_and_style.find(',');
+    const std::string_view font = font_and_style.substr(0, comma);
     format_.font = font == "-" ? std::string() : std::string(font);
-    if (comma != std::string_view::npos) apply_style(spec.substr(comma + 1), format_);
+    if (comma != std::string_view::npos) apply_style(font_and_style.substr(comma + 1), format_);
     return end == std::string_view::npos ? s.size() : end;
   }
 
