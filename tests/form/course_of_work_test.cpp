@@ -26,6 +26,7 @@
 
 #include "app/form/main_window.h"
 #include "app/sample/sample_workspace.h"
+#include "form/form_test_util.h"
 #include "spreadsheet/engine.h"
 #include "support/temp_folder.h"
 #include "xlsx/package.h"
@@ -35,12 +36,6 @@ namespace kelv::form {
 namespace {
 
 namespace fs = std::filesystem;
-
-int row_of(QListWidget* list, const QString& text) {
-  for (int i = 0; i < list->count(); ++i)
-    if (list->item(i)->text() == text) return i;
-  return -1;
-}
 
 bool has_sheet(host::Workbook& book, const std::string& name) {
   for (host::Worksheet& sheet : book.worksheets())

@@ -24,6 +24,7 @@
 
 #include "app/form/main_window.h"
 #include "app/sample/sample_workspace.h"
+#include "form/form_test_util.h"
 #include "spreadsheet/engine.h"
 #include "xlsx/xlsx_format.h"
 
@@ -31,12 +32,6 @@ namespace kelv::form {
 namespace {
 
 namespace fs = std::filesystem;
-
-int row_of(QListWidget* list, const QString& text) {
-  for (int i = 0; i < list->count(); ++i)
-    if (list->item(i)->text() == text) return i;
-  return -1;
-}
 
 // The text of a PDF as pdftotext gives it; empty when it is not installed.
 std::string pdf_text(const fs::path& pdf) {
