@@ -14,6 +14,37 @@ namespace kelv::arrange {
 
 using namespace data;
 
+namespace {
+
+// Writes a room's rows into the assignment columns, `block` holding each
+// row's values in the order of the columns. Columns side by side, as they
+// stand once added, take one write for the whole block; otherwise each
+// column is written on its own.
+void WriteRoomRows(host::Worksheet& examinees, int32_t first_row, int32_t last_row,
+                   const int32_t (&col)[kAssignmentColumnCount],
+                   const std::vector<host::Variant>& block) {
+  bool side_by_side = true;
+  for (int32_t k = 1; k < kAssignmentColumnCount; ++k)
+    side_by_side = side_by_side && col[k] == col[0] + k;
+  if (side_by_side) {
+    examinees
+        .range(examinees.cells(first_row, col[0]),
+               examinees.cells(last_row, col[0] + kAssignmentColumnCount - 1))
+        .set_values(block);
+    return;
+  }
+  for (int32_t k = 0; k < kAssignmentColumnCount; ++k) {
+    std::vector<host::Variant> column;
+    column.reserve(block.size() / kAssignmentColumnCount);
+    for (size_t i = static_cast<size_t>(k); i < block.size(); i += kAssignmentColumnCount)
+      column.push_back(block[i]);
+    examinees.range(examinees.cells(first_row, col[k]), examinees.cells(last_row, col[k]))
+        .set_values(column);
+  }
+}
+
+}  // namespace
+
 void AssignExamNumbers(component::Component& self, host::Application& EA, host::Form& UF) {
   const bool per_room_seats = UF["OptACZuoHao"].value().to_bool();
   const std::string start_text = UF["TxtSKHao"].value().to_text();
@@ -75,38 +106,53 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
     // write this room's successors over examinees already placed.
     const int32_t seated = std::max(places, 0);
     const int32_t end_row = CheckedAdd(next_row, seated);
-    // The room's rows are filled a column at a time; rows past the sheet's
-    // last are left to the cell-by-cell write below, which refuses them.
+    // The room's rows are filled in one write; rows past the sheet's last
+    // are left to the single-cell write below, which refuses them.
     const int32_t last_row = std::min(end_row - 1, host::kMaxRows);
     int32_t room_counter = 1;
     if (last_row >= next_row) {
+      // The room's rows, row by row, in the order of the assignment columns.
       const auto n = static_cast<size_t>(last_row - next_row + 1);
-      std::vector<host::Variant> numbers, seats;
-      numbers.reserve(n);
-      seats.reserve(n);
+      std::vector<host::Variant> block;
+      block.reserve(n * kAssignmentColumnCount);
       for (int32_t i = next_row; i <= last_row; ++i) {
-        numbers.emplace_back(exam_number(j));
-        j = j + 1;
+        std::string seat;
         if (per_room_seats) {
-          seats.emplace_back(SeatNumber(room_counter, room_seat_width));
+          seat = SeatNumber(room_counter, room_seat_width);
           room_counter = room_counter + 1;
         } else {
-          seats.emplace_back(SeatNumber(cyclic_counter, cyclic_seat_width));
+          seat = SeatNumber(cyclic_counter, cyclic_seat_width);
           cyclic_counter = cyclic_counter + 1;
           if (cyclic_counter > cycle) cyclic_counter = 1;
         }
+        for (int32_t k = 0; k < kAssignmentColumnCount; ++k) {
+          switch (static_cast<AssignmentColumn>(k)) {
+            case kAssignedRoom:
+              block.emplace_back(name);
+              break;
+            case kAssignedPlaces:
+              block.emplace_back(places);
+              break;
+            case kAssignedLocation:
+              block.emplace_back(location);
+              break;
+            case kAssignedInvigilatorA:
+              block.emplace_back(invigilator_a);
+              break;
+            case kAssignedInvigilatorB:
+              block.emplace_back(invigilator_b);
+              break;
+            case kAssignedExamNumber:
+              block.emplace_back(exam_number(j));
+              break;
+            case kAssignedSeatNumber:
+              block.emplace_back(std::move(seat));
+              break;
+          }
+        }
+        j = j + 1;
       }
-      auto column = [&](int k) {
-        return examinees.range(examinees.cells(next_row, col[k]),
-                               examinees.cells(last_row, col[k]));
-      };
-      column(kAssignedExamNumber).set_values(numbers);
-      column(kAssignedSeatNumber).set_values(seats);
-      column(kAssignedRoom).set_value(name);
-      column(kAssignedPlaces).set_value(places);
-      column(kAssignedLocation).set_value(location);
-      column(kAssignedInvigilatorA).set_value(invigilator_a);
-      column(kAssignedInvigilatorB).set_value(invigilator_b);
+      WriteRoomRows(examinees, next_row, last_row, col, block);
     }
     if (last_row + 1 < end_row)
       examinees.cells(last_row + 1, col[kAssignedExamNumber]).set_value(exam_number(j));

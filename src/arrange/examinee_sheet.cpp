@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "data/room_sheet.h"
 #include "host/variant.h"
@@ -22,9 +23,14 @@ void ShuffleRows(component::Component& self, host::Worksheet& sheet) {
   const int32_t c = table.columns_count() + 1;
   sheet.cells(1, c).set_value(data::kShuffleKeyHeading);
   self.env.randomize();
-  for (int32_t r = 2; r <= n; ++r) {
-    const double u = self.env.next_random();
-    sheet.cells(r, c).set_value(std::floor(u * n + 1));
+  if (n >= 2) {
+    std::vector<host::Variant> keys;
+    keys.reserve(static_cast<size_t>(n) - 1);
+    for (int32_t r = 2; r <= n; ++r) {
+      const double u = self.env.next_random();
+      keys.emplace_back(std::floor(u * n + 1));
+    }
+    sheet.range(sheet.cells(2, c), sheet.cells(n, c)).set_values(keys);
   }
   sheet.cells(1, c).current_region().sort(sheet.cells(1, c), host::SortOrder::Ascending,
                                           host::SortHeader::Yes);

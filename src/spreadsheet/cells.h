@@ -50,11 +50,13 @@ inline std::vector<Cell>::const_iterator lower(const Row& row, int32_t c) {
   return std::lower_bound(row.cells.begin(), row.cells.end(), c,
                           [](const Cell& x, int32_t col) { return x.col < col; });
 }
-// The stored cells of a row within columns [c1, c2].
+// The stored cells of a row within columns [c1, c2]. Both ends are found by
+// search: a walk from one to the other would touch every cell between.
 inline std::pair<CellIter, CellIter> span(Row& row, int32_t c1, int32_t c2) {
   auto b = lower(row, c1);
-  auto e = b;
-  while (e != row.cells.end() && e->col <= c2) ++e;
+  if (b == row.cells.end() || row.cells.back().col <= c2) return {b, row.cells.end()};
+  auto e = std::upper_bound(b, row.cells.end(), c2,
+                            [](int32_t col, const Cell& x) { return col < x.col; });
   return {b, e};
 }
 
@@ -116,28 +118,41 @@ inline Cell& get(Sheet& s, int32_t r, int32_t c) {
 // Makes sure every column c1..c2 of row r is stored; returns the span.
 inline std::pair<CellIter, CellIter> ensure_span(Sheet& s, int32_t r, int32_t c1, int32_t c2) {
   Row& row = row_at(s, r);
-  auto [b, e] = span(row, c1, c2);
-  if (e - b != c2 - c1 + 1) {
-    std::vector<Cell> filled;
-    filled.reserve(static_cast<size_t>(c2) - static_cast<size_t>(c1) + 1);
-    auto it = b;
+  const auto width = static_cast<ptrdiff_t>(c2) - c1 + 1;
+  if (row.cells.empty() || row.cells.back().col < c1) {
+    // Past the row's last cell, the usual case for a column added to a
+    // table: appended without a search.
+    room_for(row, static_cast<size_t>(width));
     for (int32_t c = c1; c <= c2; ++c) {
-      if (it != e && it->col == c) {
-        filled.push_back(std::move(*it++));
+      Cell& cell = row.cells.emplace_back();
+      cell.col = c;
+      cell.style = inherited_style(s, &row, c);
+    }
+    return {row.cells.end() - width, row.cells.end()};
+  }
+  auto [b, e] = span(row, c1, c2);
+  if (e - b != width) {
+    const auto at = b - row.cells.begin();
+    const auto have = e - b;
+    // Open a gap for the missing cells after the stored ones, then move the
+    // stored ones back to their columns from the right, filling the
+    // columns between with new cells.
+    room_for(row, static_cast<size_t>(width - have));
+    row.cells.insert(row.cells.begin() + at + have, static_cast<size_t>(width - have), Cell{});
+    auto src = at + have - 1;
+    auto dst = at + width - 1;
+    for (int32_t c = c2; dst > src; --c, --dst) {
+      Cell& to = row.cells[static_cast<size_t>(dst)];
+      if (src >= at && row.cells[static_cast<size_t>(src)].col == c) {
+        to = std::move(row.cells[static_cast<size_t>(src--)]);
       } else {
-        Cell cell;
-        cell.col = c;
-        cell.style = inherited_style(s, &row, c);
-        filled.push_back(std::move(cell));
+        to = Cell{};
+        to.col = c;
+        to.style = inherited_style(s, &row, c);
       }
     }
-    const auto at = b - row.cells.begin();
-    row.cells.erase(b, e);
-    room_for(row, filled.size());
-    row.cells.insert(row.cells.begin() + at, std::make_move_iterator(filled.begin()),
-                     std::make_move_iterator(filled.end()));
     b = row.cells.begin() + at;
-    e = b + (c2 - c1 + 1);
+    e = b + width;
     KELV_DCHECK(sorted(row));
   }
   return {b, e};

@@ -2,6 +2,8 @@
 #include <cmath>
 #include <cstring>
 #include <numeric>
+#include <string_view>
+#include <unordered_map>
 
 #include "host/constants.h"
 #include "host/host_error.h"
@@ -10,6 +12,7 @@
 #include "spreadsheet/formula.h"
 #include "spreadsheet/geometry.h"
 #include "spreadsheet/palette.h"
+#include "spreadsheet/sort_order.h"
 #include "spreadsheet/text.h"
 
 namespace kelv::spreadsheet {
@@ -460,6 +463,9 @@ void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
       auto& counts = counts_[c];
       if (!counts) {
         counts = std::make_shared<ColumnCounts>();
+        // Texts are counted as they stand first and folded once each: a
+        // column holds a few dozen schools or classes in many rows.
+        std::unordered_map<std::string_view, int64_t> as_written;
         for (const Row& row : sheet_->rows) {
           auto it = cells::lower(row, c);
           if (it == row.cells.end() || it->col != c) continue;
@@ -469,9 +475,10 @@ void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
           } else if (v.is_bool()) {
             ++(v.as_bool() ? counts->trues : counts->falses);
           } else if (v.is_text() && !v.as_text().empty()) {
-            ++counts->texts[text::simple_fold(v.as_text())];
+            ++as_written[v.as_text()];
           }
         }
+        for (const auto& [t, k] : as_written) counts->texts[text::simple_fold(t)] += k;
       }
       if (crit.is_number()) {
         auto it = counts->numbers.find(crit.as_number());
@@ -511,8 +518,9 @@ Rect EngineSheet::current_region(int32_t row, int32_t column) const {
   auto row_hit = [&](int32_t r, int32_t c1, int32_t c2) {
     if (r < 1 || r > last) return false;
     const Row& rw = s.rows[r - 1];
-    if (rw.cells.empty() || rw.cells.back().col < c1) return false;
-    // A table's rows mostly start inside it: no search then.
+    if (rw.cells.empty()) return false;
+    // A table's rows mostly start inside it: no search then, and only the
+    // row's first cell is read.
     auto it = rw.cells.front().col >= c1 ? rw.cells.begin() : cells::lower(rw, std::max(c1, 1));
     for (; it != rw.cells.end() && it->col <= c2; ++it)
       if (cells::has_value(*it)) return true;
@@ -530,12 +538,24 @@ Rect EngineSheet::current_region(int32_t row, int32_t column) const {
     return false;
   };
   Rect a = Rect::cell(row, column);
+  // A column beside the region, once found empty over the region's rows,
+  // stays empty until the rows grow: it is not read again before then (a
+  // column is a look-up in every row of a long table).
+  struct Checked {
+    int32_t col = 0, row1 = 0, row2 = 0;
+  } right, left;
+  auto empty_beside = [&](Checked& known, int32_t c) {
+    if (known.col == c && known.row1 == a.row1 && known.row2 == a.row2) return true;
+    if (col_hit(c, a.row1 - 1, a.row2 + 1)) return false;
+    known = {c, a.row1, a.row2};
+    return true;
+  };
   for (bool grew = true; grew;) {
     grew = false;
     while (a.row2 < kMaxRows && row_hit(a.row2 + 1, a.col1 - 1, a.col2 + 1)) ++a.row2, grew = true;
     while (a.row1 > 1 && row_hit(a.row1 - 1, a.col1 - 1, a.col2 + 1)) --a.row1, grew = true;
-    if (a.col2 < kMaxColumns && col_hit(a.col2 + 1, a.row1 - 1, a.row2 + 1)) ++a.col2, grew = true;
-    if (a.col1 > 1 && col_hit(a.col1 - 1, a.row1 - 1, a.row2 + 1)) --a.col1, grew = true;
+    if (a.col2 < kMaxColumns && !empty_beside(right, a.col2 + 1)) ++a.col2, grew = true;
+    if (a.col1 > 1 && !empty_beside(left, a.col1 - 1)) --a.col1, grew = true;
   }
   return a;
 }
@@ -840,71 +860,15 @@ void EngineSheet::paste_values_at(int32_t row, int32_t column) {
 
 namespace {
 
-// A row's key: its class (numbers, texts, Booleans, errors; 4 for an empty
-// key, which always sorts last), then a number or a text's collation key.
-struct SortKey {
-  uint8_t cls = 4;
-  double num = 0;
-  uint32_t off = 0, len = 0;  // the collation key within SortKeys::text
-};
-
-struct SortKeys {
-  std::vector<SortKey> keys;  // one per row sorted, from the first
-  std::string text;           // the texts' collation keys, end to end
-};
-
-SortKeys sort_keys(const Sheet& s, int32_t first, size_t n, int32_t key_column) {
-  SortKeys out;
-  out.keys.resize(n);
+// Each sorted row's key value, from the first row; nullptr where the row
+// has no cell in the key column.
+std::vector<const Variant*> sort_keys(const Sheet& s, int32_t first, size_t n, int32_t key_column) {
+  std::vector<const Variant*> keys(n, nullptr);
   for (size_t i = 0; i < n; ++i) {
     const Cell* c = cells::find(s, first + static_cast<int32_t>(i), key_column);
-    if (!c || is_blank(c->value)) continue;
-    SortKey& k = out.keys[i];
-    const Variant& v = c->value;
-    if (v.is_number()) {
-      k.cls = 0;
-      k.num = v.as_number();
-    } else if (v.is_text()) {
-      k.cls = 1;
-      k.off = static_cast<uint32_t>(out.text.size());
-      text::append_sort_key(v.as_text(), out.text);
-      k.len = static_cast<uint32_t>(out.text.size()) - k.off;
-    } else if (v.is_bool()) {
-      k.cls = 2;
-      k.num = v.as_bool() ? 1 : 0;
-    } else if (v.is_error()) {
-      k.cls = 3;  // every error sorts equal to every other
-    }
+    if (c) keys[i] = &c->value;
   }
-  return out;
-}
-
-// The rows' new order, stable: order[i] is the row (counted from the first)
-// that goes to place i.
-std::vector<uint32_t> sorted_order(const SortKeys& k, bool descending) {
-  std::vector<uint32_t> order(k.keys.size());
-  std::iota(order.begin(), order.end(), 0u);
-  auto cmp = [&](const SortKey& a, const SortKey& b) {  // <0, 0, >0 in ascending order
-    if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
-    if (a.cls == 1) {
-      const int r =
-          std::memcmp(k.text.data() + a.off, k.text.data() + b.off, std::min(a.len, b.len));
-      if (r != 0) return r;
-      return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
-    }
-    return a.num < b.num ? -1 : (a.num > b.num ? 1 : 0);
-  };
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
-    const SortKey& a = k.keys[x];
-    const SortKey& b = k.keys[y];
-    if (a.cls == 4 || b.cls == 4) return a.cls != 4 && b.cls == 4;
-    if (descending) {
-      if (a.cls != b.cls) return a.cls > b.cls;
-      return cmp(a, b) > 0;
-    }
-    return cmp(a, b) < 0;
-  });
-  return order;
+  return keys;
 }
 
 // Moves each row's cells within columns [col1, col2] to the row's new place;

@@ -1,7 +1,10 @@
+#include <random>
+#include <string>
 #include <vector>
 
 #include "engine_fixture.h"
 #include "spreadsheet/cells.h"
+#include "spreadsheet/text.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -145,6 +148,57 @@ TEST_F(SortTest, DescendingStillPutsBlanksLast) {
   table({Variant(1.0), Variant(), Variant(3.0), Variant("x")});
   cell(1, 1).current_region().sort(cell(1, 1), SortOrder::Descending, SortHeader::Yes);
   EXPECT_EQ(tags(), (std::vector<int>{4, 3, 1, 2}));
+}
+
+// Texts of digits alone are ordered by their bytes, without collation keys;
+// the order must be the collation's all the same, and a single other text in
+// the column must not mix the two kinds of key.
+TEST_F(SortTest, DigitTextsSortAsTheCollationDoes) {
+  std::mt19937 random(7);
+  std::vector<std::string> texts;
+  for (int i = 0; i < 300; ++i) {
+    std::string t(1 + random() % 12, '0');
+    for (char& ch : t) ch = static_cast<char>('0' + random() % 10);
+    texts.push_back(t);
+  }
+  for (const bool with_other : {false, true}) {
+    std::vector<Variant> keys;
+    for (const std::string& t : texts) keys.emplace_back(t);
+    if (with_other) keys.emplace_back("１２");  // full-width: ties with "12"
+    table(keys);
+    sort_by_key();
+    std::vector<std::string> collated;
+    for (const Variant& k : keys) {
+      std::string key;
+      text::append_sort_key(k.as_text(), key);
+      collated.push_back(key);
+    }
+    const std::vector<int> got = tags();
+    for (size_t i = 1; i < got.size(); ++i) {
+      const std::string& a = collated[static_cast<size_t>(got[i - 1] - 1)];
+      const std::string& b = collated[static_cast<size_t>(got[i] - 1)];
+      ASSERT_LE(a, b) << "place " << i << (with_other ? ", with another text" : "");
+      // Ties (repeated numbers) keep the order they came in.
+      if (a == b) {
+        ASSERT_LT(got[i - 1], got[i]);
+      }
+    }
+  }
+}
+
+// Many rows share a few texts; case and width variants of one text are one
+// key, and descending reverses the keys but not the rows of one key.
+TEST_F(SortTest, RepeatedTextsKeepTheirRowsInOrderBothWays) {
+  const char* names[] = {"第2中学", "第10中学", "第2中学",  "Ab",
+                         "第1中学", "aB",       "第10中学", "ＡＢ"};
+  std::vector<Variant> keys;
+  for (const char* n : names) keys.emplace_back(n);
+  table(keys);
+  sort_by_key();
+  // Latin before Han; 第10 before 第1 (a digit before a Han character).
+  EXPECT_EQ(tags(), (std::vector<int>{4, 6, 8, 2, 7, 5, 1, 3}));
+  cell(1, 1).current_region().sort(cell(1, 1), SortOrder::Descending, SortHeader::Yes);
+  EXPECT_EQ(tags(), (std::vector<int>{1, 3, 5, 2, 7, 4, 6, 8}));
 }
 
 }  // namespace

@@ -137,5 +137,28 @@ TEST_F(EngineTest, ValuesWrittenInOneCallMatchCellByCellWrites) {
   EXPECT_THROW(ws().columns(3).set_values(values), host::HostError);
 }
 
+// A block written over a row that already holds some of its cells: the new
+// cells go in between the stored ones, which keep their formats, and the
+// row stays in column order.
+TEST_F(EngineTest, ABlockFillsTheGapsOfARowInColumnOrder) {
+  cell(2, 3).set_value("old");
+  cell(2, 3).font().set_bold(true);
+  cell(2, 6).set_value("keep");
+  cell(2, 9).set_value("far");
+  ws().columns(4).set_number_format_local("@");
+  block(2, 2, 2, 5).set_value("x");
+  block(2, 7, 2, 8).set_value(1.0);
+  std::vector<int32_t> stored;
+  for (const Cell& c : model().rows[1].cells) stored.push_back(c.col);
+  EXPECT_EQ(stored, (std::vector<int32_t>{2, 3, 4, 5, 6, 7, 8, 9}));
+  for (int32_t c : {2, 3, 4, 5}) EXPECT_EQ(cell(2, c).value(), Variant("x")) << c;
+  EXPECT_TRUE(cell(2, 3).font().get().bold);
+  EXPECT_FALSE(cell(2, 5).font().get().bold);
+  EXPECT_EQ(cell(2, 4).number_format(), "@");
+  EXPECT_EQ(cell(2, 6).value(), Variant("keep"));
+  EXPECT_EQ(cell(2, 8).value(), Variant(1.0));
+  EXPECT_EQ(cell(2, 9).value(), Variant("far"));
+}
+
 }  // namespace
 }  // namespace kelv::spreadsheet

@@ -1,0 +1,129 @@
+#include "spreadsheet/sort_order.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "spreadsheet/text.h"
+
+namespace kelv::spreadsheet {
+
+namespace {
+
+enum Class : uint8_t { kNumber, kText, kBoolean, kError, kBlank };
+
+// One distinct key: a number, a Boolean or an error per row, a text once for
+// every row that holds the same text.
+struct Key {
+  Class cls = kBlank;
+  double num = 0;
+  uint32_t off = 0, len = 0;  // a text's collation key within the keys' text
+  uint32_t id = 0;            // the key's place before sorting
+};
+
+bool ascii_digits(std::string_view s) {
+  return !s.empty() &&
+         std::all_of(s.begin(), s.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+}
+
+}  // namespace
+
+std::vector<uint32_t> sorted_order(std::span<const host::Variant* const> values, bool descending) {
+  const size_t n = values.size();
+  constexpr uint32_t kNoKey = UINT32_MAX;
+
+  // Each row's key, equal texts sharing one, so that a column of a few
+  // dozen schools costs a few dozen collation keys, not one per row.
+  std::vector<uint32_t> key_of(n, kNoKey);
+  std::vector<Key> keys;
+  std::vector<std::string_view> texts;  // each text key's text, by key
+  std::unordered_map<std::string_view, uint32_t> text_key;
+  bool only_digits = true;
+  for (size_t i = 0; i < n; ++i) {
+    const host::Variant* v = values[i];
+    if (!v || v->is_empty() || v->is_null() || (v->is_text() && v->as_text().empty())) continue;
+    const auto next = static_cast<uint32_t>(keys.size());
+    if (v->is_text()) {
+      const std::string_view s = v->as_text();
+      auto [at, fresh] = text_key.try_emplace(s, next);
+      key_of[i] = at->second;
+      if (!fresh) continue;
+      keys.push_back({kText, 0, static_cast<uint32_t>(texts.size()), 0, next});
+      texts.push_back(s);
+      only_digits = only_digits && ascii_digits(s);
+      continue;
+    }
+    Key k{kError, 0, 0, 0, next};
+    if (v->is_number()) {
+      k.cls = kNumber;
+      k.num = v->as_number();
+    } else if (v->is_bool()) {
+      k.cls = kBoolean;
+      k.num = v->as_bool() ? 1 : 0;
+    }
+    keys.push_back(k);
+    key_of[i] = next;
+  }
+
+  // Collation keys. Texts of ASCII digits alone (exam and ID numbers) order
+  // under the collation exactly as their bytes do, each digit weighing more
+  // than the one before and nothing else differing, so a column of nothing
+  // else needs no collation keys at all.
+  std::string collated;
+  for (Key& k : keys) {
+    if (k.cls != kText) continue;
+    const std::string_view s = texts[k.off];
+    k.off = static_cast<uint32_t>(collated.size());
+    if (only_digits) {
+      collated.append(s);
+    } else {
+      text::append_sort_key(s, collated);
+    }
+    k.len = static_cast<uint32_t>(collated.size()) - k.off;
+  }
+  auto compare = [&](const Key& a, const Key& b) {  // <0, 0, >0 in ascending order
+    if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
+    if (a.cls == kText) {
+      const int r =
+          std::memcmp(collated.data() + a.off, collated.data() + b.off, std::min(a.len, b.len));
+      if (r != 0) return r;
+      return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
+    }
+    if (a.cls == kError) return 0;
+    return a.num < b.num ? -1 : (a.num > b.num ? 1 : 0);
+  };
+
+  // Every distinct key gets a rank, equal keys the same one; the rows are
+  // then placed by rank, a counting sort, which keeps rows of equal rank in
+  // the order they came.
+  std::sort(keys.begin(), keys.end(),
+            [&](const Key& a, const Key& b) { return compare(a, b) < 0; });
+  std::vector<uint32_t> rank_of(keys.size());
+  uint32_t ranks = 0;
+  for (size_t k = 0; k < keys.size(); ++k) {
+    if (k > 0 && compare(keys[k - 1], keys[k]) != 0) ++ranks;
+    rank_of[keys[k].id] = ranks;
+  }
+  const uint32_t top = keys.empty() ? 0 : ranks;
+  const uint32_t blank_rank = top + 1;
+  std::vector<uint32_t> row_rank(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (key_of[i] == kNoKey) {
+      row_rank[i] = blank_rank;
+    } else {
+      const uint32_t r = rank_of[key_of[i]];
+      row_rank[i] = descending ? top - r : r;
+    }
+  }
+  std::vector<uint32_t> start(static_cast<size_t>(blank_rank) + 2, 0);
+  for (uint32_t r : row_rank) ++start[r + 1];
+  std::partial_sum(start.begin(), start.end(), start.begin());
+  std::vector<uint32_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[start[row_rank[i]]++] = static_cast<uint32_t>(i);
+  return order;
+}
+
+}  // namespace kelv::spreadsheet
