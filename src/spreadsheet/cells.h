@@ -42,6 +42,15 @@ inline int32_t last_row(const Sheet& s) {
   return static_cast<int32_t>(s.rows.size());
 }
 
+// Rows of a long table are walked in order, but each row's cells lie apart
+// in memory: a walk asks for the cells of the row kAhead rows on early.
+inline constexpr int32_t kAhead = 16;
+inline void prefetch(const Sheet& s, int32_t r, bool last_cell = false) {
+  if (r < 1 || r > last_row(s)) return;
+  const std::vector<Cell>& cells = s.rows[r - 1].cells;
+  if (!cells.empty()) __builtin_prefetch(last_cell ? &cells.back() : &cells.front());
+}
+
 inline CellIter lower(Row& row, int32_t c) {
   return std::lower_bound(row.cells.begin(), row.cells.end(), c,
                           [](const Cell& x, int32_t col) { return x.col < col; });

@@ -383,6 +383,14 @@ void EngineSheet::set_values(const Rect& area, const std::vector<Variant>& value
       }
     }
     Row& row = cells::row_at(s, r);
+    // Values past the row's last cell are appended: room for all of them at
+    // once rather than growing the row cell by cell.
+    if (area.columns() > 1 && (row.cells.empty() || row.cells.back().col < area.col1)) {
+      size_t appended = 0;
+      for (size_t i = k; i < k + static_cast<size_t>(area.columns()); ++i)
+        appended += !is_blank(values[i]);
+      cells::room_for(row, appended);
+    }
     for (int32_t c = area.col1; c <= area.col2; ++c) {
       const Variant& v = values[k++];
       if (is_blank(v)) {
@@ -517,6 +525,7 @@ Rect EngineSheet::current_region(int32_t row, int32_t column) const {
   const int32_t last = cells::last_row(s);
   auto row_hit = [&](int32_t r, int32_t c1, int32_t c2) {
     if (r < 1 || r > last) return false;
+    cells::prefetch(s, r + cells::kAhead);
     const Row& rw = s.rows[r - 1];
     if (rw.cells.empty()) return false;
     // A table's rows mostly start inside it: no search then, and only the
@@ -529,6 +538,7 @@ Rect EngineSheet::current_region(int32_t row, int32_t column) const {
   auto col_hit = [&](int32_t c, int32_t r1, int32_t r2) {
     if (c < 1 || c > kMaxColumns) return false;
     for (int32_t r = std::max(r1, 1); r <= std::min(r2, last); ++r) {
+      cells::prefetch(s, r + cells::kAhead, true);
       const std::vector<Cell>& row = s.rows[r - 1].cells;
       // Most rows of a table end before the column beside it.
       if (row.empty() || row.back().col < c || row.front().col > c) continue;
@@ -865,6 +875,7 @@ namespace {
 std::vector<const Variant*> sort_keys(const Sheet& s, int32_t first, size_t n, int32_t key_column) {
   std::vector<const Variant*> keys(n, nullptr);
   for (size_t i = 0; i < n; ++i) {
+    cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);
     const Cell* c = cells::find(s, first + static_cast<int32_t>(i), key_column);
     if (c) keys[i] = &c->value;
   }
@@ -879,6 +890,7 @@ void reorder_rows(Sheet& s, int32_t first, int32_t col1, int32_t col2,
   // Lift each row's block out, then put the blocks back in the new order.
   std::vector<std::vector<Cell>> blocks(n);
   for (size_t i = 0; i < n; ++i) {
+    cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);
     Row& row = s.rows[static_cast<size_t>(first - 1) + i];
     auto [b, e] = cells::span(row, col1, col2);
     if (b == row.cells.begin() && e == row.cells.end()) {
@@ -889,6 +901,8 @@ void reorder_rows(Sheet& s, int32_t first, int32_t col1, int32_t col2,
     }
   }
   for (size_t i = 0; i < n; ++i) {
+    if (i + cells::kAhead < n && !blocks[order[i + cells::kAhead]].empty())
+      __builtin_prefetch(blocks[order[i + cells::kAhead]].data());
     const auto from = order[i];
     std::vector<Cell>& block = blocks[from];
     const auto shift = static_cast<int32_t>(i) - static_cast<int32_t>(from);
@@ -1008,13 +1022,25 @@ void EngineSheet::restyle(const Rect& a, F&& change) {
   check_rect(a);
   StyleTable& table = book_->model().styles;
   std::unordered_map<uint32_t, uint32_t> memo;
+  // Neighbouring cells mostly share a format: the last one mapped is asked
+  // first.
+  uint32_t last_id = 0, last_fresh = 0;
+  bool have_last = false;
   auto map = [&](uint32_t id) {
+    if (have_last && id == last_id) return last_fresh;
     auto it = memo.find(id);
-    if (it != memo.end()) return it->second;
-    Style st = table.get(id);
-    change(st);
-    const uint32_t fresh = table.intern(st);
-    memo.emplace(id, fresh);
+    uint32_t fresh;
+    if (it != memo.end()) {
+      fresh = it->second;
+    } else {
+      Style st = table.get(id);
+      change(st);
+      fresh = table.intern(st);
+      memo.emplace(id, fresh);
+    }
+    have_last = true;
+    last_id = id;
+    last_fresh = fresh;
     return fresh;
   };
   Sheet& s = *sheet_;

@@ -35,25 +35,35 @@ std::vector<uint32_t> sorted_order(std::span<const host::Variant* const> values,
   const size_t n = values.size();
   constexpr uint32_t kNoKey = UINT32_MAX;
 
-  // Each row's key, equal texts sharing one, so that a column of a few
-  // dozen schools costs a few dozen collation keys, not one per row.
+  // Texts of ASCII digits alone (exam and ID numbers) order under the
+  // collation exactly as their bytes do, each digit weighing more than the
+  // one before and nothing else differing, so a column of nothing else needs
+  // no collation keys, and each row can keep its own key.
+  bool only_digits = true;
+  for (const host::Variant* v : values)
+    if (v && v->is_text() && !v->as_text().empty())
+      only_digits = only_digits && ascii_digits(v->as_text());
+
+  // Each row's key. Otherwise equal texts share one, so that a column of a
+  // few dozen schools costs a few dozen collation keys, not one per row.
   std::vector<uint32_t> key_of(n, kNoKey);
   std::vector<Key> keys;
   std::vector<std::string_view> texts;  // each text key's text, by key
   std::unordered_map<std::string_view, uint32_t> text_key;
-  bool only_digits = true;
   for (size_t i = 0; i < n; ++i) {
     const host::Variant* v = values[i];
     if (!v || v->is_empty() || v->is_null() || (v->is_text() && v->as_text().empty())) continue;
     const auto next = static_cast<uint32_t>(keys.size());
     if (v->is_text()) {
       const std::string_view s = v->as_text();
-      auto [at, fresh] = text_key.try_emplace(s, next);
-      key_of[i] = at->second;
-      if (!fresh) continue;
+      if (!only_digits) {
+        auto [at, fresh] = text_key.try_emplace(s, next);
+        key_of[i] = at->second;
+        if (!fresh) continue;
+      }
+      key_of[i] = next;
       keys.push_back({kText, 0, static_cast<uint32_t>(texts.size()), 0, next});
       texts.push_back(s);
-      only_digits = only_digits && ascii_digits(s);
       continue;
     }
     Key k{kError, 0, 0, 0, next};
@@ -68,10 +78,6 @@ std::vector<uint32_t> sorted_order(std::span<const host::Variant* const> values,
     key_of[i] = next;
   }
 
-  // Collation keys. Texts of ASCII digits alone (exam and ID numbers) order
-  // under the collation exactly as their bytes do, each digit weighing more
-  // than the one before and nothing else differing, so a column of nothing
-  // else needs no collation keys at all.
   std::string collated;
   for (Key& k : keys) {
     if (k.cls != kText) continue;
