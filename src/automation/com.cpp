@@ -310,38 +310,28 @@ void DispatchObject::Call::returns_object(IDispatch* d) const {
   V_DISPATCH(result) = d;
 }
 
-DispatchObject::DispatchObject() {
-  ++g_live_objects;
-}
+DispatchObject::DispatchObject() = default;
 
-DispatchObject::~DispatchObject() {
-  --g_live_objects;
-}
+DispatchObject::~DispatchObject() = default;
 
 HRESULT DispatchObject::QueryInterface(REFIID riid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
+  void* found = nullptr;
   if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-    *out = static_cast<IDispatch*>(this);
+    found = static_cast<IDispatch*>(this);
   } else if (IsEqualIID(riid, IID_DispatchObject)) {
-    *out = this;
-  } else if (void* other = query(riid)) {
-    *out = other;
+    found = this;
   } else {
-    return E_NOINTERFACE;
+    found = query(riid);
   }
-  AddRef();
-  return S_OK;
+  return answer_query(out, found, this);
 }
 
 ULONG DispatchObject::AddRef() {
-  return static_cast<ULONG>(++refs_);
+  return refs_.add();
 }
 
 ULONG DispatchObject::Release() {
-  const long left = --refs_;
-  if (left == 0) delete this;
-  return static_cast<ULONG>(left);
+  return refs_.release(this);
 }
 
 HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {

@@ -23,6 +23,40 @@ namespace kelv::automation {
 // Objects alive in this module; DllCanUnloadNow answers from it.
 extern std::atomic<long> g_live_objects;
 
+// The reference count of one of this module's COM objects, which counts the
+// object among the live ones while it exists. `release` deletes the object
+// when the last reference goes.
+class RefCount {
+ public:
+  RefCount() { ++g_live_objects; }
+  ~RefCount() { --g_live_objects; }
+  RefCount(const RefCount&) = delete;
+  RefCount& operator=(const RefCount&) = delete;
+
+  ULONG add() { return static_cast<ULONG>(++refs_); }
+  template <class T>
+  ULONG release(T* object) {
+    const long left = --refs_;
+    if (left == 0) delete object;
+    return static_cast<ULONG>(left);
+  }
+
+ private:
+  std::atomic<long> refs_{1};
+};
+
+// QueryInterface's answer once the object has picked the pointer for the
+// interface asked (null when it has none): E_POINTER, E_NOINTERFACE, or the
+// pointer, with a reference added to `owner`, whose one count every
+// interface of the object shares.
+inline HRESULT answer_query(void** out, void* found, IUnknown* owner) {
+  if (!out) return E_POINTER;
+  *out = found;
+  if (!found) return E_NOINTERFACE;
+  owner->AddRef();
+  return S_OK;
+}
+
 std::wstring wide(std::string_view utf8);
 std::string narrow(const wchar_t* text, size_t length);
 std::string narrow(const wchar_t* text);
@@ -145,7 +179,7 @@ class DispatchObject : public IDispatch {
   virtual void* query(REFIID) { return nullptr; }
 
  private:
-  std::atomic<long> refs_{1};
+  RefCount refs_;
   std::vector<std::wstring> names_;
   std::vector<Member> members_;
   std::vector<Member> dynamic_;  // DISPIDs past the table, from dynamic_member

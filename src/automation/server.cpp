@@ -55,24 +55,15 @@ std::wstring guid_text(const GUID& g) {
 
 class ClassFactory : public IClassFactory {
  public:
-  explicit ClassFactory(const ClassEntry& entry) : entry_(entry) { ++g_live_objects; }
-  virtual ~ClassFactory() { --g_live_objects; }
+  explicit ClassFactory(const ClassEntry& entry) : entry_(entry) {}
+  virtual ~ClassFactory() = default;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory))
-      return E_NOINTERFACE;
-    *out = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
+    const bool ours = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory);
+    return answer_query(out, ours ? static_cast<IClassFactory*>(this) : nullptr, this);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long left = --refs_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return refs_.add(); }
+  ULONG STDMETHODCALLTYPE Release() override { return refs_.release(this); }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -97,7 +88,7 @@ class ClassFactory : public IClassFactory {
 
  private:
   const ClassEntry& entry_;
-  std::atomic<long> refs_{1};
+  RefCount refs_;
 };
 
 namespace {

@@ -62,34 +62,24 @@ INativeHost* native_of(IDispatch* d) {
 class TorbObject : public ITorb, public ISupportErrorInfo {
  public:
   TorbObject() : core_(dialogs_, env_) {
-    ++g_live_objects;
     dialogs_.to = &windows_dialogs_;
     env_.to = &system_;
   }
   virtual ~TorbObject() {
     if (info_) info_->Release();
-    --g_live_objects;
   }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
+    void* found = nullptr;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
         IsEqualIID(riid, IID__torb))
-      *out = static_cast<ITorb*>(this);
+      found = static_cast<ITorb*>(this);
     else if (IsEqualIID(riid, IID_ISupportErrorInfo))
-      *out = static_cast<ISupportErrorInfo*>(this);
-    else
-      return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+      found = static_cast<ISupportErrorInfo*>(this);
+    return answer_query(out, found, static_cast<ITorb*>(this));
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long left = --refs_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return refs_.add(); }
+  ULONG STDMETHODCALLTYPE Release() override { return refs_.release(this); }
 
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
     return IsEqualIID(riid, IID__torb) ? S_OK : S_FALSE;
@@ -235,7 +225,7 @@ class TorbObject : public ITorb, public ISupportErrorInfo {
     });
   }
 
-  std::atomic<long> refs_{1};
+  RefCount refs_;
   ITypeInfo* info_ = nullptr;
   WindowsDialogs windows_dialogs_;
   host::SystemEnvironment system_;
