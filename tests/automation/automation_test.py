@@ -24,6 +24,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scenarios"))
+from check_scenario import expected_dumps  # noqa: E402
+
 LAUNCHER = []
 
 CLASSES = {
@@ -262,21 +265,14 @@ def play(kelv, script, scenario_path):
         if want != got:
             print(f"{label}: dialogs and failures differ\n  expected {want}\n  played   {got}")
             ok = False
-        dumps = base + ".expected"
-        if os.path.isdir(dumps):
-            for folder, _, files in sorted(os.walk(dumps)):
-                for file in sorted(files):
-                    if not file.endswith(".txt"):
-                        continue
-                    book = os.path.relpath(folder, dumps)
-                    sheet = file[: -len(".txt")]
-                    d = subprocess.run([kelv, "dump", os.path.join(workspace, book), sheet],
-                                       capture_output=True, text=True, encoding="utf-8")
-                    with open(os.path.join(folder, file), encoding="utf-8") as f:
-                        expected = f.read()
-                    if d.returncode != 0 or d.stdout != expected:
-                        print(f"{label}: {book} {sheet} differs from the expected dump")
-                        ok = False
+        for book, sheet, expected_path in expected_dumps(base + ".expected"):
+            d = subprocess.run([kelv, "dump", os.path.join(workspace, book), sheet],
+                               capture_output=True, text=True, encoding="utf-8")
+            with open(expected_path, encoding="utf-8") as f:
+                expected = f.read()
+            if d.returncode != 0 or d.stdout != expected:
+                print(f"{label}: {book} {sheet} differs from the expected dump")
+                ok = False
         print(f"{label}: {'ok' if ok else 'FAILED'}")
         return ok
     finally:

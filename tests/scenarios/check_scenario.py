@@ -99,6 +99,17 @@ def main():
             shutil.rmtree(played, ignore_errors=True)
 
 
+def expected_dumps(dumps):
+    """The sheets a scenario's folder of expected dumps names, in order:
+    (workbook path within the workspace, sheet name, path of the dump)."""
+    if not os.path.isdir(dumps):
+        return
+    for folder, _, files in sorted(os.walk(dumps)):
+        for file in sorted(files):
+            if file.endswith(".txt"):
+                yield os.path.relpath(folder, dumps), file[: -len(".txt")], os.path.join(folder, file)
+
+
 def play(kelv, scenario_path, source, played, update, run_args=()):
     """Plays the scenario in the folder `played`; 0 when everything matched."""
     base = scenario_path[: -len(".json")]
@@ -114,22 +125,15 @@ def play(kelv, scenario_path, source, played, update, run_args=()):
 
     ok = compare("transcript", base + ".expected.jsonl", read_text(transcript), update)
 
-    dumps = base + ".expected"
-    if os.path.isdir(dumps):
-        for folder, _, files in sorted(os.walk(dumps)):
-            for file in sorted(files):
-                if not file.endswith(".txt"):
-                    continue
-                book = os.path.relpath(folder, dumps)
-                sheet = file[: -len(".txt")]
-                label = f"{book} {sheet}"
-                dumped = run([kelv, "dump", os.path.join(workspace, book), sheet])
-                if dumped.returncode != 0:
-                    print(f"{label}: kelv dump exited with {dumped.returncode}")
-                    sys.stdout.write(dumped.stderr)
-                    ok = False
-                    continue
-                ok = compare(label, os.path.join(folder, file), dumped.stdout, update) and ok
+    for book, sheet, expected in expected_dumps(base + ".expected"):
+        label = f"{book} {sheet}"
+        dumped = run([kelv, "dump", os.path.join(workspace, book), sheet])
+        if dumped.returncode != 0:
+            print(f"{label}: kelv dump exited with {dumped.returncode}")
+            sys.stdout.write(dumped.stderr)
+            ok = False
+            continue
+        ok = compare(label, expected, dumped.stdout, update) and ok
 
     return 0 if ok else 1
 
