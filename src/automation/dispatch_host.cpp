@@ -1,6 +1,7 @@
 #include "automation/dispatch_host.h"
 
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "host/workbook.h"
@@ -21,7 +22,13 @@ class Ref {
   Ref(const Ref& o) : d_(o.d_) {
     if (d_) d_->AddRef();
   }
-  Ref& operator=(Ref o) {
+  Ref(Ref&& o) noexcept : d_(std::exchange(o.d_, nullptr)) {}
+  Ref& operator=(const Ref& o) {
+    Ref copy(o);
+    std::swap(d_, copy.d_);
+    return *this;
+  }
+  Ref& operator=(Ref&& o) noexcept {
     std::swap(d_, o.d_);
     return *this;
   }
@@ -57,13 +64,13 @@ class Ref {
   IDispatch* d_ = nullptr;
 };
 
-Var N(double d) {
+Var number_var(double d) {
   return Var::from(Variant(d));
 }
-Var T(std::string_view s) {
+Var text_var(std::string_view s) {
   return Var::from(Variant(std::string(s)));
 }
-Var B(bool b) {
+Var boolean_var(bool b) {
   return Var::from(Variant(b));
 }
 
@@ -109,7 +116,7 @@ class DispatchPicture : public host::Picture {
   Ref p_;
 };
 
-const wchar_t* PageSetupName(host::PageSetupProperty p) {
+const wchar_t* page_setup_name(host::PageSetupProperty p) {
   using P = host::PageSetupProperty;
   switch (p) {
     case P::LeftHeader:
@@ -157,7 +164,7 @@ const wchar_t* PageSetupName(host::PageSetupProperty p) {
 }
 
 // A range's block: Row, Column, Rows.Count, Columns.Count.
-Rect RectOf(const Ref& r) {
+Rect rect_of(const Ref& r) {
   const int32_t row = r.value(L"Row").to_int32();
   const int32_t col = r.value(L"Column").to_int32();
   const int32_t rows = r.object(L"Rows").value(L"Count").to_int32();
@@ -221,9 +228,9 @@ class DispatchWorksheet : public host::Worksheet {
   }
 
   Rect current_region(int32_t r, int32_t c) const override {
-    return RectOf(cell(r, c).object(L"CurrentRegion"));
+    return rect_of(cell(r, c).object(L"CurrentRegion"));
   }
-  Rect used_rect() const override { return RectOf(s_.object(L"UsedRange")); }
+  Rect used_rect() const override { return rect_of(s_.object(L"UsedRange")); }
 
   void clear(const Rect& a) override { range(a).call(L"Clear"); }
   void clear_contents(const Rect& a) override { range(a).call(L"ClearContents"); }
@@ -232,16 +239,16 @@ class DispatchWorksheet : public host::Worksheet {
     s_.call(L"Paste", {}, {{L"Destination", Var::object(cell(r, c).get()), 0}});
   }
   void paste_values_at(int32_t r, int32_t c) override {
-    cell(r, c).call(L"PasteSpecial", {}, {{L"Paste", N(host::xlPasteValues), 0}});
+    cell(r, c).call(L"PasteSpecial", {}, {{L"Paste", number_var(host::xlPasteValues), 0}});
   }
   void delete_shift_up(const Rect& a) override {
-    range(a).call(L"Delete", {}, {{L"Shift", N(host::xlUp), 0}});
+    range(a).call(L"Delete", {}, {{L"Shift", number_var(host::xlUp), 0}});
   }
   void sort(const Rect& a, int32_t key, host::SortOrder order, host::SortHeader header) override {
     range(a).call(L"Sort", {},
                   {{L"Key1", Var::object(cell(a.row1, key).get()), 0},
-                   {L"Order1", N(static_cast<int32_t>(order)), 1},
-                   {L"Header", N(static_cast<int32_t>(header)), 7}});
+                   {L"Order1", number_var(static_cast<int32_t>(order)), 1},
+                   {L"Header", number_var(static_cast<int32_t>(header)), 7}});
   }
   bool replace(const Rect& a, std::string_view what, std::string_view with, host::LookAt look_at,
                bool replace_format) override;
@@ -278,17 +285,17 @@ class DispatchWorksheet : public host::Worksheet {
   }
   void merge(const Rect& a) override { range(a).call(L"Merge"); }
   Rect merge_area(int32_t r, int32_t c) const override {
-    return RectOf(cell(r, c).object(L"MergeArea"));
+    return rect_of(cell(r, c).object(L"MergeArea"));
   }
 
   double column_width(int32_t c) const override {
-    return s_.object(L"Columns", {N(c)}).value(L"ColumnWidth").to_double();
+    return s_.object(L"Columns", {number_var(c)}).value(L"ColumnWidth").to_double();
   }
   void set_column_width(int32_t first, int32_t last, double w) override {
     range(Rect{1, first, 1, last}).put(L"ColumnWidth", Variant(w));
   }
   double row_height(int32_t r) const override {
-    return s_.object(L"Rows", {N(r)}).value(L"RowHeight").to_double();
+    return s_.object(L"Rows", {number_var(r)}).value(L"RowHeight").to_double();
   }
   void set_row_height(int32_t first, int32_t last, double h) override {
     range(Rect{first, 1, last, 1}).put(L"RowHeight", Variant(h));
@@ -312,7 +319,7 @@ class DispatchWorksheet : public host::Worksheet {
   void select(const Rect& a) override { range(a).call(L"Select"); }
   void activate_cell(int32_t r, int32_t c) override { cell(r, c).call(L"Activate"); }
   host::Picture& insert_picture_at_active_cell(std::string_view path) override {
-    Ref p = s_.object(L"Pictures").object(L"Insert", {T(path)});
+    Ref p = s_.object(L"Pictures").object(L"Insert", {text_var(path)});
     pictures_.push_back(std::make_unique<DispatchPicture>(std::move(p)));
     return *pictures_.back();
   }
@@ -321,14 +328,16 @@ class DispatchWorksheet : public host::Worksheet {
     s_.object(L"HPageBreaks").call(L"Add", {}, {{L"Before", Var::object(cell(r, 1).get()), 0}});
   }
   Variant page_setup_value(host::PageSetupProperty p) const override {
-    return s_.object(L"PageSetup").value(PageSetupName(p));
+    return s_.object(L"PageSetup").value(page_setup_name(p));
   }
   void set_page_setup_value(host::PageSetupProperty p, const Variant& v) override {
-    s_.object(L"PageSetup").put(PageSetupName(p), v);
+    s_.object(L"PageSetup").put(page_setup_name(p), v);
   }
 
  private:
-  Ref cell(int32_t r, int32_t c) const { return s_.object(L"Cells", {N(r), N(c)}); }
+  Ref cell(int32_t r, int32_t c) const {
+    return s_.object(L"Cells", {number_var(r), number_var(c)});
+  }
   Ref range(const Rect& a) const {
     if (a.rows() == 1 && a.columns() == 1) return cell(a.row1, a.col1);
     return s_.object(L"Range", {Var::object(cell(a.row1, a.col1).get()),
@@ -351,7 +360,8 @@ class DispatchWorkbook : public host::Workbook {
   void activate() override { b_.call(L"Activate"); }
   host::Worksheet& active_sheet() override { return sheet_of(b_.object(L"ActiveSheet")); }
   host::Window& window() override {
-    if (!window_) window_ = std::make_unique<DispatchWindow>(b_.object(L"Windows", {N(1)}));
+    if (!window_)
+      window_ = std::make_unique<DispatchWindow>(b_.object(L"Windows", {number_var(1)}));
     return *window_;
   }
   int32_t sheet_count() const override {
@@ -359,10 +369,10 @@ class DispatchWorkbook : public host::Workbook {
   }
   host::Worksheet& sheet_at(int32_t i) override {
     if (i < 0) throw host::HostError::host(host::kSubscriptOutOfRange);
-    return sheet_of(b_.object(L"Worksheets", {N(i + 1)}));
+    return sheet_of(b_.object(L"Worksheets", {number_var(i + 1)}));
   }
   host::Worksheet& sheet(std::string_view name) override {
-    return sheet_of(b_.object(L"Worksheets", {T(name)}));
+    return sheet_of(b_.object(L"Worksheets", {text_var(name)}));
   }
   host::Worksheet& add_sheet_after(host::Worksheet& after) override {
     auto* a = dynamic_cast<DispatchWorksheet*>(&after);
@@ -371,15 +381,15 @@ class DispatchWorkbook : public host::Workbook {
         b_.object(L"Worksheets").call(L"Add", {}, {{L"After", Var::object(a->ref().get()), 1}})));
   }
   void save() override { b_.call(L"Save"); }
-  void save_as(std::string_view path) override { b_.call(L"SaveAs", {T(path)}); }
+  void save_as(std::string_view path) override { b_.call(L"SaveAs", {text_var(path)}); }
   bool modified() const override { return !b_.value(L"Saved").to_bool(); }
 
   // The one wrapper of an automation sheet.
-  DispatchWorksheet& sheet_of(Ref s) {
+  DispatchWorksheet& sheet_of(const Ref& s) {
     const void* id = s.identity();
     auto it = sheets_.find(id);
     if (it == sheets_.end())
-      it = sheets_.emplace(id, std::make_unique<DispatchWorksheet>(*this, std::move(s))).first;
+      it = sheets_.emplace(id, std::make_unique<DispatchWorksheet>(*this, s)).first;
     return *it->second;
   }
   // A deleted sheet's wrapper stays alive (the caller still holds it) but is
@@ -438,20 +448,20 @@ class DispatchApplication : public host::Application {
   }
   host::Workbook& workbook_at(int32_t i) override {
     if (i < 0) throw host::HostError::host(host::kSubscriptOutOfRange);
-    return book_of(a_.object(L"Workbooks", {N(i + 1)}));
+    return book_of(a_.object(L"Workbooks", {number_var(i + 1)}));
   }
   host::Workbook& workbook(std::string_view name) override {
-    return book_of(a_.object(L"Workbooks", {T(name)}));
+    return book_of(a_.object(L"Workbooks", {text_var(name)}));
   }
   host::Workbook& open_workbook(std::string_view path) override {
-    return book_of(Ref::of(a_.object(L"Workbooks").call(L"Open", {T(path)})));
+    return book_of(Ref::of(a_.object(L"Workbooks").call(L"Open", {text_var(path)})));
   }
 
-  DispatchWorkbook& book_of(Ref b) {
+  DispatchWorkbook& book_of(const Ref& b) {
     const void* id = b.identity();
     auto it = books_.find(id);
     if (it == books_.end())
-      it = books_.emplace(id, std::make_unique<DispatchWorkbook>(*this, std::move(b))).first;
+      it = books_.emplace(id, std::make_unique<DispatchWorkbook>(*this, b)).first;
     return *it->second;
   }
 
@@ -480,10 +490,10 @@ bool DispatchWorksheet::replace(const Rect& a, std::string_view what, std::strin
                                 host::LookAt look_at, bool replace_format) {
   if (replace_format) static_cast<DispatchApplication&>(book_.application()).push_replace_format();
   const Var found = range(a).call(L"Replace", {},
-                                  {{L"What", T(what), 0},
-                                   {L"Replacement", T(with), 1},
-                                   {L"LookAt", N(static_cast<int32_t>(look_at)), 2},
-                                   {L"ReplaceFormat", B(replace_format), 7}});
+                                  {{L"What", text_var(what), 0},
+                                   {L"Replacement", text_var(with), 1},
+                                   {L"LookAt", number_var(static_cast<int32_t>(look_at)), 2},
+                                   {L"ReplaceFormat", boolean_var(replace_format), 7}});
   const Variant v = to_host(*found);
   return v.is_bool() && v.as_bool();
 }
@@ -504,7 +514,7 @@ host::Application& DispatchWorkbook::application() {
 
 // --- The form --------------------------------------------------------------------
 
-host::ControlKind KindOf(const std::string& type) {
+host::ControlKind kind_of(const std::string& type) {
   using K = host::ControlKind;
   if (type == "TextBox") return K::TextBox;
   if (type == "ComboBox") return K::ComboBox;
@@ -521,7 +531,7 @@ class DispatchControl : public host::Control {
   DispatchControl(std::string name, Ref c)
       : name_(std::move(name)),
         c_(std::move(c)),
-        kind_(KindOf(c_.value(L"ControlType").to_text())) {}
+        kind_(kind_of(c_.value(L"ControlType").to_text())) {}
 
   const std::string& name() const override { return name_; }
   host::ControlKind kind() const override { return kind_; }
@@ -533,12 +543,12 @@ class DispatchControl : public host::Control {
   int32_t list_index() const override { return c_.value(L"ListIndex").to_int32(); }
   void set_list_index(int32_t i) override { c_.put(L"ListIndex", Variant(i)); }
   void set_selected(int32_t i, bool on) override {
-    automation::put(c_.get(), L"Selected", B(on), {N(i)});
+    automation::put(c_.get(), L"Selected", boolean_var(on), {number_var(i)});
   }
   const std::vector<std::string>& items() const override {
     const int32_t n = list_count();
     items_.clear();
-    for (int32_t k = 0; k < n; ++k) items_.push_back(c_.value(L"List", {N(k)}).to_text());
+    for (int32_t k = 0; k < n; ++k) items_.push_back(c_.value(L"List", {number_var(k)}).to_text());
     return items_;
   }
   bool enabled() const override { return c_.value(L"Enabled").to_bool(); }
@@ -566,7 +576,7 @@ class DispatchForm : public host::Form {
   host::Control& control(std::string_view name) override {
     auto it = controls_.find(name);
     if (it == controls_.end()) {
-      Ref c = f_.object(L"Controls", {T(name)});
+      Ref c = f_.object(L"Controls", {text_var(name)});
       it = controls_
                .emplace(std::string(name),
                         std::make_unique<DispatchControl>(std::string(name), std::move(c)))
@@ -582,12 +592,12 @@ class DispatchForm : public host::Form {
 
 }  // namespace
 
-std::unique_ptr<host::Application> ApplicationOver(IDispatch* app) {
+std::unique_ptr<host::Application> application_over(IDispatch* app) {
   app->AddRef();
   return std::make_unique<DispatchApplication>(Ref(app));
 }
 
-std::unique_ptr<host::Form> FormOver(IDispatch* form) {
+std::unique_ptr<host::Form> form_over(IDispatch* form) {
   form->AddRef();
   return std::make_unique<DispatchForm>(Ref(form));
 }

@@ -17,7 +17,7 @@ namespace kelv::automation {
 // The application behind `app` (which it holds a reference to). Workbooks,
 // sheets and controls are the same C++ objects for the same automation
 // objects, so handlers may compare them by address.
-std::unique_ptr<host::Application> ApplicationOver(IDispatch* app);
-std::unique_ptr<host::Form> FormOver(IDispatch* form);
+std::unique_ptr<host::Application> application_over(IDispatch* app);
+std::unique_ptr<host::Form> form_over(IDispatch* form);
 
 }  // namespace kelv::automation

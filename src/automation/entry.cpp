@@ -14,19 +14,19 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
-  return GetClassObject(clsid, riid, out);
+  return get_class_object(clsid, riid, out);
 }
 
 HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-  return CanUnloadNow() ? S_OK : S_FALSE;
+  return can_unload_now() ? S_OK : S_FALSE;
 }
 
 HRESULT STDAPICALLTYPE DllRegisterServer() {
-  return RegisterServer();
+  return register_server();
 }
 
 HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  return UnregisterServer();
+  return unregister_server();
 }
 
 }  // extern "C"

@@ -76,7 +76,7 @@ class Child : public DispatchObject {
 
 // The one object of a root for `key`, made by `make` the first time.
 template <class T, class Make>
-IDispatch* Identified(IDispatch* root, const void* key, Make make) {
+IDispatch* identified(IDispatch* root, const void* key, Make make) {
   return ours<Root>(root).cached(key, [&] {
     T* made = make();
     made->set_key(key);
@@ -112,7 +112,7 @@ bool is_number(const VARIANT& v) {
 // --- Ranges -----------------------------------------------------------------------
 
 class RangeObject;
-IDispatch* NewRange(IDispatch* root, const Range& r);
+IDispatch* new_range(IDispatch* root, const Range& r);
 
 // "A1", "B2:C5", "$A$1": a block of cells by its address.
 host::Rect parse_address(std::string_view text) {
@@ -174,23 +174,23 @@ class RangeObject : public Child {
            }));
     member(L"Address", read_only([this] { return host::Variant(address()); }));
     member(L"Cells", [this](Call& c) {
-      if (!c.args.has(0)) return c.returns_object(NewRange(root(), r_));
-      c.returns_object(NewRange(
+      if (!c.args.has(0)) return c.returns_object(new_range(root(), r_));
+      c.returns_object(new_range(
           root(), r_.cell(arg_int(c.args.at(0)), c.args.has(1) ? arg_int(c.args.at(1)) : 1)));
     });
-    member(L"Rows", [this](Call& c) { c.returns_object(Lines(c, true)); });
-    member(L"Columns", [this](Call& c) { c.returns_object(Lines(c, false)); });
+    member(L"Rows", [this](Call& c) { c.returns_object(lines_of(c, true)); });
+    member(L"Columns", [this](Call& c) { c.returns_object(lines_of(c, false)); });
     member(L"Areas", [this](Call& c) {
       if (!c.args.has(0)) return c.returns(host::Variant(r_.area_count()));
       const auto areas = r_.areas();
       const int32_t k = arg_int(c.args.at(0));
       if (k < 1 || k > static_cast<int32_t>(areas.size()))
         throw host::HostError::host(host::kSubscriptOutOfRange);
-      c.returns_object(NewRange(root(), Range(r_.worksheet(), areas[static_cast<size_t>(k - 1)])));
+      c.returns_object(new_range(root(), Range(r_.worksheet(), areas[static_cast<size_t>(k - 1)])));
     });
     member(L"CurrentRegion",
-           [this](Call& c) { c.returns_object(NewRange(root(), r_.current_region())); });
-    member(L"MergeArea", [this](Call& c) { c.returns_object(NewRange(root(), r_.merge_area())); });
+           [this](Call& c) { c.returns_object(new_range(root(), r_.current_region())); });
+    member(L"MergeArea", [this](Call& c) { c.returns_object(new_range(root(), r_.merge_area())); });
     member(L"Clear", [this](Call&) { r_.clear(); });
     member(L"ClearContents", [this](Call&) { r_.clear_contents(); });
     member(L"Copy", [this](Call& c) {
@@ -239,7 +239,7 @@ class RangeObject : public Child {
     member(L"NumberFormatLocal",
            property([this] { return host::Variant(r_.number_format()); },
                     [this](const VARIANT& v) { r_.set_number_format_local(arg_text(v)); }));
-    member(L"Font", [this](Call& c) { c.returns_object(NewFont()); });
+    member(L"Font", [this](Call& c) { c.returns_object(new_font()); });
     member(L"HorizontalAlignment",
            property([this] { return host::Variant(r_.horizontal_alignment()); },
                     [this](const VARIANT& v) { r_.set_horizontal_alignment(arg_int(v)); }));
@@ -318,7 +318,7 @@ class RangeObject : public Child {
     return s;
   }
 
-  IDispatch* Lines(Call& c, bool rows) {
+  IDispatch* lines_of(Call& c, bool rows) {
     const host::Rect& a = r_.area();
     if (!c.args.has(0)) return new LinesObject(root(), r_, rows);
     const int32_t k = arg_int(c.args.at(0));
@@ -327,7 +327,7 @@ class RangeObject : public Child {
     if (line.row1 < 1 || line.col1 < 1 || line.row2 > host::kMaxRows ||
         line.col2 > host::kMaxColumns)
       throw host::HostError::host(host::kRefused);
-    return NewRange(root(), Range(r_.worksheet(), line));
+    return new_range(root(), Range(r_.worksheet(), line));
   }
 
   // Range.Rows / Range.Columns without an index: the same block, counted by
@@ -369,7 +369,7 @@ class RangeObject : public Child {
     host::RangeFont f_;
   };
 
-  IDispatch* NewFont() { return new FontObject(root(), r_); }
+  IDispatch* new_font() { return new FontObject(root(), r_); }
 
   Range r_;
 };
@@ -382,14 +382,14 @@ Range RangeObject::range_of(const VARIANT& in) const {
   return ours<RangeObject>(arg_object(v)).range();
 }
 
-IDispatch* NewRange(IDispatch* root, const Range& r) {
+IDispatch* new_range(IDispatch* root, const Range& r) {
   return new RangeObject(root, r);
 }
 
 // --- Worksheets ---------------------------------------------------------------------
 
-IDispatch* NewWorkbook(IDispatch* root, host::Workbook& b);
-IDispatch* NewWorksheet(IDispatch* root, host::Worksheet& s);
+IDispatch* new_workbook(IDispatch* root, host::Workbook& b);
+IDispatch* new_worksheet(IDispatch* root, host::Worksheet& s);
 
 // Worksheets(k): 1-based by number, else by name.
 host::Worksheet& sheet_item(host::Workbook& b, const VARIANT& k) {
@@ -475,7 +475,7 @@ class WorksheetObject : public Child {
     member(L"Visible",
            property([this] { return host::Variant(static_cast<int32_t>(s_.visible())); },
                     [this](const VARIANT& v) { set_visible(v); }));
-    member(L"Parent", [this](Call& c) { c.returns_object(NewWorkbook(root(), s_.parent())); });
+    member(L"Parent", [this](Call& c) { c.returns_object(new_workbook(root(), s_.parent())); });
     member(L"Activate", [this](Call&) { s_.activate(); });
     member(L"Select", [this](Call&) { s_.activate(); });
     member(L"Copy", [this](Call& c) {
@@ -490,16 +490,17 @@ class WorksheetObject : public Child {
     member(L"Cells", [this](Call& c) {
       if (!c.args.has(0))
         return c.returns_object(
-            NewRange(root(), Range(s_, {1, 1, host::kMaxRows, host::kMaxColumns})));
-      c.returns_object(NewRange(root(), s_.cells(arg_int(c.args.at(0)), arg_int(c.args.at(1)))));
+            new_range(root(), Range(s_, {1, 1, host::kMaxRows, host::kMaxColumns})));
+      c.returns_object(new_range(root(), s_.cells(arg_int(c.args.at(0)), arg_int(c.args.at(1)))));
     });
-    member(L"Range", [this](Call& c) { c.returns_object(NewRange(root(), range(c.args))); });
-    member(L"Rows",
-           [this](Call& c) { c.returns_object(NewRange(root(), s_.rows(arg_int(c.args.at(0))))); });
+    member(L"Range", [this](Call& c) { c.returns_object(new_range(root(), range(c.args))); });
+    member(L"Rows", [this](Call& c) {
+      c.returns_object(new_range(root(), s_.rows(arg_int(c.args.at(0)))));
+    });
     member(L"Columns", [this](Call& c) {
-      c.returns_object(NewRange(root(), s_.columns(arg_int(c.args.at(0)))));
+      c.returns_object(new_range(root(), s_.columns(arg_int(c.args.at(0)))));
     });
-    member(L"UsedRange", [this](Call& c) { c.returns_object(NewRange(root(), s_.used_range())); });
+    member(L"UsedRange", [this](Call& c) { c.returns_object(new_range(root(), s_.used_range())); });
     member(L"Paste", [this](Call& c) {
       const VARIANT* to = c.args.find(L"Destination", 0);
       if (!to) throw host::HostError::host(host::kArgumentNotOptional);
@@ -561,8 +562,8 @@ class WorksheetObject : public Child {
   host::Worksheet& s_;
 };
 
-IDispatch* NewWorksheet(IDispatch* root, host::Worksheet& s) {
-  return Identified<WorksheetObject>(root, &s, [&] { return new WorksheetObject(root, s); });
+IDispatch* new_worksheet(IDispatch* root, host::Worksheet& s) {
+  return identified<WorksheetObject>(root, &s, [&] { return new WorksheetObject(root, s); });
 }
 
 host::Worksheet& sheet_of(IDispatch* d) {
@@ -573,7 +574,7 @@ class WorksheetsObject : public Child {
  public:
   WorksheetsObject(IDispatch* owner, host::Workbook& b) : Child(owner), b_(b) {
     auto item = [this](Call& c) {
-      c.returns_object(NewWorksheet(root(), sheet_item(b_, c.args.at(0))));
+      c.returns_object(new_worksheet(root(), sheet_item(b_, c.args.at(0))));
     };
     member(L"", item);
     member(L"Item", item);
@@ -581,7 +582,7 @@ class WorksheetsObject : public Child {
     member(L"Add", [this](Call& c) {
       const VARIANT* after = c.args.find(L"After", 1);
       host::Worksheet& base = after ? sheet_of(arg_object(*after)) : b_.active_sheet();
-      c.returns_object(NewWorksheet(root(), b_.add_sheet_after(base)));
+      c.returns_object(new_worksheet(root(), b_.add_sheet_after(base)));
     });
   }
 
@@ -623,7 +624,7 @@ class WorkbookObject : public Child {
     member(L"Worksheets", [this](Call& c) { collection_or_item(c); });
     member(L"Sheets", [this](Call& c) { collection_or_item(c); });
     member(L"ActiveSheet",
-           [this](Call& c) { c.returns_object(NewWorksheet(root(), b_.active_sheet())); });
+           [this](Call& c) { c.returns_object(new_worksheet(root(), b_.active_sheet())); });
     member(L"Windows",
            [this](Call& c) { c.returns_object(new WindowObject(root(), b_.window())); });
     member(L"Save", [this](Call&) { b_.save(); });
@@ -645,14 +646,14 @@ class WorkbookObject : public Child {
  private:
   void collection_or_item(Call& c) {
     if (!c.args.has(0)) return c.returns_object(new WorksheetsObject(root(), b_));
-    c.returns_object(NewWorksheet(root(), sheet_item(b_, c.args.at(0))));
+    c.returns_object(new_worksheet(root(), sheet_item(b_, c.args.at(0))));
   }
 
   host::Workbook& b_;
 };
 
-IDispatch* NewWorkbook(IDispatch* root, host::Workbook& b) {
-  return Identified<WorkbookObject>(root, &b, [&] { return new WorkbookObject(root, b); });
+IDispatch* new_workbook(IDispatch* root, host::Workbook& b) {
+  return identified<WorkbookObject>(root, &b, [&] { return new WorkbookObject(root, b); });
 }
 
 class WorkbooksObject : public Child {
@@ -663,7 +664,7 @@ class WorkbooksObject : public Child {
       const VARIANT& k = c.args.at(0);
       host::Workbook& b =
           is_number(k) ? app_.workbook_at(arg_int(k) - 1) : app_.workbook(arg_text(k));
-      c.returns_object(NewWorkbook(root(), b));
+      c.returns_object(new_workbook(root(), b));
     };
     member(L"", item);
     member(L"Item", item);
@@ -678,7 +679,7 @@ class WorkbooksObject : public Child {
       host::Workbook& b = first_is_host_ && engine && app_.workbook_count() == 0
                               ? engine->open_host_workbook(path)
                               : app_.open_workbook(path);
-      c.returns_object(NewWorkbook(root(), b));
+      c.returns_object(new_workbook(root(), b));
     });
   }
 
@@ -769,21 +770,21 @@ class ApplicationObject : public Root, public INativeHost {
       const VARIANT& k = c.args.at(0);
       host::Workbook& b =
           is_number(k) ? app_.workbook_at(arg_int(k) - 1) : app_.workbook(arg_text(k));
-      c.returns_object(NewWorkbook(self, b));
+      c.returns_object(new_workbook(self, b));
     });
     member(L"ThisWorkbook",
-           [this, self](Call& c) { c.returns_object(NewWorkbook(self, app_.this_workbook())); });
+           [this, self](Call& c) { c.returns_object(new_workbook(self, app_.this_workbook())); });
     member(L"ActiveWorkbook",
-           [this, self](Call& c) { c.returns_object(NewWorkbook(self, app_.active_workbook())); });
+           [this, self](Call& c) { c.returns_object(new_workbook(self, app_.active_workbook())); });
     member(L"ActiveSheet",
-           [this, self](Call& c) { c.returns_object(NewWorksheet(self, app_.active_sheet())); });
+           [this, self](Call& c) { c.returns_object(new_worksheet(self, app_.active_sheet())); });
     member(L"ActiveWindow", [this, self](Call& c) {
       c.returns_object(new WindowObject(self, app_.active_window()));
     });
     member(L"Worksheets", [this, self](Call& c) {
       host::Workbook& b = app_.active_workbook();
       if (!c.args.has(0)) return c.returns_object(new WorksheetsObject(self, b));
-      c.returns_object(NewWorksheet(self, sheet_item(b, c.args.at(0))));
+      c.returns_object(new_worksheet(self, sheet_item(b, c.args.at(0))));
     });
     member(L"ScreenUpdating",
            property([this] { return host::Variant(app_.screen_updating()); },
@@ -802,7 +803,7 @@ class ApplicationObject : public Root, public INativeHost {
       if (parts.size() < 2) throw host::HostError::host(host::kArgumentNotOptional);
       Range all = parts[0];
       for (size_t k = 1; k < parts.size(); ++k) all.add(parts[k]);
-      c.returns_object(NewRange(self, all));
+      c.returns_object(new_range(self, all));
     });
     member(L"ReplaceFormat", [this, self](Call& c) {
       c.returns_object(new ReplaceFormatObject(self, app_.replace_format()));
@@ -985,7 +986,7 @@ class FormObject : public Root, public INativeHost {
  protected:
   IDispatch* control_object(host::Control& control) {
     handed_out_ = true;
-    return Identified<ControlObject>(this, &control,
+    return identified<ControlObject>(this, &control,
                                      [&] { return new ControlObject(this, control); });
   }
 
@@ -1011,7 +1012,7 @@ class FormObject : public Root, public INativeHost {
 
 }  // namespace
 
-IDispatch* NewApplication() {
+IDispatch* new_application() {
   auto owned = std::make_unique<OwnedParts>();
   owned->engine = std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>());
   host::Application& app = *owned->engine;
@@ -1020,17 +1021,18 @@ IDispatch* NewApplication() {
   return static_cast<DispatchObject*>(new ApplicationObject(app, dialogs, env, std::move(owned)));
 }
 
-IDispatch* WrapApplication(host::Application& app, host::Dialogs& dialogs, host::Environment& env) {
+IDispatch* wrap_application(host::Application& app, host::Dialogs& dialogs,
+                            host::Environment& env) {
   return static_cast<DispatchObject*>(new ApplicationObject(app, dialogs, env, nullptr));
 }
 
-IDispatch* NewForm() {
+IDispatch* new_form() {
   std::unique_ptr<host::FormModel> model = host::FormModel::standard_form();
   host::Form& form = *model;
   return static_cast<DispatchObject*>(new FormObject(form, std::move(model)));
 }
 
-IDispatch* WrapForm(host::Form& form) {
+IDispatch* wrap_form(host::Form& form) {
   return static_cast<DispatchObject*>(new FormObject(form, nullptr));
 }
 

@@ -31,13 +31,13 @@ struct Stage;
 // kelv.Application over a new engine that reads and writes .xlsx files. Its
 // dialogs are answered from a queue (Answer) and written down (DialogCount,
 // DialogKind, DialogText), its random numbers come from RandomSeed.
-IDispatch* NewApplication();
+IDispatch* new_application();
 // kelv.Application over an application someone else owns (the scenario
 // runner's), with its dialogs and environment. They outlive the object.
-IDispatch* WrapApplication(host::Application& app, host::Dialogs& dialogs, host::Environment& env);
+IDispatch* wrap_application(host::Application& app, host::Dialogs& dialogs, host::Environment& env);
 // kelv.Form over a new form with every control the component names.
-IDispatch* NewForm();
+IDispatch* new_form();
 // kelv.Form over a form someone else owns.
-IDispatch* WrapForm(host::Form& form);
+IDispatch* wrap_form(host::Form& form);
 
 }  // namespace kelv::automation

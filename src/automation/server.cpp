@@ -38,9 +38,9 @@ struct ClassEntry {
 };
 
 const ClassEntry kClasses[] = {
-    {&CLSID_torb, L"kelv.torb", L"kelv torb", NewTorb},
-    {&CLSID_Application, L"kelv.Application", L"kelv Application", NewApplication},
-    {&CLSID_Form, L"kelv.Form", L"kelv Form", NewForm},
+    {&CLSID_torb, L"kelv.torb", L"kelv torb", new_torb},
+    {&CLSID_Application, L"kelv.Application", L"kelv Application", new_application},
+    {&CLSID_Form, L"kelv.Form", L"kelv Form", new_form},
 };
 
 namespace {
@@ -134,7 +134,7 @@ HKEY open_classes(bool machine) {
 
 }  // namespace
 
-HRESULT RegisterClasses(HKEY classes, const std::wstring& path) {
+HRESULT register_classes(HKEY classes, const std::wstring& path) {
   const std::wstring lib = guid_text(LIBID_kelv);
   LSTATUS s = ERROR_SUCCESS;
   auto ok = [&](LSTATUS r) {
@@ -177,13 +177,13 @@ HRESULT RegisterClasses(HKEY classes, const std::wstring& path) {
   ok(set_value(classes, itf + L"\\TypeLib", nullptr, lib));
   ok(set_value(classes, itf + L"\\TypeLib", L"Version", L"1.0"));
   if (s != ERROR_SUCCESS) {
-    UnregisterClasses(classes);
+    unregister_classes(classes);
     return SELFREG_E_CLASS;
   }
   return S_OK;
 }
 
-HRESULT UnregisterClasses(HKEY classes) {
+HRESULT unregister_classes(HKEY classes) {
   auto remove = [&](const std::wstring& key) { RegDeleteTreeW(classes, key.c_str()); };
   for (const ClassEntry& c : kClasses) {
     remove(L"CLSID\\" + guid_text(*c.clsid));
@@ -195,7 +195,7 @@ HRESULT UnregisterClasses(HKEY classes) {
   return S_OK;
 }
 
-HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** out) {
+HRESULT get_class_object(REFCLSID clsid, REFIID riid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   for (const ClassEntry& c : kClasses)
@@ -209,31 +209,31 @@ HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** out) {
   return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-bool CanUnloadNow() {
+bool can_unload_now() {
   return g_live_objects == 0 && g_locks == 0;
 }
 
-HRESULT RegisterServer() {
+HRESULT register_server() {
   const std::wstring path = module_path();
   if (path.empty()) return SELFREG_E_CLASS;
   HKEY classes = open_classes(true);
   if (!classes) classes = open_classes(false);
   if (!classes) return SELFREG_E_CLASS;
-  const HRESULT hr = RegisterClasses(classes, path);
+  const HRESULT hr = register_classes(classes, path);
   RegCloseKey(classes);
   return hr;
 }
 
-HRESULT UnregisterServer() {
+HRESULT unregister_server() {
   for (bool machine : {true, false})
     if (HKEY classes = open_classes(machine)) {
-      UnregisterClasses(classes);
+      unregister_classes(classes);
       RegCloseKey(classes);
     }
   return S_OK;
 }
 
-HRESULT LoadOwnTypeLib(ITypeLib** lib) {
+HRESULT load_own_type_lib(ITypeLib** lib) {
   return LoadTypeLibEx(module_path().c_str(), REGKIND_NONE, lib);
 }
 

@@ -15,29 +15,29 @@ extern const IID IID__torb;
 extern const GUID LIBID_kelv;
 
 // A new torb, as CreateObject("kelv.torb") gives it.
-IDispatch* NewTorb();
+IDispatch* new_torb();
 
 // Writes every key of the three classes, their ProgIDs and the type library
 // under `classes` (HKLM\Software\Classes or HKCU\Software\Classes), for the
 // module at `module_path`.
-HRESULT RegisterClasses(HKEY classes, const std::wstring& module_path);
-// Removes every key RegisterClasses writes; keys already gone are fine.
-HRESULT UnregisterClasses(HKEY classes);
+HRESULT register_classes(HKEY classes, const std::wstring& module_path);
+// Removes every key register_classes writes; keys already gone are fine.
+HRESULT unregister_classes(HKEY classes);
 
 // The module the server code lives in (set by DllMain; null in a program).
 extern HMODULE g_module;
 
 // What the exported entry points do.
-HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** out);
-bool CanUnloadNow();
+HRESULT get_class_object(REFCLSID clsid, REFIID riid, void** out);
+bool can_unload_now();
 // Registers the module for the machine when this process may, else for the
 // current user.
-HRESULT RegisterServer();
+HRESULT register_server();
 // Removes the registration from both places, whichever this process may
 // write.
-HRESULT UnregisterServer();
+HRESULT unregister_server();
 
 // The type library embedded in the module (resource 1 of type TYPELIB).
-HRESULT LoadOwnTypeLib(ITypeLib** lib);
+HRESULT load_own_type_lib(ITypeLib** lib);
 
 }  // namespace kelv::automation

@@ -180,7 +180,7 @@ class TorbObject : public ITorb, public ISupportErrorInfo {
   HRESULT type_info() {
     if (info_) return S_OK;
     ITypeLib* lib = nullptr;
-    HRESULT hr = LoadOwnTypeLib(&lib);
+    HRESULT hr = load_own_type_lib(&lib);
     if (FAILED(hr)) return hr;
     hr = lib->GetTypeInfoOfGuid(IID__torb, &info_);
     lib->Release();
@@ -211,11 +211,11 @@ class TorbObject : public ITorb, public ISupportErrorInfo {
       host::Application* application = app ? app->application() : nullptr;
       host::Form* user_form = form ? form->form() : nullptr;
       if (!application) {
-        foreign_app = ApplicationOver(*EA);
+        foreign_app = application_over(*EA);
         application = foreign_app.get();
       }
       if (!user_form) {
-        foreign_form = FormOver(*UF);
+        foreign_form = form_over(*UF);
         user_form = foreign_form.get();
       }
       if (click)
@@ -236,7 +236,7 @@ class TorbObject : public ITorb, public ISupportErrorInfo {
 
 }  // namespace
 
-IDispatch* NewTorb() {
+IDispatch* new_torb() {
   return static_cast<ITorb*>(new TorbObject());
 }
 

@@ -38,7 +38,7 @@ void WindowsDialogs::tone(int32_t hertz, int32_t milliseconds) {
 }
 
 void WindowsDialogs::open_document(std::string_view path) {
-  OpenDocument(path);
+  open_with_program(path);
 }
 
 void WindowsDialogs::make_form_resizable(std::string_view caption) {
@@ -50,7 +50,7 @@ void WindowsDialogs::make_form_resizable(std::string_view caption) {
   DrawMenuBar(window);
 }
 
-bool OpenDocument(std::string_view path, const wchar_t* progid) {
+bool open_with_program(std::string_view path, const wchar_t* progid) {
   const std::wstring file = host::file_path(host::native_path(path)).wstring();
   const DWORD attributes = GetFileAttributesW(file.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))

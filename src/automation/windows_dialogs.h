@@ -31,6 +31,6 @@ class WindowsDialogs : public host::Dialogs {
 // missing or refuses, the system's viewer for the file (ShellExecute).
 // kFileNotFound for a missing file; what the viewer refuses is 1004.
 // Returns true when the automation server opened it.
-bool OpenDocument(std::string_view path, const wchar_t* progid = L"Word.Application");
+bool open_with_program(std::string_view path, const wchar_t* progid = L"Word.Application");
 
 }  // namespace kelv::automation

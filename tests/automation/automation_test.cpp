@@ -126,7 +126,7 @@ using Face = Com;
 TEST_F(Face, OpensReadsWritesAndSavesThroughTheObjectModel) {
   test::TempFolder tmp("automation");
   const std::string host_path = CopyOfBasic(tmp);
-  IDispatch* app = NewApplication();
+  IDispatch* app = new_application();
   {
     Var books = get(app, L"Workbooks");
     Var book = method(arg_object(*books), L"Open", {Text(host_path)});
@@ -154,7 +154,7 @@ TEST_F(Face, OpensReadsWritesAndSavesThroughTheObjectModel) {
   app->Release();
 
   // Read back by a second application.
-  IDispatch* again = NewApplication();
+  IDispatch* again = new_application();
   {
     Var books = get(again, L"Workbooks");
     Var book = method(arg_object(*books), L"Open", {Text(host_path)});
@@ -172,7 +172,7 @@ TEST_F(Face, OpensReadsWritesAndSavesThroughTheObjectModel) {
 TEST_F(Face, FailuresComeBackWithSourceNumberAndDescription) {
   test::TempFolder tmp("automation");
   const std::string host_path = CopyOfBasic(tmp);
-  IDispatch* app = NewApplication();
+  IDispatch* app = new_application();
   Var books = get(app, L"Workbooks");
   Var book = method(arg_object(*books), L"Open", {Text(host_path)});
 
@@ -198,7 +198,7 @@ TEST_F(Face, FailuresComeBackWithSourceNumberAndDescription) {
 }
 
 TEST_F(Face, FormControlsByNameAndThroughControls) {
-  IDispatch* form = NewForm();
+  IDispatch* form = new_form();
   Var list = get(form, L"Controls", {Text("LtbBiao")});
   method(arg_object(*list), L"AddItem", {Text("甲.xlsx")});
   method(arg_object(*list), L"AddItem", {Text("乙.xlsx")});
@@ -223,7 +223,7 @@ TEST_F(Face, FormControlsByNameAndThroughControls) {
 
 TEST_F(Help, AMissingDocumentIsFileNotFound) {
   test::TempFolder tmp("automation");
-  const host::HostError e = Failure([&] { OpenDocument(tmp.file("帮助.doc")); });
+  const host::HostError e = Failure([&] { open_with_program(tmp.file("帮助.doc")); });
   EXPECT_EQ(e.number(), 53);
   EXPECT_EQ(e.source(), host::kHostSource);
 }
@@ -267,9 +267,9 @@ class Torb : public Com {
 TEST_F(Torb, MyFunSetFailureIsAnAutomationErrorAndMyFunClickShowsTheErrorBox) {
   test::TempFolder tmp("automation");
   const std::string host_path = CopyOfBasic(tmp);
-  IDispatch* torb = NewTorb();
-  IDispatch* app = NewApplication();
-  IDispatch* form = NewForm();
+  IDispatch* torb = new_torb();
+  IDispatch* app = new_application();
+  IDispatch* form = new_form();
   {
     Var books = get(app, L"Workbooks");
     method(arg_object(*books), L"Open", {Text(host_path)});
@@ -301,7 +301,7 @@ TEST_F(Torb, MyFunSetFailureIsAnAutomationErrorAndMyFunClickShowsTheErrorBox) {
     EXPECT_TRUE(to_host(*get(app, L"DisplayAlerts")).to_bool());
 
     // A form where the application goes: its missing members are 438.
-    IDispatch* not_an_application = NewForm();
+    IDispatch* not_an_application = new_form();
     ASSERT_EQ(Invoke(torb, L"MyFunSet", not_an_application, form, "TxtSKHao", &info),
               DISP_E_EXCEPTION);
     EXPECT_EQ(error_number(info.scode), 438);
@@ -310,7 +310,7 @@ TEST_F(Torb, MyFunSetFailureIsAnAutomationErrorAndMyFunClickShowsTheErrorBox) {
     SysFreeString(info.bstrDescription);
     not_an_application->Release();
     // An application with no workbook open: the host's own failure.
-    IDispatch* other = NewApplication();
+    IDispatch* other = new_application();
     ASSERT_EQ(Invoke(torb, L"MyFunSet", other, form, "TxtSKHao", &info), DISP_E_EXCEPTION);
     EXPECT_EQ(error_number(info.scode), 9);
     EXPECT_EQ(from_bstr(info.bstrDescription), "下标越界");
@@ -322,7 +322,7 @@ TEST_F(Torb, MyFunSetFailureIsAnAutomationErrorAndMyFunClickShowsTheErrorBox) {
   form->Release();
   app->Release();
   torb->Release();
-  EXPECT_TRUE(CanUnloadNow());
+  EXPECT_TRUE(can_unload_now());
 }
 
 // Another application's object as a script engine under Wine hands it over:
@@ -438,9 +438,9 @@ TEST_F(Torb, WorksOnAnotherApplicationThroughItsObjectModel) {
   for (bool foreign : {false, true}) {
     test::TempFolder tmp("automation");
     const std::string host_path = CopyOfBasic(tmp);
-    IDispatch* torb = NewTorb();
-    IDispatch* app = NewApplication();
-    IDispatch* form = NewForm();
+    IDispatch* torb = new_torb();
+    IDispatch* app = new_application();
+    IDispatch* form = new_form();
     {
       Var books = get(app, L"Workbooks");
       method(arg_object(*books), L"Open", {Text(host_path)});

@@ -120,10 +120,10 @@ void run_scenario(const std::string& workspace, const std::string& scenario_path
 #ifdef _WIN32
   if (through_automation) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IDispatch* app = automation::WrapApplication(*engine, dialogs, env);
-    IDispatch* face = automation::WrapForm(*form);
-    std::unique_ptr<host::Application> EA = automation::ApplicationOver(app);
-    std::unique_ptr<host::Form> UF = automation::FormOver(face);
+    IDispatch* app = automation::wrap_application(*engine, dialogs, env);
+    IDispatch* face = automation::wrap_form(*form);
+    std::unique_ptr<host::Application> EA = automation::application_over(app);
+    std::unique_ptr<host::Form> UF = automation::form_over(face);
     app->Release();
     face->Release();
     Stage stage{*EA, *form, dialogs, component, transcript, UF.get()};
