@@ -1,6 +1,7 @@
 #include "spreadsheet/sort_order.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 #include <string>
@@ -67,7 +68,9 @@ std::vector<uint32_t> sorted_order(std::span<const host::Variant* const> values,
       continue;
     }
     Key k{kError, 0, 0, 0, next};
-    if (v->is_number()) {
+    // A number that is not one (a file may hold "nan") is saved as #NUM!
+    // and sorts as the error it will be; it would not order against others.
+    if (v->is_number() && !std::isnan(v->as_number())) {
       k.cls = kNumber;
       k.num = v->as_number();
     } else if (v->is_bool()) {

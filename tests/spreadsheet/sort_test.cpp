@@ -1,3 +1,4 @@
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -54,6 +55,16 @@ TEST_F(SortTest, ErrorsAreAllEqualAndKeepTheirOrder) {
   EXPECT_EQ(tags(), (std::vector<int>{3, 1, 2, 4, 5}));
   cell(1, 1).current_region().sort(cell(1, 1), SortOrder::Descending, SortHeader::Yes);
   EXPECT_EQ(tags(), (std::vector<int>{1, 2, 4, 5, 3}));
+}
+
+// A file can hold a number that is not one; it sorts with the errors (it is
+// saved as #NUM!) and leaves the other numbers in order.
+TEST_F(SortTest, ANotANumberFromAFileSortsAsAnError) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  table({Variant(nan), Variant(2.0), Variant(host::CellError::NA), Variant(1.0), Variant(nan),
+         Variant("a")});
+  sort_by_key();
+  EXPECT_EQ(tags(), (std::vector<int>{4, 2, 6, 1, 3, 5}));
 }
 
 TEST_F(SortTest, EqualKeysKeepTheirOrder) {
