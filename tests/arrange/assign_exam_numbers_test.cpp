@@ -190,6 +190,26 @@ TEST_F(WorkedExample, RepeatedRunsReuseTheColumns) {
   EXPECT_EQ(db.Tones(), 2);
 }
 
+// Assignment columns the user has moved about (座号 before 考场, 考号 apart
+// from the rest) are each filled under their own heading.
+TEST_F(WorkedExample, ColumnsOutOfOrderGetTheirOwnValues) {
+  const char* headings[] = {"座号", "考场", "场人", "备注", "考室", "监考甲", "监考乙", "考号"};
+  for (int k = 0; k < 8; ++k) db.examinees->cells(1, 5 + k).set_value(headings[k]);
+  db.Run("2024010001", "30", true);
+  EXPECT_EQ(db.examinees->cell_value(1, 5), host::Variant("座号"));
+  EXPECT_EQ(db.examinees->cell_value(1, 12), host::Variant("考号"));
+  for (int32_t r : {2, 31, 32, 59}) {
+    const int k = r - 1;
+    const bool first_room = k <= 30;
+    EXPECT_EQ(db.Text(r, "考号"), Number("20", 24010000 + k, 8)) << "row " << r;
+    EXPECT_EQ(db.Text(r, "座号"), Seat(first_room ? k : k - 30, 2)) << "row " << r;
+    EXPECT_EQ(db.At(r, "考场"), host::Variant(first_room ? "01" : "02"));
+    EXPECT_EQ(db.At(r, "场人"), host::Variant(first_room ? 30 : 28));
+    EXPECT_EQ(db.Text(r, "监考乙"), first_room ? "乙01" : "乙02");
+    EXPECT_TRUE(db.At(r, "备注").is_empty());
+  }
+}
+
 // Exam numbers 1..58 in rows 2..59, rooms 01 then 02; returns the names in
 // exam-number order.
 std::vector<std::string> RandomRun(uint64_t seed) {
