@@ -306,6 +306,17 @@ std::optional<host::Rect> used_range(const Workbook& book, const Sheet& sheet) {
     if (reach > cols.offset(cell->col + 1) && runs_on(book, merges, r, *cell))
       last_col = std::max(last_col, cols.line_at(reach - kSlack));
   }
+  // A merged block prints whole when its first cell is used: a tall block
+  // of turned text would otherwise be cut at its first row.
+  for (const host::Rect& m : sheet.merges) {
+    const spreadsheet::Cell* first = spreadsheet::cells::find(sheet, m.row1, m.col1);
+    if (first == nullptr) continue;
+    if (!spreadsheet::cells::has_value(*first) &&
+        !(first->style < visible.size() && visible[first->style]))
+      continue;
+    last_row = std::max(last_row, m.row2);
+    last_col = std::max(last_col, m.col2);
+  }
   if (!sheet.pictures.empty()) {
     double bottom = 0, right = 0;
     for (const auto& pic : sheet.pictures) {

@@ -261,6 +261,14 @@ TEST_F(PageLayoutTest, UsedRangeCountsValuesBordersFillsAndPictures) {
   pic.width = 100;  // 300 pt: inside column G (265.5 - 309.75)
   sheet().pictures.push_back(pic);
   EXPECT_EQ(used_range(book_, sheet()), (host::Rect{1, 1, 10, 7}));
+
+  // A merged block prints whole when its first cell is used, not when only
+  // a font is in it.
+  sheet().merges.push_back({30, 30, 40, 31});
+  EXPECT_EQ(used_range(book_, sheet()), (host::Rect{1, 1, 10, 7}));
+  sheet().merges.push_back({9, 8, 20, 9});
+  spreadsheet::cells::get(sheet(), 9, 8).value = host::Variant("准考证号");
+  EXPECT_EQ(used_range(book_, sheet()), (host::Rect{1, 1, 20, 9}));
 }
 
 TEST_F(PageLayoutTest, TextRunningOnWidensTheRangeAndEmptyPagesAreLeftOut) {

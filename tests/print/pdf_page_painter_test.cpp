@@ -90,5 +90,34 @@ TEST_F(PagePainterTest, GridLinesOnlyWhenTheSheetAsksForThem) {
   EXPECT_NE(QColor(page(0).pixel(line)), QColor(Qt::white));
 }
 
+// Text turned up, turned down or stacked runs along a tall narrow block
+// (taller than wide where it is dark); the same text unturned runs across.
+TEST_F(PagePainterTest, TurnedAndStackedTextRunsAlongTheCell) {
+  // D20:E29: 88.5 pt wide, 200 pt tall.
+  spreadsheet::Sheet& s = sheet();
+  s.merges.push_back({20, 4, 29, 5});
+  get(s, 20, 4).value = host::Variant("准考证号码一二三");
+  auto dark_box = [&](int32_t rotation) {
+    spreadsheet::Style turned;
+    turned.alignment.text_rotation = rotation;
+    turned.alignment.vertical = "center";
+    get(s, 20, 4).style = book_.styles.intern(turned);
+    const QImage image = page(0);
+    const QPoint from = cell_point(20, 4, 0, 0), to = cell_point(30, 6, 0, 0);
+    QRect box;
+    for (int x = from.x() + 2; x < to.x() - 2; ++x)
+      for (int y = from.y() + 2; y < to.y() - 2; ++y)
+        if (qGray(image.pixel(x, y)) < 128) box |= QRect(x, y, 1, 1);
+    return box;
+  };
+  const QRect flat = dark_box(0);
+  EXPECT_GT(flat.width(), flat.height());
+  for (int32_t rotation : {90, 180, 255}) {
+    const QRect turned = dark_box(rotation);
+    EXPECT_GT(turned.height(), 2 * turned.width()) << rotation;
+    EXPECT_GT(turned.height(), flat.width() / 2) << rotation;
+  }
+}
+
 }  // namespace
 }  // namespace kelv::print

@@ -88,7 +88,8 @@ enum class Flow { None, Right, Left, Both };
 // Which way a cell's text may run on into empty neighbours: never when
 // wrapped or a number; else away from its alignment.
 Flow flow_of(const Cell& cell, const Style& style) {
-  if (style.alignment.wrap_text || style.alignment.shrink_to_fit || !cell.value.is_text())
+  if (style.alignment.wrap_text || style.alignment.shrink_to_fit || !cell.value.is_text() ||
+      style.alignment.text_rotation != 0)
     return Flow::None;
   const std::string& h = style.alignment.horizontal;
   if (h.empty() || h == "general" || h == "left") return Flow::Right;
@@ -315,6 +316,10 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
   const Look& look = look_of(cell.style, u);
   p.setPen(color_of(style.font.color, 0x000000));
 
+  if (style.alignment.text_rotation != 0) {
+    draw_turned_text(p, style, look, text, inner, clip, horizontal, vertical);
+    return;
+  }
   if (style.alignment.wrap_text) {
     p.setFont(look.font);
     p.save();
@@ -366,6 +371,70 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
     p.drawText(QPointF(x, baseline), text);
   }
   if (!inside) p.restore();
+}
+
+// Text turned as its format asks: 1 to 90 degrees up (counterclockwise),
+// 91 to 180 for 1 to 90 degrees down, 255 for the characters one above the
+// other. Upright along the cell (90 degrees either way) the text is placed
+// along the cell by the vertical alignment and across it by the horizontal
+// one; at other angles it is centred on the cell.
+void CellPainter::draw_turned_text(QPainter& p, const Style& style, const Look& look,
+                                   const QString& text, const QRectF& inner, const QRectF& clip,
+                                   int horizontal, int vertical) {
+  const int32_t rotation = style.alignment.text_rotation;
+  const QFontMetricsF& m = look.metrics;
+  p.save();
+  p.setClipRect(clip, Qt::IntersectClip);
+  p.setFont(look.font);
+  if (rotation == 255) {
+    const QList<uint> code_points = text.toUcs4();
+    const double line = m.height();
+    const double total = line * static_cast<double>(code_points.size());
+    double y = inner.bottom() - total;
+    if (vertical == Qt::AlignTop) y = inner.top();
+    if (vertical == Qt::AlignVCenter) y = inner.center().y() - total / 2;
+    for (uint code_point : code_points) {
+      const QString ch = QString::fromUcs4(reinterpret_cast<const char32_t*>(&code_point), 1);
+      const double w = m.horizontalAdvance(ch);
+      const std::string& h = style.alignment.horizontal;
+      const bool general = h.empty() || h == "general";
+      double x = inner.center().x() - w / 2;
+      if (!general && horizontal == Qt::AlignLeft) x = inner.left();
+      if (!general && horizontal == Qt::AlignRight) x = inner.right() - w;
+      p.drawText(QPointF(x, y + m.ascent()), ch);
+      y += line;
+    }
+    p.restore();
+    return;
+  }
+  // Counterclockwise degrees; the painter turns clockwise.
+  const double degrees = rotation <= 90 ? rotation : -(rotation - 90);
+  const double width = m.horizontalAdvance(text);
+  const double middle = (m.ascent() - m.descent()) / 2;  // baseline below the line's centre
+  p.translate(inner.center());
+  p.rotate(-degrees);
+  double along = -width / 2, across = middle;
+  if (degrees == 90 || degrees == -90) {
+    // Along the turned line, the text's start is at the cell's bottom (up)
+    // or top (down); across it, the cell's left is the line's top (up) or
+    // bottom (down).
+    const double length = inner.height(), breadth = inner.width();
+    const bool up = degrees == 90;
+    if (vertical == Qt::AlignBottom) along = up ? -length / 2 : length / 2 - width;
+    if (vertical == Qt::AlignTop) along = up ? length / 2 - width : -length / 2;
+    const std::string& h = style.alignment.horizontal;
+    const bool general = h.empty() || h == "general";
+    // Without an alignment of its own the line's foot (its baseline side)
+    // stands on the cell's edge: the right for text turned up, the left
+    // for text turned down, as LibreOffice prints it.
+    if (general) across = breadth / 2 - m.descent();
+    if (!general && horizontal == Qt::AlignLeft)
+      across = up ? -breadth / 2 + m.ascent() : breadth / 2 - m.descent();
+    if (!general && horizontal == Qt::AlignRight)
+      across = up ? breadth / 2 - m.descent() : -breadth / 2 + m.ascent();
+  }
+  p.drawText(QPointF(along, across), text);
+  p.restore();
 }
 
 const CellPainter::Shaped& CellPainter::shape(uint32_t style, const Look& look,

@@ -111,6 +111,9 @@ class CellPainter {
   const host::Rect* merge_at(int32_t row, int32_t col) const;
   void collect_merges(const host::Rect& visible);
   void draw_text(QPainter& p, const CellArea& area, const spreadsheet::Cell& cell, QRectF box);
+  void draw_turned_text(QPainter& p, const spreadsheet::Style& style, const Look& look,
+                        const QString& text, const QRectF& inner, const QRectF& clip,
+                        int horizontal, int vertical);
   void draw_borders(QPainter& p, const CellArea& area);
   void draw_pictures(QPainter& p, const CellArea& area);
 
