@@ -266,6 +266,11 @@ class Reader {
       repairs_.push_back(where + std::to_string(renumbered_) +
                          " 处行号为 0 或负数，已按上一行的下一行读入");
     }
+    if (not_finite_) {
+      repairs_.push_back(where + std::to_string(not_finite_) +
+                         " 个单元格的数值不是有限数（第一个是 " + first_not_finite_ +
+                         "），已作为错误值 #NUM! 读入");
+    }
     return result_;
   }
 
@@ -289,7 +294,7 @@ class Reader {
     int64_t si;
   };
   const std::vector<Follower>& followers() const { return followers_; }
-  bool repaired() const { return bad_strings_ > 0 || renumbered_ > 0; }
+  bool repaired() const { return bad_strings_ > 0 || renumbered_ > 0 || not_finite_ > 0; }
   uint64_t charged() const { return charged_; }
   const std::map<int64_t, SharedFormula>& anchors() const { return shared_; }
 
@@ -1019,6 +1024,12 @@ class Reader {
             return stop("单元格 " + cell_name(row_, col_) + " 的数值无效");
           }
           cell.value = d;
+          if (!std::isfinite(d)) {
+            // "nan" and "inf" parse, but no cell can hold them: read as the
+            // error they are saved as, and reported.
+            cell.value = host::Variant(host::CellError::Num);
+            if (!not_finite_++) first_not_finite_ = cell_name(row_, col_);
+          }
         }
       }
     }
@@ -1087,10 +1098,10 @@ class Reader {
   bool has_inline_ = false;
   // Repairs of local defects, reported once per sheet.
   std::vector<std::string>& repairs_;
-  int64_t bad_strings_ = 0, renumbered_ = 0;
+  int64_t bad_strings_ = 0, renumbered_ = 0, not_finite_ = 0;
   uint64_t charged_ = 0;  // cells' cost, in a segment
   bool row_renumbered_ = false;
-  std::string first_bad_string_;
+  std::string first_bad_string_, first_not_finite_;
   std::shared_ptr<const spreadsheet::Formula> formula_;
   char f_type_ = 'n';
   std::string f_ref_;

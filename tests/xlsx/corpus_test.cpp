@@ -154,6 +154,22 @@ TEST(Corpus, DamagedFilesOpenWithEveryRepairListed) {
       "ws = wb.active\nok = ws['A1'].value == '考号' and ws['B1'].value is None and "
       "ws['A2'].value == 5 and ws['B4'].value == 8"));
 
+  // Numbers no cell can hold read as the error they are saved as.
+  auto not_finite = read_workbook(corpus("not-finite.xlsx"));
+  ASSERT_EQ(not_finite->repairs.size(), 1u);
+  EXPECT_EQ(not_finite->repairs[0],
+            "工作表“数值”：3 个单元格的数值不是有限数（第一个是 A1），已作为错误值 #NUM! 读入");
+  const Sheet& n = *not_finite->sheets[0];
+  EXPECT_EQ(value(n, 1, 1), host::Variant(host::CellError::Num));
+  EXPECT_EQ(value(n, 1, 2), host::Variant(host::CellError::Num));
+  EXPECT_EQ(value(n, 1, 3), host::Variant(3.5));
+  EXPECT_EQ(value(n, 2, 1), host::Variant(host::CellError::Num));
+  write_workbook(*not_finite, dir.file("not-finite.xlsx"));
+  EXPECT_TRUE(read_workbook(dir.file("not-finite.xlsx"))->repairs.empty());
+  EXPECT_TRUE(test::openpyxl_accepts(dir.file("not-finite.xlsx"),
+                                     "ws = wb.active\nok = ws['A1'].value == '#NUM!' and "
+                                     "ws['C1'].value == 3.5"));
+
   auto rels = read_workbook(corpus("broken-rels.xlsx"));
   ASSERT_EQ(rels->repairs.size(), 1u);
   EXPECT_EQ(rels->repairs[0],

@@ -14,6 +14,7 @@ open past and report.
   damaged.xlsx            a shared-string index past the end and a row
                           numbered 0
   broken-rels.xlsx        _rels/.rels that is not XML
+  not-finite.xlsx         numbers written as nan, INF and -inf
 
 Run from this folder: /usr/bin/python3 make_corpus.py
 """
@@ -163,6 +164,12 @@ def damaged():
     simple("damaged.xlsx", [("损坏", worksheet(data))], strings(["考号"]))
 
 
+def not_finite():
+    data = ('<row r="1"><c r="A1"><v>nan</v></c><c r="B1"><v>INF</v></c><c r="C1"><v>3.5</v></c></row>'
+            '<row r="2"><c r="A2"><v>-inf</v></c></row>')
+    simple("not-finite.xlsx", [("数值", worksheet(data))], None)
+
+
 def broken_rels():
     core = ('<cp:coreProperties xmlns:cp="http://schemas.openxmlformats.org/package/2006/'
             'metadata/core-properties" xmlns:dc="http://purl.org/dc/elements/1.1/">'
@@ -180,3 +187,4 @@ if __name__ == "__main__":
     tall_row()
     damaged()
     broken_rels()
+    not_finite()
