@@ -264,26 +264,55 @@ class Torb : public Com {
   }
 };
 
-TEST_F(Torb, MyFunSetFailureIsAnAutomationErrorAndMyFunClickShowsTheErrorBox) {
-  test::TempFolder tmp("automation");
-  const std::string host_path = CopyOfBasic(tmp);
+// torb, kelv's application with a copy of the basic host workbook open, and
+// a form, released when the session ends.
+struct Session {
+  explicit Session(const test::TempFolder& tmp) {
+    Var books = get(app, L"Workbooks");
+    method(arg_object(*books), L"Open", {Text(CopyOfBasic(tmp))});
+  }
+  ~Session() {
+    form->Release();
+    app->Release();
+    torb->Release();
+  }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
   IDispatch* torb = new_torb();
   IDispatch* app = new_application();
   IDispatch* form = new_form();
-  {
-    Var books = get(app, L"Workbooks");
-    method(arg_object(*books), L"Open", {Text(host_path)});
+};
 
+// The automation error a failed call left in `info`: its number, source and
+// description, with the texts freed.
+struct Failed {
+  int32_t number;
+  std::string source, description;
+};
+Failed TakeFailure(EXCEPINFO& info) {
+  Failed f{error_number(info.scode), from_bstr(info.bstrSource), from_bstr(info.bstrDescription)};
+  SysFreeString(info.bstrSource);
+  SysFreeString(info.bstrDescription);
+  info = EXCEPINFO{};
+  return f;
+}
+
+TEST_F(Torb, MyFunSetFailureIsAnAutomationErrorAndMyFunClickShowsTheErrorBox) {
+  test::TempFolder tmp("automation");
+  {
+    Session session(tmp);
+    IDispatch* torb = session.torb;
+    IDispatch* app = session.app;
+    IDispatch* form = session.form;
     EXCEPINFO info;
     ASSERT_EQ(Invoke(torb, L"MyFunClick", app, form, "UserFormInitialize", &info), S_OK);
     Var rows = get(form, L"Controls", {Text("TxtHang")});
     put(arg_object(*rows), L"Value", Text("abc"));
     ASSERT_EQ(Invoke(torb, L"MyFunSet", app, form, "TxtHang", &info), DISP_E_EXCEPTION);
-    EXPECT_EQ(error_number(info.scode), 13);
-    EXPECT_EQ(from_bstr(info.bstrSource), host::kHostSource);
-    EXPECT_EQ(from_bstr(info.bstrDescription), "类型不匹配");
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
+    const Failed mismatch = TakeFailure(info);
+    EXPECT_EQ(mismatch.number, 13);
+    EXPECT_EQ(mismatch.source, host::kHostSource);
+    EXPECT_EQ(mismatch.description, "类型不匹配");
 
     // A failing handler: the error box, and a normal return.
     const int32_t before = to_host(*get(app, L"DialogCount")).to_int32();
@@ -304,24 +333,18 @@ TEST_F(Torb, MyFunSetFailureIsAnAutomationErrorAndMyFunClickShowsTheErrorBox) {
     IDispatch* not_an_application = new_form();
     ASSERT_EQ(Invoke(torb, L"MyFunSet", not_an_application, form, "TxtSKHao", &info),
               DISP_E_EXCEPTION);
-    EXPECT_EQ(error_number(info.scode), 438);
-    EXPECT_EQ(from_bstr(info.bstrDescription), "对象不支持该属性或方法");
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
+    const Failed missing = TakeFailure(info);
+    EXPECT_EQ(missing.number, 438);
+    EXPECT_EQ(missing.description, "对象不支持该属性或方法");
     not_an_application->Release();
     // An application with no workbook open: the host's own failure.
     IDispatch* other = new_application();
     ASSERT_EQ(Invoke(torb, L"MyFunSet", other, form, "TxtSKHao", &info), DISP_E_EXCEPTION);
-    EXPECT_EQ(error_number(info.scode), 9);
-    EXPECT_EQ(from_bstr(info.bstrDescription), "下标越界");
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
+    const Failed out_of_range = TakeFailure(info);
+    EXPECT_EQ(out_of_range.number, 9);
+    EXPECT_EQ(out_of_range.description, "下标越界");
     other->Release();
   }
-
-  form->Release();
-  app->Release();
-  torb->Release();
   EXPECT_TRUE(can_unload_now());
 }
 
@@ -437,14 +460,10 @@ TEST_F(Torb, WorksOnAnotherApplicationThroughItsObjectModel) {
   std::vector<std::string> sheets[2];
   for (bool foreign : {false, true}) {
     test::TempFolder tmp("automation");
-    const std::string host_path = CopyOfBasic(tmp);
-    IDispatch* torb = new_torb();
-    IDispatch* app = new_application();
-    IDispatch* form = new_form();
-    {
-      Var books = get(app, L"Workbooks");
-      method(arg_object(*books), L"Open", {Text(host_path)});
-    }
+    Session session(tmp);
+    IDispatch* torb = session.torb;
+    IDispatch* app = session.app;
+    IDispatch* form = session.form;
     IDispatch* EA = foreign ? ScriptLike::Wrap(app) : app;
     IDispatch* UF = foreign ? ScriptLike::Wrap(form) : form;
     EXCEPINFO info;
@@ -466,18 +485,14 @@ TEST_F(Torb, WorksOnAnotherApplicationThroughItsObjectModel) {
     Var rows = get(form, L"Controls", {Text("TxtHang")});
     put(arg_object(*rows), L"Value", Text("abc"));
     ASSERT_EQ(Invoke(torb, L"MyFunSet", EA, UF, "TxtHang", &info), DISP_E_EXCEPTION);
-    EXPECT_EQ(error_number(info.scode), 13);
-    EXPECT_EQ(from_bstr(info.bstrSource), host::kHostSource);
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
+    const Failed mismatch = TakeFailure(info);
+    EXPECT_EQ(mismatch.number, 13);
+    EXPECT_EQ(mismatch.source, host::kHostSource);
 
     if (foreign) {
       EA->Release();
       UF->Release();
     }
-    form->Release();
-    app->Release();
-    torb->Release();
   }
   EXPECT_GT(sheets[0].size(), 10u);
   EXPECT_EQ(sheets[0], sheets[1]);
