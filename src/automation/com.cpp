@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <exception>
 #include <new>
+#include <utility>
 
 namespace kelv::automation {
 
@@ -332,6 +333,32 @@ ULONG DispatchObject::AddRef() {
 
 ULONG DispatchObject::Release() {
   return refs_.release(this);
+}
+
+namespace {
+
+constexpr std::pair<host::ControlKind, const char*> kControlTypes[] = {
+    {host::ControlKind::TextBox, "TextBox"},
+    {host::ControlKind::ComboBox, "ComboBox"},
+    {host::ControlKind::ListBox, "ListBox"},
+    {host::ControlKind::CheckBox, "CheckBox"},
+    {host::ControlKind::OptionButton, "OptionButton"},
+    {host::ControlKind::CommandButton, "CommandButton"},
+    {host::ControlKind::MultiPage, "MultiPage"},
+};
+
+}  // namespace
+
+const char* control_type(host::ControlKind kind) {
+  for (const auto& [k, name] : kControlTypes)
+    if (k == kind) return name;
+  return "Control";
+}
+
+host::ControlKind control_kind(std::string_view type) {
+  for (const auto& [k, name] : kControlTypes)
+    if (type == name) return k;
+  throw host::HostError::host(host::kTypeMismatch);
 }
 
 HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/form.h"
 #include "host/host_error.h"
 #include "host/variant.h"
 
@@ -200,6 +201,12 @@ T& ours(IDispatch* d) {
   }
   throw host::HostError::host(host::kTypeMismatch);
 }
+
+// A form control's ControlType, as kelv.Form's controls give it and as
+// another application's controls are read: "TextBox", "ComboBox", ...
+const char* control_type(host::ControlKind kind);
+// The kind a ControlType names; 13 for any other text.
+host::ControlKind control_kind(std::string_view type);
 
 // The error 438 of a member an object lacks.
 host::HostError no_such_member(std::string_view object, std::string_view name);

@@ -514,24 +514,12 @@ host::Application& DispatchWorkbook::application() {
 
 // --- The form --------------------------------------------------------------------
 
-host::ControlKind kind_of(const std::string& type) {
-  using K = host::ControlKind;
-  if (type == "TextBox") return K::TextBox;
-  if (type == "ComboBox") return K::ComboBox;
-  if (type == "ListBox") return K::ListBox;
-  if (type == "CheckBox") return K::CheckBox;
-  if (type == "OptionButton") return K::OptionButton;
-  if (type == "CommandButton") return K::CommandButton;
-  if (type == "MultiPage") return K::MultiPage;
-  throw host::HostError::host(host::kTypeMismatch);
-}
-
 class DispatchControl : public host::Control {
  public:
   DispatchControl(std::string name, Ref c)
       : name_(std::move(name)),
         c_(std::move(c)),
-        kind_(kind_of(c_.value(L"ControlType").to_text())) {}
+        kind_(control_kind(c_.value(L"ControlType").to_text())) {}
 
   const std::string& name() const override { return name_; }
   host::ControlKind kind() const override { return kind_; }

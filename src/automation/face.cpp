@@ -874,26 +874,6 @@ class ApplicationObject : public Root, public INativeHost {
 
 // --- The form --------------------------------------------------------------------------
 
-const char* kind_name(host::ControlKind k) {
-  switch (k) {
-    case host::ControlKind::TextBox:
-      return "TextBox";
-    case host::ControlKind::ComboBox:
-      return "ComboBox";
-    case host::ControlKind::ListBox:
-      return "ListBox";
-    case host::ControlKind::CheckBox:
-      return "CheckBox";
-    case host::ControlKind::OptionButton:
-      return "OptionButton";
-    case host::ControlKind::CommandButton:
-      return "CommandButton";
-    case host::ControlKind::MultiPage:
-      return "MultiPage";
-  }
-  return "Control";
-}
-
 class ControlObject : public Child {
  public:
   ControlObject(IDispatch* owner, host::Control& c) : Child(owner), c_(c) {
@@ -903,7 +883,7 @@ class ControlObject : public Child {
     member(L"Value", value);
     member(L"Name", read_only([this] { return host::Variant(c_.name()); }));
     // The control's kind, as TypeName names it.
-    member(L"ControlType", read_only([this] { return host::Variant(kind_name(c_.kind())); }));
+    member(L"ControlType", read_only([this] { return host::Variant(control_type(c_.kind())); }));
     member(L"Text", property([this] { return text(); },
                              [this](const VARIANT& v) { c_.set_value(to_host(v)); }));
     member(L"Caption", read_only([this] { return host::Variant(c_.name()); }));
