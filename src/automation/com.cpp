@@ -347,7 +347,40 @@ constexpr std::pair<host::ControlKind, const char*> kControlTypes[] = {
     {host::ControlKind::MultiPage, "MultiPage"},
 };
 
+constexpr PageSetupName kPageSetupNames[] = {
+    {host::PageSetupProperty::LeftHeader, L"LeftHeader"},
+    {host::PageSetupProperty::CenterHeader, L"CenterHeader"},
+    {host::PageSetupProperty::RightHeader, L"RightHeader"},
+    {host::PageSetupProperty::LeftFooter, L"LeftFooter"},
+    {host::PageSetupProperty::CenterFooter, L"CenterFooter"},
+    {host::PageSetupProperty::RightFooter, L"RightFooter"},
+    {host::PageSetupProperty::TopMargin, L"TopMargin"},
+    {host::PageSetupProperty::BottomMargin, L"BottomMargin"},
+    {host::PageSetupProperty::LeftMargin, L"LeftMargin"},
+    {host::PageSetupProperty::RightMargin, L"RightMargin"},
+    {host::PageSetupProperty::HeaderMargin, L"HeaderMargin"},
+    {host::PageSetupProperty::FooterMargin, L"FooterMargin"},
+    {host::PageSetupProperty::Orientation, L"Orientation"},
+    {host::PageSetupProperty::PaperSize, L"PaperSize"},
+    {host::PageSetupProperty::Zoom, L"Zoom"},
+    {host::PageSetupProperty::FitToPagesWide, L"FitToPagesWide"},
+    {host::PageSetupProperty::FitToPagesTall, L"FitToPagesTall"},
+    {host::PageSetupProperty::PrintQuality, L"PrintQuality"},
+    {host::PageSetupProperty::CenterHorizontally, L"CenterHorizontally"},
+    {host::PageSetupProperty::CenterVertically, L"CenterVertically"},
+};
+
 }  // namespace
+
+std::span<const PageSetupName> page_setup_names() {
+  return kPageSetupNames;
+}
+
+const wchar_t* page_setup_name(host::PageSetupProperty property) {
+  for (const PageSetupName& p : kPageSetupNames)
+    if (p.property == property) return p.name;
+  return L"";
+}
 
 const char* control_type(host::ControlKind kind) {
   for (const auto& [k, name] : kControlTypes)

@@ -11,12 +11,14 @@
 #include <atomic>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/form.h"
 #include "host/host_error.h"
+#include "host/page_setup.h"
 #include "host/variant.h"
 
 namespace kelv::automation {
@@ -207,6 +209,15 @@ T& ours(IDispatch* d) {
 const char* control_type(host::ControlKind kind);
 // The kind a ControlType names; 13 for any other text.
 host::ControlKind control_kind(std::string_view type);
+
+// The page setup's properties by their automation names, one list for
+// kelv.Application's PageSetup objects and for another application's.
+struct PageSetupName {
+  host::PageSetupProperty property;
+  const wchar_t* name;
+};
+std::span<const PageSetupName> page_setup_names();
+const wchar_t* page_setup_name(host::PageSetupProperty property);
 
 // The error 438 of a member an object lacks.
 host::HostError no_such_member(std::string_view object, std::string_view name);

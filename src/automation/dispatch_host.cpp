@@ -116,53 +116,6 @@ class DispatchPicture : public host::Picture {
   Ref p_;
 };
 
-const wchar_t* page_setup_name(host::PageSetupProperty p) {
-  using P = host::PageSetupProperty;
-  switch (p) {
-    case P::LeftHeader:
-      return L"LeftHeader";
-    case P::CenterHeader:
-      return L"CenterHeader";
-    case P::RightHeader:
-      return L"RightHeader";
-    case P::LeftFooter:
-      return L"LeftFooter";
-    case P::CenterFooter:
-      return L"CenterFooter";
-    case P::RightFooter:
-      return L"RightFooter";
-    case P::TopMargin:
-      return L"TopMargin";
-    case P::BottomMargin:
-      return L"BottomMargin";
-    case P::LeftMargin:
-      return L"LeftMargin";
-    case P::RightMargin:
-      return L"RightMargin";
-    case P::HeaderMargin:
-      return L"HeaderMargin";
-    case P::FooterMargin:
-      return L"FooterMargin";
-    case P::Orientation:
-      return L"Orientation";
-    case P::PaperSize:
-      return L"PaperSize";
-    case P::Zoom:
-      return L"Zoom";
-    case P::FitToPagesWide:
-      return L"FitToPagesWide";
-    case P::FitToPagesTall:
-      return L"FitToPagesTall";
-    case P::PrintQuality:
-      return L"PrintQuality";
-    case P::CenterHorizontally:
-      return L"CenterHorizontally";
-    case P::CenterVertically:
-      return L"CenterVertically";
-  }
-  return L"";
-}
-
 // A range's block: Row, Column, Rows.Count, Columns.Count.
 Rect rect_of(const Ref& r) {
   const int32_t row = r.value(L"Row").to_int32();

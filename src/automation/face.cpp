@@ -401,30 +401,7 @@ host::Worksheet& sheet_of(IDispatch* d);
 class PageSetupObject : public Child {
  public:
   PageSetupObject(IDispatch* owner, host::Worksheet& s) : Child(owner), setup_(s) {
-    using P = host::PageSetupProperty;
-    const std::pair<const wchar_t*, P> names[] = {
-        {L"LeftHeader", P::LeftHeader},
-        {L"CenterHeader", P::CenterHeader},
-        {L"RightHeader", P::RightHeader},
-        {L"LeftFooter", P::LeftFooter},
-        {L"CenterFooter", P::CenterFooter},
-        {L"RightFooter", P::RightFooter},
-        {L"TopMargin", P::TopMargin},
-        {L"BottomMargin", P::BottomMargin},
-        {L"LeftMargin", P::LeftMargin},
-        {L"RightMargin", P::RightMargin},
-        {L"HeaderMargin", P::HeaderMargin},
-        {L"FooterMargin", P::FooterMargin},
-        {L"Orientation", P::Orientation},
-        {L"PaperSize", P::PaperSize},
-        {L"Zoom", P::Zoom},
-        {L"FitToPagesWide", P::FitToPagesWide},
-        {L"FitToPagesTall", P::FitToPagesTall},
-        {L"PrintQuality", P::PrintQuality},
-        {L"CenterHorizontally", P::CenterHorizontally},
-        {L"CenterVertically", P::CenterVertically},
-    };
-    for (const auto& [name, p] : names)
+    for (const auto& [p, name] : page_setup_names())
       member(name, property([this, p] { return setup_.get(p); },
                             [this, p](const VARIANT& v) { setup_.set(p, to_host(v)); }));
   }
