@@ -397,6 +397,9 @@ host::Worksheet& sheet_item(host::Workbook& b, const VARIANT& k) {
 }
 
 host::Worksheet& sheet_of(IDispatch* d);
+// Closes a workbook of the application object `application`; nothing known
+// may stand for its sheets afterwards.
+void close_workbook(IDispatch* application, host::Workbook& book);
 
 class PageSetupObject : public Child {
  public:
@@ -613,10 +616,7 @@ class WorkbookObject : public Child {
     member(L"Close", [this](Call& c) {
       const VARIANT* save = c.args.find(L"SaveChanges", 0);
       if (save && arg_bool(*save)) b_.save();
-      auto* engine = dynamic_cast<spreadsheet::Engine*>(&b_.application());
-      if (!engine) throw host::HostError::host(host::kRefused);
-      engine->close_workbook(b_);
-      ours<Root>(root()).forget_all();
+      close_workbook(root(), b_);
     });
   }
 
@@ -635,7 +635,7 @@ IDispatch* new_workbook(IDispatch* root, host::Workbook& b) {
 
 class WorkbooksObject : public Child {
  public:
-  WorkbooksObject(IDispatch* owner, host::Application& app, bool first_is_host)
+  WorkbooksObject(IDispatch* owner, spreadsheet::Engine& app, bool first_is_host)
       : Child(owner), app_(app), first_is_host_(first_is_host) {
     auto item = [this](Call& c) {
       const VARIANT& k = c.args.at(0);
@@ -650,18 +650,17 @@ class WorkbooksObject : public Child {
       const VARIANT* name = c.args.find(L"Filename", 0);
       if (!name) throw host::HostError::host(host::kArgumentNotOptional);
       const std::string path = arg_text(*name);
-      auto* engine = dynamic_cast<spreadsheet::Engine*>(&app_);
       // The first workbook a script opens in a new kelv.Application is its
       // host workbook (ThisWorkbook).
-      host::Workbook& b = first_is_host_ && engine && app_.workbook_count() == 0
-                              ? engine->open_host_workbook(path)
+      host::Workbook& b = first_is_host_ && app_.workbook_count() == 0
+                              ? app_.open_host_workbook(path)
                               : app_.open_workbook(path);
       c.returns_object(new_workbook(root(), b));
     });
   }
 
  private:
-  host::Application& app_;
+  spreadsheet::Engine& app_;
   bool first_is_host_;
 };
 
@@ -736,7 +735,7 @@ struct OwnedParts {
 
 class ApplicationObject : public Root, public INativeHost {
  public:
-  ApplicationObject(host::Application& app, host::Dialogs& dialogs, host::Environment& env,
+  ApplicationObject(spreadsheet::Engine& app, host::Dialogs& dialogs, host::Environment& env,
                     std::unique_ptr<OwnedParts> parts)
       : app_(app), dialogs_(&dialogs), env_(&env), owned_(std::move(parts)) {
     IDispatch* self = this;
@@ -806,7 +805,7 @@ class ApplicationObject : public Root, public INativeHost {
     });
     member(L"Quit", [this](Call&) {
       if (!owned_) return;
-      while (app_.workbook_count() > 0) owned_->engine->close_workbook(app_.workbook_at(0));
+      while (app_.workbook_count() > 0) app_.close_workbook(app_.workbook_at(0));
       forget_all();
     });
   }
@@ -817,6 +816,11 @@ class ApplicationObject : public Root, public INativeHost {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return DispatchObject::AddRef(); }
   ULONG STDMETHODCALLTYPE Release() override { return DispatchObject::Release(); }
+
+  void close(host::Workbook& book) {
+    app_.close_workbook(book);
+    forget_all();
+  }
 
   host::Application* STDMETHODCALLTYPE application() override { return &app_; }
   host::Form* STDMETHODCALLTYPE form() override { return nullptr; }
@@ -843,11 +847,15 @@ class ApplicationObject : public Root, public INativeHost {
     return all[static_cast<size_t>(k - 1)];
   }
 
-  host::Application& app_;
+  spreadsheet::Engine& app_;
   host::Dialogs* dialogs_;
   host::Environment* env_;
   std::unique_ptr<OwnedParts> owned_;
 };
+
+void close_workbook(IDispatch* application, host::Workbook& book) {
+  ours<ApplicationObject>(application).close(book);
+}
 
 // --- The form --------------------------------------------------------------------------
 
@@ -972,13 +980,13 @@ class FormObject : public Root, public INativeHost {
 IDispatch* new_application() {
   auto owned = std::make_unique<OwnedParts>();
   owned->engine = std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>());
-  host::Application& app = *owned->engine;
+  spreadsheet::Engine& app = *owned->engine;
   host::Dialogs& dialogs = owned->dialogs;
   host::Environment& env = *owned->env;
   return static_cast<DispatchObject*>(new ApplicationObject(app, dialogs, env, std::move(owned)));
 }
 
-IDispatch* wrap_application(host::Application& app, host::Dialogs& dialogs,
+IDispatch* wrap_application(spreadsheet::Engine& app, host::Dialogs& dialogs,
                             host::Environment& env) {
   return static_cast<DispatchObject*>(new ApplicationObject(app, dialogs, env, nullptr));
 }

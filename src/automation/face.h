@@ -13,6 +13,10 @@
 #include "host/environment.h"
 #include "host/form.h"
 
+namespace kelv::spreadsheet {
+class Engine;
+}
+
 namespace kelv::automation {
 
 // kelv's own objects behind an IDispatch, for a torb that is handed one.
@@ -25,16 +29,14 @@ struct INativeHost : IUnknown {
 };
 extern const IID IID_INativeHost;
 
-// What an application object works on: the engine and what goes with it.
-struct Stage;
-
 // kelv.Application over a new engine that reads and writes .xlsx files. Its
 // dialogs are answered from a queue (Answer) and written down (DialogCount,
 // DialogKind, DialogText), its random numbers come from RandomSeed.
 IDispatch* new_application();
-// kelv.Application over an application someone else owns (the scenario
+// kelv.Application over an engine someone else owns (the scenario
 // runner's), with its dialogs and environment. They outlive the object.
-IDispatch* wrap_application(host::Application& app, host::Dialogs& dialogs, host::Environment& env);
+IDispatch* wrap_application(spreadsheet::Engine& app, host::Dialogs& dialogs,
+                            host::Environment& env);
 // kelv.Form over a new form with every control the component names.
 IDispatch* new_form();
 // kelv.Form over a form someone else owns.
