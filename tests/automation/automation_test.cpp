@@ -165,6 +165,15 @@ TEST_F(Face, OpensReadsWritesAndSavesThroughTheObjectModel) {
     Var sheets = get(arg_object(*book), L"Sheets");
     EXPECT_EQ(to_host(*get(arg_object(*worksheets), L"Count")).to_int32(),
               to_host(*get(arg_object(*sheets), L"Count")).to_int32());
+
+    // A second workbook opened and closed again.
+    const std::string data_path =
+        host_path.substr(0, host_path.rfind("考务.xlsx")) + "数据/初一.xlsx";
+    Var data = method(arg_object(*books), L"Open", {Text(data_path)});
+    EXPECT_EQ(to_host(*get(arg_object(*books), L"Count")).to_int32(), 2);
+    method(arg_object(*data), L"Close");
+    EXPECT_EQ(to_host(*get(arg_object(*books), L"Count")).to_int32(), 1);
+    EXPECT_EQ(to_host(*get(arg_object(*cell), L"Value")).to_text(), "x");
   }
   again->Release();
 }
