@@ -1,6 +1,7 @@
 #include "arrange/assign_exam_numbers.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -116,41 +117,24 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
       std::vector<host::Variant> block;
       block.reserve(n * kAssignmentColumnCount);
       for (int32_t i = next_row; i <= last_row; ++i) {
-        std::string seat;
+        host::Variant row[kAssignmentColumnCount];
+        row[kAssignedExamNumber] = exam_number(j);
+        j = j + 1;
         if (per_room_seats) {
-          seat = SeatNumber(room_counter, room_seat_width);
+          row[kAssignedSeatNumber] = SeatNumber(room_counter, room_seat_width);
           room_counter = room_counter + 1;
         } else {
-          seat = SeatNumber(cyclic_counter, cyclic_seat_width);
+          row[kAssignedSeatNumber] = SeatNumber(cyclic_counter, cyclic_seat_width);
           cyclic_counter = cyclic_counter + 1;
           if (cyclic_counter > cycle) cyclic_counter = 1;
         }
-        for (int32_t k = 0; k < kAssignmentColumnCount; ++k) {
-          switch (static_cast<AssignmentColumn>(k)) {
-            case kAssignedRoom:
-              block.emplace_back(name);
-              break;
-            case kAssignedPlaces:
-              block.emplace_back(places);
-              break;
-            case kAssignedLocation:
-              block.emplace_back(location);
-              break;
-            case kAssignedInvigilatorA:
-              block.emplace_back(invigilator_a);
-              break;
-            case kAssignedInvigilatorB:
-              block.emplace_back(invigilator_b);
-              break;
-            case kAssignedExamNumber:
-              block.emplace_back(exam_number(j));
-              break;
-            case kAssignedSeatNumber:
-              block.emplace_back(std::move(seat));
-              break;
-          }
-        }
-        j = j + 1;
+        row[kAssignedRoom] = name;
+        row[kAssignedPlaces] = places;
+        row[kAssignedLocation] = location;
+        row[kAssignedInvigilatorA] = invigilator_a;
+        row[kAssignedInvigilatorB] = invigilator_b;
+        block.insert(block.end(), std::make_move_iterator(std::begin(row)),
+                     std::make_move_iterator(std::end(row)));
       }
       WriteRoomRows(examinees, next_row, last_row, col, block);
     }
