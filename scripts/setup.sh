@@ -17,7 +17,7 @@ packages=(
   libzip-dev libdeflate-dev zlib1g-dev libpugixml-dev libexpat1-dev libicu-dev libstb-dev
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   python3 python3-openpyxl python3-pil
   fonts-wqy-microhei fonts-crosextra-carlito fonts-liberation2 poppler-utils
 )
@@ -116,6 +116,8 @@ need_header stb/stb_image.h libstb-dev
 need_header nlohmann/json.hpp nlohmann-json3-dev
 need_header CLI/CLI.hpp libcli11-dev
 need_header GL/gl.h libgl-dev
+[[ -f /usr/share/qt6/translations/qtbase_zh_CN.qm ]] ||
+  problems+=("Qt's Chinese translations (package qt6-translations-l10n)")
 need_python openpyxl python3-openpyxl
 need_python PIL python3-pil
 if [[ $bench == 1 ]]; then

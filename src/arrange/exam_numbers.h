@@ -10,14 +10,21 @@ namespace kelv::arrange {
 // Characters (code points) of a UTF-8 text.
 int32_t CharCount(std::string_view text);
 
+// The start exam number as typed, without the white space of any kind
+// (ASCII, full-width, no-break, zero-width) around it, and with full-width
+// digits read as digits: "２０２４０１０００１" followed by an ideographic space
+// is 2024010001. A trailing blank would otherwise become a digit position of
+// every exam number.
+std::string NormalizeStartNumber(std::string_view text);
+
 // Exam numbers counted on from the start exam number (TxtSKHao): its last
 // min(8, length) characters are the number, zero-padded to that width; the
 // characters before them are a fixed prefix.
 class ExamNumbers {
  public:
-  // Fails with 13 when the number part does not read as a number (an empty
-  // text, "A001").
-  explicit ExamNumbers(std::string_view start_text);
+  // The text is normalized first (NormalizeStartNumber). Fails with 13 when
+  // the number part does not read as a number (an empty text, "A001").
+  explicit ExamNumbers(std::string_view typed);
 
   // The exam number of the examinee with running index j: the prefix, then
   // the last `width` characters of width zeros followed by start + j. A value

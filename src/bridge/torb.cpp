@@ -41,6 +41,7 @@ constexpr EventRow kEvents[] = {
 };
 
 void ShowErrorBox(component::Component& self, const host::HostError& e) {
+  ++self.error_boxes_shown;
   self.dialogs.message_box(ErrorBoxText(e), host::MessageButtons::Ok, host::MessageIcon::Critical,
                            "错误");
 }

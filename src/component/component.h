@@ -27,6 +27,10 @@ struct Component {
 
   host::Dialogs& dialogs;
   host::Environment& env;
+
+  // How many times the error box was shown; front ends compare it before
+  // and after an event to tell a run that stopped from one that finished.
+  int64_t error_boxes_shown = 0;
 };
 
 // A notice the user can act on: OK button, no icon, title "提示".

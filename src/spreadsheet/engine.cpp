@@ -55,6 +55,7 @@ struct Engine::State {
   host::ReplaceFormat replace_format;
   std::unique_ptr<Clipboard> clipboard;
   RepairListener repair_listener;
+  OpenListener open_listener;
   std::vector<RepairReport> unheard_repairs;  // until a listener is set
 };
 
@@ -220,6 +221,7 @@ host::Workbook& Engine::open_workbook(std::string_view path) {
   model->macro_enabled = model->macro_enabled || macro;
   RepairReport report{model->file_path, model->repairs};
   host::Workbook& book = adopt_workbook(std::move(model));
+  if (state_->open_listener) state_->open_listener(report.file);
   if (!report.repairs.empty()) {
     if (state_->repair_listener) {
       state_->repair_listener(report);
@@ -236,6 +238,10 @@ void Engine::set_repair_listener(RepairListener listener) {
   std::vector<RepairReport> unheard;
   unheard.swap(state_->unheard_repairs);
   for (const RepairReport& r : unheard) state_->repair_listener(r);
+}
+
+void Engine::set_open_listener(OpenListener listener) {
+  state_->open_listener = std::move(listener);
 }
 
 FileFormat* Engine::file_format() {

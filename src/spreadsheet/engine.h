@@ -51,6 +51,12 @@ class Engine : public host::Application {
   using RepairListener = std::function<void(const RepairReport&)>;
   void set_repair_listener(RepairListener listener);
 
+  // Front ends note every workbook file read, by them or by the component,
+  // to tell later whether another program changed it: the listener hears
+  // the full path of each file as soon as it has been read.
+  using OpenListener = std::function<void(const std::string& file_path)>;
+  void set_open_listener(OpenListener listener);
+
   // The model behind a workbook or sheet of this engine.
   static Workbook& model_of(host::Workbook& book);
   static Sheet& model_of(host::Worksheet& sheet);

@@ -57,6 +57,28 @@ TEST(ExamNumbers, NumberPartThatIsNotANumberIsATypeMismatch) {
   EXPECT_EQ(ErrorNumberOf("AB12345678"), 0);
 }
 
+// A number pasted from another program often carries a blank at either end;
+// kept, it would shift every exam number by a digit (2024010001 with a
+// trailing space gave 20204010001).
+TEST(ExamNumbers, BlanksAroundTheStartNumberAreDroppedAndFullWidthDigitsRead) {
+  for (const char* typed : {"2024010001 ", " 2024010001", "\t2024010001\r\n", "2024010001\xC2\xA0",
+                            "\xE3\x80\x80"
+                            "2024010001\xE3\x80\x80",
+                            "\xEF\xBB\xBF"
+                            "2024010001\xE2\x80\x8B",
+                            "\xEF\xBC\x92\xEF\xBC\x90\xEF\xBC\x92\xEF\xBC\x94"
+                            "010001"}) {
+    ExamNumbers numbers(typed);
+    EXPECT_EQ(numbers.prefix(), "20") << typed;
+    EXPECT_EQ(numbers(0), "2024010001") << typed;
+    EXPECT_EQ(numbers(9), "2024010010") << typed;
+  }
+  // Blanks inside stay: they are not white space around the number.
+  EXPECT_EQ(NormalizeStartNumber(" KS 0001 "), "KS 0001");
+  EXPECT_EQ(ErrorNumberOf("   "), 13);
+  EXPECT_EQ(ErrorNumberOf("A001 "), 13);
+}
+
 TEST(ExamNumbers, RunningPastThe32BitRangeIsAnOverflow) {
   ExamNumbers numbers("99999999");
   EXPECT_EQ(numbers(1), "00000000");

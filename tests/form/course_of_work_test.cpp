@@ -20,10 +20,13 @@
 #include <QTest>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 
+#include "app/core/workbook_files.h"
 #include "app/form/main_window.h"
 #include "app/sample/sample_workspace.h"
 #include "form/form_test_util.h"
@@ -108,7 +111,8 @@ class CourseOfWork : public ::testing::Test {
 
 TEST_F(CourseOfWork, FromStartUpToSavedTables) {
   // Start-up filled both lists and made the fixed window resizable.
-  EXPECT_EQ(window->windowTitle(), QString::fromStdString(form().caption()));
+  EXPECT_TRUE(window->windowTitle().startsWith(QString::fromStdString(form().caption())));
+  EXPECT_FALSE(window->isWindowModified());
   EXPECT_GE(row_of(w<QListWidget>("LtbBiao"), sample::kDataWorkbookName), 0);
   EXPECT_EQ(w<QListWidget>("LtbMoBan")->count(),
             static_cast<int>(sample::sample_template_names().size()));
@@ -144,8 +148,9 @@ TEST_F(CourseOfWork, FromStartUpToSavedTables) {
   for (const auto& r : script.records())
     toned |= r.kind == "tone" && r.hertz == 360 && r.milliseconds == 36;
   EXPECT_TRUE(toned);
-  EXPECT_TRUE(window->status_text().startsWith("编排考号完成，用时"))
+  EXPECT_TRUE(window->status_text().startsWith("编排考号完成：60 名考生排入 2 个考场，用时"))
       << window->status_text().toStdString();
+  EXPECT_TRUE(window->isWindowModified());
   host::Workbook& data = engine().workbook(sample::kDataWorkbookName);
   EXPECT_TRUE(has_heading(data.sheet("考生表"), "考号"));
 
@@ -295,6 +300,84 @@ TEST_F(CourseOfWork, AHostWorkbookChangedElsewhereIsReloadedWhenNothingIsUnsaved
   ASSERT_TRUE(wait_for([&] { return window->status_text().contains("未重新载入"); }));
   EXPECT_EQ(window->workspace(), second);
   EXPECT_FALSE(has_sheet(engine().this_workbook(), "又一处"));
+}
+
+std::string bytes_of(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Another program fixes the data workbook while the form has it open: no
+// answer overwrites the fix, and every file a save replaces can be had back.
+TEST_F(CourseOfWork, AFixMadeElsewhereIsNeverOverwrittenAndEveryReplacedFileIsKept) {
+  const fs::path data = dir / "数据" / sample::kDataWorkbookName;
+  open_data_workbook();
+  QTest::mouseClick(w<QPushButton>("CmdDoKaoHao"), Qt::LeftButton);
+  {
+    spreadsheet::Engine other(std::make_shared<xlsx::XlsxFormat>());
+    host::Workbook& book = other.open_workbook(data.string());
+    book.sheet("考生表").cells(2, 1).set_value(host::Variant("别处改的名字"));
+    book.save();
+  }
+  fs::last_write_time(data, fs::last_write_time(data) + std::chrono::seconds(2));
+  const std::string theirs = bytes_of(data);
+  const std::string host_before = bytes_of(dir / "考务.xlsx");
+
+  // Neither reload nor save as: nothing of the data workbook is written.
+  script.clear();
+  script.queue_answer("No");
+  script.queue_answer("No");
+  EXPECT_FALSE(window->save_all());
+  EXPECT_EQ(bytes_of(data), theirs);
+  EXPECT_TRUE(
+      window->status_text().contains("未保存 " + QString::fromStdString(sample::kDataWorkbookName)))
+      << window->status_text().toStdString();
+  // The host workbook was saved, and its old file kept.
+  std::vector<app::Backup> kept =
+      app::list_backups(window->workspace()->backup_folder(), "考务.xlsx");
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(bytes_of(kept[0].path), host_before);
+
+  // Save as: kelv's arrangement goes beside the fix.
+  script.clear();
+  script.queue_answer("No");
+  script.queue_answer("Yes");
+  EXPECT_TRUE(window->save_all());
+  EXPECT_EQ(bytes_of(data), theirs);
+  const fs::path written =
+      data.parent_path() / (data.stem().string() + "（kelv 副本）" + data.extension().string());
+  ASSERT_TRUE(fs::exists(written));
+  spreadsheet::Engine check(std::make_shared<xlsx::XlsxFormat>());
+  EXPECT_TRUE(has_heading(check.open_workbook(written.string()).sheet("考生表"), "考号"));
+
+  // Restoring the host workbook's first copy gives back its bytes, and the
+  // file it replaced is kept in turn.
+  const std::string host_now = bytes_of(dir / "考务.xlsx");
+  kept = app::list_backups(window->workspace()->backup_folder(), "考务.xlsx");
+  ASSERT_EQ(kept.size(), 2u);
+  app::restore_backup(kept.back(), (dir / "考务.xlsx").string(),
+                      window->workspace()->backup_folder());
+  EXPECT_EQ(bytes_of(dir / "考务.xlsx"), host_before);
+  kept = app::list_backups(window->workspace()->backup_folder(), "考务.xlsx");
+  ASSERT_EQ(kept.size(), 3u);
+  EXPECT_EQ(bytes_of(kept.front().path), host_now);
+}
+
+// A run the error box ends is never reported as done.
+TEST_F(CourseOfWork, AnAssignmentThatStoppedSaysSoInsteadOfDone) {
+  open_data_workbook();
+  auto* start = w<QLineEdit>("TxtSKHao");
+  start->setText("A001");
+  QTest::keyClick(start, Qt::Key_Return);
+  script.clear();
+  QTest::mouseClick(w<QPushButton>("CmdDoKaoHao"), Qt::LeftButton);
+  EXPECT_EQ(critical_boxes(script), 1);
+  for (const auto& r : script.records()) EXPECT_NE(r.kind, "tone");
+  EXPECT_TRUE(window->status_text().startsWith("编排考号没有完成"))
+      << window->status_text().toStdString();
+  EXPECT_FALSE(window->status_text().contains("完成，"));
 }
 
 TEST_F(CourseOfWork, HelpOpensTheHelpDocumentAndAMissingOneIsReported) {

@@ -17,6 +17,38 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// RTF writes every character past ASCII as \uN? with N its signed UTF-16 unit.
+std::string rtf_of(const std::u16string& text) {
+  std::string out;
+  for (char16_t c : text)
+    out += c < 0x80 ? std::string(1, static_cast<char>(c))
+                    : "\\u" + std::to_string(static_cast<int16_t>(c)) + "?";
+  return out;
+}
+
+// 帮助.doc is the user guide's text: its headings are there, Markdown's
+// marks and picture lines are not.
+TEST(SampleWorkspace, HelpDocumentIsTheUserGuide) {
+  const std::string rtf = help_document_rtf();
+  EXPECT_TRUE(rtf.starts_with("{\\rtf1"));
+  EXPECT_NE(rtf.find(rtf_of(u"kelv 考务 用户指南")), std::string::npos);
+  EXPECT_NE(rtf.find(rtf_of(u"八、备份与恢复")), std::string::npos);
+  EXPECT_NE(rtf.find(rtf_of(u"二、从自己的数据开始")), std::string::npos);
+  for (const char* mark : {"**", "](", "|---", "![", "## "})
+    EXPECT_EQ(rtf.find(mark), std::string::npos) << mark;
+  // Braces balance, or a word processor would not open it.
+  int depth = 0;
+  for (size_t i = 0; i < rtf.size(); ++i) {
+    if (rtf[i] == '\\') {
+      ++i;
+      continue;
+    }
+    depth += rtf[i] == '{' ? 1 : rtf[i] == '}' ? -1 : 0;
+    ASSERT_GE(depth, 0);
+  }
+  EXPECT_EQ(depth, 0);
+}
+
 TEST(SampleWorkspace, HoldsTheWorkspaceAndItsHostWorkbookReadsBack) {
   const test::TempFolder temp("sample-test");
   const fs::path dir = temp.path() / "考务";

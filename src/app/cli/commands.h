@@ -13,8 +13,8 @@ namespace kelv::cli {
 
 void add_run_command(CLI::App& app);   // kelv run WORKSPACE SCENARIO.json [--transcript FILE]
 void add_dump_command(CLI::App& app);  // kelv dump FILE.xlsx [SHEET...]
-void add_play_command(CLI::App& app);
-void add_pdf_command(CLI::App& app);  // kelv pdf BOOK.xlsx [SHEET...] [-o OUT.pdf]  // kelv play
-                                      // WORKSPACE [--host NAME] [--seed N] [--no-viewer]
+void add_play_command(CLI::App& app);  // kelv play WORKSPACE [--host NAME] [--seed N] [--no-viewer]
+void add_pdf_command(CLI::App& app);   // kelv pdf BOOK.xlsx [SHEET...] [-o OUT.pdf]
+void add_restore_command(CLI::App& app);  // kelv restore WORKSPACE [N]
 
 }  // namespace kelv::cli

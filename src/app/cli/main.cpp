@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/chinese_cli.h"
 #include "app/cli/commands.h"
 #include "app/core/platform.h"
 #include "app/sample/sample_commands.h"
@@ -17,7 +18,8 @@ int main(int argc, char** argv) {
   argc = static_cast<int>(utf8_argv.size());
   utf8_argv.push_back(nullptr);
   argv = utf8_argv.data();
-  CLI::App app{"kelv：考务编排与制表"};
+  CLI::App app{"kelv：考务编排与制表", "kelv"};
+  kelv::cli::make_chinese(app);
   app.require_subcommand(1);
   // A path starting with "/" is a path, not a Windows-style option.
   app.allow_windows_style_options(false);
@@ -25,6 +27,7 @@ int main(int argc, char** argv) {
   kelv::cli::add_dump_command(app);
   kelv::cli::add_play_command(app);
   kelv::cli::add_pdf_command(app);
+  kelv::cli::add_restore_command(app);
   kelv::sample::add_sample_commands(app);
   try {
     CLI11_PARSE(app, argc, argv);

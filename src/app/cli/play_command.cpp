@@ -14,6 +14,7 @@
 #include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
 #include "app/core/terminal_dialogs.h"
+#include "app/core/work_report.h"
 #include "bridge/torb.h"
 #include "host/environment.h"
 #include "host/form_model.h"
@@ -96,9 +97,9 @@ std::string value_text(const host::Variant& v) {
 
 class PlaySession {
  public:
-  PlaySession(host::Application& EA, host::FormModel& UF, bridge::torb& component,
-              app::TerminalDialogs& dialogs, std::ostream& out)
-      : EA_(EA), UF_(UF), component_(component), dialogs_(dialogs), out_(out) {}
+  PlaySession(spreadsheet::Engine& EA, host::FormModel& UF, bridge::torb& component,
+              app::TerminalDialogs& dialogs, app::GuardedSaver& saver, std::ostream& out)
+      : EA_(EA), UF_(UF), component_(component), dialogs_(dialogs), saver_(saver), out_(out) {}
 
   void run() {
     out_ << "kelv play：输入 help 查看命令。\n";
@@ -170,9 +171,22 @@ class PlaySession {
       out_ << "按钮不可用，事件 " << event << " 未发送\n";
       return;
     }
+    if (event == "LtbBiaoClick" &&
+        !app::settle_data_click(
+            saver_, EA_, UF_,
+            [&](const std::string& path) {
+              return app::ask_changed_by_message_boxes(dialogs_, path, host::native_path(path));
+            },
+            [](const std::string& path) { return app::copy_name_beside(path); })) {
+      out_ << "事件 " << event << " 未发送：数据工作簿已在别处修改\n";
+      return;
+    }
     unsaved_ = true;
     out_ << "发送 " << event << '\n';
+    const int64_t errors = component_.state().error_boxes_shown;
     send(event);
+    if (component_.state().error_boxes_shown != errors && app::is_long_work(event))
+      out_ << app::stopped_text(event) << '\n';
   }
 
   void change(const std::string& control) {
@@ -261,20 +275,35 @@ class PlaySession {
   }
 
   // Every workbook is written beside its file and renamed over it, so a
-  // failure leaves the old file whole. False when any save failed.
+  // failure leaves the old file whole; the file it replaces is kept in the
+  // backup folder, and a file another program changed is asked about, never
+  // overwritten. False when any workbook was not saved.
   bool save() {
     bool all = true;
     for (host::Workbook* book : app::workbooks_to_save(EA_, app::SaveStep{true, true})) {
-      const std::string path = host::native_path(book->path() + "/" + book->name());
+      const std::string path = host::native_path(app::file_of(*book));
       try {
-        book->save();
-        out_ << "已保存：" << path << '\n';
+        const app::SaveReport report =
+            app::save_guarded(saver_, EA_, dialogs_, {book},
+                              [](const std::string& p) { return host::native_path(p); });
+        for (const std::string& p : report.saved)
+          out_ << "已保存：" << host::native_path(p) << '\n';
+        for (const std::string& p : report.reload)
+          out_ << "已重新载入（kelv 的更改已放弃）：" << host::native_path(p) << '\n';
+        for (const std::string& p : report.cancelled) {
+          out_ << "未保存：" << host::native_path(p) << '\n';
+          all = false;
+        }
       } catch (const host::HostError& e) {
         out_ << "保存 " << path << " 失败：" << e.what() << '\n';
         all = false;
       }
     }
-    if (all) unsaved_ = false;
+    if (all) {
+      unsaved_ = false;
+      out_ << "旧文件已备份到 " << host::native_path(saver_.backup_folder())
+           << "（kelv restore 可以恢复）\n";
+    }
     return all;
   }
 
@@ -291,10 +320,11 @@ class PlaySession {
     return true;
   }
 
-  host::Application& EA_;
+  spreadsheet::Engine& EA_;
   host::FormModel& UF_;
   bridge::torb& component_;
   app::TerminalDialogs& dialogs_;
+  app::GuardedSaver& saver_;
   std::ostream& out_;
   bool unsaved_ = false;
 };
@@ -315,10 +345,15 @@ void add_play_command(CLI::App& app) {
   play->add_flag("--no-viewer", options->no_viewer, "打开文档时只显示路径，不调用查看程序");
   play->callback([options] {
     std::unique_ptr<spreadsheet::Engine> engine;
+    std::unique_ptr<app::GuardedSaver> saver;
     try {
       const std::string root = app::workspace_root(options->workspace);
-      engine = app::open_host_workbook(app::find_host_workbook(
-          root, options->host.empty() ? std::nullopt : std::optional<std::string>(options->host)));
+      const std::string host_path = app::find_host_workbook(
+          root, options->host.empty() ? std::nullopt : std::optional<std::string>(options->host));
+      saver = std::make_unique<app::GuardedSaver>(app::backup_folder_of(host_path));
+      engine = app::open_host_workbook(host_path, saver.get());
+      for (const std::string& lock : app::lock_files_of(host_path))
+        std::cout << "提醒：" << app::lock_warning(host_path, lock) << '\n';
     } catch (const app::ScenarioError& e) {
       command_failed(e.what());
     }
@@ -331,7 +366,7 @@ void add_play_command(CLI::App& app) {
     if (options->no_viewer) dialogs.set_viewer("");
     engine->set_repair_listener(
         [](const spreadsheet::RepairReport& r) { std::cout << app::repair_notice(r) << '\n'; });
-    PlaySession session(*engine, *form, component, dialogs, std::cout);
+    PlaySession session(*engine, *form, component, dialogs, *saver, std::cout);
     session.run();
   });
 }

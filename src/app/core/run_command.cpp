@@ -78,8 +78,16 @@ std::string workspace_root(const std::string& workspace) {
   return host::path_text(fs::weakly_canonical(fs::absolute(folder)));
 }
 
-std::unique_ptr<spreadsheet::Engine> open_host_workbook(const std::string& host_path) {
+std::string backup_folder_of(const std::string& host_path) {
+  return host::path_text(host::file_path(host_path).parent_path() /
+                         host::file_path(kBackupFolderName));
+}
+
+std::unique_ptr<spreadsheet::Engine> open_host_workbook(const std::string& host_path,
+                                                        GuardedSaver* saver) {
   auto engine = std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>());
+  if (saver != nullptr)
+    engine->set_open_listener([saver](const std::string& path) { saver->files().remember(path); });
   try {
     engine->open_host_workbook(host_path);
   } catch (const host::HostError& e) {
@@ -104,7 +112,8 @@ void run_scenario(const std::string& workspace, const std::string& scenario_path
   }
   std::ostream& out = transcript_path.empty() ? std::cout : file;
 
-  std::unique_ptr<spreadsheet::Engine> engine = open_host_workbook(host_path);
+  GuardedSaver saver(backup_folder_of(host_path));
+  std::unique_ptr<spreadsheet::Engine> engine = open_host_workbook(host_path, &saver);
 
   host::SystemEnvironment env =
       scenario.seed ? host::SystemEnvironment(*scenario.seed) : host::SystemEnvironment();
@@ -126,12 +135,12 @@ void run_scenario(const std::string& workspace, const std::string& scenario_path
     std::unique_ptr<host::Form> UF = automation::form_over(face);
     app->Release();
     face->Release();
-    Stage stage{*EA, *form, dialogs, component, transcript, UF.get()};
+    Stage stage{*EA, *form, dialogs, component, transcript, UF.get(), &saver, engine.get(), root};
     play_scenario(scenario, stage);
     return;
   }
 #endif
-  Stage stage{*engine, *form, dialogs, component, transcript};
+  Stage stage{*engine, *form, dialogs, component, transcript, nullptr, &saver, engine.get(), root};
   play_scenario(scenario, stage);
 }
 

@@ -92,6 +92,12 @@ Step parse_step(size_t n, const json& s) {
     }
     return step;
   }
+  if (key == "external") {
+    if (!arg.is_object() || !arg.contains("copy") || !arg.contains("to") || arg.size() != 2 ||
+        !arg["copy"].is_string() || !arg["to"].is_string())
+      fail(n, "\"external\" 须是 {\"copy\": 工作区中的文件, \"to\": 工作区中的文件}");
+    return ExternalStep{arg["copy"].get<std::string>(), arg["to"].get<std::string>()};
+  }
   fail(n, "不认识的步骤 \"" + key + "\"");
 }
 

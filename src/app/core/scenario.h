@@ -47,9 +47,15 @@ struct SaveStep {
   bool host = false;
   bool data = false;
 };
+// Another program writes a file of the workspace while kelv has it open:
+// `from` is copied over `to` (both relative to the workspace).
+struct ExternalStep {
+  std::string from;
+  std::string to;
+};
 
-using Step =
-    std::variant<SetStep, SelectStep, PageStep, AnswerStep, ClickStep, ChangeStep, SaveStep>;
+using Step = std::variant<SetStep, SelectStep, PageStep, AnswerStep, ClickStep, ChangeStep,
+                          SaveStep, ExternalStep>;
 
 struct Scenario {
   std::optional<std::string> host;  // host workbook file name inside the workspace

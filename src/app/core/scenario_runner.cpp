@@ -1,8 +1,11 @@
 #include "app/core/scenario_runner.h"
 
+#include <filesystem>
+#include <functional>
 #include <string_view>
 #include <type_traits>
 
+#include "host/file_path.h"
 #include "host/host_error.h"
 
 namespace kelv::app {
@@ -21,6 +24,16 @@ void click(Stage& stage, std::string_view event) {
   if (from_disabled_button(stage.UF, event)) {
     stage.transcript.click(event, true);
     return;
+  }
+  if (event == "LtbBiaoClick" && stage.saver != nullptr && stage.engine != nullptr) {
+    const bool send = settle_data_click(
+        *stage.saver, *stage.engine, stage.UF,
+        [&](const std::string& path) {
+          return ask_changed_by_message_boxes(stage.dialogs, path, stage.transcript.relative(path));
+        },
+        [](const std::string& path) { return copy_name_beside(path); });
+    stage.transcript.dialogs(stage.dialogs);
+    if (!send) return;
   }
   stage.transcript.click(event, false);
   stage.component.MyFunClick(stage.EA, stage.form_for_component(), event);
@@ -46,13 +59,40 @@ void change(Stage& stage, const std::string& control) {
 
 void save(Stage& stage, host::Workbook& book) {
   const std::string path = book.path() + "/" + book.name();
+  if (stage.saver == nullptr || stage.engine == nullptr) {
+    try {
+      book.save();
+    } catch (const host::HostError& e) {
+      throw ScenarioError("保存 " + stage.transcript.relative(path) + " 失败：" +
+                          stage.transcript.relative(e.what()));
+    }
+    stage.transcript.saved(path);
+    return;
+  }
+  SaveReport report;
   try {
-    book.save();
+    report = save_guarded(*stage.saver, *stage.engine, stage.dialogs, {&book},
+                          [&](const std::string& p) { return stage.transcript.relative(p); });
   } catch (const host::HostError& e) {
+    stage.transcript.dialogs(stage.dialogs);
     throw ScenarioError("保存 " + stage.transcript.relative(path) + " 失败：" +
                         stage.transcript.relative(e.what()));
   }
-  stage.transcript.saved(path);
+  stage.transcript.dialogs(stage.dialogs);
+  for (const std::string& p : report.saved) stage.transcript.saved(p);
+  for (const std::string& p : report.reload) stage.transcript.reloaded(p);
+  for (const std::string& p : report.cancelled) stage.transcript.not_saved(p);
+}
+
+// Another program replaces a file of the workspace.
+void external(Stage& stage, const ExternalStep& step) {
+  namespace fs = std::filesystem;
+  const fs::path root = host::file_path(stage.workspace);
+  std::error_code ec;
+  const fs::path from = root / host::file_path(step.from), to = root / host::file_path(step.to);
+  if (!fs::is_regular_file(from, ec)) throw ScenarioError("工作区中没有文件 " + step.from);
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+  if (ec) throw ScenarioError("无法写入 " + step.to + "：" + ec.message());
 }
 
 }  // namespace
@@ -118,6 +158,53 @@ std::vector<host::Workbook*> workbooks_to_save(host::Application& EA, const Save
   return books;
 }
 
+bool settle_data_click(GuardedSaver& saver, spreadsheet::Engine& engine, host::FormModel& UF,
+                       const std::function<ChangedChoice(const std::string& path)>& ask,
+                       const std::function<std::string(const std::string& path)>& new_name) {
+  host::Control& list = UF.control("LtbBiao");
+  if (list.list_count() == 0) return true;
+  const std::string name = list.list_index() >= 0 ? list.value().to_text() : list.items().front();
+  host::Workbook* open = nullptr;
+  for (int32_t i = 0; i < engine.workbook_count() && open == nullptr; ++i)
+    if (engine.workbook_at(i).name() == name && &engine.workbook_at(i) != &engine.this_workbook())
+      open = &engine.workbook_at(i);
+  if (open == nullptr) return true;
+  const std::string path = file_of(*open);
+  if (!saver.files().changed_elsewhere(path)) return true;
+  switch (ask(path)) {
+    case ChangedChoice::Reload:
+      engine.close_workbook(*open);
+      saver.files().forget(path);
+      return true;
+    case ChangedChoice::SaveAs: {
+      const std::string target = new_name(path);
+      if (target.empty()) return false;
+      SaveReport report;
+      saver.save(
+          {open}, [](const std::string&) { return ChangedChoice::SaveAs; },
+          [&](const std::string&) { return target; }, report);
+      return true;
+    }
+    case ChangedChoice::Cancel:
+      break;
+  }
+  return false;
+}
+
+SaveReport save_guarded(GuardedSaver& saver, spreadsheet::Engine& engine, host::Dialogs& dialogs,
+                        const std::vector<host::Workbook*>& books,
+                        const std::function<std::string(const std::string&)>& shown_name) {
+  SaveReport report;
+  saver.save(
+      books,
+      [&](const std::string& path) {
+        return ask_changed_by_message_boxes(dialogs, path, shown_name(path));
+      },
+      [](const std::string& path) { return copy_name_beside(path); }, report);
+  for (const std::string& path : report.reload) reload_workbook(engine, path);
+  return report;
+}
+
 void play_scenario(const Scenario& scenario, Stage& stage) {
   size_t queued = 0;
   if (scenario.initialize) click(stage, "UserFormInitialize");
@@ -142,6 +229,8 @@ void play_scenario(const Scenario& scenario, Stage& stage) {
               change(stage, step.control);
             } else if constexpr (std::is_same_v<T, SaveStep>) {
               for (host::Workbook* book : workbooks_to_save(stage.EA, step)) save(stage, *book);
+            } else if constexpr (std::is_same_v<T, ExternalStep>) {
+              external(stage, step);
             }
           },
           scenario.steps[i]);

@@ -10,6 +10,7 @@
 
 #include "app/core/scenario.h"
 #include "app/core/transcript.h"
+#include "app/core/workbook_files.h"
 #include "bridge/torb.h"
 #include "host/application.h"
 #include "host/form_model.h"
@@ -30,6 +31,12 @@ struct Stage {
   // reached through automation).
   host::Form* component_form = nullptr;
   host::Form& form_for_component() { return component_form ? *component_form : UF; }
+  // With a saver, saves keep backups and never overwrite a file another
+  // program changed; `engine` reloads the files the user chooses to read
+  // again, and `workspace` is the folder "external" steps write into.
+  GuardedSaver* saver = nullptr;
+  spreadsheet::Engine* engine = nullptr;
+  std::string workspace = "";
 };
 
 // Sends "UserFormInitialize" unless the scenario says not to, plays the steps
@@ -39,6 +46,15 @@ struct Stage {
 // for a step the form cannot take (a missing control or list item) or a
 // workbook that cannot be saved.
 void play_scenario(const Scenario& scenario, Stage& stage);
+
+// Before "LtbBiaoClick": when kelv already has the data workbook the list
+// selects open and another program changed its file since, `ask` decides.
+// Reload closes kelv's copy, so the click reads the file again; SaveAs
+// first writes kelv's copy under the name `new_name` gives; Cancel (or an
+// empty new name) means the click is not sent. False: do not send it.
+bool settle_data_click(GuardedSaver& saver, spreadsheet::Engine& engine, host::FormModel& UF,
+                       const std::function<ChangedChoice(const std::string& path)>& ask,
+                       const std::function<std::string(const std::string& path)>& new_name);
 
 // What a person does at the form, for the scenario runner and the terminal
 // alike. Each throws ScenarioError saying what the form lacks or refuses.
@@ -66,8 +82,20 @@ std::string find_host_workbook(const std::string& workspace,
                                const std::optional<std::string>& named);
 
 // The embedded spreadsheet with the .xlsx format and the host workbook open;
-// ScenarioError when the workbook cannot be read.
-std::unique_ptr<spreadsheet::Engine> open_host_workbook(const std::string& host_path);
+// ScenarioError when the workbook cannot be read. With a saver, every file
+// the engine reads from now on is remembered as it was read.
+std::unique_ptr<spreadsheet::Engine> open_host_workbook(const std::string& host_path,
+                                                        GuardedSaver* saver = nullptr);
+
+// The backup folder of a workspace whose host workbook is `host_path`.
+std::string backup_folder_of(const std::string& host_path);
+
+// One save of a front end without a window: each workbook through `saver`,
+// a file changed elsewhere asked about with message boxes, a reload done in
+// `engine`. Returns what happened; throws host::HostError from a failed save.
+SaveReport save_guarded(GuardedSaver& saver, spreadsheet::Engine& engine, host::Dialogs& dialogs,
+                        const std::vector<host::Workbook*>& books,
+                        const std::function<std::string(const std::string&)>& shown_name);
 
 // kelv run: loads the scenario, opens the workspace's host workbook in the
 // embedded spreadsheet, plays the scenario and writes the transcript to

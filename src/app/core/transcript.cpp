@@ -158,6 +158,18 @@ void Transcript::saved(std::string_view path) {
   line(j);
 }
 
+void Transcript::reloaded(std::string_view path) {
+  ordered_json j = entry("reload");
+  j["path"] = relative(path);
+  line(j);
+}
+
+void Transcript::not_saved(std::string_view path) {
+  ordered_json j = entry("not-saved");
+  j["path"] = relative(path);
+  line(j);
+}
+
 void Transcript::repaired(std::string_view path, const std::vector<std::string>& repairs) {
   ordered_json j = entry("repair");
   std::string shown = relative(path);

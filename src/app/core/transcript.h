@@ -29,6 +29,9 @@ class Transcript {
   void change(std::string_view control);
   void failure(std::string_view control, const host::HostError& e);
   void saved(std::string_view path);
+  // A workbook changed elsewhere: read again from the disk, or left unsaved.
+  void reloaded(std::string_view path);
+  void not_saved(std::string_view path);
   // A damaged file opened mended, with what was repaired.
   void repaired(std::string_view path, const std::vector<std::string>& repairs);
   void unused_answers(size_t count);

@@ -7,15 +7,22 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QUrl>
+#include <algorithm>
 #include <filesystem>
 
+#include "app/core/scenario_runner.h"
+#include "app/core/work_report.h"
+#include "app/core/workbook_files.h"
 #include "host/host_error.h"
+#include "host/system_environment.h"
 
 namespace kelv::form {
 namespace {
@@ -28,9 +35,13 @@ QString q(const std::string& s) {
 
 // Long work shows a busy cursor and its duration in the status bar.
 const char* long_work_text(const std::string& event) {
-  if (event == "CmdDoKaoHaoClick") return "编排考号";
-  if (event == "CmdDoYongBiaoClick") return "生成表格";
-  return nullptr;
+  return app::long_work_name(event);
+}
+
+QString file_names(const std::vector<std::string>& paths) {
+  QStringList names;
+  for (const std::string& p : paths) names << QFileInfo(QString::fromStdString(p)).fileName();
+  return names.join("、");
 }
 
 // What a failure says: the component's error text for a host error.
@@ -57,6 +68,7 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   setCentralWidget(splitter);
 
   status_ = new QLabel(this);
+  status_->setOpenExternalLinks(true);
   statusBar()->addWidget(status_, 1);
 
   QMenu* file = menuBar()->addMenu("文件(&F)");
@@ -75,6 +87,8 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
       if (!dir.isEmpty()) create_sample(dir.toStdString());
     });
   }
+  restore_action_ = file->addAction("恢复以前的版本(&R)…");
+  connect(restore_action_, &QAction::triggered, this, [this] { restore_backup(); });
   save_action_ = file->addAction("保存(&S)");
   save_action_->setShortcut(QKeySequence::Save);
   connect(save_action_, &QAction::triggered, this, [this] { save_all(); });
@@ -107,8 +121,10 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   reload_timer_.setInterval(300);
   connect(&reload_timer_, &QTimer::timeout, this, [this] { host_file_changed(); });
   connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this] { reload_timer_.start(); });
+  // A file added to or removed from the data folder shows in the list.
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { refresh_data_list(); });
 
-  setWindowTitle("kelv 考务");
+  setWindowTitle("kelv 考务[*]");
   resize(1200, 720);
   // The form has a fixed frame until its start-up makes it resizable.
   QtDialogs::make_fixed(this);
@@ -143,13 +159,21 @@ bool MainWindow::open_workspace(const std::string& location) {
 bool MainWindow::adopt(std::unique_ptr<Workspace> ws) {
   view_->freeze();
   panel_->bind(nullptr);
-  if (workspace_ != nullptr) watcher_.removePaths(watcher_.files());
+  if (workspace_ != nullptr) {
+    if (!watcher_.files().isEmpty()) watcher_.removePaths(watcher_.files());
+    if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
+  }
   workspace_ = std::move(ws);
   panel_->bind(&workspace_->form());
-  setWindowTitle(q(workspace_->form().caption()));
+  update_title();
   note_host_file();
   status_->setText("工作区：" + QDir::toNativeSeparators(q(workspace_->folder())));
+  for (const std::string& lock : app::lock_files_of(workspace_->host_path()))
+    dialogs_.message_box(app::lock_warning(workspace_->host_path(), lock), host::MessageButtons::Ok,
+                         host::MessageIcon::None, "提醒");
   run_event("UserFormInitialize");
+  const QString data = q(workspace_->data_folder());
+  if (QFileInfo(data).isDir() && !watcher_.directories().contains(data)) watcher_.addPath(data);
   return true;
 }
 
@@ -183,7 +207,14 @@ void MainWindow::end_component_work() {
 }
 
 void MainWindow::run_event(const std::string& event) {
+  if (event == "LtbBiaoClick" && workspace_ != nullptr && !busy_ &&
+      !workspace_->settle_data_click([this](const std::string& p) { return ask_changed(p); },
+                                     [this](const std::string& p) { return ask_new_name(p); })) {
+    status_->setText("数据工作簿已在别处修改，未打开");
+    return;
+  }
   if (!begin_component_work()) return;
+  const int64_t errors_before = workspace_->component().state().error_boxes_shown;
   const char* long_work = long_work_text(event);
   if (long_work != nullptr) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -205,11 +236,23 @@ void MainWindow::run_event(const std::string& event) {
   if (long_work != nullptr) {
     QApplication::restoreOverrideCursor();
     const qint64 ms = timer.elapsed();
-    status_->setText(
-        ms < 1000 ? QString("%1完成，用时 %2 毫秒").arg(long_work).arg(ms)
-                  : QString("%1完成，用时 %2 秒").arg(long_work).arg(ms / 1000.0, 0, 'f', 1));
+    if (workspace_->component().state().error_boxes_shown != errors_before) {
+      // A run the error box ended is not done: say so, and what it leaves.
+      status_->setText(q(app::stopped_text(event)));
+    } else {
+      std::string summary;
+      if (event == "CmdDoKaoHaoClick")
+        summary = app::assignment_summary(workspace_->engine(),
+                                          workspace_->component().state().DataBookName);
+      status_->setText(summary.empty()
+                           ? QString("%1完成，%2").arg(long_work).arg(q(app::duration_text(ms)))
+                           : QString("%1完成：%2，%3")
+                                 .arg(long_work)
+                                 .arg(q(summary))
+                                 .arg(q(app::duration_text(ms))));
+    }
   }
-  setWindowTitle(q(workspace_->form().caption()));
+  update_title();
   end_component_work();
   watch_host();
   if (long_work != nullptr) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -223,6 +266,7 @@ void MainWindow::run_set(const std::string& control) {
     show_failure(failure_text(e));
   }
   end_component_work();
+  update_title();
 }
 
 void MainWindow::commit_pending_edit() {
@@ -234,18 +278,143 @@ void MainWindow::commit_pending_edit() {
 bool MainWindow::save_all() {
   if (workspace_ == nullptr || busy_) return false;
   commit_pending_edit();
-  std::vector<std::string> saved;
+  app::SaveReport report;
   try {
-    saved = workspace_->save();
+    workspace_->save([this](const std::string& p) { return ask_changed(p); },
+                     [this](const std::string& p) { return ask_new_name(p); }, report);
   } catch (const std::exception& e) {
-    show_failure("保存失败：" + failure_text(e));
+    show_failure("保存失败：" + failure_text(e) +
+                 (report.saved.empty() ? std::string()
+                                       : "\n已保存：" + file_names(report.saved).toStdString()));
     return false;
   }
   note_host_file();
   watch_host();
-  status_->setText(QString("已保存 %1 个工作簿").arg(saved.size()));
+  QString text = report.saved.empty() ? QString("没有保存任何工作簿")
+                                      : QString("已保存 %1").arg(file_names(report.saved));
+  if (!report.cancelled.empty()) text += QString("；未保存 %1").arg(file_names(report.cancelled));
+  if (!report.reload.empty()) text += QString("；已重新载入 %1").arg(file_names(report.reload));
+  status_->setText(text);
+  const bool host_reloaded = std::find(report.reload.begin(), report.reload.end(),
+                                       workspace_->host_path()) != report.reload.end();
+  if (host_reloaded) {
+    reload();
+  } else {
+    refresh_view();
+    panel_->sync_all();
+  }
+  update_title();
   update_actions();
-  return true;
+  return report.cancelled.empty();
+}
+
+app::ChangedChoice MainWindow::ask_changed(const std::string& path) {
+  const QString name = QFileInfo(q(path)).fileName();
+  const std::string text = app::changed_elsewhere_text(name.toStdString());
+  if (dialogs_.script() != nullptr)
+    return app::ask_changed_by_message_boxes(dialogs_, path, name.toStdString());
+  QMessageBox box(QMessageBox::Warning, "文件已在别处修改",
+                  q(text) +
+                      "\n\n请选择：重新载入磁盘上的文件（放弃 kelv 对它的更改），"
+                      "把 kelv 的版本另存为新文件，或取消（不保存这个工作簿）。",
+                  QMessageBox::NoButton, this);
+  QPushButton* reload_button = box.addButton("重新载入", QMessageBox::DestructiveRole);
+  QPushButton* save_as = box.addButton("另存为…", QMessageBox::AcceptRole);
+  QPushButton* cancel = box.addButton("取消", QMessageBox::RejectRole);
+  box.setDefaultButton(cancel);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == reload_button) return app::ChangedChoice::Reload;
+  if (box.clickedButton() == save_as) return app::ChangedChoice::SaveAs;
+  return app::ChangedChoice::Cancel;
+}
+
+std::string MainWindow::ask_new_name(const std::string& path) {
+  const std::string suggested = app::copy_name_beside(path);
+  if (dialogs_.script() != nullptr) return suggested;
+  const QString chosen =
+      QFileDialog::getSaveFileName(this, "另存为", q(suggested), "Excel 工作簿 (*.xlsx *.xlsm)");
+  if (chosen.isEmpty()) return "";
+  if (chosen == q(path)) return "";  // the file changed elsewhere is never overwritten
+  return chosen.toStdString();
+}
+
+void MainWindow::update_title() {
+  if (workspace_ == nullptr) {
+    setWindowTitle("kelv 考务[*]");
+    setWindowModified(false);
+    return;
+  }
+  setWindowTitle(q(workspace_->form().caption()) + " — " +
+                 QFileInfo(q(workspace_->host_path())).fileName() + "[*]");
+  setWindowModified(workspace_->unsaved());
+}
+
+void MainWindow::refresh_data_list() {
+  if (workspace_ == nullptr || busy_) return;
+  host::Control& list = workspace_->form().control("LtbBiao");
+  const std::string selected = list.list_index() >= 0 ? list.value().to_text() : std::string();
+  // Listed as start-up lists them; names already shown keep their place.
+  host::SystemEnvironment env;
+  std::vector<std::string> now = env.list_files(workspace_->data_folder());
+  std::vector<std::string> names;
+  for (const std::string& n : list.items())
+    if (std::find(now.begin(), now.end(), n) != now.end()) names.push_back(n);
+  for (const std::string& n : now)
+    if (std::find(names.begin(), names.end(), n) == names.end()) names.push_back(n);
+  if (names == list.items()) return;
+  list.clear();
+  for (const std::string& n : names) list.add_item(n);
+  for (size_t i = 0; i < names.size(); ++i)
+    if (names[i] == selected) list.set_list_index(static_cast<int32_t>(i));
+  panel_->sync_all();
+  status_->setText("数据文件夹有变化，列表已更新");
+}
+
+void MainWindow::restore_backup() {
+  if (workspace_ == nullptr || busy_) return;
+  const std::vector<app::Backup> backups = app::list_backups(workspace_->backup_folder());
+  if (backups.empty()) {
+    dialogs_.message_box("还没有备份。每次保存之前，kelv 会把旧文件复制到工作区的“备份”文件夹。",
+                         host::MessageButtons::Ok, host::MessageIcon::None, "恢复以前的版本");
+    return;
+  }
+  QStringList items;
+  for (const app::Backup& b : backups) items << QString("%1    %2").arg(q(b.when()), q(b.workbook));
+  bool ok = false;
+  const QString chosen = QInputDialog::getItem(this, "恢复以前的版本",
+                                               "选择要恢复的版本（恢复前，当前文件也会先备份）：",
+                                               items, 0, false, &ok);
+  if (!ok) return;
+  const app::Backup& b = backups[static_cast<size_t>(items.indexOf(chosen))];
+  // The copy goes back where its workbook lives: the host workbook beside
+  // the backup folder, a data workbook in the data folder.
+  const std::string host_name = QFileInfo(q(workspace_->host_path())).fileName().toStdString();
+  const std::string target =
+      b.workbook == host_name
+          ? workspace_->host_path()
+          : (QDir(q(workspace_->data_folder())).filePath(q(b.workbook))).toStdString();
+  if (workspace_->unsaved() &&
+      QMessageBox::question(this, "恢复以前的版本",
+                            "恢复会放弃尚未保存的更改并重新载入工作区，是否继续？") !=
+          QMessageBox::Yes)
+    return;
+  try {
+    app::restore_backup(b, target, workspace_->backup_folder());
+  } catch (const std::exception& e) {
+    show_failure("恢复失败：" + failure_text(e));
+    return;
+  }
+  const std::string host = workspace_->host_path();
+  std::unique_ptr<Workspace> ws;
+  try {
+    ws = std::make_unique<Workspace>(host, dialogs_, seed_);
+  } catch (const std::exception& e) {
+    show_failure("重新载入失败：" + failure_text(e));
+    return;
+  }
+  adopt(std::move(ws));
+  status_->setText(QString("已恢复 %1 在 %2 的版本").arg(q(b.workbook), q(b.when())));
 }
 
 void MainWindow::open_in_spreadsheet_application() {
@@ -335,6 +504,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::update_actions() {
   const bool open = workspace_ != nullptr;
   save_action_->setEnabled(open);
+  restore_action_->setEnabled(open);
   open_external_action_->setEnabled(open);
   for (QAction* a : {preview_action_, print_action_, export_action_}) a->setEnabled(open);
 }
@@ -382,9 +552,14 @@ PrintOutcome MainWindow::export_pdf(const QString& path) {
     QString error = "没有可打印的内容：这张工作表是空的";
     const PrintOutcome outcome =
         job.page_count() == 0 ? PrintOutcome::Failed : form::export_pdf(this, job, path, &error);
-    if (outcome == PrintOutcome::Done)
-      status_->setText(
-          QString("已导出 %1：%2 页").arg(QDir::toNativeSeparators(path)).arg(job.page_count()));
+    if (outcome == PrintOutcome::Done) {
+      // Where it went, with a link that opens the folder.
+      const QString folder = QFileInfo(path).absolutePath();
+      status_->setText(QString("已导出 %1：%2 页　<a href=\"%3\">打开所在文件夹</a>")
+                           .arg(QDir::toNativeSeparators(path).toHtmlEscaped())
+                           .arg(job.page_count())
+                           .arg(QUrl::fromLocalFile(folder).toString()));
+    }
     if (outcome == PrintOutcome::Cancelled) status_->setText("已取消导出 PDF");
     if (outcome == PrintOutcome::Failed) show_failure(error.toStdString());
     return outcome;

@@ -77,6 +77,16 @@ class MainWindow : public QMainWindow {
 
  private:
   bool adopt(std::unique_ptr<Workspace> ws);
+  // A workbook changed on disk while open: reload, save as, or cancel.
+  app::ChangedChoice ask_changed(const std::string& path);
+  // The path to save kelv's version of `path` under; "" to cancel.
+  std::string ask_new_name(const std::string& path);
+  // The caption, the host workbook's name and the unsaved-changes mark.
+  void update_title();
+  // The data list follows the data folder as files come and go.
+  void refresh_data_list();
+  // 文件 › 恢复以前的版本: puts a backup back and reloads the workspace.
+  void restore_backup();
   void refresh_view();
   // Around a call into the component: input blocked and the view frozen,
   // then the view and the widgets brought up to date. Begin returns false
@@ -109,6 +119,7 @@ class MainWindow : public QMainWindow {
   WorkbookView* view_;
   QLabel* status_;
   QAction* save_action_ = nullptr;
+  QAction* restore_action_ = nullptr;
   QAction* open_external_action_ = nullptr;
   QAction* preview_action_ = nullptr;
   QAction* print_action_ = nullptr;

@@ -124,7 +124,12 @@ QString ask_pdf_path(QWidget* parent, const spreadsheet::Workbook& book, int32_t
   QString name = file.completeBaseName();
   if (sheet >= 0 && sheet < static_cast<int32_t>(book.sheets.size()))
     name += "-" + QString::fromStdString(book.sheets[static_cast<size_t>(sheet)]->name);
-  const QString suggested = file.absoluteDir().filePath(name + ".pdf");
+  // PDF files go to 输出/ in the workspace, not beside the data workbook,
+  // where they would show up in the data list.
+  QDir workspace = file.absoluteDir();
+  if (workspace.dirName() == "数据") workspace.cdUp();
+  workspace.mkpath("输出");
+  const QString suggested = QDir(workspace.filePath("输出")).filePath(name + ".pdf");
   QString path = QFileDialog::getSaveFileName(parent, "导出 PDF", suggested, "PDF 文件 (*.pdf)");
   if (!path.isEmpty() && !path.endsWith(".pdf", Qt::CaseInsensitive)) path += ".pdf";
   return path;

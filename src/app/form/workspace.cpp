@@ -4,6 +4,8 @@
 
 #include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
+#include "app/core/workbook_files.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "xlsx/xlsx_format.h"
 
@@ -37,7 +39,9 @@ Workspace::Workspace(const std::string& location, host::Dialogs& dialogs,
       env_(seed ? host::SystemEnvironment(*seed) : host::SystemEnvironment()),
       form_(host::FormModel::standard_form()),
       engine_(std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>())),
-      component_(std::make_unique<bridge::torb>(dialogs, env_)) {
+      component_(std::make_unique<bridge::torb>(dialogs, env_)),
+      saver_(std::make_unique<app::GuardedSaver>(app::backup_folder_of(host_path_))) {
+  engine_->set_open_listener([this](const std::string& path) { saver_->files().remember(path); });
   // A damaged file, the host workbook or one the component opens, is
   // opened mended and the repairs shown.
   engine_->set_repair_listener([&dialogs](const spreadsheet::RepairReport& r) {
@@ -71,15 +75,35 @@ std::string Workspace::file_of(host::Workbook& book) {
   return (fs::path(book.path()) / book.name()).string();
 }
 
+void Workspace::save(const std::function<app::ChangedChoice(const std::string&)>& ask,
+                     const std::function<std::string(const std::string&)>& new_name,
+                     app::SaveReport& report) {
+  std::vector<host::Workbook*> books;
+  for (int32_t i = 0; i < engine_->workbook_count(); ++i) books.push_back(&engine_->workbook_at(i));
+  saver_->save(books, ask, new_name, report);
+  for (const std::string& path : report.reload)
+    if (path != host_path_) app::reload_workbook(*engine_, path);
+  if (report.cancelled.empty()) unsaved_ = false;
+}
+
 std::vector<std::string> Workspace::save() {
-  std::vector<std::string> saved;
-  for (int32_t i = 0; i < engine_->workbook_count(); ++i) {
-    host::Workbook& book = engine_->workbook_at(i);
-    book.save();
-    saved.push_back(file_of(book));
-  }
-  unsaved_ = false;
-  return saved;
+  app::SaveReport report;
+  save([](const std::string&) { return app::ChangedChoice::Cancel; },
+       [](const std::string&) { return std::string(); }, report);
+  return report.saved;
+}
+
+bool Workspace::settle_data_click(const std::function<app::ChangedChoice(const std::string&)>& ask,
+                                  const std::function<std::string(const std::string&)>& new_name) {
+  return app::settle_data_click(*saver_, *engine_, *form_, ask, new_name);
+}
+
+std::string Workspace::backup_folder() const {
+  return saver_->backup_folder();
+}
+
+std::string Workspace::data_folder() const {
+  return host::path_text(host::file_path(folder_) / host::file_path("数据"));
 }
 
 }  // namespace kelv::form

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/core/workbook_files.h"
 #include "bridge/torb.h"
 #include "host/dialogs.h"
 #include "host/form_model.h"
@@ -53,9 +55,27 @@ class Workspace {
   // workbook.
   bool unsaved() const { return unsaved_; }
   // Saves every open workbook: the host workbook and each data workbook the
-  // component opened (each written beside its file and renamed over it).
-  // Returns the saved paths. Throws host::HostError naming the file.
+  // component opened (each written beside its file and renamed over it,
+  // the old file kept in the backup folder). A file another program changed
+  // since kelv read it is handed to `ask`; `new_name` gives the path for
+  // SaveAs. Data workbooks the user chose to reload are read again here;
+  // the host workbook is listed in `reload` for the window to reopen.
+  // Throws host::HostError naming the file; `report` says what was written
+  // before.
+  void save(const std::function<app::ChangedChoice(const std::string&)>& ask,
+            const std::function<std::string(const std::string&)>& new_name,
+            app::SaveReport& report);
+  // Saves without asking: a file changed elsewhere is left alone (tests and
+  // callers that have asked already).
   std::vector<std::string> save();
+  // The files kelv read and wrote, as they were then.
+  app::GuardedSaver& saver() { return *saver_; }
+  // Before "LtbBiaoClick": see app::settle_data_click. False: do not send.
+  bool settle_data_click(const std::function<app::ChangedChoice(const std::string&)>& ask,
+                         const std::function<std::string(const std::string&)>& new_name);
+  // The workspace's backup folder and data folder.
+  std::string backup_folder() const;
+  std::string data_folder() const;
   // Full path of a workbook of the engine.
   static std::string file_of(host::Workbook& book);
 
@@ -65,6 +85,7 @@ class Workspace {
   std::unique_ptr<host::FormModel> form_;
   std::unique_ptr<spreadsheet::Engine> engine_;
   std::unique_ptr<bridge::torb> component_;
+  std::unique_ptr<app::GuardedSaver> saver_;
   bool unsaved_ = false;
 };
 

@@ -1,7 +1,6 @@
 // The sample workspace's help document, written as RTF (which word
 // processors open under the .doc name the component looks for).
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -54,7 +53,7 @@ std::string rtf_text(const std::string& utf8) {
 }
 
 // One paragraph in the given RTF paragraph and character format.
-std::string block(std::string_view format, const char* text) {
+std::string block(std::string_view format, const std::string& text) {
   std::string out = "{\\pard";
   out += format;
   out += ' ';
@@ -63,48 +62,99 @@ std::string block(std::string_view format, const char* text) {
   return out;
 }
 
-struct Section {
-  const char* heading;
-  std::initializer_list<const char*> paragraphs;
-};
+// The user guide, as docs/用户指南.md holds it.
+constexpr std::string_view kGuide =
+#include "user_guide_text.inc"
+    ;
 
-const Section kSections[] = {
-    {"一、工作区",
-     {"考务.xlsx 是宿主工作簿，窗体就在其中。同一文件夹下：“数据”文件夹存放数据工作簿，"
-      "“照片”文件夹存放考生照片，本说明为“帮助.doc”。",
-      "每个数据工作簿含两张表：“考场表”（考场、场人、考室、监考甲、监考乙、首考号、尾考号）"
-      "和“考生表”（姓名、学校、年级、班级等，一行一名考生）。表格从 A1 开始，"
-      "第一行为列标题，请勿超过第 166 列。"}},
-    {"二、编排考号",
-     {"1. 在“数据表”列表中点选数据文件，程序打开它并整理两张表的表头。",
-      "2. 填写起始考号（如 2024010001）与座号循环数，选择顺序或随机编排、循环或按考场编座号。",
-      "3. 点“编排考号”。考生表增加考场、场人、考室、监考甲、监考乙、考号、座号各列，"
-      "考场表写入首考号与尾考号，并统计校人、级人、班人。总人数不符时会提示相差人数。"}},
-    {"三、生成表格",
-     {"1. 在“模板”列表中选择模板，窗体显示它的设置：每页行数、每行列数、行距、列距、"
-      "排序列、换页列、是否横向排列、数据来源（考生表或考场表）。",
-      "2. 点“生成表格”，数据工作簿中出现与模板同名的工作表，每条记录一块，"
-      "每页顶端是填好的页眉。再次生成会替换旧表，并沿用你对旧表所做的页面设置。"}},
-    {"四、设计模板",
-     {"模板表的 A 列用“@”标出页眉区的首行和末行，用“#”标出主体区的首行和末行；"
-      "在首行右侧再写一个同样的标志，表示区域到它左边一列为止。区域从 B 列开始。",
-      "单元格写 [列标题] 表示填入该列的数据，写 {列标题} 表示插入照片："
-      "照片文件为“照片\\照片夹\\值.jpg”，没有“照片夹”列时直接放在“照片”文件夹中。"
-      "找不到照片时单元格显示应有的文件名。其余单元格（文字、边框、合并单元格、行高列宽）原样复制"
-      "。",
-      "添加模板会复制隐藏的基础表 MBB；模板名不能是“开始”“MBB”“DTB”，也不能与数据工作表同名。"}},
-};
+// Markdown's inline marks dropped: **bold**, `code`, [text](link) -> text.
+std::string plain(std::string_view line) {
+  std::string out;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line.compare(i, 2, "**") == 0) {
+      ++i;
+      continue;
+    }
+    if (line[i] == '`') continue;
+    if (line[i] == '[') {
+      const size_t close = line.find("](", i);
+      const size_t end = close == std::string_view::npos ? close : line.find(')', close);
+      if (end != std::string_view::npos) {
+        out += line.substr(i + 1, close - i - 1);
+        i = end;
+        continue;
+      }
+    }
+    out += line[i];
+  }
+  return out;
+}
+
+bool starts_with(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
+
+// A table row "| a | b |" as its cells' texts; a rule row "|---|" as none.
+std::string table_row(std::string_view line) {
+  if (line.find("---") != std::string_view::npos) return "";
+  std::string out;
+  size_t pos = 1;
+  while (pos < line.size()) {
+    const size_t bar = line.find('|', pos);
+    std::string_view cell = line.substr(pos, bar == std::string_view::npos ? bar : bar - pos);
+    while (!cell.empty() && cell.front() == ' ') cell.remove_prefix(1);
+    while (!cell.empty() && cell.back() == ' ') cell.remove_suffix(1);
+    if (!cell.empty())
+      out += std::string(out.empty() ? "" : "\\u12288?\\u12288?") + rtf_text(plain(cell));
+    if (bar == std::string_view::npos) break;
+    pos = bar + 1;
+  }
+  return out;
+}
 
 }  // namespace
 
 std::string help_document_rtf() {
   std::string doc =
       "{\\rtf1\\ansi\\ansicpg936\\deff0{\\fonttbl{\\f0\\fnil\\fcharset134 SimSun;}}\n";
-  doc += block("\\qc\\sa240\\b\\fs40", "考务编排与制表 使用说明");
-  for (const Section& section : kSections) {
-    doc += block("\\sb240\\sa120\\b\\fs32", section.heading);
-    for (const char* paragraph : section.paragraphs) doc += block("\\sa80\\fs22", paragraph);
+  // Lines of one paragraph are joined; headings, list items and table rows
+  // stand alone; pictures are left to the on-screen guide.
+  std::string paragraph;
+  auto flush = [&] {
+    if (!paragraph.empty()) doc += block("\\sa80\\fs22", paragraph);
+    paragraph.clear();
+  };
+  size_t pos = 0;
+  while (pos <= kGuide.size()) {
+    const size_t eol = kGuide.find('\n', pos);
+    std::string_view line =
+        kGuide.substr(pos, eol == std::string_view::npos ? std::string_view::npos : eol - pos);
+    pos = eol == std::string_view::npos ? kGuide.size() + 1 : eol + 1;
+    if (line.empty()) {
+      flush();
+    } else if (starts_with(line, "# ")) {
+      flush();
+      doc += block("\\qc\\sa240\\b\\fs40", plain(line.substr(2)));
+    } else if (starts_with(line, "## ")) {
+      flush();
+      doc += block("\\sb240\\sa120\\b\\fs32", plain(line.substr(3)));
+    } else if (starts_with(line, "![")) {
+      flush();
+    } else if (starts_with(line, "|")) {
+      flush();
+      const std::string row = table_row(line);
+      if (!row.empty()) doc += "{\\pard\\sa40\\fs20 " + row + "\\par}\n";
+    } else if (starts_with(line, "- ")) {
+      flush();
+      paragraph = "\u2022 " + plain(line.substr(2));
+    } else if (line.size() > 2 && line[0] >= '0' && line[0] <= '9' && line[1] == '.') {
+      flush();
+      paragraph = plain(line);
+    } else {
+      paragraph += plain(line.starts_with("  ") ? line.substr(2) : line);
+    }
   }
+  flush();
   doc += "}\n";
   return doc;
 }

@@ -1,11 +1,14 @@
 #include "app/sample/sample_commands.h"
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "app/sample/demo.h"
 #include "app/sample/sample_workspace.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "xlsx/xlsx_format.h"
 
@@ -27,6 +30,29 @@ void guarded(Body&& body) {
   }
 }
 
+// A folder that already holds a workspace: a workbook at its top or a data
+// folder. Writing a sample there would replace the user's files.
+std::string existing_workspace_file(const std::string& dir) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path root = host::file_path(dir);
+  if (fs::is_directory(root / host::file_path("数据"), ec)) return host::path_text(root / "数据");
+  for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string ext = host::path_text(it->path().extension());
+    for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (ext == ".xlsx" || ext == ".xlsm") return host::path_text(it->path());
+  }
+  return "";
+}
+
+void refuse_existing_workspace(const std::string& dir, bool force) {
+  if (force || dir.empty()) return;
+  const std::string found = existing_workspace_file(dir);
+  if (!found.empty())
+    throw std::runtime_error("文件夹 " + dir + " 中已有工作区（" + found +
+                             "），示例会覆盖其中的文件。请换一个空文件夹，或加 --force 覆盖。");
+}
+
 }  // namespace
 
 void add_sample_commands(CLI::App& app) {
@@ -35,8 +61,11 @@ void add_sample_commands(CLI::App& app) {
   CLI::App* sample = app.add_subcommand("sample", "写出示例工作区（宿主工作簿、数据、照片、帮助）");
   sample->add_option("DIR", *sample_dir, "工作区文件夹")->required();
   sample->add_option("--examinees", *sample_count, "考生人数")->check(CLI::Range(0, 1000000));
-  sample->callback([sample_dir, sample_count] {
+  auto sample_force = std::make_shared<bool>(false);
+  sample->add_flag("--force", *sample_force, "文件夹中已有工作区时也写出（覆盖同名文件）");
+  sample->callback([sample_dir, sample_count, sample_force] {
     guarded([&] {
+      refuse_existing_workspace(*sample_dir, *sample_force);
       SampleOptions options;
       options.examinees = *sample_count;
       xlsx::XlsxFormat format;
@@ -53,9 +82,12 @@ void add_sample_commands(CLI::App& app) {
   demo->add_option("--examinees", *demo_count, "考生人数")->check(CLI::Range(1, 1000000));
   auto demo_seed = std::make_shared<std::optional<uint64_t>>();
   demo->add_option("--seed", *demo_seed, "固定的随机数种子（两次演示写出相同的考号）");
-  demo->callback([demo_dir, demo_count, demo_seed] {
+  auto demo_force = std::make_shared<bool>(false);
+  demo->add_flag("--force", *demo_force, "文件夹中已有工作区时也写出（覆盖同名文件）");
+  demo->callback([demo_dir, demo_count, demo_seed, demo_force] {
     int32_t error_boxes = 0;
     guarded([&] {
+      refuse_existing_workspace(*demo_dir, *demo_force);
       DemoOptions options;
       if (!demo_dir->empty()) options.dir = *demo_dir;
       options.examinees = *demo_count;

@@ -1,0 +1,17 @@
+// The command line in Chinese: help texts, labels and the messages for a
+// command line kelv cannot take.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+namespace kelv::cli {
+
+// Call on the main App before adding subcommands, which inherit it: help
+// flag and labels in Chinese, --version, and failure messages translated.
+void make_chinese(CLI::App& app);
+
+// The Chinese message for a parse failure (also used by tests).
+std::string chinese_failure(const CLI::Error& e);
+
+}  // namespace kelv::cli

@@ -1,0 +1,206 @@
+#include "app/core/workbook_files.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "host/host_error.h"
+#include "spreadsheet/engine.h"
+#include "support/temp_folder.h"
+#include "xlsx/xlsx_format.h"
+
+namespace kelv::app {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string read(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void write(const fs::path& p, const std::string& bytes) {
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::chrono::system_clock::time_point at(int second) {
+  return std::chrono::system_clock::from_time_t(1'700'000'000 + second);
+}
+
+TEST(Backups, EachCopyIsByteForByteAndOnlyTheNewestAreKept) {
+  test::TempFolder dir("backups");
+  const fs::path book = dir.path() / "期末考试.xlsx";
+  const std::string backups = (dir.path() / "备份").string();
+  for (int i = 0; i < 5; ++i) {
+    write(book, "version " + std::to_string(i));
+    const std::string copy = keep_backup(book.string(), backups, at(i), 3);
+    EXPECT_EQ(read(copy), "version " + std::to_string(i));
+  }
+  // Another workbook's copies are not pruned with these.
+  write(dir.path() / "考务.xlsx", "host");
+  keep_backup((dir.path() / "考务.xlsx").string(), backups, at(0), 3);
+
+  const std::vector<Backup> mine = list_backups(backups, "期末考试.xlsx");
+  ASSERT_EQ(mine.size(), 3u);
+  EXPECT_EQ(read(mine[0].path), "version 4");  // newest first
+  EXPECT_EQ(read(mine[2].path), "version 2");
+  EXPECT_EQ(list_backups(backups).size(), 4u);
+  EXPECT_EQ(list_backups(backups, "考务.xlsx").size(), 1u);
+
+  // Two saves in one second keep two copies, the later listed first.
+  write(book, "again");
+  keep_backup(book.string(), backups, at(4), 3);
+  EXPECT_EQ(read(list_backups(backups, "期末考试.xlsx")[0].path), "again");
+
+  // A file that is not there yet has nothing to keep.
+  EXPECT_EQ(keep_backup((dir.path() / "新.xlsx").string(), backups, at(9)), "");
+}
+
+TEST(Backups, RestorePutsTheCopyBackAndKeepsWhatItReplaced) {
+  test::TempFolder dir("restore");
+  const fs::path book = dir.path() / "期末考试.xlsx";
+  const std::string backups = (dir.path() / "备份").string();
+  const std::string old_bytes("PK\x03\x04 old \0 bytes", 17);
+  write(book, old_bytes);
+  keep_backup(book.string(), backups, at(0));
+  write(book, "arranged");
+
+  const Backup chosen = list_backups(backups).front();
+  restore_backup(chosen, book.string(), backups);
+  EXPECT_EQ(read(book), old_bytes);
+  // The arrangement that was replaced can be restored in turn.
+  const std::vector<Backup> after = list_backups(backups, "期末考试.xlsx");
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(read(after[0].path), "arranged");
+  restore_backup(after[0], book.string(), backups);
+  EXPECT_EQ(read(book), "arranged");
+}
+
+TEST(OpenedFiles, OnlyOtherBytesCountAsAChangeElsewhere) {
+  test::TempFolder dir("identity");
+  const fs::path file = dir.path() / "a.xlsx";
+  write(file, "one");
+  OpenedFiles files;
+  files.remember(file.string());
+  EXPECT_FALSE(files.changed_elsewhere(file.string()));
+  // Touched, same bytes: no change.
+  fs::last_write_time(file, fs::last_write_time(file) + 5s);
+  EXPECT_FALSE(files.changed_elsewhere(file.string()));
+  // Same size and time, other bytes (a program that keeps the time stamp)
+  // is not looked for; other bytes with a new time are.
+  write(file, "two");
+  fs::last_write_time(file, fs::last_write_time(file) + 10s);
+  EXPECT_TRUE(files.changed_elsewhere(file.string()));
+  files.remember(file.string());
+  EXPECT_FALSE(files.changed_elsewhere(file.string()));
+  fs::remove(file);
+  EXPECT_FALSE(files.changed_elsewhere(file.string()));
+  EXPECT_FALSE(files.changed_elsewhere((dir.path() / "unknown.xlsx").string()));
+}
+
+TEST(LockFiles, OtherProgramsLocksAreFound) {
+  test::TempFolder dir("locks");
+  const fs::path book = dir.path() / "期末考试.xlsx";
+  write(book, "x");
+  EXPECT_TRUE(lock_files_of(book.string()).empty());
+  write(dir.path() / "~$期末考试.xlsx", "");
+  write(dir.path() / ".~lock.期末考试.xlsx#", "");
+  const std::vector<std::string> locks = lock_files_of(book.string());
+  ASSERT_EQ(locks.size(), 2u);
+  EXPECT_NE(lock_warning(book.string(), locks[1]).find("“.~lock.期末考试.xlsx#”"),
+            std::string::npos);
+}
+
+// A workbook kelv opened, then another program rewrote: no save overwrites
+// it unasked, whatever the answer.
+class GuardedSave : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = (dir_.path() / "期末考试.xlsx").string();
+    {
+      spreadsheet::Engine maker(std::make_shared<xlsx::XlsxFormat>());
+      host::Workbook& b = maker.add_workbook(path_);
+      b.sheet_at(0).cells(1, 1).set_value(host::Variant("kelv 读到的"));
+      b.save();
+    }
+    engine_.set_open_listener([this](const std::string& p) { saver_.files().remember(p); });
+    book_ = &engine_.open_workbook(path_);
+    book_->sheet_at(0).cells(1, 1).set_value(host::Variant("kelv 改的"));
+    // Another program saves its fix a little later.
+    spreadsheet::Engine other(std::make_shared<xlsx::XlsxFormat>());
+    host::Workbook& theirs = other.open_workbook(path_);
+    theirs.sheet_at(0).cells(2, 1).set_value(host::Variant("别人的修正"));
+    theirs.save();
+    fs::last_write_time(path_, fs::last_write_time(path_) + 3s);
+    their_bytes_ = read(path_);
+  }
+
+  std::string first_cell_on_disk(const std::string& path) {
+    spreadsheet::Engine reader(std::make_shared<xlsx::XlsxFormat>());
+    return reader.open_workbook(path).sheet_at(0).cells(1, 1).value().to_text();
+  }
+
+  test::TempFolder dir_{"guarded"};
+  std::string path_, their_bytes_;
+  GuardedSaver saver_{(dir_.path() / "备份").string()};
+  spreadsheet::Engine engine_{std::make_shared<xlsx::XlsxFormat>()};
+  host::Workbook* book_ = nullptr;
+};
+
+TEST_F(GuardedSave, CancelLeavesTheOtherProgramsFileAlone) {
+  SaveReport report;
+  int asked = 0;
+  saver_.save(
+      {book_}, [&](const std::string&) { return ++asked, ChangedChoice::Cancel; },
+      [](const std::string&) { return std::string(); }, report);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(read(path_), their_bytes_);
+  EXPECT_EQ(report.cancelled, std::vector<std::string>{path_});
+  EXPECT_TRUE(report.saved.empty());
+  EXPECT_TRUE(list_backups(saver_.backup_folder()).empty());
+}
+
+TEST_F(GuardedSave, SaveAsWritesKelvsVersionBesideIt) {
+  SaveReport report;
+  const std::string copy = copy_name_beside(path_);
+  EXPECT_EQ(fs::path(copy).filename().string(), "期末考试（kelv 副本）.xlsx");
+  saver_.save(
+      {book_}, [](const std::string&) { return ChangedChoice::SaveAs; },
+      [&](const std::string&) { return copy; }, report);
+  EXPECT_EQ(read(path_), their_bytes_);
+  EXPECT_EQ(first_cell_on_disk(copy), "kelv 改的");
+  EXPECT_EQ(report.saved, std::vector<std::string>{copy});
+  // The next name is free again.
+  EXPECT_EQ(fs::path(copy_name_beside(path_)).filename().string(), "期末考试（kelv 副本 2）.xlsx");
+}
+
+TEST_F(GuardedSave, ReloadReadsTheOtherProgramsVersion) {
+  SaveReport report;
+  saver_.save(
+      {book_}, [](const std::string&) { return ChangedChoice::Reload; },
+      [](const std::string&) { return std::string(); }, report);
+  EXPECT_EQ(report.reload, std::vector<std::string>{path_});
+  reload_workbook(engine_, path_);
+  host::Workbook& again = engine_.workbook("期末考试.xlsx");
+  EXPECT_EQ(again.sheet_at(0).cells(2, 1).value().to_text(), "别人的修正");
+  EXPECT_EQ(again.sheet_at(0).cells(1, 1).value().to_text(), "kelv 读到的");
+  // Read again, it is kelv's to save: the save backs up the file it replaces.
+  SaveReport second;
+  saver_.save(
+      {&again}, [](const std::string&) { return ChangedChoice::Cancel; },
+      [](const std::string&) { return std::string(); }, second);
+  EXPECT_EQ(second.saved, std::vector<std::string>{path_});
+  ASSERT_EQ(list_backups(saver_.backup_folder()).size(), 1u);
+  EXPECT_EQ(read(list_backups(saver_.backup_folder())[0].path), their_bytes_);
+}
+
+}  // namespace
+}  // namespace kelv::app
