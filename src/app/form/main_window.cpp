@@ -345,8 +345,9 @@ void MainWindow::update_title() {
     setWindowModified(false);
     return;
   }
-  setWindowTitle(q(workspace_->form().caption()) + " — " +
-                 QFileInfo(q(workspace_->host_path())).fileName() + "[*]");
+  // The title is the form's caption, which the component finds the window
+  // by; "[*]" marks unsaved changes.
+  setWindowTitle(q(workspace_->form().caption()) + "[*]");
   setWindowModified(workspace_->unsaved());
 }
 

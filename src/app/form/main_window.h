@@ -81,7 +81,7 @@ class MainWindow : public QMainWindow {
   app::ChangedChoice ask_changed(const std::string& path);
   // The path to save kelv's version of `path` under; "" to cancel.
   std::string ask_new_name(const std::string& path);
-  // The caption, the host workbook's name and the unsaved-changes mark.
+  // The caption and the unsaved-changes mark.
   void update_title();
   // The data list follows the data folder as files come and go.
   void refresh_data_list();

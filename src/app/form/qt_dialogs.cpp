@@ -99,7 +99,8 @@ void QtDialogs::make_fixed(QWidget* window) {
 void QtDialogs::make_form_resizable(std::string_view caption) {
   if (script_ != nullptr) script_->make_form_resizable(caption);
   // Like the window look-up by title: a form whose caption differs is not found.
-  if (window_ == nullptr || window_->windowTitle() != q(caption))
+  // The title's "[*]" is where the unsaved-changes mark shows, not text.
+  if (window_ == nullptr || QString(window_->windowTitle()).remove("[*]") != q(caption))
     throw host::HostError::host(host::kRefused, "找不到窗体窗口");
   const QSize size = window_->size();
   window_->setMinimumSize(window_->minimumSizeHint().expandedTo(QSize(0, 0)));

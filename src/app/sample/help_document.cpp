@@ -151,7 +151,10 @@ std::string help_document_rtf() {
       flush();
       paragraph = plain(line);
     } else {
-      paragraph += plain(line.starts_with("  ") ? line.substr(2) : line);
+      // A continued line joins its paragraph without the indent (Chinese
+      // text has no space between lines).
+      while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+      paragraph += plain(line);
     }
   }
   flush();
