@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <filesystem>
 
+#include "app/form/check_dialog.h"
 #include "host/host_error.h"
 
 namespace kelv::form {
@@ -183,6 +184,10 @@ void MainWindow::end_component_work() {
 }
 
 void MainWindow::run_event(const std::string& event) {
+  if (workspace_ != nullptr && !busy_ && !check_before(*workspace_, event, dialogs_, this)) {
+    status_->setText("已取消：检查数据时发现问题，没有开始");
+    return;
+  }
   if (!begin_component_work()) return;
   const char* long_work = long_work_text(event);
   if (long_work != nullptr) {
