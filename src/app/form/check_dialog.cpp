@@ -89,7 +89,7 @@ CheckDialog::CheckDialog(const std::vector<app::Finding>& findings, const QStrin
   QHeaderView* header = table_->horizontalHeader();
   for (int c = 0; c < 5; ++c) header->setSectionResizeMode(c, QHeaderView::ResizeToContents);
   header->setSectionResizeMode(5, QHeaderView::Stretch);
-  table_->resizeRowsToContents();
+  table_->setFocusPolicy(Qt::NoFocus);
   layout->addWidget(table_, 1);
 
   auto* buttons = new QDialogButtonBox(this);
@@ -117,6 +117,17 @@ CheckDialog::CheckDialog(const std::vector<app::Finding>& findings, const QStrin
   });
   layout->addWidget(buttons);
   resize(900, 420);
+}
+
+void CheckDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  // Wrapped messages take the height their column's final width gives them.
+  table_->resizeRowsToContents();
+}
+
+void CheckDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  table_->resizeRowsToContents();
 }
 
 bool check_before(Workspace& ws, std::string_view event, QtDialogs& dialogs, QWidget* parent) {

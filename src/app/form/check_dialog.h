@@ -28,6 +28,10 @@ class CheckDialog : public QDialog {
   QTableWidget* table() const { return table_; }
   QPushButton* mend_button() const { return mend_; }
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
  private:
   Choice choice_ = Choice::Cancel;
   QTableWidget* table_;
