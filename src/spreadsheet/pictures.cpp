@@ -15,6 +15,7 @@
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "spreadsheet/engine_impl.h"
+#include "spreadsheet/picture_file.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -25,8 +26,6 @@ std::string in_quotes(std::string_view s) {
   return "“" + std::string(s) + "”";
 }
 
-constexpr uint64_t kMaxPictureBytes = 20u << 20;
-
 // The file format a picture's first bytes announce: "jpeg", "png" or "".
 std::string announced_format(const unsigned char* head, size_t n) {
   if (n >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return "jpeg";
@@ -35,6 +34,37 @@ std::string announced_format(const unsigned char* head, size_t n) {
 }
 
 }  // namespace
+
+PictureFileState probe_picture_file(std::string_view path) {
+  const std::filesystem::path file = host::file_path(path);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return PictureFileState::Missing;
+  const uintmax_t size = std::filesystem::file_size(file, ec);
+  if (ec) return PictureFileState::Unopenable;
+  if (size == 0) return PictureFileState::Empty;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return PictureFileState::Unopenable;
+  unsigned char head[8] = {};
+  in.read(reinterpret_cast<char*>(head), sizeof head);
+  const auto n = static_cast<size_t>(in.gcount());
+  if (announced_format(head, n).empty()) {
+    if (n >= 2 && head[0] == 'B' && head[1] == 'M') return PictureFileState::Bmp;
+    if (n >= 4 && head[0] == 'G' && head[1] == 'I' && head[2] == 'F' && head[3] == '8')
+      return PictureFileState::Gif;
+    return PictureFileState::OtherFormat;
+  }
+  if (size > kMaxPictureBytes) return PictureFileState::TooLarge;
+  std::string bytes(static_cast<size_t>(size), '\0');
+  in.clear();
+  in.seekg(0);
+  if (!in.read(bytes.data(), static_cast<std::streamsize>(size))) return PictureFileState::Damaged;
+  int w = 0, h = 0, comp = 0;
+  if (!stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()),
+                             static_cast<int>(bytes.size()), &w, &h, &comp) ||
+      w <= 0 || h <= 0)
+    return PictureFileState::Damaged;
+  return PictureFileState::Readable;
+}
 
 void EnginePicture::set_top(double pt) {
   model().top = pt;

@@ -201,8 +201,15 @@ TEST_F(CourseOfWork, FromStartUpToSavedTables) {
   EXPECT_TRUE(window->status_text().startsWith("生成表格完成，用时"));
 
   // Admission tickets carry photos; the view draws them.
+  // The sample leaves a few photos out on purpose: the check names them
+  // first, and the answer 继续 goes on.
   templates->setCurrentRow(row_of(templates, "准考证"));
+  script.clear();
+  script.queue_answer("Yes");
   QTest::mouseClick(w<QPushButton>("CmdDoYongBiao"), Qt::LeftButton);
+  ASSERT_FALSE(script.messages().empty());
+  EXPECT_EQ(script.messages()[0].title, "检查数据");
+  EXPECT_NE(script.messages()[0].text.find("张照片在“照片”文件夹里找不到"), std::string::npos);
   EXPECT_EQ(critical_boxes(script), 0);
   ASSERT_TRUE(has_sheet(data, "准考证"));
   EXPECT_FALSE(spreadsheet::Engine::model_of(data.sheet("准考证")).pictures.empty());
@@ -372,6 +379,7 @@ TEST_F(CourseOfWork, AnAssignmentThatStoppedSaysSoInsteadOfDone) {
   start->setText("A001");
   QTest::keyClick(start, Qt::Key_Return);
   script.clear();
+  script.queue_answer("Yes");  // the check's list names the start number; go on all the same
   QTest::mouseClick(w<QPushButton>("CmdDoKaoHao"), Qt::LeftButton);
   EXPECT_EQ(critical_boxes(script), 1);
   for (const auto& r : script.records()) EXPECT_NE(r.kind, "tone");

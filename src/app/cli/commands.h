@@ -11,10 +11,17 @@ namespace kelv::cli {
 // Prints "kelv: MESSAGE" to standard error and ends the command with exit code 1.
 [[noreturn]] void command_failed(std::string_view message);
 
-void add_run_command(CLI::App& app);   // kelv run WORKSPACE SCENARIO.json [--transcript FILE]
-void add_dump_command(CLI::App& app);  // kelv dump FILE.xlsx [SHEET...]
-void add_play_command(CLI::App& app);  // kelv play WORKSPACE [--host NAME] [--seed N] [--no-viewer]
-void add_pdf_command(CLI::App& app);   // kelv pdf BOOK.xlsx [SHEET...] [-o OUT.pdf]
-void add_restore_command(CLI::App& app);  // kelv restore WORKSPACE [N]
+// kelv run WORKSPACE SCENARIO.json [--transcript FILE]
+void add_run_command(CLI::App& app);
+// kelv dump FILE.xlsx [SHEET...]
+void add_dump_command(CLI::App& app);
+// kelv play WORKSPACE [--host NAME] [--seed N] [--no-viewer]
+void add_play_command(CLI::App& app);
+// kelv pdf BOOK.xlsx [SHEET...] [-o OUT.pdf]
+void add_pdf_command(CLI::App& app);
+// kelv check WORKSPACE [DATA] [--fix]
+void add_check_command(CLI::App& app);
+// kelv restore WORKSPACE [N]
+void add_restore_command(CLI::App& app);
 
 }  // namespace kelv::cli

@@ -21,6 +21,7 @@
 #include "app/core/scenario_runner.h"
 #include "app/core/work_report.h"
 #include "app/core/workbook_files.h"
+#include "app/form/check_dialog.h"
 #include "host/host_error.h"
 #include "host/system_environment.h"
 
@@ -211,6 +212,10 @@ void MainWindow::run_event(const std::string& event) {
       !workspace_->settle_data_click([this](const std::string& p) { return ask_changed(p); },
                                      [this](const std::string& p) { return ask_new_name(p); })) {
     status_->setText("数据工作簿已在别处修改，未打开");
+    return;
+  }
+  if (workspace_ != nullptr && !busy_ && !check_before(*workspace_, event, dialogs_, this)) {
+    status_->setText("已取消：检查数据时发现问题，没有开始");
     return;
   }
   if (!begin_component_work()) return;
