@@ -372,6 +372,24 @@ TEST_F(CourseOfWork, AFixMadeElsewhereIsNeverOverwrittenAndEveryReplacedFileIsKe
   EXPECT_EQ(bytes_of(kept.front().path), host_now);
 }
 
+// A workbook copied into the data folder shows in the list without a restart;
+// one removed goes, and the selection stays on the workbook it was on.
+TEST_F(CourseOfWork, TheDataListFollowsTheDataFolder) {
+  open_data_workbook();
+  const fs::path added = dir / "数据" / "补考.xlsx";
+  fs::copy_file(dir / "数据" / sample::kDataWorkbookName, added);
+  auto* list = w<QListWidget>("LtbBiao");
+  QElapsedTimer timer;
+  timer.start();
+  while (row_of(list, "补考.xlsx") < 0 && timer.elapsed() < 5000) QTest::qWait(50);
+  EXPECT_GE(row_of(list, "补考.xlsx"), 0);
+  EXPECT_EQ(list->currentRow(), row_of(list, sample::kDataWorkbookName));
+  fs::remove(added);
+  timer.restart();
+  while (row_of(list, "补考.xlsx") >= 0 && timer.elapsed() < 5000) QTest::qWait(50);
+  EXPECT_LT(row_of(list, "补考.xlsx"), 0);
+}
+
 // A run the error box ends is never reported as done.
 TEST_F(CourseOfWork, AnAssignmentThatStoppedSaysSoInsteadOfDone) {
   open_data_workbook();
