@@ -103,6 +103,14 @@ TEST_F(WorkspaceCheck, TotalRowsInBothTables) {
   EXPECT_EQ(with(all, "座位只有 6 个").size(), 1u) << listing(all);
 }
 
+TEST_F(WorkspaceCheck, ColumnUnderAMergedHeadingHasNoHeadingOfItsOwn) {
+  const std::vector<Finding> all = check("合并标题.xlsx");
+  ASSERT_EQ(all.size(), 1u) << listing(all);
+  EXPECT_EQ(all[0].severity, Severity::Notice);
+  EXPECT_EQ(all[0].column, 7);
+  EXPECT_NE(all[0].message.find("合并的列标题“联系方式”下面"), std::string::npos) << all[0].message;
+}
+
 TEST_F(WorkspaceCheck, InvisibleCharactersAreNamedAndMended) {
   test::TempFolder temp("check");
   fs::copy(kWorkspace, temp.path(), fs::copy_options::recursive);

@@ -613,7 +613,11 @@ class Checker {
     for (int32_t c = t.room ? 8 : 1; c <= t.last_col; ++c) {
       const std::string raw = cell_text(*t.sheet, t.heading_row, c);
       const std::string h = t.headings[c - 1];
-      if (h.empty() || expected.count(h) > 0) continue;
+      if (h.empty()) {
+        check_unnamed_column(t, c);
+        continue;
+      }
+      if (expected.count(h) > 0) continue;
       auto it = by_fold.find(folded_text(raw));
       if (it == by_fold.end()) continue;
       const bool taken = t.column_of(it->second) != 0;
@@ -629,6 +633,23 @@ class Checker {
         f.mended = it->second;
       }
     }
+  }
+
+  // A column of the table with values but no heading: often the second
+  // column under a merged heading, which only its first column carries.
+  void check_unnamed_column(const Table& t, int32_t c) {
+    int32_t values = 0;
+    for (int32_t r = t.first_row(); r <= t.last_row; ++r) values += filled(*t.sheet, r, c);
+    if (values == 0) return;
+    const Rect merge = t.sheet->merge_area(t.heading_row, c);
+    const std::string under =
+        merge.col1 < c ? "它在合并的列标题" +
+                             in_quotes(tidied(cell_text(*t.sheet, t.heading_row, merge.col1))) +
+                             "下面，合并单元格的标题只算第一列"
+                       : "这一列的标题是空的";
+    add(Severity::Notice, t.sheet->name(), t.heading_row, c, "", "",
+        "第 " + std::to_string(c) + " 列有 " + std::to_string(values) + " 个值却没有列标题：" +
+            under + "，模板和排序按列标题都找不到这一列");
   }
 
   void check_room_columns(const Table& t, bool assign) {

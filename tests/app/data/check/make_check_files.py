@@ -175,6 +175,15 @@ def main():
     examinees_sheet(wb, 200)
     save(wb, "场人.xlsx")
 
+    # A heading merged over two columns: the second column has none.
+    wb = book()
+    rooms_sheet(wb, [("01", 3), ("02", 3)])
+    ws = examinees_sheet(wb, 0, EXAMINEE_HEADINGS + ["联系方式"])
+    ws.merge_cells("F1:G1")
+    for i in range(1, 7):
+        ws.append(examinee(i) + [f"1390000000{i}", f"幸福路 {i} 号"])
+    save(wb, "合并标题.xlsx")
+
     # The same examinee twice.
     wb = book()
     rooms_sheet(wb, [("01", 3), ("02", 3)])
