@@ -179,6 +179,16 @@ TEST_F(WorkspaceCheck, PlacesTypedAsTextSuggestTheNumberAndTheUnseatedRows) {
   EXPECT_FALSE(apply_mend(*data_book, stale));
 }
 
+TEST_F(WorkspaceCheck, RowsLeftBelowByAnEarlierRunCountAsExaminees) {
+  const std::vector<Finding> all = check("上次多出的座位.xlsx", CheckPurpose::Assign);
+  ASSERT_EQ(all.size(), 1u) << listing(all);
+  EXPECT_EQ(all[0].severity, Severity::Error);
+  EXPECT_EQ(all[0].row, 6);
+  EXPECT_NE(all[0].message.find("第 6 至 7 行只有编排写入的"), std::string::npos) << all[0].message;
+  // Generation reads them as they are: nothing to say there.
+  EXPECT_TRUE(with(check("上次多出的座位.xlsx", CheckPurpose::Generate), "编排写入").empty());
+}
+
 TEST_F(WorkspaceCheck, DuplicateExamineesByIdentityColumns) {
   const std::vector<Finding> all = check("重复考生.xlsx", CheckPurpose::Assign);
   const std::vector<Finding> dup = with(all, "与第 3 行的");
