@@ -258,6 +258,12 @@ TEST_F(WorkspaceCheck, StartNumberAndCycle) {
   EXPECT_EQ(start("A001")[0].severity, Severity::Error);
   EXPECT_EQ(start(" \t")[0].severity, Severity::Error);
   EXPECT_EQ(start("KS20240001").size(), 0u);
+  // Full-width letters stay in the prefix as typed: only digits are read.
+  all = start(
+      "\xEF\xBC\xAB\xEF\xBC\xB3\xEF\xBC\x92\xEF\xBC\x90\xEF\xBC\x92\xEF\xBC\x94"
+      "0001");  // ＫＳ２０２４0001
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_NE(all[0].message.find("“ＫＳ20240001”"), std::string::npos) << all[0].message;
   s.start_number = "0001";
   s.cycle = "三十";
   all = check_workspace(*host_book, *data_book, s, CheckPurpose::Assign);

@@ -131,6 +131,13 @@ std::string trimmed(const std::string& s) {
   return out;
 }
 
+// Full-width digits as ASCII digits, everything else as it is.
+std::string ascii_digits(const std::string& s) {
+  std::string out;
+  for (char32_t c : decode(s)) append_utf8(out, c >= 0xFF10 && c <= 0xFF19 ? c - 0xFEE0 : c);
+  return out;
+}
+
 std::string half_width(const std::string& s) {
   std::string out;
   for (char32_t c : decode(s)) append_utf8(out, is_full_width_ascii(c) ? c - 0xFEE0 : c);
@@ -381,7 +388,7 @@ class Checker {
 
   void check_exam_settings() {
     const std::string& typed = settings_.start_number;
-    const std::string start = half_width(trimmed(typed));
+    const std::string start = ascii_digits(trimmed(typed));
     Finding* f = nullptr;
     auto setting = [&](Severity s, std::string message) {
       f = &add(s, "", 0, 0, "起始考号", visible_text(typed), std::move(message));
@@ -399,7 +406,7 @@ class Checker {
       if (!digits) {
         setting(Severity::Error, "起始考号的后 " + std::to_string(width) +
                                      " 位不全是数字：编排不会开始。考号从这几位数字起逐个加一");
-      } else if (half_width(typed) != half_width(trimmed(typed))) {
+      } else if (trimmed(typed) != typed) {
         setting(Severity::Notice, "起始考号前后有看不见的空白（" + near_miss_reason(typed) +
                                       "），编排时会去掉，按“" + start + "”编号");
       } else if (start != typed) {
