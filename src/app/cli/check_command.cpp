@@ -87,8 +87,12 @@ std::string keep_copy(const std::string& file, const std::string& root) {
   const std::string ext = host::path_text(source.extension());
   fs::path target = folder / host::file_path(stem + ext);
   std::error_code ec;
-  for (int n = 2; fs::exists(target, ec); ++n)
-    target = folder / host::file_path(stem + "-" + std::to_string(n) + ext);
+  for (int n = 2; fs::exists(target, ec); ++n) {
+    std::string numbered = stem;
+    numbered += "-" + std::to_string(n);
+    numbered += ext;
+    target = folder / host::file_path(numbered);
+  }
   fs::copy_file(source, target);
   return host::path_text(target);
 }
@@ -160,7 +164,11 @@ void add_check_command(CLI::App& app) {
           n = app::apply_mends(*data, findings);
           if (n > 0) data->save();
         } catch (const host::HostError& e) {
-          command_failed("修正 " + file + " 失败：" + e.what() + "（原文件的副本：" + copy + "）");
+          std::string why = "修正 " + file;
+          why += " 失败：";
+          why += e.what();
+          why += "（原文件的副本：" + copy + "）";
+          command_failed(why);
         }
         std::cout << "已修正 " << data->name() << " 中的 " << n << " 处，原文件已备份为 " << copy
                   << '\n';

@@ -261,7 +261,7 @@ TemplateFields template_fields(Worksheet& tpl) {
     for (int32_t c = 2; c < e; ++c) {
       for (int32_t r = r1; r <= r2; ++r) {
         const std::u32string t = decode(cell_text(tpl, r, c));
-        if (t.size() < 1 || (t[0] != U'[' && t[0] != U'{')) continue;
+        if (t.empty() || (t[0] != U'[' && t[0] != U'{')) continue;
         std::string name;
         for (size_t i = 1; i + 1 < t.size(); ++i) append_utf8(name, t[i]);
         auto& list = t[0] == U'[' ? fields.text : fields.photo;
