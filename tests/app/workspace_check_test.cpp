@@ -103,6 +103,14 @@ TEST_F(WorkspaceCheck, TotalRowsInBothTables) {
   EXPECT_EQ(with(all, "座位只有 6 个").size(), 1u) << listing(all);
 }
 
+TEST_F(WorkspaceCheck, ColumnUnderAMergedHeadingHasNoHeadingOfItsOwn) {
+  const std::vector<Finding> all = check("合并标题.xlsx");
+  ASSERT_EQ(all.size(), 1u) << listing(all);
+  EXPECT_EQ(all[0].severity, Severity::Notice);
+  EXPECT_EQ(all[0].column, 7);
+  EXPECT_NE(all[0].message.find("合并的列标题“联系方式”下面"), std::string::npos) << all[0].message;
+}
+
 TEST_F(WorkspaceCheck, InvisibleCharactersAreNamedAndMended) {
   test::TempFolder temp("check");
   fs::copy(kWorkspace, temp.path(), fs::copy_options::recursive);
@@ -169,6 +177,16 @@ TEST_F(WorkspaceCheck, PlacesTypedAsTextSuggestTheNumberAndTheUnseatedRows) {
   // A mend of a cell changed since the check does nothing.
   Finding stale = places_of(2);
   EXPECT_FALSE(apply_mend(*data_book, stale));
+}
+
+TEST_F(WorkspaceCheck, RowsLeftBelowByAnEarlierRunCountAsExaminees) {
+  const std::vector<Finding> all = check("上次多出的座位.xlsx", CheckPurpose::Assign);
+  ASSERT_EQ(all.size(), 1u) << listing(all);
+  EXPECT_EQ(all[0].severity, Severity::Error);
+  EXPECT_EQ(all[0].row, 6);
+  EXPECT_NE(all[0].message.find("第 6 至 7 行只有编排写入的"), std::string::npos) << all[0].message;
+  // Generation reads them as they are: nothing to say there.
+  EXPECT_TRUE(with(check("上次多出的座位.xlsx", CheckPurpose::Generate), "编排写入").empty());
 }
 
 TEST_F(WorkspaceCheck, DuplicateExamineesByIdentityColumns) {
@@ -240,6 +258,12 @@ TEST_F(WorkspaceCheck, StartNumberAndCycle) {
   EXPECT_EQ(start("A001")[0].severity, Severity::Error);
   EXPECT_EQ(start(" \t")[0].severity, Severity::Error);
   EXPECT_EQ(start("KS20240001").size(), 0u);
+  // Full-width letters stay in the prefix as typed: only digits are read.
+  all = start(
+      "\xEF\xBC\xAB\xEF\xBC\xB3\xEF\xBC\x92\xEF\xBC\x90\xEF\xBC\x92\xEF\xBC\x94"
+      "0001");  // ＫＳ２０２４0001
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_NE(all[0].message.find("“ＫＳ20240001”"), std::string::npos) << all[0].message;
   s.start_number = "0001";
   s.cycle = "三十";
   all = check_workspace(*host_book, *data_book, s, CheckPurpose::Assign);

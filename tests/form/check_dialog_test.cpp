@@ -98,6 +98,8 @@ TEST_F(CheckBeforeWork, MendThenCancelSendsNothing) {
   });
   EXPECT_FALSE(check_before(*ws, "CmdDoKaoHaoClick", dialogs, nullptr));
   EXPECT_EQ(shown, 2);
+  // The mends wait to be saved like any other change.
+  EXPECT_TRUE(ws->unsaved());
   EXPECT_EQ(rooms().cells(2, 2).value(), host::Variant(30));
   EXPECT_EQ(rooms().cells(4, 2).value(), host::Variant(30));
   // Nothing was assigned.

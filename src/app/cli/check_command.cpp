@@ -134,7 +134,11 @@ void add_check_command(CLI::App& app) {
           n = app::apply_mends(*data, findings);
           if (n > 0) data->save();
         } catch (const host::HostError& e) {
-          command_failed("修正 " + file + " 失败：" + e.what() + "（原文件的副本：" + copy + "）");
+          std::string why = "修正 " + file;
+          why += " 失败：";
+          why += e.what();
+          why += "（原文件的副本：" + copy + "）";
+          command_failed(why);
         }
         std::cout << "已修正 " << data->name() << " 中的 " << n << " 处，原文件已备份为 " << copy
                   << '\n';

@@ -131,6 +131,13 @@ std::string trimmed(const std::string& s) {
   return out;
 }
 
+// Full-width digits as ASCII digits, everything else as it is.
+std::string ascii_digits(const std::string& s) {
+  std::string out;
+  for (char32_t c : decode(s)) append_utf8(out, c >= 0xFF10 && c <= 0xFF19 ? c - 0xFEE0 : c);
+  return out;
+}
+
 std::string half_width(const std::string& s) {
   std::string out;
   for (char32_t c : decode(s)) append_utf8(out, is_full_width_ascii(c) ? c - 0xFEE0 : c);
@@ -254,7 +261,7 @@ TemplateFields template_fields(Worksheet& tpl) {
     for (int32_t c = 2; c < e; ++c) {
       for (int32_t r = r1; r <= r2; ++r) {
         const std::u32string t = decode(cell_text(tpl, r, c));
-        if (t.size() < 1 || (t[0] != U'[' && t[0] != U'{')) continue;
+        if (t.empty() || (t[0] != U'[' && t[0] != U'{')) continue;
         std::string name;
         for (size_t i = 1; i + 1 < t.size(); ++i) append_utf8(name, t[i]);
         auto& list = t[0] == U'[' ? fields.text : fields.photo;
@@ -381,7 +388,7 @@ class Checker {
 
   void check_exam_settings() {
     const std::string& typed = settings_.start_number;
-    const std::string start = half_width(trimmed(typed));
+    const std::string start = ascii_digits(trimmed(typed));
     Finding* f = nullptr;
     auto setting = [&](Severity s, std::string message) {
       f = &add(s, "", 0, 0, "起始考号", visible_text(typed), std::move(message));
@@ -399,7 +406,7 @@ class Checker {
       if (!digits) {
         setting(Severity::Error, "起始考号的后 " + std::to_string(width) +
                                      " 位不全是数字：编排不会开始。考号从这几位数字起逐个加一");
-      } else if (half_width(typed) != half_width(trimmed(typed))) {
+      } else if (trimmed(typed) != typed) {
         setting(Severity::Notice, "起始考号前后有看不见的空白（" + near_miss_reason(typed) +
                                       "），编排时会去掉，按“" + start + "”编号");
       } else if (start != typed) {
@@ -613,7 +620,11 @@ class Checker {
     for (int32_t c = t.room ? 8 : 1; c <= t.last_col; ++c) {
       const std::string raw = cell_text(*t.sheet, t.heading_row, c);
       const std::string h = t.headings[c - 1];
-      if (h.empty() || expected.count(h) > 0) continue;
+      if (h.empty()) {
+        check_unnamed_column(t, c);
+        continue;
+      }
+      if (expected.count(h) > 0) continue;
       auto it = by_fold.find(folded_text(raw));
       if (it == by_fold.end()) continue;
       const bool taken = t.column_of(it->second) != 0;
@@ -629,6 +640,23 @@ class Checker {
         f.mended = it->second;
       }
     }
+  }
+
+  // A column of the table with values but no heading: often the second
+  // column under a merged heading, which only its first column carries.
+  void check_unnamed_column(const Table& t, int32_t c) {
+    int32_t values = 0;
+    for (int32_t r = t.first_row(); r <= t.last_row; ++r) values += filled(*t.sheet, r, c);
+    if (values == 0) return;
+    const Rect merge = t.sheet->merge_area(t.heading_row, c);
+    const std::string under =
+        merge.col1 < c ? "它在合并的列标题" +
+                             in_quotes(tidied(cell_text(*t.sheet, t.heading_row, merge.col1))) +
+                             "下面，合并单元格的标题只算第一列"
+                       : "这一列的标题是空的";
+    add(Severity::Notice, t.sheet->name(), t.heading_row, c, "", "",
+        "第 " + std::to_string(c) + " 列有 " + std::to_string(values) + " 个值却没有列标题：" +
+            under + "，模板和排序按列标题都找不到这一列");
   }
 
   void check_room_columns(const Table& t, bool assign) {

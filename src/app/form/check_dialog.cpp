@@ -169,7 +169,7 @@ bool check_before(Workspace& ws, std::string_view event, QtDialogs& dialogs, QWi
     if (dialog.choice() != CheckDialog::Choice::Mend)
       return dialog.choice() == CheckDialog::Choice::Continue;
     try {
-      app::apply_mends(*data, findings);
+      if (app::apply_mends(*data, findings) > 0) ws.mark_unsaved();
     } catch (const std::exception& e) {
       dialogs.message_box(std::string("修正失败：") + e.what(), host::MessageButtons::Ok,
                           host::MessageIcon::Critical, "错误");

@@ -54,6 +54,9 @@ class Workspace {
   // True when an event since the last start or save may have changed a
   // workbook.
   bool unsaved() const { return unsaved_; }
+  // A change made to a workbook outside the component (a mend the person
+  // asked for) counts as unsaved too.
+  void mark_unsaved() { unsaved_ = true; }
   // Saves every open workbook: the host workbook and each data workbook the
   // component opened (each written beside its file and renamed over it,
   // the old file kept in the backup folder). A file another program changed

@@ -175,6 +175,15 @@ def main():
     examinees_sheet(wb, 200)
     save(wb, "场人.xlsx")
 
+    # A heading merged over two columns: the second column has none.
+    wb = book()
+    rooms_sheet(wb, [("01", 3), ("02", 3)])
+    ws = examinees_sheet(wb, 0, EXAMINEE_HEADINGS + ["联系方式"])
+    ws.merge_cells("F1:G1")
+    for i in range(1, 7):
+        ws.append(examinee(i) + [f"1390000000{i}", f"幸福路 {i} 号"])
+    save(wb, "合并标题.xlsx")
+
     # The same examinee twice.
     wb = book()
     rooms_sheet(wb, [("01", 3), ("02", 3)])
@@ -191,6 +200,18 @@ def main():
         ws.append(examinee(i)[:4] + [f"P{i}"])
     ws.append(examinee(6)[:4] + ["P6", "二班"])
     save(wb, "照片.xlsx")
+
+    # A second run on rows a first run with more places than examinees
+    # wrote below the table: exam numbers and seats, no examinee.
+    wb = book()
+    rooms_sheet(wb, [("01", 3, "101"), ("02", 3, "102")])
+    ws = examinees_sheet(wb, 0, EXAMINEE_HEADINGS + ["考场", "场人", "考室", "监考甲", "监考乙",
+                                                     "考号", "座号"])
+    for i in range(1, 7):
+        person = examinee(i) if i <= 4 else [None] * 5
+        room = "01" if i <= 3 else "02"
+        ws.append(person + [room, 3, "10" + room[1], None, None, f"000{i}", f"{(i - 1) % 3 + 1}"])
+    save(wb, "上次多出的座位.xlsx")
 
     # Room columns in another order: places in column C.
     wb = book()
