@@ -14,7 +14,8 @@ namespace kelv::cli {
 void add_run_command(CLI::App& app);   // kelv run WORKSPACE SCENARIO.json [--transcript FILE]
 void add_dump_command(CLI::App& app);  // kelv dump FILE.xlsx [SHEET...]
 void add_play_command(CLI::App& app);
-void add_pdf_command(CLI::App& app);  // kelv pdf BOOK.xlsx [SHEET...] [-o OUT.pdf]  // kelv play
-                                      // WORKSPACE [--host NAME] [--seed N] [--no-viewer]
+void add_import_command(CLI::App& app);  // kelv import FILE [--output OUT.xlsx] [--force]
+void add_pdf_command(CLI::App& app);     // kelv pdf BOOK.xlsx [SHEET...] [-o OUT.pdf]  // kelv play
+                                         // WORKSPACE [--host NAME] [--seed N] [--no-viewer]
 
 }  // namespace kelv::cli

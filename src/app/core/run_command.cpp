@@ -8,9 +8,9 @@
 #include "data/sheet_exists.h"
 #include "host/file_path.h"
 #include "host/system_environment.h"
+#include "readers/format.h"
 #include "spreadsheet/engine.h"
 #include "templates/settings_sheet.h"
-#include "xlsx/xlsx_format.h"
 
 #ifdef _WIN32
 #include "automation/dispatch_host.h"
@@ -79,7 +79,7 @@ std::string workspace_root(const std::string& workspace) {
 }
 
 std::unique_ptr<spreadsheet::Engine> open_host_workbook(const std::string& host_path) {
-  auto engine = std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>());
+  auto engine = std::make_unique<spreadsheet::Engine>(std::make_shared<readers::AnyFormat>());
   try {
     engine->open_host_workbook(host_path);
   } catch (const host::HostError& e) {

@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "host/host_error.h"
+#include "spreadsheet/engine.h"
 
 namespace kelv::app {
 namespace {
@@ -44,9 +45,26 @@ void change(Stage& stage, const std::string& control) {
   stage.transcript.dialogs(stage.dialogs);
 }
 
+// A workbook read from another kind of file (.xls, .csv, ...) is saved as
+// NAME.xlsx beside that file, as the front ends do once the user agrees;
+// the file itself is never written.
+std::string other_kind_target(Stage& stage, host::Workbook& book) {
+  auto* engine = dynamic_cast<spreadsheet::Engine*>(&stage.EA);
+  if (!engine || !engine->engine_workbook(book)) return {};
+  const spreadsheet::Workbook& model = spreadsheet::Engine::model_of(book);
+  if (!model.from_other_format() || model.file_path != model.source_path) return {};
+  return spreadsheet::xlsx_path_for(model);
+}
+
 void save(Stage& stage, host::Workbook& book) {
-  const std::string path = book.path() + "/" + book.name();
+  const std::string target = other_kind_target(stage, book);
+  const std::string path = target.empty() ? book.path() + "/" + book.name() : target;
   try {
+    if (!target.empty()) {
+      book.save_as(target);
+      stage.transcript.saved(path);
+      return;
+    }
     book.save();
   } catch (const host::HostError& e) {
     throw ScenarioError("保存 " + stage.transcript.relative(path) + " 失败：" +

@@ -5,7 +5,7 @@
 #include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
 #include "host/host_error.h"
-#include "xlsx/xlsx_format.h"
+#include "readers/format.h"
 
 namespace kelv::form {
 namespace {
@@ -36,7 +36,7 @@ Workspace::Workspace(const std::string& location, host::Dialogs& dialogs,
       folder_(fs::path(host_path_).parent_path().string()),
       env_(seed ? host::SystemEnvironment(*seed) : host::SystemEnvironment()),
       form_(host::FormModel::standard_form()),
-      engine_(std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>())),
+      engine_(std::make_unique<spreadsheet::Engine>(std::make_shared<readers::AnyFormat>())),
       component_(std::make_unique<bridge::torb>(dialogs, env_)) {
   // A damaged file, the host workbook or one the component opens, is
   // opened mended and the repairs shown.
