@@ -3,7 +3,7 @@
 # make bench  the benchmarks, with the tools they compare against
 # make sanitize  a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, every test
 # make format-check  the C++ files changed since the last landed commit against clang-format
-# make fuzz   the .xlsx reader's fuzz target for FUZZ_SECONDS (default 600)
+# make fuzz   the readers' fuzz targets (.xlsx, .xls, text, HTML, XML) for FUZZ_SECONDS each (default 600)
 # make windows       kelv.exe and the test programs for 64-bit Windows, cross-built
 #                    in build-windows/, and the release kelv-windows-x64.zip
 # make test-windows  the same, then every Windows test and scenario under Wine
@@ -38,7 +38,8 @@ bench: configure
 fuzz: configure
 	@bash scripts/setup.sh --fuzz
 	@cmake -S . -B $(BUILD) >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS) --target fuzz_xlsx_reader
+	@cmake --build $(BUILD) -j $(JOBS) --target fuzz_xlsx_reader fuzz_xls_reader fuzz_text_reader \
+	  fuzz_html_reader fuzz_xml_reader
 	bash scripts/fuzz.sh $(BUILD)
 
 sanitize: setup

@@ -19,7 +19,7 @@ while [[ $# -gt 0 ]]; do
 done
 build=${1:-build}
 here=$(cd "$(dirname "$0")" && pwd)
-targets=(assign_bench generate_bench xlsx_bench engine_bench)
+targets=(assign_bench generate_bench xlsx_bench engine_bench readers_bench)
 
 if [[ -n $before ]]; then
   root=$(cd "$here/.." && pwd)
@@ -65,6 +65,11 @@ peak "$build/bin/generate_bench" run "$work/generate"
 
 echo "== PDF: the 3,000-examinee demo workbook against LibreOffice; the 100,000 seat labels"
 bash "$here/pdf_compare.sh" "$build" "$work/generate/数据/考试.xlsx"
+
+echo "== reading a 100,000-row examinee list as .xls (python3-xlwt, two sheets) and GB18030 .csv"
+/usr/bin/python3 "$here/make_lists.py" "$work/lists"
+peak "$build/bin/readers_bench" load "$work/lists/考生名单.xls"
+peak "$build/bin/readers_bench" load "$work/lists/考生名单.csv"
 
 echo "== .xlsx load and save against orcus-xlsx and libxlsxwriter"
 bash "$here/xlsx_compare.sh" "$build"

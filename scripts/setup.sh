@@ -27,7 +27,7 @@ fuzz=0
 docs=0
 for option in "$@"; do
   case "$option" in
-    --bench) bench=1; packages+=(liborcus-bin libxlsxwriter-dev time) ;;
+    --bench) bench=1; packages+=(liborcus-bin libxlsxwriter-dev time python3-xlwt) ;;
     --fuzz) fuzz=1; packages+=(clang libclang-rt-dev) ;;
     --docs) docs=1; packages+=(libreoffice-calc-nogui python3-uno fonts-noto-cjk) ;;
     --windows)
@@ -124,6 +124,7 @@ if [[ $bench == 1 ]]; then
   need_tool orcus-xlsx liborcus-bin
   need_pc xlsxwriter libxlsxwriter-dev
   [[ -x /usr/bin/time ]] || problems+=("the command /usr/bin/time (package time)")
+  need_python xlwt python3-xlwt
 fi
 if [[ $fuzz == 1 ]]; then
   need_tool clang++ clang

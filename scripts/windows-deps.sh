@@ -150,12 +150,14 @@ PC
 }
 
 # ICU's data is 31 MB; kelv needs the root and Chinese collation, the
-# Chinese locale data they fall back through and the normalisation data.
+# Chinese locale data they fall back through, the normalisation data, and
+# the converters of the code pages old workbooks and text files are in
+# (GB18030, Big5, the Windows Latin and Cyrillic pages, Mac Roman).
 # Everything else is removed from the prebuilt data file before it is
 # compiled in (the file keeps its name, which the build looks for).
 trim_icu_data() {
   local dat=$1 full=$WORK/icu-full/${1##*/}
-  local keep='^(coll/(res_index|root|zh[A-Za-z_]*)\.res|coll/ucadata\.icu|(res_index|root|pool|zh|zh_CN|zh_Hans|zh_Hans_CN)\.res|(likelySubtags|metadata)\.res|[a-z_]+\.nrm|cnvalias\.icu|uemoji\.icu|ulayout\.icu)$'
+  local keep='^(coll/(res_index|root|zh[A-Za-z_]*)\.res|coll/ucadata\.icu|(res_index|root|pool|zh|zh_CN|zh_Hans|zh_Hans_CN)\.res|(likelySubtags|metadata)\.res|[a-z_]+\.nrm|cnvalias\.icu|uemoji\.icu|ulayout\.icu|(gb18030|windows-950-2000|ibm-53(4[6-9]|5[0-4])_P100-199[78]|macos-0_2-10\.2)\.cnv)$'
   if [[ ! -f $full ]]; then
     mkdir -p "${full%/*}"
     cp "$dat" "$full"

@@ -10,8 +10,8 @@
 #include "host/system_environment.h"
 #include "host/workbook.h"
 #include "host/worksheet.h"
+#include "readers/format.h"
 #include "spreadsheet/engine.h"
-#include "xlsx/xlsx_format.h"
 
 namespace kelv::automation {
 
@@ -979,7 +979,7 @@ class FormObject : public Root, public INativeHost {
 
 IDispatch* new_application() {
   auto owned = std::make_unique<OwnedParts>();
-  owned->engine = std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>());
+  owned->engine = std::make_unique<spreadsheet::Engine>(std::make_shared<readers::AnyFormat>());
   spreadsheet::Engine& app = *owned->engine;
   host::Dialogs& dialogs = owned->dialogs;
   host::Environment& env = *owned->env;

@@ -206,11 +206,10 @@ host::Workbook& Engine::workbook(std::string_view name) {
 }
 
 host::Workbook& Engine::open_workbook(std::string_view path) {
+  // The format tells the kind of file by its first bytes, whatever its name.
   const std::string native = host::native_path(path);
   bool macro = false;
-  if (!has_workbook_extension(native, &macro))
-    throw HostError::host(kRefused,
-                          "无法打开文件" + in_quotes(native) + "：不是 .xlsx 或 .xlsm 工作簿");
+  has_workbook_extension(native, &macro);
   const std::string name = file_name_of(native);
   for (auto& b : state_->books)
     if (text::equal_ignore_case(b->name(), name))
@@ -436,6 +435,7 @@ void EngineWorkbook::save() {
 void EngineWorkbook::save_as(std::string_view path) {
   if (path.empty()) throw HostError::host(kRefused, "工作簿还没有文件名");
   const std::string native = host::native_path(path);
+  refuse_overwriting_source(*model_, native);
   bool macro = false;
   if (!has_workbook_extension(native, &macro))
     throw HostError::host(kRefused,

@@ -1,10 +1,42 @@
 #include "spreadsheet/model.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <map>
+#include <system_error>
+
+#include "host/file_path.h"
+#include "host/host_error.h"
 
 namespace kelv::spreadsheet {
+
+std::string xlsx_path_for(const Workbook& book) {
+  if (!book.from_other_format() || book.source_path.empty()) return book.file_path;
+  std::filesystem::path p = host::file_path(book.source_path);
+  const std::filesystem::path source = p;
+  p.replace_extension(".xlsx");
+  // A text or old workbook that was merely named .xlsx keeps its name free.
+  if (p == source) p.replace_filename(host::path_text(p.stem()) + "（已转换）.xlsx");
+  return host::path_text(p);
+}
+
+void refuse_overwriting_source(const Workbook& book, std::string_view path) {
+  if (!book.from_other_format() || book.source_path.empty()) return;
+  const std::string target = host::absolute_path_text(path);
+  bool same = target == book.source_path;
+  if (!same) {
+    std::error_code ec;
+    same = std::filesystem::equivalent(host::file_path(target), host::file_path(book.source_path),
+                                       ec) &&
+           !ec;
+  }
+  if (!same) return;
+  throw host::HostError::host(host::kRefused,
+                              "不能保存到“" + target +
+                                  "”：它不是 .xlsx 工作簿，保存会覆盖原文件；请另存为“" +
+                                  xlsx_path_for(book) + "”");
+}
 namespace {
 
 void mix(size_t& seed, size_t v) {

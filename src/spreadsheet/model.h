@@ -14,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -262,6 +263,17 @@ struct DefinedName {
   std::string extra_attributes;  // other attributes as written
 };
 
+// The kind of file a workbook was read from. Only .xlsx / .xlsm files are
+// ever written: a workbook read from any other kind is saved as a new
+// .xlsx file, never over the file it came from.
+enum class SourceKind : uint8_t {
+  Xlsx,            // .xlsx / .xlsm, or a workbook made in memory
+  Xls,             // a binary workbook in a compound file
+  SpreadsheetXml,  // the XML spreadsheet of 2003
+  Html,            // an HTML table saved as a spreadsheet
+  Text,            // delimited text (.csv, tab-separated text)
+};
+
 struct Workbook {
   std::string file_path;  // absolute, platform separators; "" until saved
   StyleTable styles;
@@ -277,6 +289,19 @@ struct Workbook {
   // What the reader mended to open a damaged file, a line each, for the
   // front ends to show; empty for a sound file.
   std::vector<std::string> repairs;
+  // The kind of file this workbook was read from and that file's absolute
+  // path: a workbook whose source is not Xlsx is never saved to
+  // source_path.
+  SourceKind source_kind = SourceKind::Xlsx;
+  std::string source_path;
+  bool from_other_format() const { return source_kind != SourceKind::Xlsx; }
 };
+
+// Where a workbook read from another kind of file is saved: NAME.xlsx
+// beside NAME.xls / NAME.csv / ...; for any other workbook its own path.
+std::string xlsx_path_for(const Workbook& book);
+// Throws host::HostError 1004 when `path` is the file a workbook of another
+// kind was read from: such a file is never overwritten with an .xlsx.
+void refuse_overwriting_source(const Workbook& book, std::string_view path);
 
 }  // namespace kelv::spreadsheet

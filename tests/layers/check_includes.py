@@ -6,7 +6,7 @@
                   data/ arrange/ generate/ templates/ help/   (the handlers)
                   component/   (the state and helpers every handler shares)
     host          host/
-    engine        spreadsheet/ xlsx/
+    engine        spreadsheet/ xlsx/ readers/
     print         print/   (the page model and painter over the engine's model)
 
 A folder may include itself and the folders listed for it below; anything
@@ -23,8 +23,9 @@ ALLOWED = {
     "bridge": {"host", "component"} | HANDLERS,
     "spreadsheet": {"host"},
     "xlsx": {"host", "spreadsheet"},
+    "readers": {"host", "spreadsheet", "xlsx"},
     "print": {"host", "spreadsheet", "xlsx"},  # A1 references of print areas and titles
-    "automation": {"host", "component", "bridge", "spreadsheet", "xlsx"} | HANDLERS,
+    "automation": {"host", "component", "bridge", "spreadsheet", "xlsx", "readers"} | HANDLERS,
     "app": None,  # the top: may include anything
 }
 for h in HANDLERS:

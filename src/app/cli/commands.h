@@ -23,5 +23,7 @@ void add_pdf_command(CLI::App& app);
 void add_check_command(CLI::App& app);
 // kelv restore WORKSPACE [N]
 void add_restore_command(CLI::App& app);
+// kelv import FILE [--output OUT.xlsx] [--force]
+void add_import_command(CLI::App& app);
 
 }  // namespace kelv::cli

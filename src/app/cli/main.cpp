@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   kelv::cli::add_pdf_command(app);
   kelv::cli::add_restore_command(app);
   kelv::cli::add_check_command(app);
+  kelv::cli::add_import_command(app);
   kelv::sample::add_sample_commands(app);
   try {
     CLI11_PARSE(app, argc, argv);

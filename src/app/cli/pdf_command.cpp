@@ -10,7 +10,7 @@
 #include "app/cli/commands.h"
 #include "host/host_error.h"
 #include "print/print_job.h"
-#include "xlsx/xlsx_format.h"
+#include "readers/format.h"
 #ifdef KELV_HAVE_PDF
 #include "print/qt/pdf_export.h"
 #endif
@@ -33,7 +33,7 @@ void add_pdf_command(CLI::App& app) {
 #else
     std::unique_ptr<spreadsheet::Workbook> book;
     try {
-      book = xlsx::read_workbook(options->book);
+      book = readers::read_any(options->book);
     } catch (const host::HostError& e) {
       command_failed("读不了工作簿：" + e.description());
     }

@@ -290,6 +290,8 @@ class PlaySession {
           out_ << "已保存：" << host::native_path(p) << '\n';
         for (const std::string& p : report.reload)
           out_ << "已重新载入（kelv 的更改已放弃）：" << host::native_path(p) << '\n';
+        for (const auto& [from, to] : report.converted)
+          app::adopt_converted(component_.state(), UF_, from, to);
         for (const std::string& p : report.cancelled) {
           out_ << "未保存：" << host::native_path(p) << '\n';
           all = false;

@@ -8,9 +8,9 @@
 #include "data/sheet_exists.h"
 #include "host/file_path.h"
 #include "host/system_environment.h"
+#include "readers/format.h"
 #include "spreadsheet/engine.h"
 #include "templates/settings_sheet.h"
-#include "xlsx/xlsx_format.h"
 
 #ifdef _WIN32
 #include "automation/dispatch_host.h"
@@ -85,7 +85,7 @@ std::string backup_folder_of(const std::string& host_path) {
 
 std::unique_ptr<spreadsheet::Engine> open_host_workbook(const std::string& host_path,
                                                         GuardedSaver* saver) {
-  auto engine = std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>());
+  auto engine = std::make_unique<spreadsheet::Engine>(std::make_shared<readers::AnyFormat>());
   if (saver != nullptr)
     engine->set_open_listener([saver](const std::string& path) { saver->files().remember(path); });
   try {

@@ -1,5 +1,6 @@
 #include "app/core/scenario_runner.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string_view>
@@ -7,6 +8,7 @@
 
 #include "host/file_path.h"
 #include "host/host_error.h"
+#include "spreadsheet/engine.h"
 
 namespace kelv::app {
 namespace {
@@ -82,6 +84,8 @@ void save(Stage& stage, host::Workbook& book) {
   for (const std::string& p : report.saved) stage.transcript.saved(p);
   for (const std::string& p : report.reload) stage.transcript.reloaded(p);
   for (const std::string& p : report.cancelled) stage.transcript.not_saved(p);
+  for (const auto& [from, to] : report.converted)
+    adopt_converted(stage.component.state(), stage.UF, from, to);
 }
 
 // Another program replaces a file of the workspace.
@@ -158,6 +162,23 @@ std::vector<host::Workbook*> workbooks_to_save(host::Application& EA, const Save
   return books;
 }
 
+void adopt_converted(component::Component& self, host::FormModel& UF, const std::string& from,
+                     const std::string& to) {
+  namespace fs = std::filesystem;
+  const std::string old_name = host::path_text(host::file_path(from).filename());
+  const std::string new_name = host::path_text(host::file_path(to).filename());
+  if (self.DataBookName == old_name) self.DataBookName = new_name;
+  if (!UF.has_control("LtbBiao")) return;
+  host::Control& list = UF.control("LtbBiao");
+  const std::vector<std::string>& items = list.items();
+  auto at = std::find(items.begin(), items.end(), new_name);
+  if (at == items.end()) {
+    list.add_item(host::Variant(new_name));
+    at = std::find(list.items().begin(), list.items().end(), new_name);
+  }
+  list.set_list_index(static_cast<int32_t>(at - list.items().begin()));
+}
+
 bool settle_data_click(GuardedSaver& saver, spreadsheet::Engine& engine, host::FormModel& UF,
                        const std::function<ChangedChoice(const std::string& path)>& ask,
                        const std::function<std::string(const std::string& path)>& new_name) {
@@ -200,7 +221,11 @@ SaveReport save_guarded(GuardedSaver& saver, spreadsheet::Engine& engine, host::
       [&](const std::string& path) {
         return ask_changed_by_message_boxes(dialogs, path, shown_name(path));
       },
-      [](const std::string& path) { return copy_name_beside(path); }, report);
+      [](const std::string& path) { return copy_name_beside(path); }, report,
+      [&](const std::string& source, const std::string& target) {
+        return ask_convert_by_message_boxes(dialogs, target, shown_name(source),
+                                            shown_name(target));
+      });
   for (const std::string& path : report.reload) reload_workbook(engine, path);
   return report;
 }

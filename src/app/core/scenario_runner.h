@@ -47,6 +47,12 @@ struct Stage {
 // workbook that cannot be saved.
 void play_scenario(const Scenario& scenario, Stage& stage);
 
+// After a workbook read from another kind of file was saved as `to`: the
+// component's data workbook is the new file when it was the old one, and
+// the data list shows and selects the new file (no event is sent).
+void adopt_converted(component::Component& self, host::FormModel& UF, const std::string& from,
+                     const std::string& to);
+
 // Before "LtbBiaoClick": when kelv already has the data workbook the list
 // selects open and another program changed its file since, `ask` decides.
 // Reload closes kelv's copy, so the click reads the file again; SaveAs

@@ -2,8 +2,8 @@
 
 #include "app/core/scenario.h"
 #include "host/host_error.h"
+#include "readers/format.h"
 #include "spreadsheet/sheet_dump.h"
-#include "xlsx/xlsx_format.h"
 
 namespace kelv::app {
 
@@ -11,7 +11,7 @@ void dump_sheets(const std::string& path, const std::vector<std::string>& sheets
                  std::ostream& out) {
   std::unique_ptr<spreadsheet::Workbook> book;
   try {
-    book = xlsx::read_workbook(path);
+    book = readers::read_any(path);
   } catch (const host::HostError& e) {
     throw ScenarioError("读不了工作簿：" + std::string(e.what()));
   }

@@ -271,12 +271,56 @@ ChangedChoice ask_changed_by_message_boxes(host::Dialogs& dialogs, const std::st
   return ChangedChoice::Cancel;
 }
 
+std::string other_kind_target(host::Workbook& book) {
+  const spreadsheet::Workbook* model = nullptr;
+  try {
+    model = &spreadsheet::Engine::model_of(book);
+  } catch (const host::HostError&) {
+    return "";  // a workbook of another application saves as that one does
+  }
+  if (!model->from_other_format() || model->file_path != model->source_path) return "";
+  return spreadsheet::xlsx_path_for(*model);
+}
+
+std::string ask_convert_by_message_boxes(host::Dialogs& dialogs, const std::string& target,
+                                         const std::string& shown_source,
+                                         const std::string& shown_target) {
+  if (dialogs.message_box("“" + shown_source +
+                              "”不是 .xlsx 工作簿，kelv 不会改写它。是否把它另存为“" +
+                              shown_target + "”？",
+                          host::MessageButtons::YesNo, host::MessageIcon::None,
+                          "另存为 .xlsx") != host::MessageResult::Yes)
+    return "";
+  std::error_code ec;
+  if (fs::exists(path_of(target), ec) &&
+      dialogs.message_box("“" + shown_target + "”已经存在。是否替换它？（原来的文件会先备份）",
+                          host::MessageButtons::YesNo, host::MessageIcon::None,
+                          "另存为 .xlsx") != host::MessageResult::Yes)
+    return "";
+  return target;
+}
+
 void GuardedSaver::save(const std::vector<host::Workbook*>& books,
                         const std::function<ChangedChoice(const std::string& path)>& ask,
                         const std::function<std::string(const std::string& path)>& new_name,
-                        SaveReport& report) {
+                        SaveReport& report,
+                        const std::function<std::string(const std::string& source,
+                                                        const std::string& target)>& convert) {
   for (host::Workbook* book : books) {
     const std::string path = file_of(*book);
+    if (const std::string suggested = other_kind_target(*book); !suggested.empty()) {
+      const std::string target = convert ? convert(path, suggested) : std::string();
+      if (target.empty()) {
+        report.cancelled.push_back(path);
+        continue;
+      }
+      keep_backup(target, backup_folder_);
+      book->save_as(target);
+      files_.remember(target);
+      report.saved.push_back(target);
+      report.converted.emplace_back(path, target);
+      continue;
+    }
     if (files_.changed_elsewhere(path)) {
       switch (ask(path)) {
         case ChangedChoice::Reload:

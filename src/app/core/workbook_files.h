@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/dialogs.h"
@@ -117,13 +118,17 @@ class GuardedSaver {
   const std::string& backup_folder() const { return backup_folder_; }
 
   // `ask` decides for a file changed elsewhere; `new_name` gives the path
-  // for SaveAs ("" cancels). Fills `report` as it goes, so after a failure
-  // it tells what was already written. Throws host::HostError from a save
-  // or a backup that fails; that workbook's file is then as it was.
+  // for SaveAs ("" cancels); `convert` gives the .xlsx path for a workbook
+  // read from another kind of file (source, suggested target; "" cancels;
+  // without it such a workbook is not saved). The file it was read from is
+  // never written. Fills `report` as it goes, so after a failure it tells
+  // what was already written. Throws host::HostError from a save or a
+  // backup that fails; that workbook's file is then as it was.
   void save(const std::vector<host::Workbook*>& books,
             const std::function<ChangedChoice(const std::string& path)>& ask,
-            const std::function<std::string(const std::string& path)>& new_name,
-            SaveReport& report);
+            const std::function<std::string(const std::string& path)>& new_name, SaveReport& report,
+            const std::function<std::string(const std::string& source, const std::string& target)>&
+                convert = nullptr);
 
  private:
   std::string backup_folder_;

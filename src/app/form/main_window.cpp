@@ -286,7 +286,10 @@ bool MainWindow::save_all() {
   app::SaveReport report;
   try {
     workspace_->save([this](const std::string& p) { return ask_changed(p); },
-                     [this](const std::string& p) { return ask_new_name(p); }, report);
+                     [this](const std::string& p) { return ask_new_name(p); }, report,
+                     [this](const std::string& source, const std::string& target) {
+                       return ask_convert(source, target);
+                     });
   } catch (const std::exception& e) {
     show_failure("保存失败：" + failure_text(e) +
                  (report.saved.empty() ? std::string()
@@ -332,6 +335,19 @@ app::ChangedChoice MainWindow::ask_changed(const std::string& path) {
   if (box.clickedButton() == reload_button) return app::ChangedChoice::Reload;
   if (box.clickedButton() == save_as) return app::ChangedChoice::SaveAs;
   return app::ChangedChoice::Cancel;
+}
+
+std::string MainWindow::ask_convert(const std::string& source, const std::string& target) {
+  const QString shown_source = QFileInfo(q(source)).fileName();
+  if (dialogs_.script() != nullptr)
+    return app::ask_convert_by_message_boxes(dialogs_, target, shown_source.toStdString(),
+                                             QFileInfo(q(target)).fileName().toStdString());
+  // The file dialog asks before it replaces a file.
+  const QString chosen =
+      QFileDialog::getSaveFileName(this, QString("“%1”不是 .xlsx 工作簿，另存为").arg(shown_source),
+                                   q(target), "Excel 工作簿 (*.xlsx)");
+  if (chosen.isEmpty() || chosen == q(source)) return "";
+  return chosen.toStdString();
 }
 
 std::string MainWindow::ask_new_name(const std::string& path) {

@@ -79,6 +79,9 @@ class MainWindow : public QMainWindow {
   bool adopt(std::unique_ptr<Workspace> ws);
   // A workbook changed on disk while open: reload, save as, or cancel.
   app::ChangedChoice ask_changed(const std::string& path);
+  // The .xlsx path for a workbook read from another kind of file; "" to
+  // leave it unsaved.
+  std::string ask_convert(const std::string& source, const std::string& target);
   // The path to save kelv's version of `path` under; "" to cancel.
   std::string ask_new_name(const std::string& path);
   // The caption and the unsaved-changes mark.

@@ -7,7 +7,7 @@
 #include "app/core/workbook_files.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
-#include "xlsx/xlsx_format.h"
+#include "readers/format.h"
 
 namespace kelv::form {
 namespace {
@@ -38,7 +38,7 @@ Workspace::Workspace(const std::string& location, host::Dialogs& dialogs,
       folder_(fs::path(host_path_).parent_path().string()),
       env_(seed ? host::SystemEnvironment(*seed) : host::SystemEnvironment()),
       form_(host::FormModel::standard_form()),
-      engine_(std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>())),
+      engine_(std::make_unique<spreadsheet::Engine>(std::make_shared<readers::AnyFormat>())),
       component_(std::make_unique<bridge::torb>(dialogs, env_)),
       saver_(std::make_unique<app::GuardedSaver>(app::backup_folder_of(host_path_))) {
   engine_->set_open_listener([this](const std::string& path) { saver_->files().remember(path); });
@@ -75,12 +75,15 @@ std::string Workspace::file_of(host::Workbook& book) {
   return (fs::path(book.path()) / book.name()).string();
 }
 
-void Workspace::save(const std::function<app::ChangedChoice(const std::string&)>& ask,
-                     const std::function<std::string(const std::string&)>& new_name,
-                     app::SaveReport& report) {
+void Workspace::save(
+    const std::function<app::ChangedChoice(const std::string&)>& ask,
+    const std::function<std::string(const std::string&)>& new_name, app::SaveReport& report,
+    const std::function<std::string(const std::string&, const std::string&)>& convert) {
   std::vector<host::Workbook*> books;
   for (int32_t i = 0; i < engine_->workbook_count(); ++i) books.push_back(&engine_->workbook_at(i));
-  saver_->save(books, ask, new_name, report);
+  saver_->save(books, ask, new_name, report, convert);
+  for (const auto& [from, to] : report.converted)
+    app::adopt_converted(component_->state(), *form_, from, to);
   for (const std::string& path : report.reload)
     if (path != host_path_) app::reload_workbook(*engine_, path);
   if (report.cancelled.empty()) unsaved_ = false;

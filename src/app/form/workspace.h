@@ -65,9 +65,13 @@ class Workspace {
   // the host workbook is listed in `reload` for the window to reopen.
   // Throws host::HostError naming the file; `report` says what was written
   // before.
-  void save(const std::function<app::ChangedChoice(const std::string&)>& ask,
-            const std::function<std::string(const std::string&)>& new_name,
-            app::SaveReport& report);
+  // `convert` gives the .xlsx path for a workbook read from another kind of
+  // file ("" leaves it unsaved); such workbooks then become the new files
+  // in the component and the data list.
+  void save(
+      const std::function<app::ChangedChoice(const std::string&)>& ask,
+      const std::function<std::string(const std::string&)>& new_name, app::SaveReport& report,
+      const std::function<std::string(const std::string&, const std::string&)>& convert = nullptr);
   // Saves without asking: a file changed elsewhere is left alone (tests and
   // callers that have asked already).
   std::vector<std::string> save();

@@ -72,8 +72,9 @@ def main():
         f.write(b"PK\x03\x04 this is not a workbook")
     with zipfile.ZipFile(os.path.join(data, "空包.xlsx"), "w") as z:
         z.writestr("readme.txt", "a zip file without a workbook part")
-    with open(os.path.join(data, "说明.txt"), "w", encoding="utf-8") as f:
-        f.write("不是表格文件\n")
+    # Text files open as tables; this one is binary under a text name.
+    with open(os.path.join(data, "说明.txt"), "wb") as f:
+        f.write(b"\x7fELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00")
 
 
 if __name__ == "__main__":

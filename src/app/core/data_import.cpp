@@ -1,0 +1,73 @@
+#include "app/core/data_import.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "data/examinee_sheet.h"
+#include "data/room_sheet.h"
+#include "host/file_path.h"
+#include "host/host_error.h"
+#include "readers/format.h"
+#include "spreadsheet/cells.h"
+#include "xlsx/xlsx_format.h"
+
+namespace kelv::app {
+
+std::unique_ptr<spreadsheet::Workbook> make_data_workbook(
+    std::unique_ptr<spreadsheet::Workbook> source, const std::string& target) {
+  auto book = std::make_unique<spreadsheet::Workbook>();
+  book->styles = source->styles;
+  book->file_path = host::absolute_path_text(target);
+  book->repairs = source->repairs;
+  std::unique_ptr<spreadsheet::Sheet> examinees;
+  if (!source->sheets.empty()) {
+    examinees = std::move(source->sheets.front());
+  } else {
+    examinees = std::make_unique<spreadsheet::Sheet>();
+  }
+  examinees->name = data::kExamineeSheet;
+  examinees->visibility = spreadsheet::Visibility::Visible;
+  examinees->view.tab_selected = true;
+  examinees->passthrough = {};
+  examinees->pictures.clear();  // the images stay with the source book
+  auto rooms = std::make_unique<spreadsheet::Sheet>();
+  rooms->name = data::kRoomSheet;
+  spreadsheet::Row& heading = spreadsheet::cells::row_at(*rooms, data::kRoomHeadingRow);
+  for (int32_t c = 0; c < data::kRoomColumnCount; ++c) {
+    spreadsheet::Cell cell;
+    cell.col = c + 1;
+    cell.value = data::kRoomHeadings[c];
+    heading.cells.push_back(std::move(cell));
+  }
+  book->sheets.push_back(std::move(examinees));
+  book->sheets.push_back(std::move(rooms));
+  book->active_sheet = 0;
+  return book;
+}
+
+ImportResult import_data_file(const std::string& input, const std::string& output, bool force) {
+  std::unique_ptr<spreadsheet::Workbook> source = readers::read_any(input);
+  std::string target = output.empty() ? spreadsheet::xlsx_path_for(*source) : output;
+  if (target.empty()) {
+    std::filesystem::path p = host::file_path(input);
+    p.replace_extension(".xlsx");
+    target = host::path_text(p);
+  }
+  target = host::absolute_path_text(target);
+  spreadsheet::refuse_overwriting_source(*source, target);
+  if (host::absolute_path_text(input) == target)
+    throw host::HostError::host(host::kRefused, "输出文件不能是输入文件本身：“" + target + "”");
+  std::error_code ec;
+  if (!force && std::filesystem::exists(host::file_path(target), ec))
+    throw host::HostError::host(host::kRefused, "“" + target + "”已存在；要替换它，请加 --force");
+  auto book = make_data_workbook(std::move(source), target);
+  ImportResult result;
+  result.output = target;
+  result.rows = static_cast<int32_t>(book->sheets.front()->rows.size());
+  result.repairs = book->repairs;
+  book->repairs.clear();
+  xlsx::write_workbook(*book, target);
+  return result;
+}
+
+}  // namespace kelv::app
