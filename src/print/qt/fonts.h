@@ -15,6 +15,11 @@ namespace kelv::print {
 // prefers TrueType fonts, whose embedded subsets keep text extractable.
 QString cjk_family();
 
+// "" when font name `name` draws with its own face or the face chosen for
+// it; else a note for the user naming the face that is missing, the one
+// used instead and the package that brings the missing one.
+std::string font_note(const std::string& name);
+
 // The installed family that draws font name `name` (for a Chinese font
 // name that is not installed: its Latin text; Chinese text always falls
 // back to cjk_family()).
