@@ -141,9 +141,24 @@ QFont text_font(const std::string& name, double points, double units_per_point) 
   return font;
 }
 
+void set_bold(QFont& font, bool bold) {
+  font.setBold(bold);
+  QStringList families = font.families();
+  if (!bold || families.isEmpty()) return;
+  // Qt emboldens a face that has no bold style unless FreeType calls it
+  // fixed-width, as it calls the Ming and Kai faces (their Latin letters
+  // are): bold text in them is drawn with the Hei face, which it emboldens.
+  const QString& first = families.front();
+  if (first != kSong && first != kKai) return;
+  const QString hei = installed(kHei) ? QString(kHei) : cjk_family();
+  if (hei.isEmpty() || hei == first) return;
+  families.front() = hei;
+  font.setFamilies(families);
+}
+
 QFont cell_font(const spreadsheet::Font& f, double units_per_point) {
   QFont font = text_font(f.name, f.size > 0 ? f.size : 11, units_per_point);
-  font.setBold(f.bold);
+  set_bold(font, f.bold);
   font.setItalic(f.italic);
   font.setStrikeOut(f.strike);
   font.setUnderline(!f.underline.empty() && f.underline != "none");

@@ -29,6 +29,10 @@ QString resolve_family(const std::string& name);
 // point (its size rounded to whole device pixels).
 QFont cell_font(const spreadsheet::Font& f, double units_per_point);
 
+// Makes `font` bold or not; bold text in a face Qt cannot embolden (the
+// Ming and Kai faces) is drawn with a Hei face instead.
+void set_bold(QFont& font, bool bold);
+
 // A font drawing font name `name` at `points` points, at `units_per_point`
 // device units per point.
 QFont text_font(const std::string& name, double points, double units_per_point);

@@ -149,7 +149,7 @@ void PagePainter::paint_edge(QPainter& p, const SheetLayout& layout, const std::
       double points = (f.size > 0 ? f.size : base.size) * scale;
       if (f.superscript || f.subscript) points *= 0.7;
       QFont font = text_font(f.font.empty() ? base.name : f.font, points, dpu);
-      font.setBold(f.bold);
+      set_bold(font, f.bold);
       font.setItalic(f.italic);
       font.setStrikeOut(f.strike);
       font.setUnderline(f.underline || f.double_underline);
