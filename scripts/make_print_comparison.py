@@ -47,6 +47,22 @@ def render(pdf, page, out_prefix):
     return Image.open(out_prefix + ".png").convert("RGB")
 
 
+def words(pdf):
+    text = subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True,
+                          check=True).stdout
+    return [set(page.split()) for page in text.split("\f")]
+
+
+def same_page(mine, page, theirs):
+    """The page of `theirs` whose words are most like those of `mine`'s
+    page (LibreOffice may print a sheet on more pages, shifting the rest)."""
+    a = words(mine)[page - 1]
+    pages = words(theirs)
+    best = max(range(len(pages)),
+               key=lambda i: len(a & pages[i]) / max(1, len(a | pages[i])))
+    return best + 1
+
+
 def hand_made(path):
     """A workbook of the cases the sample tables do not show."""
     wb = openpyxl.Workbook()
@@ -143,7 +159,8 @@ def main():
                     continue  # one page
                 page = pages[name] + k
                 left = render(mine, page, os.path.join(work, "k-%s-%d" % (slug, k)))
-                right = render(theirs, page, os.path.join(work, "l-%s-%d" % (slug, k)))
+                right = render(theirs, same_page(mine, page, theirs),
+                               os.path.join(work, "l-%s-%d" % (slug, k)))
                 side_by_side(left, right, "%s 第 %d 页" % (name, k + 1),
                              os.path.join(DOCS, "%s-%d.png" % (slug, k + 1)), font)
         made = os.path.join(work, "手工表.xlsx")

@@ -235,6 +235,8 @@ void CellPainter::paint(QPainter& p, const CellArea& area) {
   if (area.grid_lines) {
     QPen pen(area.grid_color);
     pen.setWidthF(std::max(1.0, area.grid_width * u));
+    // A hairline: the finest line the device draws.
+    if (area.grid_width <= 0) pen = QPen(area.grid_color, 0);
     p.setPen(pen);
     const QRectF all = rect_of(r1, c1, r2, c2);
     for (int32_t r = r1; r <= r2 + 1; ++r) {

@@ -51,8 +51,8 @@ struct CellArea {
   // placed in points from that corner, are drawn from it.
   QPointF sheet_origin;
   bool grid_lines = false;
-  // Grid lines' colour and width in points (light on screen; paper prints
-  // them black and fine, as the office suites do).
+  // Grid lines' colour and width in points, 0 for a hairline (light on
+  // screen; paper prints them as black hairlines, as the office suites do).
   QColor grid_color = QColor(0xD4, 0xD4, 0xD4);
   double grid_width = 0.75;
   // Whether cells just outside the area draw the side they share with it

@@ -24,9 +24,9 @@ struct EdgeLine {
   double width = 0, ascent = 0, descent = 0;
 };
 
-// Printed grid lines and the lines around headings: black hairlines of a
-// tenth of a point.
-constexpr double kGridWidth = 0.1;
+// Printed grid lines and the lines around headings: black hairlines, the
+// finest line the printer draws (a cosmetic pen of width 0).
+constexpr double kGridWidth = 0;
 
 QString column_letters(int32_t column) {
   QString s;
@@ -99,8 +99,7 @@ void PagePainter::paint_headings(QPainter& p, const SheetLayout& layout, const P
                           : page.title_columns ? *page.title_columns
                                                : page.body;
   const double top = top_left.y * dpu - height, left = top_left.x * dpu - width;
-  QPen pen(Qt::black);
-  pen.setWidthF(std::max(1.0, kGridWidth * dpu));
+  const QPen pen(Qt::black, kGridWidth);
   p.save();
   p.setPen(pen);
   p.setFont(text_font("Arial", 10 * layout.scale, dpu));
