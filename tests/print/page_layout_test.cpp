@@ -293,6 +293,17 @@ TEST_F(PageLayoutTest, TextRunningOnWidensTheRangeAndEmptyPagesAreLeftOut) {
   EXPECT_EQ(used_range(book_, sheet()), (host::Rect{1, 1, 100, 2}));
 }
 
+TEST_F(PageLayoutTest, PrintedHeadingsTakeTheirRoomBeforeTheCells) {
+  fill(100, 2, 20.1);  // 733.9 pt of paper: 36 rows a page
+  EXPECT_EQ(first_rows(layout()), (std::vector<int32_t>{1, 37, 73}));
+  sheet().page_setup.print_headings = true;
+  const SheetLayout l = layout();
+  // 12.8 pt of column letters leave room for 35 rows.
+  EXPECT_EQ(first_rows(l), (std::vector<int32_t>{1, 36, 71}));
+  EXPECT_DOUBLE_EQ(l.pages[1].body.x, 0.7 * 72 + 72 / 2.54);
+  EXPECT_DOUBLE_EQ(l.pages[1].body.y, 0.75 * 72 + 12.8);
+}
+
 TEST_F(PageLayoutTest, MarginsThatLeaveNoRoomFallBackWithANote) {
   fill(5, 2);
   sheet().page_setup.left_margin = 5;
