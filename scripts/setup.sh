@@ -19,7 +19,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev qt6-translations-l10n
   python3 python3-openpyxl python3-pil
-  fonts-wqy-microhei fonts-crosextra-carlito fonts-liberation2 poppler-utils
+  fonts-wqy-microhei fonts-wqy-zenhei fonts-arphic-uming fonts-arphic-ukai
+  fonts-crosextra-carlito fonts-liberation2 poppler-utils
 )
 windows=0
 bench=0
@@ -110,6 +111,9 @@ need_font() {  # FAMILY PACKAGE
   fc-list ":family=$1" family 2>/dev/null | grep -q . || problems+=("the font $1 (package $2)")
 }
 need_font "WenQuanYi Micro Hei" fonts-wqy-microhei
+need_font "WenQuanYi Zen Hei" fonts-wqy-zenhei
+need_font "AR PL UMing CN" fonts-arphic-uming
+need_font "AR PL UKai CN" fonts-arphic-ukai
 need_font "Liberation Sans" fonts-liberation2
 need_font Carlito fonts-crosextra-carlito
 need_header stb/stb_image.h libstb-dev

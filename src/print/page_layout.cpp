@@ -20,6 +20,12 @@ using spreadsheet::Workbook;
 // the page are not pushed off it by rounding.
 constexpr double kSlack = 0.01;
 
+// Row and column headings, when printed: a column of row numbers a
+// centimetre wide and a row of column letters 12.8 points high, scaled
+// with the page, as LibreOffice prints them.
+constexpr double kHeadingWidth = 72 / 2.54;
+constexpr double kHeadingHeight = 12.8;
+
 struct Span {
   int32_t first = 0, last = 0;
 };
@@ -202,6 +208,7 @@ struct Axis {
   std::optional<Span> titles;
   double room = 0;  // printable size, points on paper
   const std::set<int32_t>* breaks = nullptr;
+  double heading = 0;  // row or column headings printed before the cells, points unscaled
 };
 
 std::vector<Span> cut_axis(const Track& track, const Axis& axis, double scale, bool manual) {
@@ -211,7 +218,7 @@ std::vector<Span> cut_axis(const Track& track, const Axis& axis, double scale, b
     title_size = track.span(axis.titles->first, axis.titles->last);
     titles_end = axis.titles->last;
   }
-  return cut(track, axis.area, axis.room / scale, title_size, titles_end,
+  return cut(track, axis.area, axis.room / scale - axis.heading, title_size, titles_end,
              manual ? axis.breaks : nullptr);
 }
 
@@ -445,9 +452,12 @@ Page place_page(const SheetLayout& out, const spreadsheet::PageSetupModel& ps, c
       repeat_cols ? out.columns.span(title_cols->first, title_cols->last) * s : 0;
   const double body_w = out.columns.span(cols.first, cols.last) * s;
   const double body_h = out.rows.span(rows.first, rows.last) * s;
+  const double heading_w = out.heading_width * s, heading_h = out.heading_height * s;
   double x = out.margins.left, y = out.margins.top;
-  if (ps.horizontal_centered) x += std::max(0.0, (room_w - title_w - body_w) / 2);
-  if (ps.vertical_centered) y += std::max(0.0, (room_h - title_h - body_h) / 2);
+  if (ps.horizontal_centered) x += std::max(0.0, (room_w - heading_w - title_w - body_w) / 2);
+  if (ps.vertical_centered) y += std::max(0.0, (room_h - heading_h - title_h - body_h) / 2);
+  x += heading_w;
+  y += heading_h;
   page.body = {
       {rows.first, cols.first, rows.last, cols.last}, x + title_w, y + title_h, body_w, body_h};
   if (repeat_rows)
@@ -480,6 +490,10 @@ SheetLayout layout_sheet(const Workbook& book, int32_t sheet_index) {
   SheetLayout out;
   out.sheet_index = sheet_index;
   out.grid_lines = ps.print_grid_lines;
+  if (ps.print_headings) {
+    out.heading_width = kHeadingWidth;
+    out.heading_height = kHeadingHeight;
+  }
   set_paper(ps, sheet, out);
 
   const std::vector<host::Rect> areas = printed_areas(book, sheet, sheet_index);
@@ -508,10 +522,10 @@ SheetLayout layout_sheet(const Workbook& book, int32_t sheet_index) {
   if (titles.columns) title_cols = Span{titles.columns->first, titles.columns->second};
 
   auto row_axis = [&](const host::Rect& a) {
-    return Axis{{a.row1, a.row2}, title_rows, room_h, &sheet.row_breaks};
+    return Axis{{a.row1, a.row2}, title_rows, room_h, &sheet.row_breaks, out.heading_height};
   };
   auto col_axis = [&](const host::Rect& a) {
-    return Axis{{a.col1, a.col2}, title_cols, room_w, &col_breaks};
+    return Axis{{a.col1, a.col2}, title_cols, room_w, &col_breaks, out.heading_width};
   };
 
   // Fitting to pages picks the largest whole percentage (10 % at least)

@@ -76,6 +76,9 @@ struct SheetLayout {
   double scale = 1;  // 1 = 100 %
   PageOrder order = PageOrder::DownThenOver;
   bool grid_lines = false;
+  // Row and column headings printed left of and above the cells (0: none),
+  // points unscaled; the blocks of each page lie beside them.
+  double heading_width = 0, heading_height = 0;
   Track rows, columns;  // the sheet's geometry, unscaled
   std::vector<Page> pages;
   // What the layout had to settle on its own (an unknown paper code, margins

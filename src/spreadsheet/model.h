@@ -237,7 +237,9 @@ struct Sheet {
   std::vector<Row> rows;                  // rows[r - 1]; may be shorter than the last row
   std::map<int32_t, ColumnInfo> columns;  // by column number
   double default_row_height = 14.25;      // points
-  double default_column_width = 8.43;     // character units
+  // Column width in the file's units (digits of the default font plus the
+  // cell margins): the standard width, 64 pixels of 7-pixel digits.
+  double default_column_width = 9.140625;
   bool custom_default_height = false;
   std::vector<Rect> merges;
   PageSetupModel page_setup;

@@ -16,6 +16,7 @@
 #include "host/constants.h"
 #include "host/host_error.h"
 #include "spreadsheet/cells.h"
+#include "spreadsheet/geometry.h"
 #include "xlsx/cell_ref.h"
 #include "xlsx/package.h"
 #include "xlsx/row_splitter.h"
@@ -629,9 +630,9 @@ class Reader {
         sheet_.default_column_width = v;
       } else if (const char* b = find_attr(atts, "baseColWidth");
                  b && parse_number(b, &v) && v >= 0) {
-        // Base width in digits plus the cell margins, as the file format defines it.
-        const double d = 7;
-        sheet_.default_column_width = std::trunc((v * d + 5) / d * 256) / 256;
+        // Base width in digits plus the cell margins, in whole steps of 8
+        // pixels, as the office suites draw it.
+        sheet_.default_column_width = spreadsheet::standard_column_width(v, 7);
       }
       if (const char* c = find_attr(atts, "customHeight"))
         sheet_.custom_default_height = parse_bool(c);
@@ -665,6 +666,9 @@ class Reader {
           given = true;
         }
       };
+      // A page setup that names no paper means Letter, the format's default
+      // (why Excel leaves it out on Letter paper).
+      ps.paper_size = 1;
       num("paperSize", ps.paper_size, ps.given.paper_size);
       num("scale", ps.scale, ps.given.scale);
       num("fitToWidth", ps.fit_to_width, ps.given.fit_to_width);

@@ -199,7 +199,7 @@ class Writer {
         sheet_.passthrough.sheet_format_attributes.empty())
       return;
     out_.raw("<sheetFormatPr");
-    if (sheet_.default_column_width != 8.43)
+    if (sheet_.default_column_width != defaults.default_column_width)
       out_.attr("defaultColWidth", sheet_.default_column_width);
     out_.attr("defaultRowHeight", sheet_.default_row_height);
     if (sheet_.custom_default_height) out_.attr("customHeight", "1");
@@ -424,7 +424,9 @@ class Writer {
         rest.empty())
       return;
     out_.raw("<pageSetup");
-    if (paper) out_.attr("paperSize", int64_t{ps.paper_size});
+    // Without paperSize the element means Letter (1), so any other paper is
+    // written whenever the element is, given or not.
+    if (ps.paper_size != 1 || given.paper_size) out_.attr("paperSize", int64_t{ps.paper_size});
     if (scale) out_.attr("scale", int64_t{ps.scale});
     if (first && ps.first_page_number > 0)
       out_.attr("firstPageNumber", int64_t{ps.first_page_number});

@@ -40,7 +40,7 @@ TEST(SheetLook, SheetAxesTakeRowHeightsColumnWidthsAndHiddenLines) {
   EXPECT_EQ(rows.size(2), 19);  // 14.25 points
   EXPECT_EQ(rows.size(3), 0);
   const Axis cols = column_axis(sheet, 4, 7);
-  EXPECT_EQ(cols.size(1), 59);
+  EXPECT_EQ(cols.size(1), 64);  // the standard width
   EXPECT_EQ(cols.size(2), 21);
   EXPECT_EQ(cols.size(3), 0);
   EXPECT_EQ(column_letters(1), "A");

@@ -122,19 +122,19 @@ TEST_F(PageLayoutTest, ManualBreaksStartPagesAndCombineWithAutomaticOnes) {
 
 TEST_F(PageLayoutTest, ColumnsBreakAcrossAndPagesFollowThePageOrder) {
   fill(50, 12);
-  // Columns of 8.43 characters are 44.25 pt; A4 less 0.7 in each side
-  // leaves 494.5 pt: 11 columns.
+  // Columns of the standard width are 48 pt (64 px); A4 less 0.7 in each
+  // side leaves 494.5 pt: 10 columns.
   SheetLayout l = layout();
   ASSERT_EQ(l.pages.size(), 4u);
   EXPECT_EQ(first_rows(l), (std::vector<int32_t>{1, 37, 1, 37}));  // down, then over
-  EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 1, 12, 12}));
-  EXPECT_EQ(l.pages[0].body.cells.col2, 11);
+  EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 1, 11, 11}));
+  EXPECT_EQ(l.pages[0].body.cells.col2, 10);
 
   sheet().passthrough.page_setup_attributes = " pageOrder=\"overThenDown\"";
   l = layout();
   EXPECT_EQ(l.order, PageOrder::OverThenDown);
   EXPECT_EQ(first_rows(l), (std::vector<int32_t>{1, 1, 37, 37}));
-  EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 12, 1, 12}));
+  EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 11, 1, 11}));
 
   // Manual column breaks come from the sheet's colBreaks element; hidden
   // columns take no room.
@@ -146,7 +146,7 @@ TEST_F(PageLayoutTest, ColumnsBreakAcrossAndPagesFollowThePageOrder) {
   sheet().columns[2].hidden = true;
   l = layout();
   EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 1, 5, 5}));
-  EXPECT_EQ(l.pages[0].body.width, 3 * 44.25);
+  EXPECT_EQ(l.pages[0].body.width, 3 * 48);
 }
 
 TEST_F(PageLayoutTest, ScaleShrinksOrGrowsWhatFitsOnAPage) {
@@ -156,7 +156,7 @@ TEST_F(PageLayoutTest, ScaleShrinksOrGrowsWhatFitsOnAPage) {
   EXPECT_DOUBLE_EQ(l.scale, 0.5);
   EXPECT_EQ(first_rows(l), (std::vector<int32_t>{1, 74}));
   EXPECT_DOUBLE_EQ(l.pages[0].body.height, 73 * 20 * 0.5);
-  EXPECT_DOUBLE_EQ(l.pages[0].body.width, 2 * 44.25 * 0.5);
+  EXPECT_DOUBLE_EQ(l.pages[0].body.width, 2 * 48 * 0.5);
 
   sheet().page_setup.scale = 1000;  // out of range: held at 400 %
   EXPECT_DOUBLE_EQ(layout().scale, 4.0);
@@ -174,11 +174,11 @@ TEST_F(PageLayoutTest, FittingPicksTheLargestScaleThatFits) {
   ASSERT_EQ(l.pages.size(), 1u);
   EXPECT_EQ(l.pages[0].body.cells, (host::Rect{1, 1, 100, 14}));
 
-  // One page wide, as many down as needed: 14 columns of 44.25 pt into 494.5 pt.
+  // One page wide, as many down as needed: 14 columns of 48 pt into 494.5 pt.
   sheet().page_setup.fit_to_height = 0;
   l = layout();
-  EXPECT_DOUBLE_EQ(l.scale, 0.79);
-  EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 1, 1}));
+  EXPECT_DOUBLE_EQ(l.scale, 0.73);
+  EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 1}));
 
   // Content that already fits is printed at 100 %.
   sheet().page_setup.fit_to_width = 5;
@@ -205,16 +205,16 @@ TEST_F(PageLayoutTest, PrintTitlesRepeatOnLaterPagesAndTakeTheirRoom) {
   EXPECT_EQ(first_rows(l), (std::vector<int32_t>{1, 37, 71, 1, 37, 71}));
   EXPECT_FALSE(l.pages[0].title_rows);
   ASSERT_TRUE(l.pages[1].title_rows);
-  EXPECT_EQ(l.pages[1].title_rows->cells, (host::Rect{1, 1, 2, 11}));
+  EXPECT_EQ(l.pages[1].title_rows->cells, (host::Rect{1, 1, 2, 10}));
   EXPECT_DOUBLE_EQ(l.pages[1].title_rows->y, 54);
   EXPECT_DOUBLE_EQ(l.pages[1].body.y, 54 + 40);
   // The second column band repeats column A at its left, and the corner.
   const Page& p = l.pages[4];
-  EXPECT_EQ(p.body.cells.col1, 12);
+  EXPECT_EQ(p.body.cells.col1, 11);
   ASSERT_TRUE(p.title_columns && p.title_corner);
   EXPECT_EQ(p.title_columns->cells, (host::Rect{37, 1, 70, 1}));
   EXPECT_EQ(p.title_corner->cells, (host::Rect{1, 1, 2, 1}));
-  EXPECT_DOUBLE_EQ(p.body.x, 0.7 * 72 + 44.25);
+  EXPECT_DOUBLE_EQ(p.body.x, 0.7 * 72 + 48);
   EXPECT_FALSE(l.pages[3].title_rows);
   EXPECT_TRUE(l.pages[3].title_columns);
 }
@@ -258,7 +258,7 @@ TEST_F(PageLayoutTest, UsedRangeCountsValuesBordersFillsAndPictures) {
   pic.top = 100;
   pic.height = 42.5;  // to 142.5 pt: ten rows of 14.25 pt
   pic.left = 200;
-  pic.width = 100;  // 300 pt: inside column G (265.5 - 309.75)
+  pic.width = 100;  // 300 pt: inside column G (288 - 336)
   sheet().pictures.push_back(pic);
   EXPECT_EQ(used_range(book_, sheet()), (host::Rect{1, 1, 10, 7}));
 
@@ -272,18 +272,18 @@ TEST_F(PageLayoutTest, UsedRangeCountsValuesBordersFillsAndPictures) {
 }
 
 TEST_F(PageLayoutTest, TextRunningOnWidensTheRangeAndEmptyPagesAreLeftOut) {
-  // 40 Chinese characters at 11 pt from column B reach about 487 pt: into
-  // column L (from 486.75 pt), past the 11 columns of the first page.
+  // 40 Chinese characters at 11 pt from column B reach about 491 pt: into
+  // column K (from 480 pt), past the 10 columns of the first page.
   std::string text;
   for (int i = 0; i < 40; ++i) text += "座";
   spreadsheet::cells::get(sheet(), 2, 2).value = host::Variant(text);
   spreadsheet::cells::get(sheet(), 100, 1).value = host::Variant(1.0);
-  EXPECT_EQ(used_range(book_, sheet()), (host::Rect{1, 1, 100, 12}));
+  EXPECT_EQ(used_range(book_, sheet()), (host::Rect{1, 1, 100, 11}));
   // Of the four pages (51 rows of 14.25 pt each), the second of the second
   // column band holds nothing; its first holds the text running on.
   SheetLayout l = layout();
   EXPECT_EQ(first_rows(l), (std::vector<int32_t>{1, 52, 1}));
-  EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 1, 12}));
+  EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 1, 11}));
   EXPECT_EQ(l.pages[2].sheet_page, 3);
 
   // Wrapped text stays in its cell.
@@ -291,6 +291,17 @@ TEST_F(PageLayoutTest, TextRunningOnWidensTheRangeAndEmptyPagesAreLeftOut) {
   wrapped.alignment.wrap_text = true;
   spreadsheet::cells::get(sheet(), 2, 2).style = book_.styles.intern(wrapped);
   EXPECT_EQ(used_range(book_, sheet()), (host::Rect{1, 1, 100, 2}));
+}
+
+TEST_F(PageLayoutTest, PrintedHeadingsTakeTheirRoomBeforeTheCells) {
+  fill(100, 2, 20.1);  // 733.9 pt of paper: 36 rows a page
+  EXPECT_EQ(first_rows(layout()), (std::vector<int32_t>{1, 37, 73}));
+  sheet().page_setup.print_headings = true;
+  const SheetLayout l = layout();
+  // 12.8 pt of column letters leave room for 35 rows.
+  EXPECT_EQ(first_rows(l), (std::vector<int32_t>{1, 36, 71}));
+  EXPECT_DOUBLE_EQ(l.pages[1].body.x, 0.7 * 72 + 72 / 2.54);
+  EXPECT_DOUBLE_EQ(l.pages[1].body.y, 0.75 * 72 + 12.8);
 }
 
 TEST_F(PageLayoutTest, MarginsThatLeaveNoRoomFallBackWithANote) {

@@ -60,19 +60,10 @@ void check_demo(int32_t examinees) {
   for (size_t i = 0; i < plans.size(); ++i) {
     const SheetLayout& layout = job.sheets()[i];
     EXPECT_EQ(book->sheets[static_cast<size_t>(layout.sheet_index)]->name, plans[i].name);
-    // The seating record's columns keep the sheet's default width, which
-    // the engine takes as 8.43 characters (59 pixels) and LibreOffice as
-    // its standard 64 pixels, so its second band of columns starts one
-    // column later here; its pages and their rows agree.
-    const bool rows_only = plans[i].name == "排座记录";
-    std::vector<std::string> pages, expected;
-    for (const Page& p : layout.pages) {
-      std::string page = std::to_string(p.body.cells.row1);
-      if (!rows_only) page.append(":").append(std::to_string(p.body.cells.col1));
-      pages.push_back(page);
-    }
-    for (const std::string& page : plans[i].pages)
-      expected.push_back(rows_only ? page.substr(0, page.find(':')) : page);
+    std::vector<std::string> pages;
+    for (const Page& p : layout.pages)
+      pages.push_back(std::to_string(p.body.cells.row1) + ":" + std::to_string(p.body.cells.col1));
+    const std::vector<std::string>& expected = plans[i].pages;
     EXPECT_EQ(pages, expected) << plans[i].name;
   }
 }

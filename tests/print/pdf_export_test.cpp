@@ -197,6 +197,43 @@ TEST_F(PdfExport, APictureDrawnManyTimesIsStoredOnce) {
   EXPECT_GE(count_of(uses, " image "), 30u);
 }
 
+// Words read back from the PDF as they were typed (no "ﬁ" or "ﬀ" glyph
+// standing for two letters), and each Chinese font name draws with a face
+// of its kind, embedded so its text is extractable.
+TEST_F(PdfExport, TextReadsBackAsTypedInTheFaceOfItsKind) {
+  spreadsheet::Workbook book;
+  book.sheets.push_back(std::make_unique<spreadsheet::Sheet>());
+  spreadsheet::Sheet& sheet = *book.sheets[0];
+  sheet.name = "字体";
+  sheet.columns[1].width = 40;
+  const std::pair<const char*, const char*> fonts[] = {
+      {"Calibri", "left-aligned office fifty afflicted"},
+      {"宋体", "宋体考场安排"},
+      {"仿宋", "仿宋准考证"},
+      {"楷体", "楷体签到表"},
+      {"黑体", "黑体门贴"},
+      {"微软雅黑", "雅黑桌贴"},
+  };
+  int32_t row = 1;
+  for (const auto& [font, text] : fonts) {
+    spreadsheet::Style style;
+    style.font.name = font;
+    spreadsheet::Cell& cell = spreadsheet::cells::get(sheet, row++, 1);
+    cell.style = book.styles.intern(style);
+    cell.value = host::Variant(text);
+  }
+  const PrintJob job(book, {0});
+  const fs::path pdf = dir / "fonts.pdf";
+  ASSERT_TRUE(write_pdf(job, pdf.string()));
+  const std::string text = run("pdftotext '" + pdf.string() + "' -");
+  for (const auto& [font, written] : fonts)
+    EXPECT_NE(text.find(written), std::string::npos) << font;
+  const std::string listed = run("pdffonts '" + pdf.string() + "'");
+  for (const char* face : {"UMing", "UKai", "ZenHei", "MicroHei"})
+    EXPECT_NE(listed.find(face), std::string::npos) << listed;
+  EXPECT_TRUE(font_notes(job).empty());
+}
+
 TEST_F(PdfExport, AStoppedOrFailedExportLeavesTheOldFileAsItWas) {
   spreadsheet::Workbook book;
   book.sheets.push_back(std::make_unique<spreadsheet::Sheet>());

@@ -1,6 +1,7 @@
 // Pages drawn as images: what the page model places lands where it says,
-// repeated title rows are drawn on later pages, grid lines only when the
-// sheet asks for them, borders and diagonals on their cells.
+// repeated title rows are drawn on later pages, grid lines (black) only
+// when the sheet asks for them, borders and diagonals on their cells and
+// never from a cell of another page, headings, and long words wrapped.
 #include <gtest/gtest.h>
 
 #include "print/qt/page_painter.h"
@@ -45,9 +46,9 @@ class PagePainterTest : public ::testing::Test {
     PagePainter painter(job);
     return painter.image(index, 1.0);
   }
-  // Columns are 44.25 pt; the body starts at (72, 72).
+  // Columns are 48 pt (64 px); the body starts at (72, 72).
   static QPoint cell_point(int32_t row, int32_t col, double dx = 22, double dy = 10) {
-    return QPoint(static_cast<int>(72 + (col - 1) * 44.25 + dx),
+    return QPoint(static_cast<int>(72 + (col - 1) * 48 + dx),
                   static_cast<int>(72 + (row - 1) * 20 + dy));
   }
 
@@ -83,11 +84,83 @@ TEST_F(PagePainterTest, TitleRowsAreDrawnAgainAtTheTopOfLaterPages) {
   EXPECT_EQ(QColor(second.pixel(cell_point(2, 2))), QColor(Qt::white));
 }
 
+// The darkest grey of the pixels around a point.
+int darkest_near(const QImage& image, QPoint at, int reach = 1) {
+  int darkest = 255;
+  for (int dx = -reach; dx <= reach; ++dx)
+    for (int dy = -reach; dy <= reach; ++dy)
+      darkest = std::min(darkest, qGray(image.pixel(at + QPoint(dx, dy))));
+  return darkest;
+}
+
 TEST_F(PagePainterTest, GridLinesOnlyWhenTheSheetAsksForThem) {
   const QPoint line = cell_point(10, 4, 0, 10);  // between C10 and D10
   EXPECT_EQ(QColor(page(0).pixel(line)), QColor(Qt::white));
   sheet().page_setup.print_grid_lines = true;
-  EXPECT_NE(QColor(page(0).pixel(line)), QColor(Qt::white));
+  // Printed grid lines are black hairlines, not the screen's light grey.
+  EXPECT_LT(darkest_near(page(0), line), 150);
+}
+
+// Rows are 20 pt and the paper has 698 pt between the margins: rows 1-34
+// on the first page, 35-68 on the second.
+TEST_F(PagePainterTest, APageDrawsTheBordersOfItsOwnCellsOnly) {
+  spreadsheet::Style underlined;
+  underlined.border.bottom.style = "medium";
+  const uint32_t id = book_.styles.intern(underlined);
+  for (int32_t c = 2; c <= 4; ++c) get(sheet(), 34, c).style = id;
+  EXPECT_LT(darkest_near(page(0), cell_point(35, 3, 22, 0)), 100);  // under row 34
+  // The second page starts with row 35: no line above it.
+  const QImage second = page(1);
+  for (int32_t c = 2; c <= 4; ++c)
+    EXPECT_EQ(darkest_near(second, cell_point(1, c, 22, 0), 2), 255) << c;
+  // Row 35's own top border is drawn there.
+  spreadsheet::Style overlined;
+  overlined.border.top.style = "medium";
+  get(sheet(), 35, 3).style = book_.styles.intern(overlined);
+  EXPECT_LT(darkest_near(page(1), cell_point(1, 3, 22, 0)), 100);
+}
+
+TEST_F(PagePainterTest, HeadingsPrintWhenTheSheetAsksForThem) {
+  sheet().page_setup.print_headings = true;
+  const QImage first = page(0);
+  // The cells move right by the row numbers' centimetre and down by the
+  // letters' 12.8 pt.
+  const QPoint shift(static_cast<int>(72 / 2.54), 13);
+  EXPECT_EQ(QColor(first.pixel(cell_point(1, 2) + shift)), QColor(Qt::red));
+  // "B" above column B, "3" left of row 3: ink in their boxes.
+  auto ink = [&](QRect box) {
+    int dark = 0;
+    for (int x = box.left() + 3; x < box.right() - 2; ++x)
+      for (int y = box.top() + 3; y < box.bottom() - 2; ++y) dark += qGray(first.pixel(x, y)) < 128;
+    return dark;
+  };
+  EXPECT_GT(ink(QRect(cell_point(1, 2, 0, 0) + QPoint(shift.x(), 0), QSize(48, 13))), 3);
+  EXPECT_GT(ink(QRect(QPoint(72, cell_point(3, 1, 0, 0).y() + 13), QSize(28, 20))), 3);
+  // Without them, none of it.
+  sheet().page_setup.print_headings = false;
+  EXPECT_EQ(QColor(page(0).pixel(cell_point(1, 2) + shift)), QColor(Qt::white));
+}
+
+TEST_F(PagePainterTest, AWordWiderThanItsWrappedCellBreaksInsideIt) {
+  spreadsheet::Style wrapped;
+  wrapped.alignment.wrap_text = true;
+  wrapped.alignment.vertical = "top";
+  get(sheet(), 3, 3).style = book_.styles.intern(wrapped);
+  get(sheet(), 3, 3).value = host::Variant("abcdefghijklmnopqrstuvwxyz0123456789");
+  spreadsheet::cells::row_at(sheet(), 3).height = 80;
+  const QImage image = page(0);
+  // Ink on the cell's second and third lines, not only on its first.
+  const QPoint top_left = cell_point(3, 3, 0, 0);
+  auto dark_in = [&](int from, int to) {
+    int dark = 0;
+    for (int x = top_left.x() + 1; x < top_left.x() + 47; ++x)
+      for (int y = top_left.y() + from; y < top_left.y() + to; ++y)
+        dark += qGray(image.pixel(x, y)) < 128;
+    return dark;
+  };
+  EXPECT_GT(dark_in(0, 15), 0);
+  EXPECT_GT(dark_in(16, 30), 0);
+  EXPECT_GT(dark_in(31, 45), 0);
 }
 
 // Text turned up, turned down or stacked runs along a tall narrow block

@@ -1,4 +1,7 @@
+#include "spreadsheet/geometry.h"
+
 #include "engine_fixture.h"
+#include "spreadsheet/model.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -13,12 +16,24 @@ TEST_F(EngineTest, RowsHaveTheSheetsDefaultHeight) {
 }
 
 TEST_F(EngineTest, ColumnWidthsInPointsFollowTheDigitWidth) {
-  // 8.43 characters of a 7-pixel digit: 59 pixels.
-  EXPECT_DOUBLE_EQ(cell(1, 2).left(), 44.25);
+  // A column of the standard width: 64 pixels.
+  EXPECT_DOUBLE_EQ(cell(1, 2).left(), 48);
   ws().columns(1).set_column_width(20);  // 140 pixels
   EXPECT_DOUBLE_EQ(cell(1, 2).left(), 105);
   EXPECT_DOUBLE_EQ(cell(1, 1).width(), 105);
-  EXPECT_DOUBLE_EQ(cell(1, 3).left(), 105 + 44.25);
+  EXPECT_DOUBLE_EQ(cell(1, 3).left(), 105 + 48);
+  // A width as the file gives it counts the cell margins: 8.43 is 59 pixels.
+  ws().columns(1).set_column_width(8.43);
+  EXPECT_DOUBLE_EQ(cell(1, 1).width(), 44.25);
+}
+
+TEST(ColumnWidth, TheStandardWidthIsWholeStepsOfEightPixels) {
+  // 8 digits of 7 pixels and 5 of margins: 61, drawn as 64 (8.43 digits).
+  EXPECT_EQ(column_width_pixels(standard_column_width(8, 7), 7), 64);
+  EXPECT_EQ(standard_column_width(8, 7), 9.140625);
+  EXPECT_EQ(column_width_pixels(standard_column_width(8, 8), 8), 72);
+  EXPECT_EQ(column_width_pixels(standard_column_width(10, 7), 7), 80);
+  EXPECT_EQ(column_width_pixels(Sheet().default_column_width, 7), 64);
 }
 
 TEST_F(EngineTest, HiddenRowsAndColumnsCountAsZero) {
@@ -36,9 +51,9 @@ TEST_F(EngineTest, GeometryOfAMergedArea) {
   block(2, 2, 3, 3).merge();
   host::Range area = cell(3, 3).merge_area();
   EXPECT_DOUBLE_EQ(area.top(), 14.25);
-  EXPECT_DOUBLE_EQ(area.left(), 44.25);
+  EXPECT_DOUBLE_EQ(area.left(), 48);
   EXPECT_DOUBLE_EQ(area.height(), 14.25 + 20);
-  EXPECT_DOUBLE_EQ(area.width(), 44.25 + 52.5);
+  EXPECT_DOUBLE_EQ(area.width(), 48 + 52.5);
 }
 
 TEST_F(EngineTest, UnionSetsEveryRowAndColumnOfEveryArea) {
@@ -50,7 +65,7 @@ TEST_F(EngineTest, UnionSetsEveryRowAndColumnOfEveryArea) {
   EXPECT_EQ(cell(6, 1).row_height(), 25);
   engine.union_of(ws().columns(2), ws().columns(4)).set_column_width(3);
   EXPECT_EQ(cell(1, 2).column_width(), 3);
-  EXPECT_EQ(cell(1, 3).column_width(), 8.43);
+  EXPECT_EQ(cell(1, 3).column_width(), Sheet().default_column_width);
   EXPECT_EQ(cell(1, 4).column_width(), 3);
 }
 
@@ -89,11 +104,11 @@ TEST_F(EngineTest, DirectModelChangesAreSeenAfterModelChanged) {
 }
 
 TEST_F(EngineTest, LeftFollowsColumnsAddedByFormats) {
-  EXPECT_DOUBLE_EQ(cell(1, 3).left(), 2 * 44.25);
+  EXPECT_DOUBLE_EQ(cell(1, 3).left(), 2 * 48);
   ws().columns(5).font().set_bold(true);
-  EXPECT_DOUBLE_EQ(cell(1, 7).left(), 6 * 44.25);
+  EXPECT_DOUBLE_EQ(cell(1, 7).left(), 6 * 48);
   ws().columns(9).set_column_width(0);
-  EXPECT_DOUBLE_EQ(cell(1, 10).left(), 8 * 44.25);
+  EXPECT_DOUBLE_EQ(cell(1, 10).left(), 8 * 48);
 }
 
 }  // namespace

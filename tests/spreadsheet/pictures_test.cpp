@@ -58,7 +58,7 @@ TEST_F(PictureTest, InsertsAtTheActiveCellWithItsNaturalSize) {
   cell(2, 2).activate();
   host::Picture& pic = ws().insert_picture(path);
   EXPECT_DOUBLE_EQ(pic.top(), 30);
-  EXPECT_DOUBLE_EQ(pic.left(), 44.25);
+  EXPECT_DOUBLE_EQ(pic.left(), 48);
   EXPECT_DOUBLE_EQ(pic.width(), 90);
   EXPECT_DOUBLE_EQ(pic.height(), 120);
   ASSERT_EQ(model().pictures.size(), 1u);

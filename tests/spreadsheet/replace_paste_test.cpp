@@ -1,4 +1,5 @@
 #include "engine_fixture.h"
+#include "spreadsheet/model.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -92,7 +93,7 @@ TEST_F(PasteTest, PasteBringsValuesFormulasFormatsAndMerges) {
   EXPECT_EQ(cell(13, 4).formula(), "=COUNTIF(D:D,D12)");
   // Sizes stay with the source.
   EXPECT_EQ(cell(12, 4).row_height(), 14.25);
-  EXPECT_EQ(cell(12, 4).column_width(), 8.43);
+  EXPECT_EQ(cell(12, 4).column_width(), Sheet().default_column_width);
 }
 
 TEST_F(PasteTest, PasteRemovesOldMergesInTheDestination) {

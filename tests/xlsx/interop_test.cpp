@@ -236,6 +236,7 @@ ws.page_setup.paperSize = 11
 ws.page_setup.fitToHeight = 0
 ws.page_margins.left = 0.3
 ws.print_options.horizontalCentered = True
+wb.create_sheet('Letter').page_setup.orientation = 'landscape'
 wb.save(sys.argv[1])
 )";
   std::ofstream(checker) << R"(import sys, openpyxl
@@ -254,16 +255,24 @@ print('\n'.join(problems))
 sys.exit(1 if problems else 0)
 )";
   ASSERT_TRUE(test::python_script_passes(maker, {made}));
+  // A page setup naming no paper is on Letter, the format's default.
+  EXPECT_EQ(read_workbook(made)->sheets[3]->page_setup.paper_size, 1);
   write_workbook(*read_workbook(made), saved);
   EXPECT_TRUE(test::python_script_passes(checker, {made, saved}));
   // What the component sets is written, even where it is the default.
   spreadsheet::Engine engine(std::make_shared<XlsxFormat>());
   host::Workbook& book = engine.open_host_workbook(saved);
   book.sheet("DTB").page_setup().set(host::PageSetupProperty::PaperSize, 9);
+  // A sheet given only an orientation keeps its A4 paper in the file: a
+  // page setup without a paper size would read back as Letter.
+  book.sheet("开始").page_setup().set(host::PageSetupProperty::Orientation, 2);
   book.save();
   const std::string dtb = test::read_part(saved, "xl/worksheets/sheet2.xml");
   EXPECT_NE(dtb.find("paperSize=\"9\""), std::string::npos) << dtb;
   EXPECT_EQ(dtb.find("scale="), std::string::npos) << dtb;
+  const auto again = read_workbook(saved);
+  EXPECT_EQ(again->sheets[0]->page_setup.paper_size, 9);
+  EXPECT_EQ(again->sheets[3]->page_setup.paper_size, 1);
 }
 
 }  // namespace

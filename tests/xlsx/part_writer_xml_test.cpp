@@ -121,8 +121,8 @@ TEST(WorksheetXml, ColumnsWithWidthsHiddenAndStyle) {
   s.columns[6].style = 1;
   EXPECT_EQ(element(worksheet(s, 2), "cols"),
             R"(<cols><col min="2" max="3" width="12.625" customWidth="1"/>)"
-            R"(<col min="5" max="5" width="8.43" hidden="1"/>)"
-            R"(<col min="6" max="6" width="8.43" style="1"/></cols>)");
+            R"(<col min="5" max="5" width="9.140625" hidden="1"/>)"
+            R"(<col min="6" max="6" width="9.140625" style="1"/></cols>)");
 }
 
 TEST(WorksheetXml, FrozenPanesAndASelectionInTheView) {
@@ -402,8 +402,8 @@ TEST(DrawingXml, APictureAnchoredBetweenTwoCells) {
       std::string(kDeclaration) +
           R"(<xdr:wsDr xmlns:xdr="http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing" xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
           R"(<xdr:twoCellAnchor editAs="oneCell"><xdr:from><xdr:col>1</xdr:col>)"
-          R"(<xdr:colOff>123825</xdr:colOff><xdr:row>1</xdr:row><xdr:rowOff>9525</xdr:rowOff>)"
-          R"(</xdr:from><xdr:to><xdr:col>3</xdr:col><xdr:colOff>371475</xdr:colOff>)"
+          R"(<xdr:colOff>76200</xdr:colOff><xdr:row>1</xdr:row><xdr:rowOff>9525</xdr:rowOff>)"
+          R"(</xdr:from><xdr:to><xdr:col>3</xdr:col><xdr:colOff>228600</xdr:colOff>)"
           R"(<xdr:row>4</xdr:row><xdr:rowOff>38100</xdr:rowOff></xdr:to><xdr:pic>)"
           R"(<xdr:nvPicPr><xdr:cNvPr id="2" name="图片 1"/><xdr:cNvPicPr>)"
           R"(<a:picLocks noChangeAspect="1"/></xdr:cNvPicPr></xdr:nvPicPr><xdr:blipFill>)"

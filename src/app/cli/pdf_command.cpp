@@ -53,6 +53,7 @@ void add_pdf_command(CLI::App& app) {
     for (const std::string& note : job.notes()) std::cerr << "注意：" << note << "\n";
     if (const std::string warning = print::font_warning(); !warning.empty())
       std::cerr << "注意：" << warning << "\n";
+    for (const std::string& note : print::font_notes(job)) std::cerr << "注意：" << note << "\n";
     // On a terminal, a line for every sheet as it is finished.
     const bool terminal = isatty(STDERR_FILENO) != 0;
     auto progress = [&](const print::JobProgress& p) {

@@ -267,6 +267,7 @@ void PrintPreview::rebuild() {
   count_->setText(QString("/ %1 页").arg(page_count()));
   QStringList notes;
   for (const std::string& note : job_->notes()) notes << QString::fromStdString(note);
+  for (const std::string& note : print::font_notes(*job_)) notes << QString::fromStdString(note);
   notes_->setText(notes.isEmpty() ? QString() : "注意：" + notes.join("；"));
   notes_->setVisible(!notes.isEmpty());
   render();

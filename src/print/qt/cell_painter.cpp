@@ -4,6 +4,7 @@
 #include <QGlyphRun>
 #include <QPen>
 #include <QTextLayout>
+#include <QTextOption>
 #include <algorithm>
 #include <cmath>
 
@@ -18,7 +19,6 @@ using spreadsheet::BorderSide;
 using spreadsheet::Cell;
 using spreadsheet::Style;
 
-const QColor kGridColor(0xD4, 0xD4, 0xD4);
 // Cell padding and indent steps, points.
 constexpr double kPadding = 1.5;
 constexpr double kIndent = 6.75;
@@ -233,8 +233,10 @@ void CellPainter::paint(QPainter& p, const CellArea& area) {
   });
 
   if (area.grid_lines) {
-    QPen pen(kGridColor);
-    pen.setWidthF(std::max(1.0, 0.75 * u));
+    QPen pen(area.grid_color);
+    pen.setWidthF(std::max(1.0, area.grid_width * u));
+    // A hairline: the finest line the device draws.
+    if (area.grid_width <= 0) pen = QPen(area.grid_color, 0);
     p.setPen(pen);
     const QRectF all = rect_of(r1, c1, r2, c2);
     for (int32_t r = r1; r <= r2 + 1; ++r) {
@@ -324,7 +326,10 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
     p.setFont(look.font);
     p.save();
     p.setClipRect(clip, Qt::IntersectClip);
-    p.drawText(inner, horizontal | vertical | Qt::TextWordWrap, text);
+    // Lines break between words, and inside a word wider than the cell.
+    QTextOption option(Qt::Alignment(horizontal | vertical));
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    p.drawText(inner, text, option);
     p.restore();
     return;
   }
@@ -467,14 +472,16 @@ void CellPainter::draw_borders(QPainter& p, const CellArea& area) {
   const double spill = 2.25 * u;
   p.save();
   p.setClipRect(area.clip.adjusted(-spill, -spill, spill, spill));
-  // Cells just outside the area draw only the side they share with it.
-  const int32_t last = std::min(r2 + 1, static_cast<int32_t>(sheet_.rows.size()));
-  for (int32_t r = std::max(1, r1 - 1); r <= last; ++r) {
+  // Cells just outside the area draw only the side they share with it,
+  // when the area asks for them.
+  const int32_t reach = area.neighbour_borders ? 1 : 0;
+  const int32_t last = std::min(r2 + reach, static_cast<int32_t>(sheet_.rows.size()));
+  for (int32_t r = std::max(1, r1 - reach); r <= last; ++r) {
     const auto& row = sheet_.rows[static_cast<size_t>(r - 1)];
     if (row.hidden) continue;
     const bool above = r<r1, below = r> r2;
-    for (auto it = spreadsheet::cells::lower(row, std::max(1, c1 - 1));
-         it != row.cells.end() && it->col <= c2 + 1; ++it) {
+    for (auto it = spreadsheet::cells::lower(row, std::max(1, c1 - reach));
+         it != row.cells.end() && it->col <= c2 + reach; ++it) {
       const int32_t c = it->col;
       const bool before = c<c1, after = c> c2;
       const bool inside_rows = !above && !below, inside_cols = !before && !after;

@@ -51,6 +51,15 @@ struct CellArea {
   // placed in points from that corner, are drawn from it.
   QPointF sheet_origin;
   bool grid_lines = false;
+  // Grid lines' colour and width in points, 0 for a hairline (light on
+  // screen; paper prints them as black hairlines, as the office suites do).
+  QColor grid_color = QColor(0xD4, 0xD4, 0xD4);
+  double grid_width = 0.75;
+  // Whether cells just outside the area draw the side they share with it
+  // (a screen showing a sheet scrolled part way); a printed page draws the
+  // borders of its own cells only, so a page never repeats the last border
+  // of the page before.
+  bool neighbour_borders = true;
   // Grid lines and borders lie this far before the edge they belong to (a
   // screen puts them on the last pixel of the cell before the edge; paper
   // centres them on it).

@@ -10,11 +10,22 @@ namespace kelv::print {
 namespace {
 
 // Font names of office documents and installed fonts that take their place:
-// metric-compatible ones for the Latin fonts, the CJK font for Chinese ones.
+// metric-compatible ones for the Latin fonts, a free face of the same kind
+// for the Chinese ones (Song/Ming for 宋体 and 仿宋, Kai for 楷体, Hei for 黑体
+// and 微软雅黑), each with the Debian package that brings it.
 struct Substitute {
   const char* name;
-  const char* family;  // null: the CJK font
+  const char* family;
+  const char* package = nullptr;  // set for the Chinese faces
 };
+constexpr const char* kSong = "AR PL UMing CN";
+constexpr const char* kKai = "AR PL UKai CN";
+constexpr const char* kHei = "WenQuanYi Zen Hei";
+constexpr const char* kYaHei = "WenQuanYi Micro Hei";
+constexpr const char* kSongPackage = "fonts-arphic-uming";
+constexpr const char* kKaiPackage = "fonts-arphic-ukai";
+constexpr const char* kHeiPackage = "fonts-wqy-zenhei";
+constexpr const char* kYaHeiPackage = "fonts-wqy-microhei";
 constexpr Substitute kSubstitutes[] = {
     {"Calibri", "Carlito"},
     {"Cambria", "Caladea"},
@@ -25,23 +36,39 @@ constexpr Substitute kSubstitutes[] = {
     {"Times", "Liberation Serif"},
     {"Courier New", "Liberation Mono"},
     {"Courier", "Liberation Mono"},
-    {"宋体", nullptr},
-    {"新宋体", nullptr},
-    {"SimSun", nullptr},
-    {"NSimSun", nullptr},
-    {"黑体", nullptr},
-    {"SimHei", nullptr},
-    {"微软雅黑", nullptr},
-    {"Microsoft YaHei", nullptr},
-    {"等线", nullptr},
-    {"DengXian", nullptr},
-    {"楷体", nullptr},
-    {"KaiTi", nullptr},
-    {"仿宋", nullptr},
-    {"FangSong", nullptr},
-    {"幼圆", nullptr},
-    {"隶书", nullptr},
+    {"宋体", kSong, kSongPackage},
+    {"新宋体", kSong, kSongPackage},
+    {"SimSun", kSong, kSongPackage},
+    {"NSimSun", kSong, kSongPackage},
+    {"仿宋", kSong, kSongPackage},
+    {"仿宋_GB2312", kSong, kSongPackage},
+    {"FangSong", kSong, kSongPackage},
+    {"华文宋体", kSong, kSongPackage},
+    {"华文仿宋", kSong, kSongPackage},
+    {"楷体", kKai, kKaiPackage},
+    {"楷体_GB2312", kKai, kKaiPackage},
+    {"KaiTi", kKai, kKaiPackage},
+    {"华文楷体", kKai, kKaiPackage},
+    {"黑体", kHei, kHeiPackage},
+    {"SimHei", kHei, kHeiPackage},
+    {"华文黑体", kHei, kHeiPackage},
+    {"微软雅黑", kYaHei, kYaHeiPackage},
+    {"Microsoft YaHei", kYaHei, kYaHeiPackage},
+    {"等线", kYaHei, kYaHeiPackage},
+    {"DengXian", kYaHei, kYaHeiPackage},
+    {"幼圆", kYaHei, kYaHeiPackage},
+    {"隶书", kKai, kKaiPackage},
 };
+
+const Substitute* substitute_for(const QString& requested) {
+  for (const Substitute& s : kSubstitutes)
+    if (requested.compare(QString::fromUtf8(s.name), Qt::CaseInsensitive) == 0) return &s;
+  return nullptr;
+}
+
+bool chinese_name(const QString& name) {
+  return std::any_of(name.begin(), name.end(), [](QChar ch) { return ch.unicode() >= 0x2E80; });
+}
 
 bool installed(const QString& family) {
   return !family.isEmpty() && QFontDatabase::hasFamily(family);
@@ -54,25 +81,17 @@ QString latin_sans() {
   return {};
 }
 
-// A Chinese font missing here draws its Latin text (exam numbers, dates)
-// with a sans-serif font that has a bold face, as the CJK font has none;
-// its Chinese text falls back to the CJK font.
-QString for_chinese_font() {
-  QString latin = latin_sans();
-  return latin.isEmpty() ? cjk_family() : latin;
-}
-
+// A Chinese font whose face is missing here draws with the CJK font, which
+// has every character, so nothing prints as empty boxes.
 QString lookup(const std::string& name) {
   QString requested = QString::fromStdString(name);
   if (installed(requested)) return requested;
-  for (const Substitute& s : kSubstitutes) {
-    if (requested.compare(QString::fromUtf8(s.name), Qt::CaseInsensitive) != 0) continue;
-    if (s.family == nullptr) return for_chinese_font();
-    if (installed(QString::fromUtf8(s.family))) return QString::fromUtf8(s.family);
+  if (const Substitute* s = substitute_for(requested)) {
+    if (installed(QString::fromUtf8(s->family))) return QString::fromUtf8(s->family);
+    if (s->package != nullptr && !cjk_family().isEmpty()) return cjk_family();
   }
-  // Other Chinese font families (华文…, 方正…) by their names.
-  for (QChar ch : requested)
-    if (ch.unicode() >= 0x2E80) return for_chinese_font();
+  // Other Chinese font families (方正…) by their names.
+  if (chinese_name(requested) && !cjk_family().isEmpty()) return cjk_family();
   QString latin = latin_sans();
   return latin.isEmpty() ? requested : latin;
 }
@@ -87,6 +106,16 @@ QString cjk_family() {
     return QString();
   }();
   return kFamily;
+}
+
+std::string font_note(const std::string& name) {
+  const QString requested = QString::fromStdString(name);
+  if (installed(requested)) return {};
+  const Substitute* s = substitute_for(requested);
+  if (s == nullptr || s->package == nullptr || installed(QString::fromUtf8(s->family))) return {};
+  const QString used = resolve_family(name);
+  return "字体“" + name + "”要用的 " + s->family + " 没有安装，改用 " + used.toStdString() +
+         "（安装 " + s->package + " 可得到原来的字形）";
 }
 
 QString resolve_family(const std::string& name) {
@@ -105,13 +134,31 @@ QFont text_font(const std::string& name, double points, double units_per_point) 
   const QString cjk = cjk_family();
   if (!cjk.isEmpty() && families.front() != cjk) families.push_back(cjk);
   font.setFamilies(families);
+  // Letters are drawn one glyph each, without ligatures ("fi", "ft"), so
+  // the text read back from a PDF is the text written.
+  font.setStyleStrategy(QFont::PreferNoShaping);
   font.setPixelSize(std::max(1, static_cast<int>(std::lround(points * units_per_point))));
   return font;
 }
 
+void set_bold(QFont& font, bool bold) {
+  font.setBold(bold);
+  QStringList families = font.families();
+  if (!bold || families.isEmpty()) return;
+  // Qt emboldens a face that has no bold style unless FreeType calls it
+  // fixed-width, as it calls the Ming and Kai faces (their Latin letters
+  // are): bold text in them is drawn with the Hei face, which it emboldens.
+  const QString& first = families.front();
+  if (first != kSong && first != kKai) return;
+  const QString hei = installed(kHei) ? QString(kHei) : cjk_family();
+  if (hei.isEmpty() || hei == first) return;
+  families.front() = hei;
+  font.setFamilies(families);
+}
+
 QFont cell_font(const spreadsheet::Font& f, double units_per_point) {
   QFont font = text_font(f.name, f.size > 0 ? f.size : 11, units_per_point);
-  font.setBold(f.bold);
+  set_bold(font, f.bold);
   font.setItalic(f.italic);
   font.setStrikeOut(f.strike);
   font.setUnderline(!f.underline.empty() && f.underline != "none");

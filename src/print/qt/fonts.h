@@ -15,6 +15,11 @@ namespace kelv::print {
 // prefers TrueType fonts, whose embedded subsets keep text extractable.
 QString cjk_family();
 
+// "" when font name `name` draws with its own face or the face chosen for
+// it; else a note for the user naming the face that is missing, the one
+// used instead and the package that brings the missing one.
+std::string font_note(const std::string& name);
+
 // The installed family that draws font name `name` (for a Chinese font
 // name that is not installed: its Latin text; Chinese text always falls
 // back to cjk_family()).
@@ -23,6 +28,10 @@ QString resolve_family(const std::string& name);
 // A font for the cell format `f` at `units_per_point` device units per
 // point (its size rounded to whole device pixels).
 QFont cell_font(const spreadsheet::Font& f, double units_per_point);
+
+// Makes `font` bold or not; bold text in a face Qt cannot embolden (the
+// Ming and Kai faces) is drawn with a Hei face instead.
+void set_bold(QFont& font, bool bold);
 
 // A font drawing font name `name` at `points` points, at `units_per_point`
 // device units per point.

@@ -24,6 +24,16 @@ struct EdgeLine {
   double width = 0, ascent = 0, descent = 0;
 };
 
+// Printed grid lines and the lines around headings: black hairlines, the
+// finest line the printer draws (a cosmetic pen of width 0).
+constexpr double kGridWidth = 0;
+
+QString column_letters(int32_t column) {
+  QString s;
+  for (; column > 0; column = (column - 1) / 26) s.prepend(QChar('A' + (column - 1) % 26));
+  return s;
+}
+
 }  // namespace
 
 PagePainter::PagePainter(const PrintJob& job) : job_(job), images_(job.book()) {
@@ -72,7 +82,53 @@ void PagePainter::paint_block(QPainter& p, int32_t sheet, const Block& block, do
   area.sheet_origin = QPointF(block.x * dpu - layout.columns.offset(cells.col1) * u,
                               block.y * dpu - layout.rows.offset(cells.row1) * u);
   area.grid_lines = layout.grid_lines;
+  area.grid_color = Qt::black;
+  area.grid_width = kGridWidth;
+  area.neighbour_borders = false;
   painters_[static_cast<size_t>(sheet)]->paint(p, area);
+}
+
+void PagePainter::paint_headings(QPainter& p, const SheetLayout& layout, const Page& page,
+                                 double dpu) {
+  const double u = dpu * layout.scale;
+  const double width = layout.heading_width * u, height = layout.heading_height * u;
+  // The blocks in the page's first row of blocks carry column letters above
+  // them; those in its first column, row numbers left of them.
+  const Block& top_left = page.title_corner    ? *page.title_corner
+                          : page.title_rows    ? *page.title_rows
+                          : page.title_columns ? *page.title_columns
+                                               : page.body;
+  const double top = top_left.y * dpu - height, left = top_left.x * dpu - width;
+  const QPen pen(Qt::black, kGridWidth);
+  p.save();
+  p.setPen(pen);
+  p.setFont(text_font("Arial", 10 * layout.scale, dpu));
+  auto box = [&](const QRectF& r, const QString& text) {
+    p.drawRect(r);
+    p.drawText(r, Qt::AlignCenter, text);
+  };
+  box(QRectF(left, top, width, height), QString());
+  std::vector<const Block*> across{page.title_columns ? &*page.title_columns : nullptr, &page.body};
+  std::vector<const Block*> down{page.title_rows ? &*page.title_rows : nullptr, &page.body};
+  for (const Block* b : across) {
+    if (b == nullptr) continue;
+    double x = b->x * dpu;
+    for (int32_t c = b->cells.col1; c <= b->cells.col2; ++c) {
+      const double w = layout.columns.size(c) * u;
+      if (w > 0) box(QRectF(x, top, w, height), column_letters(c));
+      x += w;
+    }
+  }
+  for (const Block* b : down) {
+    if (b == nullptr) continue;
+    double y = b->y * dpu;
+    for (int32_t r = b->cells.row1; r <= b->cells.row2; ++r) {
+      const double h = layout.rows.size(r) * u;
+      if (h > 0) box(QRectF(left, y, width, h), QString::number(r));
+      y += h;
+    }
+  }
+  p.restore();
 }
 
 void PagePainter::paint_edge(QPainter& p, const SheetLayout& layout, const std::string& text,
@@ -92,7 +148,7 @@ void PagePainter::paint_edge(QPainter& p, const SheetLayout& layout, const std::
       double points = (f.size > 0 ? f.size : base.size) * scale;
       if (f.superscript || f.subscript) points *= 0.7;
       QFont font = text_font(f.font.empty() ? base.name : f.font, points, dpu);
-      font.setBold(f.bold);
+      set_bold(font, f.bold);
       font.setItalic(f.italic);
       font.setStrikeOut(f.strike);
       font.setUnderline(f.underline || f.double_underline);
@@ -146,6 +202,7 @@ void PagePainter::paint(QPainter& p, int32_t index, double dpi) {
   for (const auto* block : {&page.title_corner, &page.title_rows, &page.title_columns})
     if (*block) paint_block(p, sheet, **block, dpu);
   paint_block(p, sheet, page.body, dpu);
+  if (layout.heading_width > 0) paint_headings(p, layout, page, dpu);
   const spreadsheet::HeaderFooter& hf =
       job_.book().sheets[static_cast<size_t>(layout.sheet_index)]->page_setup.header_footer;
   const PageFields fields = job_.fields(index);

@@ -31,6 +31,7 @@ class PagePainter {
 
  private:
   void paint_block(QPainter& p, int32_t sheet, const Block& block, double dpu);
+  void paint_headings(QPainter& p, const SheetLayout& layout, const Page& page, double dpu);
   void paint_edge(QPainter& p, const SheetLayout& layout, const std::string& text,
                   const PageFields& fields, bool header, double dpu);
 

@@ -5,6 +5,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <memory>
+#include <set>
 #include <stdexcept>
 
 #include "print/qt/fonts.h"
@@ -37,6 +38,19 @@ std::string font_warning() {
   ensure_application();
   if (!cjk_family().isEmpty()) return {};
   return "没有找到中文字体，中文将无法显示；请安装 fonts-wqy-microhei";
+}
+
+std::vector<std::string> font_notes(const PrintJob& job) {
+  ensure_application();
+  std::vector<std::string> notes;
+  std::set<std::string> seen;
+  const spreadsheet::StyleTable& styles = job.book().styles;
+  for (uint32_t i = 0; i < styles.size(); ++i) {
+    const std::string& name = styles.get(i).font.name;
+    if (!seen.insert(name).second) continue;
+    if (std::string note = font_note(name); !note.empty()) notes.push_back(std::move(note));
+  }
+  return notes;
 }
 
 bool write_pdf(const PrintJob& job, const std::string& path,

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "print/print_job.h"
 
@@ -23,5 +24,9 @@ bool write_pdf(const PrintJob& job, const std::string& path,
 // A warning for the user when the machine lacks a font kelv draws Chinese
 // text with (it would print as empty boxes); "" when all is well.
 std::string font_warning();
+
+// Notes for the user on the fonts the job's cells name whose face is not
+// installed here, so another one draws them (font_note), each once.
+std::vector<std::string> font_notes(const PrintJob& job);
 
 }  // namespace kelv::print
