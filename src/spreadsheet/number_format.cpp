@@ -525,7 +525,7 @@ std::string chinese_digits(std::string_view digits, int style) {
 
 // A number's text in Chinese numerals: the integer part with units,
 // decimals one by one, the point as ． (点 in capitals), the minus sign
-// full-width except in General.
+// full-width except in General (负 in capitals).
 std::string chinese_number(const std::string& text, int style, bool general) {
   std::string out;
   bool decimals = false;
@@ -545,6 +545,8 @@ std::string chinese_number(const std::string& text, int style, bool general) {
     if (c == '.') {
       out += style == 2 ? "点" : "．";
       decimals = true;
+    } else if (c == '-' && style == 2 && !general) {
+      out += "负";
     } else if (c == '-' && !general) {
       out += "－";
     } else {
@@ -599,6 +601,37 @@ void put_token_literal(Output& out, const Token& k) {
   out.text += k.text;
 }
 
+std::string padded(int64_t value, int width) {
+  const std::string s = std::to_string(value);
+  return std::string(static_cast<size_t>(std::max(0, width - static_cast<int>(s.size()))), '0') + s;
+}
+
+// Places integer digits into the placeholders right to left; the first
+// placeholder takes every digit left over.
+std::string fill_integer(const std::string& digits, const std::vector<Kind>& places,
+                         bool grouping) {
+  std::string reversed;  // built from the right
+  size_t di = digits.size();
+  int position = 0;  // digits written so far, for grouping
+  auto put = [&](char c) {
+    if (grouping && position > 0 && position % 3 == 0) reversed += c == ' ' ? ' ' : ',';
+    reversed += c;
+    ++position;
+  };
+  for (size_t p = places.size(); p-- > 0;) {
+    if (di > 0) {
+      const size_t take = p == 0 ? di : 1;
+      for (size_t k = 0; k < take; ++k) put(digits[di - 1 - k]);
+      di -= take;
+    } else if (places[p] == Kind::Zero) {
+      put('0');
+    } else if (places[p] == Kind::Query) {
+      put(' ');
+    }
+  }
+  return {reversed.rbegin(), reversed.rend()};
+}
+
 // The best fraction num/den for 0 <= frac < 1 with den <= max_den.
 void best_fraction(double frac, int max_den, int64_t* num, int* den) {
   *num = 0;
@@ -615,7 +648,8 @@ void best_fraction(double frac, int max_den, int64_t* num, int* den) {
   }
 }
 
-std::string format_fraction(double v, const Section& s, size_t slash, Output& out) {
+// Returns whether a fraction alone shows zero (0/1), which takes no sign.
+bool format_fraction(double v, const Section& s, size_t slash, Output& out) {
   const std::vector<Token>& t = s.tokens;
   // The numerator's placeholders run back from the slash; the integer part's
   // placeholders come before them, apart by a literal.
@@ -643,7 +677,7 @@ std::string format_fraction(double v, const Section& s, size_t slash, Output& ou
   int64_t num = 0;
   int den = 1;
   if (fixed_den > 0) {
-    num = static_cast<int64_t>(std::floor(frac * fixed_den + 0.5));
+    num = static_cast<int64_t>(std::ceil(frac * fixed_den - 0.5));  // a half rounds down
     den = fixed_den;
   } else {
     int max_den = 1;
@@ -665,7 +699,6 @@ std::string format_fraction(double v, const Section& s, size_t slash, Output& ou
   }
   const std::vector<Token> num_tokens(t.begin() + static_cast<ptrdiff_t>(num_start),
                                       t.begin() + static_cast<ptrdiff_t>(slash));
-  std::string text;
   // Integer part.
   const bool show_fraction = num != 0 || !has_int;
   std::string whole_digits = whole == 0 ? "" : general_fixed(decimal_of(whole), 0);
@@ -674,24 +707,9 @@ std::string format_fraction(double v, const Section& s, size_t slash, Output& ou
     for (size_t i = 0; i < int_end; ++i)
       if (is_placeholder(t[i].kind)) places.push_back(t[i].kind);
     if (has_int && whole_digits.empty() && !show_fraction) whole_digits = "0";
-    std::string digits = whole_digits;
-    std::string int_text;
-    // Right to left over the placeholders.
-    std::string filled;
-    size_t di = digits.size();
-    for (size_t p = places.size(); p-- > 0;) {
-      std::string piece;
-      if (di > 0) {
-        piece = p == 0 ? digits.substr(0, di) : digits.substr(di - 1, 1);
-        di = p == 0 ? 0 : di - 1;
-      } else if (places[p] == Kind::Zero) {
-        piece = "0";
-      } else if (places[p] == Kind::Query) {
-        piece = " ";
-      }
-      filled.insert(0, piece);
-    }
-    size_t placed = 0;
+    bool grouping = false;
+    for (size_t i = 0; i < int_end; ++i) grouping |= t[i].kind == Kind::Comma;
+    const std::string filled = fill_integer(whole_digits, places, grouping);
     bool wrote_int = false;
     for (size_t i = 0; i < int_end; ++i) {
       if (is_placeholder(t[i].kind)) {
@@ -699,7 +717,8 @@ std::string format_fraction(double v, const Section& s, size_t slash, Output& ou
           out.text += filled;
           wrote_int = true;
         }
-        ++placed;
+      } else if (t[i].kind == Kind::Comma) {
+        continue;
       } else if (!wrote_int || t[i].kind != Kind::Literal || show_fraction || filled.empty()) {
         if (t[i].kind == Kind::Literal && wrote_int && !show_fraction)
           out.text += std::string(t[i].text.size(), ' ');
@@ -709,7 +728,6 @@ std::string format_fraction(double v, const Section& s, size_t slash, Output& ou
         out.text += std::string(t[i].text.size(), ' ');
       }
     }
-    (void)placed;
   }
   if (show_fraction) {
     std::string n = std::to_string(num);
@@ -740,7 +758,7 @@ std::string format_fraction(double v, const Section& s, size_t slash, Output& ou
     // No fraction: its place kept blank.
     size_t width = 1;
     for (size_t i = num_start; i < slash; ++i) width += t[i].kind == Kind::Hash ? 0 : 1;
-    width += fixed_den > 0 ? std::to_string(fixed_den).size() : den_places.size();
+    width += fixed_den > 0 ? 0 : den_places.size();
     out.text += std::string(width, ' ');
   }
   // What follows the denominator.
@@ -754,38 +772,7 @@ std::string format_fraction(double v, const Section& s, size_t slash, Output& ou
   }
   for (size_t i = rest; i < t.size(); ++i)
     if (!is_placeholder(t[i].kind)) put_token_literal(out, t[i]);
-  return text;
-}
-
-std::string padded(int64_t value, int width) {
-  const std::string s = std::to_string(value);
-  return std::string(static_cast<size_t>(std::max(0, width - static_cast<int>(s.size()))), '0') + s;
-}
-
-// Places integer digits into the placeholders right to left; the first
-// placeholder takes every digit left over.
-std::string fill_integer(const std::string& digits, const std::vector<Kind>& places,
-                         bool grouping) {
-  std::string reversed;  // built from the right
-  size_t di = digits.size();
-  int position = 0;  // digits written so far, for grouping
-  auto put = [&](char c) {
-    if (grouping && position > 0 && position % 3 == 0) reversed += c == ' ' ? ' ' : ',';
-    reversed += c;
-    ++position;
-  };
-  for (size_t p = places.size(); p-- > 0;) {
-    if (di > 0) {
-      const size_t take = p == 0 ? di : 1;
-      for (size_t k = 0; k < take; ++k) put(digits[di - 1 - k]);
-      di -= take;
-    } else if (places[p] == Kind::Zero) {
-      put('0');
-    } else if (places[p] == Kind::Query) {
-      put(' ');
-    }
-  }
-  return {reversed.rbegin(), reversed.rend()};
+  return !has_int && num == 0;
 }
 
 void format_fixed(double v, const Section& s, Output& out, const FormatOptions& options) {
@@ -943,7 +930,8 @@ void format_scientific(double v, const Section& s, size_t exp_at, Output& out) {
         dec_text += ' ';
     }
   }
-  const std::string int_text = fill_integer(ip, int_places, false);
+  std::string int_text = fill_integer(ip, int_places, false);
+  if (int_text.empty() && dec_text.empty()) int_text = "0";  // a mantissa shows a digit
   bool int_written = false;
   for (size_t i = 0; i < exp_at; ++i) {
     if (is_placeholder(t[i].kind)) {
@@ -955,10 +943,10 @@ void format_scientific(double v, const Section& s, size_t exp_at, Output& out) {
     }
     if (t[i].kind == Kind::Point) {
       if (!int_written) {
-        out.text += int_text;
+        out.text += int_text.empty() ? "0" : int_text;
         int_written = true;
       }
-      out.text += '.' + dec_text;
+      if (!dec_text.empty()) out.text += '.' + dec_text;
       continue;
     }
     if (t[i].kind == Kind::Comma) continue;
@@ -1012,19 +1000,35 @@ bool format_date(double serial, const Section& s, Output& out) {
   }
   int64_t unit = 1;
   for (int i = 0; i < sub; ++i) unit *= 10;
-  // Round the serial to its decimal digits first, then to the unit.
+  // The serial to its decimal digits first. Elapsed time rounds to the
+  // second; other times cut the seconds, except that a date with a time
+  // within half a second of midnight shows the next day. Parts of a second
+  // round without carrying into the second.
+  bool has_date = false, has_time = false, elapsed = false;
+  for (const Token& k : t) {
+    has_date |= k.kind == Kind::Year || k.kind == Kind::Month || k.kind == Kind::Day ||
+                k.kind == Kind::DayName;
+    has_time |= k.kind == Kind::Hour || k.kind == Kind::Minute || k.kind == Kind::Second;
+    elapsed |= k.kind == Kind::Elapsed;
+  }
   const Decimal dd = decimal_of(serial);
   std::string ip, dp;
   fixed_digits(dd, 10, &ip, &dp);
   const double clean = std::strtod(((ip.empty() ? "0" : ip) + "." + dp).c_str(), nullptr);
-  // Parts of a second not shown are cut off, not rounded.
-  const auto ticks =
-      static_cast<int64_t>(std::floor(clean * 86400.0 * static_cast<double>(unit) + 1e-3));
-  const int64_t per_day = 86400 * unit;
-  const int64_t days = ticks / per_day;
-  const int64_t in_day = ticks % per_day;
-  const int64_t secs = in_day / unit;
-  const int64_t fraction = in_day % unit;
+  const double exact = clean * 86400.0;
+  int64_t total = static_cast<int64_t>(std::floor(exact + 1e-4));
+  int64_t fraction = 0;
+  if (sub > 0) {
+    const auto rounded = static_cast<int64_t>(
+        std::floor((exact - static_cast<double>(total)) * static_cast<double>(unit) + 0.5));
+    fraction = std::clamp<int64_t>(rounded, 0, unit - 1);
+  } else if (elapsed) {
+    total = static_cast<int64_t>(std::floor(exact + 0.5));
+  } else if (has_date && has_time && std::fmod(exact, 86400.0) >= 86399.5) {
+    total = static_cast<int64_t>(std::floor(exact + 0.5));  // midnight of the next day
+  }
+  const int64_t days = total / 86400;
+  const int64_t secs = total % 86400;
   const int hour = static_cast<int>(secs / 3600), minute = static_cast<int>(secs / 60 % 60),
             second = static_cast<int>(secs % 60);
   int year = 1900, month = 1, day = 0;
@@ -1280,7 +1284,7 @@ FormattedText format_number(double value, std::string_view code, const FormatOpt
     } else if (exp_at != t.size() && s->digits) {
       format_scientific(value, *s, exp_at, out);
     } else if (slash != t.size()) {
-      format_fraction(value, *s, slash, out);
+      if (format_fraction(value, *s, slash, out)) own_sign = true;
     } else if (s->digits || s->general) {
       format_fixed(value, *s, out, options);
     } else {

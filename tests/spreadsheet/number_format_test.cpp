@@ -74,6 +74,21 @@ TEST(NumberFormat, HalvesRoundAwayFromZeroOnTheShownDigits) {
   EXPECT_EQ(format_number(99999.5, "0.0E+00").text, "1.0E+05");
 }
 
+TEST(NumberFormat, DatesCountTheLeapDayOf1900AsExcelDoes) {
+  // The reference table leaves these out: LibreOffice counts days otherwise.
+  EXPECT_EQ(format_number(0, "yyyy-mm-dd").text, "1900-01-00");
+  EXPECT_EQ(format_number(0.5, "yyyy/m/d h:mm").text, "1900/1/0 12:00");
+  EXPECT_EQ(format_number(1, "yyyy-mm-dd dddd").text, "1900-01-01 Sunday");
+  EXPECT_EQ(format_number(60, "yyyy-mm-dd").text, "1900-02-29");
+  EXPECT_EQ(format_number(61, "yyyy-mm-dd dddd").text, "1900-03-01 Thursday");
+  EXPECT_EQ(format_number(-1, "yyyy-mm-dd").text, "########");
+  EXPECT_EQ(format_number(45450, "[DBNum1][$-804]yyyy\"年\"m\"月\"d\"日\"").text,
+            "二〇二四年六月七日");
+  EXPECT_EQ(format_number(45450, "[$-804]aaaa").text, "星期五");
+  EXPECT_EQ(format_number(45450.75, "上午/下午h\"时\"mm\"分\"").text, "下午6时00分");
+  EXPECT_EQ(format_number(1.75, "[h]:mm").text, "42:00");
+}
+
 TEST(NumberFormat, FillStandsWhereItIsWritten) {
   const auto r = format_number(12, "\"¥\"* #,##0");
   EXPECT_EQ(r.fill, " ");
