@@ -1227,14 +1227,12 @@ std::string general_text(double value, const FormatOptions& options) {
   // scientific beyond.
   const bool fixed = a >= 1e-5 && a < 1e15 - 0.5;
   if (fixed) {
-    const int int_digits = std::max(d.point, 1);
     for (int decimals = std::max(0, 15 - d.point); decimals >= 0; --decimals) {
       const std::string s = sign + general_fixed(d, decimals);
       if (s == sign + "0") break;
       if (fits(s)) return s;
       if (decimals == 0) break;
     }
-    (void)int_digits;
   }
   for (int sig = 15; sig >= 1; --sig) {
     const std::string s = sign + general_scientific(d, sig);
