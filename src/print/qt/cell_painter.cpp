@@ -318,6 +318,19 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
   // A colour the number format names ([Red]) wins over the font's.
   p.setPen(shown.color ? QColor::fromRgb(*shown.color) : color_of(style.font.color, 0x000000));
 
+  // A `*` fill repeats its character over the room the text leaves
+  // (accounting formats: the currency sign left, the number right).
+  if (shown.fill_at != std::string::npos && !shown.fill.empty() && !style.alignment.wrap_text &&
+      style.alignment.text_rotation == 0) {
+    const QString fill = QString::fromStdString(shown.fill);
+    const double fill_width = look.metrics.horizontalAdvance(fill);
+    const double room = inner.width() - look.metrics.horizontalAdvance(text);
+    if (fill_width > 0 && room >= fill_width) {
+      const auto at = QString::fromUtf8(shown.text.data(), static_cast<qsizetype>(shown.fill_at));
+      text.insert(at.size(), fill.repeated(static_cast<qsizetype>(room / fill_width)));
+    }
+  }
+
   if (style.alignment.text_rotation != 0) {
     draw_turned_text(p, style, look, text, inner, clip, horizontal, vertical);
     return;
