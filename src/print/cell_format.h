@@ -8,13 +8,17 @@
 #include <string>
 
 #include "spreadsheet/model.h"
+#include "spreadsheet/number_format.h"
 
 namespace kelv::print {
 
-// The text a cell shows (UTF-8): numbers through their number format
-// (General, "@", fixed decimals, thousands separators, percentages, dates
-// and times, literals, sections for negatives and zero), Booleans as
-// TRUE/FALSE, errors as their code.
+// The text a cell shows (UTF-8) with the colour its format names: numbers
+// and texts through their number format, Booleans as TRUE/FALSE, errors as
+// their code. `options` give General numbers the width they may take.
+spreadsheet::FormattedText formatted_text(const spreadsheet::Cell& cell,
+                                          const spreadsheet::Style& style,
+                                          const spreadsheet::FormatOptions& options);
+// The text alone, with no width to fit.
 std::string display_text(const spreadsheet::Cell& cell, const spreadsheet::Style& style);
 
 // A colour as 0xRRGGBB; `fallback` for automatic and absent colours and the

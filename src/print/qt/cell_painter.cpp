@@ -304,7 +304,8 @@ void CellPainter::paint(QPainter& p, const CellArea& area) {
 
 void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell, QRectF box) {
   const Style& style = style_of(cell);
-  const QString text = QString::fromStdString(display_text(cell, style));
+  const spreadsheet::FormattedText shown = formatted_text(cell, style, {});
+  QString text = QString::fromStdString(shown.text);
   if (text.isEmpty() || box.width() <= 0 || box.height() <= 0) return;
   const double u = area.units_per_point;
   const int horizontal = horizontal_flags(cell, style);
@@ -316,7 +317,21 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
   if (inner.width() <= 0) inner = box;
   const QRectF clip = box.intersected(area.clip);
   const Look& look = look_of(cell.style, u);
-  p.setPen(color_of(style.font.color, 0x000000));
+  // A colour the number format names ([Red]) wins over the font's.
+  p.setPen(shown.color ? QColor::fromRgb(*shown.color) : color_of(style.font.color, 0x000000));
+
+  // A `*` fill repeats its character over the room the text leaves
+  // (accounting formats: the currency sign left, the number right).
+  if (shown.fill_at != std::string::npos && !shown.fill.empty() && !style.alignment.wrap_text &&
+      style.alignment.text_rotation == 0) {
+    const QString fill = QString::fromStdString(shown.fill);
+    const double fill_width = look.metrics.horizontalAdvance(fill);
+    const double room = inner.width() - look.metrics.horizontalAdvance(text);
+    if (fill_width > 0 && room >= fill_width) {
+      const auto at = QString::fromUtf8(shown.text.data(), static_cast<qsizetype>(shown.fill_at));
+      text.insert(at.size(), fill.repeated(static_cast<qsizetype>(room / fill_width)));
+    }
+  }
 
   if (style.alignment.text_rotation != 0) {
     draw_turned_text(p, style, look, text, inner, clip, horizontal, vertical);
@@ -346,7 +361,25 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
       descent = m.descent();
       shaped = nullptr;
     } else if (cell.value.is_number()) {
-      // A number that does not fit shows as a row of #.
+      // A General number gives up decimals, then turns scientific, to fit,
+      // measured as it is drawn; any other number that does not fit shows
+      // as a row of #.
+      if (shown.general) {
+        spreadsheet::FormatOptions fit;
+        fit.width = inner.width();
+        fit.measure = [&look](std::string_view s) {
+          return look.metrics.horizontalAdvance(
+              QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())));
+        };
+        const std::string shorter = formatted_text(cell, style, fit).text;
+        if (!shorter.empty()) {
+          text = QString::fromStdString(shorter);
+          shaped = &shape(cell.style, look, text);
+          width = shaped->width;
+        }
+      }
+    }
+    if (width > inner.width() && !style.alignment.shrink_to_fit && cell.value.is_number()) {
       const double hash = std::max(1.0, look.metrics.horizontalAdvance('#'));
       const QString hashes(std::max(1, static_cast<int>(inner.width() / hash)), '#');
       p.setFont(font);
