@@ -155,6 +155,10 @@ class EngineSheet final : public host::Worksheet {
   // Places a picture of the workbook's image store at the active cell at its
   // natural size and selects it.
   host::Picture& place_picture(Image image, std::string description);
+  // The next free picture id, kept while pictures are only added here, so
+  // that a sheet of many pictures is not walked for every one.
+  size_t pictures_counted_ = static_cast<size_t>(-1);
+  int32_t next_picture_id_ = 1;
 
   // Merges, indexed by their top-left cell.
   void ensure_merge_index() const;

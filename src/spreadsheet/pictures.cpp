@@ -125,12 +125,17 @@ host::Picture& EngineSheet::place_picture(Image image, std::string description) 
   pic.left = left_of(sheet_->view.active_col);
   pic.width = w * 0.75;
   pic.height = h * 0.75;
-  int32_t next_id = 1;
-  for (const PictureModel& p : sheet_->pictures) next_id = std::max(next_id, p.id + 1);
+  if (pictures_counted_ != sheet_->pictures.size()) {
+    next_picture_id_ = 1;
+    for (const PictureModel& p : sheet_->pictures)
+      next_picture_id_ = std::max(next_picture_id_, p.id + 1);
+  }
+  const int32_t next_id = next_picture_id_++;
   pic.id = next_id;
   pic.name = "图片 " + std::to_string(next_id);
   pic.description = std::move(description);
   sheet_->pictures.push_back(std::move(pic));
+  pictures_counted_ = sheet_->pictures.size();
   book_->mark_modified();
   pictures_.push_back(std::make_unique<EnginePicture>(*sheet_, sheet_->pictures.size() - 1));
   pictures_.back()->select();
