@@ -4,6 +4,8 @@
 //
 //   generate_bench make DIR   writes DIR/考务.xlsx, DIR/数据/考试.xlsx (already
 //                             arranged: 考场, 考号, 座号) and DIR/照片/
+//   generate_bench make DIR codes   the same, the seat labels with a fourth
+//                             row holding the exam number's Code 128 {条码:考号}
 //   generate_bench run DIR    opens the data workbook (LtbBiaoClick), generates
 //                             门贴 and 桌贴 (CmdDoYongBiaoClick), saves it
 //   generate_bench DIR        both
@@ -65,7 +67,7 @@ void CatalogueRow(host::Worksheet& dtb, int32_t r, const char* name, int32_t row
   }
 }
 
-void Make(const std::string& dir) {
+void Make(const std::string& dir, bool codes) {
   namespace fs = std::filesystem;
   fs::create_directories(dir + "/数据");
   fs::create_directories(dir + "/照片");
@@ -122,6 +124,14 @@ void Make(const std::string& dir) {
   seat.rows(4).set_row_height(24);
   seat.rows(5).set_row_height(24);
   seat.columns(4).set_column_width(12);
+  if (codes) {
+    seat.cells(5, 1).clear_contents();
+    seat.cells(6, 1).set_value("#");
+    seat.cells(6, 2).set_value("{条码:考号}");
+    seat.range(seat.cells(6, 2), seat.cells(6, 4)).merge();
+    seat.rows(6).set_row_height(30);
+    seat.columns(3).set_column_width(12);
+  }
   hostBook.save();
 
   host::Workbook& data = engine.add_workbook(dir + "/数据/" + kDataFile);
@@ -212,16 +222,16 @@ int Run(const std::string& dir) {
 
 int main(int argc, char** argv) {
   try {
-    if (argc == 3 && std::string(argv[1]) == "make") {
-      Make(argv[2]);
+    if ((argc == 3 || argc == 4) && std::string(argv[1]) == "make") {
+      Make(argv[2], argc == 4 && std::string(argv[3]) == "codes");
       return 0;
     }
     if (argc == 3 && std::string(argv[1]) == "run") return Run(argv[2]);
     if (argc == 2) {
-      Make(argv[1]);
+      Make(argv[1], false);
       return Run(argv[1]);
     }
-    std::fprintf(stderr, "usage: generate_bench [make|run] DIR\n");
+    std::fprintf(stderr, "usage: generate_bench [make|run] DIR [codes]\n");
     return 2;
   } catch (const kelv::host::HostError& e) {
     std::fprintf(stderr, "generate_bench: (%d) %s\n", e.number(), e.description().c_str());

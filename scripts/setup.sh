@@ -15,6 +15,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config ccache clang-format
   libzip-dev libdeflate-dev zlib1g-dev libpugixml-dev libexpat1-dev libicu-dev libstb-dev
+  libzint-dev zbar-tools
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev qt6-translations-l10n
@@ -117,6 +118,8 @@ need_font "AR PL UKai CN" fonts-arphic-ukai
 need_font "Liberation Sans" fonts-liberation2
 need_font Carlito fonts-crosextra-carlito
 need_header stb/stb_image.h libstb-dev
+need_header zint.h libzint-dev
+need_tool zbarimg zbar-tools
 need_header nlohmann/json.hpp nlohmann-json3-dev
 need_header CLI/CLI.hpp libcli11-dev
 need_header GL/gl.h libgl-dev

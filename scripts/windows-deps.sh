@@ -29,7 +29,7 @@ HERE=$(cd "$(dirname "$0")/.." && pwd)
 TOOLCHAIN=$HERE/cmake/mingw-w64.cmake
 
 # name:revision of every library, in build order.
-LIBS=(headers:1 expat:1 pugixml:1 libzip:1 libdeflate:1 icu:1 googletest:1)
+LIBS=(headers:1 expat:1 pugixml:1 libzip:1 libdeflate:1 zint:1 icu:1 googletest:1)
 
 done_stamp() { [[ -f $STAMPS/$1 ]]; }
 all_done() {
@@ -164,6 +164,13 @@ trim_icu_data() {
   fi
   icupkg -l "$full" | grep -Ev "$keep" >"$WORK/icu-remove.txt"
   icupkg -r "$WORK/icu-remove.txt" "$full" "$dat"
+}
+
+build_zint() {
+  # The encoding library alone, static: kelv makes its own PNG pictures and
+  # draws with its own painter, so neither libpng nor Qt.
+  cmake_build zint "$(source_of zint)" -DZINT_SHARED=OFF -DZINT_STATIC=ON -DZINT_USE_PNG=OFF \
+    -DZINT_USE_QT=OFF -DZINT_FRONTEND=OFF -DZINT_TEST=OFF
 }
 
 build_icu() {

@@ -1,9 +1,14 @@
 #include "automation/dispatch_host.h"
 
+#include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <utility>
 #include <vector>
 
+#include "host/file_path.h"
+#include "host/host_error.h"
 #include "host/workbook.h"
 #include "host/worksheet.h"
 
@@ -111,9 +116,43 @@ class DispatchPicture : public host::Picture {
   void set_left(double v) override { p_.put(L"Left", Variant(v)); }
   void set_width(double v) override { p_.put(L"Width", Variant(v)); }
   void set_height(double v) override { p_.put(L"Height", Variant(v)); }
+  std::string alternative_text() const override { return p_.value(L"AlternativeText").to_text(); }
+  void set_alternative_text(std::string_view v) override { p_.put(L"AlternativeText", Variant(v)); }
 
  private:
   Ref p_;
+};
+
+// A picture's bytes in a file of their own in the temporary folder, for an
+// object model that inserts pictures from files only; removed when done.
+class TemporaryPicture {
+ public:
+  explicit TemporaryPicture(std::string_view bytes) {
+    static std::atomic<unsigned> counter{0};
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+    if (n == 0 || n > MAX_PATH) throw host::HostError::host(host::kRefused, "找不到临时文件夹");
+    path_ = std::filesystem::path(folder) / (L"kelv-" + std::to_wstring(GetCurrentProcessId()) +
+                                             L"-" + std::to_wstring(counter++) + L".png");
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      std::error_code ec;
+      std::filesystem::remove(path_, ec);
+      throw host::HostError::host(host::kRefused, "无法写入临时图片文件");
+    }
+  }
+  ~TemporaryPicture() {
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+  }
+  TemporaryPicture(const TemporaryPicture&) = delete;
+  TemporaryPicture& operator=(const TemporaryPicture&) = delete;
+  std::string path() const { return host::path_text(path_); }
+
+ private:
+  std::filesystem::path path_;
 };
 
 // A range's block: Row, Column, Rows.Count, Columns.Count.
@@ -273,6 +312,22 @@ class DispatchWorksheet : public host::Worksheet {
   void activate_cell(int32_t r, int32_t c) override { cell(r, c).call(L"Activate"); }
   host::Picture& insert_picture_at_active_cell(std::string_view path) override {
     Ref p = s_.object(L"Pictures").object(L"Insert", {text_var(path)});
+    pictures_.push_back(std::make_unique<DispatchPicture>(std::move(p)));
+    return *pictures_.back();
+  }
+  // Shapes.AddPicture with the picture embedded (Pictures.Insert may only
+  // link to the file, which is removed at once), at its natural size. It
+  // lands at the sheet's top-left corner rather than the active cell: the
+  // object model has no cell to give it, and callers place it themselves.
+  host::Picture& insert_picture_bytes_at_active_cell(std::string_view bytes,
+                                                     std::string_view file_name) override {
+    const TemporaryPicture file(bytes);
+    constexpr int32_t kMsoFalse = 0, kMsoTrue = -1;
+    Ref p = s_.object(L"Shapes").object(
+        L"AddPicture", {text_var(file.path()), number_var(kMsoFalse), number_var(kMsoTrue),
+                        number_var(0), number_var(0), number_var(-1), number_var(-1)});
+    p.put(L"AlternativeText", Variant(file_name));
+    p.call(L"Select");
     pictures_.push_back(std::make_unique<DispatchPicture>(std::move(p)));
     return *pictures_.back();
   }

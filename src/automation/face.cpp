@@ -432,6 +432,9 @@ class PictureObject : public Child {
                               [this](const VARIANT& v) { p_.set_width(arg_double(v)); }));
     member(L"Height", property([this] { return host::Variant(p_.height()); },
                                [this](const VARIANT& v) { p_.set_height(arg_double(v)); }));
+    member(L"AlternativeText",
+           property([this] { return host::Variant(p_.alternative_text()); },
+                    [this](const VARIANT& v) { p_.set_alternative_text(arg_text(v)); }));
   }
 
  private:
@@ -499,6 +502,23 @@ class WorksheetObject : public Child {
       c.returns_object(new MethodHolder(root(), L"Insert", [this](Call& insert) {
         host::Picture& p = s_.insert_picture(arg_text(insert.args.at(0)));
         insert.returns_object(new PictureObject(this->root(), p));
+      }));
+    });
+    // Shapes.AddPicture(Filename, LinkToFile, SaveWithDocument, Left, Top,
+    // Width, Height): always embedded; a width or height of -1 keeps the
+    // picture's own.
+    member(L"Shapes", [this](Call& c) {
+      c.returns_object(new MethodHolder(root(), L"AddPicture", [this](Call& add) {
+        host::Picture& p = s_.insert_picture(arg_text(add.args.at(0)));
+        if (add.args.has(3)) p.set_left(arg_double(add.args.at(3)));
+        if (add.args.has(4)) p.set_top(arg_double(add.args.at(4)));
+        p.set_lock_aspect_ratio(false);
+        if (add.args.has(5) && arg_double(add.args.at(5)) >= 0)
+          p.set_width(arg_double(add.args.at(5)));
+        if (add.args.has(6) && arg_double(add.args.at(6)) >= 0)
+          p.set_height(arg_double(add.args.at(6)));
+        p.set_lock_aspect_ratio(true);
+        add.returns_object(new PictureObject(this->root(), p));
       }));
     });
     member(L"Tab", [this](Call& c) {

@@ -1,8 +1,10 @@
 #include "generate/render_template.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "codes/symbol.h"
 #include "generate/layout_cursor.h"
 #include "generate/template_layout.h"
 #include "host/constants.h"
@@ -41,7 +43,30 @@ std::string MissingFieldsMessage(const std::string& dataSheetName, const std::st
          "”字段，请检查！";
 }
 
+std::string UnencodableMessage(const std::string& dataSheetName, int32_t row,
+                               const std::string& templateName, const std::string& field,
+                               const std::string& reason) {
+  return "“" + dataSheetName + "”第" + std::to_string(row) + "行：“" + templateName +
+         "”模板表中的“" + field + "”字段无法编码，" + reason + "，请检查！";
+}
+
 // --- Binding ----------------------------------------------------------------
+
+// Takes the code fields out of an area's photo fields: a name that is a
+// heading of the scratch copy stays a photo field, whatever it looks like.
+void SeparateCodeFields(Worksheet& data, int32_t workColumn, AreaLayout& area) {
+  std::vector<FieldBinding> photos;
+  for (FieldBinding& f : area.photoFields) {
+    std::optional<CodeField> code;
+    if (FindScratchHeading(data, workColumn, f.name) == 0) code = ParseCodeField(f);
+    if (code) {
+      area.codeFields.push_back(std::move(*code));
+    } else {
+      photos.push_back(std::move(f));
+    }
+  }
+  area.photoFields = std::move(photos);
+}
 
 // Binds every field of the list and appends the names found nowhere, each
 // followed by "、".
@@ -53,15 +78,70 @@ void BindFields(Worksheet& data, int32_t workColumn, std::vector<FieldBinding>& 
   }
 }
 
-// Binds an area's text fields and then its photo fields (a photo field that
+// Binds each column a code field names, appending those found nowhere.
+void BindCodeFields(Worksheet& data, int32_t workColumn, std::vector<CodeField>& fields,
+                    std::string& missing) {
+  for (CodeField& f : fields) {
+    for (size_t k = 0; k < f.columns.size(); ++k) {
+      f.dataColumns[k] = FindScratchHeading(data, workColumn, f.columns[k]);
+      if (f.dataColumns[k] == 0) missing += f.columns[k] + "、";
+    }
+  }
+}
+
+// The code a field shows for record `i`: the value of its column, or for a
+// QR code the values of its columns one a line. An empty payload (every
+// value empty) shows no code.
+codes::Symbol CodeOf(Worksheet& data, const CodeField& f, int32_t i) {
+  codes::Symbol symbol{f.kind, f.showText, {}};
+  bool any = false;
+  for (size_t k = 0; k < f.dataColumns.size(); ++k) {
+    const std::string value = data.cells(i, f.dataColumns[k]).value().to_text();
+    any = any || !value.empty();
+    if (k > 0) symbol.payload += '\n';
+    symbol.payload += value;
+  }
+  if (!any) symbol.payload.clear();
+  return symbol;
+}
+
+// Encodes every record's code of an area's code fields whose columns are
+// all headings, before the scratch copy is sorted, so that a record's row
+// is its row on the data sheet. Shows the first value that cannot be
+// encoded and returns false.
+bool CheckCodes(component::Component& self, Worksheet& data, AreaLayout& area, int32_t lastRow,
+                const std::string& dataSheetName, const std::string& templateName) {
+  for (CodeField& f : area.codeFields) {
+    bool bound = true;
+    for (size_t k = 0; k < f.columns.size(); ++k) {
+      f.dataColumns[k] = FindScratchHeading(data, self.WorkColumn, f.columns[k]);
+      bound = bound && f.dataColumns[k] != 0;
+    }
+    if (!bound) continue;
+    codes::Modules modules;
+    for (int32_t i = 2; i <= lastRow; ++i) {
+      const codes::Symbol symbol = CodeOf(data, f, i);
+      if (symbol.payload.empty()) continue;
+      if (const auto reason = codes::encode(symbol, modules)) {
+        component::ShowNotice(self,
+                              UnencodableMessage(dataSheetName, i, templateName, f.name, *reason));
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// Binds an area's text fields, then its photo fields (a photo field that
 // names no heading is reported like a text field rather than failing later
-// on a read of column 0). Shows the missing-field message and returns false
-// when any name is not found.
+// on a read of column 0), then the columns of its code fields. Shows the
+// missing-field message and returns false when any name is not found.
 bool BindArea(component::Component& self, Worksheet& data, AreaLayout& area,
               const std::string& dataSheetName, const std::string& templateName) {
   std::string missing;
   BindFields(data, self.WorkColumn, area.textFields, missing);
   BindFields(data, self.WorkColumn, area.photoFields, missing);
+  BindCodeFields(data, self.WorkColumn, area.codeFields, missing);
   if (missing.empty()) return true;
   missing.resize(missing.size() - std::string("、").size());
   component::ShowNotice(self, MissingFieldsMessage(dataSheetName, templateName, missing));
@@ -175,11 +255,45 @@ void ColumnWidths(Job& job) {
   if (K * pitch + 1 <= host::kMaxColumns) job.out.columns(K * pitch + 1).set_column_width(0.6);
 }
 
-// A photo field of one record: where its name goes and the name.
+// A photo field of one record: where its name goes and the name; or a code
+// field of one record: where it goes and what it holds.
 struct PhotoPlace {
   int32_t row, column;
   std::string name;
+  std::optional<codes::Symbol> code;
 };
+
+// Inside the merged area of a cell, inset 2 points at the top and left and
+// 1 point at the right and bottom: where a photo or a code goes.
+void FitOver(host::Picture& picture, const Range& cell) {
+  picture.select();
+  const Range m = cell.merge_area();
+  host::Picture& s = picture.shape_range();
+  s.set_lock_aspect_ratio(false);
+  s.set_top(m.top() + 2);
+  s.set_left(m.left() + 2);
+  s.set_width(m.width() - 3);
+  s.set_height(m.height() - 3);
+}
+
+// A code's cell is emptied; the code's picture, made for the size it will
+// have, is fitted over the merged area as a photo would be and carries the
+// code in its description. An empty payload, or an area too small to hold
+// a module, shows nothing.
+void PlaceCode(Job& job, const PhotoPlace& p) {
+  Range cell = job.out.cells(p.row, p.column);
+  cell.set_value(Variant());
+  cell.select();
+  if (p.code->payload.empty()) return;
+  codes::Modules modules;
+  if (codes::encode(*p.code, modules)) return;  // checked before anything was written
+  const Range m = cell.merge_area();
+  const std::string png = codes::png(modules, m.width() - 3, m.height() - 3);
+  if (png.empty()) return;
+  host::Picture& picture = job.out.insert_picture(png, "code.png");
+  picture.set_alternative_text(codes::marker(*p.code));
+  FitOver(picture, cell);
+}
 
 // Writes each photo's file name into its cell and, when the file exists,
 // stretches the picture over the cell's merged area, inset 2 points at the
@@ -188,25 +302,21 @@ struct PhotoPlace {
 void PlacePhotos(Job& job, const std::vector<PhotoPlace>& places) {
   std::vector<std::string> paths;
   for (const PhotoPlace& p : places)
-    if (StaysInPhotoFolder(p.name)) paths.push_back(job.photoRoot + p.name);
+    if (!p.code && StaysInPhotoFolder(p.name)) paths.push_back(job.photoRoot + p.name);
   const std::vector<bool> exists = job.self.env.files_exist(paths);
   size_t next = 0;
   for (const PhotoPlace& p : places) {
+    if (p.code) {
+      PlaceCode(job, p);
+      continue;
+    }
     Range cell = job.out.cells(p.row, p.column);
     cell.set_value(Variant(p.name));
     cell.select();
     if (!StaysInPhotoFolder(p.name)) continue;
     const std::string& path = paths[next];
     if (!exists[next++]) continue;
-    host::Picture& picture = job.out.insert_picture(path);
-    picture.select();
-    const Range m = cell.merge_area();
-    host::Picture& s = picture.shape_range();
-    s.set_lock_aspect_ratio(false);
-    s.set_top(m.top() + 2);
-    s.set_left(m.left() + 2);
-    s.set_width(m.width() - 3);
-    s.set_height(m.height() - 3);
+    FitOver(job.out.insert_picture(path), cell);
   }
 }
 
@@ -234,7 +344,10 @@ void BodyPhotoPass(Job& job) {
   LayoutVisitor visit;
   visit.block = [&](int32_t i, int32_t top, int32_t col, bool) {
     for (const FieldBinding& f : job.layout.body.photoFields) {
-      places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, RecordPhotoName(job, i, f)});
+      places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, RecordPhotoName(job, i, f), {}});
+    }
+    for (const CodeField& f : job.layout.body.codeFields) {
+      places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, {}, CodeOf(job.data, f, i)});
     }
   };
   CollectThenPlace(job, places, [&] {
@@ -247,7 +360,10 @@ void HeaderPhotoPass(Job& job) {
   std::vector<PhotoPlace> places;
   auto placeHeaderPhotos = [&](int32_t h, int32_t i) {
     for (const FieldBinding& f : job.layout.header.photoFields) {
-      places.push_back({h + f.areaRow - 1, 1 + f.areaCol, RecordPhotoName(job, i, f)});
+      places.push_back({h + f.areaRow - 1, 1 + f.areaCol, RecordPhotoName(job, i, f), {}});
+    }
+    for (const CodeField& f : job.layout.header.codeFields) {
+      places.push_back({h + f.areaRow - 1, 1 + f.areaCol, {}, CodeOf(job.data, f, i)});
     }
   };
   LayoutVisitor visit;
@@ -349,6 +465,11 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
   }
 
   const int32_t lastRow = data.cells(1, self.WorkColumn).current_region().rows_count();
+  for (AreaLayout* area : {&layout.header, &layout.body}) {
+    if (!area->present) continue;
+    SeparateCodeFields(data, self.WorkColumn, *area);
+    if (!CheckCodes(self, data, *area, lastRow, dataSheetName, templateName)) return false;
+  }
   const int32_t sortColumn = FindScratchHeading(data, self.WorkColumn, settings.sortName);
   if (sortColumn != 0) {
     data.cells(1, sortColumn)
@@ -380,8 +501,8 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
   if (job.g.H >= 1) HeaderPass(job);
   ColumnWidths(job);
   job.photoRoot = EA.this_workbook().path() + kPhotoFolder;
-  if (!layout.body.photoFields.empty()) BodyPhotoPass(job);
-  if (!layout.header.photoFields.empty()) HeaderPhotoPass(job);
+  if (!layout.body.photoFields.empty() || !layout.body.codeFields.empty()) BodyPhotoPass(job);
+  if (!layout.header.photoFields.empty() || !layout.header.codeFields.empty()) HeaderPhotoPass(job);
   return true;
 }
 

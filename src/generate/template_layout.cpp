@@ -12,7 +12,64 @@ size_t LastCharacterStart(const std::string& text) {
   return i;
 }
 
+// The text with full-width colons and plus signs made half-width.
+std::string HalfWidthSeparators(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 3, "：") == 0) {
+      out += ':';
+      i += 2;
+    } else if (text.compare(i, 3, "＋") == 0) {
+      out += '+';
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// Splits at every `separator`; empty parts are kept.
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find(separator, start);
+    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return parts;
+    start = end + 1;
+  }
+}
+
 }  // namespace
+
+std::optional<CodeField> ParseCodeField(const FieldBinding& photo) {
+  const std::vector<std::string> parts = Split(HalfWidthSeparators(photo.name), ':');
+  if (parts.size() < 2 || parts.size() > 3) return std::nullopt;
+  CodeField f;
+  f.name = photo.name;
+  f.areaRow = photo.areaRow;
+  f.areaCol = photo.areaCol;
+  if (parts[0] == "条码") {
+    f.kind = codes::Symbology::Code128;
+    f.columns = {parts[1]};
+  } else if (parts[0] == "二维码") {
+    f.kind = codes::Symbology::QR;
+    f.showText = false;
+    f.columns = Split(parts[1], '+');
+  } else {
+    return std::nullopt;
+  }
+  if (parts.size() == 3) {
+    if (parts[2] != "无文字") return std::nullopt;
+    f.showText = false;
+  }
+  for (const std::string& c : f.columns)
+    if (c.empty()) return std::nullopt;
+  f.dataColumns.assign(f.columns.size(), 0);
+  return f;
+}
 
 std::string FieldName(const std::string& text) {
   // The first character is "[" or "{", one byte. A lone bracket names "".

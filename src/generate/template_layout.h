@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "codes/symbol.h"
 #include "host/worksheet.h"
 
 namespace kelv::generate {
@@ -27,6 +28,23 @@ struct FieldBinding {
   int32_t dataColumn = 0;  // column of the scratch copy headed `name`; 0 when not found
 };
 
+// A code field: a photo field whose braces hold "条码:" and a column name
+// (a Code 128, "条码:考号:无文字" without its text) or "二维码:" and one or
+// more column names joined by "+" (a QR code holding their values, one a
+// line). Full-width "：" and "＋" count as ":" and "+".
+struct CodeField {
+  std::string name;  // the text between the braces
+  int32_t areaRow = 0;
+  int32_t areaCol = 0;
+  codes::Symbology kind = codes::Symbology::Code128;
+  bool showText = true;
+  std::vector<std::string> columns;
+  std::vector<int32_t> dataColumns;  // one per column name; 0 when not found
+};
+
+// The code field a photo field's name describes, or nothing.
+std::optional<CodeField> ParseCodeField(const FieldBinding& photo);
+
 // One area of a template as the scan found it.
 struct AreaLayout {
   bool present = false;
@@ -35,6 +53,9 @@ struct AreaLayout {
   int32_t colCount = 0;                  // e - 2, e the end-marker column
   std::vector<FieldBinding> textFields;  // scan order: column by column, top to bottom
   std::vector<FieldBinding> photoFields;
+  // Taken out of photoFields once the data headings are known: a name that
+  // is a heading stays a photo field.
+  std::vector<CodeField> codeFields;
 };
 
 struct TemplateLayout {

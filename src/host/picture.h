@@ -3,6 +3,9 @@
 // the one picture it has just inserted.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 namespace kelv::host {
 
 class Picture {
@@ -22,6 +25,10 @@ class Picture {
   // other. kRefused for a negative or non-finite size, which changes nothing.
   virtual void set_width(double pt) = 0;
   virtual void set_height(double pt) = 0;
+  // AlternativeText: the picture's description, kept in the saved file.
+  // Inserting a file sets it to the file's name.
+  virtual std::string alternative_text() const = 0;
+  virtual void set_alternative_text(std::string_view text) = 0;
   Picture& shape_range() { return *this; }
 };
 

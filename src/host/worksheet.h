@@ -35,6 +35,11 @@ class Worksheet {
   // Pictures.Insert(path): loads a JPEG or PNG at the active cell, natural
   // size, and selects it. The sheet owns the picture.
   Picture& insert_picture(std::string_view path) { return insert_picture_at_active_cell(path); }
+  // The same for a picture made in memory (PNG or JPEG bytes), as though
+  // inserted from a file named `file_name`.
+  Picture& insert_picture(std::string_view bytes, std::string_view file_name) {
+    return insert_picture_bytes_at_active_cell(bytes, file_name);
+  }
   // HPageBreaks.Add(Before): a manual break above the given cell's row.
   void add_page_break(const Range& before) { add_page_break_above(before.row()); }
   PageSetup page_setup() { return PageSetup(*this); }
@@ -179,6 +184,14 @@ class Worksheet {
   // it. kFileNotFound for a missing file, kRefused for one that is not a
   // readable picture; the sheet is unchanged then.
   virtual Picture& insert_picture_at_active_cell(std::string_view path) = 0;
+  // As insert_picture_at_active_cell, from the bytes of a picture file;
+  // kRefused for bytes that are not a readable JPEG or PNG (nothing changes).
+  // A host whose pictures come only from files writes the bytes to a file of
+  // its own, inserts that and removes it; such a host may put the picture at
+  // the sheet's top-left corner instead of the active cell, so callers place
+  // it themselves.
+  virtual Picture& insert_picture_bytes_at_active_cell(std::string_view bytes,
+                                                       std::string_view file_name) = 0;
   // A manual page break above the row; none is added above row 1.
   virtual void add_page_break_above(int32_t row) = 0;
   // Page setup, read and written as values: see PageSetupProperty.

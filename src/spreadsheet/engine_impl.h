@@ -60,6 +60,8 @@ class EnginePicture final : public host::Picture {
   void set_left(double pt) override;
   void set_width(double pt) override;
   void set_height(double pt) override;
+  std::string alternative_text() const override { return model().description; }
+  void set_alternative_text(std::string_view text) override;
   bool selected() const { return selected_; }
 
  private:
@@ -129,6 +131,8 @@ class EngineSheet final : public host::Worksheet {
   void select(const Rect& area) override;
   void activate_cell(int32_t row, int32_t column) override;
   host::Picture& insert_picture_at_active_cell(std::string_view path) override;
+  host::Picture& insert_picture_bytes_at_active_cell(std::string_view bytes,
+                                                     std::string_view file_name) override;
   void add_page_break_above(int32_t row) override;
   Variant page_setup_value(host::PageSetupProperty p) const override;
   void set_page_setup_value(host::PageSetupProperty p, const Variant& v) override;
@@ -148,6 +152,13 @@ class EngineSheet final : public host::Worksheet {
   void write_value(Cell& cell, const Variant& v);
   void evaluate(Cell& cell, int32_t row, int32_t column);
   bool automatic() const;
+  // Places a picture of the workbook's image store at the active cell at its
+  // natural size and selects it.
+  host::Picture& place_picture(Image image, std::string description);
+  // The next free picture id, kept while pictures are only added here, so
+  // that a sheet of many pictures is not walked for every one.
+  size_t pictures_counted_ = static_cast<size_t>(-1);
+  int32_t next_picture_id_ = 1;
 
   // Merges, indexed by their top-left cell.
   void ensure_merge_index() const;

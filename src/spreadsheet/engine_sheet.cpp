@@ -118,6 +118,7 @@ void EngineSheet::invalidate_caches() {
   col_left_.clear();
   merge_indexed_ = static_cast<size_t>(-1);
   counts_.clear();
+  pictures_counted_ = static_cast<size_t>(-1);
 }
 
 void EngineSheet::touch(int32_t col1, int32_t col2) {

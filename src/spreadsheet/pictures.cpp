@@ -33,6 +33,14 @@ std::string announced_format(const unsigned char* head, size_t n) {
   return "";
 }
 
+// The pixel size a JPEG or PNG header gives; false when it gives none.
+bool picture_size(std::string_view bytes, int& w, int& h) {
+  int comp = 0;
+  const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
+  return stbi_info_from_memory(data, static_cast<int>(bytes.size()), &w, &h, &comp) && w > 0 &&
+         h > 0;
+}
+
 }  // namespace
 
 PictureFileState probe_picture_file(std::string_view path) {
@@ -64,6 +72,10 @@ PictureFileState probe_picture_file(std::string_view path) {
       w <= 0 || h <= 0)
     return PictureFileState::Damaged;
   return PictureFileState::Readable;
+}
+
+void EnginePicture::set_alternative_text(std::string_view text) {
+  model().description = std::string(text);
 }
 
 void EnginePicture::set_top(double pt) {
@@ -107,29 +119,53 @@ host::Picture& EngineSheet::insert_picture_at_active_cell(std::string_view path)
   in.seekg(0);
   if (!in.read(whole->data(), static_cast<std::streamsize>(size))) throw unreadable;
   std::shared_ptr<const std::string> bytes = std::move(whole);
-  const auto* data = reinterpret_cast<const stbi_uc*>(bytes->data());
-  const auto len = static_cast<int>(bytes->size());
-  int w = 0, h = 0, comp = 0;
-  if (!stbi_info_from_memory(data, len, &w, &h, &comp) || w <= 0 || h <= 0) throw unreadable;
+  int w = 0, h = 0;
+  if (!picture_size(*bytes, w, h)) throw unreadable;
   Image image;
   image.bytes = std::move(bytes);
   image.extension = ext;
   image.width_px = w;
   image.height_px = h;
-  const uint32_t id = book_->store_image(std::move(image));
+  return place_picture(std::move(image), host::path_text(file.filename()));
+}
 
+host::Picture& EngineSheet::insert_picture_bytes_at_active_cell(std::string_view bytes,
+                                                                std::string_view file_name) {
+  const std::string ext =
+      announced_format(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  int w = 0, h = 0;
+  if (ext.empty() || bytes.size() > kMaxPictureBytes || !picture_size(bytes, w, h)) {
+    throw HostError::host(host::kRefused,
+                          "无法插入图片" + in_quotes(file_name) + "：不是可读的 JPEG 或 PNG 文件");
+  }
+  Image image;
+  image.bytes = std::make_shared<const std::string>(bytes);
+  image.extension = ext;
+  image.width_px = w;
+  image.height_px = h;
+  return place_picture(std::move(image), std::string(file_name));
+}
+
+host::Picture& EngineSheet::place_picture(Image image, std::string description) {
+  const int32_t w = image.width_px, h = image.height_px;
+  const uint32_t id = book_->store_image(std::move(image));
   PictureModel pic;
   pic.image = id;
   pic.top = top_of(sheet_->view.active_row);
   pic.left = left_of(sheet_->view.active_col);
   pic.width = w * 0.75;
   pic.height = h * 0.75;
-  int32_t next_id = 1;
-  for (const PictureModel& p : sheet_->pictures) next_id = std::max(next_id, p.id + 1);
+  if (pictures_counted_ != sheet_->pictures.size()) {
+    next_picture_id_ = 1;
+    for (const PictureModel& p : sheet_->pictures)
+      next_picture_id_ = std::max(next_picture_id_, p.id + 1);
+  }
+  const int32_t next_id = next_picture_id_++;
   pic.id = next_id;
   pic.name = "图片 " + std::to_string(next_id);
-  pic.description = host::path_text(file.filename());
+  pic.description = std::move(description);
   sheet_->pictures.push_back(std::move(pic));
+  pictures_counted_ = sheet_->pictures.size();
   book_->mark_modified();
   pictures_.push_back(std::make_unique<EnginePicture>(*sheet_, sheet_->pictures.size() - 1));
   pictures_.back()->select();

@@ -149,12 +149,13 @@ DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_widt
   int64_t next_id = 1;
   for (const auto& p : sheet.pictures) next_id = std::max<int64_t>(next_id, p.id + 1);
   for (int64_t i : ids) next_id = std::max(next_id, i + 1);
+  FreshRelIds fresh_ids(d.relationships);
   for (const auto& p : sheet.pictures) {
     const std::string target = image_part(p.image);
     if (target.empty()) continue;  // no such image
     std::string& rid = rel_of_image[p.image];
     if (rid.empty()) {
-      rid = fresh_rel_id(d.relationships);
+      rid = fresh_ids.next();
       d.relationships.push_back({rid, std::string(kRelTypeBase) + "image", target, false});
     }
     int64_t id = p.id;

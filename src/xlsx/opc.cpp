@@ -138,6 +138,21 @@ std::string fresh_rel_id(const std::vector<spreadsheet::RawRelationship>& rels) 
   }
 }
 
+FreshRelIds::FreshRelIds(const std::vector<spreadsheet::RawRelationship>& rels)
+    : count_(rels.size()) {
+  for (const auto& r : rels) used_.insert(r.id);
+}
+
+std::string FreshRelIds::next() {
+  for (size_t i = count_ + 1;; ++i) {
+    std::string id = "rId" + std::to_string(i);
+    if (used_.insert(id).second) {
+      ++count_;
+      return id;
+    }
+  }
+}
+
 std::string ContentTypes::type_of(const std::string& part) const {
   if (auto it = overrides.find(part); it != overrides.end()) return it->second;
   const size_t dot = part.rfind('.');

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,20 @@ std::string write_relationships(std::string_view source_part,
 
 // A relationship id not yet among the given ones ("rId7").
 std::string fresh_rel_id(const std::vector<spreadsheet::RawRelationship>& rels);
+
+// fresh_rel_id for a list that grows by one relationship per id taken,
+// without looking at the whole list again for each: a drawing with a
+// hundred thousand pictures gets its ids in linear time, not quadratic.
+class FreshRelIds {
+ public:
+  explicit FreshRelIds(const std::vector<spreadsheet::RawRelationship>& rels);
+  // The id fresh_rel_id would give once the previous ids were added.
+  std::string next();
+
+ private:
+  std::set<std::string> used_;
+  size_t count_ = 0;
+};
 
 struct ContentTypes {
   std::map<std::string, std::string> defaults;   // extension (lower case) -> type

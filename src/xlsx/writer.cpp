@@ -142,7 +142,11 @@ class BookWriter {
   std::string allocate(const std::string& stem, const std::string& suffix,
                        bool plain_first = false) {
     if (plain_first && used_.insert(stem + suffix).second) return stem + suffix;
-    for (int n = 1;; ++n) {
+    // The first free number never goes down, so the search for the next
+    // one starts where the last ended (a hundred thousand images are named
+    // in linear time).
+    int& n = next_number_[stem + suffix];
+    for (n = std::max(n, 1);; ++n) {
       std::string name = stem + std::to_string(n) + suffix;
       if (used_.insert(name).second) return name;
     }
@@ -244,6 +248,7 @@ class BookWriter {
   const Workbook& book_;
   PackageWriter& out_;
   std::set<std::string> used_;
+  std::map<std::string, int> next_number_;  // stem + suffix -> where the last search ended
   std::set<std::string> extensions_;
   std::map<std::string, std::string> overrides_;
   std::vector<RawPart> copies_;

@@ -129,9 +129,9 @@ TEST_F(Printing, ThePreviewShowsTheGeneratedTablePageByPageWithZoom) {
     ASSERT_NE(preview, nullptr);
     preview->resize(900, 760);
     QApplication::processEvents();
-    // 60 examinees on admission tickets, eight to a page.
-    EXPECT_EQ(preview->page_count(), 8);
-    EXPECT_EQ(preview->status(), "第 1 页，共 8 页");
+    // 60 examinees on admission tickets, six to a page.
+    EXPECT_EQ(preview->page_count(), 10);
+    EXPECT_EQ(preview->status(), "第 1 页，共 10 页");
     const QImage whole = preview->page_view()->image();
     ASSERT_FALSE(whole.isNull());
     EXPECT_TRUE(any_dark_pixel(whole));
@@ -140,12 +140,12 @@ TEST_F(Printing, ThePreviewShowsTheGeneratedTablePageByPageWithZoom) {
     EXPECT_LE(whole.deviceIndependentSize().height(), 760);
     screenshot(preview, "print-preview.png");
 
-    preview->show_page(7);
-    EXPECT_EQ(preview->status(), "第 8 页，共 8 页");
+    preview->show_page(9);
+    EXPECT_EQ(preview->status(), "第 10 页，共 10 页");
     preview->show_page(20);  // held at the last page
-    EXPECT_EQ(preview->page(), 7);
+    EXPECT_EQ(preview->page(), 9);
     QTest::keyClick(preview, Qt::Key_PageUp);
-    EXPECT_EQ(preview->page(), 6);
+    EXPECT_EQ(preview->page(), 8);
 
     preview->set_zoom(2.0);
     EXPECT_GT(preview->page_view()->image().width(), 2 * whole.width());
@@ -155,7 +155,7 @@ TEST_F(Printing, ThePreviewShowsTheGeneratedTablePageByPageWithZoom) {
 
     // The whole workbook adds the room and examinee sheets in tab order.
     preview->set_scope(PrintPreview::Scope::Workbook);
-    EXPECT_GT(preview->page_count(), 8);
+    EXPECT_GT(preview->page_count(), 10);
     EXPECT_EQ(preview->page(), 0);
     checked = true;
     preview->accept();

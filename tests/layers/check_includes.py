@@ -8,6 +8,8 @@
     host          host/
     engine        spreadsheet/ xlsx/ readers/
     print         print/   (the page model and painter over the engine's model)
+    codes         codes/   (bar codes and QR codes: encoding, placement, pictures;
+                            used by the generator and the painter, uses nothing)
 
 A folder may include itself and the folders listed for it below; anything
 else is a wrong-way arrow, printed with its file and line.
@@ -19,17 +21,18 @@ import sys
 HANDLERS = {"data", "arrange", "generate", "templates", "help"}
 ALLOWED = {
     "host": set(),
+    "codes": set(),
     "component": {"host"},
     "bridge": {"host", "component"} | HANDLERS,
     "spreadsheet": {"host"},
     "xlsx": {"host", "spreadsheet"},
     "readers": {"host", "spreadsheet", "xlsx"},
-    "print": {"host", "spreadsheet", "xlsx"},  # A1 references of print areas and titles
+    "print": {"host", "spreadsheet", "xlsx", "codes"},  # A1 references of print areas and titles
     "automation": {"host", "component", "bridge", "spreadsheet", "xlsx", "readers"} | HANDLERS,
     "app": None,  # the top: may include anything
 }
 for h in HANDLERS:
-    ALLOWED[h] = {"host", "component"} | HANDLERS
+    ALLOWED[h] = {"host", "component", "codes"} | HANDLERS
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')
 

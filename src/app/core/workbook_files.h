@@ -108,7 +108,23 @@ struct SaveReport {
   std::vector<std::string> saved;      // paths written
   std::vector<std::string> reload;     // paths the user chose to read again
   std::vector<std::string> cancelled;  // paths left alone
+  // Workbooks read from another kind of file (.xls, .csv, ...), each with
+  // the .xlsx file it was saved as.
+  std::vector<std::pair<std::string, std::string>> converted;
 };
+
+// The .xlsx file a workbook read from another kind of file (.xls, .csv,
+// HTML, XML) is saved as the first time (NAME.xlsx beside it); "" for a
+// workbook that saves to its own file.
+std::string other_kind_target(host::Workbook& book);
+
+// Asks before a workbook read from another kind of file is first saved:
+// may it be written as `target` (and, when that file exists, replace it)?
+// Returns `target`, or "" when the answer is No or unanswered.
+std::string ask_convert_by_message_boxes(host::Dialogs& dialogs, const std::string& target,
+                                         const std::string& shown_source,
+                                         const std::string& shown_target);
+
 class GuardedSaver {
  public:
   // `backup_folder`: where copies of replaced files go.

@@ -251,14 +251,17 @@ void build_door_list(Workbook& book, const Styles& st) {
   s.widths(2, {18, 14, 20, 12, 10});
 }
 
-// Seat labels: three across, a photo beside room, exam number, name and seat.
+// Seat labels: three across, a photo beside room, exam number, name and
+// seat, the exam number's bar code (without its text) along the bottom.
 void build_seat_labels(Workbook& book, const Styles& st) {
   SheetBuilder s = new_template(book, st, "桌贴");
-  mark_area(s, st, "#", 3, 6, 3);
+  mark_area(s, st, "#", 3, 7, 3);
   card_lines(s, st, 3,
              {{"考场", "[考场]"}, {"考号", "[考号]"}, {"姓名", "[姓名]"}, {"座号", "[座号]"}}, 4,
              st.key_field);
   s.merged(3, 4, 6, 4, "{学籍号}", st.photo);
+  s.merged(7, 2, 7, 4, "{条码:考号:无文字}", st.photo);
+  s.height(7, 30);
   s.widths(2, {5, 15, 13});
 }
 
@@ -278,10 +281,11 @@ void build_sign_in(Workbook& book, const Styles& st) {
   s.widths(2, {8, 16, 14, 12, 28});
 }
 
-// Admission cards: two across, a banner, five details and the photo.
+// Admission cards: two across, a banner, five details and the photo, the
+// exam number's bar code and a QR code of exam number, name, room and seat.
 void build_admission_cards(Workbook& book, const Styles& st) {
   SheetBuilder s = new_template(book, st, "准考证");
-  mark_area(s, st, "#", 3, 8, 3);
+  mark_area(s, st, "#", 3, 9, 3);
   s.merged(3, 2, 3, 4, "期末考试 准考证", st.banner);
   s.height(3, 28);
   card_lines(s, st, 4,
@@ -292,6 +296,9 @@ void build_admission_cards(Workbook& book, const Styles& st) {
               {"座号", "[座号]"}},
              6, st.big_field);
   s.merged(4, 4, 8, 4, "{学籍号}", st.photo);
+  s.merged(9, 2, 9, 3, "{条码:考号}", st.photo);
+  s.put(9, 4, "{二维码:考号+姓名+考场+座号}", st.photo);
+  s.height(9, 60);
   s.widths(2, {7, 16, 17});
 }
 
@@ -337,7 +344,8 @@ void build_start_sheet(Workbook& book, const Styles& st) {
       "表格”。",
       "5. 模板表中，A ",
       "列的“@”行之间是页眉区，“#”行之间是主体区，首行右端再写同样的标志表示区域结束。",
-      "6. [列标题] 填入数据，{列标题} 插入照片：照片\\照片夹\\值.jpg。",
+      "6. [列标题] 填入数据，{列标题} 插入照片：照片\\照片夹\\值.jpg；{条码:列标题} "
+      "插入条码，{二维码:列标题+列标题} 插入二维码。",
       "7. 详见“帮助.doc”。",
   };
   int32_t r = 4;
@@ -538,8 +546,8 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
       {"考场汇总", 40, 1, 0, 0, "考场", "无", true, false, "第 &P 页，共 &N 页", 36, 36},
       {"门贴", 30, 1, 0, 0, "考号", "考场", true, true, "", 36, 28},
       {"签到表", 30, 1, 0, 0, "考号", "考场", true, true, "第 &P 页，共 &N 页", 36, 36},
-      {"准考证", 4, 2, 20, 20, "考号", "无", true, true, "", 28, 28},
-      {"桌贴", 6, 3, 20, 20, "考号", "考场", true, true, "", 20, 20},
+      {"准考证", 3, 2, 20, 20, "考号", "无", true, true, "", 28, 28},
+      {"桌贴", 5, 3, 20, 20, "考号", "考场", true, true, "", 20, 20},
   };
   build_settings_sheet(host, host_styles, catalogue);
   build_base_sheet(host, host_styles);

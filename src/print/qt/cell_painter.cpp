@@ -2,12 +2,15 @@
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QPainterPath>
 #include <QPen>
 #include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
+#include "codes/symbol.h"
 #include "print/cell_format.h"
 #include "print/qt/fonts.h"
 #include "spreadsheet/cells.h"
@@ -551,6 +554,50 @@ void CellPainter::draw_borders(QPainter& p, const CellArea& area) {
   p.restore();
 }
 
+namespace {
+
+// A code's picture drawn as shapes from the code it carries: its modules in
+// the box the picture has, white around them as in the picture. False when
+// the code cannot be encoded (the picture is drawn instead).
+bool draw_code(QPainter& p, const QRectF& box, const codes::Symbol& symbol, double u) {
+  codes::Modules m;
+  if (codes::encode(symbol, m)) return false;
+  const codes::Placement at = codes::place(m, box.width() / u, box.height() / u);
+  if (!(at.module > 0)) return false;
+  p.fillRect(box, Qt::white);
+  const double x0 = box.left() + at.x * u, y0 = box.top() + at.y * u, side = at.module * u;
+  QPainterPath dark;
+  dark.setFillRule(Qt::WindingFill);
+  for (int32_t y = 0; y < m.height; ++y) {
+    const double top = y0 + y * side;
+    const double height = m.kind == codes::Symbology::QR ? side : at.bar_height * u;
+    for (int32_t x = 0; x < m.width;) {
+      if (!m.is_dark(x, y)) {
+        ++x;
+        continue;
+      }
+      const int32_t start = x;
+      while (x < m.width && m.is_dark(x, y)) ++x;
+      dark.addRect(QRectF(x0 + start * side, top, (x - start) * side, height));
+    }
+  }
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.fillPath(dark, Qt::black);
+  if (at.text_band > 0) {
+    // The text in the band under the bars, about seven modules high, as
+    // the picture has it.
+    p.setFont(text_font("Liberation Sans", at.module * 6.5, u));
+    p.setPen(Qt::black);
+    const QRectF band(box.left(), y0 + at.bar_height * u, box.width(), at.text_band * u);
+    p.drawText(band, Qt::AlignHCenter | Qt::AlignVCenter, QString::fromStdString(m.text));
+  }
+  p.restore();
+  return true;
+}
+
+}  // namespace
+
 void CellPainter::draw_pictures(QPainter& p, const CellArea& area) {
   if (pictures_by_top_.empty()) return;
   const double u = area.units_per_point;
@@ -566,6 +613,9 @@ void CellPainter::draw_pictures(QPainter& p, const CellArea& area) {
     const QRectF box(area.sheet_origin.x() + pic.left * u, area.sheet_origin.y() + pic.top * u,
                      pic.width * u, pic.height * u);
     if (!box.intersects(area.clip)) continue;
+    if (const std::optional<codes::Symbol> code = codes::parse_marker(pic.description)) {
+      if (draw_code(p, box, *code, u)) continue;
+    }
     const QPixmap& pix = images_.get(pic.image);
     if (pix.isNull()) {
       p.setPen(Qt::gray);
