@@ -514,7 +514,7 @@ TEST(Saving, AWorkbookFromAnotherKindIsNeverWrittenOverItsFile) {
 
 // Inputs the fuzz targets once found failing: each is refused with a
 // message or read, nothing else.
-TEST(FuzzRegressions, EveryInputIsReadOrRefused) {
+TEST(ReaderFuzzRegressions, EveryInputIsReadOrRefused) {
   int n = 0;
   for (const auto& entry : std::filesystem::directory_iterator(data("fuzz_regressions"))) {
     SCOPED_TRACE(entry.path().filename().string());
