@@ -22,7 +22,8 @@ class Workbooks {
   int32_t count() const;
   Workbook& item(std::string_view name) const;  // 9 when no workbook has that name
   Workbook& item(int32_t index) const;          // 0-based
-  // Opens an .xlsx/.xlsm file ("\" in the path is the separator). A file it
+  // Opens a workbook file ("\" in the path is the separator): .xlsx/.xlsm,
+  // or any other kind the host reads (an old .xls, a .csv, ...). A file it
   // cannot read fails with 1004 naming the file; a second workbook of the
   // same name fails with 1004.
   Workbook& open(std::string_view path) const;
@@ -81,9 +82,10 @@ class Application {
   // By file name, ignoring case; kSubscriptOutOfRange when none has it.
   virtual Workbook& workbook(std::string_view name) = 0;
   // Opens the file and makes it the active workbook. kFileNotFound for a
-  // missing file; kRefused naming the file for one that is not an
-  // .xlsx/.xlsm workbook or cannot be read, and for a second workbook of the
-  // same name. Nothing is opened when it fails.
+  // missing file; kRefused naming the file for one it cannot read (the
+  // embedded host reads .xlsx/.xlsm and the older and text kinds by their
+  // first bytes, whatever the name), and for a second workbook of the same
+  // name. Nothing is opened when it fails.
   virtual Workbook& open_workbook(std::string_view path) = 0;
 };
 

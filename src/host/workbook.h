@@ -79,9 +79,12 @@ class Workbook {
   // Writes beside the file and renames over it only when complete, so a
   // failure (kRefused, kPermissionDenied, naming the file) leaves the old
   // file as it was, and the workbook keeps its name, path and modified flag.
+  // A workbook read from a file of another kind (.xls, .csv, ...) is never
+  // written over that file: kRefused, naming the .xlsx to save as instead.
   virtual void save() = 0;
   // As save, to another .xlsx/.xlsm path, which becomes the workbook's own;
-  // kRefused for any other extension.
+  // kRefused for any other extension and for the file the workbook was
+  // read from when that was of another kind.
   virtual void save_as(std::string_view path) = 0;
   // True once anything but the view (selection, scrolling, active sheet)
   // has changed since the workbook was opened or saved.

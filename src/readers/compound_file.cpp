@@ -38,6 +38,13 @@ CompoundFile::CompoundFile(std::string_view bytes, const std::string& file)
   if ((shift != 9 && shift != 12) || mini_shift != 6) fail("扇区大小无效");
   sector_size_ = 1u << shift;
   mini_sector_size_ = 1u << mini_shift;
+  // A file cut inside its last sector reads as if that sector ended in zeros.
+  if (bytes.size() % sector_size_ != 0) {
+    padded_.assign(bytes.data(), bytes.size());
+    padded_.resize((bytes.size() / sector_size_ + 1) * sector_size_, '\0');
+    bytes_ = padded_;
+    bytes = bytes_;
+  }
   mini_cutoff_ = u32(bytes, 0x38);
   if (mini_cutoff_ != 4096) mini_cutoff_ = 4096;
   sector_count_ = bytes.size() <= sector_size_
@@ -112,9 +119,8 @@ void CompoundFile::fail(std::string_view what) const {
 
 std::string_view CompoundFile::sector(uint32_t id) const {
   const uint64_t at = (static_cast<uint64_t>(id) + 1) * sector_size_;
-  if (at >= bytes_.size()) fail("扇区链超出文件末尾");
-  // The last sector of a file may be cut short; what is there is read.
-  return bytes_.substr(at, std::min<uint64_t>(sector_size_, bytes_.size() - at));
+  if (at + sector_size_ > bytes_.size()) fail("扇区链超出文件末尾");
+  return bytes_.substr(at, sector_size_);
 }
 
 std::vector<uint32_t> CompoundFile::chain(const std::vector<uint32_t>& fat, uint32_t start,

@@ -15,9 +15,9 @@ inline constexpr std::string_view kCompoundSignature("\xD0\xCF\x11\xE0\xA1\xB1\x
 
 class CompoundFile {
  public:
-  // Parses the header, the FAT (through the DIFAT), the directory and the
-  // mini FAT. Throws host::HostError 1004 naming `file` for a file that is
-  // not a compound file or whose structure is broken.
+  // `bytes` must outlive the object. Parses the header, the FAT (through the DIFAT), the directory
+  // and the mini FAT. Throws host::HostError 1004 naming `file` for a file that is not a compound
+  // file or whose structure is broken.
   CompoundFile(std::string_view bytes, const std::string& file);
 
   // The names of the streams, in directory order.
@@ -46,6 +46,7 @@ class CompoundFile {
   const Entry* find(std::string_view name) const;
 
   std::string_view bytes_;
+  std::string padded_;  // the file made whole sectors, when it was cut inside one
   std::string file_;
   uint32_t sector_size_ = 512;
   uint32_t mini_sector_size_ = 64;

@@ -193,7 +193,7 @@ class HtmlReader {
         if (depth > 0) --depth;
       } else if (depth == 1 && tag.name == "tr") {
         end_cell();
-        ++row_;
+        row_ = std::min(row_ + 1, host::kMaxRows + 1);
         col_ = 1;
       } else if (depth == 1 && (tag.name == "td" || tag.name == "th")) {
         end_cell();
@@ -254,7 +254,7 @@ class HtmlReader {
 
   void begin_cell(const Tag& tag) {
     if (row_ == 0) row_ = 1;
-    while (taken_.count({row_, col_})) ++col_;
+    while (col_ <= host::kMaxColumns && taken_.count({row_, col_})) ++col_;
     in_cell_ = true;
     cell_.clear();
     const std::string style =
@@ -302,7 +302,7 @@ class HtmlReader {
       }
       fill_->put(row_, col_, std::move(v), style);
     }
-    if (span_cols_ > 1 || span_rows_ > 1) {
+    if ((span_cols_ > 1 || span_rows_ > 1) && row_ <= host::kMaxRows && col_ <= host::kMaxColumns) {
       const int32_t r2 = std::min(row_ + span_rows_ - 1, host::kMaxRows);
       const int32_t c2 = std::min(col_ + span_cols_ - 1, host::kMaxColumns);
       if (sheet_->merges.size() < kMaxMergesPerSheet)
@@ -314,7 +314,7 @@ class HtmlReader {
           for (int32_t c = col_; c <= c2; ++c) taken_.insert({r, c});
       }
     }
-    col_ += span_cols_;
+    col_ = std::min(col_ + span_cols_, host::kMaxColumns + 1);
   }
 
   std::string text_;

@@ -142,6 +142,7 @@ std::unique_ptr<spreadsheet::Workbook> read_spreadsheet_xml(std::string_view byt
       } else if (kind == "Row") {
         row = attr(n, "Index") ? attr(n, "Index").as_int() : row + 1;
         if (row < 1 || row > host::kMaxRows) {
+          row = host::kMaxRows;  // the rows after it are past the sheet too
           ++dropped;
           continue;
         }
@@ -155,11 +156,13 @@ std::unique_ptr<spreadsheet::Workbook> read_spreadsheet_xml(std::string_view byt
           if (local(cell.name()) != "Cell") continue;
           col = attr(cell, "Index") ? attr(cell, "Index").as_int() : col + 1;
           if (col < 1 || col > host::kMaxColumns) {
+            col = host::kMaxColumns;
             ++dropped;
             continue;
           }
-          const int32_t across = std::max(0, attr(cell, "MergeAcross").as_int());
-          const int32_t down = std::max(0, attr(cell, "MergeDown").as_int());
+          const int32_t across =
+              std::clamp(attr(cell, "MergeAcross").as_int(), 0, host::kMaxColumns);
+          const int32_t down = std::clamp(attr(cell, "MergeDown").as_int(), 0, host::kMaxRows);
           if ((across > 0 || down > 0) && sheet->merges.size() < kMaxMergesPerSheet)
             sheet->merges.push_back({row, col, std::min(row + down, host::kMaxRows),
                                      std::min(col + across, host::kMaxColumns)});
@@ -214,7 +217,7 @@ std::unique_ptr<spreadsheet::Workbook> read_spreadsheet_xml(std::string_view byt
               if (!all.empty()) fill.put(row, col, all, style);
             }
           }
-          col += across;
+          col = std::min(col + across, host::kMaxColumns);
         }
       }
     }

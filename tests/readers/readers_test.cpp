@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -262,6 +264,32 @@ TEST(Xls, LocalDefectsAreReadAndListed) {
   EXPECT_NE(all.find("截断"), std::string::npos) << all;
 }
 
+TEST(Xls, ABiff5WorkbookReadsItsTextsInItsCodePage) {
+  // Excel 95: 8-bit texts in the workbook's code page (936, GBK).
+  const std::string gbk_name = "\xBF\xBC\xC9\xFA";  // 考生
+  const std::string gbk_text = "\xD5\xC5\xC8\xFD";  // 张三
+  const std::string head = record(0x0809, le16(0x0500) + le16(5) + std::string(4, '\0'));
+  const std::string codepage = record(0x0042, le16(936));
+  const std::string rest = filler() + record(0x000A, "");
+  const auto boundsheet_size = static_cast<uint32_t>(4 + 6 + 1 + gbk_name.size());
+  const auto sheet_at =
+      static_cast<uint32_t>(head.size() + codepage.size() + boundsheet_size + rest.size());
+  std::string stream = head + codepage +
+                       record(0x0085, le32(sheet_at) + std::string("\0\0", 2) +
+                                          static_cast<char>(gbk_name.size()) + gbk_name) +
+                       rest;
+  stream += record(0x0809, le16(0x0500) + le16(0x10) + std::string(4, '\0'));
+  stream += record(0x0204, le16(0) + le16(0) + le16(0) + le16(4) + gbk_text);
+  stream += record(0x0203, le16(0) + le16(1) + le16(0) + std::string("\0\0\0\0\0\0\xF8\x3F", 8));
+  stream += record(0x000A, "");
+  auto book = read_xls(compound(stream), "95.xls");
+  ASSERT_EQ(book->sheets.size(), 1u);
+  EXPECT_EQ(book->sheets[0]->name, "考生");
+  EXPECT_EQ(spreadsheet::cells::find(*book->sheets[0], 1, 1)->value, host::Variant("张三"));
+  EXPECT_EQ(spreadsheet::cells::find(*book->sheets[0], 1, 2)->value, host::Variant(1.5));
+  EXPECT_TRUE(book->repairs.empty());
+}
+
 TEST(Xls, AFilePassRecordIsRefusedAsEncrypted) {
   std::string stream =
       bof(5) + record(0x002F, std::string(54, '\x01')) + filler() + record(0x000A, "");
@@ -482,6 +510,26 @@ TEST(Saving, AWorkbookFromAnotherKindIsNeverWrittenOverItsFile) {
   fake.source_kind = spreadsheet::SourceKind::Text;
   fake.source_path = folder.file("x.xlsx");
   EXPECT_EQ(spreadsheet::xlsx_path_for(fake), folder.file("x（已转换）.xlsx"));
+}
+
+// Inputs the fuzz targets once found failing: each is refused with a
+// message or read, nothing else.
+TEST(ReaderFuzzRegressions, EveryInputIsReadOrRefused) {
+  int n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(data("fuzz_regressions"))) {
+    SCOPED_TRACE(entry.path().filename().string());
+    std::ifstream in(entry.path(), std::ios::binary);
+    auto bytes = std::make_shared<const std::string>(std::istreambuf_iterator<char>(in),
+                                                     std::istreambuf_iterator<char>());
+    try {
+      auto book = read_any(bytes, entry.path().filename().string());
+      EXPECT_FALSE(book->sheets.empty());
+    } catch (const host::HostError& e) {
+      EXPECT_EQ(e.number(), host::kRefused);
+    }
+    ++n;
+  }
+  EXPECT_GT(n, 0);
 }
 
 }  // namespace

@@ -17,6 +17,10 @@ class MemoryFormat : public FileFormat {
     if (path.find("missing") != std::string::npos)
       throw host::HostError::host(host::kFileNotFound, "找不到文件“" + path + "”");
     auto book = std::make_unique<Workbook>();
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".xls") == 0) {
+      book->source_kind = SourceKind::Xls;
+      book->source_path = host::absolute_path_text(path);
+    }
     auto sheet = std::make_unique<Sheet>();
     sheet->name = "考生表";
     book->sheets.push_back(std::move(sheet));
@@ -68,15 +72,16 @@ TEST_F(WorkbookTest, ASecondWorkbookOfTheSameNameIsRefused) {
   EXPECT_EQ(format->loads.size(), 1u);
 }
 
-TEST_F(WorkbookTest, OnlyWorkbookFilesOpen) {
-  try {
-    engine.workbooks().open("/a/考生.xls");
-    FAIL();
-  } catch (const host::HostError& e) {
-    EXPECT_EQ(e.number(), 1004);
-    EXPECT_NE(e.description().find("考生.xls"), std::string::npos);
-  }
-  EXPECT_TRUE(format->loads.empty());
+TEST_F(WorkbookTest, EveryNameReachesTheFormatAndAnotherKindIsNeverSavedOver) {
+  // The format tells the kind of file by its bytes; the name only marks macros.
+  host::Workbook& old = engine.workbooks().open("/a/考生.xls");
+  EXPECT_EQ(format->loads.size(), 1u);
+  EXPECT_EQ(error_number([&] { old.save(); }), 1004);
+  EXPECT_TRUE(format->saved.empty());
+  old.save_as("/a/考生.xlsx");
+  EXPECT_EQ(format->saved.count(host::absolute_path_text("/a/考生.xlsx")), 1u);
+  // Once saved as .xlsx, the original stays out of reach all the same.
+  EXPECT_EQ(error_number([&] { old.save_as("/a/考生.xls"); }), 1004);
   engine.workbooks().open("/a/宏.xlsm");
   EXPECT_TRUE(Engine::model_of(engine.workbook("宏.xlsm")).macro_enabled);
 }
