@@ -13,9 +13,9 @@
 #include "app/cli/commands.h"
 #include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
+#include "app/core/workbook_files.h"
 #include "app/core/workspace_check.h"
 #include "host/file_path.h"
-#include "app/core/workbook_files.h"
 #include "host/host_error.h"
 
 namespace kelv::cli {
