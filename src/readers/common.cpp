@@ -141,9 +141,8 @@ std::string from_code_page(std::string_view bytes, int32_t code_page) {
   return out;
 }
 
-namespace {
-
 void append_utf8(std::string& out, uint32_t cp) {
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) cp = 0xFFFD;
   if (cp < 0x80) {
     out += static_cast<char>(cp);
   } else if (cp < 0x800) {
@@ -160,6 +159,8 @@ void append_utf8(std::string& out, uint32_t cp) {
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
+
+namespace {
 
 std::string from_utf16(std::string_view bytes, bool little) {
   std::string out;

@@ -45,6 +45,9 @@ std::string read_file_head(const std::string& path, size_t n);
 // it) as UTF-8; unconvertible bytes become U+FFFD. 936 is read as GB18030,
 // a superset of it.
 std::string from_code_page(std::string_view bytes, int32_t code_page);
+// One code point appended as UTF-8; a lone surrogate or a value past
+// U+10FFFF as U+FFFD.
+void append_utf8(std::string& out, uint32_t cp);
 // UTF-16 little-endian code units as UTF-8 (unpaired surrogates become U+FFFD).
 std::string from_utf16le(std::string_view bytes);
 std::string from_utf16be(std::string_view bytes);

@@ -18,25 +18,6 @@ std::string lower(std::string_view s) {
   return out;
 }
 
-void append_utf8(std::string& out, uint32_t cp) {
-  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) cp = 0xFFFD;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // Character references and the common named entities.
 std::string decode_entities(std::string_view s) {
   std::string out;
@@ -78,7 +59,7 @@ std::string decode_entities(std::string_view s) {
       out += '&';
       continue;
     }
-    append_utf8(out, cp);
+    append_utf8(out, cp == 0 ? 0xFFFD : cp);
     i = semi;
   }
   return out;

@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "generate/render_template.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "host/variant.h"
@@ -270,19 +271,6 @@ TemplateFields template_fields(Worksheet& tpl) {
     }
   }
   return fields;
-}
-
-bool stays_in_photo_folder(const std::string& name) {
-  if (name.empty()) return true;
-  if (name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find_first_of("\\/", start);
-    if (end == std::string::npos) end = name.size();
-    if (name.compare(start, end - start, "..") == 0) return false;
-    start = end + 1;
-  }
-  return true;
 }
 
 const char* picture_problem(spreadsheet::PictureFileState s) {
@@ -906,11 +894,12 @@ class Checker {
       for (int32_t r = t.first_row(); r <= t.last_row; ++r) {
         const std::string value = cell_text(*t.sheet, r, c);
         if (value.empty()) continue;
-        std::string sub = folder_col != 0 ? cell_text(*t.sheet, r, folder_col) + "\\" : "\\";
-        if (sub == "\\") sub.clear();
-        const std::string file = sub + value + ".jpg";
+        // The name the generation looks for, and whether it would look.
+        const std::string folder =
+            folder_col != 0 ? cell_text(*t.sheet, r, folder_col) : std::string();
+        const std::string file = generate::PhotoFileName(folder, value);
         if (!photos_seen_.insert(file).second) continue;
-        if (!stays_in_photo_folder(file)) {
+        if (!generate::StaysInPhotoFolder(file)) {
           add(Severity::Notice, t.sheet->name(), r, c, name, visible_text(file),
               "照片路径会走出照片文件夹，不会去找这个文件");
           continue;
@@ -924,7 +913,7 @@ class Checker {
         }
         add(Severity::Error, t.sheet->name(), r, c, name, visible_text(file),
             std::string(picture_problem(state)) + "：生成到这张照片会停下。照片在“照片" +
-                (sub.empty() ? "" : "\\" + sub.substr(0, sub.size() - 1)) + "”文件夹");
+                (folder.empty() ? "" : "\\" + folder) + "”文件夹");
       }
     }
   }
