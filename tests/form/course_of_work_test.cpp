@@ -390,6 +390,32 @@ TEST_F(CourseOfWork, TheDataListFollowsTheDataFolder) {
   EXPECT_LT(row_of(list, "补考.xlsx"), 0);
 }
 
+// A plain list dropped into the data folder: the component misses the room
+// sheet, and the form offers to make the data workbook from the list.
+TEST_F(CourseOfWork, AListInTheDataFolderBecomesADataWorkbookWhenAsked) {
+  {
+    std::ofstream csv(dir / "数据" / "名单.csv", std::ios::binary);
+    csv << "姓名,学校,身份证号\r\n张三,一中,110101200801010011\r\n李四,二中,110101200802020022\r\n";
+  }
+  auto* list = w<QListWidget>("LtbBiao");
+  QElapsedTimer timer;
+  timer.start();
+  while (row_of(list, "名单.csv") < 0 && timer.elapsed() < 5000) QTest::qWait(50);
+  ASSERT_GE(row_of(list, "名单.csv"), 0);
+  script.clear();
+  script.queue_answer("OK");   // 缺少 考场表
+  script.queue_answer("Yes");  // make the data workbook
+  list->setCurrentRow(row_of(list, "名单.csv"));
+  ASSERT_GE(script.messages().size(), 2u);
+  EXPECT_EQ(script.messages()[1].title, "做成数据工作簿");
+  EXPECT_EQ(window->workspace()->component().state().DataBookName, "名单.xlsx");
+  EXPECT_TRUE(w<QPushButton>("CmdDoKaoHao")->isEnabled());
+  host::Workbook& made = engine().workbook("名单.xlsx");
+  EXPECT_EQ(made.sheet("考生表").cells(2, 3).value().to_text(), "110101200801010011");
+  EXPECT_TRUE(has_heading(made.sheet("考场表"), "场人"));
+  EXPECT_TRUE(fs::exists(dir / "数据" / "名单.xlsx"));
+}
+
 // A run the error box ends is never reported as done.
 TEST_F(CourseOfWork, AnAssignmentThatStoppedSaysSoInsteadOfDone) {
   open_data_workbook();

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/core/data_import.h"
 #include "app/core/scenario_runner.h"
 #include "app/core/work_report.h"
 #include "app/core/workbook_files.h"
@@ -261,6 +262,55 @@ void MainWindow::run_event(const std::string& event) {
   end_component_work();
   watch_host();
   if (long_work != nullptr) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  if (event == "LtbBiaoClick") offer_data_workbook_from_list();
+}
+
+void MainWindow::offer_data_workbook_from_list() {
+  // A list read from a .csv (or an .xls, HTML or XML file) that lacks the
+  // two sheets was refused by the component; kelv can make the data workbook
+  // from it: 考生表 from the list and an empty 考场表.
+  if (workspace_ == nullptr || workspace_->component().state().WorkColumn != 0) return;
+  const std::string name = workspace_->component().state().DataBookName;
+  spreadsheet::Engine& engine = workspace_->engine();
+  host::Workbook* book = nullptr;
+  for (int32_t i = 0; i < engine.workbook_count(); ++i)
+    if (engine.workbook_at(i).name() == name) book = &engine.workbook_at(i);
+  if (book == nullptr) return;
+  const spreadsheet::Workbook& model = spreadsheet::Engine::model_of(*book);
+  if (!model.from_other_format()) return;
+  const std::string source = model.source_path;
+  const std::string target = spreadsheet::xlsx_path_for(model);
+  const std::string target_name = QFileInfo(q(target)).fileName().toStdString();
+  const std::string question =
+      "“" + name + "”不是数据工作簿（没有考场表和考生表）。是否用它做一个数据工作簿“" +
+      target_name + "”：考生表就是这份名单，再加一张空的考场表？原文件不会改动。";
+  if (dialogs_.message_box(question, host::MessageButtons::YesNo, host::MessageIcon::None,
+                           "做成数据工作簿") != host::MessageResult::Yes)
+    return;
+  bool force = false;
+  if (QFileInfo::exists(q(target))) {
+    if (dialogs_.message_box("“" + target_name + "”已经存在。是否替换它？（原来的文件会先备份）",
+                             host::MessageButtons::YesNo, host::MessageIcon::None,
+                             "做成数据工作簿") != host::MessageResult::Yes)
+      return;
+    force = true;
+  }
+  try {
+    app::keep_backup(target, workspace_->backup_folder());
+    app::import_data_file(source, target, force);
+  } catch (const std::exception& e) {
+    show_failure("无法做成数据工作簿：" + failure_text(e));
+    return;
+  }
+  // Open the new workbook as if the person had clicked it in the list.
+  refresh_data_list();
+  host::Control& list = workspace_->form().control("LtbBiao");
+  const std::vector<std::string>& items = list.items();
+  const auto at = std::find(items.begin(), items.end(), target_name);
+  if (at == items.end()) return;
+  list.set_list_index(static_cast<int32_t>(at - items.begin()));
+  panel_->sync_all();
+  run_event("LtbBiaoClick");
 }
 
 void MainWindow::run_set(const std::string& control) {

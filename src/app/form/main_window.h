@@ -86,6 +86,9 @@ class MainWindow : public QMainWindow {
   std::string ask_new_name(const std::string& path);
   // The caption and the unsaved-changes mark.
   void update_title();
+  // After a list that is no data workbook was clicked: offers to make one
+  // from it (考生表 from the list, an empty 考场表) and opens it.
+  void offer_data_workbook_from_list();
   // The data list follows the data folder as files come and go.
   void refresh_data_list();
   // 文件 › 恢复以前的版本: puts a backup back and reloads the workspace.
