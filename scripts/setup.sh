@@ -31,7 +31,7 @@ for option in "$@"; do
   case "$option" in
     --bench) bench=1; packages+=(liborcus-bin libxlsxwriter-dev time python3-xlwt) ;;
     --fuzz) fuzz=1; packages+=(clang libclang-rt-dev) ;;
-    --docs) docs=1; packages+=(libreoffice-calc-nogui python3-uno fonts-noto-cjk) ;;
+    --docs) docs=1; packages+=(libreoffice-calc-nogui python3-uno fonts-noto-cjk python3-xlwt python3-xlrd) ;;
     --windows)
       windows=1
       packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
@@ -139,6 +139,8 @@ fi
 if [[ $docs == 1 ]]; then
   need_tool soffice libreoffice-calc-nogui
   need_python uno python3-uno
+  need_python xlwt python3-xlwt
+  need_python xlrd python3-xlrd
 fi
 if [[ $windows == 1 ]]; then
   need_tool x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
