@@ -40,6 +40,26 @@ const char* long_work_text(const std::string& event) {
   return app::long_work_name(event);
 }
 
+// A question with three answers: go ahead (`accept`), the answer that
+// drops something (`destructive`), or 取消, which Escape also gives.
+enum class Choice { Accept, Destructive, Cancel };
+Choice ask_three_ways(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                      const QString& text, const QString& accept, const QString& destructive,
+                      Choice default_choice) {
+  QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
+  QPushButton* yes = box.addButton(accept, QMessageBox::AcceptRole);
+  QPushButton* drop = box.addButton(destructive, QMessageBox::DestructiveRole);
+  QPushButton* cancel = box.addButton("取消", QMessageBox::RejectRole);
+  box.setDefaultButton(default_choice == Choice::Accept        ? yes
+                       : default_choice == Choice::Destructive ? drop
+                                                               : cancel);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == yes) return Choice::Accept;
+  if (box.clickedButton() == drop) return Choice::Destructive;
+  return Choice::Cancel;
+}
+
 QString file_names(const std::vector<std::string>& paths) {
   QStringList names;
   for (const std::string& p : paths) names << QFileInfo(QString::fromStdString(p)).fileName();
@@ -371,19 +391,14 @@ app::ChangedChoice MainWindow::ask_changed(const std::string& path) {
   const std::string text = app::changed_elsewhere_text(name.toStdString());
   if (dialogs_.script() != nullptr)
     return app::ask_changed_by_message_boxes(dialogs_, path, name.toStdString());
-  QMessageBox box(QMessageBox::Warning, "文件已在别处修改",
-                  q(text) +
-                      "\n\n请选择：重新载入磁盘上的文件（放弃 kelv 对它的更改），"
-                      "把 kelv 的版本另存为新文件，或取消（不保存这个工作簿）。",
-                  QMessageBox::NoButton, this);
-  QPushButton* reload_button = box.addButton("重新载入", QMessageBox::DestructiveRole);
-  QPushButton* save_as = box.addButton("另存为…", QMessageBox::AcceptRole);
-  QPushButton* cancel = box.addButton("取消", QMessageBox::RejectRole);
-  box.setDefaultButton(cancel);
-  box.setEscapeButton(cancel);
-  box.exec();
-  if (box.clickedButton() == reload_button) return app::ChangedChoice::Reload;
-  if (box.clickedButton() == save_as) return app::ChangedChoice::SaveAs;
+  const Choice choice =
+      ask_three_ways(this, QMessageBox::Warning, "文件已在别处修改",
+                     q(text) +
+                         "\n\n请选择：重新载入磁盘上的文件（放弃 kelv 对它的更改），"
+                         "把 kelv 的版本另存为新文件，或取消（不保存这个工作簿）。",
+                     "另存为…", "重新载入", Choice::Cancel);
+  if (choice == Choice::Destructive) return app::ChangedChoice::Reload;
+  if (choice == Choice::Accept) return app::ChangedChoice::SaveAs;
   return app::ChangedChoice::Cancel;
 }
 
@@ -554,15 +569,10 @@ bool MainWindow::settle_unsaved() {
                                                             host::MessageIcon::None, "保存");
     return answer == host::MessageResult::Yes ? save_all() : true;
   }
-  QMessageBox box(QMessageBox::Question, "保存", question, QMessageBox::NoButton, this);
-  QPushButton* save = box.addButton("保存", QMessageBox::AcceptRole);
-  QPushButton* discard = box.addButton("不保存", QMessageBox::DestructiveRole);
-  QPushButton* cancel = box.addButton("取消", QMessageBox::RejectRole);
-  box.setDefaultButton(save);
-  box.setEscapeButton(cancel);
-  box.exec();
-  if (box.clickedButton() == save) return save_all();
-  return box.clickedButton() == discard;
+  const Choice choice = ask_three_ways(this, QMessageBox::Question, "保存", question, "保存",
+                                       "不保存", Choice::Accept);
+  if (choice == Choice::Accept) return save_all();
+  return choice == Choice::Destructive;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
