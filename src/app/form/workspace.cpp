@@ -89,13 +89,6 @@ void Workspace::save(
   if (report.cancelled.empty()) unsaved_ = false;
 }
 
-std::vector<std::string> Workspace::save() {
-  app::SaveReport report;
-  save([](const std::string&) { return app::ChangedChoice::Cancel; },
-       [](const std::string&) { return std::string(); }, report);
-  return report.saved;
-}
-
 bool Workspace::settle_data_click(const std::function<app::ChangedChoice(const std::string&)>& ask,
                                   const std::function<std::string(const std::string&)>& new_name) {
   return app::settle_data_click(*saver_, *engine_, *form_, ask, new_name);

@@ -63,20 +63,14 @@ class Workspace {
   // since kelv read it is handed to `ask`; `new_name` gives the path for
   // SaveAs. Data workbooks the user chose to reload are read again here;
   // the host workbook is listed in `reload` for the window to reopen.
-  // Throws host::HostError naming the file; `report` says what was written
-  // before.
   // `convert` gives the .xlsx path for a workbook read from another kind of
   // file ("" leaves it unsaved); such workbooks then become the new files
-  // in the component and the data list.
+  // in the component and the data list. Throws host::HostError naming the
+  // file; `report` says what was written before.
   void save(
       const std::function<app::ChangedChoice(const std::string&)>& ask,
       const std::function<std::string(const std::string&)>& new_name, app::SaveReport& report,
       const std::function<std::string(const std::string&, const std::string&)>& convert = nullptr);
-  // Saves without asking: a file changed elsewhere is left alone (tests and
-  // callers that have asked already).
-  std::vector<std::string> save();
-  // The files kelv read and wrote, as they were then.
-  app::GuardedSaver& saver() { return *saver_; }
   // Before "LtbBiaoClick": see app::settle_data_click. False: do not send.
   bool settle_data_click(const std::function<app::ChangedChoice(const std::string&)>& ask,
                          const std::function<std::string(const std::string&)>& new_name);
