@@ -3,6 +3,7 @@
 #include <unicode/ucnv.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -138,6 +139,12 @@ std::string from_code_page(std::string_view bytes, int32_t code_page) {
   std::string out;
   for (char ch : bytes)
     out += static_cast<unsigned char>(ch) < 0x80 ? std::string(1, ch) : "\xEF\xBF\xBD";
+  return out;
+}
+
+std::string lower_ascii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
 }
 

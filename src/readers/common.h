@@ -45,6 +45,8 @@ std::string read_file_head(const std::string& path, size_t n);
 // it) as UTF-8; unconvertible bytes become U+FFFD. 936 is read as GB18030,
 // a superset of it.
 std::string from_code_page(std::string_view bytes, int32_t code_page);
+// ASCII letters in lower case; other bytes as they are.
+std::string lower_ascii(std::string_view s);
 // One code point appended as UTF-8; a lone surrogate or a value past
 // U+10FFFF as U+FFFD.
 void append_utf8(std::string& out, uint32_t cp);

@@ -12,12 +12,6 @@
 namespace kelv::readers {
 namespace {
 
-std::string lower_ascii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // The first bytes as lower-case UTF-8 with the mark and leading space
 // dropped: what tells XML and HTML from other text.
 std::string text_head(std::string_view head) {

@@ -12,12 +12,6 @@
 namespace kelv::readers {
 namespace {
 
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // Character references and the common named entities.
 std::string decode_entities(std::string_view s) {
   std::string out;
@@ -103,7 +97,7 @@ struct Tag {
 };
 
 std::string attribute(const std::string& attrs, std::string_view name) {
-  const std::string low = lower(attrs);
+  const std::string low = lower_ascii(attrs);
   size_t at = 0;
   while ((at = low.find(name, at)) != std::string::npos) {
     const bool starts = at == 0 || std::isspace(static_cast<unsigned char>(low[at - 1]));
@@ -210,7 +204,7 @@ class HtmlReader {
     const std::string close = "</" + name;
     for (size_t at = text_.find("</", from); at != std::string::npos;
          at = text_.find("</", at + 2)) {
-      if (lower(std::string_view(text_).substr(at, close.size())) == close) return at;
+      if (lower_ascii(std::string_view(text_).substr(at, close.size())) == close) return at;
     }
     return text_.size();
   }
@@ -239,10 +233,10 @@ class HtmlReader {
     in_cell_ = true;
     cell_.clear();
     const std::string style =
-        lower(attribute(tag.attrs, "style") + " " + attribute(tag.attrs, "class"));
+        lower_ascii(attribute(tag.attrs, "style") + " " + attribute(tag.attrs, "class"));
     const size_t mso = style.find("mso-number-format");
     as_text_ = (mso != std::string::npos && style.find('@', mso) != std::string::npos) ||
-               lower(tag.attrs).find("x:str") != std::string::npos;
+               lower_ascii(tag.attrs).find("x:str") != std::string::npos;
     // LibreOffice writes the exact value and its format beside the text shown.
     sdval_ = attribute(tag.attrs, "sdval");
     sdnum_ = attribute(tag.attrs, "sdnum");
@@ -315,7 +309,7 @@ class HtmlReader {
 
 // The charset a page declares in its first bytes ("" when none).
 std::string declared_charset(std::string_view bytes) {
-  const std::string head = lower(bytes.substr(0, 4096));
+  const std::string head = lower_ascii(bytes.substr(0, 4096));
   const size_t at = head.find("charset=");
   if (at == std::string::npos) return {};
   size_t i = at + 8;

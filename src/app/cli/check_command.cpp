@@ -26,15 +26,6 @@ namespace fs = std::filesystem;
 constexpr const char* kHostName = "考务.xlsx";
 constexpr const char* kDataFolder = "数据";
 
-bool is_workbook_file(const fs::path& p) {
-  const std::string name = host::path_text(p.filename());
-  if (name.empty() || name[0] == '.' || name.rfind("~$", 0) == 0) return false;
-  std::string ext = host::path_text(p.extension());
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  return ext == ".xlsx" || ext == ".xlsm";
-}
-
 // The data workbooks to check: DATA as a path, or as a name in 数据/; or
 // every workbook in 数据/.
 std::vector<std::string> data_files(const std::string& root, const std::string& data) {
@@ -48,7 +39,7 @@ std::vector<std::string> data_files(const std::string& root, const std::string& 
   }
   std::vector<std::string> files;
   for (const fs::directory_entry& e : fs::directory_iterator(folder, ec))
-    if (e.is_regular_file(ec) && is_workbook_file(e.path()))
+    if (e.is_regular_file(ec) && app::is_workbook_file(e.path()))
       files.push_back(host::path_text(e.path()));
   std::sort(files.begin(), files.end());
   if (files.empty()) command_failed("“数据”文件夹里没有数据工作簿：" + host::path_text(folder));

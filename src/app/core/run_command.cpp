@@ -22,13 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool is_workbook_file(const fs::path& p) {
-  std::string ext = host::path_text(p.extension());
-  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  const std::string name = host::path_text(p.filename());
-  return (ext == ".xlsx" || ext == ".xlsm") && !name.starts_with("~$") && !name.starts_with(".");
-}
-
 // The scenario plays on the form the workspace was made for: the seating
 // controls are there when the scenario uses them or the settings sheet
 // stores a value for them, and otherwise the form is the one without them,
@@ -46,6 +39,13 @@ host::FormModel::SeatingControls seating_controls_for(const Scenario& scenario,
 }
 
 }  // namespace
+
+bool is_workbook_file(const fs::path& p) {
+  std::string ext = host::path_text(p.extension());
+  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  const std::string name = host::path_text(p.filename());
+  return (ext == ".xlsx" || ext == ".xlsm") && !name.starts_with("~$") && !name.starts_with(".");
+}
 
 std::string find_host_workbook(const std::string& workspace,
                                const std::optional<std::string>& named) {

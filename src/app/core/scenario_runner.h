@@ -2,6 +2,7 @@
 // writes the transcript. `kelv run` is a thin shell around run_scenario.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,6 +81,10 @@ std::vector<host::Workbook*> workbooks_to_save(host::Application& EA, const Save
 
 // The absolute folder of a workspace; ScenarioError when it is not there.
 std::string workspace_root(const std::string& workspace);
+
+// An .xlsx or .xlsm file that is no lock or hidden file of another program
+// ("~$NAME", ".NAME").
+bool is_workbook_file(const std::filesystem::path& p);
 
 // The host workbook of a workspace: `named` inside it when given, else the
 // one .xlsx/.xlsm file at its top. Throws ScenarioError when there is none,
