@@ -462,6 +462,8 @@ TEST(SampleWorkspace, IsCreatedInANewFolderAndOpened) {
   ASSERT_NE(window.workspace(), nullptr);
   EXPECT_EQ(fs::path(window.workspace()->folder()), made);
   EXPECT_TRUE(window.workspace()->component().state().FormReady);
+  // The start dialog offers it next time.
+  EXPECT_EQ(fs::path(MainWindow::last_workspace().toStdString()), made);
 }
 
 // A damaged host workbook opens mended, and the window says what was

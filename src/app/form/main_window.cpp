@@ -12,7 +12,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QUrl>
 #include <algorithm>
@@ -23,6 +25,7 @@
 #include "app/core/work_report.h"
 #include "app/core/workbook_files.h"
 #include "app/form/check_dialog.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "host/system_environment.h"
 
@@ -186,6 +189,7 @@ bool MainWindow::adopt(std::unique_ptr<Workspace> ws) {
     if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
   }
   workspace_ = std::move(ws);
+  remember_workspace(q(workspace_->folder()));
   panel_->bind(&workspace_->form());
   update_title();
   note_host_file();
@@ -666,33 +670,53 @@ bool MainWindow::create_sample(const std::string& parent) {
   // A new sub-folder, so that no workbook already in the chosen folder is
   // overwritten.
   std::error_code ec;
-  fs::path target = fs::path(parent) / kSampleFolder;
+  fs::path target = host::file_path(parent) / host::file_path(kSampleFolder);
   for (int n = 2; fs::exists(target, ec); ++n)
-    target = fs::path(parent) / (std::string(kSampleFolder) + " " + std::to_string(n));
+    target = host::file_path(parent) /
+             host::file_path(std::string(kSampleFolder) + " " + std::to_string(n));
   try {
-    sample_(target.string());
+    sample_(host::path_text(target));
   } catch (const std::exception& e) {
     show_failure(std::string("无法创建示例工作区：") + e.what());
     return false;
   }
-  return open_workspace(target.string());
+  return open_workspace(host::path_text(target));
+}
+
+QString MainWindow::last_workspace() {
+  const QString folder = QSettings("kelv", "kelv-form").value(kLastWorkspaceKey).toString();
+  return !folder.isEmpty() && QFileInfo(folder).exists() ? folder : QString();
+}
+
+void MainWindow::remember_workspace(const QString& folder) {
+  QSettings("kelv", "kelv-form").setValue(kLastWorkspaceKey, folder);
 }
 
 bool MainWindow::offer_start() {
-  QMessageBox box(QMessageBox::NoIcon, "kelv 考务", "请选择一个工作区文件夹，或新建示例工作区。",
-                  QMessageBox::NoButton, this);
+  const QString last = last_workspace();
+  QString text = "请选择一个工作区文件夹，或新建示例工作区。";
+  if (!last.isEmpty()) text += "\n\n上次的工作区：" + QDir::toNativeSeparators(last);
+  QMessageBox box(QMessageBox::NoIcon, "kelv 考务", text, QMessageBox::NoButton, this);
+  QPushButton* again =
+      last.isEmpty() ? nullptr : box.addButton("打开上次的工作区", QMessageBox::AcceptRole);
   QPushButton* open = box.addButton("打开文件夹…", QMessageBox::AcceptRole);
   QPushButton* sample =
       sample_ ? box.addButton("新建示例工作区…", QMessageBox::ActionRole) : nullptr;
   QPushButton* quit = box.addButton("退出", QMessageBox::RejectRole);
+  box.setDefaultButton(again != nullptr ? again : open);
   box.setEscapeButton(quit);
+  // The sample goes under the user's documents unless another folder is chosen.
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   for (;;) {
     box.exec();
-    if (box.clickedButton() == open) {
-      const QString dir = QFileDialog::getExistingDirectory(this, "选择工作区文件夹");
+    if (again != nullptr && box.clickedButton() == again) {
+      if (open_workspace(last.toStdString())) return true;
+    } else if (box.clickedButton() == open) {
+      const QString dir = QFileDialog::getExistingDirectory(this, "选择工作区文件夹", last);
       if (!dir.isEmpty() && open_workspace(dir.toStdString())) return true;
     } else if (sample != nullptr && box.clickedButton() == sample) {
-      const QString dir = QFileDialog::getExistingDirectory(this, "选择存放示例工作区的文件夹");
+      const QString dir =
+          QFileDialog::getExistingDirectory(this, "选择存放示例工作区的文件夹", documents);
       if (!dir.isEmpty() && create_sample(dir.toStdString())) return true;
     } else {
       return false;
