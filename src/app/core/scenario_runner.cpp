@@ -149,15 +149,9 @@ void select_page(host::FormModel& form, const std::string& page) {
 }
 
 std::vector<host::Workbook*> workbooks_to_save(host::Application& EA, const SaveStep& step) {
-  std::vector<host::Workbook*> books;
-  host::Workbook& host_book = EA.this_workbook();
-  if (step.host) books.push_back(&host_book);
-  if (step.data) {
-    for (int32_t k = 0; k < EA.workbook_count(); ++k) {
-      host::Workbook& book = EA.workbook_at(k);
-      if (&book != &host_book) books.push_back(&book);
-    }
-  }
+  std::vector<host::Workbook*> books = open_workbooks(EA);
+  if (!step.data) books.resize(1);
+  if (!step.host) books.erase(books.begin());
   return books;
 }
 

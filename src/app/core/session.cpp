@@ -23,6 +23,25 @@ host::Workbook* data_workbook(spreadsheet::Engine& engine, const std::string& na
   return nullptr;
 }
 
+// After a workbook read from another kind of file was saved as `to`: the
+// component's data workbook is the new file when it was the old one, and
+// the data list shows and selects the new file (no event is sent).
+void adopt_converted(component::Component& self, host::FormModel& UF, const std::string& from,
+                     const std::string& to) {
+  const std::string old_name = host::path_text(host::file_path(from).filename());
+  const std::string new_name = host::path_text(host::file_path(to).filename());
+  if (self.DataBookName == old_name) self.DataBookName = new_name;
+  if (!UF.has_control("LtbBiao")) return;
+  host::Control& list = UF.control("LtbBiao");
+  const std::vector<std::string>& items = list.items();
+  auto at = std::find(items.begin(), items.end(), new_name);
+  if (at == items.end()) {
+    list.add_item(host::Variant(new_name));
+    at = std::find(list.items().begin(), list.items().end(), new_name);
+  }
+  list.set_list_index(static_cast<int32_t>(at - list.items().begin()));
+}
+
 }  // namespace
 
 bool is_workbook_file(const fs::path& p) {
@@ -90,6 +109,15 @@ std::unique_ptr<spreadsheet::Engine> open_host_workbook(
     throw ScenarioError("打不开宿主工作簿：" + std::string(e.what()));
   }
   return engine;
+}
+
+std::vector<host::Workbook*> open_workbooks(host::Application& EA) {
+  std::vector<host::Workbook*> books;
+  host::Workbook& host_book = EA.this_workbook();
+  books.push_back(&host_book);
+  for (int32_t k = 0; k < EA.workbook_count(); ++k)
+    if (&EA.workbook_at(k) != &host_book) books.push_back(&EA.workbook_at(k));
+  return books;
 }
 
 Questions message_box_questions(host::Dialogs& dialogs,
@@ -257,34 +285,9 @@ void Session::save(const std::vector<host::Workbook*>& books, const Questions& q
     if (options_.reload_host_in_engine || path != host_path_) reload_workbook(*engine_, path);
 }
 
-std::vector<host::Workbook*> Session::open_workbooks() {
-  std::vector<host::Workbook*> books;
-  host::Workbook& host_book = engine_->this_workbook();
-  books.push_back(&host_book);
-  for (int32_t k = 0; k < engine_->workbook_count(); ++k)
-    if (&engine_->workbook_at(k) != &host_book) books.push_back(&engine_->workbook_at(k));
-  return books;
-}
-
 void Session::save_all(const Questions& questions, SaveReport& report) {
   save(open_workbooks(), questions, report);
   if (report.cancelled.empty()) unsaved_ = false;
-}
-
-void adopt_converted(component::Component& self, host::FormModel& UF, const std::string& from,
-                     const std::string& to) {
-  const std::string old_name = host::path_text(host::file_path(from).filename());
-  const std::string new_name = host::path_text(host::file_path(to).filename());
-  if (self.DataBookName == old_name) self.DataBookName = new_name;
-  if (!UF.has_control("LtbBiao")) return;
-  host::Control& list = UF.control("LtbBiao");
-  const std::vector<std::string>& items = list.items();
-  auto at = std::find(items.begin(), items.end(), new_name);
-  if (at == items.end()) {
-    list.add_item(host::Variant(new_name));
-    at = std::find(list.items().begin(), list.items().end(), new_name);
-  }
-  list.set_list_index(static_cast<int32_t>(at - list.items().begin()));
 }
 
 }  // namespace kelv::app

@@ -55,6 +55,10 @@ std::unique_ptr<spreadsheet::Engine> open_host_workbook(
     const std::string& host_path,
     const std::function<void(const spreadsheet::RepairReport&)>& on_repair = nullptr);
 
+// The host workbook, then every other workbook open in `EA` (the data
+// workbooks the component opened), in their order.
+std::vector<host::Workbook*> open_workbooks(host::Application& EA);
+
 // What the check before the work found, and what the person makes of it.
 enum class CheckChoice { Continue, Cancel, Mend };
 using CheckQuestion =
@@ -118,7 +122,6 @@ class Session {
   host::FormModel& form() { return *form_; }
   bridge::torb& component() { return *component_; }
   host::Environment& environment() { return env_; }
-  GuardedSaver& saver() { return saver_; }
 
   // Warnings about lock files another spreadsheet program left beside the
   // host workbook (it may have the workbook open).
@@ -171,7 +174,7 @@ class Session {
   // none left unsaved, nothing is unsaved any more.
   void save_all(const Questions& questions, SaveReport& report);
   // The workbooks save_all writes, in that order.
-  std::vector<host::Workbook*> open_workbooks();
+  std::vector<host::Workbook*> open_workbooks() { return app::open_workbooks(*engine_); }
 
  private:
   std::string host_path_, folder_;
@@ -189,11 +192,5 @@ class Session {
 // ScenarioError ("打不开宿主工作簿：…").
 std::unique_ptr<Session> open_session(const std::string& host_path, host::Dialogs& dialogs,
                                       SessionOptions options = {});
-
-// After a workbook read from another kind of file was saved as `to`: the
-// component's data workbook is the new file when it was the old one, and
-// the data list shows and selects the new file (no event is sent).
-void adopt_converted(component::Component& self, host::FormModel& UF, const std::string& from,
-                     const std::string& to);
 
 }  // namespace kelv::app
