@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -36,11 +35,6 @@ namespace fs = std::filesystem;
 
 QString q(const std::string& s) {
   return QString::fromStdString(s);
-}
-
-// Long work shows a busy cursor and its duration in the status bar.
-const char* long_work_text(const std::string& event) {
-  return app::long_work_name(event);
 }
 
 // A question with three answers: go ahead (`accept`), the answer that
@@ -194,9 +188,8 @@ bool MainWindow::adopt(std::unique_ptr<Workspace> ws) {
   update_title();
   note_host_file();
   status_->setText("工作区：" + QDir::toNativeSeparators(q(workspace_->folder())));
-  for (const std::string& lock : app::lock_files_of(workspace_->host_path()))
-    dialogs_.message_box(app::lock_warning(workspace_->host_path(), lock), host::MessageButtons::Ok,
-                         host::MessageIcon::None, "提醒");
+  for (const std::string& warning : workspace_->lock_warnings())
+    dialogs_.message_box(warning, host::MessageButtons::Ok, host::MessageIcon::None, "提醒");
   run_event("UserFormInitialize");
   const QString data = q(workspace_->data_folder());
   if (QFileInfo(data).isDir() && !watcher_.directories().contains(data)) watcher_.addPath(data);
@@ -233,54 +226,34 @@ void MainWindow::end_component_work() {
 }
 
 void MainWindow::run_event(const std::string& event) {
-  if (event == "LtbBiaoClick" && workspace_ != nullptr && !busy_ &&
-      !workspace_->settle_data_click([this](const std::string& p) { return ask_changed(p); },
-                                     [this](const std::string& p) { return ask_new_name(p); })) {
-    status_->setText("数据工作簿已在别处修改，未打开");
-    return;
-  }
-  if (workspace_ != nullptr && !busy_ && !check_before(*workspace_, event, dialogs_, this)) {
-    status_->setText("已取消：检查数据时发现问题，没有开始");
-    return;
+  if (workspace_ != nullptr && !busy_) {
+    switch (workspace_->gate(event, questions())) {
+      case app::Session::Gate::Send:
+        break;
+      case app::Session::Gate::ChangedElsewhere:
+        status_->setText("数据工作簿已在别处修改，未打开");
+        return;
+      case app::Session::Gate::CheckDeclined:
+        status_->setText("已取消：检查数据时发现问题，没有开始");
+        return;
+    }
   }
   if (!begin_component_work()) return;
-  const int64_t errors_before = workspace_->component().state().error_boxes_shown;
-  const char* long_work = long_work_text(event);
+  const char* long_work = app::long_work_name(event);
   if (long_work != nullptr) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     status_->setText(QString("正在%1…").arg(long_work));
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
-  QElapsedTimer timer;
-  timer.start();
-  try {
-    if (event == "UserFormInitialize")
-      workspace_->start();
-    else
-      workspace_->click(event);
-  } catch (const std::exception& e) {
-    // The component shows its own failures; anything else still must not
-    // take the window down.
-    show_failure(e.what());
-  }
+  const app::WorkReport report = workspace_->click(event);
+  // The component shows its own failures; anything else still must not
+  // take the window down.
+  if (report.failure) show_failure(report.failure_text());
   if (long_work != nullptr) {
     QApplication::restoreOverrideCursor();
-    const qint64 ms = timer.elapsed();
-    if (workspace_->component().state().error_boxes_shown != errors_before) {
-      // A run the error box ended is not done: say so, and what it leaves.
-      status_->setText(q(app::stopped_text(event)));
-    } else {
-      std::string summary;
-      if (event == "CmdDoKaoHaoClick")
-        summary = app::assignment_summary(workspace_->engine(),
-                                          workspace_->component().state().DataBookName);
-      status_->setText(summary.empty()
-                           ? QString("%1完成，%2").arg(long_work).arg(q(app::duration_text(ms)))
-                           : QString("%1完成：%2，%3")
-                                 .arg(long_work)
-                                 .arg(q(summary))
-                                 .arg(q(app::duration_text(ms))));
-    }
+    // A run the error box ended is not done: the text says so, and what it
+    // leaves.
+    status_->setText(q(report.text()));
   }
   update_title();
   end_component_work();
@@ -359,11 +332,7 @@ bool MainWindow::save_all() {
   commit_pending_edit();
   app::SaveReport report;
   try {
-    workspace_->save([this](const std::string& p) { return ask_changed(p); },
-                     [this](const std::string& p) { return ask_new_name(p); }, report,
-                     [this](const std::string& source, const std::string& target) {
-                       return ask_convert(source, target);
-                     });
+    workspace_->save_all(questions(), report);
   } catch (const std::exception& e) {
     show_failure("保存失败：" + failure_text(e) +
                  (report.saved.empty() ? std::string()
@@ -388,6 +357,17 @@ bool MainWindow::save_all() {
   update_title();
   update_actions();
   return report.cancelled.empty();
+}
+
+app::Questions MainWindow::questions() {
+  app::Questions questions;
+  questions.changed = [this](const std::string& p) { return ask_changed(p); };
+  questions.new_name = [this](const std::string& p) { return ask_new_name(p); };
+  questions.convert = [this](const std::string& source, const std::string& target) {
+    return ask_convert(source, target);
+  };
+  questions.check = check_question(dialogs_, this);
+  return questions;
 }
 
 app::ChangedChoice MainWindow::ask_changed(const std::string& path) {
@@ -511,7 +491,7 @@ void MainWindow::restore_backup() {
 void MainWindow::open_in_spreadsheet_application() {
   if (workspace_ == nullptr || !save_all()) return;
   try {
-    dialogs_.open_document(Workspace::file_of(workspace_->engine().active_workbook()));
+    dialogs_.open_document(app::file_of(workspace_->engine().active_workbook()));
   } catch (const host::HostError& e) {
     show_failure(bridge::ErrorBoxText(e));
   }

@@ -84,6 +84,8 @@ class MainWindow : public QMainWindow {
   static void remember_workspace(const QString& folder);
   bool adopt(std::unique_ptr<Workspace> ws);
   // A workbook changed on disk while open: reload, save as, or cancel.
+  // The session's questions, asked in the window (or through the script).
+  app::Questions questions();
   app::ChangedChoice ask_changed(const std::string& path);
   // The .xlsx path for a workbook read from another kind of file; "" to
   // leave it unsaved.
