@@ -53,6 +53,17 @@ bool skip_dollar(std::string_view s, size_t& i) {
   return false;
 }
 
+// "$" and a column or row as the whole text.
+bool parse_line(std::string_view s, bool (*read)(std::string_view, size_t&, int32_t*),
+                LineRef* out) {
+  size_t i = 0;
+  LineRef line;
+  line.absolute = skip_dollar(s, i);
+  if (!read(s, i, &line.n) || i != s.size()) return false;
+  *out = line;
+  return true;
+}
+
 std::string_view trim_spaces(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -162,21 +173,11 @@ bool parse_cell(std::string_view s, int32_t* row, int32_t* column) {
 }
 
 bool parse_column_line(std::string_view s, LineRef* out) {
-  size_t i = 0;
-  LineRef line;
-  line.absolute = skip_dollar(s, i);
-  if (!read_column(s, i, &line.n) || i != s.size()) return false;
-  *out = line;
-  return true;
+  return parse_line(s, read_column, out);
 }
 
 bool parse_row_line(std::string_view s, LineRef* out) {
-  size_t i = 0;
-  LineRef line;
-  line.absolute = skip_dollar(s, i);
-  if (!read_row(s, i, &line.n) || i != s.size()) return false;
-  *out = line;
-  return true;
+  return parse_line(s, read_row, out);
 }
 
 bool parse_range(std::string_view s, host::Rect* out) {
