@@ -33,14 +33,4 @@ Axis column_axis(const spreadsheet::Sheet& sheet, int32_t columns, int32_t digit
                    spreadsheet::column_width_points(sheet.default_column_width, digit_px));
 }
 
-QString column_letters(int32_t column) {
-  QString s;
-  while (column > 0) {
-    const int32_t m = (column - 1) % 26;
-    s.prepend(QChar('A' + m));
-    column = (column - 1) / 26;
-  }
-  return s;
-}
-
 }  // namespace kelv::form
