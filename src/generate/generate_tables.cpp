@@ -5,13 +5,15 @@
 #include <string>
 
 #include "component/ignore_failures.h"
-#include "data/data_workbook.h"
-#include "data/sheet_exists.h"
 #include "generate/page_setup_transfer.h"
 #include "generate/render_template.h"
 #include "host/range.h"
 #include "host/worksheet.h"
-#include "templates/settings_sheet.h"
+#include "sheets/data_workbook.h"
+#include "sheets/examinee_sheet.h"
+#include "sheets/room_sheet.h"
+#include "sheets/settings_sheet.h"
+#include "sheets/sheet_lookup.h"
 
 namespace kelv::generate {
 namespace {
@@ -19,7 +21,7 @@ namespace {
 // The last column a data table may use: column 167 stays empty between the
 // table and its scratch copy at column 168, so copying and clearing the copy
 // never touch the user's data.
-inline constexpr int32_t kLastTableColumn = data::kWorkColumn - 2;
+inline constexpr int32_t kLastTableColumn = sheets::kWorkColumn - 2;
 
 // The scratch copy of the data table at (1, WorkColumn). Whatever way the
 // command leaves, a failure included, the copy does not stay on the user's
@@ -65,7 +67,7 @@ void GenerateTables(component::Component& self, host::Application& EA, host::For
     return;
   }
   const std::string dataSheetName =
-      UF["ChbSJYuan"].value().to_bool() ? data::kExamineeSheet : data::kRoomSheet;
+      UF["ChbSJYuan"].value().to_bool() ? sheets::kExamineeSheet : sheets::kRoomSheet;
   const bool acrossFirst = UF["ChbHengPai"].value().to_bool();
   const std::string templateName = LtbMoBan.value().to_text();
   const int32_t settingsRow = LtbMoBan.list_index() + 2;
@@ -73,13 +75,13 @@ void GenerateTables(component::Component& self, host::Application& EA, host::For
   if (!self.FormReady) return;
 
   // Replacing the earlier output sheet would delete a data sheet.
-  if (outputName == data::kExamineeSheet || outputName == data::kRoomSheet) {
+  if (outputName == sheets::kExamineeSheet || outputName == sheets::kRoomSheet) {
     component::ShowNotice(self, "模板名“" + templateName + "”与数据工作表同名，无法生成。");
     return;
   }
 
-  host::Worksheet& dtb = EA.this_workbook().worksheets().item(templates::kSettingsSheet);
-  dtb.cells(templates::kCaptureRow, templates::kCaptureFlagColumn).set_value(false);
+  host::Worksheet& dtb = EA.this_workbook().worksheets().item(sheets::kSettingsSheet);
+  dtb.cells(sheets::kCaptureRow, sheets::kCaptureFlagColumn).set_value(false);
   host::Workbook& book = EA.workbooks().item(self.DataBookName);
   host::Worksheet& data = book.worksheets().item(dataSheetName);
 
@@ -100,11 +102,11 @@ void GenerateTables(component::Component& self, host::Application& EA, host::For
   table.copy();
   data.cells(1, self.WorkColumn).paste_special_values();
 
-  if (data::SheetExists(book.worksheets(), outputName)) {
+  if (sheets::SheetExists(book.worksheets(), outputName)) {
     SavePageSetup(self, EA, outputName);
     book.worksheets().item(outputName).delete_sheet();
   }
-  book.worksheets().add_after(book.worksheets().item(data::kExamineeSheet));
+  book.worksheets().add_after(book.worksheets().item(sheets::kExamineeSheet));
   book.active_sheet().set_name(outputName);
   book.worksheets().item(outputName).activate();
 

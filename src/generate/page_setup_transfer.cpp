@@ -6,17 +6,17 @@
 #include "host/host_error.h"
 #include "host/variant.h"
 #include "host/worksheet.h"
-#include "templates/settings_sheet.h"
+#include "sheets/settings_sheet.h"
 
 namespace kelv::generate {
 namespace {
 
 using component::IgnoreFailure;
 using host::PageSetupProperty;
-using templates::kCaptureFlagColumn;
-using templates::kCaptureRow;
-using templates::kPageSetupColumn;
-using templates::kPageSetupValueCount;
+using sheets::kCaptureFlagColumn;
+using sheets::kCaptureRow;
+using sheets::kPageSetupColumn;
+using sheets::kPageSetupValueCount;
 
 // An object that an earlier, skipped statement failed to set: using it
 // fails like an unset object variable, and that statement is skipped too.
@@ -31,7 +31,7 @@ T& Use(T* object) {
 void SavePageSetup(component::Component& self, host::Application& EA,
                    const std::string& sheetName) {
   host::Worksheet* dtb = nullptr;
-  IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(templates::kSettingsSheet); });
+  IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(sheets::kSettingsSheet); });
   IgnoreFailure([&] { Use(dtb).cells(kCaptureRow, kCaptureFlagColumn).set_value(true); });
   host::Worksheet* sheet = nullptr;
   IgnoreFailure(
@@ -47,7 +47,7 @@ void SavePageSetup(component::Component& self, host::Application& EA,
 void ApplyPageSetup(component::Component& self, host::Application& EA, const std::string& sheetName,
                     int32_t r) {
   host::Worksheet* dtb = nullptr;
-  IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(templates::kSettingsSheet); });
+  IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(sheets::kSettingsSheet); });
   bool carryOver = false;
   IgnoreFailure([&] {
     carryOver = host::values_equal(Use(dtb).cells(kCaptureRow, kCaptureFlagColumn).value(),

@@ -11,7 +11,7 @@
 #include "host/picture.h"
 #include "host/range.h"
 #include "host/variant.h"
-#include "templates/settings_sheet.h"
+#include "sheets/settings_sheet.h"
 
 namespace kelv::generate {
 namespace {
@@ -385,13 +385,13 @@ float ColumnSpacingWidth(float x) {
 
 LayoutSettings ReadLayoutSettings(Worksheet& settings, int32_t row) {
   LayoutSettings s;
-  s.rowsPerPage = settings.cells(row, templates::kRowsPerPageColumn).value().to_int32();
-  s.colsAcross = settings.cells(row, templates::kColsAcrossColumn).value().to_int32();
-  s.rowSpacing = settings.cells(row, templates::kRowSpacingColumn).value().to_single() * 3 / 4;
+  s.rowsPerPage = settings.cells(row, sheets::kRowsPerPageColumn).value().to_int32();
+  s.colsAcross = settings.cells(row, sheets::kColsAcrossColumn).value().to_int32();
+  s.rowSpacing = settings.cells(row, sheets::kRowSpacingColumn).value().to_single() * 3 / 4;
   s.colSpacing =
-      ColumnSpacingWidth(settings.cells(row, templates::kColSpacingColumn).value().to_single());
-  s.sortName = settings.cells(row, templates::kSortNameColumn).value().to_text();
-  s.pageName = settings.cells(row, templates::kPageNameColumn).value().to_text();
+      ColumnSpacingWidth(settings.cells(row, sheets::kColSpacingColumn).value().to_single());
+  s.sortName = settings.cells(row, sheets::kSortNameColumn).value().to_text();
+  s.pageName = settings.cells(row, sheets::kPageNameColumn).value().to_text();
   return s;
 }
 
@@ -430,7 +430,7 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
                     const std::string& dataSheetName, const std::string& templateName,
                     int32_t settingsRow, bool acrossFirst) {
   Worksheet& data = EA.workbooks().item(self.DataBookName).worksheets().item(dataSheetName);
-  Worksheet& dtb = EA.this_workbook().worksheets().item(templates::kSettingsSheet);
+  Worksheet& dtb = EA.this_workbook().worksheets().item(sheets::kSettingsSheet);
   const LayoutSettings settings = ReadLayoutSettings(dtb, settingsRow);
   Worksheet& tpl = EA.this_workbook().worksheets().item(templateName);
 

@@ -140,7 +140,7 @@ TEST_F(CodeFieldTest, AValueTheCodeCannotHoldNamesItsRowBeforeAnythingIsWritten)
   host.Examinees().cells(2, 1).set_value("Jia");
   host.Examinees().cells(3, 1).set_value("Yi");
   CodeTemplate("{条码:姓名}");
-  host.DTB().cells(2, templates::kSortNameColumn).set_value("号");
+  host.DTB().cells(2, sheets::kSortNameColumn).set_value("号");
   Generate();
   EXPECT_EQ(host.MessageTexts(),
             (Names{"“考生表”第4行：“T”模板表中的“条码:姓名”字段无法编码，条码只能容纳数字、"
