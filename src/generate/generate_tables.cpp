@@ -66,35 +66,36 @@ void GenerateTables(component::Component& self, host::Application& EA, host::For
     component::ShowNotice(self, "缺少模板，无法生成。");
     return;
   }
-  const std::string dataSheetName =
+  const std::string data_sheet_name =
       UF["ChbSJYuan"].value().to_bool() ? sheets::kExamineeSheet : sheets::kRoomSheet;
-  const bool acrossFirst = UF["ChbHengPai"].value().to_bool();
-  const std::string templateName = LtbMoBan.value().to_text();
-  const int32_t settingsRow = LtbMoBan.list_index() + 2;
-  const std::string& outputName = templateName;
+  const bool across_first = UF["ChbHengPai"].value().to_bool();
+  const std::string template_name = LtbMoBan.value().to_text();
+  const int32_t settings_row = LtbMoBan.list_index() + 2;
+  const std::string& output_name = template_name;
   if (!self.FormReady) return;
 
   // Replacing the earlier output sheet would delete a data sheet.
-  if (outputName == sheets::kExamineeSheet || outputName == sheets::kRoomSheet) {
-    component::ShowNotice(self, "模板名“" + templateName + "”与数据工作表同名，无法生成。");
+  if (output_name == sheets::kExamineeSheet || output_name == sheets::kRoomSheet) {
+    component::ShowNotice(self, "模板名“" + template_name + "”与数据工作表同名，无法生成。");
     return;
   }
 
   host::Worksheet& dtb = EA.this_workbook().worksheets().item(sheets::kSettingsSheet);
   dtb.cells(sheets::kCaptureRow, sheets::kCaptureFlagColumn).set_value(false);
   host::Workbook& book = EA.workbooks().item(self.DataBookName);
-  host::Worksheet& data = book.worksheets().item(dataSheetName);
+  host::Worksheet& data = book.worksheets().item(data_sheet_name);
 
   const host::Range table = data.cells(1, 1).current_region();
   if (table.area().col2 > kLastTableColumn) {
-    component::ShowNotice(self, "“" + dataSheetName + "”的表格超过第" +
+    component::ShowNotice(self, "“" + data_sheet_name + "”的表格超过第" +
                                     std::to_string(kLastTableColumn) + "列，无法生成。");
     return;
   }
   // The copy and its clearing would overwrite and then erase what the user
   // keeps there.
   if (ScratchAreaHasValues(data, table, self.WorkColumn)) {
-    component::ShowNotice(self, "“" + dataSheetName + "”第" + std::to_string(kLastTableColumn + 1) +
+    component::ShowNotice(self, "“" + data_sheet_name + "”第" +
+                                    std::to_string(kLastTableColumn + 1) +
                                     "列及右侧有数据，无法生成。");
     return;
   }
@@ -102,20 +103,20 @@ void GenerateTables(component::Component& self, host::Application& EA, host::For
   table.copy();
   data.cells(1, self.WorkColumn).paste_special_values();
 
-  if (sheets::SheetExists(book.worksheets(), outputName)) {
-    SavePageSetup(self, EA, outputName);
-    book.worksheets().item(outputName).delete_sheet();
+  if (sheets::SheetExists(book.worksheets(), output_name)) {
+    SavePageSetup(self, EA, output_name);
+    book.worksheets().item(output_name).delete_sheet();
   }
   book.worksheets().add_after(book.worksheets().item(sheets::kExamineeSheet));
-  book.active_sheet().set_name(outputName);
-  book.worksheets().item(outputName).activate();
+  book.active_sheet().set_name(output_name);
+  book.worksheets().item(output_name).activate();
 
   const bool rendered =
-      RenderTemplate(self, EA, dataSheetName, templateName, settingsRow, acrossFirst);
+      RenderTemplate(self, EA, data_sheet_name, template_name, settings_row, across_first);
   if (rendered) {
-    ApplyPageSetup(self, EA, outputName, settingsRow);
+    ApplyPageSetup(self, EA, output_name, settings_row);
   } else {
-    book.worksheets().item(outputName).delete_sheet();
+    book.worksheets().item(output_name).delete_sheet();
     data.activate();
   }
   scratch.Clear();
