@@ -46,7 +46,7 @@ class ParallelRows {
   }
 
  private:
-  static constexpr size_t kSegmentBytes = 512 * 1024;
+  static constexpr size_t kSegmentBytes = size_t{512} * 1024;
   struct Misfit {};
 
   struct Job {

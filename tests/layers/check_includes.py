@@ -3,7 +3,10 @@
 
     front ends    app/
     component     bridge/   (torb, dispatch, start-up)
-                  data/ arrange/ generate/ templates/ help/   (the handlers)
+                  data/ arrange/ generate/ templates/ help/   (the handlers; none
+                               uses another: what two of them need is below)
+                  sheets/      (the layouts of the sheets the handlers share and
+                               the look-ups on them)
                   component/   (the state and helpers every handler shares)
     host          host/
     engine        spreadsheet/ xlsx/ readers/
@@ -23,16 +26,18 @@ ALLOWED = {
     "host": set(),
     "codes": set(),
     "component": {"host"},
-    "bridge": {"host", "component"} | HANDLERS,
+    "sheets": {"host", "component"},
+    "bridge": {"host", "component", "sheets"} | HANDLERS,
     "spreadsheet": {"host"},
     "xlsx": {"host", "spreadsheet"},
     "readers": {"host", "spreadsheet", "xlsx"},
     "print": {"host", "spreadsheet", "xlsx", "codes"},  # A1 references of print areas and titles
-    "automation": {"host", "component", "bridge", "spreadsheet", "xlsx", "readers"} | HANDLERS,
+    "automation": {"host", "component", "sheets", "bridge", "spreadsheet", "xlsx", "readers"}
+    | HANDLERS,
     "app": None,  # the top: may include anything
 }
 for h in HANDLERS:
-    ALLOWED[h] = {"host", "component", "codes"} | HANDLERS
+    ALLOWED[h] = {"host", "component", "sheets", "codes"}  # never another handler
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')
 
