@@ -10,8 +10,8 @@
 #include "sheets/sheet_lookup.h"
 
 #ifdef _WIN32
-#include "automation/dispatch_host.h"
-#include "automation/face.h"
+#include "automation/foreign_host.h"
+#include "automation/served_objects.h"
 #endif
 
 namespace kelv::app {

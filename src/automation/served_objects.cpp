@@ -1,4 +1,4 @@
-#include "automation/face.h"
+#include "automation/served_objects.h"
 
 #include <memory>
 #include <string>
