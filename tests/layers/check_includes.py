@@ -27,18 +27,23 @@ ALLOWED = {
     "spreadsheet": {"host"},
     "xlsx": {"host", "spreadsheet"},
     "readers": {"host", "spreadsheet", "xlsx"},
-    "print": {"host", "spreadsheet", "xlsx", "codes"},  # A1 references of print areas and titles
+    "print": {"host", "spreadsheet", "codes"},
     "automation": {"host", "component", "bridge", "spreadsheet", "xlsx", "readers"} | HANDLERS,
     "app": None,  # the top: may include anything
 }
 for h in HANDLERS:
     ALLOWED[h] = {"host", "component", "codes"} | HANDLERS
 
+# Arrows on their way out, each by file and folder: the page model reads
+# print areas and titles with the .xlsx layer's cell references until the
+# engine's own A1 module takes them over.
+PENDING = {("print/page_layout.cpp", "xlsx")}
+
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')
 
 
-def main() -> int:
-    src = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "src")
+def wrong_way(src: pathlib.Path) -> list:
+    """The includes of the tree under src that point the wrong way."""
     wrong = []
     for path in sorted(src.rglob("*")):
         if path.suffix not in {".h", ".cpp"}:
@@ -49,8 +54,17 @@ def main() -> int:
             continue
         for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
             m = INCLUDE.match(line)
-            if m and m.group(1) != folder and m.group(1) not in allowed:
-                wrong.append(f"{path.relative_to(src)}:{number}: {folder}/ includes {m.group(1)}/")
+            if not m or m.group(1) == folder or m.group(1) in allowed:
+                continue
+            if (path.relative_to(src).as_posix(), m.group(1)) in PENDING:
+                continue
+            wrong.append(f"{path.relative_to(src)}:{number}: {folder}/ includes {m.group(1)}/")
+    return wrong
+
+
+def main() -> int:
+    src = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "src")
+    wrong = wrong_way(src)
     for w in wrong:
         print(w)
     print(f"{len(wrong)} include(s) pointing the wrong way")
