@@ -35,7 +35,7 @@ for option in "$@"; do
     --windows)
       windows=1
       packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
-                 dpkg-dev icu-devtools googletest)
+                 dpkg-dev icu-devtools googletest xvfb xauth)
       ;;
     *) echo "setup: unknown option $option" >&2; exit 2 ;;
   esac
@@ -146,6 +146,7 @@ if [[ $windows == 1 ]]; then
   need_tool x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
   need_tool x86_64-w64-mingw32-widl mingw-w64-tools
   [[ -x /usr/lib/wine/wine64 ]] || problems+=("the program /usr/lib/wine/wine64 (package wine64)")
+  need_tool xvfb-run xvfb
 fi
 if [[ ${#problems[@]} -gt 0 ]]; then
   echo "setup: still missing after installing:" >&2

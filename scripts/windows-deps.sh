@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds, as static MinGW-w64 libraries, what kelv.exe links and Debian
-# ships only for Linux: expat, pugixml, libzip, libdeflate, ICU (with its data cut down to
-# the Chinese collation) and GoogleTest, from Debian's source packages. The
+# Cross-builds, as static MinGW-w64 libraries, what kelv.exe and kelv-form.exe
+# link and Debian ships only for Linux: expat, pugixml, libzip, libdeflate,
+# zint, ICU (with its data cut down to the Chinese collation), GoogleTest and
+# Qt's qtbase (Core, Gui, Widgets, PrintSupport), from Debian's source packages. The
 # header-only libraries (nlohmann-json, CLI11, stb) are copied from the Linux
 # packages; zlib is libz-mingw-w64-dev.
 #
@@ -29,7 +30,7 @@ HERE=$(cd "$(dirname "$0")/.." && pwd)
 TOOLCHAIN=$HERE/cmake/mingw-w64.cmake
 
 # name:revision of every library, in build order.
-LIBS=(headers:1 expat:1 pugixml:1 libzip:1 libdeflate:1 zint:1 icu:1 googletest:1)
+LIBS=(headers:1 expat:1 pugixml:1 libzip:1 libdeflate:1 zint:1 icu:2 googletest:1 qtbase:1)
 
 done_stamp() { [[ -f $STAMPS/$1 ]]; }
 all_done() {
@@ -152,12 +153,13 @@ PC
 # ICU's data is 31 MB; kelv needs the root and Chinese collation, the
 # Chinese locale data they fall back through, the normalisation data, and
 # the converters of the code pages old workbooks and text files are in
-# (GB18030, Big5, the Windows Latin and Cyrillic pages, Mac Roman).
+# (GB18030, Big5 with the table it builds on, the Windows Latin and Cyrillic
+# pages, Mac Roman).
 # Everything else is removed from the prebuilt data file before it is
 # compiled in (the file keeps its name, which the build looks for).
 trim_icu_data() {
   local dat=$1 full=$WORK/icu-full/${1##*/}
-  local keep='^(coll/(res_index|root|zh[A-Za-z_]*)\.res|coll/ucadata\.icu|(res_index|root|pool|zh|zh_CN|zh_Hans|zh_Hans_CN)\.res|(likelySubtags|metadata)\.res|[a-z_]+\.nrm|cnvalias\.icu|uemoji\.icu|ulayout\.icu|(gb18030|windows-950-2000|ibm-53(4[6-9]|5[0-4])_P100-199[78]|macos-0_2-10\.2)\.cnv)$'
+  local keep='^(coll/(res_index|root|zh[A-Za-z_]*)\.res|coll/ucadata\.icu|(res_index|root|pool|zh|zh_CN|zh_Hans|zh_Hans_CN)\.res|(likelySubtags|metadata)\.res|[a-z_]+\.nrm|cnvalias\.icu|uemoji\.icu|ulayout\.icu|(gb18030|windows-950-2000|ibm-1373_P100-2002|ibm-53(4[6-9]|5[0-4])_P100-199[78]|macos-0_2-10\.2)\.cnv)$'
   if [[ ! -f $full ]]; then
     mkdir -p "${full%/*}"
     cp "$dat" "$full"
@@ -212,6 +214,29 @@ build_icu() {
 build_googletest() {
   # Debian's googletest source, as installed by the googletest package.
   cmake_build googletest /usr/src/googletest -DINSTALL_GTEST=ON -DBUILD_GMOCK=ON
+}
+
+# Qt's base module, static, with what kelv-form and its tests use: Core, Gui,
+# Widgets, PrintSupport and Test, the Windows platform plugin (and the offscreen one the tests
+# run under), with its own copies of zlib, libpng, libjpeg, FreeType,
+# HarfBuzz and PCRE2. Qt's tools (moc, rcc, uic) are the Linux ones of
+# qt6-base-dev-tools, the same version. Pen-tablet events stay off: Debian's
+# tarball drops the wintab headers MinGW lacks. Direct2D stays on (turning
+# it off breaks the link of a program that uses DirectWrite fonts), its 1.1
+# interfaces off.
+build_qtbase() {
+  cmake_build qtbase "$(source_of qt6-base)" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
+    -DQT_BUILD_MANUAL_TESTS=OFF -DFEATURE_gui=ON -DFEATURE_widgets=ON \
+    -DFEATURE_printsupport=ON -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF \
+    -DFEATURE_dbus=OFF -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_testlib=ON \
+    -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_system_zlib=OFF \
+    -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_freetype=ON \
+    -DFEATURE_system_freetype=OFF -DFEATURE_harfbuzz=ON -DFEATURE_system_harfbuzz=OFF \
+    -DFEATURE_pcre2=ON -DFEATURE_system_pcre2=OFF -DFEATURE_system_doubleconversion=OFF \
+    -DFEATURE_icu=OFF -DFEATURE_zstd=OFF -DFEATURE_direct2d=ON -DFEATURE_direct2d1_1=OFF \
+    -DFEATURE_tabletevent=OFF
 }
 
 started=$SECONDS

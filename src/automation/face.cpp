@@ -817,6 +817,22 @@ class ApplicationObject : public Root, public INativeHost {
     member(L"DialogKind", [this](Call& c) { c.returns(record(c).kind); });
     member(L"DialogText", [this](Call& c) { c.returns(record(c).text); });
     member(L"DialogTitle", [this](Call& c) { c.returns(record(c).title); });
+    // The rest of what was recorded of dialog i: a message box's buttons
+    // ("OK", "YesNo") and icon ("none", "critical"), an input box's default
+    // text, the answer used ("OK", "Yes", "No", the typed text, Null for
+    // Cancel) and whether it was the default for want of a queued one, a
+    // tone's pitch and length.
+    member(L"DialogButtons", [this](Call& c) { c.returns(record(c).buttons); });
+    member(L"DialogIcon", [this](Call& c) { c.returns(record(c).icon); });
+    member(L"DialogDefaultText", [this](Call& c) { c.returns(record(c).default_text); });
+    member(L"DialogAnswer", [this](Call& c) {
+      const host::DialogRecord& r = record(c);
+      c.returns(r.answer ? host::Variant(*r.answer) : host::Variant::null());
+    });
+    member(L"DialogDefaulted", [this](Call& c) { c.returns(host::Variant(record(c).defaulted)); });
+    member(L"DialogHertz", [this](Call& c) { c.returns(host::Variant(record(c).hertz)); });
+    member(L"DialogMilliseconds",
+           [this](Call& c) { c.returns(host::Variant(record(c).milliseconds)); });
     member(L"RandomSeed", [this](Call& c) {
       if (!c.is_put()) throw host::HostError::host(host::kRefused);
       owned().env = std::make_unique<host::SystemEnvironment>(

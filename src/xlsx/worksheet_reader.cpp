@@ -3,14 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <memory>
-#include <mutex>
-#include <optional>
-#include <thread>
 #include <type_traits>
 
 #include "host/constants.h"
@@ -19,6 +14,7 @@
 #include "spreadsheet/geometry.h"
 #include "xlsx/cell_ref.h"
 #include "xlsx/package.h"
+#include "xlsx/parallel_rows.h"
 #include "xlsx/row_splitter.h"
 #include "xlsx/worksheet_part.h"
 #include "xlsx/xml_util.h"
@@ -219,11 +215,44 @@ std::string_view local_part(const char* s) {
   return b ? std::string_view(a, static_cast<size_t>(b - a)) : std::string_view(a);
 }
 
-struct SharedFormula {
-  int32_t row = 0, col = 0;
-  std::string text;
+// A cell's t attribute, read once when the cell starts.
+enum class CellType : uint8_t {
+  Number,        // n, or none, or one not known
+  SharedString,  // s: <v> is an index into the shared strings
+  FormulaText,   // str: a formula's text result
+  InlineString,  // inlineStr: the text is in <is>
+  Boolean,       // b
+  Error,         // e: #N/A, #NUM! ...
+  Date,          // d: an ISO 8601 date and time
 };
 
+CellType cell_type(std::string_view t) {
+  if (t == "s") return CellType::SharedString;
+  if (t == "str") return CellType::FormulaText;
+  if (t == "inlineStr") return CellType::InlineString;
+  if (t == "b") return CellType::Boolean;
+  if (t == "e") return CellType::Error;
+  if (t == "d") return CellType::Date;
+  return CellType::Number;
+}
+
+// A formula's t attribute.
+enum class FormulaType : uint8_t {
+  Normal,     // the cell's own formula (also one not known)
+  Shared,     // shared: the anchor carries the text, the others name its si
+  Array,      // array: one formula over the range in ref
+  DataTable,  // dataTable: the results stay values
+};
+
+FormulaType formula_type(std::string_view t) {
+  if (t == "shared") return FormulaType::Shared;
+  if (t == "array") return FormulaType::Array;
+  if (t == "dataTable") return FormulaType::DataTable;
+  return FormulaType::Normal;
+}
+
+// Reads one worksheet document: the whole part, or one segment of its rows
+// (read_segment) for the parallel reader.
 class Reader {
  public:
   Reader(PackageReader& package, const std::string& part, const std::vector<std::string>& sst,
@@ -258,18 +287,18 @@ class Reader {
     if (!seen_root_) package_.fail(part_, "不是工作表");
     spreadsheet::keep_disjoint_merges(sheet_);
     const std::string where = "工作表“" + sheet_.name + "”：";
-    if (bad_strings_) {
-      repairs_.push_back(where + std::to_string(bad_strings_) +
-                         " 个单元格的共享字符串索引超出范围（第一个是 " + first_bad_string_ +
-                         "），已作为空单元格读入");
+    if (defects_.bad_strings) {
+      repairs_.push_back(where + std::to_string(defects_.bad_strings) +
+                         " 个单元格的共享字符串索引超出范围（第一个是 " +
+                         defects_.first_bad_string + "），已作为空单元格读入");
     }
-    if (renumbered_) {
-      repairs_.push_back(where + std::to_string(renumbered_) +
+    if (defects_.renumbered) {
+      repairs_.push_back(where + std::to_string(defects_.renumbered) +
                          " 处行号为 0 或负数，已按上一行的下一行读入");
     }
-    if (not_finite_) {
-      repairs_.push_back(where + std::to_string(not_finite_) +
-                         " 个单元格的数值不是有限数（第一个是 " + first_not_finite_ +
+    if (defects_.not_finite) {
+      repairs_.push_back(where + std::to_string(defects_.not_finite) +
+                         " 个单元格的数值不是有限数（第一个是 " + defects_.first_not_finite +
                          "），已作为错误值 #NUM! 读入");
     }
     return result_;
@@ -278,26 +307,27 @@ class Reader {
   // Reads a segment of rows (see RowSplitter) into this reader's sheet, whose
   // rows then start after row `base`. The package is only named in errors.
   // Shared formulas whose anchor is not in the segment are left for the
-  // caller; anchors() are the last anchor of each group met here.
+  // caller (take_segment_results).
   void read_segment(int32_t base, size_t row_cap, std::string_view head, std::string_view rows,
                     std::string_view tail) {
-    segment_ = true;
-    base_ = base;
+    segment_.on = true;
+    segment_.base = base;
     row_ = base;
-    row_cap_ = row_cap;
+    segment_.row_cap = row_cap;
     begin();
     feed(head.data(), head.size(), false);
     feed(rows.data(), rows.size(), false);
     feed(tail.data(), tail.size(), true);
   }
-  struct Follower {
-    int32_t row, col;
-    int64_t si;
-  };
-  const std::vector<Follower>& followers() const { return followers_; }
-  bool repaired() const { return bad_strings_ > 0 || renumbered_ > 0 || not_finite_ > 0; }
-  uint64_t charged() const { return charged_; }
-  const std::map<int64_t, SharedFormula>& anchors() const { return shared_; }
+  bool repaired() const {
+    return defects_.bad_strings > 0 || defects_.renumbered > 0 || defects_.not_finite > 0;
+  }
+  // Hands over what a segment leaves for the caller to settle.
+  void take_segment_results(SegmentRows& out) {
+    out.followers = std::move(segment_.followers);
+    out.anchors = std::move(shared_);
+    out.charged = segment_.charged;
+  }
 
   void feed(const char* p, size_t n, bool last) {
     if (XML_Parse(parser_, p, static_cast<int>(n), last) == XML_STATUS_ERROR) {
@@ -557,14 +587,14 @@ class Reader {
         finish_cell();
         break;
       case Place::Value:
-        value_.swap(buf_);
-        has_value_ = true;
+        cell_.value.swap(buf_);
+        cell_.has_value = true;
         break;
       case Place::Formula:
         finish_formula();
         break;
       case Place::InlineText:
-        inline_ += buf_;
+        cell_.inline_text += buf_;
         break;
       case Place::HeaderFooterText:
         if (hf_target_) *hf_target_ = decode_escapes(buf_);
@@ -863,16 +893,16 @@ class Reader {
   // --- sheetData, the hot path ---
 
   spreadsheet::Row& row_at(int32_t r) {
-    const int64_t at = int64_t{r} - base_;  // 1-based within this reader's rows
-    if (segment_ && (at < 1 || static_cast<uint64_t>(at) > row_cap_)) {
+    const int64_t at = int64_t{r} - segment_.base;  // 1-based within this reader's rows
+    if (segment_.on && (at < 1 || static_cast<uint64_t>(at) > segment_.row_cap)) {
       // A row before the segment's first, or far past it: the sheet is
       // read again in one piece, which handles (and charges) it.
       stop("行不在本段内");
-      return spare_row_;
+      return segment_.spare_row;
     }
     const auto n = static_cast<size_t>(at);
     if (sheet_.rows.size() < n) {
-      if (!segment_) package_.charge(part_, (n - sheet_.rows.size()) * sizeof(spreadsheet::Row));
+      if (!segment_.on) package_.charge(part_, (n - sheet_.rows.size()) * sizeof(spreadsheet::Row));
       sheet_.rows.resize(n);
     }
     return sheet_.rows[n - 1];
@@ -904,10 +934,10 @@ class Reader {
     int64_t r = row_ + 1;
     if (ref && !parse_int(ref, &r)) return stop(std::string("行号无效：") + ref);
     if (r > host::kMaxRows) return stop("行号超出范围：" + std::to_string(r));
-    row_renumbered_ = r < 1;
+    defects_.row_renumbered = r < 1;
     if (r < 1) {
       // A row numbered 0 (or less) is taken as the row after the last.
-      ++renumbered_;
+      ++defects_.renumbered;
       r = std::min<int64_t>(row_ + 1, host::kMaxRows);
     }
     row_ = static_cast<int32_t>(r);
@@ -948,7 +978,7 @@ class Reader {
       if (!parse_cell(ref, &r, &c)) {
         // "B0": a cell of a row numbered 0 keeps its column in the row read.
         if (!row_zero_ref(ref, &c)) return stop(std::string("单元格引用无效或超出范围：") + ref);
-        if (!row_renumbered_) ++renumbered_;
+        if (!defects_.row_renumbered) ++defects_.renumbered;
         r = row_;
       }
       if (r != row_) {
@@ -958,26 +988,16 @@ class Reader {
     }
     if (c > host::kMaxColumns) return stop("单元格列号超出范围");
     col_ = c;
-    type_ = 'n';
-    if (t) {
-      const std::string_view tv(t);
-      type_ = tv == "s"           ? 's'
-              : tv == "str"       ? 'f'
-              : tv == "inlineStr" ? 'i'
-              : tv == "b"         ? 'b'
-              : tv == "e"         ? 'e'
-              : tv == "d"         ? 'd'
-                                  : 'n';
-    }
-    style_ = 0;
+    cell_.type = t ? cell_type(t) : CellType::Number;
+    cell_.style = 0;
     int64_t s = 0;
     if (sv && parse_int(sv, &s) && s > 0 && static_cast<size_t>(s) < style_count_)
-      style_ = static_cast<uint32_t>(s);
-    value_.clear();
-    has_value_ = false;
-    formula_.reset();
-    inline_.clear();
-    has_inline_ = false;
+      cell_.style = static_cast<uint32_t>(s);
+    cell_.value.clear();
+    cell_.has_value = false;
+    cell_.formula.reset();
+    cell_.inline_text.clear();
+    cell_.has_inline = false;
   }
 
   Place enter_cell_child(std::string_view local, const char** atts) {
@@ -987,20 +1007,17 @@ class Reader {
     }
     if (local == "f") {
       buf_.clear();
-      f_type_ = 'n';
-      f_ref_.clear();
-      f_si_ = -1;
-      if (const char* t = find_attr(atts, "t")) {
-        const std::string_view tv(t);
-        f_type_ = tv == "shared" ? 's' : tv == "array" ? 'a' : tv == "dataTable" ? 'd' : 'n';
-      }
-      if (const char* ref = find_attr(atts, "ref")) f_ref_ = ref;
+      const char* t = find_attr(atts, "t");
+      cell_.formula_type = t ? formula_type(t) : FormulaType::Normal;
+      cell_.formula_ref.clear();
+      cell_.formula_si = -1;
+      if (const char* ref = find_attr(atts, "ref")) cell_.formula_ref = ref;
       int64_t si = -1;
-      if (const char* s = find_attr(atts, "si"); s && parse_int(s, &si)) f_si_ = si;
+      if (const char* s = find_attr(atts, "si"); s && parse_int(s, &si)) cell_.formula_si = si;
       return Place::Formula;
     }
     if (local == "is") {
-      has_inline_ = true;
+      cell_.has_inline = true;
       return Place::InlineString;
     }
     return Place::Skipped;
@@ -1009,76 +1026,79 @@ class Reader {
   void finish_formula() {
     auto f = std::make_shared<spreadsheet::Formula>();
     buf_ = decode_escapes(buf_);
-    if (f_type_ == 's' && f_si_ >= 0) {
+    if (cell_.formula_type == FormulaType::Shared && cell_.formula_si >= 0) {
       if (!buf_.empty()) {
-        shared_[f_si_] = {row_, col_, buf_};
+        shared_[cell_.formula_si] = {row_, col_, buf_};
         f->text = buf_;
       } else {
-        auto it = shared_.find(f_si_);
-        if (it == shared_.end() && segment_) {
+        auto it = shared_.find(cell_.formula_si);
+        if (it == shared_.end() && segment_.on) {
           // The anchor may be in an earlier segment: the caller settles it.
-          followers_.push_back({row_, col_, f_si_});
-          formula_ = std::move(f);
+          segment_.followers.push_back({row_, col_, cell_.formula_si});
+          cell_.formula = std::move(f);
           return;
         }
         if (it == shared_.end()) return;  // a follower before its anchor: keep the value only
         f->text = shift_formula(it->second.text, row_ - it->second.row, col_ - it->second.col);
       }
-    } else if (f_type_ == 'd') {
+    } else if (cell_.formula_type == FormulaType::DataTable) {
       return;  // data-table results stay values
     } else {
       if (buf_.empty()) return;
       f->text = buf_;
-      if (f_type_ == 'a') f->array_ref = f_ref_.empty() ? cell_name(row_, col_) : f_ref_;
+      if (cell_.formula_type == FormulaType::Array)
+        f->array_ref = cell_.formula_ref.empty() ? cell_name(row_, col_) : cell_.formula_ref;
     }
-    formula_ = std::move(f);
+    cell_.formula = std::move(f);
   }
 
   void finish_cell() {
     Cell cell;
     cell.col = col_;
-    cell.style = style_;
-    cell.formula = std::move(formula_);
-    if (type_ == 'i') {
+    cell.style = cell_.style;
+    cell.formula = std::move(cell_.formula);
+    if (cell_.type == CellType::InlineString) {
       // <c t="inlineStr"/> with no string at all is a blank cell.
-      if (has_inline_) cell.value = decode_escapes(inline_);
-    } else if (has_value_) {
-      switch (type_) {
-        case 's': {
+      if (cell_.has_inline) cell.value = decode_escapes(cell_.inline_text);
+    } else if (cell_.has_value) {
+      switch (cell_.type) {
+        case CellType::SharedString: {
           int64_t i = -1;
-          if (!parse_int(value_, &i) || i < 0 || static_cast<size_t>(i) >= sst_.size()) {
+          if (!parse_int(cell_.value, &i) || i < 0 || static_cast<size_t>(i) >= sst_.size()) {
             // A local defect: the cell reads empty and the repair is reported.
-            if (!bad_strings_++) first_bad_string_ = cell_name(row_, col_);
+            if (!defects_.bad_strings++) defects_.first_bad_string = cell_name(row_, col_);
             break;
           }
           cell.value = sst_[static_cast<size_t>(i)];
           break;
         }
-        case 'f':
-          cell.value = decode_escapes(value_);
+        case CellType::FormulaText:
+          cell.value = decode_escapes(cell_.value);
           break;
-        case 'b':
-          cell.value = parse_bool(value_);
+        case CellType::Boolean:
+          cell.value = parse_bool(cell_.value);
           break;
-        case 'e': {
+        case CellType::Error: {
           host::CellError e = host::CellError::NA;
-          host::parse_cell_error(value_, &e);
+          host::parse_cell_error(cell_.value, &e);
           cell.value = e;
           break;
         }
-        case 'd': {
+        case CellType::Date: {
           double d = 0;
-          if (iso_to_serial(value_, &d)) {
+          if (iso_to_serial(cell_.value, &d)) {
             cell.value = d;
           } else {
-            cell.value = value_;
+            cell.value = cell_.value;
           }
           break;
         }
-        default: {
+        case CellType::InlineString:  // read above, from <is>
+        case CellType::Number: {
           double d = 0;
-          if (!parse_number(value_, &d)) {
-            if (value_.find_first_not_of(" \t\r\n") == std::string::npos) break;  // an empty <v/>
+          if (!parse_number(cell_.value, &d)) {
+            if (cell_.value.find_first_not_of(" \t\r\n") == std::string::npos)
+              break;  // an empty <v/>
             return stop("单元格 " + cell_name(row_, col_) + " 的数值无效");
           }
           cell.value = d;
@@ -1086,7 +1106,7 @@ class Reader {
             // "nan" and "inf" parse, but no cell can hold them: read as the
             // error they are saved as, and reported.
             cell.value = host::Variant(host::CellError::Num);
-            if (!not_finite_++) first_not_finite_ = cell_name(row_, col_);
+            if (!defects_.not_finite++) defects_.first_not_finite = cell_name(row_, col_);
           }
         }
       }
@@ -1097,8 +1117,8 @@ class Reader {
     const uint64_t cost = sizeof(Cell) + (cell.value.is_text() ? cell.value.as_text().size() : 0);
     // A segment parsed beside others counts its own; the cost is charged
     // when the segment is put back in order.
-    if (segment_) {
-      charged_ += cost;
+    if (segment_.on) {
+      segment_.charged += cost;
     } else {
       package_.charge(part_, cost);
     }
@@ -1106,7 +1126,7 @@ class Reader {
     if (row_ != filling_) {
       // Rows of a table are alike: a new row gets room for as many cells as
       // the row before it, once, instead of growing cell by cell.
-      const int64_t before = int64_t{filling_} - base_;
+      const int64_t before = int64_t{filling_} - segment_.base;
       if (filling_ > 0 && before >= 1 && static_cast<size_t>(before) <= sheet_.rows.size())
         width_ = sheet_.rows[static_cast<size_t>(before - 1)].cells.size();
       filling_ = row_;
@@ -1124,11 +1144,15 @@ class Reader {
       nullptr, &XML_ParserFree};
   XML_Parser parser_ = nullptr;
   WorksheetRead result_;
-  bool segment_ = false;
-  int32_t base_ = 0;
-  size_t row_cap_ = 0;
-  spreadsheet::Row spare_row_;
-  std::vector<Follower> followers_;
+  // Reading one segment of the rows (read_segment).
+  struct Segment {
+    bool on = false;
+    int32_t base = 0;  // the row before its first
+    size_t row_cap = 0;
+    spreadsheet::Row spare_row;  // where a row outside the segment goes while the parse stops
+    std::vector<SharedFollower> followers;
+    uint64_t charged = 0;  // its cells' cost, charged when the segments are put in order
+  } segment_;
   std::string error_;
 
   // places_[depth_] is the element being read; places_[0] the document, and
@@ -1150,21 +1174,26 @@ class Reader {
   int32_t row_ = 0, col_ = 0;
   int32_t filling_ = 0;  // the row the last cell went to
   size_t width_ = 0;     // cells in the row filled before it
-  char type_ = 'n';
-  uint32_t style_ = 0;
-  std::string value_, inline_;
-  bool has_value_ = false;
-  bool has_inline_ = false;
+  // The cell being read, from its start tag to its end.
+  struct OpenCell {
+    CellType type = CellType::Number;
+    uint32_t style = 0;
+    std::string value, inline_text;
+    bool has_value = false;
+    bool has_inline = false;
+    std::shared_ptr<const spreadsheet::Formula> formula;
+    FormulaType formula_type = FormulaType::Normal;
+    std::string formula_ref;
+    int64_t formula_si = -1;
+  } cell_;
   // Repairs of local defects, reported once per sheet.
   std::vector<std::string>& repairs_;
-  int64_t bad_strings_ = 0, renumbered_ = 0, not_finite_ = 0;
-  uint64_t charged_ = 0;  // cells' cost, in a segment
-  bool row_renumbered_ = false;
-  std::string first_bad_string_, first_not_finite_;
-  std::shared_ptr<const spreadsheet::Formula> formula_;
-  char f_type_ = 'n';
-  std::string f_ref_;
-  int64_t f_si_ = -1;
+  struct Defects {
+    int64_t bad_strings = 0, renumbered = 0, not_finite = 0;
+    bool row_renumbered = false;  // the row being read was renumbered
+    std::string first_bad_string, first_not_finite;
+  } defects_;
+  // The anchors of shared formulas by si, the last met of each group.
   std::map<int64_t, SharedFormula> shared_;
 };
 
@@ -1177,250 +1206,37 @@ int32_t worksheet_element_order(std::string_view local) {
   return -1;
 }
 
-namespace {
-
-// Reads a sheet with its rows cut into segments (RowSplitter) parsed side by
-// side on the cores while the rest streams in, then put back in order. Any
-// failure, or anything a segment can not settle alone, gives up: the caller
-// then reads the sheet in one piece, which reports what is wrong exactly as
-// it always has.
-class SplitRead {
- public:
-  SplitRead(PackageReader& package, const std::string& part, const std::vector<std::string>& sst,
-            size_t style_count, Sheet& sheet, std::vector<std::string>& repairs)
-      : package_(package),
-        part_(part),
-        sst_(sst),
-        style_count_(style_count),
-        sheet_(sheet),
-        repairs_(repairs) {}
-
-  ~SplitRead() { stop_workers(); }
-
-  std::optional<WorksheetRead> run() {
-    Reader main(package_, part_, sst_, style_count_, sheet_, repairs_);
-    RowSplitter splitter([&](std::string_view b) { main.feed(b.data(), b.size(), false); },
-                         [&](RowSplitter::Segment&& s) { add(std::move(s), splitter); },
-                         kSegmentBytes);
-    try {
-      main.begin();
-      package_.stream(part_, [&](const char* p, size_t n) {
-        splitter.feed(std::string_view(p, n));
-        merge_finished(false);
-      });
-      splitter.finish();
-      WorksheetRead result = main.end();
-      merge_finished(true);
-      return result;
-    } catch (const Misfit&) {
-    } catch (const host::HostError&) {
-    }
-    stop_workers();
-    return std::nullopt;
-  }
-
- private:
-  static constexpr size_t kSegmentBytes = 512 * 1024;
-  struct Misfit {};
-
-  struct Job {
-    RowSplitter::Segment segment;
-    Sheet rows;
-    std::vector<Reader::Follower> followers;
-    std::map<int64_t, SharedFormula> anchors;
-    uint64_t charged = 0;  // what its cells count against the unpacking limit
-    bool failed = false;
-    bool done = false;
-  };
-
-  void add(RowSplitter::Segment&& s, const RowSplitter& splitter) {
-    if (head_.empty()) {
-      head_ = splitter.document_start();
-      tail_ = splitter.document_end();
-    }
-    auto job = std::make_unique<Job>();
-    job->segment = std::move(s);
-    Job* j = job.get();
-    {
-      std::lock_guard<std::mutex> lock(m_);
-      jobs_.push_back(std::move(job));
-      queue_.push_back(j);
-    }
-    if (workers_.empty() && jobs_.size() > 1) start_workers();
-    wake_.notify_one();
-    // Ahead of the workers: parse one here rather than pile up text.
-    if (queue_size() > 2 * workers_.size() + 1) run_one();
-  }
-
-  size_t queue_size() {
-    std::lock_guard<std::mutex> lock(m_);
-    return queue_.size();
-  }
-
-  void start_workers() {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    for (unsigned i = 1; i < cores; ++i) workers_.emplace_back([this] { work(); });
-  }
-
-  void stop_workers() {
-    {
-      std::lock_guard<std::mutex> lock(m_);
-      stopping_ = true;
-      queue_.clear();
-    }
-    wake_.notify_all();
-    for (std::thread& t : workers_) t.join();
-    workers_.clear();
-  }
-
-  void parse(Job& j) {
-    try {
-      std::vector<std::string> repairs;
-      Reader r(package_, part_, sst_, style_count_, j.rows, repairs);
-      const int32_t base = j.segment.first_row > 0 ? j.segment.first_row - 1 : 0;
-      // A row element takes a few bytes at least; rows far beyond what the
-      // segment could hold are left to the one-piece read and its limits.
-      r.read_segment(base, j.segment.xml.size() / 4 + 16, head_, j.segment.xml, tail_);
-      // A segment with something to repair is read again in one piece,
-      // which reports the repair once for the whole sheet.
-      if (r.repaired()) throw Misfit{};
-      j.followers = r.followers();
-      j.anchors = r.anchors();
-      j.charged = r.charged();
-    } catch (...) {
-      j.failed = true;
-    }
-    j.segment.xml = std::string();
-  }
-
-  // Takes a queued job, if any, and parses it on this thread.
-  bool run_one() {
-    Job* j = nullptr;
-    {
-      std::lock_guard<std::mutex> lock(m_);
-      if (queue_.empty()) return false;
-      j = queue_.front();
-      queue_.pop_front();
-    }
-    parse_and_finish(*j);
-    return true;
-  }
-
-  void work() {
-    for (;;) {
-      Job* j = nullptr;
-      {
-        std::unique_lock<std::mutex> lock(m_);
-        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-        if (queue_.empty()) return;
-        j = queue_.front();
-        queue_.pop_front();
-      }
-      parse_and_finish(*j);
-    }
-  }
-
-  // Parses a job taken off the queue and tells whoever waits for it.
-  void parse_and_finish(Job& j) {
-    parse(j);
-    {
-      std::lock_guard<std::mutex> lock(m_);
-      j.done = true;
-    }
-    done_.notify_all();
-  }
-
-  // Puts finished segments back in order; with all, waits for the rest.
-  void merge_finished(bool all) {
-    for (;;) {
-      Job* j = nullptr;
-      {
-        std::unique_lock<std::mutex> lock(m_);
-        if (merged_ == jobs_.size()) return;
-        j = jobs_[merged_].get();
-        if (!j->done && !all) return;
-      }
-      if (!j->done) {
-        if (!run_one()) {
-          std::unique_lock<std::mutex> lock(m_);
-          done_.wait(lock, [j] { return j->done; });
-        }
-        continue;
-      }
-      merge(*j);
-      std::lock_guard<std::mutex> lock(m_);
-      jobs_[merged_].reset();
-      ++merged_;
-    }
-  }
-
-  void merge(Job& j) {
-    if (j.failed) throw Misfit{};
-    const size_t base = j.segment.first_row > 0 ? static_cast<size_t>(j.segment.first_row - 1) : 0;
-    // Segments must follow each other: a row repeated or going back is read
-    // in one piece instead.
-    if (base < sheet_.rows.size()) throw Misfit{};
-    package_.charge(part_, j.charged);
-    const size_t n = base + j.rows.rows.size();
-    if (n > sheet_.rows.size()) {
-      package_.charge(part_, (n - sheet_.rows.size()) * sizeof(spreadsheet::Row));
-      sheet_.rows.resize(n);
-    }
-    for (size_t i = 0; i < j.rows.rows.size(); ++i)
-      sheet_.rows[base + i] = std::move(j.rows.rows[i]);
-    for (const Reader::Follower& f : j.followers) settle(f);
-    for (auto& [si, anchor] : j.anchors) anchors_[si] = std::move(anchor);
-  }
-
-  // A shared formula whose anchor came in an earlier segment, or not at all.
-  void settle(const Reader::Follower& f) {
-    auto& cells = sheet_.rows[static_cast<size_t>(f.row - 1)].cells;
-    auto it = std::lower_bound(cells.begin(), cells.end(), f.col,
-                               [](const Cell& c, int32_t col) { return c.col < col; });
-    if (it == cells.end() || it->col != f.col) return;
-    auto a = anchors_.find(f.si);
-    if (a != anchors_.end()) {
-      auto formula = std::make_shared<spreadsheet::Formula>();
-      formula->text = shift_formula(a->second.text, f.row - a->second.row, f.col - a->second.col);
-      it->formula = std::move(formula);
-      return;
-    }
-    // A follower before its anchor keeps its value only.
-    it->formula.reset();
-    if (it->value.is_empty() && it->style == 0) cells.erase(it);
-  }
-
-  PackageReader& package_;
-  const std::string& part_;
-  const std::vector<std::string>& sst_;
-  size_t style_count_;
-  Sheet& sheet_;
-  std::vector<std::string>& repairs_;
-  std::string head_, tail_;
-  std::map<int64_t, SharedFormula> anchors_;
-
-  std::mutex m_;
-  std::condition_variable wake_, done_;
-  std::vector<std::unique_ptr<Job>> jobs_;
-  std::deque<Job*> queue_;
-  size_t merged_ = 0;
-  bool stopping_ = false;
-  std::vector<std::thread> workers_;
-};
-
-}  // namespace
-
 WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
                              const std::vector<std::string>& shared_strings, size_t style_count,
                              spreadsheet::Sheet& sheet, std::vector<std::string>& repairs) {
   const uint64_t before = package.counted();
-  Sheet trial = sheet;
-  std::vector<std::string> trial_repairs;
-  if (std::optional<WorksheetRead> r =
-          SplitRead(package, part, shared_strings, style_count, trial, trial_repairs).run()) {
-    sheet = std::move(trial);
-    repairs.insert(repairs.end(), trial_repairs.begin(), trial_repairs.end());
-    return *r;
+  {
+    Sheet trial = sheet;
+    std::vector<std::string> trial_repairs;
+    Reader main(package, part, shared_strings, style_count, trial, trial_repairs);
+    WorksheetRead result;
+    ParallelRowSides sides;
+    sides.sheet = [&](std::string_view b) { main.feed(b.data(), b.size(), false); };
+    sides.sheet_end = [&] { result = main.end(); };
+    sides.segment = [&](const RowSplitter::Segment& segment, std::string_view head,
+                        std::string_view tail, SegmentRows& out) {
+      std::vector<std::string> segment_repairs;
+      Reader r(package, part, shared_strings, style_count, out.rows, segment_repairs);
+      // A row element takes a few bytes at least; rows far beyond what the
+      // segment could hold are left to the one-piece read and its limits.
+      r.read_segment(row_base(segment), segment.xml.size() / 4 + 16, head, segment.xml, tail);
+      // A segment with something to repair is read again in one piece,
+      // which reports the repair once for the whole sheet.
+      if (r.repaired()) return false;
+      r.take_segment_results(out);
+      return true;
+    };
+    main.begin();
+    if (read_rows_in_parallel(package, part, trial, sides)) {
+      sheet = std::move(trial);
+      repairs.insert(repairs.end(), trial_repairs.begin(), trial_repairs.end());
+      return result;
+    }
   }
   package.refund(package.counted() - before);
   return Reader(package, part, shared_strings, style_count, sheet, repairs).run();

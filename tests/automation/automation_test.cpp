@@ -335,6 +335,13 @@ TEST_F(Torb, MyFunSetFailureIsAnAutomationErrorAndMyFunClickShowsTheErrorBox) {
     EXPECT_EQ(to_host(*get(app, L"DialogTitle", {Number(after)})).to_text(), "错误");
     EXPECT_NE(to_host(*get(app, L"DialogText", {Number(after)})).to_text().find("：(53)"),
               std::string::npos);
+    // Everything recorded of it: an OK box with the critical icon, answered
+    // by default for want of a queued answer.
+    EXPECT_EQ(to_host(*get(app, L"DialogButtons", {Number(after)})).to_text(), "OK");
+    EXPECT_EQ(to_host(*get(app, L"DialogIcon", {Number(after)})).to_text(), "critical");
+    EXPECT_EQ(to_host(*get(app, L"DialogAnswer", {Number(after)})).to_text(), "OK");
+    EXPECT_TRUE(to_host(*get(app, L"DialogDefaulted", {Number(after)})).to_bool());
+    EXPECT_EQ(to_host(*get(app, L"DialogDefaultText", {Number(after)})).to_text(), "");
     EXPECT_TRUE(to_host(*get(app, L"ScreenUpdating")).to_bool());
     EXPECT_TRUE(to_host(*get(app, L"DisplayAlerts")).to_bool());
 

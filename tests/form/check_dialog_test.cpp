@@ -21,6 +21,7 @@
 
 #include "app/form/qt_dialogs.h"
 #include "app/form/workspace.h"
+#include "host/file_path.h"
 #include "support/temp_folder.h"
 
 namespace kelv::form {
@@ -31,13 +32,13 @@ namespace fs = std::filesystem;
 class CheckBeforeWork : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::copy(fs::path(KELV_SOURCE_DIR) / "tests/app/data/check/workspace", temp.path(),
-             fs::copy_options::recursive);
+    fs::copy(fs::path(KELV_SOURCE_DIR) / host::file_path("tests/app/data/check/workspace"),
+             temp.path(), fs::copy_options::recursive);
   }
 
   // Opens the workspace and the data workbook `data` through the component.
   void open(const std::string& data) {
-    ws = std::make_unique<Workspace>(temp.path().string(), dialogs);
+    ws = std::make_unique<Workspace>(host::path_text(temp.path()), dialogs);
     ws->start();
     host::Control& list = ws->form().control("LtbBiao");
     const std::vector<std::string>& items = list.items();

@@ -4,7 +4,8 @@
 // by a script and checked afterwards.
 //
 // With KELV_FORM_SCREENSHOTS=DIR the run also writes form-page0.png,
-// form-page1.png and form-view.png into DIR.
+// form-page1.png and form-view.png into DIR; with KELV_FORM_SAVED=DIR it
+// copies the saved workbooks there.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -30,6 +31,7 @@
 #include "app/form/main_window.h"
 #include "app/sample/sample_workspace.h"
 #include "form/form_test_util.h"
+#include "host/file_path.h"
 #include "spreadsheet/engine.h"
 #include "support/temp_folder.h"
 #include "xlsx/package.h"
@@ -63,16 +65,16 @@ class CourseOfWork : public ::testing::Test {
  protected:
   void SetUp() override {
     temp = std::make_unique<test::TempFolder>("form-test");
-    dir = temp->path() / "考务";
+    dir = temp->path() / host::file_path("考务");
     xlsx::XlsxFormat format;
     sample::SampleOptions options;
     options.examinees = 60;
-    sample::write_sample_workspace(dir.string(), options, format);
+    sample::write_sample_workspace(host::path_text(dir), options, format);
     window = std::make_unique<MainWindow>();
     window->dialogs().set_script(&script);
     window->set_seed(7);
     window->show();
-    ASSERT_TRUE(window->open_workspace(dir.string()));
+    ASSERT_TRUE(window->open_workspace(host::path_text(dir)));
   }
   void TearDown() override {
     window.reset();
@@ -93,6 +95,20 @@ class CourseOfWork : public ::testing::Test {
     const int row = row_of(list, sample::kDataWorkbookName);
     ASSERT_GE(row, 0);
     list->setCurrentRow(row);
+  }
+
+  // With KELV_FORM_SAVED=DIR, the saved workbooks are copied into DIR, so
+  // that runs on two systems can be compared.
+  void keep_saved_workbooks() {
+    const QByteArray folder = qgetenv("KELV_FORM_SAVED");
+    if (folder.isEmpty()) return;
+    const fs::path out = host::file_path(folder.toStdString());
+    fs::create_directories(out);
+    fs::copy_file(dir / host::file_path("考务.xlsx"), out / host::file_path("考务.xlsx"),
+                  fs::copy_options::overwrite_existing);
+    fs::copy_file(dir / host::file_path("数据") / host::file_path(sample::kDataWorkbookName),
+                  out / host::file_path(sample::kDataWorkbookName),
+                  fs::copy_options::overwrite_existing);
   }
 
   void screenshot(QWidget* widget, const char* name) {
@@ -220,10 +236,13 @@ TEST_F(CourseOfWork, FromStartUpToSavedTables) {
   EXPECT_TRUE(window->workspace()->unsaved());
   ASSERT_TRUE(window->save_all());
   EXPECT_FALSE(window->workspace()->unsaved());
+  keep_saved_workbooks();
   spreadsheet::Engine check(std::make_shared<xlsx::XlsxFormat>());
-  host::Workbook& host_book = check.open_host_workbook((dir / "考务.xlsx").string());
+  host::Workbook& host_book =
+      check.open_host_workbook(host::path_text(dir / host::file_path("考务.xlsx")));
   EXPECT_TRUE(has_sheet(host_book, "座签"));
-  host::Workbook& saved = check.open_workbook((dir / "数据" / sample::kDataWorkbookName).string());
+  host::Workbook& saved = check.open_workbook(
+      host::path_text(dir / host::file_path("数据") / host::file_path(sample::kDataWorkbookName)));
   EXPECT_TRUE(has_sheet(saved, "门贴"));
   EXPECT_TRUE(has_heading(saved.sheet("考生表"), "考号"));
 }
@@ -232,20 +251,20 @@ TEST_F(CourseOfWork, ClosingAsksAboutUnsavedWorkAndSavesOnYes) {
   EXPECT_FALSE(window->workspace()->unsaved());  // start-up alone is nothing to save
   open_data_workbook();
   EXPECT_TRUE(window->workspace()->unsaved());
-  const auto before = fs::last_write_time(dir / "考务.xlsx");
+  const auto before = fs::last_write_time(dir / host::file_path("考务.xlsx"));
 
   script.clear();
   script.queue_answer("No");
   EXPECT_TRUE(window->close());
   ASSERT_EQ(script.messages().size(), 1u);
   EXPECT_EQ(script.messages()[0].buttons, "YesNo");
-  EXPECT_EQ(fs::last_write_time(dir / "考务.xlsx"), before);
+  EXPECT_EQ(fs::last_write_time(dir / host::file_path("考务.xlsx")), before);
 
   window->show();
   script.clear();
   script.queue_answer("Yes");
   EXPECT_TRUE(window->close());
-  EXPECT_NE(fs::last_write_time(dir / "考务.xlsx"), before);
+  EXPECT_NE(fs::last_write_time(dir / host::file_path("考务.xlsx")), before);
   EXPECT_FALSE(window->workspace()->unsaved());
 }
 
@@ -259,14 +278,15 @@ TEST_F(CourseOfWork, SavingTakesATextBoxStillBeingEdited) {
   ASSERT_TRUE(window->save_all());
   EXPECT_EQ(form().control("TxtSKHao").value().to_text(), "2025000001");
   spreadsheet::Engine check(std::make_shared<xlsx::XlsxFormat>());
-  host::Workbook& host_book = check.open_host_workbook((dir / "考务.xlsx").string());
+  host::Workbook& host_book =
+      check.open_host_workbook(host::path_text(dir / host::file_path("考务.xlsx")));
   EXPECT_EQ(host_book.sheet("DTB").cells(2, 61).value().to_text(), "2025000001");
 }
 
 TEST_F(CourseOfWork, AFailedSaveIsShownInTheErrorBoxAndTheWindowGoesOn) {
   // A folder where the host workbook was: the file can not be replaced.
-  fs::remove(dir / "考务.xlsx");
-  fs::create_directories(dir / "考务.xlsx" / "占用");
+  fs::remove(dir / host::file_path("考务.xlsx"));
+  fs::create_directories(dir / host::file_path("考务.xlsx") / host::file_path("占用"));
   script.clear();
   EXPECT_FALSE(window->save_all());
   ASSERT_EQ(script.messages().size(), 1u);
@@ -278,10 +298,10 @@ TEST_F(CourseOfWork, AFailedSaveIsShownInTheErrorBoxAndTheWindowGoesOn) {
 }
 
 TEST_F(CourseOfWork, AHostWorkbookChangedElsewhereIsReloadedWhenNothingIsUnsaved) {
-  const fs::path host = dir / "考务.xlsx";
+  const fs::path host = dir / host::file_path("考务.xlsx");
   auto rewrite_with_new_sheet = [&](const std::string& name) {
     spreadsheet::Engine other(std::make_shared<xlsx::XlsxFormat>());
-    host::Workbook& book = other.open_host_workbook(host.string());
+    host::Workbook& book = other.open_host_workbook(host::path_text(host));
     host::Worksheet& added = book.add_sheet_after(book.sheet_at(book.sheet_count() - 1));
     added.set_name(name);
     book.save();
@@ -319,18 +339,18 @@ std::string bytes_of(const fs::path& p) {
 // Another program fixes the data workbook while the form has it open: no
 // answer overwrites the fix, and every file a save replaces can be had back.
 TEST_F(CourseOfWork, AFixMadeElsewhereIsNeverOverwrittenAndEveryReplacedFileIsKept) {
-  const fs::path data = dir / "数据" / sample::kDataWorkbookName;
+  const fs::path data = dir / host::file_path("数据") / host::file_path(sample::kDataWorkbookName);
   open_data_workbook();
   QTest::mouseClick(w<QPushButton>("CmdDoKaoHao"), Qt::LeftButton);
   {
     spreadsheet::Engine other(std::make_shared<xlsx::XlsxFormat>());
-    host::Workbook& book = other.open_workbook(data.string());
+    host::Workbook& book = other.open_workbook(host::path_text(data));
     book.sheet("考生表").cells(2, 1).set_value(host::Variant("别处改的名字"));
     book.save();
   }
   fs::last_write_time(data, fs::last_write_time(data) + std::chrono::seconds(2));
   const std::string theirs = bytes_of(data);
-  const std::string host_before = bytes_of(dir / "考务.xlsx");
+  const std::string host_before = bytes_of(dir / host::file_path("考务.xlsx"));
 
   // Neither reload nor save as: nothing of the data workbook is written.
   script.clear();
@@ -354,19 +374,20 @@ TEST_F(CourseOfWork, AFixMadeElsewhereIsNeverOverwrittenAndEveryReplacedFileIsKe
   EXPECT_TRUE(window->save_all());
   EXPECT_EQ(bytes_of(data), theirs);
   const fs::path written =
-      data.parent_path() / (data.stem().string() + "（kelv 副本）" + data.extension().string());
+      data.parent_path() / host::file_path(host::path_text(data.stem()) + "（kelv 副本）" +
+                                           host::path_text(data.extension()));
   ASSERT_TRUE(fs::exists(written));
   spreadsheet::Engine check(std::make_shared<xlsx::XlsxFormat>());
-  EXPECT_TRUE(has_heading(check.open_workbook(written.string()).sheet("考生表"), "考号"));
+  EXPECT_TRUE(has_heading(check.open_workbook(host::path_text(written)).sheet("考生表"), "考号"));
 
   // Restoring the host workbook's first copy gives back its bytes, and the
   // file it replaced is kept in turn.
-  const std::string host_now = bytes_of(dir / "考务.xlsx");
+  const std::string host_now = bytes_of(dir / host::file_path("考务.xlsx"));
   kept = app::list_backups(window->workspace()->backup_folder(), "考务.xlsx");
   ASSERT_EQ(kept.size(), 2u);
-  app::restore_backup(kept.back(), (dir / "考务.xlsx").string(),
+  app::restore_backup(kept.back(), host::path_text(dir / host::file_path("考务.xlsx")),
                       window->workspace()->backup_folder());
-  EXPECT_EQ(bytes_of(dir / "考务.xlsx"), host_before);
+  EXPECT_EQ(bytes_of(dir / host::file_path("考务.xlsx")), host_before);
   kept = app::list_backups(window->workspace()->backup_folder(), "考务.xlsx");
   ASSERT_EQ(kept.size(), 3u);
   EXPECT_EQ(bytes_of(kept.front().path), host_now);
@@ -376,8 +397,8 @@ TEST_F(CourseOfWork, AFixMadeElsewhereIsNeverOverwrittenAndEveryReplacedFileIsKe
 // one removed goes, and the selection stays on the workbook it was on.
 TEST_F(CourseOfWork, TheDataListFollowsTheDataFolder) {
   open_data_workbook();
-  const fs::path added = dir / "数据" / "补考.xlsx";
-  fs::copy_file(dir / "数据" / sample::kDataWorkbookName, added);
+  const fs::path added = dir / host::file_path("数据") / host::file_path("补考.xlsx");
+  fs::copy_file(dir / host::file_path("数据") / host::file_path(sample::kDataWorkbookName), added);
   auto* list = w<QListWidget>("LtbBiao");
   QElapsedTimer timer;
   timer.start();
@@ -394,7 +415,8 @@ TEST_F(CourseOfWork, TheDataListFollowsTheDataFolder) {
 // sheet, and the form offers to make the data workbook from the list.
 TEST_F(CourseOfWork, AListInTheDataFolderBecomesADataWorkbookWhenAsked) {
   {
-    std::ofstream csv(dir / "数据" / "名单.csv", std::ios::binary);
+    std::ofstream csv(dir / host::file_path("数据") / host::file_path("名单.csv"),
+                      std::ios::binary);
     csv << "姓名,学校,身份证号\r\n张三,一中,110101200801010011\r\n李四,二中,110101200802020022\r\n";
   }
   auto* list = w<QListWidget>("LtbBiao");
@@ -413,7 +435,7 @@ TEST_F(CourseOfWork, AListInTheDataFolderBecomesADataWorkbookWhenAsked) {
   host::Workbook& made = engine().workbook("名单.xlsx");
   EXPECT_EQ(made.sheet("考生表").cells(2, 3).value().to_text(), "110101200801010011");
   EXPECT_TRUE(has_heading(made.sheet("考场表"), "场人"));
-  EXPECT_TRUE(fs::exists(dir / "数据" / "名单.xlsx"));
+  EXPECT_TRUE(fs::exists(dir / host::file_path("数据") / host::file_path("名单.xlsx")));
 }
 
 // A run the error box ends is never reported as done.
@@ -437,7 +459,7 @@ TEST_F(CourseOfWork, HelpOpensTheHelpDocumentAndAMissingOneIsReported) {
   QTest::mouseClick(w<QPushButton>("MyHelp"), Qt::LeftButton);
   ASSERT_FALSE(script.records().empty());
   EXPECT_EQ(script.records().back().kind, "document");
-  fs::remove(dir / "帮助.doc");
+  fs::remove(dir / host::file_path("帮助.doc"));
   script.clear();
   QTest::mouseClick(w<QPushButton>("MyHelp"), Qt::LeftButton);
   EXPECT_EQ(critical_boxes(script), 1);
@@ -446,7 +468,8 @@ TEST_F(CourseOfWork, HelpOpensTheHelpDocumentAndAMissingOneIsReported) {
 TEST(SampleWorkspace, IsCreatedInANewFolderAndOpened) {
   const test::TempFolder temp("form-sample");
   const fs::path parent = temp.path();
-  fs::create_directories(parent / MainWindow::kSampleFolder);  // taken: not overwritten
+  fs::create_directories(parent /
+                         host::file_path(MainWindow::kSampleFolder));  // taken: not overwritten
   MainWindow window([](const std::string& folder) {
     xlsx::XlsxFormat format;
     sample::SampleOptions options;
@@ -455,26 +478,28 @@ TEST(SampleWorkspace, IsCreatedInANewFolderAndOpened) {
   });
   host::RecordingDialogs script;
   window.dialogs().set_script(&script);
-  ASSERT_TRUE(window.create_sample(parent.string()));
-  const fs::path made = parent / (std::string(MainWindow::kSampleFolder) + " 2");
-  EXPECT_TRUE(fs::is_regular_file(made / "考务.xlsx"));
-  EXPECT_TRUE(fs::is_empty(parent / MainWindow::kSampleFolder));
+  ASSERT_TRUE(window.create_sample(host::path_text(parent)));
+  const fs::path made = parent / host::file_path(std::string(MainWindow::kSampleFolder) + " 2");
+  EXPECT_TRUE(fs::is_regular_file(made / host::file_path("考务.xlsx")));
+  EXPECT_TRUE(fs::is_empty(parent / host::file_path(MainWindow::kSampleFolder)));
   ASSERT_NE(window.workspace(), nullptr);
-  EXPECT_EQ(fs::path(window.workspace()->folder()), made);
+  EXPECT_EQ(host::file_path(window.workspace()->folder()), made);
   EXPECT_TRUE(window.workspace()->component().state().FormReady);
+  // The start dialog offers it next time.
+  EXPECT_EQ(host::file_path(MainWindow::last_workspace().toStdString()), made);
 }
 
 // A damaged host workbook opens mended, and the window says what was
 // repaired before anything else.
 TEST(DamagedWorkspace, OpensWithTheRepairsShown) {
   const test::TempFolder temp("form-damaged");
-  const fs::path dir = temp.path() / "考务";
+  const fs::path dir = temp.path() / host::file_path("考务");
   xlsx::XlsxFormat format;
   sample::SampleOptions options;
   options.examinees = 20;
-  sample::write_sample_workspace(dir.string(), options, format);
+  sample::write_sample_workspace(host::path_text(dir), options, format);
   // Its package relationships broken, as some producers leave them.
-  const std::string host = (dir / "考务.xlsx").string();
+  const std::string host = host::path_text(dir / host::file_path("考务.xlsx"));
   {
     xlsx::PackageReader in(host);
     std::map<std::string, std::string> parts;
@@ -487,7 +512,7 @@ TEST(DamagedWorkspace, OpensWithTheRepairsShown) {
   MainWindow window;
   host::RecordingDialogs script;
   window.dialogs().set_script(&script);
-  ASSERT_TRUE(window.open_workspace(dir.string()));
+  ASSERT_TRUE(window.open_workspace(host::path_text(dir)));
   ASSERT_FALSE(script.messages().empty());
   const host::DialogRecord shown = script.messages().front();
   EXPECT_EQ(shown.title, "文件已修复");

@@ -25,6 +25,7 @@
 #include "app/form/main_window.h"
 #include "app/sample/sample_workspace.h"
 #include "form/form_test_util.h"
+#include "host/file_path.h"
 #include "spreadsheet/engine.h"
 #include "xlsx/xlsx_format.h"
 
@@ -36,7 +37,7 @@ namespace fs = std::filesystem;
 // The text of a PDF as pdftotext gives it; empty when it is not installed.
 std::string pdf_text(const fs::path& pdf) {
   std::string out;
-  const std::string command = "pdftotext -layout '" + pdf.string() + "' - 2>/dev/null";
+  const std::string command = "pdftotext -layout '" + host::path_text(pdf) + "' - 2>/dev/null";
   if (FILE* pipe = popen(command.c_str(), "r")) {
     char buf[4096];
     size_t n;
@@ -61,13 +62,13 @@ class Printing : public ::testing::Test {
     xlsx::XlsxFormat format;
     sample::SampleOptions options;
     options.examinees = 60;
-    sample::write_sample_workspace(dir.string(), options, format);
+    sample::write_sample_workspace(host::path_text(dir), options, format);
     window = std::make_unique<MainWindow>();
     window->dialogs().set_script(&script);
     window->set_seed(7);
     window->resize(1200, 760);
     window->show();
-    ASSERT_TRUE(window->open_workspace(dir.string()));
+    ASSERT_TRUE(window->open_workspace(host::path_text(dir)));
   }
   void TearDown() override {
     window.reset();
@@ -169,9 +170,9 @@ TEST_F(Printing, ThePreviewShowsTheGeneratedTablePageByPageWithZoom) {
 
 TEST_F(Printing, ExportWritesThePdfOfTheShownSheet) {
   generate("门贴");
-  const fs::path pdf = dir / "门贴.pdf";
-  ASSERT_EQ(window->export_pdf(QString::fromStdString(pdf.string())), PrintOutcome::Done);
-  QFile file(QString::fromStdString(pdf.string()));
+  const fs::path pdf = dir / host::file_path("门贴.pdf");
+  ASSERT_EQ(window->export_pdf(QString::fromStdString(host::path_text(pdf))), PrintOutcome::Done);
+  QFile file(QString::fromStdString(host::path_text(pdf)));
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_TRUE(file.read(5).startsWith("%PDF-"));
   EXPECT_TRUE(window->status_text().startsWith("已导出"));
@@ -190,8 +191,8 @@ TEST_F(Printing, ExportWritesThePdfOfTheShownSheet) {
 
   // A folder that cannot be written shows the failure and leaves nothing.
   script.clear();
-  const fs::path bad = dir / "没有这个文件夹" / "x.pdf";
-  EXPECT_EQ(window->export_pdf(QString::fromStdString(bad.string())), PrintOutcome::Failed);
+  const fs::path bad = dir / host::file_path("没有这个文件夹") / host::file_path("x.pdf");
+  EXPECT_EQ(window->export_pdf(QString::fromStdString(host::path_text(bad))), PrintOutcome::Failed);
   ASSERT_EQ(script.messages().size(), 1u);
   EXPECT_EQ(script.messages()[0].icon, "critical");
   EXPECT_FALSE(fs::exists(bad));

@@ -23,7 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kHostName = "考务.xlsx";
 constexpr const char* kDataFolder = "数据";
 
 // The data workbooks to check: DATA as a path, or as a name in 数据/; or
@@ -76,26 +75,15 @@ void add_check_command(CLI::App& app) {
     std::unique_ptr<spreadsheet::Engine> engine;
     std::string root, host_book_path;
     try {
-      std::error_code ec;
-      const fs::path given = host::file_path(options->workspace);
-      std::string host_path;
-      if (fs::is_regular_file(given, ec)) {
-        host_path = host::absolute_path_text(options->workspace);
-        root = host::path_text(host::file_path(host_path).parent_path());
-      } else {
-        root = app::workspace_root(options->workspace);
-        const bool usual =
-            fs::is_regular_file(host::file_path(root) / host::file_path(kHostName), ec);
-        host_path = app::find_host_workbook(
-            root, usual ? std::optional<std::string>(kHostName) : std::nullopt);
-      }
-      engine = app::open_host_workbook(host_path);
+      const std::string host_path = app::host_workbook_at(options->workspace);
+      root = host::path_text(host::file_path(host_path).parent_path());
+      engine = app::open_host_workbook(host_path, [](const spreadsheet::RepairReport& r) {
+        std::cout << app::repair_notice(r) << '\n';
+      });
       host_book_path = host_path;
     } catch (const app::ScenarioError& e) {
       command_failed(e.what());
     }
-    engine->set_repair_listener(
-        [](const spreadsheet::RepairReport& r) { std::cout << app::repair_notice(r) << '\n'; });
     host::Workbook& host_book = engine->this_workbook();
     const app::CheckSettings settings = app::settings_from_host(host_book);
     int32_t errors = 0, notices = 0;

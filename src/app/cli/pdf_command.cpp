@@ -12,6 +12,7 @@
 #include "print/print_job.h"
 #include "readers/format.h"
 #ifdef KELV_HAVE_PDF
+#include "host/file_path.h"
 #include "print/qt/pdf_export.h"
 #endif
 
@@ -44,9 +45,10 @@ void add_pdf_command(CLI::App& app) {
       command_failed(e.what());
     }
     std::string out = options->out;
-    if (out.empty()) out = std::filesystem::path(options->book).replace_extension(".pdf").string();
+    if (out.empty())
+      out = host::path_text(host::file_path(options->book).replace_extension(".pdf"));
     std::error_code same;
-    if (std::filesystem::equivalent(out, options->book, same))
+    if (std::filesystem::equivalent(host::file_path(out), host::file_path(options->book), same))
       command_failed("PDF 文件不能写在工作簿本身上：" + out);
 
     const print::PrintJob job(*book, sheets);

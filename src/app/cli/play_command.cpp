@@ -97,9 +97,13 @@ std::string value_text(const host::Variant& v) {
 
 class PlaySession {
  public:
-  PlaySession(spreadsheet::Engine& EA, host::FormModel& UF, bridge::torb& component,
-              app::TerminalDialogs& dialogs, app::GuardedSaver& saver, std::ostream& out)
-      : EA_(EA), UF_(UF), component_(component), dialogs_(dialogs), saver_(saver), out_(out) {}
+  PlaySession(app::Session& session, app::TerminalDialogs& dialogs, std::ostream& out)
+      : session_(session),
+        UF_(session.form()),
+        dialogs_(dialogs),
+        questions_(app::message_box_questions(
+            dialogs, [](const std::string& p) { return host::native_path(p); })),
+        out_(out) {}
 
   void run() {
     out_ << "kelv play：输入 help 查看命令。\n";
@@ -157,13 +161,12 @@ class PlaySession {
   }
 
   // MyFunClick shows the component's own failures; anything else that
-  // escapes is reported here so the session goes on.
+  // escapes is reported here so the session goes on. A long run the error
+  // box ended is not done.
   void send(const std::string& event) {
-    try {
-      component_.MyFunClick(EA_, UF_, event);
-    } catch (const std::exception& e) {
-      out_ << "事件 " << event << " 中断：" << e.what() << '\n';
-    }
+    const app::WorkReport report = session_.click(event);
+    if (report.failure) out_ << "事件 " << event << " 中断：" << report.failure_text() << '\n';
+    if (report.stopped) out_ << report.text() << '\n';
   }
 
   void click(const std::string& event) {
@@ -171,28 +174,19 @@ class PlaySession {
       out_ << "按钮不可用，事件 " << event << " 未发送\n";
       return;
     }
-    if (event == "LtbBiaoClick" &&
-        !app::settle_data_click(
-            saver_, EA_, UF_,
-            [&](const std::string& path) {
-              return app::ask_changed_by_message_boxes(dialogs_, path, host::native_path(path));
-            },
-            [](const std::string& path) { return app::copy_name_beside(path); })) {
+    if (session_.gate(event, questions_) != app::Session::Gate::Send) {
       out_ << "事件 " << event << " 未发送：数据工作簿已在别处修改\n";
       return;
     }
     unsaved_ = true;
     out_ << "发送 " << event << '\n';
-    const int64_t errors = component_.state().error_boxes_shown;
     send(event);
-    if (component_.state().error_boxes_shown != errors && app::is_long_work(event))
-      out_ << app::stopped_text(event) << '\n';
   }
 
   void change(const std::string& control) {
     unsaved_ = true;
     try {
-      component_.MyFunSet(EA_, UF_, control);
+      session_.set(control);
       out_ << "已写入设置 " << control << '\n';
     } catch (const host::HostError& e) {
       out_ << "设置 " << control << " 未保存：" << bridge::ErrorBoxText(e) << '\n';
@@ -280,18 +274,15 @@ class PlaySession {
   // overwritten. False when any workbook was not saved.
   bool save() {
     bool all = true;
-    for (host::Workbook* book : app::workbooks_to_save(EA_, app::SaveStep{true, true})) {
+    for (host::Workbook* book : session_.open_workbooks()) {
       const std::string path = host::native_path(app::file_of(*book));
       try {
-        const app::SaveReport report =
-            app::save_guarded(saver_, EA_, dialogs_, {book},
-                              [](const std::string& p) { return host::native_path(p); });
+        app::SaveReport report;
+        session_.save({book}, questions_, report);
         for (const std::string& p : report.saved)
           out_ << "已保存：" << host::native_path(p) << '\n';
         for (const std::string& p : report.reload)
           out_ << "已重新载入（kelv 的更改已放弃）：" << host::native_path(p) << '\n';
-        for (const auto& [from, to] : report.converted)
-          app::adopt_converted(component_.state(), UF_, from, to);
         for (const std::string& p : report.cancelled) {
           out_ << "未保存：" << host::native_path(p) << '\n';
           all = false;
@@ -303,7 +294,7 @@ class PlaySession {
     }
     if (all) {
       unsaved_ = false;
-      out_ << "旧文件已备份到 " << host::native_path(saver_.backup_folder())
+      out_ << "旧文件已备份到 " << host::native_path(session_.backup_folder())
            << "（kelv restore 可以恢复）\n";
     }
     return all;
@@ -322,12 +313,13 @@ class PlaySession {
     return true;
   }
 
-  spreadsheet::Engine& EA_;
+  app::Session& session_;
   host::FormModel& UF_;
-  bridge::torb& component_;
   app::TerminalDialogs& dialogs_;
-  app::GuardedSaver& saver_;
+  app::Questions questions_;
   std::ostream& out_;
+  // Stricter than the session's own: any event sent since the last save,
+  // the help included, asks before quitting.
   bool unsaved_ = false;
 };
 
@@ -346,30 +338,27 @@ void add_play_command(CLI::App& app) {
   play->add_option("--seed", options->seed, "固定的随机数种子");
   play->add_flag("--no-viewer", options->no_viewer, "打开文档时只显示路径，不调用查看程序");
   play->callback([options] {
-    std::unique_ptr<spreadsheet::Engine> engine;
-    std::unique_ptr<app::GuardedSaver> saver;
+    app::TerminalDialogs dialogs(std::cin, std::cout, app::is_terminal(true));
+    dialogs.set_echo(!app::is_terminal(false));
+    if (options->no_viewer) dialogs.set_viewer("");
+    std::unique_ptr<app::Session> session;
     try {
       const std::string root = app::workspace_root(options->workspace);
       const std::string host_path = app::find_host_workbook(
           root, options->host.empty() ? std::nullopt : std::optional<std::string>(options->host));
-      saver = std::make_unique<app::GuardedSaver>(app::backup_folder_of(host_path));
-      engine = app::open_host_workbook(host_path, saver.get());
-      for (const std::string& lock : app::lock_files_of(host_path))
-        std::cout << "提醒：" << app::lock_warning(host_path, lock) << '\n';
+      app::SessionOptions session_options;
+      session_options.seed = options->seed;
+      session_options.on_repair = [](const spreadsheet::RepairReport& r) {
+        std::cout << app::repair_notice(r) << '\n';
+      };
+      session = app::open_session(host_path, dialogs, std::move(session_options));
     } catch (const app::ScenarioError& e) {
       command_failed(e.what());
     }
-    host::SystemEnvironment env =
-        options->seed ? host::SystemEnvironment(*options->seed) : host::SystemEnvironment();
-    app::TerminalDialogs dialogs(std::cin, std::cout, app::is_terminal(true));
-    std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
-    bridge::torb component(dialogs, env);
-    dialogs.set_echo(!app::is_terminal(false));
-    if (options->no_viewer) dialogs.set_viewer("");
-    engine->set_repair_listener(
-        [](const spreadsheet::RepairReport& r) { std::cout << app::repair_notice(r) << '\n'; });
-    PlaySession session(*engine, *form, component, dialogs, *saver, std::cout);
-    session.run();
+    for (const std::string& warning : session->lock_warnings())
+      std::cout << "提醒：" << warning << '\n';
+    PlaySession play_session(*session, dialogs, std::cout);
+    play_session.run();
   });
 }
 

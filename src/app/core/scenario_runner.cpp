@@ -22,18 +22,20 @@ host::Control& control_of(host::FormModel& form, const std::string& name) {
   return form.control(name);
 }
 
+// The session's questions as message boxes, files named relative to the
+// workspace.
+Questions questions(Stage& stage) {
+  return message_box_questions(stage.dialogs,
+                               [&](const std::string& p) { return stage.transcript.relative(p); });
+}
+
 void click(Stage& stage, std::string_view event) {
   if (from_disabled_button(stage.UF, event)) {
     stage.transcript.click(event, true);
     return;
   }
-  if (event == "LtbBiaoClick" && stage.saver != nullptr && stage.engine != nullptr) {
-    const bool send = settle_data_click(
-        *stage.saver, *stage.engine, stage.UF,
-        [&](const std::string& path) {
-          return ask_changed_by_message_boxes(stage.dialogs, path, stage.transcript.relative(path));
-        },
-        [](const std::string& path) { return copy_name_beside(path); });
+  if (event == "LtbBiaoClick" && stage.session != nullptr) {
+    const bool send = stage.session->settle_data_click(questions(stage));
     stage.transcript.dialogs(stage.dialogs);
     if (!send) return;
   }
@@ -61,7 +63,7 @@ void change(Stage& stage, const std::string& control) {
 
 void save(Stage& stage, host::Workbook& book) {
   const std::string path = book.path() + "/" + book.name();
-  if (stage.saver == nullptr || stage.engine == nullptr) {
+  if (stage.session == nullptr) {
     try {
       book.save();
     } catch (const host::HostError& e) {
@@ -73,8 +75,7 @@ void save(Stage& stage, host::Workbook& book) {
   }
   SaveReport report;
   try {
-    report = save_guarded(*stage.saver, *stage.engine, stage.dialogs, {&book},
-                          [&](const std::string& p) { return stage.transcript.relative(p); });
+    stage.session->save({&book}, questions(stage), report);
   } catch (const host::HostError& e) {
     stage.transcript.dialogs(stage.dialogs);
     throw ScenarioError("保存 " + stage.transcript.relative(path) + " 失败：" +
@@ -84,8 +85,6 @@ void save(Stage& stage, host::Workbook& book) {
   for (const std::string& p : report.saved) stage.transcript.saved(p);
   for (const std::string& p : report.reload) stage.transcript.reloaded(p);
   for (const std::string& p : report.cancelled) stage.transcript.not_saved(p);
-  for (const auto& [from, to] : report.converted)
-    adopt_converted(stage.component.state(), stage.UF, from, to);
 }
 
 // Another program replaces a file of the workspace.
@@ -150,84 +149,10 @@ void select_page(host::FormModel& form, const std::string& page) {
 }
 
 std::vector<host::Workbook*> workbooks_to_save(host::Application& EA, const SaveStep& step) {
-  std::vector<host::Workbook*> books;
-  host::Workbook& host_book = EA.this_workbook();
-  if (step.host) books.push_back(&host_book);
-  if (step.data) {
-    for (int32_t k = 0; k < EA.workbook_count(); ++k) {
-      host::Workbook& book = EA.workbook_at(k);
-      if (&book != &host_book) books.push_back(&book);
-    }
-  }
+  std::vector<host::Workbook*> books = open_workbooks(EA);
+  if (!step.data) books.resize(1);
+  if (!step.host) books.erase(books.begin());
   return books;
-}
-
-void adopt_converted(component::Component& self, host::FormModel& UF, const std::string& from,
-                     const std::string& to) {
-  namespace fs = std::filesystem;
-  const std::string old_name = host::path_text(host::file_path(from).filename());
-  const std::string new_name = host::path_text(host::file_path(to).filename());
-  if (self.DataBookName == old_name) self.DataBookName = new_name;
-  if (!UF.has_control("LtbBiao")) return;
-  host::Control& list = UF.control("LtbBiao");
-  const std::vector<std::string>& items = list.items();
-  auto at = std::find(items.begin(), items.end(), new_name);
-  if (at == items.end()) {
-    list.add_item(host::Variant(new_name));
-    at = std::find(list.items().begin(), list.items().end(), new_name);
-  }
-  list.set_list_index(static_cast<int32_t>(at - list.items().begin()));
-}
-
-bool settle_data_click(GuardedSaver& saver, spreadsheet::Engine& engine, host::FormModel& UF,
-                       const std::function<ChangedChoice(const std::string& path)>& ask,
-                       const std::function<std::string(const std::string& path)>& new_name) {
-  host::Control& list = UF.control("LtbBiao");
-  if (list.list_count() == 0) return true;
-  const std::string name = list.list_index() >= 0 ? list.value().to_text() : list.items().front();
-  host::Workbook* open = nullptr;
-  for (int32_t i = 0; i < engine.workbook_count() && open == nullptr; ++i)
-    if (engine.workbook_at(i).name() == name && &engine.workbook_at(i) != &engine.this_workbook())
-      open = &engine.workbook_at(i);
-  if (open == nullptr) return true;
-  const std::string path = file_of(*open);
-  if (!saver.files().changed_elsewhere(path)) return true;
-  switch (ask(path)) {
-    case ChangedChoice::Reload:
-      engine.close_workbook(*open);
-      saver.files().forget(path);
-      return true;
-    case ChangedChoice::SaveAs: {
-      const std::string target = new_name(path);
-      if (target.empty()) return false;
-      SaveReport report;
-      saver.save(
-          {open}, [](const std::string&) { return ChangedChoice::SaveAs; },
-          [&](const std::string&) { return target; }, report);
-      return true;
-    }
-    case ChangedChoice::Cancel:
-      break;
-  }
-  return false;
-}
-
-SaveReport save_guarded(GuardedSaver& saver, spreadsheet::Engine& engine, host::Dialogs& dialogs,
-                        const std::vector<host::Workbook*>& books,
-                        const std::function<std::string(const std::string&)>& shown_name) {
-  SaveReport report;
-  saver.save(
-      books,
-      [&](const std::string& path) {
-        return ask_changed_by_message_boxes(dialogs, path, shown_name(path));
-      },
-      [](const std::string& path) { return copy_name_beside(path); }, report,
-      [&](const std::string& source, const std::string& target) {
-        return ask_convert_by_message_boxes(dialogs, target, shown_name(source),
-                                            shown_name(target));
-      });
-  for (const std::string& path : report.reload) reload_workbook(engine, path);
-  return report;
 }
 
 void play_scenario(const Scenario& scenario, Stage& stage) {

@@ -2,16 +2,14 @@
 // writes the transcript. `kelv run` is a thin shell around run_scenario.
 #pragma once
 
-#include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/core/scenario.h"
+#include "app/core/session.h"
 #include "app/core/transcript.h"
-#include "app/core/workbook_files.h"
 #include "bridge/torb.h"
 #include "host/application.h"
 #include "host/form_model.h"
@@ -32,11 +30,10 @@ struct Stage {
   // reached through automation).
   host::Form* component_form = nullptr;
   host::Form& form_for_component() { return component_form ? *component_form : UF; }
-  // With a saver, saves keep backups and never overwrite a file another
-  // program changed; `engine` reloads the files the user chooses to read
-  // again, and `workspace` is the folder "external" steps write into.
-  GuardedSaver* saver = nullptr;
-  spreadsheet::Engine* engine = nullptr;
+  // With a session, saves keep backups and never overwrite a file another
+  // program changed, a click on a data workbook changed elsewhere asks
+  // first, and `workspace` is the folder "external" steps write into.
+  Session* session = nullptr;
   std::string workspace = "";
 };
 
@@ -47,21 +44,6 @@ struct Stage {
 // for a step the form cannot take (a missing control or list item) or a
 // workbook that cannot be saved.
 void play_scenario(const Scenario& scenario, Stage& stage);
-
-// After a workbook read from another kind of file was saved as `to`: the
-// component's data workbook is the new file when it was the old one, and
-// the data list shows and selects the new file (no event is sent).
-void adopt_converted(component::Component& self, host::FormModel& UF, const std::string& from,
-                     const std::string& to);
-
-// Before "LtbBiaoClick": when kelv already has the data workbook the list
-// selects open and another program changed its file since, `ask` decides.
-// Reload closes kelv's copy, so the click reads the file again; SaveAs
-// first writes kelv's copy under the name `new_name` gives; Cancel (or an
-// empty new name) means the click is not sent. False: do not send it.
-bool settle_data_click(GuardedSaver& saver, spreadsheet::Engine& engine, host::FormModel& UF,
-                       const std::function<ChangedChoice(const std::string& path)>& ask,
-                       const std::function<std::string(const std::string& path)>& new_name);
 
 // What a person does at the form, for the scenario runner and the terminal
 // alike. Each throws ScenarioError saying what the form lacks or refuses.
@@ -78,35 +60,6 @@ void select_page(host::FormModel& form, const std::string& page);
 // The workbooks a save writes: the host workbook, then the data workbooks
 // the component opened.
 std::vector<host::Workbook*> workbooks_to_save(host::Application& EA, const SaveStep& step);
-
-// The absolute folder of a workspace; ScenarioError when it is not there.
-std::string workspace_root(const std::string& workspace);
-
-// An .xlsx or .xlsm file that is no lock or hidden file of another program
-// ("~$NAME", ".NAME").
-bool is_workbook_file(const std::filesystem::path& p);
-
-// The host workbook of a workspace: `named` inside it when given, else the
-// one .xlsx/.xlsm file at its top. Throws ScenarioError when there is none,
-// or more than one and none is named.
-std::string find_host_workbook(const std::string& workspace,
-                               const std::optional<std::string>& named);
-
-// The embedded spreadsheet with the .xlsx format and the host workbook open;
-// ScenarioError when the workbook cannot be read. With a saver, every file
-// the engine reads from now on is remembered as it was read.
-std::unique_ptr<spreadsheet::Engine> open_host_workbook(const std::string& host_path,
-                                                        GuardedSaver* saver = nullptr);
-
-// The backup folder of a workspace whose host workbook is `host_path`.
-std::string backup_folder_of(const std::string& host_path);
-
-// One save of a front end without a window: each workbook through `saver`,
-// a file changed elsewhere asked about with message boxes, a reload done in
-// `engine`. Returns what happened; throws host::HostError from a failed save.
-SaveReport save_guarded(GuardedSaver& saver, spreadsheet::Engine& engine, host::Dialogs& dialogs,
-                        const std::vector<host::Workbook*>& books,
-                        const std::function<std::string(const std::string&)>& shown_name);
 
 // kelv run: loads the scenario, opens the workspace's host workbook in the
 // embedded spreadsheet, plays the scenario and writes the transcript to

@@ -39,6 +39,26 @@ std::string stopped_text(std::string_view event) {
          "尚未保存；不想要它们就关闭而不保存，已保存过的文件可以从“备份”文件夹恢复。";
 }
 
+std::string WorkReport::text() const {
+  const char* name = long_work_name(event);
+  if (name == nullptr) return "";
+  if (stopped) return stopped_text(event);
+  std::string text = std::string(name) + "完成";
+  if (!summary.empty()) text += "：" + summary;
+  return text + "，" + duration_text(milliseconds);
+}
+
+std::string WorkReport::failure_text() const {
+  if (!failure) return "";
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "未知错误";
+  }
+}
+
 std::string assignment_summary(host::Application& EA, const std::string& data_book) {
   try {
     host::Workbook& book = EA.workbooks().item(data_book);

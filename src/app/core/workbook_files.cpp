@@ -300,6 +300,10 @@ std::string ask_convert_by_message_boxes(host::Dialogs& dialogs, const std::stri
   return target;
 }
 
+void GuardedSaver::keep_backup_of(const std::string& file) {
+  if (!backup_folder_.empty()) keep_backup(file, backup_folder_);
+}
+
 void GuardedSaver::save(const std::vector<host::Workbook*>& books,
                         const std::function<ChangedChoice(const std::string& path)>& ask,
                         const std::function<std::string(const std::string& path)>& new_name,
@@ -314,7 +318,7 @@ void GuardedSaver::save(const std::vector<host::Workbook*>& books,
         report.cancelled.push_back(path);
         continue;
       }
-      keep_backup(target, backup_folder_);
+      keep_backup_of(target);
       book->save_as(target);
       files_.remember(target);
       report.saved.push_back(target);
@@ -335,7 +339,7 @@ void GuardedSaver::save(const std::vector<host::Workbook*>& books,
             report.cancelled.push_back(path);
             continue;
           }
-          keep_backup(target, backup_folder_);
+          keep_backup_of(target);
           book->save_as(target);
           files_.forget(path);
           files_.remember(target);
@@ -344,7 +348,7 @@ void GuardedSaver::save(const std::vector<host::Workbook*>& books,
         }
       }
     }
-    keep_backup(path, backup_folder_);
+    keep_backup_of(path);
     book->save();
     files_.remember(path);
     report.saved.push_back(path);

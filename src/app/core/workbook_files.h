@@ -127,7 +127,7 @@ std::string ask_convert_by_message_boxes(host::Dialogs& dialogs, const std::stri
 
 class GuardedSaver {
  public:
-  // `backup_folder`: where copies of replaced files go.
+  // `backup_folder`: where copies of replaced files go; "" keeps none.
   explicit GuardedSaver(std::string backup_folder) : backup_folder_(std::move(backup_folder)) {}
 
   OpenedFiles& files() { return files_; }
@@ -147,6 +147,8 @@ class GuardedSaver {
                 convert = nullptr);
 
  private:
+  void keep_backup_of(const std::string& file);
+
   std::string backup_folder_;
   OpenedFiles files_;
 };

@@ -130,52 +130,24 @@ void CheckDialog::showEvent(QShowEvent* event) {
   table_->resizeRowsToContents();
 }
 
-bool check_before(Workspace& ws, std::string_view event, QtDialogs& dialogs, QWidget* parent) {
-  app::CheckPurpose purpose;
-  QString action;
-  if (event == "CmdDoKaoHaoClick") {
-    purpose = app::CheckPurpose::Assign;
-    action = "编排考号";
-  } else if (event == "CmdDoYongBiaoClick") {
-    purpose = app::CheckPurpose::Generate;
-    action = "生成表格";
-  } else {
-    return true;
-  }
-  const std::string& name = ws.component().state().DataBookName;
-  host::Workbook* data = nullptr;
-  for (int32_t i = 0; i < ws.engine().workbook_count(); ++i)
-    if (!name.empty() && ws.engine().workbook_at(i).name() == name)
-      data = &ws.engine().workbook_at(i);
-  if (data == nullptr) return true;
-  for (;;) {
-    std::vector<app::Finding> findings;
-    try {
-      findings = app::check_workspace(ws.engine().this_workbook(), *data,
-                                      app::settings_from_form(ws.form()), purpose);
-    } catch (const std::exception&) {
-      // A check that cannot read the workbook leaves the run to report it.
-      return true;
-    }
-    if (findings.empty()) return true;
+app::CheckQuestion check_question(QtDialogs& dialogs, QWidget* parent) {
+  return [&dialogs, parent](const std::vector<app::Finding>& findings, const std::string& action) {
     if (dialogs.script() != nullptr) {
       const std::string text =
-          action.toStdString() + "之前的检查发现以下问题：\n" + listing(findings) + "是否继续？";
+          action + "之前的检查发现以下问题：\n" + listing(findings) + "是否继续？";
       return dialogs.message_box(text, host::MessageButtons::YesNo, host::MessageIcon::None,
-                                 "检查数据") == host::MessageResult::Yes;
+                                 "检查数据") == host::MessageResult::Yes
+                 ? app::CheckChoice::Continue
+                 : app::CheckChoice::Cancel;
     }
-    CheckDialog dialog(findings, action, parent);
+    CheckDialog dialog(findings, q(action), parent);
     dialog.exec();
-    if (dialog.choice() != CheckDialog::Choice::Mend)
-      return dialog.choice() == CheckDialog::Choice::Continue;
-    try {
-      if (app::apply_mends(*data, findings) > 0) ws.mark_unsaved();
-    } catch (const std::exception& e) {
-      dialogs.message_box(std::string("修正失败：") + e.what(), host::MessageButtons::Ok,
-                          host::MessageIcon::Critical, "错误");
-      return false;
-    }
-  }
+    return dialog.choice();
+  };
+}
+
+bool check_before(Workspace& ws, std::string_view event, QtDialogs& dialogs, QWidget* parent) {
+  return ws.check_before(event, check_question(dialogs, parent));
 }
 
 }  // namespace kelv::form

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/core/session.h"
 #include "app/core/workspace_check.h"
 
 class QTableWidget;
@@ -20,7 +21,7 @@ class Workspace;
 
 class CheckDialog : public QDialog {
  public:
-  enum class Choice { Continue, Cancel, Mend };
+  using Choice = app::CheckChoice;
 
   CheckDialog(const std::vector<app::Finding>& findings, const QString& action, QWidget* parent);
 
@@ -37,6 +38,10 @@ class CheckDialog : public QDialog {
   QTableWidget* table_;
   QPushButton* mend_ = nullptr;
 };
+
+// The check's findings as the form asks about them: the list above, or with
+// a script a Yes/No message box ("Yes": 继续).
+app::CheckQuestion check_question(QtDialogs& dialogs, QWidget* parent);
 
 // The check for the assign (CmdDoKaoHaoClick) and generate
 // (CmdDoYongBiaoClick) buttons on the workspace's current data workbook.

@@ -18,11 +18,13 @@
 namespace {
 
 // Qt's own dialogs (file dialogs, message box buttons, the print dialog) in
-// Chinese, from Qt's translations where the system has them.
+// Chinese, from the translations compiled into the program, else from the
+// system's.
 void load_qt_translations(QApplication& app) {
   static QTranslator qtbase;
   const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-  if (qtbase.load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_", dir) ||
+  if (qtbase.load("qtbase_zh_CN", ":/translations") ||
+      qtbase.load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_", dir) ||
       qtbase.load("qtbase_zh_CN", dir))
     app.installTranslator(&qtbase);
 }

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -12,7 +11,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QUrl>
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include "app/core/work_report.h"
 #include "app/core/workbook_files.h"
 #include "app/form/check_dialog.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "host/system_environment.h"
 
@@ -33,11 +35,6 @@ namespace fs = std::filesystem;
 
 QString q(const std::string& s) {
   return QString::fromStdString(s);
-}
-
-// Long work shows a busy cursor and its duration in the status bar.
-const char* long_work_text(const std::string& event) {
-  return app::long_work_name(event);
 }
 
 // A question with three answers: go ahead (`accept`), the answer that
@@ -186,13 +183,13 @@ bool MainWindow::adopt(std::unique_ptr<Workspace> ws) {
     if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
   }
   workspace_ = std::move(ws);
+  remember_workspace(q(workspace_->folder()));
   panel_->bind(&workspace_->form());
   update_title();
   note_host_file();
   status_->setText("工作区：" + QDir::toNativeSeparators(q(workspace_->folder())));
-  for (const std::string& lock : app::lock_files_of(workspace_->host_path()))
-    dialogs_.message_box(app::lock_warning(workspace_->host_path(), lock), host::MessageButtons::Ok,
-                         host::MessageIcon::None, "提醒");
+  for (const std::string& warning : workspace_->lock_warnings())
+    dialogs_.message_box(warning, host::MessageButtons::Ok, host::MessageIcon::None, "提醒");
   run_event("UserFormInitialize");
   const QString data = q(workspace_->data_folder());
   if (QFileInfo(data).isDir() && !watcher_.directories().contains(data)) watcher_.addPath(data);
@@ -229,54 +226,34 @@ void MainWindow::end_component_work() {
 }
 
 void MainWindow::run_event(const std::string& event) {
-  if (event == "LtbBiaoClick" && workspace_ != nullptr && !busy_ &&
-      !workspace_->settle_data_click([this](const std::string& p) { return ask_changed(p); },
-                                     [this](const std::string& p) { return ask_new_name(p); })) {
-    status_->setText("数据工作簿已在别处修改，未打开");
-    return;
-  }
-  if (workspace_ != nullptr && !busy_ && !check_before(*workspace_, event, dialogs_, this)) {
-    status_->setText("已取消：检查数据时发现问题，没有开始");
-    return;
+  if (workspace_ != nullptr && !busy_) {
+    switch (workspace_->gate(event, questions())) {
+      case app::Session::Gate::Send:
+        break;
+      case app::Session::Gate::ChangedElsewhere:
+        status_->setText("数据工作簿已在别处修改，未打开");
+        return;
+      case app::Session::Gate::CheckDeclined:
+        status_->setText("已取消：检查数据时发现问题，没有开始");
+        return;
+    }
   }
   if (!begin_component_work()) return;
-  const int64_t errors_before = workspace_->component().state().error_boxes_shown;
-  const char* long_work = long_work_text(event);
+  const char* long_work = app::long_work_name(event);
   if (long_work != nullptr) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     status_->setText(QString("正在%1…").arg(long_work));
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
-  QElapsedTimer timer;
-  timer.start();
-  try {
-    if (event == "UserFormInitialize")
-      workspace_->start();
-    else
-      workspace_->click(event);
-  } catch (const std::exception& e) {
-    // The component shows its own failures; anything else still must not
-    // take the window down.
-    show_failure(e.what());
-  }
+  const app::WorkReport report = workspace_->click(event);
+  // The component shows its own failures; anything else still must not
+  // take the window down.
+  if (report.failure) show_failure(report.failure_text());
   if (long_work != nullptr) {
     QApplication::restoreOverrideCursor();
-    const qint64 ms = timer.elapsed();
-    if (workspace_->component().state().error_boxes_shown != errors_before) {
-      // A run the error box ended is not done: say so, and what it leaves.
-      status_->setText(q(app::stopped_text(event)));
-    } else {
-      std::string summary;
-      if (event == "CmdDoKaoHaoClick")
-        summary = app::assignment_summary(workspace_->engine(),
-                                          workspace_->component().state().DataBookName);
-      status_->setText(summary.empty()
-                           ? QString("%1完成，%2").arg(long_work).arg(q(app::duration_text(ms)))
-                           : QString("%1完成：%2，%3")
-                                 .arg(long_work)
-                                 .arg(q(summary))
-                                 .arg(q(app::duration_text(ms))));
-    }
+    // A run the error box ended is not done: the text says so, and what it
+    // leaves.
+    status_->setText(q(report.text()));
   }
   update_title();
   end_component_work();
@@ -355,11 +332,7 @@ bool MainWindow::save_all() {
   commit_pending_edit();
   app::SaveReport report;
   try {
-    workspace_->save([this](const std::string& p) { return ask_changed(p); },
-                     [this](const std::string& p) { return ask_new_name(p); }, report,
-                     [this](const std::string& source, const std::string& target) {
-                       return ask_convert(source, target);
-                     });
+    workspace_->save_all(questions(), report);
   } catch (const std::exception& e) {
     show_failure("保存失败：" + failure_text(e) +
                  (report.saved.empty() ? std::string()
@@ -384,6 +357,17 @@ bool MainWindow::save_all() {
   update_title();
   update_actions();
   return report.cancelled.empty();
+}
+
+app::Questions MainWindow::questions() {
+  app::Questions questions;
+  questions.changed = [this](const std::string& p) { return ask_changed(p); };
+  questions.new_name = [this](const std::string& p) { return ask_new_name(p); };
+  questions.convert = [this](const std::string& source, const std::string& target) {
+    return ask_convert(source, target);
+  };
+  questions.check = check_question(dialogs_, this);
+  return questions;
 }
 
 app::ChangedChoice MainWindow::ask_changed(const std::string& path) {
@@ -507,7 +491,7 @@ void MainWindow::restore_backup() {
 void MainWindow::open_in_spreadsheet_application() {
   if (workspace_ == nullptr || !save_all()) return;
   try {
-    dialogs_.open_document(Workspace::file_of(workspace_->engine().active_workbook()));
+    dialogs_.open_document(app::file_of(workspace_->engine().active_workbook()));
   } catch (const host::HostError& e) {
     show_failure(bridge::ErrorBoxText(e));
   }
@@ -666,33 +650,53 @@ bool MainWindow::create_sample(const std::string& parent) {
   // A new sub-folder, so that no workbook already in the chosen folder is
   // overwritten.
   std::error_code ec;
-  fs::path target = fs::path(parent) / kSampleFolder;
+  fs::path target = host::file_path(parent) / host::file_path(kSampleFolder);
   for (int n = 2; fs::exists(target, ec); ++n)
-    target = fs::path(parent) / (std::string(kSampleFolder) + " " + std::to_string(n));
+    target = host::file_path(parent) /
+             host::file_path(std::string(kSampleFolder) + " " + std::to_string(n));
   try {
-    sample_(target.string());
+    sample_(host::path_text(target));
   } catch (const std::exception& e) {
     show_failure(std::string("无法创建示例工作区：") + e.what());
     return false;
   }
-  return open_workspace(target.string());
+  return open_workspace(host::path_text(target));
+}
+
+QString MainWindow::last_workspace() {
+  const QString folder = QSettings("kelv", "kelv-form").value(kLastWorkspaceKey).toString();
+  return !folder.isEmpty() && QFileInfo(folder).exists() ? folder : QString();
+}
+
+void MainWindow::remember_workspace(const QString& folder) {
+  QSettings("kelv", "kelv-form").setValue(kLastWorkspaceKey, folder);
 }
 
 bool MainWindow::offer_start() {
-  QMessageBox box(QMessageBox::NoIcon, "kelv 考务", "请选择一个工作区文件夹，或新建示例工作区。",
-                  QMessageBox::NoButton, this);
+  const QString last = last_workspace();
+  QString text = "请选择一个工作区文件夹，或新建示例工作区。";
+  if (!last.isEmpty()) text += "\n\n上次的工作区：" + QDir::toNativeSeparators(last);
+  QMessageBox box(QMessageBox::NoIcon, "kelv 考务", text, QMessageBox::NoButton, this);
+  QPushButton* again =
+      last.isEmpty() ? nullptr : box.addButton("打开上次的工作区", QMessageBox::AcceptRole);
   QPushButton* open = box.addButton("打开文件夹…", QMessageBox::AcceptRole);
   QPushButton* sample =
       sample_ ? box.addButton("新建示例工作区…", QMessageBox::ActionRole) : nullptr;
   QPushButton* quit = box.addButton("退出", QMessageBox::RejectRole);
+  box.setDefaultButton(again != nullptr ? again : open);
   box.setEscapeButton(quit);
+  // The sample goes under the user's documents unless another folder is chosen.
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   for (;;) {
     box.exec();
-    if (box.clickedButton() == open) {
-      const QString dir = QFileDialog::getExistingDirectory(this, "选择工作区文件夹");
+    if (again != nullptr && box.clickedButton() == again) {
+      if (open_workspace(last.toStdString())) return true;
+    } else if (box.clickedButton() == open) {
+      const QString dir = QFileDialog::getExistingDirectory(this, "选择工作区文件夹", last);
       if (!dir.isEmpty() && open_workspace(dir.toStdString())) return true;
     } else if (sample != nullptr && box.clickedButton() == sample) {
-      const QString dir = QFileDialog::getExistingDirectory(this, "选择存放示例工作区的文件夹");
+      const QString dir =
+          QFileDialog::getExistingDirectory(this, "选择存放示例工作区的文件夹", documents);
       if (!dir.isEmpty() && create_sample(dir.toStdString())) return true;
     } else {
       return false;

@@ -43,7 +43,12 @@ class MainWindow : public QMainWindow {
   // Writes the sample workspace into a new folder "考务示例" (numbered when
   // taken) inside `parent` and opens it. False when that failed.
   bool create_sample(const std::string& parent);
+  // The workspace folder opened last, if it is still there; empty otherwise.
+  static QString last_workspace();
   static constexpr const char* kSampleFolder = "考务示例";
+  // Where the start dialog finds the last workspace opened (the user's
+  // settings: the registry on Windows, ~/.config on Linux).
+  static constexpr const char* kLastWorkspaceKey = "last_workspace";
 
   // Forwards a click, list click, page change, start-up or help request.
   void run_event(const std::string& event);
@@ -76,8 +81,11 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  static void remember_workspace(const QString& folder);
   bool adopt(std::unique_ptr<Workspace> ws);
   // A workbook changed on disk while open: reload, save as, or cancel.
+  // The session's questions, asked in the window (or through the script).
+  app::Questions questions();
   app::ChangedChoice ask_changed(const std::string& path);
   // The .xlsx path for a workbook read from another kind of file; "" to
   // leave it unsaved.

@@ -6,12 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "app/core/session.h"
 #include "app/sample/sample_workspace.h"
-#include "bridge/torb.h"
 #include "host/file_path.h"
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
-#include "host/system_environment.h"
 #include "spreadsheet/engine.h"
 #include "xlsx/xlsx_format.h"
 
@@ -52,41 +51,46 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   const SampleResult sample = write_sample_workspace(dir, sample_options, *format);
   const Clock::time_point built = Clock::now();
 
-  spreadsheet::Engine engine(format);
-  engine.open_host_workbook(
-      host::path_text(host::file_path(dir) / host::file_path(kHostWorkbookName)));
-  host::SystemEnvironment env =
-      options.seed ? host::SystemEnvironment(*options.seed) : host::SystemEnvironment();
   host::RecordingDialogs dialogs;
-  std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
-  bridge::torb component(dialogs, env);
-  host::FormModel& UF = *form;
+  app::SessionOptions session_options;
+  session_options.seed = options.seed;
+  // The files it would keep are the sample just written.
+  session_options.keep_backups = false;
+  app::Session session(host::path_text(host::file_path(dir) / host::file_path(kHostWorkbookName)),
+                       dialogs, std::move(session_options));
+  host::FormModel& UF = session.form();
+  // What escapes the component ends the demo.
+  const auto click = [&session](std::string_view event) {
+    const app::WorkReport report = session.click(event);
+    if (report.failure) std::rethrow_exception(report.failure);
+  };
 
-  component.MyFunClick(engine, UF, "UserFormInitialize");
+  click("UserFormInitialize");
   if (!select_item(UF["LtbBiao"], kDataWorkbookName)) {
     out << "数据文件列表中没有 " << kDataWorkbookName << "\n";
     return 1;
   }
-  component.MyFunClick(engine, UF, "LtbBiaoClick");
+  click("LtbBiaoClick");
   UF["OptSJKaoHao"].set_value(true);
-  component.MyFunSet(engine, UF, "OptSJKaoHao");
+  session.set("OptSJKaoHao");
   // Examinees of one school are spread over the rooms and kept off
   // neighbouring seats.
   UF["CmbFenKai"].set_value("学校");
-  component.MyFunSet(engine, UF, "CmbFenKai");
-  component.MyFunClick(engine, UF, "CmdDoKaoHaoClick");
+  session.set("CmbFenKai");
+  click("CmdDoKaoHaoClick");
 
   const std::vector<std::string> templates = UF["LtbMoBan"].items();
   for (const std::string& name : templates) {
     select_item(UF["LtbMoBan"], name);
-    component.MyFunClick(engine, UF, "LtbMoBanClick");
-    component.MyFunClick(engine, UF, "CmdDoYongBiaoClick");
+    click("LtbMoBanClick");
+    click("CmdDoYongBiaoClick");
   }
 
-  const std::string data_book = component.state().DataBookName;
-  host::Workbook& data = engine.workbooks().item(data_book);
-  data.save();
-  engine.this_workbook().save();
+  const std::string data_book = session.component().state().DataBookName;
+  host::Workbook& data = session.engine().workbooks().item(data_book);
+  app::SaveReport saved;
+  session.save({&data, &session.engine().this_workbook()},
+               app::message_box_questions(dialogs, [](const std::string& p) { return p; }), saved);
   const Clock::time_point done = Clock::now();
 
   int32_t errors = 0;

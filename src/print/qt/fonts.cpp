@@ -60,6 +60,34 @@ constexpr Substitute kSubstitutes[] = {
     {"隶书", kKai, kKaiPackage},
 };
 
+#ifdef Q_OS_WIN
+// The Chinese names templates use, with the Windows face of each (some Qt
+// font databases list a face by its English name only).
+struct WindowsFace {
+  const char* name;
+  const char* face;
+};
+constexpr WindowsFace kWindowsFaces[] = {
+    {"宋体", "SimSun"},
+    {"新宋体", "NSimSun"},
+    {"黑体", "SimHei"},
+    {"楷体", "KaiTi"},
+    {"楷体_GB2312", "KaiTi"},
+    {"仿宋", "FangSong"},
+    {"仿宋_GB2312", "FangSong"},
+    {"微软雅黑", "Microsoft YaHei"},
+    {"等线", "DengXian"},
+    {"幼圆", "YouYuan"},
+    {"隶书", "LiSu"},
+};
+
+QString windows_face(const QString& requested) {
+  for (const WindowsFace& f : kWindowsFaces)
+    if (requested == QString::fromUtf8(f.name)) return QString::fromUtf8(f.face);
+  return {};
+}
+#endif
+
 const Substitute* substitute_for(const QString& requested) {
   for (const Substitute& s : kSubstitutes)
     if (requested.compare(QString::fromUtf8(s.name), Qt::CaseInsensitive) == 0) return &s;
@@ -74,9 +102,10 @@ bool installed(const QString& family) {
   return !family.isEmpty() && QFontDatabase::hasFamily(family);
 }
 
-// A sans-serif font with a real bold face, for Latin letters and digits.
+// A sans-serif font with a real bold face, for Latin letters and digits
+// (Arial is on every Windows).
 QString latin_sans() {
-  for (const char* generic : {"Liberation Sans", "DejaVu Sans", "Carlito"})
+  for (const char* generic : {"Arial", "Liberation Sans", "DejaVu Sans", "Carlito"})
     if (installed(generic)) return generic;
   return {};
 }
@@ -86,6 +115,9 @@ QString latin_sans() {
 QString lookup(const std::string& name) {
   QString requested = QString::fromStdString(name);
   if (installed(requested)) return requested;
+#ifdef Q_OS_WIN
+  if (const QString face = windows_face(requested); installed(face)) return face;
+#endif
   if (const Substitute* s = substitute_for(requested)) {
     if (installed(QString::fromUtf8(s->family))) return QString::fromUtf8(s->family);
     if (s->package != nullptr && !cjk_family().isEmpty()) return cjk_family();
@@ -100,8 +132,9 @@ QString lookup(const std::string& name) {
 
 QString cjk_family() {
   static const QString kFamily = [] {
-    for (const char* f : {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei", "Noto Sans CJK SC",
-                          "Source Han Sans SC", "Droid Sans Fallback"})
+    // Microsoft YaHei and SimSun come with every Windows since Vista.
+    for (const char* f : {"Microsoft YaHei", "SimSun", "WenQuanYi Micro Hei", "WenQuanYi Zen Hei",
+                          "Noto Sans CJK SC", "Source Han Sans SC", "Droid Sans Fallback"})
       if (installed(f)) return QString(f);
     return QString();
   }();
@@ -114,8 +147,14 @@ std::string font_note(const std::string& name) {
   const Substitute* s = substitute_for(requested);
   if (s == nullptr || s->package == nullptr || installed(QString::fromUtf8(s->family))) return {};
   const QString used = resolve_family(name);
+#ifdef Q_OS_WIN
+  // Debian's packages mean nothing on Windows; the face itself is missing.
+  if (installed(windows_face(requested))) return {};
+  return "字体“" + name + "”没有安装，改用 " + used.toStdString();
+#else
   return "字体“" + name + "”要用的 " + s->family + " 没有安装，改用 " + used.toStdString() +
          "（安装 " + s->package + " 可得到原来的字形）";
+#endif
 }
 
 QString resolve_family(const std::string& name) {
