@@ -3,6 +3,8 @@
 # make bench  the benchmarks, with the tools they compare against
 # make sanitize  a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, every test
 # make format-check  the C++ files changed since the last landed commit against clang-format
+# make tidy   clang-tidy with the committed configuration over src/ (and src/automation/
+#             with the Windows build's compile commands when build-windows/ is configured)
 # make fuzz   the readers' fuzz targets (.xlsx, .xls, text, HTML, XML) for FUZZ_SECONDS each (default 600)
 # make windows       kelv.exe and the test programs for 64-bit Windows, cross-built
 #                    in build-windows/, and the release kelv-windows-x64.zip
@@ -12,7 +14,7 @@ WINBUILD ?= build-windows
 SANITIZE_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc)
 
-.PHONY: setup configure build test demo bench fuzz sanitize format-check clean windows test-windows
+.PHONY: setup configure build test demo bench fuzz sanitize format-check tidy clean windows test-windows
 
 setup:
 	@bash scripts/setup.sh
@@ -51,6 +53,9 @@ sanitize: setup
 
 format-check: setup
 	@bash scripts/check_format.sh
+
+tidy: configure
+	@JOBS=$(JOBS) bash scripts/tidy.sh $(BUILD) $(WINBUILD)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(WINBUILD)

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "data/room_sheet.h"
 #include "host/application.h"
+#include "sheets/room_sheet.h"
 
 namespace kelv::bench {
 
@@ -62,9 +62,9 @@ inline host::Worksheet& add_start_and_settings(host::Workbook& book) {
 // The room sheet: its headings, then `count` rooms 0001, 0002, ... of
 // `places` places each, in numbered classrooms.
 inline void write_rooms(host::Worksheet& rooms, int32_t count, int32_t places) {
-  rooms.set_name(data::kRoomSheet);
-  for (int32_t c = 1; c <= data::kRoomColumnCount; ++c)
-    rooms.cells(data::kRoomHeadingRow, c).set_value(data::kRoomHeadings[c - 1]);
+  rooms.set_name(sheets::kRoomSheet);
+  for (int32_t c = 1; c <= sheets::kRoomColumnCount; ++c)
+    rooms.cells(sheets::kRoomHeadingRow, c).set_value(sheets::kRoomHeadings[c - 1]);
   for (int32_t k = 1; k <= count; ++k) {
     rooms.cells(k + 1, 1).set_value(padded(k, 4));
     rooms.cells(k + 1, 2).set_value(places);

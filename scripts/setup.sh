@@ -13,7 +13,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config ccache clang-format
+  g++ cmake ninja-build pkg-config ccache clang-format clang-tidy
   libzip-dev libdeflate-dev zlib1g-dev libpugixml-dev libexpat1-dev libicu-dev libstb-dev
   libzint-dev zbar-tools
   nlohmann-json3-dev libcli11-dev
@@ -96,6 +96,7 @@ need_tool ninja ninja-build
 need_tool pkg-config pkg-config
 need_tool python3 python3
 need_tool clang-format clang-format
+need_tool run-clang-tidy clang-tidy
 need_pc libzip libzip-dev
 need_pc zlib zlib1g-dev
 need_pc libdeflate libdeflate-dev

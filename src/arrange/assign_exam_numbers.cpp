@@ -6,14 +6,16 @@
 #include <vector>
 
 #include "arrange/exam_numbers.h"
-#include "arrange/examinee_sheet.h"
+#include "arrange/examinee_rows.h"
 #include "arrange/fair_seating.h"
-#include "data/data_workbook.h"
 #include "host/constants.h"
+#include "sheets/examinee_sheet.h"
+#include "sheets/room_sheet.h"
+#include "sheets/sheet_lookup.h"
 
 namespace kelv::arrange {
 
-using namespace data;
+using namespace sheets;
 
 namespace {
 

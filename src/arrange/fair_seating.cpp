@@ -8,14 +8,15 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "arrange/examinee_sheet.h"
-#include "data/examinee_sheet.h"
-#include "data/room_sheet.h"
-#include "data/sheet_exists.h"
 #include "host/variant.h"
+#include "sheets/examinee_sheet.h"
+#include "sheets/room_sheet.h"
+#include "sheets/sheet_lookup.h"
 
 namespace kelv::arrange {
 namespace {
+
+using sheets::FindHeaderColumn;
 
 constexpr size_t kRowsNamed = 10;                 // rows a notice lists before "等 n 行"
 constexpr int kMostSeedDigits = 15;               // kept exactly when stored as a number
@@ -84,10 +85,10 @@ uint64_t DrawSeed(component::Component& self) {
 }
 
 bool IsWrittenByTheRun(std::string_view header) {
-  for (const char* h : data::kAssignmentHeadings)
+  for (const char* h : sheets::kAssignmentHeadings)
     if (header == h) return true;
-  for (const data::GroupCount& counted :
-       {data::kSchoolCount, data::kGradeCount, data::kClassCount, data::kClassCountAlternative})
+  for (const sheets::GroupCount& counted : {sheets::kSchoolCount, sheets::kGradeCount,
+                                            sheets::kClassCount, sheets::kClassCountAlternative})
     if (header == counted.count) return true;
   return false;
 }
@@ -192,9 +193,10 @@ std::map<std::string, std::vector<int32_t>> SeatingPlan::ReadRooms(
   const int32_t per_column_col = q.keep_apart ? FindHeaderColumn(rooms, 1, kPerColumnHeader) : 0;
   int64_t remaining = q.examinees;
   std::map<std::string, std::vector<int32_t>> rows_named;
-  for (int32_t r = data::kRoomFirstRow; r <= R; ++r) {
-    const std::string name = rooms.cells(r, data::kRoomNameColumn).text();
-    const int64_t places = std::max(rooms.cells(r, data::kRoomPlacesColumn).value().to_int32(), 0);
+  for (int32_t r = sheets::kRoomFirstRow; r <= R; ++r) {
+    const std::string name = rooms.cells(r, sheets::kRoomNameColumn).text();
+    const int64_t places =
+        std::max(rooms.cells(r, sheets::kRoomPlacesColumn).value().to_int32(), 0);
     const auto seats = static_cast<int32_t>(std::min(places, remaining));
     remaining -= seats;
     int32_t per_column = 0;
@@ -256,7 +258,7 @@ std::vector<int32_t> SeatingPlan::ReadFixedRooms(
     } else if (it->second.size() > 1) {
       note(doubled, name, i + 2);
     } else {
-      fixed[i] = it->second.front() - data::kRoomFirstRow;
+      fixed[i] = it->second.front() - sheets::kRoomFirstRow;
       fixed_rows[fixed[i]].push_back(i + 2);
       ++fixed_count_;
     }
@@ -314,7 +316,7 @@ void SeatingPlan::SortByContent(host::Worksheet& examinees) {
 
 void SeatingPlan::Reorder(host::Worksheet& examinees) const {
   const int32_t c = examinees.cells(1, 1).current_region().columns_count() + 1;
-  examinees.cells(1, c).set_value(data::kShuffleKeyHeading);
+  examinees.cells(1, c).set_value(sheets::kShuffleKeyHeading);
   std::vector<int32_t> place(order_.size());
   for (size_t k = 0; k < order_.size(); ++k) place[sheet_row_[order_[k]]] = static_cast<int32_t>(k);
   for (size_t i = 0; i < place.size(); ++i)
@@ -334,7 +336,7 @@ void SeatingPlan::Report(component::Component& self, host::Workbook& book,
 
   // The record is rewritten whole at every run, as the last sheet.
   host::Worksheets sheets = book.worksheets();
-  if (data::SheetExists(sheets, kRecordSheet)) sheets.item(kRecordSheet).delete_sheet();
+  if (sheets::SheetExists(sheets, kRecordSheet)) sheets.item(kRecordSheet).delete_sheet();
   host::Worksheet& sheet = sheets.add_after(sheets.item(sheets.count() - 1));
   sheet.set_name(kRecordSheet);
   const std::string seed = std::to_string(q.seed);

@@ -5,7 +5,7 @@
 
 #include <new>
 
-#include "automation/face.h"
+#include "automation/served_objects.h"
 
 namespace kelv::automation {
 

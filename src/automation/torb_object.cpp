@@ -1,8 +1,8 @@
 // The creatable class torb: the dual interface _torb over bridge::torb.
 #include <memory>
 
-#include "automation/dispatch_host.h"
-#include "automation/face.h"
+#include "automation/foreign_host.h"
+#include "automation/served_objects.h"
 #include "automation/server.h"
 #include "automation/windows_dialogs.h"
 #include "bridge/torb.h"

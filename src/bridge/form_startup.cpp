@@ -6,14 +6,15 @@
 #include <vector>
 
 #include "component/ignore_failures.h"
-#include "data/data_workbook.h"
 #include "host/host_error.h"
-#include "templates/settings_sheet.h"
+#include "sheets/data_workbook.h"
+#include "sheets/settings_sheet.h"
 #include "templates/template_catalogue.h"
 
 namespace kelv::bridge {
 namespace {
 
+using namespace kelv::sheets;
 using namespace kelv::templates;
 
 // The listing row counter is 16-bit: more names than it can number fail.
@@ -27,7 +28,7 @@ int16_t NextRow(int16_t row) {
 void FormStartUp(component::Component& self, host::Application& EA, host::Form& UF) {
   self.FormReady = false;
 
-  const std::string folder = EA.this_workbook().path() + data::kDataFolder;
+  const std::string folder = EA.this_workbook().path() + sheets::kDataFolder;
   const std::vector<std::string> names = self.env.list_files(folder);
   size_t next = 0;
   std::string name = next < names.size() ? names[next++] : std::string();

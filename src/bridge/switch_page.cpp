@@ -3,7 +3,7 @@
 #include <string>
 
 #include "component/ignore_failures.h"
-#include "data/data_workbook.h"
+#include "sheets/examinee_sheet.h"
 #include "templates/select_template.h"
 
 namespace kelv::bridge {
@@ -14,7 +14,7 @@ void SwitchPage(component::Component& self, host::Application& EA, host::Form& U
   if (name == "Page0") {
     if (!self.DataBookName.empty()) {
       component::IgnoreFailure([&] {
-        EA.workbooks().item(self.DataBookName).worksheets().item(data::kExamineeSheet).activate();
+        EA.workbooks().item(self.DataBookName).worksheets().item(sheets::kExamineeSheet).activate();
       });
     }
   } else if (name == "Page1") {

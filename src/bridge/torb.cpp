@@ -7,7 +7,7 @@
 #include "arrange/assign_exam_numbers.h"
 #include "bridge/form_startup.h"
 #include "bridge/switch_page.h"
-#include "data/data_workbook.h"
+#include "data/open_data_workbook.h"
 #include "generate/generate_tables.h"
 #include "help/help_document.h"
 #include "host/host_error.h"

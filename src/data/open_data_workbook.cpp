@@ -1,11 +1,18 @@
+#include "data/open_data_workbook.h"
+
 #include <string>
 
-#include "data/column_lists.h"
-#include "data/data_workbook.h"
-#include "data/sheet_exists.h"
 #include "host/host_error.h"
+#include "sheets/column_lists.h"
+#include "sheets/data_workbook.h"
+#include "sheets/examinee_sheet.h"
+#include "sheets/room_sheet.h"
+#include "sheets/sheet_lookup.h"
 
 namespace kelv::data {
+
+using namespace sheets;  // the layouts of both sheets
+
 namespace {
 
 // Workbooks.Open on the data folder's file. A file the host cannot read

@@ -5,13 +5,15 @@
 #include <string>
 
 #include "component/ignore_failures.h"
-#include "data/data_workbook.h"
-#include "data/sheet_exists.h"
 #include "generate/page_setup_transfer.h"
 #include "generate/render_template.h"
 #include "host/range.h"
 #include "host/worksheet.h"
-#include "templates/settings_sheet.h"
+#include "sheets/data_workbook.h"
+#include "sheets/examinee_sheet.h"
+#include "sheets/room_sheet.h"
+#include "sheets/settings_sheet.h"
+#include "sheets/sheet_lookup.h"
 
 namespace kelv::generate {
 namespace {
@@ -19,7 +21,7 @@ namespace {
 // The last column a data table may use: column 167 stays empty between the
 // table and its scratch copy at column 168, so copying and clearing the copy
 // never touch the user's data.
-inline constexpr int32_t kLastTableColumn = data::kWorkColumn - 2;
+inline constexpr int32_t kLastTableColumn = sheets::kWorkColumn - 2;
 
 // The scratch copy of the data table at (1, WorkColumn). Whatever way the
 // command leaves, a failure included, the copy does not stay on the user's
@@ -64,35 +66,36 @@ void GenerateTables(component::Component& self, host::Application& EA, host::For
     component::ShowNotice(self, "缺少模板，无法生成。");
     return;
   }
-  const std::string dataSheetName =
-      UF["ChbSJYuan"].value().to_bool() ? data::kExamineeSheet : data::kRoomSheet;
-  const bool acrossFirst = UF["ChbHengPai"].value().to_bool();
-  const std::string templateName = LtbMoBan.value().to_text();
-  const int32_t settingsRow = LtbMoBan.list_index() + 2;
-  const std::string& outputName = templateName;
+  const std::string data_sheet_name =
+      UF["ChbSJYuan"].value().to_bool() ? sheets::kExamineeSheet : sheets::kRoomSheet;
+  const bool across_first = UF["ChbHengPai"].value().to_bool();
+  const std::string template_name = LtbMoBan.value().to_text();
+  const int32_t settings_row = LtbMoBan.list_index() + 2;
+  const std::string& output_name = template_name;
   if (!self.FormReady) return;
 
   // Replacing the earlier output sheet would delete a data sheet.
-  if (outputName == data::kExamineeSheet || outputName == data::kRoomSheet) {
-    component::ShowNotice(self, "模板名“" + templateName + "”与数据工作表同名，无法生成。");
+  if (output_name == sheets::kExamineeSheet || output_name == sheets::kRoomSheet) {
+    component::ShowNotice(self, "模板名“" + template_name + "”与数据工作表同名，无法生成。");
     return;
   }
 
-  host::Worksheet& dtb = EA.this_workbook().worksheets().item(templates::kSettingsSheet);
-  dtb.cells(templates::kCaptureRow, templates::kCaptureFlagColumn).set_value(false);
+  host::Worksheet& dtb = EA.this_workbook().worksheets().item(sheets::kSettingsSheet);
+  dtb.cells(sheets::kCaptureRow, sheets::kCaptureFlagColumn).set_value(false);
   host::Workbook& book = EA.workbooks().item(self.DataBookName);
-  host::Worksheet& data = book.worksheets().item(dataSheetName);
+  host::Worksheet& data = book.worksheets().item(data_sheet_name);
 
   const host::Range table = data.cells(1, 1).current_region();
   if (table.area().col2 > kLastTableColumn) {
-    component::ShowNotice(self, "“" + dataSheetName + "”的表格超过第" +
+    component::ShowNotice(self, "“" + data_sheet_name + "”的表格超过第" +
                                     std::to_string(kLastTableColumn) + "列，无法生成。");
     return;
   }
   // The copy and its clearing would overwrite and then erase what the user
   // keeps there.
   if (ScratchAreaHasValues(data, table, self.WorkColumn)) {
-    component::ShowNotice(self, "“" + dataSheetName + "”第" + std::to_string(kLastTableColumn + 1) +
+    component::ShowNotice(self, "“" + data_sheet_name + "”第" +
+                                    std::to_string(kLastTableColumn + 1) +
                                     "列及右侧有数据，无法生成。");
     return;
   }
@@ -100,20 +103,20 @@ void GenerateTables(component::Component& self, host::Application& EA, host::For
   table.copy();
   data.cells(1, self.WorkColumn).paste_special_values();
 
-  if (data::SheetExists(book.worksheets(), outputName)) {
-    SavePageSetup(self, EA, outputName);
-    book.worksheets().item(outputName).delete_sheet();
+  if (sheets::SheetExists(book.worksheets(), output_name)) {
+    SavePageSetup(self, EA, output_name);
+    book.worksheets().item(output_name).delete_sheet();
   }
-  book.worksheets().add_after(book.worksheets().item(data::kExamineeSheet));
-  book.active_sheet().set_name(outputName);
-  book.worksheets().item(outputName).activate();
+  book.worksheets().add_after(book.worksheets().item(sheets::kExamineeSheet));
+  book.active_sheet().set_name(output_name);
+  book.worksheets().item(output_name).activate();
 
   const bool rendered =
-      RenderTemplate(self, EA, dataSheetName, templateName, settingsRow, acrossFirst);
+      RenderTemplate(self, EA, data_sheet_name, template_name, settings_row, across_first);
   if (rendered) {
-    ApplyPageSetup(self, EA, outputName, settingsRow);
+    ApplyPageSetup(self, EA, output_name, settings_row);
   } else {
-    book.worksheets().item(outputName).delete_sheet();
+    book.worksheets().item(output_name).delete_sheet();
     data.activate();
   }
   scratch.Clear();

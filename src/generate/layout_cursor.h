@@ -13,7 +13,7 @@ namespace kelv::generate {
 // (colsAcross).
 struct BlockGeometry {
   int32_t B = 1, C = 1, H = 0, R = 1, K = 1;
-  bool acrossFirst = true;
+  bool across_first = true;
 };
 
 // Position of the walk. Across first, j counts blocks in a row of blocks
@@ -29,21 +29,22 @@ struct LayoutCursor {
 };
 
 struct LayoutVisitor {
-  // A record block with its top-left content cell at (top, col). startsLine:
+  // A record block with its top-left content cell at (top, col). starts_line:
   // the block opens a row of blocks (across first: j = 1; down first: it
   // lies in the page's first column of blocks, k = 1).
-  std::function<void(int32_t record, int32_t top, int32_t col, bool startsLine)> block;
-  // A new page: the page break goes above breakRow, which stays a plain row;
+  std::function<void(int32_t record, int32_t top, int32_t col, bool starts_line)> block;
+  // A new page: the page break goes above break_row, which stays a plain row;
   // the page's header starts on the row below it and is filled from
-  // nextRecord (which is lastRow + 1 after the last record: no record
+  // next_record (which is lastRow + 1 after the last record: no record
   // follows, and that page never gets a header).
-  std::function<void(int32_t breakRow, int32_t nextRecord)> page;
+  std::function<void(int32_t break_row, int32_t next_record)> page;
 };
 
-// Walks the records 2..lastRow. pageChangesAfter(i) tells whether the
+// Walks the records 2..lastRow. page_changes_after(i) tells whether the
 // page-change value of record i differs from that of the row below it; it
 // is asked after the record's block and before the fullness test.
 void WalkRecords(const BlockGeometry& g, int32_t lastRow,
-                 const std::function<bool(int32_t)>& pageChangesAfter, const LayoutVisitor& visit);
+                 const std::function<bool(int32_t)>& page_changes_after,
+                 const LayoutVisitor& visit);
 
 }  // namespace kelv::generate

@@ -6,17 +6,17 @@
 #include "host/host_error.h"
 #include "host/variant.h"
 #include "host/worksheet.h"
-#include "templates/settings_sheet.h"
+#include "sheets/settings_sheet.h"
 
 namespace kelv::generate {
 namespace {
 
 using component::IgnoreFailure;
 using host::PageSetupProperty;
-using templates::kCaptureFlagColumn;
-using templates::kCaptureRow;
-using templates::kPageSetupColumn;
-using templates::kPageSetupValueCount;
+using sheets::kCaptureFlagColumn;
+using sheets::kCaptureRow;
+using sheets::kPageSetupColumn;
+using sheets::kPageSetupValueCount;
 
 // An object that an earlier, skipped statement failed to set: using it
 // fails like an unset object variable, and that statement is skipped too.
@@ -29,13 +29,13 @@ T& Use(T* object) {
 }  // namespace
 
 void SavePageSetup(component::Component& self, host::Application& EA,
-                   const std::string& sheetName) {
+                   const std::string& sheet_name) {
   host::Worksheet* dtb = nullptr;
-  IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(templates::kSettingsSheet); });
+  IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(sheets::kSettingsSheet); });
   IgnoreFailure([&] { Use(dtb).cells(kCaptureRow, kCaptureFlagColumn).set_value(true); });
   host::Worksheet* sheet = nullptr;
   IgnoreFailure(
-      [&] { sheet = &EA.workbooks().item(self.DataBookName).worksheets().item(sheetName); });
+      [&] { sheet = &EA.workbooks().item(self.DataBookName).worksheets().item(sheet_name); });
   for (int32_t k = 1; k <= kPageSetupValueCount; ++k) {
     IgnoreFailure([&] {
       const host::Variant v = Use(sheet).page_setup().get(kTransferredPageSetup[k - 1]);
@@ -44,16 +44,16 @@ void SavePageSetup(component::Component& self, host::Application& EA,
   }
 }
 
-void ApplyPageSetup(component::Component& self, host::Application& EA, const std::string& sheetName,
-                    int32_t r) {
+void ApplyPageSetup(component::Component& self, host::Application& EA,
+                    const std::string& sheet_name, int32_t r) {
   host::Worksheet* dtb = nullptr;
-  IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(templates::kSettingsSheet); });
-  bool carryOver = false;
+  IgnoreFailure([&] { dtb = &EA.this_workbook().worksheets().item(sheets::kSettingsSheet); });
+  bool carry_over = false;
   IgnoreFailure([&] {
-    carryOver = host::values_equal(Use(dtb).cells(kCaptureRow, kCaptureFlagColumn).value(),
-                                   host::Variant(true));
+    carry_over = host::values_equal(Use(dtb).cells(kCaptureRow, kCaptureFlagColumn).value(),
+                                    host::Variant(true));
   });
-  if (carryOver) {
+  if (carry_over) {
     for (int32_t k = 1; k <= kPageSetupValueCount; ++k) {
       IgnoreFailure([&] {
         Use(dtb)
@@ -68,7 +68,7 @@ void ApplyPageSetup(component::Component& self, host::Application& EA, const std
   }
   host::Worksheet* sheet = nullptr;
   IgnoreFailure(
-      [&] { sheet = &EA.workbooks().item(self.DataBookName).worksheets().item(sheetName); });
+      [&] { sheet = &EA.workbooks().item(self.DataBookName).worksheets().item(sheet_name); });
   for (int32_t k = 1; k <= kPageSetupValueCount; ++k) {
     IgnoreFailure(
         [&] { Use(sheet).page_setup().set(kTransferredPageSetup[k - 1], stored[k - 1]); });

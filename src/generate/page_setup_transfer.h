@@ -24,14 +24,15 @@ inline constexpr host::PageSetupProperty kTransferredPageSetup[] = {
     host::PageSetupProperty::PrintQuality,
 };
 
-// Captures the page setup of the data workbook's sheet `sheetName` into
+// Captures the page setup of the data workbook's sheet `sheet_name` into
 // CM2:CU2 of the settings sheet and sets the carry-over flag CL2.
-void SavePageSetup(component::Component& self, host::Application& EA, const std::string& sheetName);
+void SavePageSetup(component::Component& self, host::Application& EA,
+                   const std::string& sheet_name);
 
 // Moves a waiting capture into the template's row r (columns U..AC), then
 // applies that row's nine values and the fixed margins (header 2, footer 10,
-// left 2, right 2 points, centred horizontally) to the sheet `sheetName`.
-void ApplyPageSetup(component::Component& self, host::Application& EA, const std::string& sheetName,
-                    int32_t r);
+// left 2, right 2 points, centred horizontally) to the sheet `sheet_name`.
+void ApplyPageSetup(component::Component& self, host::Application& EA,
+                    const std::string& sheet_name, int32_t r);
 
 }  // namespace kelv::generate

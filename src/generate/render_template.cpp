@@ -11,7 +11,7 @@
 #include "host/picture.h"
 #include "host/range.h"
 #include "host/variant.h"
-#include "templates/settings_sheet.h"
+#include "sheets/settings_sheet.h"
 
 namespace kelv::generate {
 namespace {
@@ -22,31 +22,31 @@ using host::Worksheet;
 
 // --- Messages ---------------------------------------------------------------
 
-std::string MissingEndMarkerMessage(const std::string& templateName, int32_t row,
+std::string MissingEndMarkerMessage(const std::string& template_name, int32_t row,
                                     const char* marker) {
-  return "“" + templateName + "”第" + std::to_string(row) + "行缺少结束标志:" + marker;
+  return "“" + template_name + "”第" + std::to_string(row) + "行缺少结束标志:" + marker;
 }
 
-std::string MissingBodyMessage(const std::string& templateName) {
-  return "“" + templateName + "”模板表中，缺少主体区，请检查!";
+std::string MissingBodyMessage(const std::string& template_name) {
+  return "“" + template_name + "”模板表中，缺少主体区，请检查!";
 }
 
-std::string NoFieldsMessage(const std::string& templateName) {
-  return "“" + templateName + "”模板表中，没有字段，请检查!";
+std::string NoFieldsMessage(const std::string& template_name) {
+  return "“" + template_name + "”模板表中，没有字段，请检查!";
 }
 
 const char* const kTooManyAcrossMessage = "程序窗体“横向排列区数”设置太大, 请检查！";
 
-std::string MissingFieldsMessage(const std::string& dataSheetName, const std::string& templateName,
-                                 const std::string& names) {
-  return "“" + dataSheetName + "”中没有“" + templateName + "”模板表中的“" + names +
+std::string MissingFieldsMessage(const std::string& data_sheet_name,
+                                 const std::string& template_name, const std::string& names) {
+  return "“" + data_sheet_name + "”中没有“" + template_name + "”模板表中的“" + names +
          "”字段，请检查！";
 }
 
-std::string UnencodableMessage(const std::string& dataSheetName, int32_t row,
-                               const std::string& templateName, const std::string& field,
+std::string UnencodableMessage(const std::string& data_sheet_name, int32_t row,
+                               const std::string& template_name, const std::string& field,
                                const std::string& reason) {
-  return "“" + dataSheetName + "”第" + std::to_string(row) + "行：“" + templateName +
+  return "“" + data_sheet_name + "”第" + std::to_string(row) + "行：“" + template_name +
          "”模板表中的“" + field + "”字段无法编码，" + reason + "，请检查！";
 }
 
@@ -54,13 +54,13 @@ std::string UnencodableMessage(const std::string& dataSheetName, int32_t row,
 
 // Takes the code fields out of an area's photo fields: a name that is a
 // heading of the scratch copy stays a photo field, whatever it looks like.
-void SeparateCodeFields(Worksheet& data, int32_t workColumn, AreaLayout& area) {
+void SeparateCodeFields(Worksheet& data, int32_t work_column, AreaLayout& area) {
   std::vector<FieldBinding> photos;
   for (FieldBinding& f : area.photoFields) {
     std::optional<CodeField> code;
-    if (FindScratchHeading(data, workColumn, f.name) == 0) code = ParseCodeField(f);
+    if (FindScratchHeading(data, work_column, f.name) == 0) code = ParseCodeField(f);
     if (code) {
-      area.codeFields.push_back(std::move(*code));
+      area.code_fields.push_back(std::move(*code));
     } else {
       photos.push_back(std::move(f));
     }
@@ -70,21 +70,21 @@ void SeparateCodeFields(Worksheet& data, int32_t workColumn, AreaLayout& area) {
 
 // Binds every field of the list and appends the names found nowhere, each
 // followed by "、".
-void BindFields(Worksheet& data, int32_t workColumn, std::vector<FieldBinding>& fields,
+void BindFields(Worksheet& data, int32_t work_column, std::vector<FieldBinding>& fields,
                 std::string& missing) {
   for (FieldBinding& f : fields) {
-    f.dataColumn = FindScratchHeading(data, workColumn, f.name);
+    f.dataColumn = FindScratchHeading(data, work_column, f.name);
     if (f.dataColumn == 0) missing += f.name + "、";
   }
 }
 
 // Binds each column a code field names, appending those found nowhere.
-void BindCodeFields(Worksheet& data, int32_t workColumn, std::vector<CodeField>& fields,
+void BindCodeFields(Worksheet& data, int32_t work_column, std::vector<CodeField>& fields,
                     std::string& missing) {
   for (CodeField& f : fields) {
     for (size_t k = 0; k < f.columns.size(); ++k) {
-      f.dataColumns[k] = FindScratchHeading(data, workColumn, f.columns[k]);
-      if (f.dataColumns[k] == 0) missing += f.columns[k] + "、";
+      f.data_columns[k] = FindScratchHeading(data, work_column, f.columns[k]);
+      if (f.data_columns[k] == 0) missing += f.columns[k] + "、";
     }
   }
 }
@@ -93,10 +93,10 @@ void BindCodeFields(Worksheet& data, int32_t workColumn, std::vector<CodeField>&
 // QR code the values of its columns one a line. An empty payload (every
 // value empty) shows no code.
 codes::Symbol CodeOf(Worksheet& data, const CodeField& f, int32_t i) {
-  codes::Symbol symbol{f.kind, f.showText, {}};
+  codes::Symbol symbol{f.kind, f.show_text, {}};
   bool any = false;
-  for (size_t k = 0; k < f.dataColumns.size(); ++k) {
-    const std::string value = data.cells(i, f.dataColumns[k]).value().to_text();
+  for (size_t k = 0; k < f.data_columns.size(); ++k) {
+    const std::string value = data.cells(i, f.data_columns[k]).value().to_text();
     any = any || !value.empty();
     if (k > 0) symbol.payload += '\n';
     symbol.payload += value;
@@ -110,12 +110,12 @@ codes::Symbol CodeOf(Worksheet& data, const CodeField& f, int32_t i) {
 // is its row on the data sheet. Shows the first value that cannot be
 // encoded and returns false.
 bool CheckCodes(component::Component& self, Worksheet& data, AreaLayout& area, int32_t lastRow,
-                const std::string& dataSheetName, const std::string& templateName) {
-  for (CodeField& f : area.codeFields) {
+                const std::string& data_sheet_name, const std::string& template_name) {
+  for (CodeField& f : area.code_fields) {
     bool bound = true;
     for (size_t k = 0; k < f.columns.size(); ++k) {
-      f.dataColumns[k] = FindScratchHeading(data, self.WorkColumn, f.columns[k]);
-      bound = bound && f.dataColumns[k] != 0;
+      f.data_columns[k] = FindScratchHeading(data, self.WorkColumn, f.columns[k]);
+      bound = bound && f.data_columns[k] != 0;
     }
     if (!bound) continue;
     codes::Modules modules;
@@ -123,8 +123,8 @@ bool CheckCodes(component::Component& self, Worksheet& data, AreaLayout& area, i
       const codes::Symbol symbol = CodeOf(data, f, i);
       if (symbol.payload.empty()) continue;
       if (const auto reason = codes::encode(symbol, modules)) {
-        component::ShowNotice(self,
-                              UnencodableMessage(dataSheetName, i, templateName, f.name, *reason));
+        component::ShowNotice(
+            self, UnencodableMessage(data_sheet_name, i, template_name, f.name, *reason));
         return false;
       }
     }
@@ -137,14 +137,14 @@ bool CheckCodes(component::Component& self, Worksheet& data, AreaLayout& area, i
 // on a read of column 0), then the columns of its code fields. Shows the
 // missing-field message and returns false when any name is not found.
 bool BindArea(component::Component& self, Worksheet& data, AreaLayout& area,
-              const std::string& dataSheetName, const std::string& templateName) {
+              const std::string& data_sheet_name, const std::string& template_name) {
   std::string missing;
   BindFields(data, self.WorkColumn, area.textFields, missing);
   BindFields(data, self.WorkColumn, area.photoFields, missing);
-  BindCodeFields(data, self.WorkColumn, area.codeFields, missing);
+  BindCodeFields(data, self.WorkColumn, area.code_fields, missing);
   if (missing.empty()) return true;
   missing.resize(missing.size() - std::string("、").size());
-  component::ShowNotice(self, MissingFieldsMessage(dataSheetName, templateName, missing));
+  component::ShowNotice(self, MissingFieldsMessage(data_sheet_name, template_name, missing));
   return false;
 }
 
@@ -160,14 +160,14 @@ struct Job {
   const LayoutSettings& settings;
   BlockGeometry g;
   int32_t lastRow = 1;
-  int32_t pageColumn = 0;
-  int32_t photoFolderColumn = 0;
-  std::string photoRoot;
+  int32_t page_column = 0;
+  int32_t photo_folder_column = 0;
+  std::string photo_root;
 
   Variant value(int32_t record, int32_t column) const { return data.cells(record, column).value(); }
 
   bool PageChangesAfter(int32_t i) const {
-    return !host::values_equal(value(i, pageColumn), value(i + 1, pageColumn));
+    return !host::values_equal(value(i, page_column), value(i + 1, page_column));
   }
 };
 
@@ -186,8 +186,8 @@ void RecordBlockPass(Job& job) {
   for (int32_t r = 1; r <= B + 1; ++r) groups.push_back(job.out.rows(job.g.H + 1 + r));
 
   LayoutVisitor visit;
-  visit.block = [&](int32_t i, int32_t top, int32_t col, bool startsLine) {
-    if (startsLine) {
+  visit.block = [&](int32_t i, int32_t top, int32_t col, bool starts_line) {
+    if (starts_line) {
       for (int32_t r = 1; r <= B + 1; ++r) groups[r - 1].add(job.out.rows(top + r - 2));
     }
     job.out.paste(job.out.cells(top, col));
@@ -195,8 +195,8 @@ void RecordBlockPass(Job& job) {
       job.out.cells(top + f.areaRow - 1, col + f.areaCol - 1).set_value(job.value(i, f.dataColumn));
     }
   };
-  visit.page = [&](int32_t breakRow, int32_t) {
-    job.out.add_page_break(job.out.cells(breakRow, 1));
+  visit.page = [&](int32_t break_row, int32_t) {
+    job.out.add_page_break(job.out.cells(break_row, 1));
   };
   WalkRecords(
       job.g, job.lastRow, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
@@ -217,7 +217,7 @@ void HeaderPass(Job& job) {
   groups.reserve(H);
   for (int32_t r = 1; r <= H; ++r) groups.push_back(job.out.rows(r + 1));
 
-  auto placeHeader = [&](int32_t h, int32_t i) {
+  auto place_header = [&](int32_t h, int32_t i) {
     for (int32_t r = 1; r <= H; ++r) groups[r - 1].add(job.out.rows(h + r - 1));
     job.out.paste(job.out.cells(h, 2));
     for (const FieldBinding& f : header.textFields) {
@@ -225,12 +225,12 @@ void HeaderPass(Job& job) {
     }
   };
   LayoutVisitor visit;
-  visit.page = [&](int32_t breakRow, int32_t next) { placeHeader(breakRow + 1, next); };
+  visit.page = [&](int32_t break_row, int32_t next) { place_header(break_row + 1, next); };
   // Each header belongs to the record after the page break: one record
   // fewer than the block pass.
   WalkRecords(
       job.g, job.lastRow - 1, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
-  placeHeader(2, 2);
+  place_header(2, 2);
 
   for (int32_t r = 1; r <= H; ++r) {
     groups[r - 1].set_row_height(job.tpl.rows(header.firstRow + r - 1).row_height());
@@ -302,7 +302,7 @@ void PlaceCode(Job& job, const PhotoPlace& p) {
 void PlacePhotos(Job& job, const std::vector<PhotoPlace>& places) {
   std::vector<std::string> paths;
   for (const PhotoPlace& p : places)
-    if (!p.code && StaysInPhotoFolder(p.name)) paths.push_back(job.photoRoot + p.name);
+    if (!p.code && StaysInPhotoFolder(p.name)) paths.push_back(job.photo_root + p.name);
   const std::vector<bool> exists = job.self.env.files_exist(paths);
   size_t next = 0;
   for (const PhotoPlace& p : places) {
@@ -335,7 +335,7 @@ void CollectThenPlace(Job& job, std::vector<PhotoPlace>& places, F&& collect) {
 }
 
 std::string RecordPhotoName(const Job& job, int32_t i, const FieldBinding& f) {
-  return PhotoFileName(job.value(i, job.photoFolderColumn).to_text(),
+  return PhotoFileName(job.value(i, job.photo_folder_column).to_text(),
                        job.value(i, f.dataColumn).to_text());
 }
 
@@ -346,7 +346,7 @@ void BodyPhotoPass(Job& job) {
     for (const FieldBinding& f : job.layout.body.photoFields) {
       places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, RecordPhotoName(job, i, f), {}});
     }
-    for (const CodeField& f : job.layout.body.codeFields) {
+    for (const CodeField& f : job.layout.body.code_fields) {
       places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, {}, CodeOf(job.data, f, i)});
     }
   };
@@ -358,20 +358,20 @@ void BodyPhotoPass(Job& job) {
 
 void HeaderPhotoPass(Job& job) {
   std::vector<PhotoPlace> places;
-  auto placeHeaderPhotos = [&](int32_t h, int32_t i) {
+  auto place_header_photos = [&](int32_t h, int32_t i) {
     for (const FieldBinding& f : job.layout.header.photoFields) {
       places.push_back({h + f.areaRow - 1, 1 + f.areaCol, RecordPhotoName(job, i, f), {}});
     }
-    for (const CodeField& f : job.layout.header.codeFields) {
+    for (const CodeField& f : job.layout.header.code_fields) {
       places.push_back({h + f.areaRow - 1, 1 + f.areaCol, {}, CodeOf(job.data, f, i)});
     }
   };
   LayoutVisitor visit;
-  visit.page = [&](int32_t breakRow, int32_t next) { placeHeaderPhotos(breakRow + 1, next); };
+  visit.page = [&](int32_t break_row, int32_t next) { place_header_photos(break_row + 1, next); };
   CollectThenPlace(job, places, [&] {
     WalkRecords(
         job.g, job.lastRow - 1, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
-    placeHeaderPhotos(2, 2);
+    place_header_photos(2, 2);
   });
 }
 
@@ -385,19 +385,19 @@ float ColumnSpacingWidth(float x) {
 
 LayoutSettings ReadLayoutSettings(Worksheet& settings, int32_t row) {
   LayoutSettings s;
-  s.rowsPerPage = settings.cells(row, templates::kRowsPerPageColumn).value().to_int32();
-  s.colsAcross = settings.cells(row, templates::kColsAcrossColumn).value().to_int32();
-  s.rowSpacing = settings.cells(row, templates::kRowSpacingColumn).value().to_single() * 3 / 4;
+  s.rowsPerPage = settings.cells(row, sheets::kRowsPerPageColumn).value().to_int32();
+  s.colsAcross = settings.cells(row, sheets::kColsAcrossColumn).value().to_int32();
+  s.rowSpacing = settings.cells(row, sheets::kRowSpacingColumn).value().to_single() * 3 / 4;
   s.colSpacing =
-      ColumnSpacingWidth(settings.cells(row, templates::kColSpacingColumn).value().to_single());
-  s.sortName = settings.cells(row, templates::kSortNameColumn).value().to_text();
-  s.pageName = settings.cells(row, templates::kPageNameColumn).value().to_text();
+      ColumnSpacingWidth(settings.cells(row, sheets::kColSpacingColumn).value().to_single());
+  s.sortName = settings.cells(row, sheets::kSortNameColumn).value().to_text();
+  s.pageName = settings.cells(row, sheets::kPageNameColumn).value().to_text();
   return s;
 }
 
-int32_t FindScratchHeading(Worksheet& data, int32_t workColumn, const std::string& wanted) {
+int32_t FindScratchHeading(Worksheet& data, int32_t work_column, const std::string& wanted) {
   if (wanted.empty()) return 0;
-  for (int32_t c = workColumn; c <= host::kMaxColumns; ++c) {
+  for (int32_t c = work_column; c <= host::kMaxColumns; ++c) {
     const Range heading = data.cells(1, c);
     const Variant v = heading.value();
     if (v.is_empty() || (v.is_text() && v.as_text().empty())) return 0;
@@ -406,10 +406,10 @@ int32_t FindScratchHeading(Worksheet& data, int32_t workColumn, const std::strin
   return 0;
 }
 
-std::string PhotoFileName(const std::string& folderValue, const std::string& fieldValue) {
-  std::string sub = folderValue + "\\";
+std::string PhotoFileName(const std::string& folder_value, const std::string& field_value) {
+  std::string sub = folder_value + "\\";
   if (sub == "\\") sub.clear();
-  return sub + fieldValue + ".jpg";
+  return sub + field_value + ".jpg";
 }
 
 bool StaysInPhotoFolder(const std::string& name) {
@@ -427,36 +427,36 @@ bool StaysInPhotoFolder(const std::string& name) {
 }
 
 bool RenderTemplate(component::Component& self, host::Application& EA,
-                    const std::string& dataSheetName, const std::string& templateName,
-                    int32_t settingsRow, bool acrossFirst) {
-  Worksheet& data = EA.workbooks().item(self.DataBookName).worksheets().item(dataSheetName);
-  Worksheet& dtb = EA.this_workbook().worksheets().item(templates::kSettingsSheet);
-  const LayoutSettings settings = ReadLayoutSettings(dtb, settingsRow);
-  Worksheet& tpl = EA.this_workbook().worksheets().item(templateName);
+                    const std::string& data_sheet_name, const std::string& template_name,
+                    int32_t settings_row, bool across_first) {
+  Worksheet& data = EA.workbooks().item(self.DataBookName).worksheets().item(data_sheet_name);
+  Worksheet& dtb = EA.this_workbook().worksheets().item(sheets::kSettingsSheet);
+  const LayoutSettings settings = ReadLayoutSettings(dtb, settings_row);
+  Worksheet& tpl = EA.this_workbook().worksheets().item(template_name);
 
   TemplateLayout layout;
-  const AreaBounds headerBounds = FindAreaBounds(tpl, kHeaderMarker);
-  if (headerBounds.firstRow != 0) {
-    if (headerBounds.endColumn == 0) {
+  const AreaBounds header_bounds = FindAreaBounds(tpl, kHeaderMarker);
+  if (header_bounds.firstRow != 0) {
+    if (header_bounds.end_column == 0) {
       component::ShowNotice(
-          self, MissingEndMarkerMessage(templateName, headerBounds.firstRow, kHeaderMarker));
+          self, MissingEndMarkerMessage(template_name, header_bounds.firstRow, kHeaderMarker));
       return false;
     }
-    layout.header = ScanArea(tpl, headerBounds);
+    layout.header = ScanArea(tpl, header_bounds);
   }
-  const AreaBounds bodyBounds = FindAreaBounds(tpl, kBodyMarker);
-  if (bodyBounds.firstRow == 0) {
-    component::ShowNotice(self, MissingBodyMessage(templateName));
+  const AreaBounds body_bounds = FindAreaBounds(tpl, kBodyMarker);
+  if (body_bounds.firstRow == 0) {
+    component::ShowNotice(self, MissingBodyMessage(template_name));
     return false;
   }
-  if (bodyBounds.endColumn == 0) {
-    component::ShowNotice(self,
-                          MissingEndMarkerMessage(templateName, bodyBounds.firstRow, kBodyMarker));
+  if (body_bounds.end_column == 0) {
+    component::ShowNotice(
+        self, MissingEndMarkerMessage(template_name, body_bounds.firstRow, kBodyMarker));
     return false;
   }
-  layout.body = ScanArea(tpl, bodyBounds);
+  layout.body = ScanArea(tpl, body_bounds);
   if (layout.body.textFields.empty() && layout.body.photoFields.empty()) {
-    component::ShowNotice(self, NoFieldsMessage(templateName));
+    component::ShowNotice(self, NoFieldsMessage(template_name));
     return false;
   }
   if (static_cast<int64_t>(layout.body.colCount + 1) * settings.colsAcross > host::kMaxColumns) {
@@ -468,41 +468,44 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
   for (AreaLayout* area : {&layout.header, &layout.body}) {
     if (!area->present) continue;
     SeparateCodeFields(data, self.WorkColumn, *area);
-    if (!CheckCodes(self, data, *area, lastRow, dataSheetName, templateName)) return false;
+    if (!CheckCodes(self, data, *area, lastRow, data_sheet_name, template_name)) return false;
   }
-  const int32_t sortColumn = FindScratchHeading(data, self.WorkColumn, settings.sortName);
-  if (sortColumn != 0) {
-    data.cells(1, sortColumn)
+  const int32_t sort_column = FindScratchHeading(data, self.WorkColumn, settings.sortName);
+  if (sort_column != 0) {
+    data.cells(1, sort_column)
         .current_region()
-        .sort(data.cells(1, sortColumn), host::SortOrder::Ascending, host::SortHeader::Yes);
+        .sort(data.cells(1, sort_column), host::SortOrder::Ascending, host::SortHeader::Yes);
   }
-  int32_t pageColumn = FindScratchHeading(data, self.WorkColumn, settings.pageName);
-  if (pageColumn == 0) pageColumn = self.WorkColumn - 1;
-  int32_t photoFolderColumn = FindScratchHeading(data, self.WorkColumn, kPhotoFolderHeading);
-  if (photoFolderColumn == 0) photoFolderColumn = self.WorkColumn - 1;
+  int32_t page_column = FindScratchHeading(data, self.WorkColumn, settings.pageName);
+  if (page_column == 0) page_column = self.WorkColumn - 1;
+  int32_t photo_folder_column = FindScratchHeading(data, self.WorkColumn, kPhotoFolderHeading);
+  if (photo_folder_column == 0) photo_folder_column = self.WorkColumn - 1;
 
-  if (layout.header.present && !BindArea(self, data, layout.header, dataSheetName, templateName)) {
+  if (layout.header.present &&
+      !BindArea(self, data, layout.header, data_sheet_name, template_name)) {
     return false;
   }
-  if (!BindArea(self, data, layout.body, dataSheetName, templateName)) return false;
+  if (!BindArea(self, data, layout.body, data_sheet_name, template_name)) return false;
 
-  Worksheet& out = EA.workbooks().item(self.DataBookName).worksheets().item(templateName);
+  Worksheet& out = EA.workbooks().item(self.DataBookName).worksheets().item(template_name);
   out.cells(1, 2).set_value(Variant("  "));
 
-  Job job{self, data, tpl, out, layout, settings, {}, lastRow, pageColumn, photoFolderColumn, {}};
+  Job job{self, data, tpl, out, layout, settings, {}, lastRow, page_column, photo_folder_column,
+          {}};
   job.g.B = layout.body.rowCount;
   job.g.C = layout.body.colCount;
   job.g.H = layout.header.rowCount;
   job.g.R = settings.rowsPerPage;
   job.g.K = settings.colsAcross;
-  job.g.acrossFirst = acrossFirst;
+  job.g.across_first = across_first;
 
   RecordBlockPass(job);
   if (job.g.H >= 1) HeaderPass(job);
   ColumnWidths(job);
-  job.photoRoot = EA.this_workbook().path() + kPhotoFolder;
-  if (!layout.body.photoFields.empty() || !layout.body.codeFields.empty()) BodyPhotoPass(job);
-  if (!layout.header.photoFields.empty() || !layout.header.codeFields.empty()) HeaderPhotoPass(job);
+  job.photo_root = EA.this_workbook().path() + kPhotoFolder;
+  if (!layout.body.photoFields.empty() || !layout.body.code_fields.empty()) BodyPhotoPass(job);
+  if (!layout.header.photoFields.empty() || !layout.header.code_fields.empty())
+    HeaderPhotoPass(job);
   return true;
 }
 

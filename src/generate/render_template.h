@@ -33,14 +33,14 @@ LayoutSettings ReadLayoutSettings(host::Worksheet& settings, int32_t row);
 // The column-spacing conversion: x > 13 gives (x - 5) / 8, else x × 0.08.
 float ColumnSpacingWidth(float x);
 
-// Heading search on row 1 of the scratch copy, from `workColumn` to the
+// Heading search on row 1 of the scratch copy, from `work_column` to the
 // right: the column of the first heading equal to `wanted`, 0 when an empty
 // heading comes first. An empty `wanted` is never found.
-int32_t FindScratchHeading(host::Worksheet& data, int32_t workColumn, const std::string& wanted);
+int32_t FindScratchHeading(host::Worksheet& data, int32_t work_column, const std::string& wanted);
 
 // A photo's file name below the photo root for a record: the sub-folder
 // (when given) and the field value, with ".jpg" appended.
-std::string PhotoFileName(const std::string& folderValue, const std::string& fieldValue);
+std::string PhotoFileName(const std::string& folder_value, const std::string& field_value);
 
 // Whether a photo file name stays inside the photo folder: no ".." part, no
 // leading separator, no drive or stream colon. Names built from data that
@@ -52,7 +52,7 @@ bool StaysInPhotoFolder(const std::string& name);
 // template in the data workbook. Returns false after showing a validation
 // message (the output sheet is still empty then).
 bool RenderTemplate(component::Component& self, host::Application& EA,
-                    const std::string& dataSheetName, const std::string& templateName,
-                    int32_t settingsRow, bool acrossFirst);
+                    const std::string& data_sheet_name, const std::string& template_name,
+                    int32_t settings_row, bool across_first);
 
 }  // namespace kelv::generate

@@ -56,18 +56,18 @@ std::optional<CodeField> ParseCodeField(const FieldBinding& photo) {
     f.columns = {parts[1]};
   } else if (parts[0] == "二维码") {
     f.kind = codes::Symbology::QR;
-    f.showText = false;
+    f.show_text = false;
     f.columns = Split(parts[1], '+');
   } else {
     return std::nullopt;
   }
   if (parts.size() == 3) {
     if (parts[2] != "无文字") return std::nullopt;
-    f.showText = false;
+    f.show_text = false;
   }
   for (const std::string& c : f.columns)
     if (c.empty()) return std::nullopt;
-  f.dataColumns.assign(f.columns.size(), 0);
+  f.data_columns.assign(f.columns.size(), 0);
   return f;
 }
 
@@ -97,7 +97,7 @@ AreaBounds FindAreaBounds(host::Worksheet& sheet, const char* marker) {
   }
   for (int32_t c = kEndMarkerFirstColumn; c <= kEndMarkerLastColumn; ++c) {
     if (host::text_equals(sheet.cells(b.firstRow, c).value(), marker)) {
-      b.endColumn = c;
+      b.end_column = c;
       break;
     }
   }
@@ -109,7 +109,7 @@ AreaLayout ScanArea(host::Worksheet& sheet, const AreaBounds& bounds) {
   area.present = true;
   area.firstRow = bounds.firstRow;
   area.rowCount = bounds.lastRow - bounds.firstRow + 1;
-  area.colCount = bounds.endColumn - 2;
+  area.colCount = bounds.end_column - 2;
   for (int32_t c = 1; c <= area.colCount; ++c) {
     for (int32_t r = 1; r <= area.rowCount; ++r) {
       const host::Variant v = sheet.cells(area.firstRow + r - 1, 1 + c).value();

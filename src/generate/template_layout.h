@@ -37,9 +37,9 @@ struct CodeField {
   int32_t areaRow = 0;
   int32_t areaCol = 0;
   codes::Symbology kind = codes::Symbology::Code128;
-  bool showText = true;
+  bool show_text = true;
   std::vector<std::string> columns;
-  std::vector<int32_t> dataColumns;  // one per column name; 0 when not found
+  std::vector<int32_t> data_columns;  // one per column name; 0 when not found
 };
 
 // The code field a photo field's name describes, or nothing.
@@ -55,7 +55,7 @@ struct AreaLayout {
   std::vector<FieldBinding> photoFields;
   // Taken out of photoFields once the data headings are known: a name that
   // is a heading stays a photo field.
-  std::vector<CodeField> codeFields;
+  std::vector<CodeField> code_fields;
 };
 
 struct TemplateLayout {
@@ -67,7 +67,7 @@ struct TemplateLayout {
 struct AreaBounds {
   int32_t firstRow = 0;  // 0: no row marked in column A, the area does not exist
   int32_t lastRow = 0;
-  int32_t endColumn = 0;  // 0: the first row has no end marker
+  int32_t end_column = 0;  // 0: the first row has no end marker
 };
 
 // Finds the bounds of the area marked `marker`: the first two rows 2..100

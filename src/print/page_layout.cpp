@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "print/paper.h"
+#include "spreadsheet/a1.h"
 #include "spreadsheet/cells.h"
 #include "spreadsheet/geometry.h"
-#include "xlsx/cell_ref.h"
 
 namespace kelv::print {
 namespace {
@@ -42,33 +42,6 @@ const std::string* local_name(const Workbook& book, int32_t sheet_index, std::st
   for (const auto& d : book.defined_names)
     if (d.local_sheet == sheet_index && equal_ignoring_case(d.name, name)) return &d.value;
   return nullptr;
-}
-
-// "'考 生'!$A$1:$F$20,Sheet1!$1:$2" -> the references without their sheet
-// prefixes. Commas inside quoted sheet names do not split.
-std::vector<std::string> reference_list(const std::string& value) {
-  std::vector<std::string> out;
-  std::string cur;
-  bool quoted = false;
-  for (size_t i = 0; i < value.size(); ++i) {
-    const char ch = value[i];
-    if (ch == '\'') {
-      quoted = !quoted;
-      cur += ch;
-    } else if (ch == ',' && !quoted) {
-      out.push_back(cur);
-      cur.clear();
-    } else {
-      cur += ch;
-    }
-  }
-  out.push_back(cur);
-  for (std::string& ref : out) {
-    const size_t bang = ref.rfind('!');
-    if (bang != std::string::npos) ref.erase(0, bang + 1);
-    ref.erase(std::remove(ref.begin(), ref.end(), ' '), ref.end());
-  }
-  return out;
 }
 
 bool visible_format(const spreadsheet::Style& s) {
@@ -292,10 +265,10 @@ std::vector<host::Rect> print_areas(const Workbook& book, int32_t sheet_index) {
   const std::string* value = local_name(book, sheet_index, "_xlnm.Print_Area");
   if (value == nullptr) return {};
   std::vector<host::Rect> areas;
-  for (const std::string& ref : reference_list(*value)) {
-    host::Rect r;
-    if (!xlsx::parse_range(ref, &r)) return {};
-    areas.push_back(r);
+  for (std::string_view ref : spreadsheet::split_references(*value)) {
+    spreadsheet::SheetRange r;
+    if (!spreadsheet::parse_sheet_range(ref, &r)) return {};
+    areas.push_back(r.rect);
   }
   return areas;
 }
@@ -304,9 +277,10 @@ PrintTitles print_titles(const Workbook& book, int32_t sheet_index) {
   PrintTitles titles;
   const std::string* value = local_name(book, sheet_index, "_xlnm.Print_Titles");
   if (value == nullptr) return titles;
-  for (const std::string& ref : reference_list(*value)) {
-    host::Rect r;
-    if (!xlsx::parse_range(ref, &r)) continue;
+  for (std::string_view ref : spreadsheet::split_references(*value)) {
+    spreadsheet::SheetRange sr;
+    if (!spreadsheet::parse_sheet_range(ref, &sr)) continue;
+    const host::Rect& r = sr.rect;
     if (r.is_whole_rows())
       titles.rows = std::make_pair(r.row1, r.row2);
     else if (r.is_whole_columns())

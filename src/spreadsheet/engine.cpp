@@ -7,7 +7,7 @@
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "spreadsheet/engine_impl.h"
-#include "spreadsheet/formula.h"
+#include "spreadsheet/references.h"
 #include "spreadsheet/text.h"
 
 namespace kelv::spreadsheet {

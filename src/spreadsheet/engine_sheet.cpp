@@ -12,6 +12,7 @@
 #include "spreadsheet/formula.h"
 #include "spreadsheet/geometry.h"
 #include "spreadsheet/palette.h"
+#include "spreadsheet/references.h"
 #include "spreadsheet/sort_order.h"
 #include "spreadsheet/text.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "spreadsheet/formula.h"
+#include "spreadsheet/a1.h"
 
 namespace kelv::spreadsheet {
 namespace {

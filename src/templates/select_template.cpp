@@ -3,11 +3,13 @@
 #include <string>
 #include <string_view>
 
-#include "data/column_lists.h"
-#include "data/sheet_exists.h"
-#include "templates/settings_sheet.h"
+#include "sheets/column_lists.h"
+#include "sheets/settings_sheet.h"
+#include "sheets/sheet_lookup.h"
 
 namespace kelv::templates {
+
+using namespace sheets;  // the settings sheet's layout
 namespace {
 
 // Full-width forms of the marker characters, replaced in this order.
@@ -59,10 +61,10 @@ void SelectTemplate(component::Component& self, host::Application& EA, host::For
   for (const SettingColumn& s : kTemplateSettings)
     UF[s.control].set_value(DTB.cells(row, s.column).value());
 
-  data::FillColumnLists(self, EA, UF, UF["ChbSJYuan"].value().to_bool());
+  FillColumnLists(self, EA, UF, UF["ChbSJYuan"].value().to_bool());
 
   EA.this_workbook().activate();
-  if (data::SheetExists(EA.this_workbook().worksheets(), name)) {
+  if (SheetExists(EA.this_workbook().worksheets(), name)) {
     host::Worksheet& sheet = EA.this_workbook().worksheets().item(name);
     sheet.set_visible(host::SheetVisibility::Visible);
     sheet.activate();

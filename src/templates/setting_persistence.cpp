@@ -1,9 +1,11 @@
 #include "templates/setting_persistence.h"
 
-#include "data/column_lists.h"
-#include "templates/settings_sheet.h"
+#include "sheets/column_lists.h"
+#include "sheets/settings_sheet.h"
 
 namespace kelv::templates {
+
+using namespace sheets;  // the settings sheet's layout
 namespace {
 
 constexpr int32_t kMostBlocks = 300;
@@ -137,7 +139,7 @@ void SaveDataSource(component::Component& self, host::Application& EA, host::For
   const int32_t row = SelectedRow(UF);
   const bool b = UF[name].value().to_bool();
   if (!NoneSelected(row)) SettingsSheet(EA).cells(row, column).set_value(b);
-  data::FillColumnLists(self, EA, UF, b);
+  FillColumnLists(self, EA, UF, b);
 }
 
 void SaveExamSetting(host::Application& EA, host::Form& UF, std::string_view name, int32_t row,

@@ -4,12 +4,14 @@
 #include <unicode/utf8.h>
 
 #include "component/ignore_failures.h"
-#include "data/sheet_exists.h"
 #include "host/host_error.h"
+#include "sheets/settings_sheet.h"
+#include "sheets/sheet_lookup.h"
 #include "templates/select_template.h"
-#include "templates/settings_sheet.h"
 
 namespace kelv::templates {
+
+using namespace sheets;  // the settings sheet's layout
 namespace {
 
 using component::IgnoreFailure;
@@ -191,7 +193,7 @@ void AddTemplate(component::Component& self, host::Application& EA, host::Form& 
   // Without the base sheet there is nothing to copy: refuse before anything
   // changes, so no other sheet is taken for the copy.
   bool has_base = false;
-  IgnoreFailure([&] { has_base = data::SheetExists(EA.this_workbook().worksheets(), kBaseSheet); });
+  IgnoreFailure([&] { has_base = SheetExists(EA.this_workbook().worksheets(), kBaseSheet); });
   if (!has_base) {
     ShowNotice(self, "缺少模板底表“MBB”，无法添加模板。");
     return;
@@ -271,7 +273,7 @@ void DeleteTemplate(component::Component& self, host::Application& EA, host::For
   }
 
   bool has_sheet = false;
-  IgnoreFailure([&] { has_sheet = data::SheetExists(EA.this_workbook().worksheets(), name); });
+  IgnoreFailure([&] { has_sheet = SheetExists(EA.this_workbook().worksheets(), name); });
   if (has_sheet) {
     host::Worksheet* sheet = nullptr;
     IgnoreFailure([&] { sheet = &EA.this_workbook().worksheets().item(name); });

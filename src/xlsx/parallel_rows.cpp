@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "host/host_error.h"
-#include "xlsx/cell_ref.h"
+#include "spreadsheet/references.h"
 #include "xlsx/package.h"
 
 namespace kelv::xlsx {
@@ -46,7 +46,7 @@ class ParallelRows {
   }
 
  private:
-  static constexpr size_t kSegmentBytes = 512 * 1024;
+  static constexpr size_t kSegmentBytes = size_t{512} * 1024;
   struct Misfit {};
 
   struct Job {
@@ -194,7 +194,8 @@ class ParallelRows {
     auto a = anchors_.find(f.si);
     if (a != anchors_.end()) {
       auto formula = std::make_shared<spreadsheet::Formula>();
-      formula->text = shift_formula(a->second.text, f.row - a->second.row, f.col - a->second.col);
+      formula->text = spreadsheet::move_references(a->second.text, f.row - a->second.row,
+                                                   f.col - a->second.col);
       it->formula = std::move(formula);
       return;
     }

@@ -10,9 +10,10 @@
 
 #include "host/constants.h"
 #include "host/host_error.h"
+#include "spreadsheet/a1.h"
 #include "spreadsheet/cells.h"
 #include "spreadsheet/geometry.h"
-#include "xlsx/cell_ref.h"
+#include "spreadsheet/references.h"
 #include "xlsx/package.h"
 #include "xlsx/parallel_rows.h"
 #include "xlsx/row_splitter.h"
@@ -345,8 +346,10 @@ class Reader {
       ++i;
     if (i == 0 || i == ref.size() || ref.find_first_not_of('0', i) != std::string_view::npos)
       return false;
-    int32_t r = 0;
-    return parse_cell(std::string(ref.substr(0, i)) + "1", &r, col);
+    const int32_t c = spreadsheet::column_number(ref.substr(0, i));
+    if (c == 0) return false;
+    *col = c;
+    return true;
   }
 
  private:
@@ -552,7 +555,7 @@ class Reader {
   void merge_cell(const char** atts) {
     if (const char* ref = find_attr(atts, "ref")) {
       host::Rect r;
-      if (!parse_range(ref, &r)) return stop(std::string("合并区域引用无效：") + ref);
+      if (!spreadsheet::parse_range(ref, &r)) return stop(std::string("合并区域引用无效：") + ref);
       sheet_.merges.push_back(r);
     }
   }
@@ -807,7 +810,7 @@ class Reader {
       v.zoom = static_cast<int32_t>(z);
     if (const char* s = find_attr(atts, "topLeftCell")) {
       int32_t r = 0, c = 0;
-      if (parse_cell(s, &r, &c)) {
+      if (spreadsheet::parse_cell(s, &r, &c)) {
         v.top_row = r;
         v.left_col = c;
       }
@@ -837,7 +840,7 @@ class Reader {
     v.frozen = true;
     if (const char* s = find_attr(atts, "topLeftCell")) {
       int32_t r = 0, c = 0;
-      if (parse_cell(s, &r, &c)) {
+      if (spreadsheet::parse_cell(s, &r, &c)) {
         v.pane_top_row = r;
         v.pane_left_col = c;
       }
@@ -850,7 +853,7 @@ class Reader {
     auto& v = sheet_.view;
     if (const char* s = find_attr(atts, "activeCell")) {
       int32_t r = 0, c = 0;
-      if (parse_cell(s, &r, &c)) {
+      if (spreadsheet::parse_cell(s, &r, &c)) {
         v.active_row = r;
         v.active_col = c;
         v.selection = {host::Rect::cell(r, c)};
@@ -858,7 +861,7 @@ class Reader {
     }
     if (const char* s = find_attr(atts, "sqref")) {
       std::vector<host::Rect> rects;
-      if (parse_range_list(s, &rects) && !rects.empty()) v.selection = rects;
+      if (spreadsheet::parse_range_list(s, &rects) && !rects.empty()) v.selection = rects;
     }
   }
 
@@ -975,7 +978,7 @@ class Reader {
     }
     int32_t r = row_, c = col_ + 1;
     if (ref) {
-      if (!parse_cell(ref, &r, &c)) {
+      if (!spreadsheet::parse_cell(ref, &r, &c)) {
         // "B0": a cell of a row numbered 0 keeps its column in the row read.
         if (!row_zero_ref(ref, &c)) return stop(std::string("单元格引用无效或超出范围：") + ref);
         if (!defects_.row_renumbered) ++defects_.renumbered;
@@ -1039,7 +1042,8 @@ class Reader {
           return;
         }
         if (it == shared_.end()) return;  // a follower before its anchor: keep the value only
-        f->text = shift_formula(it->second.text, row_ - it->second.row, col_ - it->second.col);
+        f->text = spreadsheet::move_references(it->second.text, row_ - it->second.row,
+                                               col_ - it->second.col);
       }
     } else if (cell_.formula_type == FormulaType::DataTable) {
       return;  // data-table results stay values
@@ -1047,7 +1051,8 @@ class Reader {
       if (buf_.empty()) return;
       f->text = buf_;
       if (cell_.formula_type == FormulaType::Array)
-        f->array_ref = cell_.formula_ref.empty() ? cell_name(row_, col_) : cell_.formula_ref;
+        f->array_ref =
+            cell_.formula_ref.empty() ? spreadsheet::cell_address(row_, col_) : cell_.formula_ref;
     }
     cell_.formula = std::move(f);
   }
@@ -1066,7 +1071,8 @@ class Reader {
           int64_t i = -1;
           if (!parse_int(cell_.value, &i) || i < 0 || static_cast<size_t>(i) >= sst_.size()) {
             // A local defect: the cell reads empty and the repair is reported.
-            if (!defects_.bad_strings++) defects_.first_bad_string = cell_name(row_, col_);
+            if (!defects_.bad_strings++)
+              defects_.first_bad_string = spreadsheet::cell_address(row_, col_);
             break;
           }
           cell.value = sst_[static_cast<size_t>(i)];
@@ -1099,14 +1105,15 @@ class Reader {
           if (!parse_number(cell_.value, &d)) {
             if (cell_.value.find_first_not_of(" \t\r\n") == std::string::npos)
               break;  // an empty <v/>
-            return stop("单元格 " + cell_name(row_, col_) + " 的数值无效");
+            return stop("单元格 " + spreadsheet::cell_address(row_, col_) + " 的数值无效");
           }
           cell.value = d;
           if (!std::isfinite(d)) {
             // "nan" and "inf" parse, but no cell can hold them: read as the
             // error they are saved as, and reported.
             cell.value = host::Variant(host::CellError::Num);
-            if (!defects_.not_finite++) defects_.first_not_finite = cell_name(row_, col_);
+            if (!defects_.not_finite++)
+              defects_.first_not_finite = spreadsheet::cell_address(row_, col_);
           }
         }
       }

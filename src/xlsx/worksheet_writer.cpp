@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/constants.h"
-#include "xlsx/cell_ref.h"
+#include "spreadsheet/a1.h"
 #include "xlsx/deflate.h"
 #include "xlsx/worksheet_part.h"
 #include "xlsx/xml_util.h"
@@ -119,7 +119,7 @@ class Writer {
     out_.raw(sheet_.passthrough.root_namespaces).raw(">");
     sheet_pr();
     kept_through(WorksheetElement::SheetPr);
-    out_.raw("<dimension").attr("ref", range_name(used_rect(sheet_))).raw("/>");
+    out_.raw("<dimension").attr("ref", spreadsheet::area_address(used_rect(sheet_))).raw("/>");
     kept_through(WorksheetElement::Dimension);
     sheet_views();
     kept_through(WorksheetElement::SheetViews);
@@ -192,7 +192,7 @@ class Writer {
     if (!v.show_grid_lines) out_.attr("showGridLines", "0");
     if (v.zoom != 100) out_.attr("zoomScale", int64_t{v.zoom});
     if (v.top_row != 1 || v.left_col != 1)
-      out_.attr("topLeftCell", cell_name(v.top_row, v.left_col));
+      out_.attr("topLeftCell", spreadsheet::cell_address(v.top_row, v.left_col));
     out_.raw(sheet_.passthrough.sheet_view_attributes);
     out_.attr("workbookViewId", "0").raw(">");
     std::string pane;
@@ -210,11 +210,11 @@ class Writer {
       const int32_t first_col = std::min(v.left_col + v.split_cols, host::kMaxColumns);
       out_.attr(
           "topLeftCell",
-          cell_name(v.pane_top_row >= first_row && v.pane_top_row <= host::kMaxRows ? v.pane_top_row
-                                                                                    : first_row,
-                    v.pane_left_col >= first_col && v.pane_left_col <= host::kMaxColumns
-                        ? v.pane_left_col
-                        : first_col));
+          spreadsheet::cell_address(
+              v.pane_top_row >= first_row && v.pane_top_row <= host::kMaxRows ? v.pane_top_row
+                                                                              : first_row,
+              v.pane_left_col >= first_col && v.pane_left_col <= host::kMaxColumns ? v.pane_left_col
+                                                                                   : first_col));
       out_.attr("activePane", pane).attr("state", "frozen").raw("/>");
     } else if (!v.frozen && v.split_rows == 0 && v.split_cols == 0 &&
                !pass.split_pane_attributes.empty()) {
@@ -223,9 +223,9 @@ class Writer {
     }
     out_.raw("<selection");
     if (!pane.empty()) out_.attr("pane", pane);
-    out_.attr("activeCell", cell_name(v.active_row, v.active_col));
-    out_.attr("sqref", v.selection.empty() ? cell_name(v.active_row, v.active_col)
-                                           : range_list_name(v.selection));
+    out_.attr("activeCell", spreadsheet::cell_address(v.active_row, v.active_col));
+    out_.attr("sqref", v.selection.empty() ? spreadsheet::cell_address(v.active_row, v.active_col)
+                                           : spreadsheet::area_list_address(v.selection));
     out_.raw("/></sheetView></sheetViews>");
   }
 
@@ -282,7 +282,7 @@ class Writer {
 
   void cell(std::string& o, int32_t r, const Cell& c) {
     o.append("<c r=\"");
-    append_column_name(o, c.col);
+    spreadsheet::append_column_letters(o, c.col);
     append_int(o, r);
     o.push_back('"');
     if (c.style && c.style < style_count_) {
@@ -413,7 +413,7 @@ class Writer {
     if (sheet_.merges.empty()) return;
     out_.raw("<mergeCells").attr("count", static_cast<int64_t>(sheet_.merges.size())).raw(">");
     for (const host::Rect& m : sheet_.merges)
-      out_.raw("<mergeCell").attr("ref", range_name(m)).raw("/>");
+      out_.raw("<mergeCell").attr("ref", spreadsheet::area_address(m)).raw("/>");
     out_.raw("</mergeCells>");
   }
 

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "data/sheet_exists.h"
 #include "data_book.h"
+#include "sheets/sheet_lookup.h"
 
 namespace kelv::arrange {
 namespace {
@@ -73,7 +73,7 @@ Seating SeatingOf(const DataBook& db) {
 }
 
 host::Worksheet* Record(DataBook& db) {
-  if (!data::SheetExists(db.book->worksheets(), kRecordSheet)) return nullptr;
+  if (!sheets::SheetExists(db.book->worksheets(), kRecordSheet)) return nullptr;
   return &db.book->worksheets().item(kRecordSheet);
 }
 

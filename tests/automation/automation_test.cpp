@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "automation/com.h"
-#include "automation/face.h"
+#include "automation/served_objects.h"
 #include "automation/server.h"
 #include "automation/windows_dialogs.h"
 #include "host/file_path.h"

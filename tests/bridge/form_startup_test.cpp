@@ -7,7 +7,7 @@
 
 #include "bridge/torb.h"
 #include "host/file_path.h"
-#include "templates/settings_sheet.h"
+#include "sheets/settings_sheet.h"
 #include "templates/template_host.h"
 
 namespace kelv::bridge {
@@ -16,7 +16,7 @@ namespace {
 using testing::TemplateHost;
 using Names = std::vector<std::string>;
 namespace fs = std::filesystem;
-using namespace kelv::templates;
+using namespace kelv::sheets;
 
 class StartUpTest : public ::testing::Test {
  protected:

@@ -84,7 +84,7 @@ TEST_F(SwitchPageTest, MyFunSetReachesTheSettingWriters) {
   torb component(host.dialogs, host.env);
   host.control("TxtHang").set_value("700");
   component.MyFunSet(host.engine, *host.form, "TxtHang");
-  EXPECT_EQ(host.DTB().cells(2, templates::kRowsPerPageColumn).value(), host::Variant(300));
+  EXPECT_EQ(host.DTB().cells(2, sheets::kRowsPerPageColumn).value(), host::Variant(300));
   component.MyFunSet(host.engine, *host.form, "txthang");
   EXPECT_EQ(host.control("TxtHang").value(), host::Variant("300"));
 }

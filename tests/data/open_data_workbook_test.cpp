@@ -1,3 +1,5 @@
+#include "data/open_data_workbook.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -5,17 +7,19 @@
 #include <vector>
 
 #include "component/component.h"
-#include "data/column_lists.h"
-#include "data/data_workbook.h"
-#include "data/sheet_exists.h"
 #include "host/form_model.h"
 #include "host/host_error.h"
 #include "host/recording_dialogs.h"
 #include "host/system_environment.h"
+#include "sheets/column_lists.h"
+#include "sheets/examinee_sheet.h"
+#include "sheets/room_sheet.h"
 #include "spreadsheet/engine.h"
 
 namespace kelv::data {
 namespace {
+
+using namespace sheets;
 
 // A host workbook and data workbooks already open in an engine that has no
 // file format: anything that tries to read a file fails.
@@ -225,15 +229,6 @@ TEST_F(OpenInMemory, ColumnListsIgnoreAWorkbookThatIsGone) {
   FillColumnLists(self, engine, *form, true);
   EXPECT_EQ(form->control("CmbPaiXv").items(), std::vector<std::string>{"无"});
   EXPECT_EQ(form->control("CmbPaiXv").value().to_text(), "学校");
-}
-
-TEST(SheetExists, ExactCaseSensitiveNames) {
-  spreadsheet::Engine engine(nullptr);
-  host::Workbook& book = engine.add_workbook("/ws/a.xlsx");
-  book.sheet_at(0).set_name("Data");
-  EXPECT_TRUE(SheetExists(book.worksheets(), "Data"));
-  EXPECT_FALSE(SheetExists(book.worksheets(), "data"));
-  EXPECT_FALSE(SheetExists(book.worksheets(), "Dat"));
 }
 
 }  // namespace

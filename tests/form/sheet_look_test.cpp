@@ -36,9 +36,6 @@ TEST(SheetLook, SheetAxesTakeRowHeightsColumnWidthsAndHiddenLines) {
   EXPECT_EQ(cols.size(1), 64);  // the standard width
   EXPECT_EQ(cols.size(2), 21);
   EXPECT_EQ(cols.size(3), 0);
-  EXPECT_EQ(column_letters(1), "A");
-  EXPECT_EQ(column_letters(28), "AB");
-  EXPECT_EQ(column_letters(168), "FL");
 }
 
 }  // namespace

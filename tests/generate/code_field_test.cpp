@@ -22,20 +22,20 @@ TEST(CodeFieldSyntax, BarCodeQrCodeAndTheTextOption) {
   const auto bar = Parse("条码:考号");
   ASSERT_TRUE(bar);
   EXPECT_EQ(bar->kind, Symbology::Code128);
-  EXPECT_TRUE(bar->showText);
+  EXPECT_TRUE(bar->show_text);
   EXPECT_EQ(bar->columns, Names{"考号"});
   EXPECT_EQ(bar->areaRow, 2);
   EXPECT_EQ(bar->areaCol, 3);
 
   const auto plain = Parse("条码：考号：无文字");  // full-width colons count
   ASSERT_TRUE(plain);
-  EXPECT_FALSE(plain->showText);
+  EXPECT_FALSE(plain->show_text);
 
   const auto qr = Parse("二维码:考号+姓名＋考场+座号");
   ASSERT_TRUE(qr);
   EXPECT_EQ(qr->kind, Symbology::QR);
   EXPECT_EQ(qr->columns, (Names{"考号", "姓名", "考场", "座号"}));
-  EXPECT_EQ(qr->dataColumns.size(), 4u);
+  EXPECT_EQ(qr->data_columns.size(), 4u);
   // A Code 128 holds one column: "+" is part of its name.
   EXPECT_EQ(Parse("条码:A+B")->columns, Names{"A+B"});
 }
@@ -140,7 +140,7 @@ TEST_F(CodeFieldTest, AValueTheCodeCannotHoldNamesItsRowBeforeAnythingIsWritten)
   host.Examinees().cells(2, 1).set_value("Jia");
   host.Examinees().cells(3, 1).set_value("Yi");
   CodeTemplate("{条码:姓名}");
-  host.DTB().cells(2, templates::kSortNameColumn).set_value("号");
+  host.DTB().cells(2, sheets::kSortNameColumn).set_value("号");
   Generate();
   EXPECT_EQ(host.MessageTexts(),
             (Names{"“考生表”第4行：“T”模板表中的“条码:姓名”字段无法编码，条码只能容纳数字、"

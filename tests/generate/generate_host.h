@@ -13,8 +13,8 @@
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
 #include "host/system_environment.h"
+#include "sheets/settings_sheet.h"
 #include "spreadsheet/engine.h"
-#include "templates/settings_sheet.h"
 
 namespace kelv::generate::testing {
 
@@ -29,11 +29,11 @@ class GenerateHost {
   GenerateHost() : engine(nullptr), form(host::FormModel::standard_form()), self(dialogs, env) {
     host_book = &engine.add_workbook(folder + "/考务.xlsx");
     engine.set_this_workbook(*host_book);
-    host_book->sheet_at(0).set_name(templates::kStartSheet);
+    host_book->sheet_at(0).set_name(sheets::kStartSheet);
     host::Worksheet& dtb = host_book->add_sheet_after(host_book->sheet_at(0));
-    dtb.set_name(templates::kSettingsSheet);
+    dtb.set_name(sheets::kSettingsSheet);
     const char* headings[] = {"模板", "行", "列", "行距", "列距", "排序", "换页", "横排", "数据源"};
-    for (int c = 0; c < 9; ++c) dtb.cells(1, templates::kNameColumn + c).set_value(headings[c]);
+    for (int c = 0; c < 9; ++c) dtb.cells(1, sheets::kNameColumn + c).set_value(headings[c]);
 
     data_book = &engine.add_workbook(folder + "/数据/考试.xlsx");
     data_book->sheet_at(0).set_name("考场表");
@@ -45,7 +45,7 @@ class GenerateHost {
     self.FormReady = true;
   }
 
-  host::Worksheet& DTB() { return host_book->sheet(templates::kSettingsSheet); }
+  host::Worksheet& DTB() { return host_book->sheet(sheets::kSettingsSheet); }
   host::Worksheet& Examinees() { return data_book->sheet("考生表"); }
 
   // A catalogue row and an empty template sheet; the template list is
@@ -53,11 +53,11 @@ class GenerateHost {
   // arrangement in the form.
   host::Worksheet& AddTemplate(const CatalogueRow& t) {
     host::Worksheet& d = DTB();
-    const int32_t r = d.cells(1, templates::kNameColumn).current_region().rows_count() + 1;
-    d.cells(r, templates::kNameColumn).set_value(t.name);
+    const int32_t r = d.cells(1, sheets::kNameColumn).current_region().rows_count() + 1;
+    d.cells(r, sheets::kNameColumn).set_value(t.name);
     const host::Variant values[] = {t.rows, t.cols, t.row_gap, t.col_gap,
                                     t.sort, t.page, t.across,  t.source};
-    for (int i = 0; i < 8; ++i) d.cells(r, templates::kRowsPerPageColumn + i).set_value(values[i]);
+    for (int i = 0; i < 8; ++i) d.cells(r, sheets::kRowsPerPageColumn + i).set_value(values[i]);
     host::Worksheet& sheet =
         host_book->add_sheet_after(host_book->sheet_at(host_book->sheet_count() - 1));
     sheet.set_name(t.name);

@@ -5,7 +5,7 @@
 #include "generate/render_template.h"
 #include "generate_host.h"
 #include "host/host_error.h"
-#include "templates/settings_sheet.h"
+#include "sheets/settings_sheet.h"
 
 namespace kelv::generate {
 namespace {
@@ -16,7 +16,7 @@ class GenerateTablesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     host.Table({{"姓名", "号"}, {"甲", 1001}, {"乙", 1002}, {"丙", 1003}});
-    host.DTB().cells(templates::kCaptureRow, templates::kCaptureFlagColumn).set_value("未动");
+    host.DTB().cells(sheets::kCaptureRow, sheets::kCaptureFlagColumn).set_value("未动");
   }
 
   // A one-cell body [姓名] [号] over B..C.
@@ -32,7 +32,7 @@ class GenerateTablesTest : public ::testing::Test {
   void Generate() { GenerateTables(host.self, host.engine, *host.form); }
 
   host::Variant Flag() {
-    return host.DTB().cells(templates::kCaptureRow, templates::kCaptureFlagColumn).value();
+    return host.DTB().cells(sheets::kCaptureRow, sheets::kCaptureFlagColumn).value();
   }
   bool ScratchCopyLeft() { return !host.Examinees().cells(1, 168).value().is_empty(); }
 
@@ -206,7 +206,7 @@ TEST_F(GenerateTablesTest, HeaderWithoutBodyAndTooManyAcross) {
   w.cells(3, 3).set_value("#");
   w.cells(3, 2).set_value("[姓名]");
   Generate();  // (1 + 1) x 8192 = 16384 columns fit exactly
-  host.DTB().cells(3, templates::kColsAcrossColumn).set_value(8193);
+  host.DTB().cells(3, sheets::kColsAcrossColumn).set_value(8193);
   Generate();
   EXPECT_EQ(host.MessageTexts(), (Names{"“H”模板表中，缺少主体区，请检查!",
                                         "程序窗体“横向排列区数”设置太大, 请检查！"}));

@@ -13,17 +13,17 @@ namespace {
 std::string Walk(const BlockGeometry& g, int32_t records, std::set<int32_t> changesAfter = {}) {
   std::string out;
   LayoutVisitor visit;
-  visit.block = [&](int32_t i, int32_t top, int32_t col, bool startsLine) {
+  visit.block = [&](int32_t i, int32_t top, int32_t col, bool starts_line) {
     out += std::to_string(i - 1);
     out += '@';
     out += std::to_string(top);
     out += ',';
     out += std::to_string(col);
-    out += startsLine ? "* " : " ";
+    out += starts_line ? "* " : " ";
   };
-  visit.page = [&](int32_t breakRow, int32_t next) {
+  visit.page = [&](int32_t break_row, int32_t next) {
     out += '|';
-    out += std::to_string(breakRow);
+    out += std::to_string(break_row);
     out += '>';
     out += std::to_string(next - 1);
     out += ' ';

@@ -3,16 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "generate_host.h"
-#include "templates/settings_sheet.h"
+#include "sheets/settings_sheet.h"
 
 namespace kelv::generate {
 namespace {
 
 using host::PageSetupProperty;
 using host::Variant;
-using templates::kCaptureFlagColumn;
-using templates::kCaptureRow;
-using templates::kPageSetupColumn;
+using sheets::kCaptureFlagColumn;
+using sheets::kCaptureRow;
+using sheets::kPageSetupColumn;
 
 class PageSetupTransferTest : public ::testing::Test {
  protected:

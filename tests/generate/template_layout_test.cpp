@@ -35,10 +35,10 @@ TEST_F(TemplateScanTest, OneMarkerRowGivesAOneRowArea) {
 TEST_F(TemplateScanTest, EndMarkerSearchStartsInColumnC) {
   sheet.cells(4, 1).set_value("#");
   sheet.cells(4, 2).set_value("#");
-  EXPECT_EQ(FindAreaBounds(sheet, kBodyMarker).endColumn, 0);
+  EXPECT_EQ(FindAreaBounds(sheet, kBodyMarker).end_column, 0);
   sheet.cells(4, 3).set_value("#");
   const AreaBounds b = FindAreaBounds(sheet, kBodyMarker);
-  EXPECT_EQ(b.endColumn, 3);
+  EXPECT_EQ(b.end_column, 3);
   EXPECT_EQ(ScanArea(sheet, b).colCount, 1);  // column B alone
 }
 
@@ -48,7 +48,7 @@ TEST_F(TemplateScanTest, OnlyTheFirstTwoMarkerRowsCount) {
   const AreaBounds b = FindAreaBounds(sheet, kHeaderMarker);
   EXPECT_EQ(b.firstRow, 3);
   EXPECT_EQ(b.lastRow, 6);
-  EXPECT_EQ(b.endColumn, 5);
+  EXPECT_EQ(b.end_column, 5);
 }
 
 TEST_F(TemplateScanTest, MarkersCountUpToRow100AndColumn100Only) {
@@ -63,10 +63,10 @@ TEST_F(TemplateScanTest, MarkersCountUpToRow100AndColumn100Only) {
   AreaBounds b = FindAreaBounds(sheet, kBodyMarker);
   EXPECT_EQ(b.firstRow, 100);
   EXPECT_EQ(b.lastRow, 100);
-  EXPECT_EQ(b.endColumn, 0);
+  EXPECT_EQ(b.end_column, 0);
   sheet.cells(100, 100).set_value("#");
   b = FindAreaBounds(sheet, kBodyMarker);
-  EXPECT_EQ(b.endColumn, 100);
+  EXPECT_EQ(b.end_column, 100);
   EXPECT_EQ(ScanArea(sheet, b).colCount, 98);  // columns B to CU
 }
 

@@ -16,36 +16,6 @@ TEST(FormulaText, R1C1ToA1) {
   EXPECT_THROW(r1c1_to_a1("=RC[-5]", 1, 3), host::HostError);
 }
 
-TEST(FormulaText, MovingReferences) {
-  EXPECT_EQ(move_references("COUNTIF(A:A,A5)", 2, 3), "COUNTIF(D:D,D7)");
-  EXPECT_EQ(move_references("$A$1+A1+$A1+A$1", 1, 1), "$A$1+B2+$A2+B$1");
-  EXPECT_EQ(move_references("SUM(1:2)", 3, 0), "SUM(4:5)");
-  EXPECT_EQ(move_references("A1&\"A1\"&LOG10(A1)", 1, 0), "A2&\"A1\"&LOG10(A2)");
-  EXPECT_EQ(move_references("'My Sheet'!B2*2", 0, 1), "'My Sheet'!C2*2");
-  EXPECT_EQ(move_references("A1", -1, 0), "#REF!");
-  EXPECT_EQ(move_references("XFD1", 0, 1), "#REF!");
-  EXPECT_EQ(move_references("TRUE+1.5E+3", 4, 4), "TRUE+1.5E+3");
-}
-
-TEST(FormulaText, SheetReferencesFollowARename) {
-  EXPECT_EQ(sheet_prefix("Sheet1"), "Sheet1!");
-  EXPECT_EQ(sheet_prefix("门贴"), "'门贴'!");
-  EXPECT_EQ(sheet_prefix("A1"), "'A1'!");
-  EXPECT_EQ(sheet_prefix("it's"), "'it''s'!");
-  EXPECT_EQ(rename_sheet_references("'MBB'!$A$1:$H$20", "MBB", "MBB (2)"), "'MBB (2)'!$A$1:$H$20");
-  EXPECT_EQ(rename_sheet_references("MBB!$1:$2,XMBB!A1", "MBB", "门贴"), "'门贴'!$1:$2,XMBB!A1");
-  EXPECT_EQ(rename_sheet_references("\"MBB!A1\"&MBB!A1", "MBB", "T"), "\"MBB!A1\"&T!A1");
-}
-
-TEST(FormulaText, Addresses) {
-  EXPECT_EQ(column_letters(1), "A");
-  EXPECT_EQ(column_letters(26), "Z");
-  EXPECT_EQ(column_letters(27), "AA");
-  EXPECT_EQ(column_letters(168), "FL");
-  EXPECT_EQ(column_letters(16384), "XFD");
-  EXPECT_EQ(rect_address(host::Rect{2, 1, 3, 2}), "A2:B3");
-}
-
 class CountIfTest : public EngineTest {
  protected:
   void group(std::initializer_list<Variant> values) {

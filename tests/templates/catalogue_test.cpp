@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "data/sheet_exists.h"
-#include "templates/settings_sheet.h"
+#include "sheets/settings_sheet.h"
+#include "sheets/sheet_lookup.h"
 #include "templates/template_catalogue.h"
 #include "templates/template_host.h"
 
 namespace kelv::templates {
 namespace {
 
+using namespace sheets;  // the settings sheet's layout
 using testing::TemplateHost;
 using testing::TemplateRow;
 using Names = std::vector<std::string>;
@@ -314,7 +315,7 @@ TEST_F(RenameTest, RenamingResortsAndKeepsTheFlagWithItsRow) {
   EXPECT_EQ(host.control("LtbMoBan").value(), host::Variant("B"));
   host::Worksheet& sheet = host.book->sheet("ZZ");
   EXPECT_EQ(sheet.cells(1, 1).text(), "<ZZ 模板设计>");
-  EXPECT_FALSE(data::SheetExists(host.book->worksheets(), "A"));
+  EXPECT_FALSE(sheets::SheetExists(host.book->worksheets(), "A"));
 }
 
 TEST_F(RenameTest, OwnNameIsRefusedAsExisting) {

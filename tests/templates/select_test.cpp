@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "sheets/settings_sheet.h"
 #include "templates/select_template.h"
-#include "templates/settings_sheet.h"
 #include "templates/template_catalogue.h"
 #include "templates/template_host.h"
 
 namespace kelv::templates {
 namespace {
 
+using namespace sheets;  // the settings sheet's layout
 using testing::TemplateHost;
 using Names = std::vector<std::string>;
 

@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "templates/settings_sheet.h"
+#include "sheets/settings_sheet.h"
 #include "templates/template_catalogue.h"
 #include "templates/template_host.h"
 
 namespace kelv::templates {
 namespace {
 
+using namespace sheets;  // the settings sheet's layout
 using testing::TemplateHost;
 
 class SettingTest : public ::testing::Test {

@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "data/examinee_sheet.h"
-#include "data/room_sheet.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "readers/format.h"
+#include "sheets/examinee_sheet.h"
+#include "sheets/room_sheet.h"
 #include "spreadsheet/cells.h"
 #include "xlsx/xlsx_format.h"
 
@@ -25,7 +25,7 @@ std::unique_ptr<spreadsheet::Workbook> make_data_workbook(
   } else {
     examinees = std::make_unique<spreadsheet::Sheet>();
   }
-  examinees->name = data::kExamineeSheet;
+  examinees->name = sheets::kExamineeSheet;
   examinees->visibility = spreadsheet::Visibility::Visible;
   examinees->view.tab_selected = true;
   // What the source's file carried stays behind with it, its column
@@ -36,12 +36,12 @@ std::unique_ptr<spreadsheet::Workbook> make_data_workbook(
   examinees->page_setup.given.page_order = false;
   examinees->pictures.clear();  // the images stay with the source book
   auto rooms = std::make_unique<spreadsheet::Sheet>();
-  rooms->name = data::kRoomSheet;
-  spreadsheet::Row& heading = spreadsheet::cells::row_at(*rooms, data::kRoomHeadingRow);
-  for (int32_t c = 0; c < data::kRoomColumnCount; ++c) {
+  rooms->name = sheets::kRoomSheet;
+  spreadsheet::Row& heading = spreadsheet::cells::row_at(*rooms, sheets::kRoomHeadingRow);
+  for (int32_t c = 0; c < sheets::kRoomColumnCount; ++c) {
     spreadsheet::Cell cell;
     cell.col = c + 1;
-    cell.value = data::kRoomHeadings[c];
+    cell.value = sheets::kRoomHeadings[c];
     heading.cells.push_back(std::move(cell));
   }
   book->sheets.push_back(std::move(examinees));

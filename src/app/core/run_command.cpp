@@ -4,14 +4,14 @@
 #include <memory>
 
 #include "app/core/scenario_runner.h"
-#include "data/sheet_exists.h"
 #include "host/file_path.h"
 #include "host/recording_dialogs.h"
-#include "templates/settings_sheet.h"
+#include "sheets/settings_sheet.h"
+#include "sheets/sheet_lookup.h"
 
 #ifdef _WIN32
-#include "automation/dispatch_host.h"
-#include "automation/face.h"
+#include "automation/foreign_host.h"
+#include "automation/served_objects.h"
 #endif
 
 namespace kelv::app {
@@ -26,10 +26,10 @@ host::FormModel::SeatingControls seating_controls_for(const Scenario& scenario,
   using enum host::FormModel::SeatingControls;
   if (names_control(scenario, "TxtZhongZi") || names_control(scenario, "CmbFenKai")) return With;
   host::Workbook& book = EA.this_workbook();
-  if (!data::SheetExists(book.worksheets(), templates::kSettingsSheet)) return Without;
-  host::Worksheet& DTB = book.worksheets().item(templates::kSettingsSheet);
-  for (int32_t column : {templates::kSeedColumn, templates::kKeepApartColumn})
-    if (!DTB.cells(templates::kSeatingRow, column).value().is_empty()) return With;
+  if (!sheets::SheetExists(book.worksheets(), sheets::kSettingsSheet)) return Without;
+  host::Worksheet& DTB = book.worksheets().item(sheets::kSettingsSheet);
+  for (int32_t column : {sheets::kSeedColumn, sheets::kKeepApartColumn})
+    if (!DTB.cells(sheets::kSeatingRow, column).value().is_empty()) return With;
   return Without;
 }
 

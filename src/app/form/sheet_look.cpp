@@ -10,14 +10,4 @@ Axis column_axis(const spreadsheet::Sheet& sheet, int32_t columns, int32_t digit
   return spreadsheet::in_whole_pixels(spreadsheet::column_track(sheet, columns, digit_px));
 }
 
-QString column_letters(int32_t column) {
-  QString s;
-  while (column > 0) {
-    const int32_t m = (column - 1) % 26;
-    s.prepend(QChar('A' + m));
-    column = (column - 1) / 26;
-  }
-  return s;
-}
-
 }  // namespace kelv::form

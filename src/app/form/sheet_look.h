@@ -1,9 +1,7 @@
-// The screen geometry of a sheet: rows and columns in whole pixels, and
-// column letters. How a cell itself looks (its text, fonts, colours,
-// borders) is drawn by print/'s cell painter, the same on screen and paper.
+// The screen geometry of a sheet: rows and columns in whole pixels. How a cell itself looks (its
+// text, fonts, colours, borders) is drawn by print/'s cell painter, the same on screen and paper.
 #pragma once
 
-#include <QString>
 #include <cstdint>
 
 #include "spreadsheet/geometry.h"
@@ -19,8 +17,5 @@ using Axis = spreadsheet::Track;
 // given number of rows and columns.
 Axis row_axis(const spreadsheet::Sheet& sheet, int32_t rows);
 Axis column_axis(const spreadsheet::Sheet& sheet, int32_t columns, int32_t digit_px);
-
-// Column letters: 1 -> "A", 27 -> "AA".
-QString column_letters(int32_t column);
 
 }  // namespace kelv::form

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "print/cell_format.h"
+#include "spreadsheet/a1.h"
 
 namespace kelv::form {
 namespace {
@@ -199,7 +200,7 @@ void SheetCanvas::paintEvent(QPaintEvent*) {
     p.setPen(kGridColor);
     p.drawLine(box.right(), 0, box.right(), kColumnHeaderHeight);
     p.setPen(Qt::black);
-    p.drawText(box, Qt::AlignCenter, column_letters(c));
+    p.drawText(box, Qt::AlignCenter, QString::fromStdString(spreadsheet::column_letters(c)));
     p.restore();
   }
   for (int32_t r = r1; r <= r2; ++r) {

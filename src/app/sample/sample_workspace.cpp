@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "data/room_sheet.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
+#include "sheets/room_sheet.h"
 #include "spreadsheet/cells.h"
 #include "spreadsheet/model.h"
 
@@ -467,9 +467,9 @@ constexpr int32_t kPlacesPerRoom = 30;
 
 void build_data_workbook(Workbook& book, const Styles& st, const std::vector<Examinee>& examinees,
                          std::mt19937& rng, int32_t* room_count) {
-  SheetBuilder rooms(book, data::kRoomSheet);
-  for (int32_t c = 1; c <= data::kRoomColumnCount; ++c)
-    rooms.put(data::kRoomHeadingRow, c, data::kRoomHeadings[c - 1], st.bold);
+  SheetBuilder rooms(book, sheets::kRoomSheet);
+  for (int32_t c = 1; c <= sheets::kRoomColumnCount; ++c)
+    rooms.put(sheets::kRoomHeadingRow, c, sheets::kRoomHeadings[c - 1], st.bold);
   const int32_t n = static_cast<int32_t>(examinees.size());
   const int32_t count = std::max(1, (n + kPlacesPerRoom - 1) / kPlacesPerRoom);
   for (int32_t i = 0; i < count; ++i) {

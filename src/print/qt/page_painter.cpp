@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "print/qt/fonts.h"
+#include "spreadsheet/a1.h"
 #include "spreadsheet/cells.h"
 
 namespace kelv::print {
@@ -27,12 +28,6 @@ struct EdgeLine {
 // Printed grid lines and the lines around headings: black hairlines, the
 // finest line the printer draws (a cosmetic pen of width 0).
 constexpr double kGridWidth = 0;
-
-QString column_letters(int32_t column) {
-  QString s;
-  for (; column > 0; column = (column - 1) / 26) s.prepend(QChar('A' + (column - 1) % 26));
-  return s;
-}
 
 }  // namespace
 
@@ -115,7 +110,8 @@ void PagePainter::paint_headings(QPainter& p, const SheetLayout& layout, const P
     double x = b->x * dpu;
     for (int32_t c = b->cells.col1; c <= b->cells.col2; ++c) {
       const double w = layout.columns.size(c) * u;
-      if (w > 0) box(QRectF(x, top, w, height), column_letters(c));
+      if (w > 0)
+        box(QRectF(x, top, w, height), QString::fromStdString(spreadsheet::column_letters(c)));
       x += w;
     }
   }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace kelv::data {
+namespace kelv::sheets {
 
 inline constexpr const char* kExamineeSheet = "考生表";
 
@@ -42,4 +42,4 @@ inline constexpr GroupCount kClassCountAlternative{"班次", "班人"};
 // after the sort.
 inline constexpr const char* kShuffleKeyHeading = "sj";
 
-}  // namespace kelv::data
+}  // namespace kelv::sheets

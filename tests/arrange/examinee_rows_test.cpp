@@ -1,4 +1,4 @@
-#include "arrange/examinee_sheet.h"
+#include "arrange/examinee_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -24,21 +24,6 @@ std::vector<std::string> ColumnTexts(host::Worksheet& sheet, int32_t column, int
   std::vector<std::string> out;
   for (int32_t r = 2; r <= last_row; ++r) out.push_back(sheet.cell_value(r, column).to_text());
   return out;
-}
-
-TEST(FindHeaderColumn, FindsTheLeftmostExactHeader) {
-  DataBook db;
-  WriteTable(*db.examinees, {{"姓名", "学校", "考号", "学校"}, {"甲", "一中", "01", "x"}});
-  EXPECT_EQ(FindHeaderColumn(*db.examinees, 1, "考号"), 3);
-  EXPECT_EQ(FindHeaderColumn(*db.examinees, 1, "学校"), 2);
-  EXPECT_EQ(FindHeaderColumn(*db.examinees, 1, "座号"), 0);
-  EXPECT_EQ(FindHeaderColumn(*db.examinees, 1, "考"), 0);
-}
-
-TEST(FindHeaderColumn, NumericHeadersCompareAsText) {
-  DataBook db;
-  WriteTable(*db.examinees, {{"姓名", 2024}});
-  EXPECT_EQ(FindHeaderColumn(*db.examinees, 1, "2024"), 2);
 }
 
 TEST(AddGroupCounts, SortsByGroupAndWritesPlainCounts) {

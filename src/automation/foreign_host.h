@@ -1,4 +1,5 @@
-// The host interfaces over IDispatch: every operation the handlers use is a
+// Used: another application's objects as the component's host. The host
+// interfaces over IDispatch: every operation the handlers use is a
 // late-bound call into an application's object model by its usual name
 // (Workbooks.Open, Worksheets, Cells, Range, Value, Sort with named
 // arguments, PageSetup, ...), and the form's controls through

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace kelv::templates {
+namespace kelv::sheets {
 
 inline constexpr const char* kSettingsSheet = "DTB";
 inline constexpr const char* kBaseSheet = "MBB";
@@ -77,4 +77,4 @@ inline constexpr int32_t kCaptureFlagColumn = 90;
 // The nine page-setup values, in their stored order (k = 1..9).
 inline constexpr int32_t kPageSetupValueCount = 9;
 
-}  // namespace kelv::templates
+}  // namespace kelv::sheets

@@ -1,6 +1,6 @@
-// The automation face of kelv's own spreadsheet engine and form model:
-// kelv.Application and kelv.Form, with the object model's names (Workbooks,
-// ThisWorkbook, Worksheets, Cells, Range, Value, ...; Controls("Name").Value,
+// Served: kelv's own objects offered to scripts. The automation face of
+// kelv's spreadsheet engine and form model, kelv.Application and kelv.Form, with the object model's
+// names (Workbooks, ThisWorkbook, Worksheets, Cells, Range, Value, ...; Controls("Name").Value,
 // List, ListIndex, ...). Scripts drive kelv's engine through them, and a
 // torb handed them works on the engine directly.
 #pragma once

@@ -1,4 +1,4 @@
-#include "automation/dispatch_host.h"
+#include "automation/foreign_host.h"
 
 #include <atomic>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "automation/face.h"
+#include "automation/served_objects.h"
 
 #include <memory>
 #include <string>
@@ -11,6 +11,7 @@
 #include "host/workbook.h"
 #include "host/worksheet.h"
 #include "readers/format.h"
+#include "spreadsheet/a1.h"
 #include "spreadsheet/engine.h"
 
 namespace kelv::automation {
@@ -114,43 +115,15 @@ bool is_number(const VARIANT& v) {
 class RangeObject;
 IDispatch* new_range(IDispatch* root, const Range& r);
 
-// "A1", "B2:C5", "$A$1": a block of cells by its address.
+// "A1", "B2:C5", "$A$1": a block of cells by its address (its first end a
+// cell, so whole rows and columns are not taken).
 host::Rect parse_address(std::string_view text) {
-  auto cell = [](std::string_view part, int32_t* row, int32_t* col) {
-    size_t k = 0;
-    int64_t c = 0, r = 0;
-    if (k < part.size() && part[k] == '$') ++k;
-    const size_t letters = k;
-    while (k < part.size() && std::isalpha(static_cast<unsigned char>(part[k])))
-      c = c * 26 + (std::toupper(static_cast<unsigned char>(part[k++])) - 'A' + 1);
-    if (k == letters || c > host::kMaxColumns) return false;
-    if (k < part.size() && part[k] == '$') ++k;
-    const size_t digits = k;
-    while (k < part.size() && std::isdigit(static_cast<unsigned char>(part[k])))
-      r = r * 10 + (part[k++] - '0');
-    if (k == digits || k != part.size() || r < 1 || r > host::kMaxRows) return false;
-    *row = static_cast<int32_t>(r);
-    *col = static_cast<int32_t>(c);
-    return true;
-  };
-  host::Rect out;
-  const size_t colon = text.find(':');
-  const std::string_view first = text.substr(0, colon);
-  const std::string_view second = colon == std::string_view::npos ? first : text.substr(colon + 1);
-  int32_t r1, c1, r2, c2;
-  if (!cell(first, &r1, &c1) || !cell(second, &r2, &c2))
+  host::Rect r;
+  int32_t row = 0, col = 0;
+  if (!spreadsheet::parse_cell(text.substr(0, text.find(':')), &row, &col) ||
+      !spreadsheet::parse_range(text, &r))
     throw host::HostError::host(host::kRefused, "无效的单元格地址：" + std::string(text));
-  out = {std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
-  return out;
-}
-
-std::string column_letters(int32_t c) {
-  std::string s;
-  while (c > 0) {
-    s.insert(s.begin(), static_cast<char>('A' + (c - 1) % 26));
-    c = (c - 1) / 26;
-  }
-  return s;
+  return r;
 }
 
 class RangeObject : public Child {
@@ -310,13 +283,7 @@ class RangeObject : public Child {
     return f.empty() ? r_.value() : host::Variant(f);
   }
 
-  std::string address() const {
-    const host::Rect& a = r_.area();
-    std::string s = "$" + column_letters(a.col1) + "$" + std::to_string(a.row1);
-    if (a.rows() > 1 || a.columns() > 1)
-      s += ":$" + column_letters(a.col2) + "$" + std::to_string(a.row2);
-    return s;
-  }
+  std::string address() const { return spreadsheet::absolute_address(r_.area()); }
 
   IDispatch* lines_of(Call& c, bool rows) {
     const host::Rect& a = r_.area();

@@ -1,27 +1,22 @@
-#include "arrange/examinee_sheet.h"
+#include "arrange/examinee_rows.h"
 
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "data/room_sheet.h"
 #include "host/variant.h"
+#include "sheets/room_sheet.h"
+#include "sheets/sheet_lookup.h"
 
 namespace kelv::arrange {
 
-int32_t FindHeaderColumn(host::Worksheet& sheet, int32_t first, std::string_view header) {
-  const int32_t n = sheet.cells(1, first).current_region().columns_count();
-  for (int32_t i = 0; i <= n; ++i) {
-    if (host::text_equals(sheet.cells(1, first + i).value(), header)) return first + i;
-  }
-  return 0;
-}
+using sheets::FindHeaderColumn;
 
 void ShuffleRows(component::Component& self, host::Worksheet& sheet) {
   const host::Range table = sheet.cells(1, 1).current_region();
   const int32_t n = table.rows_count();
   const int32_t c = table.columns_count() + 1;
-  sheet.cells(1, c).set_value(data::kShuffleKeyHeading);
+  sheet.cells(1, c).set_value(sheets::kShuffleKeyHeading);
   self.env.randomize();
   if (n >= 2) {
     std::vector<host::Variant> keys;
@@ -47,7 +42,7 @@ bool AddGroupCounts(host::Worksheet& sheet, int32_t rows, std::string_view group
   if (c == 0) c = sheet.cells(1, 1).current_region().columns_count() + 1;
   sheet.columns(c).set_number_format_local("G/通用格式");
   sheet.cells(1, c).set_value(count);
-  sheet.columns(c).font().set_color_index(data::kWrittenColorIndex);
+  sheet.columns(c).font().set_color_index(sheets::kWrittenColorIndex);
 
   const int32_t d = g - c;
   const std::string formula =

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace kelv::data {
+namespace kelv::sheets {
 
 inline constexpr const char* kRoomSheet = "考场表";
 
@@ -31,4 +31,4 @@ inline constexpr const char* kRoomHeadings[kRoomColumnCount] = {
 // a data sheet (blue in the standard palette).
 inline constexpr int32_t kWrittenColorIndex = 5;
 
-}  // namespace kelv::data
+}  // namespace kelv::sheets

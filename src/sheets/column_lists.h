@@ -1,11 +1,12 @@
-// The sort and page-change column lists (CmbPaiXv, CmbHuanYe).
+// The sort and page-change column lists (CmbPaiXv, CmbHuanYe), which opening
+// a data workbook, selecting a template and changing the data source refill.
 #pragma once
 
 #include "component/component.h"
 #include "host/application.h"
 #include "host/form.h"
 
-namespace kelv::data {
+namespace kelv::sheets {
 
 // Refills both combo boxes with "无" and the header row of the data-source
 // sheet (考生表 when use_examinee_sheet, else 考场表), keeping the text each
@@ -14,4 +15,4 @@ namespace kelv::data {
 void FillColumnLists(component::Component& self, host::Application& EA, host::Form& UF,
                      bool use_examinee_sheet);
 
-}  // namespace kelv::data
+}  // namespace kelv::sheets

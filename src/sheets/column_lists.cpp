@@ -1,11 +1,13 @@
+#include "sheets/column_lists.h"
+
 #include <string>
 
 #include "component/ignore_failures.h"
-#include "data/column_lists.h"
-#include "data/data_workbook.h"
 #include "host/host_error.h"
+#include "sheets/examinee_sheet.h"
+#include "sheets/room_sheet.h"
 
-namespace kelv::data {
+namespace kelv::sheets {
 namespace {
 
 // A sheet variable that may have stayed unset because the statement that
@@ -59,4 +61,4 @@ void FillColumnLists(component::Component& self, host::Application& EA, host::Fo
     component::IgnoreFailure([&] { UF["CmbFenKai"].add_item(Set(examinees).cells(1, i).value()); });
 }
 
-}  // namespace kelv::data
+}  // namespace kelv::sheets

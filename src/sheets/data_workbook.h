@@ -1,0 +1,15 @@
+// Where data workbooks live beside the host workbook, and the columns of a
+// data sheet the system keeps for itself. The two sheets of a data workbook
+// are examinee_sheet.h and room_sheet.h.
+#pragma once
+
+#include <cstdint>
+
+namespace kelv::sheets {
+
+// The data folder, joined directly to the host workbook's Path.
+inline constexpr const char* kDataFolder = "\\数据\\";
+// First column of the generation command's scratch copy of the data table.
+inline constexpr int32_t kWorkColumn = 168;
+
+}  // namespace kelv::sheets
