@@ -201,60 +201,6 @@ int32_t clamp_percent(int32_t p, int32_t lo, int32_t hi) {
 
 }  // namespace
 
-Track::Track(std::vector<double> sizes, double default_size)
-    : sizes_(std::move(sizes)), default_size_(default_size) {
-  starts_.reserve(sizes_.size() + 1);
-  for (double s : sizes_) starts_.push_back(starts_.back() + s);
-}
-
-double Track::offset(int32_t line) const {
-  if (line <= 1) return 0;
-  const int32_t i = line - 1;
-  if (i <= stored()) return starts_[static_cast<size_t>(i)];
-  return starts_.back() + static_cast<double>(i - stored()) * default_size_;
-}
-
-double Track::size(int32_t line) const {
-  return line >= 1 && line <= stored() ? sizes_[static_cast<size_t>(line - 1)] : default_size_;
-}
-
-int32_t Track::line_at(double p) const {
-  if (p < 0) return 1;
-  if (p >= starts_.back()) {
-    if (default_size_ <= 0) return stored();
-    return stored() + 1 + static_cast<int32_t>((p - starts_.back()) / default_size_);
-  }
-  auto it = std::upper_bound(starts_.begin(), starts_.end(), p);
-  return static_cast<int32_t>(it - starts_.begin());
-}
-
-Track row_track(const Sheet& sheet, int32_t rows) {
-  std::vector<double> sizes(static_cast<size_t>(std::max(rows, 0)), sheet.default_row_height);
-  const int32_t stored = std::min(rows, static_cast<int32_t>(sheet.rows.size()));
-  for (int32_t r = 1; r <= stored; ++r) {
-    const spreadsheet::Row& row = sheet.rows[static_cast<size_t>(r - 1)];
-    if (row.hidden)
-      sizes[static_cast<size_t>(r - 1)] = 0;
-    else if (row.height >= 0)
-      sizes[static_cast<size_t>(r - 1)] = row.height;
-  }
-  return Track(std::move(sizes), sheet.default_row_height);
-}
-
-Track column_track(const Sheet& sheet, int32_t columns, int32_t max_digit_width) {
-  const double def = spreadsheet::column_width_points(sheet.default_column_width, max_digit_width);
-  std::vector<double> sizes(static_cast<size_t>(std::max(columns, 0)), def);
-  for (const auto& [c, info] : sheet.columns) {
-    if (c < 1 || c > columns) continue;
-    if (info.hidden)
-      sizes[static_cast<size_t>(c - 1)] = 0;
-    else if (info.width >= 0)
-      sizes[static_cast<size_t>(c - 1)] =
-          spreadsheet::column_width_points(info.width, max_digit_width);
-  }
-  return Track(std::move(sizes), def);
-}
-
 std::optional<host::Rect> used_range(const Workbook& book, const Sheet& sheet) {
   std::vector<char> visible(book.styles.size());
   for (size_t i = 0; i < visible.size(); ++i)
@@ -279,7 +225,8 @@ std::optional<host::Rect> used_range(const Workbook& book, const Sheet& sheet) {
     }
   }
   const int32_t stored_cols = sheet.columns.empty() ? 1 : sheet.columns.rbegin()->first;
-  const Track cols = column_track(sheet, std::max(stored_cols, last_col), book.max_digit_width);
+  const Track cols =
+      spreadsheet::column_track(sheet, std::max(stored_cols, last_col), book.max_digit_width);
   const MergeIndex merges(sheet);
   for (const auto& [r, cell] : row_ends) {
     const double reach = text_reach(book, cols, *cell);
@@ -303,7 +250,7 @@ std::optional<host::Rect> used_range(const Workbook& book, const Sheet& sheet) {
       bottom = std::max(bottom, pic.top + pic.height);
       right = std::max(right, pic.left + pic.width);
     }
-    const Track rows = row_track(sheet, static_cast<int32_t>(sheet.rows.size()));
+    const Track rows = spreadsheet::row_track(sheet, static_cast<int32_t>(sheet.rows.size()));
     // The cell holding the picture's far corner; a corner exactly on a
     // line belongs to the cell before it.
     last_row = std::max(last_row, rows.line_at(std::max(0.0, bottom - kSlack)));
@@ -342,33 +289,11 @@ PrintTitles print_titles(const Workbook& book, int32_t sheet_index) {
   return titles;
 }
 
-std::vector<int32_t> column_breaks(const Sheet& sheet) {
-  std::vector<int32_t> out;
-  for (const auto& element : sheet.passthrough.elements) {
-    const std::string& xml = element.xml;
-    const size_t name_end = xml.find_first_of(" >/");
-    if (name_end == std::string::npos) continue;
-    const std::string_view name(xml.data(), name_end);
-    if (name != "<colBreaks" && !name.ends_with(":colBreaks")) continue;
-    // Each <brk id="N"> breaks after column N, so column N + 1 starts a page.
-    for (size_t at = xml.find("<brk"); at != std::string::npos; at = xml.find("<brk", at + 4)) {
-      const size_t id = xml.find(" id=\"", at);
-      const size_t end = xml.find('>', at);
-      if (id == std::string::npos || id > end) continue;
-      const int64_t v = std::strtoll(xml.c_str() + id + 5, nullptr, 10);
-      if (v >= 1 && v < host::kMaxColumns) out.push_back(static_cast<int32_t>(v + 1));
-    }
-  }
-  std::sort(out.begin(), out.end());
-  out.erase(std::unique(out.begin(), out.end()), out.end());
-  return out;
-}
-
 namespace {
 
 // The paper, its orientation, the margins (an inch of paper left each way
 // at least) and the page order of a sheet's page setup.
-void set_paper(const spreadsheet::PageSetupModel& ps, const Sheet& sheet, SheetLayout& out) {
+void set_paper(const spreadsheet::PageSetupModel& ps, SheetLayout& out) {
   std::optional<Paper> paper = paper_for_code(ps.paper_size);
   if (!paper) {
     out.notes.push_back("纸张代码 " + std::to_string(ps.paper_size) + " 未知，按 A4 纸打印");
@@ -389,10 +314,7 @@ void set_paper(const spreadsheet::PageSetupModel& ps, const Sheet& sheet, SheetL
     out.notes.push_back("页边距超出纸张，按默认页边距打印");
     out.margins = {0.7 * 72, 0.7 * 72, 0.75 * 72, 0.75 * 72, 0.3 * 72, 0.3 * 72};
   }
-  out.order = sheet.passthrough.page_setup_attributes.find("pageOrder=\"overThenDown\"") !=
-                      std::string::npos
-                  ? PageOrder::OverThenDown
-                  : PageOrder::DownThenOver;
+  out.order = ps.page_order;
 }
 
 // What is printed: the print areas, or else the used range; whole-row and
@@ -468,7 +390,7 @@ SheetLayout layout_sheet(const Workbook& book, int32_t sheet_index) {
     out.heading_width = kHeadingWidth;
     out.heading_height = kHeadingHeight;
   }
-  set_paper(ps, sheet, out);
+  set_paper(ps, out);
 
   const std::vector<host::Rect> areas = printed_areas(book, sheet, sheet_index);
   const PrintTitles titles = print_titles(book, sheet_index);
@@ -482,15 +404,11 @@ SheetLayout layout_sheet(const Workbook& book, int32_t sheet_index) {
   if (titles.columns) max_col = std::max(max_col, titles.columns->second);
   // Rows past the stored ones all have the default height.
   max_row = std::min(max_row, std::max<int32_t>(static_cast<int32_t>(sheet.rows.size()), 1));
-  out.rows = row_track(sheet, max_row);
-  out.columns = column_track(sheet, max_col, book.max_digit_width);
+  out.rows = spreadsheet::row_track(sheet, max_row);
+  out.columns = spreadsheet::column_track(sheet, max_col, book.max_digit_width);
 
   const double room_w = out.paper_width - out.margins.left - out.margins.right;
   const double room_h = out.paper_height - out.margins.top - out.margins.bottom;
-  const std::set<int32_t> col_breaks = [&] {
-    const std::vector<int32_t> v = column_breaks(sheet);
-    return std::set<int32_t>(v.begin(), v.end());
-  }();
   std::optional<Span> title_rows, title_cols;
   if (titles.rows) title_rows = Span{titles.rows->first, titles.rows->second};
   if (titles.columns) title_cols = Span{titles.columns->first, titles.columns->second};
@@ -499,7 +417,7 @@ SheetLayout layout_sheet(const Workbook& book, int32_t sheet_index) {
     return Axis{{a.row1, a.row2}, title_rows, room_h, &sheet.row_breaks, out.heading_height};
   };
   auto col_axis = [&](const host::Rect& a) {
-    return Axis{{a.col1, a.col2}, title_cols, room_w, &col_breaks, out.heading_width};
+    return Axis{{a.col1, a.col2}, title_cols, room_w, &sheet.column_breaks, out.heading_width};
   };
 
   // Fitting to pages picks the largest whole percentage (10 % at least)

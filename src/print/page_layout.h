@@ -14,36 +14,13 @@
 #include <vector>
 
 #include "host/rect.h"
+#include "spreadsheet/geometry.h"
 #include "spreadsheet/model.h"
 
 namespace kelv::print {
 
-// Cumulative sizes of a sheet's rows or columns in points, unscaled; hidden
-// lines have size 0. Lines past the stored ones take the default size.
-class Track {
- public:
-  Track() = default;
-  Track(std::vector<double> sizes, double default_size);
-  // Where line `line` (1-based) starts, from the sheet's top or left edge.
-  double offset(int32_t line) const;
-  double size(int32_t line) const;
-  // From the start of `first` to the end of `last`.
-  double span(int32_t first, int32_t last) const { return offset(last + 1) - offset(first); }
-  // The line covering position p (p >= 0); hidden lines are never hit.
-  int32_t line_at(double p) const;
-  int32_t stored() const { return static_cast<int32_t>(sizes_.size()); }
-  double extent() const { return starts_.back(); }  // the end of the stored lines
-
- private:
-  std::vector<double> sizes_;
-  std::vector<double> starts_{0};
-  double default_size_ = 0;
-};
-
-// Row heights and column widths (the workbook's digit width turns column
-// widths into points), covering at least `rows` rows and `columns` columns.
-Track row_track(const spreadsheet::Sheet& sheet, int32_t rows);
-Track column_track(const spreadsheet::Sheet& sheet, int32_t columns, int32_t max_digit_width);
+// A sheet's rows and columns in points, unscaled (spreadsheet/geometry.h).
+using spreadsheet::Track;
 
 // A block of cells printed together: the rows and columns it covers
 // (hidden ones among them take no room) and its box on the paper, points
@@ -65,7 +42,7 @@ struct Margins {
   double left = 0, right = 0, top = 0, bottom = 0, header = 0, footer = 0;  // points
 };
 
-enum class PageOrder { DownThenOver, OverThenDown };
+using spreadsheet::PageOrder;
 
 struct SheetLayout {
   int32_t sheet_index = 0;
@@ -109,8 +86,5 @@ struct PrintTitles {
   std::optional<std::pair<int32_t, int32_t>> rows, columns;  // first, last
 };
 PrintTitles print_titles(const spreadsheet::Workbook& book, int32_t sheet_index);
-
-// Manual column breaks: columns that start a new page.
-std::vector<int32_t> column_breaks(const spreadsheet::Sheet& sheet);
 
 }  // namespace kelv::print

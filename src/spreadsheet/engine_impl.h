@@ -18,6 +18,7 @@
 #include "host/workbook.h"
 #include "host/worksheet.h"
 #include "spreadsheet/engine.h"
+#include "spreadsheet/geometry.h"
 #include "spreadsheet/model.h"
 
 namespace kelv::spreadsheet {
@@ -73,7 +74,8 @@ class EnginePicture final : public host::Picture {
 
 class EngineSheet final : public host::Worksheet {
  public:
-  EngineSheet(EngineWorkbook& book, Sheet& model) : book_(&book), sheet_(&model) {}
+  EngineSheet(EngineWorkbook& book, Sheet& model)
+      : book_(&book), sheet_(&model), edges_(&model, kDefaultDigitWidth) {}
 
   Sheet& model() { return *sheet_; }
   const Sheet& model() const { return *sheet_; }
@@ -166,20 +168,17 @@ class EngineSheet final : public host::Worksheet {
   void add_merge(const Rect& area);
   void remove_merges(std::vector<size_t> indices);
 
-  double row_points(int32_t row) const;
-  double column_points(int32_t column) const;
-  void rows_changed(int32_t from);
-  void columns_changed() { col_left_.clear(); }
+  void rows_changed(int32_t from) { edges_.rows_changed(from); }
+  void columns_changed() { edges_.columns_changed(); }
 
   EngineWorkbook* book_;
   Sheet* sheet_;
   std::unique_ptr<Sheet> detached_;
   std::vector<std::unique_ptr<EnginePicture>> pictures_;
 
-  // top_of(r) for r - 1 < row_valid_: tops of rows, extended on demand and
-  // cut back from the first row whose height changed.
-  mutable std::vector<double> row_top_;
-  mutable std::vector<double> col_left_;  // empty: to rebuild
+  // Tops of rows, summed on demand and cut back from the first row whose
+  // height changed; lefts of columns.
+  mutable SheetEdges edges_;
 
   mutable std::map<std::pair<int32_t, int32_t>, size_t> merge_index_;
   mutable size_t merge_indexed_ = static_cast<size_t>(-1);

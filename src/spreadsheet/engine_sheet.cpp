@@ -73,23 +73,6 @@ int significant_digits(std::string_view t) {
   return static_cast<int>(last - first);
 }
 
-// Attributes as written (` a="1" r:id="rId2"`) less the relationship ids.
-std::string without_relationship_ids(const std::string& attributes) {
-  std::string out;
-  size_t i = 0;
-  while (i < attributes.size()) {
-    const size_t eq = attributes.find("=\"", i);
-    if (eq == std::string::npos) break;
-    const size_t end = attributes.find('"', eq + 2);
-    if (end == std::string::npos) break;
-    const std::string_view one(attributes.data() + i, end + 1 - i);
-    const std::string_view name = one.substr(0, eq - i);
-    if (!(name.size() > 3 && name.substr(name.size() - 3) == ":id")) out.append(one);
-    i = end + 1;
-  }
-  return out;
-}
-
 bool whole(const Rect& a) {
   return a.is_whole_rows() || a.is_whole_columns();
 }
@@ -115,8 +98,7 @@ host::Workbook& EngineSheet::parent() {
 }
 
 void EngineSheet::invalidate_caches() {
-  row_top_.clear();
-  col_left_.clear();
+  edges_.forget();
   merge_indexed_ = static_cast<size_t>(-1);
   counts_.clear();
   pictures_counted_ = static_cast<size_t>(-1);
@@ -227,11 +209,8 @@ void EngineSheet::copy_after(host::Worksheet& after) {
     pass.relationships.clear();
     pass.drawing_anchors.clear();
     pass.drawing_relationships.clear();
-    std::erase_if(pass.elements, [](const RawElement& e) {
-      return e.xml.find(":id=\"") != std::string::npos ||
-             e.xml.find("dxfId=\"") != std::string::npos;
-    });
-    pass.page_setup_attributes = without_relationship_ids(pass.page_setup_attributes);
+    std::erase_if(pass.elements, [](const RawElement& e) { return e.refers_to_parts; });
+    pass.page_setup_references.clear();
   }
   // "NAME (2)", or the next free number; a copy of "NAME (2)" is "NAME (3)".
   std::string base = sheet_->name;
@@ -1219,10 +1198,7 @@ Rect EngineSheet::merge_area(int32_t row, int32_t column) const {
 // --- Geometry -------------------------------------------------------------------------
 
 double EngineSheet::column_width(int32_t column) const {
-  auto it = sheet_->columns.find(column);
-  if (it == sheet_->columns.end()) return sheet_->default_column_width;
-  if (it->second.hidden) return 0;
-  return it->second.width >= 0 ? it->second.width : sheet_->default_column_width;
+  return column_width_chars(*sheet_, column);
 }
 
 void EngineSheet::set_column_width(int32_t first, int32_t last, double width) {
@@ -1239,20 +1215,7 @@ void EngineSheet::set_column_width(int32_t first, int32_t last, double width) {
 }
 
 double EngineSheet::row_height(int32_t row) const {
-  return row_points(row);
-}
-
-double EngineSheet::row_points(int32_t row) const {
-  const Row* r = cells::row_ptr(*sheet_, row);
-  if (r) {
-    if (r->hidden) return 0;
-    if (r->height >= 0) return r->height;
-  }
-  return sheet_->default_row_height;
-}
-
-double EngineSheet::column_points(int32_t column) const {
-  return column_width_points(column_width(column), book_->model().max_digit_width);
+  return row_points(*sheet_, row);
 }
 
 void EngineSheet::set_row_height(int32_t first, int32_t last, double height) {
@@ -1284,42 +1247,15 @@ void EngineSheet::set_row_height(int32_t first, int32_t last, double height) {
   book_->mark_modified();
 }
 
-void EngineSheet::rows_changed(int32_t from) {
-  if (row_top_.size() > static_cast<size_t>(std::max(from, 1)))
-    row_top_.resize(static_cast<size_t>(std::max(from, 1)));
-}
-
 double EngineSheet::top_of(int32_t row) const {
   if (row < 1 || row > kMaxRows + 1) throw HostError::host(kRefused);
-  const int32_t n = cells::last_row(*sheet_);
-  const int32_t want = std::min(row - 1, n);
-  if (row_top_.empty()) row_top_.push_back(0);
-  // row_top_[i] is the top of row i + 1; extend it as far as asked.
-  while (static_cast<int32_t>(row_top_.size()) <= want) {
-    const auto r = static_cast<int32_t>(row_top_.size());
-    row_top_.push_back(row_top_.back() + row_points(r));
-  }
-  double top = row_top_[static_cast<size_t>(want)];
-  if (row - 1 > n) top += static_cast<double>(row - 1 - n) * sheet_->default_row_height;
-  return top;
+  return edges_.row_top(row);
 }
 
 double EngineSheet::left_of(int32_t column) const {
   if (column < 1 || column > kMaxColumns + 1) throw HostError::host(kRefused);
-  const int32_t maxc = sheet_->columns.empty() ? 0 : sheet_->columns.rbegin()->first;
-  // Formats on whole columns add entries too, so rebuild whenever the
-  // columns known no longer match the cache.
-  if (col_left_.size() != static_cast<size_t>(maxc) + 1) {
-    col_left_.resize(static_cast<size_t>(maxc) + 1);
-    col_left_[0] = 0;
-    for (int32_t c = 1; c <= maxc; ++c) col_left_[c] = col_left_[c - 1] + column_points(c);
-  }
-  const int32_t idx = std::min(column - 1, maxc);
-  double left = col_left_[static_cast<size_t>(idx)];
-  if (column - 1 > maxc)
-    left += (column - 1 - maxc) *
-            column_width_points(sheet_->default_column_width, book_->model().max_digit_width);
-  return left;
+  edges_.set_digit_width(book_->model().max_digit_width);
+  return edges_.column_left(column);
 }
 
 // --- Selection ------------------------------------------------------------------------

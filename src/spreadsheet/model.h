@@ -175,7 +175,13 @@ struct PageSetupGiven {
   bool horizontal_dpi = false, vertical_dpi = false;
   bool first_page_number = false;
   bool header_footer = false;
+  bool page_order = false;
 };
+
+// The order pages of a sheet wider and taller than a page are numbered and
+// printed in: down the first columns, then over (the default), or across
+// the first rows, then down.
+enum class PageOrder : uint8_t { DownThenOver, OverThenDown };
 
 struct PageSetupModel {
   // Margins in inches, as the file stores them.
@@ -193,6 +199,7 @@ struct PageSetupModel {
   bool vertical_centered = false;
   bool print_grid_lines = false;
   bool print_headings = false;
+  PageOrder page_order = PageOrder::DownThenOver;
   HeaderFooter header_footer;
   PageSetupGiven given;
 };
@@ -243,7 +250,8 @@ struct Sheet {
   bool custom_default_height = false;
   std::vector<Rect> merges;
   PageSetupModel page_setup;
-  std::set<int32_t> row_breaks;  // manual breaks above these rows
+  std::set<int32_t> row_breaks;     // manual breaks above these rows
+  std::set<int32_t> column_breaks;  // manual breaks left of these columns
   std::vector<PictureModel> pictures;
   SheetView view;
   SheetPassthrough passthrough;  // what the engine does not model

@@ -1,10 +1,13 @@
 // What the engine does not model but a load and save must keep: worksheet
-// elements and package parts carried as they were read. The engine only
-// copies these along with their sheet; the .xlsx layer fills and writes them.
+// elements and package parts carried as they were read. Only the .xlsx layer
+// reads or writes their text; the engine copies them along with their sheet
+// and, moving a sheet to another workbook, leaves behind the elements marked
+// as referring to parts of its own package or its own workbook.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +19,10 @@ namespace kelv::spreadsheet {
 struct RawElement {
   int32_t order = 0;
   std::string xml;
+  // It names another part of the package (a relationship id) or one of the
+  // workbook's differential formats (a dxfId), so it means nothing in
+  // another workbook.
+  bool refers_to_parts = false;
 };
 
 // A relationship of a part to another part carried through.
@@ -49,7 +56,20 @@ struct SheetPassthrough {
   std::string page_setup_pr_attributes;
   std::string sheet_view_attributes;
   std::string sheet_format_attributes;
+  // Of pageSetup: without the page order (PageSetupModel::page_order) and
+  // the reference to the printer settings part, which are kept apart.
   std::string page_setup_attributes;
+  // The page setup's references to other parts (` r:id="rId2"`), as
+  // written; left behind when the sheet moves to another workbook.
+  std::string page_setup_references;
+  // Where the page order and those references stood among the attributes
+  // not modelled: how many came before each (-1: none was read).
+  int32_t page_order_slot = -1;
+  int32_t page_setup_references_slot = -1;
+  // The sheet's column breaks as the file gave them, whose own spelling (a
+  // <colBreaks> element) is kept in `elements`: written as it was while
+  // Sheet::column_breaks are still these.
+  std::set<int32_t> column_breaks_read;
   // The file had no sheetFormatPr: while the defaults stay as read, none is
   // written either.
   bool sheet_format_absent = false;

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "xlsx/geometry.h"
+#include "spreadsheet/geometry.h"
 #include "xlsx/opc.h"
 #include "xlsx/package.h"
 #include "xlsx/xml_util.h"
@@ -31,14 +31,15 @@ double child_number(pugi::xml_node node, std::string_view local) {
   return c && parse_number(c.text().get(), &v) ? v : 0;
 }
 
-void marker(SheetGeometry& g, pugi::xml_node m, double* x, double* y) {
+void marker(const spreadsheet::SheetEdges& g, pugi::xml_node m, double* x, double* y) {
   const double col = std::clamp(child_number(m, "col"), 0.0, 16383.0);
   const double row = std::clamp(child_number(m, "row"), 0.0, 1048575.0);
   *x = g.column_left(static_cast<int32_t>(col) + 1) + child_number(m, "colOff") / kEmuPerPoint;
   *y = g.row_top(static_cast<int32_t>(row) + 1) + child_number(m, "rowOff") / kEmuPerPoint;
 }
 
-void write_marker(XmlOut& out, const char* tag, SheetGeometry& g, double x, double y) {
+void write_marker(XmlOut& out, const char* tag, const spreadsheet::SheetEdges& g, double x,
+                  double y) {
   int32_t col = 1, row = 1;
   double dx = 0, dy = 0;
   g.locate_column(x, &col, &dx);
@@ -61,7 +62,7 @@ void read_drawing(PackageReader& package, const std::string& part, spreadsheet::
   std::map<std::string, spreadsheet::RawRelationship> by_id;
   for (const auto& r : rels) by_id[r.id] = r;
 
-  SheetGeometry g(sheet, max_digit_width);
+  const spreadsheet::SheetEdges g(&sheet, max_digit_width);
   std::map<std::string, bool> image_rels;
   for (pugi::xml_node a = root.first_child(); a; a = a.next_sibling()) {
     if (a.type() != pugi::node_element) continue;
@@ -134,7 +135,7 @@ DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_widt
   out.raw(">");
   for (const std::string& xml : sheet.passthrough.drawing_anchors) out.raw(xml);
 
-  SheetGeometry g(sheet, max_digit_width);
+  const spreadsheet::SheetEdges g(&sheet, max_digit_width);
   std::map<uint32_t, std::string> rel_of_image;
   // Shape ids are unique within a drawing: the kept anchors' ids stay, a
   // picture whose id is taken (a copy) gets the next free one.

@@ -434,6 +434,7 @@ class Reader {
         return Place::InlineText;
       }
       case Place::Kept:
+        if (in_column_breaks_ && depth_ == 3 && QName(name).local == "brk") column_break(atts);
         raw_start(name, atts);
         return Place::Kept;
       case Place::Document:
@@ -516,6 +517,8 @@ class Reader {
       // outside that order (mc:AlternateContent) stays after the element it
       // followed.
       kept_order_ = order >= 0 ? order : last_order_;
+      // Column breaks are read into the model and kept as written too.
+      in_column_breaks_ = order == static_cast<int32_t>(WorksheetElement::ColBreaks);
       raw_.clear();
       raw_start(name, atts);
       return Place::Kept;
@@ -565,6 +568,16 @@ class Reader {
     }
   }
 
+  // <brk id="N"> breaks after column N: column N + 1 starts a page.
+  void column_break(const char** atts) {
+    int64_t id = 0;
+    const char* v = find_attr(atts, "id");
+    if (v && parse_int(v, &id) && id >= 1 && id < host::kMaxColumns) {
+      sheet_.column_breaks.insert(static_cast<int32_t>(id + 1));
+      sheet_.passthrough.column_breaks_read.insert(static_cast<int32_t>(id + 1));
+    }
+  }
+
   void end(const char* name) {
     const Place here = places_[depth_];
     --depth_;
@@ -601,7 +614,10 @@ class Reader {
     if (places_[depth_] == Place::SheetPr) {
       sheet_.passthrough.sheet_pr_extra += raw_;
     } else {
-      sheet_.passthrough.elements.push_back({kept_order_, std::move(raw_)});
+      // What names another part or a differential format of this workbook.
+      const bool refers =
+          raw_.find(":id=\"") != std::string::npos || raw_.find("dxfId=\"") != std::string::npos;
+      sheet_.passthrough.elements.push_back({kept_order_, std::move(raw_), refers});
     }
     raw_.clear();
   }
@@ -716,9 +732,7 @@ class Reader {
         ps.orientation = v == "portrait" ? 1 : v == "landscape" ? 2 : 0;
         ps.given.orientation = true;
       }
-      append_attributes(sheet_.passthrough.page_setup_attributes, atts,
-                        {"paperSize", "scale", "fitToWidth", "fitToHeight", "horizontalDpi",
-                         "verticalDpi", "useFirstPageNumber", "firstPageNumber", "orientation"});
+      page_setup_carried(atts);
     } else if (local == "headerFooter") {
       ps.given.header_footer = true;
       auto& hf = ps.header_footer;
@@ -733,6 +747,46 @@ class Reader {
         QName a(atts[i]);
         if (a.local == "id" && !a.uri.empty()) result_.drawing_rel = atts[i + 1];
       }
+    }
+  }
+
+  // The attributes of <pageSetup> the model does not hold, as written; the
+  // page order goes into the model and references to other parts apart,
+  // each with its place among the others.
+  void page_setup_carried(const char** atts) {
+    static constexpr std::string_view kModelled[] = {
+        "paperSize",          "scale",           "fitToWidth",
+        "fitToHeight",        "horizontalDpi",   "verticalDpi",
+        "useFirstPageNumber", "firstPageNumber", "orientation"};
+    auto& pass = sheet_.passthrough;
+    auto& ps = sheet_.page_setup;
+    int32_t carried = 0;
+    for (int i = 0; atts[i]; i += 2) {
+      const QName q(atts[i]);
+      const std::string_view value(atts[i + 1]);
+      if (q.uri.empty() &&
+          std::find(std::begin(kModelled), std::end(kModelled), q.local) != std::end(kModelled))
+        continue;
+      if (q.uri.empty() && q.local == "pageOrder" &&
+          (value == "downThenOver" || value == "overThenDown")) {
+        ps.page_order = value == "overThenDown" ? spreadsheet::PageOrder::OverThenDown
+                                                : spreadsheet::PageOrder::DownThenOver;
+        ps.given.page_order = true;
+        pass.page_order_slot = carried++;
+        continue;
+      }
+      std::string* to = &pass.page_setup_attributes;
+      if (!q.uri.empty() && q.local == "id") {
+        if (pass.page_setup_references_slot < 0) pass.page_setup_references_slot = carried++;
+        to = &pass.page_setup_references;
+      } else {
+        ++carried;
+      }
+      to->push_back(' ');
+      q.append_qualified(*to);
+      to->append("=\"");
+      escape_plain(*to, atts[i + 1], true);
+      to->push_back('"');
     }
   }
 
@@ -1114,7 +1168,8 @@ class Reader {
   int32_t depth_ = 0;
   bool seen_root_ = false;
   std::string pending_ns_, root_ns_;
-  int32_t kept_order_ = 0;  // the place in the worksheet's order of what raw_ keeps
+  int32_t kept_order_ = 0;         // the place in the worksheet's order of what raw_ keeps
+  bool in_column_breaks_ = false;  // raw_ keeps a <colBreaks>
   std::string raw_;
   bool raw_open_ = false;
   int32_t view_count_ = 0;

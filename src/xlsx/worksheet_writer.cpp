@@ -2,6 +2,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "host/constants.h"
 #include "spreadsheet/a1.h"
@@ -49,6 +52,31 @@ void write_color_attrs(XmlOut& out, const spreadsheet::Color& c) {
       break;
   }
   if (c.tint != 0) out.attr("tint", c.tint);
+}
+
+// Attributes kept as written (` a="1" r:id="rId2"`), one piece each.
+std::vector<std::string_view> attribute_list(std::string_view attributes) {
+  std::vector<std::string_view> out;
+  size_t i = 0;
+  while (i < attributes.size()) {
+    const size_t eq = attributes.find("=\"", i);
+    if (eq == std::string_view::npos) break;
+    const size_t end = attributes.find('"', eq + 2);
+    if (end == std::string_view::npos) break;
+    out.push_back(attributes.substr(i, end + 1 - i));
+    i = end + 1;
+  }
+  if (i < attributes.size()) out.push_back(attributes.substr(i));
+  return out;
+}
+
+// Whether kept XML is a `local` element of any prefix.
+bool is_element(std::string_view xml, std::string_view local) {
+  const size_t end = xml.find_first_of(" >/");
+  if (xml.empty() || xml[0] != '<' || end == std::string_view::npos) return false;
+  const std::string_view name = xml.substr(1, end - 1);
+  const size_t colon = name.find(':');
+  return (colon == std::string_view::npos ? name : name.substr(colon + 1)) == local;
 }
 
 host::Rect used_rect(const Sheet& sheet) {
@@ -106,6 +134,8 @@ class Writer {
     page_setup();  // printOptions .. headerFooter
     kept_through(WorksheetElement::HeaderFooter);
     row_breaks();
+    kept_through(WorksheetElement::RowBreaks);
+    column_breaks();
     kept_before(WorksheetElement::Drawing);
     if (!drawing_rel_.empty()) out_.raw("<drawing").attr("r:id", drawing_rel_).raw("/>");
     kept_rest();
@@ -121,9 +151,18 @@ class Writer {
   void kept_rest() { kept_upto(INT32_MAX); }
   void kept_upto(int32_t order) {
     while (next_raw_ < raw_.size() && raw_[next_raw_]->order <= order) {
-      out_.raw(raw_[next_raw_]->xml);
+      const spreadsheet::RawElement& e = *raw_[next_raw_];
+      // The file's column breaks are written from the model once changed.
+      if (!(column_breaks_changed() && e.order == kColBreaks && is_element(e.xml, "colBreaks")))
+        out_.raw(e.xml);
       ++next_raw_;
     }
+  }
+
+  static constexpr int32_t kColBreaks = static_cast<int32_t>(WorksheetElement::ColBreaks);
+
+  bool column_breaks_changed() const {
+    return sheet_.column_breaks != sheet_.passthrough.column_breaks_read;
   }
 
   void sheet_pr() {
@@ -419,7 +458,8 @@ class Writer {
     const bool orientation = given.orientation || ps.orientation != defaults.orientation;
     const bool hdpi = given.horizontal_dpi || ps.horizontal_dpi != defaults.horizontal_dpi;
     const bool vdpi = given.vertical_dpi || ps.vertical_dpi != defaults.vertical_dpi;
-    const std::string& rest = sheet_.passthrough.page_setup_attributes;
+    const bool order = given.page_order || ps.page_order != defaults.page_order;
+    const std::string rest = carried_page_setup_attributes(ps, order);
     if (!paper && !scale && !first && !wide && !tall && !orientation && !hdpi && !vdpi &&
         rest.empty())
       return;
@@ -441,6 +481,34 @@ class Writer {
     if (hdpi) out_.attr("horizontalDpi", int64_t{ps.horizontal_dpi});
     if (vdpi) out_.attr("verticalDpi", int64_t{ps.vertical_dpi});
     out_.raw(rest).raw("/>");
+  }
+
+  // The attributes of <pageSetup> the model does not hold, as read, with
+  // the page order (when written) and the references to other parts back
+  // in their places among them.
+  std::string carried_page_setup_attributes(const spreadsheet::PageSetupModel& ps,
+                                            bool order) const {
+    const auto& pass = sheet_.passthrough;
+    std::vector<std::string_view> pieces = attribute_list(pass.page_setup_attributes);
+    const std::string_view order_xml = ps.page_order == spreadsheet::PageOrder::OverThenDown
+                                           ? " pageOrder=\"overThenDown\""
+                                           : " pageOrder=\"downThenOver\"";
+    // Each at its place in the attributes as read, the earlier first; one
+    // without a place (not read from a file) last.
+    std::vector<std::pair<int32_t, std::string_view>> placed;
+    if (order) placed.emplace_back(pass.page_order_slot, order_xml);
+    if (pass.page_setup_references_slot >= 0 || !pass.page_setup_references.empty())
+      placed.emplace_back(pass.page_setup_references_slot, pass.page_setup_references);
+    for (auto& p : placed)
+      if (p.first < 0) p.first = INT32_MAX;
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [slot, xml] : placed)
+      pieces.insert(pieces.begin() + std::min<size_t>(static_cast<size_t>(slot), pieces.size()),
+                    xml);
+    std::string out;
+    for (std::string_view piece : pieces) out.append(piece);
+    return out;
   }
 
   void header_footer(const spreadsheet::HeaderFooter& hf, bool given) {
@@ -486,6 +554,24 @@ class Writer {
       out_.attr("man", "1").raw("/>");
     }
     out_.raw("</rowBreaks>");
+  }
+
+  // Written from the model only when it no longer holds the breaks the
+  // file gave: those are written back as the file spelt them.
+  void column_breaks() {
+    if (!column_breaks_changed()) return;
+    std::vector<int32_t> cols;
+    for (int32_t c : sheet_.column_breaks) {
+      if (c >= 2 && c <= host::kMaxColumns) cols.push_back(c);
+    }
+    if (cols.empty()) return;
+    const auto n = static_cast<int64_t>(cols.size());
+    out_.raw("<colBreaks").attr("count", n).attr("manualBreakCount", n).raw(">");
+    for (int32_t c : cols) {
+      out_.raw("<brk").attr("id", int64_t{c - 1}).attr("max", int64_t{host::kMaxRows - 1});
+      out_.attr("man", "1").raw("/>");
+    }
+    out_.raw("</colBreaks>");
   }
 
   const Sheet& sheet_;

@@ -6,13 +6,6 @@
 namespace kelv::form {
 namespace {
 
-TEST(SheetLook, ColumnWidthsFollowTheDigitWidthRule) {
-  EXPECT_EQ(column_pixels(8.43, 7), 59);
-  EXPECT_EQ(column_pixels(3, 7), 21);
-  EXPECT_EQ(column_pixels(0, 7), 0);
-  EXPECT_EQ(column_pixels(10, 8), 80);
-}
-
 TEST(SheetLook, AxisFindsLinesIncludingHiddenAndDefaultOnes) {
   const Axis axis({20, 0, 30}, 19);  // line 2 hidden
   EXPECT_EQ(axis.offset(1), 0);

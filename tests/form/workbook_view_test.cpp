@@ -82,7 +82,7 @@ TEST_F(WorkbookViewTest, FillsMergesAndPageBreaksAreDrawn) {
   const QImage img = picture();
   // Columns are 64 px wide after the 46 px row header, rows 19 px under
   // the 20 px column header: B2 spans x 110..173, y 39..57.
-  const int col = column_pixels(spreadsheet::Sheet().default_column_width, 7);
+  const int col = spreadsheet::column_width_pixels(spreadsheet::Sheet().default_column_width, 7);
   EXPECT_EQ(col, 64);
   EXPECT_EQ(QColor(img.pixel(46 + col + col / 2, 48)), QColor(Qt::red));
   EXPECT_EQ(QColor(img.pixel(46 + col / 2, 48)), QColor(Qt::white));

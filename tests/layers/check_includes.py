@@ -31,7 +31,7 @@ ALLOWED = {
     "spreadsheet": {"host"},
     "xlsx": {"host", "spreadsheet"},
     "readers": {"host", "spreadsheet", "xlsx"},
-    "print": {"host", "spreadsheet", "xlsx", "codes"},  # A1 references of print areas and titles
+    "print": {"host", "spreadsheet", "codes"},
     "automation": {"host", "component", "sheets", "bridge", "spreadsheet", "xlsx", "readers"}
     | HANDLERS,
     "app": None,  # the top: may include anything

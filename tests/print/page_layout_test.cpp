@@ -130,19 +130,15 @@ TEST_F(PageLayoutTest, ColumnsBreakAcrossAndPagesFollowThePageOrder) {
   EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 1, 11, 11}));
   EXPECT_EQ(l.pages[0].body.cells.col2, 10);
 
-  sheet().passthrough.page_setup_attributes = " pageOrder=\"overThenDown\"";
+  sheet().page_setup.page_order = PageOrder::OverThenDown;
   l = layout();
   EXPECT_EQ(l.order, PageOrder::OverThenDown);
   EXPECT_EQ(first_rows(l), (std::vector<int32_t>{1, 1, 37, 37}));
   EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 11, 1, 11}));
 
-  // Manual column breaks come from the sheet's colBreaks element; hidden
-  // columns take no room.
-  sheet().passthrough.page_setup_attributes.clear();
-  sheet().passthrough.elements.push_back({24,
-                                          "<colBreaks count=\"1\" manualBreakCount=\"1\"><brk "
-                                          "id=\"4\" max=\"1048575\" man=\"1\"/></colBreaks>"});
-  EXPECT_EQ(column_breaks(sheet()), (std::vector<int32_t>{5}));
+  // A manual column break before column 5; hidden columns take no room.
+  sheet().page_setup.page_order = PageOrder::DownThenOver;
+  sheet().column_breaks = {5};
   sheet().columns[2].hidden = true;
   l = layout();
   EXPECT_EQ(first_cols(l), (std::vector<int32_t>{1, 1, 5, 5}));

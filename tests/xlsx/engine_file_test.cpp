@@ -101,5 +101,29 @@ TEST(EngineFiles, ASheetCopiedIntoAnotherWorkbookLeavesNoDanglingReferences) {
   EXPECT_EQ(sheet.find("dxfId"), std::string::npos);
 }
 
+// A picture placed at a cell is anchored at that cell: the engine and the
+// drawing part measure rows alike, also past the stored rows, where seven
+// rows of 14.4 points summed one by one end a little below 7 × 14.4.
+TEST(EngineFiles, APicturePlacedAtACellIsAnchoredAtThatCell) {
+  test::TempFolder dir("xlsx");
+  const std::string png = dir.file("photo.png");
+  std::ofstream(png, std::ios::binary)
+      << test::read_part(test::data_file("openpyxl_features.xlsx"), "xl/media/image1.png");
+  spreadsheet::Engine engine(std::make_shared<XlsxFormat>());
+  const std::string path = dir.file("图.xlsx");
+  host::Workbook& book = engine.add_workbook(path);
+  host::Worksheet& sheet = book.sheet_at(0);
+  spreadsheet::Engine::model_of(sheet).default_row_height = 14.4;
+  spreadsheet::Engine::model_changed(sheet);
+  sheet.activate_cell(8, 2);
+  sheet.insert_picture(png);
+  book.save();
+  const std::string drawing = test::read_part(path, "xl/drawings/drawing1.xml");
+  EXPECT_NE(drawing.find("<xdr:from><xdr:col>1</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>7</"
+                         "xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from>"),
+            std::string::npos)
+      << drawing;
+}
+
 }  // namespace
 }  // namespace kelv::xlsx

@@ -9,7 +9,7 @@
 #include "host/workbook.h"
 #include "host/worksheet.h"
 #include "spreadsheet/engine.h"
-#include "xlsx/geometry.h"
+#include "spreadsheet/geometry.h"
 #include "xlsx/xlsx_format.h"
 #include "xlsx_test_util.h"
 

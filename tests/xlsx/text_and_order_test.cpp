@@ -7,6 +7,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <set>
 
 #include "host/workbook.h"
 #include "host/worksheet.h"
@@ -177,7 +178,8 @@ TEST(DesktopFiles, OverlappingAndOneCellMergesAreDropped) {
             (std::vector<host::Rect>{{1, 1, 2, 2}, {5, 1, 5, 2}, {4, 3, 9, 3}}));
 }
 
-// A package whose one sheet is the worksheet XML given.
+// A package whose one sheet is the worksheet XML given (the relationships'
+// namespace declared as r).
 std::string sheet_package(const test::TempFolder& dir, const std::string& worksheet_children) {
   std::map<std::string, std::string> p = test::package_skeleton();
   p["xl/workbook.xml"] = std::string("<workbook xmlns=\"") + kMain +
@@ -186,7 +188,9 @@ std::string sheet_package(const test::TempFolder& dir, const std::string& worksh
                          "r:id=\"rId1\"/></sheets></workbook>";
   p["xl/sharedStrings.xml"] = std::string("<sst xmlns=\"") + kMain + "\"/>";
   p["xl/worksheets/sheet1.xml"] =
-      std::string("<worksheet xmlns=\"") + kMain + "\">" + worksheet_children + "</worksheet>";
+      std::string("<worksheet xmlns=\"") + kMain +
+      "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">" +
+      worksheet_children + "</worksheet>";
   const std::string path = dir.file("in.xlsx");
   PackageWriter w(path);
   for (const auto& [part, data] : p) w.add(part, data);
@@ -341,6 +345,127 @@ TEST(DesktopFiles, NumbersXmlCanNotSpellAreWrittenAsNumErrors) {
     ASSERT_TRUE(v.is_error()) << i;
     EXPECT_EQ(v.as_error(), host::CellError::Num);
   }
+}
+
+}  // namespace
+}  // namespace kelv::xlsx
+
+namespace kelv::xlsx {
+namespace {
+
+// The worksheet's child `local` as written, or "".
+std::string element_of(const std::string& xml, const std::string& local) {
+  const size_t at = xml.find("<" + local);
+  if (at == std::string::npos) return "";
+  const size_t close = xml.find("</" + local + ">", at);
+  const size_t empty = xml.find("/>", at);
+  const size_t open_end = xml.find('>', at);
+  if (empty != std::string::npos && empty + 1 == open_end) return xml.substr(at, empty + 2 - at);
+  return close == std::string::npos ? "" : xml.substr(at, close + local.size() + 3 - at);
+}
+
+// Page order and column breaks are the model's own, and references to other
+// parts are marked; each is written back where and as the file had it.
+TEST(DesktopFiles, PageOrderColumnBreaksAndReferencesReadIntoTheModelAndWrittenBack) {
+  test::TempFolder dir("xlsx");
+  const std::string conditional =
+      "<conditionalFormatting sqref=\"A1\"><cfRule type=\"cellIs\" dxfId=\"0\" priority=\"1\" "
+      "operator=\"equal\"><formula>1</formula></cfRule></conditionalFormatting>";
+  const std::string validation =
+      "<dataValidations count=\"1\"><dataValidation type=\"whole\" sqref=\"B1\"/>"
+      "</dataValidations>";
+  struct Case {
+    std::string page_setup, column_breaks;
+    spreadsheet::PageOrder order;
+    std::set<int32_t> breaks;
+  };
+  const Case cases[] = {
+      // As LibreOffice writes them: the order among other attributes kept,
+      // breaks with attributes of its own.
+      {"<pageSetup paperSize=\"9\" scale=\"100\" pageOrder=\"overThenDown\" "
+       "blackAndWhite=\"false\" r:id=\"rId9\" copies=\"1\"/>",
+       "<colBreaks count=\"2\" manualBreakCount=\"2\"><brk id=\"3\" man=\"true\" max=\"1048575\" "
+       "min=\"0\"/><brk id=\"7\" man=\"true\" max=\"1048575\" min=\"0\"/></colBreaks>",
+       spreadsheet::PageOrder::OverThenDown,
+       {4, 8}},
+      // As Excel writes them: the reference last.
+      {"<pageSetup paperSize=\"9\" orientation=\"landscape\" pageOrder=\"downThenOver\" "
+       "r:id=\"rId9\"/>",
+       "<colBreaks count=\"1\" manualBreakCount=\"1\"><brk id=\"1\" max=\"1048575\" man=\"1\"/>"
+       "</colBreaks>",
+       spreadsheet::PageOrder::DownThenOver,
+       {2}},
+      // The reference first, an order the model does not know kept as
+      // written, and a break before the first column (no break) left out.
+      {"<pageSetup paperSize=\"9\" r:id=\"rId9\" pageOrder=\"sideways\" draft=\"1\"/>",
+       "<colBreaks count=\"1\"><brk id=\"0\"/></colBreaks>",
+       spreadsheet::PageOrder::DownThenOver,
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.page_setup);
+    const std::string in =
+        sheet_package(dir, "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>" +
+                               conditional + validation +
+                               "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" "
+                               "bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>" +
+                               c.page_setup + c.column_breaks);
+    auto book = read_workbook(in);
+    const spreadsheet::Sheet& sheet = *book->sheets[0];
+    EXPECT_EQ(sheet.page_setup.page_order, c.order);
+    EXPECT_EQ(sheet.column_breaks, c.breaks);
+    for (const auto& e : sheet.passthrough.elements)
+      EXPECT_EQ(e.refers_to_parts, e.xml.starts_with("<conditionalFormatting")) << e.xml;
+
+    const std::string out = dir.file("out.xlsx");
+    write_workbook(*book, out);
+    const std::string xml = test::read_part(out, "xl/worksheets/sheet1.xml");
+    // pugixml writes the element the reader saw with its attributes in
+    // order; the writer's own attributes are those of the test input.
+    EXPECT_EQ(element_of(xml, "pageSetup"), c.page_setup);
+    EXPECT_EQ(element_of(xml, "colBreaks"), c.column_breaks);
+  }
+}
+
+TEST(DesktopFiles, ColumnBreaksChangedInTheModelAreWrittenFromIt) {
+  test::TempFolder dir("xlsx");
+  auto book = read_workbook(sheet_package(
+      dir, "<sheetData/><colBreaks count=\"1\"><brk id=\"3\" man=\"true\"/></colBreaks>"));
+  spreadsheet::Sheet& sheet = *book->sheets[0];
+  ASSERT_EQ(sheet.column_breaks, (std::set<int32_t>{4}));
+  sheet.column_breaks = {3, 10};
+  sheet.page_setup.page_order = spreadsheet::PageOrder::OverThenDown;
+  const std::string out = dir.file("out.xlsx");
+  write_workbook(*book, out);
+  const std::string xml = test::read_part(out, "xl/worksheets/sheet1.xml");
+  EXPECT_EQ(element_of(xml, "colBreaks"),
+            "<colBreaks count=\"2\" manualBreakCount=\"2\"><brk id=\"2\" max=\"1048575\" "
+            "man=\"1\"/><brk id=\"9\" max=\"1048575\" man=\"1\"/></colBreaks>");
+  EXPECT_NE(element_of(xml, "pageSetup").find(" pageOrder=\"overThenDown\""), std::string::npos);
+  auto again = read_workbook(out);
+  EXPECT_EQ(again->sheets[0]->column_breaks, (std::set<int32_t>{3, 10}));
+  EXPECT_EQ(again->sheets[0]->page_setup.page_order, spreadsheet::PageOrder::OverThenDown);
+}
+
+TEST(DesktopFiles, ASheetCopiedToAnotherWorkbookLeavesItsReferencesAndKeepsItsPageOrder) {
+  test::TempFolder dir("xlsx");
+  const std::string in = sheet_package(
+      dir,
+      "<sheetData/><conditionalFormatting sqref=\"A1\"><cfRule type=\"cellIs\" dxfId=\"0\" "
+      "priority=\"1\" operator=\"equal\"><formula>1</formula></cfRule></conditionalFormatting>"
+      "<pageSetup paperSize=\"9\" r:id=\"rId9\" pageOrder=\"overThenDown\" copies=\"2\"/>"
+      "<colBreaks count=\"1\"><brk id=\"3\"/></colBreaks>");
+  spreadsheet::Engine engine(std::make_shared<XlsxFormat>());
+  host::Workbook& from = engine.open_host_workbook(in);
+  const std::string path = dir.file("to.xlsx");
+  host::Workbook& to = engine.add_workbook(path);
+  from.sheet_at(0).copy_after(to.sheet_at(0));
+  to.save();
+  const std::string xml = test::read_part(path, "xl/worksheets/sheet2.xml");
+  EXPECT_EQ(element_of(xml, "pageSetup"),
+            "<pageSetup paperSize=\"9\" pageOrder=\"overThenDown\" copies=\"2\"/>");
+  EXPECT_EQ(element_of(xml, "colBreaks"), "<colBreaks count=\"1\"><brk id=\"3\"/></colBreaks>");
+  EXPECT_EQ(xml.find("dxfId"), std::string::npos);
 }
 
 }  // namespace

@@ -28,7 +28,12 @@ std::unique_ptr<spreadsheet::Workbook> make_data_workbook(
   examinees->name = sheets::kExamineeSheet;
   examinees->visibility = spreadsheet::Visibility::Visible;
   examinees->view.tab_selected = true;
+  // What the source's file carried stays behind with it, its column
+  // breaks and page order too.
   examinees->passthrough = {};
+  examinees->column_breaks.clear();
+  examinees->page_setup.page_order = spreadsheet::PageOrder::DownThenOver;
+  examinees->page_setup.given.page_order = false;
   examinees->pictures.clear();  // the images stay with the source book
   auto rooms = std::make_unique<spreadsheet::Sheet>();
   rooms->name = sheets::kRoomSheet;

@@ -3,23 +3,15 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
-#include "print/page_layout.h"
+#include "spreadsheet/geometry.h"
 #include "spreadsheet/model.h"
 
 namespace kelv::form {
 
-// Points to screen pixels at 96 dpi.
-inline constexpr double kPixelsPerPoint = 96.0 / 72.0;
-
-// Column width in character units to pixels, for a font whose maximum digit
-// width is `digit_px`: trunc(((256 w + trunc(128 / d)) / 256) d).
-int column_pixels(double width_chars, int32_t digit_px);
-
 // Cumulative pixel offsets of rows or columns: offset(i) is where line i
-// (1-based) starts. The page model's track, in whole pixels.
-using Axis = print::Track;
+// (1-based) starts. The sheet geometry's track, in whole pixels.
+using Axis = spreadsheet::Track;
 
 // Row and column geometry of a sheet in pixels, covering at least the
 // given number of rows and columns.

@@ -90,8 +90,10 @@ void SheetCanvas::update_scroll_ranges() {
   int64_t height = std::llround(rows_.extent()), width = std::llround(cols_.extent());
   if (sheet_ != nullptr) {
     for (const auto& pic : sheet_->pictures) {
-      height = std::max<int64_t>(height, std::llround((pic.top + pic.height) * kPixelsPerPoint));
-      width = std::max<int64_t>(width, std::llround((pic.left + pic.width) * kPixelsPerPoint));
+      height = std::max<int64_t>(
+          height, std::llround((pic.top + pic.height) * spreadsheet::kPixelsPerPoint));
+      width = std::max<int64_t>(
+          width, std::llround((pic.left + pic.width) * spreadsheet::kPixelsPerPoint));
     }
   }
   const QSize vp = viewport()->size();
@@ -157,7 +159,7 @@ void SheetCanvas::paintEvent(QPaintEvent*) {
   area.columns = lines(1, c2, x_of);
   area.first_column = c1;
   area.clip = QRectF(kRowHeaderWidth, kColumnHeaderHeight, area_w, area_h);
-  area.units_per_point = kPixelsPerPoint;
+  area.units_per_point = spreadsheet::kPixelsPerPoint;
   area.sheet_origin = QPointF(static_cast<double>(kRowHeaderWidth - sx),
                               static_cast<double>(kColumnHeaderHeight - sy));
   area.grid_lines = sheet_->view.show_grid_lines;
