@@ -30,7 +30,7 @@ HERE=$(cd "$(dirname "$0")/.." && pwd)
 TOOLCHAIN=$HERE/cmake/mingw-w64.cmake
 
 # name:revision of every library, in build order.
-LIBS=(headers:1 expat:1 pugixml:1 libzip:1 libdeflate:1 zint:1 icu:2 googletest:1 qtbase:1)
+LIBS=(headers:1 expat:1 pugixml:1 libzip:1 libdeflate:1 zint:2 icu:2 googletest:1 qtbase:1)
 
 done_stamp() { [[ -f $STAMPS/$1 ]]; }
 all_done() {
@@ -173,6 +173,9 @@ build_zint() {
   # draws with its own painter, so neither libpng nor Qt.
   cmake_build zint "$(source_of zint)" -DZINT_SHARED=OFF -DZINT_STATIC=ON -DZINT_USE_PNG=OFF \
     -DZINT_USE_QT=OFF -DZINT_FRONTEND=OFF -DZINT_TEST=OFF
+  # Debian's zint builds its DLL whatever ZINT_SHARED says; only the static
+  # library (libzint-static.a) may be linked.
+  rm -f "$PREFIX/lib/libzint.dll.a" "$PREFIX/bin/libzint.dll"
 }
 
 build_icu() {
