@@ -29,7 +29,8 @@ if [[ $# -ge 2 && -f $2/compile_commands.json ]]; then
     "^$here/src/automation/" >>"$out" 2>&1 || status=$?
 fi
 # Findings are lines "file:line:col: warning|error: ... [check]".
-findings=$(grep -E '^/.*:[0-9]+:[0-9]+: (warning|error):' "$out" | sort -u || true)
+findings=$(sed 's/\x1b\[[0-9;]*m//g' "$out" | grep -E '^/.*:[0-9]+:[0-9]+: (warning|error):' |
+  sort -u || true)
 if [[ -n $findings ]]; then
   echo "$findings"
   echo "tidy: $(echo "$findings" | wc -l) findings" >&2

@@ -25,4 +25,13 @@ if [[ ! -f $prefix/.kelv-ready ]]; then
     fi
   ) 9>"$prefix.lock"
 fi
+# Windows' own faces (SimSun, Microsoft YaHei, ...) are not in a Wine prefix:
+# Debian's Chinese and metric-compatible Latin fonts go into its font folder,
+# so programs find the same faces as on Linux.
+fonts=$prefix/drive_c/windows/Fonts
+if [[ -d $fonts && ! -e $fonts/wqy-microhei.ttc ]]; then
+  for f in /usr/share/fonts/truetype/{wqy,arphic,liberation2,crosextra}/*.tt[fc]; do
+    [[ -e $f ]] && ln -sf "$f" "$fonts/"
+  done
+fi
 exec wine "$@"

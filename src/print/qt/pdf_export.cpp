@@ -25,11 +25,21 @@ void quiet_messages(QtMsgType type, const QMessageLogContext&, const QString& me
 
 void ensure_application() {
   if (QCoreApplication::instance() != nullptr) return;
+  // Qt's offscreen platform, which needs no screen. On Windows the offscreen
+  // platform sees no fonts at all; the Windows platform needs no screen to
+  // write a PDF and has the system's fonts.
+#ifdef Q_OS_WIN
+  static int argc = 1;
+#else
   static int argc = 3;
+#endif
   static char arg0[] = "kelv", arg1[] = "-platform", arg2[] = "offscreen";
   static char* argv[] = {arg0, arg1, arg2, nullptr};
   qInstallMessageHandler(quiet_messages);
-  static QGuiApplication app(argc, argv);
+  // Never destroyed: at exit, a statically linked Qt (the Windows build's)
+  // has already torn down what the application object's destructor uses.
+  static QGuiApplication* app = new QGuiApplication(argc, argv);
+  (void)app;
 }
 
 }  // namespace
@@ -37,7 +47,11 @@ void ensure_application() {
 std::string font_warning() {
   ensure_application();
   if (!cjk_family().isEmpty()) return {};
+#ifdef Q_OS_WIN
+  return "没有找到中文字体，中文将无法显示；请安装微软雅黑或宋体";
+#else
   return "没有找到中文字体，中文将无法显示；请安装 fonts-wqy-microhei";
+#endif
 }
 
 std::vector<std::string> font_notes(const PrintJob& job) {

@@ -16,7 +16,7 @@ namespace kelv::print {
 // so a failed or stopped export leaves an old file as it was. `progress` is
 // told after every page and returns false to stop; returns false when
 // stopped. Throws std::runtime_error with a message for the user when the
-// file cannot be written. Starts Qt's offscreen platform if no Qt
+// file cannot be written. Starts Qt (offscreen; on Windows its own platform) if no Qt
 // application is running (fonts need one).
 bool write_pdf(const PrintJob& job, const std::string& path,
                const std::function<bool(const JobProgress&)>& progress = nullptr);
