@@ -25,9 +25,9 @@ void quiet_messages(QtMsgType type, const QMessageLogContext&, const QString& me
 
 void ensure_application() {
   if (QCoreApplication::instance() != nullptr) return;
-  // Qt's offscreen platform, which needs no screen. On Windows the offscreen
-  // platform sees no fonts at all; the Windows platform needs no screen to
-  // write a PDF and has the system's fonts.
+    // Qt's offscreen platform, which needs no screen. On Windows the offscreen
+    // platform sees no fonts at all; the Windows platform needs no screen to
+    // write a PDF and has the system's fonts.
 #ifdef Q_OS_WIN
   static int argc = 1;
 #else
