@@ -26,7 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kWorkspaces = fs::path("..") / "scenarios" / "workspaces";
+const fs::path kWorkspaces =
+    fs::path("..") / host::file_path("scenarios") / host::file_path("workspaces");
 
 std::string bytes_of(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -53,8 +54,8 @@ class SessionTest : public ::testing::Test {
   // A copy of a test workspace, opened.
   void open(const std::string& workspace, SessionOptions options = {}) {
     fs::copy(kWorkspaces / workspace, dir, fs::copy_options::recursive);
-    session =
-        std::make_unique<Session>(host::path_text(dir / "考务.xlsx"), dialogs, std::move(options));
+    session = std::make_unique<Session>(host::path_text(dir / host::file_path("考务.xlsx")),
+                                        dialogs, std::move(options));
     session->start();
   }
 
@@ -74,7 +75,7 @@ class SessionTest : public ::testing::Test {
   }
 
   test::TempFolder temp{"session"};
-  fs::path dir = temp.path() / "ws";
+  fs::path dir = temp.path() / host::file_path("ws");
   host::RecordingDialogs dialogs;
   std::unique_ptr<Session> session;
 };
@@ -84,16 +85,19 @@ TEST_F(SessionTest, ASaveNeverOverwritesAFileChangedElsewhereAndUnansweredSavesN
   open_data_workbook();
   session->click("CmdDoKaoHaoClick");
   ASSERT_TRUE(session->unsaved());
-  fs::copy_file(dir / "外部" / "初一.xlsx", dir / "数据" / "初一.xlsx",
+  fs::copy_file(dir / host::file_path("外部") / host::file_path("初一.xlsx"),
+                dir / host::file_path("数据") / host::file_path("初一.xlsx"),
                 fs::copy_options::overwrite_existing);
-  const std::string theirs = bytes_of(dir / "数据" / "初一.xlsx");
+  const std::string theirs = bytes_of(dir / host::file_path("数据") / host::file_path("初一.xlsx"));
 
   SaveReport report;
   session->save_all(by_message_boxes(), report);
-  const std::string data_path = host::path_text(dir / "数据" / "初一.xlsx");
+  const std::string data_path =
+      host::path_text(dir / host::file_path("数据") / host::file_path("初一.xlsx"));
   EXPECT_EQ(report.cancelled, std::vector<std::string>{data_path});
-  EXPECT_EQ(report.saved, std::vector<std::string>{host::path_text(dir / "考务.xlsx")});
-  EXPECT_EQ(bytes_of(dir / "数据" / "初一.xlsx"), theirs);
+  EXPECT_EQ(report.saved,
+            std::vector<std::string>{host::path_text(dir / host::file_path("考务.xlsx"))});
+  EXPECT_EQ(bytes_of(dir / host::file_path("数据") / host::file_path("初一.xlsx")), theirs);
   // What was not saved is still unsaved.
   EXPECT_TRUE(session->unsaved());
   // The host workbook's old file went to the backups; the data workbook,
@@ -106,27 +110,29 @@ TEST_F(SessionTest, ASaveNeverOverwritesAFileChangedElsewhereAndUnansweredSavesN
   dialogs.queue_answer("Yes");
   report = {};
   session->save({&data_book()}, by_message_boxes(), report);
-  const fs::path copy = dir / "数据" / "初一（kelv 副本）.xlsx";
+  const fs::path copy = dir / host::file_path("数据") / host::file_path("初一（kelv 副本）.xlsx");
   EXPECT_EQ(report.saved, std::vector<std::string>{host::path_text(copy)});
   EXPECT_TRUE(fs::is_regular_file(copy));
-  EXPECT_EQ(bytes_of(dir / "数据" / "初一.xlsx"), theirs);
+  EXPECT_EQ(bytes_of(dir / host::file_path("数据") / host::file_path("初一.xlsx")), theirs);
 }
 
 TEST_F(SessionTest, ReloadChosenAtASaveReadsTheOtherProgramsFile) {
   open("changed-elsewhere");
   open_data_workbook();
   session->click("CmdDoKaoHaoClick");
-  fs::copy_file(dir / "外部" / "初一.xlsx", dir / "数据" / "初一.xlsx",
+  fs::copy_file(dir / host::file_path("外部") / host::file_path("初一.xlsx"),
+                dir / host::file_path("数据") / host::file_path("初一.xlsx"),
                 fs::copy_options::overwrite_existing);
-  const std::string theirs = bytes_of(dir / "数据" / "初一.xlsx");
+  const std::string theirs = bytes_of(dir / host::file_path("数据") / host::file_path("初一.xlsx"));
 
   dialogs.queue_answer("Yes");  // read the file again
   SaveReport report;
   session->save({&data_book()}, by_message_boxes(), report);
-  const std::string data_path = host::path_text(dir / "数据" / "初一.xlsx");
+  const std::string data_path =
+      host::path_text(dir / host::file_path("数据") / host::file_path("初一.xlsx"));
   EXPECT_EQ(report.reload, std::vector<std::string>{data_path});
   EXPECT_TRUE(report.saved.empty());
-  EXPECT_EQ(bytes_of(dir / "数据" / "初一.xlsx"), theirs);
+  EXPECT_EQ(bytes_of(dir / host::file_path("数据") / host::file_path("初一.xlsx")), theirs);
   // The engine now holds what is on disk, kelv's assignment dropped, and a
   // second save meets no question: the file is known again as it was read.
   std::unique_ptr<spreadsheet::Engine> fresh = open_host_workbook(data_path);
@@ -145,12 +151,13 @@ TEST_F(SessionTest, AHostWorkbookToReloadIsLeftToAFrontEndThatReopensTheWorkspac
   host::Workbook* host_before = &session->engine().this_workbook();
   // Another program saves the host workbook: our copy of 外部/初一.xlsx
   // over it stands for any other bytes.
-  fs::copy_file(dir / "外部" / "初一.xlsx", dir / "考务.xlsx",
-                fs::copy_options::overwrite_existing);
+  fs::copy_file(dir / host::file_path("外部") / host::file_path("初一.xlsx"),
+                dir / host::file_path("考务.xlsx"), fs::copy_options::overwrite_existing);
   dialogs.queue_answer("Yes");
   SaveReport report;
   session->save({host_before}, by_message_boxes(), report);
-  EXPECT_EQ(report.reload, std::vector<std::string>{host::path_text(dir / "考务.xlsx")});
+  EXPECT_EQ(report.reload,
+            std::vector<std::string>{host::path_text(dir / host::file_path("考务.xlsx"))});
   EXPECT_EQ(&session->engine().this_workbook(), host_before);
 }
 
@@ -164,7 +171,7 @@ TEST_F(SessionTest, WithoutBackupsASaveKeepsNoCopies) {
   session->save_all(by_message_boxes(), report);
   EXPECT_EQ(report.saved.size(), 2u);
   EXPECT_FALSE(session->unsaved());
-  EXPECT_FALSE(fs::exists(dir / "备份"));
+  EXPECT_FALSE(fs::exists(dir / host::file_path("备份")));
 }
 
 // An assignment the error box ended is reported as not done, never with a
@@ -216,8 +223,8 @@ TEST_F(SessionTest, TheCheckCanBeDeclinedAndOtherEventsPassUnchecked) {
 // A damaged host workbook is opened mended and the front end hears of it
 // before anything else (kelv run and kelv play used to open it silently).
 TEST_F(SessionTest, ADamagedHostWorkbookIsReported) {
-  fs::copy(kWorkspaces / "basic", dir, fs::copy_options::recursive);
-  const std::string host_path = host::path_text(dir / "考务.xlsx");
+  fs::copy(kWorkspaces / host::file_path("basic"), dir, fs::copy_options::recursive);
+  const std::string host_path = host::path_text(dir / host::file_path("考务.xlsx"));
   {
     std::map<std::string, std::string> parts;
     {
@@ -241,17 +248,17 @@ TEST_F(SessionTest, ADamagedHostWorkbookIsReported) {
 TEST(HostWorkbookAt, AFileItselfOrTheUsualNameInAFolder) {
   test::TempFolder temp("host-at");
   const fs::path dir = temp.path();
-  std::ofstream(dir / "考务.xlsx") << "x";
-  std::ofstream(dir / "另一个.xlsx") << "x";
-  const std::string usual = host::path_text(dir / "考务.xlsx");
+  std::ofstream(dir / host::file_path("考务.xlsx")) << "x";
+  std::ofstream(dir / host::file_path("另一个.xlsx")) << "x";
+  const std::string usual = host::path_text(dir / host::file_path("考务.xlsx"));
   EXPECT_EQ(host_workbook_at(host::path_text(dir)), usual);
-  EXPECT_EQ(host_workbook_at(host::path_text(dir / "另一个.xlsx")),
-            host::path_text(dir / "另一个.xlsx"));
-  fs::remove(dir / "考务.xlsx");
+  EXPECT_EQ(host_workbook_at(host::path_text(dir / host::file_path("另一个.xlsx"))),
+            host::path_text(dir / host::file_path("另一个.xlsx")));
+  fs::remove(dir / host::file_path("考务.xlsx"));
   // Two others and none usual: the person must name one.
-  std::ofstream(dir / "第三个.xlsx") << "x";
+  std::ofstream(dir / host::file_path("第三个.xlsx")) << "x";
   EXPECT_THROW(host_workbook_at(host::path_text(dir)), ScenarioError);
-  EXPECT_THROW(host_workbook_at(host::path_text(dir / "没有")), ScenarioError);
+  EXPECT_THROW(host_workbook_at(host::path_text(dir / host::file_path("没有"))), ScenarioError);
 }
 
 }  // namespace

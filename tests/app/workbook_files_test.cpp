@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "spreadsheet/engine.h"
 #include "support/temp_folder.h"
@@ -37,16 +38,16 @@ std::chrono::system_clock::time_point at(int second) {
 
 TEST(Backups, EachCopyIsByteForByteAndOnlyTheNewestAreKept) {
   test::TempFolder dir("backups");
-  const fs::path book = dir.path() / "期末考试.xlsx";
-  const std::string backups = (dir.path() / "备份").string();
+  const fs::path book = dir.path() / host::file_path("期末考试.xlsx");
+  const std::string backups = host::path_text(dir.path() / host::file_path("备份"));
   for (int i = 0; i < 5; ++i) {
     write(book, "version " + std::to_string(i));
-    const std::string copy = keep_backup(book.string(), backups, at(i), 3);
+    const std::string copy = keep_backup(host::path_text(book), backups, at(i), 3);
     EXPECT_EQ(read(copy), "version " + std::to_string(i));
   }
   // Another workbook's copies are not pruned with these.
-  write(dir.path() / "考务.xlsx", "host");
-  keep_backup((dir.path() / "考务.xlsx").string(), backups, at(0), 3);
+  write(dir.path() / host::file_path("考务.xlsx"), "host");
+  keep_backup(host::path_text(dir.path() / host::file_path("考务.xlsx")), backups, at(0), 3);
 
   const std::vector<Backup> mine = list_backups(backups, "期末考试.xlsx");
   ASSERT_EQ(mine.size(), 3u);
@@ -57,65 +58,67 @@ TEST(Backups, EachCopyIsByteForByteAndOnlyTheNewestAreKept) {
 
   // Two saves in one second keep two copies, the later listed first.
   write(book, "again");
-  keep_backup(book.string(), backups, at(4), 3);
+  keep_backup(host::path_text(book), backups, at(4), 3);
   EXPECT_EQ(read(list_backups(backups, "期末考试.xlsx")[0].path), "again");
 
   // A file that is not there yet has nothing to keep.
-  EXPECT_EQ(keep_backup((dir.path() / "新.xlsx").string(), backups, at(9)), "");
+  EXPECT_EQ(keep_backup(host::path_text(dir.path() / host::file_path("新.xlsx")), backups, at(9)),
+            "");
 }
 
 TEST(Backups, RestorePutsTheCopyBackAndKeepsWhatItReplaced) {
   test::TempFolder dir("restore");
-  const fs::path book = dir.path() / "期末考试.xlsx";
-  const std::string backups = (dir.path() / "备份").string();
+  const fs::path book = dir.path() / host::file_path("期末考试.xlsx");
+  const std::string backups = host::path_text(dir.path() / host::file_path("备份"));
   const std::string old_bytes("PK\x03\x04 old \0 bytes", 17);
   write(book, old_bytes);
-  keep_backup(book.string(), backups, at(0));
+  keep_backup(host::path_text(book), backups, at(0));
   write(book, "arranged");
 
   const Backup chosen = list_backups(backups).front();
-  restore_backup(chosen, book.string(), backups);
+  restore_backup(chosen, host::path_text(book), backups);
   EXPECT_EQ(read(book), old_bytes);
   // The arrangement that was replaced can be restored in turn.
   const std::vector<Backup> after = list_backups(backups, "期末考试.xlsx");
   ASSERT_EQ(after.size(), 2u);
   EXPECT_EQ(read(after[0].path), "arranged");
-  restore_backup(after[0], book.string(), backups);
+  restore_backup(after[0], host::path_text(book), backups);
   EXPECT_EQ(read(book), "arranged");
 }
 
 TEST(OpenedFiles, OnlyOtherBytesCountAsAChangeElsewhere) {
   test::TempFolder dir("identity");
-  const fs::path file = dir.path() / "a.xlsx";
+  const fs::path file = dir.path() / host::file_path("a.xlsx");
   write(file, "one");
   OpenedFiles files;
-  files.remember(file.string());
-  EXPECT_FALSE(files.changed_elsewhere(file.string()));
+  files.remember(host::path_text(file));
+  EXPECT_FALSE(files.changed_elsewhere(host::path_text(file)));
   // Touched, same bytes: no change.
   fs::last_write_time(file, fs::last_write_time(file) + 5s);
-  EXPECT_FALSE(files.changed_elsewhere(file.string()));
+  EXPECT_FALSE(files.changed_elsewhere(host::path_text(file)));
   // Same size and time, other bytes (a program that keeps the time stamp)
   // is not looked for; other bytes with a new time are.
   write(file, "two");
   fs::last_write_time(file, fs::last_write_time(file) + 10s);
-  EXPECT_TRUE(files.changed_elsewhere(file.string()));
-  files.remember(file.string());
-  EXPECT_FALSE(files.changed_elsewhere(file.string()));
+  EXPECT_TRUE(files.changed_elsewhere(host::path_text(file)));
+  files.remember(host::path_text(file));
+  EXPECT_FALSE(files.changed_elsewhere(host::path_text(file)));
   fs::remove(file);
-  EXPECT_FALSE(files.changed_elsewhere(file.string()));
-  EXPECT_FALSE(files.changed_elsewhere((dir.path() / "unknown.xlsx").string()));
+  EXPECT_FALSE(files.changed_elsewhere(host::path_text(file)));
+  EXPECT_FALSE(
+      files.changed_elsewhere(host::path_text(dir.path() / host::file_path("unknown.xlsx"))));
 }
 
 TEST(LockFiles, OtherProgramsLocksAreFound) {
   test::TempFolder dir("locks");
-  const fs::path book = dir.path() / "期末考试.xlsx";
+  const fs::path book = dir.path() / host::file_path("期末考试.xlsx");
   write(book, "x");
-  EXPECT_TRUE(lock_files_of(book.string()).empty());
-  write(dir.path() / "~$期末考试.xlsx", "");
-  write(dir.path() / ".~lock.期末考试.xlsx#", "");
-  const std::vector<std::string> locks = lock_files_of(book.string());
+  EXPECT_TRUE(lock_files_of(host::path_text(book)).empty());
+  write(dir.path() / host::file_path("~$期末考试.xlsx"), "");
+  write(dir.path() / host::file_path(".~lock.期末考试.xlsx#"), "");
+  const std::vector<std::string> locks = lock_files_of(host::path_text(book));
   ASSERT_EQ(locks.size(), 2u);
-  EXPECT_NE(lock_warning(book.string(), locks[1]).find("“.~lock.期末考试.xlsx#”"),
+  EXPECT_NE(lock_warning(host::path_text(book), locks[1]).find("“.~lock.期末考试.xlsx#”"),
             std::string::npos);
 }
 
@@ -124,7 +127,7 @@ TEST(LockFiles, OtherProgramsLocksAreFound) {
 class GuardedSave : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = (dir_.path() / "期末考试.xlsx").string();
+    path_ = host::path_text(dir_.path() / host::file_path("期末考试.xlsx"));
     {
       spreadsheet::Engine maker(std::make_shared<xlsx::XlsxFormat>());
       host::Workbook& b = maker.add_workbook(path_);
@@ -150,7 +153,7 @@ class GuardedSave : public ::testing::Test {
 
   test::TempFolder dir_{"guarded"};
   std::string path_, their_bytes_;
-  GuardedSaver saver_{(dir_.path() / "备份").string()};
+  GuardedSaver saver_{host::path_text(dir_.path() / host::file_path("备份"))};
   spreadsheet::Engine engine_{std::make_shared<xlsx::XlsxFormat>()};
   host::Workbook* book_ = nullptr;
 };
@@ -171,7 +174,7 @@ TEST_F(GuardedSave, CancelLeavesTheOtherProgramsFileAlone) {
 TEST_F(GuardedSave, SaveAsWritesKelvsVersionBesideIt) {
   SaveReport report;
   const std::string copy = copy_name_beside(path_);
-  EXPECT_EQ(fs::path(copy).filename().string(), "期末考试（kelv 副本）.xlsx");
+  EXPECT_EQ(host::path_text(host::file_path(copy).filename()), "期末考试（kelv 副本）.xlsx");
   saver_.save(
       {book_}, [](const std::string&) { return ChangedChoice::SaveAs; },
       [&](const std::string&) { return copy; }, report);
@@ -179,7 +182,8 @@ TEST_F(GuardedSave, SaveAsWritesKelvsVersionBesideIt) {
   EXPECT_EQ(first_cell_on_disk(copy), "kelv 改的");
   EXPECT_EQ(report.saved, std::vector<std::string>{copy});
   // The next name is free again.
-  EXPECT_EQ(fs::path(copy_name_beside(path_)).filename().string(), "期末考试（kelv 副本 2）.xlsx");
+  EXPECT_EQ(host::path_text(host::file_path(copy_name_beside(path_)).filename()),
+            "期末考试（kelv 副本 2）.xlsx");
 }
 
 TEST_F(GuardedSave, ReloadReadsTheOtherProgramsVersion) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/file_path.h"
 #include "spreadsheet/engine.h"
 #include "support/temp_folder.h"
 #include "xlsx/xlsx_format.h"
@@ -20,15 +21,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kWorkspace = fs::path("data") / "check" / "workspace";
+const fs::path kWorkspace =
+    fs::path("data") / host::file_path("check") / host::file_path("workspace");
 
 class WorkspaceCheck : public ::testing::Test {
  protected:
   // Opens the host workbook of `folder` and the data workbook `data` in it.
   host::Workbook& open(const std::string& data, const fs::path& folder = kWorkspace) {
     engine = std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>());
-    host_book = &engine->open_host_workbook((folder / "考务.xlsx").string());
-    data_book = &engine->open_workbook((folder / "数据" / data).string());
+    host_book = &engine->open_host_workbook(host::path_text(folder / host::file_path("考务.xlsx")));
+    data_book = &engine->open_workbook(host::path_text(folder / host::file_path("数据") / data));
     return *data_book;
   }
 
