@@ -149,7 +149,7 @@ std::string font_note(const std::string& name) {
   const QString used = resolve_family(name);
 #ifdef Q_OS_WIN
   // Debian's packages mean nothing on Windows; the face itself is missing.
-  if (installed(windows_face(requested)) || installed(QString::fromUtf8(s->family))) return {};
+  if (installed(windows_face(requested))) return {};
   return "字体“" + name + "”没有安装，改用 " + used.toStdString();
 #else
   return "字体“" + name + "”要用的 " + s->family + " 没有安装，改用 " + used.toStdString() +
