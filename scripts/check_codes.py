@@ -2,6 +2,7 @@
 """Scans every bar code and QR code of the demo's admission cards and seat labels.
 
     /usr/bin/python3 scripts/check_codes.py BUILD [--examinees N] [--seed S] [--no-libreoffice] [--pages N]
+        [--kelv PROGRAM] [--launcher WORD ...]
 
 Runs `kelv demo` into a temporary folder, then prints the sheets 准考证
 (admission cards: a Code 128 of the exam number and a QR code of exam number,
@@ -12,6 +13,10 @@ rendered at 300 dpi with pdftoppm and every page is scanned with zbarimg.
 The codes found must be exactly the records' values: every exam number once
 per sheet as a Code 128 and every examinee's QR text once, nothing missing,
 nothing else. Exit status 0 when both PDFs pass.
+
+With --launcher (the Windows build's tests: scripts/wine-run.sh and its
+prefix), PROGRAM is kelv.exe run through the launcher and given Z: paths;
+the scanning stays on Linux.
 
 Needs zbar-tools and poppler-utils (scripts/setup.sh) and, for the second
 half, LibreOffice (scripts/setup.sh --docs).
@@ -102,8 +107,18 @@ def main() -> int:
     ap.add_argument("--no-libreoffice", action="store_true")
     ap.add_argument("--sheet", action="append", choices=SHEETS,
                     help="only this sheet (kelv's PDF only); may be repeated")
+    ap.add_argument("--kelv", help="the kelv program (default BUILD/bin/kelv)")
+    ap.add_argument("--launcher", action="append", default=[],
+                    help="a word of the command that runs PROGRAM (Wine); may be repeated")
     args = ap.parse_args()
-    kelv = pathlib.Path(args.build) / "bin" / "kelv"
+    kelv = [*args.launcher, args.kelv or str(pathlib.Path(args.build) / "bin" / "kelv")]
+
+    def named(path):
+        """A path as the kelv program names it: a Windows program under Wine
+        takes Z: paths."""
+        if not args.launcher:
+            return str(path)
+        return "Z:" + os.path.abspath(path).replace("/", "\\")
     for tool in ("pdftoppm", "zbarimg"):
         if not shutil.which(tool):
             sys.exit(f"{tool} is missing: run scripts/setup.sh")
@@ -112,13 +127,13 @@ def main() -> int:
     with tempfile.TemporaryDirectory(prefix="kelv-codes-") as tmp:
         tmp = pathlib.Path(tmp)
         ws = tmp / "ws"
-        subprocess.run([str(kelv), "demo", str(ws), "--examinees", str(args.examinees),
+        subprocess.run([*kelv, "demo", named(ws), "--examinees", str(args.examinees),
                         "--seed", str(args.seed)], check=True, stdout=subprocess.DEVNULL)
         book = ws / "数据" / "期末考试.xlsx"
         want = expected_codes(book, sheets)
 
         pdf = tmp / "kelv.pdf"
-        subprocess.run([str(kelv), "pdf", str(book), *sheets, "-o", str(pdf)], check=True,
+        subprocess.run([*kelv, "pdf", named(book), *sheets, "-o", named(pdf)], check=True,
                        stdout=subprocess.DEVNULL)
         found, pages = scan_pdf(pdf, tmp)
         ok &= compare("kelv pdf", found, want, pages)

@@ -17,7 +17,8 @@ std::string xlsx_path_for(const Workbook& book) {
   const std::filesystem::path source = p;
   p.replace_extension(".xlsx");
   // A text or old workbook that was merely named .xlsx keeps its name free.
-  if (p == source) p.replace_filename(host::path_text(p.stem()) + "（已转换）.xlsx");
+  if (p == source)
+    p.replace_filename(host::file_path(host::path_text(p.stem()) + "（已转换）.xlsx"));
   return host::path_text(p);
 }
 

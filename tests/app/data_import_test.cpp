@@ -15,15 +15,13 @@ namespace kelv::app {
 namespace {
 
 std::string contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+  return test::read_bytes(path);
 }
 
 TEST(DataImport, AListBecomesTheExamineeSheetBesideAnEmptyRoomSheet) {
   test::TempFolder folder("import");
   const std::string csv = folder.file("高一名单.csv");
-  std::ofstream(csv, std::ios::binary)
-      << "\xEF\xBB\xBF姓名,身份证号,班级\n张三,110105200801011234,1\n";
+  test::write_bytes(csv, "\xEF\xBB\xBF姓名,身份证号,班级\n张三,110105200801011234,1\n");
   const ImportResult r = import_data_file(csv, "", false);
   EXPECT_EQ(r.output, folder.file("高一名单.xlsx"));
   EXPECT_EQ(r.rows, 2);
@@ -45,16 +43,16 @@ TEST(DataImport, AListBecomesTheExamineeSheetBesideAnEmptyRoomSheet) {
 TEST(DataImport, AnExistingFileIsReplacedOnlyWhenForcedAndTheListNever) {
   test::TempFolder folder("import");
   const std::string csv = folder.file("名单.csv");
-  std::ofstream(csv, std::ios::binary) << "姓名\n李四\n";
+  test::write_bytes(csv, "姓名\n李四\n");
   const std::string out = folder.file("名单.xlsx");
-  std::ofstream(out, std::ios::binary) << "keep";
+  test::write_bytes(out, "keep");
   EXPECT_THROW(import_data_file(csv, "", false), host::HostError);
   EXPECT_EQ(contents(out), "keep");
   import_data_file(csv, "", true);
   EXPECT_EQ(xlsx::read_workbook(out)->sheets[0]->name, "考生表");
   // A text list that is merely named .xlsx is never written over, even forced.
   const std::string fake = folder.file("假.xlsx");
-  std::ofstream(fake, std::ios::binary) << "姓名\n王五\n";
+  test::write_bytes(fake, "姓名\n王五\n");
   EXPECT_THROW(import_data_file(fake, fake, true), host::HostError);
   EXPECT_EQ(contents(fake), "姓名\n王五\n");
   EXPECT_EQ(import_data_file(fake, "", false).output, folder.file("假（已转换）.xlsx"));

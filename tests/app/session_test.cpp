@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/core/scenario.h"
+#include "app/core/workbook_files.h"
 #include "host/file_path.h"
 #include "host/recording_dialogs.h"
 #include "support/temp_folder.h"
@@ -85,9 +86,8 @@ TEST_F(SessionTest, ASaveNeverOverwritesAFileChangedElsewhereAndUnansweredSavesN
   open_data_workbook();
   session->click("CmdDoKaoHaoClick");
   ASSERT_TRUE(session->unsaved());
-  fs::copy_file(dir / host::file_path("外部") / host::file_path("初一.xlsx"),
-                dir / host::file_path("数据") / host::file_path("初一.xlsx"),
-                fs::copy_options::overwrite_existing);
+  copy_file_over(host::path_text(dir / host::file_path("外部") / host::file_path("初一.xlsx")),
+                 host::path_text(dir / host::file_path("数据") / host::file_path("初一.xlsx")));
   const std::string theirs = bytes_of(dir / host::file_path("数据") / host::file_path("初一.xlsx"));
 
   SaveReport report;
@@ -120,9 +120,8 @@ TEST_F(SessionTest, ReloadChosenAtASaveReadsTheOtherProgramsFile) {
   open("changed-elsewhere");
   open_data_workbook();
   session->click("CmdDoKaoHaoClick");
-  fs::copy_file(dir / host::file_path("外部") / host::file_path("初一.xlsx"),
-                dir / host::file_path("数据") / host::file_path("初一.xlsx"),
-                fs::copy_options::overwrite_existing);
+  copy_file_over(host::path_text(dir / host::file_path("外部") / host::file_path("初一.xlsx")),
+                 host::path_text(dir / host::file_path("数据") / host::file_path("初一.xlsx")));
   const std::string theirs = bytes_of(dir / host::file_path("数据") / host::file_path("初一.xlsx"));
 
   dialogs.queue_answer("Yes");  // read the file again
@@ -151,8 +150,8 @@ TEST_F(SessionTest, AHostWorkbookToReloadIsLeftToAFrontEndThatReopensTheWorkspac
   host::Workbook* host_before = &session->engine().this_workbook();
   // Another program saves the host workbook: our copy of 外部/初一.xlsx
   // over it stands for any other bytes.
-  fs::copy_file(dir / host::file_path("外部") / host::file_path("初一.xlsx"),
-                dir / host::file_path("考务.xlsx"), fs::copy_options::overwrite_existing);
+  copy_file_over(host::path_text(dir / host::file_path("外部") / host::file_path("初一.xlsx")),
+                 host::path_text(dir / host::file_path("考务.xlsx")));
   dialogs.queue_answer("Yes");
   SaveReport report;
   session->save({host_before}, by_message_boxes(), report);

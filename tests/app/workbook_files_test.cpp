@@ -32,6 +32,11 @@ void write(const fs::path& p, const std::string& bytes) {
   out << bytes;
 }
 
+// Paths the code under test hands back are UTF-8 text.
+std::string read(const std::string& text) {
+  return read(host::file_path(text));
+}
+
 std::chrono::system_clock::time_point at(int second) {
   return std::chrono::system_clock::from_time_t(1'700'000'000 + second);
 }
@@ -142,7 +147,7 @@ class GuardedSave : public ::testing::Test {
     host::Workbook& theirs = other.open_workbook(path_);
     theirs.sheet_at(0).cells(2, 1).set_value(host::Variant("别人的修正"));
     theirs.save();
-    fs::last_write_time(path_, fs::last_write_time(path_) + 3s);
+    fs::last_write_time(host::file_path(path_), fs::last_write_time(host::file_path(path_)) + 3s);
     their_bytes_ = read(path_);
   }
 

@@ -30,7 +30,8 @@ class WorkspaceCheck : public ::testing::Test {
   host::Workbook& open(const std::string& data, const fs::path& folder = kWorkspace) {
     engine = std::make_unique<spreadsheet::Engine>(std::make_shared<xlsx::XlsxFormat>());
     host_book = &engine->open_host_workbook(host::path_text(folder / host::file_path("考务.xlsx")));
-    data_book = &engine->open_workbook(host::path_text(folder / host::file_path("数据") / data));
+    data_book = &engine->open_workbook(
+        host::path_text(folder / host::file_path("数据") / host::file_path(data)));
     return *data_book;
   }
 

@@ -104,11 +104,10 @@ class CourseOfWork : public ::testing::Test {
     if (folder.isEmpty()) return;
     const fs::path out = host::file_path(folder.toStdString());
     fs::create_directories(out);
-    fs::copy_file(dir / host::file_path("考务.xlsx"), out / host::file_path("考务.xlsx"),
-                  fs::copy_options::overwrite_existing);
-    fs::copy_file(dir / host::file_path("数据") / host::file_path(sample::kDataWorkbookName),
-                  out / host::file_path(sample::kDataWorkbookName),
-                  fs::copy_options::overwrite_existing);
+    for (const fs::path& name :
+         {host::file_path("考务.xlsx"),
+          host::file_path("数据") / host::file_path(sample::kDataWorkbookName)})
+      app::copy_file_over(host::path_text(dir / name), host::path_text(out / name.filename()));
   }
 
   void screenshot(QWidget* widget, const char* name) {
@@ -330,10 +329,10 @@ TEST_F(CourseOfWork, AHostWorkbookChangedElsewhereIsReloadedWhenNothingIsUnsaved
 }
 
 std::string bytes_of(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return test::read_bytes(host::path_text(p));
+}
+std::string bytes_of(const std::string& p) {
+  return test::read_bytes(p);
 }
 
 // Another program fixes the data workbook while the form has it open: no
@@ -501,9 +500,13 @@ TEST(DamagedWorkspace, OpensWithTheRepairsShown) {
   // Its package relationships broken, as some producers leave them.
   const std::string host = host::path_text(dir / host::file_path("考务.xlsx"));
   {
-    xlsx::PackageReader in(host);
     std::map<std::string, std::string> parts;
-    for (const std::string& p : in.parts()) parts[p] = in.read(p);
+    {
+      // Closed before the file is written over: Windows replaces no file
+      // that is still open.
+      xlsx::PackageReader in(host);
+      for (const std::string& p : in.parts()) parts[p] = in.read(p);
+    }
     parts["_rels/.rels"] = "<Relationships";
     xlsx::PackageWriter out(host);
     for (auto& [p, data] : parts) out.add(p, std::move(data));

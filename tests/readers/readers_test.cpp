@@ -251,7 +251,7 @@ TEST(Xls, LocalDefectsAreReadAndListed) {
   stream += std::string("\x03\x02\x0E", 3);  // a NUMBER record cut inside its header
   TempFolder folder("readers");
   const std::string path = folder.file("defects.xls");
-  std::ofstream(path, std::ios::binary) << compound(stream);
+  test::write_bytes(path, compound(stream));
   auto book = read_any(path);
   const spreadsheet::Sheet& s = *book->sheets.at(0);
   EXPECT_EQ(s.name, "S1");
@@ -401,7 +401,7 @@ TEST(DelimitedText, BinaryAndUndecodableFilesAreRefused) {
 TEST(Detection, TheFirstBytesChooseTheReaderWhateverTheName) {
   TempFolder folder("readers");
   const std::string csv_named_xls = folder.file("名单.xls");
-  std::ofstream(csv_named_xls, std::ios::binary) << "姓名,考号\n张三,001\n";
+  test::write_bytes(csv_named_xls, "姓名,考号\n张三,001\n");
   auto book = read_any(csv_named_xls);
   EXPECT_EQ(book->source_kind, spreadsheet::SourceKind::Text);
   EXPECT_EQ(spreadsheet::cells::find(*book->sheets[0], 2, 2)->value, host::Variant("001"));
@@ -483,7 +483,7 @@ TEST(Saving, AWorkbookFromAnotherKindIsNeverWrittenOverItsFile) {
   TempFolder folder("readers");
   const std::string csv = folder.file("名单.csv");
   const std::string text = "考号,姓名\n0001,张三\n";
-  std::ofstream(csv, std::ios::binary) << text;
+  test::write_bytes(csv, text);
   spreadsheet::Engine engine(std::make_shared<AnyFormat>());
   host::Workbook& book = engine.open_workbook(csv);
   const Workbook& model = spreadsheet::Engine::model_of(book);
@@ -499,8 +499,7 @@ TEST(Saving, AWorkbookFromAnotherKindIsNeverWrittenOverItsFile) {
   // The format refuses it too, whatever the name it is given.
   AnyFormat format;
   EXPECT_THROW(format.save(model, csv), host::HostError);
-  std::ifstream in(csv, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
+  EXPECT_EQ(test::read_bytes(csv), text);
   // Saved as NAME.xlsx beside it, it reads back as the same table.
   book.save_as(spreadsheet::xlsx_path_for(model));
   auto back = xlsx::read_workbook(folder.file("名单.xlsx"));

@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -61,5 +63,19 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
+
+// The bytes of the file at `path` (UTF-8 text, as the code under test names
+// files), or "" when it cannot be read.
+inline std::string read_bytes(std::string_view path) {
+  std::ifstream in(host::file_path(path), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Writes `bytes` as the whole file at `path` (UTF-8 text).
+inline void write_bytes(std::string_view path, std::string_view bytes) {
+  std::ofstream out(host::file_path(path), std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + std::string(path));
+}
 
 }  // namespace kelv::test

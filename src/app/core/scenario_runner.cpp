@@ -6,6 +6,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "app/core/workbook_files.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "spreadsheet/engine.h"
@@ -94,8 +95,11 @@ void external(Stage& stage, const ExternalStep& step) {
   std::error_code ec;
   const fs::path from = root / host::file_path(step.from), to = root / host::file_path(step.to);
   if (!fs::is_regular_file(from, ec)) throw ScenarioError("工作区中没有文件 " + step.from);
-  fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-  if (ec) throw ScenarioError("无法写入 " + step.to + "：" + ec.message());
+  try {
+    copy_file_over(host::path_text(from), host::path_text(to));
+  } catch (const host::HostError& e) {
+    throw ScenarioError("无法写入 " + step.to + "：" + e.description());
+  }
 }
 
 }  // namespace

@@ -64,35 +64,6 @@ bool parse_backup_name(const std::string& name, std::string* workbook, std::stri
   return true;
 }
 
-// Copies `from` to a hidden file beside `to`, flushes it and renames it over
-// `to`, so `to` is always either the old file or the whole copy.
-void copy_over(const fs::path& from, const fs::path& to) {
-  std::ifstream in(from, std::ios::binary);
-  if (!in) fail("无法读取文件" + in_quotes(text_of(from)));
-  std::string hidden = ".";
-  hidden += text_of(to.filename());
-  hidden += ".kelv-restore";
-  const fs::path temp = to.parent_path() / path_of(hidden);
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) fail("无法写入文件" + in_quotes(text_of(temp)));
-    out << in.rdbuf();
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ec;
-      fs::remove(temp, ec);
-      fail("无法写入文件" + in_quotes(text_of(to)) + "：磁盘空间不足或没有写入权限");
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, to, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    fail("无法替换文件" + in_quotes(text_of(to)) + "：" + ec.message());
-  }
-}
-
 }  // namespace
 
 bool FileIdentity::same_file_as(const FileIdentity& other) const {
@@ -235,7 +206,35 @@ void restore_backup(const Backup& backup, const std::string& target, const std::
   std::error_code ec;
   if (!fs::is_regular_file(path_of(backup.path), ec)) fail("找不到备份" + in_quotes(backup.path));
   keep_backup(target, folder);
-  copy_over(path_of(backup.path), path_of(target));
+  copy_file_over(backup.path, target);
+}
+
+void copy_file_over(const std::string& from_text, const std::string& to_text) {
+  const fs::path from = path_of(from_text), to = path_of(to_text);
+  std::ifstream in(from, std::ios::binary);
+  if (!in) fail("无法读取文件" + in_quotes(text_of(from)));
+  std::string hidden = ".";
+  hidden += text_of(to.filename());
+  hidden += ".kelv-copy";
+  const fs::path temp = to.parent_path() / path_of(hidden);
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) fail("无法写入文件" + in_quotes(text_of(temp)));
+    out << in.rdbuf();
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ec;
+      fs::remove(temp, ec);
+      fail("无法写入文件" + in_quotes(text_of(to)) + "：磁盘空间不足或没有写入权限");
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, to, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    fail("无法替换文件" + in_quotes(text_of(to)) + "：" + ec.message());
+  }
 }
 
 std::string copy_name_beside(const std::string& path) {

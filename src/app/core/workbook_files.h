@@ -84,6 +84,12 @@ std::vector<Backup> list_backups(const std::string& folder, const std::string& w
 // file.
 void restore_backup(const Backup& backup, const std::string& target, const std::string& folder);
 
+// Copies `from` over `to`, byte for byte: the copy is written to a hidden
+// file beside `to`, flushed and renamed over it, so `to` is always either
+// the old file or the whole copy. (The standard library's copy_file cannot
+// overwrite a file on Windows.) Throws host::HostError naming the file.
+void copy_file_over(const std::string& from, const std::string& to);
+
 // What to do with a workbook that changed on disk while kelv had it open.
 enum class ChangedChoice { Reload, SaveAs, Cancel };
 
