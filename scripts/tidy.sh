@@ -22,10 +22,16 @@ status=0
 "$tidy" -quiet -j "$jobs" -p "$build" "^$here/src/" >"$out" 2>&1 || status=$?
 if [[ $# -ge 2 && -f $2/compile_commands.json ]]; then
   win=$(realpath "$2")
-  # The cross compiler's own headers, for clang to parse Windows code with.
-  mingw_include=$(x86_64-w64-mingw32-g++-posix -print-file-name=include)
-  "$tidy" -quiet -j "$jobs" -p "$win" \
-    -extra-arg=--target=x86_64-w64-mingw32 -extra-arg=-isystem"$mingw_include" \
+  # The MinGW C++ library and Windows headers the cross compiler uses, for
+  # clang to parse Windows code with; GCC's own intrinsic headers stay out
+  # (clang brings its own), and so do GCC-only warning options.
+  gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+  extra=(-extra-arg=--target=x86_64-w64-mingw32 -extra-arg=-Wno-unknown-warning-option)
+  for dir in "$gcc_dir/include/c++" "$gcc_dir/include/c++/x86_64-w64-mingw32" \
+    "$gcc_dir/include/c++/backward" /usr/x86_64-w64-mingw32/include; do
+    extra+=(-extra-arg=-isystem"$dir")
+  done
+  "$tidy" -quiet -j "$jobs" -p "$win" "${extra[@]}" \
     "^$here/src/automation/" >>"$out" 2>&1 || status=$?
 fi
 # Findings are lines "file:line:col: warning|error: ... [check]".

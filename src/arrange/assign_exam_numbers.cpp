@@ -115,7 +115,7 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
     int32_t room_counter = 1;
     if (last_row >= next_row) {
       // The room's rows, row by row, in the order of the assignment columns.
-      const auto n = static_cast<size_t>(last_row - next_row + 1);
+      const size_t n = static_cast<size_t>(last_row) - static_cast<size_t>(next_row) + 1;
       std::vector<host::Variant> block;
       block.reserve(n * kAssignmentColumnCount);
       for (int32_t i = next_row; i <= last_row; ++i) {

@@ -486,6 +486,7 @@ bool find_ids(IDispatch* target, std::wstring_view name, const std::vector<Named
   texts.emplace_back(name);
   for (const Named& n : named) texts.push_back(n.name);
   std::vector<LPOLESTR> ptrs;
+  ptrs.reserve(texts.size());
   for (std::wstring& t : texts) ptrs.push_back(t.data());
   ids.assign(texts.size(), DISPID_UNKNOWN);
   HRESULT hr = target->GetIDsOfNames(IID_NULL, ptrs.data(), static_cast<UINT>(ptrs.size()),
@@ -531,6 +532,7 @@ Var call(IDispatch* target, std::wstring_view name, WORD flags, const std::vecto
       named_ids.push_back(ids[k + 1]);
     }
   std::vector<const Var*> positional;
+  positional.reserve(args.size());
   for (const Var& a : args) positional.push_back(&a);
   Var missing;
   V_VT(missing.get()) = VT_ERROR;

@@ -371,9 +371,11 @@ void close_workbook(IDispatch* application, host::Workbook& book);
 class PageSetupObject : public Child {
  public:
   PageSetupObject(IDispatch* owner, host::Worksheet& s) : Child(owner), setup_(s) {
-    for (const auto& [p, name] : page_setup_names())
-      member(name, property([this, p] { return setup_.get(p); },
-                            [this, p](const VARIANT& v) { setup_.set(p, to_host(v)); }));
+    for (const auto& entry : page_setup_names()) {
+      const auto p = entry.property;
+      member(entry.name, property([this, p] { return setup_.get(p); },
+                                  [this, p](const VARIANT& v) { setup_.set(p, to_host(v)); }));
+    }
   }
 
  private:
@@ -517,11 +519,11 @@ class WorksheetObject : public Child {
   Range range(const Args& args) {
     auto one = [&](const VARIANT& v) {
       if (V_VT(&unwrap(v)) == VT_BSTR) return Range(s_, parse_address(arg_text(v)));
-      const Range r = ours<RangeObject>(arg_object(v)).range();
+      Range r = ours<RangeObject>(arg_object(v)).range();
       if (&r.worksheet() != &s_) throw host::HostError::host(host::kRefused);
       return r;
     };
-    const Range first = one(args.at(0));
+    Range first = one(args.at(0));
     if (!args.has(1)) return first;
     return s_.range(first, one(args.at(1)));
   }
@@ -758,7 +760,7 @@ class ApplicationObject : public Root, public INativeHost {
     member(L"Calculation",
            property([this] { return host::Variant(app_.calculation()); },
                     [this](const VARIANT& v) { app_.set_calculation(arg_int(v)); }));
-    member(L"Union", [this, self](Call& c) {
+    member(L"Union", [self](Call& c) {
       std::vector<Range> parts;
       for (size_t k = 0; c.args.has(k); ++k) {
         parts.push_back(ours<RangeObject>(arg_object(c.args.at(k))).range());

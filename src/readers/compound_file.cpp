@@ -70,14 +70,14 @@ CompoundFile::CompoundFile(std::string_view bytes, const std::string& file)
     seen[difat_sector] = true;
     std::string_view s = sector(difat_sector);
     for (uint32_t i = 0; i < per_difat && fat_ids.size() < fat_sectors; ++i)
-      fat_ids.push_back(u32(s, 4 * i));
-    difat_sector = u32(s, 4 * per_difat);
+      fat_ids.push_back(u32(s, size_t{4} * i));
+    difat_sector = u32(s, size_t{4} * per_difat);
   }
   fat_.reserve(static_cast<size_t>(fat_sectors) * (sector_size_ / 4));
   for (uint32_t id : fat_ids) {
     if (id >= sector_count_) fail("FAT 扇区超出文件末尾");
     std::string_view s = sector(id);
-    for (uint32_t i = 0; i < sector_size_ / 4; ++i) fat_.push_back(u32(s, 4 * i));
+    for (uint32_t i = 0; i < sector_size_ / 4; ++i) fat_.push_back(u32(s, size_t{4} * i));
   }
 
   // The directory: 128-byte entries along its chain.

@@ -1228,14 +1228,14 @@ std::string general_text(double value, const FormatOptions& options) {
   const bool fixed = a >= 1e-5 && a < 1e15 - 0.5;
   if (fixed) {
     for (int decimals = std::max(0, 15 - d.point); decimals >= 0; --decimals) {
-      const std::string s = sign + general_fixed(d, decimals);
+      std::string s = sign + general_fixed(d, decimals);
       if (s == sign + "0") break;
       if (fits(s)) return s;
       if (decimals == 0) break;
     }
   }
   for (int sig = 15; sig >= 1; --sig) {
-    const std::string s = sign + general_scientific(d, sig);
+    std::string s = sign + general_scientific(d, sig);
     if (fits(s)) return s;
   }
   return "";

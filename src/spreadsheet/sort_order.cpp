@@ -14,12 +14,12 @@ namespace kelv::spreadsheet {
 
 namespace {
 
-enum Class : uint8_t { kNumber, kText, kBoolean, kError, kBlank };
+enum Class : uint8_t { NumberKey, TextKey, BooleanKey, ErrorKey, BlankKey };
 
 // One distinct key: a number, a Boolean or an error per row, a text once for
 // every row that holds the same text.
 struct Key {
-  Class cls = kBlank;
+  Class cls = BlankKey;
   double num = 0;
   uint32_t off = 0, len = 0;  // a text's collation key within the keys' text
   uint32_t id = 0;            // the key's place before sorting
@@ -63,18 +63,18 @@ std::vector<uint32_t> sorted_order(std::span<const host::Variant* const> values,
         if (!fresh) continue;
       }
       key_of[i] = next;
-      keys.push_back({kText, 0, static_cast<uint32_t>(texts.size()), 0, next});
+      keys.push_back({TextKey, 0, static_cast<uint32_t>(texts.size()), 0, next});
       texts.push_back(s);
       continue;
     }
-    Key k{kError, 0, 0, 0, next};
+    Key k{ErrorKey, 0, 0, 0, next};
     // A number that is not one (a file may hold "nan") is saved as #NUM!
     // and sorts as the error it will be; it would not order against others.
     if (v->is_number() && !std::isnan(v->as_number())) {
-      k.cls = kNumber;
+      k.cls = NumberKey;
       k.num = v->as_number();
     } else if (v->is_bool()) {
-      k.cls = kBoolean;
+      k.cls = BooleanKey;
       k.num = v->as_bool() ? 1 : 0;
     }
     keys.push_back(k);
@@ -83,7 +83,7 @@ std::vector<uint32_t> sorted_order(std::span<const host::Variant* const> values,
 
   std::string collated;
   for (Key& k : keys) {
-    if (k.cls != kText) continue;
+    if (k.cls != TextKey) continue;
     const std::string_view s = texts[k.off];
     k.off = static_cast<uint32_t>(collated.size());
     if (only_digits) {
@@ -95,13 +95,13 @@ std::vector<uint32_t> sorted_order(std::span<const host::Variant* const> values,
   }
   auto compare = [&](const Key& a, const Key& b) {  // <0, 0, >0 in ascending order
     if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
-    if (a.cls == kText) {
+    if (a.cls == TextKey) {
       const int r =
           std::memcmp(collated.data() + a.off, collated.data() + b.off, std::min(a.len, b.len));
       if (r != 0) return r;
       return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
     }
-    if (a.cls == kError) return 0;
+    if (a.cls == ErrorKey) return 0;
     return a.num < b.num ? -1 : (a.num > b.num ? 1 : 0);
   };
 

@@ -105,9 +105,8 @@ class Huffman {
   int max_ = 0;
 };
 
-constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
-                                      15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
-                                      67, 83, 99, 115, 131, 163, 195, 227, 258};
+// Only the extra bits of lengths and distances are needed: symbols are
+// walked, not copied out.
 constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
 constexpr uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,

@@ -135,7 +135,7 @@ void PackageReader::stream(std::string_view part,
 
 uint64_t PackageReader::inflate_here(zip_file_t* f, uint64_t size, std::string_view part,
                                      const std::function<void(const char*, size_t)>& sink) {
-  constexpr size_t kChunk = 64 * 1024;
+  constexpr size_t kChunk = size_t{64} * 1024;
   const std::unique_ptr<char[]> buf(new char[kChunk]);
   uint64_t got = 0;
   for (;;) {
@@ -165,7 +165,7 @@ uint64_t PackageReader::inflate_here(zip_file_t* f, uint64_t size, std::string_v
 // sink, so that parsing and inflating overlap.
 uint64_t PackageReader::inflate_beside(zip_file_t* f, uint64_t size, std::string_view part,
                                        const std::function<void(const char*, size_t)>& sink) {
-  constexpr size_t kChunk = 256 * 1024;
+  constexpr size_t kChunk = size_t{256} * 1024;
   constexpr size_t kAhead = 4;
   std::mutex m;
   std::condition_variable cv;
@@ -424,6 +424,8 @@ zip_int64_t compressed_source(void* user, void* data, zip_uint64_t len, zip_sour
       while (n < len && part->piece < part->pieces.size()) {
         const std::string& out = part->pieces[part->piece]->out;
         const size_t k = std::min<size_t>(static_cast<size_t>(len - n), out.size() - part->offset);
+        // Bytes of a part, not a C string.
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
         std::memcpy(to + n, out.data() + part->offset, k);
         n += k;
         part->offset += k;
@@ -576,7 +578,8 @@ CompressedPart& PackageWriter::new_part(const std::string& name) {
   return *parts_.back();
 }
 
-void PackageWriter::add_view(CompressedPart& part, std::shared_ptr<const std::string> owner) {
+void PackageWriter::add_view(CompressedPart& part,
+                             const std::shared_ptr<const std::string>& owner) {
   const std::string_view all(*owner);
   size_t at = 0;
   do {
@@ -596,7 +599,7 @@ void PackageWriter::add(const std::string& part, std::string data) {
 
 void PackageWriter::add(const std::string& part, std::shared_ptr<const std::string> data) {
   if (!data) data = std::make_shared<const std::string>();
-  add_view(new_part(part), std::move(data));
+  add_view(new_part(part), data);
 }
 
 PackageWriter::Stream PackageWriter::stream(const std::string& part) {

@@ -140,7 +140,7 @@ class PackageWriter {
 
  private:
   CompressedPart& new_part(const std::string& name);
-  void add_view(CompressedPart& part, std::shared_ptr<const std::string> owner);
+  void add_view(CompressedPart& part, const std::shared_ptr<const std::string>& owner);
 
   struct Sink;
 

@@ -211,7 +211,7 @@ class BookReader {
       }
     }
     if (!workbook_part.empty() && pkg_.has(workbook_part)) return workbook_part;
-    const std::string usual = "xl/workbook.xml";
+    std::string usual = "xl/workbook.xml";
     if (!pkg_.has(usual)) {
       if (workbook_part.empty()) pkg_.fail("_rels/.rels", "找不到工作簿部件");
       pkg_.fail(workbook_part, "部件缺失");

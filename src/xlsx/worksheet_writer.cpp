@@ -113,7 +113,7 @@ class Writer {
 
   std::string run() {
     auto& o = out_.str();
-    o.reserve(flush_ ? kDeflatePiece + 64 * 1024 : 256 + sheet_.rows.size() * 64);
+    o.reserve(flush_ ? kDeflatePiece + size_t{64} * 1024 : 256 + sheet_.rows.size() * 64);
     out_.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"");
     out_.raw(kMainNs).raw("\" xmlns:r=\"").raw(kRelNs).raw("\"");
     out_.raw(sheet_.passthrough.root_namespaces).raw(">");
@@ -403,7 +403,7 @@ class Writer {
       if (flush_ && o.size() >= kDeflatePiece) {
         flush_(o);
         o.clear();
-        o.reserve(kDeflatePiece + 64 * 1024);
+        o.reserve(kDeflatePiece + size_t{64} * 1024);
       }
     }
     o.append("</sheetData>");

@@ -147,7 +147,9 @@ class BookWriter {
     // in linear time).
     int& n = next_number_[stem + suffix];
     for (n = std::max(n, 1);; ++n) {
-      std::string name = stem + std::to_string(n) + suffix;
+      std::string name = stem;
+      name += std::to_string(n);
+      name += suffix;
       if (used_.insert(name).second) return name;
     }
   }

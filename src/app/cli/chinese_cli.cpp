@@ -1,6 +1,7 @@
 #include "app/cli/chinese_cli.h"
 
 #include <regex>
+#include <vector>
 
 #include "app/core/version.h"
 
@@ -54,9 +55,14 @@ void make_chinese(CLI::App& app) {
   formatter->label("Excludes", "不可同用");
   formatter->label("Env", "环境变量");
   app.failure_message([](const CLI::App* a, const CLI::Error& e) {
+    // The command's names from the program down, as typed.
+    std::vector<std::string> names;
+    for (const CLI::App* p = a; p != nullptr; p = p->get_parent()) names.push_back(p->get_name());
     std::string path;
-    for (const CLI::App* p = a; p != nullptr; p = p->get_parent())
-      path = p->get_name() + (path.empty() ? "" : " " + path);
+    for (auto name = names.rbegin(); name != names.rend(); ++name) {
+      if (!path.empty()) path += ' ';
+      path += *name;
+    }
     return "kelv: " + chinese_failure(e) + "\n运行 " + (path.empty() ? "kelv" : path) +
            " --help 查看用法。\n";
   });

@@ -84,7 +84,7 @@ std::string workspace_root(const std::string& workspace) {
 
 std::string host_workbook_at(const std::string& location) {
   std::error_code ec;
-  const std::string p = host::absolute_path_text(location);
+  std::string p = host::absolute_path_text(location);
   if (fs::is_regular_file(host::file_path(p), ec)) return p;
   if (!fs::is_directory(host::file_path(p), ec)) throw ScenarioError("找不到工作区：" + location);
   const bool usual =
@@ -121,7 +121,7 @@ std::vector<host::Workbook*> open_workbooks(host::Application& EA) {
 }
 
 Questions message_box_questions(host::Dialogs& dialogs,
-                                std::function<std::string(const std::string& path)> shown) {
+                                const std::function<std::string(const std::string& path)>& shown) {
   Questions q;
   q.changed = [&dialogs, shown](const std::string& path) {
     return ask_changed_by_message_boxes(dialogs, path, shown(path));
@@ -202,7 +202,7 @@ bool Session::settle_data_click(const Questions& questions) {
       saver_.files().forget(path);
       return true;
     case ChangedChoice::SaveAs: {
-      const std::string target = questions.new_name(path);
+      std::string target = questions.new_name(path);
       if (target.empty()) return false;
       SaveReport report;
       saver_.save(

@@ -84,7 +84,7 @@ struct Questions {
 // copy under another name goes beside the file. `shown` names a file to the
 // person. No check.
 Questions message_box_questions(host::Dialogs& dialogs,
-                                std::function<std::string(const std::string& path)> shown);
+                                const std::function<std::string(const std::string& path)>& shown);
 
 struct SessionOptions {
   // Fixes the random sequence (tests, replayable runs).

@@ -24,6 +24,8 @@ void dump_sheets(const std::string& path, const std::vector<std::string>& sheets
       const spreadsheet::Sheet* found = nullptr;
       for (const auto& sheet : book->sheets)
         if (sheet->name == name) found = sheet.get();
+      // The message is made once, as the loop ends by throwing.
+      // NOLINTNEXTLINE(performance-inefficient-string-concatenation)
       if (found == nullptr) throw ScenarioError(path + " 中没有工作表 " + name);
       chosen.push_back(found);
     }

@@ -164,9 +164,16 @@ std::string keep_backup(const std::string& file, const std::string& folder,
   if (!fs::is_directory(dir, ec)) fail("无法创建备份文件夹" + in_quotes(folder) + "，工作簿未保存");
   const std::string stem = text_of(source.stem()), ext = text_of(source.extension());
   const std::string stamp = stamp_of(now);
-  fs::path target = dir / path_of(stem + "." + stamp + ext);
-  for (int n = 2; fs::exists(target, ec); ++n)
-    target = dir / path_of(stem + "." + stamp + "-" + std::to_string(n) + ext);
+  // NAME.STAMP.xlsx, or NAME.STAMP-2.xlsx and on after a save in the same second.
+  const std::string first = stem + "." + stamp;
+  fs::path target = dir / path_of(first + ext);
+  for (int n = 2; fs::exists(target, ec); ++n) {
+    std::string name = first;
+    name += "-";
+    name += std::to_string(n);
+    name += ext;
+    target = dir / path_of(name);
+  }
   fs::copy_file(source, target, ec);
   if (ec) {
     fs::remove(target, ec);
@@ -242,8 +249,9 @@ std::string copy_name_beside(const std::string& path) {
   const std::string stem = text_of(p.stem()), ext = text_of(p.extension());
   std::error_code ec;
   for (int n = 1;; ++n) {
-    const std::string name =
-        stem + (n == 1 ? "（kelv 副本）" : "（kelv 副本 " + std::to_string(n) + "）") + ext;
+    std::string name = stem;
+    name += n == 1 ? "（kelv 副本）" : "（kelv 副本 " + std::to_string(n) + "）";
+    name += ext;
     const fs::path candidate = p.parent_path() / path_of(name);
     if (!fs::exists(candidate, ec)) return text_of(candidate);
   }

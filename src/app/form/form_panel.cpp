@@ -301,10 +301,10 @@ host::Control* FormPanel::accepting(const char* name) {
   return c;
 }
 
-void FormPanel::user_value(host::Control& c, host::Variant value) {
+void FormPanel::user_value(host::Control& c, const host::Variant& value) {
   {
     Syncing guard(syncing_);
-    c.set_value(std::move(value));
+    c.set_value(value);
   }
   user_set(c.name());
 }

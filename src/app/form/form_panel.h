@@ -73,7 +73,7 @@ class FormPanel : public QWidget {
   // (the widget then shows the control's state again).
   host::Control* accepting(const char* name);
   // Sets the control to what the person entered and tells the setting sink.
-  void user_value(host::Control& c, host::Variant value);
+  void user_value(host::Control& c, const host::Variant& value);
   void user_click(const std::string& event);
   void user_set(const std::string& control);
   host::Control* control(const QString& name) const;

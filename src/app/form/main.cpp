@@ -29,7 +29,7 @@ void load_qt_translations(QApplication& app) {
     app.installTranslator(&qtbase);
 }
 
-const char* kUsage =
+const char* const kUsage =
     "用法：kelv-form [工作区文件夹或宿主工作簿]\n"
     "\n"
     "kelv 考务的窗体：编排考号、生成门贴、桌贴、签到表、准考证等表格，打印和导出 PDF。\n"

@@ -400,7 +400,7 @@ std::string MainWindow::ask_convert(const std::string& source, const std::string
 }
 
 std::string MainWindow::ask_new_name(const std::string& path) {
-  const std::string suggested = app::copy_name_beside(path);
+  std::string suggested = app::copy_name_beside(path);
   if (dialogs_.script() != nullptr) return suggested;
   const QString chosen =
       QFileDialog::getSaveFileName(this, "另存为", q(suggested), "Excel 工作簿 (*.xlsx *.xlsm)");

@@ -34,7 +34,7 @@ using Variant = host::Variant;
 
 class SheetBuilder {
  public:
-  SheetBuilder(Workbook& book, const std::string& name) : book_(book) {
+  SheetBuilder(Workbook& book, const std::string& name) {
     book.sheets.push_back(std::make_unique<Sheet>());
     sheet_ = book.sheets.back().get();
     sheet_->name = name;
@@ -80,7 +80,6 @@ class SheetBuilder {
   }
 
  private:
-  Workbook& book_;
   Sheet* sheet_;
 };
 
@@ -339,13 +338,14 @@ void build_start_sheet(Workbook& book, const Styles& st) {
       "1. 数据工作簿放在“数据”文件夹中，须含“考场表”和“考生表”，表格从 A1 开始，第一行是列标题。",
       "2. 打开窗体，在“数据表”列表中点选数据文件：程序打开它并整理表头。",
       "3. 填写起始考号和座号设置，选择顺序或随机编排，点“编排考号”。",
-      "4. "
-      "切换到制表页，在“模板”列表中选择模板，按需要调整每页行数、每行列数、排序列和换页列，点“生成"
-      "表格”。",
-      "5. 模板表中，A ",
-      "列的“@”行之间是页眉区，“#”行之间是主体区，首行右端再写同样的标志表示区域结束。",
-      "6. [列标题] 填入数据，{列标题} 插入照片：照片\\照片夹\\值.jpg；{条码:列标题} "
-      "插入条码，{二维码:列标题+列标题} 插入二维码。",
+      // A line split in the source is one line of the sheet (the
+      // parentheses say so to the compiler).
+      ("4. 切换到制表页，在“模板”列表中选择模板，按需要调整每页行数、每行列数、排序列和换页列，"
+       "点“生成表格”。"),
+      ("5. 模板表中，A 列的“@”行之间是页眉区，“#”行之间是主体区，"
+       "首行右端再写同样的标志表示区域结束。"),
+      ("6. [列标题] 填入数据，{列标题} 插入照片：照片\\照片夹\\值.jpg；"
+       "{条码:列标题} 插入条码，{二维码:列标题+列标题} 插入二维码。"),
       "7. 详见“帮助.doc”。",
   };
   int32_t r = 4;
