@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "host/environment.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 
 namespace kelv::form {
@@ -86,7 +87,7 @@ void QtDialogs::open_document(std::string_view path) {
   }
   const std::string native = host::native_path(path);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(native, ec))
+  if (!std::filesystem::is_regular_file(host::file_path(native), ec))
     throw host::HostError::host(host::kFileNotFound, "文件未找到：" + std::string(path));
   if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(q(native)).absoluteFilePath())))
     throw host::HostError::host(host::kRefused, "无法打开文档：" + std::string(path));
