@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <set>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -541,37 +542,30 @@ class Writer {
     out_.raw("</headerFooter>");
   }
 
-  void row_breaks() {
-    std::vector<int32_t> rows;
-    for (int32_t r : sheet_.row_breaks) {
-      if (r >= 2 && r <= host::kMaxRows) rows.push_back(r);
-    }
-    if (rows.empty()) return;
-    const auto n = static_cast<int64_t>(rows.size());
-    out_.raw("<rowBreaks").attr("count", n).attr("manualBreakCount", n).raw(">");
-    for (int32_t r : rows) {
-      out_.raw("<brk").attr("id", int64_t{r - 1}).attr("max", int64_t{host::kMaxColumns - 1});
-      out_.attr("man", "1").raw("/>");
-    }
-    out_.raw("</rowBreaks>");
-  }
+  void row_breaks() { breaks("rowBreaks", sheet_.row_breaks, host::kMaxRows, host::kMaxColumns); }
 
   // Written from the model only when it no longer holds the breaks the
   // file gave: those are written back as the file spelt them.
   void column_breaks() {
     if (!column_breaks_changed()) return;
-    std::vector<int32_t> cols;
-    for (int32_t c : sheet_.column_breaks) {
-      if (c >= 2 && c <= host::kMaxColumns) cols.push_back(c);
+    breaks("colBreaks", sheet_.column_breaks, host::kMaxColumns, host::kMaxRows);
+  }
+
+  // Manual page breaks before the rows (or columns) `at`, 2..`last`; each
+  // runs across the sheet's `across` columns (or rows).
+  void breaks(const char* element, const std::set<int32_t>& at, int32_t last, int32_t across) {
+    std::vector<int32_t> kept;
+    for (int32_t k : at) {
+      if (k >= 2 && k <= last) kept.push_back(k);
     }
-    if (cols.empty()) return;
-    const auto n = static_cast<int64_t>(cols.size());
-    out_.raw("<colBreaks").attr("count", n).attr("manualBreakCount", n).raw(">");
-    for (int32_t c : cols) {
-      out_.raw("<brk").attr("id", int64_t{c - 1}).attr("max", int64_t{host::kMaxRows - 1});
+    if (kept.empty()) return;
+    const auto n = static_cast<int64_t>(kept.size());
+    out_.raw("<").raw(element).attr("count", n).attr("manualBreakCount", n).raw(">");
+    for (int32_t k : kept) {
+      out_.raw("<brk").attr("id", int64_t{k - 1}).attr("max", int64_t{across - 1});
       out_.attr("man", "1").raw("/>");
     }
-    out_.raw("</colBreaks>");
+    out_.raw("</").raw(element).raw(">");
   }
 
   const Sheet& sheet_;
