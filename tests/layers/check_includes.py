@@ -13,6 +13,10 @@
     print         print/   (the page model and painter over the engine's model)
     codes         codes/   (bar codes and QR codes: encoding, placement, pictures;
                             used by the generator and the painter, uses nothing)
+    the exam      sessions/ invigilation/   (场次编排 and 监考安排: kelv's own work on
+                            data workbooks, beside the handlers and through host/ like
+                            them, never including one; invigilation reads what
+                            sessions writes)
 
 A folder may include itself and the folders listed for it below; anything
 else is a wrong-way arrow, printed with its file and line.
@@ -38,6 +42,8 @@ ALLOWED = {
 }
 for h in HANDLERS:
     ALLOWED[h] = {"host", "component", "sheets", "codes"}  # never another handler
+ALLOWED["sessions"] = {"host", "sheets"}
+ALLOWED["invigilation"] = {"host", "sheets", "sessions"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')
 
