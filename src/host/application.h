@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "host/font.h"
+#include "host/progress.h"
 #include "host/range.h"
 #include "host/window.h"
 #include "host/workbook.h"
@@ -87,6 +88,10 @@ class Application {
   // first bytes, whatever the name), and for a second workbook of the same
   // name. Nothing is opened when it fails.
   virtual Workbook& open_workbook(std::string_view path) = 0;
+
+  // Where long work reports how far it has come (see host/progress.h).
+  // Applications without a front end report nowhere.
+  virtual Progress& progress() { return no_progress(); }
 };
 
 }  // namespace kelv::host

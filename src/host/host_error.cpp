@@ -14,6 +14,8 @@ std::string standard_description(int32_t number) {
       return "下标越界";
     case kTypeMismatch:
       return "类型不匹配";
+    case kUserInterrupt:
+      return "用户中断";
     case kFileNotFound:
       return "文件未找到";
     case kPermissionDenied:

@@ -16,6 +16,7 @@ enum ErrorNumber : int32_t {
   kOutOfMemory = 7,
   kSubscriptOutOfRange = 9,  // a missing workbook, sheet or control
   kTypeMismatch = 13,
+  kUserInterrupt = 18,  // the person stopped long work
   kFileNotFound = 53,
   kPermissionDenied = 70,
   kPathFileAccess = 75,

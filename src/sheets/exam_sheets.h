@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace kelv::sheets {
@@ -44,6 +45,25 @@ inline constexpr std::string_view kSessionRoomsHeadings[] = {
 // In 考生表, for each paper not sat by everybody: "<科目>考场", "<科目>座号".
 inline constexpr const char* kPaperRoomSuffix = "考场";
 inline constexpr const char* kPaperSeatSuffix = "座号";
+
+// One data workbook per 场次 beside the data workbook, for printing each
+// session with the templates teachers already have: its 考生表 holds the
+// session's examinees (their room and seat of that session in the
+// assignment columns) and its 考场表 the session's rooms. Named after the
+// data workbook and the 场次: "初一（第1场）.xlsx" for 场次 1 of 初一.xlsx,
+// "初一（物理）.xlsx" for a 场次 named 物理. A very hidden sheet of this name
+// marks such a workbook, so a later run replaces only what a run wrote.
+inline constexpr const char* kSessionBookMarkSheet = "kelv场次";
+inline std::string SessionLabel(std::string_view session) {
+  const bool number = !session.empty() && session.size() < 10 &&
+                      session.find_first_not_of("0123456789") == std::string_view::npos;
+  return number ? "第" + std::string(session) + "场" : std::string(session);
+}
+inline std::string SessionBookName(std::string_view data_book_name, std::string_view session) {
+  std::string_view stem = data_book_name;
+  if (const size_t dot = stem.rfind('.'); dot != std::string_view::npos) stem = stem.substr(0, dot);
+  return std::string(stem) + "（" + SessionLabel(session) + "）.xlsx";
+}
 
 // 监考表: one row per teacher who may invigilate.
 inline constexpr const char* kInvigilatorSheet = "监考表";

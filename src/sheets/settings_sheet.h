@@ -28,6 +28,7 @@ inline constexpr int32_t kSortNameColumn = 10;       // J: CmbPaiXv
 inline constexpr int32_t kPageNameColumn = 11;       // K: CmbHuanYe
 inline constexpr int32_t kAcrossFirstColumn = 12;    // L: ChbHengPai
 inline constexpr int32_t kDataSourceColumn = 13;     // M: ChbSJYuan
+inline constexpr int32_t kRoomLayoutColumn = 14;     // N: True: blocks laid out as the room's desks
 inline constexpr int32_t kPageSetupColumn = 20;      // U..AC: column kPageSetupColumn + k, k = 1..9
 inline constexpr int32_t kCatalogueLastColumn = 40;  // AN: a catalogue row spans D..AN
 
@@ -68,6 +69,18 @@ inline constexpr int32_t kSeatModeColumn = 62;     // BJ3 OptXHZuoHao, BJ4 OptAC
 inline constexpr int32_t kSeatingRow = 5;
 inline constexpr int32_t kSeedColumn = 61;
 inline constexpr int32_t kKeepApartColumn = 62;
+// Settings of kelv's own exam-level work, below the seating settings, each
+// a True/False cell (empty reads as the default the work names):
+// BI6 keep each elective combination together in the main arrangement,
+// BJ6 the AB paper versions; BI7 and BJ7 the invigilation rules "not the
+// paper of one's own subject" and "not a room where a class one teaches
+// sits" (empty: on).
+inline constexpr int32_t kCombinationRow = 6;
+inline constexpr int32_t kKeepCombinationColumn = 61;
+inline constexpr int32_t kPaperVersionColumn = 62;
+inline constexpr int32_t kInvigilationRuleRow = 7;
+inline constexpr int32_t kOwnSubjectRuleColumn = 61;
+inline constexpr int32_t kOwnClassRuleColumn = 62;
 
 // The page-setup capture: the carry-over flag in CL2 and the nine captured
 // values in CM2..CU2 (column kCaptureFlagColumn + k, k = 1..9).
