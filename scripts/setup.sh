@@ -35,7 +35,7 @@ for option in "$@"; do
     --windows)
       windows=1
       packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
-                 dpkg-dev icu-devtools googletest xvfb xauth)
+                 dpkg-dev icu-devtools googletest xvfb xauth nsis xdotool)
       ;;
     *) echo "setup: unknown option $option" >&2; exit 2 ;;
   esac
