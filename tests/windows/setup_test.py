@@ -187,7 +187,7 @@ def link_target(path):
             pos += 2
             width = 2 if unicode else 1
             raw = data[pos:pos + n * width]
-            strings[name] = raw.decode("utf-16-le" if unicode else "latin-1")
+            strings[name] = raw.decode("utf-16-le" if unicode else "latin-1").rstrip("\0")
             pos += n * width
     return target or strings.get("relative"), strings.get("workdir")
 
