@@ -1,5 +1,7 @@
 // The first start of kelv-form: the sample workspace offered in
 // 文档\kelv 考务, written once and opened as it is afterwards.
+#include "app/form/first_start.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,7 +14,6 @@
 #include <fstream>
 #include <string>
 
-#include "app/form/first_start.h"
 #include "app/form/main_window.h"
 #include "app/sample/sample_workspace.h"
 #include "host/file_path.h"

@@ -39,8 +39,7 @@ std::wstring query_string(const std::vector<char>& block, const std::wstring& na
   std::swprintf(key, 96, L"\\StringFileInfo\\%04x%04x\\%ls", t->language, t->code_page,
                 name.c_str());
   wchar_t* value = nullptr;
-  if (!VerQueryValueW(block.data(), key, reinterpret_cast<void**>(&value), &n) || n == 0)
-    return {};
+  if (!VerQueryValueW(block.data(), key, reinterpret_cast<void**>(&value), &n) || n == 0) return {};
   return value;
 }
 
@@ -82,8 +81,7 @@ int wmain(int argc, wchar_t** argv) {
     check(query_string(block, L"ProductName") == L"kelv \u8003\u52a1", file,
           "product name kelv 考务");
     check(query_string(block, L"ProductVersion") == version, file, "product version text");
-    check(has_chinese(query_string(block, L"FileDescription")), file,
-          "description in Chinese");
+    check(has_chinese(query_string(block, L"FileDescription")), file, "description in Chinese");
     const std::wstring ext = file.substr(file.size() >= 4 ? file.size() - 4 : 0);
     if (ext == L".exe" || ext == L".EXE")
       check(ExtractIconExW(file.c_str(), -1, nullptr, nullptr, 0) > 0, file, "has an icon");

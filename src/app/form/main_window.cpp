@@ -680,9 +680,10 @@ bool MainWindow::offer_start() {
   QString text = "请选择一个工作区文件夹，或新建示例工作区。";
   if (!last.isEmpty()) text += "\n\n上次的工作区：" + QDir::toNativeSeparators(last);
   if (!home.isEmpty())
-    text = "欢迎使用 kelv 考务。\n\n第一次使用，可以先打开示例工作区：考生表、考场表、照片和模板"
-           "都已备好，照着它熟悉编排考号和生成表格。示例放在 " +
-           QDir::toNativeSeparators(home) + "。\n\n也可以打开自己的工作区文件夹。";
+    text =
+        "欢迎使用 kelv 考务。\n\n第一次使用，可以先打开示例工作区：考生表、考场表、照片和模板"
+        "都已备好，照着它熟悉编排考号和生成表格。示例放在 " +
+        QDir::toNativeSeparators(home) + "。\n\n也可以打开自己的工作区文件夹。";
   QMessageBox box(QMessageBox::NoIcon, "kelv 考务", text, QMessageBox::NoButton, this);
   QPushButton* first =
       home.isEmpty() ? nullptr : box.addButton("打开示例工作区", QMessageBox::AcceptRole);
