@@ -7,7 +7,7 @@
 ; touched.
 ;
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=1.1.0 -DFILES=FOLDER -DICON=kelv.ico
-;            -DOUTFILE=kelv-setup-1.1.0.exe kelv.nsi
+;            [-DWELCOME=welcome.bmp] -DOUTFILE=kelv-setup-1.1.0.exe kelv.nsi
 ;
 ; Silent use (/S) takes the choices from the command line:
 ;   /AllUsers or /CurrentUser   where to install (default: all users when
@@ -66,6 +66,9 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "kelv"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!ifdef WELCOME
+  !define MUI_WELCOMEFINISHPAGE_BITMAP "${WELCOME}"
+!endif
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_SMALLDESC
 

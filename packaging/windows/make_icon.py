@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""Draws kelv's icon and writes it as a Windows .ico (and, with --png, the
-256-pixel picture for a look at it).
+"""Draws kelv's icon and writes it as a Windows .ico (with --png also the
+256-pixel picture, for a look at it; with --welcome the setup program's
+164 x 314 side picture of its welcome and finish pages, the icon on the
+tile's blue).
 
-    make_icon.py OUT.ico [--png OUT.png]
+    make_icon.py OUT.ico [--png OUT.png] [--welcome OUT.bmp]
 
 The picture: a blue tile with a white exam sheet on it, the sheet ruled as
 a worksheet (a heading row and lines), and the red tick of a marked paper
@@ -69,10 +71,24 @@ def draw(size):
     return tile.resize((size, size), Image.Resampling.LANCZOS)
 
 
+def welcome_picture():
+    width, height = 164, 314
+    picture = Image.new("RGB", (width, height))
+    d = ImageDraw.Draw(picture)
+    for y in range(height):
+        t = y / (height - 1)
+        d.line([(0, y), (width, y)],
+               fill=tuple(round(a + (b - a) * t) for a, b in zip(BLUE_TOP, BLUE_BOTTOM)))
+    icon = draw(128)
+    picture.paste(icon, ((width - 128) // 2, 40), icon)
+    return picture
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("ico")
     parser.add_argument("--png")
+    parser.add_argument("--welcome")
     args = parser.parse_args()
     pictures = [draw(s) for s in SIZES]
     largest = pictures[-1]
@@ -81,6 +97,8 @@ def main():
                  append_images=pictures[:-1], bitmap_format="bmp")
     if args.png:
         largest.save(args.png)
+    if args.welcome:
+        welcome_picture().save(args.welcome, format="BMP")
 
 
 if __name__ == "__main__":
