@@ -15,8 +15,10 @@ sample workspace and the form's settings stay.
 
 upgrade: an older version (the same script, an older number) installed for
 one user with the automation component and without the desktop shortcut; a
-workspace made with its kelv.exe; the new version installed silently over
-it with no options finds it (same folder, same mode, same choices), and the
+workspace made with its kelv.exe; while that kelv.exe runs, a silent upgrade
+stops (exit code 3) and changes nothing; then the new version installed
+silently over it with no options finds it (same folder, same mode, same
+choices), and the
 workspace still works: a VBScript course of work through kelv.torb assigns
 exam numbers in it and saves. The uninstall then takes everything of the
 user's install away and nothing of the machine's.
@@ -384,6 +386,19 @@ def upgrade(args):
     check(r.returncode == 0, "a workspace made with the older kelv.exe")
     prefix.run(["reg", "add", "HKCU\\" + SETTINGS, "/v", "last_workspace", "/d",
                 workspace.replace("\\", "/"), "/f"])
+
+    # While the older kelv.exe runs, a silent upgrade can replace nothing:
+    # it stops with exit code 3 and leaves the installed version whole.
+    running = subprocess.Popen(["wine", folder + "\\kelv.exe", "play", workspace],
+                               stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, env=prefix.env)
+    time.sleep(10)
+    code = prefix.run([args.setup, "/S"]).returncode
+    setup = prefix.export("HKCU\\" + SETUP).get("HKCU\\" + SETUP, {})
+    check(code == 3 and setup.get("Version") == "1.0.0",
+          f"no upgrade while kelv.exe runs (exit {code}, version {setup.get('Version')})")
+    running.communicate(b"quit\n", timeout=120)
+    prefix.wait()
 
     code, seconds = install(prefix, args.setup, [])
     check(code == 0, f"new version installed over it (exit {code}, {seconds:.1f} s)")
