@@ -31,7 +31,6 @@ import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 
 UNINSTALL = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\kelv"
@@ -277,7 +276,7 @@ def check_removed(prefix, root, folder, menu, desktop):
         check(not prefix.export(key), f"{key} removed")
 
 
-def start_form_from_shortcut(prefix, menu, work, screenshot):
+def start_form_from_shortcut(prefix, menu, screenshot):
     """Starts the Start-menu entry's target on an Xvfb screen, takes the
     first start's default (the sample workspace), and returns the settings
     the form kept."""
@@ -344,7 +343,7 @@ def all_users(args):
     check_installed(prefix, "HKLM", folder, menu, desktop, args.version, automation=True)
     check(torb_created(prefix, args.work), "kelv.torb can be created")
 
-    settings, sample = start_form_from_shortcut(prefix, menu, args.work, args.screenshot)
+    settings, sample = start_form_from_shortcut(prefix, menu, args.screenshot)
     last = settings.get("last_workspace", "")
     check(last.replace("/", "\\").lower().endswith("\\documents\\kelv 考务\\考务示例"),
           f"the form opened the sample workspace ({last})")
