@@ -255,7 +255,13 @@ SectionEnd
 !macroend
 
 Function .onInit
+  ; A folder given with /D= (the only way $INSTDIR is set this early) wins
+  ; over the mode's default, which MULTIUSER_INIT puts there.
+  StrCpy $R9 $INSTDIR
   !insertmacro MULTIUSER_INIT
+  ${If} $R9 != ""
+    StrCpy $INSTDIR $R9
+  ${EndIf}
   ${GetParameters} $R0
   !insertmacro CHOOSE ${SecDesktop} "DESKTOP" "Desktop"
   !insertmacro CHOOSE ${SecAutomation} "AUTOMATION" "Automation"
