@@ -23,6 +23,7 @@
 #include "app/core/work_report.h"
 #include "app/core/workbook_files.h"
 #include "app/form/check_dialog.h"
+#include "app/form/first_start.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "host/system_environment.h"
@@ -627,22 +628,33 @@ void MainWindow::remember_workspace(const QString& folder) {
 
 bool MainWindow::offer_start() {
   const QString last = last_workspace();
+  // No workspace opened before: the sample in 文档\kelv 考务 comes first.
+  const QString home = last.isEmpty() && sample_ ? sample_home() : QString();
   QString text = "请选择一个工作区文件夹，或新建示例工作区。";
   if (!last.isEmpty()) text += "\n\n上次的工作区：" + QDir::toNativeSeparators(last);
+  if (!home.isEmpty())
+    text =
+        "欢迎使用 kelv 考务。\n\n第一次使用，可以先打开示例工作区：考生表、考场表、照片和模板"
+        "都已备好，照着它熟悉编排考号和生成表格。示例放在 " +
+        QDir::toNativeSeparators(home) + "。\n\n也可以打开自己的工作区文件夹。";
   QMessageBox box(QMessageBox::NoIcon, "kelv 考务", text, QMessageBox::NoButton, this);
+  QPushButton* first =
+      home.isEmpty() ? nullptr : box.addButton("打开示例工作区", QMessageBox::AcceptRole);
   QPushButton* again =
       last.isEmpty() ? nullptr : box.addButton("打开上次的工作区", QMessageBox::AcceptRole);
   QPushButton* open = box.addButton("打开文件夹…", QMessageBox::AcceptRole);
   QPushButton* sample =
       sample_ ? box.addButton("新建示例工作区…", QMessageBox::ActionRole) : nullptr;
   QPushButton* quit = box.addButton("退出", QMessageBox::RejectRole);
-  box.setDefaultButton(again != nullptr ? again : open);
+  box.setDefaultButton(first != nullptr ? first : again != nullptr ? again : open);
   box.setEscapeButton(quit);
   // The sample goes under the user's documents unless another folder is chosen.
   const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   for (;;) {
     box.exec();
-    if (again != nullptr && box.clickedButton() == again) {
+    if (first != nullptr && box.clickedButton() == first) {
+      if (open_sample_in(*this, home)) return true;
+    } else if (again != nullptr && box.clickedButton() == again) {
       if (open_workspace(last.toStdString())) return true;
     } else if (box.clickedButton() == open) {
       const QString dir = QFileDialog::getExistingDirectory(this, "选择工作区文件夹", last);
