@@ -26,6 +26,10 @@ void add_import_command(CLI::App& app) {
       // Inside a workspace's data folder, a file the import replaces is kept
       // in the workspace's backups first, as a save keeps it.
       const std::string target = app::import_target(options->input, options->output);
+      for (const std::string& w : app::WorkspaceFolder::lock_warnings(options->input))
+        std::cout << "提醒：" << w << '\n';
+      for (const std::string& w : app::WorkspaceFolder::lock_warnings(target))
+        std::cout << "提醒：" << w << '\n';
       if (options->force)
         if (const auto ws = app::WorkspaceFolder::of_data_file(target))
           app::keep_backup(target, ws->backup_folder());

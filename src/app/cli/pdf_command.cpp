@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/core/workspace_folder.h"
 #include "host/host_error.h"
 #include "print/print_job.h"
 #include "readers/format.h"
@@ -32,6 +33,9 @@ void add_pdf_command(CLI::App& app) {
 #ifndef KELV_HAVE_PDF
     command_failed("这个 kelv 没有带 PDF 输出（编译时没有 Qt）");
 #else
+    // Another program editing the workbook may not have saved what it shows.
+    for (const std::string& w : app::WorkspaceFolder::lock_warnings(options->book))
+      std::cerr << "注意：" << w << "\n";
     std::unique_ptr<spreadsheet::Workbook> book;
     try {
       book = readers::read_any(options->book);

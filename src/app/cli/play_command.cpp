@@ -174,6 +174,10 @@ class PlaySession {
 
   void show(const app::WorkReport& report) {
     for (const std::string& warning : report.warnings) out_ << "提醒：" << warning << '\n';
+    if (report.gate == app::WorkReport::Gate::Disabled) {
+      out_ << report.gate_text() << '\n';
+      return;
+    }
     if (!report.sent()) {
       out_ << "事件 " << report.event << " 未发送：" << report.gate_text() << '\n';
       return;
@@ -199,7 +203,7 @@ class PlaySession {
 
   void click(const std::string& event) {
     unsaved_ = true;
-    out_ << "发送 " << event << '\n';
+    if (!app::from_disabled_button(UF_, event)) out_ << "发送 " << event << '\n';
     send(event);
   }
 

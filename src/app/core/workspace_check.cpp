@@ -1090,7 +1090,8 @@ std::string finding_line(const Finding& f) {
   std::string line = std::string("[") + severity_text(f.severity) + "] " + f.book;
   if (!f.sheet.empty()) line += " › " + visible_text(f.sheet);
   if (f.row > 0) line += " 第 " + std::to_string(f.row) + " 行";
-  if (!f.heading.empty()) line += " “" + f.heading + "”列";
+  // A heading names a column of a sheet; without a sheet, a setting.
+  if (!f.heading.empty()) line += f.sheet.empty() ? " 设置“" + f.heading + "”" : " “" + f.heading + "”列";
   if (!f.value.empty()) line += " 值“" + f.value + "”";
   line += "：" + f.message;
   if (f.mend != Mend::None) line += "（可修正：" + mend_text(f) + "）";
