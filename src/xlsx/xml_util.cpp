@@ -2,7 +2,10 @@
 
 #include <expat.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <string>
 #include <set>
 #include <sstream>
 
@@ -151,10 +154,55 @@ void append_utf8(std::string& out, uint32_t cp) {
   }
 }
 
-// The shortest text that reads back as the same double, written into buf.
+// The shortest text that reads back as the same double, written into buf,
+// as the office suites write numbers: the fewest significant digits (at
+// most 17), in plain notation from 1E-5 up to 16 integer digits and in E
+// notation beyond. Plain notation of a large double would spell out its
+// binary expansion, digits the number never had (an 18-digit ID read as a
+// number, 410102199001170103, would come back as ...170112 in every other
+// program).
 std::string_view shortest_number(double v, char (&buf)[32]) {
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string_view(buf, static_cast<size_t>(r.ptr - buf));
+  if (v == 0) {
+    buf[0] = '0';
+    return std::string_view(buf, 1);
+  }
+  char sci[32];
+  const auto r = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific);
+  const std::string_view t(sci, static_cast<size_t>(r.ptr - sci));
+  const size_t e = t.find('e');
+  int exponent = 0;
+  std::from_chars(t.data() + e + (t[e + 1] == '+' ? 2 : 1), t.data() + t.size(), exponent);
+  char digits[20];
+  int n = 0;
+  for (char c : t.substr(0, e))
+    if (c >= '0' && c <= '9' && n < 20) digits[n++] = c;
+  char* p = buf;
+  if (t[0] == '-') *p++ = '-';
+  if (exponent >= -5 && exponent <= 15) {
+    if (exponent < 0) {
+      *p++ = '0';
+      *p++ = '.';
+      p = std::fill_n(p, -exponent - 1, '0');
+      p = std::copy_n(digits, n, p);
+    } else if (n <= exponent + 1) {
+      p = std::copy_n(digits, n, p);
+      p = std::fill_n(p, exponent + 1 - n, '0');
+    } else {
+      p = std::copy_n(digits, exponent + 1, p);
+      *p++ = '.';
+      p = std::copy_n(digits + exponent + 1, n - exponent - 1, p);
+    }
+  } else {
+    *p++ = digits[0];
+    if (n > 1) {
+      *p++ = '.';
+      p = std::copy_n(digits + 1, n - 1, p);
+    }
+    *p++ = 'E';
+    *p++ = exponent < 0 ? '-' : '+';
+    p = std::to_chars(p, buf + sizeof buf, exponent < 0 ? -exponent : exponent).ptr;
+  }
+  return std::string_view(buf, static_cast<size_t>(p - buf));
 }
 
 bool is_namespace_declaration(std::string_view attribute_name) {

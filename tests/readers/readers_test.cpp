@@ -16,6 +16,7 @@
 #include "readers/compound_file.h"
 #include "readers/format.h"
 #include "readers/text_table.h"
+#include "spreadsheet/cell_values.h"
 #include "spreadsheet/cells.h"
 #include "spreadsheet/engine.h"
 #include "support/temp_folder.h"
@@ -24,6 +25,7 @@
 namespace kelv::readers {
 namespace {
 
+using spreadsheet::is_date_format;
 using spreadsheet::Workbook;
 using test::TempFolder;
 

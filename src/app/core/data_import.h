@@ -20,6 +20,7 @@ struct ImportResult {
   std::string output;                // absolute path written
   int32_t rows = 0;                  // rows of 考生表, the heading included
   std::vector<std::string> repairs;  // what the reader mended
+  std::vector<std::string> warnings;  // what the data will show wrongly (lost digits)
 };
 
 // Reads `input` (any kind the engine opens), makes the data workbook and
