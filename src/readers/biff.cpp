@@ -430,9 +430,9 @@ class XlsReader {
       code = spreadsheet::builtin_number_format(fmt);
     }
     if (code.empty()) code = "General";
-    const bool is_date =
-        formats_.count(fmt) ? spreadsheet::is_date_format(code)
-                            : spreadsheet::is_date_format_id(fmt) || spreadsheet::is_date_format(code);
+    const bool is_date = formats_.count(fmt) ? spreadsheet::is_date_format(code)
+                                             : spreadsheet::is_date_format_id(fmt) ||
+                                                   spreadsheet::is_date_format(code);
     spreadsheet::Style s;
     s.number_format = code;
     const uint32_t id = code == "General" ? 0 : book_->styles.intern(s);
@@ -677,7 +677,6 @@ class XlsReader {
 };
 
 }  // namespace
-
 
 std::unique_ptr<spreadsheet::Workbook> read_xls(std::string_view bytes, const std::string& file) {
   return XlsReader(bytes, file).run();

@@ -30,6 +30,29 @@ std::string text_head(std::string_view head) {
                                                 : std::string_view(text).substr(first));
 }
 
+bool named_as_package(const std::string& name) {
+  const std::string lower = lower_ascii(name);
+  auto ends = [&](std::string_view e) {
+    return lower.size() >= e.size() && lower.compare(lower.size() - e.size(), e.size(), e) == 0;
+  };
+  return ends(".xlsx") || ends(".xlsm");
+}
+
+// A file named as a workbook package that is no package at all: an empty
+// file or other bytes (a save or copy cut short, a file renamed by hand)
+// would otherwise read as an empty text table, and the data workbook would
+// be reported as having lost its sheets.
+void refuse_false_package(std::string_view head, uint64_t size, const std::string& name) {
+  if (!named_as_package(name) || detect_kind(head) != FileKind::Text) return;
+  if (size == 0)
+    refuse(name,
+           "这是空文件（0 字节），不是工作簿：多半是保存或复制时中断了。"
+           "工作区的“备份”文件夹里有保存前的旧版本，可以用 kelv restore 取回");
+  refuse(name,
+         "它不是 .xlsx 工作簿（文件开头不是 zip 压缩包），可能已损坏，或只是改了扩展名。"
+         "工作区的“备份”文件夹里有保存前的旧版本，可以用 kelv restore 取回");
+}
+
 }  // namespace
 
 FileKind detect_kind(std::string_view head) {
@@ -53,6 +76,7 @@ FileKind detect_kind(std::string_view head) {
 
 std::unique_ptr<spreadsheet::Workbook> read_any(std::shared_ptr<const std::string> bytes,
                                                 const std::string& name) {
+  refuse_false_package(*bytes, bytes->size(), name);
   std::unique_ptr<spreadsheet::Workbook> book;
   switch (detect_kind(*bytes)) {
     case FileKind::Xlsx:
@@ -77,7 +101,9 @@ std::unique_ptr<spreadsheet::Workbook> read_any(std::shared_ptr<const std::strin
 
 std::unique_ptr<spreadsheet::Workbook> read_any(const std::string& path) {
   // A package is read from the disk as it goes; other kinds are read whole.
-  if (detect_kind(read_file_head(path, 8192)) == FileKind::Xlsx) return xlsx::read_workbook(path);
+  const std::string head = read_file_head(path, 8192);
+  if (detect_kind(head) == FileKind::Xlsx) return xlsx::read_workbook(path);
+  refuse_false_package(head, head.size(), path);
   return read_any(read_file_bytes(path), path);
 }
 

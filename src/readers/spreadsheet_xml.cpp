@@ -61,7 +61,6 @@ std::string format_code(const std::string& f) {
   return f;
 }
 
-
 }  // namespace
 
 std::unique_ptr<spreadsheet::Workbook> read_spreadsheet_xml(std::string_view bytes,

@@ -105,7 +105,9 @@ CivilDate civil_from_days(int64_t z) {
 
 constexpr int64_t kUnixDaysOf18991230 = -25569;
 
-bool leap(int32_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool leap(int32_t y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 // Reads `count` digits at `p`, advancing it.
 bool digits(std::string_view s, size_t* p, size_t count, int32_t* out) {

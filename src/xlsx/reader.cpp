@@ -141,8 +141,10 @@ void move_out_of_1904(Workbook& book) {
   for (const auto& sheet : book.sheets) {
     for (spreadsheet::Row& row : sheet->rows) {
       for (spreadsheet::Cell& cell : row.cells) {
-        if (cell.value.is_number() && cell.style < date.size() && date[cell.style])
-          cell.value = cell.value.as_number() + spreadsheet::k1904Offset;
+        if (!cell.value.is_number() || cell.style >= date.size() || !date[cell.style]) continue;
+        // A time of day alone (below 1) is the same in both systems.
+        const double v = cell.value.as_number();
+        if (v < 0 || v >= 1) cell.value = v + spreadsheet::k1904Offset;
       }
     }
   }

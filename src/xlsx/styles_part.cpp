@@ -20,7 +20,6 @@ using spreadsheet::Fill;
 using spreadsheet::Font;
 using spreadsheet::Style;
 
-
 uint32_t parse_argb(std::string_view s) {
   uint32_t v = 0;
   auto r = std::from_chars(s.data(), s.data() + s.size(), v, 16);

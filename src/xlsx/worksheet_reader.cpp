@@ -124,7 +124,6 @@ const char* find_attr(const char** atts, std::string_view local) {
   return nullptr;
 }
 
-
 // Where the parse is: what the element just opened is, one entry per level
 // of nesting. The rows of a sheet have a place for each of their levels;
 // elsewhere the place of a modelled top-level element says how its children

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <string>
 #include <set>
 #include <sstream>
+#include <string>
 
 #include "xlsx/package.h"
 

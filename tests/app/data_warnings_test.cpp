@@ -95,8 +95,9 @@ TEST_F(DataWarnings, ExamNumbersThatStartAgainFromZero) {
   const std::vector<Finding> wrap = with(all, "重新开始");
   ASSERT_EQ(wrap.size(), 1u) << listing(all);
   EXPECT_EQ(wrap[0].severity, Severity::Notice);
-  EXPECT_TRUE(has(wrap[0].message, "起始考号“9998”按 4 位数字编号，第 3 个考号（考场“02”）在 "
-                                   "9999 之后从 0000 重新开始"))
+  EXPECT_TRUE(has(wrap[0].message,
+                  "起始考号“9998”按 4 位数字编号，第 3 个考号（考场“02”）在 "
+                  "9999 之后从 0000 重新开始"))
       << wrap[0].message;
   // Generation numbers nothing.
   EXPECT_TRUE(with(check("数字号码.xlsx", CheckPurpose::Generate, "9998"), "重新开始").empty());
@@ -134,8 +135,9 @@ TEST_F(DataWarnings, TemplateFieldCellsInGeneralFormat) {
   const std::vector<Finding> general = with(all, "是“常规”格式");
   ASSERT_EQ(general.size(), 3u) << listing(all);
   for (const Finding& f : general) EXPECT_EQ(f.sheet, "门贴");
-  EXPECT_TRUE(has(general[0].message, "字段单元格“[考场]”是“常规”格式：生成时“01”这样的值会变成数字，"
-                                      "显示为“1”"))
+  EXPECT_TRUE(has(general[0].message,
+                  "字段单元格“[考场]”是“常规”格式：生成时“01”这样的值会变成数字，"
+                  "显示为“1”"))
       << general[0].message;
   EXPECT_EQ(general[0].row, 2);
   EXPECT_EQ(general[0].column, 2);

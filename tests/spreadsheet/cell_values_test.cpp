@@ -9,7 +9,9 @@
 namespace kelv::spreadsheet {
 namespace {
 
-double serial(int32_t y, int32_t m, int32_t d) { return date_serial(y, m, d).value_or(-1); }
+double serial(int32_t y, int32_t m, int32_t d) {
+  return date_serial(y, m, d).value_or(-1);
+}
 
 // The 1900 system around its odd start: the day before 1900-01-01 is 0 (a
 // time alone stands on it), the leap day that never was is 60, and from

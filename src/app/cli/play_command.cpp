@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/core/cut_text_notes.h"
 #include "app/core/platform.h"
 #include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
@@ -167,6 +168,8 @@ class PlaySession {
     const app::WorkReport report = session_.click(event);
     if (report.failure) out_ << "事件 " << event << " 中断：" << report.failure_text() << '\n';
     if (report.stopped) out_ << report.text() << '\n';
+    if (event == "CmdDoYongBiaoClick" && !report.stopped && !report.failure)
+      for (const std::string& line : app::cut_text_notes(session_.engine())) out_ << line << '\n';
   }
 
   void click(const std::string& event) {

@@ -77,8 +77,7 @@ ImportResult import_data_file(const std::string& input, const std::string& outpu
   int32_t columns = 0;
   for (const spreadsheet::Row& row : examinees.rows)
     if (!row.cells.empty()) columns = std::max(columns, row.cells.back().col);
-  for (const LostDigits& l :
-       lost_digit_columns(result.rows, columns, [&](int32_t r, int32_t c) {
+  for (const LostDigits& l : lost_digit_columns(result.rows, columns, [&](int32_t r, int32_t c) {
          const spreadsheet::Cell* cell = spreadsheet::cells::find(examinees, r, c);
          return cell != nullptr ? cell->value : host::Variant();
        }))

@@ -21,7 +21,9 @@ std::string text_at(Worksheet& sheet, int32_t r, int32_t c) {
   return sheet.cell_value(r, c).to_text();
 }
 
-std::string quoted(const std::string& s) { return "“" + s + "”"; }
+std::string quoted(const std::string& s) {
+  return "“" + s + "”";
+}
 
 // "第 2 至 5、9 行": the rows as runs, the first few of them.
 std::string rows_list(const std::vector<int32_t>& rows) {
@@ -48,7 +50,9 @@ Worksheet* sheet_named(host::Workbook& book, const std::string& name) {
   return nullptr;
 }
 
-int32_t table_rows(Worksheet& sheet) { return sheet.cells(1, 1).current_region().rows_count(); }
+int32_t table_rows(Worksheet& sheet) {
+  return sheet.cells(1, 1).current_region().rows_count();
+}
 int32_t table_columns(Worksheet& sheet) {
   return sheet.cells(1, 1).current_region().columns_count();
 }
@@ -115,14 +119,13 @@ void add_wrap_warning(host::Workbook& host_book, host::Workbook& data_book,
   f.book = host_book.name();
   f.heading = "起始考号";
   f.value = settings.start_number;
-  f.message = "起始考号" + quoted(settings.start_number) + "按 " +
-              std::to_string(wrap->width) + " 位数字编号，第 " +
-              std::to_string(wrap->first_wrapped + 1) + " 个考号" +
+  f.message = "起始考号" + quoted(settings.start_number) + "按 " + std::to_string(wrap->width) +
+              " 位数字编号，第 " + std::to_string(wrap->first_wrapped + 1) + " 个考号" +
               (room.empty() ? "" : "（考场" + quoted(room) + "）") + "在 " + wrap->last_before +
-              " 之后从 " + wrap->wrapped_number + " 重新开始，考号不再连续，按考号排序时排在最前。" +
-              "要连续编号，请改小起始考号" +
-              (wrap->width < 8 ? "，或在它前面加一个 0" : "") + "。数据工作簿“" +
-              data_book.name() + "”";
+              " 之后从 " + wrap->wrapped_number +
+              " 重新开始，考号不再连续，按考号排序时排在最前。" + "要连续编号，请改小起始考号" +
+              (wrap->width < 8 ? "，或在它前面加一个 0" : "") + "。数据工作簿“" + data_book.name() +
+              "”";
   out.push_back(std::move(f));
 }
 
@@ -170,8 +173,8 @@ bool changes_in_general(const std::string& text) {
 // A value of the field that would change, or "".
 std::string changed_value(host::Workbook& data_book, const CheckSettings& settings,
                           bool examinee_source, const std::string& field) {
-  Worksheet* source = sheet_named(data_book, examinee_source ? sheets::kExamineeSheet
-                                                             : sheets::kRoomSheet);
+  Worksheet* source =
+      sheet_named(data_book, examinee_source ? sheets::kExamineeSheet : sheets::kRoomSheet);
   if (source == nullptr) return "";
   const int32_t c = heading_column(*source, field);
   if (c != 0) {
@@ -234,8 +237,7 @@ void add_general_field_warnings(host::Workbook& host_book, host::Workbook& data_
       w.value = "[" + f.name + "]";
       w.message = "模板" + quoted(name) + "的字段单元格" + quoted("[" + f.name + "]") +
                   "是“常规”格式：生成时“" + value + "”这样的值会变成数字，显示为“" +
-                  Variant(number).to_text() +
-                  "”。请把模板里这个单元格的数字格式设为“文本”";
+                  Variant(number).to_text() + "”。请把模板里这个单元格的数字格式设为“文本”";
       out.push_back(std::move(w));
     }
   }
@@ -269,8 +271,8 @@ std::optional<ExamNumberWrap> exam_number_wrap(const std::string& start_number, 
   return w;
 }
 
-std::vector<LostDigits> lost_digit_columns(
-    int32_t rows, int32_t columns, const std::function<Variant(int32_t, int32_t)>& value) {
+std::vector<LostDigits> lost_digit_columns(int32_t rows, int32_t columns,
+                                           const std::function<Variant(int32_t, int32_t)>& value) {
   std::vector<LostDigits> out;
   for (int32_t c = 1; c <= columns; ++c) {
     LostDigits l;

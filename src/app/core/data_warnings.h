@@ -28,7 +28,7 @@ void add_data_warnings(host::Workbook& host_book, host::Workbook& data_book,
 // places numbered (every place of every room gets a number), and the
 // 0-based index of the first number past the width; none when they fit.
 struct ExamNumberWrap {
-  int64_t first_wrapped = 0;  // index of the first place numbered 0...0
+  int64_t first_wrapped = 0;   // index of the first place numbered 0...0
   std::string wrapped_number;  // that place's exam number
   std::string last_before;     // the number before it (9999)
   int32_t width = 0;           // digits counted up

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <string_view>
 #include <type_traits>
 
+#include "app/core/cut_text_notes.h"
 #include "app/core/workbook_files.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
@@ -43,6 +45,8 @@ void click(Stage& stage, std::string_view event) {
   stage.transcript.click(event, false);
   stage.component.MyFunClick(stage.EA, stage.form_for_component(), event);
   stage.transcript.dialogs(stage.dialogs);
+  if (event == "CmdDoYongBiaoClick")
+    for (const std::string& line : cut_text_notes(stage.EA)) std::cerr << line << "\n";
 }
 
 void change(Stage& stage, const std::string& control) {

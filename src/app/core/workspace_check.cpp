@@ -929,9 +929,9 @@ class Checker {
     for (size_t i = 0; i < photos.size(); ++i) {
       const Photo& p = photos[i];
       note_photo_found_as(photo_names_, t.sheet->name(), p.file, found[i]);
-      const spreadsheet::PictureFileState state =
-          found[i].empty() ? spreadsheet::PictureFileState::Missing
-                           : spreadsheet::probe_picture_file(found[i]);
+      const spreadsheet::PictureFileState state = found[i].empty()
+                                                      ? spreadsheet::PictureFileState::Missing
+                                                      : spreadsheet::probe_picture_file(found[i]);
       if (state == spreadsheet::PictureFileState::Readable) continue;
       if (state == spreadsheet::PictureFileState::Missing) {
         missing_photos_.push_back(p.file);

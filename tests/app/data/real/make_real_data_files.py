@@ -128,6 +128,7 @@ def main():
     save(wb, "数字号码.xlsx")
 
     dates_xls()
+    dates_1904()
 
 
 def save(wb, name):
@@ -157,6 +158,21 @@ def dates_xls():
         ws.write(r, 2, time, time_style)
         ws.write(r, 3, pid)
     wb.save(os.path.join(HERE, "日期.xls"))
+
+
+def dates_1904():
+    """An .xlsx in the 1904 date system, as the Mac office suites save it."""
+    from openpyxl.utils.datetime import CALENDAR_MAC_1904
+    wb = Workbook()
+    wb.epoch = CALENDAR_MAC_1904
+    ws = wb.active
+    ws.title = "考生表"
+    ws.append(["姓名", "出生日期", "入场时间"])
+    ws.append(["张三", datetime.date(2008, 1, 5), datetime.time(8, 30)])
+    ws.append(["李四", datetime.date(2024, 2, 29), datetime.time(14, 0)])
+    ws["B2"].number_format = ws["B3"].number_format = 'yyyy"年"m"月"d"日"'
+    ws["C2"].number_format = ws["C3"].number_format = "h:mm"
+    wb.save(os.path.join(HERE, "1904.xlsx"))
 
 
 if __name__ == "__main__":
