@@ -276,7 +276,10 @@ TEST(Totals, RowsLeftBelowByAnEarlierRunAreClearedAndNotCounted) {
   db.SetExaminees(50);
   for (int run = 0; run < 3; ++run) db.Run("0001", "30", true, true);
   const std::string surplus = "“考场表”总人数比“考生表”总人数多 10 人，请检查！";
-  EXPECT_EQ(db.Messages(), (std::vector<std::string>{surplus, surplus, surplus}));
+  std::vector<std::string> totals;
+  for (const std::string& m : db.Messages())
+    if (m.find("总人数") != std::string::npos) totals.push_back(m);
+  EXPECT_EQ(totals, (std::vector<std::string>{surplus, surplus, surplus}));
   std::set<std::string> names;
   for (int32_t r = 2; r <= 51; ++r) {
     EXPECT_EQ(db.Text(r, "考号"), ExamNumberText(r - 1)) << r;

@@ -163,6 +163,35 @@ TEST_F(PagePainterTest, AWordWiderThanItsWrappedCellBreaksInsideIt) {
   EXPECT_GT(dark_in(31, 45), 0);
 }
 
+// A long school name in a cell that shrinks to fit prints whole inside its
+// cell, smaller; the same name without it runs out over both neighbours.
+TEST_F(PagePainterTest, ShrinkToFitPrintsALongNameWholeInsideItsCell) {
+  const char* name = "北京市海淀区中关村第一小学附属初级中学（实验校区）";
+  auto ink = [&](bool shrink) {
+    spreadsheet::Style style;
+    style.alignment.horizontal = "center";
+    style.alignment.shrink_to_fit = shrink;
+    get(sheet(), 3, 3).style = book_.styles.intern(style);
+    get(sheet(), 3, 3).value = host::Variant(name);
+    const QImage image = page(0);
+    const QPoint top_left = cell_point(3, 3, 0, 0);
+    int inside = 0, outside = 0;
+    for (int x = top_left.x() - 60; x < top_left.x() + 108; ++x) {
+      for (int y = top_left.y() + 1; y < top_left.y() + 19; ++y) {
+        if (qGray(image.pixel(x, y)) >= 128) continue;
+        (x > top_left.x() && x < top_left.x() + 48 ? inside : outside) += 1;
+      }
+    }
+    return std::pair{inside, outside};
+  };
+  const auto [shrunk_in, shrunk_out] = ink(true);
+  EXPECT_GT(shrunk_in, 0);
+  EXPECT_EQ(shrunk_out, 0);
+  const auto [plain_in, plain_out] = ink(false);
+  EXPECT_GT(plain_out, 0);
+  (void)plain_in;
+}
+
 // Text turned up, turned down or stacked runs along a tall narrow block
 // (taller than wide where it is dark); the same text unturned runs across.
 TEST_F(PagePainterTest, TurnedAndStackedTextRunsAlongTheCell) {

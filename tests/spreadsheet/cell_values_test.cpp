@@ -74,8 +74,9 @@ TEST(BuiltinFormats, LocaleIdsAreNeverGivenToACode) {
   for (int32_t id = 0; id < 60; ++id) {
     EXPECT_EQ(is_locale_builtin_format(id), (id >= 27 && id <= 36) || (id >= 50 && id <= 58));
     // Every built-in date id has a code that reads as a date.
-    if (is_date_format_id(id) && !builtin_number_format(id).empty())
+    if (is_date_format_id(id) && !builtin_number_format(id).empty()) {
       EXPECT_TRUE(is_date_format(builtin_number_format(id))) << id;
+    }
   }
   EXPECT_FALSE(is_date_format_id(49));
 }

@@ -48,7 +48,8 @@ void add_pdf_command(CLI::App& app) {
   auto options = std::make_shared<Options>();
   CLI::App* pdf = app.add_subcommand("pdf", "把工作表按页面设置打印成 PDF 文件");
   pdf->add_option("BOOK", options->book, "工作簿（.xlsx 或 .xlsm）")->required();
-  pdf->add_option("SHEET", options->sheets, "工作表名（默认全部可见的表，按标签顺序）");
+  pdf->add_option("SHEET", options->sheets,
+                  "工作表名（默认：数据工作簿中生成的表；其他工作簿中全部可见的表，按标签顺序）");
   pdf->add_option("-o,--output", options->out, "PDF 文件（默认与工作簿同名，扩展名 .pdf）");
   pdf->callback([options] {
 #ifndef KELV_HAVE_PDF

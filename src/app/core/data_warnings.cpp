@@ -88,10 +88,10 @@ void add_wrap_warning(host::Workbook& host_book, host::Workbook& data_book,
                       const CheckSettings& settings, std::vector<Finding>& out) {
   Worksheet* rooms = sheet_named(data_book, sheets::kRoomSheet);
   if (rooms == nullptr) return;
-  const int32_t R = table_rows(*rooms);
+  const int32_t last_room = table_rows(*rooms);
   std::vector<std::pair<std::string, int64_t>> places;
   int64_t total = 0;
-  for (int32_t r = sheets::kRoomFirstRow; r <= R; ++r) {
+  for (int32_t r = sheets::kRoomFirstRow; r <= last_room; ++r) {
     double p = 0;
     const Variant v = rooms->cell_value(r, sheets::kRoomPlacesColumn);
     if (v.is_number()) {
@@ -195,7 +195,7 @@ std::string changed_value(host::Workbook& data_book, const CheckSettings& settin
     if (rooms == nullptr) return "";
     const int32_t n = table_rows(*rooms);
     for (int32_t r = 2; r <= n; ++r) {
-      const std::string name = text_at(*rooms, r, sheets::kRoomNameColumn);
+      std::string name = text_at(*rooms, r, sheets::kRoomNameColumn);
       if (changes_in_general(name)) return name;
     }
   }
