@@ -172,7 +172,7 @@ bool changes_in_general(const std::string& text) {
 
 // A value of the field that would change, or "".
 std::string changed_value(host::Workbook& data_book, const CheckSettings& settings,
-                          bool examinee_source, const std::string& field) {
+                          bool examinee_source, bool before_assignment, const std::string& field) {
   Worksheet* source =
       sheet_named(data_book, examinee_source ? sheets::kExamineeSheet : sheets::kRoomSheet);
   if (source == nullptr) return "";
@@ -185,8 +185,9 @@ std::string changed_value(host::Workbook& data_book, const CheckSettings& settin
     }
     return "";
   }
-  // Columns the arrangement has not written yet, as it will write them.
-  if (!examinee_source) return "";
+  // Columns the arrangement has not written yet, as it will write them;
+  // when generating without them, the check reports the missing column.
+  if (!examinee_source || !before_assignment) return "";
   if (field == sheets::kExamNumberHeading)
     return changes_in_general(settings.start_number) ? settings.start_number : "";
   if (field == sheets::kAssignmentHeadings[sheets::kAssignedSeatNumber]) return "01";
@@ -206,6 +207,7 @@ void add_general_field_warnings(host::Workbook& host_book, host::Workbook& data_
                                 const CheckSettings& settings, CheckPurpose purpose,
                                 std::vector<Finding>& out) {
   std::vector<std::pair<std::string, bool>> templates;
+  if (purpose == CheckPurpose::Assign) return;
   if (purpose == CheckPurpose::Generate) {
     if (settings.template_name)
       templates.emplace_back(*settings.template_name, settings.examinee_source);
@@ -225,7 +227,8 @@ void add_general_field_warnings(host::Workbook& host_book, host::Workbook& data_
       const std::string code = tpl->number_format(f.row, f.column);
       if (code != "General" && !code.empty()) continue;
       if (!seen.insert(f.name).second) continue;
-      const std::string value = changed_value(data_book, settings, examinee_source, f.name);
+      const std::string value = changed_value(data_book, settings, examinee_source,
+                                              purpose == CheckPurpose::Both, f.name);
       double number = 0;
       if (value.empty() || !host::parse_decimal(value, &number, false)) continue;
       Finding w;
