@@ -78,7 +78,9 @@ def as_lo_text(v):
 
 
 def compare(book, csv_dir):
+    """The cells compared and those that differ."""
     problems = []
+    compared = 0
     stem = os.path.splitext(os.path.basename(book))[0]
     wb = load_workbook(book, data_only=True)
     for ws in wb.worksheets:
@@ -92,6 +94,7 @@ def compare(book, csv_dir):
             for cell in row:
                 if cell.value is None:
                     continue
+                compared += 1
                 r, c = cell.row - 1, cell.column - 1
                 got = rows[r][c] if r < len(rows) and c < len(rows[r]) else ""
                 want = as_lo_text(cell.value)
@@ -99,7 +102,7 @@ def compare(book, csv_dir):
                 if not ok:
                     problems.append(f"{os.path.basename(book)} {ws.title}!{cell.coordinate}: "
                                     f"openpyxl {cell.value!r}, LibreOffice {got!r}")
-    return problems
+    return compared, problems
 
 
 def main():
@@ -122,11 +125,14 @@ def main():
                     "--outdir", out] + named, env=env, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, check=True, timeout=600)
     problems = []
+    cells = 0
     for b in named:
-        problems += compare(b, out)
+        compared, differ = compare(b, out)
+        cells += compared
+        problems += differ
     for p in problems:
         print(p)
-    print(f"{len(named)} workbooks, {len(problems)} cells differ")
+    print(f"{len(named)} workbooks, {cells} cells, {len(problems)} differ")
     sys.exit(1 if problems else 0)
 
 
