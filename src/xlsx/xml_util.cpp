@@ -166,6 +166,11 @@ std::string_view shortest_number(double v, char (&buf)[32]) {
     buf[0] = '0';
     return std::string_view(buf, 1);
   }
+  // Most numbers: the shortest plain form, which below 1E+16 is already the
+  // one wanted.
+  const auto plain = std::to_chars(buf, buf + sizeof buf, v);
+  const std::string_view p(buf, static_cast<size_t>(plain.ptr - buf));
+  if ((v < 1e16 && v > -1e16) && p.find('e') == std::string_view::npos) return p;
   char sci[32];
   const auto r = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific);
   const std::string_view t(sci, static_cast<size_t>(r.ptr - sci));
@@ -176,33 +181,33 @@ std::string_view shortest_number(double v, char (&buf)[32]) {
   int n = 0;
   for (char c : t.substr(0, e))
     if (c >= '0' && c <= '9' && n < 20) digits[n++] = c;
-  char* p = buf;
-  if (t[0] == '-') *p++ = '-';
+  char* out = buf;
+  if (t[0] == '-') *out++ = '-';
   if (exponent >= -5 && exponent <= 15) {
     if (exponent < 0) {
-      *p++ = '0';
-      *p++ = '.';
-      p = std::fill_n(p, -exponent - 1, '0');
-      p = std::copy_n(digits, n, p);
+      *out++ = '0';
+      *out++ = '.';
+      out = std::fill_n(out, -exponent - 1, '0');
+      out = std::copy_n(digits, n, out);
     } else if (n <= exponent + 1) {
-      p = std::copy_n(digits, n, p);
-      p = std::fill_n(p, exponent + 1 - n, '0');
+      out = std::copy_n(digits, n, out);
+      out = std::fill_n(out, exponent + 1 - n, '0');
     } else {
-      p = std::copy_n(digits, exponent + 1, p);
-      *p++ = '.';
-      p = std::copy_n(digits + exponent + 1, n - exponent - 1, p);
+      out = std::copy_n(digits, exponent + 1, out);
+      *out++ = '.';
+      out = std::copy_n(digits + exponent + 1, n - exponent - 1, out);
     }
   } else {
-    *p++ = digits[0];
+    *out++ = digits[0];
     if (n > 1) {
-      *p++ = '.';
-      p = std::copy_n(digits + 1, n - 1, p);
+      *out++ = '.';
+      out = std::copy_n(digits + 1, n - 1, out);
     }
-    *p++ = 'E';
-    *p++ = exponent < 0 ? '-' : '+';
-    p = std::to_chars(p, buf + sizeof buf, exponent < 0 ? -exponent : exponent).ptr;
+    *out++ = 'E';
+    *out++ = exponent < 0 ? '-' : '+';
+    out = std::to_chars(out, buf + sizeof buf, exponent < 0 ? -exponent : exponent).ptr;
   }
-  return std::string_view(buf, static_cast<size_t>(p - buf));
+  return std::string_view(buf, static_cast<size_t>(out - buf));
 }
 
 bool is_namespace_declaration(std::string_view attribute_name) {
