@@ -182,12 +182,13 @@ TEST_F(WorkspaceCheck, PlacesTypedAsTextSuggestTheNumberAndTheUnseatedRows) {
   EXPECT_FALSE(apply_mend(*data_book, stale));
 }
 
-TEST_F(WorkspaceCheck, RowsLeftBelowByAnEarlierRunCountAsExaminees) {
+TEST_F(WorkspaceCheck, RowsLeftBelowByAnEarlierRunAreClearedByTheRun) {
   const std::vector<Finding> all = check("上次多出的座位.xlsx", CheckPurpose::Assign);
   ASSERT_EQ(all.size(), 1u) << listing(all);
-  EXPECT_EQ(all[0].severity, Severity::Error);
+  EXPECT_EQ(all[0].severity, Severity::Notice);
   EXPECT_EQ(all[0].row, 6);
   EXPECT_NE(all[0].message.find("第 6 至 7 行只有编排写入的"), std::string::npos) << all[0].message;
+  EXPECT_NE(all[0].message.find("编排开始时会先清空这些行"), std::string::npos) << all[0].message;
   // Generation reads them as they are: nothing to say there.
   EXPECT_TRUE(with(check("上次多出的座位.xlsx", CheckPurpose::Generate), "编排写入").empty());
 }

@@ -36,6 +36,7 @@ void add_import_command(CLI::App& app) {
       const app::ImportResult r =
           app::import_data_file(options->input, options->output, options->force);
       for (const std::string& line : r.repairs) std::cout << "已修复：" << line << "\n";
+      for (const std::string& line : r.warnings) std::cout << "提醒：" << line << "\n";
       std::cout << "已写入“" << r.output << "”：考生表 " << r.rows
                 << " 行（含标题行），考场表只有标题行，请填写考场。\n";
     } catch (const host::HostError& e) {

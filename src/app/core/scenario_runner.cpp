@@ -45,7 +45,7 @@ class Player {
                              report.stopped        ? "stopped"
                              : report.made_nothing ? "nothing"
                                                    : "done",
-                             report.summary);
+                             report.summary, report.notes);
     if (event == "LtbBiaoClick" && report.sent()) offer_list();
   }
 

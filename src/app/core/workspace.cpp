@@ -4,6 +4,7 @@
 #include <chrono>
 #include <utility>
 
+#include "app/core/cut_text_notes.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "readers/format.h"
@@ -320,6 +321,7 @@ WorkReport Workspace::click(std::string_view event, const Questions& questions,
     if (!report.stopped && event == "CmdDoYongBiaoClick") {
       report.summary = generation_summary(*engine_, data, template_name, examinee_source);
       report.made_nothing = report.summary.empty();
+      if (!report.made_nothing && !report.failure) report.notes = cut_text_notes(*engine_);
     }
   }
   report.warnings = take_warnings();
