@@ -113,7 +113,9 @@ void CheckRooms(const Timetable& t, const ExamData& data, std::vector<Problem>& 
 std::vector<Problem> Check(const Timetable& t, const ExamData& data) {
   std::vector<Problem> out = t.problems;
   out.insert(out.end(), data.problems.begin(), data.problems.end());
-  if (HasErrors(out)) return out;
+  // Without examinees or rooms (no exam numbers yet, a sheet missing) the
+  // rest would only repeat that.
+  if (data.examinees.empty() || data.rooms.empty()) return out;
   CheckClashes(t, data, out);
   CheckRooms(t, data, out);
   std::stable_sort(out.begin(), out.end(), [](const Problem& a, const Problem& b) {
@@ -189,8 +191,15 @@ std::optional<PlannedSession> PlanOne(const Timetable& t, const ExamData& data,
       }
       for (size_t i = 0; i < newcomer.size(); ++i) newcomer[i].slot = places[i];
       if (!settings.keep_apart.empty()) {
-        for (const Seat& n : newcomer) group[n.slot] = data.examinees[n.examinee].group;
-        shared += SharedNeighbours(group, Neighbours(room.places, room.per_column));
+        // Pairs of one group with a newcomer in them; the others the main
+        // arrangement made.
+        std::vector<char> newcomer_at(group.size(), 0);
+        for (const Seat& n : newcomer) {
+          group[n.slot] = data.examinees[n.examinee].group;
+          newcomer_at[n.slot] = 1;
+        }
+        for (const auto& [a, b] : Neighbours(room.places, room.per_column))
+          if ((newcomer_at[a] || newcomer_at[b]) && group[a] >= 0 && group[a] == group[b]) ++shared;
       }
     }
     for (Seat& n : newcomer)

@@ -59,14 +59,6 @@ std::vector<std::pair<int32_t, int32_t>> Neighbours(int32_t places, int32_t per_
   return pairs;
 }
 
-int32_t SharedNeighbours(const std::vector<int32_t>& group,
-                         const std::vector<std::pair<int32_t, int32_t>>& neighbours) {
-  int32_t n = 0;
-  for (const auto& [p, q] : neighbours)
-    if (group[p] >= 0 && group[p] == group[q]) ++n;
-  return n;
-}
-
 std::vector<int32_t> KeepApart(const std::vector<int32_t>& group, const std::vector<int32_t>& free,
                                const std::vector<int32_t>& newcomers,
                                const std::vector<std::pair<int32_t, int32_t>>& neighbours) {

@@ -52,8 +52,4 @@ std::vector<int32_t> KeepApart(const std::vector<int32_t>& group, const std::vec
                                const std::vector<int32_t>& newcomers,
                                const std::vector<std::pair<int32_t, int32_t>>& neighbours);
 
-// Same-group neighbour pairs of a filled room.
-int32_t SharedNeighbours(const std::vector<int32_t>& group,
-                         const std::vector<std::pair<int32_t, int32_t>>& neighbours);
-
 }  // namespace kelv::sessions
