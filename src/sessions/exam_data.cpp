@@ -119,11 +119,32 @@ ExamData ReadExamData(host::Workbook& data_book, const Timetable& timetable,
   }
   const int32_t group_col = keep_apart.empty() ? 0 : sheets::FindHeaderColumn(sheet, 1, keep_apart);
 
+  // Columns that are the examinee's own: not written by 编排考号 (the
+  // assignment and count columns) nor by an earlier session run.
+  std::vector<int32_t> own_columns;
+  for (int32_t c = 1; c <= table.col2; ++c) {
+    const std::string h = sheet.cell_value(1, c).to_text();
+    bool written = false;
+    for (const char* a : sheets::kAssignmentHeadings) written = written || h == a;
+    for (const sheets::GroupCount& g : {sheets::kSchoolCount, sheets::kGradeCount,
+                                        sheets::kClassCount, sheets::kClassCountAlternative})
+      written = written || h == g.count;
+    for (const Paper& p : timetable.papers)
+      written = written || h == p.subject + sheets::kPaperRoomSuffix ||
+                h == p.subject + sheets::kPaperSeatSuffix;
+    if (!written) own_columns.push_back(c);
+  }
   std::unordered_map<std::string, int32_t> room_of_name;
   std::vector<int32_t> no_number;
   std::unordered_map<std::string, int32_t> group_of;
   data.examinees.reserve(static_cast<size_t>(data.examinee_rows));
   for (int32_t r = 2; r <= table.row2; ++r) {
+    // A row of nothing but what 编排考号 wrote is a spare place it left
+    // below the examinees, not an examinee.
+    bool spare = !own_columns.empty();
+    for (size_t k = 0; k < own_columns.size() && spare; ++k)
+      spare = Trimmed(sheet.cell_value(r, own_columns[k]).to_text()).empty();
+    if (spare) continue;
     Examinee e;
     e.row = r;
     e.number = Trimmed(sheet.cell_value(r, data.number_col).to_text());
@@ -202,9 +223,18 @@ ExamData ReadExamData(host::Workbook& data_book, const Timetable& timetable,
       for (int32_t i = 0; i < N; ++i)
         if (std::find(listed[i].begin(), listed[i].end(), paper.key) != listed[i].end())
           who.push_back(i);
-      if (!who.empty()) {
+      // An elective nobody chose is sat by nobody, not by everybody.
+      const bool elective = sheets::SubjectRank(paper.key) >= sheets::SubjectRank("物理") &&
+                            !sheets::CanonicalSubject(paper.key).empty();
+      if (!who.empty() || elective) {
         data.rule[p] = SittingRule::Listed;
         data.rule_column[p] = elective_col;
+        if (who.empty())
+          data.problems.push_back(
+              {ProblemLevel::Notice, sheets::kTimetableSheet, paper.row, sheets::kSubjectHeading,
+               paper.subject,
+               "“" + paper.subject + "”没有考生选考（考生表“" + elective_heading +
+                   "”列里没有一人写它）：这一科不排考场"});
         continue;
       }
     }

@@ -58,7 +58,8 @@ struct ExamData {
 
 // Reads 考场表 and 考生表 and decides who sits each paper of `timetable`
 // (a paper whose 科目 heads a 考生表 column: those with a mark there, any
-// value but 否, ×, 无, 0 or FALSE; else those whose 选考科目 names it; else
+// value but 否, ×, 无, 0 or FALSE; else those whose 选考科目 names it, and
+// nobody for an elective subject (物理 to 技术) none of them names; else
 // everybody). `keep_apart` is the heading whose values are the groups
 // ("" for none). Problems: no exam numbers yet, spellings it cannot read,
 // subjects no paper has, a paper nobody sits, rooms of 场次表 that 考场表

@@ -75,10 +75,11 @@ void Headings(host::Worksheet& sheet, const std::vector<std::string>& headings) 
   sheet.rows(1).font().set_color_index(sheets::kWrittenColorIndex);
 }
 
-// Sets a column's number format over rows 2..last_row (General left alone).
-void ColumnFormat(host::Worksheet& sheet, int32_t col, int32_t last_row, const std::string& format) {
-  if (last_row < 2 || format.empty() || format == kGeneral) return;
-  sheet.set_number_format_local(host::Rect{2, col, last_row, col}, format);
+// Gives a whole column a number format (General left alone), before its
+// cells are written, so they take it as they are made.
+void ColumnFormat(host::Worksheet& sheet, int32_t col, const std::string& format) {
+  if (format.empty() || format == kGeneral) return;
+  sheet.columns(col).set_number_format_local(format);
 }
 
 // The format of a timetable cell's column over the rows of one session.
@@ -137,10 +138,9 @@ void WriteSeatingSheet(host::Application& EA, host::Workbook& book, const Timeta
                                                     " 行，超过一张工作表能放的行数");
   host::Worksheet& sheet = FreshSheet(book, sheets::kSessionSeatingSheet);
   const auto columns = static_cast<int32_t>(headings.size());
-  const int32_t last_row = static_cast<int32_t>(total) + 1;
   const std::set<std::string> dated = {"场次", "日期", "开始", "结束"};
   for (int32_t c = 1; c <= columns; ++c)
-    if (!dated.count(headings[c - 1])) ColumnFormat(sheet, c, last_row, kText);
+    if (!dated.count(headings[c - 1])) ColumnFormat(sheet, c, kText);
   Headings(sheet, headings);
   auto column_of = [&](const char* h) {
     return static_cast<int32_t>(std::find(headings.begin(), headings.end(), h) - headings.begin()) + 1;
@@ -206,7 +206,7 @@ int32_t WriteRoomsSheet(host::Workbook& book, const Timetable& timetable, const 
   int32_t total = 0;
   for (const PlannedSession& s : plan.sessions) total += static_cast<int32_t>(s.rooms.size());
   const int32_t last_row = total + 1;
-  for (int32_t c : {2, 6, 7, 9, 10, 11, 12}) ColumnFormat(sheet, c, last_row, kText);
+  for (int32_t c : {2, 6, 7, 9, 10, 11, 12}) ColumnFormat(sheet, c, kText);
   Headings(sheet, headings);
   std::vector<Variant> block;
   block.reserve(static_cast<size_t>(total) * headings.size());
@@ -378,7 +378,7 @@ void WriteSessionBook(host::Workbook& book, host::Workbook& data_book, const Tim
   const int32_t last_row = total + 1;
   for (int32_t k = 0; k < kept; ++k) {
     const std::string format = main_examinees.number_format(2, copied[k]);
-    ColumnFormat(*examinee_sheet, k + 1, last_row, format == kGeneral ? kText : format);
+    ColumnFormat(*examinee_sheet, k + 1, format == kGeneral ? kText : format);
   }
   Headings(*examinee_sheet, headings);
   std::vector<Variant> block;
@@ -432,7 +432,7 @@ void WriteSessionBook(host::Workbook& book, host::Workbook& data_book, const Tim
     const int32_t first = row - seated;
     for (size_t k = 0; k < appended.size(); ++k) {
       const auto col = static_cast<int32_t>(kept + k + 1);
-      if (appended[k] == "科目") ColumnFormat(*examinee_sheet, col, last_row, kText);
+      if (appended[k] == "科目") ColumnFormat(*examinee_sheet, col, kText);
       if (appended[k] == "日期") PaperFormat(*examinee_sheet, col, first, row - 1, paper.date);
       if (appended[k] == "开始") PaperFormat(*examinee_sheet, col, first, row - 1, paper.start);
       if (appended[k] == "结束") PaperFormat(*examinee_sheet, col, first, row - 1, paper.end);
@@ -454,7 +454,7 @@ void WriteSessionBook(host::Workbook& book, host::Workbook& data_book, const Tim
   const int32_t room_rows = static_cast<int32_t>(planned.rooms.size()) + 1;
   for (int32_t c : {sheets::kRoomNameColumn, sheets::kRoomLocationColumn,
                     sheets::kRoomFirstNumberColumn, sheets::kRoomLastNumberColumn, room_columns})
-    ColumnFormat(room_sheet, c, room_rows, kText);
+    ColumnFormat(room_sheet, c, kText);
   Headings(room_sheet, room_headings);
   std::vector<Variant> rooms_block;
   for (const SessionRoom& sr : planned.rooms) {

@@ -42,6 +42,20 @@ std::optional<uint64_t> ParseSeed(const std::string& typed) {
   return v;
 }
 
+void SetKeepCombinations(host::Workbook& host_book, bool on) {
+  host_book.worksheets()
+      .item(sheets::kSettingsSheet)
+      .cells(sheets::kCombinationRow, sheets::kKeepCombinationColumn)
+      .set_value(on);
+}
+
+bool KeepCombinations(host::Workbook& host_book) {
+  if (!sheets::SheetExists(host_book.worksheets(), sheets::kSettingsSheet)) return false;
+  return IsTrue(host_book.worksheets()
+                    .item(sheets::kSettingsSheet)
+                    .cell_value(sheets::kCombinationRow, sheets::kKeepCombinationColumn));
+}
+
 SeatingSettings ReadSeatingSettings(host::Workbook& host_book, host::Workbook& data_book,
                                     std::optional<uint64_t> seed) {
   using namespace sheets;

@@ -27,6 +27,12 @@ struct SeatingSettings {
 SeatingSettings ReadSeatingSettings(host::Workbook& host_book, host::Workbook& data_book,
                                     std::optional<uint64_t> seed);
 
+// Stores the main arrangement's setting that keeps each elective
+// combination together (DTB BI6). kSubscriptOutOfRange without DTB.
+void SetKeepCombinations(host::Workbook& host_book, bool on);
+// The setting as stored (empty: off).
+bool KeepCombinations(host::Workbook& host_book);
+
 // A seed typed as 1 to 15 digits (full-width digits too); nullopt else.
 std::optional<uint64_t> ParseSeed(const std::string& text);
 

@@ -16,6 +16,7 @@
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "sessions/arrange_sessions.h"
+#include "sessions/session_settings.h"
 #include "sessions/suggest_timetable.h"
 
 namespace kelv::cli {
@@ -88,6 +89,7 @@ void add_sessions_command(CLI::App& app) {
     std::string workspace, data;
     std::optional<uint64_t> seed;
     bool suggest = false;
+    std::string together;
   };
   auto options = std::make_shared<Options>();
   CLI::App* cmd = app.add_subcommand(
@@ -99,6 +101,10 @@ void add_sessions_command(CLI::App& app) {
   cmd->add_option("--seed", options->seed, "换考场的考生在考场里座位顺序的随机种子");
   cmd->add_flag("--suggest", options->suggest,
                 "按考生的选考科目拟一份场次表草案（已有场次表时先询问），不编排");
+  cmd->add_option("--keep-combinations", options->together,
+                  "编排考号时是否把同一选考组合的考生排在相连的考场（yes 或 no）：只保存这项设置，"
+                  "之后请重新编排考号")
+      ->check(CLI::IsMember({"yes", "no"}));
   cmd->callback([options] {
     std::string host_path;
     try {
@@ -118,6 +124,20 @@ void add_sessions_command(CLI::App& app) {
       command_failed(e.what());
     }
     session->start();
+    if (!options->together.empty()) {
+      host::Workbook& host_book = session->engine().this_workbook();
+      try {
+        sessions::SetKeepCombinations(host_book, options->together == "yes");
+      } catch (const host::HostError&) {
+        command_failed("宿主工作簿没有设置表 DTB");
+      }
+      std::cout << (options->together == "yes"
+                        ? "已设置：编排考号时把同一选考组合的考生排在相连的考场。"
+                        : "已设置：编排考号时不再把同一选考组合排在一起。")
+                << "重新编排考号后生效。\n";
+      save(*session, dialogs, {&host_book});
+      return;
+    }
     host::Control& list = session->form()["LtbBiao"];
     const std::string name = pick_data(list.items(), options->data);
     const std::vector<std::string>& items = list.items();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/core/session.h"
+#include "app/sample/sample_sessions.h"
 #include "app/sample/sample_workspace.h"
 #include "host/file_path.h"
 #include "host/form_model.h"
@@ -78,6 +79,7 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   UF["CmbFenKai"].set_value("学校");
   session.set("CmbFenKai");
   click("CmdDoKaoHaoClick");
+  run_sample_sessions(session, dialogs, session.engine().workbooks().item(kDataWorkbookName), out);
 
   const std::vector<std::string> templates = UF["LtbMoBan"].items();
   for (const std::string& name : templates) {
