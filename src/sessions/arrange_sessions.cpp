@@ -282,7 +282,7 @@ SessionsReport ArrangeSessions(host::Application& EA, host::Workbook& data_book,
   const OutputCounts counts = WriteDataBookSheets(EA, data_book, timetable, data, plan);
   for (int32_t s = 0; s < S; ++s) {
     EA.progress().report("场次编排：写入各场次的数据工作簿", s, S);
-    WriteSessionBook(*books[s].book, data_book, timetable, data, plan, s);
+    WriteSessionBook(EA, *books[s].book, data_book, timetable, data, plan, s);
     report.books.push_back(books[s].book->name());
   }
   data_book.activate();

@@ -146,6 +146,19 @@ void WriteSeatingSheet(host::Application& EA, host::Workbook& book, const Timeta
     return static_cast<int32_t>(std::find(headings.begin(), headings.end(), h) - headings.begin()) + 1;
   };
 
+  // What each column holds, decided once rather than per cell.
+  enum Field { kNumber, kName, kSchool, kGrade, kClass, kSession, kSubject, kDate, kStart, kEnd,
+               kRoom, kLocation, kSeat, kKey };
+  const std::vector<std::pair<const char*, Field>> fields = {
+      {"考号", kNumber}, {"姓名", kName},     {"学校", kSchool},   {"年级", kGrade},
+      {"班级", kClass},  {"场次", kSession},  {"科目", kSubject},  {"日期", kDate},
+      {"开始", kStart},  {"结束", kEnd},      {"考场", kRoom},     {"考室", kLocation},
+      {"座号", kSeat},   {"场次考场", kKey}};
+  std::vector<Field> field_of;
+  for (const std::string& h : headings)
+    for (const auto& [name, field] : fields)
+      if (h == name) field_of.push_back(field);
+
   BlockWriter out(EA, sheet, columns, "写入场次安排", total);
   int32_t row = 2;
   for (size_t s = 0; s < plan.sessions.size(); ++s) {
@@ -153,39 +166,55 @@ void WriteSeatingSheet(host::Application& EA, host::Workbook& book, const Timeta
     for (const SessionRoom& sr : plan.sessions[s].rooms) {
       const Paper& paper = timetable.papers[sr.paper];
       const Room& room = data.rooms[sr.room];
-      const std::string key = RoomKey(session, room);
+      const Variant subject(paper.subject), room_name(room.name), location(room.location),
+          key(RoomKey(session, room));
       const int32_t paper_first = row;
       for (const Seat& seat : sr.seats) {
         const Examinee& e = data.examinees[seat.examinee];
-        for (const std::string& h : headings) {
-          if (h == "考号") {
-            out.add(e.number);
-          } else if (h == "姓名") {
-            out.add(f.name ? examinees.cell_value(e.row, f.name) : Variant());
-          } else if (h == "学校") {
-            out.add(examinees.cell_value(e.row, f.school));
-          } else if (h == "年级") {
-            out.add(examinees.cell_value(e.row, f.grade));
-          } else if (h == "班级") {
-            out.add(examinees.cell_value(e.row, f.klass));
-          } else if (h == "场次") {
-            out.add(session.value);
-          } else if (h == "科目") {
-            out.add(paper.subject);
-          } else if (h == "日期") {
-            out.add(paper.date.value);
-          } else if (h == "开始") {
-            out.add(paper.start.value);
-          } else if (h == "结束") {
-            out.add(paper.end.value);
-          } else if (h == "考场") {
-            out.add(room.name);
-          } else if (h == "考室") {
-            out.add(room.location);
-          } else if (h == "座号") {
-            out.add(seat.seat);
-          } else {
-            out.add(key);
+        for (Field field : field_of) {
+          switch (field) {
+            case kNumber:
+              out.add(e.number);
+              break;
+            case kName:
+              out.add(f.name ? examinees.cell_value(e.row, f.name) : Variant());
+              break;
+            case kSchool:
+              out.add(examinees.cell_value(e.row, f.school));
+              break;
+            case kGrade:
+              out.add(examinees.cell_value(e.row, f.grade));
+              break;
+            case kClass:
+              out.add(examinees.cell_value(e.row, f.klass));
+              break;
+            case kSession:
+              out.add(session.value);
+              break;
+            case kSubject:
+              out.add(subject);
+              break;
+            case kDate:
+              out.add(paper.date.value);
+              break;
+            case kStart:
+              out.add(paper.start.value);
+              break;
+            case kEnd:
+              out.add(paper.end.value);
+              break;
+            case kRoom:
+              out.add(room_name);
+              break;
+            case kLocation:
+              out.add(location);
+              break;
+            case kSeat:
+              out.add(seat.seat);
+              break;
+            case kKey:
+              out.add(key);
+              break;
           }
         }
         ++row;
@@ -320,8 +349,9 @@ OutputCounts WriteDataBookSheets(host::Application& EA, host::Workbook& data_boo
   return counts;
 }
 
-void WriteSessionBook(host::Workbook& book, host::Workbook& data_book, const Timetable& timetable,
-                      const ExamData& data, const ExamPlan& plan, int32_t s) {
+void WriteSessionBook(host::Application& EA, host::Workbook& book, host::Workbook& data_book,
+                      const Timetable& timetable, const ExamData& data, const ExamPlan& plan,
+                      int32_t s) {
   const Session& session = timetable.sessions[s];
   const PlannedSession& planned = plan.sessions[s];
   host::Worksheet& main_examinees = data_book.worksheets().item(kExamineeSheet);
@@ -360,12 +390,14 @@ void WriteSessionBook(host::Workbook& book, host::Workbook& data_book, const Tim
     headings.push_back(h);
   }
   const int32_t kept = static_cast<int32_t>(headings.size());
-  const char* added[] = {"场次", "科目", "日期", "开始", "结束"};
-  std::vector<std::string> appended;
-  for (const char* h : added)
+  enum Added { kSession, kSubject, kDate, kStart, kEnd };
+  const std::pair<const char*, Added> added[] = {
+      {"场次", kSession}, {"科目", kSubject}, {"日期", kDate}, {"开始", kStart}, {"结束", kEnd}};
+  std::vector<Added> appended;
+  for (const auto& [h, what] : added)
     if (std::find(headings.begin(), headings.end(), h) == headings.end()) {
       headings.emplace_back(h);
-      appended.emplace_back(h);
+      appended.push_back(what);
     }
   // Which kept column is which assignment column.
   std::vector<int32_t> assignment(static_cast<size_t>(kept), -1);
@@ -373,58 +405,67 @@ void WriteSessionBook(host::Workbook& book, host::Workbook& data_book, const Tim
     for (int32_t a = 0; a < sheets::kAssignmentColumnCount; ++a)
       if (headings[k] == sheets::kAssignmentHeadings[a]) assignment[k] = a;
 
-  int32_t total = 0;
-  for (const SessionRoom& sr : planned.rooms) total += static_cast<int32_t>(sr.seats.size());
-  const int32_t last_row = total + 1;
+  int64_t total = 0;
+  for (const SessionRoom& sr : planned.rooms) total += static_cast<int64_t>(sr.seats.size());
   for (int32_t k = 0; k < kept; ++k) {
     const std::string format = main_examinees.number_format(2, copied[k]);
     ColumnFormat(*examinee_sheet, k + 1, format == kGeneral ? kText : format);
   }
+  for (size_t k = 0; k < appended.size(); ++k)
+    if (appended[k] == kSubject) ColumnFormat(*examinee_sheet, kept + static_cast<int32_t>(k) + 1, kText);
   Headings(*examinee_sheet, headings);
-  std::vector<Variant> block;
-  block.reserve(static_cast<size_t>(total) * headings.size());
+  BlockWriter block(EA, *examinee_sheet, static_cast<int32_t>(headings.size()),
+                    "写入" + sheets::SessionBookName(data_book.name(), session.name), total);
   int32_t row = 2;
   for (const SessionRoom& sr : planned.rooms) {
     const Paper& paper = timetable.papers[sr.paper];
     const Room& room = data.rooms[sr.room];
     const auto seated = static_cast<int32_t>(sr.seats.size());
+    const Variant subject(paper.subject), room_name(room.name), location(room.location),
+        invigilator_a(room.invigilator_a), invigilator_b(room.invigilator_b), places(seated);
     for (const Seat& seat : sr.seats) {
       const Examinee& e = data.examinees[seat.examinee];
       for (int32_t k = 0; k < kept; ++k) {
         switch (assignment[k]) {
           case sheets::kAssignedRoom:
-            block.emplace_back(room.name);
+            block.add(room_name);
             break;
           case sheets::kAssignedPlaces:
-            block.emplace_back(seated);
+            block.add(places);
             break;
           case sheets::kAssignedLocation:
-            block.emplace_back(room.location);
+            block.add(location);
             break;
           case sheets::kAssignedInvigilatorA:
-            block.emplace_back(room.invigilator_a);
+            block.add(invigilator_a);
             break;
           case sheets::kAssignedInvigilatorB:
-            block.emplace_back(room.invigilator_b);
+            block.add(invigilator_b);
             break;
           case sheets::kAssignedSeatNumber:
-            block.emplace_back(seat.seat);
+            block.add(seat.seat);
             break;
           default:
-            block.push_back(main_examinees.cell_value(e.row, copied[k]));
+            block.add(main_examinees.cell_value(e.row, copied[k]));
         }
       }
-      for (const std::string& h : appended) {
-        if (h == "场次") {
-          block.push_back(session.value);
-        } else if (h == "科目") {
-          block.emplace_back(paper.subject);
-        } else if (h == "日期") {
-          block.push_back(paper.date.value);
-        } else if (h == "开始") {
-          block.push_back(paper.start.value);
-        } else {
-          block.push_back(paper.end.value);
+      for (Added what : appended) {
+        switch (what) {
+          case kSession:
+            block.add(session.value);
+            break;
+          case kSubject:
+            block.add(subject);
+            break;
+          case kDate:
+            block.add(paper.date.value);
+            break;
+          case kStart:
+            block.add(paper.start.value);
+            break;
+          case kEnd:
+            block.add(paper.end.value);
+            break;
         }
       }
       ++row;
@@ -432,15 +473,12 @@ void WriteSessionBook(host::Workbook& book, host::Workbook& data_book, const Tim
     const int32_t first = row - seated;
     for (size_t k = 0; k < appended.size(); ++k) {
       const auto col = static_cast<int32_t>(kept + k + 1);
-      if (appended[k] == "科目") ColumnFormat(*examinee_sheet, col, kText);
-      if (appended[k] == "日期") PaperFormat(*examinee_sheet, col, first, row - 1, paper.date);
-      if (appended[k] == "开始") PaperFormat(*examinee_sheet, col, first, row - 1, paper.start);
-      if (appended[k] == "结束") PaperFormat(*examinee_sheet, col, first, row - 1, paper.end);
+      if (appended[k] == kDate) PaperFormat(*examinee_sheet, col, first, row - 1, paper.date);
+      if (appended[k] == kStart) PaperFormat(*examinee_sheet, col, first, row - 1, paper.start);
+      if (appended[k] == kEnd) PaperFormat(*examinee_sheet, col, first, row - 1, paper.end);
     }
   }
-  if (total > 0)
-    examinee_sheet->set_values(host::Rect{2, 1, last_row, static_cast<int32_t>(headings.size())},
-                               block);
+  block.flush();
 
   // 考场表: the session's rooms, the first seven columns in their places,
   // the data workbook's further room columns, then the paper.

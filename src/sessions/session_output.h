@@ -69,7 +69,8 @@ OutputCounts WriteDataBookSheets(host::Application& EA, host::Workbook& data_boo
 // Fills the workbook of session `s`: its 考生表 (the data workbook's columns
 // for that session's examinees, their room and seat of the session in the
 // assignment columns) and 考场表 (its rooms), and the marker sheet.
-void WriteSessionBook(host::Workbook& book, host::Workbook& data_book, const Timetable& timetable,
-                      const ExamData& data, const ExamPlan& plan, int32_t s);
+void WriteSessionBook(host::Application& EA, host::Workbook& book, host::Workbook& data_book,
+                      const Timetable& timetable, const ExamData& data, const ExamPlan& plan,
+                      int32_t s);
 
 }  // namespace kelv::sessions

@@ -211,7 +211,7 @@ void AddCardTemplate(Workbook& host) {
     rr.height = row == first ? 24 : 18;
     rr.custom_height = true;
   }
-  const double widths[] = {3, 7, 13, 9, 7};
+  const double widths[] = {3, 6, 14, 7, 12};
   for (int32_t c = 1; c <= 5; ++c) {
     s.columns[c].width = widths[c - 1];
     s.columns[c].custom_width = true;
