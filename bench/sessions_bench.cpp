@@ -49,9 +49,10 @@ struct Combination {
   const char* subjects;
   int32_t share;
 };
-constexpr Combination kCombinations[] = {
-    {"物化生", 200}, {"物化政", 60}, {"物化地", 90}, {"物生政", 40}, {"物生地", 70}, {"物政地", 30},
-    {"史化生", 30},  {"史化政", 50}, {"史化地", 40}, {"史生政", 60}, {"史生地", 50}, {"史政地", 280}};
+constexpr Combination kCombinations[] = {{"物化生", 200}, {"物化政", 60}, {"物化地", 90},
+                                         {"物生政", 40},  {"物生地", 70}, {"物政地", 30},
+                                         {"史化生", 30},  {"史化政", 50}, {"史化地", 40},
+                                         {"史生政", 60},  {"史生地", 50}, {"史政地", 280}};
 constexpr const char* kSpellings[][2] = {{"物", "物理"}, {"史", "历史"}, {"化", "化学"},
                                          {"生", "生物"}, {"政", "政治"}, {"地", "地理"}};
 
@@ -115,8 +116,8 @@ void Build(Exam& exam, const std::string& dir, int32_t n, bool arranged, bool mi
 
   host::Worksheet& examinees = exam.data->add_sheet_after(rooms);
   examinees.set_name("考生表");
-  std::vector<host::Variant> row = {"姓名", "性别", "班级", "选考科目", "考场", "场人",
-                                    "考室", "监考甲", "监考乙", "考号", "座号"};
+  std::vector<host::Variant> row = {"姓名", "性别",   "班级",   "选考科目", "考场", "场人",
+                                    "考室", "监考甲", "监考乙", "考号",     "座号"};
   const auto columns = static_cast<int32_t>(arranged ? row.size() : 4);
   row.resize(static_cast<size_t>(columns));
   examinees.set_values(host::Rect{1, 1, 1, columns}, row);
@@ -147,8 +148,9 @@ void Build(Exam& exam, const std::string& dir, int32_t n, bool arranged, bool mi
   if (!arranged) return;
   host::Worksheet& timetable = exam.data->add_sheet_after(examinees);
   timetable.set_name("场次表");
-  const char* papers[][2] = {{"1", "语文"}, {"2", "数学"}, {"3", "物理"}, {"3", "历史"}, {"4", "外语"},
-                             {"5", "化学"}, {"6", "地理"}, {"7", "政治"}, {"8", "生物"}};
+  const char* papers[][2] = {{"1", "语文"}, {"2", "数学"}, {"3", "物理"},
+                             {"3", "历史"}, {"4", "外语"}, {"5", "化学"},
+                             {"6", "地理"}, {"7", "政治"}, {"8", "生物"}};
   timetable.set_values(host::Rect{1, 1, 1, 5}, {"场次", "科目", "日期", "开始", "结束"});
   int32_t r = 2;
   for (const auto& [session, subject] : papers) {
@@ -173,9 +175,8 @@ int Arrange(int32_t n, bool mixed, const std::string& dir) {
     return 1;
   }
   std::printf("%d examinees (%s), %d 场次, %lld examinee-papers, %lld moved, %d session rooms\n", n,
-              mixed ? "combinations mixed in the rooms" : "combinations kept together",
-              r.sessions, static_cast<long long>(r.seated), static_cast<long long>(r.moved),
-              r.session_rooms);
+              mixed ? "combinations mixed in the rooms" : "combinations kept together", r.sessions,
+              static_cast<long long>(r.seated), static_cast<long long>(r.moved), r.session_rooms);
   std::printf("  场次编排 (read, plan, write every sheet and workbook): %.3f s, processor %.3f s\n",
               arranged, arranged_cpu);
   std::printf("  peak memory: %.0f MB (%.0f MB after building the input)\n", bench::peak_mb(),

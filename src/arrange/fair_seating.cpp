@@ -447,10 +447,10 @@ void SeatingPlan::Report(component::Component& self, host::Workbook& book,
       text += "，其中 " + std::to_string(unavoidable) + " 对在某组人数超过一半座位的考场";
     }
     // Kept together, combinations are not spread over the rooms by share.
-    text += q.combination.empty() ? "。\n各组在每个考场的人数与按座位数应得的份额最多相差 " +
-                                        Decimal2(check.largest_deviation) +
-                                        " 人；各考场明细见“排座记录”表。\n"
-                                  : "；各考场明细见“排座记录”表。\n";
+    text += q.combination.empty()
+                ? "。\n各组在每个考场的人数与按座位数应得的份额最多相差 " +
+                      Decimal2(check.largest_deviation) + " 人；各考场明细见“排座记录”表。\n"
+                : "。\n各考场明细见“排座记录”表。\n";
   }
   if (!q.combination.empty())
     text += "选考组合排在一起（按“" + combination_header_ + "”）：" +

@@ -716,7 +716,8 @@ std::vector<int32_t> CombinationsTogether(const SeatOrderRequest& q, SeatRandom&
 
   std::vector<int32_t> group(n, kNoGroup);
   if (q.keep_apart)
-    for (int32_t i = 0; i < n && i < static_cast<int32_t>(q.group.size()); ++i) group[i] = q.group[i];
+    for (int32_t i = 0; i < n && i < static_cast<int32_t>(q.group.size()); ++i)
+      group[i] = q.group[i];
   Layouts layouts;
   std::vector<int32_t> out;
   out.reserve(n);

@@ -104,9 +104,10 @@ void CheckRooms(const Timetable& t, const ExamData& data, std::vector<Problem>& 
       why = "的" + PaperNames(t, papers) + "分不进现有的考场（每个考场只考一科）";
     }
     out.push_back({ProblemLevel::Error, sheets::kTimetableSheet, t.papers[papers.front()].row, "",
-                   "", label + why +
-                           "：请在考场表末尾加考场（编排考号之后加的考场只在场次编排中使用），"
-                           "或把一科改到别的场次"});
+                   "",
+                   label + why +
+                       "：请在考场表末尾加考场（编排考号之后加的考场只在场次编排中使用），"
+                       "或把一科改到别的场次"});
   }
 }
 
@@ -127,8 +128,8 @@ std::vector<Problem> Check(const Timetable& t, const ExamData& data) {
 // The rooms and seats of one 场次; nullopt when its papers do not fit.
 std::optional<PlannedSession> PlanOne(const Timetable& t, const ExamData& data,
                                       const SeatingSettings& settings,
-                                      const std::vector<std::vector<int32_t>>& allowed,
-                                      int32_t s, int64_t& shared) {
+                                      const std::vector<std::vector<int32_t>>& allowed, int32_t s,
+                                      int64_t& shared) {
   PlanRequest q;
   for (const Room& r : data.rooms) q.places.push_back(r.places);
   for (const Examinee& e : data.examinees) {
@@ -239,8 +240,7 @@ SessionsReport ArrangeSessions(host::Application& EA, host::Workbook& data_book,
     report.problems = timetable.problems;
     return report;
   }
-  const SeatingSettings settings =
-      ReadSeatingSettings(EA.this_workbook(), data_book, options.seed);
+  const SeatingSettings settings = ReadSeatingSettings(EA.this_workbook(), data_book, options.seed);
   report.seed = settings.seed;
   report.keep_apart = settings.random ? settings.keep_apart : std::string();
   const ExamData data = ReadExamData(data_book, timetable, report.keep_apart);
@@ -269,8 +269,8 @@ SessionsReport ArrangeSessions(host::Application& EA, host::Workbook& data_book,
     plan.sessions.push_back(std::move(*planned));
   }
   for (size_t p = 0; p < timetable.papers.size(); ++p) {
-    bool in_columns = data.rule[p] != SittingRule::Everybody ||
-                      data.sitters[p].size() != data.examinees.size();
+    bool in_columns =
+        data.rule[p] != SittingRule::Everybody || data.sitters[p].size() != data.examinees.size();
     for (const SessionRoom& sr : plan.sessions[timetable.papers[p].session].rooms)
       for (const Seat& seat : sr.seats)
         in_columns = in_columns || (seat.paper == static_cast<int32_t>(p) && !seat.stayed);
@@ -314,12 +314,10 @@ std::string SummaryText(const SessionsReport& r) {
          Thousands(r.shared_neighbours) + " 对；随机种子 " + std::to_string(r.seed) + "。\n";
   if (!r.paper_columns.empty()) {
     s += "考生表写入 " + std::to_string(r.paper_columns.size()) + " 列（";
-    for (size_t i = 0; i < r.paper_columns.size(); ++i)
-      s += (i ? "、" : "") + r.paper_columns[i];
+    for (size_t i = 0; i < r.paper_columns.size(); ++i) s += (i ? "、" : "") + r.paper_columns[i];
     s += "）。\n";
   }
-  s += "写入“场次安排”“场次考场”，以及 " + std::to_string(r.books.size()) +
-       " 个场次数据工作簿：";
+  s += "写入“场次安排”“场次考场”，以及 " + std::to_string(r.books.size()) + " 个场次数据工作簿：";
   for (size_t i = 0; i < r.books.size(); ++i) s += (i ? "、" : "") + r.books[i];
   s += "。";
   return s;

@@ -28,9 +28,9 @@ struct SessionsReport {
   std::vector<Problem> problems;
   bool written = false;
   int32_t sessions = 0, papers = 0;
-  int32_t session_rooms = 0;  // rooms in use, summed over the sessions
-  int64_t seated = 0;         // examinee-papers
-  int64_t moved = 0;          // of them, away from the main room and seat
+  int32_t session_rooms = 0;      // rooms in use, summed over the sessions
+  int64_t seated = 0;             // examinee-papers
+  int64_t moved = 0;              // of them, away from the main room and seat
   int64_t shared_neighbours = 0;  // with keep-apart: neighbours of one group among newcomers' seats
   std::string keep_apart;         // the keep-apart heading, "" for none
   uint64_t seed = 0;

@@ -109,7 +109,8 @@ ExamData ReadExamData(host::Workbook& data_book, const Timetable& timetable,
   data.examinee_columns = table.col2;
   data.examinee_rows = std::max(table.row2 - 1, 0);
   data.number_col = sheets::FindHeaderColumn(sheet, 1, sheets::kExamNumberHeading);
-  data.room_col = sheets::FindHeaderColumn(sheet, 1, sheets::kAssignmentHeadings[sheets::kAssignedRoom]);
+  data.room_col =
+      sheets::FindHeaderColumn(sheet, 1, sheets::kAssignmentHeadings[sheets::kAssignedRoom]);
   data.seat_col =
       sheets::FindHeaderColumn(sheet, 1, sheets::kAssignmentHeadings[sheets::kAssignedSeatNumber]);
   if (data.number_col == 0 || data.room_col == 0 || data.seat_col == 0) {
@@ -230,11 +231,10 @@ ExamData ReadExamData(host::Workbook& data_book, const Timetable& timetable,
         data.rule[p] = SittingRule::Listed;
         data.rule_column[p] = elective_col;
         if (who.empty())
-          data.problems.push_back(
-              {ProblemLevel::Notice, sheets::kTimetableSheet, paper.row, sheets::kSubjectHeading,
-               paper.subject,
-               "“" + paper.subject + "”没有考生选考（考生表“" + elective_heading +
-                   "”列里没有一人写它）：这一科不排考场"});
+          data.problems.push_back({ProblemLevel::Notice, sheets::kTimetableSheet, paper.row,
+                                   sheets::kSubjectHeading, paper.subject,
+                                   "“" + paper.subject + "”没有考生选考（考生表“" +
+                                       elective_heading + "”列里没有一人写它）：这一科不排考场"});
         continue;
       }
     }
@@ -261,8 +261,8 @@ ExamData ReadExamData(host::Workbook& data_book, const Timetable& timetable,
       if (FindRoom(data.rooms, name) < 0)
         data.problems.push_back({ProblemLevel::Error, sheets::kTimetableSheet, paper.row,
                                  sheets::kPaperRoomsHeading, name,
-                                 "场次表第 " + std::to_string(paper.row) + " 行（" +
-                                     paper.subject + "）的考场“" + name +
+                                 "场次表第 " + std::to_string(paper.row) + " 行（" + paper.subject +
+                                     "）的考场“" + name +
                                      "”不在考场表中：请写考场表第一列里的考场名"});
 
   data.papers_of.assign(static_cast<size_t>(N), {});

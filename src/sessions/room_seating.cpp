@@ -70,7 +70,8 @@ std::vector<int32_t> KeepApart(const std::vector<int32_t>& group, const std::vec
   }
   // Newcomers waiting, per group, in the order given.
   std::map<int32_t, std::vector<int32_t>> waiting;
-  for (size_t k = newcomers.size(); k-- > 0;) waiting[newcomers[k]].push_back(static_cast<int32_t>(k));
+  for (size_t k = newcomers.size(); k-- > 0;)
+    waiting[newcomers[k]].push_back(static_cast<int32_t>(k));
   std::vector<int32_t> label = group;
   std::vector<int32_t> filled(F, -1);
   for (size_t f = 0; f < F; ++f) {

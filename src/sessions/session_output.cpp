@@ -134,8 +134,8 @@ void WriteSeatingSheet(host::Application& EA, host::Workbook& book, const Timeta
   for (const PlannedSession& s : plan.sessions)
     for (const SessionRoom& sr : s.rooms) total += static_cast<int64_t>(sr.seats.size());
   if (total + 1 > host::kMaxRows)
-    throw host::HostError::host(host::kRefused, "场次安排有 " + Thousands(total) +
-                                                    " 行，超过一张工作表能放的行数");
+    throw host::HostError::host(host::kRefused,
+                                "场次安排有 " + Thousands(total) + " 行，超过一张工作表能放的行数");
   host::Worksheet& sheet = FreshSheet(book, sheets::kSessionSeatingSheet);
   const auto columns = static_cast<int32_t>(headings.size());
   const std::set<std::string> dated = {"场次", "日期", "开始", "结束"};
@@ -143,16 +143,31 @@ void WriteSeatingSheet(host::Application& EA, host::Workbook& book, const Timeta
     if (!dated.count(headings[c - 1])) ColumnFormat(sheet, c, kText);
   Headings(sheet, headings);
   auto column_of = [&](const char* h) {
-    return static_cast<int32_t>(std::find(headings.begin(), headings.end(), h) - headings.begin()) + 1;
+    return static_cast<int32_t>(std::find(headings.begin(), headings.end(), h) - headings.begin()) +
+           1;
   };
 
   // What each column holds, decided once rather than per cell.
-  enum Field { kNumber, kName, kSchool, kGrade, kClass, kSession, kSubject, kDate, kStart, kEnd,
-               kRoom, kLocation, kSeat, kKey };
+  enum Field {
+    kNumber,
+    kName,
+    kSchool,
+    kGrade,
+    kClass,
+    kSession,
+    kSubject,
+    kDate,
+    kStart,
+    kEnd,
+    kRoom,
+    kLocation,
+    kSeat,
+    kKey
+  };
   const std::vector<std::pair<const char*, Field>> fields = {
-      {"考号", kNumber}, {"姓名", kName},     {"学校", kSchool},   {"年级", kGrade},
-      {"班级", kClass},  {"场次", kSession},  {"科目", kSubject},  {"日期", kDate},
-      {"开始", kStart},  {"结束", kEnd},      {"考场", kRoom},     {"考室", kLocation},
+      {"考号", kNumber}, {"姓名", kName},    {"学校", kSchool},  {"年级", kGrade},
+      {"班级", kClass},  {"场次", kSession}, {"科目", kSubject}, {"日期", kDate},
+      {"开始", kStart},  {"结束", kEnd},     {"考场", kRoom},    {"考室", kLocation},
       {"座号", kSeat},   {"场次考场", kKey}};
   std::vector<Field> field_of;
   for (const std::string& h : headings)
@@ -246,11 +261,10 @@ int32_t WriteRoomsSheet(host::Workbook& book, const Timetable& timetable, const 
       const Paper& paper = timetable.papers[sr.paper];
       const Room& room = data.rooms[sr.room];
       const auto [first, last] = NumberRange(sr, data);
-      for (Variant v : {session.value, Variant(paper.subject), paper.date.value,
-                        paper.start.value, paper.end.value, Variant(room.name),
-                        Variant(room.location), Variant(static_cast<int32_t>(sr.seats.size())),
-                        Variant(first), Variant(last), Variant(room.invigilator_a),
-                        Variant(room.invigilator_b)})
+      for (Variant v : {session.value, Variant(paper.subject), paper.date.value, paper.start.value,
+                        paper.end.value, Variant(room.name), Variant(room.location),
+                        Variant(static_cast<int32_t>(sr.seats.size())), Variant(first),
+                        Variant(last), Variant(room.invigilator_a), Variant(room.invigilator_b)})
         block.push_back(std::move(v));
       PaperFormat(sheet, 3, row, row, paper.date);
       PaperFormat(sheet, 4, row, row, paper.start);
@@ -294,8 +308,7 @@ std::vector<std::string> WritePaperColumns(host::Workbook& book, const Timetable
       examinees.cells(1, col).set_value(heading);
       examinees.columns(col).font().set_color_index(sheets::kWrittenColorIndex);
       examinees.columns(col).set_number_format_local(kText);
-      if (!values->empty())
-        examinees.set_values(host::Rect{2, col, last_row, col}, *values);
+      if (!values->empty()) examinees.set_values(host::Rect{2, col, last_row, col}, *values);
       written.push_back(heading);
     }
   }
@@ -325,9 +338,9 @@ std::vector<SessionBook> PrepareSessionBooks(host::Application& EA, host::Workbo
       }
     }
     if (!sheets::SheetExists(book->worksheets(), sheets::kSessionBookMarkSheet)) {
-      problems.push_back({ProblemLevel::Error, "", 0, "", name,
-                          "“数据”文件夹里已有“" + name +
-                              "”，却不是场次编排写的：请把它改名或移走，再编排场次"});
+      problems.push_back(
+          {ProblemLevel::Error, "", 0, "", name,
+           "“数据”文件夹里已有“" + name + "”，却不是场次编排写的：请把它改名或移走，再编排场次"});
       continue;
     }
     books[s].book = book;
@@ -369,9 +382,8 @@ void WriteSessionBook(host::Application& EA, host::Workbook& book, host::Workboo
   }
   host::Worksheet& room_sheet = FreshSheet(book, kRoomSheet);
   host::Worksheet& marker = FreshSheet(book, sheets::kSessionBookMarkSheet);
-  marker.set_values(host::Rect{1, 1, 2, 2},
-                    {Variant("数据工作簿"), Variant(data_book.name()), Variant("场次"),
-                     Variant(session.name)});
+  marker.set_values(host::Rect{1, 1, 2, 2}, {Variant("数据工作簿"), Variant(data_book.name()),
+                                             Variant("场次"), Variant(session.name)});
   marker.set_visible(host::SheetVisibility::VeryHidden);
 
   // 考生表: the data workbook's columns, less the per-paper ones, then the
@@ -412,7 +424,8 @@ void WriteSessionBook(host::Application& EA, host::Workbook& book, host::Workboo
     ColumnFormat(*examinee_sheet, k + 1, format == kGeneral ? kText : format);
   }
   for (size_t k = 0; k < appended.size(); ++k)
-    if (appended[k] == kSubject) ColumnFormat(*examinee_sheet, kept + static_cast<int32_t>(k) + 1, kText);
+    if (appended[k] == kSubject)
+      ColumnFormat(*examinee_sheet, kept + static_cast<int32_t>(k) + 1, kText);
   Headings(*examinee_sheet, headings);
   BlockWriter block(EA, *examinee_sheet, static_cast<int32_t>(headings.size()),
                     "写入" + sheets::SessionBookName(data_book.name(), session.name), total);

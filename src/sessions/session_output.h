@@ -27,8 +27,8 @@ struct Seat {
 
 // One room of one 场次.
 struct SessionRoom {
-  int32_t room = 0;   // index into ExamData::rooms
-  int32_t paper = 0;  // the paper it holds
+  int32_t room = 0;         // index into ExamData::rooms
+  int32_t paper = 0;        // the paper it holds
   std::vector<Seat> seats;  // in place order
 };
 

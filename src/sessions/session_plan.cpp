@@ -12,7 +12,8 @@ namespace {
 // whether the papers still fit is a walk over a handful of sizes.
 class FreeRooms {
  public:
-  explicit FreeRooms(const std::vector<int32_t>& places) : places_(places), free_(places.size(), 1) {
+  explicit FreeRooms(const std::vector<int32_t>& places)
+      : places_(places), free_(places.size(), 1) {
     for (int32_t p : places)
       if (p > 0) ++sizes_[p];
   }
@@ -34,11 +35,12 @@ class FreeRooms {
   // largest rooms as fit in it. With `chosen`, the rooms are taken and
   // listed as (room, paper), a room of a size being the one `stayers`
   // counts most examinees of the paper in; without it nothing changes.
-  bool cover(const std::vector<int64_t>& shortfall, const std::vector<std::vector<int32_t>>& allowed,
+  bool cover(const std::vector<int64_t>& shortfall,
+             const std::vector<std::vector<int32_t>>& allowed,
              std::vector<std::pair<int32_t, int32_t>>* chosen,
              const std::vector<std::vector<int32_t>>* stayers = nullptr) {
-    std::vector<int32_t> taken;                          // rooms, by identity
-    std::vector<std::pair<int32_t, int64_t>> counted;   // (size, rooms) taken by count
+    std::vector<int32_t> taken;                        // rooms, by identity
+    std::vector<std::pair<int32_t, int64_t>> counted;  // (size, rooms) taken by count
     std::vector<size_t> order(shortfall.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
@@ -91,7 +93,8 @@ class FreeRooms {
     return ok;
   }
 
-  bool fits(const std::vector<int64_t>& shortfall, const std::vector<std::vector<int32_t>>& allowed) {
+  bool fits(const std::vector<int64_t>& shortfall,
+            const std::vector<std::vector<int32_t>>& allowed) {
     return cover(shortfall, allowed, nullptr);
   }
 
@@ -199,10 +202,11 @@ std::optional<SessionPlan> PlanSession(const PlanRequest& q) {
     for (int32_t r = 0; r < R; ++r)
       if (here[p][r] > 0 && q.places[r] > 0)
         candidates.push_back({r, p, here[p][r], here[p][r] == present[r]});
-  std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
-    if (a.whole != b.whole) return a.whole;
-    return a.stay > b.stay;
-  });
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const Candidate& a, const Candidate& b) {
+                     if (a.whole != b.whole) return a.whole;
+                     return a.stay > b.stay;
+                   });
   SessionPlan plan;
   plan.room_paper.assign(R, -1);
   std::vector<int64_t> shortfall = need;

@@ -13,11 +13,11 @@
 namespace kelv::sessions {
 
 struct SeatingSettings {
-  bool per_room_seats = false;     // OptACZuoHao; else cyclic (OptXHZuoHao)
-  std::string cycle_text = "30";   // TxtXHShu: the cyclic count, its length the seat width
-  bool random = false;             // OptSJKaoHao: seats in a room drawn from the seed
+  bool per_room_seats = false;    // OptACZuoHao; else cyclic (OptXHZuoHao)
+  std::string cycle_text = "30";  // TxtXHShu: the cyclic count, its length the seat width
+  bool random = false;            // OptSJKaoHao: seats in a room drawn from the seed
   uint64_t seed = 0;
-  std::string keep_apart;          // CmbFenKai: a 考生表 heading, "" for none
+  std::string keep_apart;  // CmbFenKai: a 考生表 heading, "" for none
 };
 
 // From DTB of `host_book` (absent: the form's defaults). The seed is, in

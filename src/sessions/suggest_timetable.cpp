@@ -152,9 +152,10 @@ DraftTimetable SuggestTimetable(host::Workbook& data_book) {
     if (!count.count(s)) count[s] = N;
   std::vector<std::string> subjects;
   for (const auto& [s, n] : count) subjects.push_back(s);
-  std::stable_sort(subjects.begin(), subjects.end(), [](const std::string& a, const std::string& b) {
-    return sheets::SubjectRank(a) < sheets::SubjectRank(b);
-  });
+  std::stable_sort(subjects.begin(), subjects.end(),
+                   [](const std::string& a, const std::string& b) {
+                     return sheets::SubjectRank(a) < sheets::SubjectRank(b);
+                   });
   int64_t all_places = 0;
   for (int32_t p : places) all_places += p;
   Papers electives;
@@ -236,10 +237,10 @@ bool WriteTimetable(host::Workbook& data_book, const DraftTimetable& draft,
     sheet = &sheets.add_after(sheets.item(sheets.count() - 1));
     sheet->set_name(sheets::kTimetableSheet);
   }
-  const std::vector<host::Variant> headings = {
-      sheets::kSessionHeading, sheets::kSubjectHeading,    sheets::kDateHeading,
-      sheets::kStartHeading,   sheets::kEndHeading,        sheets::kPaperRoomsHeading,
-      sheets::kRemarkHeading};
+  const std::vector<host::Variant> headings = {sheets::kSessionHeading, sheets::kSubjectHeading,
+                                               sheets::kDateHeading,    sheets::kStartHeading,
+                                               sheets::kEndHeading,     sheets::kPaperRoomsHeading,
+                                               sheets::kRemarkHeading};
   const auto columns = static_cast<int32_t>(headings.size());
   sheet->set_values(host::Rect{1, 1, 1, columns}, headings);
   sheet->rows(1).font().set_bold(true);
@@ -247,10 +248,11 @@ bool WriteTimetable(host::Workbook& data_book, const DraftTimetable& draft,
   int32_t n = 0;
   for (size_t s = 0; s < draft.sessions.size(); ++s)
     for (const DraftPaper& p : draft.sessions[s]) {
-      rows.insert(rows.end(), {host::Variant(static_cast<int32_t>(s + 1)), host::Variant(p.subject),
-                               host::Variant(), host::Variant(), host::Variant(), host::Variant(),
-                               host::Variant((p.everybody ? "全体考生 " : "考生 ") +
-                                             Thousands(p.examinees) + " 人（草案：请填日期和时间）")});
+      rows.insert(rows.end(),
+                  {host::Variant(static_cast<int32_t>(s + 1)), host::Variant(p.subject),
+                   host::Variant(), host::Variant(), host::Variant(), host::Variant(),
+                   host::Variant((p.everybody ? "全体考生 " : "考生 ") + Thousands(p.examinees) +
+                                 " 人（草案：请填日期和时间）")});
       ++n;
     }
   if (n > 0) sheet->set_values(host::Rect{2, 1, n + 1, columns}, rows);

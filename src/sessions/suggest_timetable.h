@@ -41,7 +41,6 @@ std::string ReplaceTimetableQuestion(const std::string& data_book_name);
 // 备注; dates and times left for the school). An existing 场次表 is replaced
 // only when the person answers Yes to ReplaceTimetableQuestion; false when
 // it was kept.
-bool WriteTimetable(host::Workbook& data_book, const DraftTimetable& draft,
-                    host::Dialogs& dialogs);
+bool WriteTimetable(host::Workbook& data_book, const DraftTimetable& draft, host::Dialogs& dialogs);
 
 }  // namespace kelv::sessions

@@ -6,8 +6,8 @@ namespace kelv::sessions {
 namespace {
 
 constexpr std::string_view kIdeographicSpace = "\u3000";
-constexpr std::array<std::string_view, 5> kNameSeparators = {"\u3001", "\uFF0C", "\uFF1B",
-                                                             "\u3000", "\uFF0F"};
+constexpr std::array<std::string_view, 5> kNameSeparators = {"\u3001", "\uFF0C", "\uFF1B", "\u3000",
+                                                             "\uFF0F"};
 
 bool AsciiSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';

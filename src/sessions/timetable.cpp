@@ -75,8 +75,8 @@ Timetable ReadTimetable(host::Workbook& data_book) {
     const std::string session = Trimmed(session_value.to_text());
     p.subject = Trimmed(sheet.cell_value(r, subject_col).to_text());
     if (session.empty() || p.subject.empty()) {
-      problem(ProblemLevel::Error, r, session.empty() ? sheets::kSessionHeading : sheets::kSubjectHeading,
-              "",
+      problem(ProblemLevel::Error, r,
+              session.empty() ? sheets::kSessionHeading : sheets::kSubjectHeading, "",
               "场次表第 " + std::to_string(r) + " 行没有" + (session.empty() ? "场次" : "科目") +
                   "：请填上，或删去这一行");
       continue;

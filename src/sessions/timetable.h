@@ -20,10 +20,10 @@ struct CellCopy {
 };
 
 struct Paper {
-  int32_t row = 0;        // on 场次表
-  int32_t session = 0;    // index into Timetable::sessions
-  std::string subject;    // 科目 as written
-  std::string key;        // the subject it stands for (物 and 物理 alike), else as written
+  int32_t row = 0;      // on 场次表
+  int32_t session = 0;  // index into Timetable::sessions
+  std::string subject;  // 科目 as written
+  std::string key;      // the subject it stands for (物 and 物理 alike), else as written
   CellCopy date, start, end;
   // The rooms the paper may use, as written in 考场 (split at 、 , ， ; ；
   // and spaces); empty: any room.
@@ -32,8 +32,8 @@ struct Paper {
 };
 
 struct Session {
-  std::string name;     // 场次 as text
-  host::Variant value;  // as written, so a number stays a number
+  std::string name;             // 场次 as text
+  host::Variant value;          // as written, so a number stays a number
   std::vector<int32_t> papers;  // indices into Timetable::papers, in row order
 };
 

@@ -31,8 +31,8 @@ constexpr std::array<std::string_view, 10> kOrder = {"语文", "数学", "外语
 
 // Separators between subjects, single bytes and UTF-8 sequences.
 constexpr std::string_view kByteSeparators = " \t\r\n,/+;|\\";
-constexpr std::array<std::string_view, 8> kSeparators = {
-    "\u3000", "\u3001", "\uFF0C", "\uFF0F", "\uFF0B", "\uFF1B", "\u00B7", "\u30FB"};
+constexpr std::array<std::string_view, 8> kSeparators = {"\u3000", "\u3001", "\uFF0C", "\uFF0F",
+                                                         "\uFF0B", "\uFF1B", "\u00B7", "\u30FB"};
 
 // The length of the separator at the start of `s`, or 0.
 size_t SeparatorAt(std::string_view s) {
@@ -110,10 +110,9 @@ SubjectList ReadSubjectList(std::string_view text, const std::vector<std::string
   for (const std::string& s : found)
     if (std::find(list.subjects.begin(), list.subjects.end(), s) == list.subjects.end())
       list.subjects.push_back(s);
-  std::stable_sort(list.subjects.begin(), list.subjects.end(),
-                   [](const std::string& a, const std::string& b) {
-                     return SubjectRank(a) < SubjectRank(b);
-                   });
+  std::stable_sort(
+      list.subjects.begin(), list.subjects.end(),
+      [](const std::string& a, const std::string& b) { return SubjectRank(a) < SubjectRank(b); });
   return list;
 }
 

@@ -26,7 +26,7 @@ void SetUpExam(DataBook& db, bool keep) {
   const char* geography[] = {"物化地", "物理、化学、地理"};
   const char* history[] = {"史政地", "历史 政治 地理"};
   for (int32_t i = 0; i < 30; ++i) {
-    const char* subjects = i % 3 == 0               ? physics[i % 3]
+    const char* subjects = i % 3 == 0             ? physics[i % 3]
                            : i % 3 == 1 && i < 24 ? geography[i % 2]
                                                   : history[i % 2];
     db.examinees->cells(i + 2, 1).set_value(testing::ExamineeName(i + 1));

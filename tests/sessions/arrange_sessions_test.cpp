@@ -16,12 +16,12 @@
 namespace kelv::sessions {
 namespace {
 
-using testing::Workspace;
 using ::testing::HasSubstr;
+using testing::Workspace;
 
 // Per-room seats, as 选科.xlsx was numbered.
-const std::map<std::pair<int32_t, int32_t>, host::Variant> kPerRoom = {
-    {{3, 62}, false}, {{4, 62}, true}};
+const std::map<std::pair<int32_t, int32_t>, host::Variant> kPerRoom = {{{3, 62}, false},
+                                                                       {{4, 62}, true}};
 
 // (科目, 考场, 座号) of each 场次安排 row of one examinee, in row order.
 std::vector<std::string> SeatsOf(host::Workbook& data, const std::string& name) {
@@ -32,7 +32,8 @@ std::vector<std::string> SeatsOf(host::Workbook& data, const std::string& name) 
   for (int32_t r = 2; r <= sheet.used_rect().row2; ++r)
     if (sheet.cell_value(r, n).to_text() == name)
       out.push_back(sheet.cell_value(r, subject).to_text() + " " +
-                    sheet.cell_value(r, room).to_text() + " " + sheet.cell_value(r, seat).to_text());
+                    sheet.cell_value(r, room).to_text() + " " +
+                    sheet.cell_value(r, seat).to_text());
   return out;
 }
 
@@ -56,16 +57,16 @@ TEST(ArrangeSessions, SeatsEveryPaperKeepingMainSeatsWhereTheRoomHoldsThePaper) 
   EXPECT_EQ(r.moved, 4 + 2 + 1);
   EXPECT_EQ(r.session_rooms, 3 + 4 + 3 + 3 + 2 + 1);
 
-  EXPECT_THAT(SeatsOf(*ws.data, "甲一"),
-              ::testing::ElementsAre("语文 01 1", "物理 01 1", "化学 01 1", "生物 01 1",
-                                     "技术 01 1"));
-  EXPECT_THAT(SeatsOf(*ws.data, "丙一"), ::testing::ElementsAre("语文 03 1", "历史 04 3",
-                                                                 "政治 02 1", "地理 03 1"));
-  EXPECT_THAT(SeatsOf(*ws.data, "丙四"),
-              ::testing::ElementsAre("语文 03 4", "物理 03 4", "化学 03 4", "生物 03 4",
-                                     "技术 01 4"));
-  EXPECT_THAT(SeatsOf(*ws.data, "甲四"), ::testing::ElementsAre("语文 01 4", "物理 01 4",
-                                                                 "化学 01 4", "生物 01 4"));
+  EXPECT_THAT(
+      SeatsOf(*ws.data, "甲一"),
+      ::testing::ElementsAre("语文 01 1", "物理 01 1", "化学 01 1", "生物 01 1", "技术 01 1"));
+  EXPECT_THAT(SeatsOf(*ws.data, "丙一"),
+              ::testing::ElementsAre("语文 03 1", "历史 04 3", "政治 02 1", "地理 03 1"));
+  EXPECT_THAT(
+      SeatsOf(*ws.data, "丙四"),
+      ::testing::ElementsAre("语文 03 4", "物理 03 4", "化学 03 4", "生物 03 4", "技术 01 4"));
+  EXPECT_THAT(SeatsOf(*ws.data, "甲四"),
+              ::testing::ElementsAre("语文 01 4", "物理 01 4", "化学 01 4", "生物 01 4"));
 
   // Sorted by 场次, 考场, 座号; the dates keep their look.
   host::Worksheet& seating = ws.data->worksheets().item(sheets::kSessionSeatingSheet);
@@ -84,13 +85,12 @@ TEST(ArrangeSessions, SeatsEveryPaperKeepingMainSeatsWhereTheRoomHoldsThePaper) 
   EXPECT_EQ(seating.cell_value(2, 12).to_text(), "第1场-01");
 
   host::Worksheet& rooms = ws.data->worksheets().item(sheets::kSessionRoomsSheet);
-  EXPECT_THAT(Workspace::Row(rooms, 5), ::testing::ElementsAre("2", "物理", "45816", "0.375",
-                                                              "0.427083333333333", "01", "教室一",
-                                                              "4", "0001", "0004", "王老师",
-                                                              "李老师"));
-  EXPECT_THAT(Workspace::Row(rooms, 8), ::testing::ElementsAre("2", "历史", "45816", "0.375",
-                                                              "0.427083333333333", "04", "教室四",
-                                                              "4", "0007", "0010", "", ""));
+  EXPECT_THAT(Workspace::Row(rooms, 5),
+              ::testing::ElementsAre("2", "物理", "45816", "0.375", "0.427083333333333", "01",
+                                     "教室一", "4", "0001", "0004", "王老师", "李老师"));
+  EXPECT_THAT(Workspace::Row(rooms, 8),
+              ::testing::ElementsAre("2", "历史", "45816", "0.375", "0.427083333333333", "04",
+                                     "教室四", "4", "0007", "0010", "", ""));
 
   // 考生表: a room and a seat column for each paper not everybody sits.
   host::Worksheet& examinees = ws.data->worksheets().item("考生表");
@@ -122,16 +122,17 @@ TEST(ArrangeSessions, WritesOneMarkedDataWorkbookPerSessionThatTemplatesCanPrint
   host::Worksheet& examinees = book.sheet("考生表");
   const std::vector<std::string> headings = Workspace::Row(examinees, 1);
   EXPECT_THAT(headings, ::testing::ElementsAre("姓名", "班级", "选考科目", "技术", "考场", "场人",
-                                              "考室", "监考甲", "监考乙", "考号", "座号", "场次",
-                                              "科目", "日期", "开始", "结束"));
+                                               "考室", "监考甲", "监考乙", "考号", "座号", "场次",
+                                               "科目", "日期", "开始", "结束"));
   EXPECT_EQ(examinees.used_rect().row2, 13);
-  EXPECT_THAT(Workspace::Row(examinees, 10),
-              ::testing::ElementsAre("乙三", "1班", "史政地", "False", "04", "4", "教室四", "", "",
-                                     "0007", "1", "2", "历史", "45816", "0.375",
-                                     "0.427083333333333"));
+  EXPECT_THAT(
+      Workspace::Row(examinees, 10),
+      ::testing::ElementsAre("乙三", "1班", "史政地", "False", "04", "4", "教室四", "", "", "0007",
+                             "1", "2", "历史", "45816", "0.375", "0.427083333333333"));
   host::Worksheet& rooms = book.sheet("考场表");
-  EXPECT_THAT(Workspace::Row(rooms, 1), ::testing::ElementsAre("考场", "场人", "考室", "监考甲",
-                                                              "监考乙", "首考号", "尾考号", "科目"));
+  EXPECT_THAT(Workspace::Row(rooms, 1),
+              ::testing::ElementsAre("考场", "场人", "考室", "监考甲", "监考乙", "首考号", "尾考号",
+                                     "科目"));
   EXPECT_EQ(rooms.used_rect().row2, 5);
   EXPECT_EQ(rooms.cell_value(3, 2).to_text(), "2");  // 02 keeps 乙一 and 乙二 for 物理
   EXPECT_EQ(rooms.cell_value(5, 8).to_text(), "历史");

@@ -153,7 +153,8 @@ TEST(PlanSession, RandomSessionsKeepEveryRule) {
     const std::optional<SessionPlan> plan = PlanSession(q);
     std::vector<int64_t> sizes;
     for (const PlanPaper& p : q.papers) sizes.push_back(static_cast<int64_t>(p.sitters.size()));
-    ASSERT_EQ(plan.has_value(), PapersFit(q.places, sizes, std::vector<std::vector<int32_t>>(papers)))
+    ASSERT_EQ(plan.has_value(),
+              PapersFit(q.places, sizes, std::vector<std::vector<int32_t>>(papers)))
         << "round " << round;
     if (!plan) continue;
     ExpectSound(q, *plan);

@@ -7,9 +7,9 @@ namespace kelv::sheets {
 namespace {
 
 TEST(ElectiveSubjects, EveryCommonSpellingReadsAsTheSameCombination) {
-  for (const char* text : {"物化生", "物理 化学 生物", "物理、化学、生物", "物/化/生", "物理,化学,生物",
-                           "物理，化学，生物", "生物+物理+化学", "物理化学生物", " 物　化　生 ",
-                           "物理;化学;生物", "物化生物"}) {
+  for (const char* text : {"物化生", "物理 化学 生物", "物理、化学、生物", "物/化/生",
+                           "物理,化学,生物", "物理，化学，生物", "生物+物理+化学", "物理化学生物",
+                           " 物　化　生 ", "物理;化学;生物", "物化生物"}) {
     const SubjectList list = ReadSubjectList(text);
     EXPECT_TRUE(list.unreadable.empty()) << text;
     EXPECT_EQ(CombinationKey(list), "物理、化学、生物") << text;

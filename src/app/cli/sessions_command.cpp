@@ -65,8 +65,8 @@ std::string pick_data(const std::vector<std::string>& items, const std::string& 
 
 void save(app::Session& session, app::TerminalDialogs& dialogs,
           const std::vector<host::Workbook*>& books) {
-  const app::Questions questions =
-      app::message_box_questions(dialogs, [](const std::string& p) { return host::native_path(p); });
+  const app::Questions questions = app::message_box_questions(
+      dialogs, [](const std::string& p) { return host::native_path(p); });
   app::SaveReport report;
   try {
     if (books.empty()) {
@@ -77,7 +77,8 @@ void save(app::Session& session, app::TerminalDialogs& dialogs,
   } catch (const host::HostError& e) {
     command_failed(std::string("保存失败：") + e.what());
   }
-  for (const std::string& path : report.saved) std::cout << "已保存 " << host::native_path(path) << '\n';
+  for (const std::string& path : report.saved)
+    std::cout << "已保存 " << host::native_path(path) << '\n';
   for (const std::string& path : report.cancelled)
     std::cout << "没有保存 " << host::native_path(path) << '\n';
 }
@@ -92,9 +93,10 @@ void add_sessions_command(CLI::App& app) {
     std::string together;
   };
   auto options = std::make_shared<Options>();
-  CLI::App* cmd = app.add_subcommand(
-      "sessions", "场次编排：按场次表给每一科排考场和座位（在编排考号之后），写入场次安排、"
-                  "场次考场和每个场次的数据工作簿，保存前自动备份");
+  CLI::App* cmd =
+      app.add_subcommand("sessions",
+                         "场次编排：按场次表给每一科排考场和座位（在编排考号之后），写入场次安排、"
+                         "场次考场和每个场次的数据工作簿，保存前自动备份");
   cmd->add_option("WORKSPACE", options->workspace, "工作区文件夹（或宿主工作簿）")->required();
   cmd->add_option("DATA", options->data,
                   "数据工作簿：“数据”文件夹里的文件名（只有一个时可以不写）");

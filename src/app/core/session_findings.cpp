@@ -20,7 +20,8 @@ void add_session_findings(host::Workbook& data_book, std::vector<Finding>& findi
     later.insert("[" + p.subject + sheets::kPaperSeatSuffix + "]");
   }
   for (Finding& f : findings)
-    if (f.severity == Severity::Error && f.sheet == sheets::kExamineeSheet && later.count(f.value)) {
+    if (f.severity == Severity::Error && f.sheet == sheets::kExamineeSheet &&
+        later.count(f.value)) {
       f.severity = Severity::Notice;
       f.message += "（这一列由场次编排写入：先编排场次，再生成这个模板）";
     }

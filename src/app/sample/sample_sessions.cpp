@@ -224,8 +224,9 @@ void AddCardTemplate(Workbook& host) {
   if (dtb == nullptr) return;
   int32_t row = sheets::kCatalogueFirstRow;
   while (spreadsheet::cells::find(*dtb, row, sheets::kNameColumn) != nullptr) ++row;
-  const Variant values[] = {std::string(kSessionCardTemplate), 3, 2, 20, 20, std::string("考号"),
-                            std::string(sheets::kNoColumn), true, true};
+  const Variant values[] = {
+      std::string(kSessionCardTemplate), 3,    2,   20, 20, std::string("考号"),
+      std::string(sheets::kNoColumn),    true, true};
   for (int32_t k = 0; k < 9; ++k) Put(*dtb, row, sheets::kNameColumn + k, values[k]);
   const Variant page[] = {28.0, 28.0, 1, 9, 100, 600};  // margins, portrait, A4, zoom, quality
   for (int32_t k = 0; k < 6; ++k) Put(*dtb, row, 24 + k, page[k]);
