@@ -178,15 +178,18 @@ std::optional<PlannedSession> PlanOne(const Timetable& t, const ExamData& data,
       // The newcomers' places are drawn from the seed; with keep-apart the
       // draw only breaks ties.
       std::vector<int32_t> places;
+      places.reserve(newcomer.size());
       for (const Seat& n : newcomer) places.push_back(n.slot);
       PlanRandom rng(RoomSeed(settings.seed, s, static_cast<int32_t>(r)));
       rng.shuffle(newcomer);
       if (!settings.keep_apart.empty()) {
         std::vector<int32_t> groups;
+        groups.reserve(newcomer.size());
         for (const Seat& n : newcomer) groups.push_back(data.examinees[n.examinee].group);
         const auto neighbours = Neighbours(room.places, room.per_column);
         const std::vector<int32_t> order = KeepApart(group, places, groups, neighbours);
         std::vector<Seat> arranged;
+        arranged.reserve(order.size());
         for (int32_t i : order) arranged.push_back(newcomer[i]);
         newcomer = std::move(arranged);
       }

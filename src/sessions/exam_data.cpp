@@ -242,19 +242,24 @@ ExamData ReadExamData(host::Workbook& data_book, const Timetable& timetable,
   }
   for (const std::string& value : unreadable.order) {
     const std::vector<int32_t>& rows = unreadable.rows[value];
-    data.problems.push_back(
-        {ProblemLevel::Error, kExamineeSheet, rows.front(), elective_heading, value,
-         "考生表" + RowList(rows) + "的" + elective_heading + "“" + value +
-             "”读不出来：请写科目的名称或简称（语 数 外/英 物 化 生 史 地 政 技），"
-             "可以连写（物化生），也可以用空格、顿号或逗号分开"});
+    std::string message = "考生表" + RowList(rows);
+    message += "的" + elective_heading;
+    message += "“" + value;
+    message +=
+        "”读不出来：请写科目的名称或简称（语 数 外/英 物 化 生 史 地 政 技），"
+        "可以连写（物化生），也可以用空格、顿号或逗号分开";
+    data.problems.push_back({ProblemLevel::Error, kExamineeSheet, rows.front(), elective_heading,
+                             value, std::move(message)});
   }
   for (const std::string& subject : unknown.order) {
     const std::vector<int32_t>& rows = unknown.rows[subject];
-    data.problems.push_back(
-        {ProblemLevel::Error, kExamineeSheet, rows.front(), elective_heading, subject,
-         "考生表" + RowList(rows) + "的" + elective_heading + "有“" + subject +
-             "”，场次表里却没有这一科：这些考生的“" + subject +
-             "”不会排考场。请在场次表中加上这一科，或改正这些考生的" + elective_heading});
+    std::string message = "考生表" + RowList(rows);
+    message += "的" + elective_heading;
+    message += "有“" + subject;
+    message += "”，场次表里却没有这一科：这些考生的“" + subject;
+    message += "”不会排考场。请在场次表中加上这一科，或改正这些考生的" + elective_heading;
+    data.problems.push_back({ProblemLevel::Error, kExamineeSheet, rows.front(), elective_heading,
+                             subject, std::move(message)});
   }
   for (const Paper& paper : timetable.papers)
     for (const std::string& name : paper.room_names)

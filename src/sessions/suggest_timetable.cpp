@@ -151,6 +151,7 @@ DraftTimetable SuggestTimetable(host::Workbook& data_book) {
   for (const char* s : kEverybodyPapers)
     if (!count.count(s)) count[s] = N;
   std::vector<std::string> subjects;
+  subjects.reserve(count.size());
   for (const auto& [s, n] : count) subjects.push_back(s);
   std::stable_sort(subjects.begin(), subjects.end(),
                    [](const std::string& a, const std::string& b) {

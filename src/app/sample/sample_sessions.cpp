@@ -63,13 +63,13 @@ constexpr Combination kCombinations[] = {
 // that with combinations kept together nobody changes room for a paper.
 constexpr int32_t kPlacesPerRoom = 30;
 
-Sheet* SheetNamed(Workbook& book, const std::string& name) {
+Sheet* sheet_named(Workbook& book, const std::string& name) {
   for (auto& s : book.sheets)
     if (s->name == name) return s.get();
   return nullptr;
 }
 
-void Put(Sheet& sheet, int32_t r, int32_t c, const Variant& v, uint32_t style = 0) {
+void put(Sheet& sheet, int32_t r, int32_t c, const Variant& v, uint32_t style = 0) {
   spreadsheet::Cell& cell = spreadsheet::cells::get(sheet, r, c);
   cell.value = v;
   if (style != 0) cell.style = style;
@@ -78,7 +78,7 @@ void Put(Sheet& sheet, int32_t r, int32_t c, const Variant& v, uint32_t style = 
 // The combination of each examinee in sheet order: drawn a room's worth at a
 // time, the rooms' draws in timetable order, so the short last room gets
 // the last combination.
-std::vector<int32_t> Combinations(int32_t examinees, uint32_t seed) {
+std::vector<int32_t> combinations(int32_t examinees, uint32_t seed) {
   std::mt19937 rng(seed ^ 0x5e55u);
   const int32_t rooms = (examinees + kPlacesPerRoom - 1) / kPlacesPerRoom;
   std::vector<int32_t> drawn;
@@ -90,27 +90,28 @@ std::vector<int32_t> Combinations(int32_t examinees, uint32_t seed) {
   }
   std::sort(drawn.begin(), drawn.end());
   std::vector<int32_t> out;
+  out.reserve(static_cast<size_t>(std::max(examinees, 0)));
   for (int32_t i = 0; i < examinees; ++i) out.push_back(drawn[i / kPlacesPerRoom]);
   return out;
 }
 
-void AddElectives(Workbook& data, uint32_t seed) {
-  Sheet* examinees = SheetNamed(data, sheets::kExamineeSheet);
+void add_electives(Workbook& data, uint32_t seed) {
+  Sheet* examinees = sheet_named(data, sheets::kExamineeSheet);
   if (examinees == nullptr) return;
   const int32_t col = examinees->rows.empty() ? 1 : examinees->rows[0].cells.back().col + 1;
   const int32_t n = static_cast<int32_t>(examinees->rows.size()) - 1;
-  Put(*examinees, 1, col, std::string(sheets::kElectiveHeadings[0]),
+  put(*examinees, 1, col, std::string(sheets::kElectiveHeadings[0]),
       spreadsheet::cells::get(*examinees, 1, col - 1).style);
-  const std::vector<int32_t> combination = Combinations(n, seed);
+  const std::vector<int32_t> combination = combinations(n, seed);
   for (int32_t i = 0; i < n; ++i) {
     const Combination& c = kCombinations[combination[i]];
-    Put(*examinees, i + 2, col, std::string(i % 3 == 2 ? c.full : c.brief));
+    put(*examinees, i + 2, col, std::string(i % 3 == 2 ? c.full : c.brief));
   }
   examinees->columns[col].width = 16;
   examinees->columns[col].custom_width = true;
 }
 
-void AddTimetable(Workbook& data) {
+void add_timetable(Workbook& data) {
   auto sheet = std::make_unique<Sheet>();
   sheet->name = sheets::kTimetableSheet;
   Style date_style, time_style, bold;
@@ -124,18 +125,18 @@ void AddTimetable(Workbook& data) {
                             sheets::kDateHeading,    sheets::kStartHeading,
                             sheets::kEndHeading,     sheets::kPaperRoomsHeading,
                             sheets::kRemarkHeading};
-  for (int32_t c = 0; c < 7; ++c) Put(*sheet, 1, c + 1, std::string(headings[c]), heading);
+  for (int32_t c = 0; c < 7; ++c) put(*sheet, 1, c + 1, std::string(headings[c]), heading);
   int32_t r = 2;
   for (const Paper& p : kTimetable) {
-    Put(*sheet, r, 1, p.session);
-    Put(*sheet, r, 2, std::string(p.subject));
-    Put(*sheet, r, 3, kJune1st2025 + p.day - 1, date);
-    Put(*sheet, r, 4, p.start_time, time);
-    Put(*sheet, r, 5, p.end_time, time);
+    put(*sheet, r, 1, p.session);
+    put(*sheet, r, 2, std::string(p.subject));
+    put(*sheet, r, 3, kJune1st2025 + p.day - 1, date);
+    put(*sheet, r, 4, p.start_time, time);
+    put(*sheet, r, 5, p.end_time, time);
     ++r;
   }
-  Put(*sheet, 4, 7, std::string("首选科目，同时开考"));
-  Put(*sheet, 5, 7, std::string("首选科目，同时开考"));
+  put(*sheet, 4, 7, std::string("首选科目，同时开考"));
+  put(*sheet, 5, 7, std::string("首选科目，同时开考"));
   sheet->columns[3].width = 11;
   sheet->columns[3].custom_width = true;
   sheet->columns[7].width = 20;
@@ -144,7 +145,7 @@ void AddTimetable(Workbook& data) {
 }
 
 // A card of every paper: its time, room and seat.
-void AddCardTemplate(Workbook& host) {
+void add_card_template(Workbook& host) {
   Style base;
   base.font.name = "宋体";
   base.font.size = 11;
@@ -178,31 +179,31 @@ void AddCardTemplate(Workbook& host) {
   auto sheet = std::make_unique<Sheet>();
   Sheet& s = *sheet;
   s.name = kSessionCardTemplate;
-  Put(s, 1, 1, "<" + std::string(kSessionCardTemplate) + " 模板设计>", s_caption);
+  put(s, 1, 1, "<" + std::string(kSessionCardTemplate) + " 模板设计>", s_caption);
   const int32_t first = 3, last = 3 + 3 + static_cast<int32_t>(std::size(kTimetable));
-  Put(s, first, 1, std::string("#"), s_marker);
-  Put(s, last, 1, std::string("#"), s_marker);
-  Put(s, first, 6, std::string("#"), s_marker);
-  for (int32_t c = 2; c <= 5; ++c) Put(s, first, c, Variant(), s_banner);
-  Put(s, first, 2, std::string("期末考试 准考证（各科考场）"), s_banner);
+  put(s, first, 1, std::string("#"), s_marker);
+  put(s, last, 1, std::string("#"), s_marker);
+  put(s, first, 6, std::string("#"), s_marker);
+  for (int32_t c = 2; c <= 5; ++c) put(s, first, c, Variant(), s_banner);
+  put(s, first, 2, std::string("期末考试 准考证（各科考场）"), s_banner);
   s.merges.push_back(host::Rect{first, 2, first, 5});
-  Put(s, first + 1, 2, std::string("姓名"), s_label);
-  Put(s, first + 1, 3, std::string("[姓名]"), s_cell);
-  Put(s, first + 1, 4, std::string("考号"), s_label);
-  Put(s, first + 1, 5, std::string("[考号]"), s_cell);
+  put(s, first + 1, 2, std::string("姓名"), s_label);
+  put(s, first + 1, 3, std::string("[姓名]"), s_cell);
+  put(s, first + 1, 4, std::string("考号"), s_label);
+  put(s, first + 1, 5, std::string("[考号]"), s_cell);
   int32_t r = first + 2;
   const char* heads[] = {"科目", "时间", "考场", "座号"};
-  for (int32_t c = 0; c < 4; ++c) Put(s, r, 2 + c, std::string(heads[c]), s_label);
+  for (int32_t c = 0; c < 4; ++c) put(s, r, 2 + c, std::string(heads[c]), s_label);
   ++r;
   // The papers in the order they are sat, 物理 and 历史 on one line each.
   for (const Paper& p : kTimetable) {
     const std::string subject = p.subject;
     const bool everybody = subject == "语文" || subject == "数学" || subject == "外语";
-    Put(s, r, 2, subject, s_label);
-    Put(s, r, 3, std::to_string(6) + "月" + std::to_string(p.day) + "日 " + p.start, s_cell);
-    Put(s, r, 4, everybody ? std::string("[考场]") : "[" + subject + sheets::kPaperRoomSuffix + "]",
+    put(s, r, 2, subject, s_label);
+    put(s, r, 3, std::to_string(6) + "月" + std::to_string(p.day) + "日 " + p.start, s_cell);
+    put(s, r, 4, everybody ? std::string("[考场]") : "[" + subject + sheets::kPaperRoomSuffix + "]",
         s_cell);
-    Put(s, r, 5, everybody ? std::string("[座号]") : "[" + subject + sheets::kPaperSeatSuffix + "]",
+    put(s, r, 5, everybody ? std::string("[座号]") : "[" + subject + sheets::kPaperSeatSuffix + "]",
         s_cell);
     ++r;
   }
@@ -220,25 +221,25 @@ void AddCardTemplate(Workbook& host) {
 
   // Its catalogue row, after the last: three cards down, two across,
   // sorted by 考号, margins of 28 points.
-  Sheet* dtb = SheetNamed(host, sheets::kSettingsSheet);
+  Sheet* dtb = sheet_named(host, sheets::kSettingsSheet);
   if (dtb == nullptr) return;
   int32_t row = sheets::kCatalogueFirstRow;
   while (spreadsheet::cells::find(*dtb, row, sheets::kNameColumn) != nullptr) ++row;
   const Variant values[] = {
       std::string(kSessionCardTemplate), 3,    2,   20, 20, std::string("考号"),
       std::string(sheets::kNoColumn),    true, true};
-  for (int32_t k = 0; k < 9; ++k) Put(*dtb, row, sheets::kNameColumn + k, values[k]);
+  for (int32_t k = 0; k < 9; ++k) put(*dtb, row, sheets::kNameColumn + k, values[k]);
   const Variant page[] = {28.0, 28.0, 1, 9, 100, 600};  // margins, portrait, A4, zoom, quality
-  for (int32_t k = 0; k < 6; ++k) Put(*dtb, row, 24 + k, page[k]);
-  Put(*dtb, sheets::kCombinationRow, sheets::kKeepCombinationColumn, true);
+  for (int32_t k = 0; k < 6; ++k) put(*dtb, row, 24 + k, page[k]);
+  put(*dtb, sheets::kCombinationRow, sheets::kKeepCombinationColumn, true);
 }
 
 }  // namespace
 
 void add_sample_sessions(Workbook& host, Workbook& data, uint32_t seed) {
-  AddElectives(data, seed);
-  AddTimetable(data);
-  AddCardTemplate(host);
+  add_electives(data, seed);
+  add_timetable(data);
+  add_card_template(host);
 }
 
 void run_sample_sessions(app::Session& session, host::Dialogs& dialogs, host::Workbook& data,
