@@ -111,8 +111,14 @@ void CheckRooms(const Timetable& t, const ExamData& data, std::vector<Problem>& 
   }
 }
 
-std::vector<Problem> Check(const Timetable& t, const ExamData& data) {
+// `before_assignment`: the check runs before 编排考号 may have, so missing
+// exam numbers are a notice; the arrangement itself refuses them.
+std::vector<Problem> Check(const Timetable& t, const ExamData& data, bool before_assignment) {
   std::vector<Problem> out = t.problems;
+  if (!data.arranged && !data.rooms.empty())
+    out.push_back({before_assignment ? ProblemLevel::Notice : ProblemLevel::Error,
+                   sheets::kExamineeSheet, 1, "", "",
+                   "考生表还没有考号、考场和座号：请先编排考号，再编排场次"});
   out.insert(out.end(), data.problems.begin(), data.problems.end());
   // Without examinees or rooms (no exam numbers yet, a sheet missing) the
   // rest would only repeat that.
@@ -224,7 +230,7 @@ std::vector<Problem> CheckSessions(host::Workbook& data_book) {
   const Timetable timetable = ReadTimetable(data_book);
   if (!timetable.present) return {};
   if (HasErrors(timetable.problems)) return timetable.problems;
-  return Check(timetable, ReadExamData(data_book, timetable, ""));
+  return Check(timetable, ReadExamData(data_book, timetable, ""), true);
 }
 
 SessionsReport ArrangeSessions(host::Application& EA, host::Workbook& data_book,
@@ -247,7 +253,7 @@ SessionsReport ArrangeSessions(host::Application& EA, host::Workbook& data_book,
   report.seed = settings.seed;
   report.keep_apart = settings.random ? settings.keep_apart : std::string();
   const ExamData data = ReadExamData(data_book, timetable, report.keep_apart);
-  report.problems = Check(timetable, data);
+  report.problems = Check(timetable, data, false);
   if (HasErrors(report.problems)) return report;
 
   // Plan every session before anything is written.

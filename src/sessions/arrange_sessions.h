@@ -39,7 +39,9 @@ struct SessionsReport {
 };
 
 // The check before the work: what ArrangeSessions would refuse or warn of,
-// read from the data workbook alone (nothing when it has no 场次表).
+// read from the data workbook alone (nothing when it has no 场次表). Before
+// 编排考号 it still reads who sits which paper; the missing exam numbers are
+// then only a notice.
 std::vector<Problem> CheckSessions(host::Workbook& data_book);
 
 // Arranges every 场次 and writes the results through the host. Nothing is

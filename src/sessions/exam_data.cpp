@@ -113,11 +113,8 @@ ExamData ReadExamData(host::Workbook& data_book, const Timetable& timetable,
       sheets::FindHeaderColumn(sheet, 1, sheets::kAssignmentHeadings[sheets::kAssignedRoom]);
   data.seat_col =
       sheets::FindHeaderColumn(sheet, 1, sheets::kAssignmentHeadings[sheets::kAssignedSeatNumber]);
-  if (data.number_col == 0 || data.room_col == 0 || data.seat_col == 0) {
-    data.problems.push_back({ProblemLevel::Error, kExamineeSheet, 1, "", "",
-                             "考生表还没有考号、考场和座号：请先编排考号，再编排场次"});
-    return data;
-  }
+  // Before 编排考号 who sits which paper can still be read and checked.
+  data.arranged = data.number_col != 0 && data.room_col != 0 && data.seat_col != 0;
   const int32_t group_col = keep_apart.empty() ? 0 : sheets::FindHeaderColumn(sheet, 1, keep_apart);
 
   // Columns that are the examinee's own: not written by 编排考号 (the
@@ -148,16 +145,18 @@ ExamData ReadExamData(host::Workbook& data_book, const Timetable& timetable,
     if (spare) continue;
     Examinee e;
     e.row = r;
-    e.number = Trimmed(sheet.cell_value(r, data.number_col).to_text());
-    if (e.number.empty()) {
-      no_number.push_back(r);
-      continue;
+    if (data.arranged) {
+      e.number = Trimmed(sheet.cell_value(r, data.number_col).to_text());
+      if (e.number.empty()) {
+        no_number.push_back(r);
+        continue;
+      }
+      e.seat = sheet.cell_value(r, data.seat_col).to_text();
+      const std::string room = sheet.cell_value(r, data.room_col).to_text();
+      auto [it, added] = room_of_name.try_emplace(room, -1);
+      if (added) it->second = FindRoom(data.rooms, room);
+      e.room = it->second;
     }
-    e.seat = sheet.cell_value(r, data.seat_col).to_text();
-    const std::string room = sheet.cell_value(r, data.room_col).to_text();
-    auto [it, added] = room_of_name.try_emplace(room, -1);
-    if (added) it->second = FindRoom(data.rooms, room);
-    e.room = it->second;
     if (group_col != 0) {
       const std::string g = sheet.cell_value(r, group_col).to_text();
       if (!g.empty())

@@ -53,6 +53,9 @@ struct ExamData {
   int32_t examinee_columns = 0;  // the table's width
   int32_t examinee_rows = 0;     // examinee rows (header excluded)
   int32_t number_col = 0, room_col = 0, seat_col = 0;
+  // 考生表 has the exam numbers, rooms and seats of 编排考号; without them
+  // the examinees are read with none, for the check.
+  bool arranged = false;
   std::vector<Problem> problems;
 };
 
@@ -61,7 +64,7 @@ struct ExamData {
 // value but 否, ×, 无, 0 or FALSE; else those whose 选考科目 names it, and
 // nobody for an elective subject (物理 to 技术) none of them names; else
 // everybody). `keep_apart` is the heading whose values are the groups
-// ("" for none). Problems: no exam numbers yet, spellings it cannot read,
+// ("" for none). Problems: examinees without an exam number, spellings it cannot read,
 // subjects no paper has, a paper nobody sits, rooms of 场次表 that 考场表
 // lacks.
 ExamData ReadExamData(host::Workbook& data_book, const Timetable& timetable,

@@ -263,6 +263,11 @@ TEST(CheckSessions, AskForExamNumbersFirstAndSaysNothingWithoutATimetable) {
   const std::vector<Problem> problems = CheckSessions(*ws.data);
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_THAT(problems[0].message, HasSubstr("请先编排考号"));
+  EXPECT_EQ(problems[0].level, ProblemLevel::Notice);
+  const SessionsReport refused = ArrangeSessions(ws.engine, *ws.data, {});
+  ASSERT_EQ(refused.problems.size(), 1u);
+  EXPECT_EQ(refused.problems[0].level, ProblemLevel::Error);
+  EXPECT_FALSE(refused.written);
 
   ws.data->worksheets().item("场次表").delete_sheet();
   EXPECT_TRUE(CheckSessions(*ws.data).empty());

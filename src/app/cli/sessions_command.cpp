@@ -10,9 +10,8 @@
 
 #include "app/cli/commands.h"
 #include "app/core/repair_notice.h"
-#include "app/core/scenario_runner.h"
-#include "app/core/session.h"
 #include "app/core/terminal_dialogs.h"
+#include "app/core/workspace.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "sessions/arrange_sessions.h"
@@ -63,16 +62,14 @@ std::string pick_data(const std::vector<std::string>& items, const std::string& 
   command_failed("“数据”文件夹里有几个数据工作簿（" + names + "）：请在命令后写明是哪一个");
 }
 
-void save(app::Session& session, app::TerminalDialogs& dialogs,
+void save(app::Workspace& workspace, const app::Questions& questions,
           const std::vector<host::Workbook*>& books) {
-  const app::Questions questions = app::message_box_questions(
-      dialogs, [](const std::string& p) { return host::native_path(p); });
   app::SaveReport report;
   try {
     if (books.empty()) {
-      session.save_all(questions, report);
+      workspace.save_all(questions, report);
     } else {
-      session.save(books, questions, report);
+      workspace.save(books, questions, report);
     }
   } catch (const host::HostError& e) {
     command_failed(std::string("保存失败：") + e.what());
@@ -108,26 +105,24 @@ void add_sessions_command(CLI::App& app) {
                   "之后请重新编排考号")
       ->check(CLI::IsMember({"yes", "no"}));
   cmd->callback([options] {
-    std::string host_path;
-    try {
-      host_path = app::host_workbook_at(options->workspace);
-    } catch (const app::ScenarioError& e) {
-      command_failed(e.what());
-    }
     app::TerminalDialogs dialogs(std::cin, std::cout);
-    app::SessionOptions session_options;
-    session_options.on_repair = [](const spreadsheet::RepairReport& r) {
-      std::cout << app::repair_notice(r) << '\n';
-    };
-    std::unique_ptr<app::Session> session;
+    std::unique_ptr<app::Workspace> workspace;
     try {
-      session = app::open_session(host_path, dialogs, std::move(session_options));
-    } catch (const app::ScenarioError& e) {
+      app::WorkspaceOptions workspace_options;
+      workspace_options.on_repair = [](const spreadsheet::RepairReport& r) {
+        std::cout << app::repair_notice(r) << '\n';
+      };
+      workspace = std::make_unique<app::Workspace>(options->workspace, dialogs,
+                                                   std::move(workspace_options));
+    } catch (const app::WorkspaceError& e) {
       command_failed(e.what());
     }
-    session->start();
+    const app::Questions questions = app::message_box_questions(
+        dialogs, [](const std::string& p) { return host::native_path(p); });
+    for (const std::string& w : workspace->take_warnings()) std::cout << "[提醒] " << w << '\n';
+    workspace->start();
     if (!options->together.empty()) {
-      host::Workbook& host_book = session->engine().this_workbook();
+      host::Workbook& host_book = workspace->engine().this_workbook();
       try {
         sessions::SetKeepCombinations(host_book, options->together == "yes");
       } catch (const host::HostError&) {
@@ -137,23 +132,19 @@ void add_sessions_command(CLI::App& app) {
                         ? "已设置：编排考号时把同一选考组合的考生排在相连的考场。"
                         : "已设置：编排考号时不再把同一选考组合排在一起。")
                 << "重新编排考号后生效。\n";
-      save(*session, dialogs, {&host_book});
+      save(*workspace, questions, {&host_book});
       return;
     }
-    host::Control& list = session->form()["LtbBiao"];
+    host::Control& list = workspace->form()["LtbBiao"];
     const std::string name = pick_data(list.items(), options->data);
     const std::vector<std::string>& items = list.items();
     for (size_t i = 0; i < items.size(); ++i)
       if (items[i] == name) list.set_list_index(static_cast<int32_t>(i));
-    const app::WorkReport opened = session->click("LtbBiaoClick");
-    if (opened.failure || session->component().state().DataBookName != name)
+    const app::WorkReport opened = workspace->click("LtbBiaoClick", questions);
+    for (const std::string& w : workspace->take_warnings()) std::cout << "[提醒] " << w << '\n';
+    host::Workbook* data = workspace->data_workbook();
+    if (opened.failure || data == nullptr || data->name() != name)
       command_failed("打不开数据工作簿 " + name);
-    host::Workbook* data = nullptr;
-    try {
-      data = &session->engine().workbooks().item(name);
-    } catch (const host::HostError&) {
-      command_failed("打不开数据工作簿 " + name);
-    }
 
     if (options->suggest) {
       const sessions::DraftTimetable draft = sessions::SuggestTimetable(*data);
@@ -171,7 +162,7 @@ void add_sessions_command(CLI::App& app) {
         return;
       }
       std::cout << "已写入“场次表”草案，请填上日期和时间。\n";
-      save(*session, dialogs, {data});
+      save(*workspace, questions, {data});
       return;
     }
 
@@ -179,7 +170,7 @@ void add_sessions_command(CLI::App& app) {
     arrange.seed = options->seed;
     sessions::SessionsReport report;
     try {
-      report = sessions::ArrangeSessions(session->engine(), *data, arrange);
+      report = sessions::ArrangeSessions(workspace->engine(), *data, arrange);
     } catch (const host::HostError& e) {
       command_failed(std::string("场次编排失败：") + e.what());
     }
@@ -188,8 +179,8 @@ void add_sessions_command(CLI::App& app) {
       throw CLI::RuntimeError(1);
     }
     std::cout << sessions::SummaryText(report) << '\n';
-    session->mark_unsaved();
-    save(*session, dialogs, {});
+    workspace->mark_unsaved();
+    save(*workspace, questions, {});
   });
 }
 

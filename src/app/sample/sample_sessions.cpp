@@ -242,23 +242,22 @@ void add_sample_sessions(Workbook& host, Workbook& data, uint32_t seed) {
   add_card_template(host);
 }
 
-void run_sample_sessions(app::Session& session, host::Dialogs& dialogs, host::Workbook& data,
-                         std::ostream& out) {
-  const sessions::SessionsReport report = sessions::ArrangeSessions(session.engine(), data, {});
+void run_sample_sessions(app::Workspace& workspace, const app::Questions& questions,
+                         host::Workbook& data, std::ostream& out) {
+  const sessions::SessionsReport report = sessions::ArrangeSessions(workspace.engine(), data, {});
   if (!report.written) {
     std::string why;
     for (const sessions::Problem& p : report.problems) why += p.message + "\n";
     throw std::runtime_error("场次编排没有进行：" + why);
   }
   std::vector<host::Workbook*> books;
-  for (int32_t k = 0; k < session.engine().workbook_count(); ++k) {
-    host::Workbook& b = session.engine().workbook_at(k);
+  for (int32_t k = 0; k < workspace.engine().workbook_count(); ++k) {
+    host::Workbook& b = workspace.engine().workbook_at(k);
     if (std::find(report.books.begin(), report.books.end(), b.name()) != report.books.end())
       books.push_back(&b);
   }
   app::SaveReport saved;
-  session.save(books, app::message_box_questions(dialogs, [](const std::string& p) { return p; }),
-               saved);
+  workspace.save(books, questions, saved);
   out << "场次编排：" << report.sessions << " 场，" << report.seated << " 人次，换考场 "
       << report.moved << " 人次；写入 " << saved.saved.size() << " 个场次数据工作簿\n";
 }

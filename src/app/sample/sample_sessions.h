@@ -7,8 +7,7 @@
 #include <cstdint>
 #include <ostream>
 
-#include "app/core/session.h"
-#include "host/dialogs.h"
+#include "app/core/workspace.h"
 #include "spreadsheet/model.h"
 
 namespace kelv::sample {
@@ -25,7 +24,7 @@ void add_sample_sessions(spreadsheet::Workbook& host, spreadsheet::Workbook& dat
 // What the demo does after 编排考号: 场次编排 on the data workbook, the
 // per-session workbooks saved beside it; a line of what was done on `out`.
 // Throws std::runtime_error when the arrangement refuses.
-void run_sample_sessions(app::Session& session, host::Dialogs& dialogs, host::Workbook& data,
-                         std::ostream& out);
+void run_sample_sessions(app::Workspace& workspace, const app::Questions& questions,
+                         host::Workbook& data, std::ostream& out);
 
 }  // namespace kelv::sample
