@@ -32,7 +32,8 @@ TEST(SampleWorkspace, HelpDocumentIsTheUserGuide) {
   const std::string rtf = help_document_rtf();
   EXPECT_TRUE(rtf.starts_with("{\\rtf1"));
   EXPECT_NE(rtf.find(rtf_of(u"kelv 考务 用户指南")), std::string::npos);
-  EXPECT_NE(rtf.find(rtf_of(u"八、备份与恢复")), std::string::npos);
+  EXPECT_NE(rtf.find(rtf_of(u"九、备份与恢复")), std::string::npos);
+  EXPECT_NE(rtf.find(rtf_of(u"准备：场次表")), std::string::npos);
   EXPECT_NE(rtf.find(rtf_of(u"二、从自己的数据开始")), std::string::npos);
   for (const char* mark : {"**", "](", "|---", "![", "## "})
     EXPECT_EQ(rtf.find(mark), std::string::npos) << mark;

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "app/core/data_warnings.h"
+#include "app/core/session_findings.h"
 #include "generate/render_template.h"
 #include "generate/template_layout.h"
 #include "host/file_path.h"
@@ -1105,7 +1106,9 @@ CheckSettings settings_from_host(host::Workbook& host_book) {
 
 std::vector<Finding> check_workspace(host::Workbook& host_book, host::Workbook& data_book,
                                      const CheckSettings& settings, CheckPurpose purpose) {
-  return Checker(host_book, data_book, settings, purpose).run();
+  std::vector<Finding> findings = Checker(host_book, data_book, settings, purpose).run();
+  if (purpose == CheckPurpose::Both) add_session_findings(data_book, findings);
+  return findings;
 }
 
 bool has_errors(const std::vector<Finding>& findings) {

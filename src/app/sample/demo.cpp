@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/core/workspace.h"
+#include "app/sample/sample_sessions.h"
 #include "app/sample/sample_workspace.h"
 #include "host/file_path.h"
 #include "host/form_model.h"
@@ -88,6 +89,8 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   UF["CmbFenKai"].set_value("学校");
   workspace.set("CmbFenKai");
   click("CmdDoKaoHaoClick");
+  run_sample_sessions(workspace, questions,
+                      workspace.engine().workbooks().item(kDataWorkbookName), out);
 
   const std::vector<std::string> templates = UF["LtbMoBan"].items();
   for (const std::string& name : templates) {
