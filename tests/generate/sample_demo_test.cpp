@@ -34,7 +34,8 @@ TEST(SampleWorkspace, HelpDocumentIsTheUserGuide) {
   EXPECT_NE(rtf.find(rtf_of(u"kelv 考务 用户指南")), std::string::npos);
   EXPECT_NE(rtf.find(rtf_of(u"八、备份与恢复")), std::string::npos);
   EXPECT_NE(rtf.find(rtf_of(u"二、从自己的数据开始")), std::string::npos);
-  for (const char* mark : {"**", "](", "|---", "![", "## "})
+  EXPECT_NE(rtf.find(rtf_of(u"座位表与 AB 卷")), std::string::npos);
+  for (const char* mark : {"**", "](", "|---", "![", "## ", "### "})
     EXPECT_EQ(rtf.find(mark), std::string::npos) << mark;
   // Braces balance, or a word processor would not open it.
   int depth = 0;

@@ -6,10 +6,12 @@
 #include <set>
 
 #include "generate/render_template.h"
+#include "generate/seat_maps.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "host/variant.h"
 #include "host/worksheet.h"
+#include "sheets/room_shape.h"
 #include "spreadsheet/picture_file.h"
 
 namespace kelv::app {
@@ -340,6 +342,10 @@ class Checker {
       check_room_columns(*rm, assign);
       if (room_source) check_headings(*rm, templates);
     }
+    if (rooms != nullptr)  // the rooms' shapes: wrong values, more places than desks
+      for (const sheets::RoomShapeProblem& p : sheets::RoomShapeProblems(*rooms))
+        add(assign ? Severity::Error : Severity::Notice, kRoomSheet, p.row, p.column, p.heading,
+            p.value, p.message);
     if (rm && assign) {
       const int64_t places = check_places(*rm);
       check_duplicate_rooms(*rm);
@@ -873,6 +879,7 @@ class Checker {
         if (before_assign && !t.room &&
             (contains(kAssignmentHeadings, name) || contains(kCountHeadings, name)))
           continue;
+        if (!t.room && generate::SeatMapFillsField(host_, data_, use.name, name)) continue;
         // A near miss of the heading is already reported on the heading.
         bool near = false;
         for (int32_t c = 1; c <= t.last_col; ++c)

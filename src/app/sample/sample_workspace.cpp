@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/sample/sample_seatmap.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "sheets/room_sheet.h"
@@ -527,7 +528,7 @@ std::string classroom_name(int32_t index) {
 }
 
 std::vector<std::string> sample_template_names() {
-  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴"};
+  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴", kSeatMapTemplate};
 }
 
 SampleResult write_sample_workspace(const std::string& dir, const SampleOptions& options,
@@ -556,6 +557,7 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   build_sign_in(host, host_styles);
   build_admission_cards(host, host_styles);
   build_seat_labels(host, host_styles);
+  add_seat_map_template(host);
   host.active_sheet = 0;
   host.file_path = host::path_text(in(root, kHostWorkbookName));
   format.save(host, host.file_path);
@@ -566,6 +568,7 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   Workbook data;
   const Styles data_styles(data);
   build_data_workbook(data, data_styles, examinees, rng, &result.rooms);
+  add_room_shapes(data);
   data.file_path = host::path_text(in(in(root, "数据"), kDataWorkbookName));
   format.save(data, data.file_path);
   result.files.push_back(std::string("数据/") + kDataWorkbookName);
