@@ -49,7 +49,8 @@ void HostWorkbook(spreadsheet::Engine& engine, const std::string& dir) {
   dtb.cells(1, sheets::kNameColumn).set_value("模板名");
   // Portrait A4 at 100 %.
   const host::Variant setup[] = {28, 28, 1, 9, 100, 600};
-  for (int32_t k = 0; k < 6; ++k) dtb.cells(2, sheets::kPageSetupColumn + 4 + k).set_value(setup[k]);
+  for (int32_t k = 0; k < 6; ++k)
+    dtb.cells(2, sheets::kPageSetupColumn + 4 + k).set_value(setup[k]);
 
   host::Worksheet& t = book.add_sheet_after(dtb);
   t.set_name("座位表");

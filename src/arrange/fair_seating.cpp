@@ -209,8 +209,7 @@ std::map<std::string, std::vector<int32_t>> SeatingPlan::ReadRooms(
         std::max(rooms.cells(r, sheets::kRoomPlacesColumn).value().to_int32(), 0);
     const auto seats = static_cast<int32_t>(std::min<int64_t>(places, remaining));
     remaining -= seats;
-    const sheets::RoomShape shape =
-        sheets::ReadRoomShape(rooms, shape_columns, r, &shape_problems);
+    const sheets::RoomShape shape = sheets::ReadRoomShape(rooms, shape_columns, r, &shape_problems);
     q.rooms.push_back({seats, shape.NeighbourColumnLength(places)});
     room_names_.push_back(name);
     rows_named[name].push_back(r);

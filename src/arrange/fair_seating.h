@@ -73,7 +73,7 @@ class SeatingPlan {
   bool active_ = false;
   bool refused_ = false;
   bool seed_drawn_ = false;
-  bool apart_ignored_ = false;  // a keep-apart column chosen in sheet order
+  bool apart_ignored_ = false;       // a keep-apart column chosen in sheet order
   bool apart_for_versions_ = false;  // two grades kept apart for the paper versions
   std::string apart_header_;
   int32_t fixed_count_ = 0;

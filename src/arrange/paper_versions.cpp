@@ -56,7 +56,8 @@ void PaperVersionColumn::WriteRoom(int32_t first_row, int32_t last_row) const {
   if (last_row < first_row) return;
   std::vector<host::Variant> versions;
   versions.reserve(static_cast<size_t>(last_row - first_row) + 1);
-  for (int32_t i = first_row; i <= last_row; ++i) versions.emplace_back(PaperVersion(i - first_row));
+  for (int32_t i = first_row; i <= last_row; ++i)
+    versions.emplace_back(PaperVersion(i - first_row));
   sheet_.range(sheet_.cells(first_row, column_), sheet_.cells(last_row, column_))
       .set_values(versions);
 }

@@ -182,7 +182,8 @@ struct Job {
     if (maps != nullptr) {
       maps->Walk(*EA, last, visit);
     } else {
-      WalkRecords(g, last, [&](int32_t i) { return PageChangesAfter(i); }, visit);
+      WalkRecords(
+          g, last, [&](int32_t i) { return PageChangesAfter(i); }, visit);
     }
   }
 };
@@ -507,8 +508,8 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
   Worksheet& out = EA.workbooks().item(self.DataBookName).worksheets().item(template_name);
   out.cells(1, 2).set_value(Variant("  "));
 
-  Job job{self,       data, tpl, out, layout, settings, {}, lastRow, page_column, photo_folder_column,
-          {},         &EA,  nullptr, 0};
+  Job job{self, data, tpl,     out, layout, settings, {}, lastRow, page_column, photo_folder_column,
+          {},   &EA,  nullptr, 0};
   job.g.B = layout.body.rowCount;
   job.g.C = layout.body.colCount;
   job.g.H = layout.header.rowCount;

@@ -78,8 +78,8 @@ std::optional<SeatMaps> SeatMaps::Prepare(component::Component& self, host::Appl
   const char* const room_heading = sheets::kAssignmentHeadings[sheets::kAssignedRoom];
   const char* const seat_heading = sheets::kAssignmentHeadings[sheets::kAssignedSeatNumber];
   if (data_sheet_name != sheets::kExamineeSheet) {
-    component::ShowNotice(self, "“" + template_name +
-                                    "”按考场座位排列，数据须来自考生表：请勾选“数据源为考生表”。");
+    component::ShowNotice(
+        self, "“" + template_name + "”按考场座位排列，数据须来自考生表：请勾选“数据源为考生表”。");
     return std::nullopt;
   }
   const int32_t room_col = FindScratchHeading(data, self.WorkColumn, room_heading);
@@ -120,6 +120,7 @@ std::optional<SeatMaps> SeatMaps::Prepare(component::Component& self, host::Appl
 
   // Every examinee with a room, at their seat.
   std::vector<std::string> problems;
+  problems.reserve(shape_problems.size());
   for (const sheets::RoomShapeProblem& p : shape_problems) problems.push_back(p.message);
   std::map<std::string, std::vector<int32_t>> unknown, doubled;
   std::vector<int32_t> not_whole;
@@ -153,8 +154,7 @@ std::optional<SeatMaps> SeatMaps::Prepare(component::Component& self, host::Appl
                        "”（" + RowList(sheet_rows) + "），座位表分不清考生表" + RowList(rows) +
                        "的考生在哪一个。");
   }
-  if (!not_whole.empty())
-    problems.push_back("考生表" + RowList(not_whole) + "的座号不是正整数。");
+  if (!not_whole.empty()) problems.push_back("考生表" + RowList(not_whole) + "的座号不是正整数。");
 
   SeatMaps maps;
   std::vector<Record> by_row(room_of.size());
@@ -184,9 +184,9 @@ std::optional<SeatMaps> SeatMaps::Prepare(component::Component& self, host::Appl
     }
     if (!past.empty()) {
       std::sort(past.begin(), past.end());
-      problems.push_back("考场“" + room.name + "”只有 " + std::to_string(desks) +
-                         " 个座位（每列 " + std::to_string(k) + " 座 × " + std::to_string(m) +
-                         " 列），考生表" + RowList(past) + "的座号排不下。");
+      problems.push_back("考场“" + room.name + "”只有 " + std::to_string(desks) + " 个座位（每列 " +
+                         std::to_string(k) + " 座 × " + std::to_string(m) + " 列），考生表" +
+                         RowList(past) + "的座号排不下。");
     }
     Page page;
     page.room = room.name;
@@ -239,8 +239,8 @@ std::optional<SeatMaps> SeatMaps::Prepare(component::Component& self, host::Appl
   for (int32_t r = 1; r <= last_row + 1; ++r)
     for (int32_t c = first_added; c <= key_col + 1; ++c)
       if (!host::values_equal(data.cells(r, c).value(), Variant())) {
-        component::ShowNotice(self, "“考生表”第" + std::to_string(first_added) +
-                                        "列及右侧有数据，无法生成座位表。");
+        component::ShowNotice(
+            self, "“考生表”第" + std::to_string(first_added) + "列及右侧有数据，无法生成座位表。");
         return std::nullopt;
       }
   const int32_t n = last_row - 1;
@@ -250,7 +250,8 @@ std::optional<SeatMaps> SeatMaps::Prepare(component::Component& self, host::Appl
       data.cells(1, c).set_value(room_sheet.cells(1, added[a]).value());
       std::vector<Variant> values(n);
       for (int32_t i = 0; i < n; ++i)
-        if (room_of[i] >= 0) values[i] = room_sheet.cells(rooms[room_of[i]].sheet_row, added[a]).value();
+        if (room_of[i] >= 0)
+          values[i] = room_sheet.cells(rooms[room_of[i]].sheet_row, added[a]).value();
       data.range(data.cells(2, c), data.cells(last_row, c)).set_values(values);
     }
   }

@@ -79,8 +79,8 @@ class SeatMaps {
     int32_t first_record = 0, last_record = 0;  // scratch rows after the sort
     int32_t per_column = 1, columns = 1;
     sheets::Podium podium = sheets::Podium::Front;
-    int32_t top = 0;       // the page's plain row
-    int32_t grid = 0;      // the spacer row above the first row of desks
+    int32_t top = 0;   // the page's plain row
+    int32_t grid = 0;  // the spacer row above the first row of desks
     int32_t podium_row = 0;
     int32_t end = 0;  // the page's last row
   };

@@ -43,7 +43,7 @@ std::string RowText(int32_t row) {
 bool ReadCount(const host::Variant& v, int32_t* out) {
   double d = 0;
   const bool number = v.is_number() ? (d = v.as_number(), true)
-                                     : host::parse_decimal(Trimmed(v.to_text()), &d, true);
+                                    : host::parse_decimal(Trimmed(v.to_text()), &d, true);
   if (!number || d < 1 || d != std::floor(d) || d > kMostSeatsAcross) return false;
   *out = static_cast<int32_t>(d);
   return true;

@@ -28,15 +28,16 @@ TEST(RoomShapeCheck, ARoomWithMorePlacesThanDesksIsNamed) {
       host::path_text(folder / host::file_path("数据") / host::file_path("考试.xlsx")));
   auto shape_findings = [&](CheckPurpose purpose) {
     std::vector<Finding> out;
-    for (const Finding& f : check_workspace(host_book, data, settings_from_host(host_book), purpose))
+    for (const Finding& f :
+         check_workspace(host_book, data, settings_from_host(host_book), purpose))
       if (f.sheet == "考场表" && f.message.find("考场表第 ") == 0) out.push_back(f);
     return out;
   };
   EXPECT_TRUE(shape_findings(CheckPurpose::Assign).empty());
   // The template laid out as the room prints the room sheet's 首考号 and
   // 尾考号, which the examinee sheet lacks.
-  for (const Finding& f : check_workspace(host_book, data, settings_from_host(host_book),
-                                          CheckPurpose::Both))
+  for (const Finding& f :
+       check_workspace(host_book, data, settings_from_host(host_book), CheckPurpose::Both))
     EXPECT_EQ(f.message.find("字段"), std::string::npos) << f.message;
 
   // Room 04 has 30 desks (6 × 5); 31 places are one too many.

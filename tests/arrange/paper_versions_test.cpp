@@ -28,8 +28,8 @@ std::vector<std::pair<int32_t, int32_t>> OrthogonalPairs(int32_t per_column, int
   }
   std::vector<std::pair<int32_t, int32_t>> pairs;
   for (const auto& [desk, s] : at)
-    for (const auto& next : {std::pair{desk.first + 1, desk.second},
-                             std::pair{desk.first, desk.second + 1}})
+    for (const auto& next :
+         {std::pair{desk.first + 1, desk.second}, std::pair{desk.first, desk.second + 1}})
       if (auto it = at.find(next); it != at.end()) pairs.emplace_back(s, it->second);
   return pairs;
 }
@@ -93,8 +93,10 @@ TEST(PaperVersions, NoNeighbourInFrontBehindOrBesideHasTheSameVersion) {
   const std::map<std::string, Seated> rooms = ReadBack(db);
   ASSERT_EQ(rooms.size(), 4u);
   for (const auto& [name, room] : rooms) {
-    for (const auto& [p, q] : OrthogonalPairs(room.per_column, static_cast<int32_t>(room.seat.size())))
-      EXPECT_NE(room.seat.at(p + 1).first, room.seat.at(q + 1).first) << name << " " << p << " " << q;
+    for (const auto& [p, q] :
+         OrthogonalPairs(room.per_column, static_cast<int32_t>(room.seat.size())))
+      EXPECT_NE(room.seat.at(p + 1).first, room.seat.at(q + 1).first)
+          << name << " " << p << " " << q;
     EXPECT_EQ(room.seat.at(1).first, "A");
   }
   // Written like the assignment columns.

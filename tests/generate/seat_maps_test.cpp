@@ -39,8 +39,8 @@ class SeatMapsTest : public ::testing::Test {
   // 名<room><seat>.
   void Exam(const std::vector<TestRoom>& rooms, bool shuffled = true) {
     host::Worksheet& r = host.data_book->sheet("考场表");
-    const char* headings[] = {"考场", "场人", "考室", "监考甲", "监考乙",
-                              "首考号", "尾考号", "每列座数", "列数", "讲台"};
+    const char* headings[] = {"考场",   "场人",   "考室",     "监考甲", "监考乙",
+                              "首考号", "尾考号", "每列座数", "列数",   "讲台"};
     for (int c = 0; c < 10; ++c) r.cells(1, c + 1).set_value(headings[c]);
     std::vector<std::vector<host::Variant>> table{{"考号", "姓名", "考场", "座号"}};
     for (size_t k = 0; k < rooms.size(); ++k) {

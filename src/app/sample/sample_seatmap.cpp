@@ -91,13 +91,15 @@ struct SeatMapStyles {
     });
     info = make([](Style& s) {
       s.font.size = 12;
-      s.number_format.assign(1, '@');  // text; an assignment from "@" trips GCC 12's -Wrestrict at -O3
+      s.number_format.assign(1,
+                             '@');  // text; an assignment from "@" trips GCC 12's -Wrestrict at -O3
       s.alignment.vertical = "center";
     });
     // A desk: a box round its three lines, the seat number on top.
     auto desk = [&](bool top, bool bottom, bool bold, double size) {
       return make([&](Style& s) {
-        s.number_format.assign(1, '@');  // text; an assignment from "@" trips GCC 12's -Wrestrict at -O3
+        s.number_format.assign(
+            1, '@');  // text; an assignment from "@" trips GCC 12's -Wrestrict at -O3
         s.font.bold = bold;
         s.font.size = size;
         s.alignment.horizontal = "center";
@@ -173,8 +175,8 @@ void add_seat_map_template(Workbook& host) {
   Sheet& dtb = sheet_named(host, sheets::kSettingsSheet);
   int32_t row = sheets::kCatalogueFirstRow;
   while (holds_value(dtb, row, sheets::kNameColumn)) ++row;
-  const Variant values[] = {kSeatMapTemplate, 6, 1, 12, 20, sheets::kNoColumn, sheets::kNoColumn,
-                            true, true, true};
+  const Variant values[] = {kSeatMapTemplate,  6,    1,    12,  20, sheets::kNoColumn,
+                            sheets::kNoColumn, true, true, true};
   for (int32_t k = 0; k < 10; ++k) put(dtb, row, sheets::kNameColumn + k, values[k]);
   put(dtb, 1, sheets::kRoomLayoutColumn, "按座位排列");
   // Top and bottom margins, portrait, A4, zoom 100, print quality 600.
