@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/sample/sample_seatmap.h"
 #include "app/sample/sample_sessions.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
@@ -537,7 +538,7 @@ std::string classroom_name(int32_t index) {
 }
 
 std::vector<std::string> sample_template_names() {
-  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴", kSessionCardTemplate};
+  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴", kSeatMapTemplate, kSessionCardTemplate};
 }
 
 SampleResult write_sample_workspace(const std::string& dir, const SampleOptions& options,
@@ -566,6 +567,7 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   build_sign_in(host, host_styles);
   build_admission_cards(host, host_styles);
   build_seat_labels(host, host_styles);
+  add_seat_map_template(host);
   host.active_sheet = 0;
 
   // Data workbook.
@@ -578,6 +580,7 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   host.file_path = host::path_text(in(root, kHostWorkbookName));
   format.save(host, host.file_path);
   result.files.push_back(kHostWorkbookName);
+  add_room_shapes(data);
   data.file_path = host::path_text(in(in(root, sheets::kDataFolderName), kDataWorkbookName));
   format.save(data, data.file_path);
   result.files.push_back(std::string(sheets::kDataFolderName) + "/" + kDataWorkbookName);
