@@ -1,0 +1,192 @@
+#include "app/form/help_window.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QAction>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QKeySequence>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <QTextImageFormat>
+#include <QVBoxLayout>
+#include <QtGlobal>
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "app/core/version.h"
+
+namespace kelv::form {
+namespace {
+
+// Chapters are the second-level headings ("## 一、工作区").
+constexpr int kChapterLevel = 2;
+// Room left beside a picture fitted to the page, pixels.
+constexpr int kPictureMargin = 40;
+
+}  // namespace
+
+QUrl HelpWindow::guide_url() {
+  return QUrl("qrc:/guide/用户指南.md");
+}
+
+HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName("HelpWindow");
+  setWindowTitle("kelv 考务 用户指南");
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 6);
+
+  auto* top = new QHBoxLayout;
+  find_ = new QLineEdit(this);
+  find_->setObjectName("HelpFind");
+  find_->setPlaceholderText("在指南中查找（回车查找下一处）");
+  find_->setClearButtonEnabled(true);
+  top->addWidget(new QLabel("查找：", this));
+  top->addWidget(find_, 1);
+  layout->addLayout(top);
+
+  auto* split = new QSplitter(this);
+  chapters_ = new QListWidget(split);
+  chapters_->setObjectName("HelpChapters");
+  browser_ = new QTextBrowser(split);
+  browser_->setObjectName("HelpBrowser");
+  browser_->setOpenExternalLinks(true);
+  split->addWidget(chapters_);
+  split->addWidget(browser_);
+  split->setStretchFactor(0, 0);
+  split->setStretchFactor(1, 1);
+  split->setSizes({200, 700});
+  layout->addWidget(split, 1);
+
+  QObject::connect(browser_, &QTextBrowser::sourceChanged, this, [this] { page_loaded(); });
+  QObject::connect(chapters_, &QListWidget::itemClicked, this,
+                   [this](QListWidgetItem* item) { show_chapter(chapters_->row(item)); });
+  QObject::connect(find_, &QLineEdit::returnPressed, this, [this] { find_next(); });
+  auto* find_key = new QAction(this);
+  find_key->setShortcut(QKeySequence::Find);
+  QObject::connect(find_key, &QAction::triggered, this, [this] {
+    find_->setFocus();
+    find_->selectAll();
+  });
+  addAction(find_key);
+  auto* close_key = new QAction(this);
+  close_key->setShortcut(Qt::Key_Escape);
+  QObject::connect(close_key, &QAction::triggered, this, &QWidget::close);
+  addAction(close_key);
+
+  resize(960, 680);
+  browser_->setSource(guide_url());
+}
+
+void HelpWindow::show_guide(const QString& chapter) {
+  if (browser_->source() != guide_url()) browser_->setSource(guide_url());
+  show();
+  raise();
+  activateWindow();
+  const QStringList titles = chapter_titles();
+  for (int i = 0; i < titles.size(); ++i) {
+    if (!chapter.isEmpty() && titles[i].startsWith(chapter)) {
+      show_chapter(i);
+      return;
+    }
+  }
+  browser_->verticalScrollBar()->setValue(0);
+}
+
+QStringList HelpWindow::chapter_titles() const {
+  QStringList titles;
+  for (int i = 0; i < chapters_->count(); ++i) titles << chapters_->item(i)->text();
+  return titles;
+}
+
+void HelpWindow::page_loaded() {
+  chapters_->clear();
+  const QTextDocument* doc = browser_->document();
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    if (b.blockFormat().headingLevel() != kChapterLevel) continue;
+    auto* item = new QListWidgetItem(b.text(), chapters_);
+    item->setData(Qt::UserRole, b.position());
+  }
+  fitted_width_ = 0;
+  fit_pictures();
+}
+
+void HelpWindow::show_chapter(int index) {
+  if (index < 0 || index >= chapters_->count()) return;
+  chapters_->setCurrentRow(index);
+  const int position = chapters_->item(index)->data(Qt::UserRole).toInt();
+  QTextDocument* doc = browser_->document();
+  const QTextBlock block = doc->findBlock(position);
+  QTextCursor cursor(block);
+  browser_->setTextCursor(cursor);
+  const QRectF box = doc->documentLayout()->blockBoundingRect(block);
+  browser_->verticalScrollBar()->setValue(static_cast<int>(box.top()));
+}
+
+bool HelpWindow::find_next(bool forward) {
+  const QString text = find_->text();
+  if (text.isEmpty()) return false;
+  const QTextDocument::FindFlags flags =
+      forward ? QTextDocument::FindFlags() : QTextDocument::FindBackward;
+  if (browser_->find(text, flags)) return true;
+  // Round the end of the page.
+  QTextCursor from(browser_->document());
+  if (!forward) from.movePosition(QTextCursor::End);
+  browser_->setTextCursor(from);
+  return browser_->find(text, flags);
+}
+
+void HelpWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  fit_pictures();
+}
+
+void HelpWindow::fit_pictures() {
+  // Screenshots are wider than most windows: each is shown at most as wide
+  // as the page, in its own proportions.
+  const int room = browser_->viewport()->width() - kPictureMargin;
+  if (room <= 0 || room == fitted_width_) return;
+  fitted_width_ = room;
+  QTextDocument* doc = browser_->document();
+  // Found first, then changed: changing a format splits the fragments
+  // being walked.
+  std::vector<std::pair<int, QTextImageFormat>> pictures;
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      const QTextFragment fragment = it.fragment();
+      if (fragment.isValid() && fragment.charFormat().isImageFormat())
+        pictures.emplace_back(fragment.position(), fragment.charFormat().toImageFormat());
+    }
+  }
+  QTextCursor edit(doc);
+  edit.beginEditBlock();
+  for (auto& [position, image] : pictures) {
+    const QVariant data = browser_->loadResource(QTextDocument::ImageResource, QUrl(image.name()));
+    const QImage picture = data.typeId() == QMetaType::QImage
+                               ? data.value<QImage>()
+                               : QImage::fromData(data.toByteArray());
+    if (picture.isNull() || picture.width() <= 0) continue;
+    const int width = std::min(picture.width(), room);
+    image.setWidth(width);
+    image.setHeight(static_cast<double>(picture.height()) * width / picture.width());
+    QTextCursor at(doc);
+    at.setPosition(position);
+    at.setPosition(position + 1, QTextCursor::KeepAnchor);
+    at.setCharFormat(image);
+  }
+  edit.endEditBlock();
+}
+
+QString about_text() {
+  return QString(
+             "%1\n\n在电子表格工作簿里编排考试：分配考场、考号和座号，按模板生成门贴、"
+             "桌贴、签到表、准考证等表格，打印或导出 PDF。\n\nQt %2")
+      .arg(QString::fromStdString(app::version_text()), QString::fromLatin1(qVersion()));
+}
+
+}  // namespace kelv::form
