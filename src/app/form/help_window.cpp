@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QKeySequence>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTextBlock>
@@ -16,10 +17,12 @@
 #include <QVBoxLayout>
 #include <QtGlobal>
 #include <algorithm>
+#include <functional>
 #include <utility>
 #include <vector>
 
 #include "app/core/version.h"
+#include "app/form/window_state.h"
 
 namespace kelv::form {
 namespace {
@@ -28,6 +31,20 @@ namespace {
 constexpr int kChapterLevel = 2;
 // Room left beside a picture fitted to the page, pixels.
 constexpr int kPictureMargin = 40;
+constexpr QSize kPreferredSize(960, 680);
+
+// A browser that says when its page changed width.
+class GuideBrowser : public QTextBrowser {
+ public:
+  using QTextBrowser::QTextBrowser;
+  std::function<void()> on_resize;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QTextBrowser::resizeEvent(event);
+    if (on_resize) on_resize();
+  }
+};
 
 }  // namespace
 
@@ -53,7 +70,9 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* split = new QSplitter(this);
   chapters_ = new QListWidget(split);
   chapters_->setObjectName("HelpChapters");
-  browser_ = new QTextBrowser(split);
+  auto* browser = new GuideBrowser(split);
+  browser->on_resize = [this] { fit_pictures(); };
+  browser_ = browser;
   browser_->setObjectName("HelpBrowser");
   browser_->setOpenExternalLinks(true);
   split->addWidget(chapters_);
@@ -79,12 +98,24 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   QObject::connect(close_key, &QAction::triggered, this, &QWidget::close);
   addAction(close_key);
 
-  resize(960, 680);
+  resize(kPreferredSize);
   browser_->setSource(guide_url());
 }
 
 void HelpWindow::show_guide(const QString& chapter) {
   if (browser_->source() != guide_url()) browser_->setSource(guide_url());
+  if (!placed_) {
+    // Within the screen, a little below and right of the form.
+    placed_ = true;
+    const QScreen* screen = parentWidget() != nullptr ? parentWidget()->screen() : this->screen();
+    if (screen != nullptr) {
+      const QRect available = screen->availableGeometry();
+      resize(first_size(available.size()).boundedTo(kPreferredSize));
+      const QPoint from =
+          parentWidget() != nullptr ? parentWidget()->pos() + QPoint(40, 40) : available.topLeft();
+      move(placed_on_screen(QRect(from, size() + kFrameRoom), available, false).topLeft());
+    }
+  }
   show();
   raise();
   activateWindow();
@@ -139,11 +170,6 @@ bool HelpWindow::find_next(bool forward) {
   if (!forward) from.movePosition(QTextCursor::End);
   browser_->setTextCursor(from);
   return browser_->find(text, flags);
-}
-
-void HelpWindow::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  fit_pictures();
 }
 
 void HelpWindow::fit_pictures() {

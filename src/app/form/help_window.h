@@ -36,9 +36,6 @@ class HelpWindow : public QWidget {
   // Where the guide lives among the program's resources.
   static QUrl guide_url();
 
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-
  private:
   // After a page loaded: its chapter list and pictures fitted to the width.
   void page_loaded();
@@ -48,6 +45,7 @@ class HelpWindow : public QWidget {
   QListWidget* chapters_;
   QTextBrowser* browser_;
   int fitted_width_ = 0;
+  bool placed_ = false;
 };
 
 // The 关于 box: the program, its version and what it is for.

@@ -12,8 +12,6 @@ namespace {
 
 const QString kSeparator = QStringLiteral(" — ");
 constexpr QSize kPreferredSize(1200, 720);
-// Room for a window manager's title bar and borders around the window.
-constexpr QSize kFrameRoom(16, 40);
 
 // The form's own settings (the last workspace is kept there too).
 constexpr const char* kOrganisation = "kelv";
@@ -63,9 +61,11 @@ void restore_window(QMainWindow& window, QSplitter& splitter) {
   const QSize room = (available.size() - frame.expandedTo(kFrameRoom)).expandedTo(QSize(1, 1));
   if (window.width() > room.width() || window.height() > room.height())
     window.resize(window.size().boundedTo(room));
-  const QRect placed = placed_on_screen(
-      QRect(window.pos(), window.size() + frame.expandedTo(kFrameRoom)), available, !restored);
-  window.move(placed.topLeft());
+  // Moved only when it would not lie on the screen: a window put back where
+  // it was is left there.
+  const QRect outer(window.pos(), window.size() + frame.expandedTo(kFrameRoom));
+  const QRect placed = placed_on_screen(outer, available, !restored);
+  if (placed.topLeft() != outer.topLeft()) window.move(placed.topLeft());
   splitter.restoreState(s.value(kSplitterKey).toByteArray());
 }
 

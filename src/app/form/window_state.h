@@ -19,6 +19,9 @@ QString window_title(const QString& caption, const QString& workspace, const QSt
 // The caption a title made by window_title starts with.
 QString caption_of(const QString& title);
 
+// Room for a window manager's title bar and borders around a window.
+inline constexpr QSize kFrameRoom(16, 40);
+
 // The size the window opens at the first time, 1200 × 720 or less: never
 // larger than the screen's free area less room for the window's frame.
 QSize first_size(const QSize& available);

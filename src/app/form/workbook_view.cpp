@@ -33,6 +33,23 @@ constexpr int kEdgeReach = 3;
 // Widths a column may be given on screen, pixels at 100 %.
 constexpr int32_t kNarrowestColumn = 2;
 constexpr int32_t kWidestFit = 1200;
+// Codes are looked for in this many rows, and widen a column this far.
+constexpr int32_t kCodeRows = 5000;
+constexpr int32_t kWidestCode = 400;
+// Room a cell's text leaves on each side, and the grid line: pixels at 100 %.
+constexpr double kTextRoom = 2 * 1.5 * spreadsheet::kPixelsPerPoint + 3;
+
+// A text that misleads when cut: one word of ASCII holding a digit (an
+// exam number, an ID, a date, a number as shown).
+bool is_code(const QString& text) {
+  if (text.isEmpty() || text.size() > 40) return false;
+  bool digit = false;
+  for (const QChar ch : text) {
+    if (ch.unicode() >= 0x80 || ch.isSpace()) return false;
+    digit = digit || ch.isDigit();
+  }
+  return digit;
+}
 
 const QColor kGridColor(0xD4, 0xD4, 0xD4);  // between the headers
 const QColor kHeaderColor(0xF0, 0xF0, 0xF0);
@@ -91,6 +108,7 @@ void SheetCanvas::reload() {
   }
   if (sheet_ == nullptr) {
     file_rows_ = file_cols_ = rows_ = cols_ = Axis();
+    code_widths_.clear();
     update_scroll_ranges();
     viewport()->update();
     return;
@@ -111,14 +129,45 @@ void SheetCanvas::reload() {
   last_col_ = std::min(last_col + kSpareColumns, host::kMaxColumns);
   file_rows_ = row_axis(*sheet_, last_row_);
   file_cols_ = column_axis(*sheet_, last_col_, book_->max_digit_width);
+  fit_codes();
   relayout();
+}
+
+void SheetCanvas::fit_codes() {
+  code_widths_.clear();
+  const double unit = spreadsheet::kPixelsPerPoint;
+  std::map<uint32_t, QFontMetricsF> metrics;
+  const int32_t rows = std::min(kCodeRows, static_cast<int32_t>(sheet_->rows.size()));
+  for (int32_t r = 1; r <= rows; ++r) {
+    for (const spreadsheet::Cell& cell : sheet_->rows[static_cast<size_t>(r - 1)].cells) {
+      if (!spreadsheet::cells::has_value(cell) || file_cols_.size(cell.col) <= 0) continue;
+      const uint32_t style_index = cell.style < book_->styles.size() ? cell.style : 0;
+      const spreadsheet::Style& style = book_->styles.get(style_index);
+      if (style.alignment.wrap_text || style.alignment.shrink_to_fit ||
+          style.alignment.text_rotation != 0)
+        continue;
+      const QString text = QString::fromStdString(print::display_text(cell, style));
+      if (!is_code(text)) continue;
+      auto m = metrics.find(style_index);
+      if (m == metrics.end())
+        m = metrics.emplace(style_index, QFontMetricsF(print::cell_font(style.font, unit))).first;
+      const auto needed =
+          static_cast<int32_t>(std::ceil(m->second.horizontalAdvance(text) + kTextRoom));
+      if (needed <= file_cols_.size(cell.col)) continue;
+      if (block_of(r, cell.col) != host::Rect::cell(r, cell.col)) continue;  // a block's own width
+      int32_t& width = code_widths_[cell.col];
+      width = std::max(width, std::min(needed, kWidestCode));
+    }
+  }
 }
 
 void SheetCanvas::relayout() {
   static const LineSizes kNone;
-  const LineSizes* widths = widths_if_any();
+  LineSizes widths = code_widths_;
+  if (const LineSizes* given = widths_if_any())
+    for (const auto& [col, width] : *given) widths[col] = width;
   rows_ = on_screen(file_rows_, kNone, zoom_);
-  cols_ = on_screen(file_cols_, widths != nullptr ? *widths : kNone, zoom_);
+  cols_ = on_screen(file_cols_, widths, zoom_);
   update_scroll_ranges();
   viewport()->update();
 }
@@ -302,6 +351,8 @@ int32_t SheetCanvas::column_width(int32_t col) const {
     const auto it = w->find(col);
     if (it != w->end()) return it->second;
   }
+  const auto fitted = code_widths_.find(col);
+  if (fitted != code_widths_.end()) return fitted->second;
   return static_cast<int32_t>(file_cols_.size(col));
 }
 
@@ -337,8 +388,7 @@ void SheetCanvas::fit_column(int32_t col) {
     if (LineSizes* w = &widths(); w->erase(col) > 0) relayout();
     return;
   }
-  const double padding = 2 * 1.5 * unit + 3;
-  set_column_width(col, std::min(kWidestFit, static_cast<int32_t>(std::ceil(widest + padding))));
+  set_column_width(col, std::min(kWidestFit, static_cast<int32_t>(std::ceil(widest + kTextRoom))));
 }
 
 // --- positions ----------------------------------------------------------------------

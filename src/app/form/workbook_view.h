@@ -85,8 +85,10 @@ class SheetCanvas : public QAbstractScrollArea {
   void on_zoom(std::function<void()> f) { on_zoom_ = std::move(f); }
 
   // A column's width on screen in pixels at 100 %: the person's, else the
-  // file's. Setting one changes only the view of this sheet (kept while the
-  // workbook is shown again after the component's work).
+  // file's, widened where a number or a code (an exam number, an ID) would
+  // be cut: a cut "2024010001" reads as another number. Setting one changes
+  // only the view of this sheet (kept while the workbook is shown again
+  // after the component's work).
   int32_t column_width(int32_t col) const;
   void set_column_width(int32_t col, int32_t pixels);
   // Widens or narrows a column to its widest text, as a double click on
@@ -118,6 +120,8 @@ class SheetCanvas : public QAbstractScrollArea {
 
  private:
   void relayout();
+  // The widths columns need so that no number or code in them is cut.
+  void fit_codes();
   void update_scroll_ranges();
   void selection_changed();
   // Moves the selection's moving end (extending) or the whole selection.
@@ -135,6 +139,7 @@ class SheetCanvas : public QAbstractScrollArea {
   int32_t last_row_ = 1, last_col_ = 1;  // lines laid out
   Axis file_rows_, file_cols_;           // at 100 %, as the file gives them
   Axis rows_, cols_;                     // on screen
+  LineSizes code_widths_;                // at 100 %, where wider than the file's
   std::unique_ptr<print::ImageCache> images_;
   std::unique_ptr<print::CellPainter> cells_;
   QPixmap snapshot_;
