@@ -150,6 +150,14 @@ TEST_F(WindowTest, F1ShowsTheUserGuideWithItsChaptersAndPictures) {
     pictures += line.startsWith("![") ? 1 : 0;
   }
   EXPECT_EQ(help->chapter_titles(), chapters);
+  // Chinese broken over two lines of the guide reads on without a space
+  // (spaces the guide has, beside a `command`, stay).
+  const QString marked_off = QString(text).remove('`').remove("**");
+  const QRegularExpression gap(QString::fromUtf8("[\\x{2E80}-\\x{FFFF}] [\\x{2E80}-\\x{FFFF}]"));
+  for (auto it = gap.globalMatch(help->browser()->toPlainText()); it.hasNext();) {
+    const QString found = it.next().captured();
+    EXPECT_TRUE(marked_off.contains(found)) << found.toStdString();
+  }
   // Every picture is in the program and shown.
   QTextDocument* doc = help->browser()->document();
   int shown = 0;

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QKeySequence>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
@@ -33,11 +34,51 @@ constexpr int kChapterLevel = 2;
 constexpr int kPictureMargin = 40;
 constexpr QSize kPreferredSize(960, 680);
 
-// A browser that says when its page changed width.
+bool is_wide(QChar ch) {
+  return ch.unicode() >= 0x2E80;  // CJK characters and punctuation
+}
+
+// Whether a Markdown line starts a block of its own (a heading, a list
+// item, a table row, a picture) rather than going on with a paragraph.
+bool starts_block(const QString& line) {
+  static const QRegularExpression block(R"(^\s*([-*#|>!]|\d+\.))");
+  return line.trimmed().isEmpty() || block.match(line).hasMatch();
+}
+
+// The guide's paragraphs are broken into lines at any character; Markdown
+// puts a space where a line ends, which Chinese text has none of. Lines
+// ending and starting with Chinese are joined without it, as 帮助.doc joins
+// them.
+QString joined_lines(const QString& markdown) {
+  const QStringList lines = markdown.split('\n');
+  QString out;
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    const QString& line = lines[i];
+    if (i > 0) {
+      const QString& before = lines[i - 1];
+      const QString next = line.trimmed();
+      const bool join = !before.isEmpty() && !next.isEmpty() && is_wide(before.back()) &&
+                        is_wide(next.front()) && !starts_block(line) && !before.startsWith('|');
+      out += join ? next : '\n' + line;
+      continue;
+    }
+    out += line;
+  }
+  return out;
+}
+
+// A browser that says when its page changed width and reads the guide's
+// pages with their lines joined.
 class GuideBrowser : public QTextBrowser {
  public:
   using QTextBrowser::QTextBrowser;
   std::function<void()> on_resize;
+
+  QVariant loadResource(int type, const QUrl& name) override {
+    const QVariant data = QTextBrowser::loadResource(type, name);
+    if (type != QTextDocument::MarkdownResource) return data;
+    return joined_lines(QString::fromUtf8(data.toByteArray()));
+  }
 
  protected:
   void resizeEvent(QResizeEvent* event) override {
