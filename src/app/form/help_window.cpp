@@ -41,8 +41,8 @@ bool is_wide(QChar ch) {
 // Whether a Markdown line starts a block of its own (a heading, a list
 // item, a table row, a picture) rather than going on with a paragraph.
 bool starts_block(const QString& line) {
-  static const QRegularExpression block(R"(^\s*([-*#|>!]|\d+\.))");
-  return line.trimmed().isEmpty() || block.match(line).hasMatch();
+  static const QRegularExpression kBlock(R"(^\s*([-*#|>!]|\d+\.))");
+  return line.trimmed().isEmpty() || kBlock.match(line).hasMatch();
 }
 
 // The guide's paragraphs are broken into lines at any character; Markdown
@@ -75,7 +75,7 @@ class GuideBrowser : public QTextBrowser {
   std::function<void()> on_resize;
 
   QVariant loadResource(int type, const QUrl& name) override {
-    const QVariant data = QTextBrowser::loadResource(type, name);
+    QVariant data = QTextBrowser::loadResource(type, name);
     if (type != QTextDocument::MarkdownResource) return data;
     return joined_lines(QString::fromUtf8(data.toByteArray()));
   }
