@@ -96,6 +96,8 @@ QUrl HelpWindow::guide_url() {
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("HelpWindow");
   setWindowTitle("kelv 考务 用户指南");
+  // Closing the form ends the program even while the guide is open.
+  setAttribute(Qt::WA_QuitOnClose, false);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
 

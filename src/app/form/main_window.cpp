@@ -78,16 +78,16 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   setObjectName("MainWindow");
   dialogs_.set_window(this);
 
-  splitter_ = new QSplitter(this);
-  splitter_->setObjectName("MainSplitter");
-  panel_ = new FormPanel(splitter_);
-  view_ = new WorkbookView(splitter_);
-  splitter_->addWidget(panel_);
-  splitter_->addWidget(view_);
-  splitter_->setStretchFactor(0, 0);
-  splitter_->setStretchFactor(1, 1);
-  splitter_->setSizes({430, 770});
-  setCentralWidget(splitter_);
+  auto* splitter = new QSplitter(this);
+  panel_ = new FormPanel(splitter);
+  view_ = new WorkbookView(splitter);
+  splitter->addWidget(panel_);
+  splitter->addWidget(view_);
+  splitter->setStretchFactor(0, 0);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({430, 770});
+  setCentralWidget(splitter);
+  splitter_ = splitter;  // its sizes are remembered with the window's
 
   status_ = new QLabel(this);
   status_->setOpenExternalLinks(true);
