@@ -428,7 +428,7 @@ void MainWindow::update_title() {
     workbook.clear();
   }
   setWindowTitle(window_title(q(workspace_->form().caption()),
-                              QFileInfo(q(workspace_->folder())).fileName(), workbook));
+                              QFileInfo(q(workspace_->folder().root())).fileName(), workbook));
   setWindowModified(workspace_->unsaved());
 }
 
