@@ -106,14 +106,14 @@ TEST_F(WindowTest, OnANetbookTheWindowOpensWithinTheScreenWithItsCommandsInSight
 
 TEST_F(WindowTest, SizeAndSplitterAreRememberedOnClosing) {
   open();
-  window->resize(700, 520);
+  window->resize(720, 560);
   window->splitter()->setSizes({260, 440});
   const QList<int> sizes = window->splitter()->sizes();
   ASSERT_TRUE(window->close());
   window = std::make_unique<MainWindow>();
   window->show();
   QApplication::processEvents();
-  EXPECT_EQ(window->size(), QSize(700, 520));
+  EXPECT_EQ(window->size(), QSize(720, 560));
   EXPECT_EQ(window->splitter()->sizes(), sizes);
 }
 
