@@ -130,7 +130,9 @@ class Reader {
       read_sessions();
     else
       read_single_sitting();
-    if (!in_.usable()) return std::move(in_);
+    // Without the names or the rooms nothing more can be read; any other
+    // mistake is listed with the rest.
+    if (!readable_) return std::move(in_);
     read_fixed();
     make_bars();
     read_required();
@@ -163,6 +165,7 @@ class Reader {
       error(name, 1, "", "",
             std::string("监考表第一行没有“") + sheets::kTeacherNameHeading +
                 "”列：每位老师的姓名写在这一列");
+      readable_ = false;
       return;
     }
     const int32_t subject_col = t.column(sheets::kTeacherSubjectHeading);
@@ -208,8 +211,10 @@ class Reader {
       in_.model.teachers.push_back(std::move(tc));
       lines_.push_back(std::move(line));
     }
-    if (in_.model.teachers.empty() && in_.usable())
+    if (in_.model.teachers.empty()) {
       error(name, 2, "", "", "监考表里没有老师：从第 2 行起每位老师一行");
+      readable_ = false;
+    }
   }
 
   // --- Rooms ---
@@ -250,6 +255,7 @@ class Reader {
       error("", 0, "", "",
             std::string("数据工作簿里要有“") + sheets::kRoomSheet + "”和“" +
                 sheets::kExamineeSheet + "”：监考按考场安排，先编排考号");
+      readable_ = false;
       return;
     }
     in_.sessions = false;
@@ -304,6 +310,7 @@ class Reader {
     if (in_.model.rooms.empty()) {
       error(sheets::kExamineeSheet, 0, "", "",
             "考生表里还没有考生坐进考场（没有“考场”列或它是空的）：请先编排考号，再安排监考");
+      readable_ = false;
       return;
     }
     if (!empty_rooms.empty())
@@ -331,6 +338,7 @@ class Reader {
       error(sheets::kTimetableSheet, 0, "", "",
             std::string("有场次表，但还没有“") + sheets::kSessionRoomsSheet +
                 "”：请先做场次编排（kelv sessions），再安排监考");
+      readable_ = false;
       return;
     }
     const Table st = table_of(*rooms);
@@ -339,6 +347,7 @@ class Reader {
     const int32_t room_col = st.column(sheets::kAssignmentHeadings[sheets::kAssignedRoom]);
     if (sitting_col == 0 || room_col == 0) {
       error(sheet, 1, "", "", "场次考场的第一行要有“场次”和“考场”列：请重新做场次编排");
+      readable_ = false;
       return;
     }
     const int32_t subject_col = st.column(sheets::kSubjectHeading);
@@ -393,6 +402,7 @@ class Reader {
     }
     if (keys.empty()) {
       error(sheet, 2, "", "", "场次考场是空的：请先做场次编排，再安排监考");
+      readable_ = false;
       return;
     }
     std::map<std::string, int32_t> half_of;
@@ -537,7 +547,7 @@ class Reader {
         const auto [it, fresh] = typed.emplace(std::pair(t, room.sitting), k);
         if (!fresh) {
           error(sheet, room.row, role_heading(role), name,
-                quoted(name) + "已经填在" + where_of(it->second) + "，同一场不能再监考" +
+                quoted(name) + "已经填在" + where_of(it->second) + "，同一场不能再监考考场 " +
                     room.name + "：请清掉其中一个，或重新安排全部监考");
           continue;
         }
@@ -711,6 +721,7 @@ class Reader {
   Table room_table_;
   std::vector<std::set<std::string>> class_keys_;  // per room: its classes, with grades too
   std::set<std::string> known_classes_;
+  bool readable_ = true;
 };
 
 }  // namespace

@@ -21,6 +21,10 @@ constexpr int32_t kNone = -1;
 // How much a half-day more weighs against one room had twice.
 constexpr int32_t kHalfDayWeight = 3;
 constexpr int32_t kImprovementPasses = 8;
+// Rooms of a sitting beyond which its assignment is left to the swaps (the
+// exact settling costs the cube of the rooms).
+constexpr int32_t kSettleRoomsUpTo = 120;
+constexpr int32_t kNoEdge = 1 << 20;
 
 enum class Kind : uint8_t { Free, Fixed, Required };
 
@@ -254,6 +258,8 @@ class Search {
         }
       if (!better) break;
     }
+    for (int32_t round = 0; round < 2; ++round)
+      for (int32_t s = 0; s < S_; ++s) settle_rooms(s);
   }
 
   int64_t placed() const {
@@ -548,6 +554,71 @@ class Search {
   bool free_for(int32_t t, int32_t s) const {
     const size_t p = idx(t, s);
     return at_[p] == kNone && kind_[p] == Kind::Free;
+  }
+
+  // The rooms of one sitting among the teachers it has, so that as few as
+  // possible sit in a room they had before: moving each teacher along a
+  // cycle of rooms keeps every room full, and a cycle whose moves together
+  // lower the count is found by Bellman-Ford over the rooms (an edge a -> b
+  // is the teacher of room a who gains most by moving to b). Repeated until
+  // no such cycle is left, which is the best assignment of the sitting.
+  void settle_rooms(int32_t s) {
+    const std::vector<int32_t>& rooms = rooms_of_[s];
+    const int32_t n = static_cast<int32_t>(rooms.size());
+    if (n < 2 || n > kSettleRoomsUpTo) return;
+    bool repeated = false;
+    for (int32_t k : rooms)
+      for (int32_t t : occ_[k]) repeated = repeated || times_in(t, place_[k]) >= 2;
+    if (!repeated) return;
+    std::vector<int32_t> local(K_, kNone);
+    for (int32_t i = 0; i < n; ++i) local[rooms[i]] = i;
+    for (int32_t iteration = 0; iteration < n * 4; ++iteration) {
+      // gain[a * n + b]: the cost change of the best teacher of a moving to b.
+      std::vector<int32_t> weight(static_cast<size_t>(n) * n, kNoEdge), mover = weight;
+      for (int32_t a = 0; a < n; ++a)
+        for (int32_t t : occ_[rooms[a]]) {
+          if (kind_[idx(t, s)] != Kind::Free) continue;
+          const int32_t here = times_in(t, place_[rooms[a]]) >= 2 ? 1 : 0;
+          for (int32_t b = 0; b < n; ++b) {
+            if (b == a || !eligible(t, rooms[b])) continue;
+            const int32_t w = (times_in(t, place_[rooms[b]]) >= 1 ? 1 : 0) - here;
+            const size_t e = static_cast<size_t>(a) * n + b;
+            if (weight[e] == kNoEdge || w < weight[e]) {
+              weight[e] = w;
+              mover[e] = t;
+            }
+          }
+        }
+      std::vector<int32_t> dist(n, 0), pred(n, kNone);
+      int32_t changed = kNone;
+      for (int32_t pass = 0; pass < n; ++pass) {
+        changed = kNone;
+        for (int32_t a = 0; a < n; ++a)
+          for (int32_t b = 0; b < n; ++b) {
+            const int32_t w = weight[static_cast<size_t>(a) * n + b];
+            if (w != kNoEdge && dist[a] + w < dist[b]) {
+              dist[b] = dist[a] + w;
+              pred[b] = a;
+              changed = b;
+            }
+          }
+        if (changed == kNone) break;
+      }
+      if (changed == kNone) return;
+      // A room on the negative cycle, then the cycle itself.
+      int32_t v = changed;
+      for (int32_t i = 0; i < n; ++i) v = pred[v];
+      std::vector<std::pair<int32_t, int32_t>> moves;  // (teacher, to room)
+      for (int32_t u = v;;) {
+        const int32_t a = pred[u];
+        moves.emplace_back(mover[static_cast<size_t>(a) * n + u], rooms[u]);
+        u = a;
+        if (u == v) break;
+      }
+      for (const auto& [t, k] : moves) unassign(t, s);
+      for (const auto& [t, k] : moves) assign(t, s, k);
+      for (const auto& [t, k] : moves) repeats_[t] = repeats(t);
+    }
   }
 
   bool improve_duty(int32_t t1, int32_t sa) {

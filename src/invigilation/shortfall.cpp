@@ -235,7 +235,7 @@ class Explainer {
     const int32_t can = static_cast<int32_t>(std::count(reached.begin(), reached.end(), true));
     std::string line = prefix(s) + "考场 " + joined(names, 10);
     if (rooms.size() == 1) {
-      line += (typed > 0 ? "还" : "") + std::string("需要 ") + n(need) + " 名监考，可用 " + n(can) +
+      line += std::string(typed > 0 ? " 还" : " ") + "需要 " + n(need) + " 名监考，可用 " + n(can) +
               " 名";
     } else {
       line += " 共" + std::string(typed > 0 ? "还" : "") + "需要 " + n(need) +

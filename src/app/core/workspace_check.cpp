@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "app/core/invigilation_check.h"
 #include "generate/render_template.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
@@ -1057,7 +1058,9 @@ CheckSettings settings_from_host(host::Workbook& host_book) {
 
 std::vector<Finding> check_workspace(host::Workbook& host_book, host::Workbook& data_book,
                                      const CheckSettings& settings, CheckPurpose purpose) {
-  return Checker(host_book, data_book, settings, purpose).run();
+  std::vector<Finding> findings = Checker(host_book, data_book, settings, purpose).run();
+  if (purpose == CheckPurpose::Both) add_invigilation_findings(host_book, data_book, findings);
+  return findings;
 }
 
 bool has_errors(const std::vector<Finding>& findings) {

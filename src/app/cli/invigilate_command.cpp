@@ -1,0 +1,133 @@
+// kelv invigilate WORKSPACE [DATA] [--seed N] [--fresh]: the invigilation
+// rota at the command line. Opens the workspace, arranges the data
+// workbook's 监考表 over its rooms (or every 场次's rooms), prints what it
+// did or why it could not, and saves like every other command: beside the
+// files, backups kept, a file changed elsewhere asked about. Nothing is
+// saved when the rota cannot be made.
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/cli/commands.h"
+#include "app/core/platform.h"
+#include "app/core/scenario_runner.h"
+#include "app/core/session.h"
+#include "app/core/terminal_dialogs.h"
+#include "host/environment.h"
+#include "host/file_path.h"
+#include "invigilation/invigilate.h"
+
+namespace kelv::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The data workbook: DATA as a path or a name in 数据/; without it the one
+// workbook of 数据/ that is not a per-session or duty-slip workbook of
+// another ("初一（第1场）.xlsx" beside 初一.xlsx).
+std::string data_file(const std::string& root, const std::string& data) {
+  std::error_code ec;
+  const fs::path folder = host::file_path(root) / host::file_path("数据");
+  if (!data.empty()) {
+    if (fs::is_regular_file(host::file_path(data), ec)) return host::absolute_path_text(data);
+    const fs::path in_folder = folder / host::file_path(data);
+    if (fs::is_regular_file(in_folder, ec)) return host::path_text(in_folder);
+    command_failed("找不到数据工作簿：" + data);
+  }
+  std::vector<fs::path> files;
+  for (const fs::directory_entry& e : fs::directory_iterator(folder, ec))
+    if (e.is_regular_file(ec) && app::is_workbook_file(e.path())) files.push_back(e.path());
+  std::vector<std::string> main;
+  for (const fs::path& f : files) {
+    const std::string stem = host::path_text(f.stem());
+    bool derived = false;
+    for (const fs::path& other : files) {
+      const std::string prefix = host::path_text(other.stem()) + "（";
+      derived = derived ||
+                (stem.size() > prefix.size() && stem.starts_with(prefix) && stem.ends_with("）"));
+    }
+    if (!derived) main.push_back(host::path_text(f));
+  }
+  if (main.size() == 1) return main.front();
+  command_failed(main.empty()
+                     ? "“数据”文件夹里没有数据工作簿：" + host::path_text(folder)
+                     : std::string("“数据”文件夹里有几个数据工作簿：请写出要安排监考的那个，"
+                                   "如 kelv invigilate 工作区 期末考试.xlsx"));
+}
+
+}  // namespace
+
+void add_invigilate_command(CLI::App& app) {
+  struct Options {
+    std::string workspace, data, seed;
+    bool fresh = false;
+  };
+  auto options = std::make_shared<Options>();
+  CLI::App* cmd =
+      app.add_subcommand("invigilate",
+                         "安排监考：按监考表给每场每个考场排好监考，写入考场表（或场次考场）、"
+                         "监考安排和监考统计，并保存");
+  cmd->add_option("WORKSPACE", options->workspace, "工作区文件夹（或宿主工作簿）")->required();
+  cmd->add_option("DATA", options->data,
+                  "数据工作簿：“数据”文件夹里的文件名或路径（只有一个时可以不写）");
+  cmd->add_option("--seed", options->seed,
+                  "随机种子（1 到 15 位数字）：同样的数据和种子排出同样的安排；不写时随机抽取");
+  cmd->add_flag("--fresh", options->fresh, "重新安排全部监考：不保留考场里已经填好的监考");
+  cmd->callback([options] {
+    invigilation::InvigilationSettings settings;
+    settings.fresh = options->fresh;
+    if (!options->seed.empty()) {
+      const std::string& s = options->seed;
+      if (s.size() > 15 || s.find_first_not_of("0123456789") != std::string::npos)
+        command_failed("随机种子须是 1 到 15 位数字，现在是“" + s + "”");
+      settings.seed = std::stoull(s);
+    }
+    std::string host_path;
+    try {
+      host_path = app::host_workbook_at(options->workspace);
+    } catch (const app::ScenarioError& e) {
+      command_failed(e.what());
+    }
+    app::TerminalDialogs dialogs(std::cin, std::cout, app::is_terminal(true));
+    std::unique_ptr<app::Session> session;
+    try {
+      session = app::open_session(host_path, dialogs);
+    } catch (const app::ScenarioError& e) {
+      command_failed(e.what());
+    }
+    spreadsheet::Engine& engine = session->engine();
+    const std::string file = data_file(session->folder(), options->data);
+    host::Workbook* book = nullptr;
+    try {
+      book = &engine.open_workbook(file);
+    } catch (const host::HostError& e) {
+      command_failed("打不开数据工作簿 " + file + "：" + e.what());
+    }
+    settings.rules = invigilation::RulesFromSettings(engine.this_workbook());
+    invigilation::InvigilationReport report;
+    try {
+      report = invigilation::Invigilate(engine, session->environment(), *book, settings,
+                                        [&engine](const std::string& path) {
+                                          return &engine.add_workbook(host::native_path(path));
+                                        });
+    } catch (const host::HostError& e) {
+      command_failed(std::string("安排监考时出错，什么都没有保存：") + e.what());
+    }
+    for (const std::string& line : invigilation::ReportLines(report)) std::cout << line << '\n';
+    if (!report.done) throw CLI::RuntimeError(1);
+    app::SaveReport saved;
+    try {
+      session->save_all(app::message_box_questions(dialogs, [](const std::string& p) { return p; }),
+                        saved);
+    } catch (const host::HostError& e) {
+      command_failed(std::string("保存失败：") + e.what());
+    }
+    for (const std::string& path : saved.saved) std::cout << "已保存 " << path << '\n';
+    for (const std::string& path : saved.cancelled) std::cout << "没有保存 " << path << '\n';
+  });
+}
+
+}  // namespace kelv::cli

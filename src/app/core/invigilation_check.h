@@ -1,0 +1,18 @@
+// The invigilation rota's part of the check before the work: what the rota
+// would stop at in a data workbook with 监考表, as findings of the check.
+#pragma once
+
+#include <vector>
+
+#include "app/core/workspace_check.h"
+#include "host/workbook.h"
+
+namespace kelv::app {
+
+// Adds the rota's problems to `findings` (errors kept before notices); a
+// data workbook without 监考表 adds nothing. The rules are those stored on
+// the host workbook's settings sheet.
+void add_invigilation_findings(host::Workbook& host_book, host::Workbook& data_book,
+                               std::vector<Finding>& findings);
+
+}  // namespace kelv::app
