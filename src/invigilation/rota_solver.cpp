@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -233,9 +234,66 @@ class Search {
     for (level = std::max(0, level - 1); level <= top; ++level) {
       for (int32_t t = 0; t < T_; ++t) cap_[t] = std::max(0, std::min(most_[t], level) - base_[t]);
       fill_at_level();
-      if (placed() == total) return true;
+      if (placed() == total) {
+        rebalance();
+        return true;
+      }
     }
     return false;
+  }
+
+  // Within each group of the same 最多场数 the levels leave counts within
+  // one wherever the rules let them; where a group's counts still differ
+  // by two or more, its least-loaded teacher takes a duty over from a
+  // teacher at the top of their own group (so no group widens), along a
+  // path of moves that keeps every room full.
+  void rebalance() {
+    std::vector<bool> stuck(T_, false);
+    for (int32_t moves = 0; moves < 4 * T_ + 16; ++moves) {
+      group_ranges();
+      int32_t receiver = kNone;
+      for (int32_t t : rotation_) {
+        if (stuck[t] || m_.teachers[t].outside || load_[t] >= most_[t]) continue;
+        const auto& [low, high] = range_of_[group_[t]];
+        if (load_[t] == low && high - low >= 2) {
+          receiver = t;
+          break;
+        }
+      }
+      if (receiver == kNone) return;
+      if (augment({receiver}, receiver))
+        cap_[receiver] = std::max(cap_[receiver], load_[receiver] - base_[receiver]);
+      else
+        stuck[receiver] = true;
+    }
+  }
+
+  // The groups of the same 最多场数 and each one's fewest and most duties.
+  void group_ranges() {
+    if (group_.empty()) {
+      std::map<std::optional<int32_t>, int32_t> ids;
+      group_.resize(T_);
+      for (int32_t t = 0; t < T_; ++t)
+        group_[t] = ids.emplace(m_.teachers[t].max_duties, static_cast<int32_t>(ids.size()))
+                        .first->second;
+      range_of_.resize(ids.size());
+    }
+    std::fill(range_of_.begin(), range_of_.end(), std::pair(1 << 20, -1));
+    for (int32_t t = 0; t < T_; ++t) {
+      if (m_.teachers[t].outside) continue;
+      auto& [low, high] = range_of_[group_[t]];
+      low = std::min(low, load_[t]);
+      high = std::max(high, load_[t]);
+    }
+  }
+
+  // May t give a duty to `receiver`? Only from the top of t's own group,
+  // and within the receiver's group only to close a gap of two or more.
+  bool donor(int32_t t, int32_t receiver) const {
+    if (m_.teachers[t].outside) return false;
+    if (load_[t] != range_of_[group_[t]].second) return false;
+    if (group_[t] == group_[receiver]) return load_[t] >= load_[receiver] + 2;
+    return true;
   }
 
   // The local search: exchanges and hand-overs of single duties and room
@@ -443,8 +501,10 @@ class Search {
 
   // One augmenting path, breadth first from `starts` (teachers below
   // capacity, or one 必监考 pair), to a room with a place left; applied
-  // when found.
-  bool augment(const std::vector<int32_t>& starts) {
+  // when found. With a `receiver` the path instead ends at a teacher who
+  // may give a duty to it (a donor): the receiver gains one, the donor
+  // loses one, every room stays as full.
+  bool augment(const std::vector<int32_t>& starts, int32_t receiver = kNone) {
     ++stamp_now_;
     queue_.clear();
     for (int32_t n : starts) {
@@ -483,7 +543,15 @@ class Search {
         }
         // Dropping the sitting frees t for another one; not for duties
         // the teacher must keep.
-        if (cur != kNone && kind_[idx(t, s)] == Kind::Free) visit(t, n);
+        if (cur != kNone && kind_[idx(t, s)] == Kind::Free) {
+          if (receiver != kNone && t != receiver && stamp_[t] != stamp_now_ && donor(t, receiver)) {
+            stamp_[t] = stamp_now_;
+            parent_[t] = n;
+            apply(t);
+            return true;
+          }
+          visit(t, n);
+        }
       } else {
         const int32_t k = n - pair_end;
         for (int32_t t : occ_[k]) visit(node_of(t, m_.rooms[k].sitting), n);
@@ -693,6 +761,8 @@ class Search {
   std::vector<int32_t> load_, base_, cap_, most_, max_duties_, halves_, repeats_;
   std::vector<int16_t> half_count_;
   std::vector<int32_t> rotation_, candidates_;
+  std::vector<int32_t> group_;
+  std::vector<std::pair<int32_t, int32_t>> range_of_;
 
   std::vector<uint32_t> stamp_;
   std::vector<int32_t> parent_, queue_, path_;
