@@ -398,6 +398,8 @@ void WriteDutySlips(host::Application& EA, host::Environment& env, host::Workboo
                                       Variant(rota.duties[t]), Variant(rota.half_days[t])};
     if (duties[t].empty()) {
       std::vector<Variant> row = who;
+      row.emplace_back();
+      row.emplace_back("（本次没有监考）");
       row.resize(std::size(sheets::kDutySlipHeadings));
       rows.push_back(std::move(row));
     }

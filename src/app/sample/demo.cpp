@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/core/session.h"
+#include "app/sample/sample_invigilation.h"
 #include "app/sample/sample_workspace.h"
 #include "host/file_path.h"
 #include "host/form_model.h"
@@ -78,18 +79,22 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   UF["CmbFenKai"].set_value("学校");
   session.set("CmbFenKai");
   click("CmdDoKaoHaoClick");
+  const std::string data_book = session.component().state().DataBookName;
+  host::Workbook& data = session.engine().workbooks().item(data_book);
+  const std::string rota = arrange_sample_invigilators(session, data, options.seed.value_or(1));
 
+  // The duty slips print from the workbook the rota wrote for them.
   const std::vector<std::string> templates = UF["LtbMoBan"].items();
   for (const std::string& name : templates) {
+    if (name == kDutySlipTemplate) continue;
     select_item(UF["LtbMoBan"], name);
     click("LtbMoBanClick");
     click("CmdDoYongBiaoClick");
   }
+  host::Workbook* slips = print_duty_slips(session, click, data_book);
 
-  const std::string data_book = session.component().state().DataBookName;
-  host::Workbook& data = session.engine().workbooks().item(data_book);
   app::SaveReport saved;
-  session.save({&data, &session.engine().this_workbook()},
+  session.save(session.open_workbooks(),
                app::message_box_questions(dialogs, [](const std::string& p) { return p; }), saved);
   const Clock::time_point done = Clock::now();
 
@@ -102,10 +107,12 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
     if (r.icon == "critical") ++errors;
     out << "  [" << r.title << "] " << r.text << "\n";
   }
+  out << rota << "\n";
   out << "生成的表：\n";
   for (const std::string& name : templates) {
     bool found = false;
-    for (host::Worksheet& sheet : data.worksheets()) {
+    host::Workbook& book = name == kDutySlipTemplate && slips != nullptr ? *slips : data;
+    for (host::Worksheet& sheet : book.worksheets()) {
       if (sheet.name() != name) continue;
       const spreadsheet::Sheet& model = spreadsheet::Engine::model_of(sheet);
       out << "  " << name << "：" << model.rows.size() << " 行，分页符 " << model.row_breaks.size()

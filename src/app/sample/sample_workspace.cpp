@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/sample/sample_invigilation.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "sheets/room_sheet.h"
@@ -466,7 +467,7 @@ std::vector<Examinee> make_examinees(const SampleOptions& o, std::mt19937& rng) 
 constexpr int32_t kPlacesPerRoom = 30;
 
 void build_data_workbook(Workbook& book, const Styles& st, const std::vector<Examinee>& examinees,
-                         std::mt19937& rng, int32_t* room_count) {
+                         int32_t* room_count) {
   SheetBuilder rooms(book, sheets::kRoomSheet);
   for (int32_t c = 1; c <= sheets::kRoomColumnCount; ++c)
     rooms.put(sheets::kRoomHeadingRow, c, sheets::kRoomHeadings[c - 1], st.bold);
@@ -477,8 +478,6 @@ void build_data_workbook(Workbook& book, const Styles& st, const std::vector<Exa
     rooms.put(2 + i, 1, two_digits(i + 1), st.text);
     rooms.put(2 + i, 2, places);
     rooms.put(2 + i, 3, classroom_name(i));
-    rooms.put(2 + i, 4, person_name(rng));
-    rooms.put(2 + i, 5, person_name(rng));
   }
   rooms.width(3, 14);
   rooms.width(6, 14);
@@ -527,7 +526,7 @@ std::string classroom_name(int32_t index) {
 }
 
 std::vector<std::string> sample_template_names() {
-  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴"};
+  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴", kDutySlipTemplate};
 }
 
 SampleResult write_sample_workspace(const std::string& dir, const SampleOptions& options,
@@ -548,6 +547,7 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
       {"签到表", 30, 1, 0, 0, "考号", "考场", true, true, "第 &P 页，共 &N 页", 36, 36},
       {"准考证", 3, 2, 20, 20, "考号", "无", true, true, "", 28, 28},
       {"桌贴", 5, 3, 20, 20, "考号", "考场", true, true, "", 20, 20},
+      {kDutySlipTemplate, 12, 1, 0, 0, "无", "姓名", true, true, "", 36, 28},
   };
   build_settings_sheet(host, host_styles, catalogue);
   build_base_sheet(host, host_styles);
@@ -556,6 +556,7 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   build_sign_in(host, host_styles);
   build_admission_cards(host, host_styles);
   build_seat_labels(host, host_styles);
+  add_duty_slip_template(host);
   host.active_sheet = 0;
   host.file_path = host::path_text(in(root, kHostWorkbookName));
   format.save(host, host.file_path);
@@ -565,7 +566,8 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   const std::vector<Examinee> examinees = make_examinees(options, rng);
   Workbook data;
   const Styles data_styles(data);
-  build_data_workbook(data, data_styles, examinees, rng, &result.rooms);
+  build_data_workbook(data, data_styles, examinees, &result.rooms);
+  add_invigilator_sheet(data, result.rooms, options.seed);
   data.file_path = host::path_text(in(in(root, "数据"), kDataWorkbookName));
   format.save(data, data.file_path);
   result.files.push_back(std::string("数据/") + kDataWorkbookName);
