@@ -106,8 +106,12 @@ class Explainer {
         if (std::find(classes.begin(), classes.end(), c) == classes.end()) classes.push_back(c);
     const std::string here = whole_sitting ? "本场" : rooms.size() == 1 ? "这个考场" : "这些考场";
     std::vector<std::string> parts;
-    for (const auto& [subject, count] : subjects)
-      parts.push_back(n(count) + " 名教" + subject + "（" + here + "考" + subject + "）");
+    parts.reserve(subjects.size() + counts.size());
+    for (const auto& [subject, count] : subjects) {
+      std::string part = n(count);
+      part.append(" 名教").append(subject).append("（").append(here).append("考").append(subject);
+      parts.push_back(part.append("）"));
+    }
     for (const auto& [w, count] : counts) {
       switch (w) {
         case Why::MaxZero:
