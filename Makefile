@@ -7,7 +7,8 @@
 #             with the Windows build's compile commands when build-windows/ is configured)
 # make fuzz   the readers' fuzz targets (.xlsx, .xls, text, HTML, XML) for FUZZ_SECONDS each (default 600)
 # make windows       kelv.exe and the test programs for 64-bit Windows, cross-built
-#                    in build-windows/, and the release kelv-windows-x64.zip
+#                    in build-windows/, the release kelv-windows-x64.zip and the
+#                    setup program kelv-setup-VERSION.exe
 # make test-windows  the same, then every Windows test and scenario under Wine
 BUILD ?= build
 WINBUILD ?= build-windows
@@ -69,6 +70,7 @@ windows:
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 	@cmake --build $(WINBUILD) -j $(JOBS)
 	@cmake --build $(WINBUILD) --target release
+	@cmake --build $(WINBUILD) --target installer
 
 # The Linux kelv too: the Windows demo is compared with its demo.
 # One Wine server for the whole run, kept while tests come and go: a test

@@ -4,8 +4,10 @@
 #   scripts/setup.sh          build, tests, demo
 #   scripts/setup.sh --bench  also the tools the benchmarks compare against
 #   scripts/setup.sh --docs   also LibreOffice, for the pictures in docs/ and the page plans
-#   scripts/setup.sh --windows  also the MinGW-w64 cross compiler, Wine, and
-#                     the Debian source entries scripts/windows-deps.sh fetches from
+#   scripts/setup.sh --windows  also the MinGW-w64 cross compiler, Wine, NSIS
+#                     (the setup program), xdotool (its test presses the form's
+#                     keys), and the Debian source entries scripts/windows-deps.sh
+#                     fetches from
 #   scripts/setup.sh --fuzz   also clang and its libFuzzer runtime
 # Ends by checking that every tool, library and Python module is really
 # usable (a package can be installed and still miss what it recommends), and
@@ -35,7 +37,7 @@ for option in "$@"; do
     --windows)
       windows=1
       packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
-                 dpkg-dev icu-devtools googletest xvfb xauth)
+                 dpkg-dev icu-devtools googletest xvfb xauth nsis xdotool)
       ;;
     *) echo "setup: unknown option $option" >&2; exit 2 ;;
   esac
@@ -148,6 +150,8 @@ if [[ $windows == 1 ]]; then
   need_tool x86_64-w64-mingw32-widl mingw-w64-tools
   [[ -x /usr/lib/wine/wine64 ]] || problems+=("the program /usr/lib/wine/wine64 (package wine64)")
   need_tool xvfb-run xvfb
+  need_tool makensis nsis
+  need_tool xdotool xdotool
 fi
 if [[ ${#problems[@]} -gt 0 ]]; then
   echo "setup: still missing after installing:" >&2

@@ -10,12 +10,13 @@
 #include "component/component.h"
 #include "host/application.h"
 #include "host/worksheet.h"
+#include "sheets/workspace_names.h"
 
 namespace kelv::generate {
 
 // The photo folder beside the host workbook, and the heading of the data
 // column naming a record's sub-folder in it.
-inline constexpr const char* kPhotoFolder = "\\照片\\";
+using sheets::kPhotoFolder;
 inline constexpr const char* kPhotoFolderHeading = "照片夹";
 
 // A template's layout settings, from its row of the settings sheet.

@@ -87,7 +87,7 @@ std::unique_ptr<spreadsheet::Workbook> AnyFormat::load(const std::string& path) 
 
 void AnyFormat::save(const spreadsheet::Workbook& book, const std::string& path) {
   spreadsheet::refuse_overwriting_source(book, path);
-  xlsx::write_workbook(book, path, fs_ ? *fs_ : xlsx::FileSystem::system());
+  xlsx::write_workbook(book, path, fs_ ? *fs_ : host::FileSystem::system());
 }
 
 }  // namespace kelv::readers

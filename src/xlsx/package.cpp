@@ -15,7 +15,7 @@
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "xlsx/deflate.h"
-#include "xlsx/file_system.h"
+#include "host/file_system.h"
 
 namespace kelv::xlsx {
 namespace {
@@ -479,12 +479,12 @@ zip_int64_t compressed_source(void* user, void* data, zip_uint64_t len, zip_sour
 // libzip writes a new archive through a source; this one hands the bytes
 // to a WritableFile and keeps the first failure to rethrow it whole.
 struct PackageWriter::Sink {
-  WritableFile& out;
+  host::WritableFile& out;
   uint64_t size = 0;  // the furthest byte written
   std::exception_ptr failure;
   zip_error_t error;
 
-  explicit Sink(WritableFile& f) : out(f) { zip_error_init(&error); }
+  explicit Sink(host::WritableFile& f) : out(f) { zip_error_init(&error); }
   ~Sink() { zip_error_fini(&error); }
 
   zip_int64_t fail() {
@@ -553,7 +553,7 @@ PackageWriter::PackageWriter(const std::string& file) : file_(file) {
   if (!archive_) refuse("无法写入文件“" + file + "”");
 }
 
-PackageWriter::PackageWriter(WritableFile& out, const std::string& file)
+PackageWriter::PackageWriter(host::WritableFile& out, const std::string& file)
     : file_(file), sink_(std::make_unique<Sink>(out)) {
   zip_error_t error;
   zip_error_init(&error);

@@ -17,6 +17,10 @@ struct zip_file;
 struct zip_stat;
 struct libdeflate_decompressor;
 
+namespace kelv::host {
+class WritableFile;
+}  // namespace kelv::host
+
 namespace kelv::xlsx {
 
 // Unpacking limits. A part or a package beyond them is refused, so a small
@@ -98,7 +102,6 @@ class PackageReader {
 
 class CompressionPool;
 struct CompressedPart;
-class WritableFile;
 
 // Writes parts as one zip file at close(). Each part is compressed as it is
 // added, on worker threads (never more threads than cores, the caller's
@@ -110,7 +113,7 @@ class PackageWriter {
   // Writes the package into `out`, which must outlive the writer; `file`
   // names it in messages. A failure of `out` comes out of close() as the
   // FileSystemError it threw.
-  PackageWriter(WritableFile& out, const std::string& file);
+  PackageWriter(host::WritableFile& out, const std::string& file);
   ~PackageWriter();  // discards an unfinished package
   PackageWriter(const PackageWriter&) = delete;
   PackageWriter& operator=(const PackageWriter&) = delete;

@@ -316,7 +316,7 @@ TEST_F(CourseOfWork, AHostWorkbookChangedElsewhereIsReloadedWhenNothingIsUnsaved
     return done();
   };
 
-  Workspace* first = window->workspace();
+  app::Workspace* first = window->workspace();
   rewrite_with_new_sheet("别处添加");
   ASSERT_TRUE(wait_for([&] { return window->workspace() != first; }));
   EXPECT_TRUE(has_sheet(engine().this_workbook(), "别处添加"));
@@ -325,7 +325,7 @@ TEST_F(CourseOfWork, AHostWorkbookChangedElsewhereIsReloadedWhenNothingIsUnsaved
 
   // With unsaved work the file on disk is left alone and the status says so.
   open_data_workbook();
-  Workspace* second = window->workspace();
+  app::Workspace* second = window->workspace();
   rewrite_with_new_sheet("又一处");
   ASSERT_TRUE(wait_for([&] { return window->status_text().contains("未重新载入"); }));
   EXPECT_EQ(window->workspace(), second);
@@ -486,7 +486,7 @@ TEST(SampleWorkspace, IsCreatedInANewFolderAndOpened) {
   EXPECT_TRUE(fs::is_regular_file(made / host::file_path("考务.xlsx")));
   EXPECT_TRUE(fs::is_empty(parent / host::file_path(MainWindow::kSampleFolder)));
   ASSERT_NE(window.workspace(), nullptr);
-  EXPECT_EQ(host::file_path(window.workspace()->folder()), made);
+  EXPECT_EQ(host::file_path(window.workspace()->root()), made);
   EXPECT_TRUE(window.workspace()->component().state().FormReady);
   // The start dialog offers it next time.
   EXPECT_EQ(host::file_path(MainWindow::last_workspace().toStdString()), made);

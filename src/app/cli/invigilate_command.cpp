@@ -13,9 +13,8 @@
 
 #include "app/cli/commands.h"
 #include "app/core/platform.h"
-#include "app/core/scenario_runner.h"
-#include "app/core/session.h"
 #include "app/core/terminal_dialogs.h"
+#include "app/core/workspace.h"
 #include "host/environment.h"
 #include "host/file_path.h"
 #include "invigilation/invigilate.h"
@@ -28,32 +27,29 @@ namespace fs = std::filesystem;
 // The data workbook: DATA as a path or a name in 数据/; without it the one
 // workbook of 数据/ that is not a per-session or duty-slip workbook of
 // another ("初一（第1场）.xlsx" beside 初一.xlsx).
-std::string data_file(const std::string& root, const std::string& data) {
+std::string data_file(const app::WorkspaceFolder& folder, const std::string& data) {
   std::error_code ec;
-  const fs::path folder = host::file_path(root) / host::file_path("数据");
   if (!data.empty()) {
     if (fs::is_regular_file(host::file_path(data), ec)) return host::absolute_path_text(data);
-    const fs::path in_folder = folder / host::file_path(data);
-    if (fs::is_regular_file(in_folder, ec)) return host::path_text(in_folder);
+    if (fs::is_regular_file(host::file_path(folder.data_file(data)), ec)) return data;
     command_failed("找不到数据工作簿：" + data);
   }
-  std::vector<fs::path> files;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder, ec))
-    if (e.is_regular_file(ec) && app::is_workbook_file(e.path())) files.push_back(e.path());
+  const std::vector<std::string> files = folder.data_workbook_files();
+  auto stem = [](const std::string& name) { return host::path_text(host::file_path(name).stem()); };
   std::vector<std::string> main;
-  for (const fs::path& f : files) {
-    const std::string stem = host::path_text(f.stem());
+  for (const std::string& f : files) {
     bool derived = false;
-    for (const fs::path& other : files) {
-      const std::string prefix = host::path_text(other.stem()) + "（";
+    for (const std::string& other : files) {
+      const std::string prefix = stem(other) + "（";
+      const std::string mine = stem(f);
       derived = derived ||
-                (stem.size() > prefix.size() && stem.starts_with(prefix) && stem.ends_with("）"));
+                (mine.size() > prefix.size() && mine.starts_with(prefix) && mine.ends_with("）"));
     }
-    if (!derived) main.push_back(host::path_text(f));
+    if (!derived) main.push_back(f);
   }
   if (main.size() == 1) return main.front();
   command_failed(main.empty()
-                     ? "“数据”文件夹里没有数据工作簿：" + host::path_text(folder)
+                     ? "“数据”文件夹里没有数据工作簿：" + folder.data_folder()
                      : std::string("“数据”文件夹里有几个数据工作簿：请写出要安排监考的那个，"
                                    "如 kelv invigilate 工作区 期末考试.xlsx"));
 }
@@ -85,31 +81,26 @@ void add_invigilate_command(CLI::App& app) {
         command_failed("随机种子须是 1 到 15 位数字，现在是“" + s + "”");
       settings.seed = std::stoull(s);
     }
-    std::string host_path;
-    try {
-      host_path = app::host_workbook_at(options->workspace);
-    } catch (const app::ScenarioError& e) {
-      command_failed(e.what());
-    }
     app::TerminalDialogs dialogs(std::cin, std::cout, app::is_terminal(true));
-    std::unique_ptr<app::Session> session;
+    std::unique_ptr<app::Workspace> workspace;
     try {
-      session = app::open_session(host_path, dialogs);
-    } catch (const app::ScenarioError& e) {
+      workspace = std::make_unique<app::Workspace>(options->workspace, dialogs);
+    } catch (const app::WorkspaceError& e) {
       command_failed(e.what());
     }
-    spreadsheet::Engine& engine = session->engine();
-    const std::string file = data_file(session->folder(), options->data);
+    for (const std::string& w : workspace->take_warnings()) std::cout << "[提醒] " << w << '\n';
+    spreadsheet::Engine& engine = workspace->engine();
+    const std::string file = data_file(workspace->folder(), options->data);
     host::Workbook* book = nullptr;
     try {
-      book = &engine.open_workbook(file);
-    } catch (const host::HostError& e) {
-      command_failed("打不开数据工作簿 " + file + "：" + e.what());
+      book = &workspace->open_data_file(file);
+    } catch (const app::WorkspaceError& e) {
+      command_failed(e.what());
     }
     settings.rules = invigilation::RulesFromSettings(engine.this_workbook());
     invigilation::InvigilationReport report;
     try {
-      report = invigilation::Invigilate(engine, session->environment(), *book, settings,
+      report = invigilation::Invigilate(engine, workspace->environment(), *book, settings,
                                         [&engine](const std::string& path) {
                                           return &engine.add_workbook(host::native_path(path));
                                         });
@@ -120,8 +111,8 @@ void add_invigilate_command(CLI::App& app) {
     if (!report.done) throw CLI::RuntimeError(1);
     app::SaveReport saved;
     try {
-      session->save_all(app::message_box_questions(dialogs, [](const std::string& p) { return p; }),
-                        saved);
+      workspace->save_all(
+          app::message_box_questions(dialogs, [](const std::string& p) { return p; }), saved);
     } catch (const host::HostError& e) {
       command_failed(std::string("保存失败：") + e.what());
     }

@@ -50,7 +50,15 @@ std::unique_ptr<spreadsheet::Workbook> make_data_workbook(
   return book;
 }
 
-ImportResult import_data_file(const std::string& input, const std::string& output, bool force) {
+std::string import_target(const std::string& input, const std::string& output) {
+  if (!output.empty()) return host::absolute_path_text(output);
+  std::filesystem::path p = host::file_path(input);
+  p.replace_extension(".xlsx");
+  return host::absolute_path_text(host::path_text(p));
+}
+
+ImportResult import_data_file(const std::string& input, const std::string& output, bool force,
+                              host::FileSystem& files) {
   std::unique_ptr<spreadsheet::Workbook> source = readers::read_any(input);
   std::string target = output.empty() ? spreadsheet::xlsx_path_for(*source) : output;
   if (target.empty()) {
@@ -71,7 +79,7 @@ ImportResult import_data_file(const std::string& input, const std::string& outpu
   result.rows = static_cast<int32_t>(book->sheets.front()->rows.size());
   result.repairs = book->repairs;
   book->repairs.clear();
-  xlsx::write_workbook(*book, target);
+  xlsx::write_workbook(*book, target, files);
   return result;
 }
 

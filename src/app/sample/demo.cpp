@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/session.h"
+#include "app/core/workspace.h"
 #include "app/sample/sample_invigilation.h"
 #include "app/sample/sample_workspace.h"
 #include "host/file_path.h"
@@ -53,16 +53,26 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   const Clock::time_point built = Clock::now();
 
   host::RecordingDialogs dialogs;
-  app::SessionOptions session_options;
-  session_options.seed = options.seed;
+  app::WorkspaceOptions workspace_options;
+  workspace_options.seed = options.seed;
   // The files it would keep are the sample just written.
-  session_options.keep_backups = false;
-  app::Session session(host::path_text(host::file_path(dir) / host::file_path(kHostWorkbookName)),
-                       dialogs, std::move(session_options));
-  host::FormModel& UF = session.form();
+  workspace_options.keep_backups = false;
+  app::Workspace workspace(dir, dialogs, std::move(workspace_options));
+  host::FormModel& UF = workspace.form();
+  // The check before each step of the work, as every front end runs it:
+  // its findings are listed at the end and the work goes on.
+  std::vector<std::string> checked;
+  app::Questions questions =
+      app::message_box_questions(dialogs, [](const std::string& p) { return p; },
+                                 [&checked](const std::vector<app::Finding>& findings,
+                                            const std::string& action) {
+                                   for (const app::Finding& f : findings)
+                                     checked.push_back(action + "前：" + app::finding_line(f));
+                                   return app::CheckChoice::Continue;
+                                 });
   // What escapes the component ends the demo.
-  const auto click = [&session](std::string_view event) {
-    const app::WorkReport report = session.click(event);
+  const auto click = [&](std::string_view event) {
+    const app::WorkReport report = workspace.click(event, questions);
     if (report.failure) std::rethrow_exception(report.failure);
   };
 
@@ -73,15 +83,15 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   }
   click("LtbBiaoClick");
   UF["OptSJKaoHao"].set_value(true);
-  session.set("OptSJKaoHao");
+  workspace.set("OptSJKaoHao");
   // Examinees of one school are spread over the rooms and kept off
   // neighbouring seats.
   UF["CmbFenKai"].set_value("学校");
-  session.set("CmbFenKai");
+  workspace.set("CmbFenKai");
   click("CmdDoKaoHaoClick");
-  const std::string data_book = session.component().state().DataBookName;
-  host::Workbook& data = session.engine().workbooks().item(data_book);
-  const std::string rota = arrange_sample_invigilators(session, data, options.seed.value_or(1));
+  const std::string data_book = workspace.component().state().DataBookName;
+  host::Workbook& data = workspace.engine().workbooks().item(data_book);
+  const std::string rota = arrange_sample_invigilators(workspace, data, options.seed.value_or(1));
 
   // The duty slips print from the workbook the rota wrote for them.
   const std::vector<std::string> templates = UF["LtbMoBan"].items();
@@ -91,11 +101,10 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
     click("LtbMoBanClick");
     click("CmdDoYongBiaoClick");
   }
-  host::Workbook* slips = print_duty_slips(session, click, data_book);
+  host::Workbook* slips = print_duty_slips(workspace, click, data_book);
 
   app::SaveReport saved;
-  session.save(session.open_workbooks(),
-               app::message_box_questions(dialogs, [](const std::string& p) { return p; }), saved);
+  workspace.save(workspace.open_workbooks(), questions, saved);
   const Clock::time_point done = Clock::now();
 
   int32_t errors = 0;
@@ -106,6 +115,10 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
     if (r.kind != "message") continue;
     if (r.icon == "critical") ++errors;
     out << "  [" << r.title << "] " << r.text << "\n";
+  }
+  for (const std::string& line : checked) {
+    if (line.find("[错误]") != std::string::npos) ++errors;
+    out << "  [检查] " << line << "\n";
   }
   out << rota << "\n";
   out << "生成的表：\n";

@@ -147,31 +147,33 @@ void add_duty_slip_template(spreadsheet::Workbook& host) {
   for (int32_t c = 0; c < 8; ++c) width(s, c + 2, widths[c]);
 }
 
-std::string arrange_sample_invigilators(app::Session& session, host::Workbook& data,
+std::string arrange_sample_invigilators(app::Workspace& workspace, host::Workbook& data,
                                         uint64_t seed) {
   invigilation::InvigilationSettings settings;
-  settings.rules = invigilation::RulesFromSettings(session.engine().this_workbook());
+  settings.rules = invigilation::RulesFromSettings(workspace.engine().this_workbook());
   settings.seed = seed;
-  spreadsheet::Engine& engine = session.engine();
+  spreadsheet::Engine& engine = workspace.engine();
   const invigilation::InvigilationReport report = invigilation::Invigilate(
-      engine, session.environment(), data, settings,
+      engine, workspace.environment(), data, settings,
       [&engine](const std::string& path) { return &engine.add_workbook(host::native_path(path)); });
   const std::vector<std::string> lines = invigilation::ReportLines(report);
   return lines.empty() ? std::string() : lines.front();
 }
 
-host::Workbook* print_duty_slips(app::Session& session,
+host::Workbook* print_duty_slips(app::Workspace& workspace,
                                  const std::function<void(std::string_view)>& click,
                                  const std::string& data_book_name) {
   const std::string name = sheets::DutySlipBookName(data_book_name);
   host::Workbook* slips = nullptr;
-  for (host::Workbook* book : session.open_workbooks())
+  for (host::Workbook* book : workspace.open_workbooks())
     if (book->name() == name) slips = book;
   if (slips == nullptr) return nullptr;
-  host::FormModel& UF = session.form();
+  workspace.refresh_data_list();
+  host::FormModel& UF = workspace.form();
   host::Control& list = UF["LtbBiao"];
-  list.add_item(name);
-  list.set_list_index(static_cast<int32_t>(list.items().size()) - 1);
+  const std::vector<std::string>& files = list.items();
+  for (size_t i = 0; i < files.size(); ++i)
+    if (files[i] == name) list.set_list_index(static_cast<int32_t>(i));
   click("LtbBiaoClick");
   host::Control& templates = UF["LtbMoBan"];
   const std::vector<std::string>& items = templates.items();

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/session.h"
+#include "app/core/workspace.h"
 #include "host/workbook.h"
 #include "spreadsheet/model.h"
 
@@ -28,13 +28,14 @@ void add_duty_slip_template(spreadsheet::Workbook& host);
 
 // The demo's rota of the sample's data workbook (seeded like the rest of
 // the demo); a line of what it did.
-std::string arrange_sample_invigilators(app::Session& session, host::Workbook& data, uint64_t seed);
+std::string arrange_sample_invigilators(app::Workspace& workspace, host::Workbook& data,
+                                        uint64_t seed);
 
 // Generates the duty slips from the rota's slip workbook through the
 // form, as a person would: the workbook added to the data list and
 // clicked, the template chosen, generated. The workbook, or nullptr when
 // the rota wrote none.
-host::Workbook* print_duty_slips(app::Session& session,
+host::Workbook* print_duty_slips(app::Workspace& workspace,
                                  const std::function<void(std::string_view)>& click,
                                  const std::string& data_book_name);
 

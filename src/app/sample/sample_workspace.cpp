@@ -533,8 +533,8 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
                                     spreadsheet::FileFormat& format) {
   SampleResult result;
   const fs::path root = host::file_path(dir);
-  fs::create_directories(in(root, "数据"));
-  fs::create_directories(in(root, "照片"));
+  fs::create_directories(in(root, sheets::kDataFolderName));
+  fs::create_directories(in(root, sheets::kPhotoFolderName));
   std::mt19937 rng(options.seed);
 
   // Host workbook.
@@ -568,16 +568,16 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   const Styles data_styles(data);
   build_data_workbook(data, data_styles, examinees, &result.rooms);
   add_invigilator_sheet(data, result.rooms, options.seed);
-  data.file_path = host::path_text(in(in(root, "数据"), kDataWorkbookName));
+  data.file_path = host::path_text(in(in(root, sheets::kDataFolderName), kDataWorkbookName));
   format.save(data, data.file_path);
-  result.files.push_back(std::string("数据/") + kDataWorkbookName);
+  result.files.push_back(std::string(sheets::kDataFolderName) + "/" + kDataWorkbookName);
 
   // Photos, one folder per school.
   uint32_t variant = options.seed;
   for (const Examinee& e : examinees) {
     variant = variant * 1664525u + 1013904223u;
     if (!e.has_photo) continue;
-    const fs::path folder = in(in(root, "照片"), e.folder);
+    const fs::path folder = in(in(root, sheets::kPhotoFolderName), e.folder);
     fs::create_directories(folder);
     const std::string file = host::path_text(in(folder, e.id + ".jpg"));
     if (!write_portrait_jpeg(file, variant >> 8)) {
@@ -585,10 +585,10 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
     }
     ++result.photos;
   }
-  result.files.push_back("照片/");
+  result.files.push_back(std::string(sheets::kPhotoFolderName) + "/");
 
-  write_file(in(root, "帮助.doc"), help_document_rtf());
-  result.files.push_back("帮助.doc");
+  write_file(in(root, sheets::kHelpDocumentName), help_document_rtf());
+  result.files.push_back(sheets::kHelpDocumentName);
   return result;
 }
 

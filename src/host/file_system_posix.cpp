@@ -12,9 +12,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "xlsx/file_system.h"
+#include "host/file_system.h"
 
-namespace kelv::xlsx {
+namespace kelv::host {
 namespace {
 
 FileSystemError error_from_errno(int err, const std::string& what) {
@@ -163,6 +163,6 @@ FileSystem& FileSystem::system() {
   return fs;
 }
 
-}  // namespace kelv::xlsx
+}  // namespace kelv::host
 
 #endif  // _WIN32

@@ -9,9 +9,9 @@
 #include <random>
 
 #include "host/file_path.h"
-#include "xlsx/file_system.h"
+#include "host/file_system.h"
 
-namespace kelv::xlsx {
+namespace kelv::host {
 namespace {
 
 FileSystemError error_from_code(DWORD code, const std::string& what) {
@@ -150,6 +150,6 @@ FileSystem& FileSystem::system() {
   return fs;
 }
 
-}  // namespace kelv::xlsx
+}  // namespace kelv::host
 
 #endif  // _WIN32

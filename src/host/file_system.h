@@ -1,18 +1,20 @@
-// The file-system calls a save makes, and nothing more: create a temporary
-// file beside the target, write it, flush it to the disk, rename it over the
-// target, flush the folder. The system's implementation is the only code
-// that asks the operating system for these; tests put a fault-injecting one
-// in its place, so a failure at every step can be shown to leave the old
-// file as it was.
+// The file-system calls that replace a file, and nothing more: create a
+// temporary file beside the target, write it, flush it to the disk, rename
+// it over the target, flush the folder. Every write that replaces a file
+// goes through here (workbook saves, backups, restores, imports, PDFs), and
+// the system's implementation is the only code that asks the operating
+// system for these; tests put a fault-injecting one in its place, so a
+// failure at every step can be shown to leave the old file as it was.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
-namespace kelv::xlsx {
+namespace kelv::host {
 
 // A failed file-system call: the kind of failure (a save reports them
 // differently) and the system's own words.
@@ -72,4 +74,25 @@ class FileSystem {
   static FileSystem& system();
 };
 
-}  // namespace kelv::xlsx
+// Replaces the file at `path` with what `write` writes, or makes it when
+// there is none: the bytes go to a new hidden file beside it
+// (".NAME.kelv-XXXXXX"), which is flushed to the disk and renamed over the
+// target only when complete; then the folder is flushed. Files a killed
+// replacement left behind are removed first. On any failure the old file is
+// as it was, the temporary file is gone, and HostError names the file, the
+// step and the reason: 70 where the system refused permission (a read-only
+// folder, a file another program is writing), 1004 otherwise (a full disk, a
+// missing folder, a folder in the file's place). `action` is what the
+// message says could not be done ("保存文件", "备份文件"). A HostError
+// `write` throws keeps its words, with the file named; anything else it
+// throws that is no std::exception (a writer stopping on purpose) leaves
+// the old file too and is rethrown as it is.
+void replace_file(const std::string& path, const std::function<void(WritableFile&)>& write,
+                  FileSystem& fs = FileSystem::system(), const char* action = "保存文件");
+
+// Replaces `to` with a byte-for-byte copy of `from` through replace_file.
+// A `from` that cannot be read fails with 53 (missing) or 1004, naming it.
+void copy_file(const std::string& from, const std::string& to,
+               FileSystem& fs = FileSystem::system(), const char* action = "复制文件");
+
+}  // namespace kelv::host
