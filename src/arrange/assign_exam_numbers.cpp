@@ -59,6 +59,7 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   host::Workbook& book = EA.workbooks().item(self.DataBookName);
   host::Worksheet& rooms = book.worksheets().item(kRoomSheet);
   host::Worksheet& examinees = book.worksheets().item(kExamineeSheet);
+  ClearLeftoverRows(examinees);
   const SeatingPlan seating = SeatingPlan::Prepare(self, EA, UF, rooms, examinees);
   if (seating.refused()) return;
 

@@ -295,15 +295,15 @@ void PlaceCode(Job& job, const PhotoPlace& p) {
   FitOver(picture, cell);
 }
 
-// Writes each photo's file name into its cell and, when the file exists,
+// Writes each photo's file name into its cell and, when the file is found,
 // stretches the picture over the cell's merged area, inset 2 points at the
-// top and left and 1 point at the right and bottom. Which files exist is
-// asked for all the photos at once.
+// top and left and 1 point at the right and bottom. The files are looked
+// for all at once.
 void PlacePhotos(Job& job, const std::vector<PhotoPlace>& places) {
-  std::vector<std::string> paths;
+  std::vector<std::string> names;
   for (const PhotoPlace& p : places)
-    if (!p.code && StaysInPhotoFolder(p.name)) paths.push_back(job.photo_root + p.name);
-  const std::vector<bool> exists = job.self.env.files_exist(paths);
+    if (!p.code && StaysInPhotoFolder(p.name)) names.push_back(p.name);
+  const std::vector<std::string> found = FindPhotoFiles(job.self.env, job.photo_root, names);
   size_t next = 0;
   for (const PhotoPlace& p : places) {
     if (p.code) {
@@ -314,8 +314,8 @@ void PlacePhotos(Job& job, const std::vector<PhotoPlace>& places) {
     cell.set_value(Variant(p.name));
     cell.select();
     if (!StaysInPhotoFolder(p.name)) continue;
-    const std::string& path = paths[next];
-    if (!exists[next++]) continue;
+    const std::string& path = found[next++];
+    if (path.empty()) continue;
     FitOver(job.out.insert_picture(path), cell);
   }
 }
@@ -410,6 +410,30 @@ std::string PhotoFileName(const std::string& folder_value, const std::string& fi
   std::string sub = folder_value + "\\";
   if (sub == "\\") sub.clear();
   return sub + field_value + ".jpg";
+}
+
+std::vector<std::string> FindPhotoFiles(host::Environment& env, const std::string& root,
+                                        const std::vector<std::string>& names) {
+  // Each name with its alternatives, in the order they are taken.
+  constexpr size_t kTries = 3;
+  std::vector<std::string> paths;
+  paths.reserve(names.size() * kTries);
+  for (const std::string& name : names) {
+    const std::string path = root + name;
+    const bool jpg = path.size() >= 4 && path.compare(path.size() - 4, 4, ".jpg") == 0;
+    const std::string stem = jpg ? path.substr(0, path.size() - 4) : std::string();
+    paths.push_back(path);
+    paths.push_back(jpg ? stem + ".jpeg" : std::string());
+    paths.push_back(jpg ? stem + ".png" : std::string());
+  }
+  const std::vector<std::string> found = env.find_files(paths);
+  std::vector<std::string> out(names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    for (size_t k = 0; k < kTries && out[i].empty(); ++k) {
+      if (!paths[i * kTries + k].empty()) out[i] = found[i * kTries + k];
+    }
+  }
+  return out;
 }
 
 bool StaysInPhotoFolder(const std::string& name) {

@@ -213,7 +213,8 @@ TEST_F(CourseOfWork, FromStartUpToSavedTables) {
   EXPECT_TRUE(has_sheet(data, "门贴"));
   EXPECT_EQ(engine().active_workbook().name(), sample::kDataWorkbookName);
   EXPECT_EQ(window->view()->tabs()->tabText(window->view()->tabs()->currentIndex()), "门贴");
-  EXPECT_TRUE(window->status_text().startsWith("生成表格完成，用时"));
+  EXPECT_TRUE(window->status_text().startsWith("生成表格完成：“门贴”表，60 条记录，用时"))
+      << window->status_text().toStdString();
 
   // Admission tickets carry photos; the view draws them.
   // The sample leaves a few photos out on purpose: the check names them
@@ -439,6 +440,22 @@ TEST_F(CourseOfWork, AListInTheDataFolderBecomesADataWorkbookWhenAsked) {
   EXPECT_EQ(made.sheet("考生表").cells(2, 3).value().to_text(), "110101200801010011");
   EXPECT_TRUE(has_heading(made.sheet("考场表"), "场人"));
   EXPECT_TRUE(fs::exists(dir / host::file_path("数据") / host::file_path("名单.xlsx")));
+}
+
+// Another program's lock file beside a workbook kelv opens is warned of in
+// a box, the data workbook's as well as the host workbook's.
+TEST_F(CourseOfWork, LockFilesOfOtherProgramsAreWarnedOf) {
+  std::ofstream(dir / host::file_path("数据") /
+                host::file_path(std::string(".~lock.") + sample::kDataWorkbookName + "#"))
+      << "lock";
+  script.clear();
+  auto* list = w<QListWidget>("LtbBiao");
+  list->setCurrentRow(row_of(list, sample::kDataWorkbookName));
+  bool warned = false;
+  for (const auto& m : script.messages())
+    warned = warned || (m.title == "提醒" && m.text.find(".~lock.") != std::string::npos &&
+                        m.text.find(sample::kDataWorkbookName) != std::string::npos);
+  EXPECT_TRUE(warned);
 }
 
 // A run the error box ends is never reported as done.

@@ -59,14 +59,14 @@ TEST(FirstStart, WritesTheSampleOnceAndThenOpensItAsItIs) {
     window.dialogs().set_script(&script);
     ASSERT_TRUE(open_sample_in(window, home_text));
     ASSERT_NE(window.workspace(), nullptr);
-    EXPECT_EQ(host::file_path(window.workspace()->folder()), made);
+    EXPECT_EQ(host::file_path(window.workspace()->root()), made);
   }
   std::ofstream(made / host::file_path("笔记.txt")) << "work of the user";
   MainWindow window(small_sample());
   host::RecordingDialogs script;
   window.dialogs().set_script(&script);
   ASSERT_TRUE(open_sample_in(window, home_text));
-  EXPECT_EQ(host::file_path(window.workspace()->folder()), made);
+  EXPECT_EQ(host::file_path(window.workspace()->root()), made);
   EXPECT_TRUE(fs::exists(made / host::file_path("笔记.txt")));
   EXPECT_FALSE(fs::exists(home / host::file_path(std::string(MainWindow::kSampleFolder) + " 2")));
 }
@@ -95,7 +95,7 @@ TEST(FirstStart, TheStartDialogOffersTheSampleInTheDocumentsUntilAWorkspaceWasOp
                         host::file_path(MainWindow::kSampleFolder);
   EXPECT_TRUE(fs::is_regular_file(made / host::file_path(sample::kHostWorkbookName)));
   ASSERT_NE(window.workspace(), nullptr);
-  EXPECT_EQ(host::file_path(window.workspace()->folder()), made);
+  EXPECT_EQ(host::file_path(window.workspace()->root()), made);
 
   MainWindow again(small_sample());
   again.dialogs().set_script(&script);

@@ -25,7 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The data workbooks to check, as names in 数据/ or paths: DATA, or every
-// .xlsx/.xlsm workbook the data list shows.
+// file the data list shows.
 std::vector<std::string> data_files(const app::WorkspaceFolder& folder, const std::string& data) {
   std::error_code ec;
   if (!data.empty()) {
@@ -33,7 +33,7 @@ std::vector<std::string> data_files(const app::WorkspaceFolder& folder, const st
     if (fs::is_regular_file(host::file_path(folder.data_file(data)), ec)) return {data};
     command_failed("找不到数据工作簿：" + data);
   }
-  std::vector<std::string> files = folder.data_workbook_files();
+  std::vector<std::string> files = folder.data_files();
   if (files.empty()) command_failed("“数据”文件夹里没有数据工作簿：" + folder.data_folder());
   return files;
 }
@@ -85,6 +85,18 @@ void add_check_command(CLI::App& app) {
       for (const std::string& w : workspace->take_warnings()) {
         std::cout << "[提醒] " << w << '\n';
         ++notices;
+      }
+      // A list is no data workbook yet: it is made into one, not checked
+      // as one.
+      if (app::Workspace::is_list(*data)) {
+        const std::string name = host::path_text(host::file_path(file).filename());
+        std::cout << "[提醒] " << name
+                  << "：是一份名单，不是数据工作簿（没有考生表和考场表）。在窗体的数据列表里点它，"
+                     "kelv 会问是否把它做成数据工作簿；也可以运行 kelv import "
+                  << host::native_path(workspace->folder().data_file(name)) << '\n';
+        ++notices;
+        workspace->engine().close_workbook(*data);
+        continue;
       }
       std::vector<app::Finding> findings = workspace->check(*data);
       if (options->fix && std::any_of(findings.begin(), findings.end(), [](const app::Finding& f) {

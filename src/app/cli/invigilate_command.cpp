@@ -68,7 +68,7 @@ void add_invigilate_command(CLI::App& app) {
                          "监考安排和监考统计，并保存");
   cmd->add_option("WORKSPACE", options->workspace, "工作区文件夹（或宿主工作簿）")->required();
   cmd->add_option("DATA", options->data,
-                  "数据工作簿：“数据”文件夹里的文件名或路径（只有一个时可以不写）");
+                  "数据工作簿：“数据”文件夹里的文件名或路径（只有一个数据工作簿时可以不写）");
   cmd->add_option("--seed", options->seed,
                   "随机种子（1 到 15 位数字）：同样的数据和种子排出同样的安排；不写时随机抽取");
   cmd->add_flag("--fresh", options->fresh, "重新安排全部监考：不保留考场里已经填好的监考");

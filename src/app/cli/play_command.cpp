@@ -13,9 +13,9 @@
 #include "app/core/platform.h"
 #include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
-#include "app/core/workspace.h"
 #include "app/core/terminal_dialogs.h"
 #include "app/core/work_report.h"
+#include "app/core/workspace.h"
 #include "bridge/torb.h"
 #include "host/environment.h"
 #include "host/form_model.h"
@@ -174,6 +174,10 @@ class PlaySession {
 
   void show(const app::WorkReport& report) {
     for (const std::string& warning : report.warnings) out_ << "提醒：" << warning << '\n';
+    if (report.gate == app::WorkReport::Gate::Disabled) {
+      out_ << report.gate_text() << '\n';
+      return;
+    }
     if (!report.sent()) {
       out_ << "事件 " << report.event << " 未发送：" << report.gate_text() << '\n';
       return;
@@ -181,6 +185,7 @@ class PlaySession {
     if (report.failure)
       out_ << "事件 " << report.event << " 中断：" << report.failure_text() << '\n';
     if (const std::string text = report.text(); !text.empty()) out_ << text << '\n';
+    for (const std::string& note : report.notes) out_ << note << '\n';
   }
 
   // A list that is no data workbook can become one.
@@ -188,8 +193,7 @@ class PlaySession {
     const std::optional<app::ListOffer> offer = workspace_.list_offer();
     if (!offer) return;
     if (dialogs_.message_box(offer->question(), host::MessageButtons::YesNo,
-                             host::MessageIcon::None,
-                             "做成数据工作簿") != host::MessageResult::Yes)
+                             host::MessageIcon::None, "做成数据工作簿") != host::MessageResult::Yes)
       return;
     unsaved_ = true;
     const app::WorkReport report = workspace_.take_offer(*offer, questions_);
@@ -199,7 +203,7 @@ class PlaySession {
 
   void click(const std::string& event) {
     unsaved_ = true;
-    out_ << "发送 " << event << '\n';
+    if (!app::from_disabled_button(UF_, event)) out_ << "发送 " << event << '\n';
     send(event);
   }
 

@@ -50,6 +50,8 @@ void add_restore_command(CLI::App& app) {
       command_failed("没有第 " + std::to_string(options->number) + " 个备份（共 " +
                      std::to_string(backups.size()) + " 个）");
     const app::Backup& b = backups[static_cast<size_t>(options->number - 1)];
+    for (const std::string& w : app::WorkspaceFolder::lock_warnings(folder.restore_target(b)))
+      std::cout << "提醒：" << w << '\n';
     try {
       folder.restore(b);
     } catch (const app::WorkspaceError& e) {

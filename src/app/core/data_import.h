@@ -18,9 +18,10 @@ std::unique_ptr<spreadsheet::Workbook> make_data_workbook(
     std::unique_ptr<spreadsheet::Workbook> source, const std::string& target);
 
 struct ImportResult {
-  std::string output;                // absolute path written
-  int32_t rows = 0;                  // rows of 考生表, the heading included
-  std::vector<std::string> repairs;  // what the reader mended
+  std::string output;                 // absolute path written
+  int32_t rows = 0;                   // rows of 考生表, the heading included
+  std::vector<std::string> repairs;   // what the reader mended
+  std::vector<std::string> warnings;  // what the data will show wrongly (lost digits)
 };
 
 // Where import_data_file writes for `input` and `output`: `output` when

@@ -32,15 +32,20 @@ class Player {
   void check_answer(const std::string& answer) { check_answers_.push_back(answer); }
 
   void click(std::string_view event) {
-    const WorkReport report = stage_.workspace.click(event, questions());
+    const WorkReport report = stage_.workspace.click(event, questions(), sending(event));
     if (report.gate == WorkReport::Gate::Disabled) {
       stage_.transcript.click(event, true);
       return;
     }
-    if (report.sent()) stage_.transcript.click(event, false);
     stage_.transcript.dialogs(stage_.dialogs);
     for (const std::string& w : report.warnings) stage_.transcript.warning(w);
     if (report.failure) std::rethrow_exception(report.failure);
+    if (report.long_work && report.sent())
+      stage_.transcript.work(event,
+                             report.stopped        ? "stopped"
+                             : report.made_nothing ? "nothing"
+                                                   : "done",
+                             report.summary, report.notes);
     if (event == "LtbBiaoClick" && report.sent()) offer_list();
   }
 
@@ -78,20 +83,20 @@ class Player {
   }
 
  private:
+  // Writes the click when the event goes, after what was asked before it.
+  std::function<void()> sending(std::string_view event) {
+    return [this, name = std::string(event)] {
+      stage_.transcript.dialogs(stage_.dialogs);
+      stage_.transcript.click(name, false);
+    };
+  }
+
   Questions questions() {
-    Questions q = message_box_questions(
+    return message_box_questions(
         stage_.dialogs, [this](const std::string& p) { return stage_.transcript.relative(p); },
         [this](const std::vector<Finding>& findings, const std::string& action) {
           return decide(findings, action);
         });
-    // What is asked before an event is sent comes before its click in the
-    // transcript.
-    q.changed = [this, ask = q.changed](const std::string& path) {
-      const ChangedChoice choice = ask(path);
-      stage_.transcript.dialogs(stage_.dialogs);
-      return choice;
-    };
-    return q;
   }
 
   CheckChoice decide(const std::vector<Finding>& findings, const std::string& action) {
@@ -117,13 +122,11 @@ class Player {
         offer->question(), host::MessageButtons::YesNo, host::MessageIcon::None, "做成数据工作簿");
     stage_.transcript.dialogs(stage_.dialogs);
     if (answer != host::MessageResult::Yes) return;
-    WorkReport report;
     try {
-      report = stage_.workspace.take_offer(*offer, questions());
+      stage_.workspace.take_offer(*offer, questions(), sending("LtbBiaoClick"));
     } catch (const WorkspaceError& e) {
       throw ScenarioError(stage_.transcript.relative(e.what()));
     }
-    if (report.sent()) stage_.transcript.click(report.event, false);
     stage_.transcript.dialogs(stage_.dialogs);
   }
 

@@ -194,6 +194,16 @@ void Transcript::check(std::string_view action, const std::vector<std::string>& 
   line(j);
 }
 
+void Transcript::work(std::string_view event, std::string_view outcome, std::string_view summary,
+                      const std::vector<std::string>& notes) {
+  ordered_json j = entry("work");
+  j["event"] = event;
+  j["outcome"] = outcome;
+  if (!summary.empty()) j["summary"] = relative(summary);
+  if (!notes.empty()) j["notes"] = notes;
+  line(j);
+}
+
 void Transcript::warning(std::string_view text) {
   ordered_json j = entry("warning");
   j["text"] = relative(text);

@@ -54,6 +54,9 @@ struct WorkReport {
   // Lock files of other programs found beside the workbooks the event
   // opened.
   std::vector<std::string> warnings;
+  // After a generation: the texts of the new table that will print cut off,
+  // a line each.
+  std::vector<std::string> notes;
   bool sent() const { return gate == Gate::Sent; }
   // Why the event was not sent ("" when it was).
   std::string gate_text() const;

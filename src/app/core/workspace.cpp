@@ -4,6 +4,7 @@
 #include <chrono>
 #include <utility>
 
+#include "app/core/cut_text_notes.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "readers/format.h"
@@ -275,7 +276,8 @@ bool Workspace::check_before(std::string_view event, const CheckQuestion& decide
   }
 }
 
-WorkReport Workspace::click(std::string_view event, const Questions& questions) {
+WorkReport Workspace::click(std::string_view event, const Questions& questions,
+                            const std::function<void()>& sending) {
   using Clock = std::chrono::steady_clock;
   WorkReport report;
   report.event = std::string(event);
@@ -299,6 +301,7 @@ WorkReport Workspace::click(std::string_view event, const Questions& questions) 
   const host::Variant source = form_->control("ChbSJYuan").value();
   const bool examinee_source = source.is_bool() && source.as_bool();
 
+  if (sending) sending();
   const int64_t errors_before = component_->state().error_boxes_shown;
   const Clock::time_point start = Clock::now();
   try {
@@ -318,6 +321,7 @@ WorkReport Workspace::click(std::string_view event, const Questions& questions) 
     if (!report.stopped && event == "CmdDoYongBiaoClick") {
       report.summary = generation_summary(*engine_, data, template_name, examinee_source);
       report.made_nothing = report.summary.empty();
+      if (!report.made_nothing && !report.failure) report.notes = cut_text_notes(*engine_);
     }
   }
   report.warnings = take_warnings();
@@ -330,34 +334,57 @@ void Workspace::set(std::string_view control) {
                        component_form_ ? *component_form_ : *form_, control);
 }
 
+bool Workspace::is_list(host::Workbook& book) {
+  if (sheets::SheetExists(book.worksheets(), "考生表") ||
+      sheets::SheetExists(book.worksheets(), "考场表"))
+    return false;
+  try {
+    if (spreadsheet::Engine::model_of(book).from_other_format()) return true;
+  } catch (const host::HostError&) {
+    // A workbook of another application is read as that one reads it.
+  }
+  return is_plain_list(book);
+}
+
 std::optional<ListOffer> Workspace::list_offer() {
-  // A list the component refused: it opened the file, found neither sheet
-  // and left no data workbook open for work.
-  if (component_->state().WorkColumn != 0) return std::nullopt;
-  host::Workbook* book = data_workbook();
-  if (book == nullptr) return std::nullopt;
+  // The list the data list selects, opened by the component and refused
+  // for lacking the data workbook's sheets.
+  host::Control& list = form_->control("LtbBiao");
+  if (list.list_index() < 0) return std::nullopt;
+  host::Workbook* book = open_workbook_named(*engine_, list.value().to_text());
+  if (book == nullptr || book == &engine_->this_workbook() || !is_list(*book))
+    return std::nullopt;
   const spreadsheet::Workbook& model = spreadsheet::Engine::model_of(*book);
   ListOffer offer;
   if (model.from_other_format()) {
     offer.source = model.source_path;
     offer.target = spreadsheet::xlsx_path_for(model);
-  } else if (is_plain_list(*book)) {
+  } else {
     offer.source = file_of(*book);
     const fs::path p = host::file_path(offer.source);
     offer.target = host::path_text(p.parent_path() /
                                    host::file_path(host::path_text(p.stem()) + "（数据）.xlsx"));
-  } else {
-    return std::nullopt;
   }
   std::error_code ec;
   offer.target_exists = fs::exists(host::file_path(offer.target), ec);
   return offer;
 }
 
-WorkReport Workspace::take_offer(const ListOffer& offer, const Questions& questions) {
+WorkReport Workspace::take_offer(const ListOffer& offer, const Questions& questions,
+                                 const std::function<void()>& sending) {
+  // The list was opened only to be refused; the data workbook made from its
+  // file takes its place, and nothing of it is left to save.
+  for (int32_t i = 0; i < engine_->workbook_count(); ++i) {
+    host::Workbook& open = engine_->workbook_at(i);
+    if (&open == &engine_->this_workbook()) continue;
+    const spreadsheet::Workbook& model = spreadsheet::Engine::model_of(open);
+    if (model.source_path == offer.source || file_of(open) == offer.source) {
+      saver_.files().forget(file_of(open));
+      engine_->close_workbook(open);
+      break;
+    }
+  }
   try {
-    // The list stays open in kelv as the component left it; the new
-    // workbook is read from its file.
     keep_backup(offer.target, folder_.backup_folder(), std::chrono::system_clock::now(),
                 kBackupsKept, files_);
     import_data_file(offer.source, offer.target, true, files_);
@@ -371,7 +398,7 @@ WorkReport Workspace::take_offer(const ListOffer& offer, const Questions& questi
     none.event = "LtbBiaoClick";
     return none;
   }
-  return click("LtbBiaoClick", questions);
+  return click("LtbBiaoClick", questions, sending);
 }
 
 bool Workspace::refresh_data_list() {

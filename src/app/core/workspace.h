@@ -150,8 +150,11 @@ class Workspace {
   // data workbook changed elsewhere is asked about (questions.changed);
   // before assignment and generation the check runs (questions.check). The
   // component shows its own failures; anything else that escapes is in the
-  // report, never thrown.
-  WorkReport click(std::string_view event, const Questions& questions);
+  // report, never thrown. `sending` is told just before the event goes to
+  // the component (a transcript writes the click there, before whatever the
+  // event brings).
+  WorkReport click(std::string_view event, const Questions& questions,
+                   const std::function<void()>& sending = nullptr);
   // Sends "UserFormInitialize". What start-up writes (the data-file list) is
   // rebuilt at every start, so it leaves nothing unsaved.
   WorkReport start() { return click("UserFormInitialize", Questions{}); }
@@ -169,6 +172,10 @@ class Workspace {
   // source, before and after assignment alike.
   std::vector<Finding> check(host::Workbook& data);
 
+  // True for a workbook that is a list rather than a data workbook: one
+  // read from another kind of file, or any with a table on its first sheet
+  // and neither 考生表 nor 考场表.
+  static bool is_list(host::Workbook& book);
   // After a list that is no data workbook was clicked: what it could
   // become (see ListOffer), or nothing.
   std::optional<ListOffer> list_offer();
@@ -176,7 +183,8 @@ class Workspace {
   // 考生表, an empty 考场表), keeping a backup of a file it replaces, lists
   // it, selects it in the data list and opens it with "LtbBiaoClick".
   // Throws WorkspaceError naming the file; nothing is replaced then.
-  WorkReport take_offer(const ListOffer& offer, const Questions& questions);
+  WorkReport take_offer(const ListOffer& offer, const Questions& questions,
+                        const std::function<void()>& sending = nullptr);
 
   // Brings the data list up to date with the data folder (names already
   // shown keep their place, the selection stays). True when it changed.

@@ -5,11 +5,13 @@
 #include <map>
 #include <set>
 
+#include "app/core/data_warnings.h"
 #include "app/core/invigilation_check.h"
 #include "generate/render_template.h"
 #include "generate/template_layout.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
+#include "host/system_environment.h"
 #include "host/variant.h"
 #include "host/worksheet.h"
 #include "spreadsheet/picture_file.h"
@@ -342,6 +344,7 @@ class Checker {
       if (source) check_template(t, *source);
     }
     report_missing_photos();
+    add_data_warnings(host_, data_, settings_, purpose_, out_);
     std::stable_sort(out_.begin(), out_.end(), [](const Finding& a, const Finding& b) {
       return static_cast<int>(a.severity) < static_cast<int>(b.severity);
     });
@@ -704,11 +707,18 @@ class Checker {
     int32_t run_start = 0;
     auto flush = [&](int32_t last) {
       if (run_start == 0) return;
-      add(Severity::Error, t.sheet->name(), run_start, 0, "", "",
-          rows_text(run_start, last) +
-              "只有编排写入的考号、座号等，没有考生信息：多半是上次编排时座位比考生多、写在表下面的"
-              "行。"
-              "它们会被当作考生编排。请删除这些行");
+      // Those at the bottom of the table are cleared when the run starts.
+      if (last == t.last_row) {
+        add(Severity::Notice, t.sheet->name(), run_start, 0, "", "",
+            rows_text(run_start, last) +
+                "只有编排写入的考号、座号等，没有考生信息：是上次编排时座位比考生多、写在表下面的"
+                "行。编排开始时会先清空这些行，不算作考生");
+      } else {
+        add(Severity::Error, t.sheet->name(), run_start, 0, "", "",
+            rows_text(run_start, last) +
+                "只有编排写入的考号、座号等，没有考生信息：多半是上次编排时座位比考生多、写在表下面"
+                "的行。它们夹在考生中间，会被当作考生编排。请删除这些行");
+      }
       run_start = 0;
     };
     for (int32_t r = t.first_row(); r <= t.last_row; ++r) {
@@ -909,6 +919,11 @@ class Checker {
     if (fields.photo.empty()) return;
     const int32_t folder_col = t.column_of(kPhotoFolderHeading);
     const std::string root = host_.path() + "/照片/";
+    struct Photo {
+      int32_t row, column;
+      std::string name, folder, file;
+    };
+    std::vector<Photo> photos;
     for (const std::string& name : fields.photo) {
       const int32_t c = t.column_of(name);
       if (c == 0) continue;
@@ -925,21 +940,33 @@ class Checker {
               "照片路径会走出照片文件夹，不会去找这个文件");
           continue;
         }
-        const spreadsheet::PictureFileState state = spreadsheet::probe_picture_file(root + file);
-        if (state == spreadsheet::PictureFileState::Readable) continue;
-        if (state == spreadsheet::PictureFileState::Missing) {
-          missing_photos_.push_back(file);
-          if (missing_sheet_.empty()) missing_sheet_ = t.sheet->name();
-          continue;
-        }
-        add(Severity::Error, t.sheet->name(), r, c, name, visible_text(file),
-            std::string(picture_problem(state)) + "：生成到这张照片会停下。照片在“照片" +
-                (folder.empty() ? "" : "\\" + folder) + "”文件夹");
+        photos.push_back({r, c, name, folder, file});
       }
+    }
+    std::vector<std::string> files;
+    for (const Photo& p : photos) files.push_back(p.file);
+    host::SystemEnvironment env;
+    const std::vector<std::string> found = generate::FindPhotoFiles(env, root, files);
+    for (size_t i = 0; i < photos.size(); ++i) {
+      const Photo& p = photos[i];
+      note_photo_found_as(photo_names_, t.sheet->name(), p.file, found[i]);
+      const spreadsheet::PictureFileState state = found[i].empty()
+                                                      ? spreadsheet::PictureFileState::Missing
+                                                      : spreadsheet::probe_picture_file(found[i]);
+      if (state == spreadsheet::PictureFileState::Readable) continue;
+      if (state == spreadsheet::PictureFileState::Missing) {
+        missing_photos_.push_back(p.file);
+        if (missing_sheet_.empty()) missing_sheet_ = t.sheet->name();
+        continue;
+      }
+      add(Severity::Error, t.sheet->name(), p.row, p.column, p.name, visible_text(p.file),
+          std::string(picture_problem(state)) + "：生成到这张照片会停下。照片在“照片" +
+              (p.folder.empty() ? "" : "\\" + p.folder) + "”文件夹");
     }
   }
 
   void report_missing_photos() {
+    report_photos_found_as(photo_names_, data_.name(), out_);
     if (missing_photos_.empty()) return;
     std::string some;
     for (size_t i = 0; i < missing_photos_.size() && i < 5; ++i)
@@ -960,6 +987,7 @@ class Checker {
   std::set<std::pair<bool, std::string>> reported_fields_;
   std::set<std::string> photos_seen_;
   std::vector<std::string> missing_photos_;
+  PhotoNames photo_names_;
   std::string missing_sheet_;
   bool places_mendable_ = false;
 };
@@ -1093,7 +1121,8 @@ std::string finding_line(const Finding& f) {
   std::string line = std::string("[") + severity_text(f.severity) + "] " + f.book;
   if (!f.sheet.empty()) line += " › " + visible_text(f.sheet);
   if (f.row > 0) line += " 第 " + std::to_string(f.row) + " 行";
-  if (!f.heading.empty()) line += " “" + f.heading + "”列";
+  // A heading names a column of a sheet; without a sheet, a setting.
+  if (!f.heading.empty()) line += f.sheet.empty() ? " 设置“" + f.heading + "”" : " “" + f.heading + "”列";
   if (!f.value.empty()) line += " 值“" + f.value + "”";
   line += "：" + f.message;
   if (f.mend != Mend::None) line += "（可修正：" + mend_text(f) + "）";

@@ -8,6 +8,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -135,6 +136,11 @@ struct Styles {
       s.fill.fg = Color::rgb(0xFFD9E1F2);
     });
     field = cell([](Style& s) { s.number_format = "@"; });
+    // Names and schools of any length: a long one prints smaller, not cut.
+    name_field = cell([](Style& s) {
+      s.number_format = "@";
+      s.alignment.shrink_to_fit = true;
+    });
     big_field = cell([](Style& s) {
       s.number_format = "@";
       s.font.size = 12;
@@ -177,7 +183,7 @@ struct Styles {
     });
   }
   uint32_t plain, caption, marker, title, subtitle, label, heading, field, big_field, photo, banner,
-      info, info_label, text, bold, instruction, key_field;
+      info, info_label, text, bold, instruction, key_field, name_field;
 };
 
 // Column A markers of an area: first and last row, and the end marker in
@@ -220,7 +226,8 @@ void card_lines(SheetBuilder& s, const Styles& st, int32_t r,
                 uint32_t key_style) {
   for (const auto& [label, field] : lines) {
     s.put(r, 2, label, st.label);
-    s.put(r, 3, field, r == key_row ? key_style : st.field);
+    const bool name = std::string_view(field) == "[姓名]" || std::string_view(field) == "[学校]";
+    s.put(r, 3, field, r == key_row ? key_style : name ? st.name_field : st.field);
     s.height(r, 24);
     ++r;
   }
@@ -247,6 +254,7 @@ void build_door_list(Workbook& book, const Styles& st) {
 
   mark_area(s, st, "#", 9, 9, 5);
   s.across(9, 2, {"[考号]", "[姓名]", "[学校]", "[班级]", "[座号]"}, st.field);
+  s.across(9, 3, {"[姓名]", "[学校]"}, st.name_field);
   s.height(9, 20);
   s.widths(2, {18, 14, 20, 12, 10});
 }
@@ -277,6 +285,7 @@ void build_sign_in(Workbook& book, const Styles& st) {
 
   mark_area(s, st, "#", 8, 8, 5);
   s.across(8, 2, {"[座号]", "[考号]", "[姓名]", "[班级]", Variant()}, st.field);
+  s.put(8, 4, "[姓名]", st.name_field);
   s.height(8, 22);
   s.widths(2, {8, 16, 14, 12, 28});
 }
