@@ -27,7 +27,7 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --timeout 600 -j $(JOBS)
 
 demo: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target kelv
@@ -50,7 +50,7 @@ sanitize: setup
 	  -DKELV_SANITIZE=ON -DKELV_BUILD_FORM=OFF >/dev/null
 	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --output-on-failure -j $(JOBS)
+	  ctest --output-on-failure --timeout 600 -j $(JOBS)
 
 format-check: setup
 	@bash scripts/check_format.sh
@@ -84,6 +84,6 @@ test-windows: windows configure
 	@WINEPREFIX=$(abspath $(WINBUILD))/wine wineserver -w
 	@WINEPREFIX=$(abspath $(WINBUILD))/wine wineserver -p </dev/null >/dev/null 2>&1
 	@bash scripts/wine-run.sh $(WINBUILD)/wine cmd /c exit </dev/null >/dev/null 2>&1
-	cd $(WINBUILD) && ctest --output-on-failure -j $(JOBS); status=$$?; \
+	cd $(WINBUILD) && ctest --output-on-failure --timeout 600 -j $(JOBS); status=$$?; \
 	  WINEPREFIX=$(abspath $(WINBUILD))/wine wineserver -k >/dev/null 2>&1; exit $$status
 

@@ -19,8 +19,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/form/qt_dialogs.h"
 #include "app/core/workspace.h"
+#include "app/form/qt_dialogs.h"
 #include "host/file_path.h"
 #include "support/temp_folder.h"
 
@@ -116,16 +116,17 @@ TEST_F(CheckBeforeWork, MendThenCancelSendsNothing) {
 }
 
 TEST_F(CheckBeforeWork, ContinueAndCleanDataGoOn) {
+  host::RecordingDialogs script;
   open("空行.xlsx");
-  when_shown([](CheckDialog& d) {
+  when_shown([&](CheckDialog& d) {
     EXPECT_EQ(d.mend_button(), nullptr);
+    // What the assignment then says goes to the script, not to a window.
+    dialogs.set_script(&script);
     d.findChild<QPushButton*>("CheckContinue")->click();
   });
   EXPECT_TRUE(passes("CmdDoKaoHaoClick"));
 
   // Clean data passes without a word; a script would record any list.
-  host::RecordingDialogs script;
-  dialogs.set_script(&script);
   open("干净.xlsx");
   EXPECT_TRUE(passes("CmdDoKaoHaoClick"));
   host::Control& templates = ws->form().control("LtbMoBan");

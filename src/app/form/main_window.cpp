@@ -269,6 +269,11 @@ void MainWindow::show_report(const app::WorkReport& report) {
   // A run the error box ended is not done: the text says so, and what it
   // leaves.
   if (report.long_work) status_->setText(q(report.text()));
+  if (!report.notes.empty()) {
+    std::string text;
+    for (const std::string& note : report.notes) text += note + "\n";
+    dialogs_.message_box(text, host::MessageButtons::Ok, host::MessageIcon::None, "提醒");
+  }
 }
 
 void MainWindow::offer_data_workbook_from_list() {
@@ -278,8 +283,7 @@ void MainWindow::offer_data_workbook_from_list() {
   if (workspace_ == nullptr) return;
   const std::optional<app::ListOffer> offer = workspace_->list_offer();
   if (!offer) return;
-  if (dialogs_.message_box(offer->question(), host::MessageButtons::YesNo,
-                           host::MessageIcon::None,
+  if (dialogs_.message_box(offer->question(), host::MessageButtons::YesNo, host::MessageIcon::None,
                            "做成数据工作簿") != host::MessageResult::Yes)
     return;
   if (!begin_component_work()) return;
