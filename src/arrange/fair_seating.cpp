@@ -9,8 +9,10 @@
 #include <unordered_map>
 
 #include "host/variant.h"
+#include "sheets/elective_subjects.h"
 #include "sheets/examinee_sheet.h"
 #include "sheets/room_sheet.h"
+#include "sheets/settings_sheet.h"
 #include "sheets/sheet_lookup.h"
 
 namespace kelv::arrange {
@@ -105,21 +107,33 @@ std::string Decimal2(double v) {
   return buf;
 }
 
+// The setting that keeps each elective combination together, a True/False
+// cell of the host workbook's settings sheet (empty: off).
+bool KeepCombinations(host::Application& EA) {
+  host::Workbook& host_book = EA.this_workbook();
+  if (!sheets::SheetExists(host_book.worksheets(), sheets::kSettingsSheet)) return false;
+  const host::Variant v = host_book.worksheets()
+                              .item(sheets::kSettingsSheet)
+                              .cells(sheets::kCombinationRow, sheets::kKeepCombinationColumn)
+                              .value();
+  return v.is_bool() ? v.as_bool() : host::text_equals(v, "TRUE") || host::text_equals(v, "True");
+}
+
 }  // namespace
 
 SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& EA, host::Form& UF,
                                  host::Worksheet& rooms, host::Worksheet& examinees) {
-  (void)EA;
   SeatingPlan plan;
   host::Control* seed_box = component::OptionalControl(UF, kSeedControl);
   host::Control* apart_box = component::OptionalControl(UF, kKeepApartControl);
-  if (seed_box == nullptr && apart_box == nullptr) return plan;
+  const int32_t combination_col = KeepCombinations(EA) ? sheets::FindElectiveColumn(examinees) : 0;
+  if (seed_box == nullptr && apart_box == nullptr && combination_col == 0) return plan;
 
   const bool random = UF["OptSJKaoHao"].value().to_bool();
   std::string apart = apart_box ? Trimmed(apart_box->value().to_text()) : std::string();
   if (apart == kNoKeepApart) apart.clear();
   const int32_t fixed_col = FindHeaderColumn(examinees, 1, kFixedRoomHeader);
-  if (!random && apart.empty() && fixed_col == 0) return plan;
+  if (!random && apart.empty() && fixed_col == 0 && combination_col == 0) return plan;
   plan.active_ = true;
 
   std::vector<std::string> problems;
@@ -133,7 +147,9 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
   const auto rows_named = plan.ReadRooms(rooms, problems);
   const std::vector<int32_t> fixed =
       plan.ReadFixedRooms(examinees, fixed_col, rows_named, problems);
-  if (problems.empty() && !random && apart.empty() && plan.fixed_count_ == 0) return {};
+  if (problems.empty() && !random && apart.empty() && plan.fixed_count_ == 0 &&
+      combination_col == 0)
+    return {};
   if (!problems.empty()) {
     std::string text;
     for (const std::string& p : problems) text += p + "\n";
@@ -143,12 +159,15 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
   }
 
   const std::vector<int32_t> group = plan.ReadGroups(examinees, group_col);
+  const std::vector<int32_t> combination = plan.ReadCombinations(examinees, combination_col);
   plan.SortByContent(examinees);
   q.group.resize(q.examinees);
   q.fixed_room.resize(q.examinees);
+  if (!combination.empty()) q.combination.resize(q.examinees);
   for (int32_t k = 0; k < q.examinees; ++k) {
     q.group[k] = group[plan.sheet_row_[k]];
     q.fixed_room[k] = fixed[plan.sheet_row_[k]];
+    if (!combination.empty()) q.combination[k] = combination[plan.sheet_row_[k]];
   }
   plan.order_ = OrderSeats(q);
   return plan;
@@ -293,6 +312,37 @@ std::vector<int32_t> SeatingPlan::ReadGroups(host::Worksheet& examinees, int32_t
   return group;
 }
 
+// Each examinee's elective combination as a rank, combinations sorted by
+// their subjects in timetable order (物化生 before 物化政 before 史政地), so
+// combinations sharing subjects fill neighbouring rooms; kNoGroup for an
+// empty or unreadable cell. Empty without the column.
+std::vector<int32_t> SeatingPlan::ReadCombinations(host::Worksheet& examinees,
+                                                   int32_t combination_col) {
+  if (combination_col == 0) return {};
+  combination_header_ = examinees.cells(1, combination_col).text();
+  std::vector<std::string> key(request_.examinees);
+  std::map<std::vector<int32_t>, std::string> ranked;  // subject ranks -> key
+  std::map<std::string, std::vector<int32_t>> ranks_of;
+  for (int32_t i = 0; i < request_.examinees; ++i) {
+    const sheets::SubjectList list =
+        sheets::ReadSubjectList(examinees.cells(i + 2, combination_col).text());
+    if (list.subjects.empty() || !list.unreadable.empty()) continue;
+    key[i] = sheets::CombinationKey(list);
+    if (ranks_of.count(key[i]) != 0) continue;
+    std::vector<int32_t> ranks;
+    for (const std::string& s : list.subjects) ranks.push_back(sheets::SubjectRank(s));
+    ranks_of.emplace(key[i], ranks);
+    ranked.emplace(ranks, key[i]);
+  }
+  std::map<std::string, int32_t> rank;
+  for (const auto& [ranks, k] : ranked) rank.emplace(k, static_cast<int32_t>(rank.size()));
+  combinations_ = static_cast<int32_t>(rank.size());
+  std::vector<int32_t> combination(request_.examinees, kNoGroup);
+  for (int32_t i = 0; i < request_.examinees; ++i)
+    if (!key[i].empty()) combination[i] = rank[key[i]];
+  return combination;
+}
+
 // A random order starts from the rows sorted by their own content, so the
 // same seed replays the same order whatever order an earlier run left.
 void SeatingPlan::SortByContent(host::Worksheet& examinees) {
@@ -349,6 +399,11 @@ void SeatingPlan::Report(component::Component& self, host::Workbook& book,
   sheet.cells(3, 2).set_value(q.keep_apart ? apart_header_ : std::string(kNoKeepApart));
   sheet.cells(4, 1).set_value("指定考场人数");
   sheet.cells(4, 2).set_value(fixed_count_);
+  if (!q.combination.empty()) {
+    sheet.cells(8, 1).set_value("选考组合");
+    sheet.cells(8, 2).set_value("同一组合排在一起（按“" + combination_header_ + "”，" +
+                                std::to_string(combinations_) + " 个组合）");
+  }
   if (q.keep_apart) {
     sheet.cells(5, 1).set_value("相邻同组对数");
     sheet.cells(5, 2).set_value(check.shared_pairs);
@@ -391,9 +446,15 @@ void SeatingPlan::Report(component::Component& self, host::Workbook& book,
     } else if (unavoidable > 0) {
       text += "，其中 " + std::to_string(unavoidable) + " 对在某组人数超过一半座位的考场";
     }
-    text += "。\n各组在每个考场的人数与按座位数应得的份额最多相差 " +
-            Decimal2(check.largest_deviation) + " 人；各考场明细见“排座记录”表。\n";
+    // Kept together, combinations are not spread over the rooms by share.
+    text += q.combination.empty()
+                ? "。\n各组在每个考场的人数与按座位数应得的份额最多相差 " +
+                      Decimal2(check.largest_deviation) + " 人；各考场明细见“排座记录”表。\n"
+                : "。\n各考场明细见“排座记录”表。\n";
   }
+  if (!q.combination.empty())
+    text += "选考组合排在一起（按“" + combination_header_ + "”）：" +
+            std::to_string(combinations_) + " 个组合，同一组合的考生坐在相连的考场。\n";
   if (fixed_count_ > 0)
     text += "指定考场的 " + std::to_string(fixed_count_) + " 人都已排进所指定的考场。\n";
   if (text.empty()) return;

@@ -29,7 +29,9 @@ class SeatingPlan {
  public:
   // Reads the form and both sheets before anything is written. The plan is
   // inactive when the form has neither seating control, or when the run is
-  // in sheet order with no keep-apart column chosen and no 指定考场 column.
+  // in sheet order with no keep-apart column chosen and no 指定考场 column,
+  // unless the settings sheet asks to keep elective combinations together
+  // and the examinee sheet has a 选考科目 column.
   // It is refused, after a notice naming what is wrong (and the rows), for a
   // seed that is not a number, a keep-apart column the examinee sheet lacks,
   // a 每列座数 that is not a whole number, a fixed room that is not on the
@@ -64,6 +66,7 @@ class SeatingPlan {
                                       const std::map<std::string, std::vector<int32_t>>& rows_named,
                                       std::vector<std::string>& problems);
   std::vector<int32_t> ReadGroups(host::Worksheet& examinees, int32_t group_col) const;
+  std::vector<int32_t> ReadCombinations(host::Worksheet& examinees, int32_t combination_col);
   void SortByContent(host::Worksheet& examinees);
 
   bool active_ = false;
@@ -72,6 +75,8 @@ class SeatingPlan {
   bool apart_ignored_ = false;  // a keep-apart column chosen in sheet order
   std::string apart_header_;
   int32_t fixed_count_ = 0;
+  int32_t combinations_ = 0;
+  std::string combination_header_;  // the elective column, when combinations are kept together
   std::vector<std::string> room_names_;
   SeatOrderRequest request_;
   std::vector<int32_t> sheet_row_;  // request index -> examinee index (0 = row 2)

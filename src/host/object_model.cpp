@@ -333,6 +333,10 @@ Workbook& Workbooks::iterator::operator*() const {
   return app_->workbook_at(i_);
 }
 
+Workbook& Application::add_workbook(std::string_view path) {
+  throw HostError::host(kRefused, "这个宿主不能新建工作簿：" + std::string(path));
+}
+
 Range Application::union_of(std::initializer_list<Range> ranges) {
   if (ranges.size() == 0) throw HostError::host(kInvalidArgument);
   Range out = *ranges.begin();

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "host/environment.h"
 #include "host/host_error.h"
 #include "invigilation/cell_words.h"
 #include "sheets/exam_sheets.h"
@@ -283,7 +284,7 @@ void WriteSessionBooks(host::Application& EA, host::Environment& env, host::Work
     }
     if (Worksheet* examinees = find_sheet(*book, sheets::kExamineeSheet))
       write_examinee_copies(*examinees, needed, by_room);
-    out.places.push_back("数据\\" + name);
+    out.places.push_back(host::native_path("数据\\" + name));
   }
   if (!missing.empty()) {
     std::string list;
@@ -434,7 +435,8 @@ void WriteDutySlips(host::Application& EA, host::Environment& env, host::Workboo
   text_columns(*rooms, static_cast<int32_t>(room_rows.size()), {1});
   write_table(*rooms, {std::begin(sheets::kRoomHeadings), std::begin(sheets::kRoomHeadings) + 3},
               room_rows);
-  out.places.push_back("数据\\" + name + "（监考通知，" + std::to_string(rows.size()) + " 行）");
+  out.places.push_back(host::native_path("数据\\" + name) + "（监考通知，" +
+                       std::to_string(rows.size()) + " 行）");
   data_book.activate();
 }
 

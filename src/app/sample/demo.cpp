@@ -8,10 +8,12 @@
 
 #include "app/core/workspace.h"
 #include "app/sample/sample_invigilation.h"
+#include "app/sample/sample_sessions.h"
 #include "app/sample/sample_workspace.h"
 #include "host/file_path.h"
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
+#include "sheets/exam_sheets.h"
 #include "spreadsheet/engine.h"
 #include "xlsx/xlsx_format.h"
 
@@ -89,9 +91,15 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   UF["CmbFenKai"].set_value("学校");
   workspace.set("CmbFenKai");
   click("CmdDoKaoHaoClick");
+  run_sample_sessions(workspace, questions,
+                      workspace.engine().workbooks().item(kDataWorkbookName), out);
   const std::string data_book = workspace.component().state().DataBookName;
   host::Workbook& data = workspace.engine().workbooks().item(data_book);
   const std::string rota = arrange_sample_invigilators(workspace, data, options.seed.value_or(1));
+  // Saved as kelv invigilate saves, so the workbooks the rota wrote are in
+  // the data folder for the form's list.
+  app::SaveReport saved_rota;
+  workspace.save(workspace.open_workbooks(), questions, saved_rota);
 
   // The duty slips print from the workbook the rota wrote for them.
   const std::vector<std::string> templates = UF["LtbMoBan"].items();
@@ -101,7 +109,11 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
     click("LtbMoBanClick");
     click("CmdDoYongBiaoClick");
   }
-  host::Workbook* slips = print_duty_slips(workspace, click, data_book);
+  host::Workbook* slips =
+      generate_from(workspace, click, sheets::DutySlipBookName(data_book), kDutySlipTemplate);
+  // The invigilators of every 场次 are in its own workbook: its door lists
+  // print them.
+  generate_from(workspace, click, sheets::SessionBookName(data_book, "1"), "门贴");
 
   app::SaveReport saved;
   workspace.save(workspace.open_workbooks(), questions, saved);

@@ -107,6 +107,10 @@ void add_duty_slip_template(spreadsheet::Workbook& host) {
   const uint32_t info = style(false, 12, false, "left");
   const uint32_t heading = style(true, 11, true, "center");
   const uint32_t field = style(false, 11, true, "center");
+  // Rooms such as 01 keep their zeros.
+  Style text_style = host.styles.get(field);
+  text_style.number_format = "@";
+  const uint32_t text = host.styles.intern(text_style);
   Style date_style = host.styles.get(field);
   date_style.number_format = "m\"月\"d\"日\"";
   const uint32_t date = host.styles.intern(date_style);
@@ -141,7 +145,7 @@ void add_duty_slip_template(spreadsheet::Workbook& host) {
   const char* const fields[] = {"[场次]", "[科目]", "[日期]", "[开始]",
                                 "[结束]", "[考场]", "[考室]", "[角色]"};
   for (int32_t c = 0; c < 8; ++c)
-    put(s, 9, c + 2, fields[c], c == 2 ? date : c == 3 || c == 4 ? time : field);
+    put(s, 9, c + 2, fields[c], c == 2 ? date : c == 3 || c == 4 ? time : text);
   height(s, 9, 20);
   const double widths[] = {10, 10, 10, 8, 11, 8, 14, 6};
   for (int32_t c = 0; c < 8; ++c) width(s, c + 2, widths[c]);
@@ -160,14 +164,14 @@ std::string arrange_sample_invigilators(app::Workspace& workspace, host::Workboo
   return lines.empty() ? std::string() : lines.front();
 }
 
-host::Workbook* print_duty_slips(app::Workspace& workspace,
-                                 const std::function<void(std::string_view)>& click,
-                                 const std::string& data_book_name) {
-  const std::string name = sheets::DutySlipBookName(data_book_name);
-  host::Workbook* slips = nullptr;
+host::Workbook* generate_from(app::Workspace& workspace,
+                              const std::function<void(std::string_view)>& click,
+                              const std::string& book_name, const std::string& template_name) {
+  const std::string& name = book_name;
+  host::Workbook* found = nullptr;
   for (host::Workbook* book : workspace.open_workbooks())
-    if (book->name() == name) slips = book;
-  if (slips == nullptr) return nullptr;
+    if (book->name() == name) found = book;
+  if (found == nullptr) return nullptr;
   workspace.refresh_data_list();
   host::FormModel& UF = workspace.form();
   host::Control& list = UF["LtbBiao"];
@@ -178,10 +182,10 @@ host::Workbook* print_duty_slips(app::Workspace& workspace,
   host::Control& templates = UF["LtbMoBan"];
   const std::vector<std::string>& items = templates.items();
   for (size_t i = 0; i < items.size(); ++i)
-    if (items[i] == kDutySlipTemplate) templates.set_list_index(static_cast<int32_t>(i));
+    if (items[i] == template_name) templates.set_list_index(static_cast<int32_t>(i));
   click("LtbMoBanClick");
   click("CmdDoYongBiaoClick");
-  return slips;
+  return found;
 }
 
 }  // namespace kelv::sample

@@ -31,12 +31,14 @@ void add_duty_slip_template(spreadsheet::Workbook& host);
 std::string arrange_sample_invigilators(app::Workspace& workspace, host::Workbook& data,
                                         uint64_t seed);
 
-// Generates the duty slips from the rota's slip workbook through the
-// form, as a person would: the workbook added to the data list and
-// clicked, the template chosen, generated. The workbook, or nullptr when
-// the rota wrote none.
-host::Workbook* print_duty_slips(app::Workspace& workspace,
-                                 const std::function<void(std::string_view)>& click,
-                                 const std::string& data_book_name);
+// Generates `template_name` from the open workbook `book_name` through
+// the form, as a person would: the workbook added to the data list and
+// clicked, the template chosen, generated. The demo prints the duty slips
+// from the rota's slip workbook and a 场次's door lists from that 场次's
+// workbook this way. The workbook, or nullptr when none of that name is
+// open.
+host::Workbook* generate_from(app::Workspace& workspace,
+                              const std::function<void(std::string_view)>& click,
+                              const std::string& book_name, const std::string& template_name);
 
 }  // namespace kelv::sample

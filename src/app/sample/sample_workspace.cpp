@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/sample/sample_invigilation.h"
+#include "app/sample/sample_sessions.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "sheets/room_sheet.h"
@@ -535,7 +536,7 @@ std::string classroom_name(int32_t index) {
 }
 
 std::vector<std::string> sample_template_names() {
-  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴", kDutySlipTemplate};
+  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴", kDutySlipTemplate, kSessionCardTemplate};
 }
 
 SampleResult write_sample_workspace(const std::string& dir, const SampleOptions& options,
@@ -567,16 +568,18 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   build_seat_labels(host, host_styles);
   add_duty_slip_template(host);
   host.active_sheet = 0;
-  host.file_path = host::path_text(in(root, kHostWorkbookName));
-  format.save(host, host.file_path);
-  result.files.push_back(kHostWorkbookName);
 
   // Data workbook.
   const std::vector<Examinee> examinees = make_examinees(options, rng);
   Workbook data;
   const Styles data_styles(data);
   build_data_workbook(data, data_styles, examinees, &result.rooms);
+  add_sample_sessions(host, data, options.seed);
   add_invigilator_sheet(data, result.rooms, options.seed);
+
+  host.file_path = host::path_text(in(root, kHostWorkbookName));
+  format.save(host, host.file_path);
+  result.files.push_back(kHostWorkbookName);
   data.file_path = host::path_text(in(in(root, sheets::kDataFolderName), kDataWorkbookName));
   format.save(data, data.file_path);
   result.files.push_back(std::string(sheets::kDataFolderName) + "/" + kDataWorkbookName);
