@@ -3,7 +3,7 @@
 workbook with a door list (门贴) whose header prints the room's
 invigilators and a duty slip (监考通知) that changes page on 姓名, and
 数据/高一.xlsx with 考场表 (four rooms of ten), 考生表 (forty examinees of
-four classes, 选考 物理 or 历史) and 监考表 (fourteen teachers).
+four classes, 选考科目 物理 or 历史, twenty each) and 监考表 (fourteen teachers).
 
 Run from anywhere: /usr/bin/python3 tests/invigilation/course/make_workspace.py
 The files are checked in; run it again only after changing it.
@@ -61,9 +61,9 @@ def main():
     save(wb, os.path.join(folder, "考务.xlsx"))
 
     rooms = [("01", 10, "A101"), ("02", 10, "A102"), ("03", 10, "A103"), ("04", 10, "A104")]
-    examinees = [(f"学生{i:02d}", f"{(i - 1) // 10 + 1}班", "物理" if i % 3 else "历史")
+    examinees = [(f"学生{i:02d}", f"{(i - 1) // 10 + 1}班", "物理" if i % 2 else "历史")
                  for i in range(1, 41)]
-    data = data_workbook(rooms, examinees, ["姓名", "班级", "选考"])
+    data = data_workbook(rooms, examinees, ["姓名", "班级", "选考科目"])
     ws = data.create_sheet("监考表")
     ws.append(["姓名", "学科", "任教班级", "最多场数", "不监考", "必监考"])
     for row in [("张伟", "语文", "1班"), ("李娜", "数学", "2班"), ("王芳", "外语", "3班"),
