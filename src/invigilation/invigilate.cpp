@@ -59,6 +59,13 @@ Rules RulesFromSettings(host::Workbook& host_book) {
   return rules;
 }
 
+void StoreRules(host::Workbook& host_book, const Rules& rules) {
+  host::Worksheet& dtb = host_book.worksheets().item(sheets::kSettingsSheet);
+  dtb.cells(sheets::kInvigilationRuleRow, sheets::kOwnSubjectRuleColumn)
+      .set_value(rules.own_subject);
+  dtb.cells(sheets::kInvigilationRuleRow, sheets::kOwnClassRuleColumn).set_value(rules.own_class);
+}
+
 InvigilationReport Invigilate(host::Application& EA, host::Environment& env,
                               host::Workbook& data_book, const InvigilationSettings& settings,
                               const NewWorkbook& new_workbook) {
@@ -121,6 +128,12 @@ std::vector<InputProblem> CheckInvigilation(host::Workbook& data_book, const Rul
   ReadOptions options;
   options.rules = rules;
   RotaInput in = ReadRota(data_book, options);
+  // Before 编排考号 or 场次编排 the rota has nothing to staff yet: that
+  // is said, and is no mistake of the workbook.
+  for (InputProblem& p : in.problems)
+    if (p.earlier_step) p.severity = Severity::Notice;
+  for (const InputProblem& p : in.problems)
+    if (p.earlier_step) return std::move(in.problems);
   if (!in.usable()) return std::move(in.problems);
   const SolveResult result = SolveRota(in.model, rules, 1, false);
   if (!result.solved)

@@ -23,6 +23,9 @@ namespace kelv::invigilation {
 // The two rules the officer can switch off, as the settings sheet DTB of
 // the host workbook stores them (an empty cell: on).
 Rules RulesFromSettings(host::Workbook& host_book);
+// Stores them there, TRUE or FALSE, for every later rota and check. Throws
+// HostError when the host workbook has no settings sheet.
+void StoreRules(host::Workbook& host_book, const Rules& rules);
 
 struct InvigilationSettings {
   Rules rules;

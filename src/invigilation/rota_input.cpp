@@ -154,6 +154,10 @@ class Reader {
               const std::string& value, std::string message) {
     add(Severity::Notice, sheet, row, heading, value, std::move(message));
   }
+  void earlier_step(const std::string& sheet, int32_t row, std::string message) {
+    error(sheet, row, "", "", std::move(message));
+    in_.problems.back().earlier_step = true;
+  }
 
   // --- 监考表 ---
 
@@ -308,8 +312,9 @@ class Reader {
       class_keys_.push_back(std::move(keys[i]));
     }
     if (in_.model.rooms.empty()) {
-      error(sheets::kExamineeSheet, 0, "", "",
-            "考生表里还没有考生坐进考场（没有“考场”列或它是空的）：请先编排考号，再安排监考");
+      earlier_step(
+          sheets::kExamineeSheet, 0,
+          "考生表里还没有考生坐进考场（没有“考场”列或它是空的）：请先编排考号，再安排监考");
       readable_ = false;
       return;
     }
@@ -335,9 +340,9 @@ class Reader {
     in_.room_sheet = sheets::kSessionRoomsSheet;
     Worksheet* rooms = find_sheet(book_, sheets::kSessionRoomsSheet);
     if (rooms == nullptr) {
-      error(sheets::kTimetableSheet, 0, "", "",
-            std::string("有场次表，但还没有“") + sheets::kSessionRoomsSheet +
-                "”：请先做场次编排（kelv sessions），再安排监考");
+      earlier_step(sheets::kTimetableSheet, 0,
+                   std::string("有场次表，但还没有“") + sheets::kSessionRoomsSheet +
+                       "”：请先做场次编排（kelv sessions），再安排监考");
       readable_ = false;
       return;
     }
@@ -401,7 +406,7 @@ class Reader {
       by_key[key].push_back(std::move(room));
     }
     if (keys.empty()) {
-      error(sheet, 2, "", "", "场次考场是空的：请先做场次编排，再安排监考");
+      earlier_step(sheet, 2, "场次考场是空的：请先做场次编排，再安排监考");
       readable_ = false;
       return;
     }

@@ -29,6 +29,9 @@ struct InputProblem {
   std::string heading;
   std::string value;
   std::string message;
+  // An earlier step of the work (编排考号, 场次编排) is not done yet: the
+  // rota cannot start, but the workbook is not wrong.
+  bool earlier_step = false;
 };
 
 // A sitting's date and times as its first room's row has them, kept as

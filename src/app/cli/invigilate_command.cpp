@@ -1,9 +1,10 @@
-// kelv invigilate WORKSPACE [DATA] [--seed N] [--fresh]: the invigilation
-// rota at the command line. Opens the workspace, arranges the data
+// kelv invigilate WORKSPACE [DATA] [--seed N] [--fresh] [--own-subject yes|no]
+// [--own-classes yes|no]: the invigilation rota at the command line. Opens
+// the workspace, stores the rule switches given, arranges the data
 // workbook's 监考表 over its rooms (or every 场次's rooms), prints what it
 // did or why it could not, and saves like every other command: beside the
 // files, backups kept, a file changed elsewhere asked about. Nothing is
-// saved when the rota cannot be made.
+// saved when the rota cannot be made, the switches included.
 
 #include <filesystem>
 #include <iostream>
@@ -13,10 +14,12 @@
 
 #include "app/cli/commands.h"
 #include "app/core/platform.h"
+#include "app/core/repair_notice.h"
 #include "app/core/terminal_dialogs.h"
 #include "app/core/workspace.h"
 #include "host/environment.h"
 #include "host/file_path.h"
+#include "host/host_error.h"
 #include "invigilation/invigilate.h"
 
 namespace kelv::cli {
@@ -58,7 +61,7 @@ std::string data_file(const app::WorkspaceFolder& folder, const std::string& dat
 
 void add_invigilate_command(CLI::App& app) {
   struct Options {
-    std::string workspace, data, seed;
+    std::string workspace, data, seed, own_subject, own_classes;
     bool fresh = false;
   };
   auto options = std::make_shared<Options>();
@@ -72,6 +75,12 @@ void add_invigilate_command(CLI::App& app) {
   cmd->add_option("--seed", options->seed,
                   "随机种子（1 到 15 位数字）：同样的数据和种子排出同样的安排；不写时随机抽取");
   cmd->add_flag("--fresh", options->fresh, "重新安排全部监考：不保留考场里已经填好的监考");
+  cmd->add_option("--own-subject", options->own_subject,
+                  "“不监考本学科”这条规则：yes 遵守，no 关掉；记在设置里，以后安排和检查都照此")
+      ->check(CLI::IsMember({"yes", "no"}));
+  cmd->add_option("--own-classes", options->own_classes,
+                  "“不监考任教班级”这条规则：yes 遵守，no 关掉；记在设置里，以后安排和检查都照此")
+      ->check(CLI::IsMember({"yes", "no"}));
   cmd->callback([options] {
     invigilation::InvigilationSettings settings;
     settings.fresh = options->fresh;
@@ -84,7 +93,12 @@ void add_invigilate_command(CLI::App& app) {
     app::TerminalDialogs dialogs(std::cin, std::cout, app::is_terminal(true));
     std::unique_ptr<app::Workspace> workspace;
     try {
-      workspace = std::make_unique<app::Workspace>(options->workspace, dialogs);
+      app::WorkspaceOptions workspace_options;
+      workspace_options.on_repair = [](const spreadsheet::RepairReport& r) {
+        std::cout << app::repair_notice(r) << '\n';
+      };
+      workspace = std::make_unique<app::Workspace>(options->workspace, dialogs,
+                                                   std::move(workspace_options));
     } catch (const app::WorkspaceError& e) {
       command_failed(e.what());
     }
@@ -96,6 +110,16 @@ void add_invigilate_command(CLI::App& app) {
       book = &workspace->open_data_file(file);
     } catch (const app::WorkspaceError& e) {
       command_failed(e.what());
+    }
+    if (!options->own_subject.empty() || !options->own_classes.empty()) {
+      invigilation::Rules rules = invigilation::RulesFromSettings(engine.this_workbook());
+      if (!options->own_subject.empty()) rules.own_subject = options->own_subject == "yes";
+      if (!options->own_classes.empty()) rules.own_class = options->own_classes == "yes";
+      try {
+        invigilation::StoreRules(engine.this_workbook(), rules);
+      } catch (const host::HostError&) {
+        command_failed("宿主工作簿没有设置表 DTB");
+      }
     }
     settings.rules = invigilation::RulesFromSettings(engine.this_workbook());
     invigilation::InvigilationReport report;
@@ -116,8 +140,10 @@ void add_invigilate_command(CLI::App& app) {
     } catch (const host::HostError& e) {
       command_failed(std::string("保存失败：") + e.what());
     }
-    for (const std::string& path : saved.saved) std::cout << "已保存 " << path << '\n';
-    for (const std::string& path : saved.cancelled) std::cout << "没有保存 " << path << '\n';
+    for (const std::string& path : saved.saved)
+      std::cout << "已保存 " << host::native_path(path) << '\n';
+    for (const std::string& path : saved.cancelled)
+      std::cout << "没有保存 " << host::native_path(path) << '\n';
   });
 }
 

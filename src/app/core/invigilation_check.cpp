@@ -28,8 +28,8 @@ void add_invigilation_findings(host::Workbook& host_book, host::Workbook& data_b
     if (f.severity == Severity::Error && f.sheet == sheets::kExamineeSheet &&
         slip_fields.count(f.value)) {
       f.severity = Severity::Notice;
-      f.message += "（监考通知这样的模板用安排监考写出的“" +
-                   sheets::DutySlipBookName(data_book.name()) + "”生成）";
+      f.message += "（这样的监考通知模板不用本工作簿生成，而用安排监考写出的“" +
+                   sheets::DutySlipBookName(data_book.name()) + "”）";
     }
   const invigilation::Rules rules = invigilation::RulesFromSettings(host_book);
   for (const invigilation::InputProblem& p : invigilation::CheckInvigilation(data_book, rules)) {
