@@ -3,7 +3,9 @@
 # Idempotent and quiet when everything is there. Run as root (or with sudo).
 #   scripts/setup.sh          build, tests, demo
 #   scripts/setup.sh --bench  also the tools the benchmarks compare against
-#   scripts/setup.sh --docs   also LibreOffice, for the pictures in docs/ and the page plans
+#   scripts/setup.sh --docs   also LibreOffice, for the pictures in docs/ and the page plans,
+#                     and an X server in memory with a window manager and xdotool, for
+#                     the pictures of kelv-form (docs/form/make_screenshots.sh)
 #   scripts/setup.sh --windows  also the MinGW-w64 cross compiler, Wine, NSIS
 #                     (the setup program), xdotool (its test presses the form's
 #                     keys), and the Debian source entries scripts/windows-deps.sh
@@ -33,7 +35,11 @@ for option in "$@"; do
   case "$option" in
     --bench) bench=1; packages+=(liborcus-bin libxlsxwriter-dev time python3-xlwt) ;;
     --fuzz) fuzz=1; packages+=(clang libclang-rt-dev) ;;
-    --docs) docs=1; packages+=(libreoffice-calc-nogui python3-uno fonts-noto-cjk python3-xlwt python3-xlrd) ;;
+    --docs)
+      docs=1
+      packages+=(libreoffice-calc-nogui python3-uno fonts-noto-cjk python3-xlwt python3-xlrd
+                 xvfb xauth openbox xdotool imagemagick)
+      ;;
     --windows)
       windows=1
       packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
@@ -144,6 +150,10 @@ if [[ $docs == 1 ]]; then
   need_python uno python3-uno
   need_python xlwt python3-xlwt
   need_python xlrd python3-xlrd
+  need_tool Xvfb xvfb
+  need_tool openbox openbox
+  need_tool xdotool xdotool
+  need_tool import imagemagick
 fi
 if [[ $windows == 1 ]]; then
   need_tool x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix

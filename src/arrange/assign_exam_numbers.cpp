@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "arrange/exam_numbers.h"
 #include "arrange/examinee_rows.h"
 #include "arrange/fair_seating.h"
+#include "arrange/paper_versions.h"
 #include "host/constants.h"
 #include "sheets/examinee_sheet.h"
 #include "sheets/room_sheet.h"
@@ -78,6 +80,8 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   examinees.columns(col[kAssignedExamNumber]).set_number_format_local("@");
   examinees.columns(col[kAssignedSeatNumber]).set_number_format_local("@");
   examinees.columns(col[kAssignedRoom]).set_number_format_local("@");
+  std::optional<PaperVersionColumn> versions;
+  if (PaperVersionsWanted(UF)) versions.emplace(examinees);
 
   if (seating.active()) {
     seating.Reorder(examinees);
@@ -140,6 +144,7 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
                      std::make_move_iterator(std::end(row)));
       }
       WriteRoomRows(examinees, next_row, last_row, col, block);
+      if (versions) versions->WriteRoom(next_row, last_row);
     }
     if (last_row + 1 < end_row)
       examinees.cells(last_row + 1, col[kAssignedExamNumber]).set_value(exam_number(j));
@@ -162,7 +167,11 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   const int32_t c = FindHeaderColumn(examinees, 1, kExamNumberHeading);
   examinees.cells(1, c).current_region().sort(examinees.cells(1, c), host::SortOrder::Ascending,
                                               host::SortHeader::Yes);
-  if (seating.active()) seating.Report(self, book, examinees);
+  if (seating.active()) {
+    seating.Report(self, book, examinees, versions.has_value());
+  } else if (versions) {
+    component::ShowNotice(self, PaperVersionNote());
+  }
 
   host::Worksheet& room_sheet =
       EA.workbooks().item(self.DataBookName).worksheets().item(kRoomSheet);

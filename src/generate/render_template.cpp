@@ -6,11 +6,13 @@
 
 #include "codes/symbol.h"
 #include "generate/layout_cursor.h"
+#include "generate/seat_maps.h"
 #include "generate/template_layout.h"
 #include "host/constants.h"
 #include "host/picture.h"
 #include "host/range.h"
 #include "host/variant.h"
+#include "sheets/seat_map_settings.h"
 #include "sheets/settings_sheet.h"
 
 namespace kelv::generate {
@@ -163,11 +165,26 @@ struct Job {
   int32_t page_column = 0;
   int32_t photo_folder_column = 0;
   std::string photo_root;
+  // A template laid out as the room walks its own way.
+  host::Application* EA = nullptr;
+  const SeatMaps* maps = nullptr;
+  // The first content row of the first page's first row of blocks.
+  int32_t first_top = 0;
 
   Variant value(int32_t record, int32_t column) const { return data.cells(record, column).value(); }
 
   bool PageChangesAfter(int32_t i) const {
     return !host::values_equal(value(i, page_column), value(i + 1, page_column));
+  }
+
+  // The walk every pass takes over the records 2..last.
+  void Walk(int32_t last, const LayoutVisitor& visit) const {
+    if (maps != nullptr) {
+      maps->Walk(*EA, last, visit);
+    } else {
+      WalkRecords(
+          g, last, [&](int32_t i) { return PageChangesAfter(i); }, visit);
+    }
   }
 };
 
@@ -183,7 +200,7 @@ void RecordBlockPass(Job& job) {
   AreaRange(job.tpl, job.layout.body).copy();
   std::vector<Range> groups;
   groups.reserve(B + 1);
-  for (int32_t r = 1; r <= B + 1; ++r) groups.push_back(job.out.rows(job.g.H + 1 + r));
+  for (int32_t r = 1; r <= B + 1; ++r) groups.push_back(job.out.rows(job.first_top - 2 + r));
 
   LayoutVisitor visit;
   visit.block = [&](int32_t i, int32_t top, int32_t col, bool starts_line) {
@@ -198,8 +215,7 @@ void RecordBlockPass(Job& job) {
   visit.page = [&](int32_t break_row, int32_t) {
     job.out.add_page_break(job.out.cells(break_row, 1));
   };
-  WalkRecords(
-      job.g, job.lastRow, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+  job.Walk(job.lastRow, visit);
 
   groups[0].set_row_height(job.settings.rowSpacing);
   for (int32_t r = 2; r <= B + 1; ++r) {
@@ -228,8 +244,7 @@ void HeaderPass(Job& job) {
   visit.page = [&](int32_t break_row, int32_t next) { place_header(break_row + 1, next); };
   // Each header belongs to the record after the page break: one record
   // fewer than the block pass.
-  WalkRecords(
-      job.g, job.lastRow - 1, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+  job.Walk(job.lastRow - 1, visit);
   place_header(2, 2);
 
   for (int32_t r = 1; r <= H; ++r) {
@@ -350,10 +365,7 @@ void BodyPhotoPass(Job& job) {
       places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, {}, CodeOf(job.data, f, i)});
     }
   };
-  CollectThenPlace(job, places, [&] {
-    WalkRecords(
-        job.g, job.lastRow, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
-  });
+  CollectThenPlace(job, places, [&] { job.Walk(job.lastRow, visit); });
 }
 
 void HeaderPhotoPass(Job& job) {
@@ -369,8 +381,7 @@ void HeaderPhotoPass(Job& job) {
   LayoutVisitor visit;
   visit.page = [&](int32_t break_row, int32_t next) { place_header_photos(break_row + 1, next); };
   CollectThenPlace(job, places, [&] {
-    WalkRecords(
-        job.g, job.lastRow - 1, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+    job.Walk(job.lastRow - 1, visit);
     place_header_photos(2, 2);
   });
 }
@@ -494,7 +505,14 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
     SeparateCodeFields(data, self.WorkColumn, *area);
     if (!CheckCodes(self, data, *area, lastRow, data_sheet_name, template_name)) return false;
   }
-  const int32_t sort_column = FindScratchHeading(data, self.WorkColumn, settings.sortName);
+  // A template laid out as the room orders the records by room and seat.
+  std::optional<SeatMaps> maps;
+  if (sheets::RoomLayoutOf(dtb, settings_row)) {
+    maps = SeatMaps::Prepare(self, EA, data, layout, lastRow, data_sheet_name, template_name);
+    if (!maps) return false;
+  }
+  const int32_t sort_column =
+      maps ? 0 : FindScratchHeading(data, self.WorkColumn, settings.sortName);
   if (sort_column != 0) {
     data.cells(1, sort_column)
         .current_region()
@@ -514,17 +532,26 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
   Worksheet& out = EA.workbooks().item(self.DataBookName).worksheets().item(template_name);
   out.cells(1, 2).set_value(Variant("  "));
 
-  Job job{self, data, tpl, out, layout, settings, {}, lastRow, page_column, photo_folder_column,
-          {}};
+  Job job{self, data, tpl,     out, layout, settings, {}, lastRow, page_column, photo_folder_column,
+          {},   &EA,  nullptr, 0};
   job.g.B = layout.body.rowCount;
   job.g.C = layout.body.colCount;
   job.g.H = layout.header.rowCount;
   job.g.R = settings.rowsPerPage;
   job.g.K = settings.colsAcross;
   job.g.across_first = across_first;
+  job.first_top = job.g.H + 3;
+  job.EA = &EA;
+  if (maps) {
+    maps->Place(job.g);
+    job.maps = &*maps;
+    job.g.K = maps->WidestRoom();
+    job.first_top = maps->FirstTop();
+  }
 
   RecordBlockPass(job);
   if (job.g.H >= 1) HeaderPass(job);
+  if (maps) maps->Finish(out, tpl, layout.body, settings.rowSpacing);
   ColumnWidths(job);
   job.photo_root = EA.this_workbook().path() + kPhotoFolder;
   if (!layout.body.photoFields.empty() || !layout.body.code_fields.empty()) BodyPhotoPass(job);

@@ -7,6 +7,7 @@
 #include "app/core/scenario_runner.h"
 #include "host/file_path.h"
 #include "host/recording_dialogs.h"
+#include "sheets/seat_map_settings.h"
 #include "sheets/settings_sheet.h"
 #include "sheets/sheet_lookup.h"
 
@@ -20,17 +21,25 @@ namespace {
 
 // The scenario plays on the form the workspace was made for: the seating
 // controls are there when the scenario uses them or the settings sheet
-// stores a value for them, and otherwise the form is the one without them,
-// so every transcript written before they existed stays as it was.
+// stores a value for them, the seat-map controls likewise (a template laid
+// out as the room, the AB paper setting), and otherwise the form is the one
+// without them, so every transcript written before they existed stays as it
+// was.
 host::FormModel::SeatingControls seating_controls_for(const Scenario& scenario,
                                                       host::Application& EA) {
   using enum host::FormModel::SeatingControls;
-  if (names_control(scenario, "TxtZhongZi") || names_control(scenario, "CmbFenKai")) return With;
+  const bool seat_maps_named =
+      names_control(scenario, "ChbZuoWei") || names_control(scenario, "ChbABJuan");
+  const bool seating_named =
+      names_control(scenario, "TxtZhongZi") || names_control(scenario, "CmbFenKai");
   host::Workbook& book = EA.this_workbook();
-  if (!sheets::SheetExists(book.worksheets(), sheets::kSettingsSheet)) return Without;
+  if (!sheets::SheetExists(book.worksheets(), sheets::kSettingsSheet))
+    return seat_maps_named ? With : seating_named ? SeatingOnly : Without;
   host::Worksheet& DTB = book.worksheets().item(sheets::kSettingsSheet);
+  if (seat_maps_named || sheets::StoresSeatMapSettings(DTB)) return With;
+  if (seating_named) return SeatingOnly;
   for (int32_t column : {sheets::kSeedColumn, sheets::kKeepApartColumn})
-    if (!DTB.cells(sheets::kSeatingRow, column).value().is_empty()) return With;
+    if (!DTB.cells(sheets::kSeatingRow, column).value().is_empty()) return SeatingOnly;
   return Without;
 }
 

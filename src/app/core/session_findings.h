@@ -9,9 +9,10 @@
 
 namespace kelv::app {
 
-// Adds what sessions::CheckSessions finds in the data workbook. A template
-// field naming a column the session arrangement writes ("[物理考场]") is
-// not yet missing before it has run: such a finding becomes a notice.
+// Adds what sessions::CheckSessions finds in the data workbook. Template
+// fields naming columns the session arrangement writes ("[物理考场]") are
+// not yet missing before it has run, and never there in the workbook of one
+// 场次: their findings become one notice per template.
 void add_session_findings(host::Workbook& data_book, std::vector<Finding>& findings);
 
 }  // namespace kelv::app

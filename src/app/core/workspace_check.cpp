@@ -9,12 +9,14 @@
 #include "app/core/invigilation_check.h"
 #include "app/core/session_findings.h"
 #include "generate/render_template.h"
+#include "generate/seat_maps.h"
 #include "generate/template_layout.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "host/system_environment.h"
 #include "host/variant.h"
 #include "host/worksheet.h"
+#include "sheets/room_shape.h"
 #include "spreadsheet/picture_file.h"
 
 namespace kelv::app {
@@ -335,6 +337,10 @@ class Checker {
       check_room_columns(*rm, assign);
       if (room_source) check_headings(*rm, templates);
     }
+    if (rooms != nullptr)  // the rooms' shapes: wrong values, more places than desks
+      for (const sheets::RoomShapeProblem& p : sheets::RoomShapeProblems(*rooms))
+        add(assign ? Severity::Error : Severity::Notice, kRoomSheet, p.row, p.column, p.heading,
+            p.value, p.message);
     if (rm && assign) {
       const int64_t places = check_places(*rm);
       check_duplicate_rooms(*rm);
@@ -508,7 +514,8 @@ class Checker {
     t.last_col = region.col2;
     // Opening the workbook writes the room sheet's seven headings, so a
     // table with fewer has them all by the time any run reads it.
-    if (room) t.last_col = std::max<int32_t>(t.last_col, static_cast<int32_t>(kRoomHeadings.size()));
+    if (room)
+      t.last_col = std::max<int32_t>(t.last_col, static_cast<int32_t>(kRoomHeadings.size()));
     for (int32_t c = 1; c <= t.last_col; ++c) {
       std::string h = tidied(cell_text(sheet, heading_row, c));
       if (room && c <= 7) h = kRoomHeadings[c - 1];
@@ -877,6 +884,7 @@ class Checker {
     std::vector<std::string> unassigned;
     auto missing = [&](const std::string& column, const std::string& field) {
       if (t.column_of(column) != 0) return;
+      if (!t.room && generate::SeatMapFillsField(host_, data_, use.name, column)) return;
       const bool assigned =
           !t.room && (contains(kAssignmentHeadings, column) || contains(kCountHeadings, column));
       if (assigned && before_assign) return;
@@ -890,10 +898,10 @@ class Checker {
         return;
       }
       if (!reported_fields_.insert({t.room, field}).second) return;
-      const std::string what = field == "[" + column + "]" || field == "{" + column + "}"
-                                   ? "的字段" + in_quotes(field)
-                                   : "的字段" + in_quotes(field) + "要用的" + in_quotes(column) +
-                                         "列";
+      const std::string what =
+          field == "[" + column + "]" || field == "{" + column + "}"
+              ? "的字段" + in_quotes(field)
+              : "的字段" + in_quotes(field) + "要用的" + in_quotes(column) + "列";
       add(Severity::Error, t.sheet->name(), t.heading_row, 0, "", field,
           "模板" + in_quotes(use.name) + what + "在" + in_quotes(t.sheet->name()) +
               "里没有这一列：生成会停下");
@@ -1126,7 +1134,8 @@ std::string finding_line(const Finding& f) {
   if (!f.sheet.empty()) line += " › " + visible_text(f.sheet);
   if (f.row > 0) line += " 第 " + std::to_string(f.row) + " 行";
   // A heading names a column of a sheet; without a sheet, a setting.
-  if (!f.heading.empty()) line += f.sheet.empty() ? " 设置“" + f.heading + "”" : " “" + f.heading + "”列";
+  if (!f.heading.empty())
+    line += f.sheet.empty() ? " 设置“" + f.heading + "”" : " “" + f.heading + "”列";
   if (!f.value.empty()) line += " 值“" + f.value + "”";
   line += "：" + f.message;
   if (f.mend != Mend::None) line += "（可修正：" + mend_text(f) + "）";

@@ -24,6 +24,8 @@
 #include "app/core/workbook_files.h"
 #include "app/form/check_dialog.h"
 #include "app/form/first_start.h"
+#include "app/form/help_window.h"
+#include "app/form/window_state.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "host/system_environment.h"
@@ -85,6 +87,7 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   splitter->setStretchFactor(1, 1);
   splitter->setSizes({430, 770});
   setCentralWidget(splitter);
+  splitter_ = splitter;  // its sizes are remembered with the window's
 
   status_ = new QLabel(this);
   status_->setOpenExternalLinks(true);
@@ -133,6 +136,26 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   quit->setShortcut(QKeySequence::Quit);
   connect(quit, &QAction::triggered, this, &QWidget::close);
 
+  QMenu* edit = menuBar()->addMenu("编辑(&E)");
+  edit->addAction(view_->copy_action());
+  edit->addAction(view_->select_all_action());
+  edit->addSeparator();
+  edit->addAction(view_->find_action());
+  edit->addAction(view_->find_next_action());
+  edit->addAction(view_->find_previous_action());
+  QMenu* look = menuBar()->addMenu("视图(&V)");
+  look->addAction(view_->zoom_in_action());
+  look->addAction(view_->zoom_out_action());
+  look->addAction(view_->zoom_reset_action());
+  view_->on_message([this](const QString& text) { status_->setText(text); });
+  QMenu* help = menuBar()->addMenu("帮助(&H)");
+  QAction* guide = help->addAction("用户指南(&G)");
+  guide->setShortcut(QKeySequence::HelpContents);
+  connect(guide, &QAction::triggered, this, [this] { show_help(); });
+  QAction* about = help->addAction("关于 kelv 考务(&A)");
+  connect(about, &QAction::triggered, this,
+          [this] { QMessageBox::about(this, "关于 kelv 考务", about_text()); });
+
   panel_->on_click([this](const std::string& event) { run_event(event); });
   panel_->on_set([this](const std::string& control) { run_set(control); });
 
@@ -143,8 +166,8 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   // A file added to or removed from the data folder shows in the list.
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { refresh_data_list(); });
 
-  setWindowTitle("kelv 考务[*]");
-  resize(1200, 720);
+  setWindowTitle(window_title(kNoWorkspaceCaption, {}, {}));
+  restore_window(*this, *splitter_);
   // The form has a fixed frame until its start-up makes it resizable.
   QtDialogs::make_fixed(this);
   update_actions();
@@ -396,14 +419,27 @@ std::string MainWindow::ask_new_name(const std::string& path) {
 
 void MainWindow::update_title() {
   if (workspace_ == nullptr) {
-    setWindowTitle("kelv 考务[*]");
+    setWindowTitle(window_title(kNoWorkspaceCaption, {}, {}));
     setWindowModified(false);
     return;
   }
-  // The title is the form's caption, which the component finds the window
-  // by; "[*]" marks unsaved changes.
-  setWindowTitle(q(workspace_->form().caption()) + "[*]");
+  // The title starts with the form's caption, which the component finds
+  // the window by; "[*]" marks unsaved changes.
+  QString workbook;
+  try {
+    workbook = q(workspace_->engine().active_workbook().name());
+  } catch (const std::exception&) {
+    workbook.clear();
+  }
+  setWindowTitle(window_title(q(workspace_->form().caption()),
+                              QFileInfo(q(workspace_->folder().root())).fileName(), workbook));
   setWindowModified(workspace_->unsaved());
+}
+
+HelpWindow* MainWindow::show_help() {
+  if (help_ == nullptr) help_ = new HelpWindow(this);
+  help_->show_guide();
+  return help_;
 }
 
 void MainWindow::refresh_data_list() {
@@ -522,6 +558,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  remember_window(*this, *splitter_);
   event->accept();
 }
 

@@ -21,8 +21,11 @@
 
 class QAction;
 class QLabel;
+class QSplitter;
 
 namespace kelv::form {
+
+class HelpWindow;
 
 // Writes the sample workspace into a folder; null when the program has no
 // sample builder.
@@ -67,6 +70,12 @@ class MainWindow : public QMainWindow {
   PrintOutcome export_pdf(const QString& path);
   // The preview while it is open (tests).
   PrintPreview* preview() const { return preview_; }
+  // 帮助 › 用户指南 (F1): the guide in a window of its own.
+  HelpWindow* show_help();
+  HelpWindow* help_window() const { return help_; }
+  QSplitter* splitter() const { return splitter_; }
+  // The caption while no workspace is open.
+  static constexpr const char* kNoWorkspaceCaption = "kelv 考务";
 
   QtDialogs& dialogs() { return dialogs_; }
   FormPanel* panel() const { return panel_; }
@@ -131,8 +140,10 @@ class MainWindow : public QMainWindow {
   QtDialogs dialogs_;
   SampleWriter sample_;
   std::unique_ptr<app::Workspace> workspace_;
+  QSplitter* splitter_;
   FormPanel* panel_;
   WorkbookView* view_;
+  HelpWindow* help_ = nullptr;
   QLabel* status_;
   QAction* save_action_ = nullptr;
   QAction* restore_action_ = nullptr;

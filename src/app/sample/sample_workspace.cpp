@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/sample/sample_invigilation.h"
+#include "app/sample/sample_seatmap.h"
 #include "app/sample/sample_sessions.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
@@ -536,7 +537,9 @@ std::string classroom_name(int32_t index) {
 }
 
 std::vector<std::string> sample_template_names() {
-  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴", kDutySlipTemplate, kSessionCardTemplate};
+  return {
+      "考场汇总",          "门贴", "签到表", "准考证", "桌贴", kDutySlipTemplate, kSeatMapTemplate,
+      kSessionCardTemplate};
 }
 
 SampleResult write_sample_workspace(const std::string& dir, const SampleOptions& options,
@@ -567,6 +570,7 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   build_admission_cards(host, host_styles);
   build_seat_labels(host, host_styles);
   add_duty_slip_template(host);
+  add_seat_map_template(host);
   host.active_sheet = 0;
 
   // Data workbook.
@@ -580,6 +584,7 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   host.file_path = host::path_text(in(root, kHostWorkbookName));
   format.save(host, host.file_path);
   result.files.push_back(kHostWorkbookName);
+  add_room_shapes(data);
   data.file_path = host::path_text(in(in(root, sheets::kDataFolderName), kDataWorkbookName));
   format.save(data, data.file_path);
   result.files.push_back(std::string(sheets::kDataFolderName) + "/" + kDataWorkbookName);
