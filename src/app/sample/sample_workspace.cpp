@@ -360,10 +360,22 @@ void build_start_sheet(Workbook& book, const Styles& st) {
        "{条码:列标题} 插入条码，{二维码:列标题+列标题} 插入二维码。"),
       "7. 详见“帮助.doc”。",
   };
+  // Column B is 110 characters wide, about 770 pixels; a 12-point Chinese
+  // character takes 16 of them, a Latin one 8. A line that wraps gets the
+  // height of two, so that no reader shows its second line cut off.
+  auto wraps = [](std::string_view line) {
+    int32_t pixels = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(line[i]);
+      if ((byte & 0xC0) == 0x80) continue;  // a continuation byte
+      pixels += byte >= 0xE0 ? 16 : 8;
+    }
+    return pixels > 740;
+  };
   int32_t r = 4;
   for (const char* line : lines) {
     s.put(r, 2, line, st.instruction);
-    s.height(r, 20);
+    s.height(r, wraps(line) ? 36 : 20);
     ++r;
   }
   s.width(1, 3);
