@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/sample/sample_invigilation.h"
 #include "app/sample/sample_seatmap.h"
 #include "app/sample/sample_sessions.h"
 #include "host/file_path.h"
@@ -489,7 +490,7 @@ std::vector<Examinee> make_examinees(const SampleOptions& o, std::mt19937& rng) 
 constexpr int32_t kPlacesPerRoom = 30;
 
 void build_data_workbook(Workbook& book, const Styles& st, const std::vector<Examinee>& examinees,
-                         std::mt19937& rng, int32_t* room_count) {
+                         int32_t* room_count) {
   SheetBuilder rooms(book, sheets::kRoomSheet);
   for (int32_t c = 1; c <= sheets::kRoomColumnCount; ++c)
     rooms.put(sheets::kRoomHeadingRow, c, sheets::kRoomHeadings[c - 1], st.bold);
@@ -500,8 +501,6 @@ void build_data_workbook(Workbook& book, const Styles& st, const std::vector<Exa
     rooms.put(2 + i, 1, two_digits(i + 1), st.text);
     rooms.put(2 + i, 2, places);
     rooms.put(2 + i, 3, classroom_name(i));
-    rooms.put(2 + i, 4, person_name(rng));
-    rooms.put(2 + i, 5, person_name(rng));
   }
   rooms.width(3, 14);
   rooms.width(6, 14);
@@ -550,7 +549,9 @@ std::string classroom_name(int32_t index) {
 }
 
 std::vector<std::string> sample_template_names() {
-  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴", kSeatMapTemplate, kSessionCardTemplate};
+  return {
+      "考场汇总",          "门贴", "签到表", "准考证", "桌贴", kDutySlipTemplate, kSeatMapTemplate,
+      kSessionCardTemplate};
 }
 
 SampleResult write_sample_workspace(const std::string& dir, const SampleOptions& options,
@@ -571,6 +572,7 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
       {"签到表", 30, 1, 0, 0, "考号", "考场", true, true, "第 &P 页，共 &N 页", 36, 36},
       {"准考证", 3, 2, 20, 20, "考号", "无", true, true, "", 28, 28},
       {"桌贴", 5, 3, 20, 20, "考号", "考场", true, true, "", 20, 20},
+      {kDutySlipTemplate, 12, 1, 0, 0, "无", "姓名", true, true, "", 36, 28},
   };
   build_settings_sheet(host, host_styles, catalogue);
   build_base_sheet(host, host_styles);
@@ -579,6 +581,7 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   build_sign_in(host, host_styles);
   build_admission_cards(host, host_styles);
   build_seat_labels(host, host_styles);
+  add_duty_slip_template(host);
   add_seat_map_template(host);
   host.active_sheet = 0;
 
@@ -586,8 +589,9 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   const std::vector<Examinee> examinees = make_examinees(options, rng);
   Workbook data;
   const Styles data_styles(data);
-  build_data_workbook(data, data_styles, examinees, rng, &result.rooms);
+  build_data_workbook(data, data_styles, examinees, &result.rooms);
   add_sample_sessions(host, data, options.seed);
+  add_invigilator_sheet(data, result.rooms, options.seed);
 
   host.file_path = host::path_text(in(root, kHostWorkbookName));
   format.save(host, host.file_path);
