@@ -61,7 +61,8 @@ void replace_file(const std::string& path, const std::function<void(WritableFile
   std::error_code ec;
   fsys::path folder_path = target.parent_path();
   if (folder_path.empty()) folder_path = ".";
-  if (!fsys::is_directory(folder_path, ec)) throw HostError::host(kRefused, cannot + "文件夹不存在");
+  if (!fsys::is_directory(folder_path, ec))
+    throw HostError::host(kRefused, cannot + "文件夹不存在");
   // Only a file is replaced: a rename over a folder would lose what is in it
   // where the system allows it at all.
   if (fsys::exists(target, ec) && !fsys::is_regular_file(target, ec))
@@ -110,8 +111,7 @@ void replace_file(const std::string& path, const std::function<void(WritableFile
   }
 }
 
-void copy_file(const std::string& from, const std::string& to, FileSystem& fs,
-               const char* action) {
+void copy_file(const std::string& from, const std::string& to, FileSystem& fs, const char* action) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file_path(from), ec))
     throw HostError::host(kFileNotFound, "找不到文件“" + from + "”");

@@ -274,8 +274,8 @@ class Search {
       std::map<std::optional<int32_t>, int32_t> ids;
       group_.resize(T_);
       for (int32_t t = 0; t < T_; ++t)
-        group_[t] = ids.emplace(m_.teachers[t].max_duties, static_cast<int32_t>(ids.size()))
-                        .first->second;
+        group_[t] =
+            ids.emplace(m_.teachers[t].max_duties, static_cast<int32_t>(ids.size())).first->second;
       range_of_.resize(ids.size());
     }
     std::fill(range_of_.begin(), range_of_.end(), std::pair(1 << 20, -1));

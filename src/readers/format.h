@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "host/file_system.h"
 #include "spreadsheet/file_format.h"
 #include "spreadsheet/model.h"
-#include "host/file_system.h"
 
 namespace kelv::readers {
 

@@ -15,13 +15,13 @@ namespace kelv::sheets {
 
 // 场次表: one row per paper; rows with the same 场次 are sat at one time.
 inline constexpr const char* kTimetableSheet = "场次表";
-inline constexpr const char* kSessionHeading = "场次";    // a number or a name
+inline constexpr const char* kSessionHeading = "场次";  // a number or a name
 inline constexpr const char* kSubjectHeading = "科目";
 inline constexpr const char* kDateHeading = "日期";
 inline constexpr const char* kStartHeading = "开始";
 inline constexpr const char* kEndHeading = "结束";
 inline constexpr const char* kPaperRoomsHeading = "考场";  // optional: rooms the paper may use
-inline constexpr const char* kRemarkHeading = "备注";       // optional
+inline constexpr const char* kRemarkHeading = "备注";      // optional
 
 // The column of 考生表 that lists each examinee's subjects, and the other
 // spellings schools give it, in the order they are looked for.
@@ -31,16 +31,16 @@ inline constexpr std::string_view kElectiveHeadings[] = {"选考科目", "选科
 // 学校, 年级 and 班级 are written only when 考生表 has them.
 inline constexpr const char* kSessionSeatingSheet = "场次安排";
 inline constexpr std::string_view kSessionSeatingHeadings[] = {
-    "考号", "姓名", "学校", "年级", "班级", "场次", "科目", "日期",
-    "开始", "结束", "考场", "考室", "座号", "场次考场"};
+    "考号", "姓名", "学校", "年级", "班级", "场次", "科目",
+    "日期", "开始", "结束", "考场", "考室", "座号", "场次考场"};
 // The key of one session room, for page changes in templates.
 inline constexpr const char* kSessionRoomKeyHeading = "场次考场";
 
 // 场次考场: one row per room of a 场次.
 inline constexpr const char* kSessionRoomsSheet = "场次考场";
 inline constexpr std::string_view kSessionRoomsHeadings[] = {
-    "场次", "科目", "日期", "开始", "结束", "考场", "考室",
-    "人数", "首考号", "尾考号", "监考甲", "监考乙"};
+    "场次", "科目", "日期",   "开始",   "结束",   "考场",
+    "考室", "人数", "首考号", "尾考号", "监考甲", "监考乙"};
 
 // In 考生表, for each paper not sat by everybody: "<科目>考场", "<科目>座号".
 inline constexpr const char* kPaperRoomSuffix = "考场";
@@ -87,8 +87,7 @@ inline constexpr std::string_view kDutyHeadings[] = {"场次", "科目", "日期
                                                      "考场", "考室", "监考", "角色"};
 // 监考统计: one row per teacher.
 inline constexpr const char* kDutyCountSheet = "监考统计";
-inline constexpr std::string_view kDutyCountHeadings[] = {"姓名", "学科", "场数", "场次",
-                                                          "半天数"};
+inline constexpr std::string_view kDutyCountHeadings[] = {"姓名", "学科", "场数", "场次", "半天数"};
 
 // One workbook beside the data workbook for printing each teacher's duty
 // slip with an ordinary template: its 考生表 holds one row per duty, the
@@ -99,8 +98,9 @@ inline constexpr std::string_view kDutyCountHeadings[] = {"姓名", "学科", "�
 // "初一（监考通知）.xlsx". A very hidden sheet of this name marks it, so a
 // later run replaces only what a run wrote.
 inline constexpr const char* kDutySlipMarkSheet = "kelv监考";
-inline constexpr std::string_view kDutySlipHeadings[] = {
-    "姓名", "学科", "场数", "半天数", "场次", "科目", "日期", "开始", "结束", "考场", "考室", "角色"};
+inline constexpr std::string_view kDutySlipHeadings[] = {"姓名", "学科", "场数", "半天数",
+                                                         "场次", "科目", "日期", "开始",
+                                                         "结束", "考场", "考室", "角色"};
 inline std::string DutySlipBookName(std::string_view data_book_name) {
   std::string_view stem = data_book_name;
   if (const size_t dot = stem.rfind('.'); dot != std::string_view::npos) stem = stem.substr(0, dot);

@@ -13,9 +13,9 @@
 #include <thread>
 
 #include "host/file_path.h"
+#include "host/file_system.h"
 #include "host/host_error.h"
 #include "xlsx/deflate.h"
-#include "host/file_system.h"
 
 namespace kelv::xlsx {
 namespace {

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "host/file_system.h"
 #include "spreadsheet/file_format.h"
 #include "spreadsheet/model.h"
-#include "host/file_system.h"
 #include "xlsx/package.h"
 
 namespace kelv::xlsx {

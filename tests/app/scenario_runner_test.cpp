@@ -244,7 +244,8 @@ TEST(FindHostWorkbookTest, TakesTheUsualOrTheOnlyWorkbookOrTheNamedOne) {
   std::ofstream(root / host::file_path("考务.xlsx")) << "x";
   EXPECT_EQ(host_of(std::nullopt), host::path_text(root / host::file_path("考务.xlsx")));
   // A workbook names its own folder.
-  EXPECT_EQ(WorkspaceFolder::locate(host::path_text(root / host::file_path("副本.xlsx"))).root(), at);
+  EXPECT_EQ(WorkspaceFolder::locate(host::path_text(root / host::file_path("副本.xlsx"))).root(),
+            at);
 }
 
 TEST(RunScenarioTest, MissingWorkspaceIsRefusedBeforeAnythingRuns) {

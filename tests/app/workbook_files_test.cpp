@@ -112,16 +112,17 @@ TEST(BackupFaults, EveryStepThatFailsKeepsNoHalfCopyAndLeavesTheWorkbook) {
   test::FaultyFileSystem faulty;
   for (Step step : {Step::Create, Step::Write, Step::Sync, Step::Close, Step::Rename}) {
     faulty.fail(step, 1, test::Kind::NoSpace);
-    EXPECT_THROW(keep_backup(host::path_text(book), host::path_text(folder), at(1),
-                             kBackupsKept, faulty),
-                 host::HostError);
+    EXPECT_THROW(
+        keep_backup(host::path_text(book), host::path_text(folder), at(1), kBackupsKept, faulty),
+        host::HostError);
     EXPECT_TRUE(list_backups(host::path_text(folder)).empty());
     EXPECT_EQ(temporary_files(folder), 0u);
   }
   EXPECT_EQ(read(book), std::string(200000, 'x'));
   // A saver whose backup fails does not replace the workbook.
   spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
-  host::Workbook& wb = engine.add_workbook(host::path_text(temp.path() / host::file_path("新.xlsx")));
+  host::Workbook& wb =
+      engine.add_workbook(host::path_text(temp.path() / host::file_path("新.xlsx")));
   wb.save();
   const std::string saved = read(temp.path() / host::file_path("新.xlsx"));
   GuardedSaver saver(host::path_text(folder), faulty);

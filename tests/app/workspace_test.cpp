@@ -294,7 +294,8 @@ TEST_F(WorkspaceTest, ADisabledButtonSendsNothingAndLockFilesAreWarnedOfWherever
 TEST_F(WorkspaceTest, AListThatIsNoDataWorkbookIsOfferedAndBecomesOne) {
   open("basic");
   {
-    std::ofstream csv(dir / host::file_path("数据") / host::file_path("名单.csv"), std::ios::binary);
+    std::ofstream csv(dir / host::file_path("数据") / host::file_path("名单.csv"),
+                      std::ios::binary);
     csv << "姓名,学校,班级\n张三,一中,1\n李四,一中,2\n";
   }
   ASSERT_TRUE(ws->refresh_data_list());
@@ -345,7 +346,8 @@ TEST_F(WorkspaceTest, ARestoredBackupGoesBackWhereItsWorkbookLives) {
   ws->click("CmdDoKaoHaoClick", by_message_boxes());
   SaveReport report;
   ws->save_all(by_message_boxes(), report);
-  const std::string data_before = bytes_of(dir / host::file_path("数据") / host::file_path("初一.xlsx"));
+  const std::string data_before =
+      bytes_of(dir / host::file_path("数据") / host::file_path("初一.xlsx"));
   const std::vector<Backup> backups = ws->backups();
   ASSERT_EQ(backups.size(), 2u);
   for (const Backup& b : backups) {
@@ -353,7 +355,8 @@ TEST_F(WorkspaceTest, ARestoredBackupGoesBackWhereItsWorkbookLives) {
     if (b.workbook == "考务.xlsx")
       EXPECT_EQ(target, host::path_text(dir / host::file_path("考务.xlsx")));
     else
-      EXPECT_EQ(target, host::path_text(dir / host::file_path("数据") / host::file_path("初一.xlsx")));
+      EXPECT_EQ(target,
+                host::path_text(dir / host::file_path("数据") / host::file_path("初一.xlsx")));
   }
   const Backup data_copy = backups[0].workbook == "初一.xlsx" ? backups[0] : backups[1];
   ws->restore(data_copy);

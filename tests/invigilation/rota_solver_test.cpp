@@ -1,6 +1,8 @@
 // The solver against every rota of small models, tried one by one: it finds
 // a rota exactly when one exists, keeps every rule, and spreads duties no
 // wider than the fairest rota does (and within one wherever that can be).
+#include "invigilation/rota_solver.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "invigilation/rota_check.h"
-#include "invigilation/rota_solver.h"
 
 namespace kelv::invigilation {
 namespace {
@@ -109,7 +110,8 @@ TEST(RotaSolver, AgreesWithEveryRotaOfSmallModels) {
     for (int32_t s = 0; s < sittings; ++s) {
       needs.emplace_back();
       const int32_t rooms = 1 + static_cast<int32_t>(rng.below(2));
-      for (int32_t k = 0; k < rooms; ++k) needs.back().push_back(1 + static_cast<int32_t>(rng.below(2)));
+      for (int32_t k = 0; k < rooms; ++k)
+        needs.back().push_back(1 + static_cast<int32_t>(rng.below(2)));
     }
     RotaModel m = model_of(teachers, needs, 1 + static_cast<int32_t>(rng.below(2)));
     for (uint8_t& bar : m.bars)
@@ -117,8 +119,10 @@ TEST(RotaSolver, AgreesWithEveryRotaOfSmallModels) {
     for (Teacher& t : m.teachers)
       if (rng.below(4) == 0) t.max_duties = static_cast<int32_t>(rng.below(3));
     if (rng.below(4) == 0)
-      m.required.push_back({static_cast<int32_t>(rng.below(static_cast<uint64_t>(teachers))),
-                            "A", {static_cast<int32_t>(rng.below(static_cast<uint64_t>(m.room_count())))}});
+      m.required.push_back(
+          {static_cast<int32_t>(rng.below(static_cast<uint64_t>(teachers))),
+           "A",
+           {static_cast<int32_t>(rng.below(static_cast<uint64_t>(m.room_count())))}});
     const Rules rules;
     bool exists = false;
     int32_t fairest = 1 << 20;

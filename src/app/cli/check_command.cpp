@@ -14,8 +14,8 @@
 #include "app/cli/commands.h"
 #include "app/core/repair_notice.h"
 #include "app/core/workspace.h"
-#include "host/file_path.h"
 #include "host/environment.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 #include "host/recording_dialogs.h"
 

@@ -7,8 +7,8 @@
 
 #include "app/cli/commands.h"
 #include "app/core/workspace_folder.h"
-#include "host/file_path.h"
 #include "host/environment.h"
+#include "host/file_path.h"
 #include "host/host_error.h"
 
 namespace kelv::cli {

@@ -13,7 +13,8 @@ void dump_sheets(const std::string& path, const std::vector<std::string>& sheets
   try {
     book = readers::read_any(path);
   } catch (const host::HostError& e) {
-    throw WorkspaceError(WorkspaceError::Kind::Unreadable, "读不了工作簿：" + std::string(e.what()));
+    throw WorkspaceError(WorkspaceError::Kind::Unreadable,
+                         "读不了工作簿：" + std::string(e.what()));
   }
 
   std::vector<const spreadsheet::Sheet*> chosen;

@@ -27,8 +27,8 @@ std::string stopped_text(std::string_view event);
 // .xls, an HTML or XML table, or a one-sheet .xlsx from another system),
 // and the data workbook kelv can make of it beside it.
 struct ListOffer {
-  std::string source;       // the list's file
-  std::string target;       // NAME.xlsx beside it (or NAME（名单）.xlsx for an .xlsx list)
+  std::string source;  // the list's file
+  std::string target;  // NAME.xlsx beside it (or NAME（名单）.xlsx for an .xlsx list)
   bool target_exists = false;
   // "“名单.csv”不是数据工作簿（没有考场表和考生表）。是否用它做一个数据工作簿…？"
   std::string question() const;
@@ -45,8 +45,8 @@ struct WorkReport {
     CheckDeclined,     // the check before the work found problems and the person stopped
   };
   Gate gate = Gate::Sent;
-  bool long_work = false;  // assignment or generation
-  bool stopped = false;    // the error box ended it: not done
+  bool long_work = false;     // assignment or generation
+  bool stopped = false;       // the error box ended it: not done
   bool made_nothing = false;  // generation that left no record in its table
   int64_t milliseconds = 0;
   std::string summary;         // after finished work: what it made

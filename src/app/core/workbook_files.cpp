@@ -287,7 +287,8 @@ std::string ask_convert_by_message_boxes(host::Dialogs& dialogs, const std::stri
 
 void GuardedSaver::keep_backup_of(const std::string& file) {
   if (!backup_folder_.empty())
-    keep_backup(file, backup_folder_, std::chrono::system_clock::now(), kBackupsKept, *files_system_);
+    keep_backup(file, backup_folder_, std::chrono::system_clock::now(), kBackupsKept,
+                *files_system_);
 }
 
 void GuardedSaver::save(const std::vector<host::Workbook*>& books,

@@ -41,7 +41,8 @@ std::vector<fs::path> workbooks_in(const fs::path& folder) {
 bool is_workbook_file(const std::string& path) {
   const fs::path p = host::file_path(path);
   const std::string ext = lower_extension(p);
-  return (ext == ".xlsx" || ext == ".xlsm") && host::is_listed_file_name(host::path_text(p.filename()));
+  return (ext == ".xlsx" || ext == ".xlsm") &&
+         host::is_listed_file_name(host::path_text(p.filename()));
 }
 
 WorkspaceFolder WorkspaceFolder::at_host_workbook(const std::string& host_path) {

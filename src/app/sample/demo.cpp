@@ -64,14 +64,13 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   // The check before each step of the work, as every front end runs it:
   // its findings are listed at the end and the work goes on.
   std::vector<std::string> checked;
-  app::Questions questions =
-      app::message_box_questions(dialogs, [](const std::string& p) { return p; },
-                                 [&checked](const std::vector<app::Finding>& findings,
-                                            const std::string& action) {
-                                   for (const app::Finding& f : findings)
-                                     checked.push_back(action + "前：" + app::finding_line(f));
-                                   return app::CheckChoice::Continue;
-                                 });
+  app::Questions questions = app::message_box_questions(
+      dialogs, [](const std::string& p) { return p; },
+      [&checked](const std::vector<app::Finding>& findings, const std::string& action) {
+        for (const app::Finding& f : findings)
+          checked.push_back(action + "前：" + app::finding_line(f));
+        return app::CheckChoice::Continue;
+      });
   // What escapes the component ends the demo.
   const auto click = [&](std::string_view event) {
     const app::WorkReport report = workspace.click(event, questions);
@@ -91,8 +90,8 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   UF["CmbFenKai"].set_value("学校");
   workspace.set("CmbFenKai");
   click("CmdDoKaoHaoClick");
-  run_sample_sessions(workspace, questions,
-                      workspace.engine().workbooks().item(kDataWorkbookName), out);
+  run_sample_sessions(workspace, questions, workspace.engine().workbooks().item(kDataWorkbookName),
+                      out);
   const std::string data_book = workspace.component().state().DataBookName;
   host::Workbook& data = workspace.engine().workbooks().item(data_book);
   const std::string rota = arrange_sample_invigilators(workspace, data, options.seed.value_or(1));

@@ -2,15 +2,14 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QPdfWriter>
 #include <QIODevice>
+#include <QPdfWriter>
 #include <memory>
 #include <set>
 #include <stdexcept>
 
 #include "host/file_system.h"
 #include "host/host_error.h"
-
 #include "print/qt/fonts.h"
 #include "print/qt/page_painter.h"
 

@@ -16,8 +16,8 @@
 #include <string>
 
 #include "../zip_bytes.h"
-#include "host/host_error.h"
 #include "host/file_system.h"
+#include "host/host_error.h"
 #include "xlsx/package.h"
 #include "xlsx/xlsx_format.h"
 
