@@ -9,6 +9,7 @@
 #include "generate/template_layout.h"
 #include "host/constants.h"
 #include "host/picture.h"
+#include "host/progress.h"
 #include "host/range.h"
 #include "host/variant.h"
 #include "sheets/settings_sheet.h"
@@ -121,7 +122,7 @@ bool CheckCodes(component::Component& self, Worksheet& data, AreaLayout& area, i
     codes::Modules modules;
     for (int32_t i = 2; i <= lastRow; ++i) {
       const codes::Symbol symbol = CodeOf(data, f, i);
-      if (symbol.payload.empty()) continue;
+      if (symbol.payload.empty() || codes::surely_encodable(symbol)) continue;
       if (const auto reason = codes::encode(symbol, modules)) {
         component::ShowNotice(
             self, UnencodableMessage(data_sheet_name, i, template_name, f.name, *reason));
@@ -163,6 +164,8 @@ struct Job {
   int32_t page_column = 0;
   int32_t photo_folder_column = 0;
   std::string photo_root;
+  host::Progress& progress;
+  std::string what;  // "生成桌贴": what the progress shows
 
   Variant value(int32_t record, int32_t column) const { return data.cells(record, column).value(); }
 
@@ -190,6 +193,7 @@ void RecordBlockPass(Job& job) {
     if (starts_line) {
       for (int32_t r = 1; r <= B + 1; ++r) groups[r - 1].add(job.out.rows(top + r - 2));
     }
+    job.progress.report(job.what, i - 2, job.lastRow - 1);
     job.out.paste(job.out.cells(top, col));
     for (const FieldBinding& f : job.layout.body.textFields) {
       job.out.cells(top + f.areaRow - 1, col + f.areaCol - 1).set_value(job.value(i, f.dataColumn));
@@ -200,6 +204,7 @@ void RecordBlockPass(Job& job) {
   };
   WalkRecords(
       job.g, job.lastRow, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+  job.progress.report(job.what, job.lastRow - 1, job.lastRow - 1);
 
   groups[0].set_row_height(job.settings.rowSpacing);
   for (int32_t r = 2; r <= B + 1; ++r) {
@@ -304,8 +309,12 @@ void PlacePhotos(Job& job, const std::vector<PhotoPlace>& places) {
   for (const PhotoPlace& p : places)
     if (!p.code && StaysInPhotoFolder(p.name)) paths.push_back(job.photo_root + p.name);
   const std::vector<bool> exists = job.self.env.files_exist(paths);
+  const std::string what = job.what + "：图片";
+  const auto total = static_cast<int64_t>(places.size());
+  int64_t done = 0;
   size_t next = 0;
   for (const PhotoPlace& p : places) {
+    job.progress.report(what, done++, total);
     if (p.code) {
       PlaceCode(job, p);
       continue;
@@ -318,6 +327,7 @@ void PlacePhotos(Job& job, const std::vector<PhotoPlace>& places) {
     if (!exists[next++]) continue;
     FitOver(job.out.insert_picture(path), cell);
   }
+  job.progress.report(what, total, total);
 }
 
 // Collects the photos with `collect`, then places them; when collecting
@@ -490,8 +500,8 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
   Worksheet& out = EA.workbooks().item(self.DataBookName).worksheets().item(template_name);
   out.cells(1, 2).set_value(Variant("  "));
 
-  Job job{self, data, tpl, out, layout, settings, {}, lastRow, page_column, photo_folder_column,
-          {}};
+  Job job{self,     data, tpl, out, layout, settings, {}, lastRow, page_column, photo_folder_column,
+          {},       EA.progress(), "生成" + template_name};
   job.g.B = layout.body.rowCount;
   job.g.C = layout.body.colCount;
   job.g.H = layout.header.rowCount;

@@ -57,6 +57,7 @@ struct Engine::State {
   RepairListener repair_listener;
   OpenListener open_listener;
   std::vector<RepairReport> unheard_repairs;  // until a listener is set
+  host::Progress* progress = nullptr;
 };
 
 Engine::Engine(std::shared_ptr<FileFormat> format) : state_(std::make_unique<State>()) {
@@ -161,6 +162,14 @@ bool Engine::display_alerts() const {
 void Engine::set_display_alerts(bool on) {
   state_->display_alerts = on;
 }
+void Engine::set_progress(host::Progress* progress) {
+  state_->progress = progress;
+}
+
+host::Progress& Engine::progress() {
+  return state_->progress ? *state_->progress : host::no_progress();
+}
+
 int32_t Engine::calculation() const {
   return state_->calculation;
 }

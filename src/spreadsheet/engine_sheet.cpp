@@ -281,7 +281,7 @@ const Style& EngineSheet::style_at(int32_t row, int32_t column) const {
 
 Variant EngineSheet::cell_value(int32_t row, int32_t column) const {
   const Cell* c = cells::find(*sheet_, row, column);
-  return c ? c->value : Variant();
+  return c ? c->value.variant() : Variant();
 }
 
 void EngineSheet::write_value(Cell& cell, const Variant& v) {
@@ -438,7 +438,7 @@ void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
   const bool wild = crit.is_text() && text::has_wildcards(crit.as_text());
   const std::string key =
       crit.is_text() && !wild ? text::simple_fold(crit.as_text()) : std::string();
-  auto matches = [&](const Variant& v) {
+  auto matches = [&](const CellValue& v) {
     if (crit.is_number()) return v.is_number() && v.as_number() == crit.as_number();
     if (crit.is_bool()) return v.is_bool() && v.as_bool() == crit.as_bool();
     if (!v.is_text() || v.as_text().empty()) return false;
@@ -458,7 +458,7 @@ void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
         for (const Row& row : sheet_->rows) {
           auto it = cells::lower(row, c);
           if (it == row.cells.end() || it->col != c) continue;
-          const Variant& v = it->value;
+          const CellValue& v = it->value;
           if (v.is_number()) {
             ++counts->numbers[v.as_number()];
           } else if (v.is_bool()) {
@@ -853,8 +853,8 @@ namespace {
 
 // Each sorted row's key value, from the first row; nullptr where the row
 // has no cell in the key column.
-std::vector<const Variant*> sort_keys(const Sheet& s, int32_t first, size_t n, int32_t key_column) {
-  std::vector<const Variant*> keys(n, nullptr);
+std::vector<const CellValue*> sort_keys(const Sheet& s, int32_t first, size_t n, int32_t key_column) {
+  std::vector<const CellValue*> keys(n, nullptr);
   for (size_t i = 0; i < n; ++i) {
     cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);
     const Cell* c = cells::find(s, first + static_cast<int32_t>(i), key_column);
@@ -968,9 +968,10 @@ bool EngineSheet::replace(const Rect& area, std::string_view what, std::string_v
     auto [b, e] = cells::span(s.rows[r - 1], area.col1, area.col2);
     for (auto it = b; it != e; ++it) {
       if (it->formula) continue;
-      const Variant& v = it->value;
+      const CellValue& v = it->value;
       if (!v.is_text() && !v.is_number()) continue;
-      const std::string current = v.is_text() ? v.as_text() : host::number_to_text(v.as_number());
+      const std::string current =
+          v.is_text() ? std::string(v.as_text()) : host::number_to_text(v.as_number());
       if (!text::replace_ignore_case(current, what, replacement, whole_text, &out)) continue;
       it->value = out.empty() ? Variant() : Variant(out);
       matched.emplace_back(r, it->col);

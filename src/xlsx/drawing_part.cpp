@@ -3,9 +3,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "spreadsheet/geometry.h"
+#include "xlsx/deflate.h"
 #include "xlsx/opc.h"
 #include "xlsx/package.h"
 #include "xlsx/xml_util.h"
@@ -114,10 +116,11 @@ void read_drawing(PackageReader& package, const std::string& part, spreadsheet::
   }
 }
 
-DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_width,
-                         const std::function<std::string(uint32_t image)>& image_part) {
-  DrawingOut d;
-  d.relationships = sheet.passthrough.drawing_relationships;
+std::string write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_width,
+                          const std::function<std::string(uint32_t image)>& image_part,
+                          const std::function<void(std::string&)>& flush,
+                          const std::function<void(std::string_view id, std::string_view target)>&
+                              image_relationship) {
   XmlOut out;
   out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<xdr:wsDr");
   out.attr("xmlns:xdr", kDrawingNs).attr("xmlns:a", kDrawingMainNs).attr("xmlns:r", kRelNs);
@@ -136,10 +139,15 @@ DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_widt
   for (const std::string& xml : sheet.passthrough.drawing_anchors) out.raw(xml);
 
   const spreadsheet::SheetEdges g(&sheet, max_digit_width);
-  std::map<uint32_t, std::string> rel_of_image;
+  // Each image's relationship id, given out in the order the pictures
+  // first show the image; the carried relationships keep theirs.
+  std::unordered_map<uint32_t, std::string> rel_of_image;
+  rel_of_image.reserve(sheet.pictures.size());
+  FreshRelIds fresh_ids(sheet.passthrough.drawing_relationships);
   // Shape ids are unique within a drawing: the kept anchors' ids stay, a
   // picture whose id is taken (a copy) gets the next free one.
-  std::set<int64_t> ids;
+  std::unordered_set<int64_t> ids;
+  ids.reserve(sheet.pictures.size());
   for (const std::string& xml : sheet.passthrough.drawing_anchors) {
     for (size_t at = xml.find("cNvPr"); at != std::string::npos; at = xml.find("cNvPr", at + 5)) {
       const size_t id = xml.find(" id=\"", at);
@@ -150,25 +158,33 @@ DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_widt
   int64_t next_id = 1;
   for (const auto& p : sheet.pictures) next_id = std::max<int64_t>(next_id, p.id + 1);
   for (int64_t i : ids) next_id = std::max(next_id, i + 1);
-  FreshRelIds fresh_ids(d.relationships);
+  std::string name;
   for (const auto& p : sheet.pictures) {
-    const std::string target = image_part(p.image);
-    if (target.empty()) continue;  // no such image
-    std::string& rid = rel_of_image[p.image];
-    if (rid.empty()) {
-      rid = fresh_ids.next();
-      d.relationships.push_back({rid, std::string(kRelTypeBase) + "image", target, false});
+    auto [rel, fresh] = rel_of_image.try_emplace(p.image);
+    if (fresh) {
+      const std::string target = image_part(p.image);
+      if (target.empty()) {  // no such image
+        rel_of_image.erase(rel);
+        continue;
+      }
+      rel->second = fresh_ids.next();
+      image_relationship(rel->second, target);
     }
+    const std::string& rid = rel->second;
     int64_t id = p.id;
     if (id <= 0 || !ids.insert(id).second) {
       id = next_id++;
       ids.insert(id);
     }
-    const std::string name = p.name.empty() ? "图片 " + std::to_string(id) : p.name;
+    if (p.name.empty()) {
+      name = "图片 ";
+      name += std::to_string(id);
+    }
     out.raw("<xdr:twoCellAnchor editAs=\"oneCell\">");
     write_marker(out, "from", g, p.left, p.top);
     write_marker(out, "to", g, p.left + p.width, p.top + p.height);
-    out.raw("<xdr:pic><xdr:nvPicPr><xdr:cNvPr").attr("id", id).attr("name", name);
+    out.raw("<xdr:pic><xdr:nvPicPr><xdr:cNvPr").attr("id", id);
+    out.attr("name", p.name.empty() ? name : p.name);
     if (!p.description.empty()) out.attr("descr", p.description);
     out.raw("/><xdr:cNvPicPr>");
     out.raw(p.lock_aspect_ratio ? "<a:picLocks noChangeAspect=\"1\"/>" : "<a:picLocks/>");
@@ -180,9 +196,22 @@ DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_widt
     out.attr("cy", static_cast<int64_t>(std::llround(p.height * kEmuPerPoint)));
     out.raw("/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></xdr:spPr></xdr:pic>");
     out.raw("<xdr:clientData/></xdr:twoCellAnchor>");
+    if (flush && out.str().size() >= kDeflatePiece) flush(out.str());
   }
   out.raw("</xdr:wsDr>");
-  d.xml = std::move(out.str());
+  return std::move(out.str());
+}
+
+DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_width,
+                         const std::function<std::string(uint32_t image)>& image_part) {
+  DrawingOut d;
+  d.relationships = sheet.passthrough.drawing_relationships;
+  d.xml = write_drawing(sheet, max_digit_width, image_part, {},
+                        [&](std::string_view id, std::string_view target) {
+                          d.relationships.push_back({std::string(id),
+                                                     std::string(kRelTypeBase) + "image",
+                                                     std::string(target), false});
+                        });
   return d;
 }
 

@@ -1,11 +1,13 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 
 #include "host/file_path.h"
 #include "host/host_error.h"
+#include "xlsx/deflate.h"
 #include "xlsx/drawing_part.h"
 #include "xlsx/file_system.h"
 #include "xlsx/opc.h"
@@ -62,7 +64,8 @@ class BookWriter {
         const std::string ext =
             book_.images[i].extension.empty() ? "png" : book_.images[i].extension;
         image_parts[i] = allocate("xl/media/image", "." + ext);
-        out_.add(image_parts[i], book_.images[i].bytes);
+        // Pictures are compressed in their own formats already.
+        out_.add_stored(image_parts[i], book_.images[i].bytes);
         extensions_.insert(ext);
       }
       return image_parts[i];
@@ -81,11 +84,10 @@ class BookWriter {
       if (!sheet.pictures.empty() || !sheet.passthrough.drawing_anchors.empty()) {
         const std::string drawing = allocate("xl/drawings/drawing", ".xml");
         overrides_[drawing] = kDrawingType;
-        DrawingOut d = write_drawing(sheet, book_.max_digit_width, image_part);
-        // Carried drawing relationships (charts) get their own copies too.
-        std::vector<RawRelationship> drels = own_copies(d.relationships, shared_use);
-        out_.add(drawing, std::move(d.xml));
-        out_.add(rels_part(drawing), write_relationships(drawing, drels));
+        // The pictures' parts go first, so that each is written as it is
+        // named and not held behind the drawing.
+        for (const spreadsheet::PictureModel& p : sheet.pictures) image_part(p.image);
+        write_drawing_parts(sheet, drawing, image_part, shared_use);
         drawing_rel = fresh_rel_id(rels);
         rels.push_back({drawing_rel, std::string(kRelTypeBase) + "drawing", drawing, false});
       }
@@ -105,7 +107,10 @@ class BookWriter {
     wb_rels.push_back({fresh_rel_id(wb_rels), std::string(kRelTypeBase) + "styles", styles, false});
     if (strings.size() > 0) {
       const std::string sst = allocate("xl/sharedStrings", ".xml", true);
-      out_.add(sst, strings.xml());
+      PackageWriter::Stream xml = out_.stream(sst);
+      std::string rest = strings.xml([&](std::string& piece) { xml.write(piece); });
+      xml.write(rest);
+      xml.finish();
       overrides_[sst] =
           "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml";
       wb_rels.push_back(
@@ -152,6 +157,33 @@ class BookWriter {
       name += suffix;
       if (used_.insert(name).second) return name;
     }
+  }
+
+  // The drawing part and its relationships, both written as they are made
+  // (a sheet of seat labels has a picture on every label). Carried drawing
+  // relationships (charts) get their own copies too.
+  void write_drawing_parts(const spreadsheet::Sheet& sheet, const std::string& drawing,
+                           const std::function<std::string(uint32_t)>& image_part,
+                           std::map<std::string, int>& shared_use) {
+    PackageWriter::Stream xml = out_.stream(drawing);
+    PackageWriter::Stream rels = out_.stream(rels_part(drawing));
+    XmlOut r;
+    start_relationships(r);
+    for (const RawRelationship& c :
+         own_copies(sheet.passthrough.drawing_relationships, shared_use))
+      append_relationship(r, drawing, c.id, c.type, c.target, c.external);
+    const std::string image_type = std::string(kRelTypeBase) + "image";
+    std::string rest = write_drawing(
+        sheet, book_.max_digit_width, image_part, [&](std::string& piece) { xml.write(piece); },
+        [&](std::string_view id, std::string_view target) {
+          append_relationship(r, drawing, id, image_type, target, false);
+          if (r.str().size() >= kDeflatePiece) rels.write(r.str());
+        });
+    xml.write(rest);
+    xml.finish();
+    end_relationships(r);
+    rels.write(r.str());
+    rels.finish();
   }
 
   // A carried part belongs to one source; a second sheet (a copy made by the

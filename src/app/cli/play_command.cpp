@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/core/terminal_progress.h"
 #include "app/core/platform.h"
 #include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
@@ -357,6 +358,8 @@ void add_play_command(CLI::App& app) {
     }
     for (const std::string& warning : session->lock_warnings())
       std::cout << "提醒：" << warning << '\n';
+    app::TerminalProgress progress(std::cerr, app::standard_error_is_terminal());
+    session->engine().set_progress(&progress);
     PlaySession play_session(*session, dialogs, std::cout);
     play_session.run();
   });

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/core/terminal_progress.h"
 #include "app/core/scenario_runner.h"
 #include "host/file_path.h"
 #include "host/recording_dialogs.h"
@@ -61,6 +62,8 @@ void run_scenario(const std::string& workspace, const std::string& scenario_path
     transcript.repaired(r.file, r.repairs);
   };
   std::unique_ptr<Session> session = open_session(host_path, dialogs, std::move(options));
+  TerminalProgress progress(std::cerr, standard_error_is_terminal());
+  session->engine().set_progress(&progress);
 #ifdef _WIN32
   if (through_automation) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/core/terminal_progress.h"
 #include "app/core/session.h"
 #include "app/sample/sample_workspace.h"
 #include "host/file_path.h"
@@ -58,6 +60,8 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   session_options.keep_backups = false;
   app::Session session(host::path_text(host::file_path(dir) / host::file_path(kHostWorkbookName)),
                        dialogs, std::move(session_options));
+  app::TerminalProgress progress(std::cerr, app::standard_error_is_terminal());
+  session.engine().set_progress(&progress);
   host::FormModel& UF = session.form();
   // What escapes the component ends the demo.
   const auto click = [&session](std::string_view event) {

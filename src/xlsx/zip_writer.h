@@ -1,0 +1,60 @@
+// The zip container of a package being written, entry by entry and
+// straight through: each entry's local header, its data as it comes, then
+// the central directory and the end records. Sizes and CRC-32 are set in
+// the local header once the entry's data is all written (it is still in
+// the write buffer for every small part, so the file is seldom sought).
+// Many small parts (a picture per seat label) cost a few dozen bytes of
+// header each and no system call of their own; more than 65,535 entries,
+// or a file past 4 GB, get the 64-bit end records any zip reader takes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelv::xlsx {
+
+class WritableFile;
+
+class ZipWriter {
+ public:
+  enum class Method : uint16_t { Stored = 0, Deflated = 8 };
+
+  // Writes into `out`, which must outlive the writer. A failure of `out`
+  // comes out of the call that wrote, as the FileSystemError it threw.
+  explicit ZipWriter(WritableFile& out);
+  ZipWriter(const ZipWriter&) = delete;
+  ZipWriter& operator=(const ZipWriter&) = delete;
+
+  // Starts an entry named `name` (UTF-8); `data` then gives its data as
+  // stored (deflated already, for Method::Deflated), and `end` its CRC-32
+  // and unpacked size. std::length_error for an entry of 4 GB or more.
+  void begin(std::string_view name, Method method);
+  void data(std::string_view bytes);
+  void end(uint32_t crc, uint64_t size);
+
+  // Writes the central directory and the end records, and what is still
+  // buffered. Nothing may be written after it.
+  void finish();
+
+ private:
+  struct Entry {
+    std::string name;
+    Method method = Method::Deflated;
+    uint32_t crc = 0;
+    uint64_t packed = 0, size = 0, offset = 0;
+  };
+
+  void put(std::string_view bytes);
+  void patch(uint64_t at, std::string_view bytes);
+  void flush();
+
+  WritableFile& out_;
+  std::string buffer_;
+  uint64_t buffer_start_ = 0;  // where the buffer's first byte goes in the file
+  std::vector<Entry> entries_;
+  bool open_ = false;
+};
+
+}  // namespace kelv::xlsx
