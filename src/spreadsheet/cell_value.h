@@ -163,6 +163,7 @@ class FormulaRef {
   ~FormulaRef() { delete p_; }
 
   explicit operator bool() const { return p_ != nullptr; }
+  bool operator==(std::nullptr_t) const { return p_ == nullptr; }
   const Formula* get() const { return p_ ? p_->get() : nullptr; }
   const Formula* operator->() const { return p_->get(); }
   const Formula& operator*() const { return **p_; }

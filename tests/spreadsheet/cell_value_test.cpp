@@ -35,12 +35,14 @@ TEST(CellValue, EveryVariantComesBackAsItWent) {
     EXPECT_EQ(c.variant(), v);
     EXPECT_TRUE(c == v);
     EXPECT_EQ(c.kind(), v.kind());
-    if (v.is_text()) EXPECT_EQ(c.as_text(), v.as_text());
+    if (v.is_text()) {
+      EXPECT_EQ(c.as_text(), v.as_text());
+    }
   }
 }
 
 TEST(CellValue, CopiesOwnTheirTextAndMovesLeaveEmpty) {
-  for (const std::string text : {std::string("第3中学"), std::string(30, 'z')}) {
+  for (const std::string& text : {std::string("第3中学"), std::string(30, 'z')}) {
     CellValue a(text);
     CellValue b = a;
     a = CellValue(1.5);
