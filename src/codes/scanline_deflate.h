@@ -4,8 +4,10 @@
 // row above". A general compressor spends tens of microseconds finding
 // those repeats in twelve kilobytes; here they are taken as they are known
 // to be, the row above (distance: one row) and runs of one byte (distance
-// one), and written as one block of deflate's fixed codes, in a few
-// microseconds and at about the same size.
+// one), with one look back for the bytes of a row drawn afresh, and
+// written as one deflate block, of codes made for it or of the fixed codes
+// when those come out smaller, in a few microseconds and at about the same
+// size.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 #include "generate/render_template.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -261,11 +262,13 @@ void ColumnWidths(Job& job) {
 }
 
 // A photo field of one record: where its name goes and the name; or a code
-// field of one record: where it goes and what it holds.
+// field of one record: where it goes, the field and the record (a seat
+// label each: the code is read when it is placed).
 struct PhotoPlace {
   int32_t row, column;
   std::string name;
-  std::optional<codes::Symbol> code;
+  const CodeField* code = nullptr;
+  int32_t record = 0;
 };
 
 // Inside the merged area of a cell, inset 2 points at the top and left and
@@ -289,14 +292,15 @@ void PlaceCode(Job& job, const PhotoPlace& p) {
   Range cell = job.out.cells(p.row, p.column);
   cell.set_value(Variant());
   cell.select();
-  if (p.code->payload.empty()) return;
+  const codes::Symbol symbol = CodeOf(job.data, *p.code, p.record);
+  if (symbol.payload.empty()) return;
   codes::Modules modules;
-  if (codes::encode(*p.code, modules)) return;  // checked before anything was written
+  if (codes::encode(symbol, modules)) return;  // checked before anything was written
   const Range m = cell.merge_area();
   const std::string png = codes::png(modules, m.width() - 3, m.height() - 3);
   if (png.empty()) return;
   host::Picture& picture = job.out.insert_picture(png, "code.png");
-  picture.set_alternative_text(codes::marker(*p.code));
+  picture.set_alternative_text(codes::marker(symbol));
   FitOver(picture, cell);
 }
 
@@ -351,13 +355,17 @@ std::string RecordPhotoName(const Job& job, int32_t i, const FieldBinding& f) {
 
 void BodyPhotoPass(Job& job) {
   std::vector<PhotoPlace> places;
+  // Each record once: a seat label's photo and code for a hundred thousand
+  // records, without the vector's growth holding twice that for a while.
+  places.reserve(static_cast<size_t>(std::max(job.lastRow - 1, 0)) *
+                 (job.layout.body.photoFields.size() + job.layout.body.code_fields.size()));
   LayoutVisitor visit;
   visit.block = [&](int32_t i, int32_t top, int32_t col, bool) {
     for (const FieldBinding& f : job.layout.body.photoFields) {
-      places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, RecordPhotoName(job, i, f), {}});
+      places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, RecordPhotoName(job, i, f)});
     }
     for (const CodeField& f : job.layout.body.code_fields) {
-      places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, {}, CodeOf(job.data, f, i)});
+      places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, {}, &f, i});
     }
   };
   CollectThenPlace(job, places, [&] {
@@ -370,10 +378,10 @@ void HeaderPhotoPass(Job& job) {
   std::vector<PhotoPlace> places;
   auto place_header_photos = [&](int32_t h, int32_t i) {
     for (const FieldBinding& f : job.layout.header.photoFields) {
-      places.push_back({h + f.areaRow - 1, 1 + f.areaCol, RecordPhotoName(job, i, f), {}});
+      places.push_back({h + f.areaRow - 1, 1 + f.areaCol, RecordPhotoName(job, i, f)});
     }
     for (const CodeField& f : job.layout.header.code_fields) {
-      places.push_back({h + f.areaRow - 1, 1 + f.areaCol, {}, CodeOf(job.data, f, i)});
+      places.push_back({h + f.areaRow - 1, 1 + f.areaCol, {}, &f, i});
     }
   };
   LayoutVisitor visit;
