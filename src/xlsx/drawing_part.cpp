@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
 #include <map>
-#include <unordered_map>
-#include <unordered_set>
+#include <utility>
 
 #include "spreadsheet/geometry.h"
 #include "xlsx/deflate.h"
@@ -46,9 +46,9 @@ void write_marker(XmlOut& out, const char* tag, const spreadsheet::SheetEdges& g
   double dx = 0, dy = 0;
   g.locate_column(x, &col, &dx);
   g.locate_row(y, &row, &dy);
-  out.raw("<xdr:").raw(tag).raw("><xdr:col>").number(col - 1).raw("</xdr:col><xdr:colOff>");
-  out.number(std::llround(dx * kEmuPerPoint)).raw("</xdr:colOff><xdr:row>").number(row - 1);
-  out.raw("</xdr:row><xdr:rowOff>").number(std::llround(dy * kEmuPerPoint));
+  out.raw("<xdr:").raw(tag).raw("><xdr:col>").integer(col - 1).raw("</xdr:col><xdr:colOff>");
+  out.integer(std::llround(dx * kEmuPerPoint)).raw("</xdr:colOff><xdr:row>").integer(row - 1);
+  out.raw("</xdr:row><xdr:rowOff>").integer(std::llround(dy * kEmuPerPoint));
   out.raw("</xdr:rowOff></xdr:").raw(tag).raw(">");
 }
 
@@ -139,43 +139,52 @@ std::string write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_wid
   for (const std::string& xml : sheet.passthrough.drawing_anchors) out.raw(xml);
 
   const spreadsheet::SheetEdges g(&sheet, max_digit_width);
+  const std::vector<spreadsheet::PictureModel>& pictures = sheet.pictures;
   // Each image's relationship id, given out in the order the pictures
-  // first show the image; the carried relationships keep theirs.
-  std::unordered_map<uint32_t, std::string> rel_of_image;
-  rel_of_image.reserve(sheet.pictures.size());
+  // first show the image ("" until then); the carried relationships keep
+  // theirs.
+  uint32_t images = 0;
+  for (const auto& p : pictures) images = std::max(images, p.image + 1);
+  std::vector<std::string> rel_of_image(images);
   FreshRelIds fresh_ids(sheet.passthrough.drawing_relationships);
-  // Shape ids are unique within a drawing: the kept anchors' ids stay, a
-  // picture whose id is taken (a copy) gets the next free one.
-  std::unordered_set<int64_t> ids;
-  ids.reserve(sheet.pictures.size());
+  // Shape ids are unique within a drawing: the kept anchors' ids stay, and
+  // so does a picture's own id the first time it is met; a picture whose id
+  // is taken (a copy) or missing gets the next free one, past them all.
+  std::vector<int64_t> anchor_ids;
   for (const std::string& xml : sheet.passthrough.drawing_anchors) {
     for (size_t at = xml.find("cNvPr"); at != std::string::npos; at = xml.find("cNvPr", at + 5)) {
       const size_t id = xml.find(" id=\"", at);
       const size_t end = xml.find('>', at);
-      if (id != std::string::npos && id < end) ids.insert(std::atoll(xml.c_str() + id + 5));
+      if (id != std::string::npos && id < end) anchor_ids.push_back(std::atoll(xml.c_str() + id + 5));
     }
   }
+  std::sort(anchor_ids.begin(), anchor_ids.end());
+  std::vector<bool> keeps_id(pictures.size(), false);
+  {
+    std::vector<std::pair<int64_t, size_t>> by_id;  // (id, picture), first meetings first
+    by_id.reserve(pictures.size());
+    for (size_t i = 0; i < pictures.size(); ++i)
+      if (pictures[i].id > 0) by_id.emplace_back(pictures[i].id, i);
+    std::sort(by_id.begin(), by_id.end());
+    for (size_t k = 0; k < by_id.size(); ++k)
+      keeps_id[by_id[k].second] =
+          (k == 0 || by_id[k - 1].first != by_id[k].first) &&
+          !std::binary_search(anchor_ids.begin(), anchor_ids.end(), by_id[k].first);
+  }
   int64_t next_id = 1;
-  for (const auto& p : sheet.pictures) next_id = std::max<int64_t>(next_id, p.id + 1);
-  for (int64_t i : ids) next_id = std::max(next_id, i + 1);
+  for (const auto& p : pictures) next_id = std::max<int64_t>(next_id, p.id + 1);
+  for (int64_t i : anchor_ids) next_id = std::max(next_id, i + 1);
   std::string name;
-  for (const auto& p : sheet.pictures) {
-    auto [rel, fresh] = rel_of_image.try_emplace(p.image);
-    if (fresh) {
+  for (size_t k = 0; k < pictures.size(); ++k) {
+    const spreadsheet::PictureModel& p = pictures[k];
+    std::string& rid = rel_of_image[p.image];
+    if (rid.empty()) {
       const std::string target = image_part(p.image);
-      if (target.empty()) {  // no such image
-        rel_of_image.erase(rel);
-        continue;
-      }
-      rel->second = fresh_ids.next();
-      image_relationship(rel->second, target);
+      if (target.empty()) continue;  // no such image
+      rid = fresh_ids.next();
+      image_relationship(rid, target);
     }
-    const std::string& rid = rel->second;
-    int64_t id = p.id;
-    if (id <= 0 || !ids.insert(id).second) {
-      id = next_id++;
-      ids.insert(id);
-    }
+    const int64_t id = keeps_id[k] ? p.id : next_id++;
     if (p.name.empty()) {
       name = "图片 ";
       name += std::to_string(id);
