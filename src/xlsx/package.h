@@ -9,9 +9,9 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 struct zip;
@@ -161,7 +161,7 @@ class PackageWriter {
   std::unique_ptr<ZipWriter> zip_;
   std::unique_ptr<CompressionPool> pool_;
   std::deque<std::unique_ptr<CompressedPart>> parts_;  // not yet written, in order
-  std::set<std::string> names_;
+  std::unordered_set<std::string> names_;              // every part's, written or not
   bool closed_ = false;
 };
 

@@ -56,19 +56,23 @@ class BookWriter {
     SharedStrings strings;
     const size_t style_count = book_.styles.size();
 
-    // Images: one part per distinct image.
-    std::vector<std::string> image_parts(book_.images.size());
+    // Images: one part per distinct image, "xl/media/imageN.EXT" by the N
+    // each was given (a hundred thousand names are not kept).
+    std::vector<int> image_numbers(book_.images.size(), 0);
     auto image_part = [&](uint32_t i) -> std::string {
-      if (i >= image_parts.size()) return {};
-      if (image_parts[i].empty()) {
-        const std::string ext =
-            book_.images[i].extension.empty() ? "png" : book_.images[i].extension;
-        image_parts[i] = allocate("xl/media/image", "." + ext);
+      if (i >= image_numbers.size()) return {};
+      const std::string ext =
+          "." + (book_.images[i].extension.empty() ? "png" : book_.images[i].extension);
+      if (image_numbers[i] == 0) {
+        int number = 0;
+        const std::string name = allocate("xl/media/image", ext, false, &number);
+        image_numbers[i] = number;
         // Pictures are compressed in their own formats already.
-        out_.add_stored(image_parts[i], book_.images[i].bytes);
-        extensions_.insert(ext);
+        out_.add_stored(name, book_.images[i].bytes);
+        extensions_.insert(ext.substr(1));
+        return name;
       }
-      return image_parts[i];
+      return "xl/media/image" + std::to_string(image_numbers[i]) + ext;
     };
 
     std::vector<RawRelationship> wb_rels = book_.passthrough.workbook_relationships;
@@ -144,18 +148,25 @@ class BookWriter {
  private:
   // A part name not used yet: stem + number + suffix, or stem + suffix
   // first when plain_first.
+  // `number`, when given, is told the number in the name.
   std::string allocate(const std::string& stem, const std::string& suffix,
-                       bool plain_first = false) {
+                       bool plain_first = false, int* number = nullptr) {
     if (plain_first && used_.insert(stem + suffix).second) return stem + suffix;
     // The first free number never goes down, so the search for the next
     // one starts where the last ended (a hundred thousand images are named
-    // in linear time).
+    // in linear time). The names one stem and suffix number never meet
+    // another's, so only the names given (carried parts, plain names) are
+    // kept to be looked at, not the hundred thousand numbered ones.
     int& n = next_number_[stem + suffix];
     for (n = std::max(n, 1);; ++n) {
       std::string name = stem;
       name += std::to_string(n);
       name += suffix;
-      if (used_.insert(name).second) return name;
+      if (!used_.count(name)) {
+        if (number) *number = n;
+        ++n;
+        return name;
+      }
     }
   }
 

@@ -80,7 +80,9 @@ void ZipWriter::begin(std::string_view name, Method method) {
   if (open_) throw std::logic_error("zip entry left open");
   if (name.size() > 0xFFFF) throw std::length_error("zip entry name");
   Entry e;
-  e.name = std::string(name);
+  e.name_at = names_.size();
+  e.name_size = static_cast<uint16_t>(name.size());
+  names_.append(name);
   e.method = method;
   e.offset = buffer_start_ + buffer_.size();
   std::string h;
@@ -127,26 +129,27 @@ void ZipWriter::finish() {
   const uint64_t directory = buffer_start_ + buffer_.size();
   std::string h;
   for (const Entry& e : entries_) {
+    const std::string_view name = name_of(e);
     h.clear();
     const bool far = e.offset >= k32;
     le32(h, kCentralHeader);
     le16(h, far ? kVersion64 : kVersion);  // made by
     le16(h, far ? kVersion64 : kVersion);  // needed
-    le16(h, flags_of(e.name));
+    le16(h, flags_of(name));
     le16(h, static_cast<uint16_t>(e.method));
     le16(h, kDosTime);
     le16(h, kDosDate);
     le32(h, e.crc);
     le32(h, static_cast<uint32_t>(e.packed));
     le32(h, static_cast<uint32_t>(e.size));
-    le16(h, static_cast<uint16_t>(e.name.size()));
+    le16(h, e.name_size);
     le16(h, far ? 12 : 0);  // extra field
     le16(h, 0);             // comment
     le16(h, 0);             // disk
     le16(h, 0);             // internal attributes
     le32(h, 0);             // external attributes
     le32(h, far ? static_cast<uint32_t>(k32) : static_cast<uint32_t>(e.offset));
-    h += e.name;
+    h += name;
     if (far) {
       le16(h, 0x0001);  // the 64-bit extension: the header's offset alone
       le16(h, 8);

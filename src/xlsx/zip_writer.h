@@ -39,12 +39,17 @@ class ZipWriter {
   void finish();
 
  private:
+  // What the central directory says of an entry; its name is in names_.
   struct Entry {
-    std::string name;
-    Method method = Method::Deflated;
-    uint32_t crc = 0;
+    uint64_t name_at = 0;
     uint64_t packed = 0, size = 0, offset = 0;
+    uint32_t crc = 0;
+    uint16_t name_size = 0;
+    Method method = Method::Deflated;
   };
+  std::string_view name_of(const Entry& e) const {
+    return std::string_view(names_).substr(e.name_at, e.name_size);
+  }
 
   void put(std::string_view bytes);
   void patch(uint64_t at, std::string_view bytes);
@@ -54,6 +59,7 @@ class ZipWriter {
   std::string buffer_;
   uint64_t buffer_start_ = 0;  // where the buffer's first byte goes in the file
   std::vector<Entry> entries_;
+  std::string names_;  // every entry's name, end to end
   bool open_ = false;
 };
 

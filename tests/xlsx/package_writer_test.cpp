@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "host/host_error.h"
 #include "xlsx/package.h"
 #include "xlsx_test_util.h"
 
@@ -65,6 +66,19 @@ TEST(PackageWriter, AStreamedPartLargerThanTheBufferReadsBackWhole) {
   EXPECT_EQ(r.read("before.xml"), "<a/>");
   EXPECT_EQ(r.read("xl/worksheets/sheet1.xml"), whole);
   EXPECT_EQ(r.read("after.xml"), "<b/>");
+}
+
+TEST(PackageWriter, ASecondPartOfTheSameNameIsRefused) {
+  test::TempFolder dir("xlsx");
+  PackageWriter w(dir.file("twice.zip"));
+  w.add("xl/media/image1.png", "a");
+  try {
+    w.add_stored("xl/media/image1.png", std::make_shared<const std::string>("b"));
+    ADD_FAILURE() << "two parts of one name";
+  } catch (const host::HostError& e) {
+    EXPECT_EQ(e.number(), 1004);
+    EXPECT_NE(e.description().find("xl/media/image1.png"), std::string::npos) << e.description();
+  }
 }
 
 }  // namespace
