@@ -373,15 +373,17 @@ uint32_t EngineWorkbook::store_image(Image image) {
   }
   for (; images_indexed_ < images.size(); ++images_indexed_) {
     const auto& b = images[images_indexed_].bytes;
-    image_index_[std::hash<std::string>()(b ? *b : std::string())].push_back(
-        static_cast<uint32_t>(images_indexed_));
+    image_index_.emplace(std::hash<std::string_view>()(b ? std::string_view(*b) : ""),
+                         static_cast<uint32_t>(images_indexed_));
   }
-  const size_t h = std::hash<std::string>()(*image.bytes);
-  for (uint32_t i : image_index_[h])
+  const size_t h = std::hash<std::string_view>()(*image.bytes);
+  for (auto [at, end] = image_index_.equal_range(h); at != end; ++at) {
+    const uint32_t i = at->second;
     if (images[i].bytes && *images[i].bytes == *image.bytes) return i;
+  }
   images.push_back(std::move(image));
   const auto id = static_cast<uint32_t>(images.size() - 1);
-  image_index_[h].push_back(id);
+  image_index_.emplace(h, id);
   images_indexed_ = images.size();
   return id;
 }

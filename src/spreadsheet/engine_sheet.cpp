@@ -365,12 +365,19 @@ void EngineSheet::set_values(const Rect& area, const std::vector<Variant>& value
     }
     Row& row = cells::row_at(s, r);
     // Values past the row's last cell are appended: room for all of them at
-    // once rather than growing the row cell by cell.
-    if (area.columns() > 1 && (row.cells.empty() || row.cells.back().col < area.col1)) {
+    // once rather than growing the row cell by cell. Past a gap of a few
+    // columns, room for the gap too: those are a table's columns whose
+    // headings are written and whose values come next (the random order's
+    // key column stands right of the seven assignment columns, which are
+    // then filled), and a row grown twice costs a million rows a second.
+    if (row.cells.empty() || row.cells.back().col < area.col1) {
       size_t appended = 0;
       for (size_t i = k; i < k + static_cast<size_t>(area.columns()); ++i)
         appended += !is_blank(values[i]);
-      cells::room_for(row, appended);
+      constexpr int32_t kGapKept = 16;
+      const int32_t gap = row.cells.empty() ? 0 : area.col1 - row.cells.back().col - 1;
+      if (appended > 0 && row.cells.size() + appended > row.cells.capacity())
+        cells::room_for(row, appended + static_cast<size_t>(gap <= kGapKept ? gap : 0));
     }
     for (int32_t c = area.col1; c <= area.col2; ++c) {
       const Variant& v = values[k++];
@@ -587,7 +594,14 @@ void EngineSheet::clear(const Rect& area) {
   for (int32_t r = area.row1; r <= last; ++r) {
     Row& row = s.rows[r - 1];
     auto [b, e] = cells::span(row, area.col1, area.col2);
+    const auto erased = static_cast<size_t>(e - b);
     row.cells.erase(b, e);
+    // A row that lost half its cells or more (the generator's scratch copy
+    // of a table, cleared again) gives their room back: for a hundred
+    // thousand rows it is tens of megabytes held for nothing. A column or
+    // two cleared keeps the room, which the next columns take.
+    const size_t kept = row.cells.size(), room = row.cells.capacity();
+    if (erased >= kept && erased > 0 && room - kept >= 8) row.cells.shrink_to_fit();
     if (area.is_whole_rows()) row.style.reset();
   }
   if (area.is_whole_columns()) {
