@@ -130,7 +130,10 @@ int Run(const std::string& dir, bool fair) {
 
   for (const host::DialogRecord& r : dialogs.records())
     std::printf("dialog %s: %s\n", r.kind.c_str(), r.text.c_str());
-  std::printf("examinees %zu, rooms %zu%s\n", model.rows.size() - 1, room_model.rows.size() - 1,
+  size_t examinee_rows = 0;  // rows with a name: the surplus places below have none
+  for (const spreadsheet::Row& row : model.rows)
+    examinee_rows += !row.cells.empty() && row.cells.front().col == 1;
+  std::printf("examinees %zu, rooms %zu%s\n", examinee_rows - 1, room_model.rows.size() - 1,
               fair ? ", seed 20240601, classes kept apart" : "");
   std::printf(
       "open   %.3f s\nassign %.3f s (processor %.3f s)\nsave   %.3f s\ntotal  %.3f s "
