@@ -7,7 +7,8 @@
 #             with the Windows build's compile commands when build-windows/ is configured)
 # make fuzz   the readers' fuzz targets (.xlsx, .xls, text, HTML, XML) for FUZZ_SECONDS each (default 600)
 # make windows       kelv.exe and the test programs for 64-bit Windows, cross-built
-#                    in build-windows/, and the release kelv-windows-x64.zip
+#                    in build-windows/, the release kelv-windows-x64.zip and the
+#                    setup program kelv-setup-VERSION.exe
 # make test-windows  the same, then every Windows test and scenario under Wine
 BUILD ?= build
 WINBUILD ?= build-windows
@@ -26,7 +27,7 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --timeout 600 -j $(JOBS)
 
 demo: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target kelv
@@ -49,7 +50,7 @@ sanitize: setup
 	  -DKELV_SANITIZE=ON -DKELV_BUILD_FORM=OFF >/dev/null
 	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --output-on-failure -j $(JOBS)
+	  ctest --output-on-failure --timeout 600 -j $(JOBS)
 
 format-check: setup
 	@bash scripts/check_format.sh
@@ -69,6 +70,7 @@ windows:
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 	@cmake --build $(WINBUILD) -j $(JOBS)
 	@cmake --build $(WINBUILD) --target release
+	@cmake --build $(WINBUILD) --target installer
 
 # The Linux kelv too: the Windows demo is compared with its demo.
 # One Wine server for the whole run, kept while tests come and go: a test
@@ -82,6 +84,6 @@ test-windows: windows configure
 	@WINEPREFIX=$(abspath $(WINBUILD))/wine wineserver -w
 	@WINEPREFIX=$(abspath $(WINBUILD))/wine wineserver -p </dev/null >/dev/null 2>&1
 	@bash scripts/wine-run.sh $(WINBUILD)/wine cmd /c exit </dev/null >/dev/null 2>&1
-	cd $(WINBUILD) && ctest --output-on-failure -j $(JOBS); status=$$?; \
+	cd $(WINBUILD) && ctest --output-on-failure --timeout 600 -j $(JOBS); status=$$?; \
 	  WINEPREFIX=$(abspath $(WINBUILD))/wine wineserver -k >/dev/null 2>&1; exit $$status
 

@@ -59,6 +59,12 @@ peak "$build/bin/assign_bench" run "$work/assign"
 echo "== the same with a seed and classes kept apart"
 peak "$build/bin/assign_bench" fair "$work/assign"
 
+echo "== 场次编排: 3,000 and 100,000 examinees, nine papers in eight 场次; the draft timetable for 10,000"
+peak "$build/bin/sessions_bench" arrange 3000
+peak "$build/bin/sessions_bench" arrange 100000
+peak "$build/bin/sessions_bench" arrange 100000 mixed
+peak "$build/bin/sessions_bench" suggest 10000
+
 echo "== generation: seat labels with 5,000 photos and door lists for 100,000 examinees"
 "$build/bin/generate_bench" make "$work/generate" >/dev/null
 peak "$build/bin/generate_bench" run "$work/generate"

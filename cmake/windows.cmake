@@ -3,6 +3,8 @@
 # scripts/windows-deps.sh, and run under Wine by the tests.
 
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN UNICODE _UNICODE)
+# Version resources and icons (packaging/windows) are compiled by windres.
+enable_language(RC)
 # GCC 12 warns falsely about overlapping copies in inlined std::string code
 # (GCC bug 105329), here where Linux's build happens not to inline it.
 add_compile_options(-Wno-restrict)
@@ -26,3 +28,11 @@ set_property(TARGET ICU::uc APPEND PROPERTY INTERFACE_LINK_LIBRARIES ICU::data)
 set(KELV_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh ${KELV_WINE_PREFIX})
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+
+# What the release and the setup program are made of and where they go
+# (packaging/windows makes them; tests/windows installs the setup program).
+set(KELV_RELEASE_FOLDER ${CMAKE_BINARY_DIR}/kelv-windows-x64)
+set(KELV_ICON ${CMAKE_BINARY_DIR}/packaging/windows/kelv.ico)
+set(KELV_NSIS_SCRIPT ${PROJECT_SOURCE_DIR}/packaging/windows/kelv.nsi)
+set(KELV_SETUP ${CMAKE_BINARY_DIR}/kelv-setup-${PROJECT_VERSION}.exe)
+find_program(KELV_MAKENSIS makensis)

@@ -3,9 +3,13 @@
 # Idempotent and quiet when everything is there. Run as root (or with sudo).
 #   scripts/setup.sh          build, tests, demo
 #   scripts/setup.sh --bench  also the tools the benchmarks compare against
-#   scripts/setup.sh --docs   also LibreOffice, for the pictures in docs/ and the page plans
-#   scripts/setup.sh --windows  also the MinGW-w64 cross compiler, Wine, and
-#                     the Debian source entries scripts/windows-deps.sh fetches from
+#   scripts/setup.sh --docs   also LibreOffice, for the pictures in docs/ and the page plans,
+#                     and an X server in memory with a window manager and xdotool, for
+#                     the pictures of kelv-form (docs/form/make_screenshots.sh)
+#   scripts/setup.sh --windows  also the MinGW-w64 cross compiler, Wine, NSIS
+#                     (the setup program), xdotool (its test presses the form's
+#                     keys), and the Debian source entries scripts/windows-deps.sh
+#                     fetches from
 #   scripts/setup.sh --fuzz   also clang and its libFuzzer runtime
 # Ends by checking that every tool, library and Python module is really
 # usable (a package can be installed and still miss what it recommends), and
@@ -31,11 +35,15 @@ for option in "$@"; do
   case "$option" in
     --bench) bench=1; packages+=(liborcus-bin libxlsxwriter-dev time python3-xlwt) ;;
     --fuzz) fuzz=1; packages+=(clang libclang-rt-dev) ;;
-    --docs) docs=1; packages+=(libreoffice-calc-nogui python3-uno fonts-noto-cjk python3-xlwt python3-xlrd) ;;
+    --docs)
+      docs=1
+      packages+=(libreoffice-calc-nogui python3-uno fonts-noto-cjk python3-xlwt python3-xlrd
+                 xvfb xauth openbox xdotool imagemagick)
+      ;;
     --windows)
       windows=1
       packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
-                 dpkg-dev icu-devtools googletest xvfb xauth)
+                 dpkg-dev icu-devtools googletest xvfb xauth nsis xdotool)
       ;;
     *) echo "setup: unknown option $option" >&2; exit 2 ;;
   esac
@@ -142,12 +150,18 @@ if [[ $docs == 1 ]]; then
   need_python uno python3-uno
   need_python xlwt python3-xlwt
   need_python xlrd python3-xlrd
+  need_tool Xvfb xvfb
+  need_tool openbox openbox
+  need_tool xdotool xdotool
+  need_tool import imagemagick
 fi
 if [[ $windows == 1 ]]; then
   need_tool x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
   need_tool x86_64-w64-mingw32-widl mingw-w64-tools
   [[ -x /usr/lib/wine/wine64 ]] || problems+=("the program /usr/lib/wine/wine64 (package wine64)")
   need_tool xvfb-run xvfb
+  need_tool makensis nsis
+  need_tool xdotool xdotool
 fi
 if [[ ${#problems[@]} -gt 0 ]]; then
   echo "setup: still missing after installing:" >&2

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "arrange/exam_numbers.h"
 #include "arrange/examinee_rows.h"
 #include "arrange/fair_seating.h"
+#include "arrange/paper_versions.h"
 #include "host/constants.h"
 #include "host/progress.h"
 #include "sheets/examinee_sheet.h"
@@ -62,6 +64,7 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   host::Workbook& book = EA.workbooks().item(self.DataBookName);
   host::Worksheet& rooms = book.worksheets().item(kRoomSheet);
   host::Worksheet& examinees = book.worksheets().item(kExamineeSheet);
+  ClearLeftoverRows(examinees);
   const SeatingPlan seating = SeatingPlan::Prepare(self, EA, UF, rooms, examinees);
   if (seating.refused()) return;
 
@@ -80,6 +83,8 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   examinees.columns(col[kAssignedExamNumber]).set_number_format_local("@");
   examinees.columns(col[kAssignedSeatNumber]).set_number_format_local("@");
   examinees.columns(col[kAssignedRoom]).set_number_format_local("@");
+  std::optional<PaperVersionColumn> versions;
+  if (PaperVersionsWanted(UF)) versions.emplace(examinees);
 
   if (seating.active()) {
     seating.Reorder(examinees);
@@ -144,6 +149,7 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
                      std::make_move_iterator(std::end(row)));
       }
       WriteRoomRows(examinees, next_row, last_row, col, block);
+      if (versions) versions->WriteRoom(next_row, last_row);
     }
     if (last_row + 1 < end_row)
       examinees.cells(last_row + 1, col[kAssignedExamNumber]).set_value(exam_number(j));
@@ -169,7 +175,11 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   const int32_t c = FindHeaderColumn(examinees, 1, kExamNumberHeading);
   examinees.cells(1, c).current_region().sort(examinees.cells(1, c), host::SortOrder::Ascending,
                                               host::SortHeader::Yes);
-  if (seating.active()) seating.Report(self, book, examinees);
+  if (seating.active()) {
+    seating.Report(self, book, examinees, versions.has_value());
+  } else if (versions) {
+    component::ShowNotice(self, PaperVersionNote());
+  }
   progress.report(kProgressText, E - 1, E - 1);
 
   host::Worksheet& room_sheet =

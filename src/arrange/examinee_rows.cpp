@@ -32,6 +32,34 @@ void ShuffleRows(component::Component& self, host::Worksheet& sheet) {
   sheet.columns(c).clear();
 }
 
+void ClearLeftoverRows(host::Worksheet& sheet) {
+  const host::Range table = sheet.cells(1, 1).current_region();
+  const int32_t n = table.rows_count();
+  const int32_t m = table.columns_count();
+  std::vector<bool> written(static_cast<size_t>(m) + 1, false);
+  bool any_written = false;
+  for (int32_t c = 1; c <= m; ++c) {
+    const std::string heading = sheet.cell_value(1, c).to_text();
+    for (const char* h : sheets::kAssignmentHeadings) written[c] = written[c] || heading == h;
+    for (const sheets::GroupCount& g :
+         {sheets::kSchoolCount, sheets::kGradeCount, sheets::kClassCount})
+      written[c] = written[c] || heading == g.count;
+    any_written = any_written || written[c];
+  }
+  if (!any_written) return;
+  int32_t last = n;
+  for (; last >= 2; --last) {
+    bool examinee = false;
+    for (int32_t c = 1; c <= m && !examinee; ++c) {
+      if (written[c]) continue;
+      const host::Variant v = sheet.cell_value(last, c);
+      examinee = !v.is_empty() && !(v.is_text() && v.as_text().empty());
+    }
+    if (examinee) break;
+  }
+  if (last < n) sheet.range(sheet.cells(last + 1, 1), sheet.cells(n, m)).clear_contents();
+}
+
 bool AddGroupCounts(host::Worksheet& sheet, int32_t rows, std::string_view group,
                     std::string_view count) {
   const int32_t g = FindHeaderColumn(sheet, 1, group);

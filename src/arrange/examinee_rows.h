@@ -16,6 +16,15 @@ namespace kelv::arrange {
 // the generator, the table is sorted by it, and the column is cleared.
 void ShuffleRows(component::Component& self, host::Worksheet& sheet);
 
+// Clears the rows an earlier run left at the bottom of the A1 table: when a
+// run had more places than examinees it numbered the surplus places in the
+// rows below them, so those rows hold values only in the columns a run
+// writes (the seven assignment columns and the count columns). Left there,
+// the next run would take them for examinees, shuffle them in among the
+// real ones and count them. Rows holding anything else are examinees and
+// stay; so does a table without any column a run writes.
+void ClearLeftoverRows(host::Worksheet& sheet);
+
 // Sorts the table by the `group` column and writes, into the `count`
 // column (found, or appended at the right edge), how many rows of the whole
 // column share each row's group value, as plain numbers for rows 2..rows.

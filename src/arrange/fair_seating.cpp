@@ -8,9 +8,14 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "arrange/paper_versions.h"
 #include "host/variant.h"
+#include "sheets/elective_subjects.h"
+#include "sheets/exam_sheets.h"
 #include "sheets/examinee_sheet.h"
+#include "sheets/room_shape.h"
 #include "sheets/room_sheet.h"
+#include "sheets/settings_sheet.h"
 #include "sheets/sheet_lookup.h"
 
 namespace kelv::arrange {
@@ -87,6 +92,7 @@ uint64_t DrawSeed(component::Component& self) {
 bool IsWrittenByTheRun(std::string_view header) {
   for (const char* h : sheets::kAssignmentHeadings)
     if (header == h) return true;
+  if (header == sheets::kPaperVersionHeading) return true;
   for (const sheets::GroupCount& counted : {sheets::kSchoolCount, sheets::kGradeCount,
                                             sheets::kClassCount, sheets::kClassCountAlternative})
     if (header == counted.count) return true;
@@ -105,21 +111,37 @@ std::string Decimal2(double v) {
   return buf;
 }
 
+// The setting that keeps each elective combination together, a True/False
+// cell of the host workbook's settings sheet (empty: off).
+bool KeepCombinations(host::Application& EA) {
+  host::Workbook& host_book = EA.this_workbook();
+  if (!sheets::SheetExists(host_book.worksheets(), sheets::kSettingsSheet)) return false;
+  const host::Variant v = host_book.worksheets()
+                              .item(sheets::kSettingsSheet)
+                              .cells(sheets::kCombinationRow, sheets::kKeepCombinationColumn)
+                              .value();
+  return v.is_bool() ? v.as_bool() : host::text_equals(v, "TRUE") || host::text_equals(v, "True");
+}
+
 }  // namespace
 
 SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& EA, host::Form& UF,
                                  host::Worksheet& rooms, host::Worksheet& examinees) {
-  (void)EA;
   SeatingPlan plan;
   host::Control* seed_box = component::OptionalControl(UF, kSeedControl);
   host::Control* apart_box = component::OptionalControl(UF, kKeepApartControl);
-  if (seed_box == nullptr && apart_box == nullptr) return plan;
+  const int32_t combination_col = KeepCombinations(EA) ? sheets::FindElectiveColumn(examinees) : 0;
+  if (seed_box == nullptr && apart_box == nullptr && combination_col == 0) return plan;
 
   const bool random = UF["OptSJKaoHao"].value().to_bool();
   std::string apart = apart_box ? Trimmed(apart_box->value().to_text()) : std::string();
   if (apart == kNoKeepApart) apart.clear();
+  if (apart.empty() && random && PaperVersionsWanted(UF)) {
+    apart = TwoGradesColumn(examinees);
+    plan.apart_for_versions_ = !apart.empty();
+  }
   const int32_t fixed_col = FindHeaderColumn(examinees, 1, kFixedRoomHeader);
-  if (!random && apart.empty() && fixed_col == 0) return plan;
+  if (!random && apart.empty() && fixed_col == 0 && combination_col == 0) return plan;
   plan.active_ = true;
 
   std::vector<std::string> problems;
@@ -133,7 +155,9 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
   const auto rows_named = plan.ReadRooms(rooms, problems);
   const std::vector<int32_t> fixed =
       plan.ReadFixedRooms(examinees, fixed_col, rows_named, problems);
-  if (problems.empty() && !random && apart.empty() && plan.fixed_count_ == 0) return {};
+  if (problems.empty() && !random && apart.empty() && plan.fixed_count_ == 0 &&
+      combination_col == 0)
+    return {};
   if (!problems.empty()) {
     std::string text;
     for (const std::string& p : problems) text += p + "\n";
@@ -143,12 +167,15 @@ SeatingPlan SeatingPlan::Prepare(component::Component& self, host::Application& 
   }
 
   const std::vector<int32_t> group = plan.ReadGroups(examinees, group_col);
+  const std::vector<int32_t> combination = plan.ReadCombinations(examinees, combination_col);
   plan.SortByContent(examinees);
   q.group.resize(q.examinees);
   q.fixed_room.resize(q.examinees);
+  if (!combination.empty()) q.combination.resize(q.examinees);
   for (int32_t k = 0; k < q.examinees; ++k) {
     q.group[k] = group[plan.sheet_row_[k]];
     q.fixed_room[k] = fixed[plan.sheet_row_[k]];
+    if (!combination.empty()) q.combination[k] = combination[plan.sheet_row_[k]];
   }
   plan.order_ = OrderSeats(q);
   return plan;
@@ -184,41 +211,29 @@ int32_t SeatingPlan::ReadKeepApart(host::Worksheet& examinees, const std::string
 
 // The rooms with the seats each receives in this run: the rooms fill in
 // order, so when places outnumber examinees the last ones stay short. With
-// keep-apart, a room's 每列座数 gives the length of its seat columns.
-// Returns the room sheet rows of each room name.
+// keep-apart, a room's shape (每列座数, 列数) gives the length of its seat
+// columns. Returns the room sheet rows of each room name.
 std::map<std::string, std::vector<int32_t>> SeatingPlan::ReadRooms(
     host::Worksheet& rooms, std::vector<std::string>& problems) {
   SeatOrderRequest& q = request_;
   const int32_t R = rooms.cells(1, 1).current_region().rows_count();
-  const int32_t per_column_col = q.keep_apart ? FindHeaderColumn(rooms, 1, kPerColumnHeader) : 0;
+  const sheets::RoomShapeColumns shape_columns =
+      q.keep_apart ? sheets::FindRoomShapeColumns(rooms) : sheets::RoomShapeColumns{};
   int64_t remaining = q.examinees;
   std::map<std::string, std::vector<int32_t>> rows_named;
+  std::vector<sheets::RoomShapeProblem> shape_problems;
   for (int32_t r = sheets::kRoomFirstRow; r <= R; ++r) {
     const std::string name = rooms.cells(r, sheets::kRoomNameColumn).text();
-    const int64_t places =
+    const int32_t places =
         std::max(rooms.cells(r, sheets::kRoomPlacesColumn).value().to_int32(), 0);
-    const auto seats = static_cast<int32_t>(std::min(places, remaining));
+    const auto seats = static_cast<int32_t>(std::min<int64_t>(places, remaining));
     remaining -= seats;
-    int32_t per_column = 0;
-    if (per_column_col > 0) {
-      const host::Variant v = rooms.cells(r, per_column_col).value();
-      double d = 0;
-      const bool blank = v.is_empty() || (v.is_text() && Trimmed(v.as_text()).empty());
-      if (!blank) {
-        const bool number =
-            v.is_number() ? (d = v.as_number(), true) : host::parse_decimal(v.to_text(), &d, true);
-        if (!number || d < 1 || d != std::floor(d) || d > 10000) {
-          problems.push_back("考场表第 " + std::to_string(r) + " 行的每列座数“" + v.to_text() +
-                             "”不是正整数。");
-        } else {
-          per_column = static_cast<int32_t>(d);
-        }
-      }
-    }
-    q.rooms.push_back({seats, per_column});
+    const sheets::RoomShape shape = sheets::ReadRoomShape(rooms, shape_columns, r, &shape_problems);
+    q.rooms.push_back({seats, shape.NeighbourColumnLength(places)});
     room_names_.push_back(name);
     rows_named[name].push_back(r);
   }
+  for (const sheets::RoomShapeProblem& p : shape_problems) problems.push_back(p.message);
   return rows_named;
 }
 
@@ -293,6 +308,37 @@ std::vector<int32_t> SeatingPlan::ReadGroups(host::Worksheet& examinees, int32_t
   return group;
 }
 
+// Each examinee's elective combination as a rank, combinations sorted by
+// their subjects in timetable order (物化生 before 物化政 before 史政地), so
+// combinations sharing subjects fill neighbouring rooms; kNoGroup for an
+// empty or unreadable cell. Empty without the column.
+std::vector<int32_t> SeatingPlan::ReadCombinations(host::Worksheet& examinees,
+                                                   int32_t combination_col) {
+  if (combination_col == 0) return {};
+  combination_header_ = examinees.cells(1, combination_col).text();
+  std::vector<std::string> key(request_.examinees);
+  std::map<std::vector<int32_t>, std::string> ranked;  // subject ranks -> key
+  std::map<std::string, std::vector<int32_t>> ranks_of;
+  for (int32_t i = 0; i < request_.examinees; ++i) {
+    const sheets::SubjectList list =
+        sheets::ReadSubjectList(examinees.cells(i + 2, combination_col).text());
+    if (list.subjects.empty() || !list.unreadable.empty()) continue;
+    key[i] = sheets::CombinationKey(list);
+    if (ranks_of.count(key[i]) != 0) continue;
+    std::vector<int32_t> ranks;
+    for (const std::string& s : list.subjects) ranks.push_back(sheets::SubjectRank(s));
+    ranks_of.emplace(key[i], ranks);
+    ranked.emplace(ranks, key[i]);
+  }
+  std::map<std::string, int32_t> rank;
+  for (const auto& [ranks, k] : ranked) rank.emplace(k, static_cast<int32_t>(rank.size()));
+  combinations_ = static_cast<int32_t>(rank.size());
+  std::vector<int32_t> combination(request_.examinees, kNoGroup);
+  for (int32_t i = 0; i < request_.examinees; ++i)
+    if (!key[i].empty()) combination[i] = rank[key[i]];
+  return combination;
+}
+
 // A random order starts from the rows sorted by their own content, so the
 // same seed replays the same order whatever order an earlier run left.
 void SeatingPlan::SortByContent(host::Worksheet& examinees) {
@@ -327,7 +373,7 @@ void SeatingPlan::Reorder(host::Worksheet& examinees) const {
 }
 
 void SeatingPlan::Report(component::Component& self, host::Workbook& book,
-                         host::Worksheet& examinees) const {
+                         host::Worksheet& examinees, bool versions) const {
   const SeatOrderRequest& q = request_;
   const SeatingCheck check = q.keep_apart ? CheckSeating(q, order_) : SeatingCheck{};
   int32_t unavoidable = 0;
@@ -349,6 +395,16 @@ void SeatingPlan::Report(component::Component& self, host::Workbook& book,
   sheet.cells(3, 2).set_value(q.keep_apart ? apart_header_ : std::string(kNoKeepApart));
   sheet.cells(4, 1).set_value("指定考场人数");
   sheet.cells(4, 2).set_value(fixed_count_);
+  if (!q.combination.empty()) {
+    sheet.cells(8, 1).set_value("选考组合");
+    sheet.cells(8, 2).set_value("同一组合排在一起（按“" + combination_header_ + "”，" +
+                                std::to_string(combinations_) + " 个组合）");
+  }
+  // AB papers beside the combinations: row 9 starts the rooms' table.
+  if (versions) {
+    sheet.cells(8, 3).set_value("AB 卷");
+    sheet.cells(8, 4).set_value(apart_for_versions_ ? "是，两个年级交错" : "是");
+  }
   if (q.keep_apart) {
     sheet.cells(5, 1).set_value("相邻同组对数");
     sheet.cells(5, 2).set_value(check.shared_pairs);
@@ -384,18 +440,25 @@ void SeatingPlan::Report(component::Component& self, host::Workbook& book,
   if (apart_ignored_)
     text += "同组不相邻只在随机编排考号时起作用，本次按考生表原顺序编排，未作调整。\n";
   if (q.keep_apart) {
-    text += "同组不相邻（按“" + apart_header_ + "”）：相邻座位同组 " +
-            std::to_string(check.shared_pairs) + " 对";
+    text += (apart_for_versions_ ? "两个年级交错就座（按“" : "同组不相邻（按“") + apart_header_ +
+            "”）：相邻座位同组 " + std::to_string(check.shared_pairs) + " 对";
     if (check.shared_pairs > 0 && unavoidable == check.shared_pairs) {
       text += "，都在某组人数超过一半座位、无法分开的考场";
     } else if (unavoidable > 0) {
       text += "，其中 " + std::to_string(unavoidable) + " 对在某组人数超过一半座位的考场";
     }
-    text += "。\n各组在每个考场的人数与按座位数应得的份额最多相差 " +
-            Decimal2(check.largest_deviation) + " 人；各考场明细见“排座记录”表。\n";
+    // Kept together, combinations are not spread over the rooms by share.
+    text += q.combination.empty()
+                ? "。\n各组在每个考场的人数与按座位数应得的份额最多相差 " +
+                      Decimal2(check.largest_deviation) + " 人；各考场明细见“排座记录”表。\n"
+                : "。\n各考场明细见“排座记录”表。\n";
   }
+  if (!q.combination.empty())
+    text += "选考组合排在一起（按“" + combination_header_ + "”）：" +
+            std::to_string(combinations_) + " 个组合，同一组合的考生坐在相连的考场。\n";
   if (fixed_count_ > 0)
     text += "指定考场的 " + std::to_string(fixed_count_) + " 人都已排进所指定的考场。\n";
+  if (versions) text += PaperVersionNote() + "\n";
   if (text.empty()) return;
   text.pop_back();
   component::ShowNotice(self, text);

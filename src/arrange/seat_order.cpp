@@ -686,12 +686,66 @@ class KeepApart {
   Layouts layouts_;
 };
 
+// Combinations kept together: the free examinees one combination after
+// another, each in random (or sheet) order, filling the rooms around those
+// fixed in them; with keep-apart each room's seats are arranged so its
+// groups sit apart, as far as the room's members allow.
+std::vector<int32_t> CombinationsTogether(const SeatOrderRequest& q, SeatRandom& rng) {
+  const int32_t n = q.examinees;
+  const int32_t R = static_cast<int32_t>(q.rooms.size());
+  std::map<int32_t, std::vector<int32_t>> by_rank;  // kNoGroup sorts first: moved last below
+  std::vector<std::vector<int32_t>> fixed(R);
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t r = i < static_cast<int32_t>(q.fixed_room.size()) ? q.fixed_room[i] : kNoRoom;
+    if (r != kNoRoom) {
+      fixed[r].push_back(i);
+      continue;
+    }
+    const int32_t c = i < static_cast<int32_t>(q.combination.size()) ? q.combination[i] : kNoGroup;
+    by_rank[c].push_back(i);
+  }
+  std::vector<int32_t> free;
+  free.reserve(n);
+  auto take = [&](std::vector<int32_t>& members) {
+    if (q.random) rng.shuffle(members);
+    free.insert(free.end(), members.begin(), members.end());
+  };
+  for (auto& [rank, members] : by_rank)
+    if (rank != kNoGroup) take(members);
+  if (auto none = by_rank.find(kNoGroup); none != by_rank.end()) take(none->second);
+
+  std::vector<int32_t> group(n, kNoGroup);
+  if (q.keep_apart)
+    for (int32_t i = 0; i < n && i < static_cast<int32_t>(q.group.size()); ++i)
+      group[i] = q.group[i];
+  Layouts layouts;
+  std::vector<int32_t> out;
+  out.reserve(n);
+  size_t next = 0;
+  for (int32_t r = 0; r < R; ++r) {
+    std::vector<int32_t> room = fixed[r];
+    const size_t seats = static_cast<size_t>(std::max(q.rooms[r].seats, 0));
+    while (room.size() < seats && next < free.size()) room.push_back(free[next++]);
+    if (q.keep_apart && !room.empty()) {
+      RoomLayout layout = q.rooms[r];
+      layout.seats = static_cast<int32_t>(room.size());
+      room = ArrangeRoom(layouts.of(layout), room, group, rng).seats;
+    } else if (!fixed[r].empty() && q.random) {
+      rng.shuffle(room);
+    }
+    out.insert(out.end(), room.begin(), room.end());
+  }
+  out.insert(out.end(), free.begin() + static_cast<std::ptrdiff_t>(next), free.end());
+  return out;
+}
+
 }  // namespace
 
 std::vector<int32_t> OrderSeats(const SeatOrderRequest& q) {
   const int32_t n = q.examinees;
   const int32_t R = static_cast<int32_t>(q.rooms.size());
   SeatRandom rng(q.seed);
+  if (!q.combination.empty()) return CombinationsTogether(q, rng);
   if (q.random && q.keep_apart) return KeepApart(q, rng).order();
 
   std::vector<std::vector<int32_t>> fixed(R);

@@ -63,6 +63,12 @@ struct SeatOrderRequest {
   // Spread each group over the rooms in proportion to their seats and keep
   // its members off neighbouring seats. Only with `random`.
   bool keep_apart = false;
+  // Per examinee, the rank of their elective combination (0.., kNoGroup for
+  // none), or empty. When given, the free examinees fill the rooms one
+  // combination after another in rank order, those without one last; within
+  // a combination in random order (or the sheet's), and with keep_apart each
+  // room's groups are kept off neighbouring seats, not spread over rooms.
+  std::vector<int32_t> combination;
 };
 
 // The examinee indices in the order the rooms are filled: rooms[0]'s seats

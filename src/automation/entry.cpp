@@ -1,4 +1,6 @@
 // The module's exported entry points and its library entry point.
+#include <string>
+
 #include "automation/server.h"
 
 using namespace kelv::automation;
@@ -27,6 +29,16 @@ HRESULT STDAPICALLTYPE DllRegisterServer() {
 
 HRESULT STDAPICALLTYPE DllUnregisterServer() {
   return unregister_server();
+}
+
+// `regsvr32 /n /i:user kelv.dll` (or /i:machine, and with /u to remove):
+// the registration in the place named, and only there.
+HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR command) {
+  if (command == nullptr) return E_INVALIDARG;
+  const std::wstring where = command;
+  if (where != L"user" && where != L"machine") return E_INVALIDARG;
+  const bool machine = where == L"machine";
+  return install ? register_server_in(machine) : unregister_server_in(machine);
 }
 
 }  // extern "C"

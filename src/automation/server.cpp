@@ -233,6 +233,24 @@ HRESULT unregister_server() {
   return S_OK;
 }
 
+HRESULT register_server_in(bool machine) {
+  const std::wstring path = module_path();
+  if (path.empty()) return SELFREG_E_CLASS;
+  HKEY classes = open_classes(machine);
+  if (!classes) return E_ACCESSDENIED;
+  const HRESULT hr = register_classes(classes, path);
+  RegCloseKey(classes);
+  return hr;
+}
+
+HRESULT unregister_server_in(bool machine) {
+  HKEY classes = open_classes(machine);
+  if (!classes) return E_ACCESSDENIED;
+  unregister_classes(classes);
+  RegCloseKey(classes);
+  return S_OK;
+}
+
 HRESULT load_own_type_lib(ITypeLib** lib) {
   return LoadTypeLibEx(module_path().c_str(), REGKIND_NONE, lib);
 }

@@ -36,6 +36,12 @@ HRESULT register_server();
 // Removes the registration from both places, whichever this process may
 // write.
 HRESULT unregister_server();
+// Registers in one place only, the machine's classes or the current
+// user's, or removes the registration from there (DllInstall, which
+// `regsvr32 /n /i:machine` and `/i:user` call): a setup program installing
+// for one user registers for that user even when it runs as administrator.
+HRESULT register_server_in(bool machine);
+HRESULT unregister_server_in(bool machine);
 
 // The type library embedded in the module (resource 1 of type TYPELIB).
 HRESULT load_own_type_lib(ITypeLib** lib);

@@ -47,6 +47,9 @@ class ForwardEnvironment : public host::Environment {
   std::vector<bool> files_exist(const std::vector<std::string>& paths) override {
     return to->files_exist(paths);
   }
+  std::vector<std::string> find_files(const std::vector<std::string>& paths) override {
+    return to->find_files(paths);
+  }
   void randomize() override { to->randomize(); }
   float next_random() override { return to->next_random(); }
 };

@@ -8,6 +8,7 @@
 #include "component/ignore_failures.h"
 #include "host/host_error.h"
 #include "sheets/data_workbook.h"
+#include "sheets/seat_map_settings.h"
 #include "sheets/settings_sheet.h"
 #include "templates/template_catalogue.h"
 
@@ -46,11 +47,13 @@ void FormStartUp(component::Component& self, host::Application& EA, host::Form& 
   } else if (DTB.cells(kOptionPairRow + 1, kSeatModeColumn).value().to_bool()) {
     UF["OptACZuoHao"].set_value(true);
   }
-  // The seating settings, on a form that has their controls.
+  // The seating and seat-map settings, on a form that has their controls.
   if (host::Control* seed = component::OptionalControl(UF, "TxtZhongZi"))
     seed->set_value(DTB.cells(kSeatingRow, kSeedColumn).value());
   if (host::Control* apart = component::OptionalControl(UF, "CmbFenKai"))
     apart->set_value(DTB.cells(kSeatingRow, kKeepApartColumn).value());
+  if (host::Control* versions = component::OptionalControl(UF, kPaperVersionControl))
+    versions->set_value(PaperVersionsOf(DTB));
 
   DTB.columns(kDataListColumn).clear();
   DTB.cells(1, kDataListColumn).set_value(kDataListHeading);

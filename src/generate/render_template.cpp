@@ -7,12 +7,14 @@
 
 #include "codes/symbol.h"
 #include "generate/layout_cursor.h"
+#include "generate/seat_maps.h"
 #include "generate/template_layout.h"
 #include "host/constants.h"
 #include "host/picture.h"
 #include "host/progress.h"
 #include "host/range.h"
 #include "host/variant.h"
+#include "sheets/seat_map_settings.h"
 #include "sheets/settings_sheet.h"
 
 namespace kelv::generate {
@@ -165,6 +167,11 @@ struct Job {
   int32_t page_column = 0;
   int32_t photo_folder_column = 0;
   std::string photo_root;
+  // A template laid out as the room walks its own way.
+  host::Application* EA = nullptr;
+  const SeatMaps* maps = nullptr;
+  // The first content row of the first page's first row of blocks.
+  int32_t first_top = 0;
   host::Progress& progress;
   std::string what;  // "生成桌贴": what the progress shows
 
@@ -172,6 +179,16 @@ struct Job {
 
   bool PageChangesAfter(int32_t i) const {
     return !host::values_equal(value(i, page_column), value(i + 1, page_column));
+  }
+
+  // The walk every pass takes over the records 2..last.
+  void Walk(int32_t last, const LayoutVisitor& visit) const {
+    if (maps != nullptr) {
+      maps->Walk(*EA, last, visit);
+    } else {
+      WalkRecords(
+          g, last, [&](int32_t i) { return PageChangesAfter(i); }, visit);
+    }
   }
 };
 
@@ -187,7 +204,7 @@ void RecordBlockPass(Job& job) {
   AreaRange(job.tpl, job.layout.body).copy();
   std::vector<Range> groups;
   groups.reserve(B + 1);
-  for (int32_t r = 1; r <= B + 1; ++r) groups.push_back(job.out.rows(job.g.H + 1 + r));
+  for (int32_t r = 1; r <= B + 1; ++r) groups.push_back(job.out.rows(job.first_top - 2 + r));
 
   LayoutVisitor visit;
   visit.block = [&](int32_t i, int32_t top, int32_t col, bool starts_line) {
@@ -203,8 +220,7 @@ void RecordBlockPass(Job& job) {
   visit.page = [&](int32_t break_row, int32_t) {
     job.out.add_page_break(job.out.cells(break_row, 1));
   };
-  WalkRecords(
-      job.g, job.lastRow, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+  job.Walk(job.lastRow, visit);
   job.progress.report(job.what, job.lastRow - 1, job.lastRow - 1);
 
   groups[0].set_row_height(job.settings.rowSpacing);
@@ -234,8 +250,7 @@ void HeaderPass(Job& job) {
   visit.page = [&](int32_t break_row, int32_t next) { place_header(break_row + 1, next); };
   // Each header belongs to the record after the page break: one record
   // fewer than the block pass.
-  WalkRecords(
-      job.g, job.lastRow - 1, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+  job.Walk(job.lastRow - 1, visit);
   place_header(2, 2);
 
   for (int32_t r = 1; r <= H; ++r) {
@@ -304,15 +319,15 @@ void PlaceCode(Job& job, const PhotoPlace& p) {
   FitOver(picture, cell);
 }
 
-// Writes each photo's file name into its cell and, when the file exists,
+// Writes each photo's file name into its cell and, when the file is found,
 // stretches the picture over the cell's merged area, inset 2 points at the
-// top and left and 1 point at the right and bottom. Which files exist is
-// asked for all the photos at once.
+// top and left and 1 point at the right and bottom. The files are looked
+// for all at once.
 void PlacePhotos(Job& job, const std::vector<PhotoPlace>& places) {
-  std::vector<std::string> paths;
+  std::vector<std::string> names;
   for (const PhotoPlace& p : places)
-    if (!p.code && StaysInPhotoFolder(p.name)) paths.push_back(job.photo_root + p.name);
-  const std::vector<bool> exists = job.self.env.files_exist(paths);
+    if (!p.code && StaysInPhotoFolder(p.name)) names.push_back(p.name);
+  const std::vector<std::string> found = FindPhotoFiles(job.self.env, job.photo_root, names);
   const std::string what = job.what + "：图片";
   const auto total = static_cast<int64_t>(places.size());
   int64_t done = 0;
@@ -327,8 +342,8 @@ void PlacePhotos(Job& job, const std::vector<PhotoPlace>& places) {
     cell.set_value(Variant(p.name));
     cell.select();
     if (!StaysInPhotoFolder(p.name)) continue;
-    const std::string& path = paths[next];
-    if (!exists[next++]) continue;
+    const std::string& path = found[next++];
+    if (path.empty()) continue;
     FitOver(job.out.insert_picture(path), cell);
   }
   job.progress.report(what, total, total);
@@ -368,10 +383,7 @@ void BodyPhotoPass(Job& job) {
       places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, {}, &f, i});
     }
   };
-  CollectThenPlace(job, places, [&] {
-    WalkRecords(
-        job.g, job.lastRow, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
-  });
+  CollectThenPlace(job, places, [&] { job.Walk(job.lastRow, visit); });
 }
 
 void HeaderPhotoPass(Job& job) {
@@ -387,8 +399,7 @@ void HeaderPhotoPass(Job& job) {
   LayoutVisitor visit;
   visit.page = [&](int32_t break_row, int32_t next) { place_header_photos(break_row + 1, next); };
   CollectThenPlace(job, places, [&] {
-    WalkRecords(
-        job.g, job.lastRow - 1, [&](int32_t i) { return job.PageChangesAfter(i); }, visit);
+    job.Walk(job.lastRow - 1, visit);
     place_header_photos(2, 2);
   });
 }
@@ -428,6 +439,30 @@ std::string PhotoFileName(const std::string& folder_value, const std::string& fi
   std::string sub = folder_value + "\\";
   if (sub == "\\") sub.clear();
   return sub + field_value + ".jpg";
+}
+
+std::vector<std::string> FindPhotoFiles(host::Environment& env, const std::string& root,
+                                        const std::vector<std::string>& names) {
+  // Each name with its alternatives, in the order they are taken.
+  constexpr size_t kTries = 3;
+  std::vector<std::string> paths;
+  paths.reserve(names.size() * kTries);
+  for (const std::string& name : names) {
+    const std::string path = root + name;
+    const bool jpg = path.size() >= 4 && path.compare(path.size() - 4, 4, ".jpg") == 0;
+    const std::string stem = jpg ? path.substr(0, path.size() - 4) : std::string();
+    paths.push_back(path);
+    paths.push_back(jpg ? stem + ".jpeg" : std::string());
+    paths.push_back(jpg ? stem + ".png" : std::string());
+  }
+  const std::vector<std::string> found = env.find_files(paths);
+  std::vector<std::string> out(names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    for (size_t k = 0; k < kTries && out[i].empty(); ++k) {
+      if (!paths[i * kTries + k].empty()) out[i] = found[i * kTries + k];
+    }
+  }
+  return out;
 }
 
 bool StaysInPhotoFolder(const std::string& name) {
@@ -488,7 +523,14 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
     SeparateCodeFields(data, self.WorkColumn, *area);
     if (!CheckCodes(self, data, *area, lastRow, data_sheet_name, template_name)) return false;
   }
-  const int32_t sort_column = FindScratchHeading(data, self.WorkColumn, settings.sortName);
+  // A template laid out as the room orders the records by room and seat.
+  std::optional<SeatMaps> maps;
+  if (sheets::RoomLayoutOf(dtb, settings_row)) {
+    maps = SeatMaps::Prepare(self, EA, data, layout, lastRow, data_sheet_name, template_name);
+    if (!maps) return false;
+  }
+  const int32_t sort_column =
+      maps ? 0 : FindScratchHeading(data, self.WorkColumn, settings.sortName);
   if (sort_column != 0) {
     data.cells(1, sort_column)
         .current_region()
@@ -508,17 +550,26 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
   Worksheet& out = EA.workbooks().item(self.DataBookName).worksheets().item(template_name);
   out.cells(1, 2).set_value(Variant("  "));
 
-  Job job{self,     data, tpl, out, layout, settings, {}, lastRow, page_column, photo_folder_column,
-          {},       EA.progress(), "生成" + template_name};
+  Job job{self, data, tpl,     out, layout, settings, {}, lastRow, page_column, photo_folder_column,
+          {},   &EA,  nullptr, 0, EA.progress(), "生成" + template_name};
   job.g.B = layout.body.rowCount;
   job.g.C = layout.body.colCount;
   job.g.H = layout.header.rowCount;
   job.g.R = settings.rowsPerPage;
   job.g.K = settings.colsAcross;
   job.g.across_first = across_first;
+  job.first_top = job.g.H + 3;
+  job.EA = &EA;
+  if (maps) {
+    maps->Place(job.g);
+    job.maps = &*maps;
+    job.g.K = maps->WidestRoom();
+    job.first_top = maps->FirstTop();
+  }
 
   RecordBlockPass(job);
   if (job.g.H >= 1) HeaderPass(job);
+  if (maps) maps->Finish(out, tpl, layout.body, settings.rowSpacing);
   ColumnWidths(job);
   job.photo_root = EA.this_workbook().path() + kPhotoFolder;
   if (!layout.body.photoFields.empty() || !layout.body.code_fields.empty()) BodyPhotoPass(job);

@@ -6,16 +6,19 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "component/component.h"
 #include "host/application.h"
+#include "host/environment.h"
 #include "host/worksheet.h"
+#include "sheets/workspace_names.h"
 
 namespace kelv::generate {
 
 // The photo folder beside the host workbook, and the heading of the data
 // column naming a record's sub-folder in it.
-inline constexpr const char* kPhotoFolder = "\\照片\\";
+using sheets::kPhotoFolder;
 inline constexpr const char* kPhotoFolderHeading = "照片夹";
 
 // A template's layout settings, from its row of the settings sheet.
@@ -46,6 +49,13 @@ std::string PhotoFileName(const std::string& folder_value, const std::string& fi
 // leading separator, no drive or stream colon. Names built from data that
 // would leave it never reach the file system.
 bool StaysInPhotoFolder(const std::string& name);
+
+// The file of each photo name below `root` ("照片\\" of the host workbook),
+// found as Windows finds it: the name in any letter case, and when no
+// ".jpg" is there, the same name with ".jpeg" and then ".png". "" for a
+// photo not found; the environment is asked once for all of them.
+std::vector<std::string> FindPhotoFiles(host::Environment& env, const std::string& root,
+                                        const std::vector<std::string>& names);
 
 // The engine. The caller has made the scratch copy of the data sheet's
 // table at (1, WorkColumn) and an empty active output sheet named like the

@@ -4,10 +4,11 @@
 
 #include "component/component.h"
 #include "host/application.h"
+#include "sheets/workspace_names.h"
 
 namespace kelv::help {
 
-inline constexpr const char* kHelpDocument = "帮助.doc";
+inline constexpr const char* kHelpDocument = sheets::kHelpDocumentName;
 
 // Opens EA.ThisWorkbook.Path & "\帮助.doc" in the document viewer and leaves
 // it open. Every call opens it again; earlier windows stay. No trap of its

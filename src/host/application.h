@@ -88,6 +88,12 @@ class Application {
   // first bytes, whatever the name), and for a second workbook of the same
   // name. Nothing is opened when it fails.
   virtual Workbook& open_workbook(std::string_view path) = 0;
+  // A new workbook with one empty sheet "Sheet1", to be saved as the file
+  // at `path` ("\" is the separator), which it does not read or write: its
+  // Name is the file name of the path and it becomes the active workbook.
+  // Saving it is the front end's business, like every other. kRefused when
+  // a workbook of that name is open, or by a host that cannot add one.
+  virtual Workbook& add_workbook(std::string_view path);
 
   // Where long work reports how far it has come (see host/progress.h).
   // Applications without a front end report nowhere.

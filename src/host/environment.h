@@ -22,6 +22,11 @@ class Environment {
   // file_exists for each path, in order; a host may answer a long list
   // faster than path by path (one listing per folder).
   virtual std::vector<bool> files_exist(const std::vector<std::string>& paths);
+  // For each path, the file it names as Windows finds it, where names
+  // ignore letter case: the path itself when it is a normal file, else the
+  // file of its folder whose name differs from it only in case (photo.JPG
+  // for photo.jpg), else "". Each folder is listed once.
+  virtual std::vector<std::string> find_files(const std::vector<std::string>& paths);
   // Seeds the uniform generator (from the clock in real runs).
   virtual void randomize() = 0;
   // The next uniform single-precision value in [0, 1).

@@ -35,4 +35,8 @@ std::string absolute_path_text(std::string_view text) {
   return path_text(p.lexically_normal());
 }
 
+bool is_listed_file_name(std::string_view name) {
+  return !name.empty() && name.front() != '.' && !name.starts_with("~$");
+}
+
 }  // namespace kelv::host

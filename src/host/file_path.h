@@ -18,4 +18,9 @@ std::string path_text(const std::filesystem::path& path);
 // The absolute, lexically normal form of `text`, as UTF-8 text.
 std::string absolute_path_text(std::string_view text);
 
+// True for a file name a listing shows the person: not hidden (".NAME",
+// among them LibreOffice's lock files ".~lock.NAME#" and the temporary
+// files of a save in progress) and no lock file of Excel or WPS ("~$NAME").
+bool is_listed_file_name(std::string_view name);
+
 }  // namespace kelv::host

@@ -201,10 +201,11 @@ std::unique_ptr<FormModel> FormModel::standard_form(SeatingControls seating) {
   f->add_control("OptSJKaoHao", ControlKind::OptionButton, "KaoHao");
   f->add_control("OptXHZuoHao", ControlKind::OptionButton, "ZuoHao").set_value(true);
   f->add_control("OptACZuoHao", ControlKind::OptionButton, "ZuoHao");
-  if (seating == SeatingControls::With) {
+  if (seating != SeatingControls::Without) {
     f->add_control("TxtZhongZi", ControlKind::TextBox);
     f->add_control("CmbFenKai", ControlKind::ComboBox);
   }
+  if (seating == SeatingControls::With) f->add_control("ChbABJuan", ControlKind::CheckBox);
   f->add_control("CmdDoKaoHao", ControlKind::CommandButton).set_enabled(false);
   // Page1: tables
   f->add_control("LtbMoBan", ControlKind::ListBox);
@@ -219,6 +220,7 @@ std::unique_ptr<FormModel> FormModel::standard_form(SeatingControls seating) {
   f->add_control("CmbHuanYe", ControlKind::ComboBox);
   f->add_control("ChbHengPai", ControlKind::CheckBox);
   f->add_control("ChbSJYuan", ControlKind::CheckBox);
+  if (seating == SeatingControls::With) f->add_control("ChbZuoWei", ControlKind::CheckBox);
   f->add_control("CmdDoYongBiao", ControlKind::CommandButton).set_enabled(false);
   return f;
 }

@@ -20,10 +20,13 @@ class FormModel : public Form {
   // state or page, whoever made it.
   using Listener = std::function<void(const Control&)>;
 
-  // Whether a form has the seating controls TxtZhongZi (随机种子) and
-  // CmbFenKai (同组不相邻) on "Page0". A form without them is the form as it
-  // was before they existed, and the component runs exactly as it did then.
-  enum class SeatingControls { Without, With };
+  // Which of the controls added after the component's own a form has.
+  // Without: none, the form as it was before them, on which the component
+  // runs exactly as it did then. SeatingOnly: the seating controls
+  // TxtZhongZi (随机种子) and CmbFenKai (同组不相邻) on "Page0". With: those
+  // and the seat-map controls, ChbABJuan (AB 卷) on "Page0" and ChbZuoWei
+  // (按座位排列) on "Page1".
+  enum class SeatingControls { Without, SeatingOnly, With };
 
   FormModel() = default;
   // The component's form: every control it names, on pages "Page0" and

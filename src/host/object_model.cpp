@@ -1,6 +1,8 @@
 // The non-virtual members of the object model: ranges, collections and page
 // setup handles, each forwarding to the primitives a host implements.
+#include <map>
 #include <string>
+#include <string_view>
 
 #include "host/application.h"
 #include "host/environment.h"
@@ -23,6 +25,44 @@ std::vector<bool> Environment::files_exist(const std::vector<std::string>& paths
   std::vector<bool> out;
   out.reserve(paths.size());
   for (const std::string& p : paths) out.push_back(file_exists(p));
+  return out;
+}
+
+namespace {
+
+// Letter case folded as file names compare on Windows; ASCII letters are
+// what differ in the names cameras and copies give (IMG_0001.JPG).
+std::string folded_name(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> Environment::find_files(const std::vector<std::string>& paths) {
+  std::vector<std::string> out(paths.size());
+  const std::vector<bool> exact = files_exist(paths);
+  std::map<std::string, std::map<std::string, std::string>> folders;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (exact[i]) {
+      out[i] = paths[i];
+      continue;
+    }
+    const std::string& p = paths[i];
+    if (p.empty()) continue;
+    const size_t cut = p.find_last_of("\\/");
+    const std::string folder = cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
+    auto [it, fresh] = folders.try_emplace(folder);
+    if (fresh) {
+      for (const std::string& name : list_files(folder.empty() ? "." : folder))
+        it->second.emplace(folded_name(name), name);
+    }
+    const std::string name = cut == std::string::npos ? p : p.substr(cut + 1);
+    if (auto f = it->second.find(folded_name(name)); f != it->second.end())
+      out[i] = folder + f->second;
+  }
   return out;
 }
 
@@ -291,6 +331,10 @@ Workbook& Workbooks::open(std::string_view path) const {
 }
 Workbook& Workbooks::iterator::operator*() const {
   return app_->workbook_at(i_);
+}
+
+Workbook& Application::add_workbook(std::string_view path) {
+  throw HostError::host(kRefused, "这个宿主不能新建工作簿：" + std::string(path));
 }
 
 Range Application::union_of(std::initializer_list<Range> ranges) {

@@ -39,7 +39,7 @@ std::vector<std::string> SystemEnvironment::list_files(std::string_view folder) 
     std::error_code ec2;
     if (!it->is_regular_file(ec2)) continue;
     std::string name = path_text(it->path().filename());
-    if (name.empty() || name[0] == '.' || name.rfind("~$", 0) == 0) continue;
+    if (!is_listed_file_name(name)) continue;
     names.push_back(std::move(name));
   }
   return names;

@@ -11,6 +11,26 @@
 #include "spreadsheet/geometry.h"
 
 namespace kelv::print {
+
+double text_width(std::string_view text, const spreadsheet::Style& style) {
+  double ems = 0;
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    uint32_t cp = n == 1 ? lead : lead & (0x7F >> n);
+    for (size_t k = 1; k < n && i + k < text.size(); ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    const bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
+                      (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+                      (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+                      (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x20000 && cp <= 0x3FFFD);
+    ems += wide ? 1.0 : 0.55;
+    i += n;
+  }
+  const double size = style.font.size > 0 ? style.font.size : 11;
+  return ems * size + 3 + style.alignment.indent * 6.75;
+}
+
 namespace {
 
 using spreadsheet::Sheet;
@@ -52,28 +72,6 @@ bool visible_format(const spreadsheet::Style& s) {
   const bool fill = !s.fill.pattern.empty() && s.fill.pattern != "none";
   return fill || drawn(b.left) || drawn(b.right) || drawn(b.top) || drawn(b.bottom) ||
          ((b.diagonal_up || b.diagonal_down) && drawn(b.diagonal));
-}
-
-// How wide a text prints in a cell format, estimated without fonts: Chinese,
-// Japanese and Korean characters and full-width forms an em each, others
-// a little over half an em, and the cell's padding and indent.
-double text_width(std::string_view text, const spreadsheet::Style& style) {
-  double ems = 0;
-  for (size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    uint32_t cp = n == 1 ? lead : lead & (0x7F >> n);
-    for (size_t k = 1; k < n && i + k < text.size(); ++k)
-      cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    const bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
-                      (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
-                      (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
-                      (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x20000 && cp <= 0x3FFFD);
-    ems += wide ? 1.0 : 0.55;
-    i += n;
-  }
-  const double size = style.font.size > 0 ? style.font.size : 11;
-  return ems * size + 3 + style.alignment.indent * 6.75;
 }
 
 // Which cells lie in merged blocks: the blocks sorted by first row, with

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/rect.h"
@@ -67,6 +68,11 @@ struct SheetLayout {
 // (no print area and no used cell, picture or visibly formatted cell) has
 // no pages.
 SheetLayout layout_sheet(const spreadsheet::Workbook& book, int32_t sheet_index);
+
+// How wide a text prints in a cell format, in points, estimated without
+// fonts: Chinese, Japanese and Korean characters and full-width forms an em
+// each, others a little over half an em, and the cell's padding and indent.
+double text_width(std::string_view text, const spreadsheet::Style& style);
 
 // What is printed when no print area is defined: from A1 to the last row
 // and column holding a value, a border or a fill, reached by a picture, or

@@ -11,8 +11,8 @@
 #include "host/constants.h"
 #include "readers/common.h"
 #include "readers/compound_file.h"
+#include "spreadsheet/cell_values.h"
 #include "spreadsheet/cells.h"
-#include "xlsx/styles_part.h"
 
 namespace kelv::readers {
 namespace {
@@ -240,11 +240,6 @@ class Records {
   uint64_t& count_;
 };
 
-bool is_date_id(uint16_t id) {
-  return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) ||
-         (id >= 50 && id <= 58);
-}
-
 struct SheetEntry {
   std::string name;
   uint32_t offset = 0;
@@ -432,11 +427,12 @@ class XlsReader {
     if (auto f = formats_.find(fmt); f != formats_.end()) {
       code = f->second;
     } else {
-      code = xlsx::builtin_number_format(fmt);
+      code = spreadsheet::builtin_number_format(fmt);
     }
     if (code.empty()) code = "General";
-    const bool is_date =
-        formats_.count(fmt) ? is_date_format(code) : is_date_id(fmt) || is_date_format(code);
+    const bool is_date = formats_.count(fmt) ? spreadsheet::is_date_format(code)
+                                             : spreadsheet::is_date_format_id(fmt) ||
+                                                   spreadsheet::is_date_format(code);
     spreadsheet::Style s;
     s.number_format = code;
     const uint32_t id = code == "General" ? 0 : book_->styles.intern(s);
@@ -448,7 +444,7 @@ class XlsReader {
   void put_number(SheetFiller& fill, uint16_t row, uint16_t col, uint16_t xf, double v) {
     bool date = false;
     const uint32_t style = style_for(xf, &date);
-    if (date && date1904_) v += 1462;  // the model counts from 1900
+    if (date && date1904_) v += spreadsheet::k1904Offset;  // the model counts from 1900
     if (!std::isfinite(v)) {
       fill.put(row + 1, col + 1, host::CellError::Num, style);
       return;
@@ -681,35 +677,6 @@ class XlsReader {
 };
 
 }  // namespace
-
-bool is_date_format(std::string_view code) {
-  for (size_t i = 0; i < code.size(); ++i) {
-    const char c = code[i];
-    if (c == '"') {
-      const size_t end = code.find('"', i + 1);
-      if (end == std::string_view::npos) return false;
-      i = end;
-    } else if (c == '\\' || c == '_' || c == '*') {
-      ++i;
-    } else if (c == '[') {
-      const size_t end = code.find(']', i + 1);
-      if (end == std::string_view::npos) return false;
-      std::string inside(code.substr(i + 1, end - i - 1));
-      for (char& ch : inside) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-      // Elapsed hours, minutes or seconds; colours, conditions and locales are not dates.
-      if (!inside.empty() && inside.find_first_not_of(inside[0]) == std::string::npos &&
-          (inside[0] == 'h' || inside[0] == 'm' || inside[0] == 's'))
-        return true;
-      i = end;
-    } else if (c == ';') {
-      return false;  // the first section decides
-    } else {
-      const char l = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (l == 'y' || l == 'm' || l == 'd' || l == 'h' || l == 's') return true;
-    }
-  }
-  return false;
-}
 
 std::unique_ptr<spreadsheet::Workbook> read_xls(std::string_view bytes, const std::string& file) {
   return XlsReader(bytes, file).run();

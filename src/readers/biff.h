@@ -17,7 +17,4 @@ namespace kelv::readers {
 // read and listed in the workbook's repairs.
 std::unique_ptr<spreadsheet::Workbook> read_xls(std::string_view bytes, const std::string& file);
 
-// Whether a number format shows a date or a time.
-bool is_date_format(std::string_view code);
-
 }  // namespace kelv::readers

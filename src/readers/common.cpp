@@ -14,6 +14,7 @@
 #include "host/constants.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
+#include "spreadsheet/cell_values.h"
 #include "spreadsheet/cells.h"
 
 namespace kelv::readers {
@@ -246,17 +247,6 @@ std::optional<std::string> from_gb18030_strict(std::string_view bytes) {
   return convert(c, bytes, true);
 }
 
-double date_serial(int32_t y, int32_t m, int32_t d) {
-  // Days from the civil date (Howard Hinnant's algorithm), then from 1899-12-30.
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  const int64_t days = era * 146097 + doe - 719468;  // from 1970-01-01
-  return static_cast<double>(days + 25569);
-}
-
 namespace {
 
 bool all_digits(std::string_view s) {
@@ -279,11 +269,8 @@ std::optional<double> parse_date(std::string_view s) {
   if (!parse_int(s.substr(0, a), &y) || !parse_int(s.substr(a + 1, b - a - 1), &m) ||
       !parse_int(s.substr(b + 1), &d))
     return std::nullopt;
-  if (y < 1900 || y > 9999 || m < 1 || m > 12 || d < 1) return std::nullopt;
-  static const int32_t kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  if (d > kDays[m - 1] || (m == 2 && d == 29 && !leap)) return std::nullopt;
-  return date_serial(y, m, d);
+  if (y < 1900) return std::nullopt;
+  return spreadsheet::date_serial(y, m, d);
 }
 
 }  // namespace

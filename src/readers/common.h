@@ -67,9 +67,6 @@ std::optional<std::string> from_gb18030_strict(std::string_view bytes);
 // *date set; everything else text.
 host::Variant typed_value(std::string_view text, bool* date);
 
-// The serial number of a civil date (days from 1899-12-30).
-double date_serial(int32_t year, int32_t month, int32_t day);
-
 // Cells are added to sheets through this: the model's order within a row
 // is kept, and the number of cells is bounded.
 class SheetFiller {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/file_path.h"
+#include "host/host_error.h"
 #include "readers/biff.h"
 #include "readers/common.h"
 #include "readers/compound_file.h"
@@ -30,6 +31,38 @@ std::string text_head(std::string_view head) {
                                                 : std::string_view(text).substr(first));
 }
 
+bool named_as_package(const std::string& name) {
+  const std::string lower = lower_ascii(name);
+  auto ends = [&](std::string_view e) {
+    return lower.size() >= e.size() && lower.compare(lower.size() - e.size(), e.size(), e) == 0;
+  };
+  return ends(".xlsx") || ends(".xlsm");
+}
+
+// A file named as a workbook package that is no package: an empty file (a
+// save or copy cut short) or bytes that are no text table either would
+// otherwise be reported as a workbook without its sheets. A text table
+// merely named .xlsx is still read as one.
+constexpr std::string_view kOlderCopies =
+    "工作区的“备份”文件夹里有保存前的旧版本，可以用 kelv restore 取回";
+
+void refuse_empty_package(uint64_t size, const std::string& name) {
+  if (size != 0 || !named_as_package(name)) return;
+  refuse(name, "这是空文件（0 字节），不是工作簿：多半是保存或复制时中断了。" +
+                   std::string(kOlderCopies));
+}
+
+std::unique_ptr<spreadsheet::Workbook> read_text_table(std::string_view bytes,
+                                                       const std::string& name) {
+  try {
+    return read_delimited(bytes, name);
+  } catch (const host::HostError&) {
+    if (!named_as_package(name)) throw;
+    refuse(name, "它不是 .xlsx 工作簿（文件开头不是 zip 压缩包），也不是文本表格，可能已损坏。" +
+                     std::string(kOlderCopies));
+  }
+}
+
 }  // namespace
 
 FileKind detect_kind(std::string_view head) {
@@ -53,6 +86,7 @@ FileKind detect_kind(std::string_view head) {
 
 std::unique_ptr<spreadsheet::Workbook> read_any(std::shared_ptr<const std::string> bytes,
                                                 const std::string& name) {
+  refuse_empty_package(bytes->size(), name);
   std::unique_ptr<spreadsheet::Workbook> book;
   switch (detect_kind(*bytes)) {
     case FileKind::Xlsx:
@@ -67,7 +101,7 @@ std::unique_ptr<spreadsheet::Workbook> read_any(std::shared_ptr<const std::strin
       book = read_html(*bytes, name);
       break;
     case FileKind::Text:
-      book = read_delimited(*bytes, name);
+      book = read_text_table(*bytes, name);
       break;
   }
   book->file_path = host::absolute_path_text(name);
@@ -77,7 +111,9 @@ std::unique_ptr<spreadsheet::Workbook> read_any(std::shared_ptr<const std::strin
 
 std::unique_ptr<spreadsheet::Workbook> read_any(const std::string& path) {
   // A package is read from the disk as it goes; other kinds are read whole.
-  if (detect_kind(read_file_head(path, 8192)) == FileKind::Xlsx) return xlsx::read_workbook(path);
+  const std::string head = read_file_head(path, 8192);
+  if (detect_kind(head) == FileKind::Xlsx) return xlsx::read_workbook(path);
+  refuse_empty_package(head.size(), path);
   return read_any(read_file_bytes(path), path);
 }
 
@@ -87,7 +123,7 @@ std::unique_ptr<spreadsheet::Workbook> AnyFormat::load(const std::string& path) 
 
 void AnyFormat::save(const spreadsheet::Workbook& book, const std::string& path) {
   spreadsheet::refuse_overwriting_source(book, path);
-  xlsx::write_workbook(book, path, fs_ ? *fs_ : xlsx::FileSystem::system());
+  xlsx::write_workbook(book, path, fs_ ? *fs_ : host::FileSystem::system());
 }
 
 }  // namespace kelv::readers

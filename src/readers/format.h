@@ -10,7 +10,7 @@
 
 #include "spreadsheet/file_format.h"
 #include "spreadsheet/model.h"
-#include "xlsx/file_system.h"
+#include "host/file_system.h"
 
 namespace kelv::readers {
 
@@ -33,7 +33,7 @@ class AnyFormat : public spreadsheet::FileFormat {
  public:
   AnyFormat() = default;
   // Saves through `fs` (which must outlive the format).
-  explicit AnyFormat(xlsx::FileSystem& fs) : fs_(&fs) {}
+  explicit AnyFormat(host::FileSystem& fs) : fs_(&fs) {}
 
   std::unique_ptr<spreadsheet::Workbook> load(const std::string& path) override;
   // Refuses (1004) to write over the file a workbook of another kind was
@@ -41,7 +41,7 @@ class AnyFormat : public spreadsheet::FileFormat {
   void save(const spreadsheet::Workbook& book, const std::string& path) override;
 
  private:
-  xlsx::FileSystem* fs_ = nullptr;
+  host::FileSystem* fs_ = nullptr;
 };
 
 }  // namespace kelv::readers

@@ -2,11 +2,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <pugixml.hpp>
 
 #include "host/constants.h"
 #include "readers/common.h"
 #include "readers/text_table.h"
+#include "spreadsheet/cell_values.h"
 #include "spreadsheet/cells.h"
 #include "xlsx/package.h"
 #include "xlsx/xml_util.h"
@@ -57,16 +59,6 @@ std::string format_code(const std::string& f) {
   };
   if (auto it = kNamed.find(f); it != kNamed.end()) return it->second;
   return f;
-}
-
-// "2024-01-05T08:30:00.000" as a serial number.
-bool parse_datetime(const std::string& s, double* out) {
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-  double sec = 0;
-  const int got = std::sscanf(s.c_str(), "%d-%d-%dT%d:%d:%lf", &y, &mo, &d, &h, &mi, &sec);
-  if (got < 3 || y < 1899 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31) return false;
-  *out = date_serial(y, mo, d) + (h * 3600 + mi * 60 + sec) / 86400.0;
-  return true;
 }
 
 }  // namespace
@@ -181,14 +173,13 @@ std::unique_ptr<spreadsheet::Workbook> read_spreadsheet_xml(std::string_view byt
                 fill.put(row, col, value, style);
               }
             } else if (type == "DateTime") {
-              double v = 0;
-              if (parse_datetime(value, &v)) {
+              if (const std::optional<double> v = spreadsheet::iso_datetime_serial(value)) {
                 if (style == 0) {
                   spreadsheet::Style s;
                   s.number_format = kTextDateFormat;
                   style = book->styles.intern(s);
                 }
-                fill.put(row, col, v, style);
+                fill.put(row, col, *v, style);
               } else {
                 fill.put(row, col, value, style);
               }

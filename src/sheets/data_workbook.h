@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
+#include "sheets/workspace_names.h"
+
 namespace kelv::sheets {
 
-// The data folder, joined directly to the host workbook's Path.
-inline constexpr const char* kDataFolder = "\\数据\\";
 // First column of the generation command's scratch copy of the data table.
 inline constexpr int32_t kWorkColumn = 168;
 

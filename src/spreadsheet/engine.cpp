@@ -74,7 +74,7 @@ host::Workbook& Engine::open_host_workbook(std::string_view path) {
 
 host::Workbook& Engine::add_workbook(std::string_view file_path) {
   auto model = new_book();
-  model->file_path = host::absolute_path_text(file_path);
+  model->file_path = host::absolute_path_text(host::native_path(file_path));
   bool macro = false;
   has_workbook_extension(model->file_path, &macro);
   model->macro_enabled = macro;

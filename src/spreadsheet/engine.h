@@ -35,9 +35,6 @@ class Engine : public host::Application {
 
   // Opens a file and makes it the host workbook (ThisWorkbook).
   host::Workbook& open_host_workbook(std::string_view path);
-  // Adds a new empty workbook with one sheet "Sheet1", to be saved at
-  // file_path (its Name is the file name of that path).
-  host::Workbook& add_workbook(std::string_view file_path);
   // Adopts a model built elsewhere (the reader, a generator).
   host::Workbook& adopt_workbook(std::unique_ptr<Workbook> model);
   void set_this_workbook(host::Workbook& book);
@@ -93,6 +90,7 @@ class Engine : public host::Application {
   host::Workbook& workbook(std::string_view name) override;
   host::Workbook& open_workbook(std::string_view path) override;
   host::Progress& progress() override;
+  host::Workbook& add_workbook(std::string_view file_path) override;
 
  private:
   struct State;

@@ -976,19 +976,6 @@ constexpr std::array<std::string_view, 12> kChineseMonths = {"一月", "二月",
                                                              "九月", "十月", "十一月", "十二月"};
 constexpr std::array<std::string_view, 7> kChineseDays = {"日", "一", "二", "三", "四", "五", "六"};
 
-// Days since 1970-01-01 to a civil date.
-void civil_from_days(int64_t z, int* y, int* m, int* d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  *d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  *m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  *y = static_cast<int>(yoe + era * 400 + (*m <= 2 ? 1 : 0));
-}
-
 bool format_date(double serial, const Section& s, Output& out) {
   const std::vector<Token>& t = s.tokens;
   // Time is rounded to the smallest unit shown.
@@ -1031,18 +1018,12 @@ bool format_date(double serial, const Section& s, Output& out) {
   const int64_t secs = total % 86400;
   const int hour = static_cast<int>(secs / 3600), minute = static_cast<int>(secs / 60 % 60),
             second = static_cast<int>(secs % 60);
-  int year = 1900, month = 1, day = 0;
   // Serial 1 is Sunday the 1st of January 1900 and serial 60 the 29th of
   // February 1900, counted though it never was; so the days before it carry
   // the weekday one later than they had.
   const int weekday = static_cast<int>((days + 6) % 7);
-  if (days == 60) {
-    month = 2;
-    day = 29;
-  } else if (days > 0) {
-    const int64_t unix_days = days < 60 ? days - 25568 : days - 25569;
-    civil_from_days(unix_days, &year, &month, &day);
-  }
+  const CivilDate date = civil_date(days);
+  const int year = date.year, month = date.month, day = date.day;
   const bool chinese = s.chinese;
   const int dbnum = s.dbnum;
   // Chinese numerals write years digit by digit, the rest with units

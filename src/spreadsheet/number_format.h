@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "spreadsheet/cell_values.h"
+
 namespace kelv::spreadsheet {
 
 // What a value shows: the text (UTF-8) and the colour its section names.
@@ -54,8 +56,5 @@ FormattedText format_text(std::string_view text, std::string_view code);
 // notation until it fits `options.width`. Returns "" when not even the
 // shortest form fits.
 std::string general_text(double value, const FormatOptions& options = {});
-
-// Whether the code's first section shows a date or a time.
-bool is_date_format(std::string_view code);
 
 }  // namespace kelv::spreadsheet

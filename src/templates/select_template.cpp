@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "sheets/column_lists.h"
+#include "sheets/seat_map_settings.h"
 #include "sheets/settings_sheet.h"
 #include "sheets/sheet_lookup.h"
 
@@ -60,6 +61,8 @@ void SelectTemplate(component::Component& self, host::Application& EA, host::For
 
   for (const SettingColumn& s : kTemplateSettings)
     UF[s.control].set_value(DTB.cells(row, s.column).value());
+  if (host::Control* room_layout = component::OptionalControl(UF, kRoomLayoutControl))
+    room_layout->set_value(RoomLayoutOf(DTB, row));
 
   FillColumnLists(self, EA, UF, UF["ChbSJYuan"].value().to_bool());
 

@@ -1,6 +1,7 @@
 #include "templates/setting_persistence.h"
 
 #include "sheets/column_lists.h"
+#include "sheets/seat_map_settings.h"
 #include "sheets/settings_sheet.h"
 
 namespace kelv::templates {
@@ -70,6 +71,10 @@ constexpr SettingRow kSettings[] = {
      [](component::Component& self, host::Application& EA, host::Form& UF, std::string_view name) {
        SaveDataSource(self, EA, UF, name, kDataSourceColumn);
      }},
+    {kRoomLayoutControl,
+     [](component::Component& self, host::Application& EA, host::Form& UF, std::string_view name) {
+       SaveTemplateValue(self, EA, UF, name, kRoomLayoutColumn);
+     }},
     {"TxtSKHao",
      [](component::Component&, host::Application& EA, host::Form& UF, std::string_view name) {
        SaveExamSetting(EA, UF, name, kStartNumberRow, kStartNumberColumn);
@@ -85,6 +90,10 @@ constexpr SettingRow kSettings[] = {
     {"CmbFenKai",
      [](component::Component& self, host::Application& EA, host::Form& UF, std::string_view name) {
        if (self.FormReady) SaveExamSetting(EA, UF, name, kSeatingRow, kKeepApartColumn);
+     }},
+    {kPaperVersionControl,
+     [](component::Component&, host::Application& EA, host::Form& UF, std::string_view name) {
+       SaveExamSetting(EA, UF, name, kCombinationRow, kPaperVersionColumn);
      }},
     {"OptSXKaoHao",
      [](component::Component& self, host::Application& EA, host::Form&, std::string_view) {

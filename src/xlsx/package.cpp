@@ -17,7 +17,7 @@
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "xlsx/deflate.h"
-#include "xlsx/file_system.h"
+#include "host/file_system.h"
 #include "xlsx/zip_writer.h"
 
 namespace kelv::xlsx {
@@ -421,11 +421,11 @@ class CompressionPool {
 namespace {
 
 // The package file a writer opens itself, by its path.
-class PathFile final : public WritableFile {
+class PathFile final : public host::WritableFile {
  public:
   explicit PathFile(const std::string& file)
       : path_(host::file_path(file)), out_(path_, std::ios::binary | std::ios::trunc) {
-    if (!out_) throw FileSystemError(FileSystemError::Kind::Other, "cannot create " + file);
+    if (!out_) throw host::FileSystemError(host::FileSystemError::Kind::Other, "cannot create " + file);
   }
   void write(const void* data, size_t size) override {
     out_.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
@@ -455,7 +455,7 @@ class PathFile final : public WritableFile {
 
  private:
   void check() {
-    if (!out_) throw FileSystemError(FileSystemError::Kind::Other, "write failed");
+    if (!out_) throw host::FileSystemError(host::FileSystemError::Kind::Other, "write failed");
   }
   std::filesystem::path path_;
   std::ofstream out_;
@@ -467,13 +467,13 @@ class PathFile final : public WritableFile {
 PackageWriter::PackageWriter(const std::string& file) : file_(file) {
   try {
     own_ = std::make_unique<PathFile>(file);
-  } catch (const FileSystemError&) {
+  } catch (const host::FileSystemError&) {
     refuse("无法写入文件“" + file + "”");
   }
   zip_ = std::make_unique<ZipWriter>(*own_);
 }
 
-PackageWriter::PackageWriter(WritableFile& out, const std::string& file)
+PackageWriter::PackageWriter(host::WritableFile& out, const std::string& file)
     : file_(file), zip_(std::make_unique<ZipWriter>(out)) {}
 
 PackageWriter::~PackageWriter() {

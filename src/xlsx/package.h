@@ -19,6 +19,10 @@ struct zip_file;
 struct zip_stat;
 struct libdeflate_decompressor;
 
+namespace kelv::host {
+class WritableFile;
+}  // namespace kelv::host
+
 namespace kelv::xlsx {
 
 // Unpacking limits. A part or a package beyond them is refused, so a small
@@ -103,7 +107,6 @@ class PackageReader {
 class CompressionPool;
 struct CompressedPart;
 struct CompressedPiece;
-class WritableFile;
 class ZipWriter;
 
 // Writes parts as one zip file. Each part is compressed as it is added, on
@@ -117,7 +120,7 @@ class PackageWriter {
   // Writes the package into `out`, which must outlive the writer; `file`
   // names it in messages. A failure of `out` comes out of the call that
   // wrote (an add, a stream's write, close) as the FileSystemError it threw.
-  PackageWriter(WritableFile& out, const std::string& file);
+  PackageWriter(host::WritableFile& out, const std::string& file);
   ~PackageWriter();  // discards an unfinished package it opened itself
   PackageWriter(const PackageWriter&) = delete;
   PackageWriter& operator=(const PackageWriter&) = delete;
@@ -157,7 +160,7 @@ class PackageWriter {
   void write_ready(bool wait);
 
   std::string file_;
-  std::unique_ptr<WritableFile> own_;
+  std::unique_ptr<host::WritableFile> own_;
   std::unique_ptr<ZipWriter> zip_;
   std::unique_ptr<CompressionPool> pool_;
   std::deque<std::unique_ptr<CompressedPart>> parts_;  // not yet written, in order

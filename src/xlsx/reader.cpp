@@ -10,6 +10,7 @@
 
 #include "host/file_path.h"
 #include "host/host_error.h"
+#include "spreadsheet/cell_values.h"
 #include "xlsx/drawing_part.h"
 #include "xlsx/opc.h"
 #include "xlsx/styles_part.h"
@@ -119,6 +120,36 @@ class SharedStringReader {
   std::string foreign_;  // the root's namespace when the reader does not know it
 };
 
+// A workbook in the 1904 date system: its dates are moved into the 1900
+// system the model counts in, and the file is written back in that one, so
+// no reader has to know which system a file uses.
+void move_out_of_1904(Workbook& book) {
+  std::string& pr = book.passthrough.workbook_pr_xml;
+  if (pr.find("date1904") == std::string::npos) return;
+  pugi::xml_document doc;
+  if (!doc.load_string(pr.c_str())) return;
+  pugi::xml_node node = doc.document_element();
+  pugi::xml_attribute flag = node.attribute("date1904");
+  if (!flag) return;
+  const bool in_1904 = flag.as_bool();
+  node.remove_attribute(flag);
+  pr = node_xml(node);
+  if (!in_1904) return;
+  std::vector<bool> date(book.styles.size());
+  for (size_t i = 0; i < date.size(); ++i)
+    date[i] = spreadsheet::is_date_format(book.styles.get(static_cast<uint32_t>(i)).number_format);
+  for (const auto& sheet : book.sheets) {
+    for (spreadsheet::Row& row : sheet->rows) {
+      for (spreadsheet::Cell& cell : row.cells) {
+        if (!cell.value.is_number() || cell.style >= date.size() || !date[cell.style]) continue;
+        // A time of day alone (below 1) is the same in both systems.
+        const double v = cell.value.as_number();
+        if (v < 0 || v >= 1) cell.value = v + spreadsheet::k1904Offset;
+      }
+    }
+  }
+}
+
 bool is_kind(const RawRelationship& r, std::string_view kind) {
   return rel_kind(r.type) == kind;
 }
@@ -181,6 +212,7 @@ class BookReader {
                        [&](const std::string& sheet_part, spreadsheet::Sheet& sheet) {
                          read_sheet(sheet_part, strings, sheet);
                        });
+    move_out_of_1904(*book);
     collect_raw_parts();
     return book;
   }

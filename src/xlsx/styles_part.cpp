@@ -6,6 +6,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "spreadsheet/cell_values.h"
 #include "xlsx/package.h"
 #include "xlsx/xml_util.h"
 
@@ -18,76 +19,6 @@ using spreadsheet::Color;
 using spreadsheet::Fill;
 using spreadsheet::Font;
 using spreadsheet::Style;
-
-// Built-in formats: the locale-independent ones and those of the Chinese
-// (PRC) locale, which is where the workbooks come from.
-const std::map<int32_t, std::string>& builtin_formats() {
-  static const std::map<int32_t, std::string> kTable = {
-      {0, "General"},
-      {1, "0"},
-      {2, "0.00"},
-      {3, "#,##0"},
-      {4, "#,##0.00"},
-      {5, "\"¥\"#,##0;\"¥\"\\-#,##0"},
-      {6, "\"¥\"#,##0;[Red]\"¥\"\\-#,##0"},
-      {7, "\"¥\"#,##0.00;\"¥\"\\-#,##0.00"},
-      {8, "\"¥\"#,##0.00;[Red]\"¥\"\\-#,##0.00"},
-      {9, "0%"},
-      {10, "0.00%"},
-      {11, "0.00E+00"},
-      {12, "# ?/?"},
-      {13,
-       "# ?"
-       "?/?"
-       "?"},
-      {14, "yyyy/m/d"},
-      {15, "d-mmm-yy"},
-      {16, "d-mmm"},
-      {17, "mmm-yy"},
-      {18, "h:mm AM/PM"},
-      {19, "h:mm:ss AM/PM"},
-      {20, "h:mm"},
-      {21, "h:mm:ss"},
-      {22, "yyyy/m/d h:mm"},
-      {27, "yyyy\"年\"m\"月\""},
-      {28, "m\"月\"d\"日\""},
-      {29, "m\"月\"d\"日\""},
-      {30, "m-d-yy"},
-      {31, "yyyy\"年\"m\"月\"d\"日\""},
-      {32, "h\"时\"mm\"分\""},
-      {33, "h\"时\"mm\"分\"ss\"秒\""},
-      {34, "上午/下午h\"时\"mm\"分\""},
-      {35, "上午/下午h\"时\"mm\"分\"ss\"秒\""},
-      {36, "yyyy\"年\"m\"月\""},
-      {37, "#,##0 ;(#,##0)"},
-      {38, "#,##0 ;[Red](#,##0)"},
-      {39, "#,##0.00;(#,##0.00)"},
-      {40, "#,##0.00;[Red](#,##0.00)"},
-      {41, "_(* #,##0_);_(* \\(#,##0\\);_(* \"-\"_);_(@_)"},
-      {42, "_(\"¥\"* #,##0_);_(\"¥\"* \\(#,##0\\);_(\"¥\"* \"-\"_);_(@_)"},
-      {43,
-       "_(* #,##0.00_);_(* \\(#,##0.00\\);_(* \"-\"?"
-       "?_);_(@_)"},
-      {44,
-       "_(\"¥\"* #,##0.00_);_(\"¥\"* \\(#,##0.00\\);_(\"¥\"* \"-\"?"
-       "?_);_(@_)"},
-      {45, "mm:ss"},
-      {46, "[h]:mm:ss"},
-      {47, "mm:ss.0"},
-      {48, "##0.0E+0"},
-      {49, "@"},
-      {50, "yyyy\"年\"m\"月\""},
-      {51, "m\"月\"d\"日\""},
-      {52, "yyyy\"年\"m\"月\""},
-      {53, "m\"月\"d\"日\""},
-      {54, "m\"月\"d\"日\""},
-      {55, "上午/下午h\"时\"mm\"分\""},
-      {56, "上午/下午h\"时\"mm\"分\"ss\"秒\""},
-      {57, "yyyy\"年\"m\"月\""},
-      {58, "m\"月\"d\"日\""},
-  };
-  return kTable;
-}
 
 uint32_t parse_argb(std::string_view s) {
   uint32_t v = 0;
@@ -312,23 +243,6 @@ Font read_font(pugi::xml_node node) {
   return f;
 }
 
-std::string builtin_number_format(int32_t id) {
-  auto it = builtin_formats().find(id);
-  return it == builtin_formats().end() ? std::string() : it->second;
-}
-
-int32_t builtin_number_format_id(const std::string& code) {
-  static const std::unordered_map<std::string, int32_t> kReverse = [] {
-    std::unordered_map<std::string, int32_t> m;
-    for (const auto& [id, c] : builtin_formats()) m.emplace(c, id);  // lowest id wins
-    m["general"] = 0;
-    m["GENERAL"] = 0;
-    return m;
-  }();
-  auto it = kReverse.find(code);
-  return it == kReverse.end() ? -1 : it->second;
-}
-
 int32_t max_digit_width(const Font& font) {
   // Digits of the usual sans and CJK fonts are about half an em wide: 7 px
   // for 10 and 11 points, 8 for 12.
@@ -381,7 +295,7 @@ void read_styles(PackageReader& package, const std::string& part, spreadsheet::W
       if (auto it = codes.find(nf); it != codes.end()) {
         s.number_format = it->second;
       } else {
-        std::string b = builtin_number_format(nf);
+        std::string b = spreadsheet::builtin_number_format(nf);
         s.number_format = b.empty() ? "General" : b;
       }
       const auto font = static_cast<size_t>(attr_int(xf, "fontId", 0));
@@ -444,7 +358,7 @@ class NumberFormats {
     if (auto it = custom_.find(code); it != custom_.end()) {
       id = it->second;
     } else {
-      id = builtin_number_format_id(code);
+      id = spreadsheet::builtin_number_format_id(code);
       if (id >= 0) return id;
       id = next_id_++;
       custom_.emplace(code, id);

@@ -18,10 +18,6 @@ std::string write_styles(const spreadsheet::Workbook& book);
 // Pieces shared with the tests and other parts.
 spreadsheet::Color read_color(pugi::xml_node node);
 spreadsheet::Font read_font(pugi::xml_node node);
-// The code of a built-in number format id; "" when the id is not built in.
-std::string builtin_number_format(int32_t id);
-// The built-in id of a code; -1 when the code is not built in.
-int32_t builtin_number_format_id(const std::string& code);
 // Maximum digit width in pixels of a font at 96 dpi.
 int32_t max_digit_width(const spreadsheet::Font& font);
 

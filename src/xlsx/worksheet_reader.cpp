@@ -6,11 +6,13 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 #include "host/constants.h"
 #include "host/host_error.h"
 #include "spreadsheet/a1.h"
+#include "spreadsheet/cell_values.h"
 #include "spreadsheet/cells.h"
 #include "spreadsheet/geometry.h"
 #include "spreadsheet/references.h"
@@ -120,35 +122,6 @@ const char* find_attr(const char** atts, std::string_view local) {
     if (std::strchr(atts[i], kSep) == nullptr && local == atts[i]) return atts[i + 1];
   }
   return nullptr;
-}
-
-// Days from 1899-12-30 (the serial number origin) for an ISO date text.
-bool iso_to_serial(std::string_view s, double* out) {
-  int y = 0, m = 0, d = 0, hh = 0, mm = 0;
-  double ss = 0;
-  if (std::sscanf(std::string(s).c_str(), "%d-%d-%d", &y, &m, &d) != 3) {
-    if (std::sscanf(std::string(s).c_str(), "%d:%d:%lf", &hh, &mm, &ss) >= 2) {
-      *out = (hh * 3600 + mm * 60 + ss) / 86400.0;
-      return true;
-    }
-    return false;
-  }
-  const size_t t = s.find('T');
-  if (t != std::string_view::npos) {
-    std::sscanf(std::string(s.substr(t + 1)).c_str(), "%d:%d:%lf", &hh, &mm, &ss);
-  }
-  // Civil date to days (Howard Hinnant's algorithm).
-  y -= m <= 2;
-  const int era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  const int64_t days = int64_t{era} * 146097 + doe - 719468;  // since 1970-01-01
-  double serial = static_cast<double>(days + 25569);
-  // The file format's calendar counts a 29 February 1900 that never was.
-  if (serial < 61) serial -= 1;
-  *out = serial + (hh * 3600 + mm * 60 + ss) / 86400.0;
-  return true;
 }
 
 // Where the parse is: what the element just opened is, one entry per level
@@ -1091,9 +1064,8 @@ class Reader {
           break;
         }
         case CellType::Date: {
-          double d = 0;
-          if (iso_to_serial(cell_.value, &d)) {
-            cell.value = d;
+          if (const std::optional<double> d = spreadsheet::iso_datetime_serial(cell_.value)) {
+            cell.value = *d;
           } else {
             cell.value = cell_.value;
           }

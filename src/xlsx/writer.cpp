@@ -6,10 +6,10 @@
 #include <set>
 
 #include "host/file_path.h"
+#include "host/file_system.h"
 #include "host/host_error.h"
 #include "xlsx/deflate.h"
 #include "xlsx/drawing_part.h"
-#include "xlsx/file_system.h"
 #include "xlsx/opc.h"
 #include "xlsx/styles_part.h"
 #include "xlsx/workbook_part.h"
@@ -20,6 +20,8 @@
 namespace kelv::xlsx {
 namespace {
 
+using host::FileSystem;
+using host::WritableFile;
 using spreadsheet::RawPart;
 using spreadsheet::RawRelationship;
 using spreadsheet::Workbook;
@@ -302,89 +304,17 @@ class BookWriter {
   int64_t next_table_id_ = 1;
 };
 
-// A failed save's message: the file, the step that failed and why, in the
-// user's words; error 70 where the system said no, 1004 otherwise.
-host::HostError save_failure(const std::string& path, const std::string& step,
-                             const FileSystemError& e) {
-  using Kind = FileSystemError::Kind;
-  std::string why;
-  int32_t number = host::kRefused;
-  switch (e.kind()) {
-    case Kind::NoSpace:
-      why = "磁盘空间不足";
-      break;
-    case Kind::Denied:
-      why = "没有写入权限（文件夹只读或权限不够）";
-      number = host::kPermissionDenied;
-      break;
-    case Kind::InUse:
-      why = "文件正被其他程序写入，请先在那里关闭它";
-      number = host::kPermissionDenied;
-      break;
-    case Kind::Other:
-      why = std::string("系统报告：") + e.what();
-      break;
-  }
-  return host::HostError::host(number, "无法保存文件“" + path + "”：" + step + "，" + why);
-}
-
 }  // namespace
 
 void write_workbook(const spreadsheet::Workbook& book, const std::string& path, FileSystem& fs) {
-  namespace fsys = std::filesystem;
-  const fsys::path target = host::file_path(path);
-  std::error_code ec;
-  fsys::path folder_path = target.parent_path();
-  if (folder_path.empty()) folder_path = ".";
-  if (!fsys::is_directory(folder_path, ec)) {
-    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：文件夹不存在");
-  }
-  // Only a file is replaced: a rename over a folder would lose what is in it
-  // where the system allows it at all.
-  if (fsys::exists(target, ec) && !fsys::is_regular_file(target, ec)) {
-    throw host::HostError::host(host::kRefused,
-                                "无法保存文件“" + path + "”：同名的文件夹或其他项目已存在");
-  }
-  const std::string folder = host::path_text(folder_path);
-  // A new hidden file beside the target, renamed over it only when complete
-  // and on the disk. Files a killed save left behind go first.
-  const std::string prefix = "." + host::path_text(target.filename()) + ".kelv-";
-  fs.remove_leftovers(folder, prefix);
-  std::string tmp;
-  const char* step = "无法创建临时文件";
-  try {
-    std::unique_ptr<WritableFile> file = fs.create_temporary(folder, prefix, path, &tmp);
-    step = "写入失败";
-    {
-      PackageWriter out(*file, path);
-      BookWriter(book, out).run();
-      out.close();
-    }
-    // On the disk before it replaces anything: a crash right after the
-    // rename must not leave an empty file where the workbook was.
-    step = "写入磁盘失败";
-    file->sync();
-    file->close();
-    step = "无法替换原文件";
-    fs.rename(tmp, path);
-  } catch (const FileSystemError& e) {
-    if (!tmp.empty()) fs.remove(tmp);
-    throw save_failure(path, step, e);
-  } catch (const host::HostError& e) {
-    if (!tmp.empty()) fs.remove(tmp);
-    if (e.description().find(path) != std::string::npos) throw;
-    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：" + e.description());
-  } catch (const std::exception& e) {
-    if (!tmp.empty()) fs.remove(tmp);
-    throw host::HostError::host(host::kRefused, "无法保存文件“" + path + "”：" + e.what());
-  }
-  // The new file is in place; the folder entry must reach the disk too, or
-  // a crash could bring the old one back.
-  try {
-    fs.sync_folder(folder);
-  } catch (const FileSystemError& e) {
-    throw save_failure(path, "已写入，但无法确认已存入磁盘", e);
-  }
+  host::replace_file(
+      path,
+      [&](WritableFile& file) {
+        PackageWriter out(file, path);
+        BookWriter(book, out).run();
+        out.close();
+      },
+      fs);
 }
 
 }  // namespace kelv::xlsx

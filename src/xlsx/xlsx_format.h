@@ -9,7 +9,7 @@
 
 #include "spreadsheet/file_format.h"
 #include "spreadsheet/model.h"
-#include "xlsx/file_system.h"
+#include "host/file_system.h"
 #include "xlsx/package.h"
 
 namespace kelv::xlsx {
@@ -31,24 +31,24 @@ std::unique_ptr<spreadsheet::Workbook> read_workbook(std::shared_ptr<const std::
 // folder, a file another program is writing), 1004 otherwise (a full disk
 // among them). Temporary files a killed save left are removed first.
 void write_workbook(const spreadsheet::Workbook& book, const std::string& path,
-                    FileSystem& fs = FileSystem::system());
+                    host::FileSystem& fs = host::FileSystem::system());
 
 class XlsxFormat : public spreadsheet::FileFormat {
  public:
   XlsxFormat() = default;
   // Saves through `fs` (which must outlive the format) instead of the
   // system's file system.
-  explicit XlsxFormat(FileSystem& fs) : fs_(&fs) {}
+  explicit XlsxFormat(host::FileSystem& fs) : fs_(&fs) {}
 
   std::unique_ptr<spreadsheet::Workbook> load(const std::string& path) override {
     return read_workbook(path);
   }
   void save(const spreadsheet::Workbook& book, const std::string& path) override {
-    write_workbook(book, path, fs_ ? *fs_ : FileSystem::system());
+    write_workbook(book, path, fs_ ? *fs_ : host::FileSystem::system());
   }
 
  private:
-  FileSystem* fs_ = nullptr;
+  host::FileSystem* fs_ = nullptr;
 };
 
 }  // namespace kelv::xlsx

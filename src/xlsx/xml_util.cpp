@@ -2,9 +2,12 @@
 
 #include <expat.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <set>
 #include <sstream>
+#include <string>
 
 #include "xlsx/package.h"
 
@@ -151,10 +154,60 @@ void append_utf8(std::string& out, uint32_t cp) {
   }
 }
 
-// The shortest text that reads back as the same double, written into buf.
+// The shortest text that reads back as the same double, written into buf,
+// as the office suites write numbers: the fewest significant digits (at
+// most 17), in plain notation from 1E-5 up to 16 integer digits and in E
+// notation beyond. Plain notation of a large double would spell out its
+// binary expansion, digits the number never had (an 18-digit ID read as a
+// number, 410102199001170103, would come back as ...170112 in every other
+// program).
 std::string_view shortest_number(double v, char (&buf)[32]) {
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string_view(buf, static_cast<size_t>(r.ptr - buf));
+  if (v == 0) {
+    buf[0] = '0';
+    return std::string_view(buf, 1);
+  }
+  // Most numbers: the shortest plain form, which below 1E+16 is already the
+  // one wanted.
+  const auto plain = std::to_chars(buf, buf + sizeof buf, v);
+  const std::string_view p(buf, static_cast<size_t>(plain.ptr - buf));
+  if ((v < 1e16 && v > -1e16) && p.find('e') == std::string_view::npos) return p;
+  char sci[32];
+  const auto r = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific);
+  const std::string_view t(sci, static_cast<size_t>(r.ptr - sci));
+  const size_t e = t.find('e');
+  int exponent = 0;
+  std::from_chars(t.data() + e + (t[e + 1] == '+' ? 2 : 1), t.data() + t.size(), exponent);
+  char digits[20];
+  int n = 0;
+  for (char c : t.substr(0, e))
+    if (c >= '0' && c <= '9' && n < 20) digits[n++] = c;
+  char* out = buf;
+  if (t[0] == '-') *out++ = '-';
+  if (exponent >= -5 && exponent <= 15) {
+    if (exponent < 0) {
+      *out++ = '0';
+      *out++ = '.';
+      out = std::fill_n(out, -exponent - 1, '0');
+      out = std::copy_n(digits, n, out);
+    } else if (n <= exponent + 1) {
+      out = std::copy_n(digits, n, out);
+      out = std::fill_n(out, exponent + 1 - n, '0');
+    } else {
+      out = std::copy_n(digits, exponent + 1, out);
+      *out++ = '.';
+      out = std::copy_n(digits + exponent + 1, n - exponent - 1, out);
+    }
+  } else {
+    *out++ = digits[0];
+    if (n > 1) {
+      *out++ = '.';
+      out = std::copy_n(digits + 1, n - 1, out);
+    }
+    *out++ = 'E';
+    *out++ = exponent < 0 ? '-' : '+';
+    out = std::to_chars(out, buf + sizeof buf, exponent < 0 ? -exponent : exponent).ptr;
+  }
+  return std::string_view(buf, static_cast<size_t>(out - buf));
 }
 
 bool is_namespace_declaration(std::string_view attribute_name) {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "xlsx/file_system.h"
+#include "host/file_system.h"
 
 namespace kelv::xlsx {
 namespace {
@@ -43,7 +43,7 @@ uint16_t flags_of(std::string_view name) {
 
 }  // namespace
 
-ZipWriter::ZipWriter(WritableFile& out) : out_(out), buffer_start_(out.position()) {
+ZipWriter::ZipWriter(host::WritableFile& out) : out_(out), buffer_start_(out.position()) {
   buffer_.reserve(kBuffer);
 }
 

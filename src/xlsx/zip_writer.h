@@ -13,9 +13,11 @@
 #include <string_view>
 #include <vector>
 
-namespace kelv::xlsx {
-
+namespace kelv::host {
 class WritableFile;
+}  // namespace kelv::host
+
+namespace kelv::xlsx {
 
 class ZipWriter {
  public:
@@ -23,7 +25,7 @@ class ZipWriter {
 
   // Writes into `out`, which must outlive the writer. A failure of `out`
   // comes out of the call that wrote, as the FileSystemError it threw.
-  explicit ZipWriter(WritableFile& out);
+  explicit ZipWriter(host::WritableFile& out);
   ZipWriter(const ZipWriter&) = delete;
   ZipWriter& operator=(const ZipWriter&) = delete;
 
@@ -55,7 +57,7 @@ class ZipWriter {
   void patch(uint64_t at, std::string_view bytes);
   void flush();
 
-  WritableFile& out_;
+  host::WritableFile& out_;
   std::string buffer_;
   uint64_t buffer_start_ = 0;  // where the buffer's first byte goes in the file
   std::vector<Entry> entries_;

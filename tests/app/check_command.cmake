@@ -27,7 +27,7 @@ check(1 "标题行.xlsx.*看不见的字符.xlsx" ${ws})
 
 # --fix: the original kept, the mends saved, what is left reported.
 file(SHA256 ${ws}/数据/看不见的字符.xlsx before)
-check(0 "已修正 看不见的字符.xlsx 中的 5 处，原文件已备份为 .*备份.*没有发现问题" ${ws}
+check(0 "已修正 看不见的字符.xlsx 中的 5 处，原文件已备份到 .*备份.*没有发现问题" ${ws}
       看不见的字符.xlsx --fix)
 file(GLOB copies ${ws}/备份/看不见的字符.*.xlsx)
 list(LENGTH copies n)

@@ -4,15 +4,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "bridge/fake_application.h"
 #include "host/file_path.h"
-#include "host/system_environment.h"
 #include "support/temp_folder.h"
 
 namespace kelv::app {
@@ -21,18 +20,28 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
+const fs::path kWorkspaces =
+    fs::path("..") / host::file_path("scenarios") / host::file_path("workspaces");
+
 class RunnerTest : public ::testing::Test {
  protected:
-  void SetUp() override { app = std::make_unique<testing::FakeApplication>(host::path_text(root)); }
-
-  void WriteHelp() { std::ofstream(root / host::file_path("帮助.doc")) << "help"; }
-
-  // Plays the scenario and returns the transcript, one object per line.
-  std::vector<json> Play(const std::string& scenario_text) {
+  // Plays the scenario on a fresh copy of a test workspace, through the
+  // workspace every front end uses, and returns the transcript, one object
+  // per line. `prepare` changes the form before the first step.
+  std::vector<json> Play(const std::string& scenario_text, const std::string& workspace = "basic",
+                         const std::function<void(host::FormModel&)>& prepare = nullptr) {
+    const fs::path dir = temp.path() / host::file_path("ws" + std::to_string(++runs));
+    fs::copy(kWorkspaces / host::file_path(workspace), dir, fs::copy_options::recursive);
+    dialogs.clear();
     out.str("");
-    Transcript transcript(out, host::path_text(root));
-    Stage stage{*app, *form, dialogs, component, transcript};
+    WorkspaceOptions options;
+    options.seed = 3;
+    Workspace ws(host::path_text(dir), dialogs, std::move(options));
+    if (prepare) prepare(ws.form());
+    Transcript transcript(out, host::path_text(dir));
+    Stage stage{ws, dialogs, transcript};
     play_scenario(parse_scenario_text(scenario_text), stage);
+    controls = ws.form().controls().size();
     std::vector<json> lines;
     std::istringstream in(out.str());
     for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
@@ -53,17 +62,13 @@ class RunnerTest : public ::testing::Test {
   }
 
   test::TempFolder temp{"runner"};
-  fs::path root = temp.path();
-  std::unique_ptr<testing::FakeApplication> app;
-  std::unique_ptr<host::FormModel> form = host::FormModel::standard_form();
+  int runs = 0;
+  size_t controls = 0;
   host::RecordingDialogs dialogs;
-  host::SystemEnvironment env{3};
-  bridge::torb component{dialogs, env};
   std::ostringstream out;
 };
 
 TEST_F(RunnerTest, HelpDocumentIsRecordedRelativeToTheWorkspace) {
-  WriteHelp();
   const auto lines = Play(R"({"initialize": false, "steps": [{"click": "MyHelp"}]})");
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[0], json::parse(R"({"kind": "click", "event": "MyHelp"})"));
@@ -71,7 +76,8 @@ TEST_F(RunnerTest, HelpDocumentIsRecordedRelativeToTheWorkspace) {
 }
 
 TEST_F(RunnerTest, ErrorBoxWithNothingQueuedIsAnsweredOkAndMarked) {
-  const auto lines = Play(R"({"initialize": false, "steps": [{"click": "MyHelp"}]})");
+  const auto lines =
+      Play(R"({"initialize": false, "steps": [{"click": "MyHelp"}]})", "basic-no-help");
   const auto boxes = OfKind(lines, "message");
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0], json::parse(R"({"kind": "message", "title": "错误",
@@ -82,7 +88,8 @@ TEST_F(RunnerTest, ErrorBoxWithNothingQueuedIsAnsweredOkAndMarked) {
 
 TEST_F(RunnerTest, QueuedAnswersAreTakenInOrderAndLeftoversCounted) {
   const auto lines = Play(R"({"initialize": false, "steps": [
-      {"answer": ["OK", "Yes", null]}, {"click": "MyHelp"}]})");
+      {"answer": ["OK", "Yes", null]}, {"click": "MyHelp"}]})",
+                          "basic-no-help");
   const auto boxes = OfKind(lines, "message");
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_FALSE(boxes[0].contains("defaulted"));
@@ -105,21 +112,24 @@ TEST_F(RunnerTest, DisabledButtonFiresNothingUntilEnabled) {
       lines[0],
       json::parse(R"({"kind": "click", "event": "CmdDoKaoHaoClick", "ignored": "disabled"})"));
   EXPECT_TRUE(dialogs.records().empty());
-  EXPECT_TRUE(app->log.empty());  // the dispatcher was never entered
 
-  (*form)["CmdDoKaoHao"].set_enabled(true);
-  lines = Play(R"({"initialize": false, "steps": [{"click": "CmdDoKaoHaoClick"}]})");
+  // Enabled, the click reaches the component, which has no data workbook
+  // to work on yet and says so in its error box.
+  lines = Play(R"({"initialize": false, "steps": [{"click": "CmdDoKaoHaoClick"}]})", "basic",
+               [](host::FormModel& UF) { UF["CmdDoKaoHao"].set_enabled(true); });
   EXPECT_FALSE(lines[0].contains("ignored"));
-  EXPECT_FALSE(app->log.empty());
+  EXPECT_FALSE(dialogs.records().empty());
 }
 
 TEST_F(RunnerTest, FormStepsShowInTheFinalState) {
-  (*form)["LtbBiao"].add_item("甲.xlsx");
-  (*form)["LtbBiao"].add_item("乙.xlsx");
   const auto lines = Play(R"({"initialize": false, "steps": [
       {"set": {"TxtSKHao": "0001", "ChbHengPai": null, "OptSJKaoHao": true, "TxtHang": 3}},
       {"select": {"LtbBiao": "乙.xlsx"}},
-      {"page": "Page1"}]})");
+      {"page": "Page1"}]})",
+                          "basic", [](host::FormModel& UF) {
+                            UF["LtbBiao"].add_item("甲.xlsx");
+                            UF["LtbBiao"].add_item("乙.xlsx");
+                          });
   EXPECT_EQ(ControlLine(lines, "TxtSKHao")["value"], "0001");
   EXPECT_EQ(ControlLine(lines, "TxtHang")["value"], "3");
   EXPECT_TRUE(ControlLine(lines, "ChbHengPai")["value"].is_null());
@@ -133,7 +143,7 @@ TEST_F(RunnerTest, FormStepsShowInTheFinalState) {
             json::parse(R"({"kind": "control", "name": "CmdDoYongBiao", "type": "button",
                 "enabled": false})"));
   EXPECT_EQ(OfKind(lines, "form").size(), 1u);
-  EXPECT_EQ(OfKind(lines, "control").size(), form->controls().size());
+  EXPECT_EQ(OfKind(lines, "control").size(), controls);
 }
 
 TEST_F(RunnerTest, StepsTheFormCannotTakeNameTheStep) {
@@ -159,7 +169,6 @@ TEST_F(RunnerTest, StepsTheFormCannotTakeNameTheStep) {
 }
 
 TEST_F(RunnerTest, MyFunSetFailureIsRecordedAndTheRunGoesOn) {
-  WriteHelp();
   const auto lines = Play(R"({"initialize": false, "steps": [
       {"set": {"TxtHang": "abc"}}, {"change": "TxtHang"}, {"change": "txthang"},
       {"click": "MyHelp"}]})");
@@ -182,29 +191,67 @@ TEST(TranscriptTest, PathsInsideTheWorkspaceBecomeRelative) {
   EXPECT_EQ(t.relative("/tmp/wsx/a /tmp/ws2 /tmp/ws.bak"), "/tmp/wsx/a /tmp/ws2 /tmp/ws.bak");
 }
 
-TEST(FindHostWorkbookTest, TakesTheOnlyWorkbookOrTheNamedOne) {
+// The check before the work is answered from the scenario, continue when it
+// gives no answer, and written down with what it found.
+TEST_F(RunnerTest, TheCheckBeforeTheWorkIsWrittenDownWithItsAnswer) {
+  const char* steps = R"({"steps": [
+      {"select": {"LtbBiao": "初一.xlsx"}}, {"click": "LtbBiaoClick"},
+      {"set": {"TxtSKHao": "A001"}}, %s {"click": "CmdDoKaoHaoClick"}]})";
+  auto play = [&](const std::string& check) {
+    std::string text = steps;
+    text.replace(text.find("%s"), 2, check);
+    return Play(text);
+  };
+  std::vector<json> lines = play("");
+  std::vector<json> checks = OfKind(lines, "check");
+  ASSERT_EQ(checks.size(), 1u);
+  EXPECT_EQ(checks[0]["action"], "编排考号");
+  EXPECT_EQ(checks[0]["answer"], "continue");
+  EXPECT_TRUE(checks[0]["defaulted"].get<bool>());
+  ASSERT_FALSE(checks[0]["findings"].empty());
+  EXPECT_NE(checks[0]["findings"][0].get<std::string>().find("起始考号"), std::string::npos);
+  // Continued: the event went and the component's own error box followed.
+  EXPECT_EQ(OfKind(lines, "click").back()["event"], "CmdDoKaoHaoClick");
+
+  lines = play(R"({"check": "cancel"},)");
+  checks = OfKind(lines, "check");
+  ASSERT_EQ(checks.size(), 1u);
+  EXPECT_EQ(checks[0]["answer"], "cancel");
+  EXPECT_FALSE(checks[0].contains("defaulted"));
+  EXPECT_NE(OfKind(lines, "click").back()["event"], "CmdDoKaoHaoClick");
+  EXPECT_TRUE(OfKind(lines, "message").empty());
+}
+
+TEST(FindHostWorkbookTest, TakesTheUsualOrTheOnlyWorkbookOrTheNamedOne) {
   const test::TempFolder temp("find-host");
   const fs::path root = temp.path();
+  const std::string at = host::path_text(root);
+  auto host_of = [&](const std::optional<std::string>& named) {
+    return WorkspaceFolder::locate(at, named).host_path();
+  };
   fs::create_directories(root / host::file_path("数据"));
   std::ofstream(root / host::file_path("数据/初一.xlsx")) << "x";
   std::ofstream(root / host::file_path("~$考务.xlsx")) << "x";
   std::ofstream(root / host::file_path("说明.txt")) << "x";
-  EXPECT_THROW(find_host_workbook(host::path_text(root), std::nullopt), ScenarioError);
+  EXPECT_THROW(host_of(std::nullopt), WorkspaceError);
   std::ofstream(root / host::file_path("考务.XLSM")) << "x";
-  EXPECT_EQ(find_host_workbook(host::path_text(root), std::nullopt),
-            host::path_text(root / host::file_path("考务.XLSM")));
+  EXPECT_EQ(host_of(std::nullopt), host::path_text(root / host::file_path("考务.XLSM")));
   std::ofstream(root / host::file_path("副本.xlsx")) << "x";
-  EXPECT_THROW(find_host_workbook(host::path_text(root), std::nullopt), ScenarioError);
-  EXPECT_EQ(find_host_workbook(host::path_text(root), "副本.xlsx"),
-            host::path_text(root / host::file_path("副本.xlsx")));
-  EXPECT_THROW(find_host_workbook(host::path_text(root), "没有.xlsx"), ScenarioError);
+  EXPECT_THROW(host_of(std::nullopt), WorkspaceError);
+  EXPECT_EQ(host_of("副本.xlsx"), host::path_text(root / host::file_path("副本.xlsx")));
+  EXPECT_THROW(host_of("没有.xlsx"), WorkspaceError);
+  // The usual name wins over the others.
+  std::ofstream(root / host::file_path("考务.xlsx")) << "x";
+  EXPECT_EQ(host_of(std::nullopt), host::path_text(root / host::file_path("考务.xlsx")));
+  // A workbook names its own folder.
+  EXPECT_EQ(WorkspaceFolder::locate(host::path_text(root / host::file_path("副本.xlsx"))).root(), at);
 }
 
 TEST(RunScenarioTest, MissingWorkspaceIsRefusedBeforeAnythingRuns) {
   try {
     run_scenario("/nonexistent/工作区", "/nonexistent/场景.json", "");
     FAIL();
-  } catch (const ScenarioError& e) {
+  } catch (const WorkspaceError& e) {
     EXPECT_EQ(std::string(e.what()), "找不到工作区：/nonexistent/工作区");
   }
 }

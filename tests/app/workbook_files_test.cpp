@@ -11,6 +11,7 @@
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "spreadsheet/engine.h"
+#include "support/faulty_file_system.h"
 #include "support/temp_folder.h"
 #include "xlsx/xlsx_format.h"
 
@@ -89,6 +90,79 @@ TEST(Backups, RestorePutsTheCopyBackAndKeepsWhatItReplaced) {
   EXPECT_EQ(read(after[0].path), "arranged");
   restore_backup(after[0], host::path_text(book), backups);
   EXPECT_EQ(read(book), "arranged");
+}
+
+// Backups and restores replace files like a save does, through the one
+// seam: a failure at any step leaves the workbook as it was, no half copy
+// in the backup folder and no temporary file anywhere.
+size_t temporary_files(const fs::path& folder) {
+  size_t n = 0;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec))
+    n += host::path_text(e.path().filename()).find(".kelv-") != std::string::npos;
+  return n;
+}
+
+TEST(BackupFaults, EveryStepThatFailsKeepsNoHalfCopyAndLeavesTheWorkbook) {
+  using Step = test::FaultyFileSystem::Step;
+  test::TempFolder temp("backup-faults");
+  const fs::path book = temp.path() / host::file_path("考试.xlsx");
+  const fs::path folder = temp.path() / host::file_path("备份");
+  write(book, std::string(200000, 'x'));
+  test::FaultyFileSystem faulty;
+  for (Step step : {Step::Create, Step::Write, Step::Sync, Step::Close, Step::Rename}) {
+    faulty.fail(step, 1, test::Kind::NoSpace);
+    EXPECT_THROW(keep_backup(host::path_text(book), host::path_text(folder), at(1),
+                             kBackupsKept, faulty),
+                 host::HostError);
+    EXPECT_TRUE(list_backups(host::path_text(folder)).empty());
+    EXPECT_EQ(temporary_files(folder), 0u);
+  }
+  EXPECT_EQ(read(book), std::string(200000, 'x'));
+  // A saver whose backup fails does not replace the workbook.
+  spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
+  host::Workbook& wb = engine.add_workbook(host::path_text(temp.path() / host::file_path("新.xlsx")));
+  wb.save();
+  const std::string saved = read(temp.path() / host::file_path("新.xlsx"));
+  GuardedSaver saver(host::path_text(folder), faulty);
+  saver.files().remember(host::path_text(temp.path() / host::file_path("新.xlsx")));
+  wb.sheet_at(0).set_value(host::Rect::cell(1, 1), host::Variant("改过"));
+  faulty.fail(Step::Write, 1, test::Kind::NoSpace);
+  SaveReport report;
+  try {
+    saver.save(
+        {&wb}, [](const std::string&) { return ChangedChoice::Cancel; },
+        [](const std::string&) { return std::string(); }, report);
+    ADD_FAILURE() << "saved without its backup";
+  } catch (const host::HostError& e) {
+    EXPECT_NE(e.description().find("磁盘空间不足"), std::string::npos) << e.description();
+    EXPECT_NE(e.description().find("工作簿未保存"), std::string::npos) << e.description();
+  }
+  EXPECT_TRUE(report.saved.empty());
+  EXPECT_EQ(read(temp.path() / host::file_path("新.xlsx")), saved);
+}
+
+TEST(RestoreFaults, EveryStepThatFailsLeavesTheWorkbookAsItWas) {
+  using Step = test::FaultyFileSystem::Step;
+  test::TempFolder temp("restore-faults");
+  const fs::path book = temp.path() / host::file_path("考试.xlsx");
+  const std::string folder = host::path_text(temp.path() / host::file_path("备份"));
+  write(book, "old version");
+  keep_backup(host::path_text(book), folder, at(1));
+  write(book, "current version");
+  const Backup copy = list_backups(folder).front();
+  test::FaultyFileSystem faulty;
+  // Each step of the second replacement (the first backs up the current
+  // file; the second writes the copy over it).
+  for (Step step : {Step::Create, Step::Write, Step::Sync, Step::Close, Step::Rename}) {
+    faulty.fail(step, 2);
+    EXPECT_THROW(restore_backup(copy, host::path_text(book), folder, faulty), host::HostError);
+    EXPECT_EQ(read(book), "current version");
+    EXPECT_EQ(temporary_files(temp.path()), 0u);
+  }
+  faulty.fail(Step::Create, 0);
+  restore_backup(copy, host::path_text(book), folder, faulty);
+  EXPECT_EQ(read(book), "old version");
 }
 
 TEST(OpenedFiles, OnlyOtherBytesCountAsAChangeElsewhere) {

@@ -239,6 +239,12 @@ TEST(RandomOrder, SeedsGiveDifferentPermutationsWithConsecutiveNumbers) {
   EXPECT_NE(a, in_order);
 }
 
+std::string ExamNumberText(int32_t i) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04d", i);
+  return text;
+}
+
 TEST(Totals, SurplusPlacesFillRowsBelowTheTable) {
   DataBook db;
   db.SetRooms({{"01", 30}, {"02", 30}});
@@ -257,6 +263,50 @@ TEST(Totals, SurplusPlacesFillRowsBelowTheTable) {
   EXPECT_EQ(db.dialogs.messages().at(0).title, "提示");
   EXPECT_EQ(db.dialogs.messages().at(0).icon, "none");
   EXPECT_EQ(db.Tones(), 1);
+}
+
+// A run that had more places than examinees leaves the surplus places
+// below the table. Run again (in random order, with the seating controls
+// that draw a seeded order, as the form has them), those rows are cleared
+// first: they are neither shuffled in among the examinees nor counted, and
+// every run reports the same surplus.
+TEST(Totals, RowsLeftBelowByAnEarlierRunAreClearedAndNotCounted) {
+  DataBook db(7, host::FormModel::SeatingControls::With);
+  db.SetRooms({{"01", 30}, {"02", 30}});
+  db.SetExaminees(50);
+  for (int run = 0; run < 3; ++run) db.Run("0001", "30", true, true);
+  const std::string surplus = "“考场表”总人数比“考生表”总人数多 10 人，请检查！";
+  std::vector<std::string> totals;
+  for (const std::string& m : db.Messages())
+    if (m.find("总人数") != std::string::npos) totals.push_back(m);
+  EXPECT_EQ(totals, (std::vector<std::string>{surplus, surplus, surplus}));
+  std::set<std::string> names;
+  for (int32_t r = 2; r <= 51; ++r) {
+    EXPECT_EQ(db.Text(r, "考号"), ExamNumberText(r - 1)) << r;
+    names.insert(db.Text(r, "姓名"));
+  }
+  EXPECT_EQ(names.size(), 50u);
+  EXPECT_FALSE(names.count(""));
+  for (int32_t r = 52; r <= 61; ++r) {
+    EXPECT_TRUE(db.At(r, "姓名").is_empty()) << r;
+    EXPECT_EQ(db.Text(r, "考号"), ExamNumberText(r - 1)) << r;
+  }
+  EXPECT_TRUE(db.At(62, "考号").is_empty());
+}
+
+// Rows holding anything besides what a run writes are examinees, however
+// little they hold.
+TEST(Totals, RowsWithExamineeDataBelowAreKept) {
+  DataBook db;
+  db.SetRooms({{"01", 3}});
+  db.SetExaminees(2);
+  db.Run("0001", "30", true);
+  db.examinees->cells(4, 2).set_value("一中");  // the surplus row now has a school
+  db.dialogs.clear();
+  db.Run("0001", "30", true);
+  EXPECT_TRUE(db.Messages().empty());
+  EXPECT_EQ(db.Text(4, "学校"), "一中");
+  EXPECT_EQ(db.Text(4, "考号"), "0003");
 }
 
 TEST(Totals, ShortfallLeavesTheLastExamineesWithoutARoom) {

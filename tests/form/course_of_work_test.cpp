@@ -213,7 +213,8 @@ TEST_F(CourseOfWork, FromStartUpToSavedTables) {
   EXPECT_TRUE(has_sheet(data, "门贴"));
   EXPECT_EQ(engine().active_workbook().name(), sample::kDataWorkbookName);
   EXPECT_EQ(window->view()->tabs()->tabText(window->view()->tabs()->currentIndex()), "门贴");
-  EXPECT_TRUE(window->status_text().startsWith("生成表格完成，用时"));
+  EXPECT_TRUE(window->status_text().startsWith("生成表格完成：“门贴”表，60 条记录，用时"))
+      << window->status_text().toStdString();
 
   // Admission tickets carry photos; the view draws them.
   // The sample leaves a few photos out on purpose: the check names them
@@ -316,7 +317,7 @@ TEST_F(CourseOfWork, AHostWorkbookChangedElsewhereIsReloadedWhenNothingIsUnsaved
     return done();
   };
 
-  Workspace* first = window->workspace();
+  app::Workspace* first = window->workspace();
   rewrite_with_new_sheet("别处添加");
   ASSERT_TRUE(wait_for([&] { return window->workspace() != first; }));
   EXPECT_TRUE(has_sheet(engine().this_workbook(), "别处添加"));
@@ -325,7 +326,7 @@ TEST_F(CourseOfWork, AHostWorkbookChangedElsewhereIsReloadedWhenNothingIsUnsaved
 
   // With unsaved work the file on disk is left alone and the status says so.
   open_data_workbook();
-  Workspace* second = window->workspace();
+  app::Workspace* second = window->workspace();
   rewrite_with_new_sheet("又一处");
   ASSERT_TRUE(wait_for([&] { return window->status_text().contains("未重新载入"); }));
   EXPECT_EQ(window->workspace(), second);
@@ -441,6 +442,22 @@ TEST_F(CourseOfWork, AListInTheDataFolderBecomesADataWorkbookWhenAsked) {
   EXPECT_TRUE(fs::exists(dir / host::file_path("数据") / host::file_path("名单.xlsx")));
 }
 
+// Another program's lock file beside a workbook kelv opens is warned of in
+// a box, the data workbook's as well as the host workbook's.
+TEST_F(CourseOfWork, LockFilesOfOtherProgramsAreWarnedOf) {
+  std::ofstream(dir / host::file_path("数据") /
+                host::file_path(std::string(".~lock.") + sample::kDataWorkbookName + "#"))
+      << "lock";
+  script.clear();
+  auto* list = w<QListWidget>("LtbBiao");
+  list->setCurrentRow(row_of(list, sample::kDataWorkbookName));
+  bool warned = false;
+  for (const auto& m : script.messages())
+    warned = warned || (m.title == "提醒" && m.text.find(".~lock.") != std::string::npos &&
+                        m.text.find(sample::kDataWorkbookName) != std::string::npos);
+  EXPECT_TRUE(warned);
+}
+
 // A run the error box ends is never reported as done.
 TEST_F(CourseOfWork, AnAssignmentThatStoppedSaysSoInsteadOfDone) {
   open_data_workbook();
@@ -486,7 +503,7 @@ TEST(SampleWorkspace, IsCreatedInANewFolderAndOpened) {
   EXPECT_TRUE(fs::is_regular_file(made / host::file_path("考务.xlsx")));
   EXPECT_TRUE(fs::is_empty(parent / host::file_path(MainWindow::kSampleFolder)));
   ASSERT_NE(window.workspace(), nullptr);
-  EXPECT_EQ(host::file_path(window.workspace()->folder()), made);
+  EXPECT_EQ(host::file_path(window.workspace()->root()), made);
   EXPECT_TRUE(window.workspace()->component().state().FormReady);
   // The start dialog offers it next time.
   EXPECT_EQ(host::file_path(MainWindow::last_workspace().toStdString()), made);

@@ -32,9 +32,11 @@ TEST(SampleWorkspace, HelpDocumentIsTheUserGuide) {
   const std::string rtf = help_document_rtf();
   EXPECT_TRUE(rtf.starts_with("{\\rtf1"));
   EXPECT_NE(rtf.find(rtf_of(u"kelv 考务 用户指南")), std::string::npos);
-  EXPECT_NE(rtf.find(rtf_of(u"八、备份与恢复")), std::string::npos);
+  EXPECT_NE(rtf.find(rtf_of(u"九、备份与恢复")), std::string::npos);
+  EXPECT_NE(rtf.find(rtf_of(u"准备：场次表")), std::string::npos);
   EXPECT_NE(rtf.find(rtf_of(u"二、从自己的数据开始")), std::string::npos);
-  for (const char* mark : {"**", "](", "|---", "![", "## "})
+  EXPECT_NE(rtf.find(rtf_of(u"座位表与 AB 卷")), std::string::npos);
+  for (const char* mark : {"**", "](", "|---", "![", "## ", "### "})
     EXPECT_EQ(rtf.find(mark), std::string::npos) << mark;
   // Braces balance, or a word processor would not open it.
   int depth = 0;

@@ -35,5 +35,24 @@ TEST(SystemEnvironment, ManyLookUpsAnswerAsOneByOne) {
   fs::remove_all(dir);
 }
 
+// A camera's IMG_0001.JPG and a copy's Photo.Jpg are found by the names
+// the data gives (img_0001.jpg, photo.jpg), as Windows finds them; a name
+// found exactly keeps its own spelling, and a missing one gives "".
+TEST(SystemEnvironment, FindsFilesIgnoringLetterCase) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("kelv-find-" + std::to_string(::getpid()));
+  fs::create_directories(dir / file_path("班级"));
+  std::ofstream(dir / "IMG_0001.JPG") << "x";
+  std::ofstream(dir / file_path("班级/Photo.Jpg")) << "x";
+  std::ofstream(dir / "a.jpg") << "x";
+  const std::string root = path_text(dir) + "/";
+  SystemEnvironment env;
+  const std::vector<std::string> found = env.find_files(
+      {root + "img_0001.jpg", root + "班级\\photo.jpg", root + "a.jpg", root + "b.jpg", ""});
+  EXPECT_EQ(found, (std::vector<std::string>{root + "IMG_0001.JPG", root + "班级\\Photo.Jpg",
+                                             root + "a.jpg", "", ""}));
+  fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace kelv::host

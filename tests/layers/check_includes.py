@@ -46,6 +46,46 @@ ALLOWED["sessions"] = {"host", "sheets"}
 ALLOWED["invigilation"] = {"host", "sheets", "sessions"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')
+MAY_INCLUDE = re.compile(r"^May include: (.*)$", re.M)
+
+
+def readme_allows(text):
+    """The folders a README's "May include:" line names: folder/ names, "the
+    handlers" for the handler folders, "nothing of the project", or
+    "anything" (None)."""
+    m = MAY_INCLUDE.search(text)
+    if not m:
+        return "no line \"May include: ...\""
+    line = m.group(1)
+    if line.startswith("anything"):
+        return None
+    named = set(re.findall(r"([a-z_]+)/", line))
+    if "the handlers" in line:
+        named |= HANDLERS
+    return named
+
+
+def check_readmes(src):
+    """Every folder of src/ says in its README.md what it holds and what it
+    may include, and says the same as ALLOWED."""
+    wrong = []
+    for folder in sorted(p for p in src.iterdir() if p.is_dir()):
+        name = folder.name
+        readme = folder / "README.md"
+        if name not in ALLOWED:
+            wrong.append(f"{name}/: a folder the layer check does not place")
+            continue
+        if not readme.exists():
+            wrong.append(f"{name}/README.md: missing (what the folder holds, what it may include)")
+            continue
+        said = readme_allows(readme.read_text(encoding="utf-8"))
+        if isinstance(said, str):
+            wrong.append(f"{name}/README.md: {said}")
+        elif said != ALLOWED[name]:
+            shown = lambda s: "anything" if s is None else ", ".join(sorted(s)) or "nothing"
+            wrong.append(f"{name}/README.md: says it may include {shown(said)}; "
+                         f"the layer check allows {shown(ALLOWED[name])}")
+    return wrong
 
 
 def main() -> int:
@@ -65,7 +105,10 @@ def main() -> int:
     for w in wrong:
         print(w)
     print(f"{len(wrong)} include(s) pointing the wrong way")
-    return 1 if wrong else 0
+    readmes = check_readmes(src)
+    for w in readmes:
+        print(w)
+    return 1 if wrong or readmes else 0
 
 
 if __name__ == "__main__":

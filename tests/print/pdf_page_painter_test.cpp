@@ -4,6 +4,9 @@
 // never from a cell of another page, headings, and long words wrapped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+
 #include "print/qt/page_painter.h"
 #include "print/qt/pdf_export.h"
 #include "spreadsheet/cells.h"
@@ -161,6 +164,42 @@ TEST_F(PagePainterTest, AWordWiderThanItsWrappedCellBreaksInsideIt) {
   EXPECT_GT(dark_in(0, 15), 0);
   EXPECT_GT(dark_in(16, 30), 0);
   EXPECT_GT(dark_in(31, 45), 0);
+}
+
+// A long school name in a merged block that shrinks to fit prints in a
+// smaller font, whole, inside the block; without it the name keeps its
+// size and the block cuts it at both ends.
+TEST_F(PagePainterTest, ShrinkToFitPrintsALongNameSmallerInsideItsBlock) {
+  const char* name = "北京市海淀区中关村第一小学附属初级中学（实验校区）";
+  sheet().merges.push_back({3, 3, 3, 5});
+  get(sheet(), 3, 3).value = host::Variant(name);
+  // The rows and columns holding ink inside the block, at 3 pixels a point.
+  auto ink = [&](bool shrink) {
+    spreadsheet::Style style;
+    style.alignment.horizontal = "center";
+    style.alignment.shrink_to_fit = shrink;
+    get(sheet(), 3, 3).style = book_.styles.intern(style);
+    const PrintJob job(book_, {0});
+    PagePainter painter(job);
+    const QImage image = painter.image(0, 3.0);
+    const QPoint top_left = cell_point(3, 3, 0, 0) * 3;
+    int top = 1 << 20, bottom = -1, left = 1 << 20, right = -1;
+    for (int x = top_left.x() + 1; x < top_left.x() + 3 * 144 - 1; ++x) {
+      for (int y = top_left.y() + 1; y < top_left.y() + 3 * 20 - 1; ++y) {
+        if (qGray(image.pixel(x, y)) >= 128) continue;
+        top = std::min(top, y), bottom = std::max(bottom, y);
+        left = std::min(left, x), right = std::max(right, x);
+      }
+    }
+    return std::array<int, 4>{top, bottom, left - top_left.x(), top_left.x() + 3 * 144 - right};
+  };
+  const auto shrunk = ink(true);
+  const auto plain = ink(false);
+  ASSERT_GE(shrunk[1], shrunk[0]) << "no ink";
+  EXPECT_LT(shrunk[1] - shrunk[0], (plain[1] - plain[0]) * 3 / 4);
+  // Shrunk, the name stands clear of both ends; cut, it runs up to them.
+  EXPECT_GT(shrunk[2], plain[2] + 5);
+  EXPECT_GT(shrunk[3], plain[3] + 5);
 }
 
 // Text turned up, turned down or stacked runs along a tall narrow block

@@ -16,6 +16,7 @@
 #include "readers/compound_file.h"
 #include "readers/format.h"
 #include "readers/text_table.h"
+#include "spreadsheet/cell_values.h"
 #include "spreadsheet/cells.h"
 #include "spreadsheet/engine.h"
 #include "support/temp_folder.h"
@@ -24,6 +25,7 @@
 namespace kelv::readers {
 namespace {
 
+using spreadsheet::is_date_format;
 using spreadsheet::Workbook;
 using test::TempFolder;
 
@@ -412,6 +414,50 @@ TEST(Detection, TheFirstBytesChooseTheReaderWhateverTheName) {
                         "xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\">"),
             FileKind::SpreadsheetXml);
   EXPECT_EQ(detect_kind("a,b\n<table>,c"), FileKind::Text);
+}
+
+// An .xlsx that is empty (a save or copy cut short), or bytes that are no
+// table at all under that name, says what it is and where the older copies
+// are, rather than reading as a workbook without its sheets. A text table
+// merely named .xlsx still reads as one.
+TEST(Detection, AFileNamedXlsxThatIsNoWorkbookSaysWhatItIs) {
+  TempFolder folder("readers");
+  const std::string empty = folder.file("考试.xlsx");
+  test::write_bytes(empty, "");
+  const std::string binary = folder.file("名单.XLSX");
+  test::write_bytes(binary, std::string("\x89PNG\r\n\x1a\n\0\0\0", 11));
+  for (const auto& [path, what] :
+       {std::pair{empty, "是空文件（0 字节）"},
+        std::pair{binary, "不是 .xlsx 工作簿（文件开头不是 zip 压缩包）"}}) {
+    try {
+      read_any(path);
+      ADD_FAILURE() << path;
+    } catch (const host::HostError& e) {
+      EXPECT_EQ(e.number(), host::kRefused);
+      EXPECT_NE(e.description().find(what), std::string::npos) << e.description();
+      EXPECT_NE(e.description().find("“备份”文件夹"), std::string::npos) << e.description();
+    }
+  }
+  const std::string text = folder.file("文本.xlsx");
+  test::write_bytes(text, "姓名,考号\n张三,001\n");
+  EXPECT_EQ(read_any(text)->source_kind, spreadsheet::SourceKind::Text);
+}
+
+// SpreadsheetML writes a time alone on 1899-12-31: it reads as the fraction
+// of a day, as in the office suites, not a day and a fraction.
+TEST(SpreadsheetXml, ATimeAloneIsAFractionOfADay) {
+  const std::string xml =
+      "<?xml version=\"1.0\"?>\n<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\" "
+      "xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\"><Worksheet ss:Name=\"考生表\">"
+      "<Table><Row><Cell><Data ss:Type=\"DateTime\">1899-12-31T08:30:00.000</Data></Cell>"
+      "<Cell><Data ss:Type=\"DateTime\">1900-01-01T00:00:00.000</Data></Cell>"
+      "<Cell><Data ss:Type=\"DateTime\">1900-03-01T12:00:00.000</Data></Cell></Row></Table>"
+      "</Worksheet></Workbook>";
+  auto book = read_any(std::make_shared<const std::string>(xml), "t.xml");
+  const spreadsheet::Sheet& s = *book->sheets[0];
+  EXPECT_DOUBLE_EQ(spreadsheet::cells::find(s, 1, 1)->value.as_number(), 8.5 / 24);
+  EXPECT_DOUBLE_EQ(spreadsheet::cells::find(s, 1, 2)->value.as_number(), 1);
+  EXPECT_DOUBLE_EQ(spreadsheet::cells::find(s, 1, 3)->value.as_number(), 61.5);
 }
 
 TEST(Html, LibreOfficesPageReadsLikeTheWorkbookItCameFrom) {

@@ -72,6 +72,21 @@ TEST_F(WorkbookTest, ASecondWorkbookOfTheSameNameIsRefused) {
   EXPECT_EQ(format->loads.size(), 1u);
 }
 
+TEST_F(WorkbookTest, AnAddedWorkbookIsNamedAfterItsFileAndWrittenOnlyWhenSaved) {
+  engine.open_host_workbook("/work/ws/考务.xlsx");
+  host::Application& EA = engine;
+  host::Workbook& added = EA.add_workbook("\\work\\ws\\数据\\初一（第1场）.xlsx");
+  EXPECT_EQ(added.name(), "初一（第1场）.xlsx");
+  EXPECT_EQ(added.path(), host::absolute_path_text("/work/ws/数据"));
+  EXPECT_EQ(&EA.active_workbook(), &added);
+  EXPECT_EQ(added.sheet_count(), 1);
+  EXPECT_TRUE(format->saved.empty());
+  EXPECT_EQ(format->loads.size(), 1u);  // nothing read for it
+  added.save();
+  EXPECT_EQ(format->saved.count(host::absolute_path_text("/work/ws/数据/初一（第1场）.xlsx")), 1u);
+  EXPECT_EQ(error_number([&] { EA.add_workbook("/elsewhere/初一（第1场）.XLSX"); }), 1004);
+}
+
 TEST_F(WorkbookTest, EveryNameReachesTheFormatAndAnotherKindIsNeverSavedOver) {
   // The format tells the kind of file by its bytes; the name only marks macros.
   host::Workbook& old = engine.workbooks().open("/a/考生.xls");

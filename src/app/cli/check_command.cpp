@@ -1,7 +1,8 @@
 // kelv check WORKSPACE [DATA] [--fix]: the check before the work, at the
 // command line. Prints every finding and a summary; exit code 1 when any is
 // an error. --fix applies the mends the check offers and saves the data
-// workbook, after keeping a copy of the file as it was in 备份/.
+// workbook as every front end saves: a backup of the file in 备份/ first,
+// and never over a file another program changed since kelv read it.
 
 #include <algorithm>
 #include <filesystem>
@@ -12,48 +13,29 @@
 
 #include "app/cli/commands.h"
 #include "app/core/repair_notice.h"
-#include "app/core/scenario_runner.h"
-#include "app/core/workbook_files.h"
-#include "app/core/workspace_check.h"
+#include "app/core/workspace.h"
 #include "host/file_path.h"
+#include "host/environment.h"
 #include "host/host_error.h"
+#include "host/recording_dialogs.h"
 
 namespace kelv::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kDataFolder = "数据";
-
-// The data workbooks to check: DATA as a path, or as a name in 数据/; or
-// every workbook in 数据/.
-std::vector<std::string> data_files(const std::string& root, const std::string& data) {
+// The data workbooks to check, as names in 数据/ or paths: DATA, or every
+// file the data list shows.
+std::vector<std::string> data_files(const app::WorkspaceFolder& folder, const std::string& data) {
   std::error_code ec;
-  const fs::path folder = host::file_path(root) / host::file_path(kDataFolder);
   if (!data.empty()) {
     if (fs::is_regular_file(host::file_path(data), ec)) return {host::absolute_path_text(data)};
-    const fs::path in_folder = folder / host::file_path(data);
-    if (fs::is_regular_file(in_folder, ec)) return {host::path_text(in_folder)};
+    if (fs::is_regular_file(host::file_path(folder.data_file(data)), ec)) return {data};
     command_failed("找不到数据工作簿：" + data);
   }
-  std::vector<std::string> files;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder, ec))
-    if (e.is_regular_file(ec) && app::is_workbook_file(e.path()))
-      files.push_back(host::path_text(e.path()));
-  std::sort(files.begin(), files.end());
-  if (files.empty()) command_failed("“数据”文件夹里没有数据工作簿：" + host::path_text(folder));
+  std::vector<std::string> files = folder.data_files();
+  if (files.empty()) command_failed("“数据”文件夹里没有数据工作簿：" + folder.data_folder());
   return files;
-}
-
-std::string finding_line(const app::Finding& f) {
-  std::string line = std::string("[") + app::severity_text(f.severity) + "] " + f.book;
-  if (!f.sheet.empty()) line += " › " + app::visible_text(f.sheet);
-  if (f.row > 0) line += " 第 " + std::to_string(f.row) + " 行";
-  if (!f.heading.empty()) line += " “" + f.heading + "”列";
-  if (!f.value.empty()) line += " 值“" + f.value + "”";
-  line += "：" + f.message;
-  if (f.mend != app::Mend::None) line += "（可修正：" + app::mend_text(f) + "）";
-  return line;
 }
 
 }  // namespace
@@ -72,62 +54,75 @@ void add_check_command(CLI::App& app) {
                   "修正可以修正的问题（工作表名、列标题、隐藏的工作表、写成文字的场人）并保存；"
                   "原文件先复制到“备份”文件夹");
   check->callback([options] {
-    std::unique_ptr<spreadsheet::Engine> engine;
-    std::string root, host_book_path;
+    // No question is asked at the terminal: a file changed elsewhere is
+    // left alone, and nothing is written over it.
+    host::RecordingDialogs dialogs;
+    std::unique_ptr<app::Workspace> workspace;
     try {
-      const std::string host_path = app::host_workbook_at(options->workspace);
-      root = host::path_text(host::file_path(host_path).parent_path());
-      engine = app::open_host_workbook(host_path, [](const spreadsheet::RepairReport& r) {
+      app::WorkspaceOptions workspace_options;
+      workspace_options.on_repair = [](const spreadsheet::RepairReport& r) {
         std::cout << app::repair_notice(r) << '\n';
-      });
-      host_book_path = host_path;
-    } catch (const app::ScenarioError& e) {
+      };
+      workspace = std::make_unique<app::Workspace>(options->workspace, dialogs,
+                                                   std::move(workspace_options));
+    } catch (const app::WorkspaceError& e) {
       command_failed(e.what());
     }
-    host::Workbook& host_book = engine->this_workbook();
-    const app::CheckSettings settings = app::settings_from_host(host_book);
+    const app::Questions questions =
+        app::message_box_questions(dialogs, [](const std::string& p) { return p; });
+    for (const std::string& w : workspace->take_warnings()) std::cout << "[提醒] " << w << '\n';
     int32_t errors = 0, notices = 0;
-    for (const std::string& file : data_files(root, options->data)) {
+    for (const std::string& file : data_files(workspace->folder(), options->data)) {
       host::Workbook* data = nullptr;
       try {
-        data = &engine->open_workbook(file);
-      } catch (const host::HostError& e) {
-        std::cout << "[错误] " << host::path_text(host::file_path(file).filename())
-                  << "：打不开这个工作簿：" << e.what() << '\n';
+        data = &workspace->open_data_file(file);
+      } catch (const app::WorkspaceError& e) {
+        std::cout << "[错误] " << host::path_text(host::file_path(file).filename()) << "："
+                  << e.what() << '\n';
         ++errors;
         continue;
       }
-      std::vector<app::Finding> findings =
-          app::check_workspace(host_book, *data, settings, app::CheckPurpose::Both);
+      for (const std::string& w : workspace->take_warnings()) {
+        std::cout << "[提醒] " << w << '\n';
+        ++notices;
+      }
+      // A list is no data workbook yet: it is made into one, not checked
+      // as one.
+      if (app::Workspace::is_list(*data)) {
+        const std::string name = host::path_text(host::file_path(file).filename());
+        std::cout << "[提醒] " << name
+                  << "：是一份名单，不是数据工作簿（没有考生表和考场表）。在窗体的数据列表里点它，"
+                     "kelv 会问是否把它做成数据工作簿；也可以运行 kelv import "
+                  << host::native_path(workspace->folder().data_file(name)) << '\n';
+        ++notices;
+        workspace->engine().close_workbook(*data);
+        continue;
+      }
+      std::vector<app::Finding> findings = workspace->check(*data);
       if (options->fix && std::any_of(findings.begin(), findings.end(), [](const app::Finding& f) {
             return f.mend != app::Mend::None;
           })) {
-        std::string copy;
-        try {
-          copy = app::keep_backup(file, app::backup_folder_of(host_book_path));
-        } catch (const std::exception& e) {
-          command_failed("没有修正：无法备份 " + file + "：" + e.what());
-        }
         int32_t n = 0;
+        app::SaveReport report;
         try {
           n = app::apply_mends(*data, findings);
-          if (n > 0) data->save();
+          if (n > 0) workspace->save({data}, questions, report);
         } catch (const host::HostError& e) {
-          std::string why = "修正 " + file;
-          why += " 失败：";
-          why += e.what();
-          why += "（原文件的副本：" + copy + "）";
-          command_failed(why);
+          command_failed("修正 " + data->name() + " 失败：" + e.description());
         }
-        std::cout << "已修正 " << data->name() << " 中的 " << n << " 处，原文件已备份为 " << copy
-                  << '\n';
-        findings = app::check_workspace(host_book, *data, settings, app::CheckPurpose::Both);
+        if (!report.cancelled.empty())
+          command_failed("没有修正：" + data->name() +
+                         " 在 kelv 读取之后被别的程序改过，没有覆盖它。请重新运行 kelv check。");
+        if (n > 0)
+          std::cout << "已修正 " << data->name() << " 中的 " << n << " 处，原文件已备份到 "
+                    << host::native_path(workspace->backup_folder()) << '\n';
+        findings = workspace->check(*data);
       }
       for (const app::Finding& f : findings) {
-        std::cout << finding_line(f) << '\n';
+        std::cout << app::finding_line(f) << '\n';
         (f.severity == app::Severity::Error ? errors : notices) += 1;
       }
-      engine->close_workbook(*data);
+      workspace->engine().close_workbook(*data);
     }
     if (errors == 0 && notices == 0)
       std::cout << "检查完毕：没有发现问题。\n";

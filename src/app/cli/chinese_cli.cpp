@@ -27,7 +27,20 @@ std::string translate(const std::string& m) {
   return "命令行有误：" + m;
 }
 
+void chinese_groups(CLI::App& app) {
+  for (CLI::Option* o : app.get_options())
+    if (o->get_group() == "Options" || o->get_group() == "OPTIONS") o->group("选项");
+  for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
+    if (sub->get_group() == "Subcommands") sub->group("子命令");
+    chinese_groups(*sub);
+  }
+}
+
 }  // namespace
+
+void finish_chinese(CLI::App& app) {
+  chinese_groups(app);
+}
 
 std::string chinese_failure(const CLI::Error& e) {
   return translate(e.what());

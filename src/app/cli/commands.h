@@ -25,5 +25,7 @@ void add_check_command(CLI::App& app);
 void add_restore_command(CLI::App& app);
 // kelv import FILE [--output OUT.xlsx] [--force]
 void add_import_command(CLI::App& app);
+// kelv sessions WORKSPACE [DATA] [--seed N] [--suggest] [--keep-combinations yes|no]
+void add_sessions_command(CLI::App& app);
 
 }  // namespace kelv::cli

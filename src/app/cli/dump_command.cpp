@@ -21,7 +21,7 @@ void add_dump_command(CLI::App& app) {
   dump->callback([options] {
     try {
       app::dump_sheets(options->file, options->sheets, std::cout);
-    } catch (const app::ScenarioError& e) {
+    } catch (const app::WorkspaceError& e) {
       command_failed(e.what());
     }
   });

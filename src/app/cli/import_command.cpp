@@ -4,6 +4,7 @@
 
 #include "app/cli/commands.h"
 #include "app/core/data_import.h"
+#include "app/core/workspace_folder.h"
 #include "host/host_error.h"
 
 namespace kelv::cli {
@@ -22,9 +23,20 @@ void add_import_command(CLI::App& app) {
   cmd->add_flag("--force", options->force, "替换已有的输出文件");
   cmd->callback([options] {
     try {
+      // Inside a workspace's data folder, a file the import replaces is kept
+      // in the workspace's backups first, as a save keeps it.
+      const std::string target = app::import_target(options->input, options->output);
+      for (const std::string& w : app::WorkspaceFolder::lock_warnings(options->input))
+        std::cout << "提醒：" << w << '\n';
+      for (const std::string& w : app::WorkspaceFolder::lock_warnings(target))
+        std::cout << "提醒：" << w << '\n';
+      if (options->force)
+        if (const auto ws = app::WorkspaceFolder::of_data_file(target))
+          app::keep_backup(target, ws->backup_folder());
       const app::ImportResult r =
           app::import_data_file(options->input, options->output, options->force);
       for (const std::string& line : r.repairs) std::cout << "已修复：" << line << "\n";
+      for (const std::string& line : r.warnings) std::cout << "提醒：" << line << "\n";
       std::cout << "已写入“" << r.output << "”：考生表 " << r.rows
                 << " 行（含标题行），考场表只有标题行，请填写考场。\n";
     } catch (const host::HostError& e) {

@@ -34,7 +34,9 @@ int main(int argc, char** argv) {
     kelv::cli::add_restore_command(app);
     kelv::cli::add_check_command(app);
     kelv::cli::add_import_command(app);
+    kelv::cli::add_sessions_command(app);
     kelv::sample::add_sample_commands(app);
+    kelv::cli::finish_chinese(app);
     CLI11_PARSE(app, argc, argv);
   } catch (const std::exception& e) {
     std::cerr << "kelv: " << e.what() << "\n";

@@ -16,6 +16,7 @@
 #include "app/core/scenario_runner.h"
 #include "app/core/terminal_dialogs.h"
 #include "app/core/work_report.h"
+#include "app/core/workspace.h"
 #include "bridge/torb.h"
 #include "host/environment.h"
 #include "host/form_model.h"
@@ -98,12 +99,13 @@ std::string value_text(const host::Variant& v) {
 
 class PlaySession {
  public:
-  PlaySession(app::Session& session, app::TerminalDialogs& dialogs, std::ostream& out)
-      : session_(session),
-        UF_(session.form()),
+  PlaySession(app::Workspace& workspace, app::TerminalDialogs& dialogs, std::ostream& out)
+      : workspace_(workspace),
+        UF_(workspace.form()),
         dialogs_(dialogs),
         questions_(app::message_box_questions(
-            dialogs, [](const std::string& p) { return host::native_path(p); })),
+            dialogs, [](const std::string& p) { return host::native_path(p); },
+            app::check_by_message_box(dialogs))),
         out_(out) {}
 
   void run() {
@@ -155,39 +157,61 @@ class PlaySession {
       } else {
         out_ << "不认识的命令或缺少参数：" << trimmed(line) << "（输入 help 查看命令）\n";
       }
-    } catch (const app::ScenarioError& e) {
+    } catch (const app::WorkspaceError& e) {
       out_ << e.what() << '\n';
     }
     return true;
   }
 
-  // MyFunClick shows the component's own failures; anything else that
-  // escapes is reported here so the session goes on. A long run the error
-  // box ended is not done.
+  // The workspace's click: a disabled button, a data workbook changed
+  // elsewhere and the check before the work can keep the event from going;
+  // the component shows its own failures, and anything else that escapes is
+  // reported here so the session goes on. Long work says whether it is done.
   void send(const std::string& event) {
-    const app::WorkReport report = session_.click(event);
-    if (report.failure) out_ << "事件 " << event << " 中断：" << report.failure_text() << '\n';
-    if (report.stopped) out_ << report.text() << '\n';
+    const app::WorkReport report = workspace_.click(event, questions_);
+    show(report);
+    if (event == "LtbBiaoClick" && report.sent()) offer_list();
+  }
+
+  void show(const app::WorkReport& report) {
+    for (const std::string& warning : report.warnings) out_ << "提醒：" << warning << '\n';
+    if (report.gate == app::WorkReport::Gate::Disabled) {
+      out_ << report.gate_text() << '\n';
+      return;
+    }
+    if (!report.sent()) {
+      out_ << "事件 " << report.event << " 未发送：" << report.gate_text() << '\n';
+      return;
+    }
+    if (report.failure)
+      out_ << "事件 " << report.event << " 中断：" << report.failure_text() << '\n';
+    if (const std::string text = report.text(); !text.empty()) out_ << text << '\n';
+    for (const std::string& note : report.notes) out_ << note << '\n';
+  }
+
+  // A list that is no data workbook can become one.
+  void offer_list() {
+    const std::optional<app::ListOffer> offer = workspace_.list_offer();
+    if (!offer) return;
+    if (dialogs_.message_box(offer->question(), host::MessageButtons::YesNo,
+                             host::MessageIcon::None, "做成数据工作簿") != host::MessageResult::Yes)
+      return;
+    unsaved_ = true;
+    const app::WorkReport report = workspace_.take_offer(*offer, questions_);
+    out_ << "已做成数据工作簿：" << host::native_path(offer->target) << '\n';
+    show(report);
   }
 
   void click(const std::string& event) {
-    if (app::from_disabled_button(UF_, event)) {
-      out_ << "按钮不可用，事件 " << event << " 未发送\n";
-      return;
-    }
-    if (session_.gate(event, questions_) != app::Session::Gate::Send) {
-      out_ << "事件 " << event << " 未发送：数据工作簿已在别处修改\n";
-      return;
-    }
     unsaved_ = true;
-    out_ << "发送 " << event << '\n';
+    if (!app::from_disabled_button(UF_, event)) out_ << "发送 " << event << '\n';
     send(event);
   }
 
   void change(const std::string& control) {
     unsaved_ = true;
     try {
-      session_.set(control);
+      workspace_.set(control);
       out_ << "已写入设置 " << control << '\n';
     } catch (const host::HostError& e) {
       out_ << "设置 " << control << " 未保存：" << bridge::ErrorBoxText(e) << '\n';
@@ -275,11 +299,11 @@ class PlaySession {
   // overwritten. False when any workbook was not saved.
   bool save() {
     bool all = true;
-    for (host::Workbook* book : session_.open_workbooks()) {
+    for (host::Workbook* book : workspace_.open_workbooks()) {
       const std::string path = host::native_path(app::file_of(*book));
       try {
         app::SaveReport report;
-        session_.save({book}, questions_, report);
+        workspace_.save({book}, questions_, report);
         for (const std::string& p : report.saved)
           out_ << "已保存：" << host::native_path(p) << '\n';
         for (const std::string& p : report.reload)
@@ -295,7 +319,7 @@ class PlaySession {
     }
     if (all) {
       unsaved_ = false;
-      out_ << "旧文件已备份到 " << host::native_path(session_.backup_folder())
+      out_ << "旧文件已备份到 " << host::native_path(workspace_.backup_folder())
            << "（kelv restore 可以恢复）\n";
     }
     return all;
@@ -314,7 +338,7 @@ class PlaySession {
     return true;
   }
 
-  app::Session& session_;
+  app::Workspace& workspace_;
   host::FormModel& UF_;
   app::TerminalDialogs& dialogs_;
   app::Questions questions_;
@@ -342,25 +366,24 @@ void add_play_command(CLI::App& app) {
     app::TerminalDialogs dialogs(std::cin, std::cout, app::is_terminal(true));
     dialogs.set_echo(!app::is_terminal(false));
     if (options->no_viewer) dialogs.set_viewer("");
-    std::unique_ptr<app::Session> session;
+    std::unique_ptr<app::Workspace> workspace;
     try {
-      const std::string root = app::workspace_root(options->workspace);
-      const std::string host_path = app::find_host_workbook(
-          root, options->host.empty() ? std::nullopt : std::optional<std::string>(options->host));
-      app::SessionOptions session_options;
-      session_options.seed = options->seed;
-      session_options.on_repair = [](const spreadsheet::RepairReport& r) {
+      app::WorkspaceOptions workspace_options;
+      if (!options->host.empty()) workspace_options.host_name = options->host;
+      workspace_options.seed = options->seed;
+      workspace_options.on_repair = [](const spreadsheet::RepairReport& r) {
         std::cout << app::repair_notice(r) << '\n';
       };
-      session = app::open_session(host_path, dialogs, std::move(session_options));
-    } catch (const app::ScenarioError& e) {
+      workspace = std::make_unique<app::Workspace>(options->workspace, dialogs,
+                                                   std::move(workspace_options));
+    } catch (const app::WorkspaceError& e) {
       command_failed(e.what());
     }
-    for (const std::string& warning : session->lock_warnings())
+    for (const std::string& warning : workspace->take_warnings())
       std::cout << "提醒：" << warning << '\n';
     app::TerminalProgress progress(std::cerr, app::standard_error_is_terminal());
-    session->engine().set_progress(&progress);
-    PlaySession play_session(*session, dialogs, std::cout);
+    workspace->engine().set_progress(&progress);
+    PlaySession play_session(*workspace, dialogs, std::cout);
     play_session.run();
   });
 }

@@ -2,12 +2,13 @@
 // workspace's backup folder, or puts copy N back over its workbook.
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/cli/commands.h"
-#include "app/core/scenario_runner.h"
-#include "app/core/workbook_files.h"
+#include "app/core/workspace_folder.h"
 #include "host/file_path.h"
+#include "host/environment.h"
 #include "host/host_error.h"
 
 namespace kelv::cli {
@@ -24,21 +25,21 @@ void add_restore_command(CLI::App& app) {
   restore->add_option("N", options->number, "要恢复的版本的序号（见不带 N 时的列表）")
       ->check(CLI::PositiveNumber);
   restore->callback([options] {
-    std::string root, host_path;
+    std::optional<app::WorkspaceFolder> found;
     try {
-      root = app::workspace_root(options->workspace);
-      host_path = app::find_host_workbook(root, std::nullopt);
-    } catch (const app::ScenarioError& e) {
+      found = app::WorkspaceFolder::locate(options->workspace);
+    } catch (const app::WorkspaceError& e) {
       command_failed(e.what());
     }
-    const std::string folder = app::backup_folder_of(host_path);
-    const std::vector<app::Backup> backups = app::list_backups(folder);
+    const app::WorkspaceFolder& folder = *found;
+    const std::vector<app::Backup> backups = folder.backups();
     if (options->number == 0) {
       if (backups.empty()) {
-        std::cout << "没有备份：" << host::native_path(folder) << " 中还没有保存前留下的旧版本。\n";
+        std::cout << "没有备份：" << host::native_path(folder.backup_folder())
+                  << " 中还没有保存前留下的旧版本。\n";
         return;
       }
-      std::cout << "备份（" << host::native_path(folder) << "），最新的在前：\n";
+      std::cout << "备份（" << host::native_path(folder.backup_folder()) << "），最新的在前：\n";
       for (size_t i = 0; i < backups.size(); ++i)
         std::cout << "  " << i + 1 << "  " << backups[i].when() << "  " << backups[i].workbook
                   << '\n';
@@ -49,17 +50,14 @@ void add_restore_command(CLI::App& app) {
       command_failed("没有第 " + std::to_string(options->number) + " 个备份（共 " +
                      std::to_string(backups.size()) + " 个）");
     const app::Backup& b = backups[static_cast<size_t>(options->number - 1)];
-    const std::string host_name = host::path_text(host::file_path(host_path).filename());
-    const std::string target =
-        b.workbook == host_name ? host_path
-                                : host::path_text(host::file_path(root) / host::file_path("数据") /
-                                                  host::file_path(b.workbook));
+    for (const std::string& w : app::WorkspaceFolder::lock_warnings(folder.restore_target(b)))
+      std::cout << "提醒：" << w << '\n';
     try {
-      app::restore_backup(b, target, folder);
-    } catch (const host::HostError& e) {
-      command_failed(e.description());
+      folder.restore(b);
+    } catch (const app::WorkspaceError& e) {
+      command_failed(e.what());
     }
-    std::cout << "已把 " << host::native_path(target) << " 恢复为 " << b.when()
+    std::cout << "已把 " << host::native_path(folder.restore_target(b)) << " 恢复为 " << b.when()
               << " 的版本；恢复前的文件也已备份。\n";
   });
 }

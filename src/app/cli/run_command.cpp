@@ -31,7 +31,7 @@ void add_run_command(CLI::App& app) {
     try {
       app::run_scenario(options->workspace, options->scenario, options->transcript,
                         options->through_automation);
-    } catch (const app::ScenarioError& e) {
+    } catch (const app::WorkspaceError& e) {
       command_failed(e.what());
     } catch (const std::exception& e) {
       command_failed(std::string("场景中断：") + e.what());

@@ -1,8 +1,10 @@
 #include "app/core/data_import.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
+#include "app/core/data_warnings.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "readers/format.h"
@@ -50,7 +52,15 @@ std::unique_ptr<spreadsheet::Workbook> make_data_workbook(
   return book;
 }
 
-ImportResult import_data_file(const std::string& input, const std::string& output, bool force) {
+std::string import_target(const std::string& input, const std::string& output) {
+  if (!output.empty()) return host::absolute_path_text(output);
+  std::filesystem::path p = host::file_path(input);
+  p.replace_extension(".xlsx");
+  return host::absolute_path_text(host::path_text(p));
+}
+
+ImportResult import_data_file(const std::string& input, const std::string& output, bool force,
+                              host::FileSystem& files) {
   std::unique_ptr<spreadsheet::Workbook> source = readers::read_any(input);
   std::string target = output.empty() ? spreadsheet::xlsx_path_for(*source) : output;
   if (target.empty()) {
@@ -71,7 +81,16 @@ ImportResult import_data_file(const std::string& input, const std::string& outpu
   result.rows = static_cast<int32_t>(book->sheets.front()->rows.size());
   result.repairs = book->repairs;
   book->repairs.clear();
-  xlsx::write_workbook(*book, target);
+  const spreadsheet::Sheet& examinees = *book->sheets.front();
+  int32_t columns = 0;
+  for (const spreadsheet::Row& row : examinees.rows)
+    if (!row.cells.empty()) columns = std::max(columns, row.cells.back().col);
+  for (const LostDigits& l : lost_digit_columns(result.rows, columns, [&](int32_t r, int32_t c) {
+         const spreadsheet::Cell* cell = spreadsheet::cells::find(examinees, r, c);
+         return cell != nullptr ? cell->value : host::Variant();
+       }))
+    result.warnings.push_back("考生表" + lost_digits_message(l));
+  xlsx::write_workbook(*book, target, files);
   return result;
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "host/file_system.h"
 #include "spreadsheet/model.h"
 
 namespace kelv::app {
@@ -17,15 +18,22 @@ std::unique_ptr<spreadsheet::Workbook> make_data_workbook(
     std::unique_ptr<spreadsheet::Workbook> source, const std::string& target);
 
 struct ImportResult {
-  std::string output;                // absolute path written
-  int32_t rows = 0;                  // rows of 考生表, the heading included
-  std::vector<std::string> repairs;  // what the reader mended
+  std::string output;                 // absolute path written
+  int32_t rows = 0;                   // rows of 考生表, the heading included
+  std::vector<std::string> repairs;   // what the reader mended
+  std::vector<std::string> warnings;  // what the data will show wrongly (lost digits)
 };
+
+// Where import_data_file writes for `input` and `output`: `output` when
+// given, else NAME.xlsx beside the input. Absolute.
+std::string import_target(const std::string& input, const std::string& output);
 
 // Reads `input` (any kind the engine opens), makes the data workbook and
 // writes it at `output`, or NAME.xlsx beside the input when `output` is
 // empty. Refuses (host::HostError 1004) to replace an existing file unless
-// `force`, and never writes over the input.
-ImportResult import_data_file(const std::string& input, const std::string& output, bool force);
+// `force`, and never writes over the input. Writes through `files`, like a
+// save.
+ImportResult import_data_file(const std::string& input, const std::string& output, bool force,
+                              host::FileSystem& files = host::FileSystem::system());
 
 }  // namespace kelv::app

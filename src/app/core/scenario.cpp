@@ -78,6 +78,13 @@ Step parse_step(size_t n, const json& s) {
   }
   if (key == "click") return ClickStep{text_argument(n, arg, "\"click\" 须是事件名")};
   if (key == "change") return ChangeStep{text_argument(n, arg, "\"change\" 须是控件名")};
+  if (key == "check") {
+    const std::string answer =
+        text_argument(n, arg, "\"check\" 须是 \"continue\"、\"cancel\" 或 \"mend\"");
+    if (answer != "continue" && answer != "cancel" && answer != "mend")
+      fail(n, "\"check\" 须是 \"continue\"、\"cancel\" 或 \"mend\"");
+    return CheckStep{answer};
+  }
   if (key == "save") {
     if (!arg.is_array() || arg.empty())
       fail(n, "\"save\" 须是 [\"host\", \"data\"] 中的一项或两项");

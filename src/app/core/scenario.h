@@ -13,15 +13,18 @@
 #include <variant>
 #include <vector>
 
+#include "app/core/workspace_folder.h"
 #include "host/variant.h"
 
 namespace kelv::app {
 
-// A scenario file that cannot be played as written, or a workspace that is
-// not there. The message is for the person who wrote the scenario.
-class ScenarioError : public std::runtime_error {
+// A scenario file that cannot be played as written, or a step the form
+// cannot take. The message is for the person who wrote the scenario; a
+// front end catches it with every other WorkspaceError.
+class ScenarioError : public WorkspaceError {
  public:
-  using std::runtime_error::runtime_error;
+  explicit ScenarioError(const std::string& message)
+      : WorkspaceError(WorkspaceError::Kind::Scenario, message) {}
 };
 
 struct SetStep {
@@ -40,6 +43,11 @@ struct AnswerStep {
 struct ClickStep {
   std::string event;
 };
+// The answer to the next check before the work: "continue" (also what an
+// unanswered check does), "cancel" or "mend".
+struct CheckStep {
+  std::string answer;
+};
 struct ChangeStep {
   std::string control;
 };
@@ -55,7 +63,7 @@ struct ExternalStep {
 };
 
 using Step = std::variant<SetStep, SelectStep, PageStep, AnswerStep, ClickStep, ChangeStep,
-                          SaveStep, ExternalStep>;
+                          SaveStep, ExternalStep, CheckStep>;
 
 struct Scenario {
   std::optional<std::string> host;  // host workbook file name inside the workspace

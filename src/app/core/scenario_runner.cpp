@@ -1,6 +1,7 @@
 #include "app/core/scenario_runner.h"
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <string_view>
@@ -9,7 +10,6 @@
 #include "app/core/workbook_files.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
-#include "spreadsheet/engine.h"
 
 namespace kelv::app {
 namespace {
@@ -23,75 +23,121 @@ host::Control& control_of(host::FormModel& form, const std::string& name) {
   return form.control(name);
 }
 
-// The session's questions as message boxes, files named relative to the
-// workspace.
-Questions questions(Stage& stage) {
-  return message_box_questions(stage.dialogs,
-                               [&](const std::string& p) { return stage.transcript.relative(p); });
-}
+// One run's play: the workspace's questions as message boxes (files named
+// relative to the workspace), the check answered from the scenario.
+class Player {
+ public:
+  explicit Player(Stage& stage) : stage_(stage) {}
 
-void click(Stage& stage, std::string_view event) {
-  if (from_disabled_button(stage.UF, event)) {
-    stage.transcript.click(event, true);
-    return;
-  }
-  if (event == "LtbBiaoClick" && stage.session != nullptr) {
-    const bool send = stage.session->settle_data_click(questions(stage));
-    stage.transcript.dialogs(stage.dialogs);
-    if (!send) return;
-  }
-  stage.transcript.click(event, false);
-  stage.component.MyFunClick(stage.EA, stage.form_for_component(), event);
-  stage.transcript.dialogs(stage.dialogs);
-}
+  void check_answer(const std::string& answer) { check_answers_.push_back(answer); }
 
-void change(Stage& stage, const std::string& control) {
-  stage.transcript.change(control);
-  try {
-    stage.component.MyFunSet(stage.EA, stage.form_for_component(), control);
-  } catch (const host::HostError& e) {
-    stage.transcript.dialogs(stage.dialogs);
-    stage.transcript.failure(control, e);
-    return;
-  } catch (const std::exception& e) {
-    stage.transcript.dialogs(stage.dialogs);
-    stage.transcript.failure(
-        control, host::HostError(host::kComponentSource, host::kInvalidArgument, e.what()));
-    return;
-  }
-  stage.transcript.dialogs(stage.dialogs);
-}
-
-void save(Stage& stage, host::Workbook& book) {
-  const std::string path = book.path() + "/" + book.name();
-  if (stage.session == nullptr) {
-    try {
-      book.save();
-    } catch (const host::HostError& e) {
-      throw ScenarioError("保存 " + stage.transcript.relative(path) + " 失败：" +
-                          stage.transcript.relative(e.what()));
+  void click(std::string_view event) {
+    const WorkReport report = stage_.workspace.click(event, questions(), sending(event));
+    if (report.gate == WorkReport::Gate::Disabled) {
+      stage_.transcript.click(event, true);
+      return;
     }
-    stage.transcript.saved(path);
-    return;
+    stage_.transcript.dialogs(stage_.dialogs);
+    for (const std::string& w : report.warnings) stage_.transcript.warning(w);
+    if (report.failure) std::rethrow_exception(report.failure);
+    if (report.long_work && report.sent())
+      stage_.transcript.work(event,
+                             report.stopped        ? "stopped"
+                             : report.made_nothing ? "nothing"
+                                                   : "done",
+                             report.summary, report.notes);
+    if (event == "LtbBiaoClick" && report.sent()) offer_list();
   }
-  SaveReport report;
-  try {
-    stage.session->save({&book}, questions(stage), report);
-  } catch (const host::HostError& e) {
-    stage.transcript.dialogs(stage.dialogs);
-    throw ScenarioError("保存 " + stage.transcript.relative(path) + " 失败：" +
-                        stage.transcript.relative(e.what()));
+
+  void change(const std::string& control) {
+    stage_.transcript.change(control);
+    try {
+      stage_.workspace.set(control);
+    } catch (const host::HostError& e) {
+      stage_.transcript.dialogs(stage_.dialogs);
+      stage_.transcript.failure(control, e);
+      return;
+    } catch (const std::exception& e) {
+      stage_.transcript.dialogs(stage_.dialogs);
+      stage_.transcript.failure(
+          control, host::HostError(host::kComponentSource, host::kInvalidArgument, e.what()));
+      return;
+    }
+    stage_.transcript.dialogs(stage_.dialogs);
   }
-  stage.transcript.dialogs(stage.dialogs);
-  for (const std::string& p : report.saved) stage.transcript.saved(p);
-  for (const std::string& p : report.reload) stage.transcript.reloaded(p);
-  for (const std::string& p : report.cancelled) stage.transcript.not_saved(p);
-}
+
+  void save(host::Workbook& book) {
+    const std::string path = file_of(book);
+    SaveReport report;
+    try {
+      stage_.workspace.save({&book}, questions(), report);
+    } catch (const host::HostError& e) {
+      stage_.transcript.dialogs(stage_.dialogs);
+      throw ScenarioError("保存 " + stage_.transcript.relative(path) + " 失败：" +
+                          stage_.transcript.relative(e.what()));
+    }
+    stage_.transcript.dialogs(stage_.dialogs);
+    for (const std::string& p : report.saved) stage_.transcript.saved(p);
+    for (const std::string& p : report.reload) stage_.transcript.reloaded(p);
+    for (const std::string& p : report.cancelled) stage_.transcript.not_saved(p);
+  }
+
+ private:
+  // Writes the click when the event goes, after what was asked before it.
+  std::function<void()> sending(std::string_view event) {
+    return [this, name = std::string(event)] {
+      stage_.transcript.dialogs(stage_.dialogs);
+      stage_.transcript.click(name, false);
+    };
+  }
+
+  Questions questions() {
+    return message_box_questions(
+        stage_.dialogs, [this](const std::string& p) { return stage_.transcript.relative(p); },
+        [this](const std::vector<Finding>& findings, const std::string& action) {
+          return decide(findings, action);
+        });
+  }
+
+  CheckChoice decide(const std::vector<Finding>& findings, const std::string& action) {
+    stage_.transcript.dialogs(stage_.dialogs);
+    std::vector<std::string> lines;
+    lines.reserve(findings.size());
+    for (const Finding& f : findings) lines.push_back(finding_line(f));
+    const bool defaulted = check_answers_.empty();
+    const std::string answer = defaulted ? "continue" : check_answers_.front();
+    if (!defaulted) check_answers_.pop_front();
+    stage_.transcript.check(action, lines, answer, defaulted);
+    if (answer == "cancel") return CheckChoice::Cancel;
+    if (answer == "mend") return CheckChoice::Mend;
+    return CheckChoice::Continue;
+  }
+
+  // After a click on a list that is no data workbook: the offer to make
+  // one, in a message box the scenario answers (unanswered: No).
+  void offer_list() {
+    const std::optional<ListOffer> offer = stage_.workspace.list_offer();
+    if (!offer) return;
+    const host::MessageResult answer = stage_.dialogs.message_box(
+        offer->question(), host::MessageButtons::YesNo, host::MessageIcon::None, "做成数据工作簿");
+    stage_.transcript.dialogs(stage_.dialogs);
+    if (answer != host::MessageResult::Yes) return;
+    try {
+      stage_.workspace.take_offer(*offer, questions(), sending("LtbBiaoClick"));
+    } catch (const WorkspaceError& e) {
+      throw ScenarioError(stage_.transcript.relative(e.what()));
+    }
+    stage_.transcript.dialogs(stage_.dialogs);
+  }
+
+  Stage& stage_;
+  std::deque<std::string> check_answers_;
+};
 
 // Another program replaces a file of the workspace.
 void external(Stage& stage, const ExternalStep& step) {
   namespace fs = std::filesystem;
-  const fs::path root = host::file_path(stage.workspace);
+  const fs::path root = host::file_path(stage.workspace.root());
   std::error_code ec;
   const fs::path from = root / host::file_path(step.from), to = root / host::file_path(step.to);
   if (!fs::is_regular_file(from, ec)) throw ScenarioError("工作区中没有文件 " + step.from);
@@ -103,16 +149,6 @@ void external(Stage& stage, const ExternalStep& step) {
 }
 
 }  // namespace
-
-bool from_disabled_button(const host::FormModel& form, std::string_view event) {
-  constexpr std::string_view kSuffix = "Click";
-  if (event.size() <= kSuffix.size() || !event.ends_with(kSuffix)) return false;
-  const std::string_view name = event.substr(0, event.size() - kSuffix.size());
-  if (!form.has_control(name)) return false;
-  for (const host::Control* c : form.controls())
-    if (c->name() == name) return c->kind() == host::ControlKind::CommandButton && !c->enabled();
-  return false;
-}
 
 void set_control(host::FormModel& form, const std::string& name, const host::Variant& value) {
   host::Control& c = control_of(form, name);
@@ -160,8 +196,11 @@ std::vector<host::Workbook*> workbooks_to_save(host::Application& EA, const Save
 }
 
 void play_scenario(const Scenario& scenario, Stage& stage) {
+  Player player(stage);
+  host::FormModel& UF = stage.workspace.form();
   size_t queued = 0;
-  if (scenario.initialize) click(stage, "UserFormInitialize");
+  for (const std::string& w : stage.workspace.take_warnings()) stage.transcript.warning(w);
+  if (scenario.initialize) player.click("UserFormInitialize");
 
   for (size_t i = 0; i < scenario.steps.size(); ++i) {
     try {
@@ -169,20 +208,23 @@ void play_scenario(const Scenario& scenario, Stage& stage) {
           [&](const auto& step) {
             using T = std::decay_t<decltype(step)>;
             if constexpr (std::is_same_v<T, SetStep>) {
-              for (const auto& [name, value] : step.values) set_control(stage.UF, name, value);
+              for (const auto& [name, value] : step.values) set_control(UF, name, value);
             } else if constexpr (std::is_same_v<T, SelectStep>) {
-              select_item(stage.UF, step);
+              select_item(UF, step);
             } else if constexpr (std::is_same_v<T, PageStep>) {
-              select_page(stage.UF, step.page);
+              select_page(UF, step.page);
             } else if constexpr (std::is_same_v<T, AnswerStep>) {
               for (const auto& a : step.answers) stage.dialogs.queue_answer(a);
               queued += step.answers.size();
+            } else if constexpr (std::is_same_v<T, CheckStep>) {
+              player.check_answer(step.answer);
             } else if constexpr (std::is_same_v<T, ClickStep>) {
-              click(stage, step.event);
+              player.click(step.event);
             } else if constexpr (std::is_same_v<T, ChangeStep>) {
-              change(stage, step.control);
+              player.change(step.control);
             } else if constexpr (std::is_same_v<T, SaveStep>) {
-              for (host::Workbook* book : workbooks_to_save(stage.EA, step)) save(stage, *book);
+              for (host::Workbook* book : workbooks_to_save(stage.workspace.engine(), step))
+                player.save(*book);
             } else if constexpr (std::is_same_v<T, ExternalStep>) {
               external(stage, step);
             }
@@ -198,7 +240,7 @@ void play_scenario(const Scenario& scenario, Stage& stage) {
   for (const host::DialogRecord& r : stage.dialogs.records())
     if ((r.kind == "message" || r.kind == "input") && !r.defaulted) ++answered;
   if (queued > answered) stage.transcript.unused_answers(queued - answered);
-  stage.transcript.form(stage.UF);
+  stage.transcript.form(UF);
 }
 
 }  // namespace kelv::app

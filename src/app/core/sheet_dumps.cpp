@@ -1,6 +1,6 @@
 #include "app/core/sheet_dumps.h"
 
-#include "app/core/scenario.h"
+#include "app/core/workspace_folder.h"
 #include "host/host_error.h"
 #include "readers/format.h"
 #include "spreadsheet/sheet_dump.h"
@@ -13,7 +13,7 @@ void dump_sheets(const std::string& path, const std::vector<std::string>& sheets
   try {
     book = readers::read_any(path);
   } catch (const host::HostError& e) {
-    throw ScenarioError("读不了工作簿：" + std::string(e.what()));
+    throw WorkspaceError(WorkspaceError::Kind::Unreadable, "读不了工作簿：" + std::string(e.what()));
   }
 
   std::vector<const spreadsheet::Sheet*> chosen;
@@ -25,8 +25,9 @@ void dump_sheets(const std::string& path, const std::vector<std::string>& sheets
       for (const auto& sheet : book->sheets)
         if (sheet->name == name) found = sheet.get();
       // The message is made once, as the loop ends by throwing.
-      // NOLINTNEXTLINE(performance-inefficient-string-concatenation)
-      if (found == nullptr) throw ScenarioError(path + " 中没有工作表 " + name);
+      if (found == nullptr)
+        // NOLINTNEXTLINE(performance-inefficient-string-concatenation)
+        throw WorkspaceError(WorkspaceError::Kind::Missing, path + " 中没有工作表 " + name);
       chosen.push_back(found);
     }
   }

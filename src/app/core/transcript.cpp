@@ -182,6 +182,34 @@ void Transcript::repaired(std::string_view path, const std::vector<std::string>&
   line(j);
 }
 
+void Transcript::check(std::string_view action, const std::vector<std::string>& findings,
+                       std::string_view answer, bool defaulted) {
+  ordered_json j = entry("check");
+  j["action"] = action;
+  ordered_json lines = ordered_json::array();
+  for (const std::string& f : findings) lines.push_back(relative(f));
+  j["findings"] = std::move(lines);
+  j["answer"] = answer;
+  if (defaulted) j["defaulted"] = true;
+  line(j);
+}
+
+void Transcript::work(std::string_view event, std::string_view outcome, std::string_view summary,
+                      const std::vector<std::string>& notes) {
+  ordered_json j = entry("work");
+  j["event"] = event;
+  j["outcome"] = outcome;
+  if (!summary.empty()) j["summary"] = relative(summary);
+  if (!notes.empty()) j["notes"] = notes;
+  line(j);
+}
+
+void Transcript::warning(std::string_view text) {
+  ordered_json j = entry("warning");
+  j["text"] = relative(text);
+  line(j);
+}
+
 void Transcript::unused_answers(size_t count) {
   ordered_json j = entry("unused-answers");
   j["count"] = count;

@@ -35,6 +35,17 @@ class Transcript {
   // A damaged file opened mended, with what was repaired.
   void repaired(std::string_view path, const std::vector<std::string>& repairs);
   void unused_answers(size_t count);
+  // The check before `action` found `findings` (a line each); `answer` is
+  // what the scenario answered, or the default when it gave none.
+  void check(std::string_view action, const std::vector<std::string>& findings,
+             std::string_view answer, bool defaulted);
+  // How long work ended: "done" with what it made, "stopped" (the error
+  // box ended it), or "nothing" (a generation that left no table).
+  // `notes`: texts of a generated table that print cut off.
+  void work(std::string_view event, std::string_view outcome, std::string_view summary,
+            const std::vector<std::string>& notes);
+  // A warning the workspace gave (another program's lock file).
+  void warning(std::string_view text);
   void form(const host::FormModel& form);
 
   // The workspace-relative form of every path inside `text`.

@@ -1,8 +1,11 @@
 #include "app/core/work_report.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "host/file_path.h"
 #include "host/host_error.h"
+#include "sheets/sheet_lookup.h"
 
 namespace kelv::app {
 namespace {
@@ -39,10 +42,35 @@ std::string stopped_text(std::string_view event) {
          "尚未保存；不想要它们就关闭而不保存，已保存过的文件可以从“备份”文件夹恢复。";
 }
 
+std::string ListOffer::question() const {
+  const std::string name = host::path_text(host::file_path(source).filename());
+  const std::string made = host::path_text(host::file_path(target).filename());
+  std::string text = "“" + name + "”不是数据工作簿（没有考场表和考生表）。是否用它做一个数据工作簿“" +
+                     made + "”：考生表就是这份名单，再加一张空的考场表？原文件不会改动。";
+  if (target_exists) text += "“" + made + "”已经存在，会被替换（原来的文件先备份）。";
+  return text;
+}
+
+std::string WorkReport::gate_text() const {
+  switch (gate) {
+    case Gate::Sent:
+      return "";
+    case Gate::Disabled:
+      return "按钮不可用，事件 " + event + " 未发送";
+    case Gate::ChangedElsewhere:
+      return "数据工作簿已在别处修改，未打开";
+    case Gate::CheckDeclined:
+      return "已取消：检查数据时发现问题，没有开始";
+  }
+  return "";
+}
+
 std::string WorkReport::text() const {
   const char* name = long_work_name(event);
-  if (name == nullptr) return "";
+  if (name == nullptr || !sent()) return "";
   if (stopped) return stopped_text(event);
+  if (made_nothing) return std::string(name) + "没有生成任何内容" +
+                           (summary.empty() ? std::string() : "：" + summary);
   std::string text = std::string(name) + "完成";
   if (!summary.empty()) text += "：" + summary;
   return text + "，" + duration_text(milliseconds);
@@ -56,6 +84,21 @@ std::string WorkReport::failure_text() const {
     return e.what();
   } catch (...) {
     return "未知错误";
+  }
+}
+
+std::string generation_summary(host::Application& EA, const std::string& data_book,
+                               const std::string& template_name, bool examinee_source) {
+  try {
+    host::Workbook& book = EA.workbooks().item(data_book);
+    if (!sheets::SheetExists(book.worksheets(), template_name)) return "";
+    const char* source = examinee_source ? "考生表" : "考场表";
+    int32_t records = 0;
+    if (sheets::SheetExists(book.worksheets(), source))
+      records = book.worksheets().item(source).current_region(1, 1).rows() - 1;
+    return "“" + template_name + "”表，" + std::to_string(std::max(records, 0)) + " 条记录";
+  } catch (const host::HostError&) {
+    return "";
   }
 }
 

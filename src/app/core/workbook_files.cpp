@@ -155,7 +155,8 @@ std::string Backup::when() const {
 }
 
 std::string keep_backup(const std::string& file, const std::string& folder,
-                        std::chrono::system_clock::time_point now, int keep) {
+                        std::chrono::system_clock::time_point now, int keep,
+                        host::FileSystem& files) {
   std::error_code ec;
   const fs::path source = path_of(file);
   if (!fs::is_regular_file(source, ec)) return "";
@@ -174,10 +175,10 @@ std::string keep_backup(const std::string& file, const std::string& folder,
     name += ext;
     target = dir / path_of(name);
   }
-  fs::copy_file(source, target, ec);
-  if (ec) {
-    fs::remove(target, ec);
-    fail("无法备份" + in_quotes(file) + "，工作簿未保存：" + ec.message());
+  try {
+    host::copy_file(file, text_of(target), files, "备份文件");
+  } catch (const host::HostError& e) {
+    throw host::HostError::host(e.number(), e.description() + "。工作簿未保存");
   }
   std::vector<Backup> copies = list_backups(folder, text_of(source.filename()));
   for (size_t i = static_cast<size_t>(std::max(keep, 1)); i < copies.size(); ++i)
@@ -209,39 +210,16 @@ std::vector<Backup> list_backups(const std::string& folder, const std::string& w
   return found;
 }
 
-void restore_backup(const Backup& backup, const std::string& target, const std::string& folder) {
+void restore_backup(const Backup& backup, const std::string& target, const std::string& folder,
+                    host::FileSystem& files) {
   std::error_code ec;
   if (!fs::is_regular_file(path_of(backup.path), ec)) fail("找不到备份" + in_quotes(backup.path));
-  keep_backup(target, folder);
-  copy_file_over(backup.path, target);
+  keep_backup(target, folder, std::chrono::system_clock::now(), kBackupsKept, files);
+  host::copy_file(backup.path, target, files, "恢复文件");
 }
 
-void copy_file_over(const std::string& from_text, const std::string& to_text) {
-  const fs::path from = path_of(from_text), to = path_of(to_text);
-  std::ifstream in(from, std::ios::binary);
-  if (!in) fail("无法读取文件" + in_quotes(text_of(from)));
-  std::string hidden = ".";
-  hidden += text_of(to.filename());
-  hidden += ".kelv-copy";
-  const fs::path temp = to.parent_path() / path_of(hidden);
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) fail("无法写入文件" + in_quotes(text_of(temp)));
-    out << in.rdbuf();
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ec;
-      fs::remove(temp, ec);
-      fail("无法写入文件" + in_quotes(text_of(to)) + "：磁盘空间不足或没有写入权限");
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, to, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    fail("无法替换文件" + in_quotes(text_of(to)) + "：" + ec.message());
-  }
+void copy_file_over(const std::string& from, const std::string& to, host::FileSystem& files) {
+  host::copy_file(from, to, files, "写入文件");
 }
 
 std::string copy_name_beside(const std::string& path) {
@@ -308,7 +286,8 @@ std::string ask_convert_by_message_boxes(host::Dialogs& dialogs, const std::stri
 }
 
 void GuardedSaver::keep_backup_of(const std::string& file) {
-  if (!backup_folder_.empty()) keep_backup(file, backup_folder_);
+  if (!backup_folder_.empty())
+    keep_backup(file, backup_folder_, std::chrono::system_clock::now(), kBackupsKept, *files_system_);
 }
 
 void GuardedSaver::save(const std::vector<host::Workbook*>& books,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/dialogs.h"
+#include "host/file_system.h"
 #include "host/workbook.h"
 #include "spreadsheet/engine.h"
 
@@ -57,7 +58,6 @@ std::string lock_warning(const std::string& workbook_path, const std::string& lo
 // Backups: before a front end replaces a workbook, the old file is copied to
 // the backup folder beside the host workbook as "STEM.YYYYMMDD-HHMMSS.EXT"
 // (local time), and only the newest kBackupsKept copies of each workbook stay.
-inline constexpr const char* kBackupFolderName = "备份";
 inline constexpr int kBackupsKept = 20;
 
 struct Backup {
@@ -69,12 +69,13 @@ struct Backup {
 
 // Copies `file` into `folder` (made when missing) and prunes that workbook's
 // older copies. Returns the copy's path, or "" when `file` does not exist.
-// Throws host::HostError 1004 naming the file when the copy fails; the
+// The copy is written through `files` like a save, so it is whole or not
+// there. Throws host::HostError naming the file when the copy fails; the
 // caller then does not replace the workbook.
 std::string keep_backup(
     const std::string& file, const std::string& folder,
     std::chrono::system_clock::time_point now = std::chrono::system_clock::now(),
-    int keep = kBackupsKept);
+    int keep = kBackupsKept, host::FileSystem& files = host::FileSystem::system());
 // The copies in `folder`, newest first; of one workbook when `workbook` (a
 // file name) is given.
 std::vector<Backup> list_backups(const std::string& folder, const std::string& workbook = "");
@@ -82,13 +83,14 @@ std::vector<Backup> list_backups(const std::string& folder, const std::string& w
 // backed up first, so a restore can be undone too; the copy is written
 // beside the target and renamed over it. Throws host::HostError naming the
 // file.
-void restore_backup(const Backup& backup, const std::string& target, const std::string& folder);
+void restore_backup(const Backup& backup, const std::string& target, const std::string& folder,
+                    host::FileSystem& files = host::FileSystem::system());
 
-// Copies `from` over `to`, byte for byte: the copy is written to a hidden
-// file beside `to`, flushed and renamed over it, so `to` is always either
-// the old file or the whole copy. (The standard library's copy_file cannot
-// overwrite a file on Windows.) Throws host::HostError naming the file.
-void copy_file_over(const std::string& from, const std::string& to);
+// Copies `from` over `to`, byte for byte, through `files` (host::copy_file),
+// so `to` is always either the old file or the whole copy. Throws
+// host::HostError naming the file.
+void copy_file_over(const std::string& from, const std::string& to,
+                    host::FileSystem& files = host::FileSystem::system());
 
 // What to do with a workbook that changed on disk while kelv had it open.
 enum class ChangedChoice { Reload, SaveAs, Cancel };
@@ -133,10 +135,15 @@ std::string ask_convert_by_message_boxes(host::Dialogs& dialogs, const std::stri
 
 class GuardedSaver {
  public:
-  // `backup_folder`: where copies of replaced files go; "" keeps none.
-  explicit GuardedSaver(std::string backup_folder) : backup_folder_(std::move(backup_folder)) {}
+  // `backup_folder`: where copies of replaced files go; "" keeps none. The
+  // copies are written through `files`, which must outlive the saver (the
+  // workbooks themselves are written by their engine's file format).
+  explicit GuardedSaver(std::string backup_folder,
+                        host::FileSystem& files = host::FileSystem::system())
+      : backup_folder_(std::move(backup_folder)), files_system_(&files) {}
 
   OpenedFiles& files() { return files_; }
+  const OpenedFiles& files() const { return files_; }
   const std::string& backup_folder() const { return backup_folder_; }
 
   // `ask` decides for a file changed elsewhere; `new_name` gives the path
@@ -156,6 +163,7 @@ class GuardedSaver {
   void keep_backup_of(const std::string& file);
 
   std::string backup_folder_;
+  host::FileSystem* files_system_;
   OpenedFiles files_;
 };
 

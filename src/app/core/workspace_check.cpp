@@ -5,11 +5,17 @@
 #include <map>
 #include <set>
 
+#include "app/core/data_warnings.h"
+#include "app/core/session_findings.h"
 #include "generate/render_template.h"
+#include "generate/seat_maps.h"
+#include "generate/template_layout.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
+#include "host/system_environment.h"
 #include "host/variant.h"
 #include "host/worksheet.h"
+#include "sheets/room_shape.h"
 #include "spreadsheet/picture_file.h"
 
 namespace kelv::app {
@@ -238,36 +244,26 @@ struct Table {
 
 struct TemplateFields {
   std::vector<std::string> text, photo;
+  // Photo fields that describe a bar code or QR code when no column bears
+  // their name, each with the columns its code is made from.
+  std::vector<generate::CodeField> codes;
 };
 
-// The field cells of a template's "@" and "#" areas: a marker row among rows
-// 2..100 of column A, its end marker among columns 3..100 of that row, the
-// area's last row the next marked row.
+// The field cells of a template's "@" and "#" areas, found as generation
+// finds them.
 TemplateFields template_fields(Worksheet& tpl) {
   TemplateFields fields;
-  for (const char* marker : {"@", "#"}) {
-    int32_t r1 = 0, r2 = 0, e = 0;
-    for (int32_t r = 2; r <= 100 && r2 == 0; ++r) {
-      if (cell_text(tpl, r, 1) != marker) continue;
-      if (r1 == 0)
-        r1 = r;
-      else
-        r2 = r;
-    }
-    if (r1 == 0) continue;
-    if (r2 == 0) r2 = r1;
-    for (int32_t c = 3; c <= 100 && e == 0; ++c)
-      if (cell_text(tpl, r1, c) == marker) e = c;
-    if (e == 0) continue;
-    for (int32_t c = 2; c < e; ++c) {
-      for (int32_t r = r1; r <= r2; ++r) {
-        const std::u32string t = decode(cell_text(tpl, r, c));
-        if (t.empty() || (t[0] != U'[' && t[0] != U'{')) continue;
-        std::string name;
-        for (size_t i = 1; i + 1 < t.size(); ++i) append_utf8(name, t[i]);
-        auto& list = t[0] == U'[' ? fields.text : fields.photo;
-        if (!contains(list, name)) list.push_back(name);
-      }
+  for (const char* marker : {generate::kHeaderMarker, generate::kBodyMarker}) {
+    const generate::AreaBounds bounds = generate::FindAreaBounds(tpl, marker);
+    if (bounds.firstRow == 0 || bounds.end_column == 0) continue;
+    const generate::AreaLayout area = generate::ScanArea(tpl, bounds);
+    for (const generate::FieldBinding& f : area.textFields)
+      if (!contains(fields.text, f.name)) fields.text.push_back(f.name);
+    for (const generate::FieldBinding& f : area.photoFields) {
+      if (contains(fields.photo, f.name)) continue;
+      fields.photo.push_back(f.name);
+      if (std::optional<generate::CodeField> code = generate::ParseCodeField(f))
+        fields.codes.push_back(std::move(*code));
     }
   }
   return fields;
@@ -340,6 +336,10 @@ class Checker {
       check_room_columns(*rm, assign);
       if (room_source) check_headings(*rm, templates);
     }
+    if (rooms != nullptr)  // the rooms' shapes: wrong values, more places than desks
+      for (const sheets::RoomShapeProblem& p : sheets::RoomShapeProblems(*rooms))
+        add(assign ? Severity::Error : Severity::Notice, kRoomSheet, p.row, p.column, p.heading,
+            p.value, p.message);
     if (rm && assign) {
       const int64_t places = check_places(*rm);
       check_duplicate_rooms(*rm);
@@ -350,6 +350,7 @@ class Checker {
       if (source) check_template(t, *source);
     }
     report_missing_photos();
+    add_data_warnings(host_, data_, settings_, purpose_, out_);
     std::stable_sort(out_.begin(), out_.end(), [](const Finding& a, const Finding& b) {
       return static_cast<int>(a.severity) < static_cast<int>(b.severity);
     });
@@ -510,6 +511,10 @@ class Checker {
     const Rect region = sheet.current_region(heading_row, 1);
     t.last_row = std::max(region.row2, heading_row);
     t.last_col = region.col2;
+    // Opening the workbook writes the room sheet's seven headings, so a
+    // table with fewer has them all by the time any run reads it.
+    if (room)
+      t.last_col = std::max<int32_t>(t.last_col, static_cast<int32_t>(kRoomHeadings.size()));
     for (int32_t c = 1; c <= t.last_col; ++c) {
       std::string h = tidied(cell_text(sheet, heading_row, c));
       if (room && c <= 7) h = kRoomHeadings[c - 1];
@@ -709,11 +714,18 @@ class Checker {
     int32_t run_start = 0;
     auto flush = [&](int32_t last) {
       if (run_start == 0) return;
-      add(Severity::Error, t.sheet->name(), run_start, 0, "", "",
-          rows_text(run_start, last) +
-              "只有编排写入的考号、座号等，没有考生信息：多半是上次编排时座位比考生多、写在表下面的"
-              "行。"
-              "它们会被当作考生编排。请删除这些行");
+      // Those at the bottom of the table are cleared when the run starts.
+      if (last == t.last_row) {
+        add(Severity::Notice, t.sheet->name(), run_start, 0, "", "",
+            rows_text(run_start, last) +
+                "只有编排写入的考号、座号等，没有考生信息：是上次编排时座位比考生多、写在表下面的"
+                "行。编排开始时会先清空这些行，不算作考生");
+      } else {
+        add(Severity::Error, t.sheet->name(), run_start, 0, "", "",
+            rows_text(run_start, last) +
+                "只有编排写入的考号、座号等，没有考生信息：多半是上次编排时座位比考生多、写在表下面"
+                "的行。它们夹在考生中间，会被当作考生编排。请删除这些行");
+      }
       run_start = 0;
     };
     for (int32_t r = t.first_row(); r <= t.last_row; ++r) {
@@ -867,27 +879,59 @@ class Checker {
     }
     const TemplateFields& fields = fields_of(use.name);
     const bool before_assign = purpose_ == CheckPurpose::Both;
-    for (const auto* list : {&fields.text, &fields.photo}) {
-      for (const std::string& name : *list) {
-        if (t.column_of(name) != 0) continue;
-        if (before_assign && !t.room &&
-            (contains(kAssignmentHeadings, name) || contains(kCountHeadings, name)))
-          continue;
-        // A near miss of the heading is already reported on the heading.
-        bool near = false;
-        for (int32_t c = 1; c <= t.last_col; ++c)
-          near = near || folded_text(cell_text(*t.sheet, t.heading_row, c)) == folded_text(name);
-        if (near || !reported_fields_.insert({t.room, name}).second) continue;
-        const std::string field =
-            (list == &fields.text ? "[" : "{") + name + (list == &fields.text ? "]" : "}");
-        add(Severity::Error, t.sheet->name(), t.heading_row, 0, "", field,
-            "模板" + in_quotes(use.name) + "的字段" + in_quotes(field) + "在" +
-                in_quotes(t.sheet->name()) + "里没有这一列：生成会停下");
+    // What the examinee sheet lacks only until the assignment writes it.
+    std::vector<std::string> unassigned;
+    auto missing = [&](const std::string& column, const std::string& field) {
+      if (t.column_of(column) != 0) return;
+      if (!t.room && generate::SeatMapFillsField(host_, data_, use.name, column)) return;
+      const bool assigned =
+          !t.room && (contains(kAssignmentHeadings, column) || contains(kCountHeadings, column));
+      if (assigned && before_assign) return;
+      // A near miss of the heading is already reported on the heading.
+      bool near = false;
+      for (int32_t c = 1; c <= t.last_col; ++c)
+        near = near || folded_text(cell_text(*t.sheet, t.heading_row, c)) == folded_text(column);
+      if (near) return;
+      if (assigned && purpose_ == CheckPurpose::Generate) {
+        if (!contains(unassigned, column)) unassigned.push_back(column);
+        return;
       }
+      if (!reported_fields_.insert({t.room, field}).second) return;
+      const std::string what =
+          field == "[" + column + "]" || field == "{" + column + "}"
+              ? "的字段" + in_quotes(field)
+              : "的字段" + in_quotes(field) + "要用的" + in_quotes(column) + "列";
+      add(Severity::Error, t.sheet->name(), t.heading_row, 0, "", field,
+          "模板" + in_quotes(use.name) + what + "在" + in_quotes(t.sheet->name()) +
+              "里没有这一列：生成会停下");
+    };
+    for (const std::string& name : fields.text) missing(name, "[" + name + "]");
+    for (const std::string& name : fields.photo) {
+      // A code field reads the columns it names; a column of its own name
+      // makes it a photo field after all.
+      const auto code = std::find_if(fields.codes.begin(), fields.codes.end(),
+                                     [&](const generate::CodeField& f) { return f.name == name; });
+      if (code == fields.codes.end() || t.column_of(name) != 0) {
+        missing(name, "{" + name + "}");
+        continue;
+      }
+      for (const std::string& column : code->columns) missing(column, "{" + name + "}");
+    }
+    if (!unassigned.empty()) {
+      std::string names;
+      for (const std::string& n : unassigned) names += (names.empty() ? "" : "、") + in_quotes(n);
+      add(Severity::Error, t.sheet->name(), t.heading_row, 0, "", "",
+          "模板" + in_quotes(use.name) + "要用编排写入的" + names + "列，" + t.sheet->name() +
+              "还没有编排：请先编排考号，再生成");
     }
     if (fields.photo.empty()) return;
     const int32_t folder_col = t.column_of(kPhotoFolderHeading);
     const std::string root = host_.path() + "/照片/";
+    struct Photo {
+      int32_t row, column;
+      std::string name, folder, file;
+    };
+    std::vector<Photo> photos;
     for (const std::string& name : fields.photo) {
       const int32_t c = t.column_of(name);
       if (c == 0) continue;
@@ -904,21 +948,33 @@ class Checker {
               "照片路径会走出照片文件夹，不会去找这个文件");
           continue;
         }
-        const spreadsheet::PictureFileState state = spreadsheet::probe_picture_file(root + file);
-        if (state == spreadsheet::PictureFileState::Readable) continue;
-        if (state == spreadsheet::PictureFileState::Missing) {
-          missing_photos_.push_back(file);
-          if (missing_sheet_.empty()) missing_sheet_ = t.sheet->name();
-          continue;
-        }
-        add(Severity::Error, t.sheet->name(), r, c, name, visible_text(file),
-            std::string(picture_problem(state)) + "：生成到这张照片会停下。照片在“照片" +
-                (folder.empty() ? "" : "\\" + folder) + "”文件夹");
+        photos.push_back({r, c, name, folder, file});
       }
+    }
+    std::vector<std::string> files;
+    for (const Photo& p : photos) files.push_back(p.file);
+    host::SystemEnvironment env;
+    const std::vector<std::string> found = generate::FindPhotoFiles(env, root, files);
+    for (size_t i = 0; i < photos.size(); ++i) {
+      const Photo& p = photos[i];
+      note_photo_found_as(photo_names_, t.sheet->name(), p.file, found[i]);
+      const spreadsheet::PictureFileState state = found[i].empty()
+                                                      ? spreadsheet::PictureFileState::Missing
+                                                      : spreadsheet::probe_picture_file(found[i]);
+      if (state == spreadsheet::PictureFileState::Readable) continue;
+      if (state == spreadsheet::PictureFileState::Missing) {
+        missing_photos_.push_back(p.file);
+        if (missing_sheet_.empty()) missing_sheet_ = t.sheet->name();
+        continue;
+      }
+      add(Severity::Error, t.sheet->name(), p.row, p.column, p.name, visible_text(p.file),
+          std::string(picture_problem(state)) + "：生成到这张照片会停下。照片在“照片" +
+              (p.folder.empty() ? "" : "\\" + p.folder) + "”文件夹");
     }
   }
 
   void report_missing_photos() {
+    report_photos_found_as(photo_names_, data_.name(), out_);
     if (missing_photos_.empty()) return;
     std::string some;
     for (size_t i = 0; i < missing_photos_.size() && i < 5; ++i)
@@ -939,6 +995,7 @@ class Checker {
   std::set<std::pair<bool, std::string>> reported_fields_;
   std::set<std::string> photos_seen_;
   std::vector<std::string> missing_photos_;
+  PhotoNames photo_names_;
   std::string missing_sheet_;
   bool places_mendable_ = false;
 };
@@ -1057,13 +1114,28 @@ CheckSettings settings_from_host(host::Workbook& host_book) {
 
 std::vector<Finding> check_workspace(host::Workbook& host_book, host::Workbook& data_book,
                                      const CheckSettings& settings, CheckPurpose purpose) {
-  return Checker(host_book, data_book, settings, purpose).run();
+  std::vector<Finding> findings = Checker(host_book, data_book, settings, purpose).run();
+  if (purpose == CheckPurpose::Both) add_session_findings(data_book, findings);
+  return findings;
 }
 
 bool has_errors(const std::vector<Finding>& findings) {
   for (const Finding& f : findings)
     if (f.severity == Severity::Error) return true;
   return false;
+}
+
+std::string finding_line(const Finding& f) {
+  std::string line = std::string("[") + severity_text(f.severity) + "] " + f.book;
+  if (!f.sheet.empty()) line += " › " + visible_text(f.sheet);
+  if (f.row > 0) line += " 第 " + std::to_string(f.row) + " 行";
+  // A heading names a column of a sheet; without a sheet, a setting.
+  if (!f.heading.empty())
+    line += f.sheet.empty() ? " 设置“" + f.heading + "”" : " “" + f.heading + "”列";
+  if (!f.value.empty()) line += " 值“" + f.value + "”";
+  line += "：" + f.message;
+  if (f.mend != Mend::None) line += "（可修正：" + mend_text(f) + "）";
+  return line;
 }
 
 const char* severity_text(Severity s) {

@@ -71,6 +71,8 @@ std::vector<Finding> check_workspace(host::Workbook& host_book, host::Workbook& 
                                      const CheckSettings& settings, CheckPurpose purpose);
 
 bool has_errors(const std::vector<Finding>& findings);
+// One finding as a line of text: "[错误] 考试.xlsx › 考场表 第 3 行 “场人”列 值“三十”：…".
+std::string finding_line(const Finding& f);
 const char* severity_text(Severity s);  // "错误" / "提醒"
 
 // Applies one finding's mend to the data workbook. Returns false, changing

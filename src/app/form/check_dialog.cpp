@@ -11,7 +11,6 @@
 #include <string>
 
 #include "app/form/qt_dialogs.h"
-#include "app/form/workspace.h"
 
 namespace kelv::form {
 namespace {
@@ -22,20 +21,6 @@ QString q(const std::string& s) {
 
 QString where(const app::Finding& f) {
   return q(f.sheet.empty() ? f.book : app::visible_text(f.sheet));
-}
-
-// The list as text, for a script and for copying.
-std::string listing(const std::vector<app::Finding>& findings) {
-  std::string text;
-  for (const app::Finding& f : findings) {
-    text += std::string("[") + app::severity_text(f.severity) + "] ";
-    text += f.sheet.empty() ? f.book : app::visible_text(f.sheet);
-    if (f.row > 0) text += " 第 " + std::to_string(f.row) + " 行";
-    if (!f.heading.empty()) text += " “" + f.heading + "”列";
-    if (!f.value.empty()) text += " 值“" + f.value + "”";
-    text += "：" + f.message + "\n";
-  }
-  return text;
 }
 
 }  // namespace
@@ -132,22 +117,11 @@ void CheckDialog::showEvent(QShowEvent* event) {
 
 app::CheckQuestion check_question(QtDialogs& dialogs, QWidget* parent) {
   return [&dialogs, parent](const std::vector<app::Finding>& findings, const std::string& action) {
-    if (dialogs.script() != nullptr) {
-      const std::string text =
-          action + "之前的检查发现以下问题：\n" + listing(findings) + "是否继续？";
-      return dialogs.message_box(text, host::MessageButtons::YesNo, host::MessageIcon::None,
-                                 "检查数据") == host::MessageResult::Yes
-                 ? app::CheckChoice::Continue
-                 : app::CheckChoice::Cancel;
-    }
+    if (dialogs.script() != nullptr) return app::check_by_message_box(dialogs)(findings, action);
     CheckDialog dialog(findings, q(action), parent);
     dialog.exec();
     return dialog.choice();
   };
-}
-
-bool check_before(Workspace& ws, std::string_view event, QtDialogs& dialogs, QWidget* parent) {
-  return ws.check_before(event, check_question(dialogs, parent));
 }
 
 }  // namespace kelv::form

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/session.h"
+#include "app/core/workspace.h"
 #include "app/core/workspace_check.h"
 
 class QTableWidget;
@@ -17,7 +17,6 @@ class QPushButton;
 namespace kelv::form {
 
 class QtDialogs;
-class Workspace;
 
 class CheckDialog : public QDialog {
  public:
@@ -40,16 +39,9 @@ class CheckDialog : public QDialog {
 };
 
 // The check's findings as the form asks about them: the list above, or with
-// a script a Yes/No message box ("Yes": 继续).
+// a script the workspace's Yes/No message box ("Yes": 继续). The workspace's
+// click asks it before assignment and generation; after 修正 the list is
+// shown again with what is left.
 app::CheckQuestion check_question(QtDialogs& dialogs, QWidget* parent);
-
-// The check for the assign (CmdDoKaoHaoClick) and generate
-// (CmdDoYongBiaoClick) buttons on the workspace's current data workbook.
-// Returns true when the event may go to the component: the check found
-// nothing, or the person chose 继续 (after 修正 the list is shown again with
-// what is left). Other events, and a workspace with no data workbook open,
-// pass unchecked. With a script the list is a Yes/No message box ("Yes":
-// 继续).
-bool check_before(Workspace& ws, std::string_view event, QtDialogs& dialogs, QWidget* parent);
 
 }  // namespace kelv::form

@@ -214,6 +214,9 @@ QWidget* FormPanel::build_arrangement_page() {
   auto* apart = make_combo("CmbFenKai");
   apart->setToolTip("这一列相同的考生均匀分到各考场，并且尽量不坐相邻座位");
   seating_layout->addRow(make_label("同组不相邻："), apart);
+  auto* versions = make_check("ChbABJuan", "AB 卷");
+  versions->setToolTip("考生表写入“试卷”列（A 或 B），前后左右相邻的座位试卷不同");
+  seating_layout->addRow(versions);
   right->addWidget(seating);
   right->addStretch(1);
   auto* go = make_button("CmdDoKaoHao", "编排考号");
@@ -250,6 +253,9 @@ QWidget* FormPanel::build_tables_page() {
   right->addLayout(layout);
   right->addWidget(make_check("ChbHengPai", "先横向后纵向排列"));
   right->addWidget(make_check("ChbSJYuan", "数据源为考生表"));
+  auto* room_layout = make_check("ChbZuoWei", "按考场座位排列（座位表）");
+  room_layout->setToolTip("每个考场一页，主体区按考场表的每列座数、列数排成座位图");
+  right->addWidget(room_layout);
   right->addStretch(1);
   auto* go = make_button("CmdDoYongBiao", "生成表格");
   go->setMinimumHeight(34);

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/core/version.h"
@@ -41,6 +42,48 @@ const char* const kUsage =
     "\n"
     "使用说明见 docs/用户指南.md。\n";
 
+// Without a display Qt's platform plugin cannot start, and Qt then ends
+// the program with a core dump. The person is told in a sentence instead.
+void say_no_display(const std::string& detail) {
+  std::fprintf(stderr,
+               "kelv-form：%s，打不开窗口。请在桌面上运行 kelv-form；没有显示器的机器上，"
+               "命令行 kelv 能做同样的工作（kelv --help）。\n",
+               detail.c_str());
+}
+
+bool needs_display() {
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+  return false;
+#else
+  // A platform that draws into memory or a frame buffer needs none.
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  return platform.isEmpty() || platform.startsWith("xcb") || platform.startsWith("wayland");
+#endif
+}
+
+QtMessageHandler qt_messages = nullptr;
+// What the platform plugin said while starting: the first text for the
+// sentence, all of it to show after a start that went well.
+std::string display_detail;
+std::string platform_messages;
+
+// Qt's messages while the application starts: the platform plugin's are
+// held back, and a fatal failure ends the program with the sentence and
+// status 1.
+void starting_messages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (context.category != nullptr && std::string(context.category).rfind("qt.qpa", 0) == 0) {
+    if (display_detail.empty()) display_detail = text.toStdString();
+    platform_messages += std::string(context.category) + ": " + text.toStdString() + "\n";
+    return;
+  }
+  if (type == QtFatalMsg) {
+    say_no_display(display_detail.empty() ? "无法启动图形界面（" + text.toStdString() + "）"
+                                          : "无法连接图形显示（" + display_detail + "）");
+    std::_Exit(1);
+  }
+  if (qt_messages != nullptr) qt_messages(type, context, text);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,7 +104,15 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  if (needs_display() && qEnvironmentVariableIsEmpty("DISPLAY") &&
+      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+    say_no_display("这台机器没有图形显示（没有设置 DISPLAY）");
+    return 1;
+  }
+  qt_messages = qInstallMessageHandler(starting_messages);
   QApplication app(argc, argv);
+  qInstallMessageHandler(qt_messages);
+  std::fputs(platform_messages.c_str(), stderr);
   QApplication::setApplicationName("kelv-form");
   load_qt_translations(app);
 

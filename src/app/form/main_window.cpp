@@ -19,11 +19,13 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/core/data_import.h"
-#include "app/core/scenario_runner.h"
+#include "app/core/repair_notice.h"
 #include "app/core/work_report.h"
 #include "app/core/workbook_files.h"
 #include "app/form/check_dialog.h"
+#include "app/form/first_start.h"
+#include "app/form/help_window.h"
+#include "app/form/window_state.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "host/system_environment.h"
@@ -85,6 +87,7 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   splitter->setStretchFactor(1, 1);
   splitter->setSizes({430, 770});
   setCentralWidget(splitter);
+  splitter_ = splitter;  // its sizes are remembered with the window's
 
   status_ = new QLabel(this);
   status_->setOpenExternalLinks(true);
@@ -133,6 +136,26 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   quit->setShortcut(QKeySequence::Quit);
   connect(quit, &QAction::triggered, this, &QWidget::close);
 
+  QMenu* edit = menuBar()->addMenu("编辑(&E)");
+  edit->addAction(view_->copy_action());
+  edit->addAction(view_->select_all_action());
+  edit->addSeparator();
+  edit->addAction(view_->find_action());
+  edit->addAction(view_->find_next_action());
+  edit->addAction(view_->find_previous_action());
+  QMenu* look = menuBar()->addMenu("视图(&V)");
+  look->addAction(view_->zoom_in_action());
+  look->addAction(view_->zoom_out_action());
+  look->addAction(view_->zoom_reset_action());
+  view_->on_message([this](const QString& text) { status_->setText(text); });
+  QMenu* help = menuBar()->addMenu("帮助(&H)");
+  QAction* guide = help->addAction("用户指南(&G)");
+  guide->setShortcut(QKeySequence::HelpContents);
+  connect(guide, &QAction::triggered, this, [this] { show_help(); });
+  QAction* about = help->addAction("关于 kelv 考务(&A)");
+  connect(about, &QAction::triggered, this,
+          [this] { QMessageBox::about(this, "关于 kelv 考务", about_text()); });
+
   panel_->on_click([this](const std::string& event) { run_event(event); });
   panel_->on_set([this](const std::string& control) { run_set(control); });
 
@@ -143,8 +166,8 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   // A file added to or removed from the data folder shows in the list.
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { refresh_data_list(); });
 
-  setWindowTitle("kelv 考务[*]");
-  resize(1200, 720);
+  setWindowTitle(window_title(kNoWorkspaceCaption, {}, {}));
+  restore_window(*this, *splitter_);
   // The form has a fixed frame until its start-up makes it resizable.
   QtDialogs::make_fixed(this);
   update_actions();
@@ -163,11 +186,25 @@ void MainWindow::show_failure(const std::string& text) {
   dialogs_.message_box(text, host::MessageButtons::Ok, host::MessageIcon::Critical, "错误");
 }
 
+std::unique_ptr<app::Workspace> MainWindow::make_workspace(const std::string& location) {
+  app::WorkspaceOptions options;
+  options.seed = seed_;
+  // A damaged file, the host workbook or one the component opens, is
+  // opened mended and the repairs shown.
+  options.on_repair = [this](const spreadsheet::RepairReport& r) {
+    dialogs_.message_box(app::repair_notice(r), host::MessageButtons::Ok, host::MessageIcon::None,
+                         "文件已修复");
+  };
+  // A host workbook read again after a save opens the whole workspace anew.
+  options.reload_host_in_engine = false;
+  return std::make_unique<app::Workspace>(location, dialogs_, std::move(options));
+}
+
 bool MainWindow::open_workspace(const std::string& location) {
   if (busy_) return false;
-  std::unique_ptr<Workspace> ws;
+  std::unique_ptr<app::Workspace> ws;
   try {
-    ws = std::make_unique<Workspace>(location, dialogs_, seed_);
+    ws = make_workspace(location);
   } catch (const std::exception& e) {
     show_failure("打不开工作区：" + failure_text(e));
     return false;
@@ -175,7 +212,7 @@ bool MainWindow::open_workspace(const std::string& location) {
   return adopt(std::move(ws));
 }
 
-bool MainWindow::adopt(std::unique_ptr<Workspace> ws) {
+bool MainWindow::adopt(std::unique_ptr<app::Workspace> ws) {
   view_->freeze();
   panel_->bind(nullptr);
   if (workspace_ != nullptr) {
@@ -183,12 +220,11 @@ bool MainWindow::adopt(std::unique_ptr<Workspace> ws) {
     if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
   }
   workspace_ = std::move(ws);
-  remember_workspace(q(workspace_->folder()));
+  remember_workspace(q(workspace_->root()));
   panel_->bind(&workspace_->form());
   update_title();
-  note_host_file();
-  status_->setText("工作区：" + QDir::toNativeSeparators(q(workspace_->folder())));
-  for (const std::string& warning : workspace_->lock_warnings())
+  status_->setText("工作区：" + QDir::toNativeSeparators(q(workspace_->root())));
+  for (const std::string& warning : workspace_->take_warnings())
     dialogs_.message_box(warning, host::MessageButtons::Ok, host::MessageIcon::None, "提醒");
   run_event("UserFormInitialize");
   const QString data = q(workspace_->data_folder());
@@ -226,18 +262,6 @@ void MainWindow::end_component_work() {
 }
 
 void MainWindow::run_event(const std::string& event) {
-  if (workspace_ != nullptr && !busy_) {
-    switch (workspace_->gate(event, questions())) {
-      case app::Session::Gate::Send:
-        break;
-      case app::Session::Gate::ChangedElsewhere:
-        status_->setText("数据工作簿已在别处修改，未打开");
-        return;
-      case app::Session::Gate::CheckDeclined:
-        status_->setText("已取消：检查数据时发现问题，没有开始");
-        return;
-    }
-  }
   if (!begin_component_work()) return;
   const char* long_work = app::long_work_name(event);
   if (long_work != nullptr) {
@@ -245,69 +269,54 @@ void MainWindow::run_event(const std::string& event) {
     status_->setText(QString("正在%1…").arg(long_work));
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
-  const app::WorkReport report = workspace_->click(event);
-  // The component shows its own failures; anything else still must not
-  // take the window down.
-  if (report.failure) show_failure(report.failure_text());
-  if (long_work != nullptr) {
-    QApplication::restoreOverrideCursor();
-    // A run the error box ended is not done: the text says so, and what it
-    // leaves.
-    status_->setText(q(report.text()));
-  }
+  const app::WorkReport report = workspace_->click(event, questions());
+  if (long_work != nullptr) QApplication::restoreOverrideCursor();
+  show_report(report);
   update_title();
   end_component_work();
   watch_host();
   if (long_work != nullptr) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  if (event == "LtbBiaoClick") offer_data_workbook_from_list();
+  if (event == "LtbBiaoClick" && report.sent()) offer_data_workbook_from_list();
+}
+
+void MainWindow::show_report(const app::WorkReport& report) {
+  for (const std::string& warning : report.warnings)
+    dialogs_.message_box(warning, host::MessageButtons::Ok, host::MessageIcon::None, "提醒");
+  if (!report.sent()) {
+    if (report.gate != app::WorkReport::Gate::Disabled) status_->setText(q(report.gate_text()));
+    return;
+  }
+  // The component shows its own failures; anything else still must not
+  // take the window down.
+  if (report.failure) show_failure(report.failure_text());
+  // A run the error box ended is not done: the text says so, and what it
+  // leaves.
+  if (report.long_work) status_->setText(q(report.text()));
+  if (!report.notes.empty()) {
+    std::string text;
+    for (const std::string& note : report.notes) text += note + "\n";
+    dialogs_.message_box(text, host::MessageButtons::Ok, host::MessageIcon::None, "提醒");
+  }
 }
 
 void MainWindow::offer_data_workbook_from_list() {
-  // A list read from a .csv (or an .xls, HTML or XML file) that lacks the
-  // two sheets was refused by the component; kelv can make the data workbook
-  // from it: 考生表 from the list and an empty 考场表.
-  if (workspace_ == nullptr || workspace_->component().state().WorkColumn != 0) return;
-  const std::string name = workspace_->component().state().DataBookName;
-  spreadsheet::Engine& engine = workspace_->engine();
-  host::Workbook* book = nullptr;
-  for (int32_t i = 0; i < engine.workbook_count(); ++i)
-    if (engine.workbook_at(i).name() == name) book = &engine.workbook_at(i);
-  if (book == nullptr) return;
-  const spreadsheet::Workbook& model = spreadsheet::Engine::model_of(*book);
-  if (!model.from_other_format()) return;
-  const std::string source = model.source_path;
-  const std::string target = spreadsheet::xlsx_path_for(model);
-  const std::string target_name = QFileInfo(q(target)).fileName().toStdString();
-  const std::string question =
-      "“" + name + "”不是数据工作簿（没有考场表和考生表）。是否用它做一个数据工作簿“" +
-      target_name + "”：考生表就是这份名单，再加一张空的考场表？原文件不会改动。";
-  if (dialogs_.message_box(question, host::MessageButtons::YesNo, host::MessageIcon::None,
+  // A list read from a .csv (or an .xls, HTML or XML file, or a one-sheet
+  // .xlsx from another system) that lacks the two sheets was refused by
+  // the component; kelv can make the data workbook from it.
+  if (workspace_ == nullptr) return;
+  const std::optional<app::ListOffer> offer = workspace_->list_offer();
+  if (!offer) return;
+  if (dialogs_.message_box(offer->question(), host::MessageButtons::YesNo, host::MessageIcon::None,
                            "做成数据工作簿") != host::MessageResult::Yes)
     return;
-  bool force = false;
-  if (QFileInfo::exists(q(target))) {
-    if (dialogs_.message_box("“" + target_name + "”已经存在。是否替换它？（原来的文件会先备份）",
-                             host::MessageButtons::YesNo, host::MessageIcon::None,
-                             "做成数据工作簿") != host::MessageResult::Yes)
-      return;
-    force = true;
-  }
+  if (!begin_component_work()) return;
   try {
-    app::keep_backup(target, workspace_->backup_folder());
-    app::import_data_file(source, target, force);
+    show_report(workspace_->take_offer(*offer, questions()));
   } catch (const std::exception& e) {
-    show_failure("无法做成数据工作簿：" + failure_text(e));
-    return;
+    show_failure(failure_text(e));
   }
-  // Open the new workbook as if the person had clicked it in the list.
-  refresh_data_list();
-  host::Control& list = workspace_->form().control("LtbBiao");
-  const std::vector<std::string>& items = list.items();
-  const auto at = std::find(items.begin(), items.end(), target_name);
-  if (at == items.end()) return;
-  list.set_list_index(static_cast<int32_t>(at - items.begin()));
-  panel_->sync_all();
-  run_event("LtbBiaoClick");
+  update_title();
+  end_component_work();
 }
 
 void MainWindow::run_set(const std::string& control) {
@@ -339,7 +348,6 @@ bool MainWindow::save_all() {
                                        : "\n已保存：" + file_names(report.saved).toStdString()));
     return false;
   }
-  note_host_file();
   watch_host();
   QString text = report.saved.empty() ? QString("没有保存任何工作簿")
                                       : QString("已保存 %1").arg(file_names(report.saved));
@@ -411,40 +419,39 @@ std::string MainWindow::ask_new_name(const std::string& path) {
 
 void MainWindow::update_title() {
   if (workspace_ == nullptr) {
-    setWindowTitle("kelv 考务[*]");
+    setWindowTitle(window_title(kNoWorkspaceCaption, {}, {}));
     setWindowModified(false);
     return;
   }
-  // The title is the form's caption, which the component finds the window
-  // by; "[*]" marks unsaved changes.
-  setWindowTitle(q(workspace_->form().caption()) + "[*]");
+  // The title starts with the form's caption, which the component finds
+  // the window by; "[*]" marks unsaved changes.
+  QString workbook;
+  try {
+    workbook = q(workspace_->engine().active_workbook().name());
+  } catch (const std::exception&) {
+    workbook.clear();
+  }
+  setWindowTitle(window_title(q(workspace_->form().caption()),
+                              QFileInfo(q(workspace_->folder().root())).fileName(), workbook));
   setWindowModified(workspace_->unsaved());
+}
+
+HelpWindow* MainWindow::show_help() {
+  if (help_ == nullptr) help_ = new HelpWindow(this);
+  help_->show_guide();
+  return help_;
 }
 
 void MainWindow::refresh_data_list() {
   if (workspace_ == nullptr || busy_) return;
-  host::Control& list = workspace_->form().control("LtbBiao");
-  const std::string selected = list.list_index() >= 0 ? list.value().to_text() : std::string();
-  // Listed as start-up lists them; names already shown keep their place.
-  host::SystemEnvironment env;
-  std::vector<std::string> now = env.list_files(workspace_->data_folder());
-  std::vector<std::string> names;
-  for (const std::string& n : list.items())
-    if (std::find(now.begin(), now.end(), n) != now.end()) names.push_back(n);
-  for (const std::string& n : now)
-    if (std::find(names.begin(), names.end(), n) == names.end()) names.push_back(n);
-  if (names == list.items()) return;
-  list.clear();
-  for (const std::string& n : names) list.add_item(n);
-  for (size_t i = 0; i < names.size(); ++i)
-    if (names[i] == selected) list.set_list_index(static_cast<int32_t>(i));
+  if (!workspace_->refresh_data_list()) return;
   panel_->sync_all();
   status_->setText("数据文件夹有变化，列表已更新");
 }
 
 void MainWindow::restore_backup() {
   if (workspace_ == nullptr || busy_) return;
-  const std::vector<app::Backup> backups = app::list_backups(workspace_->backup_folder());
+  const std::vector<app::Backup> backups = workspace_->backups();
   if (backups.empty()) {
     dialogs_.message_box("还没有备份。每次保存之前，kelv 会把旧文件复制到工作区的“备份”文件夹。",
                          host::MessageButtons::Ok, host::MessageIcon::None, "恢复以前的版本");
@@ -458,28 +465,21 @@ void MainWindow::restore_backup() {
                                                items, 0, false, &ok);
   if (!ok) return;
   const app::Backup& b = backups[static_cast<size_t>(items.indexOf(chosen))];
-  // The copy goes back where its workbook lives: the host workbook beside
-  // the backup folder, a data workbook in the data folder.
-  const std::string host_name = QFileInfo(q(workspace_->host_path())).fileName().toStdString();
-  const std::string target =
-      b.workbook == host_name
-          ? workspace_->host_path()
-          : (QDir(q(workspace_->data_folder())).filePath(q(b.workbook))).toStdString();
   if (workspace_->unsaved() &&
       QMessageBox::question(this, "恢复以前的版本",
                             "恢复会放弃尚未保存的更改并重新载入工作区，是否继续？") !=
           QMessageBox::Yes)
     return;
   try {
-    app::restore_backup(b, target, workspace_->backup_folder());
+    workspace_->restore(b);
   } catch (const std::exception& e) {
-    show_failure("恢复失败：" + failure_text(e));
+    show_failure(failure_text(e));
     return;
   }
   const std::string host = workspace_->host_path();
-  std::unique_ptr<Workspace> ws;
+  std::unique_ptr<app::Workspace> ws;
   try {
-    ws = std::make_unique<Workspace>(host, dialogs_, seed_);
+    ws = make_workspace(host);
   } catch (const std::exception& e) {
     show_failure("重新载入失败：" + failure_text(e));
     return;
@@ -495,12 +495,6 @@ void MainWindow::open_in_spreadsheet_application() {
   } catch (const host::HostError& e) {
     show_failure(bridge::ErrorBoxText(e));
   }
-}
-
-void MainWindow::note_host_file() {
-  const QFileInfo info(q(workspace_->host_path()));
-  host_stamp_ = info.lastModified();
-  host_size_ = info.size();
 }
 
 void MainWindow::watch_host() {
@@ -522,7 +516,7 @@ void MainWindow::host_file_changed() {
     reload_timer_.start();
     return;
   }
-  if (info.lastModified() == host_stamp_ && info.size() == host_size_) return;  // our own save
+  if (!workspace_->host_changed_elsewhere()) return;  // our own save, or a touch
   if (workspace_->unsaved()) {
     status_->setText(QString("%1 已在别处修改；有未保存的更改，未重新载入").arg(info.fileName()));
     return;
@@ -533,9 +527,9 @@ void MainWindow::host_file_changed() {
 void MainWindow::reload() {
   if (workspace_ == nullptr) return;
   const std::string path = workspace_->host_path();
-  std::unique_ptr<Workspace> ws;
+  std::unique_ptr<app::Workspace> ws;
   try {
-    ws = std::make_unique<Workspace>(path, dialogs_, seed_);
+    ws = make_workspace(path);
   } catch (const std::exception& e) {
     status_->setText(QString("重新载入失败：%1").arg(e.what()));
     return;
@@ -564,6 +558,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  remember_window(*this, *splitter_);
   event->accept();
 }
 
@@ -674,22 +669,33 @@ void MainWindow::remember_workspace(const QString& folder) {
 
 bool MainWindow::offer_start() {
   const QString last = last_workspace();
+  // No workspace opened before: the sample in 文档\kelv 考务 comes first.
+  const QString home = last.isEmpty() && sample_ ? sample_home() : QString();
   QString text = "请选择一个工作区文件夹，或新建示例工作区。";
   if (!last.isEmpty()) text += "\n\n上次的工作区：" + QDir::toNativeSeparators(last);
+  if (!home.isEmpty())
+    text =
+        "欢迎使用 kelv 考务。\n\n第一次使用，可以先打开示例工作区：考生表、考场表、照片和模板"
+        "都已备好，照着它熟悉编排考号和生成表格。示例放在 " +
+        QDir::toNativeSeparators(home) + "。\n\n也可以打开自己的工作区文件夹。";
   QMessageBox box(QMessageBox::NoIcon, "kelv 考务", text, QMessageBox::NoButton, this);
+  QPushButton* first =
+      home.isEmpty() ? nullptr : box.addButton("打开示例工作区", QMessageBox::AcceptRole);
   QPushButton* again =
       last.isEmpty() ? nullptr : box.addButton("打开上次的工作区", QMessageBox::AcceptRole);
   QPushButton* open = box.addButton("打开文件夹…", QMessageBox::AcceptRole);
   QPushButton* sample =
       sample_ ? box.addButton("新建示例工作区…", QMessageBox::ActionRole) : nullptr;
   QPushButton* quit = box.addButton("退出", QMessageBox::RejectRole);
-  box.setDefaultButton(again != nullptr ? again : open);
+  box.setDefaultButton(first != nullptr ? first : again != nullptr ? again : open);
   box.setEscapeButton(quit);
   // The sample goes under the user's documents unless another folder is chosen.
   const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   for (;;) {
     box.exec();
-    if (again != nullptr && box.clickedButton() == again) {
+    if (first != nullptr && box.clickedButton() == first) {
+      if (open_sample_in(*this, home)) return true;
+    } else if (again != nullptr && box.clickedButton() == again) {
       if (open_workspace(last.toStdString())) return true;
     } else if (box.clickedButton() == open) {
       const QString dir = QFileDialog::getExistingDirectory(this, "选择工作区文件夹", last);

@@ -5,7 +5,6 @@
 // reloads the host workbook when it changes on disk.
 #pragma once
 
-#include <QDateTime>
 #include <QFileSystemWatcher>
 #include <QMainWindow>
 #include <QTimer>
@@ -18,12 +17,15 @@
 #include "app/form/printing.h"
 #include "app/form/qt_dialogs.h"
 #include "app/form/workbook_view.h"
-#include "app/form/workspace.h"
+#include "app/core/workspace.h"
 
 class QAction;
 class QLabel;
+class QSplitter;
 
 namespace kelv::form {
+
+class HelpWindow;
 
 // Writes the sample workspace into a folder; null when the program has no
 // sample builder.
@@ -68,11 +70,17 @@ class MainWindow : public QMainWindow {
   PrintOutcome export_pdf(const QString& path);
   // The preview while it is open (tests).
   PrintPreview* preview() const { return preview_; }
+  // 帮助 › 用户指南 (F1): the guide in a window of its own.
+  HelpWindow* show_help();
+  HelpWindow* help_window() const { return help_; }
+  QSplitter* splitter() const { return splitter_; }
+  // The caption while no workspace is open.
+  static constexpr const char* kNoWorkspaceCaption = "kelv 考务";
 
   QtDialogs& dialogs() { return dialogs_; }
   FormPanel* panel() const { return panel_; }
   WorkbookView* view() const { return view_; }
-  Workspace* workspace() const { return workspace_.get(); }
+  app::Workspace* workspace() const { return workspace_.get(); }
   QString status_text() const;
   // The seed new workspaces get (tests).
   void set_seed(std::optional<uint64_t> seed) { seed_ = seed; }
@@ -82,7 +90,13 @@ class MainWindow : public QMainWindow {
 
  private:
   static void remember_workspace(const QString& folder);
-  bool adopt(std::unique_ptr<Workspace> ws);
+  bool adopt(std::unique_ptr<app::Workspace> ws);
+  // Opens the workspace at `location` with the window's dialogs; throws
+  // app::WorkspaceError.
+  std::unique_ptr<app::Workspace> make_workspace(const std::string& location);
+  // Shows what the workspace's click reported: warnings, why it was not
+  // sent, a failure, the end of long work.
+  void show_report(const app::WorkReport& report);
   // A workbook changed on disk while open: reload, save as, or cancel.
   // The session's questions, asked in the window (or through the script).
   app::Questions questions();
@@ -107,9 +121,6 @@ class MainWindow : public QMainWindow {
   // while there is no workspace or the component is already at work.
   bool begin_component_work();
   void end_component_work();
-  // Remembers the host file's time and size as this window last wrote or
-  // read it, so that only changes made elsewhere reload it.
-  void note_host_file();
   void watch_host();
   void host_file_changed();
   // Asks about unsaved changes: true to go on (saved or discarded).
@@ -128,9 +139,11 @@ class MainWindow : public QMainWindow {
 
   QtDialogs dialogs_;
   SampleWriter sample_;
-  std::unique_ptr<Workspace> workspace_;
+  std::unique_ptr<app::Workspace> workspace_;
+  QSplitter* splitter_;
   FormPanel* panel_;
   WorkbookView* view_;
+  HelpWindow* help_ = nullptr;
   QLabel* status_;
   QAction* save_action_ = nullptr;
   QAction* restore_action_ = nullptr;
@@ -141,8 +154,6 @@ class MainWindow : public QMainWindow {
   PrintPreview* preview_ = nullptr;
   QFileSystemWatcher watcher_;
   QTimer reload_timer_;
-  QDateTime host_stamp_;
-  qint64 host_size_ = -1;
   bool busy_ = false;
   std::optional<uint64_t> seed_;
 };

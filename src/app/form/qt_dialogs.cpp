@@ -6,9 +6,11 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 #include <filesystem>
 
+#include "app/form/window_state.h"
 #include "host/environment.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
@@ -94,14 +96,19 @@ void QtDialogs::open_document(std::string_view path) {
 }
 
 void QtDialogs::make_fixed(QWidget* window) {
-  window->setFixedSize(window->sizeHint().expandedTo(window->size()));
+  // As large as the window was made, never larger than the screen.
+  QSize size = window->size().expandedTo(window->minimumSizeHint());
+  if (const QScreen* screen = window->screen())
+    size = size.boundedTo(screen->availableGeometry().size());
+  window->setFixedSize(size);
 }
 
 void QtDialogs::make_form_resizable(std::string_view caption) {
   if (script_ != nullptr) script_->make_form_resizable(caption);
   // Like the window look-up by title: a form whose caption differs is not found.
-  // The title's "[*]" is where the unsaved-changes mark shows, not text.
-  if (window_ == nullptr || QString(window_->windowTitle()).remove("[*]") != q(caption))
+  // The title is the caption, then the workspace and the workbook, and
+  // "[*]" where the unsaved-changes mark shows.
+  if (window_ == nullptr || caption_of(window_->windowTitle()) != q(caption))
     throw host::HostError::host(host::kRefused, "找不到窗体窗口");
   const QSize size = window_->size();
   window_->setMinimumSize(window_->minimumSizeHint().expandedTo(QSize(0, 0)));

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "app/core/terminal_progress.h"
-#include "app/core/session.h"
+#include "app/core/workspace.h"
+#include "app/sample/sample_sessions.h"
 #include "app/sample/sample_workspace.h"
 #include "host/file_path.h"
 #include "host/form_model.h"
@@ -54,18 +55,28 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   const Clock::time_point built = Clock::now();
 
   host::RecordingDialogs dialogs;
-  app::SessionOptions session_options;
-  session_options.seed = options.seed;
+  app::WorkspaceOptions workspace_options;
+  workspace_options.seed = options.seed;
   // The files it would keep are the sample just written.
-  session_options.keep_backups = false;
-  app::Session session(host::path_text(host::file_path(dir) / host::file_path(kHostWorkbookName)),
-                       dialogs, std::move(session_options));
+  workspace_options.keep_backups = false;
+  app::Workspace workspace(dir, dialogs, std::move(workspace_options));
   app::TerminalProgress progress(std::cerr, app::standard_error_is_terminal());
-  session.engine().set_progress(&progress);
-  host::FormModel& UF = session.form();
+  workspace.engine().set_progress(&progress);
+  host::FormModel& UF = workspace.form();
+  // The check before each step of the work, as every front end runs it:
+  // its findings are listed at the end and the work goes on.
+  std::vector<std::string> checked;
+  app::Questions questions =
+      app::message_box_questions(dialogs, [](const std::string& p) { return p; },
+                                 [&checked](const std::vector<app::Finding>& findings,
+                                            const std::string& action) {
+                                   for (const app::Finding& f : findings)
+                                     checked.push_back(action + "前：" + app::finding_line(f));
+                                   return app::CheckChoice::Continue;
+                                 });
   // What escapes the component ends the demo.
-  const auto click = [&session](std::string_view event) {
-    const app::WorkReport report = session.click(event);
+  const auto click = [&](std::string_view event) {
+    const app::WorkReport report = workspace.click(event, questions);
     if (report.failure) std::rethrow_exception(report.failure);
   };
 
@@ -76,12 +87,14 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   }
   click("LtbBiaoClick");
   UF["OptSJKaoHao"].set_value(true);
-  session.set("OptSJKaoHao");
+  workspace.set("OptSJKaoHao");
   // Examinees of one school are spread over the rooms and kept off
   // neighbouring seats.
   UF["CmbFenKai"].set_value("学校");
-  session.set("CmbFenKai");
+  workspace.set("CmbFenKai");
   click("CmdDoKaoHaoClick");
+  run_sample_sessions(workspace, questions,
+                      workspace.engine().workbooks().item(kDataWorkbookName), out);
 
   const std::vector<std::string> templates = UF["LtbMoBan"].items();
   for (const std::string& name : templates) {
@@ -90,11 +103,10 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
     click("CmdDoYongBiaoClick");
   }
 
-  const std::string data_book = session.component().state().DataBookName;
-  host::Workbook& data = session.engine().workbooks().item(data_book);
+  const std::string data_book = workspace.component().state().DataBookName;
+  host::Workbook& data = workspace.engine().workbooks().item(data_book);
   app::SaveReport saved;
-  session.save({&data, &session.engine().this_workbook()},
-               app::message_box_questions(dialogs, [](const std::string& p) { return p; }), saved);
+  workspace.save({&data, &workspace.engine().this_workbook()}, questions, saved);
   const Clock::time_point done = Clock::now();
 
   int32_t errors = 0;
@@ -105,6 +117,10 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
     if (r.kind != "message") continue;
     if (r.icon == "critical") ++errors;
     out << "  [" << r.title << "] " << r.text << "\n";
+  }
+  for (const std::string& line : checked) {
+    if (line.find("[错误]") != std::string::npos) ++errors;
+    out << "  [检查] " << line << "\n";
   }
   out << "生成的表：\n";
   for (const std::string& name : templates) {

@@ -138,6 +138,9 @@ std::string help_document_rtf() {
     } else if (starts_with(line, "## ")) {
       flush();
       doc += block("\\sb240\\sa120\\b\\fs32", plain(line.substr(3)));
+    } else if (starts_with(line, "### ")) {
+      flush();
+      doc += block("\\sb160\\sa80\\b\\fs24", plain(line.substr(4)));
     } else if (starts_with(line, "![")) {
       flush();
     } else if (starts_with(line, "|")) {

@@ -36,7 +36,8 @@ std::string existing_workspace_file(const std::string& dir) {
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::path root = host::file_path(dir);
-  if (fs::is_directory(root / host::file_path("数据"), ec)) return host::path_text(root / "数据");
+  const fs::path data = root / host::file_path(sheets::kDataFolderName);
+  if (fs::is_directory(data, ec)) return host::path_text(data);
   for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
     std::string ext = host::path_text(it->path().extension());
     for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));

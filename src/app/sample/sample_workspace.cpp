@@ -8,9 +8,12 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "app/sample/sample_seatmap.h"
+#include "app/sample/sample_sessions.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "sheets/room_sheet.h"
@@ -134,6 +137,11 @@ struct Styles {
       s.fill.fg = Color::rgb(0xFFD9E1F2);
     });
     field = cell([](Style& s) { s.number_format = "@"; });
+    // Names and schools of any length: a long one prints smaller, not cut.
+    name_field = cell([](Style& s) {
+      s.number_format = "@";
+      s.alignment.shrink_to_fit = true;
+    });
     big_field = cell([](Style& s) {
       s.number_format = "@";
       s.font.size = 12;
@@ -176,7 +184,7 @@ struct Styles {
     });
   }
   uint32_t plain, caption, marker, title, subtitle, label, heading, field, big_field, photo, banner,
-      info, info_label, text, bold, instruction, key_field;
+      info, info_label, text, bold, instruction, key_field, name_field;
 };
 
 // Column A markers of an area: first and last row, and the end marker in
@@ -219,7 +227,8 @@ void card_lines(SheetBuilder& s, const Styles& st, int32_t r,
                 uint32_t key_style) {
   for (const auto& [label, field] : lines) {
     s.put(r, 2, label, st.label);
-    s.put(r, 3, field, r == key_row ? key_style : st.field);
+    const bool name = std::string_view(field) == "[姓名]" || std::string_view(field) == "[学校]";
+    s.put(r, 3, field, r == key_row ? key_style : name ? st.name_field : st.field);
     s.height(r, 24);
     ++r;
   }
@@ -246,6 +255,7 @@ void build_door_list(Workbook& book, const Styles& st) {
 
   mark_area(s, st, "#", 9, 9, 5);
   s.across(9, 2, {"[考号]", "[姓名]", "[学校]", "[班级]", "[座号]"}, st.field);
+  s.across(9, 3, {"[姓名]", "[学校]"}, st.name_field);
   s.height(9, 20);
   s.widths(2, {18, 14, 20, 12, 10});
 }
@@ -276,6 +286,7 @@ void build_sign_in(Workbook& book, const Styles& st) {
 
   mark_area(s, st, "#", 8, 8, 5);
   s.across(8, 2, {"[座号]", "[考号]", "[姓名]", "[班级]", Variant()}, st.field);
+  s.put(8, 4, "[姓名]", st.name_field);
   s.height(8, 22);
   s.widths(2, {8, 16, 14, 12, 28});
 }
@@ -527,15 +538,15 @@ std::string classroom_name(int32_t index) {
 }
 
 std::vector<std::string> sample_template_names() {
-  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴"};
+  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴", kSeatMapTemplate, kSessionCardTemplate};
 }
 
 SampleResult write_sample_workspace(const std::string& dir, const SampleOptions& options,
                                     spreadsheet::FileFormat& format) {
   SampleResult result;
   const fs::path root = host::file_path(dir);
-  fs::create_directories(in(root, "数据"));
-  fs::create_directories(in(root, "照片"));
+  fs::create_directories(in(root, sheets::kDataFolderName));
+  fs::create_directories(in(root, sheets::kPhotoFolderName));
   std::mt19937 rng(options.seed);
 
   // Host workbook.
@@ -556,26 +567,30 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   build_sign_in(host, host_styles);
   build_admission_cards(host, host_styles);
   build_seat_labels(host, host_styles);
+  add_seat_map_template(host);
   host.active_sheet = 0;
-  host.file_path = host::path_text(in(root, kHostWorkbookName));
-  format.save(host, host.file_path);
-  result.files.push_back(kHostWorkbookName);
 
   // Data workbook.
   const std::vector<Examinee> examinees = make_examinees(options, rng);
   Workbook data;
   const Styles data_styles(data);
   build_data_workbook(data, data_styles, examinees, rng, &result.rooms);
-  data.file_path = host::path_text(in(in(root, "数据"), kDataWorkbookName));
+  add_sample_sessions(host, data, options.seed);
+
+  host.file_path = host::path_text(in(root, kHostWorkbookName));
+  format.save(host, host.file_path);
+  result.files.push_back(kHostWorkbookName);
+  add_room_shapes(data);
+  data.file_path = host::path_text(in(in(root, sheets::kDataFolderName), kDataWorkbookName));
   format.save(data, data.file_path);
-  result.files.push_back(std::string("数据/") + kDataWorkbookName);
+  result.files.push_back(std::string(sheets::kDataFolderName) + "/" + kDataWorkbookName);
 
   // Photos, one folder per school.
   uint32_t variant = options.seed;
   for (const Examinee& e : examinees) {
     variant = variant * 1664525u + 1013904223u;
     if (!e.has_photo) continue;
-    const fs::path folder = in(in(root, "照片"), e.folder);
+    const fs::path folder = in(in(root, sheets::kPhotoFolderName), e.folder);
     fs::create_directories(folder);
     const std::string file = host::path_text(in(folder, e.id + ".jpg"));
     if (!write_portrait_jpeg(file, variant >> 8)) {
@@ -583,10 +598,10 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
     }
     ++result.photos;
   }
-  result.files.push_back("照片/");
+  result.files.push_back(std::string(sheets::kPhotoFolderName) + "/");
 
-  write_file(in(root, "帮助.doc"), help_document_rtf());
-  result.files.push_back("帮助.doc");
+  write_file(in(root, sheets::kHelpDocumentName), help_document_rtf());
+  result.files.push_back(sheets::kHelpDocumentName);
   return result;
 }
 

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "sheets/workspace_names.h"
 #include "spreadsheet/file_format.h"
 
 namespace kelv::sample {
 
-inline constexpr const char* kHostWorkbookName = "考务.xlsx";
+using sheets::kHostWorkbookName;
 inline constexpr const char* kDataWorkbookName = "期末考试.xlsx";
 
 struct SampleOptions {

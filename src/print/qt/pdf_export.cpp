@@ -3,10 +3,13 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPdfWriter>
-#include <QSaveFile>
+#include <QIODevice>
 #include <memory>
 #include <set>
 #include <stdexcept>
+
+#include "host/file_system.h"
+#include "host/host_error.h"
 
 #include "print/qt/fonts.h"
 #include "print/qt/page_painter.h"
@@ -42,6 +45,48 @@ void ensure_application() {
   (void)app;
 }
 
+// The file the PDF is written to, as Qt's writer wants it: a device over the
+// file-system seam's file, so the PDF is written beside its path and put in
+// place only when whole, like every file kelv replaces. A failed write is
+// kept to be rethrown with its own words.
+class FileDevice : public QIODevice {
+ public:
+  explicit FileDevice(host::WritableFile& file) : file_(file) {}
+  bool seek(qint64 position) override {
+    try {
+      file_.seek(static_cast<uint64_t>(position));
+    } catch (...) {
+      failure_ = std::current_exception();
+      return false;
+    }
+    return QIODevice::seek(position);
+  }
+  void rethrow_failure() const {
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char* data, qint64 size) override {
+    if (failure_) return -1;
+    try {
+      file_.write(data, static_cast<size_t>(size));
+    } catch (...) {
+      failure_ = std::current_exception();
+      return -1;
+    }
+    return size;
+  }
+
+ private:
+  host::WritableFile& file_;
+  std::exception_ptr failure_;
+};
+
+// Thrown inside the replacement when the person stopped the export, so the
+// half-written file is removed and the old one stays.
+struct Stopped {};
+
 }  // namespace
 
 std::string font_warning() {
@@ -71,24 +116,30 @@ bool write_pdf(const PrintJob& job, const std::string& path,
                const std::function<bool(const JobProgress&)>& progress) {
   if (job.page_count() == 0) throw std::runtime_error("没有可打印的内容：所选工作表都是空的");
   ensure_application();
-  const QString file = QString::fromStdString(path);
-  QSaveFile out(file);
-  if (!out.open(QIODevice::WriteOnly))
-    throw std::runtime_error("无法写入 " + path + "：" + out.errorString().toStdString());
-  bool finished = false;
-  {
-    QPdfWriter writer(&out);
-    writer.setResolution(kPdfDpi);
-    writer.setCreator("kelv");
-    writer.setTitle(QFileInfo(QString::fromStdString(job.book().file_path)).completeBaseName());
-    finished = render_job(job, writer, progress);
-  }
-  if (!finished) {
-    out.cancelWriting();
+  try {
+    host::replace_file(
+        path,
+        [&](host::WritableFile& file) {
+          FileDevice out(file);
+          out.open(QIODevice::WriteOnly);
+          bool finished = false;
+          {
+            QPdfWriter writer(&out);
+            writer.setResolution(kPdfDpi);
+            writer.setCreator("kelv");
+            writer.setTitle(
+                QFileInfo(QString::fromStdString(job.book().file_path)).completeBaseName());
+            finished = render_job(job, writer, progress);
+          }
+          out.rethrow_failure();
+          if (!finished) throw Stopped{};
+        },
+        host::FileSystem::system(), "写入 PDF 文件");
+  } catch (const Stopped&) {
     return false;
+  } catch (const host::HostError& e) {
+    throw std::runtime_error(e.description());
   }
-  if (!out.commit())
-    throw std::runtime_error("无法写入 " + path + "：" + out.errorString().toStdString());
   return true;
 }
 

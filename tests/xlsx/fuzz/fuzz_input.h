@@ -17,11 +17,14 @@
 
 #include "../zip_bytes.h"
 #include "host/host_error.h"
-#include "xlsx/file_system.h"
+#include "host/file_system.h"
 #include "xlsx/package.h"
 #include "xlsx/xlsx_format.h"
 
 namespace kelv::xlsx::fuzz {
+
+using host::FileSystem;
+using host::WritableFile;
 
 inline const char* kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 inline const char* kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";

@@ -105,6 +105,9 @@ def host():
     card["A3"] = "#"
     door = wb.create_sheet("门贴")
     door["A2"], door["B2"], door["C2"], door["D2"] = "#", "[考场]", "[姓名]", "#"
+    # Field cells as text, so "01" and the ID numbers print as they are.
+    for cell in (card["B2"], card["B3"], door["B2"], door["C2"]):
+        cell.number_format = "@"
     mbb = wb.create_sheet("MBB")
     mbb.sheet_state = "veryHidden"
     wb.save(os.path.join(WS, "考务.xlsx"))

@@ -1,0 +1,187 @@
+// kelv sessions WORKSPACE [DATA] [--seed N] [--suggest]: 场次编排 at the
+// command line. Opens the workspace and the data workbook as the form would,
+// checks, arranges every 场次 and saves through the workspace's guarded save
+// with backups; --suggest writes a draft 场次表 instead.
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/cli/commands.h"
+#include "app/core/repair_notice.h"
+#include "app/core/terminal_dialogs.h"
+#include "app/core/workspace.h"
+#include "host/file_path.h"
+#include "host/host_error.h"
+#include "sessions/arrange_sessions.h"
+#include "sessions/session_settings.h"
+#include "sessions/suggest_timetable.h"
+
+namespace kelv::cli {
+namespace {
+
+std::string problem_line(const sessions::Problem& p) {
+  std::string line = p.level == sessions::ProblemLevel::Error ? "[错误] " : "[提醒] ";
+  if (!p.sheet.empty()) line += p.sheet + " ";
+  if (p.row > 0) line += "第 " + std::to_string(p.row) + " 行 ";
+  if (!p.heading.empty()) line += "“" + p.heading + "”列 ";
+  if (!p.value.empty()) line += "值“" + p.value + "”";
+  return line + "：" + p.message;
+}
+
+// Prints the problems; true when one is an error.
+bool print_problems(const std::vector<sessions::Problem>& problems) {
+  for (const sessions::Problem& p : problems) std::cout << problem_line(p) << '\n';
+  return sessions::HasErrors(problems);
+}
+
+// The data workbook the command works on: DATA (a file name in 数据/, or a
+// path whose file name is one), or the only one in the data list that is
+// not a workbook written for one 场次 of another.
+std::string pick_data(const std::vector<std::string>& items, const std::string& data) {
+  if (!data.empty()) {
+    const std::string name = host::path_text(host::file_path(data).filename());
+    for (const std::string& item : items)
+      if (item == name) return item;
+    command_failed("“数据”文件夹里没有数据工作簿 " + name);
+  }
+  std::vector<std::string> candidates;
+  for (const std::string& item : items) {
+    bool per_session = false;
+    for (const std::string& other : items) {
+      const std::string stem = other.substr(0, other.rfind('.'));
+      per_session = per_session || (item != other && item.starts_with(stem + "（"));
+    }
+    if (!per_session) candidates.push_back(item);
+  }
+  if (candidates.size() == 1) return candidates.front();
+  if (candidates.empty()) command_failed("“数据”文件夹里没有数据工作簿");
+  std::string names;
+  for (const std::string& c : candidates) names += (names.empty() ? "" : "、") + c;
+  command_failed("“数据”文件夹里有几个数据工作簿（" + names + "）：请在命令后写明是哪一个");
+}
+
+void save(app::Workspace& workspace, const app::Questions& questions,
+          const std::vector<host::Workbook*>& books) {
+  app::SaveReport report;
+  try {
+    if (books.empty()) {
+      workspace.save_all(questions, report);
+    } else {
+      workspace.save(books, questions, report);
+    }
+  } catch (const host::HostError& e) {
+    command_failed(std::string("保存失败：") + e.what());
+  }
+  for (const std::string& path : report.saved)
+    std::cout << "已保存 " << host::native_path(path) << '\n';
+  for (const std::string& path : report.cancelled)
+    std::cout << "没有保存 " << host::native_path(path) << '\n';
+}
+
+}  // namespace
+
+void add_sessions_command(CLI::App& app) {
+  struct Options {
+    std::string workspace, data;
+    std::optional<uint64_t> seed;
+    bool suggest = false;
+    std::string together;
+  };
+  auto options = std::make_shared<Options>();
+  CLI::App* cmd =
+      app.add_subcommand("sessions",
+                         "场次编排：按场次表给每一科排考场和座位（在编排考号之后），写入场次安排、"
+                         "场次考场和每个场次的数据工作簿，保存前自动备份");
+  cmd->add_option("WORKSPACE", options->workspace, "工作区文件夹（或宿主工作簿）")->required();
+  cmd->add_option("DATA", options->data,
+                  "数据工作簿：“数据”文件夹里的文件名（只有一个时可以不写）");
+  cmd->add_option("--seed", options->seed, "换考场的考生在考场里座位顺序的随机种子");
+  cmd->add_flag("--suggest", options->suggest,
+                "按考生的选考科目拟一份场次表草案（已有场次表时先询问），不编排");
+  cmd->add_option("--keep-combinations", options->together,
+                  "编排考号时是否把同一选考组合的考生排在相连的考场（yes 或 no）：只保存这项设置，"
+                  "之后请重新编排考号")
+      ->check(CLI::IsMember({"yes", "no"}));
+  cmd->callback([options] {
+    app::TerminalDialogs dialogs(std::cin, std::cout);
+    std::unique_ptr<app::Workspace> workspace;
+    try {
+      app::WorkspaceOptions workspace_options;
+      workspace_options.on_repair = [](const spreadsheet::RepairReport& r) {
+        std::cout << app::repair_notice(r) << '\n';
+      };
+      workspace = std::make_unique<app::Workspace>(options->workspace, dialogs,
+                                                   std::move(workspace_options));
+    } catch (const app::WorkspaceError& e) {
+      command_failed(e.what());
+    }
+    const app::Questions questions = app::message_box_questions(
+        dialogs, [](const std::string& p) { return host::native_path(p); });
+    for (const std::string& w : workspace->take_warnings()) std::cout << "[提醒] " << w << '\n';
+    workspace->start();
+    if (!options->together.empty()) {
+      host::Workbook& host_book = workspace->engine().this_workbook();
+      try {
+        sessions::SetKeepCombinations(host_book, options->together == "yes");
+      } catch (const host::HostError&) {
+        command_failed("宿主工作簿没有设置表 DTB");
+      }
+      std::cout << (options->together == "yes"
+                        ? "已设置：编排考号时把同一选考组合的考生排在相连的考场。"
+                        : "已设置：编排考号时不再把同一选考组合排在一起。")
+                << "重新编排考号后生效。\n";
+      save(*workspace, questions, {&host_book});
+      return;
+    }
+    host::Control& list = workspace->form()["LtbBiao"];
+    const std::string name = pick_data(list.items(), options->data);
+    const std::vector<std::string>& items = list.items();
+    for (size_t i = 0; i < items.size(); ++i)
+      if (items[i] == name) list.set_list_index(static_cast<int32_t>(i));
+    const app::WorkReport opened = workspace->click("LtbBiaoClick", questions);
+    for (const std::string& w : workspace->take_warnings()) std::cout << "[提醒] " << w << '\n';
+    host::Workbook* data = workspace->data_workbook();
+    if (opened.failure || data == nullptr || data->name() != name)
+      command_failed("打不开数据工作簿 " + name);
+
+    if (options->suggest) {
+      const sessions::DraftTimetable draft = sessions::SuggestTimetable(*data);
+      if (print_problems(draft.problems)) throw CLI::RuntimeError(1);
+      std::cout << "场次表草案（" << draft.sessions.size() << " 场）：\n";
+      for (size_t s = 0; s < draft.sessions.size(); ++s) {
+        std::cout << "  第" << s + 1 << "场：";
+        for (size_t k = 0; k < draft.sessions[s].size(); ++k)
+          std::cout << (k ? "、" : "") << draft.sessions[s][k].subject << " "
+                    << draft.sessions[s][k].examinees << " 人";
+        std::cout << '\n';
+      }
+      if (!sessions::WriteTimetable(*data, draft, dialogs)) {
+        std::cout << "保留了原来的场次表，没有改动。\n";
+        return;
+      }
+      std::cout << "已写入“场次表”草案，请填上日期和时间。\n";
+      save(*workspace, questions, {data});
+      return;
+    }
+
+    sessions::ArrangeOptions arrange;
+    arrange.seed = options->seed;
+    sessions::SessionsReport report;
+    try {
+      report = sessions::ArrangeSessions(workspace->engine(), *data, arrange);
+    } catch (const host::HostError& e) {
+      command_failed(std::string("场次编排失败：") + e.what());
+    }
+    if (print_problems(report.problems)) {
+      std::cout << "场次编排没有进行，什么也没有写入：请先改正上面的错误。\n";
+      throw CLI::RuntimeError(1);
+    }
+    std::cout << sessions::SummaryText(report) << '\n';
+    workspace->mark_unsaved();
+    save(*workspace, questions, {});
+  });
+}
+
+}  // namespace kelv::cli
