@@ -22,16 +22,17 @@ constexpr int kMaxCodeBits = 15;
 constexpr int kHashBits = 12;
 constexpr size_t kHashSize = size_t{1} << kHashBits;
 
-constexpr std::array<uint16_t, 29> kLengthBase = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,
-                                                  15, 17, 19, 23, 27, 31, 35, 43, 51,  59,
+constexpr std::array<uint16_t, 29> kLengthBase = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                                  15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
                                                   67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::array<uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                                   2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
 constexpr std::array<uint16_t, 30> kDistanceBase = {
     1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
     193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr std::array<uint8_t, 30> kDistanceExtra = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                                    6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr std::array<uint8_t, 30> kDistanceExtra = {0, 0, 0,  0,  1,  1,  2,  2,  3,  3,
+                                                    4, 4, 5,  5,  6,  6,  7,  7,  8,  8,
+                                                    9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 // The order the code-length code's lengths are sent in.
 constexpr std::array<uint8_t, 19> kCodeLengthOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                       11, 4,  12, 3, 13, 2, 14, 1, 15};
@@ -340,11 +341,10 @@ std::string zlib_of_scanlines(std::string_view raw, size_t stride) {
     return bits;
   };
   Codes dynamic;
-  bool use_dynamic =
-      huffman_lengths(litlen_freq.data(), kLitLenSymbols, kMaxCodeBits,
-                      dynamic.litlen_lengths.data()) &&
-      huffman_lengths(distance_freq.data(), kDistanceSymbols, kMaxCodeBits,
-                      dynamic.distance_lengths.data());
+  bool use_dynamic = huffman_lengths(litlen_freq.data(), kLitLenSymbols, kMaxCodeBits,
+                                     dynamic.litlen_lengths.data()) &&
+                     huffman_lengths(distance_freq.data(), kDistanceSymbols, kMaxCodeBits,
+                                     dynamic.distance_lengths.data());
   int hlit = kLitLenSymbols, hdist = kDistanceSymbols, hclen = 19;
   std::vector<LengthRun> runs;
   std::array<uint8_t, 19> cl_lengths{};
@@ -386,7 +386,8 @@ std::string zlib_of_scanlines(std::string_view raw, size_t stride) {
     bits.put(static_cast<uint32_t>(hlit - 257), 5);
     bits.put(static_cast<uint32_t>(hdist - 1), 5);
     bits.put(static_cast<uint32_t>(hclen - 4), 4);
-    for (int i = 0; i < hclen; ++i) bits.put(cl_lengths[kCodeLengthOrder[static_cast<size_t>(i)]], 3);
+    for (int i = 0; i < hclen; ++i)
+      bits.put(cl_lengths[kCodeLengthOrder[static_cast<size_t>(i)]], 3);
     for (const LengthRun& r : runs) {
       bits.put(cl_codes[r.symbol], cl_lengths[r.symbol]);
       if (const int e = extra_bits_of_run(r.symbol)) bits.put(r.extra, e);

@@ -550,8 +550,22 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
   Worksheet& out = EA.workbooks().item(self.DataBookName).worksheets().item(template_name);
   out.cells(1, 2).set_value(Variant("  "));
 
-  Job job{self, data, tpl,     out, layout, settings, {}, lastRow, page_column, photo_folder_column,
-          {},   &EA,  nullptr, 0, EA.progress(), "生成" + template_name};
+  Job job{self,
+          data,
+          tpl,
+          out,
+          layout,
+          settings,
+          {},
+          lastRow,
+          page_column,
+          photo_folder_column,
+          {},
+          &EA,
+          nullptr,
+          0,
+          EA.progress(),
+          "生成" + template_name};
   job.g.B = layout.body.rowCount;
   job.g.C = layout.body.colCount;
   job.g.H = layout.header.rowCount;

@@ -23,7 +23,7 @@ class CellValue {
 
   CellValue() noexcept { set_tag(Kind::Empty); }
   // A cell takes any value a Variant holds, as it was written.
-  CellValue(const host::Variant& v);  // NOLINT(google-explicit-constructor)
+  CellValue(const host::Variant& v);                        // NOLINT(google-explicit-constructor)
   CellValue(double d) noexcept { set_number(d); }           // NOLINT(google-explicit-constructor)
   CellValue(int i) noexcept { set_number(i); }              // NOLINT(google-explicit-constructor)
   CellValue(int64_t i) noexcept { set_number(double(i)); }  // NOLINT(google-explicit-constructor)
@@ -35,9 +35,9 @@ class CellValue {
     bytes_[0] = static_cast<unsigned char>(e);
     set_tag(Kind::Error);
   }
-  CellValue(std::string_view text) { set_text(text); }     // NOLINT(google-explicit-constructor)
-  CellValue(const std::string& text) { set_text(text); }   // NOLINT(google-explicit-constructor)
-  CellValue(const char* text) { set_text(text); }          // NOLINT(google-explicit-constructor)
+  CellValue(std::string_view text) { set_text(text); }    // NOLINT(google-explicit-constructor)
+  CellValue(const std::string& text) { set_text(text); }  // NOLINT(google-explicit-constructor)
+  CellValue(const char* text) { set_text(text); }         // NOLINT(google-explicit-constructor)
   static CellValue null() noexcept {
     CellValue v;
     v.set_tag(Kind::Null);
@@ -149,12 +149,13 @@ struct Formula {
 class FormulaRef {
  public:
   FormulaRef() noexcept = default;
-  FormulaRef(std::nullptr_t) noexcept {}  // NOLINT(google-explicit-constructor)
+  FormulaRef(std::nullptr_t) noexcept {}        // NOLINT(google-explicit-constructor)
   FormulaRef(std::shared_ptr<const Formula> f)  // NOLINT(google-explicit-constructor)
       : p_(f ? new std::shared_ptr<const Formula>(std::move(f)) : nullptr) {}
   FormulaRef(std::shared_ptr<Formula> f)  // NOLINT(google-explicit-constructor)
       : FormulaRef(std::shared_ptr<const Formula>(std::move(f))) {}
-  FormulaRef(const FormulaRef& o) : p_(o.p_ ? new std::shared_ptr<const Formula>(*o.p_) : nullptr) {}
+  FormulaRef(const FormulaRef& o)
+      : p_(o.p_ ? new std::shared_ptr<const Formula>(*o.p_) : nullptr) {}
   FormulaRef(FormulaRef&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
   FormulaRef& operator=(FormulaRef o) noexcept {
     std::swap(p_, o.p_);

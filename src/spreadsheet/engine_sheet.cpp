@@ -867,7 +867,8 @@ namespace {
 
 // Each sorted row's key value, from the first row; nullptr where the row
 // has no cell in the key column.
-std::vector<const CellValue*> sort_keys(const Sheet& s, int32_t first, size_t n, int32_t key_column) {
+std::vector<const CellValue*> sort_keys(const Sheet& s, int32_t first, size_t n,
+                                        int32_t key_column) {
   std::vector<const CellValue*> keys(n, nullptr);
   for (size_t i = 0; i < n; ++i) {
     cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);

@@ -1,8 +1,8 @@
 #include "xlsx/drawing_part.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -116,11 +116,11 @@ void read_drawing(PackageReader& package, const std::string& part, spreadsheet::
   }
 }
 
-std::string write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_width,
-                          const std::function<std::string(uint32_t image)>& image_part,
-                          const std::function<void(std::string&)>& flush,
-                          const std::function<void(std::string_view id, std::string_view target)>&
-                              image_relationship) {
+std::string write_drawing(
+    const spreadsheet::Sheet& sheet, int32_t max_digit_width,
+    const std::function<std::string(uint32_t image)>& image_part,
+    const std::function<void(std::string&)>& flush,
+    const std::function<void(std::string_view id, std::string_view target)>& image_relationship) {
   XmlOut out;
   out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<xdr:wsDr");
   out.attr("xmlns:xdr", kDrawingNs).attr("xmlns:a", kDrawingMainNs).attr("xmlns:r", kRelNs);
@@ -155,7 +155,8 @@ std::string write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_wid
     for (size_t at = xml.find("cNvPr"); at != std::string::npos; at = xml.find("cNvPr", at + 5)) {
       const size_t id = xml.find(" id=\"", at);
       const size_t end = xml.find('>', at);
-      if (id != std::string::npos && id < end) anchor_ids.push_back(std::atoll(xml.c_str() + id + 5));
+      if (id != std::string::npos && id < end)
+        anchor_ids.push_back(std::atoll(xml.c_str() + id + 5));
     }
   }
   std::sort(anchor_ids.begin(), anchor_ids.end());
@@ -215,12 +216,11 @@ DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_widt
                          const std::function<std::string(uint32_t image)>& image_part) {
   DrawingOut d;
   d.relationships = sheet.passthrough.drawing_relationships;
-  d.xml = write_drawing(sheet, max_digit_width, image_part, {},
-                        [&](std::string_view id, std::string_view target) {
-                          d.relationships.push_back({std::string(id),
-                                                     std::string(kRelTypeBase) + "image",
-                                                     std::string(target), false});
-                        });
+  d.xml = write_drawing(
+      sheet, max_digit_width, image_part, {}, [&](std::string_view id, std::string_view target) {
+        d.relationships.push_back(
+            {std::string(id), std::string(kRelTypeBase) + "image", std::string(target), false});
+      });
   return d;
 }
 

@@ -34,10 +34,10 @@ DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_widt
 // of about kDeflatePiece bytes (it takes the text out) and the rest is
 // returned; `image_relationship` hears each image's relationship as its id
 // is given out. The sheet's carried relationships are not repeated.
-std::string write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_width,
-                          const std::function<std::string(uint32_t image)>& image_part,
-                          const std::function<void(std::string&)>& flush,
-                          const std::function<void(std::string_view id, std::string_view target)>&
-                              image_relationship);
+std::string write_drawing(
+    const spreadsheet::Sheet& sheet, int32_t max_digit_width,
+    const std::function<std::string(uint32_t image)>& image_part,
+    const std::function<void(std::string&)>& flush,
+    const std::function<void(std::string_view id, std::string_view target)>& image_relationship);
 
 }  // namespace kelv::xlsx

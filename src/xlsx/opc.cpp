@@ -122,8 +122,8 @@ void append_relationship(XmlOut& out, std::string_view source_part, std::string_
   if (external) {
     out.attr("Target", target).attr("TargetMode", "External");
   } else {
-    out.attr("Target", source_part.empty() ? std::string(target)
-                                           : relative_target(source_part, target));
+    out.attr("Target",
+             source_part.empty() ? std::string(target) : relative_target(source_part, target));
   }
   out.raw("/>");
 }
@@ -136,7 +136,8 @@ std::string write_relationships(std::string_view source_part,
                                 const std::vector<spreadsheet::RawRelationship>& rels) {
   XmlOut out;
   start_relationships(out);
-  for (const auto& r : rels) append_relationship(out, source_part, r.id, r.type, r.target, r.external);
+  for (const auto& r : rels)
+    append_relationship(out, source_part, r.id, r.type, r.target, r.external);
   end_relationships(out);
   return std::move(out.str());
 }

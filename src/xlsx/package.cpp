@@ -15,9 +15,9 @@
 #include <thread>
 
 #include "host/file_path.h"
+#include "host/file_system.h"
 #include "host/host_error.h"
 #include "xlsx/deflate.h"
-#include "host/file_system.h"
 #include "xlsx/zip_writer.h"
 
 namespace kelv::xlsx {
@@ -303,8 +303,8 @@ struct CompressedPiece {
 struct CompressedPart {
   std::string name;
   bool stored = false;
-  bool complete = false;  // every piece has been handed over
-  bool begun = false;     // its entry is started in the file
+  bool complete = false;                                // every piece has been handed over
+  bool begun = false;                                   // its entry is started in the file
   std::deque<std::unique_ptr<CompressedPiece>> pieces;  // not yet written
   uint32_t crc = 0;
   uint64_t size = 0;
@@ -425,7 +425,8 @@ class PathFile final : public host::WritableFile {
  public:
   explicit PathFile(const std::string& file)
       : path_(host::file_path(file)), out_(path_, std::ios::binary | std::ios::trunc) {
-    if (!out_) throw host::FileSystemError(host::FileSystemError::Kind::Other, "cannot create " + file);
+    if (!out_)
+      throw host::FileSystemError(host::FileSystemError::Kind::Other, "cannot create " + file);
   }
   void write(const void* data, size_t size) override {
     out_.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));

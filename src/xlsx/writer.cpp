@@ -151,8 +151,8 @@ class BookWriter {
   // A part name not used yet: stem + number + suffix, or stem + suffix
   // first when plain_first.
   // `number`, when given, is told the number in the name.
-  std::string allocate(const std::string& stem, const std::string& suffix,
-                       bool plain_first = false, int* number = nullptr) {
+  std::string allocate(const std::string& stem, const std::string& suffix, bool plain_first = false,
+                       int* number = nullptr) {
     if (plain_first && used_.insert(stem + suffix).second) return stem + suffix;
     // The first free number never goes down, so the search for the next
     // one starts where the last ended (a hundred thousand images are named
@@ -182,8 +182,7 @@ class BookWriter {
     PackageWriter::Stream rels = out_.stream(rels_part(drawing));
     XmlOut r;
     start_relationships(r);
-    for (const RawRelationship& c :
-         own_copies(sheet.passthrough.drawing_relationships, shared_use))
+    for (const RawRelationship& c : own_copies(sheet.passthrough.drawing_relationships, shared_use))
       append_relationship(r, drawing, c.id, c.type, c.target, c.external);
     const std::string image_type = std::string(kRelTypeBase) + "image";
     std::string rest = write_drawing(

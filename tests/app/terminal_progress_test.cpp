@@ -36,8 +36,8 @@ TEST(TerminalProgress, ShowsWorkOnlyAfterASecondAndRedrawsTenTimesASecond) {
   // A shorter line is drawn over the longer one, blanks past its end.
   const std::string second = "生成桌贴：图片 7 / 10";
   const std::string first = "生成桌贴 10,000 / 100,000";
-  EXPECT_EQ(l.out.str(), "\r" + first + "\r" + second +
-                             std::string(first.size() - second.size(), ' '));
+  EXPECT_EQ(l.out.str(),
+            "\r" + first + "\r" + second + std::string(first.size() - second.size(), ' '));
 }
 
 TEST(TerminalProgress, TheEndOfTheWorkTakesTheLineAwayAndTheNextWorkWaitsAgain) {

@@ -16,9 +16,9 @@ namespace {
 std::string Inflated(const std::string& stream, size_t size) {
   std::string out(size + 1, '\0');
   uLongf n = static_cast<uLongf>(out.size());
-  const int r = uncompress(reinterpret_cast<Bytef*>(out.data()), &n,
-                           reinterpret_cast<const Bytef*>(stream.data()),
-                           static_cast<uLong>(stream.size()));
+  const int r =
+      uncompress(reinterpret_cast<Bytef*>(out.data()), &n,
+                 reinterpret_cast<const Bytef*>(stream.data()), static_cast<uLong>(stream.size()));
   EXPECT_EQ(r, Z_OK);
   out.resize(n);
   return out;
@@ -49,8 +49,8 @@ std::string Rows(std::mt19937& random, size_t stride, size_t rows) {
 
 TEST(ScanlineDeflate, InflatesToTheRowsItWasGiven) {
   std::mt19937 random(7);
-  for (const size_t stride : {size_t{1}, size_t{3}, size_t{97}, size_t{258}, size_t{259},
-                              size_t{1000}, size_t{40000}}) {
+  for (const size_t stride :
+       {size_t{1}, size_t{3}, size_t{97}, size_t{258}, size_t{259}, size_t{1000}, size_t{40000}}) {
     for (const size_t rows : {size_t{0}, size_t{1}, size_t{2}, size_t{150}}) {
       const std::string raw = Rows(random, stride, rows);
       EXPECT_EQ(Inflated(zlib_of_scanlines(raw, stride), raw.size()), raw)

@@ -23,11 +23,11 @@ TEST(CellValue, EveryVariantComesBackAsItWent) {
       Variant(-2.5e300),
       Variant(host::CellError::NA),
       Variant(""),
-      Variant("考生12"),                      // 11 bytes: inside the cell
-      Variant(std::string(15, 'x')),          // the most held inside
-      Variant(std::string(16, 'y')),          // the least held apart
-      Variant("440106200801011234"),          // an ID number
-      Variant(std::string("a\0b", 3)),        // a NUL is a character like any other
+      Variant("考生12"),                // 11 bytes: inside the cell
+      Variant(std::string(15, 'x')),    // the most held inside
+      Variant(std::string(16, 'y')),    // the least held apart
+      Variant("440106200801011234"),    // an ID number
+      Variant(std::string("a\0b", 3)),  // a NUL is a character like any other
       Variant(std::string(40000, '\xE5')),
   };
   for (const Variant& v : values) {

@@ -34,8 +34,7 @@ TEST(PackageWriter, SeventyThousandPartsReadBack) {
   PackageReader r(path);
   ASSERT_EQ(r.parts().size(), size_t{kParts});
   for (int i : {0, 1, 65534, 65535, 65536, kParts - 1}) {
-    const std::string name =
-        "xl/media/image" + std::to_string(i) + (i % 2 == 0 ? ".png" : ".xml");
+    const std::string name = "xl/media/image" + std::to_string(i) + (i % 2 == 0 ? ".png" : ".xml");
     EXPECT_EQ(r.parts()[static_cast<size_t>(i)], name);
     EXPECT_EQ(r.read(name), "picture " + std::to_string(i));
   }

@@ -16,10 +16,10 @@
 #include <string>
 #include <thread>
 
-#include "host/host_error.h"
 #include "host/file_system.h"
-#include "xlsx/xlsx_format.h"
+#include "host/host_error.h"
 #include "support/faulty_file_system.h"
+#include "xlsx/xlsx_format.h"
 #include "xlsx_test_util.h"
 
 namespace kelv::xlsx {

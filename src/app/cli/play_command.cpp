@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "app/cli/commands.h"
-#include "app/core/terminal_progress.h"
 #include "app/core/platform.h"
 #include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
 #include "app/core/terminal_dialogs.h"
+#include "app/core/terminal_progress.h"
 #include "app/core/work_report.h"
 #include "app/core/workspace.h"
 #include "bridge/torb.h"

@@ -4,8 +4,8 @@
 #include <iostream>
 #include <memory>
 
-#include "app/core/terminal_progress.h"
 #include "app/core/scenario_runner.h"
+#include "app/core/terminal_progress.h"
 #include "host/file_path.h"
 #include "host/recording_dialogs.h"
 #include "sheets/seat_map_settings.h"
