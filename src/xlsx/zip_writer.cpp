@@ -100,7 +100,7 @@ void ZipWriter::begin(std::string_view name, Method method) {
   le16(h, 0);
   h += name;
   put(h);
-  entries_.push_back(std::move(e));
+  entries_.push_back(e);
   open_ = true;
 }
 
