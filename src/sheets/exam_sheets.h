@@ -90,6 +90,23 @@ inline constexpr const char* kDutyCountSheet = "监考统计";
 inline constexpr std::string_view kDutyCountHeadings[] = {"姓名", "学科", "场数", "场次",
                                                           "半天数"};
 
+// One workbook beside the data workbook for printing each teacher's duty
+// slip with an ordinary template: its 考生表 holds one row per duty, the
+// teacher's own details repeated on each (a teacher without duties gets
+// one row, 场数 0 and 科目 （本次没有监考）), sorted by teacher and 场次,
+// so a template that changes page on 姓名 prints one slip per teacher; its
+// 考场表 lists the rooms. Named after the data workbook:
+// "初一（监考通知）.xlsx". A very hidden sheet of this name marks it, so a
+// later run replaces only what a run wrote.
+inline constexpr const char* kDutySlipMarkSheet = "kelv监考";
+inline constexpr std::string_view kDutySlipHeadings[] = {
+    "姓名", "学科", "场数", "半天数", "场次", "科目", "日期", "开始", "结束", "考场", "考室", "角色"};
+inline std::string DutySlipBookName(std::string_view data_book_name) {
+  std::string_view stem = data_book_name;
+  if (const size_t dot = stem.rfind('.'); dot != std::string_view::npos) stem = stem.substr(0, dot);
+  return std::string(stem) + "（监考通知）.xlsx";
+}
+
 // The room's shape, columns of 考场表 found by heading: seats in a column
 // front to back, columns of desks, and where the front is (前 or 后).
 inline constexpr const char* kSeatsPerColumnHeading = "每列座数";

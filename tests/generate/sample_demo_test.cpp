@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/sample/demo.h"
+#include "app/sample/sample_invigilation.h"
 #include "app/sample/sample_workspace.h"
 #include "host/file_path.h"
 #include "spreadsheet/engine.h"
@@ -110,13 +111,26 @@ TEST(Demo, PlaysTheWholeCourseOfWorkWithoutAnErrorBox) {
   engine.open_host_workbook(host::path_text(dir) + "/" + kHostWorkbookName);
   host::Workbook& data = engine.open_workbook(host::path_text(dir) + "/数据/" + kDataWorkbookName);
   for (const std::string& name : sample_template_names()) {
+    if (name == kDutySlipTemplate) continue;
     EXPECT_EQ(data.sheet(name).name(), name);
   }
+  // The duty slips are printed from the workbook the rota writes for them.
+  host::Workbook& slips =
+      engine.open_workbook(host::path_text(dir) + "/数据/期末考试（监考通知）.xlsx");
+  EXPECT_EQ(slips.sheet(kDutySlipTemplate).name(), kDutySlipTemplate);
   // The door list's first page: the room's header, then its first examinee.
   host::Worksheet& door = data.sheet("门贴");
   EXPECT_EQ(door.cells(3, 3).text(), "01");
   EXPECT_EQ(door.cells(7, 2).text(), "2024010001");
   EXPECT_EQ(door.cells(9, 2).text(), "2024010002");
+  // 场次 1's door list prints the invigilators the rota put into its rooms.
+  host::Workbook& first =
+      engine.open_workbook(host::path_text(dir) + "/数据/期末考试（第1场）.xlsx");
+  host::Worksheet& first_door = first.sheet("门贴");
+  EXPECT_EQ(first_door.cells(3, 3).text(), first.sheet("考场表").cells(2, 1).text());
+  EXPECT_EQ(first_door.cells(4, 3).text(), first.sheet("考场表").cells(2, 4).text());
+  EXPECT_FALSE(first_door.cells(4, 3).text().empty());
+  EXPECT_FALSE(first_door.cells(4, 4).text().empty());
 }
 
 }  // namespace

@@ -27,5 +27,8 @@ void add_restore_command(CLI::App& app);
 void add_import_command(CLI::App& app);
 // kelv sessions WORKSPACE [DATA] [--seed N] [--suggest] [--keep-combinations yes|no]
 void add_sessions_command(CLI::App& app);
+// kelv invigilate WORKSPACE [DATA] [--seed N] [--fresh] [--own-subject yes|no]
+//                 [--own-classes yes|no]
+void add_invigilate_command(CLI::App& app);
 
 }  // namespace kelv::cli

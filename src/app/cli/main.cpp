@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     kelv::cli::add_check_command(app);
     kelv::cli::add_import_command(app);
     kelv::cli::add_sessions_command(app);
+    kelv::cli::add_invigilate_command(app);
     kelv::sample::add_sample_commands(app);
     kelv::cli::finish_chinese(app);
     CLI11_PARSE(app, argc, argv);

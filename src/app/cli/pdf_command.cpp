@@ -24,7 +24,7 @@ namespace {
 // Without sheet names, a data workbook prints the tables generated in it:
 // its visible sheets other than 考生表 and 考场表, whose long rows would
 // print as strips of columns. Other workbooks print every visible sheet.
-std::vector<std::string> generated_tables(const spreadsheet::Workbook& book) {
+[[maybe_unused]] std::vector<std::string> generated_tables(const spreadsheet::Workbook& book) {
   bool data_book = false;
   for (const auto& s : book.sheets)
     data_book = data_book || s->name == sheets::kExamineeSheet || s->name == sheets::kRoomSheet;

@@ -9,37 +9,29 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/core/exam_work.h"
 #include "app/core/repair_notice.h"
 #include "app/core/terminal_dialogs.h"
 #include "app/core/terminal_progress.h"
 #include "app/core/workspace.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
-#include "sessions/arrange_sessions.h"
-#include "sessions/session_settings.h"
-#include "sessions/suggest_timetable.h"
 
 namespace kelv::cli {
 namespace {
 
-std::string problem_line(const sessions::Problem& p) {
-  std::string line = p.level == sessions::ProblemLevel::Error ? "[错误] " : "[提醒] ";
-  if (!p.sheet.empty()) line += p.sheet + " ";
-  if (p.row > 0) line += "第 " + std::to_string(p.row) + " 行 ";
-  if (!p.heading.empty()) line += "“" + p.heading + "”列 ";
-  if (!p.value.empty()) line += "值“" + p.value + "”";
-  return line + "：" + p.message;
+// Prints the report's problems (or the draft's lines) and what was done;
+// exits 1 when nothing could be done.
+void print_report(const app::WorkReport& report) {
+  for (const std::string& line : report.notes) std::cout << line << '\n';
+  if (report.stopped) {
+    if (report.failure) std::cout << report.failure_text() << '\n';
+    std::cout << app::stopped_text(report.event) << '\n';
+    throw CLI::RuntimeError(1);
+  }
+  std::cout << report.text() << '\n';
 }
 
-// Prints the problems; true when one is an error.
-bool print_problems(const std::vector<sessions::Problem>& problems) {
-  for (const sessions::Problem& p : problems) std::cout << problem_line(p) << '\n';
-  return sessions::HasErrors(problems);
-}
-
-// The data workbook the command works on: DATA (a file name in 数据/, or a
-// path whose file name is one), or the only one in the data list that is
-// not a workbook written for one 场次 of another.
 std::string pick_data(const std::vector<std::string>& items, const std::string& data) {
   if (!data.empty()) {
     const std::string name = host::path_text(host::file_path(data).filename());
@@ -127,7 +119,7 @@ void add_sessions_command(CLI::App& app) {
     if (!options->together.empty()) {
       host::Workbook& host_book = workspace->engine().this_workbook();
       try {
-        sessions::SetKeepCombinations(host_book, options->together == "yes");
+        app::set_keep_combinations(*workspace, options->together == "yes");
       } catch (const host::HostError&) {
         command_failed("宿主工作簿没有设置表 DTB");
       }
@@ -150,39 +142,19 @@ void add_sessions_command(CLI::App& app) {
       command_failed("打不开数据工作簿 " + name);
 
     if (options->suggest) {
-      const sessions::DraftTimetable draft = sessions::SuggestTimetable(*data);
-      if (print_problems(draft.problems)) throw CLI::RuntimeError(1);
-      std::cout << "场次表草案（" << draft.sessions.size() << " 场）：\n";
-      for (size_t s = 0; s < draft.sessions.size(); ++s) {
-        std::cout << "  第" << s + 1 << "场：";
-        for (size_t k = 0; k < draft.sessions[s].size(); ++k)
-          std::cout << (k ? "、" : "") << draft.sessions[s][k].subject << " "
-                    << draft.sessions[s][k].examinees << " 人";
-        std::cout << '\n';
-      }
-      if (!sessions::WriteTimetable(*data, draft, dialogs)) {
-        std::cout << "保留了原来的场次表，没有改动。\n";
+      const app::WorkReport report = app::suggest_timetable(*workspace, dialogs);
+      print_report(report);
+      if (report.made_nothing) {
+        if (report.summary.find("错误") != std::string::npos) throw CLI::RuntimeError(1);
         return;
       }
-      std::cout << "已写入“场次表”草案，请填上日期和时间。\n";
       save(*workspace, questions, {data});
       return;
     }
 
-    sessions::ArrangeOptions arrange;
-    arrange.seed = options->seed;
-    sessions::SessionsReport report;
-    try {
-      report = sessions::ArrangeSessions(workspace->engine(), *data, arrange);
-    } catch (const host::HostError& e) {
-      command_failed(std::string("场次编排失败：") + e.what());
-    }
-    if (print_problems(report.problems)) {
-      std::cout << "场次编排没有进行，什么也没有写入：请先改正上面的错误。\n";
-      throw CLI::RuntimeError(1);
-    }
-    std::cout << sessions::SummaryText(report) << '\n';
-    workspace->mark_unsaved();
+    const app::WorkReport report = app::arrange_sessions(*workspace, options->seed);
+    print_report(report);
+    if (report.made_nothing) throw CLI::RuntimeError(1);
     save(*workspace, questions, {});
   });
 }

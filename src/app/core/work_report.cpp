@@ -32,6 +32,9 @@ int32_t heading_column(host::Worksheet& sheet, std::string_view heading) {
 const char* long_work_name(std::string_view event) {
   if (event == "CmdDoKaoHaoClick") return "编排考号";
   if (event == "CmdDoYongBiaoClick") return "生成表格";
+  // kelv's own exam work is named by its name.
+  for (const char* work : {"场次编排", "拟场次表", "安排监考"})
+    if (event == work) return work;
   return nullptr;
 }
 
@@ -45,8 +48,9 @@ std::string stopped_text(std::string_view event) {
 std::string ListOffer::question() const {
   const std::string name = host::path_text(host::file_path(source).filename());
   const std::string made = host::path_text(host::file_path(target).filename());
-  std::string text = "“" + name + "”不是数据工作簿（没有考场表和考生表）。是否用它做一个数据工作簿“" +
-                     made + "”：考生表就是这份名单，再加一张空的考场表？原文件不会改动。";
+  std::string text = "“" + name +
+                     "”不是数据工作簿（没有考场表和考生表）。是否用它做一个数据工作簿“" + made +
+                     "”：考生表就是这份名单，再加一张空的考场表？原文件不会改动。";
   if (target_exists) text += "“" + made + "”已经存在，会被替换（原来的文件先备份）。";
   return text;
 }
@@ -69,8 +73,12 @@ std::string WorkReport::text() const {
   const char* name = long_work_name(event);
   if (name == nullptr || !sent()) return "";
   if (stopped) return stopped_text(event);
-  if (made_nothing) return std::string(name) + "没有生成任何内容" +
-                           (summary.empty() ? std::string() : "：" + summary);
+  if (made_nothing) {
+    std::string text = name;
+    text += event == "CmdDoYongBiaoClick" ? "没有生成任何内容" : "没有进行";
+    if (!summary.empty()) text += "：" + summary;
+    return text;
+  }
   std::string text = std::string(name) + "完成";
   if (!summary.empty()) text += "：" + summary;
   return text + "，" + duration_text(milliseconds);

@@ -154,8 +154,7 @@ Workspace::Workspace(const std::string& location, host::Dialogs& dialogs, Worksp
     : folder_(WorkspaceFolder::locate(location, options.host_name)),
       options_(std::move(options)),
       dialogs_(dialogs),
-      files_(options_.file_system != nullptr ? *options_.file_system
-                                             : host::FileSystem::system()),
+      files_(options_.file_system != nullptr ? *options_.file_system : host::FileSystem::system()),
       env_(options_.seed ? host::SystemEnvironment(*options_.seed) : host::SystemEnvironment()),
       saver_(options_.keep_backups ? folder_.backup_folder() : std::string(), files_),
       engine_(std::make_unique<spreadsheet::Engine>(std::make_shared<readers::AnyFormat>(files_))),
@@ -212,8 +211,8 @@ host::Workbook& Workspace::open_data_file(const std::string& name) {
 }
 
 std::vector<Finding> Workspace::check(host::Workbook& data) {
-  return check_workspace(engine_->this_workbook(), data, settings_from_host(engine_->this_workbook()),
-                         CheckPurpose::Both);
+  return check_workspace(engine_->this_workbook(), data,
+                         settings_from_host(engine_->this_workbook()), CheckPurpose::Both);
 }
 
 bool Workspace::settle_data_click(const Questions& questions) {
@@ -295,9 +294,9 @@ WorkReport Workspace::click(std::string_view event, const Questions& questions,
     return report;
   }
   // What generation reads, as the form shows it when the click is sent.
-  const std::string template_name =
-      form_->control("LtbMoBan").list_index() >= 0 ? form_->control("LtbMoBan").value().to_text()
-                                                   : std::string();
+  const std::string template_name = form_->control("LtbMoBan").list_index() >= 0
+                                        ? form_->control("LtbMoBan").value().to_text()
+                                        : std::string();
   const host::Variant source = form_->control("ChbSJYuan").value();
   const bool examinee_source = source.is_bool() && source.as_bool();
 
@@ -352,8 +351,7 @@ std::optional<ListOffer> Workspace::list_offer() {
   host::Control& list = form_->control("LtbBiao");
   if (list.list_index() < 0) return std::nullopt;
   host::Workbook* book = open_workbook_named(*engine_, list.value().to_text());
-  if (book == nullptr || book == &engine_->this_workbook() || !is_list(*book))
-    return std::nullopt;
+  if (book == nullptr || book == &engine_->this_workbook() || !is_list(*book)) return std::nullopt;
   const spreadsheet::Workbook& model = spreadsheet::Engine::model_of(*book);
   ListOffer offer;
   if (model.from_other_format()) {
@@ -389,8 +387,7 @@ WorkReport Workspace::take_offer(const ListOffer& offer, const Questions& questi
                 kBackupsKept, files_);
     import_data_file(offer.source, offer.target, true, files_);
   } catch (const host::HostError& e) {
-    throw WorkspaceError(WorkspaceError::Kind::Failed,
-                         "无法做成数据工作簿：" + e.description());
+    throw WorkspaceError(WorkspaceError::Kind::Failed, "无法做成数据工作簿：" + e.description());
   }
   refresh_data_list();
   if (!select_data_file(*form_, file_name_of(offer.target))) {
@@ -430,6 +427,17 @@ void Workspace::save(const std::vector<host::Workbook*>& books, const Questions&
     adopt_converted(component_->state(), *form_, from, to);
   for (const std::string& path : report.reload)
     if (options_.reload_host_in_engine || path != host_path()) reload_workbook(*engine_, path);
+  // A workbook saved into the data folder that the data list lacks (one of
+  // a 场次, a copy saved under a new name) is listed like the others.
+  const std::vector<std::string>& listed = form_->control("LtbBiao").items();
+  for (const std::string& path : report.saved) {
+    if (!folder_.in_data_folder(path)) continue;
+    const std::string name = host::path_text(host::file_path(path).filename());
+    if (std::find(listed.begin(), listed.end(), name) == listed.end()) {
+      refresh_data_list();
+      break;
+    }
+  }
 }
 
 void Workspace::save_all(const Questions& questions, SaveReport& report) {

@@ -203,7 +203,8 @@ class Workspace {
   // a workbook read from another kind of file is saved as .xlsx when the
   // person agrees, and then is the component's data workbook and the data
   // list's entry under its new name. Workbooks the person chose to read
-  // again are read again (see WorkspaceOptions::reload_host_in_engine).
+  // again are read again (see WorkspaceOptions::reload_host_in_engine); a
+  // new file in the data folder joins the data list.
   // Throws host::HostError naming the file; `report` says what was written
   // before.
   void save(const std::vector<host::Workbook*>& books, const Questions& questions,

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "app/core/data_warnings.h"
+#include "app/core/invigilation_check.h"
 #include "app/core/session_findings.h"
 #include "generate/render_template.h"
 #include "generate/seat_maps.h"
@@ -1115,7 +1116,10 @@ CheckSettings settings_from_host(host::Workbook& host_book) {
 std::vector<Finding> check_workspace(host::Workbook& host_book, host::Workbook& data_book,
                                      const CheckSettings& settings, CheckPurpose purpose) {
   std::vector<Finding> findings = Checker(host_book, data_book, settings, purpose).run();
-  if (purpose == CheckPurpose::Both) add_session_findings(data_book, findings);
+  if (purpose == CheckPurpose::Both) {
+    add_session_findings(data_book, findings);
+    add_invigilation_findings(host_book, data_book, findings);
+  }
   return findings;
 }
 

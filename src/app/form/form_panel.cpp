@@ -273,6 +273,8 @@ void FormPanel::build() {
   pages_->addTab(build_arrangement_page(), "考号编排");
   pages_->addTab(build_tables_page(), "生成表格");
   QObject::connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
+    // Pages the window adds are its own: the component never hears of them.
+    if (index > 1) return;
     host::Control* c = accepting("MultiPage1");
     if (c == nullptr) return;
     {
@@ -290,6 +292,11 @@ void FormPanel::build() {
   });
   bottom->addWidget(help);
   root->addLayout(bottom);
+}
+
+void FormPanel::add_page(QWidget* page, const QString& title) {
+  page->setParent(pages_);
+  pages_->addTab(page, title);
 }
 
 host::Control* FormPanel::control(const QString& name) const {

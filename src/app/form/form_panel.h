@@ -50,6 +50,10 @@ class FormPanel : public QWidget {
   QWidget* widget(const QString& name) const { return widgets_.value(name, nullptr); }
 
   // Copies the model's state of one control, or of all, into the widgets.
+  // A page of the window's own after the component's two; choosing it
+  // sends no event.
+  void add_page(QWidget* page, const QString& title);
+
   void sync(const host::Control& control);
   void sync_all();
 

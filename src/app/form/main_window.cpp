@@ -19,10 +19,12 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/core/exam_work.h"
 #include "app/core/repair_notice.h"
 #include "app/core/work_report.h"
 #include "app/core/workbook_files.h"
 #include "app/form/check_dialog.h"
+#include "app/form/exam_page.h"
 #include "app/form/first_start.h"
 #include "app/form/help_window.h"
 #include "app/form/window_state.h"
@@ -155,6 +157,12 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   QAction* about = help->addAction("关于 kelv 考务(&A)");
   connect(about, &QAction::triggered, this,
           [this] { QMessageBox::about(this, "关于 kelv 考务", about_text()); });
+
+  exam_page_ = new ExamPage;
+  panel_->add_page(exam_page_, "场次编排");
+  exam_page_->on_arrange([this](std::optional<uint64_t> seed) { arrange_sessions(seed); });
+  exam_page_->on_suggest([this] { suggest_timetable(); });
+  exam_page_->on_keep_combinations([this](bool keep) { set_keep_combinations(keep); });
 
   panel_->on_click([this](const std::string& event) { run_event(event); });
   panel_->on_set([this](const std::string& control) { run_set(control); });
@@ -296,6 +304,64 @@ void MainWindow::show_report(const app::WorkReport& report) {
     std::string text;
     for (const std::string& note : report.notes) text += note + "\n";
     dialogs_.message_box(text, host::MessageButtons::Ok, host::MessageIcon::None, "提醒");
+  }
+}
+
+void MainWindow::run_exam_work(const char* name, const std::function<app::WorkReport()>& work) {
+  if (!begin_component_work()) return;
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  status_->setText(QString("正在%1…").arg(q(name)));
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  app::WorkReport report;
+  try {
+    report = work();
+  } catch (const std::exception& e) {
+    report.event = name;
+    report.stopped = true;
+    report.failure = std::current_exception();
+  }
+  QApplication::restoreOverrideCursor();
+  if (report.stopped && report.failure) show_failure(report.failure_text());
+  status_->setText(q(report.text()));
+  if (!report.notes.empty()) {
+    std::string text;
+    for (const std::string& note : report.notes) text += note + "\n";
+    dialogs_.message_box(text, host::MessageButtons::Ok, host::MessageIcon::None, name);
+  }
+  update_title();
+  end_component_work();
+}
+
+void MainWindow::arrange_sessions(std::optional<uint64_t> seed) {
+  run_exam_work(app::kArrangeSessionsWork,
+                [this, seed] { return app::arrange_sessions(*workspace_, seed); });
+}
+
+void MainWindow::suggest_timetable() {
+  run_exam_work(app::kSuggestTimetableWork,
+                [this] { return app::suggest_timetable(*workspace_, dialogs_); });
+}
+
+void MainWindow::set_keep_combinations(bool keep) {
+  if (workspace_ == nullptr) return;
+  try {
+    app::set_keep_combinations(*workspace_, keep);
+  } catch (const std::exception& e) {
+    show_failure(failure_text(e));
+  }
+  status_->setText(keep ? "已设置：编排考号时把同一选考组合排在相连的考场，重新编排考号后生效"
+                        : "已设置：编排考号时不再把同一选考组合排在一起，重新编排考号后生效");
+  update_title();
+}
+
+void MainWindow::update_exam_page() {
+  const bool ready = workspace_ != nullptr && !busy_ && workspace_->data_workbook() != nullptr;
+  exam_page_->set_ready(ready);
+  if (workspace_ == nullptr) return;
+  try {
+    exam_page_->show_keep_combinations(app::keeps_combinations(*workspace_));
+  } catch (const std::exception&) {
+    exam_page_->show_keep_combinations(false);
   }
 }
 
@@ -568,6 +634,7 @@ void MainWindow::update_actions() {
   restore_action_->setEnabled(open);
   open_external_action_->setEnabled(open);
   for (QAction* a : {preview_action_, print_action_, export_action_}) a->setEnabled(open);
+  update_exam_page();
 }
 
 bool MainWindow::printable(const spreadsheet::Workbook** book, int32_t* sheet) {

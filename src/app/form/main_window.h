@@ -13,11 +13,11 @@
 #include <optional>
 #include <string>
 
+#include "app/core/workspace.h"
 #include "app/form/form_panel.h"
 #include "app/form/printing.h"
 #include "app/form/qt_dialogs.h"
 #include "app/form/workbook_view.h"
-#include "app/core/workspace.h"
 
 class QAction;
 class QLabel;
@@ -25,6 +25,7 @@ class QSplitter;
 
 namespace kelv::form {
 
+class ExamPage;
 class HelpWindow;
 
 // Writes the sample workspace into a folder; null when the program has no
@@ -79,6 +80,12 @@ class MainWindow : public QMainWindow {
 
   QtDialogs& dialogs() { return dialogs_; }
   FormPanel* panel() const { return panel_; }
+  ExamPage* exam_page() const { return exam_page_; }
+  // The exam page's work: 场次编排 with `seed` (none: the recorded one),
+  // the draft timetable, and the keep-combinations setting.
+  void arrange_sessions(std::optional<uint64_t> seed);
+  void suggest_timetable();
+  void set_keep_combinations(bool keep);
   WorkbookView* view() const { return view_; }
   app::Workspace* workspace() const { return workspace_.get(); }
   QString status_text() const;
@@ -97,6 +104,11 @@ class MainWindow : public QMainWindow {
   // Shows what the workspace's click reported: warnings, why it was not
   // sent, a failure, the end of long work.
   void show_report(const app::WorkReport& report);
+  // Runs kelv's own exam work (`name` in the status line while it runs)
+  // with the form blocked, then shows its report.
+  void run_exam_work(const char* name, const std::function<app::WorkReport()>& work);
+  // The exam page follows the open data workbook and the stored settings.
+  void update_exam_page();
   // A workbook changed on disk while open: reload, save as, or cancel.
   // The session's questions, asked in the window (or through the script).
   app::Questions questions();
@@ -142,6 +154,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<app::Workspace> workspace_;
   QSplitter* splitter_;
   FormPanel* panel_;
+  ExamPage* exam_page_ = nullptr;
   WorkbookView* view_;
   HelpWindow* help_ = nullptr;
   QLabel* status_;

@@ -9,11 +9,13 @@
 
 #include "app/core/terminal_progress.h"
 #include "app/core/workspace.h"
+#include "app/sample/sample_invigilation.h"
 #include "app/sample/sample_sessions.h"
 #include "app/sample/sample_workspace.h"
 #include "host/file_path.h"
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
+#include "sheets/exam_sheets.h"
 #include "spreadsheet/engine.h"
 #include "xlsx/xlsx_format.h"
 
@@ -95,18 +97,30 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   click("CmdDoKaoHaoClick");
   run_sample_sessions(workspace, questions,
                       workspace.engine().workbooks().item(kDataWorkbookName), out);
+  const std::string data_book = workspace.component().state().DataBookName;
+  host::Workbook& data = workspace.engine().workbooks().item(data_book);
+  const std::string rota = arrange_sample_invigilators(workspace, data, options.seed.value_or(1));
+  // Saved as kelv invigilate saves, so the workbooks the rota wrote are in
+  // the data folder for the form's list.
+  app::SaveReport saved_rota;
+  workspace.save(workspace.open_workbooks(), questions, saved_rota);
 
+  // The duty slips print from the workbook the rota wrote for them.
   const std::vector<std::string> templates = UF["LtbMoBan"].items();
   for (const std::string& name : templates) {
+    if (name == kDutySlipTemplate) continue;
     select_item(UF["LtbMoBan"], name);
     click("LtbMoBanClick");
     click("CmdDoYongBiaoClick");
   }
+  host::Workbook* slips =
+      generate_from(workspace, click, sheets::DutySlipBookName(data_book), kDutySlipTemplate);
+  // The invigilators of every 场次 are in its own workbook: its door lists
+  // print them.
+  generate_from(workspace, click, sheets::SessionBookName(data_book, "1"), "门贴");
 
-  const std::string data_book = workspace.component().state().DataBookName;
-  host::Workbook& data = workspace.engine().workbooks().item(data_book);
   app::SaveReport saved;
-  workspace.save({&data, &workspace.engine().this_workbook()}, questions, saved);
+  workspace.save(workspace.open_workbooks(), questions, saved);
   const Clock::time_point done = Clock::now();
 
   int32_t errors = 0;
@@ -122,10 +136,12 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
     if (line.find("[错误]") != std::string::npos) ++errors;
     out << "  [检查] " << line << "\n";
   }
+  out << rota << "\n";
   out << "生成的表：\n";
   for (const std::string& name : templates) {
     bool found = false;
-    for (host::Worksheet& sheet : data.worksheets()) {
+    host::Workbook& book = name == kDutySlipTemplate && slips != nullptr ? *slips : data;
+    for (host::Worksheet& sheet : book.worksheets()) {
       if (sheet.name() != name) continue;
       const spreadsheet::Sheet& model = spreadsheet::Engine::model_of(sheet);
       out << "  " << name << "：" << model.rows.size() << " 行，分页符 " << model.row_breaks.size()

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/sample/sample_invigilation.h"
 #include "app/sample/sample_seatmap.h"
 #include "app/sample/sample_sessions.h"
 #include "host/file_path.h"
@@ -359,10 +360,22 @@ void build_start_sheet(Workbook& book, const Styles& st) {
        "{条码:列标题} 插入条码，{二维码:列标题+列标题} 插入二维码。"),
       "7. 详见“帮助.doc”。",
   };
+  // Column B is 110 characters wide, about 770 pixels; a 12-point Chinese
+  // character takes 16 of them, a Latin one 8. A line that wraps gets the
+  // height of two, so that no reader shows its second line cut off.
+  auto wraps = [](std::string_view line) {
+    int32_t pixels = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(line[i]);
+      if ((byte & 0xC0) == 0x80) continue;  // a continuation byte
+      pixels += byte >= 0xE0 ? 16 : 8;
+    }
+    return pixels > 740;
+  };
   int32_t r = 4;
   for (const char* line : lines) {
     s.put(r, 2, line, st.instruction);
-    s.height(r, 20);
+    s.height(r, wraps(line) ? 36 : 20);
     ++r;
   }
   s.width(1, 3);
@@ -477,7 +490,7 @@ std::vector<Examinee> make_examinees(const SampleOptions& o, std::mt19937& rng) 
 constexpr int32_t kPlacesPerRoom = 30;
 
 void build_data_workbook(Workbook& book, const Styles& st, const std::vector<Examinee>& examinees,
-                         std::mt19937& rng, int32_t* room_count) {
+                         int32_t* room_count) {
   SheetBuilder rooms(book, sheets::kRoomSheet);
   for (int32_t c = 1; c <= sheets::kRoomColumnCount; ++c)
     rooms.put(sheets::kRoomHeadingRow, c, sheets::kRoomHeadings[c - 1], st.bold);
@@ -488,8 +501,6 @@ void build_data_workbook(Workbook& book, const Styles& st, const std::vector<Exa
     rooms.put(2 + i, 1, two_digits(i + 1), st.text);
     rooms.put(2 + i, 2, places);
     rooms.put(2 + i, 3, classroom_name(i));
-    rooms.put(2 + i, 4, person_name(rng));
-    rooms.put(2 + i, 5, person_name(rng));
   }
   rooms.width(3, 14);
   rooms.width(6, 14);
@@ -538,7 +549,9 @@ std::string classroom_name(int32_t index) {
 }
 
 std::vector<std::string> sample_template_names() {
-  return {"考场汇总", "门贴", "签到表", "准考证", "桌贴", kSeatMapTemplate, kSessionCardTemplate};
+  return {
+      "考场汇总",          "门贴", "签到表", "准考证", "桌贴", kDutySlipTemplate, kSeatMapTemplate,
+      kSessionCardTemplate};
 }
 
 SampleResult write_sample_workspace(const std::string& dir, const SampleOptions& options,
@@ -559,6 +572,7 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
       {"签到表", 30, 1, 0, 0, "考号", "考场", true, true, "第 &P 页，共 &N 页", 36, 36},
       {"准考证", 3, 2, 20, 20, "考号", "无", true, true, "", 28, 28},
       {"桌贴", 5, 3, 20, 20, "考号", "考场", true, true, "", 20, 20},
+      {kDutySlipTemplate, 12, 1, 0, 0, "无", "姓名", true, true, "", 36, 28},
   };
   build_settings_sheet(host, host_styles, catalogue);
   build_base_sheet(host, host_styles);
@@ -567,6 +581,7 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   build_sign_in(host, host_styles);
   build_admission_cards(host, host_styles);
   build_seat_labels(host, host_styles);
+  add_duty_slip_template(host);
   add_seat_map_template(host);
   host.active_sheet = 0;
 
@@ -574,8 +589,9 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   const std::vector<Examinee> examinees = make_examinees(options, rng);
   Workbook data;
   const Styles data_styles(data);
-  build_data_workbook(data, data_styles, examinees, rng, &result.rooms);
+  build_data_workbook(data, data_styles, examinees, &result.rooms);
   add_sample_sessions(host, data, options.seed);
+  add_invigilator_sheet(data, result.rooms, options.seed);
 
   host.file_path = host::path_text(in(root, kHostWorkbookName));
   format.save(host, host.file_path);
