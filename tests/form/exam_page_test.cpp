@@ -80,6 +80,24 @@ TEST_F(ExamPageTest, SeatsEverySessionAfterTheAssignmentAndSaysWhyNotBefore) {
   EXPECT_TRUE(window->status_text().startsWith("场次编排完成"))
       << window->status_text().toStdString();
   EXPECT_TRUE(window->workspace()->unsaved());
+  // Then the invigilators of every 场次's rooms: the sample's 监考表 is one
+  // teacher short for 90 examinees, which the box explains with the way
+  // out; switching off a rule on the page is one.
+  script.clear();
+  QTest::mouseClick(page.invigilate_button(), Qt::LeftButton);
+  EXPECT_TRUE(window->status_text().startsWith("安排监考没有进行"))
+      << window->status_text().toStdString();
+  ASSERT_EQ(script.messages().size(), 1u);
+  EXPECT_NE(script.messages()[0].text.find("缺 1 名"), std::string::npos)
+      << script.messages()[0].text;
+  ASSERT_TRUE(page.own_subject_box()->isChecked());
+  page.own_subject_box()->click();
+  script.clear();
+  QTest::mouseClick(page.invigilate_button(), Qt::LeftButton);
+  EXPECT_TRUE(window->status_text().startsWith("安排监考完成"))
+      << window->status_text().toStdString();
+  ASSERT_EQ(script.messages().size(), 1u);
+  EXPECT_EQ(script.messages()[0].title, "安排监考");
   // Saved, the workbook of each 场次 is in the data list.
   ASSERT_TRUE(window->save_all());
   EXPECT_TRUE(std::filesystem::exists(dir / host::file_path("数据") /
@@ -87,7 +105,7 @@ TEST_F(ExamPageTest, SeatsEverySessionAfterTheAssignmentAndSaysWhyNotBefore) {
   EXPECT_GE(row_of(data_list(), "期末考试（第1场）.xlsx"), 0);
 }
 
-TEST_F(ExamPageTest, TheKeepCombinationsBoxIsTheStoredSetting) {
+TEST_F(ExamPageTest, TheBoxesAreTheStoredSettings) {
   ExamPage& page = *window->exam_page();
   open_data_workbook();
   const bool stored = app::keeps_combinations(*window->workspace());
@@ -95,6 +113,11 @@ TEST_F(ExamPageTest, TheKeepCombinationsBoxIsTheStoredSetting) {
   page.keep_box()->click();
   EXPECT_EQ(app::keeps_combinations(*window->workspace()), !stored);
   EXPECT_TRUE(window->workspace()->unsaved());
+  const invigilation::Rules rules = app::rota_rules(*window->workspace());
+  EXPECT_EQ(page.own_subject_box()->isChecked(), rules.own_subject);
+  page.own_subject_box()->click();
+  EXPECT_EQ(app::rota_rules(*window->workspace()).own_subject, !rules.own_subject);
+  EXPECT_EQ(app::rota_rules(*window->workspace()).own_class, rules.own_class);
 }
 
 }  // namespace

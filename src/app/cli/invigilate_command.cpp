@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/core/exam_work.h"
 #include "app/core/platform.h"
 #include "app/core/repair_notice.h"
 #include "app/core/terminal_dialogs.h"
@@ -103,7 +104,6 @@ void add_invigilate_command(CLI::App& app) {
       command_failed(e.what());
     }
     for (const std::string& w : workspace->take_warnings()) std::cout << "[提醒] " << w << '\n';
-    spreadsheet::Engine& engine = workspace->engine();
     const std::string file = data_file(workspace->folder(), options->data);
     host::Workbook* book = nullptr;
     try {
@@ -112,27 +112,22 @@ void add_invigilate_command(CLI::App& app) {
       command_failed(e.what());
     }
     if (!options->own_subject.empty() || !options->own_classes.empty()) {
-      invigilation::Rules rules = invigilation::RulesFromSettings(engine.this_workbook());
+      invigilation::Rules rules = app::rota_rules(*workspace);
       if (!options->own_subject.empty()) rules.own_subject = options->own_subject == "yes";
       if (!options->own_classes.empty()) rules.own_class = options->own_classes == "yes";
       try {
-        invigilation::StoreRules(engine.this_workbook(), rules);
+        app::set_rota_rules(*workspace, rules);
       } catch (const host::HostError&) {
         command_failed("宿主工作簿没有设置表 DTB");
       }
     }
-    settings.rules = invigilation::RulesFromSettings(engine.this_workbook());
-    invigilation::InvigilationReport report;
-    try {
-      report = invigilation::Invigilate(engine, workspace->environment(), *book, settings,
-                                        [&engine](const std::string& path) {
-                                          return &engine.add_workbook(host::native_path(path));
-                                        });
-    } catch (const host::HostError& e) {
-      command_failed(std::string("安排监考时出错，什么都没有保存：") + e.what());
+    const app::WorkReport report =
+        app::invigilate(*workspace, *book, settings.seed, settings.fresh);
+    for (const std::string& line : report.notes) std::cout << line << '\n';
+    if (report.stopped) {
+      command_failed("安排监考时出错，什么都没有保存：" + report.failure_text());
     }
-    for (const std::string& line : invigilation::ReportLines(report)) std::cout << line << '\n';
-    if (!report.done) throw CLI::RuntimeError(1);
+    if (report.made_nothing) throw CLI::RuntimeError(1);
     app::SaveReport saved;
     try {
       workspace->save_all(

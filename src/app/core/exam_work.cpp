@@ -3,10 +3,13 @@
 #include <chrono>
 #include <exception>
 
+#include "host/file_path.h"
 #include "host/host_error.h"
+#include "invigilation/invigilate.h"
 #include "sessions/arrange_sessions.h"
 #include "sessions/session_settings.h"
 #include "sessions/suggest_timetable.h"
+#include "spreadsheet/engine.h"
 
 namespace kelv::app {
 namespace {
@@ -135,6 +138,53 @@ WorkReport suggest_timetable(Workspace& workspace, host::Dialogs& dialogs) {
   }
   report.summary = text;
   return report;
+}
+
+WorkReport invigilate(Workspace& workspace, host::Workbook& data, std::optional<uint64_t> seed,
+                      bool fresh) {
+  WorkReport report;
+  report.event = kInvigilateWork;
+  report.long_work = true;
+  const Clock::time_point start = Clock::now();
+  invigilation::InvigilationSettings settings;
+  settings.rules = invigilation::RulesFromSettings(workspace.engine().this_workbook());
+  settings.fresh = fresh;
+  settings.seed = seed;
+  spreadsheet::Engine& engine = workspace.engine();
+  invigilation::InvigilationReport done;
+  try {
+    done = invigilation::Invigilate(engine, workspace.environment(), data, settings,
+                                    [&engine](const std::string& path) {
+                                      return &engine.add_workbook(host::native_path(path));
+                                    });
+  } catch (const host::HostError& e) {
+    report.stopped = true;
+    if (e.number() != host::kUserInterrupt) report.failure = std::current_exception();
+    workspace.mark_unsaved();
+    report.milliseconds = since(start);
+    return report;
+  }
+  report.milliseconds = since(start);
+  report.notes = invigilation::ReportLines(done);
+  if (!done.done) {
+    report.made_nothing = true;
+    report.summary = "什么都没有写，原因见所列各条";
+    return report;
+  }
+  workspace.mark_unsaved();
+  const std::string head = "已安排监考：";
+  for (const std::string& line : report.notes)
+    if (line.starts_with(head)) report.summary = line.substr(head.size());
+  return report;
+}
+
+invigilation::Rules rota_rules(Workspace& workspace) {
+  return invigilation::RulesFromSettings(workspace.engine().this_workbook());
+}
+
+void set_rota_rules(Workspace& workspace, const invigilation::Rules& rules) {
+  invigilation::StoreRules(workspace.engine().this_workbook(), rules);
+  workspace.mark_unsaved();
 }
 
 void set_keep_combinations(Workspace& workspace, bool keep) {

@@ -8,21 +8,31 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <initializer_list>
 
 namespace kelv::form {
 
 ExamPage::ExamPage(QWidget* parent) : QWidget(parent) {
   setObjectName("ExamPage");
-  auto* root = new QVBoxLayout(this);
+  // On a small screen the page scrolls rather than squeezing its texts.
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  outer->addWidget(scroll);
+  auto* content = new QWidget(scroll);
+  scroll->setWidget(content);
+  auto* root = new QVBoxLayout(content);
 
-  auto* sessions = new QGroupBox("场次编排", this);
+  auto* sessions = new QGroupBox("场次编排", content);
   auto* box = new QVBoxLayout(sessions);
   auto* about = new QLabel(
-      "编排考号之后，按数据工作簿的“场次表”给每一科排考场和座位：人人保留编排考号时的考号，"
-      "同一场次一个考场只考一科。写入“场次安排”“场次考场”、考生表的“某科考场”“某科座号”列，"
-      "以及每个场次一个数据工作簿（在数据表列表里，可以照常用模板生成门贴、签到表）。",
+      "编排考号之后，按“场次表”给每一科排考场和座位（人人保留考号，一个考场一场只考一科），"
+      "写入场次安排、场次考场和每个场次的数据工作簿。",
       sessions);
   about->setWordWrap(true);
   box->addWidget(about);
@@ -59,31 +69,82 @@ ExamPage::ExamPage(QWidget* parent) : QWidget(parent) {
   box->addLayout(buttons);
 
   root->addWidget(sessions);
+
+  auto* rota = new QGroupBox("监考安排", content);
+  auto* rbox = new QVBoxLayout(rota);
+  auto* rota_about = new QLabel(
+      "按“监考表”给每个考场（有场次表时每一场的考场）安排监考，场数相差不超过 1；"
+      "写入监考列、监考安排、监考统计和监考通知工作簿。",
+      rota);
+  rota_about->setWordWrap(true);
+  rbox->addWidget(rota_about);
+  auto* rform = new QFormLayout;
+  rota_seed_ = new QLineEdit(rota);
+  rota_seed_->setObjectName("RotaSeed");
+  rota_seed_->setPlaceholderText("空着则每次自动生成");
+  rota_seed_->setValidator(
+      new QRegularExpressionValidator(QRegularExpression("[0-9]{0,15}"), rota_seed_));
+  rform->addRow("随机种子：", rota_seed_);
+  rbox->addLayout(rform);
+  own_subject_ = new QCheckBox("不监考本学科的考试", rota);
+  own_subject_->setObjectName("RotaOwnSubject");
+  own_classes_ = new QCheckBox("不监考自己任教班级所在的考场", rota);
+  own_classes_->setObjectName("RotaOwnClasses");
+  for (QCheckBox* rule : {own_subject_, own_classes_}) {
+    connect(rule, &QCheckBox::toggled, this, [this] {
+      if (rules_) rules_(own_subject_->isChecked(), own_classes_->isChecked());
+    });
+    rbox->addWidget(rule);
+  }
+  fresh_ = new QCheckBox("重新安排全部监考（不保留考场里已经填好的监考）", rota);
+  fresh_->setObjectName("RotaFresh");
+  rbox->addWidget(fresh_);
+  invigilate_button_ = new QPushButton("安排监考", rota);
+  invigilate_button_->setObjectName("Invigilate");
+  invigilate_button_->setMinimumHeight(34);
+  connect(invigilate_button_, &QPushButton::clicked, this, [this] {
+    std::optional<uint64_t> seed;
+    if (invigilate_ && read_seed(rota_seed_, seed)) invigilate_(seed, fresh_->isChecked());
+  });
+  rbox->addWidget(invigilate_button_);
+  root->addWidget(rota);
   root->addStretch(1);
   set_ready(false);
 }
 
-void ExamPage::arrange_clicked() {
-  if (!arrange_) return;
-  const QString text = seed_->text().trimmed();
-  if (text.isEmpty()) {
-    arrange_(std::nullopt);
-    return;
-  }
+bool ExamPage::read_seed(QLineEdit* box, std::optional<uint64_t>& seed) {
+  const QString text = box->text().trimmed();
+  seed.reset();
+  if (text.isEmpty()) return true;
   bool ok = false;
-  const qulonglong seed = text.toULongLong(&ok);
+  const qulonglong value = text.toULongLong(&ok);
   if (!ok) {
-    QMessageBox::warning(this, "场次编排",
-                         "随机种子须是不大于 18446744073709551615 的整数，或者空着。");
-    return;
+    QMessageBox::warning(this, "随机种子", "随机种子须是整数，或者空着。");
+    return false;
   }
-  arrange_(static_cast<uint64_t>(seed));
+  seed = static_cast<uint64_t>(value);
+  return true;
+}
+
+void ExamPage::arrange_clicked() {
+  std::optional<uint64_t> seed;
+  if (arrange_ && read_seed(seed_, seed)) arrange_(seed);
 }
 
 void ExamPage::set_ready(bool ready) {
   suggest_button_->setEnabled(ready);
   arrange_button_->setEnabled(ready);
   keep_box_->setEnabled(ready);
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{invigilate_button_, own_subject_, own_classes_, fresh_})
+    w->setEnabled(ready);
+}
+
+void ExamPage::show_rules(bool own_subject, bool own_classes) {
+  const QSignalBlocker quiet_subject(own_subject_);
+  const QSignalBlocker quiet_classes(own_classes_);
+  own_subject_->setChecked(own_subject);
+  own_classes_->setChecked(own_classes);
 }
 
 void ExamPage::show_keep_combinations(bool keep) {

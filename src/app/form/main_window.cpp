@@ -159,10 +159,13 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
           [this] { QMessageBox::about(this, "关于 kelv 考务", about_text()); });
 
   exam_page_ = new ExamPage;
-  panel_->add_page(exam_page_, "场次编排");
+  panel_->add_page(exam_page_, "场次与监考");
   exam_page_->on_arrange([this](std::optional<uint64_t> seed) { arrange_sessions(seed); });
   exam_page_->on_suggest([this] { suggest_timetable(); });
   exam_page_->on_keep_combinations([this](bool keep) { set_keep_combinations(keep); });
+  exam_page_->on_invigilate(
+      [this](std::optional<uint64_t> seed, bool fresh) { invigilate(seed, fresh); });
+  exam_page_->on_rules([this](bool subject, bool classes) { set_rota_rules(subject, classes); });
 
   panel_->on_click([this](const std::string& event) { run_event(event); });
   panel_->on_set([this](const std::string& control) { run_set(control); });
@@ -354,12 +357,42 @@ void MainWindow::set_keep_combinations(bool keep) {
   update_title();
 }
 
+void MainWindow::invigilate(std::optional<uint64_t> seed, bool fresh) {
+  run_exam_work(app::kInvigilateWork, [this, seed, fresh] {
+    host::Workbook* data = workspace_->data_workbook();
+    if (data == nullptr) {
+      app::WorkReport report;
+      report.event = app::kInvigilateWork;
+      report.long_work = true;
+      report.made_nothing = true;
+      report.summary = "请先在“数据表”列表里点选数据工作簿";
+      return report;
+    }
+    return app::invigilate(*workspace_, *data, seed, fresh);
+  });
+}
+
+void MainWindow::set_rota_rules(bool own_subject, bool own_classes) {
+  if (workspace_ == nullptr) return;
+  try {
+    invigilation::Rules rules = app::rota_rules(*workspace_);
+    rules.own_subject = own_subject;
+    rules.own_class = own_classes;
+    app::set_rota_rules(*workspace_, rules);
+  } catch (const std::exception& e) {
+    show_failure(failure_text(e));
+  }
+  update_title();
+}
+
 void MainWindow::update_exam_page() {
   const bool ready = workspace_ != nullptr && !busy_ && workspace_->data_workbook() != nullptr;
   exam_page_->set_ready(ready);
   if (workspace_ == nullptr) return;
   try {
     exam_page_->show_keep_combinations(app::keeps_combinations(*workspace_));
+    const invigilation::Rules rules = app::rota_rules(*workspace_);
+    exam_page_->show_rules(rules.own_subject, rules.own_class);
   } catch (const std::exception&) {
     exam_page_->show_keep_combinations(false);
   }

@@ -86,6 +86,8 @@ class MainWindow : public QMainWindow {
   void arrange_sessions(std::optional<uint64_t> seed);
   void suggest_timetable();
   void set_keep_combinations(bool keep);
+  void invigilate(std::optional<uint64_t> seed, bool fresh);
+  void set_rota_rules(bool own_subject, bool own_classes);
   WorkbookView* view() const { return view_; }
   app::Workspace* workspace() const { return workspace_.get(); }
   QString status_text() const;
