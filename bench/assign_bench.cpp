@@ -1,6 +1,8 @@
 // The arrangement at scale: 100,000 examinees in 3,334 rooms of 30 places.
 //
-//   assign_bench make DIR   writes DIR/考务.xlsx and DIR/数据/考试.xlsx
+//   assign_bench make DIR [N]   writes DIR/考务.xlsx and DIR/数据/考试.xlsx, with
+//                           N examinees instead of 100,000 when given (rooms
+//                           of 30 places for all of them)
 //   assign_bench run DIR    opens the data workbook from .xlsx (LtbBiaoClick),
 //                           assigns in random order with per-room seats and
 //                           all three counts (CmdDoKaoHaoClick) on a form
@@ -44,11 +46,11 @@ double CpuSeconds() {
 }
 
 constexpr int32_t kExaminees = 100000;
-constexpr int32_t kRooms = 3334;
 constexpr int32_t kPlaces = 30;
 constexpr const char* kDataFile = "考试.xlsx";
 
-void Make(const std::string& dir) {
+void Make(const std::string& dir, int32_t examinee_count) {
+  const int32_t room_count = (examinee_count + kPlaces - 1) / kPlaces;
   std::filesystem::create_directories(dir + "/数据");
   spreadsheet::Engine engine(std::make_shared<xlsx::XlsxFormat>());
 
@@ -59,9 +61,9 @@ void Make(const std::string& dir) {
 
   host::Workbook& data = engine.add_workbook(dir + "/数据/" + kDataFile);
   host::Worksheet& rooms = data.sheet_at(0);
-  bench::write_rooms(rooms, kRooms, kPlaces);
+  bench::write_rooms(rooms, room_count, kPlaces);
   rooms.cells(1, 8).set_value("每列座数");
-  for (int32_t k = 1; k <= kRooms; ++k) {
+  for (int32_t k = 1; k <= room_count; ++k) {
     rooms.cells(k + 1, 4).set_value("教师" + std::to_string(2 * k));
     rooms.cells(k + 1, 5).set_value("教师" + std::to_string(2 * k + 1));
     rooms.cells(k + 1, 8).set_value(6);
@@ -73,7 +75,7 @@ void Make(const std::string& dir) {
   for (int32_t c = 1; c <= 6; ++c) examinees.cells(1, c).set_value(headers[c - 1]);
   examinees.columns(6).set_number_format_local("@");
   const char* grades[] = {"高一", "高二", "高三"};
-  for (int32_t i = 1; i <= kExaminees; ++i) {
+  for (int32_t i = 1; i <= examinee_count; ++i) {
     const int32_t r = i + 1;
     examinees.cells(r, 1).set_value("考生" + std::to_string(i));
     examinees.cells(r, 2).set_value(i % 2 ? "男" : "女");
@@ -117,6 +119,9 @@ int Run(const std::string& dir, bool fair) {
   const double assigned_cpu = CpuSeconds() - cpu_start;
   const double assign_peak = bench::peak_mb();
 
+  host::Workbook& book = engine.workbook(kDataFile);
+  const auto& model = spreadsheet::Engine::model_of(book.worksheets().item("考生表"));
+  const auto& room_model = spreadsheet::Engine::model_of(book.worksheets().item("考场表"));
   const Clock::time_point save_start = Clock::now();
   // Saved beside the input, so every run reads the same file.
   engine.workbook(kDataFile).save_as(dir +
@@ -125,10 +130,15 @@ int Run(const std::string& dir, bool fair) {
 
   for (const host::DialogRecord& r : dialogs.records())
     std::printf("dialog %s: %s\n", r.kind.c_str(), r.text.c_str());
-  std::printf("examinees %d, rooms %d%s\n", kExaminees, kRooms,
+  size_t examinee_rows = 0;  // rows with a name: the surplus places below have none
+  for (const spreadsheet::Row& row : model.rows)
+    examinee_rows += !row.cells.empty() && row.cells.front().col == 1;
+  std::printf("examinees %zu, rooms %zu%s\n", examinee_rows - 1, room_model.rows.size() - 1,
               fair ? ", seed 20240601, classes kept apart" : "");
-  std::printf("open   %.3f s\nassign %.3f s (processor %.3f s)\nsave   %.3f s\ntotal  %.3f s\n",
-              opened, assigned, assigned_cpu, saved, seconds_since(start));
+  std::printf(
+      "open   %.3f s\nassign %.3f s (processor %.3f s)\nsave   %.3f s\ntotal  %.3f s "
+      "(processor %.3f s)\n",
+      opened, assigned, assigned_cpu, saved, seconds_since(start), CpuSeconds());
   std::printf("peak memory after opening %.0f MB, after assigning %.0f MB, after saving %.0f MB\n",
               open_peak, assign_peak, bench::peak_mb());
   return 0;
@@ -144,7 +154,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    if (mode == "make" || mode == "all") Make(dir);
+    if (mode == "make" || mode == "all")
+      Make(dir, mode == "make" && argc > 3 ? std::stoi(argv[3]) : kExaminees);
     if (mode == "run" || mode == "all") {
       if (const int rc = Run(dir, false); rc != 0) return rc;
     }

@@ -11,6 +11,7 @@
 #include "arrange/fair_seating.h"
 #include "arrange/paper_versions.h"
 #include "host/constants.h"
+#include "host/progress.h"
 #include "sheets/examinee_sheet.h"
 #include "sheets/room_sheet.h"
 #include "sheets/sheet_lookup.h"
@@ -20,6 +21,8 @@ namespace kelv::arrange {
 using namespace sheets;
 
 namespace {
+
+constexpr const char* kProgressText = "编排考号";
 
 // Writes a room's rows into the assignment columns, `block` holding each
 // row's values in the order of the columns. Columns side by side, as they
@@ -102,7 +105,9 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   int32_t room_start = 0;
   int32_t next_row = 2;
   int32_t cyclic_counter = 1;
+  host::Progress& progress = EA.progress();
   for (int32_t r = kRoomFirstRow; r <= R; ++r) {
+    progress.report(kProgressText, std::min(next_row - 2, E - 1), E - 1);
     const std::string name = rooms.cells(r, kRoomNameColumn).text();
     const int32_t places = rooms.cells(r, kRoomPlacesColumn).value().to_int32();
     const std::string location = rooms.cells(r, kRoomLocationColumn).text();
@@ -159,6 +164,9 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
 
   EA.set_calculation(host::xlCalculationAutomatic);
 
+  // The counts and the last sort take a while for a large table; the line
+  // stays until they are done.
+  progress.report(kProgressText, E - 1, 0);
   AddGroupCounts(examinees, E, kSchoolCount);
   AddGroupCounts(examinees, E, kGradeCount);
   if (!AddGroupCounts(examinees, E, kClassCount))
@@ -172,6 +180,7 @@ void AssignExamNumbers(component::Component& self, host::Application& EA, host::
   } else if (versions) {
     component::ShowNotice(self, PaperVersionNote());
   }
+  progress.report(kProgressText, E - 1, E - 1);
 
   host::Worksheet& room_sheet =
       EA.workbooks().item(self.DataBookName).worksheets().item(kRoomSheet);

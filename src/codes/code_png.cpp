@@ -2,8 +2,8 @@
 // a Code 128 taken from the encoder's own raster at the same scale, written
 // as a one-bit greyscale PNG. A code is black and white only, so one bit a
 // pixel holds it exactly at an eighth of the data an 8-bit writer (such as
-// stb_image_write) filters and compresses; with libdeflate a seat label's
-// code takes a fraction of a millisecond instead of milliseconds.
+// stb_image_write) filters and compresses; its rows are compressed as the
+// repeats they are known to be (scanline_deflate.h).
 #include <libdeflate.h>
 #include <zint.h>
 
@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 
+#include "codes/scanline_deflate.h"
 #include "codes/symbol.h"
 
 namespace kelv::codes {
@@ -65,16 +66,7 @@ class Bitmap {
   }
 
   std::string png() const {
-    struct Compressor {
-      libdeflate_compressor* c = libdeflate_alloc_compressor(1);
-      ~Compressor() { libdeflate_free_compressor(c); }
-    };
-    thread_local Compressor compressor;
-    if (!compressor.c) return {};
-    std::string idat(libdeflate_zlib_compress_bound(compressor.c, raw_.size()), '\0');
-    idat.resize(
-        libdeflate_zlib_compress(compressor.c, raw_.data(), raw_.size(), idat.data(), idat.size()));
-    if (idat.empty()) return {};
+    const std::string idat = zlib_of_scanlines(raw_, stride_);
     std::string header;
     put_u32(header, static_cast<uint32_t>(width_));
     put_u32(header, static_cast<uint32_t>(height_));

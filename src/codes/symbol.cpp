@@ -145,6 +145,15 @@ std::optional<std::string> encode(const Symbol& symbol, Modules& out) {
   return std::nullopt;
 }
 
+bool surely_encodable(const Symbol& symbol) {
+  // Well within the longest Code 128 the encoder makes (160 characters).
+  constexpr size_t kSureLength = 48;
+  return symbol.kind == Symbology::Code128 && !symbol.payload.empty() &&
+         symbol.payload.size() <= kSureLength &&
+         std::all_of(symbol.payload.begin(), symbol.payload.end(),
+                     [](char c) { return c >= 0x20 && c <= 0x7E; });
+}
+
 Placement place(const Modules& modules, double w, double h) {
   Placement p;
   if (modules.width <= 0 || !(w > 0) || !(h > 0)) return p;

@@ -54,6 +54,11 @@ inline constexpr int32_t kQrQuietZone = 4;
 // the largest symbol); nothing otherwise.
 std::optional<std::string> encode(const Symbol& symbol, Modules& out);
 
+// True when encode() is sure to take the symbol: a Code 128 of 1 to 48
+// printable ASCII characters (exam numbers, IDs). Checking every record's
+// code before anything is written then needs no encoding.
+bool surely_encodable(const Symbol& symbol);
+
 // Where a symbol goes inside a box of w × h points: square modules of
 // `module` points, the symbol's top-left corner (quiet zone included) at
 // (x, y) from the box's top-left. A Code 128 spans the box's width and its

@@ -1,5 +1,6 @@
 #include "generate/render_template.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "generate/template_layout.h"
 #include "host/constants.h"
 #include "host/picture.h"
+#include "host/progress.h"
 #include "host/range.h"
 #include "host/variant.h"
 #include "sheets/seat_map_settings.h"
@@ -123,7 +125,7 @@ bool CheckCodes(component::Component& self, Worksheet& data, AreaLayout& area, i
     codes::Modules modules;
     for (int32_t i = 2; i <= lastRow; ++i) {
       const codes::Symbol symbol = CodeOf(data, f, i);
-      if (symbol.payload.empty()) continue;
+      if (symbol.payload.empty() || codes::surely_encodable(symbol)) continue;
       if (const auto reason = codes::encode(symbol, modules)) {
         component::ShowNotice(
             self, UnencodableMessage(data_sheet_name, i, template_name, f.name, *reason));
@@ -170,6 +172,8 @@ struct Job {
   const SeatMaps* maps = nullptr;
   // The first content row of the first page's first row of blocks.
   int32_t first_top = 0;
+  host::Progress& progress;
+  std::string what;  // "生成桌贴": what the progress shows
 
   Variant value(int32_t record, int32_t column) const { return data.cells(record, column).value(); }
 
@@ -207,6 +211,7 @@ void RecordBlockPass(Job& job) {
     if (starts_line) {
       for (int32_t r = 1; r <= B + 1; ++r) groups[r - 1].add(job.out.rows(top + r - 2));
     }
+    job.progress.report(job.what, i - 2, job.lastRow - 1);
     job.out.paste(job.out.cells(top, col));
     for (const FieldBinding& f : job.layout.body.textFields) {
       job.out.cells(top + f.areaRow - 1, col + f.areaCol - 1).set_value(job.value(i, f.dataColumn));
@@ -216,6 +221,7 @@ void RecordBlockPass(Job& job) {
     job.out.add_page_break(job.out.cells(break_row, 1));
   };
   job.Walk(job.lastRow, visit);
+  job.progress.report(job.what, job.lastRow - 1, job.lastRow - 1);
 
   groups[0].set_row_height(job.settings.rowSpacing);
   for (int32_t r = 2; r <= B + 1; ++r) {
@@ -271,11 +277,13 @@ void ColumnWidths(Job& job) {
 }
 
 // A photo field of one record: where its name goes and the name; or a code
-// field of one record: where it goes and what it holds.
+// field of one record: where it goes, the field and the record (a seat
+// label each: the code is read when it is placed).
 struct PhotoPlace {
   int32_t row, column;
   std::string name;
-  std::optional<codes::Symbol> code;
+  const CodeField* code = nullptr;
+  int32_t record = 0;
 };
 
 // Inside the merged area of a cell, inset 2 points at the top and left and
@@ -299,14 +307,15 @@ void PlaceCode(Job& job, const PhotoPlace& p) {
   Range cell = job.out.cells(p.row, p.column);
   cell.set_value(Variant());
   cell.select();
-  if (p.code->payload.empty()) return;
+  const codes::Symbol symbol = CodeOf(job.data, *p.code, p.record);
+  if (symbol.payload.empty()) return;
   codes::Modules modules;
-  if (codes::encode(*p.code, modules)) return;  // checked before anything was written
+  if (codes::encode(symbol, modules)) return;  // checked before anything was written
   const Range m = cell.merge_area();
   const std::string png = codes::png(modules, m.width() - 3, m.height() - 3);
   if (png.empty()) return;
   host::Picture& picture = job.out.insert_picture(png, "code.png");
-  picture.set_alternative_text(codes::marker(*p.code));
+  picture.set_alternative_text(codes::marker(symbol));
   FitOver(picture, cell);
 }
 
@@ -319,8 +328,12 @@ void PlacePhotos(Job& job, const std::vector<PhotoPlace>& places) {
   for (const PhotoPlace& p : places)
     if (!p.code && StaysInPhotoFolder(p.name)) names.push_back(p.name);
   const std::vector<std::string> found = FindPhotoFiles(job.self.env, job.photo_root, names);
+  const std::string what = job.what + "：图片";
+  const auto total = static_cast<int64_t>(places.size());
+  int64_t done = 0;
   size_t next = 0;
   for (const PhotoPlace& p : places) {
+    job.progress.report(what, done++, total);
     if (p.code) {
       PlaceCode(job, p);
       continue;
@@ -333,6 +346,7 @@ void PlacePhotos(Job& job, const std::vector<PhotoPlace>& places) {
     if (path.empty()) continue;
     FitOver(job.out.insert_picture(path), cell);
   }
+  job.progress.report(what, total, total);
 }
 
 // Collects the photos with `collect`, then places them; when collecting
@@ -356,13 +370,17 @@ std::string RecordPhotoName(const Job& job, int32_t i, const FieldBinding& f) {
 
 void BodyPhotoPass(Job& job) {
   std::vector<PhotoPlace> places;
+  // Each record once: a seat label's photo and code for a hundred thousand
+  // records, without the vector's growth holding twice that for a while.
+  places.reserve(static_cast<size_t>(std::max(job.lastRow - 1, 0)) *
+                 (job.layout.body.photoFields.size() + job.layout.body.code_fields.size()));
   LayoutVisitor visit;
   visit.block = [&](int32_t i, int32_t top, int32_t col, bool) {
     for (const FieldBinding& f : job.layout.body.photoFields) {
-      places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, RecordPhotoName(job, i, f), {}});
+      places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, RecordPhotoName(job, i, f)});
     }
     for (const CodeField& f : job.layout.body.code_fields) {
-      places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, {}, CodeOf(job.data, f, i)});
+      places.push_back({top + f.areaRow - 1, col + f.areaCol - 1, {}, &f, i});
     }
   };
   CollectThenPlace(job, places, [&] { job.Walk(job.lastRow, visit); });
@@ -372,10 +390,10 @@ void HeaderPhotoPass(Job& job) {
   std::vector<PhotoPlace> places;
   auto place_header_photos = [&](int32_t h, int32_t i) {
     for (const FieldBinding& f : job.layout.header.photoFields) {
-      places.push_back({h + f.areaRow - 1, 1 + f.areaCol, RecordPhotoName(job, i, f), {}});
+      places.push_back({h + f.areaRow - 1, 1 + f.areaCol, RecordPhotoName(job, i, f)});
     }
     for (const CodeField& f : job.layout.header.code_fields) {
-      places.push_back({h + f.areaRow - 1, 1 + f.areaCol, {}, CodeOf(job.data, f, i)});
+      places.push_back({h + f.areaRow - 1, 1 + f.areaCol, {}, &f, i});
     }
   };
   LayoutVisitor visit;
@@ -532,8 +550,22 @@ bool RenderTemplate(component::Component& self, host::Application& EA,
   Worksheet& out = EA.workbooks().item(self.DataBookName).worksheets().item(template_name);
   out.cells(1, 2).set_value(Variant("  "));
 
-  Job job{self, data, tpl,     out, layout, settings, {}, lastRow, page_column, photo_folder_column,
-          {},   &EA,  nullptr, 0};
+  Job job{self,
+          data,
+          tpl,
+          out,
+          layout,
+          settings,
+          {},
+          lastRow,
+          page_column,
+          photo_folder_column,
+          {},
+          &EA,
+          nullptr,
+          0,
+          EA.progress(),
+          "生成" + template_name};
   job.g.B = layout.body.rowCount;
   job.g.C = layout.body.colCount;
   job.g.H = layout.header.rowCount;

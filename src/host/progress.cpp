@@ -8,7 +8,7 @@ std::string grouped(int64_t n) {
   std::string out;
   const size_t lead = digits.size() % 3;
   for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (i - lead) % 3 == 0) out += ',';
+    if (i > 0 && (i + 3 - lead) % 3 == 0) out += ',';  // unsigned: never below zero
     out += digits[i];
   }
   return n < 0 ? "-" + out : out;

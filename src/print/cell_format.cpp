@@ -85,7 +85,7 @@ uint32_t resolve_color(const Color& c, uint32_t fallback) {
 spreadsheet::FormattedText formatted_text(const spreadsheet::Cell& cell,
                                           const spreadsheet::Style& style,
                                           const spreadsheet::FormatOptions& options) {
-  const host::Variant& v = cell.value;
+  const spreadsheet::CellValue& v = cell.value;
   spreadsheet::FormattedText out;
   switch (v.kind()) {
     case host::Variant::Kind::Empty:

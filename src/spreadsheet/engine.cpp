@@ -57,6 +57,7 @@ struct Engine::State {
   RepairListener repair_listener;
   OpenListener open_listener;
   std::vector<RepairReport> unheard_repairs;  // until a listener is set
+  host::Progress* progress = nullptr;
 };
 
 Engine::Engine(std::shared_ptr<FileFormat> format) : state_(std::make_unique<State>()) {
@@ -161,6 +162,14 @@ bool Engine::display_alerts() const {
 void Engine::set_display_alerts(bool on) {
   state_->display_alerts = on;
 }
+void Engine::set_progress(host::Progress* progress) {
+  state_->progress = progress;
+}
+
+host::Progress& Engine::progress() {
+  return state_->progress ? *state_->progress : host::no_progress();
+}
+
 int32_t Engine::calculation() const {
   return state_->calculation;
 }
@@ -364,15 +373,17 @@ uint32_t EngineWorkbook::store_image(Image image) {
   }
   for (; images_indexed_ < images.size(); ++images_indexed_) {
     const auto& b = images[images_indexed_].bytes;
-    image_index_[std::hash<std::string>()(b ? *b : std::string())].push_back(
-        static_cast<uint32_t>(images_indexed_));
+    image_index_.emplace(std::hash<std::string_view>()(b ? std::string_view(*b) : ""),
+                         static_cast<uint32_t>(images_indexed_));
   }
-  const size_t h = std::hash<std::string>()(*image.bytes);
-  for (uint32_t i : image_index_[h])
+  const size_t h = std::hash<std::string_view>()(*image.bytes);
+  for (auto [at, end] = image_index_.equal_range(h); at != end; ++at) {
+    const uint32_t i = at->second;
     if (images[i].bytes && *images[i].bytes == *image.bytes) return i;
+  }
   images.push_back(std::move(image));
   const auto id = static_cast<uint32_t>(images.size() - 1);
-  image_index_[h].push_back(id);
+  image_index_.emplace(h, id);
   images_indexed_ = images.size();
   return id;
 }

@@ -54,6 +54,11 @@ class Engine : public host::Application {
   using OpenListener = std::function<void(const std::string& file_path)>;
   void set_open_listener(OpenListener listener);
 
+  // Where long work reports how far it has come and is stopped: a front
+  // end's progress line or dialog, which must outlive its use here; null
+  // (the default) reports nothing and never stops.
+  void set_progress(host::Progress* progress);
+
   // The model behind a workbook or sheet of this engine.
   static Workbook& model_of(host::Workbook& book);
   static Sheet& model_of(host::Worksheet& sheet);
@@ -84,6 +89,7 @@ class Engine : public host::Application {
   host::Workbook& workbook_at(int32_t index) override;
   host::Workbook& workbook(std::string_view name) override;
   host::Workbook& open_workbook(std::string_view path) override;
+  host::Progress& progress() override;
   host::Workbook& add_workbook(std::string_view file_path) override;
 
  private:

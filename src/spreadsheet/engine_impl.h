@@ -256,7 +256,7 @@ class EngineWorkbook final : public host::Workbook {
   std::vector<std::unique_ptr<EngineSheet>> deleted_;
   EngineWindow window_;
   bool modified_ = false;
-  std::unordered_map<size_t, std::vector<uint32_t>> image_index_;
+  std::unordered_multimap<size_t, uint32_t> image_index_;  // images by the hash of their bytes
   size_t images_indexed_ = 0;
 };
 

@@ -281,7 +281,7 @@ const Style& EngineSheet::style_at(int32_t row, int32_t column) const {
 
 Variant EngineSheet::cell_value(int32_t row, int32_t column) const {
   const Cell* c = cells::find(*sheet_, row, column);
-  return c ? c->value : Variant();
+  return c ? c->value.variant() : Variant();
 }
 
 void EngineSheet::write_value(Cell& cell, const Variant& v) {
@@ -365,12 +365,19 @@ void EngineSheet::set_values(const Rect& area, const std::vector<Variant>& value
     }
     Row& row = cells::row_at(s, r);
     // Values past the row's last cell are appended: room for all of them at
-    // once rather than growing the row cell by cell.
-    if (area.columns() > 1 && (row.cells.empty() || row.cells.back().col < area.col1)) {
+    // once rather than growing the row cell by cell. Past a gap of a few
+    // columns, room for the gap too: those are a table's columns whose
+    // headings are written and whose values come next (the random order's
+    // key column stands right of the seven assignment columns, which are
+    // then filled), and a row grown twice costs a million rows a second.
+    if (row.cells.empty() || row.cells.back().col < area.col1) {
       size_t appended = 0;
       for (size_t i = k; i < k + static_cast<size_t>(area.columns()); ++i)
         appended += !is_blank(values[i]);
-      cells::room_for(row, appended);
+      constexpr int32_t kGapKept = 16;
+      const int32_t gap = row.cells.empty() ? 0 : area.col1 - row.cells.back().col - 1;
+      if (appended > 0 && row.cells.size() + appended > row.cells.capacity())
+        cells::room_for(row, appended + static_cast<size_t>(gap <= kGapKept ? gap : 0));
     }
     for (int32_t c = area.col1; c <= area.col2; ++c) {
       const Variant& v = values[k++];
@@ -438,7 +445,7 @@ void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
   const bool wild = crit.is_text() && text::has_wildcards(crit.as_text());
   const std::string key =
       crit.is_text() && !wild ? text::simple_fold(crit.as_text()) : std::string();
-  auto matches = [&](const Variant& v) {
+  auto matches = [&](const CellValue& v) {
     if (crit.is_number()) return v.is_number() && v.as_number() == crit.as_number();
     if (crit.is_bool()) return v.is_bool() && v.as_bool() == crit.as_bool();
     if (!v.is_text() || v.as_text().empty()) return false;
@@ -458,7 +465,7 @@ void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
         for (const Row& row : sheet_->rows) {
           auto it = cells::lower(row, c);
           if (it == row.cells.end() || it->col != c) continue;
-          const Variant& v = it->value;
+          const CellValue& v = it->value;
           if (v.is_number()) {
             ++counts->numbers[v.as_number()];
           } else if (v.is_bool()) {
@@ -587,7 +594,14 @@ void EngineSheet::clear(const Rect& area) {
   for (int32_t r = area.row1; r <= last; ++r) {
     Row& row = s.rows[r - 1];
     auto [b, e] = cells::span(row, area.col1, area.col2);
+    const auto erased = static_cast<size_t>(e - b);
     row.cells.erase(b, e);
+    // A row that lost half its cells or more (the generator's scratch copy
+    // of a table, cleared again) gives their room back: for a hundred
+    // thousand rows it is tens of megabytes held for nothing. A column or
+    // two cleared keeps the room, which the next columns take.
+    const size_t kept = row.cells.size(), room = row.cells.capacity();
+    if (erased >= kept && erased > 0 && room - kept >= 8) row.cells.shrink_to_fit();
     if (area.is_whole_rows()) row.style.reset();
   }
   if (area.is_whole_columns()) {
@@ -853,8 +867,9 @@ namespace {
 
 // Each sorted row's key value, from the first row; nullptr where the row
 // has no cell in the key column.
-std::vector<const Variant*> sort_keys(const Sheet& s, int32_t first, size_t n, int32_t key_column) {
-  std::vector<const Variant*> keys(n, nullptr);
+std::vector<const CellValue*> sort_keys(const Sheet& s, int32_t first, size_t n,
+                                        int32_t key_column) {
+  std::vector<const CellValue*> keys(n, nullptr);
   for (size_t i = 0; i < n; ++i) {
     cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);
     const Cell* c = cells::find(s, first + static_cast<int32_t>(i), key_column);
@@ -968,9 +983,10 @@ bool EngineSheet::replace(const Rect& area, std::string_view what, std::string_v
     auto [b, e] = cells::span(s.rows[r - 1], area.col1, area.col2);
     for (auto it = b; it != e; ++it) {
       if (it->formula) continue;
-      const Variant& v = it->value;
+      const CellValue& v = it->value;
       if (!v.is_text() && !v.is_number()) continue;
-      const std::string current = v.is_text() ? v.as_text() : host::number_to_text(v.as_number());
+      const std::string current =
+          v.is_text() ? std::string(v.as_text()) : host::number_to_text(v.as_number());
       if (!text::replace_ignore_case(current, what, replacement, whole_text, &out)) continue;
       it->value = out.empty() ? Variant() : Variant(out);
       matched.emplace_back(r, it->col);

@@ -20,6 +20,7 @@
 
 #include "host/rect.h"
 #include "host/variant.h"
+#include "spreadsheet/cell_value.h"
 #include "spreadsheet/passthrough.h"
 
 namespace kelv::spreadsheet {
@@ -124,18 +125,13 @@ class StyleTable {
   std::unordered_map<Style, uint32_t, StyleHash> index_;
 };
 
-// A formula as stored: A1 text without "=", as the file format writes it.
-struct Formula {
-  std::string text;
-  std::string array_ref;  // an array formula's range ("A1:B2"); "" for ordinary formulas
-};
-
 struct Cell {
   int32_t col = 0;
   uint32_t style = 0;
-  Variant value;                           // the constant, or the formula's cached value
-  std::shared_ptr<const Formula> formula;  // null for constants
+  CellValue value;     // the constant, or the formula's cached value
+  FormulaRef formula;  // null for constants
 };
+static_assert(sizeof(Cell) == 32, "a row of cells is most of a large sheet's memory");
 
 struct Row {
   std::vector<Cell> cells;  // sorted by col, no duplicates

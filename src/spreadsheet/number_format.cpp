@@ -1208,10 +1208,17 @@ std::string general_text(double value, const FormatOptions& options) {
   // scientific beyond.
   const bool fixed = a >= 1e-5 && a < 1e15 - 0.5;
   if (fixed) {
+    // Fewer decimals often write the same text (a whole number does for all
+    // of them): each text is measured once, as the painter measures in its
+    // font and a seat label's exam number came here fifteen times.
+    std::string tried;
     for (int decimals = std::max(0, 15 - d.point); decimals >= 0; --decimals) {
       std::string s = sign + general_fixed(d, decimals);
       if (s == sign + "0") break;
-      if (fits(s)) return s;
+      if (s != tried) {
+        if (fits(s)) return s;
+        tried = std::move(s);
+      }
       if (decimals == 0) break;
     }
   }

@@ -32,7 +32,7 @@ bool ascii_digits(std::string_view s) {
 
 }  // namespace
 
-std::vector<uint32_t> sorted_order(std::span<const host::Variant* const> values, bool descending) {
+std::vector<uint32_t> sorted_order(std::span<const CellValue* const> values, bool descending) {
   const size_t n = values.size();
   constexpr uint32_t kNoKey = UINT32_MAX;
 
@@ -41,7 +41,7 @@ std::vector<uint32_t> sorted_order(std::span<const host::Variant* const> values,
   // one before and nothing else differing, so a column of nothing else needs
   // no collation keys, and each row can keep its own key.
   bool only_digits = true;
-  for (const host::Variant* v : values)
+  for (const CellValue* v : values)
     if (v && v->is_text() && !v->as_text().empty())
       only_digits = only_digits && ascii_digits(v->as_text());
 
@@ -52,7 +52,7 @@ std::vector<uint32_t> sorted_order(std::span<const host::Variant* const> values,
   std::vector<std::string_view> texts;  // each text key's text, by key
   std::unordered_map<std::string_view, uint32_t> text_key;
   for (size_t i = 0; i < n; ++i) {
-    const host::Variant* v = values[i];
+    const CellValue* v = values[i];
     if (!v || v->is_empty() || v->is_null() || (v->is_text() && v->as_text().empty())) continue;
     const auto next = static_cast<uint32_t>(keys.size());
     if (v->is_text()) {

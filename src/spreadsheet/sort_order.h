@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "host/variant.h"
+#include "spreadsheet/cell_value.h"
 
 namespace kelv::spreadsheet {
 
@@ -14,6 +14,6 @@ namespace kelv::spreadsheet {
 // order, then Booleans, then errors (all equal to each other); descending
 // reverses that. A missing or blank key (nullptr, empty, or empty text)
 // always goes last, in the order it came.
-std::vector<uint32_t> sorted_order(std::span<const host::Variant* const> keys, bool descending);
+std::vector<uint32_t> sorted_order(std::span<const CellValue* const> keys, bool descending);
 
 }  // namespace kelv::spreadsheet

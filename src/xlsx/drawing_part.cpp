@@ -1,11 +1,13 @@
 #include "xlsx/drawing_part.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
-#include <set>
+#include <utility>
 
 #include "spreadsheet/geometry.h"
+#include "xlsx/deflate.h"
 #include "xlsx/opc.h"
 #include "xlsx/package.h"
 #include "xlsx/xml_util.h"
@@ -44,9 +46,9 @@ void write_marker(XmlOut& out, const char* tag, const spreadsheet::SheetEdges& g
   double dx = 0, dy = 0;
   g.locate_column(x, &col, &dx);
   g.locate_row(y, &row, &dy);
-  out.raw("<xdr:").raw(tag).raw("><xdr:col>").number(col - 1).raw("</xdr:col><xdr:colOff>");
-  out.number(std::llround(dx * kEmuPerPoint)).raw("</xdr:colOff><xdr:row>").number(row - 1);
-  out.raw("</xdr:row><xdr:rowOff>").number(std::llround(dy * kEmuPerPoint));
+  out.raw("<xdr:").raw(tag).raw("><xdr:col>").integer(col - 1).raw("</xdr:col><xdr:colOff>");
+  out.integer(std::llround(dx * kEmuPerPoint)).raw("</xdr:colOff><xdr:row>").integer(row - 1);
+  out.raw("</xdr:row><xdr:rowOff>").integer(std::llround(dy * kEmuPerPoint));
   out.raw("</xdr:rowOff></xdr:").raw(tag).raw(">");
 }
 
@@ -114,10 +116,11 @@ void read_drawing(PackageReader& package, const std::string& part, spreadsheet::
   }
 }
 
-DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_width,
-                         const std::function<std::string(uint32_t image)>& image_part) {
-  DrawingOut d;
-  d.relationships = sheet.passthrough.drawing_relationships;
+std::string write_drawing(
+    const spreadsheet::Sheet& sheet, int32_t max_digit_width,
+    const std::function<std::string(uint32_t image)>& image_part,
+    const std::function<void(std::string&)>& flush,
+    const std::function<void(std::string_view id, std::string_view target)>& image_relationship) {
   XmlOut out;
   out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<xdr:wsDr");
   out.attr("xmlns:xdr", kDrawingNs).attr("xmlns:a", kDrawingMainNs).attr("xmlns:r", kRelNs);
@@ -136,39 +139,62 @@ DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_widt
   for (const std::string& xml : sheet.passthrough.drawing_anchors) out.raw(xml);
 
   const spreadsheet::SheetEdges g(&sheet, max_digit_width);
-  std::map<uint32_t, std::string> rel_of_image;
-  // Shape ids are unique within a drawing: the kept anchors' ids stay, a
-  // picture whose id is taken (a copy) gets the next free one.
-  std::set<int64_t> ids;
+  const std::vector<spreadsheet::PictureModel>& pictures = sheet.pictures;
+  // Each image's relationship id, given out in the order the pictures
+  // first show the image ("" until then); the carried relationships keep
+  // theirs.
+  uint32_t images = 0;
+  for (const auto& p : pictures) images = std::max(images, p.image + 1);
+  std::vector<std::string> rel_of_image(images);
+  FreshRelIds fresh_ids(sheet.passthrough.drawing_relationships);
+  // Shape ids are unique within a drawing: the kept anchors' ids stay, and
+  // so does a picture's own id the first time it is met; a picture whose id
+  // is taken (a copy) or missing gets the next free one, past them all.
+  std::vector<int64_t> anchor_ids;
   for (const std::string& xml : sheet.passthrough.drawing_anchors) {
     for (size_t at = xml.find("cNvPr"); at != std::string::npos; at = xml.find("cNvPr", at + 5)) {
       const size_t id = xml.find(" id=\"", at);
       const size_t end = xml.find('>', at);
-      if (id != std::string::npos && id < end) ids.insert(std::atoll(xml.c_str() + id + 5));
+      if (id != std::string::npos && id < end)
+        anchor_ids.push_back(std::atoll(xml.c_str() + id + 5));
     }
   }
+  std::sort(anchor_ids.begin(), anchor_ids.end());
+  std::vector<bool> keeps_id(pictures.size(), false);
+  {
+    std::vector<std::pair<int64_t, size_t>> by_id;  // (id, picture), first meetings first
+    by_id.reserve(pictures.size());
+    for (size_t i = 0; i < pictures.size(); ++i)
+      if (pictures[i].id > 0) by_id.emplace_back(pictures[i].id, i);
+    std::sort(by_id.begin(), by_id.end());
+    for (size_t k = 0; k < by_id.size(); ++k)
+      keeps_id[by_id[k].second] =
+          (k == 0 || by_id[k - 1].first != by_id[k].first) &&
+          !std::binary_search(anchor_ids.begin(), anchor_ids.end(), by_id[k].first);
+  }
   int64_t next_id = 1;
-  for (const auto& p : sheet.pictures) next_id = std::max<int64_t>(next_id, p.id + 1);
-  for (int64_t i : ids) next_id = std::max(next_id, i + 1);
-  FreshRelIds fresh_ids(d.relationships);
-  for (const auto& p : sheet.pictures) {
-    const std::string target = image_part(p.image);
-    if (target.empty()) continue;  // no such image
+  for (const auto& p : pictures) next_id = std::max<int64_t>(next_id, p.id + 1);
+  for (int64_t i : anchor_ids) next_id = std::max(next_id, i + 1);
+  std::string name;
+  for (size_t k = 0; k < pictures.size(); ++k) {
+    const spreadsheet::PictureModel& p = pictures[k];
     std::string& rid = rel_of_image[p.image];
     if (rid.empty()) {
+      const std::string target = image_part(p.image);
+      if (target.empty()) continue;  // no such image
       rid = fresh_ids.next();
-      d.relationships.push_back({rid, std::string(kRelTypeBase) + "image", target, false});
+      image_relationship(rid, target);
     }
-    int64_t id = p.id;
-    if (id <= 0 || !ids.insert(id).second) {
-      id = next_id++;
-      ids.insert(id);
+    const int64_t id = keeps_id[k] ? p.id : next_id++;
+    if (p.name.empty()) {
+      name = "图片 ";
+      name += std::to_string(id);
     }
-    const std::string name = p.name.empty() ? "图片 " + std::to_string(id) : p.name;
     out.raw("<xdr:twoCellAnchor editAs=\"oneCell\">");
     write_marker(out, "from", g, p.left, p.top);
     write_marker(out, "to", g, p.left + p.width, p.top + p.height);
-    out.raw("<xdr:pic><xdr:nvPicPr><xdr:cNvPr").attr("id", id).attr("name", name);
+    out.raw("<xdr:pic><xdr:nvPicPr><xdr:cNvPr").attr("id", id);
+    out.attr("name", p.name.empty() ? name : p.name);
     if (!p.description.empty()) out.attr("descr", p.description);
     out.raw("/><xdr:cNvPicPr>");
     out.raw(p.lock_aspect_ratio ? "<a:picLocks noChangeAspect=\"1\"/>" : "<a:picLocks/>");
@@ -180,9 +206,21 @@ DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_widt
     out.attr("cy", static_cast<int64_t>(std::llround(p.height * kEmuPerPoint)));
     out.raw("/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></xdr:spPr></xdr:pic>");
     out.raw("<xdr:clientData/></xdr:twoCellAnchor>");
+    if (flush && out.str().size() >= kDeflatePiece) flush(out.str());
   }
   out.raw("</xdr:wsDr>");
-  d.xml = std::move(out.str());
+  return std::move(out.str());
+}
+
+DrawingOut write_drawing(const spreadsheet::Sheet& sheet, int32_t max_digit_width,
+                         const std::function<std::string(uint32_t image)>& image_part) {
+  DrawingOut d;
+  d.relationships = sheet.passthrough.drawing_relationships;
+  d.xml = write_drawing(
+      sheet, max_digit_width, image_part, {}, [&](std::string_view id, std::string_view target) {
+        d.relationships.push_back(
+            {std::string(id), std::string(kRelTypeBase) + "image", std::string(target), false});
+      });
   return d;
 }
 

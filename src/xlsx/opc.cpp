@@ -111,21 +111,34 @@ std::vector<spreadsheet::RawRelationship> read_relationships(PackageReader& pack
   return out;
 }
 
+void start_relationships(XmlOut& out) {
+  out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<Relationships xmlns=\"");
+  out.raw(kPkgRelNs).raw("\">");
+}
+
+void append_relationship(XmlOut& out, std::string_view source_part, std::string_view id,
+                         std::string_view type, std::string_view target, bool external) {
+  out.raw("<Relationship").attr("Id", id).attr("Type", type);
+  if (external) {
+    out.attr("Target", target).attr("TargetMode", "External");
+  } else {
+    out.attr("Target",
+             source_part.empty() ? std::string(target) : relative_target(source_part, target));
+  }
+  out.raw("/>");
+}
+
+void end_relationships(XmlOut& out) {
+  out.raw("</Relationships>");
+}
+
 std::string write_relationships(std::string_view source_part,
                                 const std::vector<spreadsheet::RawRelationship>& rels) {
   XmlOut out;
-  out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<Relationships xmlns=\"");
-  out.raw(kPkgRelNs).raw("\">");
-  for (const auto& r : rels) {
-    out.raw("<Relationship").attr("Id", r.id).attr("Type", r.type);
-    if (r.external) {
-      out.attr("Target", r.target).attr("TargetMode", "External");
-    } else {
-      out.attr("Target", source_part.empty() ? r.target : relative_target(source_part, r.target));
-    }
-    out.raw("/>");
-  }
-  out.raw("</Relationships>");
+  start_relationships(out);
+  for (const auto& r : rels)
+    append_relationship(out, source_part, r.id, r.type, r.target, r.external);
+  end_relationships(out);
   return std::move(out.str());
 }
 
@@ -144,12 +157,12 @@ FreshRelIds::FreshRelIds(const std::vector<spreadsheet::RawRelationship>& rels)
 }
 
 std::string FreshRelIds::next() {
-  for (size_t i = count_ + 1;; ++i) {
-    std::string id = "rId" + std::to_string(i);
-    if (used_.insert(id).second) {
-      ++count_;
-      return id;
-    }
+  // Every id given out is past the ones before it, so only the ids it was
+  // given need looking at: a drawing of a hundred thousand pictures keeps
+  // no set of their ids.
+  for (;;) {
+    std::string id = "rId" + std::to_string(++count_);
+    if (!used_.count(id)) return id;
   }
 }
 

@@ -12,6 +12,7 @@
 namespace kelv::xlsx {
 
 class PackageReader;
+class XmlOut;
 
 // The folder of a part ("xl/worksheets/sheet1.xml" -> "xl/worksheets").
 std::string part_folder(std::string_view part);
@@ -32,6 +33,12 @@ std::vector<spreadsheet::RawRelationship> read_relationships(PackageReader& pack
 // Writes a relationships part; internal targets are part names.
 std::string write_relationships(std::string_view source_part,
                                 const std::vector<spreadsheet::RawRelationship>& rels);
+// The same in steps, for a part of very many relationships written as it
+// is made: the start, each relationship, the end.
+void start_relationships(XmlOut& out);
+void append_relationship(XmlOut& out, std::string_view source_part, std::string_view id,
+                         std::string_view type, std::string_view target, bool external);
+void end_relationships(XmlOut& out);
 
 // A relationship id not yet among the given ones ("rId7").
 std::string fresh_rel_id(const std::vector<spreadsheet::RawRelationship>& rels);
@@ -46,8 +53,8 @@ class FreshRelIds {
   std::string next();
 
  private:
-  std::set<std::string> used_;
-  size_t count_ = 0;
+  std::set<std::string> used_;  // the ids it was given
+  size_t count_ = 0;            // the number of the last id given out, or of those it was given
 };
 
 struct ContentTypes {

@@ -4,11 +4,13 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -16,6 +18,7 @@
 #include "host/file_system.h"
 #include "host/host_error.h"
 #include "xlsx/deflate.h"
+#include "xlsx/zip_writer.h"
 
 namespace kelv::xlsx {
 namespace {
@@ -284,22 +287,27 @@ std::string PackageReader::read(std::string_view part) {
 
 // --- Writing -------------------------------------------------------------------
 
-// One piece of a part: its text, and once compressed, its deflate blocks.
+// One piece of a part: its text, and once compressed, its deflate blocks (a
+// stored part's one piece is its data as it is).
 struct CompressedPiece {
-  std::shared_ptr<const std::string> owner;  // keeps `in` alive until compressed
+  std::shared_ptr<const std::string> owner;  // keeps `in` alive until compressed or written
   std::string_view in;
   bool last = false;
   uint64_t size = 0;
   uint32_t crc = 0;
   std::string out;
   std::exception_ptr error;
+  std::atomic<bool> done{false};  // set by the thread that compressed it
 };
 
 struct CompressedPart {
   std::string name;
-  std::vector<std::unique_ptr<CompressedPiece>> pieces;
-  // Where the zip writer's read stands.
-  size_t piece = 0, offset = 0;
+  bool stored = false;
+  bool complete = false;                                // every piece has been handed over
+  bool begun = false;                                   // its entry is started in the file
+  std::deque<std::unique_ptr<CompressedPiece>> pieces;  // not yet written
+  uint32_t crc = 0;
+  uint64_t size = 0;
 };
 
 // Compresses pieces on worker threads: one fewer than the cores, since the
@@ -318,6 +326,8 @@ class CompressionPool {
     wake_.notify_all();
     for (std::thread& t : threads_) t.join();
   }
+  CompressionPool(const CompressionPool&) = delete;
+  CompressionPool& operator=(const CompressionPool&) = delete;
 
   void submit(CompressedPiece* p) {
     CompressedPiece* own = nullptr;
@@ -364,6 +374,7 @@ class CompressionPool {
     }
     p.in = {};
     p.owner.reset();
+    p.done.store(true, std::memory_order_release);
   }
 
   void run_here(CompressedPiece* p) {
@@ -409,173 +420,81 @@ class CompressionPool {
 
 namespace {
 
-// Hands a compressed part to libzip as data already deflated, with its size
-// and CRC, so that libzip copies it as it is.
-zip_int64_t compressed_source(void* user, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
-  auto* part = static_cast<CompressedPart*>(user);
-  switch (cmd) {
-    case ZIP_SOURCE_OPEN:
-      part->piece = 0;
-      part->offset = 0;
-      return 0;
-    case ZIP_SOURCE_READ: {
-      auto* to = static_cast<char*>(data);
-      zip_uint64_t n = 0;
-      while (n < len && part->piece < part->pieces.size()) {
-        const std::string& out = part->pieces[part->piece]->out;
-        const size_t k = std::min<size_t>(static_cast<size_t>(len - n), out.size() - part->offset);
-        // Bytes of a part, not a C string.
-        // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
-        std::memcpy(to + n, out.data() + part->offset, k);
-        n += k;
-        part->offset += k;
-        if (part->offset == out.size()) {
-          ++part->piece;
-          part->offset = 0;
-        }
-      }
-      return static_cast<zip_int64_t>(n);
-    }
-    case ZIP_SOURCE_CLOSE:
-    case ZIP_SOURCE_FREE:
-      return 0;
-    case ZIP_SOURCE_STAT: {
-      if (len < sizeof(zip_stat_t)) return -1;
-      auto* st = static_cast<zip_stat_t*>(data);
-      zip_stat_init(st);
-      uint64_t size = 0, packed = 0;
-      uint32_t crc = 0;
-      for (const auto& p : part->pieces) {
-        crc = crc32_join(crc, p->crc, p->size);
-        size += p->size;
-        packed += p->out.size();
-      }
-      st->size = size;
-      st->comp_size = packed;
-      st->comp_method = ZIP_CM_DEFLATE;
-      st->crc = crc;
-      st->encryption_method = ZIP_EM_NONE;
-      st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
-                  ZIP_STAT_ENCRYPTION_METHOD;
-      return sizeof(zip_stat_t);
-    }
-    case ZIP_SOURCE_ERROR: {
-      zip_error_t e;
-      zip_error_init_with_code(&e, ZIP_ER_OPNOTSUPP);
-      const zip_int64_t n = zip_error_to_data(&e, data, len);
-      zip_error_fini(&e);
-      return n;
-    }
-    case ZIP_SOURCE_SUPPORTS:
-      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
-                                            ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
-    default:
-      return -1;
+// The package file a writer opens itself, by its path.
+class PathFile final : public host::WritableFile {
+ public:
+  explicit PathFile(const std::string& file)
+      : path_(host::file_path(file)), out_(path_, std::ios::binary | std::ios::trunc) {
+    if (!out_)
+      throw host::FileSystemError(host::FileSystemError::Kind::Other, "cannot create " + file);
   }
-}
+  void write(const void* data, size_t size) override {
+    out_.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    check();
+    position_ += size;
+  }
+  void seek(uint64_t position) override {
+    out_.seekp(static_cast<std::streamoff>(position));
+    check();
+    position_ = position;
+  }
+  uint64_t position() const override { return position_; }
+  void sync() override {
+    out_.flush();
+    check();
+  }
+  void close() override {
+    out_.close();
+    check();
+  }
+  // Takes away a file left unfinished.
+  void discard() noexcept {
+    out_.close();
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+  }
+
+ private:
+  void check() {
+    if (!out_) throw host::FileSystemError(host::FileSystemError::Kind::Other, "write failed");
+  }
+  std::filesystem::path path_;
+  std::ofstream out_;
+  uint64_t position_ = 0;
+};
 
 }  // namespace
 
-// libzip writes a new archive through a source; this one hands the bytes
-// to a WritableFile and keeps the first failure to rethrow it whole.
-struct PackageWriter::Sink {
-  host::WritableFile& out;
-  uint64_t size = 0;  // the furthest byte written
-  std::exception_ptr failure;
-  zip_error_t error;
-
-  explicit Sink(host::WritableFile& f) : out(f) { zip_error_init(&error); }
-  ~Sink() { zip_error_fini(&error); }
-
-  zip_int64_t fail() {
-    if (!failure) failure = std::current_exception();
-    zip_error_set(&error, ZIP_ER_WRITE, 0);
-    return -1;
-  }
-
-  static zip_int64_t callback(void* self, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
-    auto* s = static_cast<Sink*>(self);
-    try {
-      switch (cmd) {
-        case ZIP_SOURCE_SUPPORTS:
-          return zip_source_make_command_bitmap(
-              ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR,
-              ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_SUPPORTS,
-              ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_COMMIT_WRITE, ZIP_SOURCE_ROLLBACK_WRITE,
-              ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_REMOVE,
-              -1);
-        case ZIP_SOURCE_STAT: {
-          // An empty archive to start from.
-          auto* st = static_cast<zip_stat_t*>(data);
-          zip_stat_init(st);
-          st->size = 0;
-          st->valid |= ZIP_STAT_SIZE;
-          return sizeof(zip_stat_t);
-        }
-        case ZIP_SOURCE_ERROR:
-          return zip_error_to_data(&s->error, data, len);
-        case ZIP_SOURCE_WRITE:
-          s->out.write(data, static_cast<size_t>(len));
-          s->size = std::max(s->size, s->out.position());
-          return static_cast<zip_int64_t>(len);
-        case ZIP_SOURCE_SEEK_WRITE: {
-          const zip_int64_t to =
-              zip_source_seek_compute_offset(s->out.position(), s->size, data, len, &s->error);
-          if (to < 0) return -1;
-          s->out.seek(static_cast<uint64_t>(to));
-          return 0;
-        }
-        case ZIP_SOURCE_TELL_WRITE:
-          return static_cast<zip_int64_t>(s->out.position());
-        case ZIP_SOURCE_OPEN:
-        case ZIP_SOURCE_READ:
-        case ZIP_SOURCE_CLOSE:
-        case ZIP_SOURCE_SEEK:
-        case ZIP_SOURCE_TELL:
-        case ZIP_SOURCE_BEGIN_WRITE:
-        case ZIP_SOURCE_COMMIT_WRITE:
-        case ZIP_SOURCE_ROLLBACK_WRITE:
-        case ZIP_SOURCE_REMOVE:
-        case ZIP_SOURCE_FREE:
-          return 0;
-        default:
-          zip_error_set(&s->error, ZIP_ER_OPNOTSUPP, 0);
-          return -1;
-      }
-    } catch (...) {
-      return s->fail();
-    }
-  }
-};
-
 PackageWriter::PackageWriter(const std::string& file) : file_(file) {
-  archive_ = open_archive(file, ZIP_CREATE | ZIP_TRUNCATE);
-  if (!archive_) refuse("无法写入文件“" + file + "”");
+  try {
+    own_ = std::make_unique<PathFile>(file);
+  } catch (const host::FileSystemError&) {
+    refuse("无法写入文件“" + file + "”");
+  }
+  zip_ = std::make_unique<ZipWriter>(*own_);
 }
 
 PackageWriter::PackageWriter(host::WritableFile& out, const std::string& file)
-    : file_(file), sink_(std::make_unique<Sink>(out)) {
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* src = zip_source_function_create(&Sink::callback, sink_.get(), &error);
-  if (src) {
-    archive_ = zip_open_from_source(src, ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive_) zip_source_free(src);
-  }
-  zip_error_fini(&error);
-  if (!archive_) refuse("无法写入文件“" + file + "”");
-}
+    : file_(file), zip_(std::make_unique<ZipWriter>(out)) {}
 
 PackageWriter::~PackageWriter() {
   pool_.reset();  // the workers finish before the pieces they hold go
-  if (archive_) zip_discard(archive_);
+  if (own_ && !closed_) static_cast<PathFile&>(*own_).discard();
 }
 
 CompressedPart& PackageWriter::new_part(const std::string& name) {
-  if (!pool_) pool_ = std::make_unique<CompressionPool>();
+  if (closed_) throw std::logic_error("package already closed");
+  if (!names_.insert(name).second) refuse("无法写入文件“" + file_ + "”：部件“" + name + "”重复");
   parts_.push_back(std::make_unique<CompressedPart>());
   parts_.back()->name = name;
   return *parts_.back();
+}
+
+void PackageWriter::submit(CompressedPart& part, std::unique_ptr<CompressedPiece> piece) {
+  if (!pool_) pool_ = std::make_unique<CompressionPool>();
+  CompressedPiece* p = piece.get();
+  part.pieces.push_back(std::move(piece));
+  pool_->submit(p);
 }
 
 void PackageWriter::add_view(CompressedPart& part,
@@ -588,9 +507,10 @@ void PackageWriter::add_view(CompressedPart& part,
     at += p->in.size();
     p->last = at == all.size();
     p->owner = owner;
-    part.pieces.push_back(std::move(p));
-    pool_->submit(part.pieces.back().get());
+    submit(part, std::move(p));
   } while (at < all.size());
+  part.complete = true;
+  write_ready(false);
 }
 
 void PackageWriter::add(const std::string& part, std::string data) {
@@ -600,6 +520,22 @@ void PackageWriter::add(const std::string& part, std::string data) {
 void PackageWriter::add(const std::string& part, std::shared_ptr<const std::string> data) {
   if (!data) data = std::make_shared<const std::string>();
   add_view(new_part(part), data);
+}
+
+void PackageWriter::add_stored(const std::string& part, std::shared_ptr<const std::string> data) {
+  if (!data) data = std::make_shared<const std::string>();
+  CompressedPart& p = new_part(part);
+  p.stored = true;
+  auto piece = std::make_unique<CompressedPiece>();
+  piece->in = *data;
+  piece->size = data->size();
+  piece->crc = crc32_of(0, piece->in);
+  piece->owner = std::move(data);
+  piece->last = true;
+  piece->done.store(true, std::memory_order_relaxed);
+  p.pieces.push_back(std::move(piece));
+  p.complete = true;
+  write_ready(false);
 }
 
 PackageWriter::Stream PackageWriter::stream(const std::string& part) {
@@ -612,8 +548,8 @@ void PackageWriter::Stream::write(std::string& piece) {
     auto p = std::make_unique<CompressedPiece>();
     p->owner = std::make_shared<const std::string>(std::move(held_));
     p->in = *p->owner;
-    part_.pieces.push_back(std::move(p));
-    writer_.pool_->submit(part_.pieces.back().get());
+    writer_.submit(part_, std::move(p));
+    writer_.write_ready(false);
   }
   held_ = std::move(piece);
   piece.clear();
@@ -624,32 +560,52 @@ void PackageWriter::Stream::finish() {
   p->owner = std::make_shared<const std::string>(std::move(held_));
   p->in = *p->owner;
   p->last = true;
-  part_.pieces.push_back(std::move(p));
-  writer_.pool_->submit(part_.pieces.back().get());
+  writer_.submit(part_, std::move(p));
+  part_.complete = true;
+  writer_.write_ready(false);
+}
+
+// Writes out, in the order they were added, the parts at the front whose
+// pieces are compressed, and a started part's pieces as far as they are;
+// with `wait`, everything, compressing here what is still queued.
+void PackageWriter::write_ready(bool wait) {
+  while (!parts_.empty()) {
+    CompressedPart& part = *parts_.front();
+    if (!part.begun) {
+      zip_->begin(part.name, part.stored ? ZipWriter::Method::Stored : ZipWriter::Method::Deflated);
+      part.begun = true;
+    }
+    while (!part.pieces.empty()) {
+      CompressedPiece& piece = *part.pieces.front();
+      if (!piece.done.load(std::memory_order_acquire)) {
+        if (!wait) return;
+        pool_->drain();
+      }
+      if (piece.error) std::rethrow_exception(piece.error);
+      zip_->data(part.stored ? piece.in : std::string_view(piece.out));
+      part.crc = crc32_join(part.crc, piece.crc, piece.size);
+      part.size += piece.size;
+      part.pieces.pop_front();
+    }
+    if (!part.complete) return;  // a stream still being written
+    try {
+      zip_->end(part.crc, part.size);
+    } catch (const std::length_error&) {
+      refuse("无法写入文件“" + file_ + "”的部件“" + part.name + "”：超过 4 GB");
+    }
+    parts_.pop_front();
+  }
 }
 
 void PackageWriter::close() {
-  if (pool_) pool_->drain();
+  if (closed_) return;
+  for (const auto& part : parts_)
+    if (!part->complete) throw std::logic_error("package part still being written");
+  write_ready(true);
+  zip_->finish();
+  if (own_) own_->close();
   pool_.reset();
-  for (const auto& part : parts_) {
-    for (const auto& piece : part->pieces)
-      if (piece->error) std::rethrow_exception(piece->error);
-    zip_source_t* src = zip_source_function(archive_, &compressed_source, part.get());
-    if (!src) refuse("无法写入文件“" + file_ + "”的部件“" + part->name + "”");
-    if (zip_file_add(archive_, part->name.c_str(), src, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
-      zip_source_free(src);
-      refuse("无法写入文件“" + file_ + "”的部件“" + part->name + "”");
-    }
-  }
-  if (zip_close(archive_) != 0) {
-    std::string why = zip_strerror(archive_);
-    zip_discard(archive_);
-    archive_ = nullptr;
-    if (sink_ && sink_->failure) std::rethrow_exception(sink_->failure);
-    refuse("无法写入文件“" + file_ + "”：" + why);
-  }
-  archive_ = nullptr;
-  parts_.clear();
+  closed_ = true;
 }
 
 }  // namespace kelv::xlsx

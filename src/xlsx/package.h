@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 struct zip;
@@ -32,7 +34,9 @@ struct UnpackLimits {
   uint64_t part_bytes = 512ull << 20;
   uint64_t ratio = 1000;  // uncompressed : compressed, for parts over ratio_floor
   uint64_t ratio_floor = 1u << 20;
-  uint64_t max_parts = 65535;  // what a zip holds without its 64-bit extension
+  // A part is at least a directory entry of some fifty bytes in the file;
+  // kelv writes one picture part per code on a seat label.
+  uint64_t max_parts = uint64_t{1} << 22;
 };
 
 // Nesting deeper than this is refused before a part is parsed: real parts
@@ -102,24 +106,31 @@ class PackageReader {
 
 class CompressionPool;
 struct CompressedPart;
+struct CompressedPiece;
+class ZipWriter;
 
-// Writes parts as one zip file at close(). Each part is compressed as it is
-// added, on worker threads (never more threads than cores, the caller's
-// included), large parts in pieces side by side; the zip container is then
-// written around the compressed data.
+// Writes parts as one zip file. Each part is compressed as it is added, on
+// worker threads (never more threads than cores, the caller's included),
+// large parts in pieces side by side, and written to the file as soon as it
+// and the parts before it are compressed, so that neither the compressed
+// package nor a part is held whole.
 class PackageWriter {
  public:
   explicit PackageWriter(const std::string& file);
   // Writes the package into `out`, which must outlive the writer; `file`
-  // names it in messages. A failure of `out` comes out of close() as the
-  // FileSystemError it threw.
+  // names it in messages. A failure of `out` comes out of the call that
+  // wrote (an add, a stream's write, close) as the FileSystemError it threw.
   PackageWriter(host::WritableFile& out, const std::string& file);
-  ~PackageWriter();  // discards an unfinished package
+  ~PackageWriter();  // discards an unfinished package it opened itself
   PackageWriter(const PackageWriter&) = delete;
   PackageWriter& operator=(const PackageWriter&) = delete;
 
+  // A part; each name once (1004 for a second).
   void add(const std::string& part, std::string data);
   void add(const std::string& part, std::shared_ptr<const std::string> data);
+  // A part compressed already in its own format (a PNG or JPEG picture),
+  // stored as it is.
+  void add_stored(const std::string& part, std::shared_ptr<const std::string> data);
 
   // A part handed over piece by piece, so that it is compressed while the
   // rest of it is still being made and never held whole.
@@ -139,19 +150,22 @@ class PackageWriter {
   };
   Stream stream(const std::string& part);
 
+  // Writes what is left and the zip's directory.
   void close();
 
  private:
   CompressedPart& new_part(const std::string& name);
+  void submit(CompressedPart& part, std::unique_ptr<CompressedPiece> piece);
   void add_view(CompressedPart& part, const std::shared_ptr<const std::string>& owner);
-
-  struct Sink;
+  void write_ready(bool wait);
 
   std::string file_;
-  zip* archive_ = nullptr;
+  std::unique_ptr<host::WritableFile> own_;
+  std::unique_ptr<ZipWriter> zip_;
   std::unique_ptr<CompressionPool> pool_;
-  std::vector<std::unique_ptr<CompressedPart>> parts_;
-  std::unique_ptr<Sink> sink_;
+  std::deque<std::unique_ptr<CompressedPart>> parts_;  // not yet written, in order
+  std::unordered_set<std::string> names_;              // every part's, written or not
+  bool closed_ = false;
 };
 
 }  // namespace kelv::xlsx

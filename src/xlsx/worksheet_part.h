@@ -124,19 +124,24 @@ WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
 class SharedStrings {
  public:
   uint32_t index(std::string_view s);
-  size_t size() const { return spans_.size(); }
+  size_t size() const { return ends_.size(); }
   size_t references() const { return references_; }
   std::string xml() const;
+  // The same part handed to `flush` in pieces of about kDeflatePiece bytes
+  // (it takes the text out); the rest is returned. A million examinees
+  // have some three million distinct texts.
+  std::string xml(const std::function<void(std::string&)>& flush) const;
 
  private:
   std::string_view text(uint32_t i) const {
-    return std::string_view(texts_).substr(spans_[i].first, spans_[i].second);
+    const size_t from = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(texts_).substr(from, ends_[i] - from);
   }
   void grow();
 
-  std::string texts_;                               // every distinct text, end to end
-  std::vector<std::pair<size_t, uint32_t>> spans_;  // offset and length in texts_
-  std::vector<uint64_t> slots_;                     // hash's high half << 32 | index + 1; 0 is free
+  std::string texts_;            // every distinct text, end to end
+  std::vector<uint64_t> ends_;   // where each text ends in texts_
+  std::vector<uint64_t> slots_;  // hash's high half << 32 | index + 1; 0 is free
   size_t references_ = 0;
 };
 

@@ -95,7 +95,7 @@ host::Rect used_rect(const Sheet& sheet) {
   return {r1, c1, r2, c2};
 }
 
-const host::Variant kNumError(host::CellError::Num);
+const spreadsheet::CellValue kNumError(host::CellError::Num);
 
 class Writer {
  public:
@@ -293,7 +293,7 @@ class Writer {
     }
     // A number XML can not spell (infinite, not a number) is written as the
     // error a spreadsheet shows for it.
-    const host::Variant& v =
+    const spreadsheet::CellValue& v =
         c.value.is_number() && !std::isfinite(c.value.as_number()) ? kNumError : c.value;
     if (c.formula) {
       switch (v.kind()) {
@@ -582,16 +582,16 @@ class Writer {
 
 uint32_t SharedStrings::index(std::string_view s) {
   ++references_;
-  if (spans_.size() * 2 >= slots_.size()) grow();
+  if (ends_.size() * 2 >= slots_.size()) grow();
   const uint64_t h = std::hash<std::string_view>()(s);
   const uint64_t tag = h & 0xFFFFFFFF00000000ull;
   const size_t mask = slots_.size() - 1;
   for (size_t i = static_cast<size_t>(h) & mask;; i = (i + 1) & mask) {
     const uint64_t slot = slots_[i];
     if (slot == 0) {
-      const auto n = static_cast<uint32_t>(spans_.size());
-      spans_.emplace_back(texts_.size(), static_cast<uint32_t>(s.size()));
+      const auto n = static_cast<uint32_t>(ends_.size());
       texts_.append(s);
+      ends_.push_back(texts_.size());
       slots_[i] = tag | (uint64_t{n} + 1);
       return n;
     }
@@ -617,17 +617,22 @@ void SharedStrings::grow() {
 }
 
 std::string SharedStrings::xml() const {
+  return xml({});
+}
+
+std::string SharedStrings::xml(const std::function<void(std::string&)>& flush) const {
   XmlOut out;
-  out.str().reserve(64 + texts_.size() + spans_.size() * 16);
+  out.str().reserve(flush ? kDeflatePiece + 4096 : 64 + texts_.size() + ends_.size() * 16);
   out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<sst xmlns=\"");
   out.raw(kMainNs).raw("\"");
   out.attr("count", static_cast<int64_t>(references_));
-  out.attr("uniqueCount", static_cast<int64_t>(spans_.size())).raw(">");
-  for (uint32_t i = 0; i < spans_.size(); ++i) {
+  out.attr("uniqueCount", static_cast<int64_t>(ends_.size())).raw(">");
+  for (uint32_t i = 0; i < ends_.size(); ++i) {
     const std::string_view s = text(i);
     out.raw(needs_preserve(s) ? "<si><t xml:space=\"preserve\">" : "<si><t>");
     out.text(s);
     out.raw("</t></si>");
+    if (flush && out.str().size() >= kDeflatePiece) flush(out.str());
   }
   out.raw("</sst>");
   return std::move(out.str());

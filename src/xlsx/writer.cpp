@@ -1,12 +1,14 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 
 #include "host/file_path.h"
 #include "host/file_system.h"
 #include "host/host_error.h"
+#include "xlsx/deflate.h"
 #include "xlsx/drawing_part.h"
 #include "xlsx/opc.h"
 #include "xlsx/styles_part.h"
@@ -56,18 +58,23 @@ class BookWriter {
     SharedStrings strings;
     const size_t style_count = book_.styles.size();
 
-    // Images: one part per distinct image.
-    std::vector<std::string> image_parts(book_.images.size());
+    // Images: one part per distinct image, "xl/media/imageN.EXT" by the N
+    // each was given (a hundred thousand names are not kept).
+    std::vector<int> image_numbers(book_.images.size(), 0);
     auto image_part = [&](uint32_t i) -> std::string {
-      if (i >= image_parts.size()) return {};
-      if (image_parts[i].empty()) {
-        const std::string ext =
-            book_.images[i].extension.empty() ? "png" : book_.images[i].extension;
-        image_parts[i] = allocate("xl/media/image", "." + ext);
-        out_.add(image_parts[i], book_.images[i].bytes);
-        extensions_.insert(ext);
+      if (i >= image_numbers.size()) return {};
+      const std::string ext =
+          "." + (book_.images[i].extension.empty() ? "png" : book_.images[i].extension);
+      if (image_numbers[i] == 0) {
+        int number = 0;
+        const std::string name = allocate("xl/media/image", ext, false, &number);
+        image_numbers[i] = number;
+        // Pictures are compressed in their own formats already.
+        out_.add_stored(name, book_.images[i].bytes);
+        extensions_.insert(ext.substr(1));
+        return name;
       }
-      return image_parts[i];
+      return "xl/media/image" + std::to_string(image_numbers[i]) + ext;
     };
 
     std::vector<RawRelationship> wb_rels = book_.passthrough.workbook_relationships;
@@ -83,11 +90,10 @@ class BookWriter {
       if (!sheet.pictures.empty() || !sheet.passthrough.drawing_anchors.empty()) {
         const std::string drawing = allocate("xl/drawings/drawing", ".xml");
         overrides_[drawing] = kDrawingType;
-        DrawingOut d = write_drawing(sheet, book_.max_digit_width, image_part);
-        // Carried drawing relationships (charts) get their own copies too.
-        std::vector<RawRelationship> drels = own_copies(d.relationships, shared_use);
-        out_.add(drawing, std::move(d.xml));
-        out_.add(rels_part(drawing), write_relationships(drawing, drels));
+        // The pictures' parts go first, so that each is written as it is
+        // named and not held behind the drawing.
+        for (const spreadsheet::PictureModel& p : sheet.pictures) image_part(p.image);
+        write_drawing_parts(sheet, drawing, image_part, shared_use);
         drawing_rel = fresh_rel_id(rels);
         rels.push_back({drawing_rel, std::string(kRelTypeBase) + "drawing", drawing, false});
       }
@@ -107,7 +113,10 @@ class BookWriter {
     wb_rels.push_back({fresh_rel_id(wb_rels), std::string(kRelTypeBase) + "styles", styles, false});
     if (strings.size() > 0) {
       const std::string sst = allocate("xl/sharedStrings", ".xml", true);
-      out_.add(sst, strings.xml());
+      PackageWriter::Stream xml = out_.stream(sst);
+      std::string rest = strings.xml([&](std::string& piece) { xml.write(piece); });
+      xml.write(rest);
+      xml.finish();
       overrides_[sst] =
           "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml";
       wb_rels.push_back(
@@ -141,19 +150,52 @@ class BookWriter {
  private:
   // A part name not used yet: stem + number + suffix, or stem + suffix
   // first when plain_first.
-  std::string allocate(const std::string& stem, const std::string& suffix,
-                       bool plain_first = false) {
+  // `number`, when given, is told the number in the name.
+  std::string allocate(const std::string& stem, const std::string& suffix, bool plain_first = false,
+                       int* number = nullptr) {
     if (plain_first && used_.insert(stem + suffix).second) return stem + suffix;
     // The first free number never goes down, so the search for the next
     // one starts where the last ended (a hundred thousand images are named
-    // in linear time).
+    // in linear time). The names one stem and suffix number never meet
+    // another's, so only the names given (carried parts, plain names) are
+    // kept to be looked at, not the hundred thousand numbered ones.
     int& n = next_number_[stem + suffix];
     for (n = std::max(n, 1);; ++n) {
       std::string name = stem;
       name += std::to_string(n);
       name += suffix;
-      if (used_.insert(name).second) return name;
+      if (!used_.count(name)) {
+        if (number) *number = n;
+        ++n;
+        return name;
+      }
     }
+  }
+
+  // The drawing part and its relationships, both written as they are made
+  // (a sheet of seat labels has a picture on every label). Carried drawing
+  // relationships (charts) get their own copies too.
+  void write_drawing_parts(const spreadsheet::Sheet& sheet, const std::string& drawing,
+                           const std::function<std::string(uint32_t)>& image_part,
+                           std::map<std::string, int>& shared_use) {
+    PackageWriter::Stream xml = out_.stream(drawing);
+    PackageWriter::Stream rels = out_.stream(rels_part(drawing));
+    XmlOut r;
+    start_relationships(r);
+    for (const RawRelationship& c : own_copies(sheet.passthrough.drawing_relationships, shared_use))
+      append_relationship(r, drawing, c.id, c.type, c.target, c.external);
+    const std::string image_type = std::string(kRelTypeBase) + "image";
+    std::string rest = write_drawing(
+        sheet, book_.max_digit_width, image_part, [&](std::string& piece) { xml.write(piece); },
+        [&](std::string_view id, std::string_view target) {
+          append_relationship(r, drawing, id, image_type, target, false);
+          if (r.str().size() >= kDeflatePiece) rels.write(r.str());
+        });
+    xml.write(rest);
+    xml.finish();
+    end_relationships(r);
+    rels.write(r.str());
+    rels.finish();
   }
 
   // A carried part belongs to one source; a second sheet (a copy made by the

@@ -247,6 +247,13 @@ XmlOut& XmlOut::number(double v) {
   return *this;
 }
 
+XmlOut& XmlOut::integer(int64_t v) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  s_.append(buf, static_cast<size_t>(r.ptr - buf));
+  return *this;
+}
+
 std::string format_number(double v) {
   char buf[32];
   return std::string(shortest_number(v, buf));

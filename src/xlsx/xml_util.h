@@ -40,6 +40,9 @@ class XmlOut {
   XmlOut& attr(std::string_view name, int64_t value);
   XmlOut& attr(std::string_view name, double value);
   XmlOut& number(double v);
+  // An integer in plain digits, as xsd:int and xsd:long want it (number()
+  // writes 100000 as 1e+05).
+  XmlOut& integer(int64_t v);
 
  private:
   std::string s_;

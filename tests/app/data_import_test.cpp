@@ -35,7 +35,7 @@ TEST(DataImport, AListBecomesTheExamineeSheetBesideAnEmptyRoomSheet) {
   const spreadsheet::Sheet& rooms = *book->sheets[1];
   ASSERT_EQ(rooms.rows.size(), 1u);
   std::vector<std::string> headings;
-  for (const auto& c : rooms.rows[0].cells) headings.push_back(c.value.as_text());
+  for (const auto& c : rooms.rows[0].cells) headings.emplace_back(c.value.as_text());
   EXPECT_EQ(headings, (std::vector<std::string>{"考场", "场人", "考室", "监考甲", "监考乙",
                                                 "首考号", "尾考号"}));
 }

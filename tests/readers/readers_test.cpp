@@ -326,7 +326,7 @@ void expect_examinee_table(const Workbook& book, const std::string& stem) {
   EXPECT_EQ(s.name, stem);
   auto at = [&](int32_t r, int32_t c) {
     const spreadsheet::Cell* cell = spreadsheet::cells::find(s, r, c);
-    return cell ? cell->value : host::Variant();
+    return cell ? cell->value.variant() : host::Variant();
   };
   EXPECT_EQ(at(1, 1), host::Variant("考号"));
   EXPECT_EQ(at(1, 7), host::Variant("备注"));

@@ -31,7 +31,7 @@ const spreadsheet::Cell* cell(const Sheet& s, int32_t r, int32_t c) {
 
 host::Variant value(const Sheet& s, int32_t r, int32_t c) {
   const auto* x = cell(s, r, c);
-  return x ? x->value : host::Variant();
+  return x ? x->value.variant() : host::Variant();
 }
 
 // Reads the file, checks it, saves it, reads that back and checks it again;

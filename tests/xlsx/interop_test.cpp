@@ -32,7 +32,7 @@ const spreadsheet::Cell* cell(const Sheet& s, int32_t r, int32_t c) {
 
 host::Variant value(const Sheet& s, int32_t r, int32_t c) {
   const auto* x = cell(s, r, c);
-  return x ? x->value : host::Variant();
+  return x ? x->value.variant() : host::Variant();
 }
 
 const spreadsheet::Style& style(const Workbook& b, const Sheet& s, int32_t r, int32_t c) {

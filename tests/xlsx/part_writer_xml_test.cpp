@@ -421,6 +421,22 @@ TEST(DrawingXml, APictureAnchoredBetweenTwoCells) {
           R"(</Relationships>)");
 }
 
+TEST(DrawingXml, AnchorsFarDownAreWrittenInPlainDigits) {
+  // Below row 100,000 (seat labels for a hundred thousand examinees), where
+  // the shortest form of a number would be 1e+05, which xsd:int is not.
+  Sheet s;
+  spreadsheet::PictureModel p;
+  p.top = 14.25 * 100000;
+  p.width = 10;
+  p.height = 10;
+  s.pictures.push_back(p);
+  const DrawingOut d = write_drawing(s, 7, [](uint32_t) { return "xl/media/image1.png"; });
+  EXPECT_NE(d.xml.find("<xdr:row>100000</xdr:row><xdr:rowOff>0</xdr:rowOff>"), std::string::npos)
+      << d.xml;
+  EXPECT_NE(d.xml.find("<a:off x=\"0\" y=\"18097500000\"/>"), std::string::npos) << d.xml;
+  EXPECT_EQ(d.xml.find("e+"), std::string::npos);
+}
+
 // --- package -----------------------------------------------------------------------------
 
 TEST(PackageXml, RelationshipsWithInternalAndExternalTargets) {

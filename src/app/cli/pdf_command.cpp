@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/core/terminal_progress.h"
 #include "app/core/workspace_folder.h"
 #include "host/host_error.h"
 #include "print/print_job.h"
@@ -98,10 +97,14 @@ void add_pdf_command(CLI::App& app) {
     if (const std::string warning = print::font_warning(); !warning.empty())
       std::cerr << "注意：" << warning << "\n";
     for (const std::string& note : print::font_notes(job)) std::cerr << "注意：" << note << "\n";
-    // On a terminal, a line for every sheet as it is finished.
-    const bool terminal = isatty(STDERR_FILENO) != 0;
+    // On a terminal, the pages written so far on a progress line, and a
+    // line for every sheet as it is finished.
+    const bool terminal = app::standard_error_is_terminal();
+    app::TerminalProgress line(std::cerr, terminal);
     auto progress = [&](const print::JobProgress& p) {
+      line.report("写出 PDF", p.done, p.total);
       if (terminal && p.sheet_done) {
+        line.finish();
         const print::SheetLayout& l = job.sheets()[static_cast<size_t>(p.sheet)];
         std::cerr << "  " << book->sheets[static_cast<size_t>(l.sheet_index)]->name << "："
                   << l.pages.size() << " 页（" << p.done << "/" << p.total << "）" << std::endl;

@@ -14,6 +14,7 @@
 #include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
 #include "app/core/terminal_dialogs.h"
+#include "app/core/terminal_progress.h"
 #include "app/core/work_report.h"
 #include "app/core/workspace.h"
 #include "bridge/torb.h"
@@ -380,6 +381,8 @@ void add_play_command(CLI::App& app) {
     }
     for (const std::string& warning : workspace->take_warnings())
       std::cout << "提醒：" << warning << '\n';
+    app::TerminalProgress progress(std::cerr, app::standard_error_is_terminal());
+    workspace->engine().set_progress(&progress);
     PlaySession play_session(*workspace, dialogs, std::cout);
     play_session.run();
   });

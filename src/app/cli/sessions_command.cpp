@@ -12,6 +12,7 @@
 #include "app/core/exam_work.h"
 #include "app/core/repair_notice.h"
 #include "app/core/terminal_dialogs.h"
+#include "app/core/terminal_progress.h"
 #include "app/core/workspace.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
@@ -112,6 +113,8 @@ void add_sessions_command(CLI::App& app) {
     const app::Questions questions = app::message_box_questions(
         dialogs, [](const std::string& p) { return host::native_path(p); });
     for (const std::string& w : workspace->take_warnings()) std::cout << "[提醒] " << w << '\n';
+    app::TerminalProgress progress(std::cerr, app::standard_error_is_terminal());
+    workspace->engine().set_progress(&progress);
     workspace->start();
     if (!options->together.empty()) {
       host::Workbook& host_book = workspace->engine().this_workbook();

@@ -87,7 +87,7 @@ ImportResult import_data_file(const std::string& input, const std::string& outpu
     if (!row.cells.empty()) columns = std::max(columns, row.cells.back().col);
   for (const LostDigits& l : lost_digit_columns(result.rows, columns, [&](int32_t r, int32_t c) {
          const spreadsheet::Cell* cell = spreadsheet::cells::find(examinees, r, c);
-         return cell != nullptr ? cell->value : host::Variant();
+         return cell != nullptr ? cell->value.variant() : host::Variant();
        }))
     result.warnings.push_back("考生表" + lost_digits_message(l));
   xlsx::write_workbook(*book, target, files);

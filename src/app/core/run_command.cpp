@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/core/scenario_runner.h"
+#include "app/core/terminal_progress.h"
 #include "host/file_path.h"
 #include "host/recording_dialogs.h"
 #include "sheets/seat_map_settings.h"
@@ -74,6 +75,8 @@ void run_scenario(const std::string& workspace, const std::string& scenario_path
     transcript.repaired(r.file, r.repairs);
   };
   Workspace ws(folder.root(), dialogs, std::move(options));
+  TerminalProgress progress(std::cerr, standard_error_is_terminal());
+  ws.engine().set_progress(&progress);
   Stage stage{ws, dialogs, transcript};
 #ifdef _WIN32
   if (through_automation) {

@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/core/terminal_progress.h"
 #include "app/core/workspace.h"
 #include "app/sample/sample_invigilation.h"
 #include "app/sample/sample_sessions.h"
@@ -60,6 +62,8 @@ int32_t run_demo(const DemoOptions& options, std::ostream& out) {
   // The files it would keep are the sample just written.
   workspace_options.keep_backups = false;
   app::Workspace workspace(dir, dialogs, std::move(workspace_options));
+  app::TerminalProgress progress(std::cerr, app::standard_error_is_terminal());
+  workspace.engine().set_progress(&progress);
   host::FormModel& UF = workspace.form();
   // The check before each step of the work, as every front end runs it:
   // its findings are listed at the end and the work goes on.

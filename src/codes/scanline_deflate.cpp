@@ -1,0 +1,417 @@
+#include "codes/scanline_deflate.h"
+
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace kelv::codes {
+namespace {
+
+// Deflate's longest match and farthest distance, and its alphabets.
+constexpr size_t kMaxMatch = 258;
+constexpr size_t kMinMatch = 3;
+constexpr size_t kWindow = 32768;
+constexpr int kLitLenSymbols = 286;
+constexpr int kDistanceSymbols = 30;
+constexpr int kEndOfBlock = 256;
+constexpr int kMaxCodeBits = 15;
+constexpr int kHashBits = 12;
+constexpr size_t kHashSize = size_t{1} << kHashBits;
+
+constexpr std::array<uint16_t, 29> kLengthBase = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                                  15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                                  67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr std::array<uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                                  2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr std::array<uint16_t, 30> kDistanceBase = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::array<uint8_t, 30> kDistanceExtra = {0, 0, 0,  0,  1,  1,  2,  2,  3,  3,
+                                                    4, 4, 5,  5,  6,  6,  7,  7,  8,  8,
+                                                    9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+// The order the code-length code's lengths are sent in.
+constexpr std::array<uint8_t, 19> kCodeLengthOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                      11, 4,  12, 3, 13, 2, 14, 1, 15};
+
+// A match's length symbol (257-285) and its extra bits, for every length.
+struct LengthCode {
+  uint16_t symbol = 0;
+  uint8_t extra_bits = 0;
+  uint16_t extra = 0;
+};
+
+const std::array<LengthCode, kMaxMatch + 1>& length_codes() {
+  static const auto table = [] {
+    std::array<LengthCode, kMaxMatch + 1> t{};
+    for (size_t len = kMinMatch; len <= kMaxMatch; ++len) {
+      size_t k = kLengthBase.size() - 1;
+      while (kLengthBase[k] > len) --k;
+      t[len] = {static_cast<uint16_t>(257 + k), kLengthExtra[k],
+                static_cast<uint16_t>(len - kLengthBase[k])};
+    }
+    return t;
+  }();
+  return table;
+}
+
+struct DistanceCode {
+  uint8_t symbol = 0;
+  uint8_t extra_bits = 0;
+  uint16_t extra = 0;
+};
+
+DistanceCode distance_code(size_t d) {
+  size_t k = kDistanceBase.size() - 1;
+  while (kDistanceBase[k] > d) --k;
+  return {static_cast<uint8_t>(k), kDistanceExtra[k], static_cast<uint16_t>(d - kDistanceBase[k])};
+}
+
+// One step of the parse: a literal byte, or a match of `length` bytes
+// `distance` back.
+struct Token {
+  uint16_t length = 0;  // 0: a literal
+  uint16_t literal_or_distance = 0;
+};
+
+// How many bytes from `at` on repeat the bytes `distance` before them, up to
+// the longest match.
+size_t match_length(const unsigned char* data, size_t at, size_t end, size_t distance) {
+  const size_t limit = std::min(end - at, kMaxMatch);
+  size_t n = 0;
+  // Eight bytes at a time while they agree; a repeat of one byte (distance
+  // one) compares against that byte eight times over.
+  if (distance >= 8) {
+    while (n + 8 <= limit) {
+      uint64_t a = 0, b = 0;
+      std::memcpy(&a, data + at + n, 8);
+      std::memcpy(&b, data + at + n - distance, 8);
+      if (a != b) break;
+      n += 8;
+    }
+  } else if (distance == 1) {
+    uint64_t run = 0;
+    std::memset(&run, data[at - 1], 8);
+    while (n + 8 <= limit) {
+      uint64_t a = 0;
+      std::memcpy(&a, data + at + n, 8);
+      if (a != run) break;
+      n += 8;
+    }
+  }
+  while (n < limit && data[at + n] == data[at + n - distance]) ++n;
+  return n;
+}
+
+// Greedy parse: at each place the longest of the row above, a run of the
+// byte before, and the last place the next three bytes were seen.
+std::vector<Token> parse(const unsigned char* data, size_t n, size_t stride) {
+  std::vector<Token> tokens;
+  tokens.reserve(64 + n / 64);
+  const bool by_rows = stride > 0 && stride <= kWindow;
+  std::array<int32_t, kHashSize> seen;
+  seen.fill(-1);
+  auto hash = [&](size_t at) {
+    const uint32_t v = data[at] | (uint32_t{data[at + 1]} << 8) | (uint32_t{data[at + 2]} << 16);
+    return (v * 0x9E3779B1u) >> (32 - kHashBits);
+  };
+  size_t at = 0;
+  while (at < n) {
+    const size_t up = by_rows && at >= stride ? match_length(data, at, n, stride) : 0;
+    const size_t run = at >= 1 && up < kMaxMatch ? match_length(data, at, n, 1) : 0;
+    size_t len = std::max(up, run);
+    size_t distance = up >= run ? stride : 1;
+    if (at + kMinMatch <= n) {
+      int32_t& last = seen[hash(at)];
+      if (len < kMaxMatch && last >= 0 && at - static_cast<size_t>(last) <= kWindow) {
+        const size_t d = at - static_cast<size_t>(last);
+        const size_t found = match_length(data, at, n, d);
+        if (found > len) {
+          len = found;
+          distance = d;
+        }
+      }
+      last = static_cast<int32_t>(at);
+    }
+    if (len < kMinMatch) {
+      tokens.push_back({0, data[at++]});
+      continue;
+    }
+    tokens.push_back({static_cast<uint16_t>(len), static_cast<uint16_t>(distance - 1)});
+    // The places a short match passes over are remembered too; a long one
+    // is a repeat of rows, where they would find nothing better.
+    const size_t end = at + len;
+    if (len < 32)
+      for (size_t k = at + 1; k + kMinMatch <= n && k < end; ++k)
+        seen[hash(k)] = static_cast<int32_t>(k);
+    at = end;
+  }
+  return tokens;
+}
+
+// Huffman code lengths for `count` symbols of the given frequencies, none
+// longer than `limit` bits; false when the tree would be deeper (the caller
+// then takes the fixed codes). Unused symbols get length 0; a single used
+// symbol gets a partner, so that every code is complete.
+bool huffman_lengths(const uint32_t* freq, int count, int limit, uint8_t* lengths) {
+  struct Node {
+    uint64_t weight;
+    int32_t left, right;  // children, or -1 and the symbol in `right` for a leaf
+  };
+  std::vector<Node> nodes;
+  nodes.reserve(2 * static_cast<size_t>(count));
+  for (int s = 0; s < count; ++s)
+    if (freq[s] > 0) nodes.push_back({freq[s], -1, s});
+  std::fill(lengths, lengths + count, 0);
+  if (nodes.empty()) return true;
+  if (nodes.size() == 1) {
+    const int other = nodes[0].right == 0 ? 1 : 0;
+    lengths[nodes[0].right] = 1;
+    lengths[other] = 1;
+    return true;
+  }
+  std::sort(nodes.begin(), nodes.end(), [](const Node& a, const Node& b) {
+    return a.weight != b.weight ? a.weight < b.weight : a.right < b.right;
+  });
+  // Two queues: the leaves in order of weight, and the joined nodes, which
+  // are made in order of weight too.
+  const size_t leaves = nodes.size();
+  size_t next_leaf = 0, next_joined = leaves;
+  auto take = [&]() {
+    if (next_leaf < leaves &&
+        (next_joined >= nodes.size() || nodes[next_leaf].weight <= nodes[next_joined].weight))
+      return static_cast<int32_t>(next_leaf++);
+    return static_cast<int32_t>(next_joined++);
+  };
+  while (nodes.size() < 2 * leaves - 1) {
+    const int32_t a = take(), b = take();
+    nodes.push_back({nodes[a].weight + nodes[b].weight, a, b});
+  }
+  // Depths from the root down: every joined node comes after its children.
+  std::vector<uint8_t> depth(nodes.size(), 0);
+  for (size_t i = nodes.size(); i-- > leaves;) {
+    const uint8_t d = static_cast<uint8_t>(depth[i] + 1);
+    if (d > limit) return false;
+    depth[static_cast<size_t>(nodes[i].left)] = d;
+    depth[static_cast<size_t>(nodes[i].right)] = d;
+  }
+  for (size_t i = 0; i < leaves; ++i) lengths[nodes[i].right] = depth[i];
+  return true;
+}
+
+// Canonical codes from lengths, bit-reversed for sending.
+void canonical_codes(const uint8_t* lengths, int count, uint16_t* codes) {
+  std::array<uint16_t, kMaxCodeBits + 2> per_length{}, next{};
+  for (int s = 0; s < count; ++s) ++per_length[lengths[s]];
+  per_length[0] = 0;
+  uint16_t code = 0;
+  for (int bits = 1; bits <= kMaxCodeBits + 1; ++bits) {
+    code = static_cast<uint16_t>((code + per_length[bits - 1]) << 1);
+    next[bits] = code;
+  }
+  for (int s = 0; s < count; ++s) {
+    const int len = lengths[s];
+    if (len == 0) continue;
+    const uint16_t c = next[len]++;
+    uint16_t r = 0;
+    for (int i = 0; i < len; ++i) r = static_cast<uint16_t>(r | (((c >> i) & 1u) << (len - 1 - i)));
+    codes[s] = r;
+  }
+}
+
+class BitWriter {
+ public:
+  explicit BitWriter(std::string& out) : out_(out) {}
+  void put(uint32_t value, int count) {
+    acc_ |= uint64_t{value} << used_;
+    used_ += count;
+    while (used_ >= 8) {
+      out_ += static_cast<char>(acc_ & 0xFF);
+      acc_ >>= 8;
+      used_ -= 8;
+    }
+  }
+  void flush() {
+    if (used_ > 0) out_ += static_cast<char>(acc_ & 0xFF);
+    acc_ = 0;
+    used_ = 0;
+  }
+
+ private:
+  std::string& out_;
+  uint64_t acc_ = 0;
+  int used_ = 0;
+};
+
+// A block's two codes: lengths and the codes to send.
+struct Codes {
+  std::array<uint8_t, 288> litlen_lengths{};
+  std::array<uint16_t, 288> litlen{};
+  std::array<uint8_t, 32> distance_lengths{};
+  std::array<uint16_t, 32> distance{};
+};
+
+Codes fixed_codes() {
+  Codes c;
+  for (int s = 0; s < 288; ++s) c.litlen_lengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
+  for (int s = 0; s < 32; ++s) c.distance_lengths[s] = 5;
+  canonical_codes(c.litlen_lengths.data(), 288, c.litlen.data());
+  canonical_codes(c.distance_lengths.data(), 32, c.distance.data());
+  return c;
+}
+
+// The code lengths of a dynamic block as sent: run-length symbols of the
+// code-length alphabet (16: the previous length 3-6 times, 17: 3-10 zeros,
+// 18: 11-138 zeros) with their extra bits.
+struct LengthRun {
+  uint8_t symbol, extra;
+};
+
+std::vector<LengthRun> run_lengths(const uint8_t* lengths, int count) {
+  std::vector<LengthRun> out;
+  for (int i = 0; i < count;) {
+    const uint8_t len = lengths[i];
+    int n = 1;
+    while (i + n < count && lengths[i + n] == len) ++n;
+    int left = n;
+    if (len == 0) {
+      while (left >= 11) {
+        const int k = std::min(left, 138);
+        out.push_back({18, static_cast<uint8_t>(k - 11)});
+        left -= k;
+      }
+      if (left >= 3) {
+        out.push_back({17, static_cast<uint8_t>(left - 3)});
+        left = 0;
+      }
+    } else {
+      out.push_back({len, 0});
+      --left;
+      while (left >= 3) {
+        const int k = std::min(left, 6);
+        out.push_back({16, static_cast<uint8_t>(k - 3)});
+        left -= k;
+      }
+    }
+    for (; left > 0; --left) out.push_back({len, 0});
+    i += n;
+  }
+  return out;
+}
+
+int extra_bits_of_run(uint8_t symbol) {
+  return symbol == 16 ? 2 : symbol == 17 ? 3 : symbol == 18 ? 7 : 0;
+}
+
+}  // namespace
+
+std::string zlib_of_scanlines(std::string_view raw, size_t stride) {
+  const auto* data = reinterpret_cast<const unsigned char*>(raw.data());
+  const std::vector<Token> tokens = parse(data, raw.size(), stride);
+  const auto& lengths = length_codes();
+
+  // What the tokens use of both alphabets, and the bits they need besides.
+  std::array<uint32_t, 288> litlen_freq{};
+  std::array<uint32_t, 32> distance_freq{};
+  uint64_t extra_bits = 0;
+  for (const Token& t : tokens) {
+    if (t.length == 0) {
+      ++litlen_freq[t.literal_or_distance];
+      continue;
+    }
+    const LengthCode& l = lengths[t.length];
+    const DistanceCode d = distance_code(size_t{t.literal_or_distance} + 1);
+    ++litlen_freq[l.symbol];
+    ++distance_freq[d.symbol];
+    extra_bits += l.extra_bits + d.extra_bits;
+  }
+  litlen_freq[kEndOfBlock] = 1;
+
+  // A block of codes made for these rows, when it is smaller with its
+  // header than one of the fixed codes: for a code's picture a hundred rows
+  // "as the row above" cost a few bits each instead of nineteen.
+  static const Codes fixed = fixed_codes();
+  auto cost = [&](const Codes& c) {
+    uint64_t bits = extra_bits;
+    for (int s = 0; s < 288; ++s) bits += uint64_t{litlen_freq[s]} * c.litlen_lengths[s];
+    for (int s = 0; s < 32; ++s) bits += uint64_t{distance_freq[s]} * c.distance_lengths[s];
+    return bits;
+  };
+  Codes dynamic;
+  bool use_dynamic = huffman_lengths(litlen_freq.data(), kLitLenSymbols, kMaxCodeBits,
+                                     dynamic.litlen_lengths.data()) &&
+                     huffman_lengths(distance_freq.data(), kDistanceSymbols, kMaxCodeBits,
+                                     dynamic.distance_lengths.data());
+  int hlit = kLitLenSymbols, hdist = kDistanceSymbols, hclen = 19;
+  std::vector<LengthRun> runs;
+  std::array<uint8_t, 19> cl_lengths{};
+  std::array<uint16_t, 19> cl_codes{};
+  if (use_dynamic) {
+    if (std::all_of(dynamic.distance_lengths.begin(), dynamic.distance_lengths.end(),
+                    [](uint8_t l) { return l == 0; }))
+      dynamic.distance_lengths[0] = dynamic.distance_lengths[1] = 1;  // no matches: a token code
+    while (hlit > 257 && dynamic.litlen_lengths[static_cast<size_t>(hlit - 1)] == 0) --hlit;
+    while (hdist > 1 && dynamic.distance_lengths[static_cast<size_t>(hdist - 1)] == 0) --hdist;
+    std::array<uint8_t, kLitLenSymbols + kDistanceSymbols> all{};
+    std::copy_n(dynamic.litlen_lengths.begin(), hlit, all.begin());
+    std::copy_n(dynamic.distance_lengths.begin(), hdist, all.begin() + hlit);
+    runs = run_lengths(all.data(), hlit + hdist);
+    std::array<uint32_t, 19> cl_freq{};
+    for (const LengthRun& r : runs) ++cl_freq[r.symbol];
+    use_dynamic = huffman_lengths(cl_freq.data(), 19, 7, cl_lengths.data());
+  }
+  if (use_dynamic) {
+    while (hclen > 4 && cl_lengths[kCodeLengthOrder[static_cast<size_t>(hclen - 1)]] == 0) --hclen;
+    canonical_codes(cl_lengths.data(), 19, cl_codes.data());
+    canonical_codes(dynamic.litlen_lengths.data(), 288, dynamic.litlen.data());
+    canonical_codes(dynamic.distance_lengths.data(), 32, dynamic.distance.data());
+    uint64_t header = 14 + 3 * static_cast<uint64_t>(hclen);
+    for (const LengthRun& r : runs)
+      header += cl_lengths[r.symbol] + static_cast<uint64_t>(extra_bits_of_run(r.symbol));
+    use_dynamic = header + cost(dynamic) < cost(fixed);
+  }
+  const Codes& codes = use_dynamic ? dynamic : fixed;
+
+  std::string out;
+  out.reserve(64 + raw.size() / 16);
+  out += '\x78';  // deflate, 32 KB window
+  out += '\x01';  // no dictionary, fastest; the header's check
+  BitWriter bits(out);
+  bits.put(1, 1);  // the final block
+  if (use_dynamic) {
+    bits.put(2, 2);
+    bits.put(static_cast<uint32_t>(hlit - 257), 5);
+    bits.put(static_cast<uint32_t>(hdist - 1), 5);
+    bits.put(static_cast<uint32_t>(hclen - 4), 4);
+    for (int i = 0; i < hclen; ++i)
+      bits.put(cl_lengths[kCodeLengthOrder[static_cast<size_t>(i)]], 3);
+    for (const LengthRun& r : runs) {
+      bits.put(cl_codes[r.symbol], cl_lengths[r.symbol]);
+      if (const int e = extra_bits_of_run(r.symbol)) bits.put(r.extra, e);
+    }
+  } else {
+    bits.put(1, 2);
+  }
+  for (const Token& t : tokens) {
+    if (t.length == 0) {
+      bits.put(codes.litlen[t.literal_or_distance], codes.litlen_lengths[t.literal_or_distance]);
+      continue;
+    }
+    const LengthCode& l = lengths[t.length];
+    bits.put(codes.litlen[l.symbol], codes.litlen_lengths[l.symbol]);
+    if (l.extra_bits) bits.put(l.extra, l.extra_bits);
+    const DistanceCode d = distance_code(size_t{t.literal_or_distance} + 1);
+    bits.put(codes.distance[d.symbol], codes.distance_lengths[d.symbol]);
+    if (d.extra_bits) bits.put(d.extra, d.extra_bits);
+  }
+  bits.put(codes.litlen[kEndOfBlock], codes.litlen_lengths[kEndOfBlock]);
+  bits.flush();
+  const uint32_t adler = libdeflate_adler32(1, raw.data(), raw.size());
+  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((adler >> shift) & 0xFF);
+  return out;
+}
+
+}  // namespace kelv::codes

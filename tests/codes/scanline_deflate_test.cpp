@@ -1,0 +1,100 @@
+#include "codes/scanline_deflate.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <random>
+#include <string>
+
+#include "codes/symbol.h"
+
+namespace kelv::codes {
+namespace {
+
+std::string Inflated(const std::string& stream, size_t size) {
+  std::string out(size + 1, '\0');
+  uLongf n = static_cast<uLongf>(out.size());
+  const int r =
+      uncompress(reinterpret_cast<Bytef*>(out.data()), &n,
+                 reinterpret_cast<const Bytef*>(stream.data()), static_cast<uLong>(stream.size()));
+  EXPECT_EQ(r, Z_OK);
+  out.resize(n);
+  return out;
+}
+
+// Rows as a code picture has them: some drawn afresh, most repeating the
+// row above or running one byte on.
+std::string Rows(std::mt19937& random, size_t stride, size_t rows) {
+  std::string raw;
+  std::string row(stride, '\0');
+  for (size_t r = 0; r < rows; ++r) {
+    switch (random() % 4) {
+      case 0:  // a fresh row of noise
+        for (char& c : row) c = static_cast<char>(random());
+        break;
+      case 1:  // runs, as bars are
+        for (size_t i = 0; i < stride; i += 1 + random() % 9)
+          std::fill(row.begin() + static_cast<std::ptrdiff_t>(i), row.end(),
+                    static_cast<char>(random() % 2 ? 0xFF : 0));
+        break;
+      default:  // as the row above
+        break;
+    }
+    raw += row;
+  }
+  return raw;
+}
+
+TEST(ScanlineDeflate, InflatesToTheRowsItWasGiven) {
+  std::mt19937 random(7);
+  for (const size_t stride :
+       {size_t{1}, size_t{3}, size_t{97}, size_t{258}, size_t{259}, size_t{1000}, size_t{40000}}) {
+    for (const size_t rows : {size_t{0}, size_t{1}, size_t{2}, size_t{150}}) {
+      const std::string raw = Rows(random, stride, rows);
+      EXPECT_EQ(Inflated(zlib_of_scanlines(raw, stride), raw.size()), raw)
+          << stride << " x " << rows;
+    }
+  }
+}
+
+TEST(ScanlineDeflate, RepeatedRowsCostAlmostNothing) {
+  std::mt19937 random(11);
+  std::string row(97, '\0');
+  for (char& c : row) c = static_cast<char>(random());
+  std::string raw = row;
+  for (int r = 0; r < 120; ++r) raw += std::string(1, '\x02') + std::string(96, '\0');
+  const std::string z = zlib_of_scanlines(raw, 97);
+  EXPECT_EQ(Inflated(z, raw.size()), raw);
+  // The noise row as literals and a few bits a repeat: as small as zlib's
+  // best effort, within a few bytes.
+  uLongf best = compressBound(static_cast<uLong>(raw.size()));
+  std::string zlib(best, '\0');
+  ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(zlib.data()), &best,
+                      reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()),
+                      Z_BEST_COMPRESSION),
+            Z_OK);
+  EXPECT_LE(z.size(), best + 8) << "zlib -9: " << best;
+}
+
+TEST(CodeCheck, SurelyEncodableCodesDoEncode) {
+  std::mt19937 random(3);
+  for (int n = 0; n < 2000; ++n) {
+    std::string payload(1 + random() % 48, ' ');
+    for (char& c : payload) c = static_cast<char>(0x20 + random() % 95);
+    const Symbol s{Symbology::Code128, true, payload};
+    ASSERT_TRUE(surely_encodable(s)) << payload;
+    Modules m;
+    EXPECT_FALSE(encode(s, m)) << payload;
+  }
+  // Anything else is left to the encoder to decide.
+  EXPECT_FALSE(surely_encodable({Symbology::Code128, true, ""}));
+  EXPECT_FALSE(surely_encodable({Symbology::Code128, true, "考号"}));
+  EXPECT_FALSE(surely_encodable({Symbology::Code128, true, "a\tb"}));
+  EXPECT_FALSE(surely_encodable({Symbology::Code128, true, std::string(49, '1')}));
+  EXPECT_FALSE(surely_encodable({Symbology::QR, false, "2024010203"}));
+}
+
+}  // namespace
+}  // namespace kelv::codes
