@@ -67,7 +67,7 @@ class BookWriter {
           "." + (book_.images[i].extension.empty() ? "png" : book_.images[i].extension);
       if (image_numbers[i] == 0) {
         int number = 0;
-        const std::string name = allocate("xl/media/image", ext, false, &number);
+        std::string name = allocate("xl/media/image", ext, false, &number);
         image_numbers[i] = number;
         // Pictures are compressed in their own formats already.
         out_.add_stored(name, book_.images[i].bytes);
