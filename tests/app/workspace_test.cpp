@@ -199,6 +199,25 @@ TEST_F(WorkspaceTest, AStoppedAssignmentIsNotDone) {
   EXPECT_EQ(ws->click("MyHelp", by_message_boxes()).text(), "");
 }
 
+TEST_F(WorkspaceTest, ANumberBoxHoldingNoNumberIsNamedWithWhatItHolds) {
+  open("basic");
+  open_data_workbook();
+  // A template chosen, so that the layout boxes are stored with it.
+  host::Control& templates = ws->form().control("LtbMoBan");
+  ASSERT_FALSE(templates.items().empty());
+  templates.set_list_index(0);
+  ws->click("LtbMoBanClick", by_message_boxes());
+  ws->form().control("TxtHang").set_value(host::Variant("十"));
+  try {
+    ws->set("TxtHang");
+    FAIL() << "a letter in 每页行数 was taken";
+  } catch (const host::HostError& e) {
+    EXPECT_EQ(e.number(), host::kTypeMismatch);
+    EXPECT_NE(e.description().find("“每页行数”须是数字，现在填的是“十”"), std::string::npos)
+        << e.description();
+  }
+}
+
 TEST_F(WorkspaceTest, TheCheckCanBeDeclinedAndOtherEventsPassUnchecked) {
   open("basic");
   open_data_workbook();

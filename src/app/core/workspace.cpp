@@ -327,10 +327,40 @@ WorkReport Workspace::click(std::string_view event, const Questions& questions,
   return report;
 }
 
+namespace {
+
+// The form's number boxes as the window labels them.
+const char* number_box_label(std::string_view control) {
+  static constexpr std::pair<std::string_view, const char*> kLabels[] = {
+      {"TxtHang", "每页行数"},
+      {"TxtLie", "每页列数"},
+      {"TxtHJv", "行间距"},
+      {"TxtLJv", "列间距"},
+      {"TxtXHShu", "座号循环数"}};
+  for (const auto& [name, label] : kLabels)
+    if (name == control) return label;
+  return nullptr;
+}
+
+}  // namespace
+
 void Workspace::set(std::string_view control) {
   unsaved_ = true;
-  component_->MyFunSet(component_application_ ? *component_application_ : *engine_,
-                       component_form_ ? *component_form_ : *form_, control);
+  try {
+    component_->MyFunSet(component_application_ ? *component_application_ : *engine_,
+                         component_form_ ? *component_form_ : *form_, control);
+  } catch (const host::HostError& e) {
+    // A number box holding no number: say which box and what it holds,
+    // not the bare "(13)类型不匹配".
+    const char* label = number_box_label(control);
+    if (e.number() != host::kTypeMismatch || label == nullptr) throw;
+    std::string text = "“";
+    text += label;
+    text += "”须是数字，现在填的是“";
+    text += form_->control(std::string(control)).value().to_text();
+    text += "”：这项设置没有保存，请改成数字。";
+    throw host::HostError(e.source(), e.number(), text);
+  }
 }
 
 bool Workspace::is_list(host::Workbook& book) {
