@@ -108,7 +108,8 @@ RoomShape ReadRoomShape(host::Worksheet& rooms, const RoomShapeColumns& columns,
   if (columns.podium != 0) {
     const host::Variant v = rooms.cells(row, columns.podium).value();
     if (!IsBlank(v)) {
-      const std::string_view text = Trimmed(v.to_text());
+      const std::string whole = v.to_text();  // the view below looks into it
+      const std::string_view text = Trimmed(whole);
       if (text == kPodiumBack) {
         shape.podium = Podium::Back;
       } else if (text != kPodiumFront) {
