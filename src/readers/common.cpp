@@ -353,7 +353,7 @@ host::Variant typed_value(std::string_view text, bool* date) {
   return v;
 }
 
-void SheetFiller::put(int32_t r, int32_t c, host::Variant value, uint32_t style) {
+void SheetFiller::put(int32_t r, int32_t c, const host::Variant& value, uint32_t style) {
   if (r < 1 || r > host::kMaxRows || c < 1 || c > host::kMaxColumns) {
     ++dropped_;
     return;
@@ -370,7 +370,7 @@ void SheetFiller::put(int32_t r, int32_t c, host::Variant value, uint32_t style)
   spreadsheet::Cell cell;
   cell.col = c;
   cell.style = style;
-  cell.value = std::move(value);
+  cell.value = value;
   spreadsheet::cells::put(spreadsheet::cells::row_at(sheet_, r), std::move(cell));
 }
 

@@ -75,7 +75,7 @@ class SheetFiller {
       : file_(file), sheet_(sheet), budget_(budget) {}
   // r, c 1-based; cells outside the sheet's bounds are ignored and counted.
   // Refuses the file (1004) past the budget's cells or text.
-  void put(int32_t r, int32_t c, host::Variant value, uint32_t style = 0);
+  void put(int32_t r, int32_t c, const host::Variant& value, uint32_t style = 0);
   int64_t dropped() const { return dropped_; }
 
  private:

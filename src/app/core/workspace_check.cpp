@@ -953,6 +953,7 @@ class Checker {
       }
     }
     std::vector<std::string> files;
+    files.reserve(photos.size());
     for (const Photo& p : photos) files.push_back(p.file);
     host::SystemEnvironment env;
     const std::vector<std::string> found = generate::FindPhotoFiles(env, root, files);
