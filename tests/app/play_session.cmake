@@ -31,7 +31,7 @@ expect_shown("kelv> click CmdDoKaoHaoClick\n按钮不可用，事件 CmdDoKaoHao
 expect_shown("  LtbBiao（列表框）未选中，1 项\n      0  初一.xlsx\n")
 expect_shown("  CmdDoKaoHao（按钮）不可用\n")
 expect_shown("发送 CmdDoKaoHaoClick\n")
-expect_shown("设置 TxtHang 未保存：kelv 电子表格：(13)类型不匹配")
+expect_shown("设置 TxtHang 未保存：kelv 电子表格：(13)“每页行数”须是数字，现在填的是“六”")
 expect_shown("已写入设置 TxtHang")
 expect_shown("复选框 ChbHengPai 的值须是 true、false 或 null")
 expect_shown("【添加模板】\n请输入要添加的模板名")
