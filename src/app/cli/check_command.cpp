@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/cli/commands.h"
-#include "app/core/repair_notice.h"
 #include "app/core/workspace.h"
 #include "host/environment.h"
 #include "host/file_path.h"
@@ -57,17 +56,7 @@ void add_check_command(CLI::App& app) {
     // No question is asked at the terminal: a file changed elsewhere is
     // left alone, and nothing is written over it.
     host::RecordingDialogs dialogs;
-    std::unique_ptr<app::Workspace> workspace;
-    try {
-      app::WorkspaceOptions workspace_options;
-      workspace_options.on_repair = [](const spreadsheet::RepairReport& r) {
-        std::cout << app::repair_notice(r) << '\n';
-      };
-      workspace = std::make_unique<app::Workspace>(options->workspace, dialogs,
-                                                   std::move(workspace_options));
-    } catch (const app::WorkspaceError& e) {
-      command_failed(e.what());
-    }
+    std::unique_ptr<app::Workspace> workspace = open_workspace(options->workspace, dialogs);
     const app::Questions questions =
         app::message_box_questions(dialogs, [](const std::string& p) { return p; });
     for (const std::string& w : workspace->take_warnings()) std::cout << "[提醒] " << w << '\n';

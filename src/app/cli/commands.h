@@ -4,12 +4,23 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <memory>
+#include <string>
 #include <string_view>
+
+#include "app/core/workspace.h"
+#include "host/dialogs.h"
 
 namespace kelv::cli {
 
 // Prints "kelv: MESSAGE" to standard error and ends the command with exit code 1.
 [[noreturn]] void command_failed(std::string_view message);
+
+// Opens the workspace at `location` for a command, the repairs of damaged
+// files printed; a location that is no workspace ends the command with
+// what is wrong.
+std::unique_ptr<app::Workspace> open_workspace(const std::string& location, host::Dialogs& dialogs,
+                                               app::WorkspaceOptions options = {});
 
 // kelv run WORKSPACE SCENARIO.json [--transcript FILE]
 void add_run_command(CLI::App& app);

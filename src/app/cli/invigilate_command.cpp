@@ -15,7 +15,6 @@
 #include "app/cli/commands.h"
 #include "app/core/exam_work.h"
 #include "app/core/platform.h"
-#include "app/core/repair_notice.h"
 #include "app/core/terminal_dialogs.h"
 #include "app/core/workspace.h"
 #include "host/environment.h"
@@ -92,17 +91,7 @@ void add_invigilate_command(CLI::App& app) {
       settings.seed = std::stoull(s);
     }
     app::TerminalDialogs dialogs(std::cin, std::cout, app::is_terminal(true));
-    std::unique_ptr<app::Workspace> workspace;
-    try {
-      app::WorkspaceOptions workspace_options;
-      workspace_options.on_repair = [](const spreadsheet::RepairReport& r) {
-        std::cout << app::repair_notice(r) << '\n';
-      };
-      workspace = std::make_unique<app::Workspace>(options->workspace, dialogs,
-                                                   std::move(workspace_options));
-    } catch (const app::WorkspaceError& e) {
-      command_failed(e.what());
-    }
+    std::unique_ptr<app::Workspace> workspace = open_workspace(options->workspace, dialogs);
     for (const std::string& w : workspace->take_warnings()) std::cout << "[提醒] " << w << '\n';
     const std::string file = data_file(workspace->folder(), options->data);
     host::Workbook* book = nullptr;

@@ -11,7 +11,6 @@
 
 #include "app/cli/commands.h"
 #include "app/core/platform.h"
-#include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
 #include "app/core/terminal_dialogs.h"
 #include "app/core/terminal_progress.h"
@@ -366,19 +365,11 @@ void add_play_command(CLI::App& app) {
     app::TerminalDialogs dialogs(std::cin, std::cout, app::is_terminal(true));
     dialogs.set_echo(!app::is_terminal(false));
     if (options->no_viewer) dialogs.set_viewer("");
-    std::unique_ptr<app::Workspace> workspace;
-    try {
-      app::WorkspaceOptions workspace_options;
-      if (!options->host.empty()) workspace_options.host_name = options->host;
-      workspace_options.seed = options->seed;
-      workspace_options.on_repair = [](const spreadsheet::RepairReport& r) {
-        std::cout << app::repair_notice(r) << '\n';
-      };
-      workspace = std::make_unique<app::Workspace>(options->workspace, dialogs,
-                                                   std::move(workspace_options));
-    } catch (const app::WorkspaceError& e) {
-      command_failed(e.what());
-    }
+    app::WorkspaceOptions workspace_options;
+    if (!options->host.empty()) workspace_options.host_name = options->host;
+    workspace_options.seed = options->seed;
+    std::unique_ptr<app::Workspace> workspace =
+        open_workspace(options->workspace, dialogs, std::move(workspace_options));
     for (const std::string& warning : workspace->take_warnings())
       std::cout << "提醒：" << warning << '\n';
     app::TerminalProgress progress(std::cerr, app::standard_error_is_terminal());

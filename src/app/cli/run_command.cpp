@@ -1,8 +1,10 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/cli/commands.h"
+#include "app/core/repair_notice.h"
 #include "app/core/scenario_runner.h"
 
 namespace kelv::cli {
@@ -10,6 +12,18 @@ namespace kelv::cli {
 void command_failed(std::string_view message) {
   std::cerr << "kelv: " << message << std::endl;
   throw CLI::RuntimeError(1);
+}
+
+std::unique_ptr<app::Workspace> open_workspace(const std::string& location, host::Dialogs& dialogs,
+                                               app::WorkspaceOptions options) {
+  options.on_repair = [](const spreadsheet::RepairReport& r) {
+    std::cout << app::repair_notice(r) << '\n';
+  };
+  try {
+    return std::make_unique<app::Workspace>(location, dialogs, std::move(options));
+  } catch (const app::WorkspaceError& e) {
+    command_failed(e.what());
+  }
 }
 
 void add_run_command(CLI::App& app) {

@@ -10,7 +10,6 @@
 
 #include "app/cli/commands.h"
 #include "app/core/exam_work.h"
-#include "app/core/repair_notice.h"
 #include "app/core/terminal_dialogs.h"
 #include "app/core/terminal_progress.h"
 #include "app/core/workspace.h"
@@ -99,17 +98,7 @@ void add_sessions_command(CLI::App& app) {
       ->check(CLI::IsMember({"yes", "no"}));
   cmd->callback([options] {
     app::TerminalDialogs dialogs(std::cin, std::cout);
-    std::unique_ptr<app::Workspace> workspace;
-    try {
-      app::WorkspaceOptions workspace_options;
-      workspace_options.on_repair = [](const spreadsheet::RepairReport& r) {
-        std::cout << app::repair_notice(r) << '\n';
-      };
-      workspace = std::make_unique<app::Workspace>(options->workspace, dialogs,
-                                                   std::move(workspace_options));
-    } catch (const app::WorkspaceError& e) {
-      command_failed(e.what());
-    }
+    std::unique_ptr<app::Workspace> workspace = open_workspace(options->workspace, dialogs);
     const app::Questions questions = app::message_box_questions(
         dialogs, [](const std::string& p) { return host::native_path(p); });
     for (const std::string& w : workspace->take_warnings()) std::cout << "[提醒] " << w << '\n';

@@ -23,17 +23,10 @@ bool has_sheet(host::Workbook& book, std::string_view name) {
 void add_rota_problems(host::Workbook& host_book, host::Workbook& data_book,
                        std::vector<Finding>& findings) {
   const invigilation::Rules rules = invigilation::RulesFromSettings(host_book);
-  for (const invigilation::InputProblem& p : invigilation::CheckInvigilation(data_book, rules)) {
-    Finding f;
-    f.severity = p.severity == invigilation::Severity::Error ? Severity::Error : Severity::Notice;
-    f.book = data_book.name();
-    f.sheet = p.sheet;
-    f.row = p.row;
-    f.heading = p.heading;
-    f.value = p.value;
-    f.message = p.message;
-    findings.push_back(std::move(f));
-  }
+  for (const invigilation::InputProblem& p : invigilation::CheckInvigilation(data_book, rules))
+    findings.push_back(located_finding(
+        p.severity == invigilation::Severity::Error ? Severity::Error : Severity::Notice,
+        data_book.name(), p.sheet, p.row, p.heading, p.value, p.message));
 }
 
 }  // namespace

@@ -113,17 +113,10 @@ void add_session_findings(host::Workbook& data_book, std::vector<Finding>& findi
         return f.sheet == sheets::kExamineeSheet && later.count(f.value) > 0;
       },
       "由场次编排写入考生表：先编排场次，再生成这个模板");
-  for (const sessions::Problem& p : sessions::CheckSessions(data_book)) {
-    Finding f;
-    f.severity = p.level == sessions::ProblemLevel::Error ? Severity::Error : Severity::Notice;
-    f.book = data_book.name();
-    f.sheet = p.sheet;
-    f.row = p.row;
-    f.heading = p.heading;
-    f.value = p.value;
-    f.message = p.message;
-    findings.push_back(std::move(f));
-  }
+  for (const sessions::Problem& p : sessions::CheckSessions(data_book))
+    findings.push_back(located_finding(
+        p.level == sessions::ProblemLevel::Error ? Severity::Error : Severity::Notice,
+        data_book.name(), p.sheet, p.row, p.heading, p.value, p.message));
   std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
     return static_cast<int>(a.severity) < static_cast<int>(b.severity);
   });

@@ -1124,6 +1124,20 @@ std::vector<Finding> check_workspace(host::Workbook& host_book, host::Workbook& 
   return findings;
 }
 
+Finding located_finding(Severity severity, const std::string& book, const std::string& sheet,
+                        int32_t row, const std::string& heading, const std::string& value,
+                        const std::string& message) {
+  Finding f;
+  f.severity = severity;
+  f.book = book;
+  f.sheet = sheet;
+  f.row = row;
+  f.heading = heading;
+  f.value = value;
+  f.message = message;
+  return f;
+}
+
 bool has_errors(const std::vector<Finding>& findings) {
   for (const Finding& f : findings)
     if (f.severity == Severity::Error) return true;

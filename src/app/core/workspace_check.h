@@ -44,6 +44,11 @@ struct Finding {
   std::string mended;    // what a mend writes
 };
 
+// A finding of another part's check (场次编排, 监考安排), where it says.
+Finding located_finding(Severity severity, const std::string& book, const std::string& sheet,
+                        int32_t row, const std::string& heading, const std::string& value,
+                        const std::string& message);
+
 // What the run about to start is.
 enum class CheckPurpose : uint8_t { Assign, Generate, Both };
 
