@@ -114,7 +114,7 @@ std::unique_ptr<spreadsheet::Workbook> read_delimited(std::string_view bytes,
         bool date = false;
         host::Variant v = typed_value(field, &date);
         if (date && date_id == 0) date_id = book->styles.intern(date_style);
-        fill.put(row, col, std::move(v), date ? date_id : 0);
+        fill.put(row, col, v, date ? date_id : 0);
       }
     }
     field.clear();

@@ -275,7 +275,7 @@ class HtmlReader {
         s.number_format = "@";
         style = book_->styles.intern(s);
       }
-      fill_->put(row_, col_, std::move(v), style);
+      fill_->put(row_, col_, v, style);
     }
     if ((span_cols_ > 1 || span_rows_ > 1) && row_ <= host::kMaxRows && col_ <= host::kMaxColumns) {
       const int32_t r2 = std::min(row_ + span_rows_ - 1, host::kMaxRows);
