@@ -92,7 +92,10 @@ void QtDialogs::open_document(std::string_view path) {
   if (!std::filesystem::is_regular_file(host::file_path(native), ec))
     throw host::HostError::host(host::kFileNotFound, "文件未找到：" + std::string(path));
   if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(q(native)).absoluteFilePath())))
-    throw host::HostError::host(host::kRefused, "无法打开文档：" + std::string(path));
+    throw host::HostError::host(
+        host::kRefused, "系统里没有能打开“" + QFileInfo(q(native)).fileName().toStdString() +
+                            "”的程序：请安装能打开这种文件的软件（如 WPS Office 或 "
+                            "LibreOffice），或者在文件管理器里打开它。");
 }
 
 void QtDialogs::make_fixed(QWidget* window) {
