@@ -3,7 +3,7 @@
 # window: on an X server in memory (Xvfb) with a window manager (openbox),
 # driven with xdotool, captured with ImageMagick's import. Needs
 # scripts/setup.sh --docs and a build in build/.
-#   docs/form/make_screenshots.sh [BUILD_DIR]
+#   docs/form/make_screenshots.sh [BUILD_DIR [view|start]]
 # Writes, for 1024x600 and 1920x1080: view-WxH.png (the sheet view with a
 # widened column and the cell line), help-WxH.png (the user guide),
 # first-start-WxH.png (the start dialog of a new user) and
@@ -12,6 +12,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../../build}
+which=${2:-all}
 kelv=$build/bin/kelv
 form=$build/bin/kelv-form
 work=$(mktemp -d)
@@ -87,10 +88,12 @@ start() {  # SIZE DISPLAY
   box=$(xdotool search --name "^kelv 考务$" | tail -1)
   xdotool windowactivate --sync "$box" key Tab Tab space
   sleep 2
-  xdotool type --delay 20 "$work/new/新学期"
+  xdotool type --delay 40 "$work/new/新学期"
+  sleep 1
   xdotool key Return
   sleep 2
-  xdotool type --delay 20 "$here/../../tests/form/data/新生名单.csv"
+  xdotool type --delay 40 "$here/../../tests/form/data/新生名单.csv"
+  sleep 1
   xdotool key Return
   sleep 2
   xdotool key Return
@@ -100,7 +103,11 @@ start() {  # SIZE DISPLAY
   wait $app $wm $xvfb 2>/dev/null || true
 }
 
-shoot 1024x600 93
-shoot 1920x1080 94
-start 1024x600 95
-start 1920x1080 96
+if [ "$which" != start ]; then
+  shoot 1024x600 93
+  shoot 1920x1080 94
+fi
+if [ "$which" != view ]; then
+  start 1024x600 95
+  start 1920x1080 96
+fi

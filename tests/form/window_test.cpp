@@ -121,7 +121,7 @@ TEST_F(WindowTest, TheMenusHoldTheEditViewAndHelpCommands) {
   open();
   QStringList menus;
   for (QAction* a : window->menuBar()->actions()) menus << a->text();
-  EXPECT_EQ(menus, (QStringList{"文件(&F)", "编辑(&E)", "视图(&V)", "帮助(&H)"}));
+  EXPECT_EQ(menus, (QStringList{"文件(&F)", "编辑(&E)", "视图(&V)", "考务(&K)", "帮助(&H)"}));
   EXPECT_EQ(window->view()->copy_action()->shortcut(), QKeySequence(QKeySequence::Copy));
   EXPECT_EQ(window->view()->find_action()->shortcut(), QKeySequence(QKeySequence::Find));
   // The view's commands reach the status bar.
