@@ -119,6 +119,10 @@ TEST(FailureSentence, NamesWhatIsWrongAndWhatToDoWithoutTheBareNumber) {
       host::HostError::host(host::kPermissionDenied, "无法写入“考务.xlsx”！");
   EXPECT_NE(failure_sentence(held).find("无法写入“考务.xlsx”！文件可能正被其他程序打开"),
             std::string::npos);
+  // The component's error box, as a window shows it.
+  EXPECT_EQ(error_box_sentence("kelv.torb：(53)文件未找到：帮助.doc"),
+            "文件未找到：帮助.doc。请检查文件是否已被移走或改名，再重新选择。");
+  EXPECT_EQ(error_box_sentence("考场表：(共 3 个)"), "考场表：(共 3 个)");
   // Without a text of its own the error's standard one is used.
   EXPECT_FALSE(failure_sentence(host::HostError::host(host::kOutOfMemory, "")).empty());
 }

@@ -45,4 +45,20 @@ std::string failure_sentence(const std::exception& e) {
   return e.what();
 }
 
+std::string error_box_sentence(std::string_view text) {
+  static constexpr std::string_view kColon = "：(";
+  const size_t colon = text.find(kColon);
+  if (colon == std::string_view::npos) return std::string(text);
+  const size_t digits = colon + kColon.size();
+  const size_t close = text.find(')', digits);
+  if (close == std::string_view::npos || close == digits) return std::string(text);
+  int32_t number = 0;
+  for (size_t i = digits; i < close; ++i) {
+    if (text[i] < '0' || text[i] > '9' || number > 100000) return std::string(text);
+    number = number * 10 + (text[i] - '0');
+  }
+  const std::string source(text.substr(0, colon));
+  return failure_sentence(host::HostError(source, number, std::string(text.substr(close + 1))));
+}
+
 }  // namespace kelv::app

@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "app/core/failure_sentence.h"
 #include "app/form/window_state.h"
 #include "host/environment.h"
 #include "host/file_path.h"
@@ -46,8 +47,11 @@ host::MessageResult QtDialogs::message_box(std::string_view text, host::MessageB
                                            host::MessageIcon icon, std::string_view title) {
   if (script_ != nullptr) return script_->message_box(text, buttons, icon, title);
   CursorPause pause;
+  // An error box says what is wrong and what to do, without the bare number.
+  const std::string shown =
+      icon == host::MessageIcon::Critical ? app::error_box_sentence(text) : std::string(text);
   QMessageBox box(icon == host::MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                  q(title), q(text), QMessageBox::NoButton, window_.data());
+                  q(title), q(shown), QMessageBox::NoButton, window_.data());
   if (buttons == host::MessageButtons::YesNo) {
     QPushButton* yes = box.addButton("是(&Y)", QMessageBox::YesRole);
     QPushButton* no = box.addButton("否(&N)", QMessageBox::NoRole);

@@ -74,10 +74,10 @@ void WorkspaceDoor::install(QMenu* file, QAction* before, QMenuBar* bar, QMenu* 
 QString WorkspaceDoor::proposed_folder() {
   const QString last = MainWindow::last_workspace();
   if (!last.isEmpty()) {
-    const QString parent = QFileInfo(last).absolutePath();
+    QString parent = QFileInfo(last).absolutePath();
     if (QFileInfo(parent).isDir()) return parent;
   }
-  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
   return QDir::homePath();
 }
@@ -91,7 +91,7 @@ void WorkspaceDoor::fill_recent_menu() {
   recent_->clear();
   const QStringList folders = recent_workspaces();
   for (int i = 0; i < folders.size(); ++i) {
-    const QString folder = folders[i];
+    const QString& folder = folders[i];
     QAction* a =
         recent_->addAction(QString("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(folder)));
     connect(a, &QAction::triggered, this, [this, folder] {
