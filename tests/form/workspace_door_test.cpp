@@ -199,6 +199,7 @@ TEST_F(DoorTest, AFolderHoldingOnlyAListIsOfferedAsANewWorkspaceAndTheListBrough
   ASSERT_EQ(script.messages().size(), 1u);
   EXPECT_NE(script.messages()[0].text.find("不是 kelv 工作区"), std::string::npos);
   EXPECT_NE(script.messages()[0].text.find("是否在"), std::string::npos);
+  EXPECT_EQ(script.messages()[0].text.find("可以在这里新建工作区"), std::string::npos);
   EXPECT_FALSE(fs::exists(host::file_path(lone) / host::file_path("考务.xlsx")));
 
   // Accepted: the workspace, then the list lying there, then its rooms.
@@ -213,6 +214,15 @@ TEST_F(DoorTest, AFolderHoldingOnlyAListIsOfferedAsANewWorkspaceAndTheListBrough
   EXPECT_EQ(test::read_bytes(host::path_text(list)), bytes);  // the list itself is untouched
   EXPECT_TRUE(window->status_text().contains("2 个考场")) << window->status_text().toStdString();
   EXPECT_TRUE(window->isWindowModified());  // the rooms are not saved yet
+  // The same list again from 考务 › 导入考生名单…: the data workbook it would
+  // replace is asked about, and kept on No.
+  script.clear();
+  script.queue_answer(host::path_text(list));
+  script.queue_answer("No");
+  EXPECT_FALSE(window->door()->bring_list_in());
+  ASSERT_EQ(script.messages().size(), 1u);
+  EXPECT_NE(script.messages()[0].text.find("已经存在，会被替换"), std::string::npos);
+  EXPECT_TRUE(window->isWindowModified());  // nothing was reopened
   // A workspace cannot be made twice in one folder.
   script.clear();
   EXPECT_FALSE(window->door()->create_in(QString::fromStdString(lone)));
@@ -266,6 +276,8 @@ TEST_F(DoorTest, DroppedListsAndPhotosComeInAndAListPutIntoTheDataFolderIsOffere
   ASSERT_EQ(script.messages().size(), 1u);
   EXPECT_NE(script.messages()[0].text.find("“新生名单.csv”不是数据工作簿"), std::string::npos);
   window->door()->data_folder_changed();
+  // Nor again when the workspace is read anew (after a save, a restore).
+  window->reload();
   EXPECT_EQ(script.messages().size(), 1u);
 }
 

@@ -168,9 +168,11 @@ bool WorkspaceDoor::import_list(const QString& path, bool ask) {
   }
   const app::ListOffer offer = app::roster_offer(ws->folder(), source);
   offered_.insert(QFileInfo(path).fileName().toStdString());
-  if (ask && window_.dialogs().message_box(offer.question(), host::MessageButtons::YesNo,
-                                           host::MessageIcon::None,
-                                           "做成数据工作簿") != host::MessageResult::Yes)
+  // A data workbook of that name is never replaced unasked.
+  if ((ask || offer.target_exists) &&
+      window_.dialogs().message_box(offer.question(), host::MessageButtons::YesNo,
+                                    host::MessageIcon::None,
+                                    "做成数据工作簿") != host::MessageResult::Yes)
     return false;
   if (!window_.begin_component_work()) return false;
   bool made = false;
@@ -229,7 +231,9 @@ void WorkspaceDoor::offer_rooms() {
 bool WorkspaceDoor::offer_workspace_at(const QString& location, const QString& why) {
   const QFileInfo info(location);
   const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
-  const std::string question = why.toStdString() + "\n\n是否在“" +
+  // The reason's first sentence; the question says what can be done.
+  const QString reason = why.contains("。") ? why.section("。", 0, 0) + "。" : why;
+  const std::string question = reason.toStdString() + "\n\n是否在“" +
                                QDir::toNativeSeparators(folder).toStdString() +
                                "”新建工作区？名单之后导入，文件夹里原有的文件都不会改动。";
   if (window_.dialogs().message_box(question, host::MessageButtons::YesNo, host::MessageIcon::None,
@@ -242,7 +246,9 @@ void WorkspaceDoor::opened() {
   app::Workspace* ws = window_.workspace();
   if (ws == nullptr) return;
   remember_recent_workspace(q(ws->root()));
-  offered_.clear();
+  // Reopened after a save or a restore, the same workspace asks no list again.
+  if (offered_root_ != ws->root()) offered_.clear();
+  offered_root_ = ws->root();
   data_folder_changed();
 }
 

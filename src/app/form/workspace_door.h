@@ -43,8 +43,8 @@ class WorkspaceDoor : public QObject {
   // Asks for an examinee list and brings it in. False when none came in.
   bool bring_list_in();
   // Makes the data workbook of the list at `path` in the data folder
-  // (asking first when `ask`), opens it, shows what the import warns of and
-  // offers to fill its empty 考场表. False when none was made.
+  // (asking first when `ask` or when it would replace one), opens it, shows what the import warns
+  // of and offers to fill its empty 考场表. False when none was made.
   bool import_list(const QString& path, bool ask);
   // Opening `location` failed because it is no workspace (`why` says so):
   // offers to make one there. True when a workspace is now open.
@@ -80,8 +80,10 @@ class WorkspaceDoor : public QObject {
 
   MainWindow& window_;
   QMenu* recent_ = nullptr;
-  // Lists of the data folder already offered in this workspace.
+  // Lists of the data folder already offered in the workspace at
+  // offered_root_.
   std::set<std::string> offered_;
+  std::string offered_root_;
 };
 
 }  // namespace kelv::form
