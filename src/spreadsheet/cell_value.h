@@ -176,21 +176,21 @@ class FormulaRef {
     if (!p_) return;
     delete p_;
     p_ = nullptr;
-    live_.fetch_sub(1, std::memory_order_relaxed);
+    held_count.fetch_sub(1, std::memory_order_relaxed);
   }
   std::shared_ptr<const Formula> shared() const { return p_ ? *p_ : nullptr; }
   operator std::shared_ptr<const Formula>() const { return shared(); }  // NOLINT
 
   // Whether any formula is held anywhere in the process. Readers fill
   // sheets on several threads; a caller asks between such steps.
-  static bool any_held() { return live_.load(std::memory_order_relaxed) != 0; }
+  static bool any_held() { return held_count.load(std::memory_order_relaxed) != 0; }
 
  private:
   static std::shared_ptr<const Formula>* held(std::shared_ptr<const Formula>* p) {
-    live_.fetch_add(1, std::memory_order_relaxed);
+    held_count.fetch_add(1, std::memory_order_relaxed);
     return p;
   }
-  static inline std::atomic<int64_t> live_{0};
+  static inline std::atomic<int64_t> held_count{0};
   std::shared_ptr<const Formula>* p_ = nullptr;
 };
 
