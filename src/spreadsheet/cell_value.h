@@ -7,6 +7,7 @@
 // cells; at 64 bytes a cell the model alone took a gigabyte.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -146,22 +147,25 @@ struct Formula {
 
 // A cell's formula, null for constants; copies share it. A cell holds one
 // pointer: formulas are few, and a formula cell pays for a small holder.
+// How many non-null holders exist is counted, so that work over a large
+// table (moving sorted rows) can skip looking for formulas to adjust when
+// nothing anywhere holds one.
 class FormulaRef {
  public:
   FormulaRef() noexcept = default;
   FormulaRef(std::nullptr_t) noexcept {}        // NOLINT(google-explicit-constructor)
   FormulaRef(std::shared_ptr<const Formula> f)  // NOLINT(google-explicit-constructor)
-      : p_(f ? new std::shared_ptr<const Formula>(std::move(f)) : nullptr) {}
+      : p_(f ? held(new std::shared_ptr<const Formula>(std::move(f))) : nullptr) {}
   FormulaRef(std::shared_ptr<Formula> f)  // NOLINT(google-explicit-constructor)
       : FormulaRef(std::shared_ptr<const Formula>(std::move(f))) {}
   FormulaRef(const FormulaRef& o)
-      : p_(o.p_ ? new std::shared_ptr<const Formula>(*o.p_) : nullptr) {}
+      : p_(o.p_ ? held(new std::shared_ptr<const Formula>(*o.p_)) : nullptr) {}
   FormulaRef(FormulaRef&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
   FormulaRef& operator=(FormulaRef o) noexcept {
     std::swap(p_, o.p_);
     return *this;
   }
-  ~FormulaRef() { delete p_; }
+  ~FormulaRef() { reset(); }
 
   explicit operator bool() const { return p_ != nullptr; }
   bool operator==(std::nullptr_t) const { return p_ == nullptr; }
@@ -169,13 +173,24 @@ class FormulaRef {
   const Formula* operator->() const { return p_->get(); }
   const Formula& operator*() const { return **p_; }
   void reset() noexcept {
+    if (!p_) return;
     delete p_;
     p_ = nullptr;
+    held_count.fetch_sub(1, std::memory_order_relaxed);
   }
   std::shared_ptr<const Formula> shared() const { return p_ ? *p_ : nullptr; }
   operator std::shared_ptr<const Formula>() const { return shared(); }  // NOLINT
 
+  // Whether any formula is held anywhere in the process. Readers fill
+  // sheets on several threads; a caller asks between such steps.
+  static bool any_held() { return held_count.load(std::memory_order_relaxed) != 0; }
+
  private:
+  static std::shared_ptr<const Formula>* held(std::shared_ptr<const Formula>* p) {
+    held_count.fetch_add(1, std::memory_order_relaxed);
+    return p;
+  }
+  static inline std::atomic<int64_t> held_count{0};
   std::shared_ptr<const Formula>* p_ = nullptr;
 };
 

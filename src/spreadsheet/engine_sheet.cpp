@@ -883,6 +883,9 @@ std::vector<const CellValue*> sort_keys(const Sheet& s, int32_t first, size_t n,
 void reorder_rows(Sheet& s, int32_t first, int32_t col1, int32_t col2,
                   const std::vector<uint32_t>& order) {
   const size_t n = order.size();
+  // Reading every moved cell for a formula is most of the work of moving a
+  // long table's rows; without a formula anywhere there is none to adjust.
+  const bool formulas = FormulaRef::any_held();
   // Lift each row's block out, then put the blocks back in the new order.
   std::vector<std::vector<Cell>> blocks(n);
   for (size_t i = 0; i < n; ++i) {
@@ -902,7 +905,7 @@ void reorder_rows(Sheet& s, int32_t first, int32_t col1, int32_t col2,
     const auto from = order[i];
     std::vector<Cell>& block = blocks[from];
     const auto shift = static_cast<int32_t>(i) - static_cast<int32_t>(from);
-    if (shift != 0)
+    if (shift != 0 && formulas)
       for (Cell& c : block)
         if (c.formula) c.formula = moved(*c.formula, shift, 0);
     Row& row = s.rows[static_cast<size_t>(first - 1) + i];

@@ -6,9 +6,9 @@
 #include <numeric>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "spreadsheet/text.h"
+#include "spreadsheet/text_hash.h"
 
 namespace kelv::spreadsheet {
 
@@ -23,6 +23,52 @@ struct Key {
   double num = 0;
   uint32_t off = 0, len = 0;  // a text's collation key within the keys' text
   uint32_t id = 0;            // the key's place before sorting
+};
+
+// Each distinct text's place in `texts`, found through an open-addressing
+// table of slots holding a hash's high half over the place + 1. A column of
+// a million rows asks it a million times.
+class TextKeys {
+ public:
+  explicit TextKeys(const std::vector<std::string_view>& texts) : texts_(texts) {}
+  // The place of s in the texts, or `next` after taking it as s's place;
+  // s must then be added to the texts at `next`.
+  uint32_t find_or_add(std::string_view s, uint32_t next) {
+    if (size_t{count_} * 2 >= slots_.size()) grow();
+    const uint64_t tag = text_hash(s) & kTagMask;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = home(tag, mask);; i = (i + 1) & mask) {
+      const uint64_t slot = slots_[i];
+      if (slot == 0) {
+        slots_[i] = tag | (uint64_t{next} + 1);
+        ++count_;
+        return next;
+      }
+      if ((slot & kTagMask) == tag) {
+        const auto k = static_cast<uint32_t>(slot) - 1;
+        if (texts_[k] == s) return k;
+      }
+    }
+  }
+
+ private:
+  static constexpr uint64_t kTagMask = 0xFFFFFFFF00000000ull;
+  static size_t home(uint64_t slot, size_t mask) { return static_cast<size_t>(slot >> 32) & mask; }
+  void grow() {
+    std::vector<uint64_t> old;
+    old.swap(slots_);
+    slots_.assign(std::max<size_t>(64, old.size() * 2), 0);
+    const size_t mask = slots_.size() - 1;
+    for (uint64_t slot : old) {
+      if (slot == 0) continue;
+      size_t i = home(slot, mask);
+      while (slots_[i] != 0) i = (i + 1) & mask;
+      slots_[i] = slot;
+    }
+  }
+  const std::vector<std::string_view>& texts_;
+  std::vector<uint64_t> slots_;
+  uint32_t count_ = 0;
 };
 
 bool ascii_digits(std::string_view s) {
@@ -50,7 +96,8 @@ std::vector<uint32_t> sorted_order(std::span<const CellValue* const> values, boo
   std::vector<uint32_t> key_of(n, kNoKey);
   std::vector<Key> keys;
   std::vector<std::string_view> texts;  // each text key's text, by key
-  std::unordered_map<std::string_view, uint32_t> text_key;
+  std::vector<uint32_t> key_of_text;    // each distinct text's key
+  TextKeys text_key(texts);
   for (size_t i = 0; i < n; ++i) {
     const CellValue* v = values[i];
     if (!v || v->is_empty() || v->is_null() || (v->is_text() && v->as_text().empty())) continue;
@@ -58,9 +105,13 @@ std::vector<uint32_t> sorted_order(std::span<const CellValue* const> values, boo
     if (v->is_text()) {
       const std::string_view s = v->as_text();
       if (!only_digits) {
-        auto [at, fresh] = text_key.try_emplace(s, next);
-        key_of[i] = at->second;
-        if (!fresh) continue;
+        const auto fresh = static_cast<uint32_t>(texts.size());
+        const uint32_t known = text_key.find_or_add(s, fresh);
+        if (known != fresh) {
+          key_of[i] = key_of_text[known];
+          continue;
+        }
+        key_of_text.push_back(next);
       }
       key_of[i] = next;
       keys.push_back({TextKey, 0, static_cast<uint32_t>(texts.size()), 0, next});

@@ -124,6 +124,11 @@ WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
 class SharedStrings {
  public:
   uint32_t index(std::string_view s);
+  // One more use of the text at `i`, an index this table gave.
+  uint32_t index_again(uint32_t i) {
+    ++references_;
+    return i;
+  }
   size_t size() const { return ends_.size(); }
   size_t references() const { return references_; }
   std::string xml() const;

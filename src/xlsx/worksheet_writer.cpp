@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -9,6 +10,7 @@
 
 #include "host/constants.h"
 #include "spreadsheet/a1.h"
+#include "spreadsheet/text_hash.h"
 #include "xlsx/deflate.h"
 #include "xlsx/worksheet_part.h"
 #include "xlsx/xml_util.h"
@@ -347,7 +349,7 @@ class Writer {
         return;
       case host::Variant::Kind::Text:
         o.append(" t=\"s\"><v>");
-        append_int(o, strings_.index(v.as_text()));
+        append_int(o, string_index(c.col, v.as_text()));
         o.append("</v></c>");
         return;
       case host::Variant::Kind::Boolean:
@@ -361,6 +363,18 @@ class Writer {
       default:
         o.append("/>");
     }
+  }
+
+  // A column of a long table often repeats the text of the row above (a
+  // room, a session, a subject): that text's index is known without a
+  // look-up in the table of every text.
+  uint32_t string_index(int32_t col, std::string_view text) {
+    const auto k = static_cast<size_t>(col);
+    if (k >= above_.size()) above_.resize(std::max(k + 1, above_.size() * 2));
+    Above& a = above_[k];
+    if (a.known && a.text == text) return strings_.index_again(a.index);
+    a = {text, strings_.index(text), true};
+    return a.index;
   }
 
   void sheet_data() {
@@ -574,19 +588,38 @@ class Writer {
   SharedStrings& strings_;
   const std::function<void(std::string&)>& flush_;
   XmlOut out_;
+  // By column, the text of the last cell written there and its index. The
+  // texts are the sheet's own, which stays as it is while it is written.
+  struct Above {
+    std::string_view text;
+    uint32_t index = 0;
+    bool known = false;
+  };
+  std::vector<Above> above_;
   std::vector<const spreadsheet::RawElement*> raw_;
   size_t next_raw_ = 0;
 };
 
 }  // namespace
 
+namespace {
+
+// A slot is the text's hash (its high half) over its index + 1; the slot's
+// place comes from the same high half, so growing the table moves slots
+// without hashing any text again.
+constexpr uint64_t kTagMask = 0xFFFFFFFF00000000ull;
+size_t home(uint64_t slot, size_t mask) {
+  return static_cast<size_t>(slot >> 32) & mask;
+}
+
+}  // namespace
+
 uint32_t SharedStrings::index(std::string_view s) {
   ++references_;
   if (ends_.size() * 2 >= slots_.size()) grow();
-  const uint64_t h = std::hash<std::string_view>()(s);
-  const uint64_t tag = h & 0xFFFFFFFF00000000ull;
+  const uint64_t tag = spreadsheet::text_hash(s) & kTagMask;
   const size_t mask = slots_.size() - 1;
-  for (size_t i = static_cast<size_t>(h) & mask;; i = (i + 1) & mask) {
+  for (size_t i = home(tag, mask);; i = (i + 1) & mask) {
     const uint64_t slot = slots_[i];
     if (slot == 0) {
       const auto n = static_cast<uint32_t>(ends_.size());
@@ -595,7 +628,7 @@ uint32_t SharedStrings::index(std::string_view s) {
       slots_[i] = tag | (uint64_t{n} + 1);
       return n;
     }
-    if ((slot & 0xFFFFFFFF00000000ull) == tag) {
+    if ((slot & kTagMask) == tag) {
       const auto n = static_cast<uint32_t>(slot) - 1;
       if (text(n) == s) return n;
     }
@@ -609,8 +642,7 @@ void SharedStrings::grow() {
   const size_t mask = slots_.size() - 1;
   for (uint64_t slot : old) {
     if (slot == 0) continue;
-    const uint64_t h = std::hash<std::string_view>()(text(static_cast<uint32_t>(slot) - 1));
-    size_t i = static_cast<size_t>(h) & mask;
+    size_t i = home(slot, mask);
     while (slots_[i] != 0) i = (i + 1) & mask;
     slots_[i] = slot;
   }

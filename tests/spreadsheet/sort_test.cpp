@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <random>
 #include <string>
@@ -210,6 +212,47 @@ TEST_F(SortTest, RepeatedTextsKeepTheirRowsInOrderBothWays) {
   EXPECT_EQ(tags(), (std::vector<int>{4, 6, 8, 2, 7, 5, 1, 3}));
   cell(1, 1).current_region().sort(cell(1, 1), SortOrder::Descending, SortHeader::Yes);
   EXPECT_EQ(tags(), (std::vector<int>{1, 3, 5, 2, 7, 4, 6, 8}));
+}
+
+// Texts repeated among numbers, more distinct texts than the table of texts
+// starts with: each row finds its own text's key again.
+TEST_F(SortTest, RepeatedTextsAmongNumbersFindTheirOwnKeys) {
+  std::vector<Variant> keys;
+  for (int i = 0; i < 300; ++i) {
+    if (i % 3 == 0) {
+      keys.emplace_back(300.0 - i);
+    } else {
+      char text[8];
+      std::snprintf(text, sizeof text, "t%d", 100 + i % 97);
+      keys.emplace_back(text);
+    }
+  }
+  table(keys);
+  sort_by_key();
+  std::vector<int> expected(keys.size());
+  for (size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<int>(i) + 1;
+  std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+    const Variant& x = keys[a - 1];
+    const Variant& y = keys[b - 1];
+    if (x.is_number() != y.is_number()) return x.is_number();
+    return x.is_number() ? x.as_number() < y.as_number() : x.as_text() < y.as_text();
+  });
+  EXPECT_EQ(tags(), expected);
+}
+
+// The only formula left is a pasted copy of one since cleared (and no longer
+// on the clipboard): it is still found and adjusted when its row moves.
+TEST_F(SortTest, APastedFormulaMovesWithItsRowWhenTheOriginalIsGone) {
+  table({Variant("b"), Variant("a")});
+  engine.set_calculation(host::xlCalculationManual);
+  cell(2, 5).set_formula_r1c1("=RC1");
+  cell(2, 5).copy();
+  ws().paste(cell(2, 3));
+  cell(2, 5).clear();
+  cell(1, 1).copy();  // the clipboard holds no formula either
+  block(1, 1, 3, 3).sort(cell(1, 1), SortOrder::Ascending, SortHeader::Yes);
+  EXPECT_EQ(cell(3, 3).formula(), "=$A3");
+  EXPECT_EQ(cell(2, 3).formula(), "");
 }
 
 }  // namespace

@@ -239,6 +239,35 @@ TEST(SharedStringsXml, EachTextOnceWithItsUseCountedAndSpacesPreserved) {
           R"(<t>a&amp;b&lt;c&gt;</t></si></sst>)");
 }
 
+// A column repeating the text above it, a text met again after others, and
+// enough distinct texts to grow the table several times: every use keeps the
+// index its text first got, and every use is counted.
+TEST(SharedStringsXml, RepeatedAndManyTextsKeepTheirFirstIndex) {
+  Sheet sheet;
+  const char* column[] = {"一考场", "一考场", "二考场", "一考场", "一考场", "二考场"};
+  for (int32_t r = 0; r < 6; ++r) {
+    sheet.rows.emplace_back();
+    sheet.rows.back().cells.push_back(cell(1, column[r]));
+    sheet.rows.back().cells.push_back(cell(2, "考生" + std::to_string(r % 4)));
+  }
+  SharedStrings strings;
+  const std::string xml = write_worksheet(sheet, 1, "", strings);
+  std::vector<std::string> indices;
+  for (size_t at = xml.find("<v>"); at != std::string::npos; at = xml.find("<v>", at + 1))
+    indices.push_back(xml.substr(at + 3, xml.find("</v>", at) - at - 3));
+  EXPECT_EQ(indices,
+            (std::vector<std::string>{"0", "1", "0", "2", "3", "4", "0", "5", "0", "1", "3", "2"}));
+  EXPECT_EQ(strings.references(), 12u);
+  EXPECT_EQ(strings.size(), 6u);
+
+  for (int32_t i = 0; i < 5000; ++i)
+    ASSERT_EQ(strings.index("第" + std::to_string(i) + "号"), static_cast<uint32_t>(6 + i));
+  for (int32_t i = 4999; i >= 0; --i)
+    ASSERT_EQ(strings.index("第" + std::to_string(i) + "号"), static_cast<uint32_t>(6 + i));
+  EXPECT_EQ(strings.index("二考场"), 3u);
+  EXPECT_EQ(strings.size(), 5006u);
+}
+
 // --- styles ------------------------------------------------------------------------------
 
 Workbook styled_book(const Style& st) {
