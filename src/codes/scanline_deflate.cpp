@@ -64,9 +64,26 @@ struct DistanceCode {
   uint16_t extra = 0;
 };
 
+// The distance symbol of every distance: 1..256 by d - 1, farther ones by
+// (d - 1) >> 7, as the symbols' ranges split there.
+const std::array<uint8_t, 512>& distance_symbols() {
+  static const auto table = [] {
+    std::array<uint8_t, 512> t{};
+    auto symbol_of = [](size_t d) {
+      size_t k = kDistanceBase.size() - 1;
+      while (kDistanceBase[k] > d) --k;
+      return static_cast<uint8_t>(k);
+    };
+    for (size_t d = 1; d <= 256; ++d) t[d - 1] = symbol_of(d);
+    for (size_t hi = 2; hi < 256; ++hi) t[256 + hi] = symbol_of((hi << 7) + 1);
+    return t;
+  }();
+  return table;
+}
+
 DistanceCode distance_code(size_t d) {
-  size_t k = kDistanceBase.size() - 1;
-  while (kDistanceBase[k] > d) --k;
+  const auto& symbols = distance_symbols();
+  const size_t k = d <= 256 ? symbols[d - 1] : symbols[256 + ((d - 1) >> 7)];
   return {static_cast<uint8_t>(k), kDistanceExtra[k], static_cast<uint16_t>(d - kDistanceBase[k])};
 }
 
@@ -84,6 +101,12 @@ size_t match_length(const unsigned char* data, size_t at, size_t end, size_t dis
   size_t n = 0;
   // Eight bytes at a time while they agree; a repeat of one byte (distance
   // one) compares against that byte eight times over.
+  if (distance >= 32) {
+    // A row "as the row above" is hundreds of equal bytes: compared a
+    // vector at a time.
+    while (n + 32 <= limit && std::memcmp(data + at + n, data + at + n - distance, 32) == 0)
+      n += 32;
+  }
   if (distance >= 8) {
     while (n + 8 <= limit) {
       uint64_t a = 0, b = 0;
@@ -112,8 +135,20 @@ std::vector<Token> parse(const unsigned char* data, size_t n, size_t stride) {
   std::vector<Token> tokens;
   tokens.reserve(64 + n / 64);
   const bool by_rows = stride > 0 && stride <= kWindow;
-  std::array<int32_t, kHashSize> seen;
-  seen.fill(-1);
+  // Where each hash was last seen, as `base` + the place: a value below
+  // `base` is from an earlier picture and counts as never seen, so the
+  // table is not cleared for every picture of a hundred thousand.
+  thread_local std::array<uint64_t, kHashSize> seen_at{};
+  thread_local uint64_t next_base = 1;
+  const uint64_t base = next_base;
+  next_base += n + 1;
+  struct Seen {
+    uint64_t& slot;
+    uint64_t base;
+    int64_t get() const { return slot >= base ? static_cast<int64_t>(slot - base) : -1; }
+    void put(size_t at) { slot = base + at; }
+  };
+  auto seen = [&](uint32_t h) { return Seen{seen_at[h], base}; };
   auto hash = [&](size_t at) {
     const uint32_t v = data[at] | (uint32_t{data[at + 1]} << 8) | (uint32_t{data[at + 2]} << 16);
     return (v * 0x9E3779B1u) >> (32 - kHashBits);
@@ -125,7 +160,8 @@ std::vector<Token> parse(const unsigned char* data, size_t n, size_t stride) {
     size_t len = std::max(up, run);
     size_t distance = up >= run ? stride : 1;
     if (at + kMinMatch <= n) {
-      int32_t& last = seen[hash(at)];
+      Seen slot = seen(hash(at));
+      const int64_t last = slot.get();
       if (len < kMaxMatch && last >= 0 && at - static_cast<size_t>(last) <= kWindow) {
         const size_t d = at - static_cast<size_t>(last);
         const size_t found = match_length(data, at, n, d);
@@ -134,7 +170,7 @@ std::vector<Token> parse(const unsigned char* data, size_t n, size_t stride) {
           distance = d;
         }
       }
-      last = static_cast<int32_t>(at);
+      slot.put(at);
     }
     if (len < kMinMatch) {
       tokens.push_back({0, data[at++]});
@@ -145,8 +181,7 @@ std::vector<Token> parse(const unsigned char* data, size_t n, size_t stride) {
     // is a repeat of rows, where they would find nothing better.
     const size_t end = at + len;
     if (len < 32)
-      for (size_t k = at + 1; k + kMinMatch <= n && k < end; ++k)
-        seen[hash(k)] = static_cast<int32_t>(k);
+      for (size_t k = at + 1; k + kMinMatch <= n && k < end; ++k) seen(hash(k)).put(k);
     at = end;
   }
   return tokens;
@@ -161,7 +196,9 @@ bool huffman_lengths(const uint32_t* freq, int count, int limit, uint8_t* length
     uint64_t weight;
     int32_t left, right;  // children, or -1 and the symbol in `right` for a leaf
   };
-  std::vector<Node> nodes;
+  // Kept between calls: a picture's block needs three codes.
+  thread_local std::vector<Node> nodes;
+  nodes.clear();
   nodes.reserve(2 * static_cast<size_t>(count));
   for (int s = 0; s < count; ++s)
     if (freq[s] > 0) nodes.push_back({freq[s], -1, s});
@@ -191,7 +228,8 @@ bool huffman_lengths(const uint32_t* freq, int count, int limit, uint8_t* length
     nodes.push_back({nodes[a].weight + nodes[b].weight, a, b});
   }
   // Depths from the root down: every joined node comes after its children.
-  std::vector<uint8_t> depth(nodes.size(), 0);
+  thread_local std::vector<uint8_t> depth;
+  depth.assign(nodes.size(), 0);
   for (size_t i = nodes.size(); i-- > leaves;) {
     const uint8_t d = static_cast<uint8_t>(depth[i] + 1);
     if (d > limit) return false;
@@ -201,6 +239,17 @@ bool huffman_lengths(const uint32_t* freq, int count, int limit, uint8_t* length
   for (size_t i = 0; i < leaves; ++i) lengths[nodes[i].right] = depth[i];
   return true;
 }
+
+// Each byte with its bits in the opposite order.
+constexpr std::array<uint8_t, 256> kReversedByte = [] {
+  std::array<uint8_t, 256> t{};
+  for (uint32_t b = 0; b < 256; ++b) {
+    uint32_t r = 0;
+    for (int i = 0; i < 8; ++i) r |= ((b >> i) & 1u) << (7 - i);
+    t[b] = static_cast<uint8_t>(r);
+  }
+  return t;
+}();
 
 // Canonical codes from lengths, bit-reversed for sending.
 void canonical_codes(const uint8_t* lengths, int count, uint16_t* codes) {
@@ -215,10 +264,9 @@ void canonical_codes(const uint8_t* lengths, int count, uint16_t* codes) {
   for (int s = 0; s < count; ++s) {
     const int len = lengths[s];
     if (len == 0) continue;
-    const uint16_t c = next[len]++;
-    uint16_t r = 0;
-    for (int i = 0; i < len; ++i) r = static_cast<uint16_t>(r | (((c >> i) & 1u) << (len - 1 - i)));
-    codes[s] = r;
+    const uint32_t c = next[len]++;
+    const uint32_t reversed = (uint32_t{kReversedByte[c & 0xFF]} << 8) | kReversedByte[c >> 8];
+    codes[s] = static_cast<uint16_t>(reversed >> (16 - len));
   }
 }
 
@@ -272,6 +320,7 @@ struct LengthRun {
 
 std::vector<LengthRun> run_lengths(const uint8_t* lengths, int count) {
   std::vector<LengthRun> out;
+  out.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count;) {
     const uint8_t len = lengths[i];
     int n = 1;
