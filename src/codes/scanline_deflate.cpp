@@ -18,6 +18,7 @@ constexpr size_t kWindow = 32768;
 constexpr int kLitLenSymbols = 286;
 constexpr int kDistanceSymbols = 30;
 constexpr int kEndOfBlock = 256;
+constexpr char kFilterUp = 2;  // a PNG row's filter "as the row above"
 constexpr int kMaxCodeBits = 15;
 constexpr int kHashBits = 12;
 constexpr size_t kHashSize = size_t{1} << kHashBits;
@@ -355,11 +356,88 @@ int extra_bits_of_run(uint8_t symbol) {
   return symbol == 16 ? 2 : symbol == 17 ? 3 : symbol == 18 ? 7 : 0;
 }
 
+// The tokens of `count` bytes that repeat the `distance` bytes before
+// them, which are `period`: matches of the longest length, the last two
+// sharing out what a match alone could not take; fewer than three bytes in
+// all are literals.
+void append_repeat(std::vector<Token>& tokens, size_t count, size_t distance,
+                   std::string_view period) {
+  if (count < kMinMatch) {
+    for (size_t i = 0; i < count; ++i)
+      tokens.push_back({0, static_cast<unsigned char>(period[i % period.size()])});
+    return;
+  }
+  while (count > 0) {
+    size_t len = std::min(count, kMaxMatch);
+    if (count - len > 0 && count - len < kMinMatch) len = count - kMinMatch;
+    tokens.push_back({static_cast<uint16_t>(len), static_cast<uint16_t>(distance - 1)});
+    count -= len;
+  }
+}
+
+// Adler-32 `adler` carried on over `repeats` rows of `stride` bytes "as
+// the row above" (2, then zeros), without reading them: each row adds 2 to
+// the sum of bytes, and the sum after each of its bytes to the second sum.
+uint32_t adler_of_up_rows(uint32_t adler, size_t repeats, size_t stride) {
+  constexpr uint64_t kBase = 65521;
+  const uint64_t a = adler & 0xFFFF, b = adler >> 16;
+  const uint64_t r = repeats % kBase, l = stride % kBase;
+  // Row k (1-based) leaves the first sum at a + 2k for all its bytes.
+  const uint64_t rr = (uint64_t{repeats} * (uint64_t{repeats} + 1)) % kBase;  // 2 * (1 + ... + R)
+  const uint64_t a_after = (a + 2 * r) % kBase;
+  const uint64_t b_after = (b + l * ((r * a + rr) % kBase)) % kBase;
+  return static_cast<uint32_t>((b_after << 16) | a_after);
+}
+
+// One final deflate block of the tokens, in a zlib stream whose data has
+// the Adler-32 `adler`.
+std::string zlib_of_tokens(const std::vector<Token>& tokens, uint32_t adler);
+
 }  // namespace
 
 std::string zlib_of_scanlines(std::string_view raw, size_t stride) {
   const auto* data = reinterpret_cast<const unsigned char*>(raw.data());
-  const std::vector<Token> tokens = parse(data, raw.size(), stride);
+  return zlib_of_tokens(parse(data, raw.size(), stride),
+                        libdeflate_adler32(1, raw.data(), raw.size()));
+}
+
+std::string zlib_of_rows(std::string_view head, size_t repeats, std::string_view tail,
+                         size_t stride) {
+  if (stride == 0 || stride > kWindow) {
+    // Rows too long to refer back to: the rows written out.
+    std::string raw(head);
+    std::string up(stride, '\0');
+    if (stride > 0) up[0] = kFilterUp;
+    for (size_t r = 0; r < repeats; ++r) raw += up;
+    raw += tail;
+    return zlib_of_scanlines(raw, stride);
+  }
+  std::vector<Token> tokens =
+      parse(reinterpret_cast<const unsigned char*>(head.data()), head.size(), stride);
+  uint32_t adler = libdeflate_adler32(1, head.data(), head.size());
+  if (repeats > 0) {
+    // The first row "as the row above": its filter byte, a zero and a run
+    // of zeros; every row after it repeats it.
+    std::string up(stride, '\0');
+    up[0] = kFilterUp;
+    tokens.push_back({0, static_cast<unsigned char>(kFilterUp)});
+    if (stride > 1) {
+      tokens.push_back({0, 0});
+      append_repeat(tokens, stride - 2, 1, std::string_view("\0", 1));
+    }
+    append_repeat(tokens, (repeats - 1) * stride, stride, up);
+    adler = adler_of_up_rows(adler, repeats, stride);
+  }
+  std::vector<Token> rest =
+      parse(reinterpret_cast<const unsigned char*>(tail.data()), tail.size(), stride);
+  tokens.insert(tokens.end(), rest.begin(), rest.end());
+  adler = libdeflate_adler32(adler, tail.data(), tail.size());
+  return zlib_of_tokens(tokens, adler);
+}
+
+namespace {
+
+std::string zlib_of_tokens(const std::vector<Token>& tokens, uint32_t adler) {
   const auto& lengths = length_codes();
 
   // What the tokens use of both alphabets, and the bits they need besides.
@@ -425,7 +503,7 @@ std::string zlib_of_scanlines(std::string_view raw, size_t stride) {
   const Codes& codes = use_dynamic ? dynamic : fixed;
 
   std::string out;
-  out.reserve(64 + raw.size() / 16);
+  out.reserve(64 + tokens.size() * 2);
   out += '\x78';  // deflate, 32 KB window
   out += '\x01';  // no dictionary, fastest; the header's check
   BitWriter bits(out);
@@ -458,9 +536,9 @@ std::string zlib_of_scanlines(std::string_view raw, size_t stride) {
   }
   bits.put(codes.litlen[kEndOfBlock], codes.litlen_lengths[kEndOfBlock]);
   bits.flush();
-  const uint32_t adler = libdeflate_adler32(1, raw.data(), raw.size());
   for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((adler >> shift) & 0xFF);
   return out;
 }
 
+}  // namespace
 }  // namespace kelv::codes
