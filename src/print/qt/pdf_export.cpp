@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <QPdfWriter>
 #include <memory>
+#include <mutex>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -59,13 +60,12 @@ void ensure_application() {
 // process; other allocators keep their own ways.
 void keep_page_buffers() {
 #if defined(__GLIBC__)
-  static const bool done = [] {
+  static std::once_flag once;
+  std::call_once(once, [] {
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
     mallopt(M_TOP_PAD, 16 << 20);
-    return true;
-  }();
-  (void)done;
+  });
 #endif
 }
 
