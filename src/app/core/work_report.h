@@ -49,7 +49,9 @@ struct WorkReport {
   bool stopped = false;       // the error box ended it: not done
   bool made_nothing = false;  // generation that left no record in its table
   int64_t milliseconds = 0;
-  std::string summary;         // after finished work: what it made
+  std::string summary;  // after finished work: what it made
+  // After work that made nothing: what to do first ("请先编排考号").
+  std::string advice;
   std::exception_ptr failure;  // what escaped the component, which shows its own
   // Lock files of other programs found beside the workbooks the event
   // opened.
