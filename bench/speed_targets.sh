@@ -6,7 +6,8 @@
 #   - 1,000,000 examinees open + assign + save (assign_bench make DIR 1000000)
 #   - 100,000 examinees open + assign + save against the openpyxl script
 #     (assign_openpyxl.py, once: it takes minutes)
-#   - kelv pdf of the 100,000 seat labels with codes
+#   - kelv pdf of the 100,000 seat labels with codes, and of the plain
+#     labels (generate_bench make DIR: text and 5,000 photos)
 #
 #   bash bench/speed_targets.sh BEFORE_BUILD AFTER_BUILD [RUNS] [WORK_DIR]
 #
@@ -33,6 +34,8 @@ make_inputs() {
   local b=$after/bin
   [[ -d $work/gcodes ]] || "$b/generate_bench" make "$work/gcodes" codes >/dev/null
   [[ -d $work/gtext ]] || "$b/generate_bench" make "$work/gtext" text >/dev/null
+  [[ -d $work/gplain ]] || "$b/generate_bench" make "$work/gplain" >/dev/null
+  [[ -f $work/gplain/.generated ]] || { "$b/generate_bench" run "$work/gplain" >/dev/null && touch "$work/gplain/.generated"; }
   [[ -d $work/a100k ]] || "$b/assign_bench" make "$work/a100k" >/dev/null
   [[ -d $work/a1m ]] || "$b/assign_bench" make "$work/a1m" 1000000 >/dev/null
   for side in before after; do
@@ -58,6 +61,8 @@ for ((i = 1; i <= runs; ++i)); do
     measure "$side assign 100,000" "$b/assign_bench" run "$work/$side-a100k"
     measure "$side pdf codes labels" "$b/kelv" pdf "$work/$side-gcodes/数据/考试.xlsx" 桌贴 \
       -o "$work/$side-labels.pdf"
+    measure "$side pdf plain labels" "$b/kelv" pdf "$work/gplain/数据/考试.xlsx" 桌贴 \
+      -o "$work/$side-plain.pdf"
   done
 done
 if [[ ${OPENPYXL:-1} == 1 ]]; then

@@ -65,11 +65,16 @@ class Bitmap {
     previous_ = row_;
   }
 
-  std::string png() const {
-    const std::string idat = zlib_of_scanlines(raw_, stride_);
+  std::string png() const { return png_of(width_, height_, zlib_of_scanlines(raw_, stride_)); }
+  std::string_view raw() const { return raw_; }
+  size_t stride() const { return stride_; }
+  // The row being drawn as a PNG row: the filter byte "none", then it.
+  std::string fresh_row() const { return std::string(1, '\0') + row_; }
+
+  static std::string png_of(int32_t width, int32_t height, const std::string& idat) {
     std::string header;
-    put_u32(header, static_cast<uint32_t>(width_));
-    put_u32(header, static_cast<uint32_t>(height_));
+    put_u32(header, static_cast<uint32_t>(width));
+    put_u32(header, static_cast<uint32_t>(height));
     header += '\x01';                // bit depth
     header += '\0';                  // greyscale
     header += std::string(3, '\0');  // deflate, adaptive filtering, no interlace
@@ -135,6 +140,27 @@ std::string png(const Modules& m, double w, double h) {
     height = std::max<int32_t>(static_cast<int32_t>(std::lround(h * k)), band + p);
   }
   if (int64_t{width} * height > (int64_t{1} << 26)) return {};
+
+  if (m.kind == Symbology::Code128) {
+    // One row of bars, the rest of the bars' rows as the row above, then
+    // the text band: only the first row and the band are drawn.
+    const int32_t band = with_text ? 8 * p : 0;
+    Bitmap bars(width, 1);
+    bars.clear_row();
+    for (int32_t x = 0; x < m.width; ++x) {
+      if (m.is_dark(x, 0)) bars.dark(x * p, p);
+    }
+    Bitmap text(width, band);
+    if (with_text) {
+      text.clear_row();
+      text.put_row(0, band);  // white where the text leaves it
+      draw_text_band(m.text, p, band, 0, width, text);
+    }
+    const int32_t repeats = height - band - 1;
+    return Bitmap::png_of(
+        width, height,
+        zlib_of_rows(bars.fresh_row(), static_cast<size_t>(repeats), text.raw(), bars.stride()));
+  }
   Bitmap bitmap(width, height);
 
   if (m.kind == Symbology::QR) {
@@ -149,18 +175,6 @@ std::string png(const Modules& m, double w, double h) {
     }
     bitmap.clear_row();
     bitmap.put_row(top + m.height * p, height - top - m.height * p);
-  } else {
-    const int32_t band = with_text ? 8 * p : 0;
-    bitmap.clear_row();
-    for (int32_t x = 0; x < m.width; ++x) {
-      if (m.is_dark(x, 0)) bitmap.dark(x * p, p);
-    }
-    bitmap.put_row(0, height - band);
-    if (with_text) {
-      bitmap.clear_row();
-      bitmap.put_row(height - band, band);  // white where the text leaves it
-      draw_text_band(m.text, p, band, height - band, width, bitmap);
-    }
   }
   return bitmap.png();
 }

@@ -18,6 +18,7 @@ constexpr size_t kWindow = 32768;
 constexpr int kLitLenSymbols = 286;
 constexpr int kDistanceSymbols = 30;
 constexpr int kEndOfBlock = 256;
+constexpr char kFilterUp = 2;  // a PNG row's filter "as the row above"
 constexpr int kMaxCodeBits = 15;
 constexpr int kHashBits = 12;
 constexpr size_t kHashSize = size_t{1} << kHashBits;
@@ -64,9 +65,26 @@ struct DistanceCode {
   uint16_t extra = 0;
 };
 
+// The distance symbol of every distance: 1..256 by d - 1, farther ones by
+// (d - 1) >> 7, as the symbols' ranges split there.
+const std::array<uint8_t, 512>& distance_symbols() {
+  static const auto table = [] {
+    std::array<uint8_t, 512> t{};
+    auto symbol_of = [](size_t d) {
+      size_t k = kDistanceBase.size() - 1;
+      while (kDistanceBase[k] > d) --k;
+      return static_cast<uint8_t>(k);
+    };
+    for (size_t d = 1; d <= 256; ++d) t[d - 1] = symbol_of(d);
+    for (size_t hi = 2; hi < 256; ++hi) t[256 + hi] = symbol_of((hi << 7) + 1);
+    return t;
+  }();
+  return table;
+}
+
 DistanceCode distance_code(size_t d) {
-  size_t k = kDistanceBase.size() - 1;
-  while (kDistanceBase[k] > d) --k;
+  const auto& symbols = distance_symbols();
+  const size_t k = d <= 256 ? symbols[d - 1] : symbols[256 + ((d - 1) >> 7)];
   return {static_cast<uint8_t>(k), kDistanceExtra[k], static_cast<uint16_t>(d - kDistanceBase[k])};
 }
 
@@ -84,6 +102,12 @@ size_t match_length(const unsigned char* data, size_t at, size_t end, size_t dis
   size_t n = 0;
   // Eight bytes at a time while they agree; a repeat of one byte (distance
   // one) compares against that byte eight times over.
+  if (distance >= 32) {
+    // A row "as the row above" is hundreds of equal bytes: compared a
+    // vector at a time.
+    while (n + 32 <= limit && std::memcmp(data + at + n, data + at + n - distance, 32) == 0)
+      n += 32;
+  }
   if (distance >= 8) {
     while (n + 8 <= limit) {
       uint64_t a = 0, b = 0;
@@ -112,8 +136,20 @@ std::vector<Token> parse(const unsigned char* data, size_t n, size_t stride) {
   std::vector<Token> tokens;
   tokens.reserve(64 + n / 64);
   const bool by_rows = stride > 0 && stride <= kWindow;
-  std::array<int32_t, kHashSize> seen;
-  seen.fill(-1);
+  // Where each hash was last seen, as `base` + the place: a value below
+  // `base` is from an earlier picture and counts as never seen, so the
+  // table is not cleared for every picture of a hundred thousand.
+  thread_local std::array<uint64_t, kHashSize> seen_at{};
+  thread_local uint64_t next_base = 1;
+  const uint64_t base = next_base;
+  next_base += n + 1;
+  struct Seen {
+    uint64_t& slot;
+    uint64_t base;
+    int64_t get() const { return slot >= base ? static_cast<int64_t>(slot - base) : -1; }
+    void put(size_t at) { slot = base + at; }
+  };
+  auto seen = [&](uint32_t h) { return Seen{seen_at[h], base}; };
   auto hash = [&](size_t at) {
     const uint32_t v = data[at] | (uint32_t{data[at + 1]} << 8) | (uint32_t{data[at + 2]} << 16);
     return (v * 0x9E3779B1u) >> (32 - kHashBits);
@@ -125,7 +161,8 @@ std::vector<Token> parse(const unsigned char* data, size_t n, size_t stride) {
     size_t len = std::max(up, run);
     size_t distance = up >= run ? stride : 1;
     if (at + kMinMatch <= n) {
-      int32_t& last = seen[hash(at)];
+      Seen slot = seen(hash(at));
+      const int64_t last = slot.get();
       if (len < kMaxMatch && last >= 0 && at - static_cast<size_t>(last) <= kWindow) {
         const size_t d = at - static_cast<size_t>(last);
         const size_t found = match_length(data, at, n, d);
@@ -134,7 +171,7 @@ std::vector<Token> parse(const unsigned char* data, size_t n, size_t stride) {
           distance = d;
         }
       }
-      last = static_cast<int32_t>(at);
+      slot.put(at);
     }
     if (len < kMinMatch) {
       tokens.push_back({0, data[at++]});
@@ -145,8 +182,7 @@ std::vector<Token> parse(const unsigned char* data, size_t n, size_t stride) {
     // is a repeat of rows, where they would find nothing better.
     const size_t end = at + len;
     if (len < 32)
-      for (size_t k = at + 1; k + kMinMatch <= n && k < end; ++k)
-        seen[hash(k)] = static_cast<int32_t>(k);
+      for (size_t k = at + 1; k + kMinMatch <= n && k < end; ++k) seen(hash(k)).put(k);
     at = end;
   }
   return tokens;
@@ -161,7 +197,9 @@ bool huffman_lengths(const uint32_t* freq, int count, int limit, uint8_t* length
     uint64_t weight;
     int32_t left, right;  // children, or -1 and the symbol in `right` for a leaf
   };
-  std::vector<Node> nodes;
+  // Kept between calls: a picture's block needs three codes.
+  thread_local std::vector<Node> nodes;
+  nodes.clear();
   nodes.reserve(2 * static_cast<size_t>(count));
   for (int s = 0; s < count; ++s)
     if (freq[s] > 0) nodes.push_back({freq[s], -1, s});
@@ -191,7 +229,8 @@ bool huffman_lengths(const uint32_t* freq, int count, int limit, uint8_t* length
     nodes.push_back({nodes[a].weight + nodes[b].weight, a, b});
   }
   // Depths from the root down: every joined node comes after its children.
-  std::vector<uint8_t> depth(nodes.size(), 0);
+  thread_local std::vector<uint8_t> depth;
+  depth.assign(nodes.size(), 0);
   for (size_t i = nodes.size(); i-- > leaves;) {
     const uint8_t d = static_cast<uint8_t>(depth[i] + 1);
     if (d > limit) return false;
@@ -201,6 +240,17 @@ bool huffman_lengths(const uint32_t* freq, int count, int limit, uint8_t* length
   for (size_t i = 0; i < leaves; ++i) lengths[nodes[i].right] = depth[i];
   return true;
 }
+
+// Each byte with its bits in the opposite order.
+constexpr std::array<uint8_t, 256> kReversedByte = [] {
+  std::array<uint8_t, 256> t{};
+  for (uint32_t b = 0; b < 256; ++b) {
+    uint32_t r = 0;
+    for (int i = 0; i < 8; ++i) r |= ((b >> i) & 1u) << (7 - i);
+    t[b] = static_cast<uint8_t>(r);
+  }
+  return t;
+}();
 
 // Canonical codes from lengths, bit-reversed for sending.
 void canonical_codes(const uint8_t* lengths, int count, uint16_t* codes) {
@@ -215,10 +265,9 @@ void canonical_codes(const uint8_t* lengths, int count, uint16_t* codes) {
   for (int s = 0; s < count; ++s) {
     const int len = lengths[s];
     if (len == 0) continue;
-    const uint16_t c = next[len]++;
-    uint16_t r = 0;
-    for (int i = 0; i < len; ++i) r = static_cast<uint16_t>(r | (((c >> i) & 1u) << (len - 1 - i)));
-    codes[s] = r;
+    const uint32_t c = next[len]++;
+    const uint32_t reversed = (uint32_t{kReversedByte[c & 0xFF]} << 8) | kReversedByte[c >> 8];
+    codes[s] = static_cast<uint16_t>(reversed >> (16 - len));
   }
 }
 
@@ -272,6 +321,7 @@ struct LengthRun {
 
 std::vector<LengthRun> run_lengths(const uint8_t* lengths, int count) {
   std::vector<LengthRun> out;
+  out.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count;) {
     const uint8_t len = lengths[i];
     int n = 1;
@@ -306,11 +356,88 @@ int extra_bits_of_run(uint8_t symbol) {
   return symbol == 16 ? 2 : symbol == 17 ? 3 : symbol == 18 ? 7 : 0;
 }
 
+// The tokens of `count` bytes that repeat the `distance` bytes before
+// them, which are `period`: matches of the longest length, the last two
+// sharing out what a match alone could not take; fewer than three bytes in
+// all are literals.
+void append_repeat(std::vector<Token>& tokens, size_t count, size_t distance,
+                   std::string_view period) {
+  if (count < kMinMatch) {
+    for (size_t i = 0; i < count; ++i)
+      tokens.push_back({0, static_cast<unsigned char>(period[i % period.size()])});
+    return;
+  }
+  while (count > 0) {
+    size_t len = std::min(count, kMaxMatch);
+    if (count - len > 0 && count - len < kMinMatch) len = count - kMinMatch;
+    tokens.push_back({static_cast<uint16_t>(len), static_cast<uint16_t>(distance - 1)});
+    count -= len;
+  }
+}
+
+// Adler-32 `adler` carried on over `repeats` rows of `stride` bytes "as
+// the row above" (2, then zeros), without reading them: each row adds 2 to
+// the sum of bytes, and the sum after each of its bytes to the second sum.
+uint32_t adler_of_up_rows(uint32_t adler, size_t repeats, size_t stride) {
+  constexpr uint64_t kBase = 65521;
+  const uint64_t a = adler & 0xFFFF, b = adler >> 16;
+  const uint64_t r = repeats % kBase, l = stride % kBase;
+  // Row k (1-based) leaves the first sum at a + 2k for all its bytes.
+  const uint64_t rr = (uint64_t{repeats} * (uint64_t{repeats} + 1)) % kBase;  // 2 * (1 + ... + R)
+  const uint64_t a_after = (a + 2 * r) % kBase;
+  const uint64_t b_after = (b + l * ((r * a + rr) % kBase)) % kBase;
+  return static_cast<uint32_t>((b_after << 16) | a_after);
+}
+
+// One final deflate block of the tokens, in a zlib stream whose data has
+// the Adler-32 `adler`.
+std::string zlib_of_tokens(const std::vector<Token>& tokens, uint32_t adler);
+
 }  // namespace
 
 std::string zlib_of_scanlines(std::string_view raw, size_t stride) {
   const auto* data = reinterpret_cast<const unsigned char*>(raw.data());
-  const std::vector<Token> tokens = parse(data, raw.size(), stride);
+  return zlib_of_tokens(parse(data, raw.size(), stride),
+                        libdeflate_adler32(1, raw.data(), raw.size()));
+}
+
+std::string zlib_of_rows(std::string_view head, size_t repeats, std::string_view tail,
+                         size_t stride) {
+  if (stride == 0 || stride > kWindow) {
+    // Rows too long to refer back to: the rows written out.
+    std::string raw(head);
+    std::string up(stride, '\0');
+    if (stride > 0) up[0] = kFilterUp;
+    for (size_t r = 0; r < repeats; ++r) raw += up;
+    raw += tail;
+    return zlib_of_scanlines(raw, stride);
+  }
+  std::vector<Token> tokens =
+      parse(reinterpret_cast<const unsigned char*>(head.data()), head.size(), stride);
+  uint32_t adler = libdeflate_adler32(1, head.data(), head.size());
+  if (repeats > 0) {
+    // The first row "as the row above": its filter byte, a zero and a run
+    // of zeros; every row after it repeats it.
+    std::string up(stride, '\0');
+    up[0] = kFilterUp;
+    tokens.push_back({0, static_cast<unsigned char>(kFilterUp)});
+    if (stride > 1) {
+      tokens.push_back({0, 0});
+      append_repeat(tokens, stride - 2, 1, std::string_view("\0", 1));
+    }
+    append_repeat(tokens, (repeats - 1) * stride, stride, up);
+    adler = adler_of_up_rows(adler, repeats, stride);
+  }
+  std::vector<Token> rest =
+      parse(reinterpret_cast<const unsigned char*>(tail.data()), tail.size(), stride);
+  tokens.insert(tokens.end(), rest.begin(), rest.end());
+  adler = libdeflate_adler32(adler, tail.data(), tail.size());
+  return zlib_of_tokens(tokens, adler);
+}
+
+namespace {
+
+std::string zlib_of_tokens(const std::vector<Token>& tokens, uint32_t adler) {
   const auto& lengths = length_codes();
 
   // What the tokens use of both alphabets, and the bits they need besides.
@@ -376,7 +503,7 @@ std::string zlib_of_scanlines(std::string_view raw, size_t stride) {
   const Codes& codes = use_dynamic ? dynamic : fixed;
 
   std::string out;
-  out.reserve(64 + raw.size() / 16);
+  out.reserve(64 + tokens.size() * 2);
   out += '\x78';  // deflate, 32 KB window
   out += '\x01';  // no dictionary, fastest; the header's check
   BitWriter bits(out);
@@ -409,9 +536,9 @@ std::string zlib_of_scanlines(std::string_view raw, size_t stride) {
   }
   bits.put(codes.litlen[kEndOfBlock], codes.litlen_lengths[kEndOfBlock]);
   bits.flush();
-  const uint32_t adler = libdeflate_adler32(1, raw.data(), raw.size());
   for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((adler >> shift) & 0xFF);
   return out;
 }
 
+}  // namespace
 }  // namespace kelv::codes

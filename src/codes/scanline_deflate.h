@@ -20,4 +20,11 @@ namespace kelv::codes {
 // Adler-32) that inflates to `raw`, whose rows are `stride` bytes each.
 std::string zlib_of_scanlines(std::string_view raw, size_t stride);
 
+// The same stream for rows given in three parts: `head` (whole rows), then
+// `repeats` rows each "as the row above" (the PNG filter byte 2 and zeros),
+// then `tail` (whole rows). A code's bars are one row and a hundred
+// repeats; they are neither drawn nor searched.
+std::string zlib_of_rows(std::string_view head, size_t repeats, std::string_view tail,
+                         size_t stride);
+
 }  // namespace kelv::codes

@@ -59,6 +59,26 @@ TEST(ScanlineDeflate, InflatesToTheRowsItWasGiven) {
   }
 }
 
+TEST(ScanlineDeflate, RowsGivenAsHeadRepeatsAndTailInflateToThemWritten) {
+  std::mt19937 random(5);
+  // Strides and repeat counts where the repeated bytes end just past a
+  // longest match (258 + 1, 258 + 2) or are too few for a match at all.
+  for (const size_t stride : {size_t{1}, size_t{2}, size_t{3}, size_t{5}, size_t{97}, size_t{130},
+                              size_t{261}, size_t{40000}}) {
+    for (const size_t repeats : {size_t{0}, size_t{1}, size_t{2}, size_t{3}, size_t{117}}) {
+      const std::string head = Rows(random, stride, 1);
+      const std::string tail = Rows(random, stride, repeats % 3 == 0 ? 0 : 9);
+      std::string up(stride, '\0');
+      up[0] = '\x02';
+      std::string raw = head;
+      for (size_t r = 0; r < repeats; ++r) raw += up;
+      raw += tail;
+      EXPECT_EQ(Inflated(zlib_of_rows(head, repeats, tail, stride), raw.size()), raw)
+          << stride << " x " << repeats;
+    }
+  }
+}
+
 TEST(ScanlineDeflate, RepeatedRowsCostAlmostNothing) {
   std::mt19937 random(11);
   std::string row(97, '\0');

@@ -242,6 +242,39 @@ TEST_F(PdfExport, TextReadsBackAsTypedInTheFaceOfItsKind) {
     EXPECT_NE(listed.find(face), std::string::npos) << listed;
 }
 
+TEST_F(PdfExport, ALargeFileHasEveryObjectWhereItsCrossReferenceSaysAndEndsWhole) {
+  // More than a megabyte, written in several blocks: every offset the
+  // cross-reference table gives must hold its object.
+  spreadsheet::Workbook book;
+  book.sheets.push_back(std::make_unique<spreadsheet::Sheet>());
+  for (int32_t r = 1; r <= 30000; ++r)
+    for (int32_t c = 1; c <= 8; ++c)
+      spreadsheet::cells::get(*book.sheets[0], r, c).value = host::Variant(r * 10.0 + c);
+  const PrintJob job(book, {0});
+  const std::string pdf = file("large.pdf");
+  ASSERT_TRUE(write_pdf(job, pdf));
+  const std::string bytes = test::read_bytes(pdf);
+  ASSERT_GT(bytes.size(), size_t{1} << 20);
+  ASSERT_TRUE(bytes.ends_with("%%EOF\n")) << bytes.substr(bytes.size() - 40);
+  const size_t start = bytes.rfind("startxref");
+  ASSERT_NE(start, std::string::npos);
+  const size_t xref = std::stoull(bytes.substr(start + 10, 20));
+  ASSERT_EQ(bytes.compare(xref, 4, "xref"), 0);
+  std::istringstream table(bytes.substr(xref));
+  std::string word;
+  size_t first = 0, count = 0;
+  table >> word >> first >> count;
+  ASSERT_GT(count, static_cast<size_t>(job.page_count()));
+  for (size_t i = 0; i < count; ++i) {
+    std::string offset, generation, kind;
+    table >> offset >> generation >> kind;
+    if (kind != "n") continue;
+    const std::string expected = std::to_string(first + i) + " 0 obj";
+    EXPECT_EQ(bytes.compare(std::stoull(offset), expected.size(), expected), 0)
+        << "object " << first + i << " at " << offset;
+  }
+}
+
 TEST_F(PdfExport, AStoppedOrFailedExportLeavesTheOldFileAsItWas) {
   spreadsheet::Workbook book;
   book.sheets.push_back(std::make_unique<spreadsheet::Sheet>());
