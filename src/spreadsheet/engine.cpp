@@ -114,6 +114,14 @@ void Engine::close_workbook(host::Workbook& book) {
   if (state_->this_book == gone) state_->this_book = books.empty() ? nullptr : books.front().get();
 }
 
+void Engine::replace_model(host::Workbook& book, std::unique_ptr<Workbook> model) {
+  auto* b = dynamic_cast<EngineWorkbook*>(&book);
+  if (!b) throw HostError::host(host::kInvalidArgument);
+  // A copied block remembers the style table it was last pasted into.
+  b->engine().set_clipboard(nullptr);
+  b->replace_model(std::move(model));
+}
+
 Workbook& Engine::model_of(host::Workbook& book) {
   auto* b = dynamic_cast<EngineWorkbook*>(&book);
   if (!b) throw HostError::host(host::kInvalidArgument);
@@ -262,6 +270,16 @@ EngineWorkbook::EngineWorkbook(Engine& app, std::unique_ptr<spreadsheet::Workboo
     : app_(&app), model_(std::move(model)), window_(*this) {
   for (auto& s : model_->sheets) sheets_.push_back(std::make_unique<EngineSheet>(*this, *s));
   if (model_->active_sheet < 0 || model_->active_sheet >= sheet_count()) model_->active_sheet = 0;
+}
+
+void EngineWorkbook::replace_model(std::unique_ptr<spreadsheet::Workbook> model) {
+  if (!model || model->sheets.empty()) throw HostError::host(host::kInvalidArgument);
+  sheets_.clear();
+  model_ = std::move(model);
+  for (auto& s : model_->sheets) sheets_.push_back(std::make_unique<EngineSheet>(*this, *s));
+  if (model_->active_sheet < 0 || model_->active_sheet >= sheet_count()) model_->active_sheet = 0;
+  image_index_.clear();
+  images_indexed_ = 0;
 }
 
 int32_t EngineWorkbook::index_of(const EngineSheet& s) const {
