@@ -39,6 +39,12 @@ void WorkProgress::show_dialog() {
   dialog->setMinimumDuration(0);
   dialog->setMinimumWidth(420);
   dialog_ = dialog;
+  // Over the middle of the window, where the person is looking.
+  dialog->adjustSize();
+  if (parent_ != nullptr) {
+    const QRect over = parent_->window()->geometry();
+    dialog->move(over.center() - QPoint(dialog->width() / 2, dialog->height() / 2));
+  }
   // The window's busy cursor would hide that 取消 can be pressed.
   if (QApplication::overrideCursor() != nullptr)
     QApplication::changeOverrideCursor(Qt::ArrowCursor);
@@ -68,7 +74,7 @@ void WorkProgress::report(std::string_view what, int64_t done, int64_t total) {
     if (dialog_ == nullptr && started_.elapsed() >= show_after_ms_) {
       show_dialog();
       draw(what, done, total);
-    } else if (drawn_.elapsed() >= kRedrawMs || done == total) {
+    } else if (drawn_.elapsed() >= kRedrawMs || done == total || script_) {
       draw(what, done, total);
     }
   }

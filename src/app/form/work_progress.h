@@ -23,7 +23,8 @@ namespace kelv::form {
 class WorkProgress : public host::Progress {
  public:
   // Tests and demos stand in for the person: asked at every report, true
-  // stops the work as 取消 would.
+  // stops the work as 取消 would. A scripted run redraws at every report,
+  // so that the script sees what the dialog shows.
   using Script = std::function<bool(WorkProgress& progress, std::string_view what, int64_t done,
                                     int64_t total)>;
   static constexpr int kShowAfterMs = 500;
