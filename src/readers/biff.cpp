@@ -452,7 +452,8 @@ class XlsReader {
     fill.put(row + 1, col + 1, v, style);
   }
 
-  void put_value(SheetFiller& fill, uint16_t row, uint16_t col, uint16_t xf, const host::Variant& v) {
+  void put_value(SheetFiller& fill, uint16_t row, uint16_t col, uint16_t xf,
+                 const host::Variant& v) {
     bool date = false;
     fill.put(row + 1, col + 1, v, style_for(xf, &date));
   }
