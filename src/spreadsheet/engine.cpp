@@ -9,6 +9,7 @@
 #include "spreadsheet/engine_impl.h"
 #include "spreadsheet/references.h"
 #include "spreadsheet/text.h"
+#include "spreadsheet/workbook_copy.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -114,12 +115,32 @@ void Engine::close_workbook(host::Workbook& book) {
   if (state_->this_book == gone) state_->this_book = books.empty() ? nullptr : books.front().get();
 }
 
-void Engine::replace_model(host::Workbook& book, std::unique_ptr<Workbook> model) {
+void replace_model(host::Workbook& book, std::unique_ptr<Workbook> model) {
   auto* b = dynamic_cast<EngineWorkbook*>(&book);
   if (!b) throw HostError::host(host::kInvalidArgument);
   // A copied block remembers the style table it was last pasted into.
   b->engine().set_clipboard(nullptr);
   b->replace_model(std::move(model));
+}
+
+std::unique_ptr<Workbook> copy_workbook(const Workbook& book) {
+  auto copy = std::make_unique<Workbook>();
+  copy->file_path = book.file_path;
+  copy->styles = book.styles;
+  copy->sheets.reserve(book.sheets.size());
+  for (const auto& sheet : book.sheets) copy->sheets.push_back(std::make_unique<Sheet>(*sheet));
+  copy->images = book.images;
+  copy->defined_names = book.defined_names;
+  copy->active_sheet = book.active_sheet;
+  copy->first_visible_tab = book.first_visible_tab;
+  copy->tab_ratio = book.tab_ratio;
+  copy->macro_enabled = book.macro_enabled;
+  copy->max_digit_width = book.max_digit_width;
+  copy->passthrough = book.passthrough;
+  copy->repairs = book.repairs;
+  copy->source_kind = book.source_kind;
+  copy->source_path = book.source_path;
+  return copy;
 }
 
 Workbook& Engine::model_of(host::Workbook& book) {

@@ -62,11 +62,6 @@ class Engine : public host::Application {
   // The model behind a workbook or sheet of this engine.
   static Workbook& model_of(host::Workbook& book);
   static Sheet& model_of(host::Worksheet& sheet);
-  // Puts `model` in place of everything the workbook holds (sheets, styles,
-  // names, views), as if it had been read anew; the workbook keeps its
-  // place among the open ones and stays `ThisWorkbook` when it was. Handles
-  // to its old sheets must not be used again. `model` must have a sheet.
-  static void replace_model(host::Workbook& book, std::unique_ptr<Workbook> model);
   // After changing a sheet's model directly (heights, widths, merges,
   // cells) while it is still used through the host interfaces: drops the
   // engine's cached geometry, merge index and COUNTIF counts.

@@ -11,26 +11,6 @@
 
 namespace kelv::spreadsheet {
 
-std::unique_ptr<Workbook> copy_workbook(const Workbook& book) {
-  auto copy = std::make_unique<Workbook>();
-  copy->file_path = book.file_path;
-  copy->styles = book.styles;
-  copy->sheets.reserve(book.sheets.size());
-  for (const auto& sheet : book.sheets) copy->sheets.push_back(std::make_unique<Sheet>(*sheet));
-  copy->images = book.images;
-  copy->defined_names = book.defined_names;
-  copy->active_sheet = book.active_sheet;
-  copy->first_visible_tab = book.first_visible_tab;
-  copy->tab_ratio = book.tab_ratio;
-  copy->macro_enabled = book.macro_enabled;
-  copy->max_digit_width = book.max_digit_width;
-  copy->passthrough = book.passthrough;
-  copy->repairs = book.repairs;
-  copy->source_kind = book.source_kind;
-  copy->source_path = book.source_path;
-  return copy;
-}
-
 std::string xlsx_path_for(const Workbook& book) {
   if (!book.from_other_format() || book.source_path.empty()) return book.file_path;
   std::filesystem::path p = host::file_path(book.source_path);

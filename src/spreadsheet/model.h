@@ -303,10 +303,6 @@ struct Workbook {
   bool from_other_format() const { return source_kind != SourceKind::Xlsx; }
 };
 
-// A copy of everything `book` holds, each sheet copied (image bytes and
-// formulas are shared, as every copy of them shares them).
-std::unique_ptr<Workbook> copy_workbook(const Workbook& book);
-
 // Where a workbook read from another kind of file is saved: NAME.xlsx
 // beside NAME.xls / NAME.csv / ...; for any other workbook its own path.
 std::string xlsx_path_for(const Workbook& book);

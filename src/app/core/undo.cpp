@@ -6,6 +6,7 @@
 #include "host/host_error.h"
 #include "spreadsheet/engine.h"
 #include "spreadsheet/text.h"
+#include "spreadsheet/workbook_copy.h"
 
 namespace kelv::app {
 namespace {
@@ -235,7 +236,7 @@ void WorkSnapshot::restore(Workspace& workspace) {
       then.rows = std::move(sheet_named(spreadsheet::Engine::model_of(*open), then.name)->rows);
     }
     if (open != nullptr)
-      spreadsheet::Engine::replace_model(*open, std::move(b.model));
+      spreadsheet::replace_model(*open, std::move(b.model));
     else
       engine.adopt_workbook(std::move(b.model));
   }
