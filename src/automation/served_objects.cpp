@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/core/script_saves.h"
 #include "host/form_model.h"
 #include "host/recording_dialogs.h"
 #include "host/system_environment.h"
@@ -50,8 +51,15 @@ class Root : public DispatchObject {
   // Closing a workbook frees its sheets: nothing known may stand for them.
   void forget_all() { live_.clear(); }
 
+  // How scripts' saves are made: guarded and backed up on an engine of
+  // kelv.Application's own; null on an engine someone else owns, whose
+  // owner keeps its files safe.
+  app::ScriptSaves* saves() const { return saves_; }
+  void set_saves(app::ScriptSaves* saves) { saves_ = saves; }
+
  private:
   std::unordered_map<const void*, DispatchObject*> live_;
+  app::ScriptSaves* saves_ = nullptr;
 };
 
 class Child : public DispatchObject {
@@ -596,20 +604,30 @@ class WorkbookObject : public Child {
            [this](Call& c) { c.returns_object(new_worksheet(root(), b_.active_sheet())); });
     member(L"Windows",
            [this](Call& c) { c.returns_object(new WindowObject(root(), b_.window())); });
-    member(L"Save", [this](Call&) { b_.save(); });
+    member(L"Save", [this](Call&) { save(); });
     member(L"SaveAs", [this](Call& c) {
       const VARIANT* name = c.args.find(L"Filename", 0);
       if (!name) throw host::HostError::host(host::kArgumentNotOptional);
-      b_.save_as(arg_text(*name));
+      if (app::ScriptSaves* saves = ours<Root>(root()).saves())
+        saves->save_as(b_, arg_text(*name));
+      else
+        b_.save_as(arg_text(*name));
     });
     member(L"Close", [this](Call& c) {
-      const VARIANT* save = c.args.find(L"SaveChanges", 0);
-      if (save && arg_bool(*save)) b_.save();
+      const VARIANT* save_changes = c.args.find(L"SaveChanges", 0);
+      if (save_changes && arg_bool(*save_changes)) save();
       close_workbook(root(), b_);
     });
   }
 
  private:
+  void save() {
+    if (app::ScriptSaves* saves = ours<Root>(root()).saves())
+      saves->save(b_);
+    else
+      b_.save();
+  }
+
   void collection_or_item(Call& c) {
     if (!c.args.has(0)) return c.returns_object(new WorksheetsObject(root(), b_));
     c.returns_object(new_worksheet(root(), sheet_item(b_, c.args.at(0))));
@@ -717,6 +735,7 @@ class ReplaceFormatObject : public Child {
 // Dialogs of a kelv.Application a script created: answered from the queue
 // and written down.
 struct OwnedParts {
+  app::ScriptSaves saves;  // before the engine, whose open listener it is
   std::unique_ptr<spreadsheet::Engine> engine;
   host::RecordingDialogs dialogs;
   std::unique_ptr<host::SystemEnvironment> env = std::make_unique<host::SystemEnvironment>();
@@ -986,9 +1005,13 @@ IDispatch* new_application() {
   auto owned = std::make_unique<OwnedParts>();
   owned->engine = std::make_unique<spreadsheet::Engine>(std::make_shared<readers::AnyFormat>());
   spreadsheet::Engine& app = *owned->engine;
+  app::ScriptSaves& saves = owned->saves;
+  app.set_open_listener([&saves](const std::string& path) { saves.opened(path); });
   host::Dialogs& dialogs = owned->dialogs;
   host::Environment& env = *owned->env;
-  return static_cast<DispatchObject*>(new ApplicationObject(app, dialogs, env, std::move(owned)));
+  auto* object = new ApplicationObject(app, dialogs, env, std::move(owned));
+  object->set_saves(&saves);
+  return static_cast<DispatchObject*>(object);
 }
 
 IDispatch* wrap_application(spreadsheet::Engine& app, host::Dialogs& dialogs,

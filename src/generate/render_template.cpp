@@ -74,11 +74,17 @@ void SeparateCodeFields(Worksheet& data, int32_t work_column, AreaLayout& area) 
 
 // Binds every field of the list and appends the names found nowhere, each
 // followed by "、".
+// Appends `name` to the missing-field list "a、b、" unless it is there: a
+// field used in several cells is named once.
+void AddMissing(std::string& missing, const std::string& name) {
+  if (("、" + missing).find("、" + name + "、") == std::string::npos) missing += name + "、";
+}
+
 void BindFields(Worksheet& data, int32_t work_column, std::vector<FieldBinding>& fields,
                 std::string& missing) {
   for (FieldBinding& f : fields) {
     f.dataColumn = FindScratchHeading(data, work_column, f.name);
-    if (f.dataColumn == 0) missing += f.name + "、";
+    if (f.dataColumn == 0) AddMissing(missing, f.name);
   }
 }
 
@@ -88,7 +94,7 @@ void BindCodeFields(Worksheet& data, int32_t work_column, std::vector<CodeField>
   for (CodeField& f : fields) {
     for (size_t k = 0; k < f.columns.size(); ++k) {
       f.data_columns[k] = FindScratchHeading(data, work_column, f.columns[k]);
-      if (f.data_columns[k] == 0) missing += f.columns[k] + "、";
+      if (f.data_columns[k] == 0) AddMissing(missing, f.columns[k]);
     }
   }
 }

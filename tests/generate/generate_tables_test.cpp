@@ -183,6 +183,20 @@ TEST_F(GenerateTablesTest, RegeneratingReplacesTheEarlierSheet) {
   EXPECT_EQ(Flag(), host::Variant(true));
 }
 
+TEST_F(GenerateTablesTest, AFieldMissingInSeveralCellsIsNamedOnce) {
+  // Before the arrangement a card uses 考号 in its text, its bar code and
+  // again beside the photo: the message names each missing column once.
+  host::Worksheet& t = SimpleTemplate("T");
+  t.cells(3, 4).clear();
+  t.cells(3, 6).set_value("#");
+  t.cells(3, 2).set_value("[考号]");
+  t.cells(3, 3).set_value("[座号]");
+  t.cells(3, 4).set_value("{条码:考号}");
+  t.cells(3, 5).set_value("[考号]");
+  Generate();
+  EXPECT_EQ(host.MessageTexts(), (Names{"“考生表”中没有“T”模板表中的“考号、座号”字段，请检查！"}));
+}
+
 TEST_F(GenerateTablesTest, MissingNamesOfBothAreasReportTheHeaderOnly) {
   host::Worksheet& t = SimpleTemplate("T");
   t.cells(3, 2).set_value("[体甲]");

@@ -80,6 +80,7 @@ std::string WorkReport::text() const {
     std::string text = name;
     text += event == "CmdDoYongBiaoClick" ? "没有生成任何内容" : "没有进行";
     if (!summary.empty()) text += "：" + summary;
+    if (!advice.empty()) text += "：" + advice;
     return text;
   }
   std::string text = std::string(name) + "完成";

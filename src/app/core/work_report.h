@@ -51,7 +51,9 @@ struct WorkReport {
   // The person stopped it and the workbooks were put back as they were.
   bool cancelled = false;
   int64_t milliseconds = 0;
-  std::string summary;         // after finished work: what it made
+  std::string summary;  // after finished work: what it made
+  // After work that made nothing: what to do first ("请先编排考号").
+  std::string advice;
   std::exception_ptr failure;  // what escaped the component, which shows its own
   // Lock files of other programs found beside the workbooks the event
   // opened.

@@ -39,6 +39,7 @@ class OpenedFiles {
   // Notes the file as it is now (after opening or saving it).
   void remember(const std::string& path);
   void forget(const std::string& path);
+  bool knows(const std::string& path) const { return files_.count(path) > 0; }
   // True when the file is known and what is on disk now is another file
   // with other bytes. Touching a file without changing it is no change, and
   // neither is a file that is gone (nobody's work is there to lose).

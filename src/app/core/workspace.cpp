@@ -4,6 +4,7 @@
 #include <chrono>
 #include <utility>
 
+#include "app/core/arrangement_state.h"
 #include "app/core/cut_text_notes.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
@@ -324,6 +325,11 @@ WorkReport Workspace::click(std::string_view event, const Questions& questions,
     if (!report.stopped && event == "CmdDoYongBiaoClick") {
       report.summary = generation_summary(*engine_, data, template_name, examinee_source);
       report.made_nothing = report.summary.empty();
+      // Tables are made from the numbers the arrangement writes.
+      if (report.made_nothing) {
+        host::Workbook* book = data_workbook();
+        if (book != nullptr && !is_arranged(*book)) report.advice = "请先编排考号";
+      }
       if (!report.made_nothing && !report.failure) report.notes = cut_text_notes(*engine_);
     }
   }
@@ -416,10 +422,11 @@ WorkReport Workspace::take_offer(const ListOffer& offer, const Questions& questi
       break;
     }
   }
+  ImportResult imported;
   try {
     keep_backup(offer.target, folder_.backup_folder(), std::chrono::system_clock::now(),
                 kBackupsKept, files_);
-    import_data_file(offer.source, offer.target, true, files_);
+    imported = import_data_file(offer.source, offer.target, true, files_);
   } catch (const host::HostError& e) {
     throw WorkspaceError(WorkspaceError::Kind::Failed, "无法做成数据工作簿：" + e.description());
   }
@@ -429,7 +436,11 @@ WorkReport Workspace::take_offer(const ListOffer& offer, const Questions& questi
     none.event = "LtbBiaoClick";
     return none;
   }
-  return click("LtbBiaoClick", questions, sending);
+  WorkReport report = click("LtbBiaoClick", questions, sending);
+  // What the list will show wrongly (digits a program dropped) comes first.
+  report.warnings.insert(report.warnings.begin(), imported.warnings.begin(),
+                         imported.warnings.end());
+  return report;
 }
 
 bool Workspace::refresh_data_list() {

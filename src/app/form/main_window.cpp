@@ -20,6 +20,7 @@
 #include <filesystem>
 
 #include "app/core/exam_work.h"
+#include "app/core/failure_sentence.h"
 #include "app/core/repair_notice.h"
 #include "app/core/work_report.h"
 #include "app/core/workbook_files.h"
@@ -28,6 +29,7 @@
 #include "app/form/first_start.h"
 #include "app/form/help_window.h"
 #include "app/form/window_state.h"
+#include "app/form/workspace_door.h"
 #include "host/file_path.h"
 #include "host/host_error.h"
 #include "host/system_environment.h"
@@ -67,11 +69,9 @@ QString file_names(const std::vector<std::string>& paths) {
   return names.join("、");
 }
 
-// What a failure says: the component's error text for a host error.
+// What a failure says: a sentence with what to do, never a bare error number.
 std::string failure_text(const std::exception& e) {
-  if (const auto* host_error = dynamic_cast<const host::HostError*>(&e))
-    return bridge::ErrorBoxText(*host_error);
-  return e.what();
+  return app::failure_sentence(e);
 }
 
 }  // namespace
@@ -100,14 +100,16 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   open->setShortcut(QKeySequence::Open);
   connect(open, &QAction::triggered, this, [this] {
     if (!settle_unsaved()) return;
-    const QString dir = QFileDialog::getExistingDirectory(this, "选择工作区文件夹");
+    const QString dir = QFileDialog::getExistingDirectory(this, "选择工作区文件夹",
+                                                          WorkspaceDoor::proposed_folder());
     if (!dir.isEmpty()) open_workspace(dir.toStdString());
   });
   if (sample_) {
     QAction* sample_action = file->addAction("新建示例工作区(&N)…");
     connect(sample_action, &QAction::triggered, this, [this] {
       if (!settle_unsaved()) return;
-      const QString dir = QFileDialog::getExistingDirectory(this, "选择存放示例工作区的文件夹");
+      const QString dir = QFileDialog::getExistingDirectory(this, "选择存放示例工作区的文件夹",
+                                                            WorkspaceDoor::proposed_folder());
       if (!dir.isEmpty()) create_sample(dir.toStdString());
     });
   }
@@ -162,6 +164,9 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   QAction* about = help->addAction("关于 kelv 考务(&A)");
   connect(about, &QAction::triggered, this,
           [this] { QMessageBox::about(this, "关于 kelv 考务", about_text()); });
+
+  door_ = new WorkspaceDoor(*this);
+  door_->install(file, restore_action_, menuBar(), help);
 
   exam_page_ = new ExamPage;
   panel_->add_page(exam_page_, "场次与监考");
@@ -221,6 +226,12 @@ bool MainWindow::open_workspace(const std::string& location) {
   std::unique_ptr<app::Workspace> ws;
   try {
     ws = make_workspace(location);
+  } catch (const app::WorkspaceError& e) {
+    // A folder of other files (a roster alone) can become a workspace.
+    if (e.kind() == app::WorkspaceError::Kind::NotAWorkspace)
+      return door_->offer_workspace_at(q(location), q(e.what()));
+    show_failure("打不开工作区：" + failure_text(e));
+    return false;
   } catch (const std::exception& e) {
     show_failure("打不开工作区：" + failure_text(e));
     return false;
@@ -246,6 +257,7 @@ bool MainWindow::adopt(std::unique_ptr<app::Workspace> ws) {
   run_event("UserFormInitialize");
   const QString data = q(workspace_->data_folder());
   if (QFileInfo(data).isDir() && !watcher_.directories().contains(data)) watcher_.addPath(data);
+  door_->opened();
   return true;
 }
 
@@ -279,6 +291,11 @@ void MainWindow::end_component_work() {
 }
 
 void MainWindow::run_event(const std::string& event) {
+  // Help is the guide in the form's own window, on every system.
+  if (event == "MyHelp") {
+    show_help();
+    return;
+  }
   if (!begin_component_work()) return;
   const char* long_work = app::long_work_name(event);
   if (long_work != nullptr) {
@@ -297,6 +314,8 @@ void MainWindow::run_event(const std::string& event) {
   watch_host();
   if (long_work != nullptr) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   if (event == "LtbBiaoClick" && report.sent()) offer_data_workbook_from_list();
+  if (event == "CmdDoKaoHaoClick" && report.sent() && !report.stopped && !report.failure)
+    door_->after_arrangement();
 }
 
 void MainWindow::show_report(const app::WorkReport& report) {
@@ -598,6 +617,7 @@ void MainWindow::refresh_data_list() {
   if (!workspace_->refresh_data_list()) return;
   panel_->sync_all();
   status_->setText("数据文件夹有变化，列表已更新");
+  door_->data_folder_changed();
 }
 
 void MainWindow::restore_backup() {
@@ -644,7 +664,7 @@ void MainWindow::open_in_spreadsheet_application() {
   try {
     dialogs_.open_document(app::file_of(workspace_->engine().active_workbook()));
   } catch (const host::HostError& e) {
-    show_failure(bridge::ErrorBoxText(e));
+    show_failure(failure_text(e));
   }
 }
 
@@ -831,19 +851,21 @@ bool MainWindow::offer_start() {
   const QString last = last_workspace();
   // No workspace opened before: the sample in 文档\kelv 考务 comes first.
   const QString home = last.isEmpty() && sample_ ? sample_home() : QString();
-  QString text = "请选择一个工作区文件夹，或新建示例工作区。";
+  QString text = "请选择一个工作区文件夹，或用自己的考生名单新建工作区。";
   if (!last.isEmpty()) text += "\n\n上次的工作区：" + QDir::toNativeSeparators(last);
   if (!home.isEmpty())
     text =
         "欢迎使用 kelv 考务。\n\n第一次使用，可以先打开示例工作区：考生表、考场表、照片和模板"
         "都已备好，照着它熟悉编排考号和生成表格。示例放在 " +
-        QDir::toNativeSeparators(home) + "。\n\n也可以打开自己的工作区文件夹。";
+        QDir::toNativeSeparators(home) +
+        "。\n\n也可以打开自己的工作区文件夹，或点“新建工作区…”，用自己的考生名单开始。";
   QMessageBox box(QMessageBox::NoIcon, "kelv 考务", text, QMessageBox::NoButton, this);
   QPushButton* first =
       home.isEmpty() ? nullptr : box.addButton("打开示例工作区", QMessageBox::AcceptRole);
   QPushButton* again =
       last.isEmpty() ? nullptr : box.addButton("打开上次的工作区", QMessageBox::AcceptRole);
   QPushButton* open = box.addButton("打开文件夹…", QMessageBox::AcceptRole);
+  QPushButton* fresh = box.addButton("新建工作区…", QMessageBox::AcceptRole);
   QPushButton* sample =
       sample_ ? box.addButton("新建示例工作区…", QMessageBox::ActionRole) : nullptr;
   QPushButton* quit = box.addButton("退出", QMessageBox::RejectRole);
@@ -858,8 +880,11 @@ bool MainWindow::offer_start() {
     } else if (again != nullptr && box.clickedButton() == again) {
       if (open_workspace(last.toStdString())) return true;
     } else if (box.clickedButton() == open) {
-      const QString dir = QFileDialog::getExistingDirectory(this, "选择工作区文件夹", last);
+      const QString dir = QFileDialog::getExistingDirectory(
+          this, "选择工作区文件夹", last.isEmpty() ? WorkspaceDoor::proposed_folder() : last);
       if (!dir.isEmpty() && open_workspace(dir.toStdString())) return true;
+    } else if (box.clickedButton() == fresh) {
+      if (door_->new_workspace()) return true;
     } else if (sample != nullptr && box.clickedButton() == sample) {
       const QString dir =
           QFileDialog::getExistingDirectory(this, "选择存放示例工作区的文件夹", documents);

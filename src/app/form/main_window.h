@@ -29,6 +29,7 @@ namespace kelv::form {
 
 class ExamPage;
 class HelpWindow;
+class WorkspaceDoor;
 
 // Writes the sample workspace into a folder; null when the program has no
 // sample builder.
@@ -107,11 +108,14 @@ class MainWindow : public QMainWindow {
   QString status_text() const;
   // The seed new workspaces get (tests).
   void set_seed(std::optional<uint64_t> seed) { seed_ = seed; }
+  // New workspaces, lists and photos brought in, recent workspaces.
+  WorkspaceDoor* door() const { return door_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  friend class WorkspaceDoor;
   static void remember_workspace(const QString& folder);
   bool adopt(std::unique_ptr<app::Workspace> ws);
   // Opens the workspace at `location` with the window's dialogs; throws
@@ -177,6 +181,7 @@ class MainWindow : public QMainWindow {
   ExamPage* exam_page_ = nullptr;
   WorkbookView* view_;
   HelpWindow* help_ = nullptr;
+  WorkspaceDoor* door_ = nullptr;
   QLabel* status_;
   QAction* save_action_ = nullptr;
   QAction* restore_action_ = nullptr;

@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "app/core/failure_sentence.h"
 #include "app/form/window_state.h"
 #include "host/environment.h"
 #include "host/file_path.h"
@@ -46,8 +47,11 @@ host::MessageResult QtDialogs::message_box(std::string_view text, host::MessageB
                                            host::MessageIcon icon, std::string_view title) {
   if (script_ != nullptr) return script_->message_box(text, buttons, icon, title);
   CursorPause pause;
+  // An error box says what is wrong and what to do, without the bare number.
+  const std::string shown =
+      icon == host::MessageIcon::Critical ? app::error_box_sentence(text) : std::string(text);
   QMessageBox box(icon == host::MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                  q(title), q(text), QMessageBox::NoButton, window_.data());
+                  q(title), q(shown), QMessageBox::NoButton, window_.data());
   if (buttons == host::MessageButtons::YesNo) {
     QPushButton* yes = box.addButton("是(&Y)", QMessageBox::YesRole);
     QPushButton* no = box.addButton("否(&N)", QMessageBox::NoRole);
@@ -92,7 +96,10 @@ void QtDialogs::open_document(std::string_view path) {
   if (!std::filesystem::is_regular_file(host::file_path(native), ec))
     throw host::HostError::host(host::kFileNotFound, "文件未找到：" + std::string(path));
   if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(q(native)).absoluteFilePath())))
-    throw host::HostError::host(host::kRefused, "无法打开文档：" + std::string(path));
+    throw host::HostError::host(
+        host::kRefused, "系统里没有能打开“" + QFileInfo(q(native)).fileName().toStdString() +
+                            "”的程序：请安装能打开这种文件的软件（如 WPS Office 或 "
+                            "LibreOffice），或者在文件管理器里打开它。");
 }
 
 void QtDialogs::make_fixed(QWidget* window) {

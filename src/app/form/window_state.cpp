@@ -1,5 +1,6 @@
 #include "app/form/window_state.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QScreen>
@@ -73,6 +74,23 @@ void remember_window(const QMainWindow& window, const QSplitter& splitter) {
   QSettings s(kOrganisation, kApplication);
   s.setValue(kWindowGeometryKey, window.saveGeometry());
   s.setValue(kSplitterKey, splitter.saveState());
+}
+
+QStringList recent_workspaces() {
+  QStringList kept;
+  for (const QString& folder :
+       QSettings(kOrganisation, kApplication).value(kRecentKey).toStringList())
+    if (QFileInfo(folder).isDir() && !kept.contains(folder)) kept << folder;
+  return kept;
+}
+
+void remember_recent_workspace(const QString& folder) {
+  QSettings s(kOrganisation, kApplication);
+  QStringList list = s.value(kRecentKey).toStringList();
+  list.removeAll(folder);
+  list.prepend(folder);
+  while (list.size() > kRecentKept) list.removeLast();
+  s.setValue(kRecentKey, list);
 }
 
 }  // namespace kelv::form

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 class QMainWindow;
 class QSplitter;
@@ -34,8 +35,15 @@ QRect placed_on_screen(const QRect& frame, const QRect& available, bool centre);
 void restore_window(QMainWindow& window, QSplitter& splitter);
 void remember_window(const QMainWindow& window, const QSplitter& splitter);
 
+// The workspaces opened, newest first, at most kRecentKept; `remember`
+// puts one at the top. Only folders that still exist are handed out.
+inline constexpr int kRecentKept = 8;
+QStringList recent_workspaces();
+void remember_recent_workspace(const QString& folder);
+
 // The settings keys (tests clear them).
 inline constexpr const char* kWindowGeometryKey = "window/geometry";
 inline constexpr const char* kSplitterKey = "window/splitter";
+inline constexpr const char* kRecentKey = "recent_workspaces";
 
 }  // namespace kelv::form

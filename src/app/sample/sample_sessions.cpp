@@ -242,6 +242,10 @@ void add_sample_sessions(Workbook& host, Workbook& data, uint32_t seed) {
   add_card_template(host);
 }
 
+void add_session_card_template(Workbook& host) {
+  add_card_template(host);
+}
+
 void run_sample_sessions(app::Workspace& workspace, const app::Questions& questions,
                          host::Workbook& data, std::ostream& out) {
   const sessions::SessionsReport report = sessions::ArrangeSessions(workspace.engine(), data, {});

@@ -20,6 +20,9 @@ inline constexpr const char* kSessionCardTemplate = "场次准考证";
 // in the spellings schools use), 场次表, DTB BI6 (keep combinations
 // together) and the template 场次准考证 with its catalogue row.
 void add_sample_sessions(spreadsheet::Workbook& host, spreadsheet::Workbook& data, uint32_t seed);
+// The template 场次准考证 and its catalogue row alone, with the setting
+// that keeps combinations together (BI6) on.
+void add_session_card_template(spreadsheet::Workbook& host);
 
 // What the demo does after 编排考号: 场次编排 on the data workbook, the
 // per-session workbooks saved beside it; a line of what was done on `out`.

@@ -554,16 +554,7 @@ std::vector<std::string> sample_template_names() {
       kSessionCardTemplate};
 }
 
-SampleResult write_sample_workspace(const std::string& dir, const SampleOptions& options,
-                                    spreadsheet::FileFormat& format) {
-  SampleResult result;
-  const fs::path root = host::file_path(dir);
-  fs::create_directories(in(root, sheets::kDataFolderName));
-  fs::create_directories(in(root, sheets::kPhotoFolderName));
-  std::mt19937 rng(options.seed);
-
-  // Host workbook.
-  Workbook host;
+void build_host_workbook(Workbook& host) {
   const Styles host_styles(host);
   build_start_sheet(host, host_styles);
   const std::vector<CatalogueRow> catalogue = {
@@ -584,6 +575,19 @@ SampleResult write_sample_workspace(const std::string& dir, const SampleOptions&
   add_duty_slip_template(host);
   add_seat_map_template(host);
   host.active_sheet = 0;
+}
+
+SampleResult write_sample_workspace(const std::string& dir, const SampleOptions& options,
+                                    spreadsheet::FileFormat& format) {
+  SampleResult result;
+  const fs::path root = host::file_path(dir);
+  fs::create_directories(in(root, sheets::kDataFolderName));
+  fs::create_directories(in(root, sheets::kPhotoFolderName));
+  std::mt19937 rng(options.seed);
+
+  // Host workbook.
+  Workbook host;
+  build_host_workbook(host);
 
   // Data workbook.
   const std::vector<Examinee> examinees = make_examinees(options, rng);

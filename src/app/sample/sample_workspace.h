@@ -29,6 +29,11 @@ std::string classroom_name(int32_t index);
 // The template names of the sample host workbook, in catalogue order.
 std::vector<std::string> sample_template_names();
 
+// The sample's host workbook before the sample's own exam is added: 开始,
+// the settings sheet DTB with the template catalogue and the sample's
+// settings, and every template but 场次准考证.
+void build_host_workbook(spreadsheet::Workbook& host);
+
 // Writes the workspace into `dir` (created when missing): 考务.xlsx, 数据/,
 // 照片/ with one sub-folder per school, 帮助.doc. Returns the files written,
 // relative to `dir`, photos counted but not listed one by one.
