@@ -314,7 +314,8 @@ void MainWindow::run_event(const std::string& event) {
   watch_host();
   if (long_work != nullptr) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   if (event == "LtbBiaoClick" && report.sent()) offer_data_workbook_from_list();
-  if (event == "CmdDoKaoHaoClick" && report.sent() && !report.stopped && !report.failure)
+  if (event == "CmdDoKaoHaoClick" && report.sent() && !report.stopped && !report.failure &&
+      !report.cancelled)
     door_->after_arrangement();
 }
 
