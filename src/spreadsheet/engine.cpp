@@ -9,6 +9,7 @@
 #include "spreadsheet/engine_impl.h"
 #include "spreadsheet/references.h"
 #include "spreadsheet/text.h"
+#include "spreadsheet/workbook_copy.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -112,6 +113,34 @@ void Engine::close_workbook(host::Workbook& book) {
   books.erase(it);
   if (state_->active == gone) state_->active = books.empty() ? nullptr : books.back().get();
   if (state_->this_book == gone) state_->this_book = books.empty() ? nullptr : books.front().get();
+}
+
+void replace_model(host::Workbook& book, std::unique_ptr<Workbook> model) {
+  auto* b = dynamic_cast<EngineWorkbook*>(&book);
+  if (!b) throw HostError::host(host::kInvalidArgument);
+  // A copied block remembers the style table it was last pasted into.
+  b->engine().set_clipboard(nullptr);
+  b->replace_model(std::move(model));
+}
+
+std::unique_ptr<Workbook> copy_workbook(const Workbook& book) {
+  auto copy = std::make_unique<Workbook>();
+  copy->file_path = book.file_path;
+  copy->styles = book.styles;
+  copy->sheets.reserve(book.sheets.size());
+  for (const auto& sheet : book.sheets) copy->sheets.push_back(std::make_unique<Sheet>(*sheet));
+  copy->images = book.images;
+  copy->defined_names = book.defined_names;
+  copy->active_sheet = book.active_sheet;
+  copy->first_visible_tab = book.first_visible_tab;
+  copy->tab_ratio = book.tab_ratio;
+  copy->macro_enabled = book.macro_enabled;
+  copy->max_digit_width = book.max_digit_width;
+  copy->passthrough = book.passthrough;
+  copy->repairs = book.repairs;
+  copy->source_kind = book.source_kind;
+  copy->source_path = book.source_path;
+  return copy;
 }
 
 Workbook& Engine::model_of(host::Workbook& book) {
@@ -262,6 +291,16 @@ EngineWorkbook::EngineWorkbook(Engine& app, std::unique_ptr<spreadsheet::Workboo
     : app_(&app), model_(std::move(model)), window_(*this) {
   for (auto& s : model_->sheets) sheets_.push_back(std::make_unique<EngineSheet>(*this, *s));
   if (model_->active_sheet < 0 || model_->active_sheet >= sheet_count()) model_->active_sheet = 0;
+}
+
+void EngineWorkbook::replace_model(std::unique_ptr<spreadsheet::Workbook> model) {
+  if (!model || model->sheets.empty()) throw HostError::host(host::kInvalidArgument);
+  sheets_.clear();
+  model_ = std::move(model);
+  for (auto& s : model_->sheets) sheets_.push_back(std::make_unique<EngineSheet>(*this, *s));
+  if (model_->active_sheet < 0 || model_->active_sheet >= sheet_count()) model_->active_sheet = 0;
+  image_index_.clear();
+  images_indexed_ = 0;
 }
 
 int32_t EngineWorkbook::index_of(const EngineSheet& s) const {

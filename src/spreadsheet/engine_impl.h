@@ -218,6 +218,8 @@ class EngineWorkbook final : public host::Workbook {
   const spreadsheet::Workbook& model() const { return *model_; }
   Engine& engine() { return *app_; }
   void mark_modified() { modified_ = true; }
+  // See Engine::replace_model.
+  void replace_model(std::unique_ptr<spreadsheet::Workbook> model);
   void mark_saved() { modified_ = false; }
 
   // Sheet management for the sheets' own operations.

@@ -72,6 +72,9 @@ std::string WorkReport::gate_text() const {
 std::string WorkReport::text() const {
   const char* name = long_work_name(event);
   if (name == nullptr || !sent()) return "";
+  if (cancelled)
+    return std::string("已取消") + name +
+           "：所有工作簿都已恢复到开始之前的样子，没有任何改动，也没有保存任何文件。";
   if (stopped) return stopped_text(event);
   if (made_nothing) {
     std::string text = name;

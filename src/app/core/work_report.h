@@ -48,6 +48,8 @@ struct WorkReport {
   bool long_work = false;     // assignment or generation
   bool stopped = false;       // the error box ended it: not done
   bool made_nothing = false;  // generation that left no record in its table
+  // The person stopped it and the workbooks were put back as they were.
+  bool cancelled = false;
   int64_t milliseconds = 0;
   std::string summary;  // after finished work: what it made
   // After work that made nothing: what to do first ("请先编排考号").

@@ -155,11 +155,12 @@ Workspace::Workspace(const std::string& location, host::Dialogs& dialogs, Worksp
     : folder_(WorkspaceFolder::locate(location, options.host_name)),
       options_(std::move(options)),
       dialogs_(dialogs),
+      timed_(dialogs),
       files_(options_.file_system != nullptr ? *options_.file_system : host::FileSystem::system()),
       env_(options_.seed ? host::SystemEnvironment(*options_.seed) : host::SystemEnvironment()),
       saver_(options_.keep_backups ? folder_.backup_folder() : std::string(), files_),
       engine_(std::make_unique<spreadsheet::Engine>(std::make_shared<readers::AnyFormat>(files_))),
-      component_(std::make_unique<bridge::torb>(dialogs, env_)) {
+      component_(std::make_unique<bridge::torb>(timed_, env_)) {
   engine_->set_open_listener([this](const std::string& path) { opened(path); });
   if (options_.on_repair) engine_->set_repair_listener(options_.on_repair);
   try {
@@ -304,14 +305,17 @@ WorkReport Workspace::click(std::string_view event, const Questions& questions,
   if (sending) sending();
   const int64_t errors_before = component_->state().error_boxes_shown;
   const Clock::time_point start = Clock::now();
+  const int64_t waited_before = timed_.waited_ms();
   try {
     component_->MyFunClick(component_application_ ? *component_application_ : *engine_,
                            component_form_ ? *component_form_ : *form_, event);
   } catch (const std::exception&) {
     report.failure = std::current_exception();
   }
+  // The work's own time: without the boxes that waited for the person.
   report.milliseconds =
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() -
+      (timed_.waited_ms() - waited_before);
   if (event != "UserFormInitialize" && event != "MyHelp") unsaved_ = true;
   if (report.long_work) {
     report.stopped = component_->state().error_boxes_shown != errors_before;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/core/data_import.h"
+#include "app/core/timed_dialogs.h"
 #include "app/core/work_report.h"
 #include "app/core/workbook_files.h"
 #include "app/core/workspace_check.h"
@@ -130,6 +131,9 @@ class Workspace {
   host::FormModel& form() { return *form_; }
   bridge::torb& component() { return *component_; }
   host::Environment& environment() { return env_; }
+  // The dialogs the component shows its boxes through (the front end's,
+  // timed; see TimedDialogs).
+  TimedDialogs& component_dialogs() { return timed_; }
 
   // The application and form the component reaches, when not the engine
   // and the form themselves: the same ones through automation (kelv run
@@ -194,6 +198,8 @@ class Workspace {
   bool unsaved() const { return unsaved_; }
   // A change made outside the component (a mend the person asked for).
   void mark_unsaved() { unsaved_ = true; }
+  // After the workbooks were put back as they were (cancel, undo).
+  void set_unsaved(bool unsaved) { unsaved_ = unsaved; }
   // True when the host workbook's file is no longer what kelv last read or
   // wrote: another program saved it.
   bool host_changed_elsewhere() const;
@@ -229,6 +235,7 @@ class Workspace {
   WorkspaceFolder folder_;
   WorkspaceOptions options_;
   host::Dialogs& dialogs_;
+  TimedDialogs timed_;
   host::FileSystem& files_;
   host::SystemEnvironment env_;
   GuardedSaver saver_;

@@ -141,6 +141,11 @@ MainWindow::MainWindow(SampleWriter sample) : sample_(std::move(sample)) {
   connect(quit, &QAction::triggered, this, &QWidget::close);
 
   QMenu* edit = menuBar()->addMenu("编辑(&E)");
+  edit->setToolTipsVisible(true);  // why 撤销 is not available
+  undo_action_ = edit->addAction("撤销(&U)");
+  undo_action_->setShortcut(QKeySequence::Undo);
+  connect(undo_action_, &QAction::triggered, this, [this] { undo(); });
+  edit->addSeparator();
   edit->addAction(view_->copy_action());
   edit->addAction(view_->select_all_action());
   edit->addSeparator();
@@ -242,6 +247,7 @@ bool MainWindow::adopt(std::unique_ptr<app::Workspace> ws) {
     if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
   }
   workspace_ = std::move(ws);
+  undo_.reset();  // it belonged to the workspace open before
   remember_workspace(q(workspace_->root()));
   panel_->bind(&workspace_->form());
   update_title();
@@ -297,7 +303,10 @@ void MainWindow::run_event(const std::string& event) {
     status_->setText(QString("正在%1…").arg(long_work));
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
-  const app::WorkReport report = workspace_->click(event, questions());
+  const app::WorkReport report =
+      long_work != nullptr
+          ? run_long_work(long_work, [&] { return workspace_->click(event, questions()); })
+          : workspace_->click(event, questions());
   if (long_work != nullptr) QApplication::restoreOverrideCursor();
   show_report(report);
   update_title();
@@ -305,7 +314,8 @@ void MainWindow::run_event(const std::string& event) {
   watch_host();
   if (long_work != nullptr) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   if (event == "LtbBiaoClick" && report.sent()) offer_data_workbook_from_list();
-  if (event == "CmdDoKaoHaoClick" && report.sent() && !report.stopped && !report.failure)
+  if (event == "CmdDoKaoHaoClick" && report.sent() && !report.stopped && !report.failure &&
+      !report.cancelled)
     door_->after_arrangement();
 }
 
@@ -329,14 +339,53 @@ void MainWindow::show_report(const app::WorkReport& report) {
   }
 }
 
-void MainWindow::run_exam_work(const char* name, const std::function<app::WorkReport()>& work) {
+app::WorkReport MainWindow::run_long_work(const char* name,
+                                          const std::function<app::WorkReport()>& work) {
+  WorkProgress progress(this, q(name), progress_script_, progress_show_after_ms_);
+  app::UndoableRun run;
+  try {
+    run = app::run_undoable(*workspace_, progress, name, work);
+  } catch (const std::exception&) {
+    // The snapshot could not be taken or put back (memory): said, not thrown.
+    run.report.event = name;
+    run.report.long_work = true;
+    run.report.failure = std::current_exception();
+  }
+  // A cancelled run leaves the last step's undo as it was.
+  if (run.undo != nullptr) undo_ = std::move(run.undo);
+  return run.report;
+}
+
+bool MainWindow::undo() {
+  if (undo_ == nullptr || !begin_component_work()) return false;
+  const QString what = q(undo_->what());
+  bool done = false;
+  try {
+    undo_->restore(*workspace_);
+    // The files may hold the step's result (saved since): what is open now
+    // differs from them until the next save.
+    workspace_->mark_unsaved();
+    done = true;
+    status_->setText(
+        QString("已撤销%1：工作簿已恢复到%1之前的样子（尚未保存，保存后才写入文件）").arg(what));
+  } catch (const std::exception& e) {
+    status_->setText(q(e.what()));
+  }
+  undo_.reset();
+  update_title();
+  end_component_work();
+  return done;
+}
+
+void MainWindow::run_exam_work(const char* name, const std::function<app::WorkReport()>& work,
+                               bool undoable) {
   if (!begin_component_work()) return;
   QApplication::setOverrideCursor(Qt::BusyCursor);
   status_->setText(QString("正在%1…").arg(q(name)));
   QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   app::WorkReport report;
   try {
-    report = work();
+    report = undoable ? run_long_work(name, work) : work();
   } catch (const std::exception& e) {
     report.event = name;
     report.stopped = true;
@@ -355,8 +404,9 @@ void MainWindow::run_exam_work(const char* name, const std::function<app::WorkRe
 }
 
 void MainWindow::arrange_sessions(std::optional<uint64_t> seed) {
-  run_exam_work(app::kArrangeSessionsWork,
-                [this, seed] { return app::arrange_sessions(*workspace_, seed); });
+  run_exam_work(
+      app::kArrangeSessionsWork, [this, seed] { return app::arrange_sessions(*workspace_, seed); },
+      true);
 }
 
 void MainWindow::suggest_timetable() {
@@ -377,18 +427,21 @@ void MainWindow::set_keep_combinations(bool keep) {
 }
 
 void MainWindow::invigilate(std::optional<uint64_t> seed, bool fresh) {
-  run_exam_work(app::kInvigilateWork, [this, seed, fresh] {
-    host::Workbook* data = workspace_->data_workbook();
-    if (data == nullptr) {
-      app::WorkReport report;
-      report.event = app::kInvigilateWork;
-      report.long_work = true;
-      report.made_nothing = true;
-      report.summary = "请先在“数据表”列表里点选数据工作簿";
-      return report;
-    }
-    return app::invigilate(*workspace_, *data, seed, fresh);
-  });
+  run_exam_work(
+      app::kInvigilateWork,
+      [this, seed, fresh] {
+        host::Workbook* data = workspace_->data_workbook();
+        if (data == nullptr) {
+          app::WorkReport report;
+          report.event = app::kInvigilateWork;
+          report.long_work = true;
+          report.made_nothing = true;
+          report.summary = "请先在“数据表”列表里点选数据工作簿";
+          return report;
+        }
+        return app::invigilate(*workspace_, *data, seed, fresh);
+      },
+      true);
 }
 
 void MainWindow::set_rota_rules(bool own_subject, bool own_classes) {
@@ -687,6 +740,14 @@ void MainWindow::update_actions() {
   restore_action_->setEnabled(open);
   open_external_action_->setEnabled(open);
   for (QAction* a : {preview_action_, print_action_, export_action_}) a->setEnabled(open);
+  const bool can_undo = open && undo_ != nullptr;
+  undo_action_->setEnabled(can_undo && !busy_);
+  undo_action_->setText(can_undo ? QString("撤销%1(&U)").arg(q(undo_->what())) : "撤销(&U)");
+  undo_action_->setToolTip(
+      can_undo ? QString("把工作簿恢复到%1之前的样子（只在内存中，保存后才写入文件）")
+                     .arg(q(undo_->what()))
+               : QString("没有可撤销的操作：编排考号、生成表格、场次编排或安排监考之后，"
+                         "可以撤销最近的一步"));
   update_exam_page();
 }
 

@@ -13,10 +13,12 @@
 #include <optional>
 #include <string>
 
+#include "app/core/undo.h"
 #include "app/core/workspace.h"
 #include "app/form/form_panel.h"
 #include "app/form/printing.h"
 #include "app/form/qt_dialogs.h"
+#include "app/form/work_progress.h"
 #include "app/form/workbook_view.h"
 
 class QAction;
@@ -89,6 +91,18 @@ class MainWindow : public QMainWindow {
   void set_keep_combinations(bool keep);
   void invigilate(std::optional<uint64_t> seed, bool fresh);
   void set_rota_rules(bool own_subject, bool own_classes);
+  // 编辑 › 撤销: puts the workbooks back as they were before the last
+  // assignment, generation, 场次编排 or 安排监考. False when there was
+  // nothing to undo or it could not be done (the status line says why).
+  bool undo();
+  QAction* undo_action() const { return undo_action_; }
+  // Long work's progress dialog asks `script` at every report instead of
+  // waiting for the person (tests); `show_after_ms` is when it appears.
+  void set_progress_script(WorkProgress::Script script,
+                           int show_after_ms = WorkProgress::kShowAfterMs) {
+    progress_script_ = std::move(script);
+    progress_show_after_ms_ = show_after_ms;
+  }
   WorkbookView* view() const { return view_; }
   app::Workspace* workspace() const { return workspace_.get(); }
   QString status_text() const;
@@ -112,7 +126,11 @@ class MainWindow : public QMainWindow {
   void show_report(const app::WorkReport& report);
   // Runs kelv's own exam work (`name` in the status line while it runs)
   // with the form blocked, then shows its report.
-  void run_exam_work(const char* name, const std::function<app::WorkReport()>& work);
+  void run_exam_work(const char* name, const std::function<app::WorkReport()>& work,
+                     bool undoable = false);
+  // Long work with the progress dialog: stopped by 取消 it leaves the
+  // workbooks as they were; finished, it can be undone.
+  app::WorkReport run_long_work(const char* name, const std::function<app::WorkReport()>& work);
   // The exam page follows the open data workbook and the stored settings.
   void update_exam_page();
   // A workbook changed on disk while open: reload, save as, or cancel.
@@ -171,7 +189,11 @@ class MainWindow : public QMainWindow {
   QAction* preview_action_ = nullptr;
   QAction* print_action_ = nullptr;
   QAction* export_action_ = nullptr;
+  QAction* undo_action_ = nullptr;
   PrintPreview* preview_ = nullptr;
+  std::unique_ptr<app::WorkSnapshot> undo_;
+  WorkProgress::Script progress_script_;
+  int progress_show_after_ms_ = WorkProgress::kShowAfterMs;
   QFileSystemWatcher watcher_;
   QTimer reload_timer_;
   bool busy_ = false;
