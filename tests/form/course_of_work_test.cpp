@@ -263,6 +263,9 @@ TEST_F(CourseOfWork, ClosingAsksAboutUnsavedWorkAndSavesOnYes) {
   EXPECT_TRUE(window->close());
   ASSERT_EQ(script.messages().size(), 1u);
   EXPECT_EQ(script.messages()[0].buttons, "YesNo");
+  // The question names what would be saved.
+  EXPECT_NE(script.messages()[0].text.find(".xlsx"), std::string::npos)
+      << script.messages()[0].text;
   EXPECT_EQ(fs::last_write_time(dir / host::file_path("考务.xlsx")), before);
 
   window->show();

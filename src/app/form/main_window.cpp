@@ -713,14 +713,23 @@ void MainWindow::reload() {
 bool MainWindow::settle_unsaved() {
   if (workspace_ != nullptr) commit_pending_edit();
   if (workspace_ == nullptr || !workspace_->unsaved()) return true;
-  const char* question = "工作簿有未保存的更改，是否保存？";
+  // The question names the workbooks with changes (all open ones when the
+  // engine cannot tell which).
+  std::vector<std::string> changed, open;
+  for (host::Workbook* book : workspace_->open_workbooks()) {
+    open.push_back(app::file_of(*book));
+    if (book->modified()) changed.push_back(open.back());
+  }
+  const std::string question =
+      file_names(changed.empty() ? open : changed).toStdString() + " 有未保存的更改，是否保存？";
   if (dialogs_.script() != nullptr) {
     const host::MessageResult answer = dialogs_.message_box(question, host::MessageButtons::YesNo,
                                                             host::MessageIcon::None, "保存");
     return answer == host::MessageResult::Yes ? save_all() : true;
   }
-  const Choice choice = ask_three_ways(this, QMessageBox::Question, "保存", question, "保存",
-                                       "不保存", Choice::Accept);
+  const Choice choice =
+      ask_three_ways(this, QMessageBox::Question, "保存", QString::fromStdString(question), "保存",
+                     "不保存", Choice::Accept);
   if (choice == Choice::Accept) return save_all();
   return choice == Choice::Destructive;
 }
