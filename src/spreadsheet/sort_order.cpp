@@ -52,20 +52,9 @@ class TextKeys {
   }
 
  private:
-  static constexpr uint64_t kTagMask = 0xFFFFFFFF00000000ull;
-  static size_t home(uint64_t slot, size_t mask) { return static_cast<size_t>(slot >> 32) & mask; }
-  void grow() {
-    std::vector<uint64_t> old;
-    old.swap(slots_);
-    slots_.assign(std::max<size_t>(64, old.size() * 2), 0);
-    const size_t mask = slots_.size() - 1;
-    for (uint64_t slot : old) {
-      if (slot == 0) continue;
-      size_t i = home(slot, mask);
-      while (slots_[i] != 0) i = (i + 1) & mask;
-      slots_[i] = slot;
-    }
-  }
+  static constexpr uint64_t kTagMask = kTextTagMask;
+  static size_t home(uint64_t slot, size_t mask) { return text_slot_home(slot, mask); }
+  void grow() { grow_text_slots(slots_, 64); }
   const std::vector<std::string_view>& texts_;
   std::vector<uint64_t> slots_;
   uint32_t count_ = 0;

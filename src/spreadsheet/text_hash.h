@@ -6,9 +6,11 @@
 // builds.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace kelv::spreadsheet {
 
@@ -32,6 +34,31 @@ inline uint64_t text_hash(std::string_view s) {
   }
   h = (h ^ (h >> 29)) * 0x94D049BB133111EBull;
   return h ^ (h >> 32);
+}
+
+// Tables of distinct texts keyed by text_hash: each slot holds the upper
+// half of a text's hash (the tag) and its index + 1 below it, 0 when free;
+// a slot's home is its tag masked to the table's size, and collisions go
+// to the next free slot.
+inline constexpr uint64_t kTextTagMask = 0xFFFFFFFF00000000ull;
+
+inline size_t text_slot_home(uint64_t slot, size_t mask) {
+  return static_cast<size_t>(slot >> 32) & mask;
+}
+
+// Doubles the table (to `smallest` at first) and puts every slot at its
+// place: the texts are never hashed again.
+inline void grow_text_slots(std::vector<uint64_t>& slots, size_t smallest) {
+  std::vector<uint64_t> old;
+  old.swap(slots);
+  slots.assign(std::max<size_t>(smallest, old.size() * 2), 0);
+  const size_t mask = slots.size() - 1;
+  for (uint64_t slot : old) {
+    if (slot == 0) continue;
+    size_t i = text_slot_home(slot, mask);
+    while (slots[i] != 0) i = (i + 1) & mask;
+    slots[i] = slot;
+  }
 }
 
 }  // namespace kelv::spreadsheet

@@ -604,20 +604,15 @@ class Writer {
 
 namespace {
 
-// A slot is the text's hash (its high half) over its index + 1; the slot's
-// place comes from the same high half, so growing the table moves slots
-// without hashing any text again.
-constexpr uint64_t kTagMask = 0xFFFFFFFF00000000ull;
-size_t home(uint64_t slot, size_t mask) {
-  return static_cast<size_t>(slot >> 32) & mask;
-}
+using spreadsheet::kTextTagMask;
+constexpr auto home = spreadsheet::text_slot_home;
 
 }  // namespace
 
 uint32_t SharedStrings::index(std::string_view s) {
   ++references_;
   if (ends_.size() * 2 >= slots_.size()) grow();
-  const uint64_t tag = spreadsheet::text_hash(s) & kTagMask;
+  const uint64_t tag = spreadsheet::text_hash(s) & kTextTagMask;
   const size_t mask = slots_.size() - 1;
   for (size_t i = home(tag, mask);; i = (i + 1) & mask) {
     const uint64_t slot = slots_[i];
@@ -628,7 +623,7 @@ uint32_t SharedStrings::index(std::string_view s) {
       slots_[i] = tag | (uint64_t{n} + 1);
       return n;
     }
-    if ((slot & kTagMask) == tag) {
+    if ((slot & kTextTagMask) == tag) {
       const auto n = static_cast<uint32_t>(slot) - 1;
       if (text(n) == s) return n;
     }
@@ -636,16 +631,7 @@ uint32_t SharedStrings::index(std::string_view s) {
 }
 
 void SharedStrings::grow() {
-  std::vector<uint64_t> old;
-  old.swap(slots_);
-  slots_.assign(std::max<size_t>(1024, old.size() * 2), 0);
-  const size_t mask = slots_.size() - 1;
-  for (uint64_t slot : old) {
-    if (slot == 0) continue;
-    size_t i = home(slot, mask);
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = slot;
-  }
+  spreadsheet::grow_text_slots(slots_, 1024);
 }
 
 std::string SharedStrings::xml() const {
