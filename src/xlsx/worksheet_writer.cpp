@@ -605,7 +605,7 @@ class Writer {
 namespace {
 
 using spreadsheet::kTextTagMask;
-constexpr auto home = spreadsheet::text_slot_home;
+using spreadsheet::text_slot_home;
 
 }  // namespace
 
@@ -614,7 +614,7 @@ uint32_t SharedStrings::index(std::string_view s) {
   if (ends_.size() * 2 >= slots_.size()) grow();
   const uint64_t tag = spreadsheet::text_hash(s) & kTextTagMask;
   const size_t mask = slots_.size() - 1;
-  for (size_t i = home(tag, mask);; i = (i + 1) & mask) {
+  for (size_t i = text_slot_home(tag, mask);; i = (i + 1) & mask) {
     const uint64_t slot = slots_[i];
     if (slot == 0) {
       const auto n = static_cast<uint32_t>(ends_.size());
