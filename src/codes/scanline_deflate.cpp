@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <vector>
 
 namespace kelv::codes {
@@ -190,9 +191,12 @@ std::vector<Token> parse(const unsigned char* data, size_t n, size_t stride) {
 
 // Huffman code lengths for `count` symbols of the given frequencies, none
 // longer than `limit` bits; false when the tree would be deeper (the caller
-// then takes the fixed codes). Unused symbols get length 0; a single used
-// symbol gets a partner, so that every code is complete.
-bool huffman_lengths(const uint32_t* freq, int count, int limit, uint8_t* lengths) {
+// then takes the fixed codes). `used` lists the symbols of non-zero
+// frequency in ascending order (a picture's block uses a few dozen of 286).
+// Unused symbols get length 0; a single used symbol gets a partner, so that
+// every code is complete.
+bool huffman_lengths(const uint32_t* freq, std::span<const uint16_t> used, int count, int limit,
+                     uint8_t* lengths) {
   struct Node {
     uint64_t weight;
     int32_t left, right;  // children, or -1 and the symbol in `right` for a leaf
@@ -200,9 +204,8 @@ bool huffman_lengths(const uint32_t* freq, int count, int limit, uint8_t* length
   // Kept between calls: a picture's block needs three codes.
   thread_local std::vector<Node> nodes;
   nodes.clear();
-  nodes.reserve(2 * static_cast<size_t>(count));
-  for (int s = 0; s < count; ++s)
-    if (freq[s] > 0) nodes.push_back({freq[s], -1, s});
+  nodes.reserve(2 * used.size());
+  for (const uint16_t s : used) nodes.push_back({freq[s], -1, s});
   std::fill(lengths, lengths + count, 0);
   if (nodes.empty()) return true;
   if (nodes.size() == 1) {
@@ -252,17 +255,18 @@ constexpr std::array<uint8_t, 256> kReversedByte = [] {
   return t;
 }();
 
-// Canonical codes from lengths, bit-reversed for sending.
-void canonical_codes(const uint8_t* lengths, int count, uint16_t* codes) {
+// Canonical codes from lengths, bit-reversed for sending, of the symbols
+// `used` lists in ascending order (every other symbol has length 0).
+void canonical_codes(const uint8_t* lengths, std::span<const uint16_t> used, uint16_t* codes) {
   std::array<uint16_t, kMaxCodeBits + 2> per_length{}, next{};
-  for (int s = 0; s < count; ++s) ++per_length[lengths[s]];
+  for (const uint16_t s : used) ++per_length[lengths[s]];
   per_length[0] = 0;
   uint16_t code = 0;
   for (int bits = 1; bits <= kMaxCodeBits + 1; ++bits) {
     code = static_cast<uint16_t>((code + per_length[bits - 1]) << 1);
     next[bits] = code;
   }
-  for (int s = 0; s < count; ++s) {
+  for (const uint16_t s : used) {
     const int len = lengths[s];
     if (len == 0) continue;
     const uint32_t c = next[len]++;
@@ -271,26 +275,44 @@ void canonical_codes(const uint8_t* lengths, int count, uint16_t* codes) {
   }
 }
 
+// The symbols of lengths[0 .. count) whose length is not 0, ascending.
+std::vector<uint16_t> coded_symbols(const uint8_t* lengths, int count) {
+  std::vector<uint16_t> used;
+  for (int s = 0; s < count; ++s)
+    if (lengths[s] != 0) used.push_back(static_cast<uint16_t>(s));
+  return used;
+}
+
+// Bits into a buffer sized beforehand for all that is put: whole 32-bit
+// words are stored at once, least significant byte first as deflate reads
+// them.
 class BitWriter {
  public:
-  explicit BitWriter(std::string& out) : out_(out) {}
+  explicit BitWriter(char* out) : out_(out) {}
+  // Up to 32 bits at once.
   void put(uint32_t value, int count) {
     acc_ |= uint64_t{value} << used_;
     used_ += count;
-    while (used_ >= 8) {
-      out_ += static_cast<char>(acc_ & 0xFF);
-      acc_ >>= 8;
-      used_ -= 8;
+    if (used_ >= 32) {
+      for (int i = 0; i < 4; ++i) out_[i] = static_cast<char>((acc_ >> (8 * i)) & 0xFF);
+      out_ += 4;
+      acc_ >>= 32;
+      used_ -= 32;
     }
   }
-  void flush() {
-    if (used_ > 0) out_ += static_cast<char>(acc_ & 0xFF);
-    acc_ = 0;
+  // Puts the last bits out, padded to a byte; returns the end of the output.
+  char* flush() {
+    for (; used_ > 0; used_ -= 8) {
+      *out_++ = static_cast<char>(acc_ & 0xFF);
+      acc_ >>= 8;
+    }
     used_ = 0;
+    acc_ = 0;
+    return out_;
   }
 
  private:
-  std::string& out_;
+  char* out_;
   uint64_t acc_ = 0;
   int used_ = 0;
 };
@@ -307,8 +329,10 @@ Codes fixed_codes() {
   Codes c;
   for (int s = 0; s < 288; ++s) c.litlen_lengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
   for (int s = 0; s < 32; ++s) c.distance_lengths[s] = 5;
-  canonical_codes(c.litlen_lengths.data(), 288, c.litlen.data());
-  canonical_codes(c.distance_lengths.data(), 32, c.distance.data());
+  canonical_codes(c.litlen_lengths.data(), coded_symbols(c.litlen_lengths.data(), 288),
+                  c.litlen.data());
+  canonical_codes(c.distance_lengths.data(), coded_symbols(c.distance_lengths.data(), 32),
+                  c.distance.data());
   return c;
 }
 
@@ -319,9 +343,12 @@ struct LengthRun {
   uint8_t symbol, extra;
 };
 
-std::vector<LengthRun> run_lengths(const uint8_t* lengths, int count) {
-  std::vector<LengthRun> out;
-  out.reserve(static_cast<size_t>(count));
+// At most one run a length: a block's 286 + 30 lengths.
+using LengthRuns = std::array<LengthRun, kLitLenSymbols + kDistanceSymbols>;
+
+// Puts the runs of lengths[0 .. count) into `out`, returns how many.
+size_t run_lengths(const uint8_t* lengths, int count, LengthRuns& out) {
+  size_t runs = 0;
   for (int i = 0; i < count;) {
     const uint8_t len = lengths[i];
     int n = 1;
@@ -330,26 +357,26 @@ std::vector<LengthRun> run_lengths(const uint8_t* lengths, int count) {
     if (len == 0) {
       while (left >= 11) {
         const int k = std::min(left, 138);
-        out.push_back({18, static_cast<uint8_t>(k - 11)});
+        out[runs++] = {18, static_cast<uint8_t>(k - 11)};
         left -= k;
       }
       if (left >= 3) {
-        out.push_back({17, static_cast<uint8_t>(left - 3)});
+        out[runs++] = {17, static_cast<uint8_t>(left - 3)};
         left = 0;
       }
     } else {
-      out.push_back({len, 0});
+      out[runs++] = {len, 0};
       --left;
       while (left >= 3) {
         const int k = std::min(left, 6);
-        out.push_back({16, static_cast<uint8_t>(k - 3)});
+        out[runs++] = {16, static_cast<uint8_t>(k - 3)};
         left -= k;
       }
     }
-    for (; left > 0; --left) out.push_back({len, 0});
+    for (; left > 0; --left) out[runs++] = {len, 0};
     i += n;
   }
-  return out;
+  return runs;
 }
 
 int extra_bits_of_run(uint8_t symbol) {
@@ -440,22 +467,34 @@ namespace {
 std::string zlib_of_tokens(const std::vector<Token>& tokens, uint32_t adler) {
   const auto& lengths = length_codes();
 
-  // What the tokens use of both alphabets, and the bits they need besides.
+  // What the tokens use of both alphabets, the symbols used (in the order
+  // first met, sorted below), and the bits they need besides.
   std::array<uint32_t, 288> litlen_freq{};
   std::array<uint32_t, 32> distance_freq{};
+  std::array<uint16_t, 288> litlen_used{};
+  std::array<uint16_t, 32> distance_used{};
+  size_t litlen_count = 0, distance_count = 0;
   uint64_t extra_bits = 0;
+  auto count_litlen = [&](uint16_t symbol) {
+    if (litlen_freq[symbol]++ == 0) litlen_used[litlen_count++] = symbol;
+  };
   for (const Token& t : tokens) {
     if (t.length == 0) {
-      ++litlen_freq[t.literal_or_distance];
+      count_litlen(t.literal_or_distance);
       continue;
     }
     const LengthCode& l = lengths[t.length];
     const DistanceCode d = distance_code(size_t{t.literal_or_distance} + 1);
-    ++litlen_freq[l.symbol];
-    ++distance_freq[d.symbol];
+    count_litlen(l.symbol);
+    if (distance_freq[d.symbol]++ == 0) distance_used[distance_count++] = d.symbol;
     extra_bits += l.extra_bits + d.extra_bits;
   }
-  litlen_freq[kEndOfBlock] = 1;
+  count_litlen(kEndOfBlock);
+  std::sort(litlen_used.begin(), litlen_used.begin() + static_cast<std::ptrdiff_t>(litlen_count));
+  std::sort(distance_used.begin(),
+            distance_used.begin() + static_cast<std::ptrdiff_t>(distance_count));
+  std::span<const uint16_t> litlen_symbols(litlen_used.data(), litlen_count);
+  std::span<const uint16_t> distance_symbols(distance_used.data(), distance_count);
 
   // A block of codes made for these rows, when it is smaller with its
   // header than one of the fixed codes: for a code's picture a hundred rows
@@ -463,50 +502,80 @@ std::string zlib_of_tokens(const std::vector<Token>& tokens, uint32_t adler) {
   static const Codes fixed = fixed_codes();
   auto cost = [&](const Codes& c) {
     uint64_t bits = extra_bits;
-    for (int s = 0; s < 288; ++s) bits += uint64_t{litlen_freq[s]} * c.litlen_lengths[s];
-    for (int s = 0; s < 32; ++s) bits += uint64_t{distance_freq[s]} * c.distance_lengths[s];
+    for (const uint16_t s : litlen_symbols) bits += uint64_t{litlen_freq[s]} * c.litlen_lengths[s];
+    for (const uint16_t s : distance_symbols)
+      bits += uint64_t{distance_freq[s]} * c.distance_lengths[s];
     return bits;
   };
   Codes dynamic;
-  bool use_dynamic = huffman_lengths(litlen_freq.data(), kLitLenSymbols, kMaxCodeBits,
-                                     dynamic.litlen_lengths.data()) &&
-                     huffman_lengths(distance_freq.data(), kDistanceSymbols, kMaxCodeBits,
-                                     dynamic.distance_lengths.data());
+  bool use_dynamic = huffman_lengths(litlen_freq.data(), litlen_symbols, kLitLenSymbols,
+                                     kMaxCodeBits, dynamic.litlen_lengths.data()) &&
+                     huffman_lengths(distance_freq.data(), distance_symbols, kDistanceSymbols,
+                                     kMaxCodeBits, dynamic.distance_lengths.data());
+  // A symbol used alone was given a partner of length 1 (symbol 0 or 1),
+  // which the codes are counted with too.
+  auto with_partner = [](std::span<uint16_t> used, size_t& count) {
+    if (count != 1) return;
+    const uint16_t other = used[0] == 0 ? 1 : 0;
+    used[1] = std::max(used[0], other);
+    used[0] = std::min(used[0], other);
+    count = 2;
+  };
+  with_partner(litlen_used, litlen_count);
+  with_partner(distance_used, distance_count);
+  litlen_symbols = {litlen_used.data(), litlen_count};
+  distance_symbols = {distance_used.data(), distance_count};
   int hlit = kLitLenSymbols, hdist = kDistanceSymbols, hclen = 19;
-  std::vector<LengthRun> runs;
+  LengthRuns runs;
+  size_t run_count = 0;
   std::array<uint8_t, 19> cl_lengths{};
   std::array<uint16_t, 19> cl_codes{};
+  static constexpr std::array<uint16_t, 2> kTokenCode = {0, 1};
   if (use_dynamic) {
-    if (std::all_of(dynamic.distance_lengths.begin(), dynamic.distance_lengths.end(),
-                    [](uint8_t l) { return l == 0; }))
-      dynamic.distance_lengths[0] = dynamic.distance_lengths[1] = 1;  // no matches: a token code
-    while (hlit > 257 && dynamic.litlen_lengths[static_cast<size_t>(hlit - 1)] == 0) --hlit;
-    while (hdist > 1 && dynamic.distance_lengths[static_cast<size_t>(hdist - 1)] == 0) --hdist;
+    if (distance_symbols.empty()) {
+      // No matches: a code of two symbols all the same.
+      dynamic.distance_lengths[0] = dynamic.distance_lengths[1] = 1;
+      distance_symbols = kTokenCode;
+    }
+    hlit = std::max<int>(257, litlen_symbols.back() + 1);
+    hdist = distance_symbols.back() + 1;
     std::array<uint8_t, kLitLenSymbols + kDistanceSymbols> all{};
     std::copy_n(dynamic.litlen_lengths.begin(), hlit, all.begin());
     std::copy_n(dynamic.distance_lengths.begin(), hdist, all.begin() + hlit);
-    runs = run_lengths(all.data(), hlit + hdist);
+    run_count = run_lengths(all.data(), hlit + hdist, runs);
     std::array<uint32_t, 19> cl_freq{};
-    for (const LengthRun& r : runs) ++cl_freq[r.symbol];
-    use_dynamic = huffman_lengths(cl_freq.data(), 19, 7, cl_lengths.data());
+    for (size_t i = 0; i < run_count; ++i) ++cl_freq[runs[i].symbol];
+    std::array<uint16_t, 19> cl_used{};
+    size_t cl_count = 0;
+    for (uint16_t c = 0; c < 19; ++c)
+      if (cl_freq[c] > 0) cl_used[cl_count++] = c;
+    use_dynamic =
+        huffman_lengths(cl_freq.data(), {cl_used.data(), cl_count}, 19, 7, cl_lengths.data());
+    if (use_dynamic)
+      canonical_codes(cl_lengths.data(), coded_symbols(cl_lengths.data(), 19), cl_codes.data());
   }
   if (use_dynamic) {
     while (hclen > 4 && cl_lengths[kCodeLengthOrder[static_cast<size_t>(hclen - 1)]] == 0) --hclen;
-    canonical_codes(cl_lengths.data(), 19, cl_codes.data());
-    canonical_codes(dynamic.litlen_lengths.data(), 288, dynamic.litlen.data());
-    canonical_codes(dynamic.distance_lengths.data(), 32, dynamic.distance.data());
     uint64_t header = 14 + 3 * static_cast<uint64_t>(hclen);
-    for (const LengthRun& r : runs)
-      header += cl_lengths[r.symbol] + static_cast<uint64_t>(extra_bits_of_run(r.symbol));
+    for (size_t i = 0; i < run_count; ++i)
+      header +=
+          cl_lengths[runs[i].symbol] + static_cast<uint64_t>(extra_bits_of_run(runs[i].symbol));
     use_dynamic = header + cost(dynamic) < cost(fixed);
+    if (use_dynamic) {
+      canonical_codes(dynamic.litlen_lengths.data(), litlen_symbols, dynamic.litlen.data());
+      canonical_codes(dynamic.distance_lengths.data(), distance_symbols, dynamic.distance.data());
+    }
   }
   const Codes& codes = use_dynamic ? dynamic : fixed;
 
-  std::string out;
-  out.reserve(64 + tokens.size() * 2);
-  out += '\x78';  // deflate, 32 KB window
-  out += '\x01';  // no dictionary, fastest; the header's check
-  BitWriter bits(out);
+  // The zlib header, the block's header (17 bits, 19 code-length lengths
+  // of 3 bits, at most 14 bits for each of 316 lengths), at most 48 bits a
+  // token, the last word and the check.
+  std::string out(2 + 8 + 2 * (kLitLenSymbols + kDistanceSymbols) + tokens.size() * 6 + 8 + 4,
+                  '\0');
+  out[0] = '\x78';  // deflate, 32 KB window
+  out[1] = '\x01';  // no dictionary, fastest; the header's check
+  BitWriter bits(out.data() + 2);
   bits.put(1, 1);  // the final block
   if (use_dynamic) {
     bits.put(2, 2);
@@ -515,7 +584,8 @@ std::string zlib_of_tokens(const std::vector<Token>& tokens, uint32_t adler) {
     bits.put(static_cast<uint32_t>(hclen - 4), 4);
     for (int i = 0; i < hclen; ++i)
       bits.put(cl_lengths[kCodeLengthOrder[static_cast<size_t>(i)]], 3);
-    for (const LengthRun& r : runs) {
+    for (size_t i = 0; i < run_count; ++i) {
+      const LengthRun& r = runs[i];
       bits.put(cl_codes[r.symbol], cl_lengths[r.symbol]);
       if (const int e = extra_bits_of_run(r.symbol)) bits.put(r.extra, e);
     }
@@ -528,15 +598,16 @@ std::string zlib_of_tokens(const std::vector<Token>& tokens, uint32_t adler) {
       continue;
     }
     const LengthCode& l = lengths[t.length];
-    bits.put(codes.litlen[l.symbol], codes.litlen_lengths[l.symbol]);
-    if (l.extra_bits) bits.put(l.extra, l.extra_bits);
+    bits.put(codes.litlen[l.symbol] | (uint32_t{l.extra} << codes.litlen_lengths[l.symbol]),
+             codes.litlen_lengths[l.symbol] + l.extra_bits);
     const DistanceCode d = distance_code(size_t{t.literal_or_distance} + 1);
-    bits.put(codes.distance[d.symbol], codes.distance_lengths[d.symbol]);
-    if (d.extra_bits) bits.put(d.extra, d.extra_bits);
+    bits.put(codes.distance[d.symbol] | (uint32_t{d.extra} << codes.distance_lengths[d.symbol]),
+             codes.distance_lengths[d.symbol] + d.extra_bits);
   }
   bits.put(codes.litlen[kEndOfBlock], codes.litlen_lengths[kEndOfBlock]);
-  bits.flush();
-  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((adler >> shift) & 0xFF);
+  char* end = bits.flush();
+  for (int shift = 24; shift >= 0; shift -= 8) *end++ = static_cast<char>((adler >> shift) & 0xFF);
+  out.resize(static_cast<size_t>(end - out.data()));
   return out;
 }
 

@@ -185,10 +185,26 @@ class BookWriter {
     for (const RawRelationship& c : own_copies(sheet.passthrough.drawing_relationships, shared_use))
       append_relationship(r, drawing, c.id, c.type, c.target, c.external);
     const std::string image_type = std::string(kRelTypeBase) + "image";
+    // The images are parts of one folder: the way there from the drawing is
+    // found once, not split and joined again for each of a hundred thousand.
+    std::string folder, way_to_folder;
+    std::string relative;
     std::string rest = write_drawing(
         sheet, book_.max_digit_width, image_part, [&](std::string& piece) { xml.write(piece); },
         [&](std::string_view id, std::string_view target) {
-          append_relationship(r, drawing, id, image_type, target, false);
+          const size_t slash = target.rfind('/');
+          if (slash == std::string_view::npos || slash + 1 == target.size()) {
+            relative = relative_target(drawing, target);
+          } else {
+            if (target.substr(0, slash + 1) != folder) {
+              folder = target.substr(0, slash + 1);
+              way_to_folder = relative_target(drawing, folder + "x");
+              way_to_folder.pop_back();
+            }
+            relative = way_to_folder;
+            relative += target.substr(slash + 1);
+          }
+          append_relationship(r, "", id, image_type, relative, false);
           if (r.str().size() >= kDeflatePiece) rels.write(r.str());
         });
     xml.write(rest);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "codes/symbol.h"
 
@@ -96,6 +97,27 @@ TEST(ScanlineDeflate, RepeatedRowsCostAlmostNothing) {
                       Z_BEST_COMPRESSION),
             Z_OK);
   EXPECT_LE(z.size(), best + 8) << "zlib -9: " << best;
+}
+
+// Rows whose only matches are of one distance get a code of their own for
+// them, in which that distance has a partner: the codes sent must be the
+// ones a reader builds from the lengths, the partner before the distance
+// (a run of one byte: distance 1) or after it (rows of two bytes "as the
+// row above": distance 2).
+TEST(ScanlineDeflate, OneDistanceAloneIsSentInTheCodeAReaderBuilds) {
+  const std::string run(30000, '\x05');
+  std::string rows = "\x01\x07";
+  for (int r = 0; r < 15000; ++r) rows += std::string("\x02\0", 2);
+  const std::pair<std::string, std::string> cases[] = {
+      {run, zlib_of_scanlines(run, run.size())},
+      {rows, zlib_of_rows("\x01\x07", 15000, "", 2)},
+  };
+  for (const auto& [raw, z] : cases) {
+    ASSERT_GT(z.size(), 2u);
+    EXPECT_EQ(static_cast<unsigned char>(z[2]) & 7, 5) << "a final block of codes of its own";
+    EXPECT_LT(z.size(), 100u);
+    EXPECT_EQ(Inflated(z, raw.size()), raw) << raw.size();
+  }
 }
 
 TEST(CodeCheck, SurelyEncodableCodesDoEncode) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace kelv::codes {
 namespace {
@@ -50,6 +51,31 @@ TEST(CodeEncoding, Code128HasTenQuietModulesEachSide) {
   EXPECT_TRUE(m.is_dark(m.width - kCode128QuietZone - 1, 0));  // the stop closes with one
   EXPECT_EQ(m.text, "2024010203");
   EXPECT_EQ(Encoded({Symbology::Code128, false, "2024010203"}).text, "");
+}
+
+// Codes are encoded one after another in one symbol of the encoder: each
+// comes out as it would on its own, after longer codes, after codes that
+// could not be encoded, and on another thread.
+TEST(CodeEncoding, EachCodeIsAsIfEncodedAloneWhateverCameBefore) {
+  auto alone = [](const Symbol& s) {
+    Modules m;
+    std::thread([&] { m = Encoded(s); }).join();
+    return m;
+  };
+  const Symbol one{Symbology::Code128, true, "7"};
+  const Symbol number{Symbology::Code128, false, "2024010203"};
+  const Symbol letters{Symbology::Code128, true, std::string(40, 'Z')};
+  Modules m;
+  EXPECT_FALSE(encode(letters, m));
+  EXPECT_TRUE(encode({Symbology::Code128, true, "考号"}, m));
+  EXPECT_TRUE(encode({Symbology::Code128, true, std::string(300, '1')}, m));
+  EXPECT_FALSE(encode({Symbology::QR, false, "2024010203"}, m));
+  for (const Symbol& s : {one, number, letters, one}) {
+    const Modules after = Encoded(s), fresh = alone(s);
+    EXPECT_EQ(after.width, fresh.width) << s.payload;
+    EXPECT_EQ(after.dark, fresh.dark) << s.payload;
+    EXPECT_EQ(after.text, fresh.text) << s.payload;
+  }
 }
 
 TEST(CodeEncoding, QrIsSquareWithFourQuietModulesAndItsFinderPatterns) {

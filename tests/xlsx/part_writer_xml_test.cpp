@@ -8,9 +8,11 @@
 // other readers check that a file reads; these pin what it says.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <string_view>
 
+#include "spreadsheet/geometry.h"
 #include "spreadsheet/model.h"
 #include "xlsx/drawing_part.h"
 #include "xlsx/opc.h"
@@ -429,18 +431,16 @@ TEST(DrawingXml, APictureAnchoredBetweenTwoCells) {
   EXPECT_EQ(
       d.xml,
       std::string(kDeclaration) +
-          R"(<xdr:wsDr xmlns:xdr="http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing" xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
-          R"(<xdr:twoCellAnchor editAs="oneCell"><xdr:from><xdr:col>1</xdr:col>)"
-          R"(<xdr:colOff>76200</xdr:colOff><xdr:row>1</xdr:row><xdr:rowOff>9525</xdr:rowOff>)"
-          R"(</xdr:from><xdr:to><xdr:col>3</xdr:col><xdr:colOff>228600</xdr:colOff>)"
-          R"(<xdr:row>4</xdr:row><xdr:rowOff>38100</xdr:rowOff></xdr:to><xdr:pic>)"
-          R"(<xdr:nvPicPr><xdr:cNvPr id="2" name="图片 1"/><xdr:cNvPicPr>)"
-          R"(<a:picLocks noChangeAspect="1"/></xdr:cNvPicPr></xdr:nvPicPr><xdr:blipFill>)"
-          R"(<a:blip r:embed="rId1"/><a:stretch><a:fillRect/></a:stretch></xdr:blipFill>)"
-          R"(<xdr:spPr><a:xfrm><a:off x="685800" y="190500"/>)"
-          R"(<a:ext cx="1371600" cy="571500"/></a:xfrm><a:prstGeom prst="rect"><a:avLst/>)"
-          R"(</a:prstGeom></xdr:spPr></xdr:pic><xdr:clientData/></xdr:twoCellAnchor>)"
-          R"(</xdr:wsDr>)");
+          R"(<wsDr xmlns="http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing" xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
+          R"(<twoCellAnchor editAs="oneCell"><from><col>1</col>)"
+          R"(<colOff>76200</colOff><row>1</row><rowOff>9525</rowOff>)"
+          R"(</from><to><col>3</col><colOff>228600</colOff>)"
+          R"(<row>4</row><rowOff>38100</rowOff></to><pic>)"
+          R"(<nvPicPr><cNvPr id="2" name="图片 1"/><cNvPicPr>)"
+          R"(<a:picLocks noChangeAspect="1"/></cNvPicPr></nvPicPr><blipFill>)"
+          R"(<a:blip r:embed="rId1"/><a:stretch><a:fillRect/></a:stretch></blipFill>)"
+          R"(<spPr><a:prstGeom prst="rect"/></spPr></pic><clientData/></twoCellAnchor>)"
+          R"(</wsDr>)");
   ASSERT_EQ(d.relationships.size(), 1u);
   EXPECT_EQ(
       write_relationships("xl/drawings/drawing1.xml", d.relationships),
@@ -460,10 +460,83 @@ TEST(DrawingXml, AnchorsFarDownAreWrittenInPlainDigits) {
   p.height = 10;
   s.pictures.push_back(p);
   const DrawingOut d = write_drawing(s, 7, [](uint32_t) { return "xl/media/image1.png"; });
-  EXPECT_NE(d.xml.find("<xdr:row>100000</xdr:row><xdr:rowOff>0</xdr:rowOff>"), std::string::npos)
-      << d.xml;
-  EXPECT_NE(d.xml.find("<a:off x=\"0\" y=\"18097500000\"/>"), std::string::npos) << d.xml;
+  EXPECT_NE(d.xml.find("<row>100000</row><rowOff>0</rowOff>"), std::string::npos) << d.xml;
   EXPECT_EQ(d.xml.find("e+"), std::string::npos);
+}
+
+// A drawing read from a file whose drawing is in the default namespace
+// (openpyxl's, LibreOffice's charts) keeps its other anchors as written;
+// the default namespace is declared once on the root, never twice, and the
+// kept anchor still declares its own.
+TEST(DrawingXml, KeptAnchorsOfADefaultNamespaceDrawingStayBesideThePictures) {
+  Sheet s;
+  const std::string ns = "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing";
+  s.passthrough.drawing_namespaces =
+      " xmlns=\"" + ns + "\" xmlns:x14=\"http://schemas.microsoft.com/office/drawing/2010/main\"";
+  const std::string kept = "<absoluteAnchor xmlns=\"" + ns +
+                           "\"><pos x=\"0\" y=\"0\"/><ext cx=\"0\" cy=\"0\"/><clientData/>"
+                           "</absoluteAnchor>";
+  s.passthrough.drawing_anchors.push_back(kept);
+  spreadsheet::PictureModel p;
+  p.width = 20;
+  p.height = 10;
+  p.description = "kelv-code:code128:2024000001";
+  p.lock_aspect_ratio = false;
+  s.pictures.push_back(p);
+  const DrawingOut d = write_drawing(s, 7, [](uint32_t) { return "xl/media/image1.png"; });
+  const std::string root = d.xml.substr(0, d.xml.find('>', d.xml.find("<wsDr")) + 1);
+  EXPECT_EQ(root.find("xmlns=", root.find("xmlns=") + 1), std::string::npos) << root;
+  EXPECT_NE(root.find("xmlns:x14="), std::string::npos) << root;
+  EXPECT_NE(d.xml.find(kept), std::string::npos);
+  // A picture whose aspect is free has no locks, and its description stays.
+  EXPECT_NE(d.xml.find(R"(<cNvPr id="1" name="图片 1" descr="kelv-code:code128:2024000001"/>)"
+                       R"(<cNvPicPr/></nvPicPr>)"),
+            std::string::npos)
+      << d.xml;
+}
+
+// Each corner of many pictures, met in any order over rows of many
+// heights (hidden ones among them) and far apart, is anchored in the cell
+// the sheet's edges put it in.
+TEST(DrawingXml, EveryCornerIsAnchoredWhereTheSheetsEdgesPutIt) {
+  Sheet s;
+  s.rows.resize(3000);
+  for (size_t r = 0; r < s.rows.size(); ++r) {
+    s.rows[r].height = r % 7 == 3 ? 30 : -1;
+    s.rows[r].hidden = r % 11 == 5;
+  }
+  s.columns[3].width = 30;
+  std::mt19937 random(17);
+  for (int k = 0; k < 400; ++k) {
+    spreadsheet::PictureModel p;
+    const bool jump = k % 50 == 0;
+    const double near = s.pictures.empty() ? 0 : s.pictures.back().top;
+    p.top = jump ? random() % 2000000 / 10.0 : std::max(0.0, near + random() % 600 / 10.0 - 20);
+    p.left = random() % 8000 / 10.0;
+    p.width = random() % 3000 / 10.0;
+    p.height = k % 9 == 0 ? 0 : random() % 900 / 10.0;
+    s.pictures.push_back(p);
+  }
+  const DrawingOut d = write_drawing(s, 7, [](uint32_t) { return "xl/media/image1.png"; });
+  const spreadsheet::SheetEdges g(&s, 7);
+  auto expected = [&](double x, double y) {
+    int32_t col = 0, row = 0;
+    double dx = 0, dy = 0;
+    g.locate_column(x, &col, &dx);
+    g.locate_row(y, &row, &dy);
+    return "<col>" + std::to_string(col - 1) + "</col><colOff>" +
+           std::to_string(std::llround(dx * 12700)) + "</colOff><row>" + std::to_string(row - 1) +
+           "</row><rowOff>" + std::to_string(std::llround(dy * 12700)) + "</rowOff>";
+  };
+  size_t at = 0;
+  for (const spreadsheet::PictureModel& p : s.pictures) {
+    at = d.xml.find("<from>", at);
+    ASSERT_NE(at, std::string::npos);
+    const std::string from = "<from>" + expected(p.left, p.top) + "</from>";
+    const std::string to = "<to>" + expected(p.left + p.width, p.top + p.height) + "</to>";
+    EXPECT_EQ(d.xml.substr(at, from.size() + to.size()), from + to);
+    at += from.size();
+  }
 }
 
 // --- package -----------------------------------------------------------------------------

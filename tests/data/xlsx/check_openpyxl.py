@@ -48,6 +48,8 @@ check("centred", ws.print_options.horizontalCentered, True)
 check("footer", ws.oddFooter.center.text, "第 &P 页，共 &N 页")
 check("breaks", [b.id for b in ws.row_breaks.brk], [10, 20])
 check("pictures", len(ws._images), 2)
+check("picture places", sorted((i.anchor._from.col, i.anchor._from.row) for i in ws._images),
+      [(1, 9), (3, 11)])
 check("validations", len(ws.data_validations.dataValidation), 1)
 check("conditional formats", len(ws.conditional_formatting), 1)
 check("comment", ws["A2"].comment.text if ws["A2"].comment else None, "备注")
