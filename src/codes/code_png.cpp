@@ -45,9 +45,17 @@ class Bitmap {
 
   // The row being drawn, white.
   void clear_row() { std::fill(row_.begin(), row_.end(), '\xFF'); }
+  // Pixels x .. x + n - 1 dark, a byte at a time (its first pixel in its
+  // highest bit).
   void dark(int32_t x, int32_t n) {
-    for (int32_t i = x; i < x + n; ++i)
-      row_[size_t(i) >> 3] &= static_cast<char>(~(0x80 >> (i & 7)));
+    for (int32_t i = x, end = x + n; i < end;) {
+      const int32_t bit = i & 7;
+      const int32_t k = std::min(8 - bit, end - i);  // of them in this byte
+      const unsigned mask = (0xFFu >> bit) & (0xFFu << (8 - bit - k));
+      row_[size_t(i) >> 3] =
+          static_cast<char>(static_cast<unsigned char>(row_[size_t(i) >> 3]) & ~mask);
+      i += k;
+    }
   }
   // Puts the row being drawn into rows y .. y + n - 1.
   void put_row(int32_t y, int32_t n) {
@@ -147,8 +155,11 @@ std::string png(const Modules& m, double w, double h) {
     const int32_t band = with_text ? 8 * p : 0;
     Bitmap bars(width, 1);
     bars.clear_row();
-    for (int32_t x = 0; x < m.width; ++x) {
-      if (m.is_dark(x, 0)) bars.dark(x * p, p);
+    for (int32_t x = 0; x < m.width;) {
+      int32_t n = 0;  // a bar: dark modules side by side
+      while (x + n < m.width && m.is_dark(x + n, 0)) ++n;
+      if (n > 0) bars.dark(x * p, n * p);
+      x += std::max(n, 1);
     }
     Bitmap text(width, band);
     if (with_text) {

@@ -352,6 +352,12 @@ size_t run_lengths(const uint8_t* lengths, int count, LengthRuns& out) {
   for (int i = 0; i < count;) {
     const uint8_t len = lengths[i];
     int n = 1;
+    // Eight at a time over the long runs of unused symbols.
+    const uint64_t eight = uint64_t{len} * 0x0101010101010101u;
+    for (uint64_t next = 0; i + n + 8 <= count; n += 8) {
+      std::memcpy(&next, lengths + i + n, 8);
+      if (next != eight) break;
+    }
     while (i + n < count && lengths[i + n] == len) ++n;
     int left = n;
     if (len == 0) {

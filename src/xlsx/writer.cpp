@@ -187,6 +187,7 @@ class BookWriter {
     const std::string image_type = std::string(kRelTypeBase) + "image";
     // The images are parts of one folder: the way there from the drawing is
     // found once, not split and joined again for each of a hundred thousand.
+    const std::string type_attribute = " Type=\"" + image_type + "\"";
     std::string folder, way_to_folder;
     std::string relative;
     std::string rest = write_drawing(
@@ -204,7 +205,10 @@ class BookWriter {
             relative = way_to_folder;
             relative += target.substr(slash + 1);
           }
-          append_relationship(r, "", id, image_type, relative, false);
+          // As append_relationship writes it, the type (a constant that
+          // needs no escaping) put in whole.
+          r.raw("<Relationship").attr("Id", id).raw(type_attribute).attr("Target", relative);
+          r.raw("/>");
           if (r.str().size() >= kDeflatePiece) rels.write(r.str());
         });
     xml.write(rest);
