@@ -99,6 +99,7 @@ host::Workbook& EngineSheet::parent() {
 
 void EngineSheet::invalidate_caches() {
   edges_.forget();
+  regions_.clear();
   merge_indexed_ = static_cast<size_t>(-1);
   counts_.clear();
   pictures_counted_ = static_cast<size_t>(-1);
@@ -106,6 +107,7 @@ void EngineSheet::invalidate_caches() {
 
 void EngineSheet::touch(int32_t col1, int32_t col2) {
   book_->mark_modified();
+  regions_.clear();
   if (counts_.empty()) return;
   for (auto it = counts_.begin(); it != counts_.end();)
     it = it->first >= col1 && it->first <= col2 ? counts_.erase(it) : std::next(it);
@@ -509,6 +511,19 @@ void EngineSheet::recalculate() {
 // --- Regions ----------------------------------------------------------------------
 
 Rect EngineSheet::current_region(int32_t row, int32_t column) const {
+  for (const KnownRegion& k : regions_)
+    if (k.row == row && k.column == column) return k.region;
+  const Rect found = find_region(row, column);
+  if (regions_.size() < kKnownRegions) {
+    regions_.push_back({row, column, found});
+  } else {
+    regions_[next_region_] = {row, column, found};
+    next_region_ = (next_region_ + 1) % kKnownRegions;
+  }
+  return found;
+}
+
+Rect EngineSheet::find_region(int32_t row, int32_t column) const {
   const Sheet& s = *sheet_;
   const int32_t last = cells::last_row(s);
   auto row_hit = [&](int32_t r, int32_t c1, int32_t c2) {
