@@ -462,8 +462,12 @@ void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
       if (!counts) {
         counts = std::make_shared<ColumnCounts>();
         // Texts are counted as they stand first and folded once each: a
-        // column holds a few dozen schools or classes in many rows.
+        // column holds a few dozen schools or classes in many rows. A
+        // column just sorted by itself holds each text in one run of rows,
+        // so the text of the row above is tried before the table.
         std::unordered_map<std::string_view, int64_t> as_written;
+        std::string_view last_text;
+        int64_t* last_count = nullptr;
         for (const Row& row : sheet_->rows) {
           auto it = cells::lower(row, c);
           if (it == row.cells.end() || it->col != c) continue;
@@ -473,7 +477,12 @@ void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
           } else if (v.is_bool()) {
             ++(v.as_bool() ? counts->trues : counts->falses);
           } else if (v.is_text() && !v.as_text().empty()) {
-            ++as_written[v.as_text()];
+            const std::string_view t = v.as_text();
+            if (last_count == nullptr || t != last_text) {
+              last_text = t;
+              last_count = &as_written[t];
+            }
+            ++*last_count;
           }
         }
         for (const auto& [t, k] : as_written) counts->texts[text::simple_fold(t)] += k;
