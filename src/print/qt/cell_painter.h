@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -103,6 +104,11 @@ class CellPainter {
     QFont font;
     QFontMetricsF metrics;
     double units_per_point = 0;
+    // The advances of the characters General numbers are written with,
+    // when the font sets any two of them side by side at the sum of their
+    // advances (no kerning between them); empty until first needed, and
+    // {-1} when it does kern them.
+    std::vector<double> number_advances;
   };
   // Text shaped once in a format's font: its glyphs and width.
   struct Shaped {
@@ -115,7 +121,10 @@ class CellPainter {
     }
   };
   const spreadsheet::Style& style_of(const spreadsheet::Cell& cell) const;
-  const Look& look_of(uint32_t style, double units_per_point);
+  Look& look_of(uint32_t style, double units_per_point);
+  // The width of `text` in the look's font, as QFontMetricsF measures it;
+  // a text of a General number's characters is summed from their advances.
+  static double text_width(Look& look, std::string_view text);
   const Shaped& shape(uint32_t style, const Look& look, const QString& text);
   const host::Rect* merge_at(int32_t row, int32_t col) const;
   void collect_merges(const host::Rect& visible);
