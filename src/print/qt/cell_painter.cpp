@@ -13,6 +13,7 @@
 #include "codes/symbol.h"
 #include "print/cell_format.h"
 #include "print/qt/fonts.h"
+#include "print/qt/text_widths.h"
 #include "spreadsheet/cells.h"
 
 namespace kelv::print {
@@ -184,41 +185,12 @@ CellPainter::Look& CellPainter::look_of(uint32_t style, double units_per_point) 
     shapes_.clear();
     const Style& s = book_.styles.get(style < book_.styles.size() ? style : 0);
     const QFont font = cell_font(s.font, units_per_point);
-    it = looks_.insert_or_assign(style, Look{font, QFontMetricsF(font), units_per_point, {}}).first;
+    it = looks_
+             .insert_or_assign(style, Look{font, QFontMetricsF(font), units_per_point,
+                                           TextWidths(QFontMetricsF(font))})
+             .first;
   }
   return it->second;
-}
-
-double CellPainter::text_width(Look& look, std::string_view text) {
-  // What a General number is written with: a seat label's exam number that
-  // does not fit is measured at every length it might be cut to, and Qt
-  // shapes each text it measures.
-  static constexpr std::string_view kNumberCharacters = "0123456789.E+-";
-  std::vector<double>& advances = look.number_advances;
-  if (advances.empty()) {
-    advances.assign(128, 0);
-    for (char c : kNumberCharacters)
-      advances[static_cast<size_t>(c)] = look.metrics.horizontalAdvance(QChar(c));
-    for (char a : kNumberCharacters)
-      for (char b : kNumberCharacters) {
-        const QChar pair_chars[2] = {QChar(a), QChar(b)};
-        const QString pair(pair_chars, 2);
-        if (look.metrics.horizontalAdvance(pair) !=
-            advances[static_cast<size_t>(a)] + advances[static_cast<size_t>(b)]) {
-          advances.assign(1, -1);
-          break;
-        }
-      }
-  }
-  const QString whole = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  if (advances.size() == 1 || text.empty()) return look.metrics.horizontalAdvance(whole);
-  double width = 0;
-  for (char c : text) {
-    if (kNumberCharacters.find(c) == std::string_view::npos)
-      return look.metrics.horizontalAdvance(whole);
-    width += advances[static_cast<size_t>(c)];
-  }
-  return width;
 }
 
 void CellPainter::collect_merges(const host::Rect& visible) {
@@ -388,7 +360,7 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
   // shorter (below), and that text is shaped.
   const double general_width =
       cell.value.is_number() && shown.general && !style.alignment.shrink_to_fit
-          ? text_width(look, shown.text)
+          ? look.widths(shown.text)
           : -1;
   const bool general_too_wide = general_width > inner.width();
   const Shaped* shaped = general_too_wide ? nullptr : &shape(cell.style, look, text);
@@ -409,7 +381,7 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
       if (shown.general) {
         spreadsheet::FormatOptions fit;
         fit.width = inner.width();
-        fit.measure = [&look](std::string_view s) { return text_width(look, s); };
+        fit.measure = [&look](std::string_view s) { return look.widths(s); };
         const std::string shorter = formatted_text(cell, style, fit).text;
         if (!shorter.empty()) {
           text = QString::fromStdString(shorter);

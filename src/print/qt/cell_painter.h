@@ -16,10 +16,10 @@
 #include <cstdint>
 #include <list>
 #include <memory>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "print/qt/text_widths.h"
 #include "spreadsheet/model.h"
 
 namespace kelv::print {
@@ -104,11 +104,7 @@ class CellPainter {
     QFont font;
     QFontMetricsF metrics;
     double units_per_point = 0;
-    // The advances of the characters General numbers are written with,
-    // when the font sets any two of them side by side at the sum of their
-    // advances (no kerning between them); empty until first needed, and
-    // {-1} when it does kern them.
-    std::vector<double> number_advances;
+    TextWidths widths;  // of texts a General number may be cut to
   };
   // Text shaped once in a format's font: its glyphs and width.
   struct Shaped {
@@ -122,9 +118,6 @@ class CellPainter {
   };
   const spreadsheet::Style& style_of(const spreadsheet::Cell& cell) const;
   Look& look_of(uint32_t style, double units_per_point);
-  // The width of `text` in the look's font, as QFontMetricsF measures it;
-  // a text of a General number's characters is summed from their advances.
-  static double text_width(Look& look, std::string_view text);
   const Shaped& shape(uint32_t style, const Look& look, const QString& text);
   const host::Rect* merge_at(int32_t row, int32_t col) const;
   void collect_merges(const host::Rect& visible);
