@@ -11,17 +11,14 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "host/host_error.h"
 #include "print/qt/page_painter.h"
 
 #ifdef KELV_HAVE_QPDF
-#define POINTERHOLDER_TRANSITION 4
-#include <qpdf/Pipeline.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
+#include "print/qt/pdf_join.h"
 #endif
 
 namespace kelv::print {
@@ -42,55 +39,6 @@ bool write_half(const PrintJob& job, QByteArray& into, int dpi, const QString& t
   writer.setTitle(title);
   return render_job(job, writer, progress, first, last);
 }
-
-#ifdef KELV_HAVE_QPDF
-// qpdf's output, gathered into blocks of 1 MB before it reaches the file
-// (qpdf writes an object in many small pieces).
-class FilePipeline : public Pipeline {
- public:
-  explicit FilePipeline(host::WritableFile& file) : Pipeline("kelv pdf", nullptr), file_(file) {
-    buffer_.reserve(kBlock);
-  }
-  void write(unsigned char const* data, size_t size) override {
-    buffer_.append(reinterpret_cast<const char*>(data), size);
-    if (buffer_.size() >= kBlock) flush();
-  }
-  void finish() override { flush(); }
-
- private:
-  void flush() {
-    if (buffer_.empty()) return;
-    file_.write(buffer_.data(), buffer_.size());
-    buffer_.clear();
-  }
-  static constexpr size_t kBlock = size_t{1} << 20;
-  host::WritableFile& file_;
-  std::string buffer_;
-};
-
-// The pages of `second` after those of `first`, written to `out`. The
-// first file's catalogue and document information are the result's; the
-// streams (pages, pictures, fonts) are copied as they are, not compressed
-// again.
-void join(const QByteArray& first, const QByteArray& second, host::WritableFile& out) {
-  QPDF a, b;
-  a.setSuppressWarnings(true);
-  b.setSuppressWarnings(true);
-  a.processMemoryFile("1", first.constData(), static_cast<size_t>(first.size()));
-  b.processMemoryFile("2", second.constData(), static_cast<size_t>(second.size()));
-  QPDFPageDocumentHelper pages(a);
-  for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(b).getAllPages())
-    pages.addPage(page, false);
-  FilePipeline pipe(out);
-  QPDFWriter writer(a);
-  writer.setOutputPipeline(&pipe);
-  writer.setStreamDataMode(qpdf_s_preserve);
-  writer.setDecodeLevel(qpdf_dl_none);
-  writer.setCompressStreams(false);
-  writer.setObjectStreamMode(qpdf_o_disable);
-  writer.write();
-}
-#endif
 
 // The progress of the two halves as one job: pages done in each, and the
 // sheets told as finished so far (in the job's order).
@@ -210,7 +158,11 @@ bool write_pdf_in_halves(const PrintJob& job, host::WritableFile& out, int dpi,
   if (second_failure) std::rethrow_exception(second_failure);
   if (second_done.load() < job.page_count() - middle) return false;
   try {
-    join(first, second, out);
+    auto view = [](const QByteArray& bytes) {
+      return std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()));
+    };
+    join_pdfs(view(first), view(second),
+              [&](const char* data, size_t size) { out.write(data, size); });
   } catch (const host::HostError&) {
     throw;
   } catch (const std::exception& e) {
