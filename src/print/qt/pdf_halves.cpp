@@ -45,8 +45,8 @@ bool write_half(const PrintJob& job, QByteArray& into, int dpi, const QString& t
 class JointProgress {
  public:
   JointProgress(const PrintJob& job, int32_t middle) : job_(job), middle_(middle) {}
-  // Tells `progress` of the pages done and of every sheet newly finished;
-  // false when it asked to stop.
+  // Tells `progress` of every sheet newly finished, or else of the pages
+  // done when more are done than last told; false when it asked to stop.
   bool tell(const std::function<bool(const JobProgress&)>& progress, int32_t first_done,
             int32_t second_done, int32_t current_sheet) {
     if (!progress) return true;
@@ -67,7 +67,15 @@ class JointProgress {
       told = true;
       if (!progress(p)) return false;
     }
-    if (told) return true;
+    if (told) {
+      last_done_ = p.done;
+      return true;
+    }
+    // Nothing new (a wake-up while the other half is still drawing, or
+    // after its last page): nothing told, so a finished sheet's report
+    // stays the last.
+    if (p.done == last_done_) return true;
+    last_done_ = p.done;
     p.sheet = current_sheet;
     p.sheet_done = false;
     return progress(p);
@@ -81,7 +89,8 @@ class JointProgress {
   const PrintJob& job_;
   int32_t middle_;
   int32_t next_sheet_ = 0;
-  int32_t scan_ = 0;  // the first page of a sheet after those looked at
+  int32_t last_done_ = -1;  // the pages done when last told
+  int32_t scan_ = 0;        // the first page of a sheet after those looked at
 };
 
 }  // namespace
