@@ -19,7 +19,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config ccache clang-format clang-tidy
   libzip-dev libdeflate-dev zlib1g-dev libpugixml-dev libexpat1-dev libicu-dev libstb-dev
-  libzint-dev zbar-tools
+  libzint-dev zbar-tools libjemalloc-dev
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev qt6-translations-l10n libqpdf-dev
@@ -113,6 +113,7 @@ need_pc expat libexpat1-dev
 need_pc icu-uc libicu-dev
 need_pc gtest libgtest-dev
 need_pc gmock libgmock-dev
+need_pc jemalloc libjemalloc-dev
 need_pc Qt6Widgets qt6-base-dev
 need_pc Qt6PrintSupport qt6-base-dev
 need_pc libqpdf libqpdf-dev

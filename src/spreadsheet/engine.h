@@ -64,7 +64,7 @@ class Engine : public host::Application {
   static Sheet& model_of(host::Worksheet& sheet);
   // After changing a sheet's model directly (heights, widths, merges,
   // cells) while it is still used through the host interfaces: drops the
-  // engine's cached geometry, merge index and COUNTIF counts.
+  // engine's cached geometry, merge index, COUNTIF counts and regions.
   static void model_changed(host::Worksheet& sheet);
 
   // The application clipboard (Range.Copy); null when nothing was copied.

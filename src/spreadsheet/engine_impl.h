@@ -84,7 +84,10 @@ class EngineSheet final : public host::Worksheet {
   // behind the engine's back.
   void invalidate_caches();
   // Moves the model to a new owner (a deleted sheet keeps its handle alive).
-  void detach(std::unique_ptr<Sheet> keep) { detached_ = std::move(keep); }
+  void detach(std::unique_ptr<Sheet> keep) {
+    detached_ = std::move(keep);
+    regions_.clear();
+  }
 
   host::Workbook& parent() override;
   std::string name() const override { return sheet_->name; }
@@ -144,6 +147,8 @@ class EngineSheet final : public host::Worksheet {
 
  private:
   struct ColumnCounts;
+  // current_region without the known regions.
+  Rect find_region(int32_t row, int32_t column) const;
   const Style& style_at(int32_t row, int32_t column) const;
   // Marks the workbook modified and drops caches that depend on the cells
   // of the given columns.
@@ -187,6 +192,18 @@ class EngineSheet final : public host::Worksheet {
   // Value counts per column for COUNTIF over whole columns, dropped when a
   // cell of that column changes.
   mutable std::unordered_map<int32_t, std::shared_ptr<ColumnCounts>> counts_;
+
+  // Regions found lately, by the cell they were asked for, all dropped when
+  // any cell of the sheet changes: a handler asks for the region of the same
+  // table many times (each heading looked up), and on a long table each
+  // answer is a walk over every row.
+  struct KnownRegion {
+    int32_t row = 0, column = 0;
+    Rect region;
+  };
+  static constexpr size_t kKnownRegions = 4;
+  mutable std::vector<KnownRegion> regions_;
+  mutable size_t next_region_ = 0;  // the entry replaced next once all are taken
 };
 
 class EngineWindow final : public host::Window {

@@ -99,6 +99,7 @@ host::Workbook& EngineSheet::parent() {
 
 void EngineSheet::invalidate_caches() {
   edges_.forget();
+  regions_.clear();
   merge_indexed_ = static_cast<size_t>(-1);
   counts_.clear();
   pictures_counted_ = static_cast<size_t>(-1);
@@ -106,6 +107,7 @@ void EngineSheet::invalidate_caches() {
 
 void EngineSheet::touch(int32_t col1, int32_t col2) {
   book_->mark_modified();
+  regions_.clear();
   if (counts_.empty()) return;
   for (auto it = counts_.begin(); it != counts_.end();)
     it = it->first >= col1 && it->first <= col2 ? counts_.erase(it) : std::next(it);
@@ -460,8 +462,12 @@ void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
       if (!counts) {
         counts = std::make_shared<ColumnCounts>();
         // Texts are counted as they stand first and folded once each: a
-        // column holds a few dozen schools or classes in many rows.
+        // column holds a few dozen schools or classes in many rows. A
+        // column just sorted by itself holds each text in one run of rows,
+        // so the text of the row above is tried before the table.
         std::unordered_map<std::string_view, int64_t> as_written;
+        std::string_view last_text;
+        int64_t* last_count = nullptr;
         for (const Row& row : sheet_->rows) {
           auto it = cells::lower(row, c);
           if (it == row.cells.end() || it->col != c) continue;
@@ -471,7 +477,12 @@ void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
           } else if (v.is_bool()) {
             ++(v.as_bool() ? counts->trues : counts->falses);
           } else if (v.is_text() && !v.as_text().empty()) {
-            ++as_written[v.as_text()];
+            const std::string_view t = v.as_text();
+            if (last_count == nullptr || t != last_text) {
+              last_text = t;
+              last_count = &as_written[t];
+            }
+            ++*last_count;
           }
         }
         for (const auto& [t, k] : as_written) counts->texts[text::simple_fold(t)] += k;
@@ -509,6 +520,19 @@ void EngineSheet::recalculate() {
 // --- Regions ----------------------------------------------------------------------
 
 Rect EngineSheet::current_region(int32_t row, int32_t column) const {
+  for (const KnownRegion& k : regions_)
+    if (k.row == row && k.column == column) return k.region;
+  const Rect found = find_region(row, column);
+  if (regions_.size() < kKnownRegions) {
+    regions_.push_back({row, column, found});
+  } else {
+    regions_[next_region_] = {row, column, found};
+    next_region_ = (next_region_ + 1) % kKnownRegions;
+  }
+  return found;
+}
+
+Rect EngineSheet::find_region(int32_t row, int32_t column) const {
   const Sheet& s = *sheet_;
   const int32_t last = cells::last_row(s);
   auto row_hit = [&](int32_t r, int32_t c1, int32_t c2) {

@@ -34,6 +34,7 @@ SampleWriter small_sample() {
   };
 }
 
+#ifndef _WIN32
 // Clicks the default button of the start dialog once it is up; its text
 // goes to `clicked`.
 void click_default_of_next_box(QString* clicked) {
@@ -45,6 +46,7 @@ void click_default_of_next_box(QString* clicked) {
     box->defaultButton()->click();
   });
 }
+#endif
 
 // A second first start (the settings lost, say, after reinstalling) finds
 // the sample made before, with the user's work in it, and opens that.

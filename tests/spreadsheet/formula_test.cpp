@@ -63,6 +63,16 @@ TEST_F(CountIfTest, CountsFollowLaterWrites) {
   EXPECT_EQ(count_at(1), Variant(2.0));
 }
 
+// A column's texts in runs (as after a sort by it), runs of one, the same
+// text again after others, a run broken by a number and by an empty cell.
+TEST_F(CountIfTest, TextsInRunsAndApartCountAlike) {
+  group({"一中", "一中", "一中", "二中", "一中", "三中", 7, "三中", "", "三中", "一中", "一中"});
+  EXPECT_EQ(count_at(1), Variant(6.0));
+  EXPECT_EQ(count_at(4), Variant(1.0));
+  EXPECT_EQ(count_at(6), Variant(3.0));
+  EXPECT_EQ(count_at(7), Variant(1.0));
+}
+
 TEST_F(CountIfTest, ManualCalculationKeepsTheCachedValue) {
   group({"x", "x"});
   engine.set_calculation(host::xlCalculationManual);

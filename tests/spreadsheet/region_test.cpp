@@ -1,9 +1,17 @@
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "engine_fixture.h"
+#include "spreadsheet/model.h"
 
 namespace kelv::spreadsheet {
 namespace {
 
+using host::LookAt;
 using host::Rect;
+using host::SortHeader;
+using host::SortOrder;
 
 TEST_F(EngineTest, CurrentRegionGrowsThroughDiagonalNeighbours) {
   cell(2, 2).set_value("a");
@@ -35,6 +43,78 @@ TEST_F(EngineTest, EmptyTextAndFormatsDoNotExtendTheRegion) {
   cell(1, 1).set_value("x");
   cell(2, 1).font().set_bold(true);
   EXPECT_EQ(cell(1, 1).current_region().area(), Rect::cell(1, 1));
+}
+
+// The region of a cell is remembered between questions; every way a cell's
+// value can come or go must make the next question see the change.
+TEST_F(EngineTest, CurrentRegionFollowsEveryChangeOfTheCells) {
+  struct Change {
+    const char* what;
+    std::function<void()> change;
+    Rect region;  // of A1 afterwards
+  };
+  const std::vector<Change> changes = {
+      {"a value below", [&] { cell(4, 1).set_value("x"); }, Rect{1, 1, 4, 2}},
+      {"values beside",
+       [&] {
+         block(1, 3, 2, 3).set_values({Variant(1), Variant(2)});
+       },
+       Rect{1, 1, 3, 3}},
+      {"a formula", [&] { cell(4, 2).set_formula_r1c1("=COUNTIF(C[-1],RC[-1])"); },
+       Rect{1, 1, 4, 2}},
+      {"contents cleared", [&] { block(3, 1, 3, 2).clear_contents(); }, Rect{1, 1, 2, 2}},
+      {"cells cleared", [&] { block(2, 1, 3, 2).clear(); }, Rect{1, 1, 1, 2}},
+      {"a row deleted", [&] { block(2, 1, 2, 2).delete_shift_up(); }, Rect{1, 1, 2, 2}},
+      {"texts replaced by nothing",
+       [&] {
+         ws().used_range().replace("a3", "", LookAt::Whole);
+         ws().used_range().replace("b3", "", LookAt::Whole);
+       },
+       Rect{1, 1, 2, 2}},
+      {"a block pasted",
+       [&] {
+         block(1, 1, 3, 2).copy();
+         ws().paste(cell(4, 1));
+       },
+       Rect{1, 1, 6, 2}},
+      {"values pasted",
+       [&] {
+         cell(1, 1).copy();
+         cell(4, 3).paste_special_values();
+       },
+       Rect{1, 1, 4, 3}},
+      {"rows sorted",
+       [&] {
+         // An empty row 2 ends the region; sorting puts it last.
+         block(2, 1, 2, 2).clear_contents();
+         EXPECT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, 1, 2}));
+         block(2, 1, 3, 2).sort(cell(2, 1), SortOrder::Ascending, SortHeader::No);
+       },
+       Rect{1, 1, 2, 2}},
+      {"a merge keeping one value", [&] { block(2, 1, 3, 2).merge(); }, Rect{1, 1, 2, 2}},
+  };
+  for (const Change& c : changes) {
+    ws().used_range().clear();
+    for (int r = 1; r <= 3; ++r)
+      for (int k = 1; k <= 2; ++k)
+        cell(r, k).set_value(std::string(1, static_cast<char>('a' + k - 1)) + std::to_string(r));
+    ASSERT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, 3, 2})) << c.what;
+    c.change();
+    EXPECT_EQ(cell(1, 1).current_region().area(), c.region) << c.what;
+  }
+}
+
+TEST_F(EngineTest, CurrentRegionSeesAModelChangedDirectly) {
+  cell(1, 1).set_value("h");
+  ASSERT_EQ(cell(1, 1).current_region().area(), Rect::cell(1, 1));
+  Sheet& model = Engine::model_of(ws());
+  model.rows.resize(2);
+  Cell below;
+  below.col = 1;
+  below.value = Variant("v");
+  model.rows[1].cells.push_back(below);
+  Engine::model_changed(ws());
+  EXPECT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, 2, 1}));
 }
 
 TEST_F(EngineTest, UsedRangeCoversValuesAndFormats) {

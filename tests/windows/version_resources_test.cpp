@@ -5,6 +5,8 @@
 // 77 when a file is missing (the setup program is made by `make windows`).
 //   test_version_resources VERSION FILE...
 #include <windows.h>
+// ExtractIconExW: windows.h leaves shellapi.h out under WIN32_LEAN_AND_MEAN.
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string>

@@ -16,6 +16,7 @@
 #include "app/core/exam_work.h"
 #include "app/core/platform.h"
 #include "app/core/terminal_dialogs.h"
+#include "app/core/terminal_progress.h"
 #include "app/core/workspace.h"
 #include "host/environment.h"
 #include "host/file_path.h"
@@ -93,6 +94,8 @@ void add_invigilate_command(CLI::App& app) {
     app::TerminalDialogs dialogs(std::cin, std::cout, app::is_terminal(true));
     std::unique_ptr<app::Workspace> workspace = open_workspace(options->workspace, dialogs);
     for (const std::string& w : workspace->take_warnings()) std::cout << "[提醒] " << w << '\n';
+    app::TerminalProgress progress(std::cerr, app::standard_error_is_terminal());
+    workspace->engine().set_progress(&progress);
     const std::string file = data_file(workspace->folder(), options->data);
     host::Workbook* book = nullptr;
     try {
