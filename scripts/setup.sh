@@ -22,7 +22,7 @@ packages=(
   libzint-dev zbar-tools libjemalloc-dev
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libgl-dev qt6-translations-l10n
+  qt6-base-dev libgl-dev qt6-translations-l10n libqpdf-dev
   python3 python3-openpyxl python3-pil
   fonts-wqy-microhei fonts-wqy-zenhei fonts-arphic-uming fonts-arphic-ukai
   fonts-crosextra-carlito fonts-liberation2 poppler-utils
@@ -116,6 +116,7 @@ need_pc gmock libgmock-dev
 need_pc jemalloc libjemalloc-dev
 need_pc Qt6Widgets qt6-base-dev
 need_pc Qt6PrintSupport qt6-base-dev
+need_pc libqpdf libqpdf-dev
 need_tool pdftotext poppler-utils
 need_tool pdffonts poppler-utils
 need_font() {  # FAMILY PACKAGE

@@ -117,6 +117,14 @@ std::unique_ptr<spreadsheet::Workbook> read_any(const std::string& path) {
   return read_any(read_file_bytes(path), path);
 }
 
+std::unique_ptr<spreadsheet::Workbook> read_any(
+    const std::string& path, const std::function<bool(std::string_view sheet)>& cells_of) {
+  const std::string head = read_file_head(path, 8192);
+  if (detect_kind(head) == FileKind::Xlsx) return xlsx::read_workbook(path, {cells_of});
+  refuse_empty_package(head.size(), path);
+  return read_any(read_file_bytes(path), path);
+}
+
 std::unique_ptr<spreadsheet::Workbook> AnyFormat::load(const std::string& path) {
   return read_any(path);
 }

@@ -4,6 +4,7 @@
 // (Workbook::source_kind, source_path) and is never saved over that file.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,6 +29,11 @@ std::unique_ptr<spreadsheet::Workbook> read_any(std::shared_ptr<const std::strin
                                                 const std::string& name);
 // The same for a file: 53 when it is missing.
 std::unique_ptr<spreadsheet::Workbook> read_any(const std::string& path);
+// The same, reading the cells of only the sheets `cells_of` names when the
+// file is a package (xlsx::ReadScope: such a workbook is never saved);
+// other kinds are small and read whole.
+std::unique_ptr<spreadsheet::Workbook> read_any(
+    const std::string& path, const std::function<bool(std::string_view sheet)>& cells_of);
 
 class AnyFormat : public spreadsheet::FileFormat {
  public:

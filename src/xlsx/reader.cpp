@@ -163,7 +163,8 @@ std::string extension_of(const std::string& part) {
 
 class BookReader {
  public:
-  BookReader(const std::string& path, const UnpackLimits& limits) : pkg_(path, limits) {}
+  BookReader(const std::string& path, const UnpackLimits& limits, ReadScope scope = {})
+      : pkg_(path, limits), scope_(std::move(scope)) {}
   BookReader(std::shared_ptr<const std::string> bytes, const std::string& name,
              const UnpackLimits& limits)
       : pkg_(std::move(bytes), name, limits) {}
@@ -210,10 +211,14 @@ class BookReader {
     }
     read_workbook_part(pkg_, workbook_part, sheet_rels, *book,
                        [&](const std::string& sheet_part, spreadsheet::Sheet& sheet) {
+                         if (scope_.cells_of && !scope_.cells_of(sheet.name)) {
+                           left_out_ = true;
+                           return;
+                         }
                          read_sheet(sheet_part, strings, sheet);
                        });
     move_out_of_1904(*book);
-    collect_raw_parts();
+    if (!left_out_) collect_raw_parts();
     return book;
   }
 
@@ -358,6 +363,8 @@ class BookReader {
   }
 
   PackageReader pkg_;
+  ReadScope scope_;
+  bool left_out_ = false;  // a sheet's cells were not read
   Workbook* book_ = nullptr;
   ContentTypes types_;
   std::set<std::string> consumed_;
@@ -371,6 +378,12 @@ class BookReader {
 std::unique_ptr<spreadsheet::Workbook> read_workbook(const std::string& path,
                                                      const UnpackLimits& limits) {
   return BookReader(path, limits).run();
+}
+
+std::unique_ptr<spreadsheet::Workbook> read_workbook(const std::string& path,
+                                                     const ReadScope& scope,
+                                                     const UnpackLimits& limits) {
+  return BookReader(path, limits, scope).run();
 }
 
 std::unique_ptr<spreadsheet::Workbook> read_workbook(std::shared_ptr<const std::string> bytes,

@@ -4,8 +4,10 @@
 // workbook's and sheets' passthrough and written back in place.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "host/file_system.h"
 #include "spreadsheet/file_format.h"
@@ -22,6 +24,19 @@ std::unique_ptr<spreadsheet::Workbook> read_workbook(const std::string& path,
 // The same for a package held in memory; `name` stands for the file.
 std::unique_ptr<spreadsheet::Workbook> read_workbook(std::shared_ptr<const std::string> bytes,
                                                      const std::string& name,
+                                                     const UnpackLimits& limits = {});
+
+// What a reading for a look at some sheets (printing them) may leave out.
+// `cells_of` says, by a sheet's name, whether its cells, pictures and
+// relationships are read; a sheet left out is there with its name and
+// visibility and nothing else. When any sheet is left out, the parts the
+// model does not hold are not kept either: such a workbook is for reading
+// and must never be saved.
+struct ReadScope {
+  std::function<bool(std::string_view sheet)> cells_of;  // null: every sheet
+};
+std::unique_ptr<spreadsheet::Workbook> read_workbook(const std::string& path,
+                                                     const ReadScope& scope,
                                                      const UnpackLimits& limits = {});
 
 // Writes a temporary file beside the target, flushes it to the disk and

@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/cli/commands.h"
@@ -58,9 +60,16 @@ void add_pdf_command(CLI::App& app) {
     // Another program editing the workbook may not have saved what it shows.
     for (const std::string& w : app::WorkspaceFolder::lock_warnings(options->book))
       std::cerr << "注意：" << w << "\n";
+    // Only the cells of the sheets printed are read: the sheets named, or
+    // without names every sheet but 考生表 and 考场表 (which a data
+    // workbook does not print and another workbook does not have).
+    auto printed = [names = options->sheets](std::string_view sheet) {
+      if (names.empty()) return sheet != sheets::kExamineeSheet && sheet != sheets::kRoomSheet;
+      return std::find(names.begin(), names.end(), sheet) != names.end();
+    };
     std::unique_ptr<spreadsheet::Workbook> book;
     try {
-      book = readers::read_any(options->book);
+      book = readers::read_any(options->book, printed);
     } catch (const host::HostError& e) {
       command_failed("读不了工作簿：" + e.description());
     }

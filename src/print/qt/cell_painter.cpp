@@ -13,6 +13,7 @@
 #include "codes/symbol.h"
 #include "print/cell_format.h"
 #include "print/qt/fonts.h"
+#include "print/qt/text_widths.h"
 #include "spreadsheet/cells.h"
 
 namespace kelv::print {
@@ -178,13 +179,16 @@ const Style& CellPainter::style_of(const Cell& cell) const {
   return book_.styles.get(cell.style < book_.styles.size() ? cell.style : 0);
 }
 
-const CellPainter::Look& CellPainter::look_of(uint32_t style, double units_per_point) {
+CellPainter::Look& CellPainter::look_of(uint32_t style, double units_per_point) {
   auto it = looks_.find(style);
   if (it == looks_.end() || it->second.units_per_point != units_per_point) {
     shapes_.clear();
     const Style& s = book_.styles.get(style < book_.styles.size() ? style : 0);
     const QFont font = cell_font(s.font, units_per_point);
-    it = looks_.insert_or_assign(style, Look{font, QFontMetricsF(font), units_per_point}).first;
+    it = looks_
+             .insert_or_assign(style, Look{font, QFontMetricsF(font), units_per_point,
+                                           TextWidths(QFontMetricsF(font))})
+             .first;
   }
   return it->second;
 }
@@ -319,7 +323,7 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
                    -kPadding * u - (horizontal == Qt::AlignRight ? indent : 0), -0.75 * u);
   if (inner.width() <= 0) inner = box;
   const QRectF clip = box.intersected(area.clip);
-  const Look& look = look_of(cell.style, u);
+  Look& look = look_of(cell.style, u);
   // A colour the number format names ([Red]) wins over the font's.
   p.setPen(shown.color ? QColor::fromRgb(*shown.color) : color_of(style.font.color, 0x000000));
 
@@ -352,8 +356,15 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
     return;
   }
   QFont font = look.font;
-  const Shaped* shaped = &shape(cell.style, look, text);
-  double width = shaped->width;
+  // A General number too wide for its cell is not shaped: it is drawn
+  // shorter (below), and that text is shaped.
+  const double general_width =
+      cell.value.is_number() && shown.general && !style.alignment.shrink_to_fit
+          ? look.widths(shown.text)
+          : -1;
+  const bool general_too_wide = general_width > inner.width();
+  const Shaped* shaped = general_too_wide ? nullptr : &shape(cell.style, look, text);
+  double width = general_too_wide ? general_width : shaped->width;
   double ascent = look.metrics.ascent(), descent = look.metrics.descent();
   if (width > inner.width()) {
     if (style.alignment.shrink_to_fit) {
@@ -370,10 +381,7 @@ void CellPainter::draw_text(QPainter& p, const CellArea& area, const Cell& cell,
       if (shown.general) {
         spreadsheet::FormatOptions fit;
         fit.width = inner.width();
-        fit.measure = [&look](std::string_view s) {
-          return look.metrics.horizontalAdvance(
-              QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())));
-        };
+        fit.measure = [&look](std::string_view s) { return look.widths(s); };
         const std::string shorter = formatted_text(cell, style, fit).text;
         if (!shorter.empty()) {
           text = QString::fromStdString(shorter);

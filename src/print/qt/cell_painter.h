@@ -19,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "print/qt/text_widths.h"
 #include "spreadsheet/model.h"
 
 namespace kelv::print {
@@ -103,6 +104,7 @@ class CellPainter {
     QFont font;
     QFontMetricsF metrics;
     double units_per_point = 0;
+    TextWidths widths;  // of texts a General number may be cut to
   };
   // Text shaped once in a format's font: its glyphs and width.
   struct Shaped {
@@ -115,7 +117,7 @@ class CellPainter {
     }
   };
   const spreadsheet::Style& style_of(const spreadsheet::Cell& cell) const;
-  const Look& look_of(uint32_t style, double units_per_point);
+  Look& look_of(uint32_t style, double units_per_point);
   const Shaped& shape(uint32_t style, const Look& look, const QString& text);
   const host::Rect* merge_at(int32_t row, int32_t col) const;
   void collect_merges(const host::Rect& visible);

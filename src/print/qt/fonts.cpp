@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace kelv::print {
 namespace {
@@ -158,8 +159,11 @@ std::string font_note(const std::string& name) {
 }
 
 QString resolve_family(const std::string& name) {
+  // Pages are painted on more than one thread at once (pdf_halves.h).
+  static std::mutex mutex;
   static QHash<QString, QString> cache;
   const QString key = QString::fromStdString(name);
+  const std::lock_guard<std::mutex> lock(mutex);
   auto it = cache.constFind(key);
   if (it != cache.constEnd()) return *it;
   QString family = lookup(name);

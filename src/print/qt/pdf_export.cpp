@@ -17,6 +17,7 @@
 #include "host/host_error.h"
 #include "print/qt/fonts.h"
 #include "print/qt/page_painter.h"
+#include "print/qt/pdf_halves.h"
 
 namespace kelv::print {
 namespace {
@@ -159,6 +160,12 @@ bool write_pdf(const PrintJob& job, const std::string& path,
     host::replace_file(
         path,
         [&](host::WritableFile& file) {
+          const QString title =
+              QFileInfo(QString::fromStdString(job.book().file_path)).completeBaseName();
+          if (writes_in_halves(job)) {
+            if (!write_pdf_in_halves(job, file, kPdfDpi, title, progress)) throw Stopped{};
+            return;
+          }
           FileDevice out(file);
           out.open(QIODevice::WriteOnly);
           bool finished = false;
@@ -166,8 +173,7 @@ bool write_pdf(const PrintJob& job, const std::string& path,
             QPdfWriter writer(&out);
             writer.setResolution(kPdfDpi);
             writer.setCreator("kelv");
-            writer.setTitle(
-                QFileInfo(QString::fromStdString(job.book().file_path)).completeBaseName());
+            writer.setTitle(title);
             finished = render_job(job, writer, progress);
           }
           out.flush_buffer();
