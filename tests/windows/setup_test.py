@@ -215,9 +215,34 @@ def uninstall(prefix, folder):
 def torb_created(prefix, work):
     script = os.path.join(work, "create.vbs")
     with open(script, "w", encoding="ascii") as f:
-        f.write('Set t = CreateObject("kelv.torb")\r\nWScript.Echo TypeName(t)\r\n')
+        f.write('Set t = CreateObject("kelv.torb")\r\nWScript.Echo "created " & TypeName(t)\r\n')
     r = prefix.run(["cscript", "//nologo", windows_path(script)])
-    return r.returncode == 0
+    # Wine's cscript ends with 0 after a script error too, having echoed nothing.
+    return r.returncode == 0 and b"created " in r.stdout
+
+
+class ClassesAsWindowsMerges:
+    """Windows looks a class up in HKCU\\Software\\Classes before HKLM's, so
+    a registration for one user is found by every program that user runs.
+    Wine 8 reads HKEY_CLASSES_ROOT from HKLM alone; inside this block the
+    user's registration is copied there, and taken away again after it, so
+    that what the installer wrote is still all that is checked."""
+
+    def __init__(self, prefix):
+        self.prefix = prefix
+        self.copied = []
+
+    def __enter__(self):
+        for key in class_keys("HKCU"):
+            if self.prefix.export(key):
+                machine = "HKLM" + key[len("HKCU"):]
+                self.prefix.run(["reg", "copy", key, machine, "/s", "/f"])
+                self.copied.append(machine)
+        return self
+
+    def __exit__(self, *_):
+        for key in self.copied:
+            self.prefix.run(["reg", "delete", key, "/f"])
 
 
 def class_keys(root):
@@ -283,12 +308,18 @@ def start_form_from_shortcut(prefix, menu, screenshot):
     target, workdir = link_target(os.path.join(menu, "kelv 考务.lnk"))
     # Xvfb picks a free display itself and names it on a pipe.
     read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24",
-                             "-nolisten", "tcp"], pass_fds=(write_end,),
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    xvfb_log = os.path.join(os.path.dirname(prefix.root), "xvfb.log")
+    with open(xvfb_log, "wb") as log:
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                 "1280x800x24", "-nolisten", "tcp"], pass_fds=(write_end,),
+                                stdout=log, stderr=log)
     os.close(write_end)
-    display = ":" + os.read(read_end, 64).decode().strip()
+    number = os.read(read_end, 64).decode().strip()
     os.close(read_end)
+    if not check(bool(number), f"Xvfb starts (its messages: {xvfb_log})"):
+        xvfb.wait()
+        return {}, ""
+    display = ":" + number
     env = dict(prefix.env, DISPLAY=display)
     try:
         form = subprocess.Popen(["wine", target], env=env, stdout=subprocess.DEVNULL,
@@ -413,7 +444,8 @@ def upgrade(args):
     check(code == 0, f"new version installed over it (exit {code}, {seconds:.1f} s)")
     check_installed(prefix, "HKCU", folder, menu, desktop, args.version, automation=True,
                     desktop_link=False)
-    check(torb_created(prefix, args.work), "kelv.torb can still be created")
+    with ClassesAsWindowsMerges(prefix):
+        check(torb_created(prefix, args.work), "kelv.torb can still be created")
     kept = prefix.export("HKCU\\" + SETTINGS).get("HKCU\\" + SETTINGS, {})
     check(kept.get("last_workspace") == workspace.replace("\\", "/"), "the form's settings kept")
 
@@ -422,10 +454,13 @@ def upgrade(args):
     unix_workspace = prefix.unix(workspace)
     data = os.path.join(unix_workspace, "数据", "期末考试.xlsx")
     before = os.path.getmtime(data)
-    r = prefix.run(["cscript", "//nologo", windows_path(args.course),
-                    workspace + "\\考务.xlsx"])
+    with ClassesAsWindowsMerges(prefix):
+        r = prefix.run(["cscript", "//nologo", windows_path(args.course),
+                        workspace + "\\考务.xlsx"])
     out = r.stdout.decode("utf-8", "replace")
-    check(r.returncode == 0 and "saved" in out, f"the course of work runs ({out.strip()})")
+    check(r.returncode == 0 and "saved" in out,
+          f"the course of work runs (exit {r.returncode}: {out.strip()}"
+          f" {r.stderr.decode('utf-8', 'replace').strip()})")
     check(os.path.getmtime(data) > before and exam_numbers(data) == 60,
           "60 examinees have exam numbers in the saved data workbook")
 
