@@ -310,8 +310,12 @@ def start_form_from_shortcut(prefix, menu, screenshot):
     read_end, write_end = os.pipe()
     xvfb_log = os.path.join(os.path.dirname(prefix.root), "xvfb.log")
     with open(xvfb_log, "wb") as log:
+        # -noreset: a server that resets when its last client leaves (xdotool
+        # before the form is up) writes its number to the closed pipe again
+        # and dies of it.
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                 "1280x800x24", "-nolisten", "tcp"], pass_fds=(write_end,),
+                                 "1280x800x24", "-nolisten", "tcp", "-noreset"],
+                                pass_fds=(write_end,),
                                 stdout=log, stderr=log)
     os.close(write_end)
     number = os.read(read_end, 64).decode().strip()
