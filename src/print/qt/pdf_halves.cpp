@@ -22,6 +22,7 @@
 #endif
 
 namespace kelv::print {
+#ifdef KELV_HAVE_QPDF
 namespace {
 
 // Below this many pages a second writer costs more than it saves: the
@@ -94,6 +95,7 @@ class JointProgress {
 };
 
 }  // namespace
+#endif
 
 bool writes_in_halves(const PrintJob& job) {
 #ifdef KELV_HAVE_QPDF
