@@ -159,7 +159,10 @@ def steps_of(scenario, workspace):
     lines = [["open", windows_path(host_workbook(workspace, scenario))]]
     if "seed" in scenario:
         lines.append(["seed", str(scenario["seed"])])
-    if names_control(scenario, "TxtZhongZi") or names_control(scenario, "CmbFenKai"):
+    # The form with the seating controls also has the seat-map ones
+    # (ChbZuoWei, ChbABJuan), as kelv's own runner gives it.
+    if any(names_control(scenario, c) for c in ("TxtZhongZi", "CmbFenKai", "ChbZuoWei",
+                                                 "ChbABJuan")):
         lines.append(["seating", "true"])
     else:
         lines.append(["stored-seating", "DTB", "5", "61", "62"])
