@@ -310,18 +310,19 @@ def start_form_from_shortcut(prefix, menu, screenshot):
     read_end, write_end = os.pipe()
     xvfb_log = os.path.join(os.path.dirname(prefix.root), "xvfb.log")
     with open(xvfb_log, "wb") as log:
-        # -noreset: a server that resets when its last client leaves (xdotool
-        # before the form is up) writes its number to the closed pipe again
-        # and dies of it.
+        # The server may write its number again later (a reset when its last
+        # client leaves, with xdotool before the form is up): the pipe stays
+        # open while it runs, since a write to a closed one ends the server.
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
                                  "1280x800x24", "-nolisten", "tcp", "-noreset"],
                                 pass_fds=(write_end,),
                                 stdout=log, stderr=log)
     os.close(write_end)
-    number = os.read(read_end, 64).decode().strip()
-    os.close(read_end)
+    number = os.read(read_end, 64).decode().strip().splitlines()[:1]
+    number = number[0] if number else ""
     if not check(bool(number), f"Xvfb starts (its messages: {xvfb_log})"):
         xvfb.wait()
+        os.close(read_end)
         return {}, ""
     display = ":" + number
     env = dict(prefix.env, DISPLAY=display)
@@ -360,6 +361,7 @@ def start_form_from_shortcut(prefix, menu, screenshot):
     finally:
         xvfb.terminate()
         xvfb.wait()
+        os.close(read_end)
 
 
 def xdotool(env, *args):
