@@ -27,6 +27,7 @@
 #include "form/form_test_util.h"
 #include "host/file_path.h"
 #include "spreadsheet/engine.h"
+#include "support/outside_tools.h"
 #include "xlsx/xlsx_format.h"
 
 namespace kelv::form {
@@ -36,15 +37,7 @@ namespace fs = std::filesystem;
 
 // The text of a PDF as pdftotext gives it; empty when it is not installed.
 std::string pdf_text(const fs::path& pdf) {
-  std::string out;
-  const std::string command = "pdftotext -layout '" + host::path_text(pdf) + "' - 2>/dev/null";
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    pclose(pipe);
-  }
-  return out;
+  return test::command_output("pdftotext -layout '" + host::path_text(pdf) + "' -");
 }
 
 bool any_dark_pixel(const QImage& img) {

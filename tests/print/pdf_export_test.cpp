@@ -16,6 +16,7 @@
 #include "app/sample/sample_workspace.h"
 #include "host/file_path.h"
 #include "spreadsheet/cells.h"
+#include "support/outside_tools.h"
 #include "support/temp_folder.h"
 #include "xlsx/xlsx_format.h"
 
@@ -29,21 +30,8 @@ namespace fs = std::filesystem;
 // Linux programs: these tests write their PDFs and check the bytes here, and
 // windows.pdf-matches-linux reads the Windows build's PDFs back with poppler.
 constexpr bool kPopplerRuns = false;
-std::string run(const std::string&) {
-  return "";
-}
 #else
 constexpr bool kPopplerRuns = true;
-std::string run(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    pclose(pipe);
-  }
-  return out;
-}
 #endif
 #define SKIP_WITHOUT_POPPLER() \
   if (!kPopplerRuns) GTEST_SKIP() << "poppler-utils cannot run under Wine"
@@ -91,7 +79,7 @@ TEST_F(PdfExport, EveryExamineeIsTextOnThePageThePageModelGivesThem) {
   SKIP_WITHOUT_POPPLER();
 
   // Fonts are embedded.
-  const std::string fonts = run("pdffonts '" + pdf + "'");
+  const std::string fonts = test::command_output("pdffonts '" + pdf + "'");
   ASSERT_FALSE(fonts.empty()) << "pdffonts (poppler-utils) is needed";
   std::istringstream lines(fonts);
   int embedded = 0;
@@ -103,7 +91,7 @@ TEST_F(PdfExport, EveryExamineeIsTextOnThePageThePageModelGivesThem) {
   EXPECT_GE(embedded, 1);
 
   // pdftotext parts pages with form feeds.
-  const std::string text = run("pdftotext -layout '" + pdf + "' -");
+  const std::string text = test::command_output("pdftotext -layout '" + pdf + "' -");
   std::vector<std::string> pages;
   std::istringstream parts(text);
   for (std::string page; std::getline(parts, page, '\f');) pages.push_back(page);
@@ -200,7 +188,7 @@ TEST_F(PdfExport, APictureDrawnManyTimesIsStoredOnce) {
   EXPECT_EQ(count_of(test::read_bytes(pdf), "/Subtype /Image"), 1u);
   SKIP_WITHOUT_POPPLER();
   // And it is drawn every time (twice where a picture crosses a page break).
-  const std::string uses = run("pdfimages -list '" + pdf + "'");
+  const std::string uses = test::command_output("pdfimages -list '" + pdf + "'");
   EXPECT_GE(count_of(uses, " image "), 30u);
 }
 
@@ -234,10 +222,10 @@ TEST_F(PdfExport, TextReadsBackAsTypedInTheFaceOfItsKind) {
   ASSERT_TRUE(write_pdf(job, pdf));
   EXPECT_TRUE(font_notes(job).empty());
   SKIP_WITHOUT_POPPLER();
-  const std::string text = run("pdftotext '" + pdf + "' -");
+  const std::string text = test::command_output("pdftotext '" + pdf + "' -");
   for (const auto& [font, written] : fonts)
     EXPECT_NE(text.find(written), std::string::npos) << font;
-  const std::string listed = run("pdffonts '" + pdf + "'");
+  const std::string listed = test::command_output("pdffonts '" + pdf + "'");
   for (const char* face : {"UMing", "UKai", "ZenHei", "MicroHei"})
     EXPECT_NE(listed.find(face), std::string::npos) << listed;
 }

@@ -16,23 +16,13 @@
 #include "print/qt/page_painter.h"
 #include "print/qt/pdf_export.h"
 #include "spreadsheet/cells.h"
+#include "support/outside_tools.h"
 #include "support/temp_folder.h"
 
 namespace kelv::print {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string run(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    pclose(pipe);
-  }
-  return out;
-}
 
 // Two sheets: a landscape one of names and numbers whose pages run across
 // the middle of the job, then a portrait one with a header, wholly in the
@@ -84,24 +74,27 @@ TEST_F(PdfHalves, TheJoinedFileHasThePagesOneWriterGives) {
   ASSERT_TRUE(write_pdf(job, halves));
   write_whole(whole);
 
-  EXPECT_EQ(run("pdftotext -layout '" + halves + "' -"),
-            run("pdftotext -layout '" + whole + "' -"));
+  EXPECT_EQ(test::command_output("pdftotext -layout '" + halves + "' -"),
+            test::command_output("pdftotext -layout '" + whole + "' -"));
   const std::string n = std::to_string(job.page_count());
-  const std::string sizes = run("pdfinfo -f 1 -l " + n + " '" + whole + "' | grep '^Page '");
+  const std::string sizes =
+      test::command_output("pdfinfo -f 1 -l " + n + " '" + whole + "' | grep '^Page '");
   EXPECT_NE(sizes.find("842 x 595"), std::string::npos) << "a landscape page";
   EXPECT_NE(sizes.find("595 x 842"), std::string::npos) << "a portrait page";
-  EXPECT_EQ(run("pdfinfo -f 1 -l " + n + " '" + halves + "' | grep '^Page '"), sizes);
-  EXPECT_EQ(run("pdfinfo '" + halves + "' | grep '^Pages:'"), "Pages:           " + n + "\n");
+  EXPECT_EQ(test::command_output("pdfinfo -f 1 -l " + n + " '" + halves + "' | grep '^Page '"),
+            sizes);
+  EXPECT_EQ(test::command_output("pdfinfo '" + halves + "' | grep '^Pages:'"),
+            "Pages:           " + n + "\n");
   // Pixels of the first page, the pages either side of the middle and the
   // last, the second sheet's header among them.
   for (int32_t page : {1, middle, middle + 1, job.page_count()}) {
     const std::string at = " -f " + std::to_string(page) + " -l " + std::to_string(page);
-    EXPECT_EQ(run("pdftoppm -r 40 -gray" + at + " '" + halves + "'"),
-              run("pdftoppm -r 40 -gray" + at + " '" + whole + "'"))
+    EXPECT_EQ(test::command_output("pdftoppm -r 40 -gray" + at + " '" + halves + "'"),
+              test::command_output("pdftoppm -r 40 -gray" + at + " '" + whole + "'"))
         << "page " << page;
   }
   // Each half embeds its fonts.
-  std::istringstream fonts(run("pdffonts '" + halves + "'"));
+  std::istringstream fonts(test::command_output("pdffonts '" + halves + "'"));
   std::string line;
   int32_t listed = 0;
   for (int32_t i = 0; std::getline(fonts, line); ++i) {

@@ -20,12 +20,27 @@ namespace kelv::test {
   return ::testing::AssertionSuccess();
 }
 
+std::string command_output(const std::string&) {
+  return "";
+}
+
 ::testing::AssertionResult python_script_passes(const std::string&,
                                                 const std::vector<std::string>&) {
   return ::testing::AssertionSuccess();
 }
 
 #else
+
+std::string command_output(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r")) {
+    char buf[65536];
+    size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    ::pclose(pipe);
+  }
+  return out;
+}
 
 namespace {
 

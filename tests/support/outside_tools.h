@@ -10,6 +10,12 @@
 
 namespace kelv::test {
 
+// What a shell command prints on standard output (its standard error
+// dropped); "" when it cannot start. The Windows build's tests run under
+// Wine, which cannot start the Linux programs (poppler's among them): there
+// it is always "", and the Linux build makes the same checks.
+std::string command_output(const std::string& command);
+
 // /usr/bin/python3 with openpyxl and Pillow (without Pillow openpyxl reads
 // no pictures).
 ::testing::AssertionResult openpyxl_available();
