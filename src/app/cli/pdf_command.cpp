@@ -23,18 +23,23 @@
 namespace kelv::cli {
 namespace {
 
+// 考生表 and 考场表: the lists of a data workbook, whose long rows would
+// print as strips of columns.
+[[maybe_unused]] bool is_list_sheet(std::string_view name) {
+  return name == sheets::kExamineeSheet || name == sheets::kRoomSheet;
+}
+
 // Without sheet names, a data workbook prints the tables generated in it:
-// its visible sheets other than 考生表 and 考场表, whose long rows would
-// print as strips of columns. Other workbooks print every visible sheet.
+// its visible sheets other than its lists. Other workbooks print every
+// visible sheet.
 [[maybe_unused]] std::vector<std::string> generated_tables(const spreadsheet::Workbook& book) {
   bool data_book = false;
-  for (const auto& s : book.sheets)
-    data_book = data_book || s->name == sheets::kExamineeSheet || s->name == sheets::kRoomSheet;
+  for (const auto& s : book.sheets) data_book = data_book || is_list_sheet(s->name);
   std::vector<std::string> names;
   if (!data_book) return names;
   for (const auto& s : book.sheets) {
     if (s->visibility != spreadsheet::Visibility::Visible) continue;
-    if (s->name == sheets::kExamineeSheet || s->name == sheets::kRoomSheet) continue;
+    if (is_list_sheet(s->name)) continue;
     names.push_back(s->name);
   }
   return names;
@@ -64,7 +69,7 @@ void add_pdf_command(CLI::App& app) {
     // without names every sheet but 考生表 and 考场表 (which a data
     // workbook does not print and another workbook does not have).
     auto printed = [names = options->sheets](std::string_view sheet) {
-      if (names.empty()) return sheet != sheets::kExamineeSheet && sheet != sheets::kRoomSheet;
+      if (names.empty()) return !is_list_sheet(sheet);
       return std::find(names.begin(), names.end(), sheet) != names.end();
     };
     std::unique_ptr<spreadsheet::Workbook> book;
