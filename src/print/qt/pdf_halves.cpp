@@ -152,16 +152,20 @@ bool write_pdf_in_halves(const PrintJob& job, host::WritableFile& out, int dpi,
     first_done = p.done;
     return joint.tell(progress, first_done, second_done.load(), job.page(p.done - 1).sheet);
   });
-  // The second half's pages as they come, until it is finished.
+  // The second half's pages as they come, told once more after it is
+  // finished (it may have finished while the first half was drawn), so its
+  // last pages and sheets are always told.
   {
     std::unique_lock<std::mutex> lock(mutex);
-    while (go_on && !second_finished) {
-      changed.wait_for(lock, std::chrono::milliseconds(100));
+    while (go_on) {
+      const bool finished = second_finished;
       const int32_t done = second_done.load();
       lock.unlock();
       go_on =
           joint.tell(progress, first_done, done, job.page(middle + std::max(0, done - 1)).sheet);
       lock.lock();
+      if (finished) break;
+      changed.wait_for(lock, std::chrono::milliseconds(100));
     }
   }
   if (!go_on) return false;
