@@ -86,14 +86,20 @@ bool reads_as_r1c1(std::string_view s) {
 
 }  // namespace
 
-void append_column_letters(std::string& out, int32_t column) {
-  char buf[8];
+char* put_column_letters(char* p, int32_t column) {
+  char letters[8];
   int n = 0;
   while (column > 0 && n < 8) {
-    buf[n++] = static_cast<char>('A' + (column - 1) % 26);
+    letters[n++] = static_cast<char>('A' + (column - 1) % 26);
     column = (column - 1) / 26;
   }
-  while (n > 0) out.push_back(buf[--n]);
+  while (n > 0) *p++ = letters[--n];
+  return p;
+}
+
+void append_column_letters(std::string& out, int32_t column) {
+  char buf[8];
+  out.append(buf, put_column_letters(buf, column));
 }
 
 std::string column_letters(int32_t column) {

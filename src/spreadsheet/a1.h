@@ -18,6 +18,9 @@ namespace kelv::spreadsheet {
 
 // 1 -> "A", 28 -> "AB", 16384 -> "XFD"; nothing for a column below 1.
 void append_column_letters(std::string& out, int32_t column);
+// The same written at p, which has room for them (three up to XFD, seven
+// for any column); returns their end.
+char* put_column_letters(char* p, int32_t column);
 std::string column_letters(int32_t column);
 // "A" -> 1, "xfd" -> 16384; 0 for anything else (no letters, other
 // characters, or a column past XFD).

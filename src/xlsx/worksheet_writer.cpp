@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +32,16 @@ void append_int(std::string& out, int64_t v) {
   char buf[24];
   auto r = std::to_chars(buf, buf + sizeof buf, v);
   out.append(buf, static_cast<size_t>(r.ptr - buf));
+}
+
+// Room for a cell's element up to its value's end: the tag with its
+// reference and format, the type, and a number or a text's index.
+constexpr size_t kCellBuffer = 96;
+constexpr size_t kRowsAhead = 4;
+
+char* put(char* p, std::string_view s) {
+  std::memcpy(p, s.data(), s.size());
+  return p + s.size();
 }
 
 void write_color_attrs(XmlOut& out, const spreadsheet::Color& c) {
@@ -283,20 +294,38 @@ class Writer {
     if (any) out_.raw("</cols>");
   }
 
-  void cell(std::string& o, int32_t r, const Cell& c) {
-    o.append("<c r=\"");
-    spreadsheet::append_column_letters(o, c.col);
-    append_int(o, r);
-    o.push_back('"');
+  // A cell's element. The usual cells (a number, a text) are made whole in
+  // a buffer and appended at once: a long sheet writes sixteen million of
+  // them, and piece by piece the appends were most of the work.
+  void cell(std::string& o, std::string_view row_digits, const Cell& c) {
+    char buf[kCellBuffer];
+    char* p = put(buf, "<c r=\"");
+    p = spreadsheet::put_column_letters(p, c.col);
+    p = put(p, row_digits);
+    *p++ = '"';
     if (c.style && c.style < style_count_) {
-      o.append(" s=\"");
-      append_int(o, c.style);
-      o.push_back('"');
+      p = put(p, " s=\"");
+      p = std::to_chars(p, buf + sizeof buf, c.style).ptr;
+      *p++ = '"';
     }
     // A number XML can not spell (infinite, not a number) is written as the
     // error a spreadsheet shows for it.
     const spreadsheet::CellValue& v =
         c.value.is_number() && !std::isfinite(c.value.as_number()) ? kNumError : c.value;
+    if (!c.formula && v.is_number()) {
+      char number[32];
+      p = put(p, "><v>");
+      p = put(p, shortest_number(v.as_number(), number));
+      o.append(buf, put(p, "</v></c>"));
+      return;
+    }
+    if (!c.formula && v.is_text()) {
+      p = put(p, " t=\"s\"><v>");
+      p = std::to_chars(p, buf + sizeof buf, string_index(c.col, v.as_text())).ptr;
+      o.append(buf, put(p, "</v></c>"));
+      return;
+    }
+    o.append(buf, p);
     if (c.formula) {
       switch (v.kind()) {
         case host::Variant::Kind::Text:
@@ -342,16 +371,6 @@ class Writer {
       return;
     }
     switch (v.kind()) {
-      case host::Variant::Kind::Number:
-        o.append("><v>");
-        out_.number(v.as_number());
-        o.append("</v></c>");
-        return;
-      case host::Variant::Kind::Text:
-        o.append(" t=\"s\"><v>");
-        append_int(o, string_index(c.col, v.as_text()));
-        o.append("</v></c>");
-        return;
       case host::Variant::Kind::Boolean:
         o.append(v.as_bool() ? " t=\"b\"><v>1</v></c>" : " t=\"b\"><v>0</v></c>");
         return;
@@ -382,6 +401,10 @@ class Writer {
     o.append("<sheetData>");
     const size_t n = std::min(sheet_.rows.size(), static_cast<size_t>(host::kMaxRows));
     for (size_t i = 0; i < n; ++i) {
+      // A long table's rows lie apart in memory once sorted: the cells of a
+      // row a few ahead are asked for while this one is written.
+      if (i + kRowsAhead < n && !sheet_.rows[i + kRowsAhead].cells.empty())
+        __builtin_prefetch(sheet_.rows[i + kRowsAhead].cells.data());
       const spreadsheet::Row& row = sheet_.rows[i];
       const bool attrs = row.height >= 0 || row.hidden || row.style || row.outline_level;
       if (row.cells.empty() && !attrs) continue;
@@ -411,8 +434,12 @@ class Writer {
         continue;
       }
       o.push_back('>');
+      char digits[16];
+      const std::string_view row_digits(
+          digits,
+          static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, r).ptr - digits));
       for (const Cell& c : row.cells) {
-        if (c.col >= 1 && c.col <= host::kMaxColumns) cell(o, r, c);
+        if (c.col >= 1 && c.col <= host::kMaxColumns) cell(o, row_digits, c);
       }
       o.append("</row>");
       if (flush_ && o.size() >= kDeflatePiece) {

@@ -154,6 +154,8 @@ void append_utf8(std::string& out, uint32_t cp) {
   }
 }
 
+}  // namespace
+
 // The shortest text that reads back as the same double, written into buf,
 // as the office suites write numbers: the fewest significant digits (at
 // most 17), in plain notation from 1E-5 up to 16 integer digits and in E
@@ -209,6 +211,8 @@ std::string_view shortest_number(double v, char (&buf)[32]) {
   }
   return std::string_view(buf, static_cast<size_t>(out - buf));
 }
+
+namespace {
 
 bool is_namespace_declaration(std::string_view attribute_name) {
   return attribute_name.substr(0, 6) == "xmlns:";

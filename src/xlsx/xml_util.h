@@ -50,6 +50,8 @@ class XmlOut {
 
 // Shortest text that reads back as the same double.
 std::string format_number(double v);
+// The same, written into buf.
+std::string_view shortest_number(double v, char (&buf)[32]);
 bool parse_number(std::string_view s, double* out);
 bool parse_int(std::string_view s, int64_t* out);
 // "1"/"true" are true; anything else false.
