@@ -14,9 +14,11 @@ struct libdeflate_compressor;
 
 namespace kelv::xlsx {
 
-// The compression level of the parts kelv writes: libdeflate's level 4 makes
-// worksheets about 4% larger than zlib's level 6 at four times its speed.
-constexpr int kDeflateLevel = 4;
+// The compression level of the parts kelv writes: libdeflate's level 1 makes
+// worksheets about a third larger than zlib's level 6 at ten times its speed
+// (its level 4: 5% larger, four times the speed). A million examinees' table
+// is 665 MB of XML, 90 MB compressed, and half a second less to save.
+constexpr int kDeflateLevel = 1;
 
 // How much of a part one piece holds: large enough that the lost history at
 // each cut costs little, small enough to spread a sheet over the cores.
