@@ -62,6 +62,9 @@ inline std::vector<Cell>::const_iterator lower(const Row& row, int32_t c) {
 // The stored cells of a row within columns [c1, c2]. Both ends are found by
 // search: a walk from one to the other would touch every cell between.
 inline std::pair<CellIter, CellIter> span(Row& row, int32_t c1, int32_t c2) {
+  // A column right of the row's last cell (one being added to a table) is
+  // answered from that cell alone.
+  if (row.cells.empty() || row.cells.back().col < c1) return {row.cells.end(), row.cells.end()};
   auto b = lower(row, c1);
   if (b == row.cells.end() || row.cells.back().col <= c2) return {b, row.cells.end()};
   auto e = std::upper_bound(b, row.cells.end(), c2,

@@ -325,6 +325,7 @@ void EngineSheet::set_value(const Rect& area, const Variant& v) {
   if (is_blank(v)) {
     const int32_t last = std::min(area.row2, cells::last_row(s));
     for (int32_t r = area.row1; r <= last; ++r) {
+      cells::prefetch(s, r + cells::kAhead, true);
       auto [b, e] = cells::span(s.rows[r - 1], area.col1, area.col2);
       for (auto it = b; it != e; ++it) {
         it->value = Variant();
@@ -337,6 +338,7 @@ void EngineSheet::set_value(const Rect& area, const Variant& v) {
       write_value(cells::get(s, area.row1, area.col1), v);
     } else {
       for (int32_t r = area.row1; r <= area.row2; ++r) {
+        cells::prefetch(s, r + cells::kAhead, true);
         auto [b, e] = cells::ensure_span(s, r, area.col1, area.col2);
         for (auto it = b; it != e; ++it) write_value(*it, v);
       }
@@ -468,7 +470,9 @@ void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
         std::unordered_map<std::string_view, int64_t> as_written;
         std::string_view last_text;
         int64_t* last_count = nullptr;
-        for (const Row& row : sheet_->rows) {
+        for (size_t i = 0; i < sheet_->rows.size(); ++i) {
+          cells::prefetch(*sheet_, static_cast<int32_t>(i + 1) + cells::kAhead);
+          const Row& row = sheet_->rows[i];
           auto it = cells::lower(row, c);
           if (it == row.cells.end() || it->col != c) continue;
           const CellValue& v = it->value;
@@ -616,6 +620,7 @@ void EngineSheet::clear(const Rect& area) {
   remove_merges(merges_touching(area));
   const int32_t last = std::min(area.row2, cells::last_row(s));
   for (int32_t r = area.row1; r <= last; ++r) {
+    cells::prefetch(s, r + cells::kAhead, true);
     Row& row = s.rows[r - 1];
     auto [b, e] = cells::span(row, area.col1, area.col2);
     const auto erased = static_cast<size_t>(e - b);
@@ -915,6 +920,12 @@ void reorder_rows(Sheet& s, int32_t first, int32_t col1, int32_t col2,
   for (size_t i = 0; i < n; ++i) {
     cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);
     Row& row = s.rows[static_cast<size_t>(first - 1) + i];
+    // A table's row lies inside the sorted columns whole, as its first and
+    // last cells show without a search.
+    if (row.cells.empty() || (row.cells.front().col >= col1 && row.cells.back().col <= col2)) {
+      blocks[i].swap(row.cells);
+      continue;
+    }
     auto [b, e] = cells::span(row, col1, col2);
     if (b == row.cells.begin() && e == row.cells.end()) {
       blocks[i].swap(row.cells);
@@ -1084,11 +1095,12 @@ void EngineSheet::restyle(const Rect& a, F&& change) {
     }
   const int32_t last = wr && !wc ? a.row2 : std::min(a.row2, cells::last_row(s));
   for (int32_t r = a.row1; r <= last; ++r) {
+    cells::prefetch(s, r + cells::kAhead, true);
     Row& row = wr && !wc ? cells::row_at(s, r) : s.rows[r - 1];
     const std::optional<uint32_t> old_row_style = row.style;
     if (wr && !wc) row.style = map(row.style.value_or(0));
-    for (auto it = cells::lower(row, a.col1); it != row.cells.end() && it->col <= a.col2; ++it)
-      it->style = map(it->style);
+    auto [b, e] = cells::span(row, a.col1, a.col2);
+    for (auto it = b; it != e; ++it) it->style = map(it->style);
     if (wr && !wc) {
       // Cells under a formatted column keep that column's format under the change.
       for (auto& [c, ci] : s.columns) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <numeric>
 #include <string>
@@ -19,11 +20,27 @@ enum Class : uint8_t { NumberKey, TextKey, BooleanKey, ErrorKey, BlankKey };
 // One distinct key: a number, a Boolean or an error per row, a text once for
 // every row that holds the same text.
 struct Key {
-  Class cls = BlankKey;
   double num = 0;
+  // A text's collation key's first 16 bytes as two big-endian words, the
+  // bytes past its end zero: most comparisons end there, without reading
+  // the keys' text (a million exam numbers lie over ten megabytes).
+  uint64_t head[2] = {0, 0};
   uint32_t off = 0, len = 0;  // a text's collation key within the keys' text
   uint32_t id = 0;            // the key's place before sorting
+  Class cls = BlankKey;
 };
+
+void set_head(Key& k, std::string_view collation_key) {
+  for (size_t w = 0; w < 2; ++w) {
+    uint64_t word = 0;
+    for (size_t b = 0; b < 8; ++b) {
+      const size_t at = w * 8 + b;
+      const auto byte = at < collation_key.size() ? static_cast<uint8_t>(collation_key[at]) : 0;
+      word = (word << 8) | byte;
+    }
+    k.head[w] = word;
+  }
+}
 
 // Each distinct text's place in `texts`, found through an open-addressing
 // table of slots holding a hash's high half over the place + 1. A column of
@@ -60,6 +77,13 @@ class TextKeys {
   uint32_t count_ = 0;
 };
 
+// The values of a long column lie apart in memory, each in its row's
+// cells: a walk over them asks for the one some places on early.
+void ahead(std::span<const CellValue* const> values, size_t i) {
+  constexpr size_t kAhead = 16;
+  if (i + kAhead < values.size() && values[i + kAhead]) __builtin_prefetch(values[i + kAhead]);
+}
+
 bool ascii_digits(std::string_view s) {
   return !s.empty() &&
          std::all_of(s.begin(), s.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
@@ -76,9 +100,12 @@ std::vector<uint32_t> sorted_order(std::span<const CellValue* const> values, boo
   // one before and nothing else differing, so a column of nothing else needs
   // no collation keys, and each row can keep its own key.
   bool only_digits = true;
-  for (const CellValue* v : values)
+  for (size_t i = 0; i < n; ++i) {
+    ahead(values, i);
+    const CellValue* v = values[i];
     if (v && v->is_text() && !v->as_text().empty())
       only_digits = only_digits && ascii_digits(v->as_text());
+  }
 
   // Each row's key. Otherwise equal texts share one, so that a column of a
   // few dozen schools costs a few dozen collation keys, not one per row.
@@ -88,6 +115,7 @@ std::vector<uint32_t> sorted_order(std::span<const CellValue* const> values, boo
   std::vector<uint32_t> key_of_text;    // each distinct text's key
   TextKeys text_key(texts);
   for (size_t i = 0; i < n; ++i) {
+    ahead(values, i);
     const CellValue* v = values[i];
     if (!v || v->is_empty() || v->is_null() || (v->is_text() && v->as_text().empty())) continue;
     const auto next = static_cast<uint32_t>(keys.size());
@@ -103,11 +131,11 @@ std::vector<uint32_t> sorted_order(std::span<const CellValue* const> values, boo
         key_of_text.push_back(next);
       }
       key_of[i] = next;
-      keys.push_back({TextKey, 0, static_cast<uint32_t>(texts.size()), 0, next});
+      keys.push_back({0, {0, 0}, static_cast<uint32_t>(texts.size()), 0, next, TextKey});
       texts.push_back(s);
       continue;
     }
-    Key k{ErrorKey, 0, 0, 0, next};
+    Key k{0, {0, 0}, 0, 0, next, ErrorKey};
     // A number that is not one (a file may hold "nan") is saved as #NUM!
     // and sorts as the error it will be; it would not order against others.
     if (v->is_number() && !std::isnan(v->as_number())) {
@@ -132,10 +160,17 @@ std::vector<uint32_t> sorted_order(std::span<const CellValue* const> values, boo
       text::append_sort_key(s, collated);
     }
     k.len = static_cast<uint32_t>(collated.size()) - k.off;
+    set_head(k, std::string_view(collated).substr(k.off, k.len));
   }
   auto compare = [&](const Key& a, const Key& b) {  // <0, 0, >0 in ascending order
     if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
     if (a.cls == TextKey) {
+      // Heads that differ order as the whole keys do: where a key shorter
+      // than its head ended, the other key's byte at the first difference
+      // is above the zero standing in for it, and a shorter key is the
+      // lesser of two that agree up to its end.
+      if (a.head[0] != b.head[0]) return a.head[0] < b.head[0] ? -1 : 1;
+      if (a.head[1] != b.head[1]) return a.head[1] < b.head[1] ? -1 : 1;
       const int r =
           std::memcmp(collated.data() + a.off, collated.data() + b.off, std::min(a.len, b.len));
       if (r != 0) return r;

@@ -199,6 +199,40 @@ TEST_F(SortTest, DigitTextsSortAsTheCollationDoes) {
   }
 }
 
+// Texts whose collation keys agree over their first bytes and part further
+// on (long names of one school, one prefix within another, digits against
+// letters past the sixteenth byte) order as their whole keys do.
+TEST_F(SortTest, TextsAlikeAtTheStartSortAsTheirWholeKeysDo) {
+  std::mt19937 random(11);
+  const char* starts[] = {"", "广州市第一中学", "广州市第一中学高三", "Guangzhou No.1 Middle ",
+                          "20240000000000000"};
+  const char* pieces[] = {"", "a", "A", "１", "1", "班", "十", " ", "z", "Ｚ"};
+  std::vector<Variant> keys;
+  for (int i = 0; i < 400; ++i) {
+    std::string t(starts[random() % 5]);
+    for (int k = static_cast<int>(random() % 4); k > 0; --k) t.append(pieces[random() % 10]);
+    keys.emplace_back(t.empty() ? std::string("x") : t);
+  }
+  table(keys);
+  sort_by_key();
+  std::vector<std::string> collated;
+  for (const Variant& k : keys) {
+    std::string key;
+    text::append_sort_key(k.as_text(), key);
+    collated.push_back(key);
+  }
+  const std::vector<int> got = tags();
+  for (size_t i = 1; i < got.size(); ++i) {
+    const std::string& a = collated[static_cast<size_t>(got[i - 1] - 1)];
+    const std::string& b = collated[static_cast<size_t>(got[i] - 1)];
+    ASSERT_LE(a, b) << keys[static_cast<size_t>(got[i - 1] - 1)].as_text() << " before "
+                    << keys[static_cast<size_t>(got[i] - 1)].as_text();
+    if (a == b) {
+      ASSERT_LT(got[i - 1], got[i]);
+    }
+  }
+}
+
 // Many rows share a few texts; case and width variants of one text are one
 // key, and descending reverses the keys but not the rows of one key.
 TEST_F(SortTest, RepeatedTextsKeepTheirRowsInOrderBothWays) {
