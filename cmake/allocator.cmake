@@ -1,7 +1,7 @@
 # The allocator of the Linux programs (kelv, kelv-form, the benchmarks):
-# jemalloc, asked for transparent huge pages (src/app/allocator/). A million
-# examinees' model is about a gigabyte of small blocks; with glibc's malloc
-# each 4 KB page is a fault of its own as the heap grows. Sanitized builds
+# jemalloc, keeping the pages it frees (src/app/allocator/). A million
+# examinees' model is about a gigabyte of small blocks, allocated, grown and
+# freed as columns are added and rows sorted. Sanitized builds
 # keep the sanitizers' allocator and Windows keeps the C runtime's; the
 # libraries and tests do not link it, so they run on whatever the program
 # that holds them uses.
