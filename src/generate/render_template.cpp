@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "codes/picture_maker.h"
 #include "codes/symbol.h"
 #include "generate/layout_cursor.h"
 #include "generate/seat_maps.h"
@@ -305,21 +307,61 @@ void FitOver(host::Picture& picture, const Range& cell) {
   s.set_height(m.height() - 3);
 }
 
-// A code's cell is emptied; the code's picture, made for the size it will
-// have, is fitted over the merged area as a photo would be and carries the
-// code in its description. An empty payload, or an area too small to hold
-// a module, shows nothing.
-void PlaceCode(Job& job, const PhotoPlace& p) {
+// The pictures of the code places, in their order: each made for the size
+// it will have (the cell's merged area, inset as a photo is), a batch ahead
+// of its placing on a thread of its own. A code that cannot be encoded was
+// refused before anything was written; here it, an empty payload, or an
+// area too small to hold a module, has no picture.
+class CodePictures {
+ public:
+  CodePictures(Job& job, const std::vector<PhotoPlace>& places) : job_(job), places_(places) {
+    maker_.start(NextOrders());
+  }
+
+  // The next code place's code and picture.
+  std::pair<const codes::Symbol&, const std::string&> next() {
+    if (taken_ == pictures_.size()) {
+      pictures_ = maker_.finish();
+      orders_ = std::move(next_orders_);
+      taken_ = 0;
+      maker_.start(NextOrders());
+    }
+    const size_t i = taken_++;
+    return {orders_[i].symbol, pictures_[i]};
+  }
+
+ private:
+  static constexpr size_t kBatch = 512;
+
+  // The orders of the next batch of code places, kept until it is placed.
+  std::vector<codes::PictureOrder> NextOrders() {
+    next_orders_.clear();
+    for (; scanned_ < places_.size() && next_orders_.size() < kBatch; ++scanned_) {
+      const PhotoPlace& p = places_[scanned_];
+      if (!p.code) continue;
+      const Range m = job_.out.cells(p.row, p.column).merge_area();
+      next_orders_.push_back({CodeOf(job_.data, *p.code, p.record), m.width() - 3, m.height() - 3});
+    }
+    return next_orders_;
+  }
+
+  Job& job_;
+  const std::vector<PhotoPlace>& places_;
+  codes::PictureMaker maker_;
+  size_t scanned_ = 0;
+  std::vector<codes::PictureOrder> orders_, next_orders_;
+  std::vector<std::string> pictures_;
+  size_t taken_ = 0;
+};
+
+// A code's cell is emptied; the code's picture is fitted over the merged
+// area as a photo would be and carries the code in its description.
+void PlaceCode(Job& job, const PhotoPlace& p, CodePictures& pictures) {
   Range cell = job.out.cells(p.row, p.column);
   cell.set_value(Variant());
   cell.select();
-  const codes::Symbol symbol = CodeOf(job.data, *p.code, p.record);
-  if (symbol.payload.empty()) return;
-  codes::Modules modules;
-  if (codes::encode(symbol, modules)) return;  // checked before anything was written
-  const Range m = cell.merge_area();
-  const std::string png = codes::png(modules, m.width() - 3, m.height() - 3);
-  if (png.empty()) return;
+  const auto [symbol, png] = pictures.next();
+  if (symbol.payload.empty() || png.empty()) return;
   host::Picture& picture = job.out.insert_picture(png, "code.png");
   picture.set_alternative_text(codes::marker(symbol));
   FitOver(picture, cell);
@@ -338,10 +380,11 @@ void PlacePhotos(Job& job, const std::vector<PhotoPlace>& places) {
   const auto total = static_cast<int64_t>(places.size());
   int64_t done = 0;
   size_t next = 0;
+  CodePictures pictures(job, places);
   for (const PhotoPlace& p : places) {
     job.progress.report(what, done++, total);
     if (p.code) {
-      PlaceCode(job, p);
+      PlaceCode(job, p, pictures);
       continue;
     }
     Range cell = job.out.cells(p.row, p.column);
