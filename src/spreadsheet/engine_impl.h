@@ -194,14 +194,17 @@ class EngineSheet final : public host::Worksheet {
   mutable std::unordered_map<int32_t, std::shared_ptr<ColumnCounts>> counts_;
 
   // Regions found lately, by the cell they were asked for, all dropped when
-  // any cell of the sheet changes: a handler asks for the region of the same
-  // table many times (each heading looked up), and on a long table each
-  // answer is a walk over every row.
+  // any cell of the sheet changes (a sort of a table under its headings may
+  // keep the table's own): a handler asks for the region of the same table
+  // many times (each heading looked up), and on a long table each answer is
+  // a walk over every row.
   struct KnownRegion {
     int32_t row = 0, column = 0;
     Rect region;
   };
   static constexpr size_t kKnownRegions = 4;
+  std::vector<KnownRegion> regions_kept_by_sort(const Rect& area, int32_t first,
+                                                const std::vector<const CellValue*>& keys) const;
   mutable std::vector<KnownRegion> regions_;
   mutable size_t next_region_ = 0;  // the entry replaced next once all are taken
 };

@@ -985,11 +985,12 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
       throw HostError::host(kRefused, "不能对含有跨行或跨出区域的合并单元格的区域排序");
   }
 
-  const std::vector<uint32_t> perm =
-      sorted_order(sort_keys(s, first, n, key_column), order == host::SortOrder::Descending);
+  const std::vector<const CellValue*> keys = sort_keys(s, first, n, key_column);
+  const std::vector<uint32_t> perm = sorted_order(keys, order == host::SortOrder::Descending);
   bool identity = true;
   for (size_t i = 0; i < n && identity; ++i) identity = perm[i] == i;
   if (identity) return;
+  const std::vector<KnownRegion> kept = regions_kept_by_sort(area, first, keys);
   if (!row_merges.empty()) {
     std::vector<uint32_t> where(n);  // old position -> new position
     for (size_t i = 0; i < n; ++i) where[perm[i]] = static_cast<uint32_t>(i);
@@ -1004,6 +1005,30 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
   }
   reorder_rows(s, first, area.col1, area.col2, perm);
   touch(area.col1, area.col2);
+  regions_ = kept;
+}
+
+// The regions found from a table's heading row that a sort of the table
+// under that row leaves as they are: when the heading holds a value in every
+// sorted column and every sorted row a key, each row still holds a value
+// within those columns, and the rows and columns beside them did not move,
+// so the region grows from a heading cell to the same rows and columns. A
+// handler sorts a long table and looks up its headings again.
+std::vector<EngineSheet::KnownRegion> EngineSheet::regions_kept_by_sort(
+    const Rect& area, int32_t first, const std::vector<const CellValue*>& keys) const {
+  std::vector<KnownRegion> kept;
+  if (first != area.row1 + 1 || area.row2 != first + static_cast<int32_t>(keys.size()) - 1)
+    return kept;
+  for (const KnownRegion& k : regions_)
+    if (k.region == area && k.row == area.row1) kept.push_back(k);
+  if (kept.empty()) return kept;
+  for (int32_t c = area.col1; c <= area.col2; ++c) {
+    const Cell* heading = cells::find(*sheet_, area.row1, c);
+    if (!heading || !cells::has_value(*heading)) return {};
+  }
+  for (const CellValue* v : keys)
+    if (!v || v->is_empty() || (v->is_text() && v->as_text().empty())) return {};
+  return kept;
 }
 
 // --- Replace -------------------------------------------------------------------------

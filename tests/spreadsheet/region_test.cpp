@@ -104,6 +104,37 @@ TEST_F(EngineTest, CurrentRegionFollowsEveryChangeOfTheCells) {
   }
 }
 
+// A table sorted under its headings keeps its region, asked for from any
+// heading before and after; the next change of the cells is seen as ever.
+// Tables whose heading has a gap or whose keys have a blank are found again.
+TEST_F(EngineTest, ASortedTableHasTheRegionItHadUntilItsCellsChange) {
+  struct Table {
+    const char* what;
+    bool heading_gap, blank_key;
+  };
+  for (const Table& t : {Table{"full", false, false}, Table{"heading gap", true, false},
+                         Table{"blank key", false, true}}) {
+    ws().used_range().clear();
+    for (const int c : {1, 2, 3}) cell(1, c).set_value(c == 1 ? "h1" : c == 2 ? "h2" : "h3");
+    if (t.heading_gap) cell(1, 2).clear_contents();
+    for (int r = 2; r <= 6; ++r) {
+      cell(r, 1).set_value(10 - r);
+      cell(r, 2).set_value("b");
+      cell(r, 3).set_value(r);
+    }
+    if (t.blank_key) cell(3, 1).clear_contents();
+    const Rect table{1, 1, 6, 3};
+    ASSERT_EQ(cell(1, 1).current_region().area(), table) << t.what;
+    ASSERT_EQ(cell(1, 3).current_region().area(), table) << t.what;
+    cell(1, 1).current_region().sort(cell(1, 1), SortOrder::Ascending, SortHeader::Yes);
+    EXPECT_EQ(cell(2, 1).value(), Variant(4)) << t.what;
+    for (int c = 1; c <= 3; ++c)
+      EXPECT_EQ(cell(1, c).current_region().area(), table) << t.what << ", column " << c;
+    cell(4, 4).set_value("beside");
+    EXPECT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, 6, 4})) << t.what;
+  }
+}
+
 TEST_F(EngineTest, CurrentRegionSeesAModelChangedDirectly) {
   cell(1, 1).set_value("h");
   ASSERT_EQ(cell(1, 1).current_region().area(), Rect::cell(1, 1));
