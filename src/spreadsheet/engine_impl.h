@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -203,6 +204,7 @@ class EngineSheet final : public host::Worksheet {
     Rect region;
   };
   static constexpr size_t kKnownRegions = 4;
+  std::optional<Rect> region_along_known_row(int32_t row, int32_t column) const;
   std::vector<KnownRegion> regions_kept_by_sort(const Rect& area, int32_t first,
                                                 const std::vector<const CellValue*>& keys) const;
   mutable std::vector<KnownRegion> regions_;

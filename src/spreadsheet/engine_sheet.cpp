@@ -526,7 +526,8 @@ void EngineSheet::recalculate() {
 Rect EngineSheet::current_region(int32_t row, int32_t column) const {
   for (const KnownRegion& k : regions_)
     if (k.row == row && k.column == column) return k.region;
-  const Rect found = find_region(row, column);
+  const std::optional<Rect> along = region_along_known_row(row, column);
+  const Rect found = along ? *along : find_region(row, column);
   if (regions_.size() < kKnownRegions) {
     regions_.push_back({row, column, found});
   } else {
@@ -534,6 +535,25 @@ Rect EngineSheet::current_region(int32_t row, int32_t column) const {
     next_region_ = (next_region_ + 1) % kKnownRegions;
   }
   return found;
+}
+
+// A cell in the row a known region was found from, where that row holds a
+// value in every column of the region, has the same region: growing from the
+// cell takes in the whole row across the region, and with it the cell the
+// region was found from. Each heading of a table is looked up from its own
+// cell.
+std::optional<Rect> EngineSheet::region_along_known_row(int32_t row, int32_t column) const {
+  for (const KnownRegion& k : regions_) {
+    const Rect& r = k.region;
+    if (k.row != row || column < r.col1 || column > r.col2) continue;
+    bool full = true;
+    for (int32_t c = r.col1; c <= r.col2 && full; ++c) {
+      const Cell* cell = cells::find(*sheet_, row, c);
+      full = cell && cells::has_value(*cell);
+    }
+    if (full) return r;
+  }
+  return std::nullopt;
 }
 
 Rect EngineSheet::find_region(int32_t row, int32_t column) const {

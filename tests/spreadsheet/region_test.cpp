@@ -135,6 +135,24 @@ TEST_F(EngineTest, ASortedTableHasTheRegionItHadUntilItsCellsChange) {
   }
 }
 
+// Each heading of a table has the table's region, found once from one of
+// them. A cell of the same row where that row is not full across the region
+// is grown from itself: D1 below lies inside A1's region (a chain of cells
+// reaching down to D5) yet touches none of it.
+TEST_F(EngineTest, HeadingsOfATableShareItsRegion) {
+  for (int c = 1; c <= 3; ++c) cell(1, c).set_value(c);
+  for (int r = 2; r <= 4; ++r) cell(r, 2).set_value(r);
+  ASSERT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, 4, 3}));
+  EXPECT_EQ(cell(1, 3).current_region().area(), (Rect{1, 1, 4, 3}));
+  EXPECT_EQ(cell(1, 2).current_region().area(), (Rect{1, 1, 4, 3}));
+
+  ws().used_range().clear();
+  for (int k = 1; k <= 4; ++k) cell(k + 1, k).set_value("chain");
+  cell(1, 1).set_value("start");
+  ASSERT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, 5, 4}));
+  EXPECT_EQ(cell(1, 4).current_region().area(), Rect::cell(1, 4));
+}
+
 TEST_F(EngineTest, CurrentRegionSeesAModelChangedDirectly) {
   cell(1, 1).set_value("h");
   ASSERT_EQ(cell(1, 1).current_region().area(), Rect::cell(1, 1));
