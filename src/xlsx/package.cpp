@@ -293,6 +293,7 @@ struct CompressedPiece {
   std::shared_ptr<const std::string> owner;  // keeps `in` alive until compressed or written
   std::string_view in;
   bool last = false;
+  bool fast = false;  // past the part's first kFastDeflateAfter bytes
   uint64_t size = 0;
   uint32_t crc = 0;
   std::string out;
@@ -306,6 +307,7 @@ struct CompressedPart {
   bool complete = false;                                // every piece has been handed over
   bool begun = false;                                   // its entry is started in the file
   std::deque<std::unique_ptr<CompressedPiece>> pieces;  // not yet written
+  uint64_t handed = 0;                                  // bytes handed over to compress
   uint32_t crc = 0;
   uint64_t size = 0;
 };
@@ -364,11 +366,21 @@ class CompressionPool {
   }
 
  private:
-  static void compress(CompressedPiece& p, Deflater& d) {
+  // A thread's compressors, one for each level, made when first needed.
+  struct Deflaters {
+    std::unique_ptr<Deflater> usual, fast;
+    Deflater& of(const CompressedPiece& p) {
+      std::unique_ptr<Deflater>& d = p.fast ? fast : usual;
+      if (!d) d = std::make_unique<Deflater>(p.fast ? kFastDeflateLevel : kDeflateLevel);
+      return *d;
+    }
+  };
+
+  static void compress(CompressedPiece& p, Deflaters& deflaters) {
     try {
       p.size = p.in.size();
       p.crc = crc32_of(0, p.in);
-      d.compress(p.in, p.last, p.out);
+      deflaters.of(p).compress(p.in, p.last, p.out);
     } catch (...) {
       p.error = std::current_exception();
     }
@@ -378,8 +390,7 @@ class CompressionPool {
   }
 
   void run_here(CompressedPiece* p) {
-    if (!own_) own_ = std::make_unique<Deflater>();
-    compress(*p, *own_);
+    compress(*p, own_);
     finished();
   }
 
@@ -392,7 +403,7 @@ class CompressionPool {
   }
 
   void work() {
-    std::unique_ptr<Deflater> d;
+    Deflaters d;
     for (;;) {
       CompressedPiece* p = nullptr;
       {
@@ -403,8 +414,7 @@ class CompressionPool {
         queue_.pop_front();
         ++running_;
       }
-      if (!d) d = std::make_unique<Deflater>();
-      compress(*p, *d);
+      compress(*p, d);
       finished();
     }
   }
@@ -414,7 +424,7 @@ class CompressionPool {
   std::deque<CompressedPiece*> queue_;
   size_t running_ = 0;
   bool stop_ = false;
-  std::unique_ptr<Deflater> own_;
+  Deflaters own_;
   std::vector<std::thread> threads_;
 };
 
@@ -493,6 +503,8 @@ CompressedPart& PackageWriter::new_part(const std::string& name) {
 void PackageWriter::submit(CompressedPart& part, std::unique_ptr<CompressedPiece> piece) {
   if (!pool_) pool_ = std::make_unique<CompressionPool>();
   CompressedPiece* p = piece.get();
+  p->fast = part.handed >= kFastDeflateAfter;
+  part.handed += p->in.size();
   part.pieces.push_back(std::move(piece));
   pool_->submit(p);
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/host_error.h"
+#include "xlsx/deflate.h"
 #include "xlsx/package.h"
 #include "xlsx_test_util.h"
 
@@ -65,6 +66,36 @@ TEST(PackageWriter, AStreamedPartLargerThanTheBufferReadsBackWhole) {
   EXPECT_EQ(r.read("before.xml"), "<a/>");
   EXPECT_EQ(r.read("xl/worksheets/sheet1.xml"), whole);
   EXPECT_EQ(r.read("after.xml"), "<b/>");
+}
+
+// Past its first kFastDeflateAfter bytes a part is compressed at another
+// level, piece by piece; the stream still inflates in one go to the part.
+TEST(PackageWriter, APartCompressedAtTwoLevelsReadsBackWhole) {
+  test::TempFolder dir("xlsx");
+  const std::string path = dir.file("province.zip");
+  std::string whole;
+  {
+    PackageWriter w(path);
+    PackageWriter::Stream s = w.stream("xl/worksheets/sheet1.xml");
+    std::string piece;
+    for (int r = 1; whole.size() + piece.size() < kFastDeflateAfter + (size_t{5} << 20); ++r) {
+      piece += "<row r=\"" + std::to_string(r) + "\"><c r=\"A" + std::to_string(r) +
+               "\" t=\"s\"><v>" + std::to_string(r * 7 % 1000003) + "</v></c></row>";
+      if (piece.size() >= kDeflatePiece) {
+        whole += piece;
+        s.write(piece);
+        piece.clear();
+      }
+    }
+    whole += piece;
+    s.write(piece);
+    s.finish();
+    w.close();
+  }
+  PackageReader r(path);
+  const std::string back = r.read("xl/worksheets/sheet1.xml");
+  ASSERT_EQ(back.size(), whole.size());
+  EXPECT_TRUE(back == whole);
 }
 
 TEST(PackageWriter, ASecondPartOfTheSameNameIsRefused) {
