@@ -916,13 +916,18 @@ namespace {
 
 // Each sorted row's key value, from the first row; nullptr where the row
 // has no cell in the key column.
-std::vector<const CellValue*> sort_keys(const Sheet& s, int32_t first, size_t n,
-                                        int32_t key_column) {
+// The key of each row, and whether every one holds a value (read while the
+// key's cell is at hand).
+std::vector<const CellValue*> sort_keys(const Sheet& s, int32_t first, size_t n, int32_t key_column,
+                                        bool* all_keyed) {
   std::vector<const CellValue*> keys(n, nullptr);
+  *all_keyed = true;
   for (size_t i = 0; i < n; ++i) {
     cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);
     const Cell* c = cells::find(s, first + static_cast<int32_t>(i), key_column);
     if (c) keys[i] = &c->value;
+    *all_keyed = *all_keyed && c && !c->value.is_empty() &&
+                 !(c->value.is_text() && c->value.as_text().empty());
   }
   return keys;
 }
@@ -1005,12 +1010,14 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
       throw HostError::host(kRefused, "不能对含有跨行或跨出区域的合并单元格的区域排序");
   }
 
-  const std::vector<const CellValue*> keys = sort_keys(s, first, n, key_column);
+  bool all_keyed = false;
+  const std::vector<const CellValue*> keys = sort_keys(s, first, n, key_column, &all_keyed);
   const std::vector<uint32_t> perm = sorted_order(keys, order == host::SortOrder::Descending);
   bool identity = true;
   for (size_t i = 0; i < n && identity; ++i) identity = perm[i] == i;
   if (identity) return;
-  const std::vector<KnownRegion> kept = regions_kept_by_sort(area, first, keys);
+  const std::vector<KnownRegion> kept =
+      all_keyed ? regions_kept_by_sort(area, first, keys.size()) : std::vector<KnownRegion>();
   if (!row_merges.empty()) {
     std::vector<uint32_t> where(n);  // old position -> new position
     for (size_t i = 0; i < n; ++i) where[perm[i]] = static_cast<uint32_t>(i);
@@ -1028,17 +1035,17 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
   regions_ = kept;
 }
 
-// The regions found from a table's heading row that a sort of the table
-// under that row leaves as they are: when the heading holds a value in every
-// sorted column and every sorted row a key, each row still holds a value
+// The regions found from a table's heading row that a sort of the table's
+// `rows` under that row leaves as they are, every row keyed: when the heading
+// holds a value in every sorted column and every sorted row a key, each row still holds a value
 // within those columns, and the rows and columns beside them did not move,
 // so the region grows from a heading cell to the same rows and columns. A
 // handler sorts a long table and looks up its headings again.
-std::vector<EngineSheet::KnownRegion> EngineSheet::regions_kept_by_sort(
-    const Rect& area, int32_t first, const std::vector<const CellValue*>& keys) const {
+std::vector<EngineSheet::KnownRegion> EngineSheet::regions_kept_by_sort(const Rect& area,
+                                                                        int32_t first,
+                                                                        size_t rows) const {
   std::vector<KnownRegion> kept;
-  if (first != area.row1 + 1 || area.row2 != first + static_cast<int32_t>(keys.size()) - 1)
-    return kept;
+  if (first != area.row1 + 1 || area.row2 != first + static_cast<int32_t>(rows) - 1) return kept;
   for (const KnownRegion& k : regions_)
     if (k.region == area && k.row == area.row1) kept.push_back(k);
   if (kept.empty()) return kept;
@@ -1046,8 +1053,6 @@ std::vector<EngineSheet::KnownRegion> EngineSheet::regions_kept_by_sort(
     const Cell* heading = cells::find(*sheet_, area.row1, c);
     if (!heading || !cells::has_value(*heading)) return {};
   }
-  for (const CellValue* v : keys)
-    if (!v || v->is_empty() || (v->is_text() && v->as_text().empty())) return {};
   return kept;
 }
 
