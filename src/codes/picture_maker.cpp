@@ -4,27 +4,14 @@
 
 namespace kelv::codes {
 
-namespace {
-
-// Makes the pictures of a batch not yet taken, one at a time, until none is
-// left: the maker's thread and the caller's both draw from the same batch.
-void make_untaken(PictureMaker::Batch& batch) {
+void PictureMaker::make_untaken(Batch& batch) {
   Modules modules;
-  for (size_t i = batch.next++; i < batch.orders.size(); i = batch.next++) {
-    const PictureOrder& order = batch.orders[i];
+  const std::vector<PictureOrder>& orders = batch.made.orders;
+  for (size_t i = batch.next++; i < orders.size(); i = batch.next++) {
+    const PictureOrder& order = orders[i];
     if (order.symbol.payload.empty() || encode(order.symbol, modules)) continue;
-    batch.pictures[i] = png(modules, order.width, order.height);
+    batch.made.pictures[i] = png(modules, order.width, order.height);
   }
-}
-
-}  // namespace
-
-std::vector<std::string> make_pictures(const std::vector<PictureOrder>& orders) {
-  PictureMaker::Batch batch;
-  batch.orders = orders;
-  batch.pictures.resize(orders.size());
-  make_untaken(batch);
-  return std::move(batch.pictures);
 }
 
 PictureMaker::~PictureMaker() {
@@ -35,19 +22,19 @@ void PictureMaker::start(std::vector<PictureOrder> orders) {
   if (pending_.valid()) pending_.wait();
   pending_ = {};
   batch_ = std::make_unique<Batch>();
-  batch_->orders = std::move(orders);
-  batch_->pictures.resize(batch_->orders.size());
-  if (batch_->orders.empty()) return;
+  batch_->made.pictures.resize(orders.size());
+  batch_->made.orders = std::move(orders);
+  if (batch_->made.orders.empty()) return;
   pending_ = std::async(std::launch::async, [b = batch_.get()] { make_untaken(*b); });
 }
 
-std::vector<std::string> PictureMaker::finish() {
+Pictures PictureMaker::finish() {
   if (!batch_) return {};
   make_untaken(*batch_);
   if (pending_.valid()) pending_.get();
-  std::vector<std::string> pictures = std::move(batch_->pictures);
+  Pictures made = std::move(batch_->made);
   batch_.reset();
-  return pictures;
+  return made;
 }
 
 }  // namespace kelv::codes

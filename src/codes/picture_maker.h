@@ -20,6 +20,13 @@ struct PictureOrder {
   double width = 0, height = 0;
 };
 
+// A batch made: its orders and, for each, the picture as png() makes it
+// ("" when the code cannot be encoded or its box holds no module).
+struct Pictures {
+  std::vector<PictureOrder> orders;
+  std::vector<std::string> pictures;
+};
+
 class PictureMaker {
  public:
   PictureMaker() = default;
@@ -29,24 +36,21 @@ class PictureMaker {
 
   // Begins making a batch, dropping one started and not finished.
   void start(std::vector<PictureOrder> orders);
-  // The batch started last, in its order, each picture as png() makes it
-  // ("" when the code cannot be encoded or its box holds no module): the
-  // caller makes those not yet taken, then waits for the one being made.
-  // Nothing when no batch was started.
-  std::vector<std::string> finish();
-
-  struct Batch {
-    std::vector<PictureOrder> orders;
-    std::vector<std::string> pictures;
-    std::atomic<size_t> next{0};  // the first picture not yet taken
-  };
+  // The batch started last: the caller makes the pictures not yet taken,
+  // then waits for the one being made. Nothing when no batch was started.
+  Pictures finish();
 
  private:
+  struct Batch {
+    Pictures made;
+    std::atomic<size_t> next{0};  // the first picture not yet taken
+  };
+  // Makes the pictures of a batch not yet taken, one at a time, until none
+  // is left: the maker's thread and the caller's both draw from the batch.
+  static void make_untaken(Batch& batch);
+
   std::unique_ptr<Batch> batch_;
   std::future<void> pending_;
 };
-
-// The pictures of a batch, made on the calling thread.
-std::vector<std::string> make_pictures(const std::vector<PictureOrder>& batch);
 
 }  // namespace kelv::codes

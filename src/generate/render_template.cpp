@@ -320,37 +320,35 @@ class CodePictures {
 
   // The next code place's code and picture.
   std::pair<const codes::Symbol&, const std::string&> next() {
-    if (taken_ == pictures_.size()) {
-      pictures_ = maker_.finish();
-      orders_ = std::move(next_orders_);
+    if (taken_ == batch_.pictures.size()) {
+      batch_ = maker_.finish();
       taken_ = 0;
       maker_.start(NextOrders());
     }
     const size_t i = taken_++;
-    return {orders_[i].symbol, pictures_[i]};
+    return {batch_.orders[i].symbol, batch_.pictures[i]};
   }
 
  private:
   static constexpr size_t kBatch = 512;
 
-  // The orders of the next batch of code places, kept until it is placed.
+  // The orders of the next batch of code places.
   std::vector<codes::PictureOrder> NextOrders() {
-    next_orders_.clear();
-    for (; scanned_ < places_.size() && next_orders_.size() < kBatch; ++scanned_) {
+    std::vector<codes::PictureOrder> orders;
+    for (; scanned_ < places_.size() && orders.size() < kBatch; ++scanned_) {
       const PhotoPlace& p = places_[scanned_];
       if (!p.code) continue;
       const Range m = job_.out.cells(p.row, p.column).merge_area();
-      next_orders_.push_back({CodeOf(job_.data, *p.code, p.record), m.width() - 3, m.height() - 3});
+      orders.push_back({CodeOf(job_.data, *p.code, p.record), m.width() - 3, m.height() - 3});
     }
-    return next_orders_;
+    return orders;
   }
 
   Job& job_;
   const std::vector<PhotoPlace>& places_;
   codes::PictureMaker maker_;
   size_t scanned_ = 0;
-  std::vector<codes::PictureOrder> orders_, next_orders_;
-  std::vector<std::string> pictures_;
+  codes::Pictures batch_;  // the batch being placed
   size_t taken_ = 0;
 };
 

@@ -205,6 +205,7 @@ class EngineSheet final : public host::Worksheet {
   };
   static constexpr size_t kKnownRegions = 4;
   std::optional<Rect> region_along_known_row(int32_t row, int32_t column) const;
+  bool row_full(int32_t row, int32_t col1, int32_t col2) const;
   std::vector<KnownRegion> regions_kept_by_sort(const Rect& area, int32_t first, size_t rows) const;
   mutable std::vector<KnownRegion> regions_;
   mutable size_t next_region_ = 0;  // the entry replaced next once all are taken

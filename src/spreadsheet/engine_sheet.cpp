@@ -545,15 +545,19 @@ Rect EngineSheet::current_region(int32_t row, int32_t column) const {
 std::optional<Rect> EngineSheet::region_along_known_row(int32_t row, int32_t column) const {
   for (const KnownRegion& k : regions_) {
     const Rect& r = k.region;
-    if (k.row != row || column < r.col1 || column > r.col2) continue;
-    bool full = true;
-    for (int32_t c = r.col1; c <= r.col2 && full; ++c) {
-      const Cell* cell = cells::find(*sheet_, row, c);
-      full = cell && cells::has_value(*cell);
-    }
-    if (full) return r;
+    if (k.row == row && column >= r.col1 && column <= r.col2 && row_full(row, r.col1, r.col2))
+      return r;
   }
   return std::nullopt;
+}
+
+// Whether every cell of the row within [col1, col2] holds a value.
+bool EngineSheet::row_full(int32_t row, int32_t col1, int32_t col2) const {
+  for (int32_t c = col1; c <= col2; ++c) {
+    const Cell* cell = cells::find(*sheet_, row, c);
+    if (!cell || !cells::has_value(*cell)) return false;
+  }
+  return true;
 }
 
 Rect EngineSheet::find_region(int32_t row, int32_t column) const {
@@ -915,9 +919,8 @@ void EngineSheet::paste_values_at(int32_t row, int32_t column) {
 namespace {
 
 // Each sorted row's key value, from the first row; nullptr where the row
-// has no cell in the key column.
-// The key of each row, and whether every one holds a value (read while the
-// key's cell is at hand).
+// has no cell in the key column. Whether every key holds a value is read
+// while the key's cell is at hand.
 std::vector<const CellValue*> sort_keys(const Sheet& s, int32_t first, size_t n, int32_t key_column,
                                         bool* all_keyed) {
   std::vector<const CellValue*> keys(n, nullptr);
@@ -926,8 +929,7 @@ std::vector<const CellValue*> sort_keys(const Sheet& s, int32_t first, size_t n,
     cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);
     const Cell* c = cells::find(s, first + static_cast<int32_t>(i), key_column);
     if (c) keys[i] = &c->value;
-    *all_keyed = *all_keyed && c && !c->value.is_empty() &&
-                 !(c->value.is_text() && c->value.as_text().empty());
+    *all_keyed = *all_keyed && c && cells::has_value(*c);
   }
   return keys;
 }
@@ -949,12 +951,8 @@ void reorder_rows(Sheet& s, int32_t first, int32_t col1, int32_t col2,
     // last cells show without a search.
     if (row.cells.empty() || (row.cells.front().col >= col1 && row.cells.back().col <= col2)) {
       blocks[i].swap(row.cells);
-      continue;
-    }
-    auto [b, e] = cells::span(row, col1, col2);
-    if (b == row.cells.begin() && e == row.cells.end()) {
-      blocks[i].swap(row.cells);
     } else {
+      auto [b, e] = cells::span(row, col1, col2);
       blocks[i].assign(std::make_move_iterator(b), std::make_move_iterator(e));
       row.cells.erase(b, e);
     }
@@ -1035,12 +1033,12 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
   regions_ = kept;
 }
 
-// The regions found from a table's heading row that a sort of the table's
-// `rows` under that row leaves as they are, every row keyed: when the heading
-// holds a value in every sorted column and every sorted row a key, each row still holds a value
-// within those columns, and the rows and columns beside them did not move,
-// so the region grows from a heading cell to the same rows and columns. A
-// handler sorts a long table and looks up its headings again.
+// The regions found from a table's heading row that a sort of the `rows`
+// under that row, every one keyed, leaves as they are: when the heading
+// holds a value in every sorted column, each row still holds one within
+// those columns and the rows and columns beside them did not move, so the
+// region grows from a heading cell to the same rows and columns. A handler
+// sorts a long table and looks up its headings again.
 std::vector<EngineSheet::KnownRegion> EngineSheet::regions_kept_by_sort(const Rect& area,
                                                                         int32_t first,
                                                                         size_t rows) const {
@@ -1048,11 +1046,7 @@ std::vector<EngineSheet::KnownRegion> EngineSheet::regions_kept_by_sort(const Re
   if (first != area.row1 + 1 || area.row2 != first + static_cast<int32_t>(rows) - 1) return kept;
   for (const KnownRegion& k : regions_)
     if (k.region == area && k.row == area.row1) kept.push_back(k);
-  if (kept.empty()) return kept;
-  for (int32_t c = area.col1; c <= area.col2; ++c) {
-    const Cell* heading = cells::find(*sheet_, area.row1, c);
-    if (!heading || !cells::has_value(*heading)) return {};
-  }
+  if (kept.empty() || !row_full(area.row1, area.col1, area.col2)) return {};
   return kept;
 }
 

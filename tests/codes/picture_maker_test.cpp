@@ -37,25 +37,25 @@ std::vector<PictureOrder> Orders(int count, int first) {
 // empty where no picture can be made.
 TEST(PictureMaker, BatchesComeBackInTheirOrderAsMadeOneByOne) {
   PictureMaker maker;
-  EXPECT_TRUE(maker.finish().empty());  // none started
+  EXPECT_TRUE(maker.finish().pictures.empty());  // none started
   std::vector<std::vector<PictureOrder>> batches = {
       Orders(300, 0), Orders(1, 300), {}, Orders(257, 301)};
   maker.start(batches[0]);
   int empty = 0;
   for (size_t b = 0; b < batches.size(); ++b) {
-    const std::vector<std::string> pictures = maker.finish();
+    const Pictures made = maker.finish();
+    const std::vector<std::string>& pictures = made.pictures;
     if (b + 1 < batches.size()) maker.start(batches[b + 1]);
     ASSERT_EQ(pictures.size(), batches[b].size()) << "batch " << b;
+    ASSERT_EQ(made.orders.size(), batches[b].size()) << "batch " << b;
     for (size_t i = 0; i < pictures.size(); ++i) {
       ASSERT_EQ(pictures[i], OneByOne(batches[b][i])) << "batch " << b << ", picture " << i;
+      ASSERT_EQ(made.orders[i].symbol, batches[b][i].symbol) << "batch " << b << ", order " << i;
       empty += pictures[i].empty() ? 1 : 0;
     }
   }
   EXPECT_GT(empty, 50);
-  EXPECT_TRUE(maker.finish().empty());  // each batch is given once
-  const std::vector<std::string> here = make_pictures(batches[3]);
-  ASSERT_EQ(here.size(), batches[3].size());
-  for (size_t i = 0; i < here.size(); ++i) EXPECT_EQ(here[i], OneByOne(batches[3][i]));
+  EXPECT_TRUE(maker.finish().pictures.empty());  // each batch is given once
 }
 
 // A maker dropped with a batch under way (the user cancelled) waits for it.
@@ -63,7 +63,7 @@ TEST(PictureMaker, ABatchLeftUnfinishedIsWaitedFor) {
   auto maker = std::make_unique<PictureMaker>();
   maker->start(Orders(200, 0));
   maker->start(Orders(50, 200));  // the first batch is dropped once made
-  const std::vector<std::string> pictures = maker->finish();
+  const std::vector<std::string> pictures = maker->finish().pictures;
   ASSERT_EQ(pictures.size(), 50u);
   EXPECT_EQ(pictures[3], OneByOne(Orders(50, 200)[3]));
   maker->start(Orders(200, 0));

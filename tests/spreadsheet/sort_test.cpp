@@ -38,6 +38,30 @@ class SortTest : public EngineTest {
     for (int r = 2; r <= rows; ++r) out.push_back(cell(r, 2).value().to_int32());
     return out;
   }
+  // Sorts the table of these text keys and checks that the rows stand in
+  // the order of the keys' whole collation keys, ties in the order they came.
+  void expect_collation_order(const std::vector<Variant>& keys, const std::string& what) {
+    table(keys);
+    sort_by_key();
+    std::vector<std::string> collated;
+    for (const Variant& k : keys) {
+      std::string key;
+      text::append_sort_key(k.as_text(), key);
+      collated.push_back(key);
+    }
+    const std::vector<int> got = tags();
+    for (size_t i = 1; i < got.size(); ++i) {
+      const auto before = static_cast<size_t>(got[i - 1] - 1),
+                 after = static_cast<size_t>(got[i] - 1);
+      const std::string& a = collated[before];
+      const std::string& b = collated[after];
+      ASSERT_LE(a, b) << what << ": place " << i << ", " << keys[before].as_text() << " before "
+                      << keys[after].as_text();
+      if (a == b) {
+        ASSERT_LT(got[i - 1], got[i]) << what << ": place " << i;
+      }
+    }
+  }
   int rows = 0;
 };
 
@@ -178,24 +202,8 @@ TEST_F(SortTest, DigitTextsSortAsTheCollationDoes) {
     std::vector<Variant> keys;
     for (const std::string& t : texts) keys.emplace_back(t);
     if (with_other) keys.emplace_back("１２");  // full-width: ties with "12"
-    table(keys);
-    sort_by_key();
-    std::vector<std::string> collated;
-    for (const Variant& k : keys) {
-      std::string key;
-      text::append_sort_key(k.as_text(), key);
-      collated.push_back(key);
-    }
-    const std::vector<int> got = tags();
-    for (size_t i = 1; i < got.size(); ++i) {
-      const std::string& a = collated[static_cast<size_t>(got[i - 1] - 1)];
-      const std::string& b = collated[static_cast<size_t>(got[i] - 1)];
-      ASSERT_LE(a, b) << "place " << i << (with_other ? ", with another text" : "");
-      // Ties (repeated numbers) keep the order they came in.
-      if (a == b) {
-        ASSERT_LT(got[i - 1], got[i]);
-      }
-    }
+    // Ties (repeated numbers) keep the order they came in.
+    expect_collation_order(keys, with_other ? "with another text" : "digits alone");
   }
 }
 
@@ -213,24 +221,7 @@ TEST_F(SortTest, TextsAlikeAtTheStartSortAsTheirWholeKeysDo) {
     for (int k = static_cast<int>(random() % 4); k > 0; --k) t.append(pieces[random() % 10]);
     keys.emplace_back(t.empty() ? std::string("x") : t);
   }
-  table(keys);
-  sort_by_key();
-  std::vector<std::string> collated;
-  for (const Variant& k : keys) {
-    std::string key;
-    text::append_sort_key(k.as_text(), key);
-    collated.push_back(key);
-  }
-  const std::vector<int> got = tags();
-  for (size_t i = 1; i < got.size(); ++i) {
-    const std::string& a = collated[static_cast<size_t>(got[i - 1] - 1)];
-    const std::string& b = collated[static_cast<size_t>(got[i] - 1)];
-    ASSERT_LE(a, b) << keys[static_cast<size_t>(got[i - 1] - 1)].as_text() << " before "
-                    << keys[static_cast<size_t>(got[i] - 1)].as_text();
-    if (a == b) {
-      ASSERT_LT(got[i - 1], got[i]);
-    }
-  }
+  expect_collation_order(keys, "texts alike at the start");
 }
 
 // Many rows share a few texts; case and width variants of one text are one
