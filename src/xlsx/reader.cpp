@@ -13,6 +13,7 @@
 #include "spreadsheet/cell_values.h"
 #include "xlsx/drawing_part.h"
 #include "xlsx/opc.h"
+#include "xlsx/plain_strings.h"
 #include "xlsx/styles_part.h"
 #include "xlsx/workbook_part.h"
 #include "xlsx/worksheet_part.h"
@@ -31,6 +32,26 @@ class SharedStringReader {
   explicit SharedStringReader(std::vector<std::string>& out) : out_(out) {}
 
   void run(PackageReader& package, const std::string& part) {
+    const uint64_t before = package.counted();
+    try {
+      read(package, part, true);
+    } catch (const host::HostError&) {
+      if (!skipped_) throw;
+      // The parser was handed the part with the plain items left out: what
+      // is wrong is told, where it is, by reading the whole part with it.
+      package.refund(package.counted() - before);
+      out_.clear();
+      SharedStringReader(out_).read(package, part, false);
+    }
+  }
+
+ private:
+  // A prolog longer than this is left to the parser.
+  static constexpr size_t kPrologLimit = size_t{1} << 20;
+
+  // Reads the part with the parser; with `plain`, the plain items are read
+  // without it (read_plain_strings) and only the rest is parsed.
+  void read(PackageReader& package, const std::string& part, bool plain) {
     std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> owner(
         XML_ParserCreate(nullptr), &XML_ParserFree);
     XML_Parser p = owner.get();
@@ -54,11 +75,42 @@ class SharedStringReader {
                                      " 列）：" + XML_ErrorString(XML_GetErrorCode(p)));
       }
     };
-    package.stream(part, [&](const char* d, size_t n) { feed(d, n, false); });
+    // The parser reads the prolog and the root's start tag; then the items
+    // are read here while they are plain; the parser reads on from the
+    // first that is not, or from the root's end.
+    enum class Phase { Prolog, Plain, Parser };
+    Phase phase = plain ? Phase::Prolog : Phase::Parser;
+    std::string pending;  // bytes come but not yet read
+    package.stream(part, [&](const char* d, size_t n) {
+      if (phase == Phase::Parser) return feed(d, n, false);
+      pending.append(d, n);
+      if (phase == Phase::Prolog) {
+        const size_t root_end = root_start_tag_end(pending);
+        if (root_end == 0 && pending.size() < kPrologLimit) return;
+        if (root_end == 0 || root_end == std::string::npos) {
+          phase = Phase::Parser;
+          feed(pending.data(), pending.size(), false);
+          pending = std::string();
+          return;
+        }
+        feed(pending.data(), root_end, false);
+        pending.erase(0, root_end);
+        phase = Phase::Plain;
+      }
+      const PlainStrings r = read_plain_strings(pending, out_);
+      skipped_ = skipped_ || r.read > 0;
+      if (r.stop == PlainStrings::Stop::More) {
+        pending.erase(0, r.read);
+        return;
+      }
+      phase = Phase::Parser;
+      feed(pending.data() + r.read, pending.size() - r.read, false);
+      pending = std::string();
+    });
+    feed(pending.data(), pending.size(), false);
     feed("", 0, true);
   }
 
- private:
   static std::string_view local(const char* name) { return local_name(name); }
   static void on_start(void* self, const char* name, const char** atts) {
     auto* r = static_cast<SharedStringReader*>(self);
@@ -117,7 +169,8 @@ class SharedStringReader {
   bool seen_root_ = false;
   int32_t depth_ = 0;
   bool too_deep_ = false;
-  std::string foreign_;  // the root's namespace when the reader does not know it
+  std::string foreign_;   // the root's namespace when the reader does not know it
+  bool skipped_ = false;  // items were read without the parser
 };
 
 // A workbook in the 1904 date system: its dates are moved into the 1900

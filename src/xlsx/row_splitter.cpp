@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/constants.h"
+#include "xlsx/xml_util.h"
 
 namespace kelv::xlsx {
 namespace {
@@ -18,25 +19,6 @@ std::string_view tag_name(std::string_view tag) {
   size_t j = i;
   while (j < tag.size() && !space(tag[j]) && tag[j] != '/' && tag[j] != '>') ++j;
   return tag.substr(i, j - i);
-}
-
-bool utf8_name(std::string_view v) {
-  if (v.size() != 5 && v.size() != 4) return false;
-  std::string s;
-  for (char c : v) s.push_back(static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
-  return s == "utf-8" || s == "utf8";
-}
-
-// Whether an XML declaration names an encoding other than UTF-8.
-bool other_encoding(std::string_view decl) {
-  const size_t e = decl.find("encoding");
-  if (e == std::string_view::npos) return false;
-  size_t i = e + 8;
-  while (i < decl.size() && (space(decl[i]) || decl[i] == '=')) ++i;
-  if (i >= decl.size() || (decl[i] != '"' && decl[i] != '\'')) return true;
-  const size_t end = decl.find(decl[i], i + 1);
-  if (end == std::string_view::npos) return true;
-  return !utf8_name(decl.substr(i + 1, end - i - 1));
 }
 
 }  // namespace
@@ -183,7 +165,7 @@ void RowSplitter::step(size_t from) {
             if (mode_ == Mode::Before && root_name_.empty() && pi.substr(0, 6) == "<?xml " &&
                 declaration_.empty()) {
               declaration_ = std::string(pi);
-              if (other_encoding(pi)) {
+              if (declares_other_encoding(pi)) {
                 mode_ = Mode::Whole;
                 pass(held_);
                 held_.clear();

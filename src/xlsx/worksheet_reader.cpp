@@ -18,6 +18,7 @@
 #include "spreadsheet/references.h"
 #include "xlsx/package.h"
 #include "xlsx/parallel_rows.h"
+#include "xlsx/plain_rows.h"
 #include "xlsx/row_splitter.h"
 #include "xlsx/worksheet_part.h"
 #include "xlsx/xml_util.h"
@@ -293,6 +294,37 @@ class Reader {
     feed(rows.data(), rows.size(), false);
     feed(tail.data(), tail.size(), true);
   }
+  // Reads a segment of plain rows without the XML parser; false, with
+  // nothing kept, when it is not plain (see read_plain_rows) or something in
+  // it stops the read.
+  bool read_plain_segment(int32_t base, size_t row_cap, std::string_view head,
+                          std::string_view rows) {
+    segment_.on = true;
+    segment_.base = base;
+    row_ = base;
+    segment_.row_cap = row_cap;
+    struct Side : PlainRowsHandler {
+      Reader& r;
+      explicit Side(Reader& reader) : r(reader) {}
+      bool row(const char** atts) override {
+        r.start_row(atts);
+        return r.error_.empty();
+      }
+      bool cell(const char** atts) override {
+        r.start_cell(atts);
+        return r.error_.empty();
+      }
+      void value(std::string_view text) override {
+        r.cell_.value.assign(text);
+        r.cell_.has_value = true;
+      }
+      bool cell_end() override {
+        r.finish_cell();
+        return r.error_.empty();
+      }
+    } side(*this);
+    return read_plain_rows(head, rows, side);
+  }
   bool repaired() const {
     return defects_.bad_strings > 0 || defects_.renumbered > 0 || defects_.not_finite > 0;
   }
@@ -328,6 +360,12 @@ class Reader {
  private:
   // Stops the parse with a message naming the position.
   void stop(const std::string& what) {
+    if (!parser_) {
+      // Read without the parser (read_plain_segment): the segment is read
+      // again with it, which tells where.
+      if (error_.empty()) error_ = what;
+      return;
+    }
     if (error_.empty()) {
       error_ = what + "（第 " + std::to_string(XML_GetCurrentLineNumber(parser_)) + " 行）";
     }
@@ -1199,11 +1237,23 @@ WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
     sides.sheet_end = [&] { result = main.end(); };
     sides.segment = [&](const RowSplitter::Segment& segment, std::string_view head,
                         std::string_view tail, SegmentRows& out) {
-      std::vector<std::string> segment_repairs;
-      Reader r(package, part, shared_strings, style_count, out.rows, segment_repairs);
       // A row element takes a few bytes at least; rows far beyond what the
       // segment could hold are left to the one-piece read and its limits.
-      r.read_segment(row_base(segment), segment.xml.size() / 4 + 16, head, segment.xml, tail);
+      const size_t row_cap = segment.xml.size() / 4 + 16;
+      // Plain rows are read without the parser; anything else, with it.
+      {
+        std::vector<std::string> plain_repairs;
+        Reader plain(package, part, shared_strings, style_count, out.rows, plain_repairs);
+        if (plain.read_plain_segment(row_base(segment), row_cap, head, segment.xml)) {
+          if (plain.repaired()) return false;
+          plain.take_segment_results(out);
+          return true;
+        }
+      }
+      out = SegmentRows{};
+      std::vector<std::string> segment_repairs;
+      Reader r(package, part, shared_strings, style_count, out.rows, segment_repairs);
+      r.read_segment(row_base(segment), row_cap, head, segment.xml, tail);
       // A segment with something to repair is read again in one piece,
       // which reports the repair once for the whole sheet.
       if (r.repaired()) return false;

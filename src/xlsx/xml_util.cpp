@@ -12,6 +12,29 @@
 #include "xlsx/package.h"
 
 namespace kelv::xlsx {
+
+namespace {
+
+bool utf8_name(std::string_view v) {
+  if (v.size() != 5 && v.size() != 4) return false;
+  std::string s;
+  for (char c : v) s.push_back(static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
+  return s == "utf-8" || s == "utf8";
+}
+
+}  // namespace
+
+bool declares_other_encoding(std::string_view declaration) {
+  const size_t e = declaration.find("encoding");
+  if (e == std::string_view::npos) return false;
+  size_t i = e + 8;
+  auto skipped = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '='; };
+  while (i < declaration.size() && skipped(declaration[i])) ++i;
+  if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\'')) return true;
+  const size_t end = declaration.find(declaration[i], i + 1);
+  if (end == std::string_view::npos) return true;
+  return !utf8_name(declaration.substr(i + 1, end - i - 1));
+}
 namespace {
 
 bool is_xml_char(unsigned char c) {
@@ -30,37 +53,6 @@ bool is_escape_at(std::string_view v, size_t i) {
     if (!std::isxdigit(static_cast<unsigned char>(v[k]))) return false;
   }
   return true;
-}
-
-// The length of the well-formed UTF-8 sequence at v[i] that XML may carry,
-// or 0: a stray or overlong byte, a surrogate, a code point past U+10FFFF,
-// or one of the non-characters U+FFFE and U+FFFF.
-size_t xml_sequence_at(std::string_view v, size_t i, uint32_t* code) {
-  const auto b = [&](size_t k) { return static_cast<unsigned char>(v[k]); };
-  const unsigned char c = b(i);
-  size_t n = 0;
-  uint32_t cp = 0;
-  if (c >= 0xC2 && c <= 0xDF) {
-    n = 2, cp = c & 0x1Fu;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    n = 3, cp = c & 0x0Fu;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    n = 4, cp = c & 0x07u;
-  } else {
-    return 0;
-  }
-  if (i + n > v.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    if ((b(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b(i + k) & 0x3Fu);
-  }
-  if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 0;
-  if ((cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF) {
-    *code = cp;
-    return 0;
-  }
-  *code = cp;
-  return n;
 }
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
@@ -135,7 +127,8 @@ void append_escaped(std::string& out, std::string_view v) {
   }
 }
 
-// Appends code point cp as UTF-8.
+}  // namespace
+
 void append_utf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
@@ -153,8 +146,6 @@ void append_utf8(std::string& out, uint32_t cp) {
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
 }
-
-}  // namespace
 
 // The shortest text that reads back as the same double, written into buf,
 // as the office suites write numbers: the fewest significant digits (at

@@ -56,6 +56,42 @@ bool parse_number(std::string_view s, double* out);
 bool parse_int(std::string_view s, int64_t* out);
 // "1"/"true" are true; anything else false.
 bool parse_bool(std::string_view s);
+// The length of the well-formed UTF-8 sequence at v[i] that XML may carry,
+// or 0: a stray or overlong byte, a surrogate, a code point past U+10FFFF,
+// or one of the non-characters U+FFFE and U+FFFF.
+inline size_t xml_sequence_at(std::string_view v, size_t i, uint32_t* code) {
+  const auto b = [&](size_t k) { return static_cast<unsigned char>(v[k]); };
+  const unsigned char c = b(i);
+  size_t n = 0;
+  uint32_t cp = 0;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2, cp = c & 0x1Fu;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3, cp = c & 0x0Fu;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4, cp = c & 0x07u;
+  } else {
+    return 0;
+  }
+  if (i + n > v.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((b(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b(i + k) & 0x3Fu);
+  }
+  if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 0;
+  if ((cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF) {
+    *code = cp;
+    return 0;
+  }
+  *code = cp;
+  return n;
+}
+
+// Appends code point cp as UTF-8.
+void append_utf8(std::string& out, uint32_t cp);
+// Whether an XML declaration ("<?xml ...?>") names an encoding other than
+// UTF-8.
+bool declares_other_encoding(std::string_view declaration);
 // Undoes the _xHHHH_ escapes of cell and string text.
 std::string decode_escapes(std::string_view s);
 
