@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "spreadsheet/model.h"
+#include "spreadsheet/text_hash.h"
 
 namespace kelv::xlsx {
 
@@ -128,6 +129,12 @@ class SharedStrings {
   uint32_t index_again(uint32_t i) {
     ++references_;
     return i;
+  }
+  // Asks for the slot where the text would be, ahead of its index().
+  void prefetch(std::string_view s) const {
+    if (slots_.empty()) return;
+    const uint64_t tag = spreadsheet::text_hash(s) & spreadsheet::kTextTagMask;
+    __builtin_prefetch(&slots_[spreadsheet::text_slot_home(tag, slots_.size() - 1)]);
   }
   size_t size() const { return ends_.size(); }
   size_t references() const { return references_; }

@@ -401,10 +401,20 @@ class Writer {
     o.append("<sheetData>");
     const size_t n = std::min(sheet_.rows.size(), static_cast<size_t>(host::kMaxRows));
     for (size_t i = 0; i < n; ++i) {
-      // A long table's rows lie apart in memory once sorted: the cells of a
-      // row a few ahead are asked for while this one is written.
-      if (i + kRowsAhead < n && !sheet_.rows[i + kRowsAhead].cells.empty())
-        __builtin_prefetch(sheet_.rows[i + kRowsAhead].cells.data());
+      // A long table's rows lie apart in memory once sorted, and so do their
+      // long texts and those texts' slots in the table of every text: each
+      // is asked for a few rows before it is needed, the cells first, then
+      // the texts they point to, then the slots those texts hash to.
+      if (i + 2 * kRowsAhead < n && !sheet_.rows[i + 2 * kRowsAhead].cells.empty())
+        __builtin_prefetch(sheet_.rows[i + 2 * kRowsAhead].cells.data());
+      if (i + kRowsAhead < n) {
+        for (const Cell& c : sheet_.rows[i + kRowsAhead].cells)
+          if (c.value.is_text()) __builtin_prefetch(c.value.as_text().data());
+      }
+      if (i + 1 < n) {
+        for (const Cell& c : sheet_.rows[i + 1].cells)
+          if (c.value.is_text()) strings_.prefetch(c.value.as_text());
+      }
       const spreadsheet::Row& row = sheet_.rows[i];
       const bool attrs = row.height >= 0 || row.hidden || row.style || row.outline_level;
       if (row.cells.empty() && !attrs) continue;
