@@ -30,8 +30,11 @@ namespace kelv::xlsx {
 // size is checked as declared before it is unpacked and again as it
 // unpacks. A sheet of 100,000 examinees in 20 columns is some 150 MB of XML.
 struct UnpackLimits {
-  uint64_t total_bytes = 1ull << 30;  // every part together, and the cells read
-  uint64_t part_bytes = 512ull << 20;
+  // A million examinees, assigned and counted, are a sheet of some 670 MB
+  // and 1.5 GB with their cells; kelv reads back what it writes with room
+  // to spare. The ratio refuses a bomb long before it gets there.
+  uint64_t total_bytes = 4ull << 30;  // every part together, and the cells read
+  uint64_t part_bytes = 2ull << 30;
   uint64_t ratio = 1000;  // uncompressed : compressed, for parts over ratio_floor
   uint64_t ratio_floor = 1u << 20;
   // A part is at least a directory entry of some fifty bytes in the file;
