@@ -13,6 +13,7 @@
 #include "spreadsheet/geometry.h"
 #include "spreadsheet/palette.h"
 #include "spreadsheet/references.h"
+#include "spreadsheet/rows_in_parallel.h"
 #include "spreadsheet/sort_order.h"
 #include "spreadsheet/text.h"
 
@@ -355,6 +356,28 @@ void EngineSheet::set_values(const Rect& area, const std::vector<Variant>& value
   for (const Variant& v : values)
     if (v.is_number() && !std::isfinite(v.as_number())) throw HostError::host(host::kOverflow);
   Sheet& s = *sheet_;
+  const auto columns = static_cast<size_t>(area.columns());
+  // Values past a row's last cell are appended: room for all of them at
+  // once rather than growing the row cell by cell. Past a gap of a few
+  // columns, room for the gap too: those are a table's columns whose
+  // headings are written and whose values come next (the random order's key
+  // column stands right of the seven assignment columns, which are then
+  // filled), and a row grown twice costs a million rows a second.
+  const auto make_room = [&](Row& row, size_t k) {
+    if (!row.cells.empty() && row.cells.back().col >= area.col1) return;
+    size_t appended = 0;
+    for (size_t i = k; i < k + columns; ++i) appended += !is_blank(values[i]);
+    constexpr int32_t kGapKept = 16;
+    const int32_t gap = row.cells.empty() ? 0 : area.col1 - row.cells.back().col - 1;
+    if (appended > 0 && row.cells.size() + appended > row.cells.capacity())
+      cells::room_for(row, appended + static_cast<size_t>(gap <= kGapKept ? gap : 0));
+  };
+  // Growing a million rows is mostly the system handing out fresh memory,
+  // page by page: the rows already stored grow on every core first.
+  const int32_t stored = std::min(area.row2, cells::last_row(s));
+  for_rows_in_parallel(area.row1, stored, [&](int32_t r) {
+    make_room(s.rows[static_cast<size_t>(r - 1)], static_cast<size_t>(r - area.row1) * columns);
+  });
   size_t k = 0;
   for (int32_t r = area.row1; r <= area.row2; ++r) {
     if (r > cells::last_row(s)) {
@@ -363,26 +386,13 @@ void EngineSheet::set_values(const Rect& area, const std::vector<Variant>& value
       for (int32_t c = area.col1; c <= area.col2 && all_blank; ++c)
         all_blank = is_blank(values[k + static_cast<size_t>(c - area.col1)]);
       if (all_blank) {
-        k += static_cast<size_t>(area.columns());
+        k += columns;
         continue;
       }
     }
+    cells::prefetch(s, r + cells::kAhead, true);
     Row& row = cells::row_at(s, r);
-    // Values past the row's last cell are appended: room for all of them at
-    // once rather than growing the row cell by cell. Past a gap of a few
-    // columns, room for the gap too: those are a table's columns whose
-    // headings are written and whose values come next (the random order's
-    // key column stands right of the seven assignment columns, which are
-    // then filled), and a row grown twice costs a million rows a second.
-    if (row.cells.empty() || row.cells.back().col < area.col1) {
-      size_t appended = 0;
-      for (size_t i = k; i < k + static_cast<size_t>(area.columns()); ++i)
-        appended += !is_blank(values[i]);
-      constexpr int32_t kGapKept = 16;
-      const int32_t gap = row.cells.empty() ? 0 : area.col1 - row.cells.back().col - 1;
-      if (appended > 0 && row.cells.size() + appended > row.cells.capacity())
-        cells::room_for(row, appended + static_cast<size_t>(gap <= kGapKept ? gap : 0));
-    }
+    make_room(row, k);
     for (int32_t c = area.col1; c <= area.col2; ++c) {
       const Variant& v = values[k++];
       if (is_blank(v)) {

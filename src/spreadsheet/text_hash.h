@@ -28,8 +28,19 @@ inline uint64_t text_hash(std::string_view s) {
     mix(w);
   }
   if (n > 0) {
+    // The last few bytes in at most two loads, which between them hold
+    // every byte (they overlap below eight): a copy of a variable length
+    // here would cost more than all the rest.
     uint64_t w = 0;
-    std::memcpy(&w, p, n);
+    if (n >= 4) {
+      uint32_t a = 0, b = 0;
+      std::memcpy(&a, p, 4);
+      std::memcpy(&b, p + n - 4, 4);
+      w = (uint64_t{a} << 32) | b;
+    } else {
+      const auto byte = [p](size_t i) { return uint64_t{static_cast<unsigned char>(p[i])}; };
+      w = (byte(0) << 16) | (byte(n / 2) << 8) | byte(n - 1);
+    }
     mix(w ^ (uint64_t{n} << 56));
   }
   h = (h ^ (h >> 29)) * 0x94D049BB133111EBull;

@@ -46,7 +46,8 @@ class Scanner {
   // "<name" with nothing of the name left over; moves past it.
   bool open(std::string_view name) {
     const auto left = static_cast<size_t>(end_ - p_);
-    if (left < name.size() + 2 || p_[0] != '<' || std::memcmp(p_ + 1, name.data(), name.size()) != 0)
+    if (left < name.size() + 2 || p_[0] != '<' ||
+        std::memcmp(p_ + 1, name.data(), name.size()) != 0)
       return false;
     const char after = p_[1 + name.size()];
     if (name_char(after) || after == ':') return false;

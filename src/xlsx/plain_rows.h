@@ -35,7 +35,6 @@ class PlainRowsHandler {
 // the segment is read inside (the document's start up to sheetData's start
 // tag): the attribute prefixes its tags declare are the only ones a row or
 // cell may use.
-bool read_plain_rows(std::string_view start_tags, std::string_view rows,
-                     PlainRowsHandler& handler);
+bool read_plain_rows(std::string_view start_tags, std::string_view rows, PlainRowsHandler& handler);
 
 }  // namespace kelv::xlsx

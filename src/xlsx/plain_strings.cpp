@@ -195,7 +195,12 @@ PlainStrings read_plain_strings(std::string_view xml, std::vector<std::string>& 
       r.stop = PlainStrings::Stop::NotPlain;
       return r;
     }
-    texts.push_back(decode_escapes(text));
+    if (text.find("_x") == std::string::npos) {
+      texts.push_back(std::move(text));
+      text = std::string();
+    } else {
+      texts.push_back(decode_escapes(text));
+    }
     r.read = i;
   }
 }

@@ -159,8 +159,17 @@ std::string_view shortest_number(double v, char (&buf)[32]) {
     buf[0] = '0';
     return std::string_view(buf, 1);
   }
-  // Most numbers: the shortest plain form, which below 1E+16 is already the
-  // one wanted.
+  // A whole number below 1E+15 is its digits (a seat, a count, a year),
+  // which the integer conversion writes several times as fast.
+  if (v > -1e15 && v < 1e15) {
+    const auto whole = static_cast<int64_t>(v);
+    if (static_cast<double>(whole) == v) {
+      const auto r = std::to_chars(buf, buf + sizeof buf, whole);
+      return std::string_view(buf, static_cast<size_t>(r.ptr - buf));
+    }
+  }
+  // Most other numbers: the shortest plain form, which below 1E+16 is
+  // already the one wanted.
   const auto plain = std::to_chars(buf, buf + sizeof buf, v);
   const std::string_view p(buf, static_cast<size_t>(plain.ptr - buf));
   if ((v < 1e16 && v > -1e16) && p.find('e') == std::string_view::npos) return p;

@@ -137,6 +137,37 @@ TEST_F(EngineTest, ValuesWrittenInOneCallMatchCellByCellWrites) {
   EXPECT_THROW(ws().columns(3).set_values(values), host::HostError);
 }
 
+// A column written down a long table grows its rows on two threads first:
+// every row still gets its own values, in column order, whether it was
+// stored, holds a cell right of the block, lies past the last stored row or
+// is left blank.
+TEST_F(EngineTest, AColumnWrittenDownALongTableGivesEveryRowItsValues) {
+  constexpr int32_t kRows = 150000;
+  std::vector<Variant> names, pairs;
+  for (int32_t r = 1; r <= kRows - 20000; ++r) names.emplace_back("考生" + std::to_string(r));
+  ws().range(cell(1, 1), cell(kRows - 20000, 1)).set_values(names);
+  cell(77777, 9).set_value("beyond");  // a cell right of the block
+  const auto number = [](int32_t r) { return r % 1000 == 0 ? Variant() : Variant(r); };
+  const auto text = [](int32_t r) { return r % 3 == 0 ? Variant(std::string("x")) : Variant(); };
+  for (int32_t r = 1; r <= kRows; ++r) {
+    pairs.push_back(number(r));
+    pairs.push_back(text(r));
+  }
+  ws().range(cell(1, 5), cell(kRows, 6)).set_values(pairs);
+  for (int32_t r : {1, 2, 3, 999, 1000, 65536, 65537, 75000, 77777, kRows - 20000, kRows - 19999,
+                    kRows - 1000, kRows}) {
+    EXPECT_EQ(cell(r, 5).value(), number(r)) << r;
+    EXPECT_EQ(cell(r, 6).value(), text(r)) << r;
+  }
+  EXPECT_EQ(cell(77777, 9).value(), Variant("beyond"));
+  const auto& rows = Engine::model_of(ws()).rows;
+  ASSERT_EQ(rows.size(), static_cast<size_t>(kRows));
+  for (const Row& row : rows) {
+    ASSERT_TRUE(std::is_sorted(row.cells.begin(), row.cells.end(),
+                               [](const Cell& a, const Cell& b) { return a.col < b.col; }));
+  }
+}
+
 // A block written over a row that already holds some of its cells: the new
 // cells go in between the stored ones, which keep their formats, and the
 // row stays in column order.

@@ -38,7 +38,9 @@ struct Recorder : PlainRowsHandler {
     events.push_back(std::string("c").append(joined(atts)));
     return true;
   }
-  void value(std::string_view text) override { events.push_back(std::string("v[").append(text).append("]")); }
+  void value(std::string_view text) override {
+    events.push_back(std::string("v[").append(text).append("]"));
+  }
   bool cell_end() override {
     events.push_back("/c");
     return true;
@@ -147,17 +149,15 @@ TEST(PlainRows, WhatIsNotPlainIsLeftToTheParser) {
   for (const char* rows : {
            "<row r=\"1\"><c r=\"A1\"><f>1+1</f><v>2</v></c></row>",  // a formula
            "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>x</t></is></c></row>",
-           "<row r=\"1\"><c r=\"A1\" t=\"str\"><v>&amp;</v></c></row>",  // a reference
+           "<row r=\"1\"><c r=\"A1\" t=\"str\"><v>&amp;</v></c></row>",         // a reference
            "<row r=\"1\"><c r=\"A1\" t=\"str\"><v>\xe4\xb8\x80</v></c></row>",  // not ASCII
            "<row r=\"1\"><c r=\"A1\"><v>1\r\n</v></c></row>",  // normalised line ends
            "<row r=\"1\"><!-- a comment --></row>",
-           "<row r=\"1\"><c r=\"A1\"><v><![CDATA[1]]></v></c></row>",
-           "<row r=\"1\"><?pi x?></row>",
+           "<row r=\"1\"><c r=\"A1\"><v><![CDATA[1]]></v></c></row>", "<row r=\"1\"><?pi x?></row>",
            "<row r=\"1\" xmlns:q=\"urn:q\" q:a=\"1\"/>",  // a namespace declared in a row
            "<row r=\"1\" o:a=\"1\"/>",                    // a prefix bound nowhere
            "<row r=\"1\" x14ac:a=\"1\" mc:a=\"2\"/>",     // one local name under two prefixes
-           "<x14ac:row r=\"1\"/>",
-           "<row r=\"1\">text</row>",
+           "<x14ac:row r=\"1\"/>", "<row r=\"1\">text</row>",
            "<row r=\"1\"><c r=\"A1\"><v>1</v><extLst/></c></row>",
            "<row r=\"1\"><c r=\"A1\" t=\"a\tb\"/></row>",  // a tab in a value is normalised
        }) {
@@ -171,14 +171,14 @@ TEST(PlainRows, WhatIsNotPlainIsLeftToTheParser) {
 
 TEST(PlainRows, WhatTheParserRefusesIsNeverTaken) {
   for (const char* rows : {
-           "<row r=\"1\" r=\"2\"/>",            // an attribute twice
-           "<row r=\"1\"s=\"2\"/>",             // attributes not spaced apart
-           "<row r=\"1\"><c r=\"A1\"></row>",   // a cell not closed
-           "<row r=\"1\"><c r=\"A1\"/></c>",    // an end tag out of place
+           "<row r=\"1\" r=\"2\"/>",           // an attribute twice
+           "<row r=\"1\"s=\"2\"/>",            // attributes not spaced apart
+           "<row r=\"1\"><c r=\"A1\"></row>",  // a cell not closed
+           "<row r=\"1\"><c r=\"A1\"/></c>",   // an end tag out of place
            "<row r=\"1\"><c r=\"A1\"><v>1</c></row>",
-           "<row r=\"1\"",                      // cut off
+           "<row r=\"1\"",  // cut off
            "<row r=\"1\"><c r=\"A1\"><v>1",
-           "<row r=\"1><c/></row>",              // an unclosed quote
+           "<row r=\"1><c/></row>",  // an unclosed quote
            "<row r=\"1\" a=\"<\"/>",
            "<row r=\"1\"><c r=\"A1\"><v>]]></v></c></row>",
            "<row r=\"1\"><c r=\"A1\"><v>\x01</v></c></row>",
@@ -198,13 +198,46 @@ TEST(PlainRows, WhatTheParserRefusesIsNeverTaken) {
 // Rows made of pieces of plain rows, the odd things around them and
 // mangled bytes: whatever the plain read takes, the parser reads the same.
 TEST(PlainRows, RandomRowsReadTheSameBothWaysOrAreLeftToTheParser) {
-  const std::vector<std::string> pieces = {
-      "<row r=\"1\">", "<row r=\"2\" spans=\"1:2\">", "<row>", "</row>", "<row r=\"3\"/>",
-      "<c r=\"A1\" t=\"s\">", "<c s=\"1\">", "<c r='B2' t='n' >", "<c r=\"C3\"/>", "</c>",
-      "<v>", "</v>", "<v/>", "12", "0.5", " ", "\n", "\t", "\r", "<f>", "</f>", "&amp;", "]]>",
-      "]", ">", "<", "/>", "\"", "'", "=", "x14ac:dyDescent=\"1\"", " r=\"A1\"", "q:a=\"1\"",
-      "xmlns:q=\"u\"", "<!--c-->", "<?p?>", "\xe4\xb8\x80", "\xff", std::string(1, '\0'),
-      "<row r=\"4\"><c r=\"A4\"><v>7</v></c></row>"};
+  const std::vector<std::string> pieces = {"<row r=\"1\">",
+                                           "<row r=\"2\" spans=\"1:2\">",
+                                           "<row>",
+                                           "</row>",
+                                           "<row r=\"3\"/>",
+                                           "<c r=\"A1\" t=\"s\">",
+                                           "<c s=\"1\">",
+                                           "<c r='B2' t='n' >",
+                                           "<c r=\"C3\"/>",
+                                           "</c>",
+                                           "<v>",
+                                           "</v>",
+                                           "<v/>",
+                                           "12",
+                                           "0.5",
+                                           " ",
+                                           "\n",
+                                           "\t",
+                                           "\r",
+                                           "<f>",
+                                           "</f>",
+                                           "&amp;",
+                                           "]]>",
+                                           "]",
+                                           ">",
+                                           "<",
+                                           "/>",
+                                           "\"",
+                                           "'",
+                                           "=",
+                                           "x14ac:dyDescent=\"1\"",
+                                           " r=\"A1\"",
+                                           "q:a=\"1\"",
+                                           "xmlns:q=\"u\"",
+                                           "<!--c-->",
+                                           "<?p?>",
+                                           "\xe4\xb8\x80",
+                                           "\xff",
+                                           std::string(1, '\0'),
+                                           "<row r=\"4\"><c r=\"A4\"><v>7</v></c></row>"};
   std::mt19937 g(20261209);
   int taken = 0;
   for (int round = 0; round < 20000; ++round) {

@@ -114,21 +114,19 @@ TEST(PlainStrings, ItemsCutByTheStreamAreReadOnceTheRestHasCome) {
 
 TEST(PlainStrings, WhatIsNotPlainIsLeftToTheParser) {
   for (const char* item : {
-           "<si><r><t>rich</t></r></si>",
-           "<si><t>a</t><rPh sb=\"0\" eb=\"1\"><t>b</t></rPh></si>",
+           "<si><r><t>rich</t></r></si>", "<si><t>a</t><rPh sb=\"0\" eb=\"1\"><t>b</t></rPh></si>",
            "<si><t>a</t><t>b</t></si>",
            "<si><t>&nbsp;</t></si>",  // an entity no DTD declares
            "<si><t>a\r\nb</t></si>",  // the parser normalises line ends
-           "<si><t><![CDATA[x]]></t></si>",
-           "<si><t><!-- c -->x</t></si>",
-           "<si count=\"1\"><t>x</t></si>",
-           "<si><t a=\"1\">x</t></si>",
+           "<si><t><![CDATA[x]]></t></si>", "<si><t><!-- c -->x</t></si>",
+           "<si count=\"1\"><t>x</t></si>", "<si><t a=\"1\">x</t></si>",
            "<x:si><x:t>x</x:t></x:si>",
            "<si><t>\xEF\xBF\xBF</t></si>",  // U+FFFF, not a character
            "<si><t>a</t>b</si>",            // text outside <t>
        }) {
     std::vector<std::string> texts;
-    const PlainStrings r = read_plain_strings(std::string("<si><t>a</t></si>") + item + kEnd, texts);
+    const PlainStrings r =
+        read_plain_strings(std::string("<si><t>a</t></si>") + item + kEnd, texts);
     EXPECT_EQ(r.stop, PlainStrings::Stop::NotPlain) << item;
     EXPECT_EQ(texts.size(), 1u) << item;
     same_as_parser(std::string("<si><t>a</t></si>") + item);
@@ -137,10 +135,17 @@ TEST(PlainStrings, WhatIsNotPlainIsLeftToTheParser) {
 
 TEST(PlainStrings, WhatTheParserRefusesIsNeverTaken) {
   for (const char* item : {
-           "<si><t>a]]>b</t></si>", "<si><t>\x01</t></si>", "<si><t>\xC0\x80</t></si>",
-           "<si><t>\xED\xA0\x80</t></si>", "<si><t>\xF4\x90\x80\x80</t></si>",
-           "<si><t>\xE4\xB8</t></si>", "<si><t>&#0;</t></si>", "<si><t>&#xD800;</t></si>",
-           "<si><t>&#X41;</t></si>", "<si><t>&amp</t></si>", "<si><t>a</si></t>",
+           "<si><t>a]]>b</t></si>",
+           "<si><t>\x01</t></si>",
+           "<si><t>\xC0\x80</t></si>",
+           "<si><t>\xED\xA0\x80</t></si>",
+           "<si><t>\xF4\x90\x80\x80</t></si>",
+           "<si><t>\xE4\xB8</t></si>",
+           "<si><t>&#0;</t></si>",
+           "<si><t>&#xD800;</t></si>",
+           "<si><t>&#X41;</t></si>",
+           "<si><t>&amp</t></si>",
+           "<si><t>a</si></t>",
            "<si><t xml:space=\"preserve\"xml:space=\"x\">a</t></si>",
        }) {
     std::vector<std::string> texts;
@@ -152,18 +157,45 @@ TEST(PlainStrings, WhatTheParserRefusesIsNeverTaken) {
 }
 
 TEST(PlainStrings, RandomItemsReadTheSameBothWaysOrAreLeftToTheParser) {
-  const std::vector<std::string> pieces = {
-      "<si>", "</si>", "<t>", "</t>", "<t/>", "<si/>", "<t xml:space=\"preserve\">", "a", "中",
-      " ", "\n", "\r", "\t", "&amp;", "&#65;", "&#x4E2D;", "&bad;", "]]>", "]", ">", "<", "&",
-      "<r>", "</r>", "<rPh>", "</rPh>", "\xE4\xB8", "\xFF", "_x0041_", "<!--c-->",
-      "<si><t>ok</t></si>"};
+  const std::vector<std::string> pieces = {"<si>",
+                                           "</si>",
+                                           "<t>",
+                                           "</t>",
+                                           "<t/>",
+                                           "<si/>",
+                                           "<t xml:space=\"preserve\">",
+                                           "a",
+                                           "中",
+                                           " ",
+                                           "\n",
+                                           "\r",
+                                           "\t",
+                                           "&amp;",
+                                           "&#65;",
+                                           "&#x4E2D;",
+                                           "&bad;",
+                                           "]]>",
+                                           "]",
+                                           ">",
+                                           "<",
+                                           "&",
+                                           "<r>",
+                                           "</r>",
+                                           "<rPh>",
+                                           "</rPh>",
+                                           "\xE4\xB8",
+                                           "\xFF",
+                                           "_x0041_",
+                                           "<!--c-->",
+                                           "<si><t>ok</t></si>"};
   std::mt19937 g(9122026);
   size_t taken = 0;
   for (int round = 0; round < 20000; ++round) {
     std::string items;
     if (g() % 2 == 0) {
       for (int n = static_cast<int>(g() % 5); n > 0; --n)
-        items += g() % 4 == 0 ? "<si><t/></si>" : "<si><t>考生" + std::to_string(g() % 100) + "</t></si>";
+        items += g() % 4 == 0 ? "<si><t/></si>"
+                              : "<si><t>考生" + std::to_string(g() % 100) + "</t></si>";
       if (!items.empty() && g() % 2 == 0)
         items.insert(g() % items.size(), pieces[g() % pieces.size()]);
     } else {

@@ -47,6 +47,19 @@ TEST(Numbers, WrittenAsTheOfficeSuitesWriteThem) {
   EXPECT_EQ(format_number(-1.5e-7), "-1.5E-7");
   EXPECT_EQ(format_number(-0.0), "0");
   EXPECT_EQ(format_number(1.7976931348623157e308), "1.7976931348623157E+308");
+  // Whole numbers of every size up to 1E+15 are their digits, on either
+  // side of the quick way for them.
+  for (double p = 1; p <= 1e15; p *= 10) {
+    for (double w : {p, p - 1, p + 1, -p, 100000 * p / 1e15 + 0.5}) {
+      if (w != std::trunc(w)) {
+        EXPECT_NE(format_number(w).find('.'), std::string::npos) << w;
+        continue;
+      }
+      EXPECT_EQ(format_number(w), std::to_string(static_cast<long long>(w))) << w;
+    }
+  }
+  EXPECT_EQ(format_number(999999999999999.0), "999999999999999");
+  EXPECT_EQ(format_number(-1e15), "-1000000000000000");
 }
 
 TEST(Escapes, ControlCharactersAndLiteralEscapesSurvive) {
