@@ -102,14 +102,6 @@ bool PackageReader::has(std::string_view part) const {
   return index_.find(part) != index_.end();
 }
 
-uint64_t PackageReader::size_of(std::string_view part) const {
-  zip_stat_t st;
-  zip_stat_init(&st);
-  if (zip_stat_index(archive_, index_of(part), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
-    return 0;
-  return st.size;
-}
-
 void PackageReader::fail(std::string_view part, std::string_view what) const {
   refuse("无法读取文件“" + file_ + "”的部件“" + std::string(part) + "”：" + std::string(what));
 }

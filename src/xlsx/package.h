@@ -62,9 +62,6 @@ class PackageReader {
   // Part names in archive order, without a leading "/".
   const std::vector<std::string>& parts() const { return names_; }
   bool has(std::string_view part) const;
-  // The size the part says it unpacks to (0 when it says nothing); a claim,
-  // not a checked size.
-  uint64_t size_of(std::string_view part) const;
   // The whole part; 1004 when missing, damaged or beyond the limits.
   std::string read(std::string_view part);
   // Streams the part in chunks to sink; the same checks as read().

@@ -195,12 +195,7 @@ PlainStrings read_plain_strings(std::string_view xml, std::vector<std::string>& 
       r.stop = PlainStrings::Stop::NotPlain;
       return r;
     }
-    if (text.find("_x") == std::string::npos) {
-      texts.push_back(std::move(text));
-      text = std::string();
-    } else {
-      texts.push_back(decode_escapes(text));
-    }
+    texts.push_back(decode_escapes(text));
     r.read = i;
   }
 }

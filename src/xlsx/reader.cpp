@@ -64,7 +64,6 @@ class SharedStringReader {
           XML_StopParser(static_cast<SharedStringReader*>(self)->parser_, XML_FALSE);
         });
     parser_ = p;
-    item_limit_ = package.size_of(part) / 5;
     auto feed = [&](const char* d, size_t n, bool last) {
       if (XML_Parse(p, d, static_cast<int>(n), last) == XML_STATUS_ERROR) {
         if (!foreign_.empty()) package.fail(part, "使用了无法识别的命名空间“" + foreign_ + "”");
@@ -123,14 +122,6 @@ class SharedStringReader {
     }
     if (!r->seen_root_) {
       r->seen_root_ = true;
-      // Room for the items the root counts, at most as many as the part
-      // could hold (each takes five bytes at least): a million examinees'
-      // three million texts are not moved as the list grows.
-      for (int i = 0; atts[i]; i += 2) {
-        int64_t count = 0;
-        if (local(atts[i]) == "uniqueCount" && parse_int(atts[i + 1], &count) && count > 0)
-          r->out_.reserve(static_cast<size_t>(std::min<uint64_t>(count, r->item_limit_)));
-      }
       // The parser is not namespace-aware: the root's own declaration counts.
       const std::string_view q(name);
       const size_t colon = q.find(':');
@@ -178,9 +169,8 @@ class SharedStringReader {
   bool seen_root_ = false;
   int32_t depth_ = 0;
   bool too_deep_ = false;
-  std::string foreign_;      // the root's namespace when the reader does not know it
-  bool skipped_ = false;     // items were read without the parser
-  uint64_t item_limit_ = 0;  // the most items the part could hold
+  std::string foreign_;   // the root's namespace when the reader does not know it
+  bool skipped_ = false;  // items were read without the parser
 };
 
 // A workbook in the 1904 date system: its dates are moved into the 1900
