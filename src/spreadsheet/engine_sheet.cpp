@@ -392,7 +392,7 @@ void EngineSheet::set_values(const Rect& area, const std::vector<Variant>& value
     }
     cells::prefetch(s, r + cells::kAhead, true);
     Row& row = cells::row_at(s, r);
-    make_room(row, k);
+    if (r > stored) make_room(row, k);  // the stored rows have theirs
     for (int32_t c = area.col1; c <= area.col2; ++c) {
       const Variant& v = values[k++];
       if (is_blank(v)) {

@@ -6,15 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "xlsx/xml_util.h"
+
 namespace kelv::xlsx {
 namespace {
 
 // More attributes than any producer writes on a row or a cell.
 constexpr size_t kMaxAttributes = 24;
 
-bool space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
 bool name_start(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
@@ -40,7 +39,7 @@ class Scanner {
   bool at_end() const { return p_ == end_; }
 
   void skip_space() {
-    while (p_ < end_ && space(*p_)) ++p_;
+    while (p_ < end_ && xml_space(*p_)) ++p_;
   }
 
   // "<name" with nothing of the name left over; moves past it.
@@ -62,7 +61,7 @@ class Scanner {
         std::memcmp(p_ + 2, name.data(), name.size()) != 0)
       return false;
     const char* q = p_ + 2 + name.size();
-    while (q < end_ && space(*q)) ++q;
+    while (q < end_ && xml_space(*q)) ++q;
     if (q == end_ || *q != '>') return false;
     p_ = q + 1;
     return true;

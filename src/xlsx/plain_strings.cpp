@@ -7,10 +7,6 @@
 namespace kelv::xlsx {
 namespace {
 
-bool space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 bool starts(std::string_view s, size_t at, std::string_view with) {
   return s.size() - at >= with.size() && s.compare(at, with.size(), with) == 0;
 }
@@ -107,7 +103,7 @@ bool text(std::string_view xml, size_t& at, std::string& out) {
 bool end_tag(std::string_view xml, size_t& at, std::string_view tag) {
   if (!starts(xml, at, tag)) return false;
   size_t i = at + tag.size();
-  while (i < xml.size() && space(xml[i])) ++i;
+  while (i < xml.size() && xml_space(xml[i])) ++i;
   if (i == xml.size() || xml[i] != '>') return false;
   at = i + 1;
   return true;
@@ -120,7 +116,7 @@ bool t_attributes(std::string_view xml, size_t& at, bool* empty) {
   bool spaced = false, had = false;
   for (;;) {
     const size_t before = i;
-    while (i < xml.size() && space(xml[i])) ++i;
+    while (i < xml.size() && xml_space(xml[i])) ++i;
     spaced = i > before;
     if (i == xml.size()) return false;
     if (xml[i] == '>' || starts(xml, i, "/>")) {
@@ -130,10 +126,10 @@ bool t_attributes(std::string_view xml, size_t& at, bool* empty) {
     }
     if (!spaced || had || !starts(xml, i, "xml:space")) return false;
     i += 9;
-    while (i < xml.size() && space(xml[i])) ++i;
+    while (i < xml.size() && xml_space(xml[i])) ++i;
     if (i == xml.size() || xml[i] != '=') return false;
     ++i;
-    while (i < xml.size() && space(xml[i])) ++i;
+    while (i < xml.size() && xml_space(xml[i])) ++i;
     if (i == xml.size() || (xml[i] != '"' && xml[i] != '\'')) return false;
     const char quote = xml[i++];
     for (; i < xml.size() && xml[i] != quote; ++i) {
@@ -150,14 +146,14 @@ bool t_attributes(std::string_view xml, size_t& at, bool* empty) {
 // plain.
 bool item(std::string_view xml, size_t& at, std::string& out) {
   size_t i = at + 4;  // "<si>"
-  while (i < xml.size() && space(xml[i])) ++i;
+  while (i < xml.size() && xml_space(xml[i])) ++i;
   if (starts(xml, i, "<t") && i + 2 < xml.size() &&
-      (space(xml[i + 2]) || xml[i + 2] == '>' || xml[i + 2] == '/')) {
+      (xml_space(xml[i + 2]) || xml[i + 2] == '>' || xml[i + 2] == '/')) {
     i += 2;
     bool empty = false;
     if (!t_attributes(xml, i, &empty)) return false;
     if (!empty && (!text(xml, i, out) || !end_tag(xml, i, "</t"))) return false;
-    while (i < xml.size() && space(xml[i])) ++i;
+    while (i < xml.size() && xml_space(xml[i])) ++i;
   }
   if (!end_tag(xml, i, "</si")) return false;
   at = i;
@@ -171,7 +167,7 @@ PlainStrings read_plain_strings(std::string_view xml, std::vector<std::string>& 
   std::string text;
   for (;;) {
     size_t i = r.read;
-    while (i < xml.size() && space(xml[i])) ++i;
+    while (i < xml.size() && xml_space(xml[i])) ++i;
     if (xml.size() - i < 5) return r;  // More
     if (starts(xml, i, "</")) {
       r.read = i;
@@ -203,7 +199,7 @@ PlainStrings read_plain_strings(std::string_view xml, std::vector<std::string>& 
 size_t root_start_tag_end(std::string_view xml) {
   size_t i = starts(xml, 0, "\xEF\xBB\xBF") ? 3 : 0;  // a byte order mark
   for (;;) {
-    while (i < xml.size() && space(xml[i])) ++i;
+    while (i < xml.size() && xml_space(xml[i])) ++i;
     if (xml.size() - i < 4) return 0;
     if (starts(xml, i, "<?")) {
       const size_t e = xml.find("?>", i + 2);

@@ -9,15 +9,11 @@
 namespace kelv::xlsx {
 namespace {
 
-bool space(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 // The element name of a tag's text ("<name ...>", "</name>").
 std::string_view tag_name(std::string_view tag) {
   size_t i = tag.size() > 1 && tag[1] == '/' ? 2 : 1;
   size_t j = i;
-  while (j < tag.size() && !space(tag[j]) && tag[j] != '/' && tag[j] != '>') ++j;
+  while (j < tag.size() && !xml_space(tag[j]) && tag[j] != '/' && tag[j] != '>') ++j;
   return tag.substr(i, j - i);
 }
 
@@ -261,7 +257,7 @@ size_t RowSplitter::skip_row(size_t i) {
       return std::string_view::npos;  // more bytes needed
     }
     const char next = all[k + 5];
-    if (next != '>' && !space(next)) {
+    if (next != '>' && !xml_space(next)) {
       i = k + 5;  // another element, "</rowX"
       continue;
     }
@@ -282,14 +278,15 @@ size_t RowSplitter::skip_row(size_t i) {
 bool RowSplitter::explicit_row(std::string_view tag, int32_t* row) {
   size_t i = 1 + tag_name(tag).size();
   while (i < tag.size()) {
-    while (i < tag.size() && space(tag[i])) ++i;
+    while (i < tag.size() && xml_space(tag[i])) ++i;
     const size_t name_start = i;
-    while (i < tag.size() && !space(tag[i]) && tag[i] != '=' && tag[i] != '>' && tag[i] != '/') ++i;
+    while (i < tag.size() && !xml_space(tag[i]) && tag[i] != '=' && tag[i] != '>' && tag[i] != '/')
+      ++i;
     const std::string_view name = tag.substr(name_start, i - name_start);
-    while (i < tag.size() && space(tag[i])) ++i;
+    while (i < tag.size() && xml_space(tag[i])) ++i;
     if (i >= tag.size() || tag[i] != '=') return false;
     ++i;
-    while (i < tag.size() && space(tag[i])) ++i;
+    while (i < tag.size() && xml_space(tag[i])) ++i;
     if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\'')) return false;
     const size_t close = tag.find(tag[i], i + 1);
     if (close == std::string_view::npos) return false;

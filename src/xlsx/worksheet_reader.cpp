@@ -285,10 +285,7 @@ class Reader {
   // caller (take_segment_results).
   void read_segment(int32_t base, size_t row_cap, std::string_view head, std::string_view rows,
                     std::string_view tail) {
-    segment_.on = true;
-    segment_.base = base;
-    row_ = base;
-    segment_.row_cap = row_cap;
+    begin_segment(base, row_cap);
     begin();
     feed(head.data(), head.size(), false);
     feed(rows.data(), rows.size(), false);
@@ -299,10 +296,7 @@ class Reader {
   // it stops the read.
   bool read_plain_segment(int32_t base, size_t row_cap, std::string_view head,
                           std::string_view rows) {
-    segment_.on = true;
-    segment_.base = base;
-    row_ = base;
-    segment_.row_cap = row_cap;
+    begin_segment(base, row_cap);
     struct Side : PlainRowsHandler {
       Reader& r;
       explicit Side(Reader& reader) : r(reader) {}
@@ -358,6 +352,14 @@ class Reader {
   }
 
  private:
+  // This reader's rows start after row `base`, at most row_cap of them.
+  void begin_segment(int32_t base, size_t row_cap) {
+    segment_.on = true;
+    segment_.base = base;
+    row_ = base;
+    segment_.row_cap = row_cap;
+  }
+
   // Stops the parse with a message naming the position.
   void stop(const std::string& what) {
     if (!parser_) {
@@ -1240,25 +1242,25 @@ WorksheetRead read_worksheet(PackageReader& package, const std::string& part,
       // A row element takes a few bytes at least; rows far beyond what the
       // segment could hold are left to the one-piece read and its limits.
       const size_t row_cap = segment.xml.size() / 4 + 16;
-      // Plain rows are read without the parser; anything else, with it.
-      {
-        std::vector<std::string> plain_repairs;
-        Reader plain(package, part, shared_strings, style_count, out.rows, plain_repairs);
-        if (plain.read_plain_segment(row_base(segment), row_cap, head, segment.xml)) {
-          if (plain.repaired()) return false;
-          plain.take_segment_results(out);
-          return true;
-        }
-      }
-      out = SegmentRows{};
-      std::vector<std::string> segment_repairs;
-      Reader r(package, part, shared_strings, style_count, out.rows, segment_repairs);
-      r.read_segment(row_base(segment), row_cap, head, segment.xml, tail);
       // A segment with something to repair is read again in one piece,
       // which reports the repair once for the whole sheet.
-      if (r.repaired()) return false;
-      r.take_segment_results(out);
-      return true;
+      const auto hand_over = [&](Reader& r) {
+        if (r.repaired()) return false;
+        r.take_segment_results(out);
+        return true;
+      };
+      // Plain rows are read without the parser; anything else, with it.
+      std::vector<std::string> segment_repairs;
+      {
+        Reader plain(package, part, shared_strings, style_count, out.rows, segment_repairs);
+        if (plain.read_plain_segment(row_base(segment), row_cap, head, segment.xml))
+          return hand_over(plain);
+      }
+      out = SegmentRows{};
+      segment_repairs.clear();
+      Reader r(package, part, shared_strings, style_count, out.rows, segment_repairs);
+      r.read_segment(row_base(segment), row_cap, head, segment.xml, tail);
+      return hand_over(r);
     };
     main.begin();
     if (read_rows_in_parallel(package, part, trial, sides)) {

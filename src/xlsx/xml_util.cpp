@@ -28,8 +28,7 @@ bool declares_other_encoding(std::string_view declaration) {
   const size_t e = declaration.find("encoding");
   if (e == std::string_view::npos) return false;
   size_t i = e + 8;
-  auto skipped = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '='; };
-  while (i < declaration.size() && skipped(declaration[i])) ++i;
+  while (i < declaration.size() && (xml_space(declaration[i]) || declaration[i] == '=')) ++i;
   if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\'')) return true;
   const size_t end = declaration.find(declaration[i], i + 1);
   if (end == std::string_view::npos) return true;

@@ -89,6 +89,10 @@ inline size_t xml_sequence_at(std::string_view v, size_t i, uint32_t* code) {
 
 // Appends code point cp as UTF-8.
 void append_utf8(std::string& out, uint32_t cp);
+// XML's white space.
+inline bool xml_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 // Whether an XML declaration ("<?xml ...?>") names an encoding other than
 // UTF-8.
 bool declares_other_encoding(std::string_view declaration);
