@@ -934,13 +934,17 @@ namespace {
 std::vector<const CellValue*> sort_keys(const Sheet& s, int32_t first, size_t n, int32_t key_column,
                                         bool* all_keyed) {
   std::vector<const CellValue*> keys(n, nullptr);
-  *all_keyed = true;
-  for (size_t i = 0; i < n; ++i) {
-    cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);
-    const Cell* c = cells::find(s, first + static_cast<int32_t>(i), key_column);
-    if (c) keys[i] = &c->value;
-    *all_keyed = *all_keyed && c && cells::has_value(*c);
-  }
+  bool keyed[2] = {true, true};  // in the lower and the upper half
+  for_halves_in_parallel(n, [&](size_t begin, size_t end) {
+    bool& all = keyed[begin == 0 ? 0 : 1];
+    for (size_t i = begin; i < end; ++i) {
+      cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);
+      const Cell* c = cells::find(s, first + static_cast<int32_t>(i), key_column);
+      if (c) keys[i] = &c->value;
+      all = all && c && cells::has_value(*c);
+    }
+  });
+  *all_keyed = keyed[0] && keyed[1];
   return keys;
 }
 
@@ -953,37 +957,48 @@ void reorder_rows(Sheet& s, int32_t first, int32_t col1, int32_t col2,
   // long table's rows; without a formula anywhere there is none to adjust.
   const bool formulas = FormulaRef::any_held();
   // Lift each row's block out, then put the blocks back in the new order.
+  // Each row's cells lie apart in memory: the rows are lifted, and put
+  // back, half on each core. A formula moved is adjusted on this thread.
   std::vector<std::vector<Cell>> blocks(n);
-  for (size_t i = 0; i < n; ++i) {
-    cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);
-    Row& row = s.rows[static_cast<size_t>(first - 1) + i];
-    // A table's row lies inside the sorted columns whole, as its first and
-    // last cells show without a search.
-    if (row.cells.empty() || (row.cells.front().col >= col1 && row.cells.back().col <= col2)) {
-      blocks[i].swap(row.cells);
-    } else {
-      auto [b, e] = cells::span(row, col1, col2);
-      blocks[i].assign(std::make_move_iterator(b), std::make_move_iterator(e));
-      row.cells.erase(b, e);
+  for_halves_in_parallel(n, [&](size_t begin, size_t end) {
+    for (size_t i = begin; i < end; ++i) {
+      cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);
+      Row& row = s.rows[static_cast<size_t>(first - 1) + i];
+      // A table's row lies inside the sorted columns whole, as its first and
+      // last cells show without a search.
+      if (row.cells.empty() || (row.cells.front().col >= col1 && row.cells.back().col <= col2)) {
+        blocks[i].swap(row.cells);
+      } else {
+        auto [b, e] = cells::span(row, col1, col2);
+        blocks[i].assign(std::make_move_iterator(b), std::make_move_iterator(e));
+        row.cells.erase(b, e);
+      }
     }
-  }
-  for (size_t i = 0; i < n; ++i) {
-    if (i + cells::kAhead < n && !blocks[order[i + cells::kAhead]].empty())
-      __builtin_prefetch(blocks[order[i + cells::kAhead]].data());
-    const auto from = order[i];
-    std::vector<Cell>& block = blocks[from];
-    const auto shift = static_cast<int32_t>(i) - static_cast<int32_t>(from);
-    if (shift != 0 && formulas)
-      for (Cell& c : block)
-        if (c.formula) c.formula = moved(*c.formula, shift, 0);
-    Row& row = s.rows[static_cast<size_t>(first - 1) + i];
-    if (row.cells.empty()) {
-      row.cells.swap(block);
-    } else {
-      auto at = cells::lower(row, col1);
-      row.cells.insert(at, std::make_move_iterator(block.begin()),
-                       std::make_move_iterator(block.end()));
+  });
+  const auto put_back = [&](size_t begin, size_t end) {
+    for (size_t i = begin; i < end; ++i) {
+      if (i + cells::kAhead < end && !blocks[order[i + cells::kAhead]].empty())
+        __builtin_prefetch(blocks[order[i + cells::kAhead]].data());
+      const auto from = order[i];
+      std::vector<Cell>& block = blocks[from];
+      const auto shift = static_cast<int32_t>(i) - static_cast<int32_t>(from);
+      if (shift != 0 && formulas)
+        for (Cell& c : block)
+          if (c.formula) c.formula = moved(*c.formula, shift, 0);
+      Row& row = s.rows[static_cast<size_t>(first - 1) + i];
+      if (row.cells.empty()) {
+        row.cells.swap(block);
+      } else {
+        auto at = cells::lower(row, col1);
+        row.cells.insert(at, std::make_move_iterator(block.begin()),
+                         std::make_move_iterator(block.end()));
+      }
     }
+  };
+  if (formulas) {
+    put_back(0, n);
+  } else {
+    for_halves_in_parallel(n, put_back);
   }
 }
 

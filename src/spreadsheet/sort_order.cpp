@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "spreadsheet/rows_in_parallel.h"
 #include "spreadsheet/text.h"
 #include "spreadsheet/text_hash.h"
 
@@ -89,30 +90,49 @@ bool ascii_digits(std::string_view s) {
          std::all_of(s.begin(), s.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
 }
 
-}  // namespace
+constexpr uint32_t kNoKey = UINT32_MAX;
 
-std::vector<uint32_t> sorted_order(std::span<const CellValue* const> values, bool descending) {
-  const size_t n = values.size();
-  constexpr uint32_t kNoKey = UINT32_MAX;
+// The distinct keys of a run of rows, sorted, and each row's key among them.
+struct RunKeys {
+  std::vector<Key> keys;         // in ascending order
+  std::vector<uint32_t> key_of;  // each row's key's id, kNoKey for a blank
+  std::string collated;          // the text keys' collation keys, end to end
+};
 
-  // Texts of ASCII digits alone (exam and ID numbers) order under the
-  // collation exactly as their bytes do, each digit weighing more than the
-  // one before and nothing else differing, so a column of nothing else needs
-  // no collation keys, and each row can keep its own key.
-  bool only_digits = true;
-  for (size_t i = 0; i < n; ++i) {
-    ahead(values, i);
-    const CellValue* v = values[i];
-    if (v && v->is_text() && !v->as_text().empty())
-      only_digits = only_digits && ascii_digits(v->as_text());
+// <0, 0, >0 as a (from a run collated in ca) orders before, with or after
+// b (from one collated in cb), ascending.
+int compare(const Key& a, const std::string& ca, const Key& b, const std::string& cb) {
+  if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
+  if (a.cls == TextKey) {
+    // Heads that differ order as the whole keys do: where a key shorter
+    // than its head ended, the other key's byte at the first difference
+    // is above the zero standing in for it, and a shorter key is the
+    // lesser of two that agree up to its end.
+    if (a.head[0] != b.head[0]) return a.head[0] < b.head[0] ? -1 : 1;
+    if (a.head[1] != b.head[1]) return a.head[1] < b.head[1] ? -1 : 1;
+    const int r = std::memcmp(ca.data() + a.off, cb.data() + b.off, std::min(a.len, b.len));
+    if (r != 0) return r;
+    return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
   }
+  if (a.cls == ErrorKey) return 0;
+  return a.num < b.num ? -1 : (a.num > b.num ? 1 : 0);
+}
 
+RunKeys run_keys(std::span<const CellValue* const> values, bool only_digits) {
+  const size_t n = values.size();
+  RunKeys run;
   // Each row's key. Otherwise equal texts share one, so that a column of a
   // few dozen schools costs a few dozen collation keys, not one per row.
-  std::vector<uint32_t> key_of(n, kNoKey);
-  std::vector<Key> keys;
+  run.key_of.assign(n, kNoKey);
+  std::vector<Key>& keys = run.keys;
   std::vector<std::string_view> texts;  // each text key's text, by key
   std::vector<uint32_t> key_of_text;    // each distinct text's key
+  // Room for a key per row: what a column of few distinct values leaves
+  // unused is never touched, and a column of a million distinct ones is not
+  // copied as it grows.
+  keys.reserve(n);
+  texts.reserve(n);
+  if (!only_digits) key_of_text.reserve(n);
   TextKeys text_key(texts);
   for (size_t i = 0; i < n; ++i) {
     ahead(values, i);
@@ -125,12 +145,12 @@ std::vector<uint32_t> sorted_order(std::span<const CellValue* const> values, boo
         const auto fresh = static_cast<uint32_t>(texts.size());
         const uint32_t known = text_key.find_or_add(s, fresh);
         if (known != fresh) {
-          key_of[i] = key_of_text[known];
+          run.key_of[i] = key_of_text[known];
           continue;
         }
         key_of_text.push_back(next);
       }
-      key_of[i] = next;
+      run.key_of[i] = next;
       keys.push_back({0, {0, 0}, static_cast<uint32_t>(texts.size()), 0, next, TextKey});
       texts.push_back(s);
       continue;
@@ -146,10 +166,15 @@ std::vector<uint32_t> sorted_order(std::span<const CellValue* const> values, boo
       k.num = v->as_bool() ? 1 : 0;
     }
     keys.push_back(k);
-    key_of[i] = next;
+    run.key_of[i] = next;
   }
 
-  std::string collated;
+  std::string& collated = run.collated;
+  if (only_digits) {
+    size_t length = 0;
+    for (const std::string_view t : texts) length += t.size();
+    collated.reserve(length);
+  }
   for (Key& k : keys) {
     if (k.cls != TextKey) continue;
     const std::string_view s = texts[k.off];
@@ -162,44 +187,74 @@ std::vector<uint32_t> sorted_order(std::span<const CellValue* const> values, boo
     k.len = static_cast<uint32_t>(collated.size()) - k.off;
     set_head(k, std::string_view(collated).substr(k.off, k.len));
   }
-  auto compare = [&](const Key& a, const Key& b) {  // <0, 0, >0 in ascending order
-    if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
-    if (a.cls == TextKey) {
-      // Heads that differ order as the whole keys do: where a key shorter
-      // than its head ended, the other key's byte at the first difference
-      // is above the zero standing in for it, and a shorter key is the
-      // lesser of two that agree up to its end.
-      if (a.head[0] != b.head[0]) return a.head[0] < b.head[0] ? -1 : 1;
-      if (a.head[1] != b.head[1]) return a.head[1] < b.head[1] ? -1 : 1;
-      const int r =
-          std::memcmp(collated.data() + a.off, collated.data() + b.off, std::min(a.len, b.len));
-      if (r != 0) return r;
-      return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
-    }
-    if (a.cls == ErrorKey) return 0;
-    return a.num < b.num ? -1 : (a.num > b.num ? 1 : 0);
-  };
-
-  // Every distinct key gets a rank, equal keys the same one; the rows are
-  // then placed by rank, a counting sort, which keeps rows of equal rank in
-  // the order they came.
   std::sort(keys.begin(), keys.end(),
-            [&](const Key& a, const Key& b) { return compare(a, b) < 0; });
-  std::vector<uint32_t> rank_of(keys.size());
+            [&](const Key& a, const Key& b) { return compare(a, collated, b, collated) < 0; });
+  return run;
+}
+
+}  // namespace
+
+std::vector<uint32_t> sorted_order(std::span<const CellValue* const> values, bool descending) {
+  const size_t n = values.size();
+
+  // Texts of ASCII digits alone (exam and ID numbers) order under the
+  // collation exactly as their bytes do, each digit weighing more than the
+  // one before and nothing else differing, so a column of nothing else needs
+  // no collation keys, and each row can keep its own key.
+  bool digits_only[2] = {true, true};  // in the lower and the upper half
+  for_halves_in_parallel(n, [&](size_t begin, size_t end) {
+    bool& only = digits_only[begin == 0 ? 0 : 1];
+    for (size_t i = begin; i < end; ++i) {
+      ahead(values, i);
+      const CellValue* v = values[i];
+      if (v && v->is_text() && !v->as_text().empty()) only = only && ascii_digits(v->as_text());
+    }
+  });
+  const bool only_digits = digits_only[0] && digits_only[1];
+
+  // A long column's keys are found and sorted in two runs, one per core;
+  // a short one's in one.
+  RunKeys runs[2];
+  size_t run_start[2] = {0, n};
+  for_halves_in_parallel(n, [&](size_t begin, size_t end) {
+    const size_t k = begin == 0 ? 0 : 1;
+    run_start[k] = begin;
+    runs[k] = run_keys(values.subspan(begin, end - begin), only_digits);
+  });
+
+  // Every distinct key gets a rank, equal keys the same one, the two runs'
+  // sorted keys taken together in order; the rows are then placed by rank,
+  // a counting sort, which keeps rows of equal rank in the order they came.
+  std::vector<uint32_t> rank_of[2] = {std::vector<uint32_t>(runs[0].keys.size()),
+                                      std::vector<uint32_t>(runs[1].keys.size())};
   uint32_t ranks = 0;
-  for (size_t k = 0; k < keys.size(); ++k) {
-    if (k > 0 && compare(keys[k - 1], keys[k]) != 0) ++ranks;
-    rank_of[keys[k].id] = ranks;
+  const Key* previous = nullptr;
+  const std::string* previous_collated = nullptr;
+  for (size_t a = 0, b = 0; a < runs[0].keys.size() || b < runs[1].keys.size();) {
+    const bool from_first =
+        b == runs[1].keys.size() ||
+        (a < runs[0].keys.size() &&
+         compare(runs[0].keys[a], runs[0].collated, runs[1].keys[b], runs[1].collated) <= 0);
+    const size_t k = from_first ? 0 : 1;
+    const Key& key = from_first ? runs[0].keys[a++] : runs[1].keys[b++];
+    if (previous && compare(*previous, *previous_collated, key, runs[k].collated) != 0) ++ranks;
+    rank_of[k][key.id] = ranks;
+    previous = &key;
+    previous_collated = &runs[k].collated;
   }
-  const uint32_t top = keys.empty() ? 0 : ranks;
+  const uint32_t top = previous ? ranks : 0;
   const uint32_t blank_rank = top + 1;
   std::vector<uint32_t> row_rank(n);
-  for (size_t i = 0; i < n; ++i) {
-    if (key_of[i] == kNoKey) {
-      row_rank[i] = blank_rank;
-    } else {
-      const uint32_t r = rank_of[key_of[i]];
-      row_rank[i] = descending ? top - r : r;
+  for (size_t k = 0; k < 2; ++k) {
+    const std::vector<uint32_t>& key_of = runs[k].key_of;
+    for (size_t i = 0; i < key_of.size(); ++i) {
+      uint32_t& rank = row_rank[run_start[k] + i];
+      if (key_of[i] == kNoKey) {
+        rank = blank_rank;
+      } else {
+        const uint32_t r = rank_of[k][key_of[i]];
+        rank = descending ? top - r : r;
+      }
     }
   }
   std::vector<uint32_t> start(static_cast<size_t>(blank_rank) + 2, 0);

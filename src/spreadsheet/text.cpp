@@ -7,6 +7,7 @@
 #include <unicode/utf8.h>
 
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <vector>
 
@@ -46,7 +47,7 @@ std::u32string fold32(const std::u32string& s) {
   return f;
 }
 
-icu::Collator& prc_collator() {
+const icu::Collator& shared_collator() {
   static std::unique_ptr<icu::Collator> collator = [] {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::Collator> c(
@@ -62,6 +63,15 @@ icu::Collator& prc_collator() {
     return c;
   }();
   return *collator;
+}
+
+// Each thread collates with a copy of its own: a long table's sort keys are
+// made on two threads, and a collator is not shared between threads that use
+// it at once.
+icu::Collator& prc_collator() {
+  thread_local std::unique_ptr<icu::Collator> own(shared_collator().clone());
+  if (!own) throw std::bad_alloc();
+  return *own;
 }
 
 bool match_from(const std::u32string& p, size_t pi, const std::u32string& s, size_t si) {

@@ -280,5 +280,76 @@ TEST_F(SortTest, APastedFormulaMovesWithItsRowWhenTheOriginalIsGone) {
   EXPECT_EQ(cell(2, 3).formula(), "");
 }
 
+// A table long enough to be sorted on two cores: its keys of every kind,
+// drawn again and again from a few dozen values, stand in the same order a
+// plain stable sort gives, both ways, and a column beside the sorted ones
+// stays where it was.
+TEST_F(SortTest, ALongTableSortsAsAStableSortOfItsKeysBothWays) {
+  const std::vector<Variant> pool = {Variant(3.5),       Variant(-2.0),
+                                     Variant(0.0),       Variant(1e9),
+                                     Variant("第2中学"), Variant("第10中学"),
+                                     Variant("Ab"),      Variant("aB"),
+                                     Variant("ＡＢ"),    Variant("zeta"),
+                                     Variant("1203"),    Variant(true),
+                                     Variant(false),     Variant(host::CellError::NA),
+                                     Variant(),          Variant("王小明"),
+                                     Variant("李雷"),    Variant("0001")};
+  enum Class { kNumber, kText, kBoolean, kError, kBlank };
+  const auto class_of = [](const Variant& v) {
+    if (v.is_empty()) return kBlank;
+    if (v.is_number()) return kNumber;
+    if (v.is_text()) return kText;
+    return v.is_bool() ? kBoolean : kError;
+  };
+  std::vector<std::string> collated(pool.size());
+  for (size_t k = 0; k < pool.size(); ++k)
+    if (pool[k].is_text()) text::append_sort_key(pool[k].as_text(), collated[k]);
+  // <0, 0, >0 as pool value a orders before, with or after b, ascending.
+  const auto compare = [&](size_t a, size_t b) {
+    const Class ca = class_of(pool[a]), cb = class_of(pool[b]);
+    if (ca != cb) return ca < cb ? -1 : 1;
+    if (ca == kText) return collated[a] < collated[b] ? -1 : (collated[a] > collated[b] ? 1 : 0);
+    if (ca == kNumber || ca == kBoolean) {
+      const double x = ca == kNumber ? pool[a].as_number() : pool[a].as_bool();
+      const double y = cb == kNumber ? pool[b].as_number() : pool[b].as_bool();
+      return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    return 0;
+  };
+
+  constexpr int kRows = 300000;
+  std::mt19937 random(20241209);
+  std::vector<size_t> drawn(kRows);
+  cell(1, 1).set_value("key");
+  cell(1, 2).set_value("tag");
+  for (int i = 0; i < kRows; ++i) {
+    drawn[static_cast<size_t>(i)] = random() % pool.size();
+    const int r = i + 2;
+    put_exact(r, 1, pool[drawn[static_cast<size_t>(i)]]);
+    cell(r, 2).set_value(i + 1);
+    cell(r, 3).set_value(r);
+  }
+  rows = kRows + 1;
+  for (const SortOrder order : {SortOrder::Ascending, SortOrder::Descending}) {
+    std::vector<int> before = tags();
+    std::vector<int> expected = before;
+    std::vector<size_t> value_of_tag(kRows + 1);
+    for (int r = 2; r <= rows; ++r) {
+      const int tag = before[static_cast<size_t>(r - 2)];
+      value_of_tag[static_cast<size_t>(tag)] = drawn[static_cast<size_t>(tag - 1)];
+    }
+    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+      const size_t x = value_of_tag[static_cast<size_t>(a)],
+                   y = value_of_tag[static_cast<size_t>(b)];
+      const bool blank_x = class_of(pool[x]) == kBlank, blank_y = class_of(pool[y]) == kBlank;
+      if (blank_x || blank_y) return !blank_x && blank_y;
+      return order == SortOrder::Ascending ? compare(x, y) < 0 : compare(y, x) < 0;
+    });
+    block(1, 1, rows, 2).sort(cell(1, 1), order, SortHeader::Yes);
+    ASSERT_EQ(tags(), expected);
+    for (int r = 2; r <= rows; r += 997) ASSERT_EQ(cell(r, 3).value().to_int32(), r);
+  }
+}
+
 }  // namespace
 }  // namespace kelv::spreadsheet
