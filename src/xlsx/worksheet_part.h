@@ -136,7 +136,13 @@ class SharedStrings {
     const uint64_t tag = spreadsheet::text_hash(s) & spreadsheet::kTextTagMask;
     __builtin_prefetch(&slots_[spreadsheet::text_slot_home(tag, slots_.size() - 1)]);
   }
+  // Makes room for `total` distinct texts in all, `bytes` long end to end,
+  // before the index() calls that bring them: grown by doubling instead,
+  // the table of a million examinees' texts takes as much fresh memory
+  // again as it ends with, and is rehashed at every step.
+  void expect(size_t total, size_t bytes);
   size_t size() const { return ends_.size(); }
+  size_t bytes() const { return texts_.size(); }
   size_t references() const { return references_; }
   std::string xml() const;
   // The same part handed to `flush` in pieces of about kDeflatePiece bytes

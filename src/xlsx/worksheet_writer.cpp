@@ -38,6 +38,8 @@ void append_int(std::string& out, int64_t v) {
 // reference and format, the type, and a number or a text's index.
 constexpr size_t kCellBuffer = 96;
 constexpr size_t kRowsAhead = 4;
+// Sheets of this many rows or more have their texts' table made ready early.
+constexpr size_t kProbedRows = size_t{1} << 16;
 
 char* put(char* p, std::string_view s) {
   std::memcpy(p, s.data(), s.size());
@@ -400,7 +402,21 @@ class Writer {
     std::string& o = out_.str();
     o.append("<sheetData>");
     const size_t n = std::min(sheet_.rows.size(), static_cast<size_t>(host::kMaxRows));
+    // Once an eighth of a long sheet is written, the table of texts is made
+    // ready for the rest at the rate so far, and an eighth more: a list of
+    // examinees brings its names, ID and exam numbers at the same rate all
+    // the way down. A sheet whose texts repeat asks for little.
+    const size_t probe = n >= kProbedRows ? n / 8 : 0;
+    const size_t texts_before = strings_.size(), bytes_before = strings_.bytes();
     for (size_t i = 0; i < n; ++i) {
+      if (i == probe && probe > 0) {
+        const auto at_rate = [&](size_t so_far) {
+          const size_t all = so_far / i * n + so_far % i * n / i;
+          return all + all / 8;
+        };
+        strings_.expect(texts_before + at_rate(strings_.size() - texts_before),
+                        bytes_before + at_rate(strings_.bytes() - bytes_before));
+      }
       // A long table's rows lie apart in memory once sorted, and so do their
       // long texts and those texts' slots in the table of every text: each
       // is asked for a few rows before it is needed, the cells first, then
@@ -669,6 +685,16 @@ uint32_t SharedStrings::index(std::string_view s) {
 
 void SharedStrings::grow() {
   spreadsheet::grow_text_slots(slots_, 1024);
+}
+
+void SharedStrings::expect(size_t total, size_t bytes) {
+  if (total <= ends_.size()) return;
+  ends_.reserve(total);
+  texts_.reserve(bytes);
+  // index() grows the slots once they are half full.
+  size_t slots = std::max<size_t>(slots_.size(), 1024);
+  while (total * 2 >= slots) slots *= 2;
+  if (slots > slots_.size()) spreadsheet::grow_text_slots(slots_, slots);
 }
 
 std::string SharedStrings::xml() const {

@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "spreadsheet/geometry.h"
 #include "spreadsheet/model.h"
@@ -268,6 +269,38 @@ TEST(SharedStringsXml, RepeatedAndManyTextsKeepTheirFirstIndex) {
     ASSERT_EQ(strings.index("第" + std::to_string(i) + "号"), static_cast<uint32_t>(6 + i));
   EXPECT_EQ(strings.index("二考场"), 3u);
   EXPECT_EQ(strings.size(), 5006u);
+}
+
+// A sheet long enough for the table of texts to be made ready part way down,
+// once with a new name on every row and once with names that stop being new
+// after the first rows: each text still gets the index of its first use, and
+// the part lists each once, in that order.
+TEST(SharedStringsXml, ALongSheetsTextsKeepTheirFirstIndexOnceTheTableIsMadeReady) {
+  for (const int32_t fresh_rows : {80000, 9000}) {
+    Sheet sheet;
+    std::vector<std::string> texts;
+    for (int32_t r = 0; r < 80000; ++r) {
+      sheet.rows.emplace_back();
+      texts.push_back("考生" + std::to_string(r % fresh_rows));
+      texts.push_back(r % 2 ? "男" : "女");
+      sheet.rows.back().cells.push_back(cell(1, texts[texts.size() - 2]));
+      sheet.rows.back().cells.push_back(cell(2, texts.back()));
+    }
+    SharedStrings strings;
+    const std::string xml = write_worksheet(sheet, 1, "", strings);
+    std::unordered_map<std::string, size_t> first;
+    std::string expected_items;
+    size_t at = 0;
+    for (const std::string& t : texts) {
+      const auto [it, added] = first.emplace(t, first.size());
+      if (added) expected_items.append("<si><t>").append(t).append("</t></si>");
+      at = xml.find("<v>", at) + 3;
+      ASSERT_EQ(xml.substr(at, xml.find("</v>", at) - at), std::to_string(it->second)) << t;
+    }
+    EXPECT_EQ(strings.size(), first.size());
+    const std::string sst = strings.xml();
+    EXPECT_EQ(sst.substr(sst.find("<si>"), expected_items.size()), expected_items);
+  }
 }
 
 // --- styles ------------------------------------------------------------------------------
