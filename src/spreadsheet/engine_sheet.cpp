@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <numeric>
@@ -585,17 +586,63 @@ Rect EngineSheet::find_region(int32_t row, int32_t column) const {
       if (cells::has_value(*it)) return true;
     return false;
   };
+  // A long table's rows are read half on each core, once the first few
+  // thousand have not ended the search; the half that ends it stops the
+  // other. (A short search starts no thread.)
+  constexpr int32_t kAlone = 1 << 12;
   auto col_hit = [&](int32_t c, int32_t r1, int32_t r2) {
     if (c < 1 || c > kMaxColumns) return false;
-    for (int32_t r = std::max(r1, 1); r <= std::min(r2, last); ++r) {
+    const auto hit_at = [&](int32_t r) {
       cells::prefetch(s, r + cells::kAhead, true);
       const std::vector<Cell>& row = s.rows[r - 1].cells;
       // Most rows of a table end before the column beside it.
-      if (row.empty() || row.back().col < c || row.front().col > c) continue;
+      if (row.empty() || row.back().col < c || row.front().col > c) return false;
       const Cell* cell = cells::find(s, r, c);
-      if (cell && cells::has_value(*cell)) return true;
+      return cell && cells::has_value(*cell);
+    };
+    int32_t from = std::max(r1, 1);
+    const int32_t to = std::min(r2, last);
+    for (; from <= to && from - r1 < kAlone; ++from)
+      if (hit_at(from)) return true;
+    if (from > to) return false;
+    std::atomic<bool> hit{false};
+    for_halves_in_parallel(static_cast<size_t>(to - from) + 1, [&](size_t begin, size_t end) {
+      for (size_t k = begin; k < end; ++k) {
+        if (k % 1024 == 0 && hit.load(std::memory_order_relaxed)) return;
+        if (hit_at(from + static_cast<int32_t>(k))) {
+          hit.store(true, std::memory_order_relaxed);
+          return;
+        }
+      }
+    });
+    return hit.load();
+  };
+  // The first row from `from` on that row_hit finds nothing in; past the
+  // first few thousand, looked for in blocks, each block's halves on both
+  // cores.
+  auto first_row_without = [&](int32_t from, int32_t c1, int32_t c2) {
+    int32_t r = from;
+    for (; r <= last && r - from < kAlone; ++r)
+      if (!row_hit(r, c1, c2)) return r;
+    constexpr auto kBlock = static_cast<int32_t>(2 * kManyRows);
+    while (r <= last) {
+      const int32_t block_end = r + std::min(kBlock, last - r + 1) - 1;
+      std::atomic<int32_t> first_miss{block_end + 1};
+      for_halves_in_parallel(static_cast<size_t>(block_end - r) + 1, [&](size_t begin, size_t end) {
+        for (size_t k = begin; k < end; ++k) {
+          const int32_t at = r + static_cast<int32_t>(k);
+          if (at >= first_miss.load(std::memory_order_relaxed)) return;
+          if (row_hit(at, c1, c2)) continue;
+          int32_t seen = first_miss.load(std::memory_order_relaxed);
+          while (at < seen && !first_miss.compare_exchange_weak(seen, at)) {
+          }
+          return;
+        }
+      });
+      if (first_miss.load() <= block_end) return first_miss.load();
+      r = block_end + 1;
     }
-    return false;
+    return r;
   };
   Rect a = Rect::cell(row, column);
   // A column beside the region, once found empty over the region's rows,
@@ -612,7 +659,12 @@ Rect EngineSheet::find_region(int32_t row, int32_t column) const {
   };
   for (bool grew = true; grew;) {
     grew = false;
-    while (a.row2 < kMaxRows && row_hit(a.row2 + 1, a.col1 - 1, a.col2 + 1)) ++a.row2, grew = true;
+    if (a.row2 < kMaxRows) {
+      const int32_t below =
+          std::min(first_row_without(a.row2 + 1, a.col1 - 1, a.col2 + 1) - 1, kMaxRows);
+      if (below > a.row2) grew = true;
+      a.row2 = below;
+    }
     while (a.row1 > 1 && row_hit(a.row1 - 1, a.col1 - 1, a.col2 + 1)) --a.row1, grew = true;
     if (a.col2 < kMaxColumns && !empty_beside(right, a.col2 + 1)) ++a.col2, grew = true;
     if (a.col1 > 1 && !empty_beside(left, a.col1 - 1)) --a.col1, grew = true;

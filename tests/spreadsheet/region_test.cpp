@@ -166,6 +166,27 @@ TEST_F(EngineTest, CurrentRegionSeesAModelChangedDirectly) {
   EXPECT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, 2, 1}));
 }
 
+// A table long enough to be searched on both cores: its region ends at the
+// first empty row, whichever half of the rows holds it and though the rows
+// past it hold values, and a value beside the table far down takes in its
+// column.
+TEST_F(EngineTest, ALongTablesRegionEndsAtItsFirstEmptyRowAndTakesInAColumnFarDown) {
+  constexpr int32_t kRows = 600000;
+  block(1, 1, kRows, 3).set_values(std::vector<Variant>(size_t{kRows} * 3, Variant(1.0)));
+  block(100000, 1, 100000, 3).clear_contents();
+  block(400000, 1, 400000, 3).clear_contents();
+  EXPECT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, 99999, 3}));
+  EXPECT_EQ(cell(kRows, 1).current_region().area(), (Rect{400001, 1, kRows, 3}));
+  cell(100000, 2).set_value("back");
+  EXPECT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, 399999, 3}));
+  cell(400000, 3).set_value("back");
+  EXPECT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, kRows, 3}));
+  cell(550000, 4).set_value("beside");
+  EXPECT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, kRows, 4}));
+  cell(kRows + 1, 5).set_value("at a corner");
+  EXPECT_EQ(cell(1, 1).current_region().area(), (Rect{1, 1, kRows + 1, 5}));
+}
+
 TEST_F(EngineTest, UsedRangeCoversValuesAndFormats) {
   EXPECT_EQ(ws().used_range().area(), Rect::cell(1, 1));
   cell(3, 2).set_value(1);
