@@ -426,15 +426,16 @@ class Writer {
       // A long table's rows lie apart in memory once sorted, and so do their
       // long texts and those texts' slots in the table of every text: each
       // is asked for a few rows before it is needed, the cells first, then
-      // the texts they point to, then the slots those texts hash to.
-      if (i + 2 * kRowsAhead < n && !sheet_.rows[i + 2 * kRowsAhead].cells.empty())
-        __builtin_prefetch(sheet_.rows[i + 2 * kRowsAhead].cells.data());
-      if (i + kRowsAhead < n) {
-        for (const Cell& c : sheet_.rows[i + kRowsAhead].cells)
+      // the texts they point to, then the slots those texts hash to, each
+      // stage four rows after the one it reads.
+      if (i + 3 * kRowsAhead < n && !sheet_.rows[i + 3 * kRowsAhead].cells.empty())
+        __builtin_prefetch(sheet_.rows[i + 3 * kRowsAhead].cells.data());
+      if (i + 2 * kRowsAhead < n) {
+        for (const Cell& c : sheet_.rows[i + 2 * kRowsAhead].cells)
           if (c.value.is_text()) __builtin_prefetch(c.value.as_text().data());
       }
-      if (i + 1 < n) {
-        for (const Cell& c : sheet_.rows[i + 1].cells)
+      if (i + kRowsAhead < n) {
+        for (const Cell& c : sheet_.rows[i + kRowsAhead].cells)
           if (c.value.is_text()) strings_.prefetch(c.value.as_text());
       }
       const spreadsheet::Row& row = sheet_.rows[i];
