@@ -586,63 +586,46 @@ Rect EngineSheet::find_region(int32_t row, int32_t column) const {
       if (cells::has_value(*it)) return true;
     return false;
   };
-  // A long table's rows are read half on each core, once the first few
-  // thousand have not ended the search; the half that ends it stops the
-  // other. (A short search starts no thread.)
-  constexpr int32_t kAlone = 1 << 12;
-  auto col_hit = [&](int32_t c, int32_t r1, int32_t r2) {
-    if (c < 1 || c > kMaxColumns) return false;
-    const auto hit_at = [&](int32_t r) {
-      cells::prefetch(s, r + cells::kAhead, true);
-      const std::vector<Cell>& row = s.rows[r - 1].cells;
-      // Most rows of a table end before the column beside it.
-      if (row.empty() || row.back().col < c || row.front().col > c) return false;
-      const Cell* cell = cells::find(s, r, c);
-      return cell && cells::has_value(*cell);
-    };
-    int32_t from = std::max(r1, 1);
-    const int32_t to = std::min(r2, last);
-    for (; from <= to && from - r1 < kAlone; ++from)
-      if (hit_at(from)) return true;
-    if (from > to) return false;
-    std::atomic<bool> hit{false};
-    for_halves_in_parallel(static_cast<size_t>(to - from) + 1, [&](size_t begin, size_t end) {
-      for (size_t k = begin; k < end; ++k) {
-        if (k % 1024 == 0 && hit.load(std::memory_order_relaxed)) return;
-        if (hit_at(from + static_cast<int32_t>(k))) {
-          hit.store(true, std::memory_order_relaxed);
-          return;
-        }
-      }
-    });
-    return hit.load();
-  };
-  // The first row from `from` on that row_hit finds nothing in; past the
-  // first few thousand, looked for in blocks, each block's halves on both
-  // cores.
-  auto first_row_without = [&](int32_t from, int32_t c1, int32_t c2) {
+  // The first row of from..to where `found` holds, or to + 1. The first few
+  // thousand rows are read here (a short search starts no thread); past them
+  // a long table's rows are read in blocks, each block's halves on both
+  // cores, and the half that finds a row stops the other past it.
+  auto first_row_where = [&](int32_t from, int32_t to, const auto& found) {
+    constexpr int32_t kAlone = 1 << 12;
     int32_t r = from;
-    for (; r <= last && r - from < kAlone; ++r)
-      if (!row_hit(r, c1, c2)) return r;
+    for (; r <= to && r - from < kAlone; ++r)
+      if (found(r)) return r;
     constexpr auto kBlock = static_cast<int32_t>(2 * kManyRows);
-    while (r <= last) {
-      const int32_t block_end = r + std::min(kBlock, last - r + 1) - 1;
-      std::atomic<int32_t> first_miss{block_end + 1};
+    while (r <= to) {
+      const int32_t block_end = r + std::min(kBlock, to - r + 1) - 1;
+      std::atomic<int32_t> first{block_end + 1};
       for_halves_in_parallel(static_cast<size_t>(block_end - r) + 1, [&](size_t begin, size_t end) {
         for (size_t k = begin; k < end; ++k) {
           const int32_t at = r + static_cast<int32_t>(k);
-          if (at >= first_miss.load(std::memory_order_relaxed)) return;
-          if (row_hit(at, c1, c2)) continue;
-          int32_t seen = first_miss.load(std::memory_order_relaxed);
-          while (at < seen && !first_miss.compare_exchange_weak(seen, at)) {
+          if (at >= first.load(std::memory_order_relaxed)) return;
+          if (!found(at)) continue;
+          int32_t seen = first.load(std::memory_order_relaxed);
+          while (at < seen && !first.compare_exchange_weak(seen, at)) {
           }
           return;
         }
       });
-      if (first_miss.load() <= block_end) return first_miss.load();
+      if (first.load() <= block_end) return first.load();
       r = block_end + 1;
     }
     return r;
+  };
+  auto col_hit = [&](int32_t c, int32_t r1, int32_t r2) {
+    if (c < 1 || c > kMaxColumns) return false;
+    const int32_t to = std::min(r2, last);
+    return first_row_where(std::max(r1, 1), to, [&](int32_t r) {
+             cells::prefetch(s, r + cells::kAhead, true);
+             const std::vector<Cell>& row = s.rows[r - 1].cells;
+             // Most rows of a table end before the column beside it.
+             if (row.empty() || row.back().col < c || row.front().col > c) return false;
+             const Cell* cell = cells::find(s, r, c);
+             return cell && cells::has_value(*cell);
+           }) <= to;
   };
   Rect a = Rect::cell(row, column);
   // A column beside the region, once found empty over the region's rows,
@@ -660,8 +643,8 @@ Rect EngineSheet::find_region(int32_t row, int32_t column) const {
   for (bool grew = true; grew;) {
     grew = false;
     if (a.row2 < kMaxRows) {
-      const int32_t below =
-          std::min(first_row_without(a.row2 + 1, a.col1 - 1, a.col2 + 1) - 1, kMaxRows);
+      const auto empty_row = [&](int32_t r) { return !row_hit(r, a.col1 - 1, a.col2 + 1); };
+      const int32_t below = std::min(first_row_where(a.row2 + 1, last, empty_row) - 1, kMaxRows);
       if (below > a.row2) grew = true;
       a.row2 = below;
     }

@@ -404,25 +404,28 @@ class Writer {
     return a.index;
   }
 
+  // Once an eighth of a long sheet is written (`done` of its `rows`), the
+  // table of texts is made ready for the rest at the rate so far, and an
+  // eighth more: a list of examinees brings its names, ID and exam numbers
+  // at the same rate all the way down. A sheet whose texts repeat asks for
+  // little.
+  void ready_strings(size_t done, size_t rows, size_t texts_before, size_t bytes_before) {
+    const auto at_rate = [&](size_t so_far) {
+      const size_t all = so_far / done * rows + so_far % done * rows / done;
+      return all + all / 8;
+    };
+    strings_.expect(texts_before + at_rate(strings_.size() - texts_before),
+                    bytes_before + at_rate(strings_.bytes() - bytes_before));
+  }
+
   void sheet_data() {
     std::string& o = out_.str();
     o.append("<sheetData>");
     const size_t n = std::min(sheet_.rows.size(), static_cast<size_t>(host::kMaxRows));
-    // Once an eighth of a long sheet is written, the table of texts is made
-    // ready for the rest at the rate so far, and an eighth more: a list of
-    // examinees brings its names, ID and exam numbers at the same rate all
-    // the way down. A sheet whose texts repeat asks for little.
     const size_t probe = n >= kProbedRows ? n / 8 : 0;
     const size_t texts_before = strings_.size(), bytes_before = strings_.bytes();
     for (size_t i = 0; i < n; ++i) {
-      if (i == probe && probe > 0) {
-        const auto at_rate = [&](size_t so_far) {
-          const size_t all = so_far / i * n + so_far % i * n / i;
-          return all + all / 8;
-        };
-        strings_.expect(texts_before + at_rate(strings_.size() - texts_before),
-                        bytes_before + at_rate(strings_.bytes() - bytes_before));
-      }
+      if (i == probe && probe > 0) ready_strings(i, n, texts_before, bytes_before);
       // A long table's rows lie apart in memory once sorted, and so do their
       // long texts and those texts' slots in the table of every text: each
       // is asked for a few rows before it is needed, the cells first, then
