@@ -964,22 +964,17 @@ void EngineSheet::paste_values_at(int32_t row, int32_t column) {
 namespace {
 
 // Each sorted row's key value, from the first row; nullptr where the row
-// has no cell in the key column. Whether every key holds a value is read
-// while the key's cell is at hand.
-std::vector<const CellValue*> sort_keys(const Sheet& s, int32_t first, size_t n, int32_t key_column,
-                                        bool* all_keyed) {
+// has no cell in the key column.
+std::vector<const CellValue*> sort_keys(const Sheet& s, int32_t first, size_t n,
+                                        int32_t key_column) {
   std::vector<const CellValue*> keys(n, nullptr);
-  bool keyed[2] = {true, true};  // in the lower and the upper half
   for_halves_in_parallel(n, [&](size_t begin, size_t end) {
-    bool& all = keyed[begin == 0 ? 0 : 1];
     for (size_t i = begin; i < end; ++i) {
       cells::prefetch(s, first + static_cast<int32_t>(i) + cells::kAhead);
       const Cell* c = cells::find(s, first + static_cast<int32_t>(i), key_column);
       if (c) keys[i] = &c->value;
-      all = all && c && cells::has_value(*c);
     }
   });
-  *all_keyed = keyed[0] && keyed[1];
   return keys;
 }
 
@@ -1068,14 +1063,12 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
       throw HostError::host(kRefused, "不能对含有跨行或跨出区域的合并单元格的区域排序");
   }
 
-  bool all_keyed = false;
-  const std::vector<const CellValue*> keys = sort_keys(s, first, n, key_column, &all_keyed);
+  const std::vector<const CellValue*> keys = sort_keys(s, first, n, key_column);
   const std::vector<uint32_t> perm = sorted_order(keys, order == host::SortOrder::Descending);
   bool identity = true;
   for (size_t i = 0; i < n && identity; ++i) identity = perm[i] == i;
   if (identity) return;
-  const std::vector<KnownRegion> kept =
-      all_keyed ? regions_kept_by_sort(area, first, keys.size()) : std::vector<KnownRegion>();
+  const std::vector<KnownRegion> kept = regions_kept_by_sort(area, first, keys.size());
   if (!row_merges.empty()) {
     std::vector<uint32_t> where(n);  // old position -> new position
     for (size_t i = 0; i < n; ++i) where[perm[i]] = static_cast<uint32_t>(i);
@@ -1094,11 +1087,15 @@ void EngineSheet::sort(const Rect& area_in, int32_t key_column, host::SortOrder 
 }
 
 // The regions found from a table's heading row that a sort of the `rows`
-// under that row, every one keyed, leaves as they are: when the heading
-// holds a value in every sorted column, each row still holds one within
-// those columns and the rows and columns beside them did not move, so the
-// region grows from a heading cell to the same rows and columns. A handler
-// sorts a long table and looks up its headings again.
+// under that row leaves as they are. A row joins a region only through a
+// value within or just beside it, and the columns then grow to take that
+// value in, so every row of a region holds a value within its columns, and
+// still does once the sort has moved it, whether or not its key is blank.
+// The rows and columns beside did not move. So when the heading holds a
+// value in every sorted column, the region grows from a heading cell to the
+// same rows and columns. A handler sorts a long table and looks up its
+// headings again; its table often ends in rows with blank keys (the seats
+// left over past the last examinee).
 std::vector<EngineSheet::KnownRegion> EngineSheet::regions_kept_by_sort(const Rect& area,
                                                                         int32_t first,
                                                                         size_t rows) const {

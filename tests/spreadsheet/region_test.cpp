@@ -106,14 +106,17 @@ TEST_F(EngineTest, CurrentRegionFollowsEveryChangeOfTheCells) {
 
 // A table sorted under its headings keeps its region, asked for from any
 // heading before and after; the next change of the cells is seen as ever.
-// Tables whose heading has a gap or whose keys have a blank are found again.
+// Rows with a blank key keep it too: they go to the bottom, and a row whose
+// one value is in the last column still holds the table's rows together.
+// A table whose heading has a gap is found again.
 TEST_F(EngineTest, ASortedTableHasTheRegionItHadUntilItsCellsChange) {
   struct Table {
     const char* what;
-    bool heading_gap, blank_key;
+    bool heading_gap, blank_key, lone_value = false;
   };
-  for (const Table& t : {Table{"full", false, false}, Table{"heading gap", true, false},
-                         Table{"blank key", false, true}}) {
+  for (const Table& t :
+       {Table{"full", false, false}, Table{"heading gap", true, false},
+        Table{"blank key", false, true}, Table{"blank key, one value", false, true, true}}) {
     ws().used_range().clear();
     for (const int c : {1, 2, 3}) cell(1, c).set_value(c == 1 ? "h1" : c == 2 ? "h2" : "h3");
     if (t.heading_gap) cell(1, 2).clear_contents();
@@ -123,11 +126,15 @@ TEST_F(EngineTest, ASortedTableHasTheRegionItHadUntilItsCellsChange) {
       cell(r, 3).set_value(r);
     }
     if (t.blank_key) cell(3, 1).clear_contents();
+    if (t.lone_value) cell(3, 2).clear_contents();
     const Rect table{1, 1, 6, 3};
     ASSERT_EQ(cell(1, 1).current_region().area(), table) << t.what;
     ASSERT_EQ(cell(1, 3).current_region().area(), table) << t.what;
     cell(1, 1).current_region().sort(cell(1, 1), SortOrder::Ascending, SortHeader::Yes);
     EXPECT_EQ(cell(2, 1).value(), Variant(4)) << t.what;
+    if (t.blank_key) {
+      EXPECT_EQ(cell(6, 3).value(), Variant(3)) << t.what;
+    }
     for (int c = 1; c <= 3; ++c)
       EXPECT_EQ(cell(1, c).current_region().area(), table) << t.what << ", column " << c;
     cell(4, 4).set_value("beside");
