@@ -159,6 +159,7 @@ class EngineSheet final : public host::Worksheet {
   void restyle(const Rect& area, F&& change);
   void write_value(Cell& cell, const Variant& v);
   void evaluate(Cell& cell, int32_t row, int32_t column);
+  std::shared_ptr<ColumnCounts> count_column(int32_t c) const;
   bool automatic() const;
   // Places a picture of the workbook's image store at the active cell at its
   // natural size and selects it.

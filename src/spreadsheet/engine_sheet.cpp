@@ -448,6 +448,52 @@ void EngineSheet::set_formula_r1c1(const Rect& area, std::string_view formula) {
     for (int32_t c = area.col1; c <= area.col2; ++c) evaluate(cells::get(*sheet_, r, c), r, c);
 }
 
+// The values of column c counted for COUNTIF. Texts are counted as they
+// stand first and folded once each: a column holds a few dozen schools or
+// classes in many rows. A column just sorted by itself holds each text in
+// one run of rows, so the text of the row above is tried before the table.
+// A long sheet's rows are counted in two halves, one on each core.
+std::shared_ptr<EngineSheet::ColumnCounts> EngineSheet::count_column(int32_t c) const {
+  struct Half {
+    std::unordered_map<double, int64_t> numbers;
+    std::unordered_map<std::string_view, int64_t> as_written;
+    int64_t trues = 0, falses = 0;
+  } halves[2];
+  const Sheet& s = *sheet_;
+  for_halves_in_parallel(s.rows.size(), [&](size_t begin, size_t end) {
+    Half& half = halves[begin == 0 ? 0 : 1];
+    std::string_view last_text;
+    int64_t* last_count = nullptr;
+    for (size_t i = begin; i < end; ++i) {
+      cells::prefetch(s, static_cast<int32_t>(i + 1) + cells::kAhead);
+      const Row& row = s.rows[i];
+      auto it = cells::lower(row, c);
+      if (it == row.cells.end() || it->col != c) continue;
+      const CellValue& v = it->value;
+      if (v.is_number()) {
+        ++half.numbers[v.as_number()];
+      } else if (v.is_bool()) {
+        ++(v.as_bool() ? half.trues : half.falses);
+      } else if (v.is_text() && !v.as_text().empty()) {
+        const std::string_view t = v.as_text();
+        if (last_count == nullptr || t != last_text) {
+          last_text = t;
+          last_count = &half.as_written[t];
+        }
+        ++*last_count;
+      }
+    }
+  });
+  auto counts = std::make_shared<ColumnCounts>();
+  for (const Half& half : halves) {
+    for (const auto& [x, k] : half.numbers) counts->numbers[x] += k;
+    for (const auto& [t, k] : half.as_written) counts->texts[text::simple_fold(t)] += k;
+    counts->trues += half.trues;
+    counts->falses += half.falses;
+  }
+  return counts;
+}
+
 void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
   if (!cell.formula || !automatic()) return;
   const std::optional<CountIf> f = parse_countif(cell.formula->text);
@@ -472,36 +518,7 @@ void EngineSheet::evaluate(Cell& cell, int32_t, int32_t) {
   if (range.is_whole_columns()) {
     for (int32_t c = range.col1; c <= range.col2; ++c) {
       auto& counts = counts_[c];
-      if (!counts) {
-        counts = std::make_shared<ColumnCounts>();
-        // Texts are counted as they stand first and folded once each: a
-        // column holds a few dozen schools or classes in many rows. A
-        // column just sorted by itself holds each text in one run of rows,
-        // so the text of the row above is tried before the table.
-        std::unordered_map<std::string_view, int64_t> as_written;
-        std::string_view last_text;
-        int64_t* last_count = nullptr;
-        for (size_t i = 0; i < sheet_->rows.size(); ++i) {
-          cells::prefetch(*sheet_, static_cast<int32_t>(i + 1) + cells::kAhead);
-          const Row& row = sheet_->rows[i];
-          auto it = cells::lower(row, c);
-          if (it == row.cells.end() || it->col != c) continue;
-          const CellValue& v = it->value;
-          if (v.is_number()) {
-            ++counts->numbers[v.as_number()];
-          } else if (v.is_bool()) {
-            ++(v.as_bool() ? counts->trues : counts->falses);
-          } else if (v.is_text() && !v.as_text().empty()) {
-            const std::string_view t = v.as_text();
-            if (last_count == nullptr || t != last_text) {
-              last_text = t;
-              last_count = &as_written[t];
-            }
-            ++*last_count;
-          }
-        }
-        for (const auto& [t, k] : as_written) counts->texts[text::simple_fold(t)] += k;
-      }
+      if (!counts) counts = count_column(c);
       if (crit.is_number()) {
         auto it = counts->numbers.find(crit.as_number());
         n += it == counts->numbers.end() ? 0 : it->second;

@@ -1,6 +1,9 @@
 #include "spreadsheet/formula.h"
 
+#include <vector>
+
 #include "engine_fixture.h"
+#include "spreadsheet/rows_in_parallel.h"
 
 namespace kelv::spreadsheet {
 namespace {
@@ -71,6 +74,38 @@ TEST_F(CountIfTest, TextsInRunsAndApartCountAlike) {
   EXPECT_EQ(count_at(4), Variant(1.0));
   EXPECT_EQ(count_at(6), Variant(3.0));
   EXPECT_EQ(count_at(7), Variant(1.0));
+}
+
+// A column long enough to be counted on both cores: a text written in one
+// case in the lower half and in another in the upper, a run across the
+// middle, numbers and booleans in both halves, each counted once overall.
+TEST_F(CountIfTest, ALongColumnCountsBothHalvesTogether) {
+  const auto n = static_cast<int32_t>(kManyRows) + 2000;
+  const int32_t mid = n / 2;
+  enum Kind { kAbc, kSeven, kTrue, kFalse, kMiddle, kOther, kKinds };
+  std::vector<Variant> values;
+  values.reserve(static_cast<size_t>(n));
+  double tally[kKinds] = {};
+  int32_t last_of[kKinds] = {};  // the last row of each kind, in the upper half
+  for (int32_t r = 1; r <= n; ++r) {
+    Kind k = kOther;
+    if (r % 1000 == 0)
+      k = kAbc;
+    else if (r % 1000 == 1)
+      k = kSeven;
+    else if (r % 1000 == 2)
+      k = r % 2000 == 2 ? kTrue : kFalse;
+    else if (r > mid - 100 && r <= mid + 100)
+      k = kMiddle;
+    const Variant v[kKinds] = {r < mid ? "abc" : "ABC", 7, true, false, "中间", "其他"};
+    values.push_back(v[k]);
+    ++tally[k];
+    last_of[k] = r;
+  }
+  ws().range(cell(1, 1), cell(n, 1)).set_values(values);
+  for (int k = kAbc; k < kKinds; ++k)
+    EXPECT_EQ(count_at(last_of[k]), Variant(tally[k])) << "kind " << k;
+  EXPECT_EQ(count_at(1000), Variant(tally[kAbc]));  // as written in the lower half
 }
 
 TEST_F(CountIfTest, ManualCalculationKeepsTheCachedValue) {
