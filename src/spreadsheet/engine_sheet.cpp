@@ -466,10 +466,9 @@ std::shared_ptr<EngineSheet::ColumnCounts> EngineSheet::count_column(int32_t c) 
     int64_t* last_count = nullptr;
     for (size_t i = begin; i < end; ++i) {
       cells::prefetch(s, static_cast<int32_t>(i + 1) + cells::kAhead);
-      const Row& row = s.rows[i];
-      auto it = cells::lower(row, c);
-      if (it == row.cells.end() || it->col != c) continue;
-      const CellValue& v = it->value;
+      const Cell* cell = cells::find(s, static_cast<int32_t>(i + 1), c);
+      if (!cell) continue;
+      const CellValue& v = cell->value;
       if (v.is_number()) {
         ++half.numbers[v.as_number()];
       } else if (v.is_bool()) {
